@@ -1,0 +1,208 @@
+#include "base/thread_base.h"
+
+#include <chrono>
+#include <system_error>
+
+void CThreadSignals::RequestStop()
+{
+    std::lock_guard lock(m_mutex);
+    m_stop.store(true, std::memory_order_release);
+    m_changed.notify_all();
+}
+
+void CThreadSignals::RequestPause()
+{
+    std::lock_guard lock(m_mutex);
+    m_pause.store(true, std::memory_order_release);
+    m_changed.notify_all();
+}
+
+void CThreadSignals::RequestContinue()
+{
+    std::lock_guard lock(m_mutex);
+    m_pause.store(false, std::memory_order_release);
+    m_changed.notify_all();
+}
+
+void CThreadSignals::Clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_stop.store(false, std::memory_order_release);
+    m_pause.store(false, std::memory_order_release);
+    m_changed.notify_all();
+}
+
+bool CThreadSignals::WaitWhilePaused()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_stop.load() || !m_pause.load(); });
+    return !m_stop.load();
+}
+
+CThreadBase::CThreadBase(std::uintptr_t parameter)
+    : m_parameter(parameter), m_signals(&m_ownSignals)
+{
+}
+
+CThreadBase::~CThreadBase()
+{
+    // Last resort only: derived classes stop their thread in their own destructor.
+    if (m_thread.joinable()) {
+        Signals().RequestStop();
+        m_thread.join();
+    }
+}
+
+bool CThreadBase::CreateThread(CThreadSignals* sharedSignals)
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_state == State::Starting || m_state == State::Running)
+            return false;
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+
+    if (sharedSignals == nullptr) {
+        m_ownSignals.Clear();
+        m_signals.store(&m_ownSignals);
+    } else {
+        m_signals.store(sharedSignals);
+    }
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_state = State::Starting;
+        m_pausedAck = false;
+    }
+    m_exitCode.store(0);
+    try {
+        m_thread = std::thread(&CThreadBase::Run, this);
+    } catch (const std::system_error&) {
+        std::lock_guard lock(m_stateMutex);
+        m_state = State::Idle;
+        m_stateChanged.notify_all();
+        return false;
+    }
+    return true;
+}
+
+void CThreadBase::Run()
+{
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_state = State::Running;
+        m_stateChanged.notify_all();
+    }
+    unsigned exitCode = 0;
+    // No exception may leave a thread entry point.
+    try {
+        ThreadPreHandler();
+        exitCode = ThreadHandler();
+        ThreadPostHandler(exitCode);
+    } catch (...) {
+        exitCode = 0xFFFFFFFFu;
+    }
+    m_exitCode.store(exitCode);
+    std::lock_guard lock(m_stateMutex);
+    m_state = State::Ended;
+    m_pausedAck = false;
+    m_stateChanged.notify_all();
+}
+
+template <typename Pred>
+bool CThreadBase::WaitState(unsigned timeoutMs, Pred pred)
+{
+    std::unique_lock lock(m_stateMutex);
+    if (timeoutMs == INFINITE_TIMEOUT) {
+        m_stateChanged.wait(lock, pred);
+        return true;
+    }
+    return m_stateChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), pred);
+}
+
+bool CThreadBase::WaitForThreadRunning(unsigned timeoutMs)
+{
+    return WaitState(timeoutMs, [this] { return m_state != State::Starting; });
+}
+
+bool CThreadBase::WaitForThreadExit(unsigned timeoutMs)
+{
+    if (!WaitState(timeoutMs, [this] { return m_state != State::Starting && m_state != State::Running; }))
+        return false;
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+    return true;
+}
+
+bool CThreadBase::IsThreadAlive() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_state == State::Starting || m_state == State::Running;
+}
+
+bool CThreadBase::IsStopRequested() const
+{
+    return Signals().IsStopRequested();
+}
+
+void CThreadBase::SetStop()
+{
+    Signals().RequestStop();
+}
+
+bool CThreadBase::SetStopAndWait(unsigned timeoutMs)
+{
+    SetStop();
+    return WaitForThreadExit(timeoutMs);
+}
+
+void CThreadBase::SetPause()
+{
+    Signals().RequestPause();
+}
+
+void CThreadBase::SetContinue()
+{
+    Signals().RequestContinue();
+}
+
+bool CThreadBase::WaitForPause(unsigned timeoutMs)
+{
+    return WaitState(timeoutMs, [this] {
+        return m_pausedAck || m_state == State::Ended || m_state == State::Idle;
+    });
+}
+
+bool CThreadBase::WaitForContinue(unsigned timeoutMs)
+{
+    return WaitState(timeoutMs, [this] {
+        return !m_pausedAck || m_state == State::Ended || m_state == State::Idle;
+    });
+}
+
+void CThreadBase::SafeCloseHandle()
+{
+    if (m_thread.joinable() && !IsThreadAlive() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+}
+
+bool CThreadBase::CanContinue()
+{
+    CThreadSignals& signals = Signals();
+    if (signals.IsStopRequested())
+        return false;
+    if (!signals.IsPauseRequested())
+        return true;
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_pausedAck = true;
+        m_stateChanged.notify_all();
+    }
+    const bool go = signals.WaitWhilePaused();
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_pausedAck = false;
+        m_stateChanged.notify_all();
+    }
+    return go;
+}

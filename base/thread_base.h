@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+// Timeout value meaning "wait as long as it takes" (milliseconds elsewhere).
+inline constexpr unsigned INFINITE_TIMEOUT = 0xFFFFFFFFu;
+
+// Stop and pause requests. A thread uses its own unless it is started with a
+// parent's, in which case the parent's stop, pause and continue reach it too.
+class CThreadSignals {
+public:
+    void RequestStop();
+    void RequestPause();
+    void RequestContinue();
+    // Drops any earlier stop or pause request (a reused thread object starts clean).
+    void Clear();
+
+    bool IsStopRequested() const { return m_stop.load(std::memory_order_acquire); }
+    bool IsPauseRequested() const { return m_pause.load(std::memory_order_acquire); }
+
+    // Blocks while a pause is requested; returns false once a stop is requested.
+    bool WaitWhilePaused();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_pause{false};
+};
+
+// One worker thread. Derived classes implement ThreadHandler and call
+// CanContinue at every unit of work; the owner starts, pauses, continues and
+// stops the thread from another thread. The object may be started again once
+// its thread has ended. A derived class whose ThreadHandler reads its own
+// members must stop and join in its own destructor: by the time this base's
+// destructor runs, those members are gone.
+class CThreadBase {
+public:
+    virtual ~CThreadBase();
+
+    explicit CThreadBase(std::uintptr_t parameter = 0);
+    CThreadBase(const CThreadBase&) = delete;
+    CThreadBase& operator=(const CThreadBase&) = delete;
+
+    // Starts the thread. With null it uses its own signals (cleared first);
+    // otherwise it follows the given ones. False when a thread of this object
+    // still runs or the system refuses a new thread.
+    virtual bool CreateThread(CThreadSignals* sharedSignals = nullptr);
+
+    bool WaitForThreadRunning(unsigned timeoutMs = INFINITE_TIMEOUT);
+    // Joins the thread; true at once when none runs. False on timeout.
+    bool WaitForThreadExit(unsigned timeoutMs = INFINITE_TIMEOUT);
+    bool IsThreadAlive() const;
+
+    void SetStop();
+    bool SetStopAndWait(unsigned timeoutMs = INFINITE_TIMEOUT);
+    void SetPause();
+    void SetContinue();
+    // Wait until the thread acknowledged the pause (or the continue) inside
+    // CanContinue; both return true when the thread has already ended.
+    bool WaitForPause(unsigned timeoutMs = INFINITE_TIMEOUT);
+    bool WaitForContinue(unsigned timeoutMs = INFINITE_TIMEOUT);
+
+    // Releases a finished thread; harmless to repeat, does nothing while it runs.
+    void SafeCloseHandle();
+
+    std::uintptr_t GetParameter() const { return m_parameter; }
+    unsigned GetExitCode() const { return m_exitCode.load(); }
+    bool IsStopRequested() const;
+
+protected:
+    // False once a stop was requested; while a pause is requested it blocks
+    // (acknowledged to WaitForPause) until continued or stopped.
+    bool CanContinue();
+
+    virtual void ThreadPreHandler() {}
+    virtual unsigned ThreadHandler() = 0;
+    virtual void ThreadPostHandler(unsigned& /*exitCode*/) {}
+
+    CThreadSignals& Signals() const { return *m_signals.load(); }
+
+private:
+    enum class State { Idle, Starting, Running, Ended };
+
+    void Run();
+    template <typename Pred>
+    bool WaitState(unsigned timeoutMs, Pred pred);
+
+    std::uintptr_t m_parameter;
+    CThreadSignals m_ownSignals;
+    std::atomic<CThreadSignals*> m_signals;
+    std::thread m_thread;
+
+    mutable std::mutex m_stateMutex;
+    std::condition_variable m_stateChanged;
+    State m_state = State::Idle;
+    bool m_pausedAck = false;
+    std::atomic<unsigned> m_exitCode{0};
+};

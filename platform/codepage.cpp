@@ -1,0 +1,682 @@
+#include "platform/codepage.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ucnv_err.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <variant>
+
+namespace platform {
+
+namespace {
+
+struct CodePageRow {
+    unsigned codePage;
+    const char* decoderName;
+    const char* encoderName;  // null: same as the decoder
+};
+
+// Windows code page numbers and the ICU converters whose tables match them.
+// ISO-2022-JP decodes with JIS7, which accepts every escape of 50220..50222
+// (ESC ( I and SO/SI half-width katakana, JIS X 0212).
+constexpr CodePageRow kCodePages[] = {
+    {37, "ibm-37_P100-1995", nullptr},
+    {437, "ibm-437_P100-1995", nullptr},
+    {500, "ibm-500_P100-1995", nullptr},
+    {708, "ISO-8859-6", nullptr},
+    {720, "windows-720", nullptr},
+    {737, "windows-737", nullptr},
+    {775, "windows-775", nullptr},
+    {850, "windows-850", nullptr},
+    {852, "windows-852", nullptr},
+    {855, "windows-855", nullptr},
+    {857, "windows-857", nullptr},
+    {858, "windows-858", nullptr},
+    {860, "ibm-860_P100-1995", nullptr},
+    {861, "windows-861", nullptr},
+    {862, "windows-862", nullptr},
+    {863, "ibm-863_P100-1995", nullptr},
+    {864, "ibm-864_X110-1999", nullptr},
+    {865, "ibm-865_P100-1995", nullptr},
+    {866, "windows-866", nullptr},
+    {869, "windows-869", nullptr},
+    {870, "ibm-870_P100-1995", nullptr},
+    {874, "windows-874", nullptr},
+    {875, "ibm-875_P100-1995", nullptr},
+    {932, "windows-932", nullptr},
+    {936, "windows-936", nullptr},
+    {949, "windows-949", nullptr},
+    {950, "windows-950", nullptr},
+    {1026, "ibm-1026_P100-1995", nullptr},
+    {1047, "ibm-1047_P100-1995", nullptr},
+    {1140, "ibm-1140_P100-1997", nullptr},
+    {1200, "UTF-16LE", nullptr},
+    {1201, "UTF-16BE", nullptr},
+    {1250, "windows-1250", nullptr},
+    {1251, "windows-1251", nullptr},
+    {1252, "windows-1252", nullptr},
+    {1253, "windows-1253", nullptr},
+    {1254, "windows-1254", nullptr},
+    {1255, "windows-1255", nullptr},
+    {1256, "windows-1256", nullptr},
+    {1257, "windows-1257", nullptr},
+    {1258, "windows-1258", nullptr},
+    {10000, "windows-10000", nullptr},
+    {10006, "windows-10006", nullptr},
+    {10007, "windows-10007", nullptr},
+    {10029, "windows-10029", nullptr},
+    {10081, "windows-10081", nullptr},
+    {12000, "UTF-32LE", nullptr},
+    {12001, "UTF-32BE", nullptr},
+    {20127, "US-ASCII", nullptr},
+    {20866, "windows-20866", nullptr},
+    {20932, "EUC-JP", nullptr},
+    {21866, "windows-21866", nullptr},
+    {28591, "ISO-8859-1", nullptr},
+    {28592, "windows-28592", nullptr},
+    {28593, "windows-28593", nullptr},
+    {28594, "windows-28594", nullptr},
+    {28595, "windows-28595", nullptr},
+    {28596, "windows-28596", nullptr},
+    {28597, "windows-28597", nullptr},
+    {28598, "windows-28598", nullptr},
+    {28599, "windows-28599", nullptr},
+    {28603, "windows-28603", nullptr},
+    {28605, "windows-28605", nullptr},
+    {38598, "windows-28598", nullptr},
+    {50220, "ISO_2022,locale=ja,version=3", "ISO_2022,locale=ja,version=0"},
+    {50221, "ISO_2022,locale=ja,version=3", "ISO_2022,locale=ja,version=0"},
+    {50222, "ISO_2022,locale=ja,version=3", "ISO_2022,locale=ja,version=0"},
+    {50225, "ISO_2022,locale=ko,version=0", nullptr},
+    {50227, "ISO_2022,locale=zh,version=0", nullptr},
+    {50229, "ISO_2022,locale=zh,version=1", nullptr},
+    {51932, "EUC-JP", nullptr},
+    {51936, "windows-936", nullptr},
+    {51949, "windows-51949", nullptr},
+    {51950, "EUC-TW", nullptr},
+    {52936, "HZ", nullptr},
+    {54936, "gb18030", nullptr},
+    {65000, "UTF-7", nullptr},
+    {65001, "UTF-8", nullptr},
+};
+
+const CodePageRow* FindRow(unsigned codePage)
+{
+    for (const auto& row : kCodePages)
+        if (row.codePage == codePage)
+            return &row;
+    return nullptr;
+}
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// Writes U+FFFD for every bad input sequence and counts it.
+void U_CALLCONV CountingToUCallback(const void* context, UConverterToUnicodeArgs* args,
+                                    const char*, int32_t, UConverterCallbackReason reason,
+                                    UErrorCode* err)
+{
+    if (reason > UCNV_IRREGULAR)
+        return;
+    ++*static_cast<uint64_t*>(const_cast<void*>(context));
+    *err = U_ZERO_ERROR;
+    const UChar sub = kReplacement;
+    ucnv_cbToUWriteUChars(args, &sub, 1, 0, err);
+}
+
+// Writes the converter's substitution bytes for every unmappable character.
+void U_CALLCONV CountingFromUCallback(const void* context, UConverterFromUnicodeArgs* args,
+                                      const UChar*, int32_t, UChar32, UConverterCallbackReason reason,
+                                      UErrorCode* err)
+{
+    if (reason > UCNV_IRREGULAR)
+        return;
+    ++*static_cast<uint64_t*>(const_cast<void*>(context));
+    *err = U_ZERO_ERROR;
+    ucnv_cbFromUWriteSub(args, 0, err);
+}
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+ConverterPtr OpenConverter(const char* name)
+{
+    UErrorCode err = U_ZERO_ERROR;
+    ConverterPtr cnv(ucnv_open(name, &err));
+    if (U_FAILURE(err))
+        cnv.reset();
+    return cnv;
+}
+
+// Byte-to-unit table of a single-byte code page, built once from ICU.
+struct SingleByteTable {
+    std::array<char16_t, 256> units{};
+    std::array<bool, 256> invalid{};
+};
+
+std::shared_ptr<const SingleByteTable> BuildSingleByteTable(UConverter* cnv)
+{
+    auto table = std::make_shared<SingleByteTable>();
+    for (int b = 0; b < 256; ++b) {
+        uint64_t bad = 0;
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_reset(cnv);
+        ucnv_setToUCallBack(cnv, CountingToUCallback, &bad, nullptr, nullptr, &err);
+        const char byte = static_cast<char>(b);
+        const char* src = &byte;
+        UChar out[4];
+        UChar* dst = out;
+        err = U_ZERO_ERROR;
+        ucnv_toUnicode(cnv, &dst, out + 4, &src, &byte + 1, nullptr, true, &err);
+        if (U_FAILURE(err) || dst - out != 1)
+            return nullptr;  // not a plain one-byte-one-unit table
+        table->units[b] = out[0];
+        table->invalid[b] = bad != 0;
+    }
+    ucnv_reset(cnv);
+    return table;
+}
+
+// Single-byte tables are immutable and shared by every decoder of the code page.
+std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned codePage)
+{
+    static std::mutex mutex;
+    static std::map<unsigned, std::shared_ptr<const SingleByteTable>> cache;
+    std::lock_guard lock(mutex);
+    auto it = cache.find(codePage);
+    if (it != cache.end())
+        return it->second;
+    std::shared_ptr<const SingleByteTable> table;
+    if (const CodePageRow* row = FindRow(codePage)) {
+        ConverterPtr cnv = OpenConverter(row->decoderName);
+        if (cnv && ucnv_getMaxCharSize(cnv.get()) == 1 && ucnv_getType(cnv.get()) != UCNV_UTF7)
+            table = BuildSingleByteTable(cnv.get());
+    }
+    cache.emplace(codePage, table);
+    return table;
+}
+
+unsigned CodePageOfCharsetName(std::string_view charset)
+{
+    if (charset.empty())
+        return 0;
+    const std::string name(charset);
+    ConverterPtr probe = OpenConverter(name.c_str());
+    if (!probe)
+        return 0;
+    UErrorCode err = U_ZERO_ERROR;
+    const std::string canonical = ucnv_getName(probe.get(), &err);
+    for (const auto& row : kCodePages) {
+        ConverterPtr cnv = OpenConverter(row.decoderName);
+        if (cnv && canonical == ucnv_getName(cnv.get(), &err))
+            return row.codePage;
+    }
+    return 0;
+}
+
+// A code point decoded from a UTF-8 sequence at s (n bytes available): returns
+// the sequence length, 0 when it is not well-formed, -1 when it is a valid
+// prefix cut by the end of the input.
+int Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp)
+{
+    const unsigned char b = s[0];
+    int len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        cp = b & 0x0F;
+        if (b == 0xE0) lo = 0xA0;
+        if (b == 0xED) hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        cp = b & 0x07;
+        if (b == 0xF0) lo = 0x90;
+        if (b == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    for (int j = 1; j < len; ++j) {
+        if (static_cast<size_t>(j) >= n)
+            return -1;
+        const unsigned char c = s[j];
+        if (c < (j == 1 ? lo : 0x80) || c > (j == 1 ? hi : 0xBF))
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    return len;
+}
+
+}  // namespace
+
+bool IsValidCodePage(unsigned codePage)
+{
+    if (codePage == 0)
+        return true;
+    static std::mutex mutex;
+    static std::map<unsigned, bool> known;
+    std::lock_guard lock(mutex);
+    auto it = known.find(codePage);
+    if (it != known.end())
+        return it->second;
+    const CodePageRow* row = FindRow(codePage);
+    bool ok = row != nullptr && OpenConverter(row->decoderName) != nullptr &&
+              (row->encoderName == nullptr || OpenConverter(row->encoderName) != nullptr);
+    known.emplace(codePage, ok);
+    return ok;
+}
+
+std::string ConverterName(unsigned codePage)
+{
+    if (codePage == 0)
+        return "UTF-8";
+    const CodePageRow* row = FindRow(codePage);
+    return row ? row->decoderName : "";
+}
+
+unsigned LegacyCodePageOfLocale(std::string_view localeName)
+{
+    // "ll_CC.CODESET@modifier": only the code set matters.
+    const size_t dot = localeName.find('.');
+    if (dot == std::string_view::npos)
+        return 1252;
+    std::string_view charset = localeName.substr(dot + 1);
+    charset = charset.substr(0, charset.find('@'));
+    const unsigned cp = CodePageOfCharsetName(charset);
+    if (cp == 0 || cp == 20127 || cp == 65001 || !SingleByteTableFor(cp))
+        return 1252;
+    return cp;
+}
+
+unsigned FallbackCodePage()
+{
+    static const unsigned fallback = [] {
+        for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+            const char* value = std::getenv(var);
+            if (value != nullptr && *value != '\0')
+                return LegacyCodePageOfLocale(value);
+        }
+        return 1252u;
+    }();
+    return fallback;
+}
+
+// ---------------------------------------------------------------------------
+// Decoder
+
+namespace {
+
+struct IcuDecoder {
+    ConverterPtr cnv;
+};
+
+struct TableDecoder {
+    std::shared_ptr<const SingleByteTable> table;
+};
+
+// Code page 0: UTF-8 where the bytes are UTF-8, the fallback code page elsewhere.
+struct DefaultDecoder {
+    std::shared_ptr<const SingleByteTable> fallback;
+    unsigned char held[4] = {};
+    size_t heldCount = 0;
+};
+
+}  // namespace
+
+struct CodePageDecoder::Impl {
+    unsigned codePage = 0;
+    uint64_t replacements = 0;
+    std::variant<std::monostate, IcuDecoder, TableDecoder, DefaultDecoder> kind;
+
+    Result DecodeTable(const TableDecoder& d, const unsigned char* src, size_t n, char16_t* dst,
+                       size_t cap)
+    {
+        const size_t count = n < cap ? n : cap;
+        const SingleByteTable& t = *d.table;
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned char b = src[i];
+            dst[i] = t.units[b];
+            replacements += t.invalid[b];
+        }
+        return {count, count};
+    }
+
+    Result DecodeIcu(IcuDecoder& d, const unsigned char* src, size_t n, char16_t* dst, size_t cap,
+                     bool end)
+    {
+        const char* s = reinterpret_cast<const char*>(src);
+        const char* sl = s + n;
+        UChar* t = reinterpret_cast<UChar*>(dst);
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_toUnicode(d.cnv.get(), &t, reinterpret_cast<UChar*>(dst + cap), &s, sl, nullptr, end,
+                       &err);
+        if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR) {
+            // Not expected with a substituting callback; never stall the stream.
+            ucnv_resetToUnicode(d.cnv.get());
+            ++replacements;
+            s = sl;
+        }
+        return {static_cast<size_t>(s - reinterpret_cast<const char*>(src)),
+                static_cast<size_t>(t - reinterpret_cast<UChar*>(dst))};
+    }
+
+    Result DecodeDefault(DefaultDecoder& d, const unsigned char* src, size_t n, char16_t* dst,
+                         size_t cap, bool end)
+    {
+        const SingleByteTable& fb = *d.fallback;
+        size_t used = 0, out = 0;
+        // First finish a sequence held from the previous call.
+        while (d.heldCount > 0) {
+            unsigned char seq[4];
+            size_t have = d.heldCount;
+            std::memcpy(seq, d.held, have);
+            size_t extra = 0;
+            while (have < 4 && extra < n)
+                seq[have++] = src[extra++];
+            char32_t cp = 0;
+            const int len = Utf8SequenceAt(seq, have, cp);
+            if (len < 0 && !end) {
+                // Still incomplete: keep it all for the next call.
+                std::memcpy(d.held, seq, have);
+                d.heldCount = have;
+                return {n, out};
+            }
+            if (len > 0) {
+                const size_t need = cp > 0xFFFF ? 2 : 1;
+                if (cap - out < need)
+                    return {used, out};
+                if (need == 2) {
+                    dst[out++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                    dst[out++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                } else {
+                    dst[out++] = static_cast<char16_t>(cp);
+                }
+                used += static_cast<size_t>(len) - d.heldCount;
+                d.heldCount = 0;
+                break;
+            }
+            // Not UTF-8: the first held byte is a fallback character.
+            if (cap - out < 1)
+                return {used, out};
+            dst[out++] = fb.units[d.held[0]];
+            replacements += fb.invalid[d.held[0]];
+            std::memmove(d.held, d.held + 1, --d.heldCount);
+        }
+        while (used < n) {
+            if (out == cap)
+                break;
+            const unsigned char b = src[used];
+            if (b < 0x80) {
+                dst[out++] = b;
+                ++used;
+                continue;
+            }
+            char32_t cp = 0;
+            const int len = Utf8SequenceAt(src + used, n - used, cp);
+            if (len < 0) {
+                if (!end) {
+                    d.heldCount = n - used;
+                    std::memcpy(d.held, src + used, d.heldCount);
+                    return {n, out};
+                }
+                dst[out++] = fb.units[b];
+                replacements += fb.invalid[b];
+                ++used;
+            } else if (len == 0) {
+                dst[out++] = fb.units[b];
+                replacements += fb.invalid[b];
+                ++used;
+            } else if (cp > 0xFFFF) {
+                if (cap - out < 2)
+                    break;
+                dst[out++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                dst[out++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                used += 4;
+            } else {
+                dst[out++] = static_cast<char16_t>(cp);
+                used += static_cast<size_t>(len);
+            }
+        }
+        return {used, out};
+    }
+};
+
+CodePageDecoder::CodePageDecoder(unsigned codePage) : m_impl(std::make_unique<Impl>())
+{
+    m_impl->codePage = codePage;
+    if (codePage == 0) {
+        auto fallback = SingleByteTableFor(FallbackCodePage());
+        if (!fallback)
+            fallback = SingleByteTableFor(1252);
+        if (fallback)
+            m_impl->kind = DefaultDecoder{fallback};
+        return;
+    }
+    if (auto table = SingleByteTableFor(codePage)) {
+        m_impl->kind = TableDecoder{table};
+        return;
+    }
+    const CodePageRow* row = FindRow(codePage);
+    if (row == nullptr)
+        return;
+    ConverterPtr cnv = OpenConverter(row->decoderName);
+    if (!cnv)
+        return;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_setToUCallBack(cnv.get(), CountingToUCallback, &m_impl->replacements, nullptr, nullptr,
+                        &err);
+    if (U_FAILURE(err))
+        return;
+    m_impl->kind = IcuDecoder{std::move(cnv)};
+}
+
+CodePageDecoder::~CodePageDecoder() = default;
+CodePageDecoder::CodePageDecoder(CodePageDecoder&&) noexcept = default;
+CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&&) noexcept = default;
+
+bool CodePageDecoder::IsOpen() const
+{
+    return m_impl && !std::holds_alternative<std::monostate>(m_impl->kind);
+}
+
+unsigned CodePageDecoder::GetCodePage() const
+{
+    return m_impl ? m_impl->codePage : 0;
+}
+
+CodePageDecoder::Result CodePageDecoder::Decode(const unsigned char* src, size_t srcLen,
+                                                char16_t* dst, size_t dstCap, bool endOfInput)
+{
+    if (!IsOpen())
+        return {};
+    Impl& impl = *m_impl;
+    if (auto* t = std::get_if<TableDecoder>(&impl.kind))
+        return impl.DecodeTable(*t, src, srcLen, dst, dstCap);
+    if (auto* d = std::get_if<DefaultDecoder>(&impl.kind))
+        return impl.DecodeDefault(*d, src, srcLen, dst, dstCap, endOfInput);
+    return impl.DecodeIcu(std::get<IcuDecoder>(impl.kind), src, srcLen, dst, dstCap, endOfInput);
+}
+
+size_t CodePageDecoder::PendingBytes() const
+{
+    if (!IsOpen())
+        return 0;
+    if (auto* d = std::get_if<DefaultDecoder>(&m_impl->kind))
+        return d->heldCount;
+    if (auto* i = std::get_if<IcuDecoder>(&m_impl->kind)) {
+        UErrorCode err = U_ZERO_ERROR;
+        const int32_t pending = ucnv_toUCountPending(i->cnv.get(), &err);
+        return U_SUCCESS(err) && pending > 0 ? static_cast<size_t>(pending) : 0;
+    }
+    return 0;
+}
+
+void CodePageDecoder::Reset()
+{
+    if (!IsOpen())
+        return;
+    if (auto* d = std::get_if<DefaultDecoder>(&m_impl->kind))
+        d->heldCount = 0;
+    if (auto* i = std::get_if<IcuDecoder>(&m_impl->kind))
+        ucnv_resetToUnicode(i->cnv.get());
+}
+
+uint64_t CodePageDecoder::ReplacementCount() const
+{
+    return m_impl ? m_impl->replacements : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Encoder
+
+struct CodePageEncoder::Impl {
+    ConverterPtr cnv;
+    uint64_t replacements = 0;
+};
+
+CodePageEncoder::CodePageEncoder(unsigned codePage) : m_impl(std::make_unique<Impl>())
+{
+    const char* name = "UTF-8";
+    if (codePage != 0) {
+        const CodePageRow* row = FindRow(codePage);
+        if (row == nullptr)
+            return;
+        name = row->encoderName ? row->encoderName : row->decoderName;
+    }
+    ConverterPtr cnv = OpenConverter(name);
+    if (!cnv)
+        return;
+    UErrorCode err = U_ZERO_ERROR;
+    const UConverterType type = ucnv_getType(cnv.get());
+    const bool unicodeForm = type == UCNV_UTF8 || type == UCNV_UTF16_BigEndian ||
+                             type == UCNV_UTF16_LittleEndian || type == UCNV_UTF32_BigEndian ||
+                             type == UCNV_UTF32_LittleEndian || type == UCNV_UTF7;
+    if (!unicodeForm) {
+        // The default character is the code page's own '?', as the system writes it.
+        char question[8];
+        UChar q = u'?';
+        const int32_t len = ucnv_fromUChars(cnv.get(), question, sizeof question, &q, 1, &err);
+        if (U_SUCCESS(err) && len == 1) {
+            ucnv_setSubstChars(cnv.get(), question, 1, &err);
+        }
+        ucnv_reset(cnv.get());
+        err = U_ZERO_ERROR;
+    }
+    ucnv_setFromUCallBack(cnv.get(), CountingFromUCallback, &m_impl->replacements, nullptr,
+                          nullptr, &err);
+    if (U_FAILURE(err))
+        return;
+    m_impl->cnv = std::move(cnv);
+}
+
+CodePageEncoder::~CodePageEncoder() = default;
+CodePageEncoder::CodePageEncoder(CodePageEncoder&&) noexcept = default;
+CodePageEncoder& CodePageEncoder::operator=(CodePageEncoder&&) noexcept = default;
+
+bool CodePageEncoder::IsOpen() const
+{
+    return m_impl && m_impl->cnv;
+}
+
+CodePageEncoder::Result CodePageEncoder::Encode(const char16_t* src, size_t srcLen,
+                                                unsigned char* dst, size_t dstCap, bool endOfInput)
+{
+    if (!IsOpen())
+        return {};
+    const UChar* s = reinterpret_cast<const UChar*>(src);
+    char* t = reinterpret_cast<char*>(dst);
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_fromUnicode(m_impl->cnv.get(), &t, reinterpret_cast<char*>(dst + dstCap), &s,
+                     reinterpret_cast<const UChar*>(src + srcLen), nullptr, endOfInput, &err);
+    if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR) {
+        ucnv_resetFromUnicode(m_impl->cnv.get());
+        ++m_impl->replacements;
+        s = reinterpret_cast<const UChar*>(src + srcLen);
+    }
+    return {static_cast<size_t>(s - reinterpret_cast<const UChar*>(src)),
+            static_cast<size_t>(t - reinterpret_cast<char*>(dst))};
+}
+
+size_t CodePageEncoder::MaxBytesFor(size_t units) const
+{
+    if (!IsOpen())
+        return 0;
+    return (units + 10) * static_cast<size_t>(ucnv_getMaxCharSize(m_impl->cnv.get()));
+}
+
+void CodePageEncoder::Reset()
+{
+    if (IsOpen())
+        ucnv_resetFromUnicode(m_impl->cnv.get());
+}
+
+uint64_t CodePageEncoder::ReplacementCount() const
+{
+    return m_impl ? m_impl->replacements : 0;
+}
+
+// ---------------------------------------------------------------------------
+
+bool DecodeCodePage(unsigned codePage, const void* data, size_t size, std::u16string& out,
+                    uint64_t* replaced)
+{
+    out.clear();
+    CodePageDecoder decoder(codePage);
+    if (!decoder.IsOpen())
+        return false;
+    // One unit per byte covers every code page; the loop copes with more.
+    out.resize(size + CodePageDecoder::kMaxPendingUnits);
+    const auto* src = static_cast<const unsigned char*>(data);
+    size_t used = 0, produced = 0;
+    for (;;) {
+        auto r = decoder.Decode(src + used, size - used, out.data() + produced,
+                                out.size() - produced, true);
+        used += r.consumed;
+        produced += r.produced;
+        if (used == size && produced < out.size())
+            break;
+        out.resize(out.size() * 2 + 16);
+    }
+    out.resize(produced);
+    if (replaced)
+        *replaced = decoder.ReplacementCount();
+    return true;
+}
+
+bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& out,
+                    uint64_t* replaced)
+{
+    out.clear();
+    CodePageEncoder encoder(codePage);
+    if (!encoder.IsOpen())
+        return false;
+    out.resize(encoder.MaxBytesFor(text.size()));
+    size_t used = 0, produced = 0;
+    for (;;) {
+        auto r = encoder.Encode(text.data() + used, text.size() - used,
+                                reinterpret_cast<unsigned char*>(out.data()) + produced,
+                                out.size() - produced, true);
+        used += r.consumed;
+        produced += r.produced;
+        if (used == text.size() && produced < out.size())
+            break;
+        out.resize(out.size() * 2 + 16);
+    }
+    out.resize(produced);
+    if (replaced)
+        *replaced = encoder.ReplacementCount();
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Code page services keyed by Windows code page numbers, on ICU. Decoding never
+// stops at bad input: each invalid or unmappable byte sequence becomes U+FFFD
+// and is counted. Encoding writes the code page's default character ('?') for
+// each character it cannot map, also counted.
+//
+// Code page 0 is the system's default code page: valid UTF-8 sequences decode
+// as UTF-8 and every other byte as its character in FallbackCodePage(); encoding
+// to code page 0 writes UTF-8.
+namespace platform {
+
+// True when the code page can be converted here (its converter opens).
+bool IsValidCodePage(unsigned codePage);
+
+// The single-byte code page used for the non-UTF-8 bytes of code page 0: the
+// locale's legacy code page where it names a single-byte one, else windows-1252.
+unsigned FallbackCodePage();
+
+// The fallback for a locale name such as "ru_RU.KOI8-R" (1252 when its code set
+// is UTF-8, ASCII, multi-byte or unknown).
+unsigned LegacyCodePageOfLocale(std::string_view localeName);
+
+// The converter name used for a code page, or empty when none is known.
+std::string ConverterName(unsigned codePage);
+
+// Decodes one byte stream. Keeps the bytes of a character split at the end of
+// an input and the shift state of stateful code pages (ISO-2022, HZ) between
+// calls. Not thread-safe: one decoder per stream.
+class CodePageDecoder {
+public:
+    struct Result {
+        size_t consumed = 0;  // input bytes taken (held bytes included)
+        size_t produced = 0;  // UTF-16 units written
+    };
+
+    explicit CodePageDecoder(unsigned codePage);
+    ~CodePageDecoder();
+    CodePageDecoder(CodePageDecoder&&) noexcept;
+    CodePageDecoder& operator=(CodePageDecoder&&) noexcept;
+
+    bool IsOpen() const;
+    unsigned GetCodePage() const;
+
+    // Decodes as much of src as fits into dst. When endOfInput is set, bytes of
+    // an incomplete character left at the end become U+FFFD (counted) and the
+    // shift state is reset. The input is taken whole unless dst fills first;
+    // units that did not fit are kept and come out first on the next call.
+    Result Decode(const unsigned char* src, size_t srcLen, char16_t* dst, size_t dstCap,
+                  bool endOfInput);
+
+    // Bytes held inside the decoder (part of a character not yet complete).
+    size_t PendingBytes() const;
+    // Largest number of units that held state can add to one call's output.
+    static constexpr size_t kMaxPendingUnits = 8;
+
+    // Forgets held bytes and shift state (the counter is kept).
+    void Reset();
+
+    // Invalid or unmappable input sequences replaced by U+FFFD so far.
+    uint64_t ReplacementCount() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Encodes one UTF-16 stream into a code page. A high surrogate at the end of
+// an input is held until the next call (or replaced when endOfInput is set).
+class CodePageEncoder {
+public:
+    struct Result {
+        size_t consumed = 0;  // UTF-16 units taken
+        size_t produced = 0;  // bytes written
+    };
+
+    explicit CodePageEncoder(unsigned codePage);
+    ~CodePageEncoder();
+    CodePageEncoder(CodePageEncoder&&) noexcept;
+    CodePageEncoder& operator=(CodePageEncoder&&) noexcept;
+
+    bool IsOpen() const;
+
+    // Encodes as much as fits; endOfInput also writes the closing shift
+    // sequence of stateful code pages.
+    Result Encode(const char16_t* src, size_t srcLen, unsigned char* dst, size_t dstCap,
+                  bool endOfInput);
+
+    // Upper bound of bytes produced for n units, shift sequences included.
+    size_t MaxBytesFor(size_t units) const;
+
+    void Reset();
+    // Characters written as the default character so far.
+    uint64_t ReplacementCount() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Whole-buffer forms. They convert everything, U+0000 and zero bytes included.
+// The counters (optional) receive the number of replacements. A code page that
+// cannot be converted yields an empty result and returns false.
+bool DecodeCodePage(unsigned codePage, const void* data, size_t size, std::u16string& out,
+                    uint64_t* replaced = nullptr);
+bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& out,
+                    uint64_t* replaced = nullptr);
+
+}  // namespace platform

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The file layer: handles, reads, writes, seeks, sizes, times, attributes and
+// directories on UTF-16 paths. Only regular files are opened as files: FIFOs,
+// sockets and devices are refused without blocking. Paths longer than PATH_MAX
+// are reached component by component.
+namespace platform {
+
+using FileHandle = int;
+inline constexpr FileHandle INVALID_FILE_HANDLE = -1;
+
+// Access, share, disposition and attribute values of the file layer. Share
+// modes and attributes are kept for the callers' sake; Linux has no use for them.
+enum : uint32_t {
+    FILE_ACCESS_READ = 0x80000000u,
+    FILE_ACCESS_WRITE = 0x40000000u,
+};
+enum : uint32_t {
+    FILE_SHARE_NONE = 0,
+    FILE_SHARE_READ_ACCESS = 1,
+    FILE_SHARE_WRITE_ACCESS = 2,
+};
+enum : uint32_t {
+    FILE_CREATE_NEW = 1,
+    FILE_CREATE_ALWAYS = 2,
+    FILE_OPEN_EXISTING = 3,
+    FILE_OPEN_ALWAYS = 4,
+    FILE_TRUNCATE_EXISTING = 5,
+};
+enum : uint32_t { FILE_ATTRIBUTES_NORMAL = 0x80 };
+
+enum class SeekOrigin { Begin, Current, End };
+
+// Opens a regular file. Returns INVALID_FILE_HANDLE on failure with the errno
+// value in *error (EINVAL for an access or disposition it does not know,
+// EISDIR or ENODEV for something that is not a regular file).
+FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposition,
+                    int* error = nullptr);
+// False when the system reports an error on close (a delayed write error).
+bool CloseFile(FileHandle handle);
+
+// Reads until count bytes came or the end of the file; retries interrupted and
+// short reads. *bytesRead gets what came even when it fails.
+bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, int* error = nullptr);
+// Writes all count bytes or fails (disk full, I/O error); retries short writes.
+bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* bytesWritten,
+               int* error = nullptr);
+bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t* newPosition);
+bool GetFileSizeOf(FileHandle handle, uint64_t* size);
+// Asks the system to write the file's data to the device.
+bool FlushFile(FileHandle handle, int* error = nullptr);
+
+struct FileTimes {
+    std::time_t created = 0;  // 0 where the file system keeps no birth time
+    std::time_t accessed = 0;
+    std::time_t modified = 0;
+};
+bool GetFileTimesOf(FileHandle handle, FileTimes* times);
+
+enum class FileType { None, Regular, Directory, Symlink, Fifo, Socket, CharDevice, BlockDevice, Other };
+
+struct FileStatus {
+    FileType type = FileType::None;
+    uint64_t size = 0;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    std::time_t modified = 0;
+    uint32_t mode = 0;
+};
+// followLinks false reports a symbolic link itself. False when the path does
+// not exist or cannot be reached (errno in *error).
+bool GetFileStatus(std::u16string_view path, FileStatus* status, bool followLinks = true,
+                   int* error = nullptr);
+bool GetHandleStatus(FileHandle handle, FileStatus* status);
+
+// Creates one directory (its parent must exist). EEXIST is reported as a failure.
+bool CreateDirectoryOne(std::u16string_view path, int* error = nullptr);
+bool RemoveFile(std::u16string_view path, int* error = nullptr);
+bool RemoveDirectoryOne(std::u16string_view path, int* error = nullptr);
+// Replaces an existing target atomically (same file system).
+bool RenameFile(std::u16string_view from, std::u16string_view to, int* error = nullptr);
+// Whether the calling process could write into (create files in) the directory.
+bool IsWritableDirectory(std::u16string_view path);
+
+struct DirectoryEntry {
+    std::u16string name;
+    FileType type = FileType::None;  // symbolic links are reported as such
+};
+
+// Lists one directory, without "." and "..".
+class DirectoryReader {
+public:
+    DirectoryReader();
+    ~DirectoryReader();
+    DirectoryReader(const DirectoryReader&) = delete;
+    DirectoryReader& operator=(const DirectoryReader&) = delete;
+
+    bool Open(std::u16string_view path, int* error = nullptr);
+    // False at the end of the listing or on an error (then Error() is non-zero).
+    bool Next(DirectoryEntry& entry);
+    int Error() const { return m_error; }
+    void Close();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    int m_error = 0;
+};
+
+// Test seam for failures the system rarely gives on demand. While installed it
+// is asked before every read, write and flush; a non-zero errno makes the call
+// fail with it.
+class FileFaultInjector {
+public:
+    virtual ~FileFaultInjector() = default;
+    virtual int BeforeRead(FileHandle, size_t /*count*/) { return 0; }
+    virtual int BeforeWrite(FileHandle, size_t /*count*/) { return 0; }
+    virtual int BeforeFlush(FileHandle) { return 0; }
+};
+void SetFileFaultInjector(FileFaultInjector* injector);
+
+}  // namespace platform

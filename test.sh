@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite with CTest.
+#   ./test.sh                         Release build with tests
+#   ./test.sh --sanitize address,undefined   the engine and its tests under sanitizers
+#   ./test.sh --sanitize thread
+set -euo pipefail
+cd "$(dirname "$0")"
+
+sanitize=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --sanitize) sanitize="$2"; shift 2 ;;
+        --sanitize=*) sanitize="${1#*=}"; shift ;;
+        *) echo "test.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+
+./scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+if [ -z "$sanitize" ]; then
+    build=build
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DVARNEL_BUILD_TESTS=ON -DVARNEL_BUILD_BENCH=ON -DVARNEL_SANITIZE=
+else
+    build="build-san-${sanitize//,/-}"
+    # Sanitizer builds cover the engine and its tests; the window and the
+    # benchmarks add nothing there.
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVARNEL_BUILD_TESTS=ON -DVARNEL_BUILD_BENCH=OFF -DVARNEL_BUILD_GUI=OFF \
+        -DVARNEL_SANITIZE="$sanitize"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:${ASAN_OPTIONS:-}"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
+fi
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"

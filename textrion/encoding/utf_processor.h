@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+
+#include "textrion/textrion_export.h"
+
+// Byte work of the Unicode forms: decoding bytes into UTF-16 (reader side) and
+// encoding UTF-16 into bytes with a chosen line-ending style (writer side).
+//
+// Every function works between caller buffers, reports the input taken and the
+// output produced, and never allocates. Ill-formed input is never fatal: it is
+// replaced by U+FFFD and counted (GetReplacementCount).
+class TEXTRION_API CUTFProcessor {
+public:
+    enum tagUTFPROCESSRESULT {
+        UTFPROCESS_OK = 0,                // all input consumed
+        UTFPROCESS_SOURCE_EXHAUSTED = 1,  // the input ends inside a character (left unconsumed)
+        UTFPROCESS_TARGET_EXHAUSTED = 2,  // the output is full (the rest left unconsumed)
+    };
+    enum tagUTF16ENDIANTYPE { UTF16_LE = 0, UTF16_BE = 1 };
+    enum tagUTF32ENDIANTYPE { UTF32_LE = 0, UTF32_BE = 1, UTF32_2143 = 2, UTF32_3412 = 3 };
+    // The line-ending style the encoders impose.
+    enum tagUTFPROCESSCRLFTYPE { UTFCRLF_KEEP = 0, UTFCRLF_CR = 1, UTFCRLF_LF = 2, UTFCRLF_CRLF = 3 };
+
+    virtual ~CUTFProcessor() = default;
+
+    // --- decode side ---------------------------------------------------------
+    // With endOfInput false, a sequence cut by the end of src is left for the
+    // next call (SOURCE_EXHAUSTED). With endOfInput true the input is the real
+    // end of the stream: the lead byte of a cut sequence, an odd UTF-16 byte
+    // and a 1..3 byte UTF-32 tail each become U+FFFD.
+    //
+    // UTF-8: a lead byte that does not start a well-formed sequence becomes
+    // U+FFFD and decoding goes on at the next byte; NUL, encoded surrogates and
+    // code points above U+10FFFF become U+FFFD.
+    tagUTFPROCESSRESULT ReadUTF8(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
+                                 char16_t* dst, unsigned dstLen, unsigned& dstUsed,
+                                 bool endOfInput = false);
+    // Byte pairs into units, unpaired surrogates passed through.
+    tagUTFPROCESSRESULT ReadUTF16(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
+                                  char16_t* dst, unsigned dstLen, tagUTF16ENDIANTYPE endian,
+                                  unsigned& dstUsed, bool endOfInput = false);
+    // Surrogate values and values above U+10FFFF become U+FFFD; 0 stays U+0000.
+    tagUTFPROCESSRESULT ReadUTF32(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
+                                  char16_t* dst, unsigned dstLen, tagUTF32ENDIANTYPE endian,
+                                  unsigned& dstUsed, bool endOfInput = false);
+
+    // True when src holds the lead byte's whole sequence and it is well-formed.
+    static bool IsLegalUTF8Sequence(const unsigned char* src, unsigned len);
+
+    // --- encode side ---------------------------------------------------------
+    // Line breaks (CR, LF or CR LF) are written in the chosen style unless it is
+    // UTFCRLF_KEEP. A CR ending one input and an LF starting the next are one
+    // break. A line ending is written only whole.
+    //
+    // UTF-8 and the 32-bit forms: a high surrogate ending the input is left
+    // unconsumed (SOURCE_EXHAUSTED) for the caller to present again; any other
+    // unpaired surrogate is written as U+FFFD and counted, so the output is
+    // always well-formed. UTF-16 writes every unit as it is.
+    tagUTFPROCESSRESULT WriteUTF8(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
+                                  unsigned char* dst, unsigned dstLen, unsigned& dstUsed);
+    tagUTFPROCESSRESULT WriteUTF16(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
+                                   unsigned char* dst, unsigned dstLen, unsigned& dstUsed,
+                                   tagUTF16ENDIANTYPE endian);
+    tagUTFPROCESSRESULT WriteUTF32(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
+                                   unsigned char* dst, unsigned dstLen, unsigned& dstUsed,
+                                   tagUTF32ENDIANTYPE endian);
+
+    void SetCrLfType(tagUTFPROCESSCRLFTYPE type) { m_crLfType = type; }
+    tagUTFPROCESSCRLFTYPE GetCrLfType() const { return m_crLfType; }
+
+    // Sequences or units replaced by U+FFFD (decoding) or units written as
+    // U+FFFD (encoding) since construction or the last reset.
+    uint64_t GetReplacementCount() const { return m_replacements; }
+    void ResetReplacementCount() { m_replacements = 0; }
+
+protected:
+    static bool IsLegalUTF8(const unsigned char* src, unsigned length);
+
+    tagUTFPROCESSCRLFTYPE m_crLfType = UTFCRLF_KEEP;
+    bool m_pendingCR = false;
+    uint64_t m_replacements = 0;
+
+private:
+    template <typename Sink>
+    tagUTFPROCESSRESULT Encode(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
+                               unsigned char* dst, unsigned dstLen, unsigned& dstUsed, Sink sink,
+                               bool passSurrogates);
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "textrion/io/binary_file.h"
+#include "textrion/textrion_export.h"
+
+// Decides whether a file is binary from runs of zero bytes: a run counts when
+// it reaches the threshold and at least one byte of the same block follows it;
+// runs do not continue across blocks.
+class TEXTRION_API CBinFileDetector {
+public:
+    virtual ~CBinFileDetector();
+
+    // Scans at most maxMegabytes MB in blocks of blockSize bytes; does not read yet.
+    CBinFileDetector(const char16_t* path, unsigned threshold, unsigned blockSize, unsigned maxMegabytes);
+    CBinFileDetector(const CBinFileDetector&) = delete;
+    CBinFileDetector& operator=(const CBinFileDetector&) = delete;
+
+    void SetThreshold(unsigned threshold) { m_threshold = threshold; }
+    bool IsBinary() const { return m_result; }
+
+    // A file that cannot be opened is not binary; HasReadError tells it apart.
+    virtual bool Detect();
+    // True when the file could not be opened or a read failed during the scan.
+    bool HasReadError() const { return m_readError; }
+
+protected:
+    bool DetectHead();
+    bool DetectCurrent();
+    bool DetectMiddle() { return false; }
+    bool DetectTail() { return false; }
+    virtual bool DetectBinary(const char* block, unsigned length);
+
+    CBinaryFileReader m_reader;
+    unsigned m_blockSize;
+    unsigned m_maxMegabytes;
+    unsigned m_threshold;
+    bool m_result = false;
+    bool m_readError = false;
+};

@@ -1,0 +1,262 @@
+#include "textrion/io/text_file_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "textrion/encoding/bom_detector.h"
+
+CTextFileReader::CTextFileReader(const char16_t* path, unsigned bufferSize) : CBinaryFileReader(path, false)
+{
+    AllocateBuffer(bufferSize);
+    if (CBinaryFileReader::Open())
+        ReadBOM();
+}
+
+CTextFileReader::CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize)
+    : CBinaryFileReader(path, false)
+{
+    if (buffer != nullptr && bufferSize >= kMinBufferSize) {
+        m_buffer = buffer;
+        m_bufferSize = bufferSize;
+    } else {
+        AllocateBuffer(bufferSize);
+    }
+    if (CBinaryFileReader::Open())
+        ReadBOM();
+}
+
+CTextFileReader::~CTextFileReader() = default;
+
+void CTextFileReader::AllocateBuffer(unsigned size)
+{
+    size = std::max(size, kMinBufferSize);
+    m_ownedBuffer.reset(new unsigned char[size]);
+    m_buffer = m_ownedBuffer.get();
+    m_bufferSize = size;
+}
+
+unsigned CTextFileReader::SetInternalReadBufferSize(unsigned size)
+{
+    const unsigned previous = m_bufferSize;
+    const unsigned pending = m_dataEnd - m_dataBegin;
+    // Bytes already read ahead must survive the swap.
+    std::unique_ptr<unsigned char[]> fresh(new unsigned char[std::max({size, pending, kMinBufferSize})]);
+    std::memcpy(fresh.get(), m_buffer + m_dataBegin, pending);
+    m_ownedBuffer = std::move(fresh);
+    m_buffer = m_ownedBuffer.get();
+    m_bufferSize = std::max({size, pending, kMinBufferSize});
+    m_dataBegin = 0;
+    m_dataEnd = pending;
+    return previous;
+}
+
+void CTextFileReader::SetEncoding(TEXTENCODING encoding)
+{
+    m_encoding = encoding;
+}
+
+void CTextFileReader::ReadBOM()
+{
+    m_fileEnded = false;
+    m_dataBegin = m_dataEnd = 0;
+    const unsigned n = CBinaryFileReader::Read(m_buffer, 4);
+    if (n < 4)
+        m_fileEnded = true;
+    m_dataEnd = n;
+    switch (CBomDetector::Judge(m_buffer, n)) {
+    case BOM_UTF8: m_encoding = TEXTENCODING_UTF8; m_bomLength = 3; break;
+    case BOM_UTF16LE: m_encoding = TEXTENCODING_UTF16LE; m_bomLength = 2; break;
+    case BOM_UTF16BE: m_encoding = TEXTENCODING_UTF16BE; m_bomLength = 2; break;
+    case BOM_UTF32LE: m_encoding = TEXTENCODING_UTF32LE; m_bomLength = 4; break;
+    case BOM_UTF32BE: m_encoding = TEXTENCODING_UTF32BE; m_bomLength = 4; break;
+    case BOM_UCS4_2143: m_encoding = TEXTENCODING_UCS4_2143; m_bomLength = 4; break;
+    case BOM_UCS4_3412: m_encoding = TEXTENCODING_UCS4_3412; m_bomLength = 4; break;
+    default: m_encoding = TEXTENCODING_CODEPAGE; m_bomLength = 0; break;
+    }
+    // The bytes after the mark stay in the buffer as the start of the data.
+    m_dataBegin = m_bomLength;
+}
+
+bool CTextFileReader::Refill()
+{
+    if (m_fileEnded)
+        return false;
+    const unsigned pending = m_dataEnd - m_dataBegin;
+    if (pending > 0 && m_dataBegin > 0)
+        std::memmove(m_buffer, m_buffer + m_dataBegin, pending);
+    m_dataBegin = 0;
+    m_dataEnd = pending;
+    const unsigned want = m_bufferSize - pending;
+    if (want == 0)
+        return false;
+    const unsigned got = CBinaryFileReader::Read(m_buffer + pending, want);
+    m_dataEnd += got;
+    if (got < want)
+        m_fileEnded = true;  // the end of the file, or a read error (HasReadError)
+    return got > 0;
+}
+
+unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t& consumed)
+{
+    unsigned produced = 0;
+    while (produced < capacity) {
+        if (m_dataBegin == m_dataEnd && !Refill())
+            break;
+        const unsigned char* src = m_buffer + m_dataBegin;
+        const unsigned srcLen = m_dataEnd - m_dataBegin;
+        unsigned used = 0, made = 0;
+        tagUTFPROCESSRESULT r;
+        switch (m_encoding) {
+        case TEXTENCODING_UTF8:
+            r = ReadUTF8(src, srcLen, used, out + produced, capacity - produced, made, m_fileEnded);
+            break;
+        case TEXTENCODING_UTF16BE:
+        case TEXTENCODING_UTF16LE:
+            r = ReadUTF16(src, srcLen, used, out + produced, capacity - produced,
+                          m_encoding == TEXTENCODING_UTF16BE ? UTF16_BE : UTF16_LE, made, m_fileEnded);
+            break;
+        default: {
+            const tagUTF32ENDIANTYPE endian = m_encoding == TEXTENCODING_UTF32BE   ? UTF32_BE
+                                              : m_encoding == TEXTENCODING_UTF32LE ? UTF32_LE
+                                              : m_encoding == TEXTENCODING_UCS4_2143 ? UTF32_2143
+                                                                                     : UTF32_3412;
+            r = ReadUTF32(src, srcLen, used, out + produced, capacity - produced, endian, made, m_fileEnded);
+            break;
+        }
+        }
+        m_dataBegin += used;
+        produced += made;
+        consumed += used;
+        if (r == UTFPROCESS_TARGET_EXHAUSTED)
+            break;
+        if (r == UTFPROCESS_SOURCE_EXHAUSTED && !Refill() && !m_fileEnded)
+            break;
+        // On SOURCE_EXHAUSTED with the file now ended, the next pass decodes the
+        // tail as the real end of the input.
+    }
+    return produced;
+}
+
+unsigned CTextFileReader::ReadCodePage(char16_t* out, unsigned capacity, uint64_t& consumed)
+{
+    if (!m_decoder || m_decoder->GetCodePage() != m_codePage) {
+        m_decoder = std::make_unique<platform::CodePageDecoder>(m_codePage);
+        m_decodeDone = false;
+    }
+    if (!m_decoder->IsOpen()) {
+        // A code page this system cannot decode: no text, and say so.
+        m_readError = true;
+        return 0;
+    }
+    unsigned produced = 0;
+    while (produced < capacity && !m_decodeDone) {
+        if (m_dataBegin == m_dataEnd)
+            Refill();
+        const auto r = m_decoder->Decode(m_buffer + m_dataBegin, m_dataEnd - m_dataBegin, out + produced,
+                                         capacity - produced, m_fileEnded);
+        m_dataBegin += static_cast<unsigned>(r.consumed);
+        produced += static_cast<unsigned>(r.produced);
+        consumed += r.consumed;
+        if (m_fileEnded && m_dataBegin == m_dataEnd && produced < capacity) {
+            m_decodeDone = true;  // flushed: nothing is held any more
+        } else if (r.consumed == 0 && r.produced == 0 && !Refill() && !m_fileEnded) {
+            break;  // no progress possible now; never spin
+        }
+    }
+    return produced;
+}
+
+unsigned CTextFileReader::Read(char16_t* out, unsigned capacity, unsigned* bytesConsumed)
+{
+    uint64_t consumed = 0;
+    unsigned produced = 0;
+    if (IsOpen() && out != nullptr && capacity > 0) {
+        produced = m_encoding == TEXTENCODING_CODEPAGE ? ReadCodePage(out, capacity, consumed)
+                                                       : ReadUnicode(out, capacity, consumed);
+    }
+    if (bytesConsumed)
+        *bytesConsumed = static_cast<unsigned>(consumed);
+    return produced;
+}
+
+unsigned CTextFileReader::Read(std::u16string& s, unsigned capacity)
+{
+    if (capacity == 0)
+        return 0;
+    std::vector<char16_t> block(capacity);
+    const unsigned n = Read(block.data(), capacity, nullptr);
+    if (n > 0)
+        s.assign(block.data(), n);
+    return n;
+}
+
+unsigned CTextFileReader::ReadToEnd(std::u16string& s, unsigned blockSize)
+{
+    // A block must hold a surrogate pair, or a supplementary character would end the text.
+    std::vector<char16_t> block(std::max(blockSize, 2u));
+    unsigned total = 0;
+    for (;;) {
+        const unsigned n = Read(block.data(), static_cast<unsigned>(block.size()), nullptr);
+        if (n == 0)
+            break;
+        s.append(block.data(), n);
+        total += n;
+    }
+    return total;
+}
+
+uint64_t CTextFileReader::GetReplacementCount() const
+{
+    return CUTFProcessor::GetReplacementCount() + (m_decoder ? m_decoder->ReplacementCount() : 0);
+}
+
+// ---------------------------------------------------------------------------
+
+CFirstLineTextReader::CFirstLineTextReader(const char16_t* path) : m_path(path ? path : u"") {}
+
+CFirstLineTextReader::~CFirstLineTextReader() = default;
+
+bool CFirstLineTextReader::FindEndOfLine(const char16_t* text, unsigned* position, unsigned count)
+{
+    for (unsigned i = 0; i < count; ++i) {
+        if (text[i] == u'\r' || text[i] == u'\n') {
+            *position = i;
+            return true;
+        }
+    }
+    *position = count;
+    return false;
+}
+
+bool CFirstLineTextReader::Read(int maxChars, std::u16string& line)
+{
+    if (m_path.empty())
+        return false;
+    // Code page 0 decodes valid UTF-8 as UTF-8, so a UTF-8 file without BOM reads right.
+    CTextFileReader reader(m_path.c_str(), 2048);
+    if (!reader.IsOpen())
+        return false;
+    line.clear();
+    if (maxChars <= 0)
+        return true;
+    constexpr unsigned kBlock = 4096;
+    std::vector<char16_t> block(kBlock);
+    unsigned taken = 0;
+    const unsigned limit = static_cast<unsigned>(maxChars);
+    while (taken < limit) {
+        const unsigned allowed = std::min(kBlock, limit - taken);
+        const unsigned n = reader.Read(block.data(), std::max(allowed, 2u), nullptr);
+        if (n == 0)
+            break;
+        unsigned end = 0;
+        const bool found = FindEndOfLine(block.data(), &end, n);
+        end = std::min(end, allowed);
+        line.append(block.data(), end);
+        taken += end;
+        if (found)
+            break;
+    }
+    return true;
+}

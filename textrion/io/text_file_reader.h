@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "textrion/encoding/text_file_processor.h"
+#include "textrion/io/binary_file.h"
+#include "textrion/textrion_export.h"
+
+namespace platform {
+class CodePageDecoder;
+}
+
+// Reads a text file of any encoding as UTF-16 in caller-sized portions. The
+// file's BOM is found on opening; SetEncoding or SetCodePage may impose
+// another reading before the first Read. A Read never splits a character and
+// code page decoding keeps its shift state (ISO-2022, HZ) from one Read to the
+// next. Memory stays within the read buffer whatever the file size.
+//
+// Bad input never stops reading: it becomes U+FFFD and is counted in
+// GetReplacementCount(). An I/O error ends the data early and sets
+// HasReadError(); the text read so far is then incomplete.
+class TEXTRION_API CTextFileReader : public CTextFileProcessor, public CBinaryFileReader {
+public:
+    ~CTextFileReader() override;
+
+    // Buffers below kMinBufferSize bytes are replaced by an owned buffer of that size.
+    CTextFileReader(const char16_t* path, unsigned bufferSize);
+    // The caller's buffer is used and never freed.
+    CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize);
+
+    static constexpr unsigned kMinBufferSize = 16;
+
+    // Replaces the buffer with an owned one; returns the previous size. Bytes
+    // read ahead are kept.
+    unsigned SetInternalReadBufferSize(unsigned size);
+    void SetEncoding(TEXTENCODING encoding);
+
+    // Decodes the next portion into out, at most capacity units; returns the
+    // units written, 0 at the end of the data. A character that needs more room
+    // than is left (a surrogate pair with one unit free) waits for the next call.
+    // *bytesConsumed receives the file bytes this call decoded.
+    unsigned Read(char16_t* out, unsigned capacity, unsigned* bytesConsumed = nullptr);
+    // Replaces s with the next portion when there is one; capacity 0 returns 0.
+    unsigned Read(std::u16string& s, unsigned capacity);
+    // Appends the rest of the text in blocks of blockSize units; returns the count.
+    unsigned ReadToEnd(std::u16string& s, unsigned blockSize);
+
+    // Bytes the BOM took at the start of the file (0 without one).
+    unsigned GetBomLength() const { return m_bomLength; }
+    // Replacements of the Unicode decoders and of the code page decoder together.
+    uint64_t GetReplacementCount() const;
+
+    using CBinaryFileReader::Read;
+
+private:
+    void ReadBOM();
+    void AllocateBuffer(unsigned size);
+    // Moves the undecoded bytes to the front and fills the rest of the buffer;
+    // false when nothing more came.
+    bool Refill();
+    unsigned ReadUnicode(char16_t* out, unsigned capacity, uint64_t& consumed);
+    unsigned ReadCodePage(char16_t* out, unsigned capacity, uint64_t& consumed);
+
+    unsigned char* m_buffer = nullptr;
+    std::unique_ptr<unsigned char[]> m_ownedBuffer;
+    unsigned m_bufferSize = 0;
+    unsigned m_dataBegin = 0;  // undecoded bytes are m_buffer[m_dataBegin, m_dataEnd)
+    unsigned m_dataEnd = 0;
+    bool m_fileEnded = false;  // the file gave all it has (or failed)
+    bool m_decodeDone = false; // the decoder was flushed at the end of the data
+    unsigned m_bomLength = 0;
+    std::unique_ptr<platform::CodePageDecoder> m_decoder;
+};
+
+// The first line of a text file, for previews: BOM files by their BOM, all
+// others as UTF-8 where they are valid UTF-8 and in the default code page otherwise.
+class TEXTRION_API CFirstLineTextReader {
+public:
+    virtual ~CFirstLineTextReader();
+    explicit CFirstLineTextReader(const char16_t* path);
+
+    // Up to maxChars units before the first CR or LF. True also for an empty
+    // file; false for an empty path or a file that cannot be opened, and for
+    // maxChars 0 or below (nothing is read then) returns true with an empty line.
+    bool Read(int maxChars, std::u16string& line);
+
+protected:
+    // Index of the first CR or LF among count units (true), or count (false).
+    static bool FindEndOfLine(const char16_t* text, unsigned* position, unsigned count);
+
+private:
+    std::u16string m_path;
+};

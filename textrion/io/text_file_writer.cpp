@@ -1,0 +1,227 @@
+#include "textrion/io/text_file_writer.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "base/text.h"
+#include "platform/codepage.h"
+
+CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append,
+                                 unsigned bufferSize)
+    : CBinaryFileWriter(path, append, false)
+{
+    AllocateBuffer(bufferSize);
+    Init(encoding, writeBom, append);
+}
+
+CTextFileWriter::CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize,
+                                 TEXTENCODING encoding, bool writeBom, bool append)
+    : CBinaryFileWriter(path, append, false)
+{
+    if (buffer != nullptr && bufferSize >= kMinBufferSize) {
+        m_buffer = buffer;
+        m_bufferSize = bufferSize;
+    } else {
+        AllocateBuffer(bufferSize);
+    }
+    Init(encoding, writeBom, append);
+}
+
+CTextFileWriter::~CTextFileWriter()
+{
+    CTextFileWriter::Close();
+}
+
+void CTextFileWriter::AllocateBuffer(unsigned size)
+{
+    // Room for the longest element (a UTF-32 CR LF, 8 bytes) at least twice.
+    size = std::max(size, kMinBufferSize);
+    m_ownedBuffer.reset(new unsigned char[size]);
+    m_buffer = m_ownedBuffer.get();
+    m_bufferSize = size;
+}
+
+unsigned CTextFileWriter::SetInternalWriteBufferSize(unsigned size)
+{
+    const unsigned previous = m_bufferSize;
+    AllocateBuffer(size);
+    return previous;
+}
+
+void CTextFileWriter::Init(TEXTENCODING encoding, bool writeBom, bool append)
+{
+    m_encoding = encoding;
+    if (!CBinaryFileWriter::Open())
+        return;
+    uint64_t position = 0;
+    if (append)
+        SeekToEnd(&position);
+    if (writeBom && position == 0)
+        WriteBOM();
+}
+
+void CTextFileWriter::WriteBOM()
+{
+    if (!IsOpen())
+        return;
+    static const unsigned char kUtf16Be[] = {0xFE, 0xFF};
+    static const unsigned char kUtf16Le[] = {0xFF, 0xFE};
+    static const unsigned char kUtf8[] = {0xEF, 0xBB, 0xBF};
+    static const unsigned char kUtf32Be[] = {0x00, 0x00, 0xFE, 0xFF};
+    static const unsigned char kUtf32Le[] = {0xFF, 0xFE, 0x00, 0x00};
+    static const unsigned char kUcs2143[] = {0x00, 0x00, 0xFF, 0xFE};
+    static const unsigned char kUcs3412[] = {0xFE, 0xFF, 0x00, 0x00};
+    switch (m_encoding) {
+    case TEXTENCODING_UTF16BE: CBinaryFileWriter::Write(kUtf16Be, sizeof kUtf16Be); break;
+    case TEXTENCODING_UTF16LE: CBinaryFileWriter::Write(kUtf16Le, sizeof kUtf16Le); break;
+    case TEXTENCODING_UTF8: CBinaryFileWriter::Write(kUtf8, sizeof kUtf8); break;
+    case TEXTENCODING_UTF32BE: CBinaryFileWriter::Write(kUtf32Be, sizeof kUtf32Be); break;
+    case TEXTENCODING_UTF32LE: CBinaryFileWriter::Write(kUtf32Le, sizeof kUtf32Le); break;
+    case TEXTENCODING_UCS4_2143: CBinaryFileWriter::Write(kUcs2143, sizeof kUcs2143); break;
+    case TEXTENCODING_UCS4_3412: CBinaryFileWriter::Write(kUcs3412, sizeof kUcs3412); break;
+    default: break;
+    }
+}
+
+unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
+{
+    if (text == nullptr || count == 0)
+        return 0;
+    if (m_encoding == TEXTENCODING_CODEPAGE)
+        return WriteCodePage(text, count, false);
+
+    unsigned done = 0;
+    for (;;) {
+        unsigned used = 0, made = 0;
+        tagUTFPROCESSRESULT r;
+        switch (m_encoding) {
+        case TEXTENCODING_UTF8:
+            r = WriteUTF8(text + done, count - done, used, m_buffer, m_bufferSize, made);
+            break;
+        case TEXTENCODING_UTF16BE:
+        case TEXTENCODING_UTF16LE:
+            r = WriteUTF16(text + done, count - done, used, m_buffer, m_bufferSize, made,
+                           m_encoding == TEXTENCODING_UTF16BE ? UTF16_BE : UTF16_LE);
+            break;
+        default: {
+            const tagUTF32ENDIANTYPE endian = m_encoding == TEXTENCODING_UTF32BE   ? UTF32_BE
+                                              : m_encoding == TEXTENCODING_UTF32LE ? UTF32_LE
+                                              : m_encoding == TEXTENCODING_UCS4_2143 ? UTF32_2143
+                                                                                     : UTF32_3412;
+            r = WriteUTF32(text + done, count - done, used, m_buffer, m_bufferSize, made, endian);
+            break;
+        }
+        }
+        if (made > 0)
+            CBinaryFileWriter::Write(m_buffer, made);
+        done += used;
+        if (r != UTFPROCESS_TARGET_EXHAUSTED || done >= count || (used == 0 && made == 0))
+            break;
+    }
+    return done;
+}
+
+unsigned CTextFileWriter::WriteCodePage(const char16_t* text, unsigned count, bool endOfInput)
+{
+    if (!m_encoder || m_encoderCodePage != m_codePage) {
+        m_encoder = std::make_unique<platform::CodePageEncoder>(m_codePage);
+        m_encoderCodePage = m_codePage;
+    }
+    if (!m_encoder->IsOpen()) {
+        // A code page this system cannot write: the text is lost, and that is an error.
+        m_dataLost = true;
+        m_writeError = true;
+        return count;
+    }
+    unsigned done = 0;
+    for (;;) {
+        const auto r = m_encoder->Encode(text + done, count - done, m_buffer, m_bufferSize, endOfInput);
+        if (r.produced > 0)
+            CBinaryFileWriter::Write(m_buffer, static_cast<unsigned>(r.produced));
+        done += static_cast<unsigned>(r.consumed);
+        // A full buffer may leave bytes inside the encoder: go round until it is not full.
+        if (done >= count && r.produced < m_bufferSize)
+            break;
+        if (r.consumed == 0 && r.produced == 0)
+            break;
+    }
+    return count;
+}
+
+unsigned CTextFileWriter::Write(const std::u16string& text)
+{
+    return Write(text.data(), static_cast<unsigned>(text.size()));
+}
+
+unsigned CTextFileWriter::Write(char16_t c)
+{
+    return Write(&c, 1);
+}
+
+CTextFileWriter& CTextFileWriter::operator<<(const std::u16string& text)
+{
+    Write(text);
+    return *this;
+}
+
+CTextFileWriter& CTextFileWriter::operator<<(const char16_t* text)
+{
+    if (text)
+        Write(text, static_cast<unsigned>(std::char_traits<char16_t>::length(text)));
+    return *this;
+}
+
+CTextFileWriter& CTextFileWriter::operator<<(char16_t c)
+{
+    Write(c);
+    return *this;
+}
+
+unsigned CTextFileWriter::WriteFormat(const char* format, ...)
+{
+    if (format == nullptr)
+        return 0;
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0) {
+        va_end(args);
+        return 0;
+    }
+    std::vector<char> formatted(static_cast<size_t>(length) + 1);
+    std::vsnprintf(formatted.data(), formatted.size(), format, args);
+    va_end(args);
+    return Write(text::FromUtf8(std::string_view(formatted.data(), static_cast<size_t>(length))));
+}
+
+unsigned CTextFileWriter::WriteCR()
+{
+    return Write(&_CR, 1);
+}
+
+unsigned CTextFileWriter::WriteLF()
+{
+    return Write(&_LF, 1);
+}
+
+unsigned CTextFileWriter::WriteCRLF()
+{
+    return Write(_pCRLF, 2);
+}
+
+bool CTextFileWriter::Close()
+{
+    if (IsOpen() && m_encoding == TEXTENCODING_CODEPAGE && m_encoder && m_encoder->IsOpen())
+        WriteCodePage(u"", 0, true);  // closing shift sequence of stateful code pages
+    return CBinaryFileWriter::Close();
+}
+
+uint64_t CTextFileWriter::GetReplacementCount() const
+{
+    return CUTFProcessor::GetReplacementCount() + (m_encoder ? m_encoder->ReplacementCount() : 0);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "textrion/encoding/text_file_processor.h"
+#include "textrion/io/binary_file.h"
+#include "textrion/textrion_export.h"
+
+namespace platform {
+class CodePageEncoder;
+}
+
+// Writes UTF-16 text in any encoding, with or without BOM, rewriting line
+// breaks of the Unicode forms into the chosen style. Each Write streams its
+// text through the write buffer; nothing is held back between calls except a
+// high surrogate ending the input (UTF-8 and 32-bit forms), which the caller
+// presents again with the next Write.
+//
+// Failures are never silent: a failed write, flush or close sets
+// HasWriteError(), and the file must then be treated as incomplete.
+class TEXTRION_API CTextFileWriter : public CTextFileProcessor, public CBinaryFileWriter {
+public:
+    ~CTextFileWriter() override;
+
+    // Creates (or truncates) the file, or appends to it; a BOM is written when
+    // asked and the file is new or empty. Buffers below kMinBufferSize bytes are
+    // replaced by an owned buffer of that size.
+    CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append, unsigned bufferSize);
+    // The caller's buffer is used and never freed.
+    CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize, TEXTENCODING encoding,
+                    bool writeBom, bool append);
+
+    static constexpr unsigned kMinBufferSize = 16;
+
+    unsigned SetInternalWriteBufferSize(unsigned size);
+
+    // Returns the units consumed. Code page text (TEXTENCODING_CODEPAGE) is
+    // written in full, U+0000 included; line endings are not converted there.
+    unsigned Write(const char16_t* text, unsigned count);
+    unsigned Write(const std::u16string& text);
+    unsigned Write(char16_t c);
+    CTextFileWriter& operator<<(const std::u16string& text);
+    CTextFileWriter& operator<<(const char16_t* text);
+    CTextFileWriter& operator<<(char16_t c);
+
+    // printf-style formatting (UTF-8 format and arguments), written as UTF-16.
+    unsigned WriteFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    unsigned WriteCR();
+    unsigned WriteLF();
+    unsigned WriteCRLF();
+
+    // Ends a stateful code page (the closing shift sequence), then closes.
+    bool Close() override;
+
+    // Units the code page encoder replaced, added to the Unicode encoders' count.
+    uint64_t GetReplacementCount() const;
+
+    static constexpr char16_t _CR = u'\r';
+    static constexpr char16_t _LF = u'\n';
+    static constexpr char16_t _pCRLF[2] = {u'\r', u'\n'};
+
+    using CBinaryFileWriter::Write;
+
+private:
+    void Init(TEXTENCODING encoding, bool writeBom, bool append);
+    void AllocateBuffer(unsigned size);
+    void WriteBOM();
+    unsigned WriteCodePage(const char16_t* text, unsigned count, bool endOfInput);
+
+    unsigned char* m_buffer = nullptr;
+    std::unique_ptr<unsigned char[]> m_ownedBuffer;
+    unsigned m_bufferSize = 0;
+    std::unique_ptr<platform::CodePageEncoder> m_encoder;
+    unsigned m_encoderCodePage = 0;
+};
