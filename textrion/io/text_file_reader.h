@@ -25,12 +25,13 @@ class TEXTRION_API CTextFileReader : public CTextFileProcessor, public CBinaryFi
 public:
     ~CTextFileReader() override;
 
-    // Buffers below kMinBufferSize bytes are replaced by an owned buffer of that size.
+    // Buffers below kMinBufferSize bytes (the longest sequence the UTF-8 decoder
+    // examines) are replaced by an owned buffer of that size.
     CTextFileReader(const char16_t* path, unsigned bufferSize);
     // The caller's buffer is used and never freed.
     CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize);
 
-    static constexpr unsigned kMinBufferSize = 16;
+    static constexpr unsigned kMinBufferSize = 6;
 
     // Replaces the buffer with an owned one; returns the previous size. Bytes
     // read ahead are kept.
