@@ -47,6 +47,24 @@ constexpr CatalogueRow kCatalogue[] = {
     {28592, 238, u"Central European (ISO-8859-2)", u"ISO-8859-2", u"Central European"},
     {1250, 238, u"Central European (Windows-1250)", u"Windows-1250", u"Central European"},
     {874, 222, u"Thai (Windows-874)", u"Windows-874", u"Thai"},
+    // Further code pages the statistical detector can name, so that no text
+    // finding is left without an entry. 28600, 28606 and 65010 are not Windows
+    // code pages: ISO-8859-10 and -16 continue the 2859x numbering, and 65010
+    // stands for VISCII; none collides with a Windows number.
+    {28605, 0, u"Western (ISO-8859-15)", u"ISO-8859-15", u"Western"},
+    {852, 238, u"Central European (IBM852)", u"IBM852", u"Central European"},
+    {10029, 238, u"Central European (MAC-CentralEurope)", u"MAC-CentralEurope", u"Central European"},
+    {28606, 238, u"South-Eastern European (ISO-8859-16)", u"ISO-8859-16", u"Central European"},
+    {28593, 162, u"South European (ISO-8859-3)", u"ISO-8859-3", u"South European"},
+    {28599, 162, u"Turkish (ISO-8859-9)", u"ISO-8859-9", u"Turkish"},
+    {28594, 186, u"Baltic (ISO-8859-4)", u"ISO-8859-4", u"Baltic"},
+    {28603, 186, u"Baltic (ISO-8859-13)", u"ISO-8859-13", u"Baltic"},
+    {1257, 186, u"Baltic (Windows-1257)", u"Windows-1257", u"Baltic"},
+    {28600, 186, u"Nordic (ISO-8859-10)", u"ISO-8859-10", u"Nordic"},
+    {1256, 178, u"Arabic (Windows-1256)", u"Windows-1256", u"Arabic"},
+    {28596, 178, u"Arabic (ISO-8859-6)", u"ISO-8859-6", u"Arabic"},
+    {1258, 163, u"Vietnamese (Windows-1258)", u"Windows-1258", u"Vietnamese"},
+    {65010, 163, u"Vietnamese (VISCII)", u"VISCII", u"Vietnamese"},
 };
 
 }  // namespace

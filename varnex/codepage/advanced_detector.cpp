@@ -1,0 +1,188 @@
+#include "varnex/codepage/advanced_detector.h"
+
+#include <exception>
+
+#include "base/text.h"
+#include "textrion/encoding/bom_detector.h"
+#include "textrion/encoding/bomless_unicode_detector.h"
+#include "textrion/io/bin_file_detector.h"
+#include "textrion/io/text_file_reader.h"
+#include "textrion/path/long_path.h"
+#include "varnex/codepage/codepage_detector.h"
+
+// ---------------------------------------------------------------------------
+// Known extension lists
+
+CAdvancedDetector::CKnownExtList::CKnownExtList() = default;
+CAdvancedDetector::CKnownExtList::~CKnownExtList() = default;
+
+CAdvancedDetector::CKnownExtList& CAdvancedDetector::GetKnownExtList()
+{
+    static CKnownExtList lists;
+    return lists;
+}
+
+void CAdvancedDetector::CKnownExtList::SetFolder(const std::u16string& folder)
+{
+    CSingleLock lock(m_lock);
+    m_folder = folder;
+    m_binaryLoaded = m_textLoaded = false;
+    m_binaryList.clear();
+    m_textList.clear();
+}
+
+bool CAdvancedDetector::CKnownExtList::ExtInBinaryList(const char16_t* extension)
+{
+    return InList(extension, m_binaryList, m_binaryLoaded, u"Binary.bin");
+}
+
+bool CAdvancedDetector::CKnownExtList::ExtInTextList(const char16_t* extension)
+{
+    return InList(extension, m_textList, m_textLoaded, u"Text.bin");
+}
+
+bool CAdvancedDetector::CKnownExtList::InList(const char16_t* extension, CTextLineList& list, bool& loaded,
+                                              const char16_t* fileName)
+{
+    if (extension == nullptr || extension[0] == 0)
+        return false;
+    // One lock for loading and lookups: the first lookups of several threads
+    // load a list once, the others wait for it.
+    CSingleLock lock(m_lock);
+    if (!loaded) {
+        CLongPath path(m_folder.empty() ? CLongPath::GetAppDir() : m_folder);
+        path.Append(fileName);
+        CTextFileReader reader(path.c_str(), 2048);
+        if (reader.IsOpen()) {
+            std::u16string portion;
+            while (reader.Read(portion, 4096) > 0)
+                list.HandleData(portion.data(), static_cast<unsigned>(portion.size()));
+        }
+        loaded = true;
+    }
+    const std::u16string_view wanted(extension);
+    for (const auto& line : list)
+        if (line == wanted)
+            return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+
+CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
+                                     bool binaryListShortcut, bool reportGB18030)
+    : CAdvancedDetector(path, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, true)
+{
+}
+
+CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
+                                     bool binaryListShortcut, bool reportGB18030, bool detectNow)
+    : m_path(path),
+      m_blockSize(blockSize),
+      m_scanLimitMB(scanLimitMB),
+      m_reportGB18030(reportGB18030),
+      m_binaryListShortcut(binaryListShortcut)
+{
+    if (detectNow)
+        CAdvancedDetector::Detect();
+}
+
+CAdvancedDetector::~CAdvancedDetector() = default;
+
+bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary) const
+{
+    CBinFileDetector detector(m_path.c_str(), threshold, m_blockSize, m_scanLimitMB);
+    binary = detector.Detect();
+    return !detector.HasReadError();
+}
+
+bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
+{
+    CCodepageDetector detector(m_path.c_str(), m_blockSize, m_scanLimitMB, m_reportGB18030);
+    detector.Detect();
+    codepage = detector.GetCodepage();
+    confidence = detector.GetConfidence();
+    return !detector.HasFailed();
+}
+
+void CAdvancedDetector::Detect()
+{
+    try {
+        RunSteps();
+    } catch (const std::exception&) {
+        m_result = DETECTIONRESULT_ERROR;
+    }
+}
+
+void CAdvancedDetector::RunSteps()
+{
+    m_result = DETECTIONRESULT_OK;
+    const std::u16string extension = text::AsciiLowered(CLongPath(m_path).GetExtension());
+    CKnownExtList& lists = GetKnownExtList();
+
+    if (m_binaryListShortcut && lists.ExtInBinaryList(extension.c_str()))
+        return;
+
+    CBomDetector bom(m_path.c_str());
+    if (bom.HasReadError()) {
+        m_result = DETECTIONRESULT_ERROR;  // unreadable is not binary
+        return;
+    }
+    switch (bom.GetResult()) {
+    case BOM_UTF8: m_codepage = 65001; break;
+    case BOM_UTF16LE: m_codepage = 1200; break;
+    case BOM_UTF16BE: m_codepage = 1201; break;
+    case BOM_UTF32LE: m_codepage = 12000; break;
+    case BOM_UTF32BE: m_codepage = 12001; break;
+    case BOM_UCS4_2143: m_codepage = 2143; break;
+    case BOM_UCS4_3412: m_codepage = 3412; break;
+    default: break;
+    }
+    if (m_codepage != -1) {
+        m_confidence = 1.0f;
+        m_hasBom = true;
+        return;
+    }
+    m_confidence = 0.0f;
+    m_hasBom = false;
+
+    bool binary = false;
+    if (!ZeroRuns(4, binary)) {
+        m_result = DETECTIONRESULT_ERROR;
+        return;
+    }
+    if (binary)
+        return;
+
+    int codepage = -1;
+    float confidence = 0.0f;
+    if (!DetectStatistically(codepage, confidence)) {
+        m_result = DETECTIONRESULT_ERROR;
+        return;
+    }
+    m_codepage = codepage;
+    m_confidence = confidence;
+    if (m_codepage != -1) {
+        if (m_confidence >= kSureConfidence)
+            m_result = DETECTIONRESULT_OK;
+        else if (m_confidence > kTextListConfidence)
+            m_result = lists.ExtInTextList(extension.c_str()) ? DETECTIONRESULT_OK : DETECTIONRESULT_UNSURE;
+        else
+            m_result = DETECTIONRESULT_UNSURE;
+        return;
+    }
+
+    if (!ZeroRuns(3, binary)) {
+        m_result = DETECTIONRESULT_ERROR;
+        return;
+    }
+    if (binary)
+        return;
+    if (lists.ExtInTextList(extension.c_str())) {
+        switch (CBomlessUnicodeDetector(m_path.c_str()).Detect()) {
+        case BOMLESS_UTF16LE: m_codepage = 1200; break;
+        case BOMLESS_UTF16BE: m_codepage = 1201; break;
+        default: break;
+        }
+    }
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <string>
+
+#include "base/lockable.h"
+#include "textrion/csv/csv_value_formatter.h"
+#include "varnex/varnex_export.h"
+
+// Decides for one file, from the cheapest test to the dearest: binary by
+// extension, byte order mark, runs of zero bytes, statistical detection, then
+// (when the statistics find nothing) a second zero-byte test and, for known
+// text extensions, BOM-less UTF-16. The findings are ready when the
+// constructor returns.
+//
+// A file that cannot be opened or read ends as DETECTIONRESULT_ERROR with
+// code page -1: it is never passed off as a binary file.
+class VARNEX_API CAdvancedDetector {
+public:
+    enum DETECTIONRESULT { DETECTIONRESULT_OK = 0, DETECTIONRESULT_UNSURE = 1, DETECTIONRESULT_ERROR = 2 };
+
+    // The "Binary.bin" and "Text.bin" lists beside the program: one lower-case
+    // extension with its leading dot per line. Each is read once, on its first
+    // lookup; a missing file is an empty list.
+    class VARNEX_API CKnownExtList {
+    public:
+        CKnownExtList();
+        ~CKnownExtList();
+        CKnownExtList(const CKnownExtList&) = delete;
+        CKnownExtList& operator=(const CKnownExtList&) = delete;
+
+        // extension: from the last dot on, dot included, lower-cased by the caller.
+        bool ExtInBinaryList(const char16_t* extension);
+        bool ExtInTextList(const char16_t* extension);
+
+        // Reads the lists from another folder from now on (tests, other installs).
+        void SetFolder(const std::u16string& folder);
+
+    private:
+        bool InList(const char16_t* extension, CTextLineList& list, bool& loaded, const char16_t* fileName);
+
+        mutable CCriticalSection m_lock;
+        std::u16string m_folder;  // empty: the program's folder
+        bool m_binaryLoaded = false;
+        bool m_textLoaded = false;
+        CTextLineList m_binaryList;
+        CTextLineList m_textList;
+    };
+
+    static CKnownExtList& GetKnownExtList();
+
+    virtual ~CAdvancedDetector();
+
+    CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
+                      bool binaryListShortcut, bool reportGB18030);
+    CAdvancedDetector(const CAdvancedDetector&) = default;
+    CAdvancedDetector& operator=(const CAdvancedDetector&) = default;
+
+    int GetCodepage() const { return m_codepage; }
+    float GetConfidence() const { return m_confidence; }
+    bool HasBom() const { return m_hasBom; }
+    DETECTIONRESULT GetResult() const { return m_result; }
+
+    // The confidence from which a finding stands (at least), and above which it
+    // stands for an extension in the text list.
+    static constexpr float kSureConfidence = 0.7f;
+    static constexpr float kTextListConfidence = 0.51f;
+
+protected:
+    // For subclasses that replace a step: construct without detecting, then call Detect.
+    CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
+                      bool binaryListShortcut, bool reportGB18030, bool detectNow);
+
+    virtual void Detect();
+    // The statistical step: false when the file could not be read.
+    virtual bool DetectStatistically(int& codepage, float& confidence);
+
+    std::u16string m_path;
+    int m_codepage = -1;
+    float m_confidence = 0.0f;
+    bool m_hasBom = false;
+    unsigned m_blockSize;
+    unsigned m_scanLimitMB;
+    bool m_reportGB18030;
+    DETECTIONRESULT m_result = DETECTIONRESULT_OK;
+    bool m_binaryListShortcut;
+
+private:
+    void RunSteps();
+    // The zero-byte test; false when the file could not be read.
+    bool ZeroRuns(unsigned threshold, bool& binary) const;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+
+#include "textrion/io/binary_file.h"
+#include "varnex/varnex_export.h"
+
+// Statistical code page detection: feeds the start of a file (at most the
+// scan limit, in blocks) to the universal character set detector and maps its
+// finding to a code page with a confidence.
+//
+// What it reports:
+//  - nothing (-1) when no prober group is more confident than 0.20;
+//  - code page 0 with 0.99 for 7-bit data (bytes below 0x80, or 0xA0), unless
+//    every block fed held more than two zero bytes (UTF-16 text without BOM
+//    looks 7-bit byte by byte);
+//  - 0.99 for an escape-sequence encoding or a prober that was certain;
+//  - otherwise the best prober group (multi-byte, single-byte, Latin-1; a later
+//    group wins only when strictly more confident) with its confidence.
+// Every charset the detector can name maps to a catalogue code page.
+class VARNEX_API CCodepageDetector : public CBinaryFileReader {
+public:
+    ~CCodepageDetector() override;
+
+    // Does not open the file yet.
+    CCodepageDetector(const char16_t* path, unsigned blockSize, unsigned scanLimitMB, bool reportGB18030);
+
+    // Runs the detection; true when the detector was certain before the end of
+    // the data. The findings are in m_codepage and m_confidence.
+    virtual bool Detect();
+
+    int GetCodepage() const { return m_codepage; }
+    float GetConfidence() const { return m_confidence; }
+    // Bytes handed to the detector by the last Detect.
+    uint64_t GetBytesFed() const { return m_bytesFed; }
+    // True when the last Detect could not open or read the file.
+    bool HasFailed() const { return m_failed; }
+
+    // The code page of a charset name the detector reports (-1 when unknown);
+    // a GB18030 finding is 936 unless reportGB18030.
+    static int CodepageOfCharset(const char* charset, bool reportGB18030);
+
+    int m_codepage = -1;
+    float m_confidence = 0.0f;
+
+private:
+    class UniversalDetector;
+
+    unsigned m_blockSize;
+    unsigned m_scanLimitMB;
+    bool m_reportGB18030;
+    uint64_t m_bytesFed = 0;
+    bool m_failed = false;
+    std::unique_ptr<UniversalDetector> m_detector;
+};

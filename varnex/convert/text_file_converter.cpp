@@ -1,0 +1,330 @@
+#include "varnex/convert/text_file_converter.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "base/text.h"
+#include "platform/file_api.h"
+#include "textrion/io/text_file_reader.h"
+#include "textrion/io/text_file_writer.h"
+#include "textrion/path/long_path.h"
+
+namespace {
+
+// A chunk must hold a carried high surrogate and a whole surrogate pair after
+// it, or a chunk could never make progress.
+constexpr unsigned kMinChunk = 16;
+
+struct FormatRow {
+    const char16_t* text;
+    CTextFileConverter::OUTPUTTEXTFORMAT format;
+    unsigned codepage;
+    TEXTENCODING encoding;
+};
+
+// In the order the text forms are matched.
+constexpr FormatRow kFormats[] = {
+    {u"UTF8", CTextFileConverter::OUTPUTTEXTFORMAT_UTF8, 65001, TEXTENCODING_UTF8},
+    {u"UTF16LE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE, 1200, TEXTENCODING_UTF16LE},
+    {u"UTF16BE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE, 1201, TEXTENCODING_UTF16BE},
+    {u"UTF32LE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF32LE, 12000, TEXTENCODING_UTF32LE},
+    {u"UTF32BE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE, 12001, TEXTENCODING_UTF32BE},
+    {u"2143", CTextFileConverter::OUTPUTTEXTFORMAT_UCS4_2143, 2143, TEXTENCODING_UCS4_2143},
+    {u"3412", CTextFileConverter::OUTPUTTEXTFORMAT_UCS4_3412, 3412, TEXTENCODING_UCS4_3412},
+};
+
+const FormatRow* FindFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
+{
+    for (const auto& row : kFormats)
+        if (row.format == format)
+            return &row;
+    return nullptr;
+}
+
+CUTFProcessor::tagUTFPROCESSCRLFTYPE CrLfTypeOf(CTextFileConverter::RETURNTYPE type)
+{
+    switch (type) {
+    case CTextFileConverter::RETURNTYPE_CRLF: return CUTFProcessor::UTFCRLF_CRLF;
+    case CTextFileConverter::RETURNTYPE_CR: return CUTFProcessor::UTFCRLF_CR;
+    case CTextFileConverter::RETURNTYPE_LF: return CUTFProcessor::UTFCRLF_LF;
+    default: return CUTFProcessor::UTFCRLF_KEEP;
+    }
+}
+
+std::u16string SystemError(const char* what, int error)
+{
+    std::string message = what;
+    if (error != 0) {
+        message += ": ";
+        message += std::strerror(error);
+    }
+    return text::FromUtf8(message);
+}
+
+// A name of our own in the output's folder, so the rename stays on one file system.
+std::u16string TemporaryPathFor(const std::u16string& output)
+{
+    static std::atomic<unsigned> counter{0};
+    CLongPath path(output);
+    std::u16string name = path.GetFileName();
+    std::u16string temp = path.GetDirectory();
+    temp += u".";
+    temp += name.substr(0, 200);  // stay below the name length limit
+    temp += u".";
+    temp += text::FromUnsigned(static_cast<unsigned long long>(getpid()));
+    temp += u"-";
+    temp += text::FromUnsigned(counter.fetch_add(1));
+    temp += u".varnel-part";
+    return temp;
+}
+
+}  // namespace
+
+CTextFileConverter::CTextFileConverter(const char16_t* inputPath, unsigned chunkSize, unsigned readBufferSize,
+                                       unsigned writeBufferSize, char16_t* chunkBuffer, unsigned char* readBuffer,
+                                       unsigned char* writeBuffer)
+    : m_inputPath(inputPath ? inputPath : u""),
+      m_readBufferSize(readBufferSize),
+      m_writeBufferSize(writeBufferSize),
+      m_readBuffer(readBuffer),
+      m_writeBuffer(writeBuffer),
+      m_chunkSize(chunkSize),
+      m_chunkBuffer(chunkBuffer)
+{
+}
+
+void CTextFileConverter::SetContinueCallback(ContinueCallback callback, void* userData)
+{
+    m_continueCallback = callback;
+    m_continueUserData = userData;
+}
+
+void CTextFileConverter::SetReportProgressCallback(ProgressCallback callback, void* userData)
+{
+    m_progressCallback = callback;
+    m_progressUserData = userData;
+}
+
+CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* outputPath, unsigned sourceCodepage,
+                                                              OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
+                                                              bool writeBom, unsigned /*reserved*/)
+{
+    m_errorText.clear();
+    m_replacements = 0;
+    const std::u16string output = outputPath ? outputPath : u"";
+
+    platform::FileStatus input;
+    int error = 0;
+    if (!platform::GetFileStatus(m_inputPath, &input, true, &error) || input.type != platform::FileType::Regular) {
+        m_errorText = SystemError("cannot open the input file", error ? error : ENODEV);
+        return CONVERTRESULT_OPEN_FAILED;
+    }
+    if (output.empty()) {
+        m_errorText = u"no output file given";
+        return CONVERTRESULT_OPEN_FAILED;
+    }
+    platform::FileStatus existing;
+    if (platform::GetFileStatus(output, &existing)) {
+        if (existing.device == input.device && existing.inode == input.inode) {
+            m_errorText = u"the output file is the input file itself";
+            return CONVERTRESULT_OPEN_FAILED;
+        }
+        if (existing.type == platform::FileType::Directory) {
+            m_errorText = u"the output path is a folder";
+            return CONVERTRESULT_OPEN_FAILED;
+        }
+    }
+    if (!IsUTFCodepage(sourceCodepage) && !IsLegalCodepage(sourceCodepage)) {
+        m_errorText = u"code page " + text::FromUnsigned(sourceCodepage) + u" cannot be converted here";
+        return CONVERTRESULT_OPEN_FAILED;
+    }
+
+    const std::u16string temp = TemporaryPathFor(output);
+    CONVERTRESULT result;
+    try {
+        result = ConvertTo(temp, sourceCodepage, format, returnType, writeBom);
+    } catch (const std::bad_alloc&) {
+        m_errorText = u"out of memory";
+        result = CONVERTRESULT_ERROR;
+    } catch (const std::exception& e) {
+        m_errorText = text::FromUtf8(e.what());
+        result = CONVERTRESULT_ERROR;
+    }
+    if (result == CONVERTRESULT_OK) {
+        if (!platform::RenameFile(temp, output, &error)) {
+            m_errorText = SystemError("cannot move the output file into place", error);
+            result = CONVERTRESULT_ERROR;
+        }
+    }
+    if (result != CONVERTRESULT_OK)
+        platform::RemoveFile(temp);
+    return result;
+}
+
+CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16string& tempPath,
+                                                                unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
+                                                                RETURNTYPE returnType, bool writeBom)
+{
+    const FormatRow* row = FindFormat(format);
+    const TEXTENCODING encoding = row ? row->encoding : TEXTENCODING_CODEPAGE;
+
+    std::unique_ptr<CTextFileReader> reader =
+        m_readBuffer ? std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBuffer, m_readBufferSize)
+                     : std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBufferSize);
+    if (!reader->IsOpen()) {
+        m_errorText = SystemError("cannot open the input file", reader->GetLastError());
+        return CONVERTRESULT_OPEN_FAILED;
+    }
+    std::unique_ptr<CTextFileWriter> writer =
+        m_writeBuffer ? std::make_unique<CTextFileWriter>(tempPath.c_str(), m_writeBuffer, m_writeBufferSize,
+                                                          encoding, writeBom, false)
+                      : std::make_unique<CTextFileWriter>(tempPath.c_str(), encoding, writeBom, false,
+                                                          m_writeBufferSize);
+    if (!writer->IsOpen()) {
+        m_errorText = SystemError("cannot create the output file", writer->GetLastError());
+        return CONVERTRESULT_OPEN_FAILED;
+    }
+
+    const uint64_t total = reader->GetFileSize();
+    uint64_t processed = 0;
+    if (IsUTFCodepage(sourceCodepage))
+        reader->SetEncoding(CTextFileProcessor::GetEncodingForCodepage(sourceCodepage));
+    else
+        reader->SetCodePage(sourceCodepage);
+    writer->SetCrLfType(CrLfTypeOf(returnType));
+
+    uint64_t ownReplacements = 0;
+    CONVERTRESULT result = CONVERTRESULT_OK;
+    if (m_chunkSize == 0) {
+        std::u16string text;
+        reader->ReadToEnd(text, 2048);
+        const unsigned written = writer->Write(text);
+        if (written < text.size()) {  // an unpaired high surrogate ends the text
+            writer->Write(u'\uFFFD');
+            ++ownReplacements;
+        }
+    } else {
+        std::vector<char16_t> own;
+        char16_t* chunk = m_chunkBuffer;
+        unsigned capacity = m_chunkSize;
+        if (chunk == nullptr || capacity < kMinChunk) {
+            capacity = std::max(capacity, kMinChunk);
+            own.resize(capacity);
+            chunk = own.data();
+        }
+        unsigned pending = 0;
+        for (;;) {
+            unsigned consumed = 0;
+            const unsigned n = reader->Read(chunk + pending, capacity - pending, &consumed);
+            processed += consumed;
+            pending += n;
+            if (n == 0) {
+                // The input is exhausted. A unit still pending is a high
+                // surrogate whose low half never came.
+                if (pending > 0) {
+                    writer->Write(u'\uFFFD');
+                    ++ownReplacements;
+                }
+                break;
+            }
+            const unsigned written = writer->Write(chunk, pending);
+            pending -= written;
+            if (pending > 0)
+                std::memmove(chunk, chunk + written, pending * sizeof(char16_t));
+            if (writer->HasWriteError())
+                break;
+            if (m_progressCallback)
+                m_progressCallback(this, processed, total, m_progressUserData);
+            if (m_continueCallback && !m_continueCallback(this, m_continueUserData)) {
+                result = CONVERTRESULT_CANCELLED;
+                break;
+            }
+        }
+    }
+
+    if (reader->HasReadError()) {
+        m_errorText = SystemError("reading the input file failed", reader->GetLastError());
+        result = CONVERTRESULT_ERROR;
+    }
+    if (!writer->Close() && result != CONVERTRESULT_CANCELLED) {
+        m_errorText = SystemError("writing the output file failed", writer->GetLastError());
+        result = CONVERTRESULT_ERROR;
+    }
+    m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount() + ownReplacements;
+    return result;
+}
+
+unsigned CTextFileConverter::GetCodepage(OUTPUTTEXTFORMAT format)
+{
+    const FormatRow* row = FindFormat(format);
+    return row ? row->codepage : 0;
+}
+
+bool CTextFileConverter::IsUTFCodepage(unsigned codepage)
+{
+    switch (codepage) {
+    case 1200: case 1201: case 2143: case 3412: case 12000: case 12001: case 65001:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CTextFileConverter::IsLegalCodepage(unsigned codepage)
+{
+    return IsUTFCodepage(codepage) || CTextFileProcessor::IsLegalCodePage(codepage) != 0;
+}
+
+bool CTextFileConverter::IsSameCodepage(unsigned codepage, OUTPUTTEXTFORMAT format)
+{
+    const FormatRow* row = FindFormat(format);
+    return row != nullptr && row->codepage == codepage;
+}
+
+CTextFileConverter::OUTPUTTEXTFORMAT CTextFileConverter::ParseOutputTextFormat(const char16_t* textForm,
+                                                                               OUTPUTTEXTFORMAT defaultValue)
+{
+    if (textForm == nullptr)
+        return defaultValue;
+    for (const auto& row : kFormats)
+        if (text::EqualsNoCase(textForm, row.text))
+            return row.format;
+    return defaultValue;
+}
+
+const char16_t* CTextFileConverter::OutputTextFormatToString(OUTPUTTEXTFORMAT format)
+{
+    const FormatRow* row = FindFormat(format);
+    return row ? row->text : u"";
+}
+
+CTextFileConverter::RETURNTYPE CTextFileConverter::ParseReturnType(const char16_t* textForm, RETURNTYPE defaultValue)
+{
+    if (textForm == nullptr)
+        return defaultValue;
+    static constexpr struct {
+        const char16_t* text;
+        RETURNTYPE type;
+    } kTypes[] = {{u"CRLF", RETURNTYPE_CRLF}, {u"CR", RETURNTYPE_CR}, {u"LF", RETURNTYPE_LF},
+                  {u"NOCHANGE", RETURNTYPE_NOCHANGE}};
+    for (const auto& row : kTypes)
+        if (text::EqualsNoCase(textForm, row.text))
+            return row.type;
+    return defaultValue;
+}
+
+const char16_t* CTextFileConverter::ReturnTypeToString(RETURNTYPE returnType)
+{
+    switch (returnType) {
+    case RETURNTYPE_CRLF: return u"CRLF";
+    case RETURNTYPE_CR: return u"CR";
+    case RETURNTYPE_LF: return u"LF";
+    default: return u"NOCHANGE";
+    }
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "varnex/varnex_export.h"
+
+// Converts one text file from its code page or Unicode form into one of the
+// seven Unicode output forms, with or without BOM and with a chosen line-ending
+// style, streaming it in chunks with progress and cancellation between chunks.
+//
+// The output is written under a temporary name in the output's folder and
+// renamed into place only when the whole text was written, so a failed or
+// cancelled conversion leaves no partial file and an existing file of that
+// name is kept. An output path that is the input file itself (also through a
+// link) is refused. Replaced characters are counted (GetReplacementCount).
+class VARNEX_API CTextFileConverter {
+public:
+    enum OUTPUTTEXTFORMAT {
+        OUTPUTTEXTFORMAT_UTF8 = 0,
+        OUTPUTTEXTFORMAT_UTF16LE = 1,
+        OUTPUTTEXTFORMAT_UTF16BE = 2,
+        OUTPUTTEXTFORMAT_UTF32LE = 3,
+        OUTPUTTEXTFORMAT_UTF32BE = 4,
+        OUTPUTTEXTFORMAT_UCS4_3412 = 5,
+        OUTPUTTEXTFORMAT_UCS4_2143 = 6,
+    };
+    enum RETURNTYPE { RETURNTYPE_NOCHANGE = 0, RETURNTYPE_CRLF = 1, RETURNTYPE_CR = 2, RETURNTYPE_LF = 3 };
+    enum CONVERTRESULT {
+        CONVERTRESULT_OK = 0,
+        CONVERTRESULT_ERROR = 1,        // reading, writing or allocation failed midway
+        CONVERTRESULT_OPEN_FAILED = 2,  // the input cannot be read or the output cannot be created
+        CONVERTRESULT_CANCELLED = 3,    // the continue callback said stop
+    };
+
+    using ContinueCallback = bool (*)(CTextFileConverter* converter, void* userData);
+    using ProgressCallback = void (*)(CTextFileConverter* converter, uint64_t processed, uint64_t total,
+                                      void* userData);
+
+    virtual ~CTextFileConverter() = default;
+
+    // chunkSize 0 selects whole-file mode (no callbacks). Null buffers are
+    // allocated per call; caller buffers are never freed.
+    CTextFileConverter(const char16_t* inputPath, unsigned chunkSize, unsigned readBufferSize,
+                       unsigned writeBufferSize, char16_t* chunkBuffer = nullptr,
+                       unsigned char* readBuffer = nullptr, unsigned char* writeBuffer = nullptr);
+    CTextFileConverter(const CTextFileConverter&) = default;
+    CTextFileConverter& operator=(const CTextFileConverter&) = default;
+
+    void SetContinueCallback(ContinueCallback callback, void* userData);
+    void SetReportProgressCallback(ProgressCallback callback, void* userData);
+
+    // sourceCodepage: a Unicode number (65001, 1200, 1201, 12000, 12001, 3412,
+    // 2143) decodes in that form, replacing any BOM's choice; any other number
+    // (0 included) is the code page of input without BOM. The last argument is
+    // unused.
+    CONVERTRESULT Convert(const char16_t* outputPath, unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
+                          RETURNTYPE returnType, bool writeBom, unsigned reserved = 0);
+
+    // Why the last Convert failed (empty after success), for the file's record.
+    const std::u16string& GetErrorText() const { return m_errorText; }
+    // Input sequences and characters replaced by U+FFFD in the last Convert.
+    uint64_t GetReplacementCount() const { return m_replacements; }
+
+    static unsigned GetCodepage(OUTPUTTEXTFORMAT format);
+    static bool IsUTFCodepage(unsigned codepage);
+    static bool IsLegalCodepage(unsigned codepage);
+    static bool IsSameCodepage(unsigned codepage, OUTPUTTEXTFORMAT format);
+    static OUTPUTTEXTFORMAT ParseOutputTextFormat(const char16_t* text, OUTPUTTEXTFORMAT defaultValue);
+    static const char16_t* OutputTextFormatToString(OUTPUTTEXTFORMAT format);
+    static RETURNTYPE ParseReturnType(const char16_t* text, RETURNTYPE defaultValue);
+    static const char16_t* ReturnTypeToString(RETURNTYPE returnType);
+
+private:
+    CONVERTRESULT ConvertTo(const std::u16string& tempPath, unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
+                            RETURNTYPE returnType, bool writeBom);
+
+    std::u16string m_inputPath;
+    void* m_continueUserData = nullptr;
+    void* m_progressUserData = nullptr;
+    unsigned m_readBufferSize;
+    unsigned m_writeBufferSize;
+    unsigned char* m_readBuffer;
+    unsigned char* m_writeBuffer;
+    ContinueCallback m_continueCallback = nullptr;
+    ProgressCallback m_progressCallback = nullptr;
+    unsigned m_chunkSize;
+    char16_t* m_chunkBuffer;
+    std::u16string m_errorText;
+    uint64_t m_replacements = 0;
+};
