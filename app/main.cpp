@@ -2,9 +2,8 @@
 //
 //   varnelpro -in=<folder> -out=<folder>
 //
-// Each file's encoding comes from its BOM, the BOM-less UTF-16 test or, for
-// the rest, code page 0 (UTF-8 where the bytes are UTF-8, the legacy code page
-// elsewhere); files with runs of zero bytes are binary and left alone.
+// Each file's encoding is detected (BOM, zero-byte runs, statistics, BOM-less
+// UTF-16); binary files are left alone.
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -13,12 +12,9 @@
 
 #include "base/text.h"
 #include "platform/file_api.h"
-#include "textrion/encoding/bom_detector.h"
-#include "textrion/encoding/bomless_unicode_detector.h"
-#include "textrion/io/bin_file_detector.h"
-#include "textrion/io/text_file_reader.h"
-#include "textrion/io/text_file_writer.h"
 #include "utils/precision_timer.h"
+#include "varnex/codepage/advanced_detector.h"
+#include "varnex/convert/text_file_converter.h"
 
 namespace {
 
@@ -47,58 +43,32 @@ bool EnsureDirectory(const std::u16string& path)
     return platform::CreateDirectoryOne(path, &error) || error == EEXIST;
 }
 
-// Converts one file into UTF-8 under a temporary name, renamed into place when complete.
+// Detects one file's encoding and converts it into UTF-8; returns null when
+// all went well, else what to report.
 const char* ConvertFile(const std::u16string& input, const std::u16string& output, Totals& totals)
 {
-    CBomDetector bom(input.c_str());
-    if (bom.HasReadError())
+    CAdvancedDetector detector(input, 65536, 4, true, true);
+    if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR)
         return "cannot read";
-    const bool hasBom = bom.GetResult() != BOM_NONE;
-    if (!hasBom) {
-        CBinFileDetector binary(input.c_str(), 4, 65536, 64);
-        if (binary.Detect()) {
-            ++totals.binary;
-            return "binary, skipped";
-        }
+    if (detector.GetCodepage() == -1) {
+        ++totals.binary;
+        return "binary, skipped";
     }
-    const bool utf16 = !hasBom && CBomlessUnicodeDetector(input.c_str()).Detect() == BOMLESS_UTF16LE;
-
-    const std::u16string temp = output + u".varnel-part";
-    CTextFileReader reader(input.c_str(), 65536);
-    if (!reader.IsOpen())
-        return "cannot open";
-    if (utf16)
-        reader.SetEncoding(TEXTENCODING_UTF16LE);
-    bool ok = true;
-    {
-        CTextFileWriter writer(temp.c_str(), TEXTENCODING_UTF8, false, false, 65536);
-        if (!writer.IsOpen())
-            return "cannot create output";
-        std::vector<char16_t> chunk(32768);
-        unsigned pending = 0;
-        for (;;) {
-            unsigned consumed = 0;
-            const unsigned n = reader.Read(chunk.data() + pending, static_cast<unsigned>(chunk.size()) - pending, &consumed);
-            totals.bytes += consumed;
-            pending += n;
-            if (pending == 0 || (n == 0 && pending > 0)) {
-                if (pending > 0) {  // a lone high surrogate at the very end
-                    writer.Write(u'\uFFFD');
-                }
-                break;
-            }
-            const unsigned written = writer.Write(chunk.data(), pending);
-            std::memmove(chunk.data(), chunk.data() + written, (pending - written) * sizeof(char16_t));
-            pending -= written;
-        }
-        ok = writer.Close() && !reader.HasReadError();
-    }
-    if (!ok || !platform::RenameFile(temp, output)) {
-        platform::RemoveFile(temp);
+    CTextFileConverter converter(input.c_str(), 32768, 65536, 65536);
+    const auto result = converter.Convert(output.c_str(), static_cast<unsigned>(detector.GetCodepage()),
+                                          CTextFileConverter::OUTPUTTEXTFORMAT_UTF8,
+                                          CTextFileConverter::RETURNTYPE_NOCHANGE, false);
+    if (result != CTextFileConverter::CONVERTRESULT_OK)
         return "failed";
-    }
     ++totals.converted;
-    return reader.GetReplacementCount() > 0 ? "converted with replaced characters" : nullptr;
+    platform::FileStatus st;
+    if (platform::GetFileStatus(input, &st))
+        totals.bytes += st.size;
+    if (converter.GetReplacementCount() > 0)
+        return "converted with replaced characters";
+    if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE)
+        return "converted, code page unsure";
+    return nullptr;
 }
 
 }  // namespace
@@ -171,7 +141,7 @@ int main(int argc, char** argv)
                 std::printf("ok       %s\n", Narrow(rel).c_str());
             } else if (std::strstr(note, "binary")) {
                 std::printf("binary   %s\n", Narrow(rel).c_str());
-            } else if (std::strstr(note, "replaced")) {
+            } else if (std::strstr(note, "replaced") || std::strstr(note, "unsure")) {
                 std::printf("warning  %s: %s\n", Narrow(rel).c_str(), note);
                 ++totals.warnings;
             } else {
