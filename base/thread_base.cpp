@@ -32,13 +32,6 @@ void CThreadSignals::Clear()
     m_changed.notify_all();
 }
 
-bool CThreadSignals::WaitWhilePaused()
-{
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_stop.load() || !m_pause.load(); });
-    return !m_stop.load();
-}
-
 CThreadBase::CThreadBase(std::uintptr_t parameter)
     : m_parameter(parameter), m_signals(&m_ownSignals)
 {
@@ -47,19 +40,23 @@ CThreadBase::CThreadBase(std::uintptr_t parameter)
 CThreadBase::~CThreadBase()
 {
     // Last resort only: derived classes stop their thread in their own destructor.
-    if (m_thread.joinable()) {
+    // The wait comes before the join so that m_threadMutex is not held while
+    // the thread may still call into this object.
+    if (IsThreadAlive())
         Signals().RequestStop();
-        m_thread.join();
-    }
+    WaitState(INFINITE_TIMEOUT, [this] { return m_state != State::Starting && m_state != State::Running; });
+    SafeCloseHandle();
 }
 
 bool CThreadBase::CreateThread(CThreadSignals* sharedSignals)
 {
+    std::lock_guard threadLock(m_threadMutex);
     {
         std::lock_guard lock(m_stateMutex);
         if (m_state == State::Starting || m_state == State::Running)
             return false;
     }
+    // The previous run has left its handlers; only the return is missing.
     if (m_thread.joinable())
         m_thread.join();
 
@@ -93,14 +90,19 @@ void CThreadBase::Run()
         m_state = State::Running;
         m_stateChanged.notify_all();
     }
-    unsigned exitCode = 0;
-    // No exception may leave a thread entry point.
+    // No exception may leave a thread entry point. The post handler runs
+    // whatever the body did: derived classes release and report there.
+    unsigned exitCode = EXIT_CODE_EXCEPTION;
     try {
         ThreadPreHandler();
         exitCode = ThreadHandler();
+    } catch (...) {
+        exitCode = EXIT_CODE_EXCEPTION;
+    }
+    try {
         ThreadPostHandler(exitCode);
     } catch (...) {
-        exitCode = 0xFFFFFFFFu;
+        exitCode = EXIT_CODE_EXCEPTION;
     }
     m_exitCode.store(exitCode);
     std::lock_guard lock(m_stateMutex);
@@ -120,6 +122,12 @@ bool CThreadBase::WaitState(unsigned timeoutMs, Pred pred)
     return m_stateChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), pred);
 }
 
+bool CThreadBase::IsOwnThread()
+{
+    std::lock_guard threadLock(m_threadMutex);
+    return m_thread.get_id() == std::this_thread::get_id();
+}
+
 bool CThreadBase::WaitForThreadRunning(unsigned timeoutMs)
 {
     return WaitState(timeoutMs, [this] { return m_state != State::Starting; });
@@ -127,10 +135,12 @@ bool CThreadBase::WaitForThreadRunning(unsigned timeoutMs)
 
 bool CThreadBase::WaitForThreadExit(unsigned timeoutMs)
 {
+    // Waiting for itself would never end.
+    if (IsOwnThread())
+        return false;
     if (!WaitState(timeoutMs, [this] { return m_state != State::Starting && m_state != State::Running; }))
         return false;
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
-        m_thread.join();
+    SafeCloseHandle();
     return true;
 }
 
@@ -182,8 +192,16 @@ bool CThreadBase::WaitForContinue(unsigned timeoutMs)
 
 void CThreadBase::SafeCloseHandle()
 {
+    std::lock_guard threadLock(m_threadMutex);
     if (m_thread.joinable() && !IsThreadAlive() && m_thread.get_id() != std::this_thread::get_id())
         m_thread.join();
+}
+
+void CThreadBase::SetPausedAck(bool paused)
+{
+    std::lock_guard lock(m_stateMutex);
+    m_pausedAck = paused;
+    m_stateChanged.notify_all();
 }
 
 bool CThreadBase::CanContinue()
@@ -193,16 +211,15 @@ bool CThreadBase::CanContinue()
         return false;
     if (!signals.IsPauseRequested())
         return true;
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_pausedAck = true;
-        m_stateChanged.notify_all();
-    }
-    const bool go = signals.WaitWhilePaused();
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_pausedAck = false;
-        m_stateChanged.notify_all();
-    }
-    return go;
+    // The acknowledgement is set and cleared under the signals' lock: a pause
+    // requested after this thread decided to go on finds the old
+    // acknowledgement already gone, so WaitForPause cannot return while the
+    // thread does one more unit of work.
+    std::unique_lock lock(signals.m_mutex);
+    if (!signals.m_pause.load())
+        return !signals.m_stop.load();
+    SetPausedAck(true);
+    signals.m_changed.wait(lock, [&signals] { return signals.m_stop.load() || !signals.m_pause.load(); });
+    SetPausedAck(false);
+    return !signals.m_stop.load();
 }

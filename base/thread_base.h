@@ -11,6 +11,7 @@ inline constexpr unsigned INFINITE_TIMEOUT = 0xFFFFFFFFu;
 
 // Stop and pause requests. A thread uses its own unless it is started with a
 // parent's, in which case the parent's stop, pause and continue reach it too.
+// The object must outlive every thread that follows it.
 class CThreadSignals {
 public:
     void RequestStop();
@@ -22,10 +23,11 @@ public:
     bool IsStopRequested() const { return m_stop.load(std::memory_order_acquire); }
     bool IsPauseRequested() const { return m_pause.load(std::memory_order_acquire); }
 
-    // Blocks while a pause is requested; returns false once a stop is requested.
-    bool WaitWhilePaused();
-
 private:
+    // CanContinue waits on the condition and acknowledges the pause under
+    // m_mutex, so no request can slip between its check and its acknowledgement.
+    friend class CThreadBase;
+
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::atomic<bool> m_stop{false};
@@ -40,19 +42,24 @@ private:
 // destructor runs, those members are gone.
 class CThreadBase {
 public:
+    // Exit code of a run whose handlers threw.
+    static constexpr unsigned EXIT_CODE_EXCEPTION = 0xFFFFFFFFu;
+
     virtual ~CThreadBase();
 
     explicit CThreadBase(std::uintptr_t parameter = 0);
     CThreadBase(const CThreadBase&) = delete;
     CThreadBase& operator=(const CThreadBase&) = delete;
 
-    // Starts the thread. With null it uses its own signals (cleared first);
-    // otherwise it follows the given ones. False when a thread of this object
+    // Starts the thread. With null it uses its own signals, cleared first, so a
+    // stop or pause meant for an earlier run does not reach this one; otherwise
+    // it follows the given ones as they are. False when a thread of this object
     // still runs or the system refuses a new thread.
     virtual bool CreateThread(CThreadSignals* sharedSignals = nullptr);
 
     bool WaitForThreadRunning(unsigned timeoutMs = INFINITE_TIMEOUT);
-    // Joins the thread; true at once when none runs. False on timeout.
+    // Joins the thread; true at once when none runs. False on timeout, and
+    // when called from the thread itself (it cannot join itself).
     bool WaitForThreadExit(unsigned timeoutMs = INFINITE_TIMEOUT);
     bool IsThreadAlive() const;
 
@@ -61,7 +68,9 @@ public:
     void SetPause();
     void SetContinue();
     // Wait until the thread acknowledged the pause (or the continue) inside
-    // CanContinue; both return true when the thread has already ended.
+    // CanContinue; both return true when the thread has already ended. Once
+    // WaitForPause returned true the thread does no further work until it is
+    // continued or stopped.
     bool WaitForPause(unsigned timeoutMs = INFINITE_TIMEOUT);
     bool WaitForContinue(unsigned timeoutMs = INFINITE_TIMEOUT);
 
@@ -69,6 +78,7 @@ public:
     void SafeCloseHandle();
 
     std::uintptr_t GetParameter() const { return m_parameter; }
+    // The code of the run that ended last; 0 while a run goes on and before the first.
     unsigned GetExitCode() const { return m_exitCode.load(); }
     bool IsStopRequested() const;
 
@@ -77,6 +87,9 @@ protected:
     // (acknowledged to WaitForPause) until continued or stopped.
     bool CanContinue();
 
+    // Run on the new thread around the body. An exception from any of them
+    // ends the run with EXIT_CODE_EXCEPTION; the post handler still runs then
+    // (it sees that code), so its clean-up is never skipped.
     virtual void ThreadPreHandler() {}
     virtual unsigned ThreadHandler() = 0;
     virtual void ThreadPostHandler(unsigned& /*exitCode*/) {}
@@ -87,14 +100,21 @@ private:
     enum class State { Idle, Starting, Running, Ended };
 
     void Run();
+    void SetPausedAck(bool paused);
+    bool IsOwnThread();
     template <typename Pred>
     bool WaitState(unsigned timeoutMs, Pred pred);
 
     std::uintptr_t m_parameter;
     CThreadSignals m_ownSignals;
     std::atomic<CThreadSignals*> m_signals;
+
+    // Serialises starting and joining: two joins of one std::thread, or a
+    // start racing a join, are undefined.
+    std::mutex m_threadMutex;
     std::thread m_thread;
 
+    // Lock order: a signals object's m_mutex, then m_stateMutex.
     mutable std::mutex m_stateMutex;
     std::condition_variable m_stateChanged;
     State m_state = State::Idle;
