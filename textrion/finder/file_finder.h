@@ -1,0 +1,201 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/lockable_containers.h"
+#include "base/thread_base.h"
+#include "textrion/textrion_export.h"
+
+// One directory entry as the finders report it. Symbolic links are followed:
+// type, size and times are those of the target.
+struct TEXTRION_API CFindEntry {
+    enum Type { TYPE_FILE, TYPE_DIRECTORY };
+
+    std::u16string name;
+    Type type = TYPE_FILE;
+    uint32_t attributes = 0;  // CFileFinderThread::ATTRIBUTE_ bits
+    uint64_t size = 0;
+    std::time_t modified = 0;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool isLink = false;
+
+    bool IsDirectory() const { return type == TYPE_DIRECTORY; }
+};
+
+// One folder to search.
+class TEXTRION_API CFileFinderJob {
+public:
+    virtual ~CFileFinderJob() = default;
+    CFileFinderJob() = default;
+    CFileFinderJob(const CFileFinderJob&) = default;
+    CFileFinderJob& operator=(const CFileFinderJob&) = default;
+
+    const std::u16string& GetBaseFolder() const { return m_baseFolder; }
+    const std::u16string& GetJobFolder() const { return m_jobFolder; }
+    bool IsRecursive() const { return m_recursive; }
+    bool IncludeHidden() const { return m_includeHidden; }
+
+    std::u16string m_baseFolder;  // where the whole search started
+    std::u16string m_jobFolder;   // the folder this job lists
+    bool m_recursive = false;
+    bool m_includeHidden = false;
+};
+
+// A worker thread that walks folder trees breadth-first from a queue of jobs
+// and hands every entry to OnFileFound. Only regular files and folders are
+// reported: FIFOs, sockets and devices are skipped without being opened.
+// Hidden entries are names starting with '.'; without "include hidden" they
+// are neither reported nor, as folders, searched. A folder reached again
+// through a link (same device and inode) is searched once per run, and
+// excluded folders (ExcludeFolder) are neither reported nor searched. A folder
+// that cannot be listed is counted and passed to OnFolderError.
+class TEXTRION_API CFileFinderThread : public CThreadBase {
+public:
+    enum : uint32_t {
+        ATTRIBUTE_READONLY = 0x1,
+        ATTRIBUTE_HIDDEN = 0x2,
+        ATTRIBUTE_SYSTEM = 0x4,
+        ATTRIBUTE_DIRECTORY = 0x10,
+        ATTRIBUTE_ARCHIVE = 0x20,
+        ATTRIBUTE_NORMAL = 0x80,
+        ATTRIBUTE_TEMPORARY = 0x100,
+        ATTRIBUTE_COMPRESSED = 0x800,
+    };
+
+    ~CFileFinderThread() override;
+    CFileFinderThread();
+    // mask: shell wildcards (* and ?) matched against every name, folders included.
+    explicit CFileFinderThread(const char16_t* mask);
+
+    // Queues a search; does not start the thread (CreateThread does).
+    void FindFiles(const char16_t* folder, bool recursive, bool includeHidden, unsigned long reserved = 0);
+    // Folders never reported nor searched, by device and inode (an output
+    // folder inside the input tree, say). Call before the thread starts.
+    bool ExcludeFolder(const std::u16string& folder);
+    // Folders that could not be listed during the last run.
+    unsigned GetFolderErrorCount() const { return m_folderErrors.load(); }
+
+    static bool IsReadOnly(uint32_t attributes) { return attributes & ATTRIBUTE_READONLY; }
+    static bool IsHidden(uint32_t attributes) { return attributes & ATTRIBUTE_HIDDEN; }
+    static bool IsSystem(uint32_t attributes) { return attributes & ATTRIBUTE_SYSTEM; }
+    static bool IsDirectory(uint32_t attributes) { return attributes & ATTRIBUTE_DIRECTORY; }
+    static bool IsArchived(uint32_t attributes) { return attributes & ATTRIBUTE_ARCHIVE; }
+    static bool IsNormal(uint32_t attributes) { return attributes & ATTRIBUTE_NORMAL; }
+    static bool IsTemporary(uint32_t attributes) { return attributes & ATTRIBUTE_TEMPORARY; }
+    static bool IsCompressed(uint32_t attributes) { return attributes & ATTRIBUTE_COMPRESSED; }
+    static bool MatchesMask(uint32_t attributes, uint32_t mask) { return (attributes & mask) == mask; }
+    static bool IsDots(const std::u16string& name) { return name == u"." || name == u".."; }
+    // Shell wildcard match (* and ?), case-insensitive for ASCII letters.
+    static bool MatchesWildcard(const std::u16string& pattern, const std::u16string& name);
+
+protected:
+    unsigned ThreadHandler() override;
+
+    virtual bool OnTakingJob(CFileFinderJob* job);
+    virtual void OnFileFound(const CFindEntry& entry, CFileFinderJob* job) = 0;
+    virtual CFileFinderJob* CreateJobInstance();
+    virtual void InitNewRecursiveJob(CFileFinderJob* newJob, const CFindEntry& folderEntry, CFileFinderJob* parent);
+    // A folder that could not be listed (errno in error); counted before the call.
+    virtual void OnFolderError(CFileFinderJob* job, int error);
+
+    CFileFinderJob* CreateRecursiveJob(const CFindEntry& entry, CFileFinderJob* parent);
+    void SafeEnqueueJob(CFileFinderJob* job);
+    CFileFinderJob* SafeDequeueJob();
+    void FreeRemainingJobs();
+
+    CLockableQueue<CFileFinderJob*, 0> m_jobs;
+    unsigned m_unused = 0;
+    std::u16string m_mask;
+
+private:
+    void SearchJob(CFileFinderJob* job);
+
+    std::set<std::pair<uint64_t, uint64_t>> m_excluded;
+    std::set<std::pair<uint64_t, uint64_t>> m_visited;  // folders searched in this run
+    std::atomic<unsigned> m_folderErrors{0};
+};
+
+// A synchronous finder with filters, collecting matching paths.
+class TEXTRION_API CFileFinder {
+public:
+    enum FindFlags {
+        FIND_SIZE = 0x01,
+        FIND_DATE_MODIFIED = 0x02,
+        FIND_DATE_CREATED = 0x04,
+        FIND_DATE_ACCESSED = 0x08,
+        FIND_ATTRIBUTES = 0x10,
+        FIND_TEXT = 0x20,
+    };
+    enum CallbackCode { FF_FOUND = 0, FF_DISCARDED = 1, FF_FOLDER = 2, FF_FINDTEXT = 3 };
+
+    class TEXTRION_API CFindOpts {
+    public:
+        CFindOpts() { Reset(); }
+        void Reset();
+        void FindNormalFiles() { options |= FIND_ATTRIBUTES; attributeMask |= 0x20; }
+        void FindAllFiles() { options |= FIND_ATTRIBUTES; attributeMask |= 0x9A7; }
+        void FindDirectories() { options |= FIND_ATTRIBUTES; attributeMask |= 0x10; }
+        void FindTextW(const std::u16string& text) { options |= FIND_TEXT; textToFind = text; }
+
+        std::u16string baseFolder;
+        std::u16string fileMask;
+        std::u16string textToFind;
+        bool subfolders = false;
+        uint32_t options = 0;
+        uint32_t attributeMask = 0;
+        uint64_t minSize = 0, maxSize = 0;
+        std::time_t minCreated = 0, maxCreated = 0;
+        std::time_t minModified = 0, maxModified = 0;
+        std::time_t minAccessed = 0, maxAccessed = 0;
+    };
+
+    using ProgressCallback = std::function<void(CFileFinder* finder, CallbackCode code, void* parameter)>;
+    using CompletionCallback = std::function<void(CFileFinder* finder, void* parameter)>;
+
+    virtual ~CFileFinder();
+    CFileFinder();
+
+    int FindFiles(const char16_t* folder, const char16_t* mask, int subFolders);
+    int Find(CFindOpts& opts);
+    void SetCallback(ProgressCallback progress, CompletionCallback completion, void* parameter);
+    void SetCallback(ProgressCallback progress, void* parameter);
+    void SetCustomParam(void* parameter) { m_parameter = parameter; }
+    void* GetCustomParam() const { return m_parameter; }
+    void StopSearch() { m_stop = true; }
+
+    int GetFileCount() const { return static_cast<int>(m_paths.size()); }
+    std::u16string GetFilePath(int index) const;
+    int FindPathItem(const std::u16string& path) const;
+    void RemoveAt(int index);
+    void RemoveAll() { m_paths.clear(); }
+    const std::u16string& GetSearchBaseFolder() const { return m_baseFolder; }
+    const std::u16string& GetSearchingFolder() const { return m_searchingFolder; }
+
+    static std::u16string AddBackSlash(const char16_t* path, int useSlash = 1);
+    // Whether the file's text holds text, ignoring case; the file is decoded
+    // as a text file (BOM, else the default code page), not compared byte-wise.
+    int FindTextInFile(const std::u16string& path, const std::u16string& text);
+
+protected:
+    virtual bool CanContinue() { return !m_stop; }
+
+private:
+    static bool IsDotsName(const std::u16string& name) { return name == u"." || name == u".."; }
+    void Search(const CFindOpts& opts);
+    void Report(CallbackCode code);
+
+    std::vector<std::u16string> m_paths;
+    std::u16string m_searchingFolder;
+    std::u16string m_baseFolder;
+    bool m_stop = false;
+    ProgressCallback m_progress;
+    CompletionCallback m_completion;
+    void* m_parameter = nullptr;
+};
