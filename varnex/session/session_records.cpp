@@ -1,0 +1,39 @@
+#include "varnex/session/session_records.h"
+
+#include <algorithm>
+
+VARNEXJOBSETTING GetDefaultJobSetting()
+{
+    return VARNEXJOBSETTING{};
+}
+
+std::string VARNEXJOBSETTING::Clamp()
+{
+    std::string changed;
+    auto hold = [&changed](uint32_t& value, uint32_t low, uint32_t high, const char* name) {
+        const uint32_t held = std::clamp(value, low, high);
+        if (held != value) {
+            if (!changed.empty())
+                changed += ", ";
+            changed += name;
+            value = held;
+        }
+    };
+    hold(chunkSize, kMinChunkSize, kMaxChunkSize, "chunkSize");
+    hold(readBufferSize, kMinBufferSize, kMaxBufferSize, "readBufferSize");
+    hold(writeBufferSize, kMinBufferSize, kMaxBufferSize, "writeBufferSize");
+    hold(sampleSizeMB, 0, kMaxSampleSizeMB, "sampleSizeMB");
+    hold(converterThreads, 0, kMaxConverterThreads, "converterThreads");
+    return changed;
+}
+
+CVarnexBatchJobFilter::CVarnexBatchJobFilter(bool regex, const char16_t* expression)
+    : m_enabled(true), m_regex(regex), m_expression(expression ? expression : u"")
+{
+}
+
+void CVarnexBatchJobFilter::SetFilterString(bool regex, const char16_t* expression)
+{
+    m_regex = regex;
+    m_expression = expression ? expression : u"";
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "varnex/convert/text_file_converter.h"
+#include "varnex/varnex_export.h"
+
+enum VARNEXSESSIONTYPE : int {
+    VARNEXSESSIONTYPE_NONE = 0,
+    VARNEXSESSIONTYPE_DETECTION = 1,
+    VARNEXSESSIONTYPE_CONVERSION = 2,
+};
+
+enum VARNEXSESSIONSTATUS : int { VARNEXSESSIONSTATUS_IDLE = 0, VARNEXSESSIONSTATUS_RUNNING = 1 };
+
+enum VARNEXSESSIONSTOPREASON : int { VARNEXSESSIONSTOPREASON_FINISHED = 0, VARNEXSESSIONSTOPREASON_USER = 1 };
+
+// What the session posts to its handlers (wParam), with the lParam noted.
+enum VARNEXMESSAGE : int {
+    VARNEXMESSAGE_STARTED = 0,      // lParam 1: resumed, 0: a new session
+    VARNEXMESSAGE_PAUSED = 1,
+    VARNEXMESSAGE_CONTINUED = 2,
+    VARNEXMESSAGE_STOPPED = 3,      // lParam: VARNEXSESSIONSTOPREASON
+    VARNEXMESSAGE_LISTCHANGED = 4,
+};
+
+// Session-wide tuning, copied in and out whole.
+struct VARNEX_API VARNEXJOBSETTING {
+    bool detectOnly = true;
+    bool allowBinaryListDetection = true;
+    uint32_t converterThreads = 0;  // 0: the processor count
+    uint32_t sampleSizeMB = 4;
+    bool useGB18030 = false;
+    bool useConsolidatedBuffer = true;
+    uint32_t chunkSize = 2048;      // detection block bytes and converter chunk units
+    uint32_t readBufferSize = 4096;
+    uint32_t writeBufferSize = 4096;
+
+    // The ranges every value is held to wherever a job setting enters the
+    // engine (settings file, profile, command line): a chunk of 0 would hang
+    // detection, tiny buffers could not hold one character, a huge sample
+    // size would overflow and huge thread counts exhaust the machine.
+    static constexpr uint32_t kMinChunkSize = 16, kMaxChunkSize = 65536;
+    static constexpr uint32_t kMinBufferSize = 2048, kMaxBufferSize = 65536;
+    static constexpr uint32_t kMaxSampleSizeMB = 512;
+    static constexpr uint32_t kMaxConverterThreads = 16;
+
+    // Brings every field into its range; returns the names of the fields it
+    // changed (comma-separated, empty when none), for the caller to report.
+    std::string Clamp();
+};
+
+VARNEX_API VARNEXJOBSETTING GetDefaultJobSetting();
+
+// The file-name filter of a job item: a wildcard list or a regular expression.
+class VARNEX_API CVarnexBatchJobFilter {
+public:
+    virtual ~CVarnexBatchJobFilter() = default;
+    CVarnexBatchJobFilter() = default;
+    CVarnexBatchJobFilter(bool regex, const char16_t* expression);
+    CVarnexBatchJobFilter(const CVarnexBatchJobFilter&) = default;
+    CVarnexBatchJobFilter& operator=(const CVarnexBatchJobFilter&) = default;
+
+    bool IsEnabled() const { return m_enabled; }
+    bool IsRegex() const { return m_regex; }
+    std::u16string GetFilterString() const { return m_expression; }
+    void SetFilterString(bool regex, const char16_t* expression);
+    void EnableFilter(bool enable) { m_enabled = enable; }
+
+private:
+    bool m_enabled = false;
+    bool m_regex = false;
+    std::u16string m_expression;
+};
+
+// One prepared job item.
+struct VARNEX_API tagVARNEXBATCHJOBITEM {
+    bool folder = false;
+    bool recursive = false;
+    bool processHiddenFiles = false;
+    bool writeBom = false;
+    bool copyUnconverted = false;
+    int32_t inputCodepage = -1;  // -1: detect each file
+    CTextFileConverter::OUTPUTTEXTFORMAT outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
+    CTextFileConverter::RETURNTYPE returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;
+    CVarnexBatchJobFilter filter;
+    std::u16string inputPath;
+    std::u16string outputPath;  // folder items: the output folder; empty: no output
+};
+using VARNEXBATCHJOBITEM = tagVARNEXBATCHJOBITEM;
+
+// The session's counters. Percentages are computed in 64 bits.
+struct VARNEX_API VARNEXSESSIONSUMMARY {
+    uint32_t processedFiles = 0;
+    uint32_t totalFiles = 0;
+    uint32_t copiedFiles = 0;
+    uint32_t convertedFiles = 0;
+    uint32_t warningFiles = 0;
+    uint32_t errorFiles = 0;
+    uint32_t progress = 0;
+    uint32_t progressDetailed = 0;
+    VARNEXSESSIONTYPE sessionType = VARNEXSESSIONTYPE_NONE;
+};

@@ -1,0 +1,167 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "base/lockable.h"
+#include "varnex/convert/text_file_converter.h"
+#include "varnex/varnex_export.h"
+
+class CCodepageInfo;
+
+enum VARNEXFILESTATUS : int {
+    VARNEXFILESTATUS_IDLE = 0,
+    VARNEXFILESTATUS_STARTED = 1,
+    VARNEXFILESTATUS_CONVERTING = 2,
+    VARNEXFILESTATUS_FINISHED = 3,
+    VARNEXFILESTATUS_RETRYING = 4,
+};
+
+enum VARNEXRESULTSTATE : int {
+    VARNEXRESULTSTATE_NONE = 0,
+    VARNEXRESULTSTATE_OK = 1,
+    VARNEXRESULTSTATE_WARNING = 2,
+    VARNEXRESULTSTATE_FAILED = 3,
+    VARNEXRESULTSTATE_ERROR = 4,
+    VARNEXRESULTSTATE_CONVERSION_ERROR = 5,
+    VARNEXRESULTSTATE_NOT_SUPPORTED = 6,
+    VARNEXRESULTSTATE_WRITE_ERROR = 7,
+    VARNEXRESULTSTATE_CANCELLED = 8,
+};
+
+enum VARNEXRESULTOPERATION : int {
+    VARNEXRESULTOPERATION_NONE = 0,
+    VARNEXRESULTOPERATION_CONVERTED = 1,
+    VARNEXRESULTOPERATION_COPIED = 2,
+};
+
+// The engine's record of one input file, shared by the converter threads that
+// fill it and the views that read it. Every field has a locking accessor.
+//
+// Scalar fields are atomic, so their Fast (unlocked) getters are defined from
+// any thread. The output path and the message are strings that another thread
+// may replace: their Fast getters are for callers that hold the record's lock
+// (GetCriticalSection). The input path never changes after construction.
+class VARNEX_API CVarnexFileInfo : public CLockable {
+public:
+    ~CVarnexFileInfo() override;
+
+    CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
+                    void* ownerData);
+    CVarnexFileInfo(const CVarnexFileInfo& other);
+    CVarnexFileInfo& operator=(const CVarnexFileInfo&) = delete;
+
+    void* GetOwnerData() const { return m_ownerData.load(std::memory_order_relaxed); }
+    void SetOwnerData(void* data);
+    void* FastGetOwnerData() const { return GetOwnerData(); }
+    void FastSetOwnerData(void* data) { m_ownerData.store(data, std::memory_order_relaxed); }
+
+    unsigned GetSessionUniqueId() const { return m_sessionUniqueId; }
+
+    VARNEXFILESTATUS GetStatus() const;
+    void SetStatus(VARNEXFILESTATUS status);
+    VARNEXFILESTATUS FastGetStatus() const { return m_status.load(std::memory_order_relaxed); }
+
+    // Input path (fixed for the record's life).
+    std::u16string GetInputFile() const { return m_inputFile; }
+    void GetInputFile(std::u16string& path) const { path = m_inputFile; }
+    // Copies into a buffer of size units, zero-terminated; false (and an empty
+    // buffer) when it does not fit.
+    bool GetInputFile(char16_t* buffer, unsigned size) const;
+    std::u16string GetInputFileName() const;
+    void GetInputFileName(std::u16string& name) const { name = GetInputFileName(); }
+    const std::u16string& FastGetInputFile() const { return m_inputFile; }
+    std::u16string FastGetInputFileName() const { return GetInputFileName(); }
+
+    std::u16string GetOutputFile() const;
+    void GetOutputFile(std::u16string& path) const { path = GetOutputFile(); }
+    bool GetOutputFile(char16_t* buffer, unsigned size) const;
+    std::u16string GetOutputFileName() const;
+    void GetOutputFileName(std::u16string& name) const { name = GetOutputFileName(); }
+    void SetOutputFile(const char16_t* path);
+    // Caller holds the record's lock.
+    const std::u16string& FastGetOutputFile() const { return m_outputFile; }
+    std::u16string FastGetOutputFileName() const;
+
+    CTextFileConverter::OUTPUTTEXTFORMAT GetOutputTextFormat() const;
+    void SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format);
+    CTextFileConverter::OUTPUTTEXTFORMAT FastGetOutputTextFormat() const { return m_outputTextFormat.load(std::memory_order_relaxed); }
+    CTextFileConverter::RETURNTYPE GetOutputReturnType() const;
+    void SetOutputReturnType(CTextFileConverter::RETURNTYPE type);
+    CTextFileConverter::RETURNTYPE FastGetOutputReturnType() const { return m_returnType.load(std::memory_order_relaxed); }
+    bool GetWriteBOM() const;
+    void SetWriteBOM(bool writeBom);
+    bool FastGetWriteBOM() const { return m_writeBom.load(std::memory_order_relaxed); }
+    unsigned GetOutputCodepage() const;
+    unsigned FastGetOutputCodepage() const { return CTextFileConverter::GetCodepage(FastGetOutputTextFormat()); }
+
+    // The catalogue entry of the source code page, or null when none is known.
+    const CCodepageInfo* GetCodepageInfo() const;
+    // A number outside the catalogue stores null.
+    void SetCodepage(int codepage);
+    const CCodepageInfo* FastGetCodepageInfo() const { return m_codepageInfo.load(std::memory_order_relaxed); }
+
+    float GetConfidence() const;
+    void SetConfidence(float confidence);
+    float FastGetConfidence() const { return m_confidence.load(std::memory_order_relaxed); }
+    bool GetHasBom() const;
+    void SetHasBom(bool hasBom);
+    bool FastGetHasBom() const { return m_hasBom.load(std::memory_order_relaxed); }
+
+    VARNEXRESULTSTATE GetResultState() const;
+    void SetResultState(VARNEXRESULTSTATE state);
+    VARNEXRESULTSTATE FastGetResultState() const { return m_resultState.load(std::memory_order_relaxed); }
+    VARNEXRESULTOPERATION GetResultOperation() const;
+    void SetResultOperation(VARNEXRESULTOPERATION operation);
+    VARNEXRESULTOPERATION FastGetResultOperation() const { return m_resultOperation.load(std::memory_order_relaxed); }
+
+    bool GetAllowAutoDetect() const;
+    void SetAllowAutoDetect(bool allow);
+    bool FastGetAllowAutoDetect() const { return m_allowAutoDetect.load(std::memory_order_relaxed); }
+    bool GetCopyUnconverted() const;
+    void SetCopyUnconverted(bool copy);
+    bool FastGetCopyUnconverted() const { return m_copyUnconverted.load(std::memory_order_relaxed); }
+
+    uint64_t GetProcessedBytes() const;
+    uint64_t GetTotalBytes() const;
+    unsigned GetProgress() const;
+    uint64_t FastGetProcessedBytes() const { return m_processedBytes.load(std::memory_order_relaxed); }
+    uint64_t FastGetTotalBytes() const { return m_totalBytes.load(std::memory_order_relaxed); }
+    unsigned FastGetProgress() const { return m_progress.load(std::memory_order_relaxed); }
+    // Stores both and the percentage, rounded down and never above 100 (a file
+    // can grow while it is converted).
+    void SetConverterProgress(uint64_t processed, uint64_t total);
+    // Back to no progress, when a converter thread takes the record (again).
+    void ResetProgress();
+
+    // Why the file ended in a warning or an error (empty when it did not), and
+    // how many characters were replaced while converting it.
+    std::u16string GetMessage() const;
+    void SetMessage(const std::u16string& message);
+    const std::u16string& FastGetMessage() const { return m_message; }
+    uint64_t GetReplacedCount() const { return m_replaced.load(std::memory_order_relaxed); }
+    void SetReplacedCount(uint64_t count);
+
+private:
+    std::atomic<void*> m_ownerData;
+    const unsigned m_sessionUniqueId;
+    std::atomic<VARNEXFILESTATUS> m_status{VARNEXFILESTATUS_IDLE};
+    const std::u16string m_inputFile;
+    std::u16string m_outputFile;
+    std::atomic<CTextFileConverter::OUTPUTTEXTFORMAT> m_outputTextFormat{CTextFileConverter::OUTPUTTEXTFORMAT_UTF8};
+    std::atomic<CTextFileConverter::RETURNTYPE> m_returnType{CTextFileConverter::RETURNTYPE_NOCHANGE};
+    std::atomic<bool> m_writeBom{true};
+    std::atomic<const CCodepageInfo*> m_codepageInfo{nullptr};
+    std::atomic<float> m_confidence{0.0f};
+    std::atomic<bool> m_hasBom{false};
+    std::atomic<VARNEXRESULTSTATE> m_resultState{VARNEXRESULTSTATE_NONE};
+    std::atomic<VARNEXRESULTOPERATION> m_resultOperation{VARNEXRESULTOPERATION_NONE};
+    std::atomic<bool> m_allowAutoDetect{true};
+    std::atomic<bool> m_copyUnconverted{false};
+    std::atomic<uint64_t> m_processedBytes{0};
+    std::atomic<uint64_t> m_totalBytes{0};
+    std::atomic<unsigned> m_progress{0};
+    std::u16string m_message;
+    std::atomic<uint64_t> m_replaced{0};
+};
