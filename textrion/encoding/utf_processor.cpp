@@ -149,17 +149,30 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF16(const unsigned char*
                                                             tagUTF16ENDIANTYPE endian, unsigned& dstUsed,
                                                             bool endOfInput)
 {
+    const bool le = endian == UTF16_LE;
+    auto unitAt = [&](unsigned i) {
+        return static_cast<char16_t>(le ? src[2 * i] | (src[2 * i + 1] << 8) : (src[2 * i] << 8) | src[2 * i + 1]);
+    };
     const unsigned pairs = srcLen / 2;
-    const unsigned n = pairs < dstLen ? pairs : dstLen;
-    if (endian == UTF16_LE) {
-        for (unsigned i = 0; i < n; ++i)
-            dst[i] = static_cast<char16_t>(src[2 * i] | (src[2 * i + 1] << 8));
-    } else {
-        for (unsigned i = 0; i < n; ++i)
-            dst[i] = static_cast<char16_t>((src[2 * i] << 8) | src[2 * i + 1]);
+    unsigned n = pairs < dstLen ? pairs : dstLen;
+    for (unsigned i = 0; i < n; ++i)
+        dst[i] = unitAt(i);
+    // A surrogate pair never straddles two outputs: a high surrogate that fills
+    // the output before its low half, or that ends the input before its real
+    // end, is left for the next call.
+    bool waitForLow = false;
+    if (n > 0 && IsHigh(dst[n - 1])) {
+        if (n < pairs && IsLow(unitAt(n))) {
+            --n;
+        } else if (n == pairs && !endOfInput) {
+            --n;
+            waitForLow = true;
+        }
     }
     srcUsed = n * 2;
     dstUsed = n;
+    if (waitForLow)
+        return UTFPROCESS_SOURCE_EXHAUSTED;
     if (n < pairs)
         return UTFPROCESS_TARGET_EXHAUSTED;
     if (srcLen % 2 == 0)

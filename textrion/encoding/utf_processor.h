@@ -36,7 +36,9 @@ public:
     tagUTFPROCESSRESULT ReadUTF8(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
                                  char16_t* dst, unsigned dstLen, unsigned& dstUsed,
                                  bool endOfInput = false);
-    // Byte pairs into units, unpaired surrogates passed through.
+    // Byte pairs into units, unpaired surrogates passed through. A surrogate
+    // pair is never split between two outputs: a high surrogate ending the
+    // output or the (not final) input waits for the next call.
     tagUTFPROCESSRESULT ReadUTF16(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
                                   char16_t* dst, unsigned dstLen, tagUTF16ENDIANTYPE endian,
                                   unsigned& dstUsed, bool endOfInput = false);

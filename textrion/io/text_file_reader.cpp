@@ -106,23 +106,24 @@ unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t
             break;
         const unsigned char* src = m_buffer + m_dataBegin;
         const unsigned srcLen = m_dataEnd - m_dataBegin;
+        const bool endOfInput = m_fileEnded;
         unsigned used = 0, made = 0;
         tagUTFPROCESSRESULT r;
         switch (m_encoding) {
         case TEXTENCODING_UTF8:
-            r = ReadUTF8(src, srcLen, used, out + produced, capacity - produced, made, m_fileEnded);
+            r = ReadUTF8(src, srcLen, used, out + produced, capacity - produced, made, endOfInput);
             break;
         case TEXTENCODING_UTF16BE:
         case TEXTENCODING_UTF16LE:
             r = ReadUTF16(src, srcLen, used, out + produced, capacity - produced,
-                          m_encoding == TEXTENCODING_UTF16BE ? UTF16_BE : UTF16_LE, made, m_fileEnded);
+                          m_encoding == TEXTENCODING_UTF16BE ? UTF16_BE : UTF16_LE, made, endOfInput);
             break;
         default: {
             const tagUTF32ENDIANTYPE endian = m_encoding == TEXTENCODING_UTF32BE   ? UTF32_BE
                                               : m_encoding == TEXTENCODING_UTF32LE ? UTF32_LE
                                               : m_encoding == TEXTENCODING_UCS4_2143 ? UTF32_2143
                                                                                      : UTF32_3412;
-            r = ReadUTF32(src, srcLen, used, out + produced, capacity - produced, endian, made, m_fileEnded);
+            r = ReadUTF32(src, srcLen, used, out + produced, capacity - produced, endian, made, endOfInput);
             break;
         }
         }
@@ -131,10 +132,11 @@ unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t
         consumed += used;
         if (r == UTFPROCESS_TARGET_EXHAUSTED)
             break;
-        if (r == UTFPROCESS_SOURCE_EXHAUSTED && !Refill() && !m_fileEnded)
-            break;
         // On SOURCE_EXHAUSTED with the file now ended, the next pass decodes the
-        // tail as the real end of the input.
+        // tail as the real end of the input; a tail already decoded that way
+        // cannot be waited for any longer.
+        if (r == UTFPROCESS_SOURCE_EXHAUSTED && (endOfInput || (!Refill() && !m_fileEnded)))
+            break;
     }
     return produced;
 }
@@ -144,6 +146,7 @@ unsigned CTextFileReader::ReadCodePage(char16_t* out, unsigned capacity, uint64_
     if (!m_decoder || m_decoder->GetCodePage() != m_codePage) {
         m_decoder = std::make_unique<platform::CodePageDecoder>(m_codePage);
         m_decodeDone = false;
+        m_heldHigh = 0;
     }
     if (!m_decoder->IsOpen()) {
         // A code page this system cannot decode: no text, and say so.
@@ -151,6 +154,10 @@ unsigned CTextFileReader::ReadCodePage(char16_t* out, unsigned capacity, uint64_
         return 0;
     }
     unsigned produced = 0;
+    if (m_heldHigh != 0) {
+        out[produced++] = m_heldHigh;
+        m_heldHigh = 0;
+    }
     while (produced < capacity && !m_decodeDone) {
         if (m_dataBegin == m_dataEnd)
             Refill();
@@ -161,10 +168,16 @@ unsigned CTextFileReader::ReadCodePage(char16_t* out, unsigned capacity, uint64_
         consumed += r.consumed;
         if (m_fileEnded && m_dataBegin == m_dataEnd && produced < capacity) {
             m_decodeDone = true;  // flushed: nothing is held any more
-        } else if (r.consumed == 0 && r.produced == 0 && !Refill() && !m_fileEnded) {
-            break;  // no progress possible now; never spin
+        } else if (r.consumed == 0 && r.produced == 0 && (m_fileEnded || !Refill())) {
+            // No progress: the next character needs more room than is left (a
+            // surrogate pair with one free unit). It waits for the next call.
+            break;
         }
     }
+    // The decoder may fill the output with the first half of a pair; the pair
+    // is handed out whole by the next call.
+    if (produced >= 2 && out[produced - 1] >= 0xD800 && out[produced - 1] <= 0xDBFF)
+        m_heldHigh = out[--produced];
     return produced;
 }
 
@@ -258,5 +271,8 @@ bool CFirstLineTextReader::Read(int maxChars, std::u16string& line)
         if (found)
             break;
     }
+    // A line cut at the maximum never ends in half of a surrogate pair.
+    if (taken == limit && !line.empty() && line.back() >= 0xD800 && line.back() <= 0xDBFF)
+        line.pop_back();
     return true;
 }

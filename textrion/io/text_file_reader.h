@@ -41,7 +41,8 @@ public:
     // Decodes the next portion into out, at most capacity units; returns the
     // units written, 0 at the end of the data. A character that needs more room
     // than is left (a surrogate pair with one unit free) waits for the next call.
-    // *bytesConsumed receives the file bytes this call decoded.
+    // *bytesConsumed receives the file bytes this call decoded. The base's byte
+    // reads are hidden on purpose: they would skip the bytes read ahead.
     unsigned Read(char16_t* out, unsigned capacity, unsigned* bytesConsumed = nullptr);
     // Replaces s with the next portion when there is one; capacity 0 returns 0.
     unsigned Read(std::u16string& s, unsigned capacity);
@@ -52,8 +53,6 @@ public:
     unsigned GetBomLength() const { return m_bomLength; }
     // Replacements of the Unicode decoders and of the code page decoder together.
     uint64_t GetReplacementCount() const;
-
-    using CBinaryFileReader::Read;
 
 private:
     void ReadBOM();
@@ -73,6 +72,7 @@ private:
     bool m_decodeDone = false; // the decoder was flushed at the end of the data
     unsigned m_bomLength = 0;
     std::unique_ptr<platform::CodePageDecoder> m_decoder;
+    char16_t m_heldHigh = 0;   // first half of a pair the code page decoder split
 };
 
 // The first line of a text file, for previews: BOM files by their BOM, all

@@ -38,6 +38,8 @@ public:
 
     // Returns the units consumed. Code page text (TEXTENCODING_CODEPAGE) is
     // written in full, U+0000 included; line endings are not converted there.
+    // The base's byte writes are hidden on purpose: Write(u"text") must not
+    // resolve to Write(const void*) and put one raw byte into the file.
     unsigned Write(const char16_t* text, unsigned count);
     unsigned Write(const std::u16string& text);
     unsigned Write(char16_t c);
@@ -61,8 +63,6 @@ public:
     static constexpr char16_t _CR = u'\r';
     static constexpr char16_t _LF = u'\n';
     static constexpr char16_t _pCRLF[2] = {u'\r', u'\n'};
-
-    using CBinaryFileWriter::Write;
 
 private:
     void Init(TEXTENCODING encoding, bool writeBom, bool append);
