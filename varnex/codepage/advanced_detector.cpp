@@ -27,8 +27,11 @@ void CAdvancedDetector::CKnownExtList::SetFolder(const std::u16string& folder)
     CSingleLock lock(m_lock);
     m_folder = folder;
     m_binaryLoaded = m_textLoaded = false;
-    m_binaryList.clear();
-    m_textList.clear();
+    // Fresh lists, not clear(): a splitter whose last file ended without a
+    // line break would append the next file's first line to a line it no
+    // longer has.
+    m_binaryList = CTextLineList();
+    m_textList = CTextLineList();
 }
 
 bool CAdvancedDetector::CKnownExtList::ExtInBinaryList(const char16_t* extension)
@@ -116,7 +119,12 @@ void CAdvancedDetector::Detect()
 
 void CAdvancedDetector::RunSteps()
 {
+    // A second run starts from nothing: a code page left from the first
+    // would pass for a byte order mark below.
     m_result = DETECTIONRESULT_OK;
+    m_codepage = -1;
+    m_confidence = 0.0f;
+    m_hasBom = false;
     const std::u16string extension = text::AsciiLowered(CLongPath(m_path).GetExtension());
     CKnownExtList& lists = GetKnownExtList();
 

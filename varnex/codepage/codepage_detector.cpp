@@ -1,5 +1,8 @@
 #include "varnex/codepage/codepage_detector.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -7,6 +10,8 @@
 #include "nscore.h"
 #include "nsCharSetProber.h"
 #include "nsUniversalDetector.h"
+
+#include "textrion/encoding/bom_detector.h"
 
 namespace {
 
@@ -37,7 +42,105 @@ constexpr CharsetRow kCharsets[] = {
     {"ISO-8859-15", 28605},  {"ISO-8859-16", 28606},   {"WINDOWS-1256", 1256},
     {"WINDOWS-1257", 1257},  {"WINDOWS-1258", 1258},   {"IBM852", 852},
     {"MAC-CENTRALEUROPE", 10029}, {"VISCII", 65010},
+    // Named after a byte order mark at the very start; Detect reads the byte
+    // order from the mark itself, these are the names' usual forms.
+    {"UTF-16", 1200},        {"UTF-32", 12000},
 };
+
+// The code page of a byte order mark, -1 for none.
+int CodepageOfBom(BOM bom)
+{
+    switch (bom) {
+    case BOM_UTF8: return 65001;
+    case BOM_UTF16LE: return 1200;
+    case BOM_UTF16BE: return 1201;
+    case BOM_UTF32LE: return 12000;
+    case BOM_UTF32BE: return 12001;
+    case BOM_UCS4_2143: return 2143;
+    case BOM_UCS4_3412: return 3412;
+    default: return -1;
+    }
+}
+
+// uchardet's ISO-2022-CN state machine never leaves ESC: its class table
+// gives '$' no class of its own. So the designators are looked for here:
+// ESC $ ) A (GB2312), ESC $ ) G (CNS 11643 plane 1), ESC $ * H (plane 2) and
+// ESC $ + I..M (planes 3 to 7). The state carries over block boundaries.
+class Iso2022CnDesignatorScanner {
+public:
+    void Reset()
+    {
+        m_state = kNone;
+        m_found = false;
+    }
+    bool Found() const { return m_found; }
+
+    void Scan(const char* data, unsigned length)
+    {
+        for (unsigned i = 0; i < length && !m_found; ++i) {
+            const char c = data[i];
+            switch (m_state) {
+            case kEsc: m_state = c == '$' ? kEscDollar : kNone; break;
+            case kEscDollar:
+                m_state = c == ')' ? kSo : c == '*' ? kSs2 : c == '+' ? kSs3 : kNone;
+                break;
+            case kSo: m_found = c == 'A' || c == 'G'; m_state = kNone; break;
+            case kSs2: m_found = c == 'H'; m_state = kNone; break;
+            case kSs3: m_found = c >= 'I' && c <= 'M'; m_state = kNone; break;
+            default: break;
+            }
+            if (c == '\033')
+                m_state = kEsc;
+        }
+    }
+
+private:
+    enum State { kNone, kEsc, kEscDollar, kSo, kSs2, kSs3 };
+    State m_state = kNone;
+    bool m_found = false;
+};
+
+// Whether a byte stream fed in pieces is valid UTF-8 so far. A sequence cut
+// by the end of the sample is not held against it.
+class Utf8Validator {
+public:
+    void Reset()
+    {
+        m_valid = true;
+        m_pending = 0;
+        m_low = 0x80;
+        m_high = 0xBF;
+    }
+    bool IsValid() const { return m_valid; }
+
+    void Scan(const char* data, unsigned length)
+    {
+        for (unsigned i = 0; i < length && m_valid; ++i) {
+            const auto b = static_cast<unsigned char>(data[i]);
+            if (m_pending > 0) {
+                m_valid = b >= m_low && b <= m_high;
+                --m_pending;
+                m_low = 0x80;
+                m_high = 0xBF;
+            } else if (b >= 0x80) {
+                // Lead bytes, with the range of the byte after them that
+                // rules out overlong forms, surrogates and values past U+10FFFF.
+                m_pending = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
+                m_valid = m_pending > 0;
+                m_low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+                m_high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+            }
+        }
+    }
+
+private:
+    bool m_valid = true;
+    unsigned m_pending = 0;
+    unsigned char m_low = 0x80;
+    unsigned char m_high = 0xBF;
+};
+
+constexpr float kMinimumConfidence = 0.20f;
 
 }  // namespace
 
@@ -53,43 +156,68 @@ public:
         m_confidence = 0.0f;
         m_blocks = 0;
         m_blocksWithZeros = 0;
+        m_bytes = 0;
+        m_zeros = 0;
+        m_headLength = 0;
+        m_iso2022Cn.Reset();
+        m_utf8.Reset();
     }
 
     void Feed(const char* data, unsigned length)
     {
         unsigned zeros = 0;
-        for (unsigned i = 0; i < length && zeros <= 2; ++i)
+        for (unsigned i = 0; i < length; ++i)
             zeros += data[i] == 0;
         ++m_blocks;
         if (zeros > 2)
             ++m_blocksWithZeros;
+        m_bytes += length;
+        m_zeros += zeros;
+        for (unsigned i = 0; i < length && m_headLength < sizeof(m_head); ++i)
+            m_head[m_headLength++] = static_cast<unsigned char>(data[i]);
+        m_iso2022Cn.Scan(data, length);
+        m_utf8.Scan(data, length);
         HandleData(data, length);
     }
 
-    bool IsDone() const { return mDone; }
+    // Certain before the end of the data: reading more changes nothing.
+    bool IsDone() const { return mDone || IsIso2022Cn(); }
+
+    // The code page of the byte order mark the data starts with, -1 for none.
+    int BomCodepage() const { return CodepageOfBom(CBomDetector::Judge(m_head, m_headLength)); }
 
     // Ends the data and returns the charset reported (null for none).
     const char* Finish(float& confidence)
     {
+        const bool iso2022Cn = IsIso2022Cn();
         const bool certainBefore = mDone;
         const nsInputState state = mInputState;
         DataEnd();
         confidence = 0.0f;
-        if (m_reported == nullptr)
+        if (m_reported == nullptr && !iso2022Cn)
             return nullptr;
+        // Text in a code page holds no zero bytes; UTF-16 or UTF-32 without a
+        // mark is full of them, and whatever the probers make of its other
+        // bytes is no finding. A mark at the start is trusted as it is.
+        const bool markedUnicode = certainBefore && BomCodepage() != -1;
+        if (!markedUnicode && (m_blocksWithZeros == m_blocks || m_zeros * kZeroShare >= m_bytes))
+            return nullptr;
+        if (iso2022Cn) {
+            confidence = kCertain;
+            return "ISO-2022-CN";
+        }
         if (!certainBefore && state != eHighbyte) {
-            // 7-bit data, NBSP bytes included, is code page 0 text; but only
-            // when some block was not riddled with zero bytes.
-            if (m_blocksWithZeros == m_blocks)
-                return nullptr;
+            // 7-bit data, NBSP bytes included, is code page 0 text.
             confidence = kCertain;
             return "ASCII";
         }
         if (certainBefore) {
             confidence = kCertain;
-        } else {
-            confidence = m_confidence;
+            return m_reported;
         }
+        if (std::strcmp(m_reported, "UTF-8") == 0 && !m_utf8.IsValid())
+            return BestSingleByteGroup(confidence);
+        confidence = m_confidence;
         return m_reported;
     }
 
@@ -107,10 +235,43 @@ protected:
     }
 
 private:
+    // uchardet's UTF-8 prober stops counting at an invalid sequence yet keeps
+    // the confidence of the characters before it (0.75 after two), so a few
+    // chance pairs in other data make a UTF-8 finding. Data that is not UTF-8
+    // gets the better of the other two groups instead, or nothing.
+    const char* BestSingleByteGroup(float& confidence)
+    {
+        const char* best = nullptr;
+        confidence = 0.0f;
+        for (unsigned i = 1; i < NUM_OF_CHARSET_PROBERS; ++i) {
+            nsCharSetProber* prober = mCharSetProbers[i];
+            if (prober != nullptr && prober->GetConfidence() > kMinimumConfidence &&
+                prober->GetConfidence() > confidence) {
+                best = prober->GetCharSetName();
+                confidence = prober->GetConfidence();
+            }
+        }
+        return best;
+    }
+
+    // An ISO-2022-CN designator in data that stayed 7-bit, and no other
+    // escape encoding found first.
+    bool IsIso2022Cn() const { return m_iso2022Cn.Found() && !mDone && mInputState == eEscAscii; }
+
     const char* m_reported = nullptr;
     float m_confidence = 0.0f;
+    // Data with at least one zero byte in kZeroShare is not code page text,
+    // nor is data in which every block holds more than two.
+    static constexpr uint64_t kZeroShare = 8;
+
     unsigned m_blocks = 0;
     unsigned m_blocksWithZeros = 0;
+    uint64_t m_bytes = 0;
+    uint64_t m_zeros = 0;
+    unsigned char m_head[4] = {};
+    unsigned m_headLength = 0;
+    Iso2022CnDesignatorScanner m_iso2022Cn;
+    Utf8Validator m_utf8;
 };
 
 CCodepageDetector::CCodepageDetector(const char16_t* path, unsigned blockSize, unsigned scanLimitMB,
@@ -152,14 +313,16 @@ bool CCodepageDetector::Detect()
     SeekToBegin();
     m_detector->Restart();
 
-    // 64-bit: a large limit must not wrap to nothing.
+    // 64-bit: a large limit must not wrap to nothing. The last read is cut
+    // to the limit, so no block size makes it read more.
     const uint64_t limit = static_cast<uint64_t>(m_scanLimitMB) * 1048576u;
     if (limit > 0 && m_blockSize > 0) {
         std::vector<char> block(m_blockSize);
         uint64_t requested = 0;
         while (!Eof() && !m_detector->IsDone() && requested < limit) {
-            requested += m_blockSize;
-            const unsigned n = Read(block.data(), m_blockSize);
+            const auto want = static_cast<unsigned>(std::min<uint64_t>(m_blockSize, limit - requested));
+            requested += want;
+            const unsigned n = Read(block.data(), want);
             if (n > 0) {
                 m_detector->Feed(block.data(), n);
                 m_bytesFed += n;
@@ -171,7 +334,13 @@ bool CCodepageDetector::Detect()
     float confidence = 0.0f;
     const char* charset = m_detector->Finish(confidence);
     Close();
-    const int codepage = CodepageOfCharset(charset, m_reportGB18030);
+    int codepage = CodepageOfCharset(charset, m_reportGB18030);
+    if (charset != nullptr && (strcasecmp(charset, "UTF-16") == 0 || strcasecmp(charset, "UTF-32") == 0)) {
+        // The name leaves the byte order open; the mark it was named after does not.
+        const int byMark = m_detector->BomCodepage();
+        if (byMark != -1)
+            codepage = byMark;
+    }
     if (codepage != -1 || charset == nullptr) {
         m_codepage = codepage;
         m_confidence = codepage == -1 ? 0.0f : confidence;

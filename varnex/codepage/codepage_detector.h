@@ -11,13 +11,21 @@
 //
 // What it reports:
 //  - nothing (-1) when no prober group is more confident than 0.20;
-//  - code page 0 with 0.99 for 7-bit data (bytes below 0x80, or 0xA0), unless
-//    every block fed held more than two zero bytes (UTF-16 text without BOM
-//    looks 7-bit byte by byte);
-//  - 0.99 for an escape-sequence encoding or a prober that was certain;
+//  - nothing for data riddled with zero bytes (every block fed held more than
+//    two, or one byte in eight is zero): UTF-16 or UTF-32 text without BOM,
+//    which looks 7-bit, or Latin-1, byte by byte;
+//  - code page 0 with 0.99 for 7-bit data (bytes below 0x80, or 0xA0);
+//  - 0.99 for an escape-sequence encoding or a prober that was certain
+//    (ISO-2022-CN is recognised here by its designators: the detector's own
+//    state machine for it never matches);
 //  - otherwise the best prober group (multi-byte, single-byte, Latin-1; a later
-//    group wins only when strictly more confident) with its confidence.
-// Every charset the detector can name maps to a catalogue code page.
+//    group wins only when strictly more confident) with its confidence; an
+//    uncertain UTF-8 finding stands only for valid UTF-8 (the detector's
+//    UTF-8 prober keeps its confidence past an invalid sequence), else the
+//    better of the other two groups does.
+// Every charset the detector can name maps to a catalogue code page; a
+// UTF-16 or UTF-32 finding (named after a byte order mark) takes its byte
+// order from the mark. Never reads more than the scan limit.
 class VARNEX_API CCodepageDetector : public CBinaryFileReader {
 public:
     ~CCodepageDetector() override;

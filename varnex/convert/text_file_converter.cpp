@@ -67,6 +67,25 @@ std::u16string SystemError(const char* what, int error)
     return text::FromUtf8(message);
 }
 
+// The longest start of a file name that takes at most maxBytes bytes on disk
+// (UTF-8; a surrogate pair is never cut in two).
+std::u16string_view NamePrefix(std::u16string_view name, size_t maxBytes)
+{
+    size_t bytes = 0;
+    size_t i = 0;
+    while (i < name.size()) {
+        const char16_t u = name[i];
+        const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+                          name[i + 1] <= 0xDFFF;
+        const size_t size = pair ? 4 : u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+        if (bytes + size > maxBytes)
+            break;
+        bytes += size;
+        i += pair ? 2 : 1;
+    }
+    return name.substr(0, i);
+}
+
 // A name of our own in the output's folder, so the rename stays on one file system.
 std::u16string TemporaryPathFor(const std::u16string& output)
 {
@@ -75,7 +94,8 @@ std::u16string TemporaryPathFor(const std::u16string& output)
     std::u16string name = path.GetFileName();
     std::u16string temp = path.GetDirectory();
     temp += u".";
-    temp += name.substr(0, 200);  // stay below the name length limit
+    // File names end at 255 bytes, not units: keep room for the suffix.
+    temp += NamePrefix(name, 200);
     temp += u".";
     temp += text::FromUnsigned(static_cast<unsigned long long>(getpid()));
     temp += u"-";

@@ -1,0 +1,464 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "support/temp_dir.h"
+#include "textrion/encoding/bomless_unicode_detector.h"
+#include "varnex/codepage/advanced_detector.h"
+#include "varnex_test_util.h"
+
+namespace {
+
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+using varnex_test::ExtListFolder;
+using varnex_test::IcuEncode;
+using Result = CAdvancedDetector::DETECTIONRESULT;
+
+constexpr unsigned kBlock = 2048;
+constexpr unsigned kLimitMB = 4;
+
+const std::string kAscii = [] {
+    std::string s;
+    for (int i = 0; i < 30; ++i)
+        s += "Plain seven-bit text, line " + std::to_string(i) + ".\n";
+    return s;
+}();
+
+// A detector whose statistical step answers what the test says, and counts
+// how often it was asked.
+class ForcedDetector : public CAdvancedDetector {
+public:
+    ForcedDetector(const std::u16string& path, int codepage, float confidence, bool shortcut = true)
+        : CAdvancedDetector(path, kBlock, kLimitMB, shortcut, false, false),
+          m_forcedCodepage(codepage),
+          m_forcedConfidence(confidence)
+    {
+        Detect();
+    }
+
+    void Force(int codepage, float confidence)
+    {
+        m_forcedCodepage = codepage;
+        m_forcedConfidence = confidence;
+    }
+    void Rerun() { Detect(); }
+    int StatisticsCalls() const { return m_calls; }
+
+protected:
+    bool DetectStatistically(int& codepage, float& confidence) override
+    {
+        ++m_calls;
+        codepage = m_forcedCodepage;
+        confidence = m_forcedConfidence;
+        return true;
+    }
+
+private:
+    int m_forcedCodepage;
+    float m_forcedConfidence;
+    int m_calls = 0;
+};
+
+// A folder with lists of our own: ".txt" and ".log" are text, ".exe" binary.
+class WithLists : public testing::Test {
+protected:
+    WithLists()
+    {
+        WriteBytes(m_lists.File("Text.bin"), ".txt\n.log\n");
+        WriteBytes(m_lists.File("Binary.bin"), ".exe\n.zip\n");
+    }
+
+    const std::u16string& ListFolder() const { return m_listFolder; }
+
+    TempDir m_lists;
+    std::u16string m_listFolder = text::FromUtf8(m_lists.Path());
+    ExtListFolder m_use{m_listFolder};
+    TempDir m_dir;
+};
+
+// --- Confidence thresholds ------------------------------------------------------
+
+TEST_F(WithLists, JudgesAStatisticalFindingByItsConfidenceAndTheTextList)
+{
+    WriteBytes(m_dir.File("notes.txt"), kAscii);
+    WriteBytes(m_dir.File("notes.dat"), kAscii);
+    struct Case {
+        float confidence;
+        Result inTextList;
+        Result elsewhere;
+    };
+    const Case cases[] = {
+        {1.0f, Result::DETECTIONRESULT_OK, Result::DETECTIONRESULT_OK},
+        {0.7f, Result::DETECTIONRESULT_OK, Result::DETECTIONRESULT_OK},
+        {0.6999f, Result::DETECTIONRESULT_OK, Result::DETECTIONRESULT_UNSURE},
+        {0.6f, Result::DETECTIONRESULT_OK, Result::DETECTIONRESULT_UNSURE},
+        {0.5101f, Result::DETECTIONRESULT_OK, Result::DETECTIONRESULT_UNSURE},
+        {0.51f, Result::DETECTIONRESULT_UNSURE, Result::DETECTIONRESULT_UNSURE},
+        {0.5f, Result::DETECTIONRESULT_UNSURE, Result::DETECTIONRESULT_UNSURE},
+        {0.21f, Result::DETECTIONRESULT_UNSURE, Result::DETECTIONRESULT_UNSURE},
+    };
+    for (const Case& c : cases) {
+        for (const char* name : {"notes.txt", "notes.dat"}) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(c.confidence));
+            ForcedDetector detector(m_dir.File16(name), 1251, c.confidence);
+            EXPECT_EQ(detector.GetResult(), name == std::string("notes.txt") ? c.inTextList : c.elsewhere);
+            EXPECT_EQ(detector.GetCodepage(), 1251);  // the finding stands, sure or not
+            EXPECT_EQ(detector.GetConfidence(), c.confidence);
+            EXPECT_FALSE(detector.HasBom());
+            EXPECT_EQ(detector.StatisticsCalls(), 1);
+        }
+    }
+}
+
+TEST_F(WithLists, FallsBackToZeroRunsAndBomlessUtf16WhenNothingIsFound)
+{
+    const std::string utf16 = IcuEncode("UTF-16LE", text::FromUtf8(kAscii));
+    // Three zero bytes in a row (U+0000 after a Latin letter), past the
+    // sample that the UTF-16 test looks at.
+    const std::string utf16Nul = utf16 + utf16 + IcuEncode("UTF-16LE", std::u16string(u"A\0B", 3)) + utf16;
+    struct Case {
+        const char* file;
+        std::string bytes;
+        int codepage;
+        int statisticsCalls;
+    };
+    const Case cases[] = {
+        {"utf16.txt", utf16, 1200, 1},
+        {"utf16.LOG", utf16, 1200, 1},
+        {"utf16.dat", utf16, -1, 1},
+        {"utf16-nul.txt", utf16Nul, -1, 1},
+        {"ascii.txt", kAscii, -1, 1},
+        {"four-zeros.txt", kAscii + std::string(4, '\0') + kAscii, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        WriteBytes(m_dir.File(c.file), c.bytes);
+        ForcedDetector detector(m_dir.File16(c.file), -1, 0.0f);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+        EXPECT_EQ(detector.GetConfidence(), 0.0f);
+        EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+        EXPECT_FALSE(detector.HasBom());
+        EXPECT_EQ(detector.StatisticsCalls(), c.statisticsCalls);
+    }
+    // Only the second zero-run test keeps the file with U+0000 from passing for UTF-16.
+    EXPECT_EQ(CBomlessUnicodeDetector(m_dir.File16("utf16-nul.txt").c_str()).Detect(), BOMLESS_UTF16LE);
+}
+
+TEST_F(WithLists, StartsFromNothingWhenRunAgain)
+{
+    WriteBytes(m_dir.File("notes.dat"), kAscii);
+    ForcedDetector detector(m_dir.File16("notes.dat"), 1251, 0.9f);
+    ASSERT_EQ(detector.GetCodepage(), 1251);
+    detector.Force(-1, 0.0f);
+    detector.Rerun();
+    EXPECT_EQ(detector.GetCodepage(), -1);
+    EXPECT_EQ(detector.GetConfidence(), 0.0f);
+    EXPECT_FALSE(detector.HasBom());
+    EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+}
+
+// --- Binary list, marks, failures ---------------------------------------------------
+
+TEST_F(WithLists, TrustsTheBinaryListWithoutOpeningTheFileOnlyWhenAllowed)
+{
+    WriteBytes(m_dir.File("tool.EXE"), kAscii);
+    struct Case {
+        const char* file;
+        bool shortcut;
+        int codepage;
+        Result result;
+        int statisticsCalls;
+    };
+    const Case cases[] = {
+        {"missing.exe", true, -1, Result::DETECTIONRESULT_OK, 0},
+        {"tool.EXE", true, -1, Result::DETECTIONRESULT_OK, 0},
+        {"missing.exe", false, -1, Result::DETECTIONRESULT_ERROR, 0},
+        {"tool.EXE", false, 1252, Result::DETECTIONRESULT_OK, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.shortcut ? ", shortcut on" : ", shortcut off"));
+        ForcedDetector detector(m_dir.File16(c.file), 1252, 0.9f, c.shortcut);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+        EXPECT_EQ(detector.GetResult(), c.result);
+        EXPECT_EQ(detector.StatisticsCalls(), c.statisticsCalls);
+    }
+}
+
+TEST_F(WithLists, TakesAByteOrderMarkWhateverFollows)
+{
+    const std::string zeros(16, '\0');
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int codepage;
+    };
+    const Case cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF" + zeros, 65001},
+        {"UTF-16LE", "\xFF\xFEx" + zeros, 1200},
+        {"UTF-16BE", "\xFE\xFF", 1201},
+        {"UTF-32LE", std::string("\xFF\xFE\0\0", 4) + zeros, 12000},
+        {"UTF-32BE", std::string("\0\0\xFE\xFF", 4) + zeros, 12001},
+        {"UCS-4 2143", std::string("\0\0\xFF\xFE", 4) + zeros, 2143},
+        {"UCS-4 3412", std::string("\xFE\xFF\0\0", 4) + zeros, 3412},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(m_dir.File("marked.dat"), c.bytes);
+        ForcedDetector detector(m_dir.File16("marked.dat"), 1252, 0.9f);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+        EXPECT_EQ(detector.GetConfidence(), 1.0f);
+        EXPECT_TRUE(detector.HasBom());
+        EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+        EXPECT_EQ(detector.StatisticsCalls(), 0);
+    }
+}
+
+TEST_F(WithLists, ReportsAFileItCannotReadAsAnErrorNotAsBinary)
+{
+    WriteBytes(m_dir.File("locked.txt"), kAscii);
+    chmod(m_dir.File("locked.txt").c_str(), 0);
+    for (const char* file : {"locked.txt", "vanished.txt", "folder.txt"}) {
+        SCOPED_TRACE(file);
+        if (std::string(file) == "locked.txt" && geteuid() == 0)
+            continue;  // root reads it anyway; the fault injection below covers it
+        if (std::string(file) == "folder.txt")
+            mkdir(m_dir.File(file).c_str(), 0700);
+        CAdvancedDetector detector(m_dir.File16(file), kBlock, kLimitMB, true, false);
+        EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_ERROR);
+        EXPECT_EQ(detector.GetCodepage(), -1);
+    }
+}
+
+TEST_F(WithLists, ReportsAReadErrorInAnyTestAsAnError)
+{
+    // Several blocks of 7-bit text: the mark, the zero runs and the
+    // statistics each read it. Fail the n-th read and every one after it,
+    // for n rising until all tests get through.
+    WriteBytes(m_dir.File("text.txt"), kAscii + kAscii + kAscii + kAscii);
+    int firstClean = -1;
+    for (int n = 0; n < 64 && firstClean < 0; ++n) {
+        SCOPED_TRACE("reads fail from " + std::to_string(n));
+        Result result;
+        int codepage;
+        {
+            varnex_test::FaultInjector faults;
+            faults.failReadFrom = n;
+            CAdvancedDetector detector(m_dir.File16("text.txt"), 512, kLimitMB, true, false);
+            result = detector.GetResult();
+            codepage = detector.GetCodepage();
+        }
+        if (result == Result::DETECTIONRESULT_OK) {
+            firstClean = n;
+            EXPECT_EQ(codepage, 0);
+        } else {
+            EXPECT_EQ(result, Result::DETECTIONRESULT_ERROR);
+            EXPECT_EQ(codepage, -1);
+        }
+    }
+    // The mark (one read), the zero runs and the statistics (a read per block and one at the end).
+    EXPECT_GE(firstClean, 3);
+}
+
+// --- The whole chain on real files ----------------------------------------------
+
+TEST_F(WithLists, DetectsRealFilesThroughTheWholeChain)
+{
+    const std::u16string french = varnex_test::kFrenchProse;
+    struct Case {
+        const char* file;
+        std::string bytes;
+        unsigned limitMB;
+        bool gb18030;
+        int codepage;
+        float minConfidence;
+        Result result;
+        bool bom;
+    };
+    const Case cases[] = {
+        {"empty.txt", "", kLimitMB, false, -1, 0.0f, Result::DETECTIONRESULT_OK, false},
+        {"ascii.dat", kAscii, kLimitMB, false, 0, 0.99f, Result::DETECTIONRESULT_OK, false},
+        {"ascii.txt", kAscii, 0, false, -1, 0.0f, Result::DETECTIONRESULT_OK, false},
+        {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 0, false, 1200, 0.0f, Result::DETECTIONRESULT_OK,
+         false},
+        {"french16.txt", IcuEncode("UTF-16LE", french), kLimitMB, false, 1200, 0.0f, Result::DETECTIONRESULT_OK,
+         false},
+        {"french16.dat", IcuEncode("UTF-16LE", french), kLimitMB, false, -1, 0.0f, Result::DETECTIONRESULT_OK, false},
+        {"utf8.dat", "\xEF\xBB\xBF" + IcuEncode("UTF-8", french), kLimitMB, false, 65001, 1.0f,
+         Result::DETECTIONRESULT_OK, true},
+        {"russian.dat", IcuEncode("KOI8-R", varnex_test::kRussianProse), kLimitMB, false, 20866, 0.7f,
+         Result::DETECTIONRESULT_OK, false},
+        {"chinese.dat", IcuEncode("GB18030", varnex_test::kChineseProse), kLimitMB, false, 936, 0.9f,
+         Result::DETECTIONRESULT_OK, false},
+        {"chinese.dat", IcuEncode("GB18030", varnex_test::kChineseProse), kLimitMB, true, 54936, 0.9f,
+         Result::DETECTIONRESULT_OK, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + ", limit " + std::to_string(c.limitMB) + (c.gb18030 ? ", GB18030" : ""));
+        WriteBytes(m_dir.File(c.file), c.bytes);
+        CAdvancedDetector detector(m_dir.File16(c.file), kBlock, c.limitMB, true, c.gb18030);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+        if (c.minConfidence == 0.0f) {
+            EXPECT_EQ(detector.GetConfidence(), 0.0f);
+        } else {
+            EXPECT_GE(detector.GetConfidence(), c.minConfidence);
+        }
+        EXPECT_EQ(detector.GetResult(), c.result);
+        EXPECT_EQ(detector.HasBom(), c.bom);
+    }
+}
+
+// --- The extension lists --------------------------------------------------------
+
+TEST_F(WithLists, LowerCasesTheExtensionButNeverTheList)
+{
+    WriteBytes(m_lists.File("Text.bin"), ".TXT\n.log\n\n");
+    CAdvancedDetector::GetKnownExtList().SetFolder(ListFolder());
+    const std::string utf16 = IcuEncode("UTF-16LE", text::FromUtf8(kAscii));
+    struct Case {
+        const char* file;
+        int codepage;
+    };
+    const Case cases[] = {
+        {"upper.TXT", -1},   // lowered to ".txt", which the list does not hold
+        {"lower.txt", -1},
+        {"mixed.LoG", 1200},
+        {"README", -1},      // no extension is in no list, blank lines or not
+        {".log", 1200},      // a hidden file's name is its extension
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        WriteBytes(m_dir.File(c.file), utf16);
+        EXPECT_EQ(CAdvancedDetector(m_dir.File16(c.file), kBlock, kLimitMB, true, false).GetCodepage(), c.codepage);
+    }
+    CAdvancedDetector::CKnownExtList& lists = CAdvancedDetector::GetKnownExtList();
+    EXPECT_FALSE(lists.ExtInTextList(u""));
+    EXPECT_FALSE(lists.ExtInBinaryList(u""));
+    EXPECT_FALSE(lists.ExtInTextList(nullptr));
+}
+
+TEST(KnownExtList, ReadsListsInAnyLineEndAndMark)
+{
+    struct Case {
+        const char* name;
+        const char* charset;
+        std::string mark;
+        const char16_t* lineEnd;
+        bool finalBreak;
+    };
+    const Case cases[] = {
+        {"LF", "UTF-8", "", u"\n", true},
+        {"CR LF", "UTF-8", "", u"\r\n", true},
+        {"CR", "UTF-8", "", u"\r", false},
+        {"CR LF, UTF-8 mark", "UTF-8", "\xEF\xBB\xBF", u"\r\n", false},
+        {"LF, UTF-16LE mark", "UTF-16LE", "\xFF\xFE", u"\n", true},
+        {"CR, UTF-16BE mark", "UTF-16BE", "\xFE\xFF", u"\r", true},
+        {"CR LF, UTF-32LE mark", "UTF-32LE", std::string("\xFF\xFE\0\0", 4), u"\r\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir lists;
+        std::u16string content;
+        for (const char16_t* line : {u".aaa", u".bbb", u".ccc"})
+            content += std::u16string(line) + c.lineEnd;
+        if (!c.finalBreak)
+            content.resize(content.size() - std::u16string(c.lineEnd).size());
+        WriteBytes(lists.File("Text.bin"), c.mark + IcuEncode(c.charset, content));
+        WriteBytes(lists.File("Binary.bin"), c.mark + IcuEncode(c.charset, u".bin" + std::u16string(c.lineEnd)));
+        ExtListFolder use(text::FromUtf8(lists.Path()));
+        CAdvancedDetector::CKnownExtList& known = CAdvancedDetector::GetKnownExtList();
+        for (const char16_t* ext : {u".aaa", u".bbb", u".ccc"})
+            EXPECT_TRUE(known.ExtInTextList(ext)) << text::ToUtf8(ext);
+        for (const char16_t* ext : {u".aa", u"aaa", u".aaa\r", u".bbb ", u".AAA", u".bin"})
+            EXPECT_FALSE(known.ExtInTextList(ext)) << text::ToUtf8(ext);
+        EXPECT_TRUE(known.ExtInBinaryList(u".bin"));
+        EXPECT_FALSE(known.ExtInBinaryList(u".aaa"));
+    }
+}
+
+TEST(KnownExtList, LoadsEachListOnceUntilPointedElsewhere)
+{
+    TempDir lists;
+    const std::u16string folder = text::FromUtf8(lists.Path());
+    ExtListFolder use(folder);
+    CAdvancedDetector::CKnownExtList& known = CAdvancedDetector::GetKnownExtList();
+    EXPECT_FALSE(known.ExtInTextList(u".txt"));  // no file: an empty list
+    WriteBytes(lists.File("Text.bin"), ".txt");  // no line break at the end
+    EXPECT_FALSE(known.ExtInTextList(u".txt"));  // read once only
+    known.SetFolder(folder);
+    EXPECT_TRUE(known.ExtInTextList(u".txt"));
+    // A list whose last line had no break must not run into the next list read.
+    WriteBytes(lists.File("Text.bin"), ".md\n.txt\n");
+    known.SetFolder(folder);
+    EXPECT_TRUE(known.ExtInTextList(u".md"));
+    EXPECT_TRUE(known.ExtInTextList(u".txt"));
+    EXPECT_FALSE(known.ExtInTextList(u".txt.md"));
+}
+
+TEST(KnownExtList, LoadsOnceForThreadsThatAskTogether)
+{
+    TempDir lists;
+    std::string content;
+    for (int i = 0; i < 2000; ++i)
+        content += ".e" + std::to_string(i) + "\n";
+    WriteBytes(lists.File("Binary.bin"), content);
+    ExtListFolder use(text::FromUtf8(lists.Path()));
+    std::atomic<int> found{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&found, t] {
+            const std::u16string ext = text::FromUtf8(".e" + std::to_string(1999 - t));
+            found += CAdvancedDetector::GetKnownExtList().ExtInBinaryList(ext.c_str()) ? 1 : 0;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(found.load(), 8);
+    EXPECT_TRUE(CAdvancedDetector::GetKnownExtList().ExtInBinaryList(u".e0"));
+}
+
+TEST(KnownExtList, ShipsWellFormedDisjointLists)
+{
+    const std::string folder = VARNEL_DATA_DIR;
+    ExtListFolder use(text::FromUtf8(folder));
+    CAdvancedDetector::CKnownExtList& known = CAdvancedDetector::GetKnownExtList();
+    for (const char* name : {"Binary.bin", "Text.bin"}) {
+        SCOPED_TRACE(name);
+        const std::string content = ReadBytes(folder + "/" + name);
+        ASSERT_FALSE(content.empty());
+        size_t start = 0;
+        int lines = 0;
+        while (start < content.size()) {
+            size_t end = content.find('\n', start);
+            if (end == std::string::npos)
+                end = content.size();
+            const std::string line = content.substr(start, end - start);
+            start = end + 1;
+            SCOPED_TRACE(line);
+            ++lines;
+            ASSERT_GE(line.size(), 2u);
+            EXPECT_EQ(line[0], '.');
+            for (char ch : line)
+                EXPECT_TRUE((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '.' || ch == '_' ||
+                            ch == '-')
+                    << "unexpected character";
+            const std::u16string ext = text::FromUtf8(line);
+            const bool binary = std::string(name) == "Binary.bin";
+            EXPECT_EQ(known.ExtInBinaryList(ext.c_str()), binary);
+            EXPECT_EQ(known.ExtInTextList(ext.c_str()), !binary);
+        }
+        EXPECT_GT(lines, 10);
+    }
+    EXPECT_TRUE(known.ExtInTextList(u".txt"));
+    EXPECT_TRUE(known.ExtInBinaryList(u".exe"));
+}
+
+}  // namespace
