@@ -1,54 +1,72 @@
 #include "platform/codepage.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/ucnv_err.h>
-
 #include <array>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <variant>
+#include <vector>
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ucnv_err.h>
+
+#include "platform/seven_bit_codecs.h"
 
 namespace platform {
 
 namespace {
 
+// What a row needs beyond ICU's table to match the Windows code page.
+enum RowFix : unsigned {
+    // ICU's IBM PC tables (and the IBM table behind 932) follow the IBM "PC
+    // graphic" layout: byte 1A is U+001C, 1C is U+007F and 7F is U+001A.
+    // Windows keeps 00..7F in place, so a DOS file's Ctrl-Z stays a Ctrl-Z.
+    kPcControls = 1,
+    // The number shares another row's table; a charset name never means it.
+    kSecondNumber = 2,
+};
+
 struct CodePageRow {
     unsigned codePage;
     const char* decoderName;
     const char* encoderName;  // null: same as the decoder
+    unsigned fixes = 0;
 };
 
 // Windows code page numbers and the ICU converters whose tables match them.
 // ISO-2022-JP decodes with JIS7, which accepts every escape of 50220..50222
-// (ESC ( I and SO/SI half-width katakana, JIS X 0212).
+// (ESC ( I and SO/SI half-width katakana, JIS X 0212); it encodes with plain
+// ISO-2022-JP, as the three Windows code pages write no JIS X 0212. HZ and
+// ISO-2022-KR are converted here over the tables named (seven_bit_codecs.h).
 constexpr CodePageRow kCodePages[] = {
     {37, "ibm-37_P100-1995", nullptr},
-    {437, "ibm-437_P100-1995", nullptr},
+    {437, "ibm-437_P100-1995", nullptr, kPcControls},
     {500, "ibm-500_P100-1995", nullptr},
-    {708, "ISO-8859-6", nullptr},
-    {720, "windows-720", nullptr},
-    {737, "windows-737", nullptr},
-    {775, "windows-775", nullptr},
-    {850, "windows-850", nullptr},
-    {852, "windows-852", nullptr},
-    {855, "windows-855", nullptr},
-    {857, "windows-857", nullptr},
-    {858, "windows-858", nullptr},
-    {860, "ibm-860_P100-1995", nullptr},
-    {861, "windows-861", nullptr},
-    {862, "windows-862", nullptr},
-    {863, "ibm-863_P100-1995", nullptr},
-    {864, "ibm-864_X110-1999", nullptr},
-    {865, "ibm-865_P100-1995", nullptr},
-    {866, "windows-866", nullptr},
-    {869, "windows-869", nullptr},
+    {708, "ISO-8859-6", nullptr, kSecondNumber},
+    {720, "windows-720", nullptr, kPcControls},
+    {737, "windows-737", nullptr, kPcControls},
+    {775, "windows-775", nullptr, kPcControls},
+    {850, "windows-850", nullptr, kPcControls},
+    {852, "windows-852", nullptr, kPcControls},
+    {855, "windows-855", nullptr, kPcControls},
+    {857, "windows-857", nullptr, kPcControls},
+    {858, "windows-858", nullptr, kPcControls},
+    {860, "ibm-860_P100-1995", nullptr, kPcControls},
+    {861, "windows-861", nullptr, kPcControls},
+    {862, "windows-862", nullptr, kPcControls},
+    {863, "ibm-863_P100-1995", nullptr, kPcControls},
+    {864, "ibm-864_X110-1999", nullptr, kPcControls},
+    {865, "ibm-865_P100-1995", nullptr, kPcControls},
+    {866, "windows-866", nullptr, kPcControls},
+    {869, "windows-869", nullptr, kPcControls},
     {870, "ibm-870_P100-1995", nullptr},
     {874, "windows-874", nullptr},
     {875, "ibm-875_P100-1995", nullptr},
-    {932, "windows-932", nullptr},
+    {932, "windows-932", nullptr, kPcControls},
     {936, "windows-936", nullptr},
     {949, "windows-949", nullptr},
     {950, "windows-950", nullptr},
@@ -88,21 +106,34 @@ constexpr CodePageRow kCodePages[] = {
     {28599, "windows-28599", nullptr},
     {28603, "windows-28603", nullptr},
     {28605, "windows-28605", nullptr},
-    {38598, "windows-28598", nullptr},
+    {38598, "windows-28598", nullptr, kSecondNumber},
     {50220, "ISO_2022,locale=ja,version=3", "ISO_2022,locale=ja,version=0"},
     {50221, "ISO_2022,locale=ja,version=3", "ISO_2022,locale=ja,version=0"},
     {50222, "ISO_2022,locale=ja,version=3", "ISO_2022,locale=ja,version=0"},
-    {50225, "ISO_2022,locale=ko,version=0", nullptr},
+    {50225, "windows-949", nullptr, kSecondNumber},  // KS X 1001 of 949 between SO and SI
     {50227, "ISO_2022,locale=zh,version=0", nullptr},
     {50229, "ISO_2022,locale=zh,version=1", nullptr},
-    {51932, "EUC-JP", nullptr},
-    {51936, "windows-936", nullptr},
+    {51932, "EUC-JP", nullptr, kSecondNumber},
+    {51936, "windows-936", nullptr, kSecondNumber},
     {51949, "windows-51949", nullptr},
     {51950, "EUC-TW", nullptr},
-    {52936, "HZ", nullptr},
+    {52936, "windows-936", nullptr, kSecondNumber},  // GB2312 of 936 between "~{" and "~}"
     {54936, "gb18030", nullptr},
     {65000, "UTF-7", nullptr},
     {65001, "UTF-8", nullptr},
+};
+
+// Single bytes where ICU's table differs from the Windows one in more than the
+// control layout: MICRO SIGN at E6 (ICU has GREEK SMALL LETTER MU there)
+// and NOT SIGN at AA of 852 (ICU leaves the byte unassigned).
+struct ByteOverride {
+    unsigned codePage;
+    unsigned char byte;
+    char16_t unit;
+};
+constexpr ByteOverride kWindowsBytes[] = {
+    {437, 0xE6, 0x00B5}, {852, 0xAA, 0x00AC}, {860, 0xE6, 0x00B5}, {861, 0xE6, 0x00B5},
+    {862, 0xE6, 0x00B5}, {863, 0xE6, 0x00B5}, {865, 0xE6, 0x00B5},
 };
 
 const CodePageRow* FindRow(unsigned codePage)
@@ -113,30 +144,98 @@ const CodePageRow* FindRow(unsigned codePage)
     return nullptr;
 }
 
+std::optional<detail::ShiftScheme> SevenBitSchemeOf(unsigned codePage)
+{
+    if (codePage == 52936)
+        return detail::ShiftScheme::Hz;
+    if (codePage == 50225)
+        return detail::ShiftScheme::Iso2022Kr;
+    return std::nullopt;
+}
+
 constexpr char16_t kReplacement = 0xFFFD;
+
+// The IBM PC control layout (kPcControls) mapped to the Windows one, for what
+// passes through an ICU converter: units ICU decoded and bytes ICU encoded.
+// No multi-byte character of these tables involves the three values.
+char16_t WindowsUnitOfIcu(char16_t u)
+{
+    switch (u) {
+    case 0x1C: return 0x1A;
+    case 0x7F: return 0x1C;
+    case 0x1A: return 0x7F;
+    default: return u;
+    }
+}
+
+unsigned char WindowsByteOfIcu(unsigned char b)
+{
+    switch (b) {
+    case 0x7F: return 0x1A;
+    case 0x1A: return 0x1C;
+    case 0x1C: return 0x7F;
+    default: return b;
+    }
+}
+
+// Characters Windows has where ICU's table has none: KS X 1001:1998 added the
+// euro and registered signs, which ICU's EUC-KR table (ibm-970) predates.
+struct ExtraMapping {
+    unsigned codePage;
+    std::string_view bytes;
+    char16_t unit;
+};
+constexpr ExtraMapping kWindowsExtras[] = {
+    {51949, "\xA2\xE6", 0x20AC},
+    {51949, "\xA2\xE7", 0x00AE},
+};
+
+// What the callbacks of one ICU converter need.
+struct CallbackContext {
+    unsigned codePage = 0;
+    uint64_t* replacements = nullptr;
+};
 
 // Writes U+FFFD for every bad input sequence and counts it.
 void U_CALLCONV CountingToUCallback(const void* context, UConverterToUnicodeArgs* args,
-                                    const char*, int32_t, UConverterCallbackReason reason,
+                                    const char* bytes, int32_t length, UConverterCallbackReason reason,
                                     UErrorCode* err)
 {
     if (reason > UCNV_IRREGULAR)
         return;
-    ++*static_cast<uint64_t*>(const_cast<void*>(context));
+    const auto& ctx = *static_cast<const CallbackContext*>(context);
     *err = U_ZERO_ERROR;
+    const std::string_view sequence(bytes, static_cast<size_t>(length));
+    for (const auto& extra : kWindowsExtras) {
+        if (extra.codePage == ctx.codePage && extra.bytes == sequence) {
+            ucnv_cbToUWriteUChars(args, &extra.unit, 1, 0, err);
+            return;
+        }
+    }
+    ++*ctx.replacements;
     const UChar sub = kReplacement;
     ucnv_cbToUWriteUChars(args, &sub, 1, 0, err);
 }
 
 // Writes the converter's substitution bytes for every unmappable character.
+// Unlike ICU's stock callbacks it also replaces (and counts) default-ignorable
+// characters such as U+200B instead of dropping them unseen.
 void U_CALLCONV CountingFromUCallback(const void* context, UConverterFromUnicodeArgs* args,
-                                      const UChar*, int32_t, UChar32, UConverterCallbackReason reason,
-                                      UErrorCode* err)
+                                      const UChar*, int32_t, UChar32 codePoint,
+                                      UConverterCallbackReason reason, UErrorCode* err)
 {
     if (reason > UCNV_IRREGULAR)
         return;
-    ++*static_cast<uint64_t*>(const_cast<void*>(context));
+    const auto& ctx = *static_cast<const CallbackContext*>(context);
     *err = U_ZERO_ERROR;
+    for (const auto& extra : kWindowsExtras) {
+        if (extra.codePage == ctx.codePage && extra.unit == codePoint) {
+            const auto size = static_cast<int32_t>(extra.bytes.size());
+            ucnv_cbFromUWriteBytes(args, extra.bytes.data(), size, 0, err);
+            return;
+        }
+    }
+    ++*ctx.replacements;
     ucnv_cbFromUWriteSub(args, 0, err);
 }
 
@@ -154,20 +253,25 @@ ConverterPtr OpenConverter(const char* name)
     return cnv;
 }
 
-// Byte-to-unit table of a single-byte code page, built once from ICU.
+// Both directions of a single-byte code page, built once from ICU with the
+// Windows corrections applied. Decoding and encoding share it, so every byte
+// the code page assigns round-trips.
 struct SingleByteTable {
+    static constexpr uint16_t kNoByte = 0xFFFF;
     std::array<char16_t, 256> units{};
     std::array<bool, 256> invalid{};
+    std::vector<uint16_t> bytes = std::vector<uint16_t>(0x10000, kNoByte);  // by unit
 };
 
-std::shared_ptr<const SingleByteTable> BuildSingleByteTable(UConverter* cnv)
+std::shared_ptr<const SingleByteTable> BuildSingleByteTable(UConverter* cnv, const CodePageRow& row)
 {
     auto table = std::make_shared<SingleByteTable>();
     for (int b = 0; b < 256; ++b) {
         uint64_t bad = 0;
+        const CallbackContext context{row.codePage, &bad};
         UErrorCode err = U_ZERO_ERROR;
         ucnv_reset(cnv);
-        ucnv_setToUCallBack(cnv, CountingToUCallback, &bad, nullptr, nullptr, &err);
+        ucnv_setToUCallBack(cnv, CountingToUCallback, &context, nullptr, nullptr, &err);
         const char byte = static_cast<char>(b);
         const char* src = &byte;
         UChar out[4];
@@ -176,14 +280,23 @@ std::shared_ptr<const SingleByteTable> BuildSingleByteTable(UConverter* cnv)
         ucnv_toUnicode(cnv, &dst, out + 4, &src, &byte + 1, nullptr, true, &err);
         if (U_FAILURE(err) || dst - out != 1)
             return nullptr;  // not a plain one-byte-one-unit table
-        table->units[b] = out[0];
+        table->units[b] = (row.fixes & kPcControls) ? WindowsUnitOfIcu(out[0]) : out[0];
         table->invalid[b] = bad != 0;
     }
     ucnv_reset(cnv);
+    for (const auto& o : kWindowsBytes) {
+        if (o.codePage == row.codePage) {
+            table->units[o.byte] = o.unit;
+            table->invalid[o.byte] = false;
+        }
+    }
+    for (int b = 255; b >= 0; --b)  // the lowest byte wins should two share a unit
+        if (!table->invalid[b])
+            table->bytes[table->units[b]] = static_cast<uint16_t>(b);
     return table;
 }
 
-// Single-byte tables are immutable and shared by every decoder of the code page.
+// Single-byte tables are immutable and shared by every decoder and encoder of the code page.
 std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned codePage)
 {
     static std::mutex mutex;
@@ -196,7 +309,7 @@ std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned codePage)
     if (const CodePageRow* row = FindRow(codePage)) {
         ConverterPtr cnv = OpenConverter(row->decoderName);
         if (cnv && ucnv_getMaxCharSize(cnv.get()) == 1 && ucnv_getType(cnv.get()) != UCNV_UTF7)
-            table = BuildSingleByteTable(cnv.get());
+            table = BuildSingleByteTable(cnv.get(), *row);
     }
     cache.emplace(codePage, table);
     return table;
@@ -213,6 +326,8 @@ unsigned CodePageOfCharsetName(std::string_view charset)
     UErrorCode err = U_ZERO_ERROR;
     const std::string canonical = ucnv_getName(probe.get(), &err);
     for (const auto& row : kCodePages) {
+        if (row.fixes & kSecondNumber)
+            continue;
         ConverterPtr cnv = OpenConverter(row.decoderName);
         if (cnv && canonical == ucnv_getName(cnv.get(), &err))
             return row.codePage;
@@ -319,6 +434,7 @@ namespace {
 
 struct IcuDecoder {
     ConverterPtr cnv;
+    bool pcControls = false;
 };
 
 struct TableDecoder {
@@ -328,8 +444,9 @@ struct TableDecoder {
 // Code page 0: UTF-8 where the bytes are UTF-8, the fallback code page elsewhere.
 struct DefaultDecoder {
     std::shared_ptr<const SingleByteTable> fallback;
-    unsigned char held[4] = {};
+    unsigned char held[4] = {};  // a UTF-8 sequence cut by the end of the last input
     size_t heldCount = 0;
+    char16_t pendingLow = 0;     // the second half of a pair that found no room
 };
 
 }  // namespace
@@ -337,7 +454,8 @@ struct DefaultDecoder {
 struct CodePageDecoder::Impl {
     unsigned codePage = 0;
     uint64_t replacements = 0;
-    std::variant<std::monostate, IcuDecoder, TableDecoder, DefaultDecoder> kind;
+    CallbackContext callbacks;  // ICU holds its address
+    std::variant<std::monostate, IcuDecoder, TableDecoder, DefaultDecoder, detail::SevenBitDecoder> kind;
 
     Result DecodeTable(const TableDecoder& d, const unsigned char* src, size_t n, char16_t* dst,
                        size_t cap)
@@ -367,8 +485,11 @@ struct CodePageDecoder::Impl {
             ++replacements;
             s = sl;
         }
-        return {static_cast<size_t>(s - reinterpret_cast<const char*>(src)),
-                static_cast<size_t>(t - reinterpret_cast<UChar*>(dst))};
+        const size_t produced = static_cast<size_t>(t - reinterpret_cast<UChar*>(dst));
+        if (d.pcControls)
+            for (size_t i = 0; i < produced; ++i)
+                dst[i] = WindowsUnitOfIcu(dst[i]);
+        return {static_cast<size_t>(s - reinterpret_cast<const char*>(src)), produced};
     }
 
     Result DecodeDefault(DefaultDecoder& d, const unsigned char* src, size_t n, char16_t* dst,
@@ -376,8 +497,34 @@ struct CodePageDecoder::Impl {
     {
         const SingleByteTable& fb = *d.fallback;
         size_t used = 0, out = 0;
+        // Both need out < cap. A pair split by a full output is finished on the
+        // next call, as ICU's decoders do, so a one-unit output still makes progress.
+        auto put = [&](char32_t cp) {
+            if (cp <= 0xFFFF) {
+                dst[out++] = static_cast<char16_t>(cp);
+                return;
+            }
+            dst[out++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            const auto low = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            if (out < cap)
+                dst[out++] = low;
+            else
+                d.pendingLow = low;
+        };
+        auto putFallback = [&](unsigned char b) {
+            dst[out++] = fb.units[b];
+            replacements += fb.invalid[b];
+        };
+        if (d.pendingLow != 0) {
+            if (cap == 0)
+                return {0, 0};
+            dst[out++] = d.pendingLow;
+            d.pendingLow = 0;
+        }
         // First finish a sequence held from the previous call.
         while (d.heldCount > 0) {
+            if (out == cap)
+                return {used, out};
             unsigned char seq[4];
             size_t have = d.heldCount;
             std::memcpy(seq, d.held, have);
@@ -393,29 +540,16 @@ struct CodePageDecoder::Impl {
                 return {n, out};
             }
             if (len > 0) {
-                const size_t need = cp > 0xFFFF ? 2 : 1;
-                if (cap - out < need)
-                    return {used, out};
-                if (need == 2) {
-                    dst[out++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-                    dst[out++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-                } else {
-                    dst[out++] = static_cast<char16_t>(cp);
-                }
+                put(cp);
                 used += static_cast<size_t>(len) - d.heldCount;
                 d.heldCount = 0;
                 break;
             }
             // Not UTF-8: the first held byte is a fallback character.
-            if (cap - out < 1)
-                return {used, out};
-            dst[out++] = fb.units[d.held[0]];
-            replacements += fb.invalid[d.held[0]];
+            putFallback(d.held[0]);
             std::memmove(d.held, d.held + 1, --d.heldCount);
         }
-        while (used < n) {
-            if (out == cap)
-                break;
+        while (used < n && out < cap) {
             const unsigned char b = src[used];
             if (b < 0x80) {
                 dst[out++] = b;
@@ -424,27 +558,16 @@ struct CodePageDecoder::Impl {
             }
             char32_t cp = 0;
             const int len = Utf8SequenceAt(src + used, n - used, cp);
-            if (len < 0) {
-                if (!end) {
-                    d.heldCount = n - used;
-                    std::memcpy(d.held, src + used, d.heldCount);
-                    return {n, out};
-                }
-                dst[out++] = fb.units[b];
-                replacements += fb.invalid[b];
+            if (len < 0 && !end) {
+                d.heldCount = n - used;
+                std::memcpy(d.held, src + used, d.heldCount);
+                return {n, out};
+            }
+            if (len <= 0) {
+                putFallback(b);
                 ++used;
-            } else if (len == 0) {
-                dst[out++] = fb.units[b];
-                replacements += fb.invalid[b];
-                ++used;
-            } else if (cp > 0xFFFF) {
-                if (cap - out < 2)
-                    break;
-                dst[out++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-                dst[out++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-                used += 4;
             } else {
-                dst[out++] = static_cast<char16_t>(cp);
+                put(cp);
                 used += static_cast<size_t>(len);
             }
         }
@@ -467,18 +590,24 @@ CodePageDecoder::CodePageDecoder(unsigned codePage) : m_impl(std::make_unique<Im
         m_impl->kind = TableDecoder{table};
         return;
     }
+    if (const auto scheme = SevenBitSchemeOf(codePage)) {
+        detail::SevenBitDecoder decoder(*scheme);
+        if (decoder.IsOpen())
+            m_impl->kind = decoder;
+        return;
+    }
     const CodePageRow* row = FindRow(codePage);
     if (row == nullptr)
         return;
     ConverterPtr cnv = OpenConverter(row->decoderName);
     if (!cnv)
         return;
+    m_impl->callbacks = {codePage, &m_impl->replacements};
     UErrorCode err = U_ZERO_ERROR;
-    ucnv_setToUCallBack(cnv.get(), CountingToUCallback, &m_impl->replacements, nullptr, nullptr,
-                        &err);
+    ucnv_setToUCallBack(cnv.get(), CountingToUCallback, &m_impl->callbacks, nullptr, nullptr, &err);
     if (U_FAILURE(err))
         return;
-    m_impl->kind = IcuDecoder{std::move(cnv)};
+    m_impl->kind = IcuDecoder{std::move(cnv), (row->fixes & kPcControls) != 0};
 }
 
 CodePageDecoder::~CodePageDecoder() = default;
@@ -505,6 +634,10 @@ CodePageDecoder::Result CodePageDecoder::Decode(const unsigned char* src, size_t
         return impl.DecodeTable(*t, src, srcLen, dst, dstCap);
     if (auto* d = std::get_if<DefaultDecoder>(&impl.kind))
         return impl.DecodeDefault(*d, src, srcLen, dst, dstCap, endOfInput);
+    if (auto* s = std::get_if<detail::SevenBitDecoder>(&impl.kind)) {
+        const auto p = s->Decode(src, srcLen, dst, dstCap, endOfInput, impl.replacements);
+        return {p.consumed, p.produced};
+    }
     return impl.DecodeIcu(std::get<IcuDecoder>(impl.kind), src, srcLen, dst, dstCap, endOfInput);
 }
 
@@ -519,6 +652,8 @@ size_t CodePageDecoder::PendingBytes() const
         const int32_t pending = ucnv_toUCountPending(i->cnv.get(), &err);
         return U_SUCCESS(err) && pending > 0 ? static_cast<size_t>(pending) : 0;
     }
+    if (auto* s = std::get_if<detail::SevenBitDecoder>(&m_impl->kind))
+        return s->PendingBytes();
     return 0;
 }
 
@@ -526,10 +661,14 @@ void CodePageDecoder::Reset()
 {
     if (!IsOpen())
         return;
-    if (auto* d = std::get_if<DefaultDecoder>(&m_impl->kind))
+    if (auto* d = std::get_if<DefaultDecoder>(&m_impl->kind)) {
         d->heldCount = 0;
+        d->pendingLow = 0;
+    }
     if (auto* i = std::get_if<IcuDecoder>(&m_impl->kind))
         ucnv_resetToUnicode(i->cnv.get());
+    if (auto* s = std::get_if<detail::SevenBitDecoder>(&m_impl->kind))
+        s->Reset();
 }
 
 uint64_t CodePageDecoder::ReplacementCount() const
@@ -540,19 +679,89 @@ uint64_t CodePageDecoder::ReplacementCount() const
 // ---------------------------------------------------------------------------
 // Encoder
 
-struct CodePageEncoder::Impl {
+namespace {
+
+struct IcuEncoder {
     ConverterPtr cnv;
+    bool pcControls = false;
+};
+
+struct TableEncoder {
+    std::shared_ptr<const SingleByteTable> table;
+    unsigned char question = '?';  // the code page's own '?' (6F in EBCDIC)
+    char16_t heldHigh = 0;         // a high surrogate that ended the last input
+};
+
+}  // namespace
+
+struct CodePageEncoder::Impl {
     uint64_t replacements = 0;
+    CallbackContext callbacks;  // ICU holds its address
+    std::variant<std::monostate, IcuEncoder, TableEncoder, detail::SevenBitEncoder> kind;
+
+    Result EncodeTable(TableEncoder& e, const char16_t* src, size_t n, unsigned char* dst, size_t cap,
+                       bool end)
+    {
+        const SingleByteTable& t = *e.table;
+        size_t used = 0, out = 0;
+        char32_t c = 0;
+        while (out < cap && detail::TakeCharacter(src, n, used, end, e.heldHigh, c)) {
+            const uint16_t b = t.bytes[c];
+            if (b == SingleByteTable::kNoByte) {
+                dst[out++] = e.question;
+                ++replacements;
+            } else {
+                dst[out++] = static_cast<unsigned char>(b);
+            }
+        }
+        return {used, out};
+    }
+
+    Result EncodeIcu(IcuEncoder& e, const char16_t* src, size_t n, unsigned char* dst, size_t cap,
+                     bool end)
+    {
+        const UChar* s = reinterpret_cast<const UChar*>(src);
+        char* t = reinterpret_cast<char*>(dst);
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_fromUnicode(e.cnv.get(), &t, reinterpret_cast<char*>(dst + cap), &s,
+                         reinterpret_cast<const UChar*>(src + n), nullptr, end, &err);
+        if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR) {
+            ucnv_resetFromUnicode(e.cnv.get());
+            ++replacements;
+            s = reinterpret_cast<const UChar*>(src + n);
+        }
+        const size_t produced = static_cast<size_t>(t - reinterpret_cast<char*>(dst));
+        if (e.pcControls)
+            for (size_t i = 0; i < produced; ++i)
+                dst[i] = WindowsByteOfIcu(dst[i]);
+        return {static_cast<size_t>(s - reinterpret_cast<const UChar*>(src)), produced};
+    }
 };
 
 CodePageEncoder::CodePageEncoder(unsigned codePage) : m_impl(std::make_unique<Impl>())
 {
     const char* name = "UTF-8";
+    bool pcControls = false;
     if (codePage != 0) {
         const CodePageRow* row = FindRow(codePage);
         if (row == nullptr)
             return;
+        if (auto table = SingleByteTableFor(codePage)) {
+            TableEncoder encoder;
+            encoder.table = table;
+            if (table->bytes[u'?'] != SingleByteTable::kNoByte)
+                encoder.question = static_cast<unsigned char>(table->bytes[u'?']);
+            m_impl->kind = std::move(encoder);
+            return;
+        }
+        if (const auto scheme = SevenBitSchemeOf(codePage)) {
+            detail::SevenBitEncoder encoder(*scheme);
+            if (encoder.IsOpen())
+                m_impl->kind = encoder;
+            return;
+        }
         name = row->encoderName ? row->encoderName : row->decoderName;
+        pcControls = (row->fixes & kPcControls) != 0;
     }
     ConverterPtr cnv = OpenConverter(name);
     if (!cnv)
@@ -564,20 +773,17 @@ CodePageEncoder::CodePageEncoder(unsigned codePage) : m_impl(std::make_unique<Im
                              type == UCNV_UTF32_LittleEndian || type == UCNV_UTF7;
     if (!unicodeForm) {
         // The default character is the code page's own '?', as the system writes it.
-        char question[8];
-        UChar q = u'?';
-        const int32_t len = ucnv_fromUChars(cnv.get(), question, sizeof question, &q, 1, &err);
-        if (U_SUCCESS(err) && len == 1) {
-            ucnv_setSubstChars(cnv.get(), question, 1, &err);
-        }
-        ucnv_reset(cnv.get());
+        // Given as text, ICU writes it through the shift state of stateful code pages.
+        const UChar question = u'?';
+        ucnv_setSubstString(cnv.get(), &question, 1, &err);
         err = U_ZERO_ERROR;
     }
-    ucnv_setFromUCallBack(cnv.get(), CountingFromUCallback, &m_impl->replacements, nullptr,
-                          nullptr, &err);
+    m_impl->callbacks = {codePage, &m_impl->replacements};
+    ucnv_setFromUCallBack(cnv.get(), CountingFromUCallback, &m_impl->callbacks, nullptr, nullptr,
+                          &err);
     if (U_FAILURE(err))
         return;
-    m_impl->cnv = std::move(cnv);
+    m_impl->kind = IcuEncoder{std::move(cnv), pcControls};
 }
 
 CodePageEncoder::~CodePageEncoder() = default;
@@ -586,7 +792,7 @@ CodePageEncoder& CodePageEncoder::operator=(CodePageEncoder&&) noexcept = defaul
 
 bool CodePageEncoder::IsOpen() const
 {
-    return m_impl && m_impl->cnv;
+    return m_impl && !std::holds_alternative<std::monostate>(m_impl->kind);
 }
 
 CodePageEncoder::Result CodePageEncoder::Encode(const char16_t* src, size_t srcLen,
@@ -594,31 +800,37 @@ CodePageEncoder::Result CodePageEncoder::Encode(const char16_t* src, size_t srcL
 {
     if (!IsOpen())
         return {};
-    const UChar* s = reinterpret_cast<const UChar*>(src);
-    char* t = reinterpret_cast<char*>(dst);
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_fromUnicode(m_impl->cnv.get(), &t, reinterpret_cast<char*>(dst + dstCap), &s,
-                     reinterpret_cast<const UChar*>(src + srcLen), nullptr, endOfInput, &err);
-    if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR) {
-        ucnv_resetFromUnicode(m_impl->cnv.get());
-        ++m_impl->replacements;
-        s = reinterpret_cast<const UChar*>(src + srcLen);
+    if (auto* t = std::get_if<TableEncoder>(&m_impl->kind))
+        return m_impl->EncodeTable(*t, src, srcLen, dst, dstCap, endOfInput);
+    if (auto* s = std::get_if<detail::SevenBitEncoder>(&m_impl->kind)) {
+        const auto p = s->Encode(src, srcLen, dst, dstCap, endOfInput, m_impl->replacements);
+        return {p.consumed, p.produced};
     }
-    return {static_cast<size_t>(s - reinterpret_cast<const UChar*>(src)),
-            static_cast<size_t>(t - reinterpret_cast<char*>(dst))};
+    return m_impl->EncodeIcu(std::get<IcuEncoder>(m_impl->kind), src, srcLen, dst, dstCap, endOfInput);
 }
 
 size_t CodePageEncoder::MaxBytesFor(size_t units) const
 {
     if (!IsOpen())
         return 0;
-    return (units + 10) * static_cast<size_t>(ucnv_getMaxCharSize(m_impl->cnv.get()));
+    if (std::holds_alternative<TableEncoder>(m_impl->kind))
+        return units + 1;  // one byte per unit, plus a held surrogate's '?'
+    if (std::holds_alternative<detail::SevenBitEncoder>(m_impl->kind))
+        return detail::SevenBitEncoder::MaxBytesFor(units);
+    return (units + 10) *
+           static_cast<size_t>(ucnv_getMaxCharSize(std::get<IcuEncoder>(m_impl->kind).cnv.get()));
 }
 
 void CodePageEncoder::Reset()
 {
-    if (IsOpen())
-        ucnv_resetFromUnicode(m_impl->cnv.get());
+    if (!IsOpen())
+        return;
+    if (auto* t = std::get_if<TableEncoder>(&m_impl->kind))
+        t->heldHigh = 0;
+    else if (auto* s = std::get_if<detail::SevenBitEncoder>(&m_impl->kind))
+        s->Reset();
+    else
+        ucnv_resetFromUnicode(std::get<IcuEncoder>(m_impl->kind).cnv.get());
 }
 
 uint64_t CodePageEncoder::ReplacementCount() const

@@ -9,7 +9,8 @@
 // Code page services keyed by Windows code page numbers, on ICU. Decoding never
 // stops at bad input: each invalid or unmappable byte sequence becomes U+FFFD
 // and is counted. Encoding writes the code page's default character ('?') for
-// each character it cannot map, also counted.
+// each character it cannot map, also counted. Where ICU's table for a code
+// page differs from the Windows one, the Windows mapping is used.
 //
 // Code page 0 is the system's default code page: valid UTF-8 sequences decode
 // as UTF-8 and every other byte as its character in FallbackCodePage(); encoding

@@ -3,7 +3,55 @@
 #include <bitset>
 #include <cstdint>
 
+#include <unicode/uchar.h>
+#include <unicode/uscript.h>
+
 namespace platform {
+
+namespace {
+
+bool IsBlank(uint16_t u) { return u == 0x09 || u == 0x0A || u == 0x0D || u == 0x20; }
+// A blank as UTF-16 BE text shows it when read as LE.
+bool IsSwappedBlank(uint16_t u) { return u == 0x0900 || u == 0x0A00 || u == 0x0D00 || u == 0x2000; }
+
+// Collects the scripts of the characters outside ASCII; a sample of one
+// language uses few, random bytes hit unassigned and private-use code points
+// and many scripts at once.
+class ScriptCoherence {
+public:
+    void Add(UChar32 c)
+    {
+        ++m_characters;
+        const int8_t type = u_charType(c);
+        if (type == U_UNASSIGNED || type == U_PRIVATE_USE_CHAR || type == U_CONTROL_CHAR) {
+            m_coherent = false;
+            return;
+        }
+        UErrorCode err = U_ZERO_ERROR;
+        const UScriptCode script = uscript_getScript(c, &err);
+        if (U_FAILURE(err) || script == USCRIPT_COMMON || script == USCRIPT_INHERITED)
+            return;
+        for (int i = 0; i < m_count; ++i)
+            if (m_scripts[i] == script)
+                return;
+        if (m_count == kMaxScripts)
+            m_coherent = false;
+        else
+            m_scripts[m_count++] = script;
+    }
+    // Too few characters say nothing either way.
+    bool Coherent() const { return m_coherent && m_characters >= kMinCharacters; }
+
+private:
+    static constexpr int kMaxScripts = 3;  // Japanese: Han, Hiragana, Katakana
+    static constexpr size_t kMinCharacters = 8;
+    UScriptCode m_scripts[kMaxScripts] = {};
+    int m_count = 0;
+    size_t m_characters = 0;
+    bool m_coherent = true;
+};
+
+}  // namespace
 
 bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
 {
@@ -22,9 +70,10 @@ bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
 
     const auto* bytes = static_cast<const unsigned char*>(data);
     const size_t units = size / 2;
-    size_t zeroHigh = 0, zeroLow = 0, badControls = 0;
+    size_t zeroHigh = 0, badControls = 0, blanks = 0, swappedBlanks = 0;
     bool allAscii = true;
     std::bitset<256> lowSeen, highSeen;
+    ScriptCoherence scripts;
     for (size_t i = 0; i < units; ++i) {
         const unsigned lo = bytes[2 * i];
         const unsigned hi = bytes[2 * i + 1];
@@ -48,6 +97,7 @@ bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
                 lowSeen.set(lo);
                 highSeen.set(hi);
                 allAscii = false;
+                scripts.Add(0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
                 continue;
             }
         } else if (u >= 0xDC00 && u <= 0xDFFF) {
@@ -57,12 +107,15 @@ bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
         if (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A &&
             u != 0x1B)
             ++badControls;
-        if (u >= 0x80)
+        if (u >= 0x80) {
             allAscii = false;
+            if (u < 0xD800 || u > 0xDBFF)  // a pair cut by the end of the sample tells nothing
+                scripts.Add(u);
+        }
+        blanks += IsBlank(u);
+        swappedBlanks += IsSwappedBlank(u);
         if (hi == 0)
             ++zeroHigh;
-        else if (lo == 0)
-            ++zeroLow;
         lowSeen.set(lo);
         highSeen.set(hi);
     }
@@ -71,7 +124,7 @@ bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
         result |= TEXT_UNICODE_CONTROLS;
         return finish(false);
     }
-    if (zeroLow > 0 && zeroLow * 4 > zeroHigh) {
+    if (swappedBlanks > 0 && swappedBlanks >= blanks) {
         result |= TEXT_UNICODE_REVERSE;
         return finish(false);
     }
@@ -83,7 +136,7 @@ bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
         result |= TEXT_UNICODE_NO_ZERO_HIGH;
         return finish(false);
     }
-    if (highSeen.count() * 2 <= lowSeen.count()) {
+    if (highSeen.count() * 2 <= lowSeen.count() || (blanks > 0 && scripts.Coherent())) {
         result |= TEXT_UNICODE_STATISTICS;
         return finish(true);
     }

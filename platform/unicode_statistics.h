@@ -13,15 +13,19 @@
 //    surrogate as the very last unit is allowed: the sample may cut a pair);
 //  - at most 1% of the units are C0 controls other than TAB, LF, VT, FF, CR,
 //    SUB and ESC;
-//  - units with a zero low byte and a non-zero high byte (the byte-swapped
-//    picture of UTF-16 BE text) are at most a quarter of those with a zero high byte;
+//  - byte-swapped blanks (U+0900, U+0A00, U+0D00, U+2000: TAB, LF, CR and
+//    space of UTF-16 BE text) are fewer than the blanks themselves;
 //  - and either every unit is 7-bit, or some units have a zero high byte and
-//    the high bytes take at most half as many distinct values as the low bytes.
+//    the rest reads as text: the high bytes take at most half as many distinct
+//    values as the low bytes, or there is a blank and the characters outside
+//    ASCII, at least eight of them, are all assigned, none private-use, and of
+//    at most three scripts. The second catches a few lines of Chinese, whose
+//    bytes vary too much for the first to tell; random bytes fail it.
 namespace platform {
 
 enum : unsigned {
     TEXT_UNICODE_ASCII16 = 0x0001,       // every unit is 7-bit
-    TEXT_UNICODE_STATISTICS = 0x0002,    // the high bytes vary much less than the low bytes
+    TEXT_UNICODE_STATISTICS = 0x0002,    // the rest reads as text (see above)
     TEXT_UNICODE_ODD_LENGTH = 0x0100,    // refused: a byte count that is not even
     TEXT_UNICODE_NUL = 0x0200,           // refused: a U+0000 unit
     TEXT_UNICODE_ILLEGAL_CHARS = 0x0400, // refused: U+FFFE, U+FFFF or an unpaired surrogate

@@ -1,14 +1,760 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
+#include <unicode/ucnv.h>
+
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 
 namespace {
 
-TEST(CodePage, DecodesWindows1252)
+using namespace std::literals;
+using platform::CodePageDecoder;
+using platform::CodePageEncoder;
+
+// Names parameterised cases after their row.
+struct RowName {
+    template <class Row>
+    std::string operator()(const testing::TestParamInfo<Row>& row) const
+    {
+        return row.param.name;
+    }
+};
+
+std::string Hex(std::string_view bytes)
 {
-    std::u16string out;
-    ASSERT_TRUE(platform::DecodeCodePage(1252, "caf\xE9", 4, out));
-    EXPECT_EQ(out, u"caf\u00E9");
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    for (unsigned char b : bytes) {
+        if (!s.empty())
+            s += ' ';
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+
+std::string AsBytes(const std::u16string& text)
+{
+    std::string s;
+    for (char16_t u : text) {
+        s += static_cast<char>(u & 0xFF);
+        s += static_cast<char>(u >> 8);
+    }
+    return s;
+}
+
+// glibc's converters: an independent oracle. nullopt when glibc does not know
+// the charset or refuses the input.
+std::optional<std::string> Iconv(const char* to, const char* from, std::string_view in)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string out(in.size() * 4 + 16, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char* dst = out.data();
+    size_t dstLeft = out.size();
+    bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) &&
+              iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+std::optional<std::u16string> IconvDecode(const char* charset, std::string_view bytes)
+{
+    auto le = Iconv("UTF-16LE", charset, bytes);
+    if (!le)
+        return std::nullopt;
+    std::u16string text;
+    for (size_t i = 0; i + 1 < le->size(); i += 2)
+        text += static_cast<char16_t>(static_cast<unsigned char>((*le)[i]) |
+                                      static_cast<unsigned char>((*le)[i + 1]) << 8);
+    return text;
+}
+
+std::optional<std::string> IconvEncode(const char* charset, const std::u16string& text)
+{
+    return Iconv(charset, "UTF-16LE", AsBytes(text));
+}
+
+struct Decoded {
+    std::u16string text;
+    uint64_t replaced = 0;
+    bool stalled = false;  // a call had work and did nothing, or the output ran on
+};
+
+// Feeds bytes to one decoder in the pieces the cuts make, into an output of
+// capacity units, the last piece with endOfInput.
+Decoded DecodePieces(unsigned codePage, std::string_view bytes, std::vector<size_t> cuts,
+                     size_t capacity)
+{
+    CodePageDecoder decoder(codePage);
+    Decoded result;
+    std::vector<char16_t> out(capacity);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    cuts.push_back(bytes.size());
+    size_t pos = 0;
+    for (size_t i = 0; i < cuts.size() && !result.stalled; ++i) {
+        const bool last = i + 1 == cuts.size();
+        for (;;) {
+            const auto r = decoder.Decode(data + pos, cuts[i] - pos, out.data(), capacity, last);
+            result.text.append(out.data(), r.produced);
+            pos += r.consumed;
+            if (result.text.size() > 2 * bytes.size() + 64) {
+                result.stalled = true;  // runs on
+                break;
+            }
+            if (pos == cuts[i] && r.produced < capacity)
+                break;
+            if (r.consumed == 0 && r.produced == 0) {
+                result.stalled = true;
+                break;
+            }
+        }
+    }
+    result.replaced = decoder.ReplacementCount();
+    return result;
+}
+
+// The same for an encoder, cuts in UTF-16 units.
+std::string EncodePieces(unsigned codePage, const std::u16string& text, std::vector<size_t> cuts,
+                         size_t capacity, uint64_t* replaced = nullptr)
+{
+    CodePageEncoder encoder(codePage);
+    std::string result;
+    std::vector<unsigned char> out(capacity);
+    cuts.push_back(text.size());
+    size_t pos = 0;
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        const bool last = i + 1 == cuts.size();
+        for (;;) {
+            const auto r = encoder.Encode(text.data() + pos, cuts[i] - pos, out.data(), capacity, last);
+            result.append(reinterpret_cast<const char*>(out.data()), r.produced);
+            pos += r.consumed;
+            if (result.size() > 8 * text.size() + 64) {
+                ADD_FAILURE() << "encoder runs on at unit " << pos;
+                return result;
+            }
+            if (pos == cuts[i] && r.produced < capacity)
+                break;
+            if (r.consumed == 0 && r.produced == 0) {
+                ADD_FAILURE() << "encoder stalled at unit " << pos;
+                return result;
+            }
+        }
+    }
+    if (replaced)
+        *replaced = encoder.ReplacementCount();
+    return result;
+}
+
+std::vector<size_t> EveryOffset(size_t size)
+{
+    std::vector<size_t> cuts;
+    for (size_t i = 1; i < size; ++i)
+        cuts.push_back(i);
+    return cuts;
+}
+
+// ---------------------------------------------------------------------------
+
+struct Sample {
+    const char* name;
+    unsigned codePage;
+    const char16_t* text;
+    const char* iconvName;  // null where glibc has no converter
+};
+
+const char16_t kJapanese[] = u"日本語のテキスト、カタカナ。ABC 123\r\n漢字とひらがな";
+const char16_t kChinese[] = u"中文文本，简体字。Hello 世界！\r\n第二行";
+const char16_t kTraditional[] = u"繁體中文，臺灣。Hello 世界\r\n第二行";
+const char16_t kKorean[] = u"한국어 텍스트입니다. Hello 세계! €5 ®\r\n둘째 줄";
+const char16_t kRussian[] = u"Съешь же ещё этих мягких французских булок, да выпей чаю.\r\n";
+const char16_t kMixed[] = u"Grüße 中文 한국어 😀 ~+-\r\n";
+
+const Sample kSamples[] = {
+    {"ShiftJis", 932, u"日本語のテキスト、ｶﾀｶﾅ。ABC 123\r\n漢字と①", "CP932"},
+    {"EucJp", 20932, u"日本語のテキスト、ｶﾀｶﾅ。ABC\r\n漢字", "EUC-JP"},
+    {"Iso2022Jp50220", 50220, kJapanese, "ISO-2022-JP"},
+    {"Iso2022Jp50221", 50221, kJapanese, "ISO-2022-JP"},
+    {"Iso2022Jp50222", 50222, kJapanese, "ISO-2022-JP"},
+    {"Gb18030", 54936, u"中文文本，简体字。€ 😀 ḿ\r\nHello", "GB18030"},
+    {"Gbk", 936, kChinese, "CP936"},
+    {"Hz", 52936, kChinese, nullptr},
+    {"Big5", 950, kTraditional, "CP950"},
+    {"EucTw", 51950, kTraditional, "EUC-TW"},
+    {"Uhc949", 949, u"한국어 텍스트입니다. 똠방각하 Hello!\r\n", "CP949"},
+    {"EucKr", 51949, kKorean, "EUC-KR"},
+    {"Iso2022Kr", 50225, kKorean, "ISO-2022-KR"},
+    {"Windows1251", 1251, kRussian, "CP1251"},
+    {"Koi8R", 20866, kRussian, "KOI8-R"},
+    {"Iso8859_5", 28595, kRussian, "ISO-8859-5"},
+    {"Dos866", 866, kRussian, "CP866"},
+    {"Windows1252", 1252, u"Façade naïve — “quotes” €5 ½ Grüße, señor!\r\n", "CP1252"},
+    {"Latin1", 28591, u"Façade naïve Grüße, señor ½ ¿¡ ©\r\n", "ISO-8859-1"},
+    {"Latin9", 28605, u"Façade naïve Grüße, señor € œ Ÿ\r\n", "ISO-8859-15"},
+    {"Dos437", 437, u"Grüße ½ ░▒▓ │┤ ±≥ π µ\r\n", "CP437"},
+    {"Dos850", 850, u"Façade naïve Grüße ½ ©\r\n", "CP850"},
+    {"Windows1250", 1250, u"Příliš žluťoučký kůň úpěl ďábelské ódy.\r\n", "CP1250"},
+    {"Iso8859_2", 28592, u"Příliš žluťoučký kůň úpěl ďábelské ódy.\r\n", "ISO-8859-2"},
+    {"Windows1253", 1253, u"Ελληνικό κείμενο, αβγδ ΑΒΓΔ.\r\n", "CP1253"},
+    {"Iso8859_7", 28597, u"Ελληνικό κείμενο, αβγδ ΑΒΓΔ.\r\n", "ISO-8859-7"},
+    {"Windows1255", 1255, u"שלום עולם\r\n", "CP1255"},
+    {"Windows1256", 1256, u"مرحبا بالعالم\r\n", "CP1256"},
+    {"Windows874", 874, u"ภาษาไทย ๑๒๓\r\n", "WINDOWS-874"},
+    {"Ebcdic37", 37, u"Hello, World! 123 ¢\r\n", "IBM037"},
+    {"Utf8", 65001, kMixed, "UTF-8"},
+    {"Utf16Le", 1200, kMixed, "UTF-16LE"},
+    {"Utf16Be", 1201, kMixed, "UTF-16BE"},
+    {"Utf32Le", 12000, kMixed, "UTF-32LE"},
+    {"Utf32Be", 12001, kMixed, "UTF-32BE"},
+    {"Utf7", 65000, kMixed, "UTF-7"},
+};
+
+void PrintTo(const Sample& row, std::ostream* os) { *os << row.name; }
+
+class CodePageSample : public testing::TestWithParam<Sample> {};
+
+TEST_P(CodePageSample, EncodesWithoutLossAndGlibcReadsItBack)
+{
+    const Sample& s = GetParam();
+    std::string bytes;
+    uint64_t replaced = 99;
+    ASSERT_TRUE(platform::EncodeCodePage(s.codePage, s.text, bytes, &replaced));
+    EXPECT_EQ(replaced, 0u);
+    if (s.iconvName == nullptr)
+        return;
+    EXPECT_EQ(IconvDecode(s.iconvName, bytes), std::u16string(s.text)) << Hex(bytes);
+    // And bytes written by glibc read back here.
+    if (auto theirs = IconvEncode(s.iconvName, s.text)) {
+        std::u16string back;
+        ASSERT_TRUE(platform::DecodeCodePage(s.codePage, theirs->data(), theirs->size(), back));
+        EXPECT_EQ(back, s.text) << Hex(*theirs);
+    }
+}
+
+TEST_P(CodePageSample, DecodesTheSameWhereverTheInputIsCut)
+{
+    const Sample& s = GetParam();
+    std::string bytes;
+    ASSERT_TRUE(platform::EncodeCodePage(s.codePage, s.text, bytes));
+    for (size_t capacity : {1, 2, 3, 4096}) {
+        for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+            SCOPED_TRACE(testing::Message() << "cut at " << cut << ", capacity " << capacity);
+            const Decoded d = DecodePieces(s.codePage, bytes, {cut}, capacity);
+            ASSERT_FALSE(d.stalled);
+            ASSERT_EQ(d.text, s.text);
+            ASSERT_EQ(d.replaced, 0u);
+        }
+        SCOPED_TRACE(testing::Message() << "byte by byte, capacity " << capacity);
+        const Decoded d = DecodePieces(s.codePage, bytes, EveryOffset(bytes.size()), capacity);
+        EXPECT_FALSE(d.stalled);
+        EXPECT_EQ(d.text, s.text);
+        EXPECT_EQ(d.replaced, 0u);
+    }
+}
+
+TEST_P(CodePageSample, EncodesTheSameWhereverTheTextIsCut)
+{
+    const Sample& s = GetParam();
+    const std::u16string text = s.text;
+    std::string whole;
+    ASSERT_TRUE(platform::EncodeCodePage(s.codePage, text, whole));
+    for (size_t capacity : {1, 2, 3, 4096}) {
+        SCOPED_TRACE(testing::Message() << "capacity " << capacity);
+        for (size_t cut = 0; cut <= text.size(); ++cut)
+            ASSERT_EQ(Hex(EncodePieces(s.codePage, text, {cut}, capacity)), Hex(whole)) << "cut " << cut;
+        EXPECT_EQ(Hex(EncodePieces(s.codePage, text, EveryOffset(text.size()), capacity)), Hex(whole));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, CodePageSample, testing::ValuesIn(kSamples),
+                         RowName());
+
+// ---------------------------------------------------------------------------
+
+// Every byte of a single-byte code page against glibc. The differences listed
+// are expected: bytes Windows assigns and glibc refuses (Windows turns the
+// unassigned bytes of its 125x tables into the C1 control of the same value,
+// 874 into private-use characters), and a few where IBM's and Microsoft's
+// tables, which ICU and glibc follow, disagree.
+struct SingleByteRow {
+    unsigned codePage;
+    const char* iconvName;
+    const char* differences;  // bytes where the two disagree
+};
+
+const SingleByteRow kSingleByte[] = {
+    {37, "IBM037", ""},
+    {437, "CP437", ""},
+    {500, "IBM500", ""},
+    {708, "ASMO-708", ""},
+    {737, "CP737", ""},
+    {775, "CP775", ""},
+    {850, "CP850", ""},
+    {852, "CP852", ""},
+    {855, "CP855", ""},
+    {857, "CP857", ""},
+    {858, "CP858", ""},
+    {860, "CP860", ""},
+    {861, "CP861", ""},
+    {862, "CP862", ""},
+    {863, "CP863", ""},
+    {864, "CP864", "25 9F D7 D8 F1"},  // IBM's 864: '%' and two letter forms; glibc's: Microsoft's
+    {865, "CP865", ""},
+    {866, "CP866", ""},
+    {869, "CP869", "88 EF"},  // ANO TELEIA and acute accent against middle dot and tonos
+    {870, "IBM870", "B0"},
+    {874, "WINDOWS-874",
+     "81 82 83 84 86 87 88 89 8A 8B 8C 8D 8E 8F 90 98 99 9A 9B 9C 9D 9E 9F DB DC DD DE FC FD FE FF"},
+    {875, "IBM875", "6A 74 DD"},
+    {1026, "IBM1026", "9A 9D BC"},
+    {1047, "IBM1047", ""},
+    {1140, "IBM1140", ""},
+    {1250, "CP1250", "81 83 88 90 98"},
+    {1251, "CP1251", "98"},
+    {1252, "CP1252", "81 8D 8F 90 9D"},
+    {1253, "CP1253", "81 88 8A 8C 8D 8E 8F 90 98 9A 9C 9D 9E 9F AA"},
+    {1254, "CP1254", "81 8D 8E 8F 90 9D 9E"},
+    {1255, "CP1255", "81 8A 8C 8D 8E 8F 90 9A 9C 9D 9E 9F"},
+    {1256, "CP1256", ""},
+    {1257, "CP1257", "81 83 88 8A 8C 90 98 9A 9C 9F"},
+    {1258, "CP1258", "81 8A 8D 8E 8F 90 9A 9D 9E"},
+    {10000, "MACINTOSH", "C6 F0"},  // INCREMENT and the Apple logo (U+F8FF) as Windows has them
+    {10007, "MAC-CYRILLIC", "FF"},  // euro sign (Apple's 1998 table) against currency sign
+    {10029, "MAC-CENTRALEUROPE", ""},
+    {20127, "ASCII", ""},
+    {20866, "KOI8-R", ""},
+    {21866, "KOI8-U", ""},
+    {28591, "ISO-8859-1", ""},
+    {28592, "ISO-8859-2", ""},
+    {28593, "ISO-8859-3", ""},
+    {28594, "ISO-8859-4", ""},
+    {28595, "ISO-8859-5", ""},
+    {28596, "ISO-8859-6", ""},
+    {28597, "ISO-8859-7", ""},
+    {28598, "ISO-8859-8", ""},
+    {28599, "ISO-8859-9", ""},
+    {28603, "ISO-8859-13", ""},
+    {28605, "ISO-8859-15", ""},
+    {38598, "ISO-8859-8", ""},
+};
+
+TEST(CodePageTables, SingleByteCodePagesMatchGlibcByteForByte)
+{
+    for (const auto& row : kSingleByte) {
+        SCOPED_TRACE(row.codePage);
+        std::string differences;
+        for (int b = 0; b < 256; ++b) {
+            const char byte = static_cast<char>(b);
+            std::u16string ours;
+            uint64_t replaced = 0;
+            ASSERT_TRUE(platform::DecodeCodePage(row.codePage, &byte, 1, ours, &replaced));
+            ASSERT_EQ(ours.size(), 1u);
+            const auto theirs = IconvDecode(row.iconvName, std::string_view(&byte, 1));
+            const bool same = replaced != 0 ? !theirs : theirs == ours;
+            if (!same)
+                differences += (differences.empty() ? "" : " ") + Hex(std::string_view(&byte, 1));
+        }
+        EXPECT_EQ(differences, row.differences);
+    }
+}
+
+TEST(CodePageTables, EveryAssignedByteOfASingleByteCodePageRoundTrips)
+{
+    for (const auto& row : kSingleByte) {
+        SCOPED_TRACE(row.codePage);
+        for (int b = 0; b < 256; ++b) {
+            const char byte = static_cast<char>(b);
+            std::u16string unit;
+            uint64_t replaced = 0;
+            platform::DecodeCodePage(row.codePage, &byte, 1, unit, &replaced);
+            if (replaced != 0)
+                continue;
+            std::string back;
+            platform::EncodeCodePage(row.codePage, unit, back, &replaced);
+            ASSERT_EQ(Hex(back), Hex(std::string(1, byte))) << "U+" << std::hex << unsigned(unit[0]);
+            ASSERT_EQ(replaced, 0u);
+        }
+    }
+}
+
+// ICU's IBM PC tables put U+001C, U+007F and U+001A at bytes 1A, 1C and 7F;
+// Windows (and glibc) keep them in place, so a DOS file's Ctrl-Z stays one.
+TEST(CodePageTables, KeepsControlCharactersInPlaceOnIbmPcCodePages)
+{
+    const std::string controls = "\x1A\x1C\x7F";
+    for (unsigned cp : {437u, 720u, 850u, 852u, 866u, 932u}) {
+        SCOPED_TRACE(cp);
+        std::u16string text;
+        ASSERT_TRUE(platform::DecodeCodePage(cp, controls.data(), controls.size(), text));
+        EXPECT_EQ(text, u"\x1A\x1C\x7F");
+        std::string back;
+        ASSERT_TRUE(platform::EncodeCodePage(cp, text, back));
+        EXPECT_EQ(Hex(back), Hex(controls));
+    }
+}
+
+// Every two-byte sequence of the double-byte code pages against glibc. Where
+// both read a sequence, they must agree, except for the listed ones: EUC-JP
+// and EUC-TW where ICU follows Microsoft's mapping of a few symbols (wave
+// dash, double vertical line, minus...) and glibc the national standard, and
+// GB18030 where ICU keeps the private-use code points of GB18030-2000 and
+// glibc has the 2005 vertical forms. Sequences only ICU reads are the user-
+// defined areas Windows maps to private use; EUC-KR is the one where glibc
+// reads more: the single shifts 8E and 8F as C1 controls.
+struct DoubleByteRow {
+    unsigned codePage;
+    const char* iconvName;
+    const char* differences;
+    bool glibcReadsMore;
+};
+
+const DoubleByteRow kDoubleByte[] = {
+    {932, "CP932", "", false},
+    {936, "CP936", "", false},
+    {949, "CP949", "", false},
+    {950, "CP950", "", false},
+    {51949, "EUC-KR", "", true},
+    {20932, "EUC-JP", "A1C1 A1C2 A1DD A1F1 A1F2 A2CC", false},
+    {54936, "GB18030",
+     "A6D9 A6DA A6DB A6DC A6DD A6DE A6DF A6EC A6ED A6F3 FE51 FE52 FE53 FE59 FE61 FE66 FE67 FE6C "
+     "FE6D FE76 FE7E FE90 FE91 FEA0",
+     false},
+    {51950, "EUC-TW", "A1A6 A1B6 A1B8 A1B9 A1EA A1EB A2C2 A2C3 A2D3 A2D4 A2DD A2DE A4BF", false},
+};
+
+TEST(CodePageTables, DoubleByteCodePagesMatchGlibcOnEveryPair)
+{
+    for (const auto& row : kDoubleByte) {
+        SCOPED_TRACE(row.codePage);
+        std::string differences;
+        bool glibcReadsMore = false;
+        CodePageDecoder decoder(row.codePage);
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0x21; trail <= 0xFE; ++trail) {
+                const unsigned char pair[2] = {static_cast<unsigned char>(lead),
+                                               static_cast<unsigned char>(trail)};
+                char16_t out[8];
+                const uint64_t before = decoder.ReplacementCount();
+                const auto r = decoder.Decode(pair, 2, out, 8, true);
+                ASSERT_EQ(r.consumed, 2u);
+                const bool oursRead = decoder.ReplacementCount() == before;
+                const std::string_view bytes(reinterpret_cast<const char*>(pair), 2);
+                const auto theirs = IconvDecode(row.iconvName, bytes);
+                if (oursRead && theirs && *theirs != std::u16string(out, r.produced))
+                    differences += (differences.empty() ? "" : " ") + Hex(bytes).erase(2, 1);
+                glibcReadsMore |= !oursRead && theirs.has_value();
+            }
+        }
+        EXPECT_EQ(differences, row.differences);
+        EXPECT_EQ(glibcReadsMore, row.glibcReadsMore);
+    }
+}
+
+// ISO-2022-KR carries KS X 1001 in 7 bits: each of its characters must read
+// as the EUC-KR pair with the high bits set, and as glibc reads it where both
+// read it. Only this side reads the user-defined rows (as private use, like
+// Windows); only glibc reads the postal mark KS X 1001 gained in 2002.
+TEST(CodePageTables, Iso2022KrReadsKsX1001AsGlibcAndEucKrDo)
+{
+    std::string onlyGlibc;
+    for (int a = 0x21; a <= 0x7E; ++a) {
+        for (int b = 0x21; b <= 0x7E; ++b) {
+            const std::string iso = std::string("\x1B$)C\x0E") + char(a) + char(b) + "\x0F";
+            const std::string euc = {char(a | 0x80), char(b | 0x80)};
+            std::u16string fromIso, fromEuc;
+            uint64_t replaced = 0;
+            platform::DecodeCodePage(50225, iso.data(), iso.size(), fromIso, &replaced);
+            platform::DecodeCodePage(51949, euc.data(), euc.size(), fromEuc);
+            ASSERT_EQ(fromIso, fromEuc) << Hex(euc);
+            const auto glibc = IconvDecode("ISO-2022-KR", iso);
+            if (replaced == 0 && glibc)
+                ASSERT_EQ(fromIso, glibc) << Hex(euc);
+            else if (replaced == 0)
+                ASSERT_TRUE(fromIso[0] >= 0xE000 && fromIso[0] <= 0xF8FF) << Hex(euc);
+            else if (glibc)
+                onlyGlibc += Hex(euc).erase(2, 1);
+        }
+    }
+    EXPECT_EQ(onlyGlibc, "A2E8");
+    // Its ASCII half is ASCII: no won sign for the backslash.
+    std::u16string text;
+    platform::DecodeCodePage(50225, "\x1B$)Cc:\\dir", 10, text);
+    EXPECT_EQ(text, u"c:\\dir");
+}
+
+// ---------------------------------------------------------------------------
+
+struct BadInput {
+    const char* name;
+    unsigned codePage;
+    std::string_view bytes;
+    std::u16string_view text;
+    uint64_t replaced;
+};
+
+const BadInput kBadInputs[] = {
+    {"ShiftJisCutLeadAtEnd", 932, "a\x82", u"a\uFFFD"sv, 1},
+    {"ShiftJisBadTrailResumesAtIt", 932, "a\x82\x20" "b", u"a\uFFFD b"sv, 1},
+    {"ShiftJisBadSingleByte", 932, "a\xFF" "b", u"a\uFFFDb"sv, 1},
+    {"GbkCutLeadAtEnd", 936, "a\x81", u"a\uFFFD"sv, 1},
+    {"Gb18030CutFourByteAtEnd", 54936, "a\x81\x30", u"a\uFFFD"sv, 1},
+    {"Gb18030CutThreeOfFour", 54936, "a\x81\x30\x81", u"a\uFFFD"sv, 1},
+    {"UhcBadTrail", 949, "\xB0\x20" "A", u"\uFFFD A"sv, 1},
+    {"Big5CutLeadAtEnd", 950, "a\xA4", u"a\uFFFD"sv, 1},
+    {"EucJpCutThreeByte", 20932, "a\x8F\xB0", u"a\uFFFD"sv, 1},
+    {"EucTwCutFourByte", 51950, "a\x8E\xA1", u"a\uFFFD"sv, 1},
+    {"Iso2022JpCutCharacter", 50220, "a\x1B$B0", u"a\uFFFD"sv, 1},
+    {"Iso2022JpCutEscape", 50220, "a\x1B$", u"a\uFFFD"sv, 1},
+    {"Iso2022KrCutCharacter", 50225, "\x1B$)C\x0E\x30", u"\uFFFD"sv, 1},
+    {"HzLoneTildeAtEnd", 52936, "a~", u"a\uFFFD"sv, 1},
+    {"HzCutCharacter", 52936, "~{V", u"\uFFFD"sv, 1},
+    {"HzTildeAfterCharacter", 52936, "~{VP~", u"中\uFFFD"sv, 1},
+    {"HzBadEscapeResumesAtIt", 52936, "a~xb", u"a\uFFFDxb"sv, 1},
+    {"Utf8CutSequence", 65001, "a\xE2\x82", u"a\uFFFD"sv, 1},
+    {"Utf8Overlong", 65001, "\xC0\x80" "A", u"\uFFFD\uFFFDA"sv, 2},
+    {"Utf8EncodedSurrogate", 65001, "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"sv, 3},
+    {"Utf16OddByte", 1200, "a\0b"sv, u"a\uFFFD"sv, 1},
+    {"Utf32CutUnit", 12000, "a\0\0\0b\0"sv, u"a\uFFFD"sv, 1},
+    {"AsciiHighByte", 20127, "a\x80", u"a\uFFFD"sv, 1},
+    {"Iso8859_6Unassigned", 28596, "a\xA1", u"a\uFFFD"sv, 1},
+    {"ZeroBytesPassWhole", 932, "a\0\x82\xA0\0b"sv, u"a\0あ\0b"sv, 0},
+    {"ZeroBytesInUtf16", 1200, "a\0\0\0b\0"sv, u"a\0b"sv, 0},
+};
+
+void PrintTo(const BadInput& row, std::ostream* os) { *os << row.name; }
+
+class CodePageBadInput : public testing::TestWithParam<BadInput> {};
+
+TEST_P(CodePageBadInput, BecomesCountedReplacementsWhereverTheInputIsCut)
+{
+    const BadInput& c = GetParam();
+    const std::u16string expected(c.text);
+    std::u16string whole;
+    uint64_t replaced = 0;
+    ASSERT_TRUE(platform::DecodeCodePage(c.codePage, c.bytes.data(), c.bytes.size(), whole, &replaced));
+    EXPECT_EQ(whole, expected);
+    EXPECT_EQ(replaced, c.replaced);
+    for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
+        SCOPED_TRACE(testing::Message() << "cut at " << cut);
+        const Decoded d = DecodePieces(c.codePage, c.bytes, {cut}, 1);
+        ASSERT_FALSE(d.stalled);
+        EXPECT_EQ(d.text, expected);
+        EXPECT_EQ(d.replaced, c.replaced);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CodePageBadInput, testing::ValuesIn(kBadInputs),
+                         RowName());
+
+struct Unmappable {
+    const char* name;
+    unsigned codePage;
+    std::u16string text;
+    std::string_view bytes;
+    uint64_t replaced;
+};
+
+const Unmappable kUnmappables[] = {
+    {"TableLoneHighAtEnd", 1252, u"a\xD83D", "a?", 1},
+    {"TableLoneLow", 1252, u"\xDE00" "b", "?b", 1},
+    {"TablePairIsOneCharacter", 1252, u"😀b", "?b", 1},
+    {"TableIgnorableIsNotDropped", 1252, u"a\u200Bb", "a?b", 1},
+    {"EbcdicQuestionMark", 37, u"A€", "\xC1\x6F", 1},
+    {"ShiftJisPair", 932, u"a😀", "a?", 1},
+    {"ShiftJisLoneSurrogate", 932, u"\xD800" "a", "?a", 1},
+    {"ShiftJisIgnorableIsNotDropped", 932, u"a\uFEFFb", "a?b", 1},
+    {"Iso2022JpInsideKanjiRun", 50220, u"日€", "\x1B$BF|\x1B(B?", 1},
+    {"Iso2022KrInsideHangulRun", 50225, u"가ก", "\x1B$)C\x0E\x30\x21\x0F?", 1},
+    {"HzInsideGbRun", 52936, u"中€", "~{VP~}?", 1},
+    {"HzTildeLeavesGbRunFirst", 52936, u"中~a", "~{VP~}~~a", 0},
+    {"HzAsciiStaysAscii", 52936, u"plain ~ text", "plain ~~ text", 0},
+    {"Utf8LoneSurrogate", 65001, u"a\xDC00", "a\xEF\xBF\xBD", 1},
+    {"ZeroUnitsPassWhole", 1252, u"a\0b"s, "a\0b"sv, 0},
+    {"ZeroUnitsInShiftJis", 932, u"\0あ"s, "\0\x82\xA0"sv, 0},
+};
+
+void PrintTo(const Unmappable& row, std::ostream* os) { *os << row.name; }
+
+class CodePageUnmappable : public testing::TestWithParam<Unmappable> {};
+
+TEST_P(CodePageUnmappable, IsWrittenAsTheDefaultCharacterAndCounted)
+{
+    const Unmappable& c = GetParam();
+    std::string whole;
+    uint64_t replaced = 0;
+    ASSERT_TRUE(platform::EncodeCodePage(c.codePage, c.text, whole, &replaced));
+    EXPECT_EQ(Hex(whole), Hex(c.bytes));
+    EXPECT_EQ(replaced, c.replaced);
+    for (size_t cut = 0; cut <= c.text.size(); ++cut) {
+        SCOPED_TRACE(testing::Message() << "cut at " << cut);
+        replaced = 0;
+        EXPECT_EQ(Hex(EncodePieces(c.codePage, c.text, {cut}, 1, &replaced)), Hex(c.bytes));
+        EXPECT_EQ(replaced, c.replaced);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CodePageUnmappable, testing::ValuesIn(kUnmappables),
+                         RowName());
+
+// ICU's own HZ writer is the oracle for the GB codes. It opens every stream
+// with "~}" and leaves the last GB run open; this one closes it.
+TEST(CodePageHz, WritesTheGbCodesIcuWritesWithoutItsOpeningEscape)
+{
+    const std::u16string text = u"Hello 中文文本，简体字。\r\n第二行 é";
+    std::string ours;
+    ASSERT_TRUE(platform::EncodeCodePage(52936, text, ours));
+    UErrorCode err = U_ZERO_ERROR;
+    UConverter* icu = ucnv_open("HZ", &err);
+    ASSERT_TRUE(U_SUCCESS(err));
+    std::string theirs(256, '\0');
+    theirs.resize(static_cast<size_t>(ucnv_fromUChars(icu, theirs.data(), 256, text.data(),
+                                                      static_cast<int32_t>(text.size()), &err)));
+    ucnv_close(icu);
+    ASSERT_TRUE(U_SUCCESS(err));
+    EXPECT_EQ("~}" + ours, theirs + "~}");
+}
+
+// ---------------------------------------------------------------------------
+// Code page 0: UTF-8 where the bytes are UTF-8, windows-1252 elsewhere.
+
+struct DefaultCase {
+    const char* name;
+    std::string_view bytes;
+    const char16_t* text;
+};
+
+const DefaultCase kDefaultCases[] = {
+    {"Ascii", "plain text\r\n", u"plain text\r\n"},
+    {"Utf8", "caf\xC3\xA9 \xE2\x82\xAC", u"café €"},
+    {"Utf8FourBytes", "a\xF0\x9F\x98\x80z", u"a😀z"},
+    {"Latin1Byte", "caf\xE9!", u"café!"},
+    {"Windows1252Specials", "\x80\x93\x94\x81", u"€“”\u0081"},
+    {"CutUtf8AtEnd", "ab\xE2\x82", u"abâ‚"},
+    {"LeadThenAscii", "\xC3" "A", u"ÃA"},
+    {"EncodedSurrogateIsNotUtf8", "\xED\xA0\x80", u"í\u00A0€"},
+    {"OverlongIsNotUtf8", "\xC0\xAF", u"À¯"},
+    {"FourByteCutByAscii", "\xF0\x9F\x98" "x", u"ðŸ˜x"},
+    {"MixedInOneLine", "\xE9t\xC3\xA9 \xE9", u"été é"},
+};
+
+void PrintTo(const DefaultCase& row, std::ostream* os) { *os << row.name; }
+
+class DefaultCodePage : public testing::TestWithParam<DefaultCase> {};
+
+TEST_P(DefaultCodePage, ReadsUtf8AndFallsBackPerByteWhereverTheInputIsCut)
+{
+    if (platform::FallbackCodePage() != 1252)
+        GTEST_SKIP() << "the locale names fallback code page " << platform::FallbackCodePage();
+    const DefaultCase& c = GetParam();
+    for (size_t capacity : {1, 2, 3, 4096}) {
+        for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
+            SCOPED_TRACE(testing::Message() << "cut at " << cut << ", capacity " << capacity);
+            const Decoded d = DecodePieces(0, c.bytes, {cut}, capacity);
+            ASSERT_FALSE(d.stalled);
+            ASSERT_EQ(d.text, c.text);
+            ASSERT_EQ(d.replaced, 0u);
+        }
+        const Decoded d = DecodePieces(0, c.bytes, EveryOffset(c.bytes.size()), capacity);
+        EXPECT_EQ(d.text, c.text) << "byte by byte, capacity " << capacity;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DefaultCodePage, testing::ValuesIn(kDefaultCases),
+                         RowName());
+
+TEST(DefaultCodePage, WritesUtf8)
+{
+    std::string bytes;
+    ASSERT_TRUE(platform::EncodeCodePage(0, u"café 😀", bytes));
+    EXPECT_EQ(bytes, "caf\xC3\xA9 \xF0\x9F\x98\x80");
+}
+
+TEST(DefaultCodePage, FallbackIsTheLocalesSingleByteCodePage)
+{
+    const struct {
+        const char* locale;
+        unsigned codePage;
+    } rows[] = {
+        {"ru_RU.KOI8-R", 20866},
+        {"uk_UA.KOI8-U", 21866},
+        {"ru_RU.CP1251", 1251},
+        {"de_DE.ISO-8859-15@euro", 28605},
+        {"pl_PL.ISO-8859-2", 28592},
+        {"ar_EG.ISO-8859-6", 28596},  // not 708, which shares its table
+        {"he_IL.ISO-8859-8", 28598},
+        {"th_TH.TIS-620", 874},
+        {"en_US.UTF-8", 1252},
+        {"en_US.utf8", 1252},
+        {"C", 1252},
+        {"POSIX", 1252},
+        {"C.UTF-8", 1252},
+        {"en_US.ANSI_X3.4-1968", 1252},
+        {"ja_JP.eucJP", 1252},  // multi-byte
+        {"zh_CN.GB18030", 1252},
+        {"ko_KR.EUC-KR", 1252},
+        {"xx_YY.NOT-A-CHARSET", 1252},
+        {"en_US.", 1252},
+        {"", 1252},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(platform::LegacyCodePageOfLocale(row.locale), row.codePage) << row.locale;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(CodePageCatalogue, EveryCodePageOfTheCatalogueConvertsHere)
+{
+    const unsigned catalogue[] = {
+        0,     37,    437,   500,   708,   720,   737,   775,   850,   852,   855,   857,   858,
+        860,   861,   862,   863,   864,   865,   866,   869,   870,   874,   875,   932,   936,
+        949,   950,   1026,  1047,  1140,  1200,  1201,  1250,  1251,  1252,  1253,  1254,  1255,
+        1256,  1257,  1258,  10000, 10006, 10007, 10029, 10081, 12000, 12001, 20127, 20866, 20932,
+        21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597, 28598, 28599, 28603, 28605, 38598,
+        50220, 50221, 50222, 50225, 50227, 50229, 51932, 51936, 51949, 51950, 52936, 54936, 65000,
+        65001,
+    };
+    for (unsigned cp : catalogue) {
+        SCOPED_TRACE(cp);
+        EXPECT_TRUE(platform::IsValidCodePage(cp));
+        EXPECT_TRUE(CodePageDecoder(cp).IsOpen());
+        EXPECT_TRUE(CodePageEncoder(cp).IsOpen());
+        std::string bytes;
+        std::u16string back;
+        uint64_t lost = 1;
+        ASSERT_TRUE(platform::EncodeCodePage(cp, u"Hello, World 42", bytes, &lost));
+        EXPECT_EQ(lost, 0u);
+        ASSERT_TRUE(platform::DecodeCodePage(cp, bytes.data(), bytes.size(), back, &lost));
+        EXPECT_EQ(back, u"Hello, World 42");
+        EXPECT_EQ(lost, 0u);
+        // Nothing in, nothing out; and a finished stream stays finished.
+        ASSERT_TRUE(platform::EncodeCodePage(cp, u"", bytes));
+        EXPECT_EQ(Hex(bytes), "");
+        CodePageEncoder encoder(cp);
+        unsigned char out[64];
+        encoder.Encode(u"Hi", 2, out, sizeof out, true);
+        EXPECT_EQ(encoder.Encode(u"", 0, out, sizeof out, true).produced, 0u);
+    }
+}
+
+TEST(CodePageCatalogue, RefusesNumbersItDoesNotKnow)
+{
+    for (unsigned cp : {1u, 2u, 3u, 42u, 999u, 1259u, 28600u, 65002u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(cp);
+        EXPECT_FALSE(platform::IsValidCodePage(cp));
+        EXPECT_FALSE(CodePageDecoder(cp).IsOpen());
+        std::u16string text = u"kept?";
+        EXPECT_FALSE(platform::DecodeCodePage(cp, "abc", 3, text));
+        EXPECT_TRUE(text.empty());
+    }
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Internal to platform/: the two 7-bit code pages that switch between ASCII
+// and a 94x94 double-byte set, HZ (52936, GB2312 between "~{" and "~}") and
+// ISO-2022-KR (50225, KS X 1001 between SO and SI after "ESC $ ) C"). They are
+// written here rather than taken from ICU, whose converters read six KS X 1001
+// symbols unlike the Windows table (middle dot, soft hyphen, ...), open HZ
+// output with a needless "~}", write "~~" inside GB runs, and drop a cut
+// character at the end of HZ input without a trace. The double-byte sets come
+// from ICU's tables of the Windows code pages 936 and 949.
+namespace platform::detail {
+
+enum class ShiftScheme { Hz, Iso2022Kr };
+
+struct Progress {
+    size_t consumed = 0;
+    size_t produced = 0;
+};
+
+// A 94x94 set in its 7-bit form: both bytes 21..7E.
+class Set94;
+
+// Takes the next character from a UTF-16 input for the encoders that map unit
+// by unit. A surrogate, paired or lone, is one character (returned as U+D800)
+// that none of their code pages has. A high surrogate that ends an input which
+// goes on is consumed and held in heldHigh until the next call. False when
+// there is nothing (more) to take now.
+bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16_t& heldHigh,
+                   char32_t& c);
+
+// Same contract as CodePageDecoder::Decode: never stops at bad input (U+FFFD,
+// counted into replaced); at the end a cut character or escape becomes U+FFFD.
+class SevenBitDecoder {
+public:
+    explicit SevenBitDecoder(ShiftScheme scheme);
+    bool IsOpen() const { return m_set != nullptr; }
+    Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
+                    uint64_t& replaced);
+    size_t PendingBytes() const;
+    void Reset();
+
+private:
+    ShiftScheme m_scheme;
+    const Set94* m_set;
+    bool m_double = false;  // inside a double-byte run
+    int m_lead = -1;        // a lead byte waits for its trail
+    bool m_tilde = false;   // HZ: a "~" waits for its second byte
+    int m_escape = 0;       // ISO-2022-KR: bytes of "ESC $ ) C" seen so far
+};
+
+// Same contract as CodePageEncoder::Encode: an unmappable character is written
+// as '?' (in ASCII) and counted; endOfInput closes an open double-byte run.
+// ISO-2022-KR output opens with its header "ESC $ ) C" once it has a character.
+class SevenBitEncoder {
+public:
+    explicit SevenBitEncoder(ShiftScheme scheme);
+    bool IsOpen() const { return m_set != nullptr; }
+    Progress Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end,
+                    uint64_t& replaced);
+    static size_t MaxBytesFor(size_t units) { return (units + 1) * 7; }
+    void Reset();
+
+private:
+    void Push(unsigned char b) { m_pending[m_pendingCount++] = b; }
+    void EnterDouble();
+    void LeaveDouble();
+    void Drain(unsigned char* dst, size_t cap, size_t& out);
+
+    ShiftScheme m_scheme;
+    const Set94* m_set;
+    bool m_double = false;
+    bool m_started = false;  // ISO-2022-KR: the header is written
+    char16_t m_heldHigh = 0;
+    // The bytes of one character that found no room: at most the header, SO
+    // and a code.
+    unsigned char m_pending[8] = {};
+    size_t m_pendingCount = 0;
+};
+
+}  // namespace platform::detail
