@@ -79,6 +79,7 @@ public:
     // Folders never reported nor searched, by device and inode (an output
     // folder inside the input tree, say). Call before the thread starts.
     bool ExcludeFolder(const std::u16string& folder);
+    void ClearExcludedFolders() { m_excluded.clear(); }
     // Folders that could not be listed during the last run.
     unsigned GetFolderErrorCount() const { return m_folderErrors.load(); }
 

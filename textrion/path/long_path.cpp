@@ -477,9 +477,9 @@ CPathEx& CPathEx::UnquoteSpaces()
     return *this;
 }
 
-bool CPathEx::MatchSpec(const std::u16string& spec) const
+bool CPathEx::MatchSpec(const std::u16string& pattern) const
 {
-    return MatchWildcard(spec.c_str(), CLongPath(m_path).GetFileName().c_str());
+    return MatchWildcard(pattern.c_str(), CLongPath(m_path).GetFileName().c_str());
 }
 
 std::u16string CPathEx::GetExtension() const

@@ -123,8 +123,8 @@ public:
     static CPathEx Combine(const std::u16string& directory, const std::u16string& file);
     CPathEx& QuoteSpaces();
     CPathEx& UnquoteSpaces();
-    // Shell-style wildcard match of the file name against spec (* and ?); case is ignored.
-    bool MatchSpec(const std::u16string& spec) const;
+    // Shell-style wildcard match of the file name against a pattern (* and ?); case is ignored.
+    bool MatchSpec(const std::u16string& pattern) const;
 
     std::u16string GetExtension() const;
     std::u16string GetFileName() const;

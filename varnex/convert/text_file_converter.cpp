@@ -136,6 +136,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
                                                               bool writeBom, unsigned /*reserved*/)
 {
     m_errorText.clear();
+    m_outputError = false;
     m_replacements = 0;
     const std::u16string output = outputPath ? outputPath : u"";
 
@@ -147,16 +148,19 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
     }
     if (output.empty()) {
         m_errorText = u"no output file given";
+        m_outputError = true;
         return CONVERTRESULT_OPEN_FAILED;
     }
     platform::FileStatus existing;
     if (platform::GetFileStatus(output, &existing)) {
         if (existing.device == input.device && existing.inode == input.inode) {
             m_errorText = u"the output file is the input file itself";
+            m_outputError = true;
             return CONVERTRESULT_OPEN_FAILED;
         }
         if (existing.type == platform::FileType::Directory) {
             m_errorText = u"the output path is a folder";
+            m_outputError = true;
             return CONVERTRESULT_OPEN_FAILED;
         }
     }
@@ -179,6 +183,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
     if (result == CONVERTRESULT_OK) {
         if (!platform::RenameFile(temp, output, &error)) {
             m_errorText = SystemError("cannot move the output file into place", error);
+            m_outputError = true;
             result = CONVERTRESULT_ERROR;
         }
     }
@@ -208,6 +213,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
                                                           m_writeBufferSize);
     if (!writer->IsOpen()) {
         m_errorText = SystemError("cannot create the output file", writer->GetLastError());
+        m_outputError = true;
         return CONVERTRESULT_OPEN_FAILED;
     }
 
@@ -274,6 +280,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     }
     if (!writer->Close() && result != CONVERTRESULT_CANCELLED) {
         m_errorText = SystemError("writing the output file failed", writer->GetLastError());
+        m_outputError = true;
         result = CONVERTRESULT_ERROR;
     }
     m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount() + ownReplacements;

@@ -59,6 +59,9 @@ public:
 
     // Why the last Convert failed (empty after success), for the file's record.
     const std::u16string& GetErrorText() const { return m_errorText; }
+    // True when the last Convert failed on the output side (creating, writing
+    // or moving the output file, or an output that is the input itself).
+    bool IsOutputError() const { return m_outputError; }
     // Input sequences and characters replaced by U+FFFD in the last Convert.
     uint64_t GetReplacementCount() const { return m_replacements; }
 
@@ -87,5 +90,6 @@ private:
     unsigned m_chunkSize;
     char16_t* m_chunkBuffer;
     std::u16string m_errorText;
+    bool m_outputError = false;
     uint64_t m_replacements = 0;
 };
