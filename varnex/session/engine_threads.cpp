@@ -1,0 +1,469 @@
+#include "varnex/session/engine_threads.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "base/text.h"
+#include "platform/file_api.h"
+#include "textrion/io/binary_file.h"
+#include "varnex/codepage/advanced_detector.h"
+#include "varnex/codepage/codepage_info.h"
+#include "varnex/session/varnex.h"
+#include "varnex/session/varnex_file_info.h"
+
+// ---------------------------------------------------------------------------
+// Output folders and prepared jobs
+
+COutputFolderList::COutputFolderList(const COutputFolderList& other) : CLockable()
+{
+    CSingleLock lock(other.GetCriticalSection());
+    m_folders = other.m_folders;
+}
+
+COutputFolderList& COutputFolderList::operator=(const COutputFolderList& other)
+{
+    if (this != &other) {
+        CSingleLock mine(GetCriticalSection());
+        CSingleLock theirs(other.GetCriticalSection());
+        m_folders = other.m_folders;
+    }
+    return *this;
+}
+
+void CVarnexBatchJob::Add(const tagVARNEXBATCHJOBITEM& item)
+{
+    CSingleLock lock(GetCriticalSection());
+    m_items.push_back(item);
+}
+
+void CVarnexBatchJob::Add(const CVarnexBatchJob& other)
+{
+    if (&other == this)
+        return;
+    CSingleLock mine(GetCriticalSection());
+    CSingleLock theirs(other.GetCriticalSection());
+    m_items.insert(m_items.end(), other.m_items.begin(), other.m_items.end());
+}
+
+void CVarnexBatchJob::Reset()
+{
+    CSingleLock lock(GetCriticalSection());
+    m_items.clear();
+}
+
+size_t CVarnexBatchJob::GetCount() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_items.size();
+}
+
+void CVarnexBatchJob::Deploy(CVarnex& session, COutputFolderList* folders)
+{
+    CSingleLock lock(GetCriticalSection());
+    CSingleLock folderLock;
+    if (folders)
+        folderLock = CSingleLock(folders->GetCriticalSection());
+    for (const auto& item : m_items) {
+        session.HandleJob(item);
+        if (folders && !item.outputPath.empty())
+            folders->m_folders.insert(item.folder ? item.outputPath : CLongPath(item.outputPath).GetDirectory());
+    }
+    m_items.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Name filters
+
+bool CNameFilter::MatchesWildcard(const std::u16string& name, const std::u16string& pattern)
+{
+    return CFileFinderThread::MatchesWildcard(pattern, name);
+}
+
+bool CNameFilter::PassesWildcardList(const std::u16string& name, const std::u16string& list,
+                                     const char16_t* extraSeparators)
+{
+    if (name.empty() || list.empty())
+        return false;
+    const std::u16string separators = std::u16string(u";") + (extraSeparators ? extraSeparators : u"");
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find_first_of(separators, start);
+        if (end == std::u16string::npos)
+            end = list.size();
+        if (end > start && MatchesWildcard(name, list.substr(start, end - start)))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+namespace {
+
+// std::regex works on wchar_t here (32-bit): widen the UTF-16 text.
+std::wstring Wide(const std::u16string& s)
+{
+    std::wstring out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        }
+        out.push_back(static_cast<wchar_t>(c));
+    }
+    return out;
+}
+
+std::shared_ptr<const std::wregex> Compile(const std::u16string& expression, std::string* error)
+{
+    try {
+        return std::make_shared<const std::wregex>(Wide(expression),
+                                                   std::regex::ECMAScript | std::regex::icase);
+    } catch (const std::regex_error& e) {
+        if (error)
+            *error = e.what();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool CNameFilter::IsValidRegex(const std::u16string& expression, std::string* error)
+{
+    return Compile(expression, error) != nullptr;
+}
+
+CNameFilter::CNameFilter(bool regex, const std::u16string& expression) : m_regex(regex), m_expression(expression)
+{
+    if (m_regex)
+        m_compiled = Compile(expression, nullptr);
+}
+
+bool CNameFilter::Passes(const std::u16string& name) const
+{
+    if (!m_regex)
+        return PassesWildcardList(name, m_expression);
+    if (!m_compiled)
+        return false;  // an expression that does not compile lets nothing pass
+    try {
+        return std::regex_match(Wide(name), *m_compiled);
+    } catch (...) {
+        return false;  // complexity or stack limits while matching
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The engine's finder
+
+CVarnexFileFinderThread::CVarnexFileFinderThread(CVarnex* owner) : m_owner(owner) {}
+
+CVarnexFileFinderThread::~CVarnexFileFinderThread()
+{
+    SetStopAndWait();
+    FreeRemainingJobs();
+}
+
+void CVarnexFileFinderThread::FindFiles(const tagVARNEXBATCHJOBITEM& item)
+{
+    auto* job = new CVarnexFileFinderJob;
+    job->m_baseFolder = item.inputPath;
+    job->m_jobFolder = item.inputPath;
+    job->m_recursive = item.recursive;
+    job->m_includeHidden = item.processHiddenFiles;
+    job->m_inputCodepage = item.inputCodepage;
+    job->m_outputTextFormat = item.outputTextFormat;
+    job->m_returnType = item.returnType;
+    job->m_writeBom = item.writeBom;
+    job->m_copyUnconverted = item.copyUnconverted;
+    job->m_filterEnabled = item.filter.IsEnabled();
+    if (job->m_filterEnabled) {
+        job->m_filterIsRegex = item.filter.IsRegex();
+        job->m_filterExpression = item.filter.GetFilterString();
+        job->m_filter = CNameFilter(job->m_filterIsRegex, job->m_filterExpression);
+    }
+    job->m_outputFolder = item.outputPath;
+    if (!item.outputPath.empty()) {
+        // Outputs are never inputs: the output folder is made now and left
+        // out of the walk, also when it lies inside the input tree.
+        CLongPath(item.outputPath).AddBackslash().EnsureDirectoryExists();
+        ExcludeFolder(item.outputPath);
+    }
+    SafeEnqueueJob(job);
+}
+
+CFileFinderJob* CVarnexFileFinderThread::CreateJobInstance()
+{
+    return new CVarnexFileFinderJob;
+}
+
+void CVarnexFileFinderThread::InitNewRecursiveJob(CFileFinderJob* newJob, const CFindEntry& folderEntry,
+                                                  CFileFinderJob* parent)
+{
+    CFileFinderThread::InitNewRecursiveJob(newJob, folderEntry, parent);
+    auto* target = static_cast<CVarnexFileFinderJob*>(newJob);
+    const auto* source = static_cast<const CVarnexFileFinderJob*>(parent);
+    target->m_inputCodepage = source->m_inputCodepage;
+    target->m_outputTextFormat = source->m_outputTextFormat;
+    target->m_returnType = source->m_returnType;
+    target->m_writeBom = source->m_writeBom;
+    target->m_copyUnconverted = source->m_copyUnconverted;
+    target->m_filterEnabled = source->m_filterEnabled;
+    target->m_filterIsRegex = source->m_filterIsRegex;
+    target->m_outputFolder = source->m_outputFolder;
+    target->m_filterExpression = source->m_filterExpression;
+    target->m_filter = source->m_filter;
+}
+
+void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJob* baseJob)
+{
+    if (entry.IsDirectory())
+        return;
+    const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
+    if (job->m_filterEnabled && !job->m_filter.Passes(entry.name))
+        return;
+    CLongPath path(job->m_jobFolder);
+    path.Append(entry.name);
+    tagVARNEXBATCHJOBITEM item;
+    item.writeBom = job->m_writeBom;
+    item.copyUnconverted = job->m_copyUnconverted;
+    item.inputCodepage = job->m_inputCodepage;
+    item.outputTextFormat = job->m_outputTextFormat;
+    item.returnType = job->m_returnType;
+    item.inputPath = path.GetPath();
+    item.outputPath = CVarnex::GenerateTargetPath(item.inputPath.c_str(), job->m_baseFolder.c_str(),
+                                                  job->m_outputFolder.c_str());
+    m_owner->HandleJob(item);
+}
+
+void CVarnexFileFinderThread::OnFolderError(CFileFinderJob*, int)
+{
+    m_owner->CountFolderError();
+}
+
+// ---------------------------------------------------------------------------
+// Converter threads
+
+CConverterThread::CConverterThread(CVarnex* owner, void* param)
+    : CThreadBase(reinterpret_cast<std::uintptr_t>(param)), m_owner(owner)
+{
+    owner->SafeCopyJobSetting(&m_setting);
+    if (m_setting.useConsolidatedBuffer) {
+        m_textBuffer.reset(new char16_t[m_setting.chunkSize]);
+        m_readBuffer.reset(new unsigned char[m_setting.readBufferSize]);
+        m_writeBuffer.reset(new unsigned char[m_setting.writeBufferSize]);
+    }
+}
+
+CConverterThread::~CConverterThread()
+{
+    SetStopAndWait();
+}
+
+unsigned CConverterThread::ThreadHandler()
+{
+    while (CanContinue()) {
+        bool noMore = false;
+        CVarnexFileInfo* record = m_owner->TakeQueuedRecord(&noMore, kIdlePollMs);
+        if (record != nullptr)
+            Process(record);
+        else if (noMore)
+            break;
+    }
+    return 0;
+}
+
+bool CConverterThread::ConvertNextFile()
+{
+    bool noMore = false;
+    CVarnexFileInfo* record = m_owner->TakeQueuedRecord(&noMore, 0);
+    if (record == nullptr)
+        return false;
+    Process(record);
+    return true;
+}
+
+bool CConverterThread::ConverterCanContinue(CTextFileConverter*, void* thread)
+{
+    return static_cast<CConverterThread*>(thread)->CanContinue();
+}
+
+void CConverterThread::ConverterReportProgress(CTextFileConverter*, uint64_t processed,
+                                               uint64_t total, void* record)
+{
+    if (record != nullptr)
+        static_cast<CVarnexFileInfo*>(record)->SetConverterProgress(processed, total);
+}
+
+bool CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output, std::u16string& why)
+{
+    static std::atomic<unsigned> counter{0};
+    std::u16string temp = output.GetDirectory();
+    temp += u".";
+    temp += output.GetFileName().substr(0, 100);
+    temp += u".";
+    temp += text::FromUnsigned(static_cast<unsigned long long>(getpid()));
+    temp += u"-";
+    temp += text::FromUnsigned(counter.fetch_add(1));
+    temp += u".varnel-part";
+
+    bool ok = true;
+    {
+        CBinaryFileReader reader(input.c_str(), true);
+        if (!reader.IsOpen()) {
+            why = u"cannot open the input file";
+            return false;
+        }
+        CBinaryFileWriter writer(temp.c_str(), false, true);
+        if (!writer.IsOpen()) {
+            why = u"cannot create the output file";
+            return false;
+        }
+        std::vector<unsigned char> block(1u << 16);
+        while (ok && !reader.Eof()) {
+            const unsigned n = reader.Read(block.data(), static_cast<unsigned>(block.size()));
+            if (n > 0 && writer.Write(block.data(), n) != n) {
+                why = u"writing the output file failed";
+                ok = false;
+            }
+            if (ok && !CanContinue()) {
+                why = u"stopped";
+                ok = false;
+            }
+        }
+        if (ok && reader.HasReadError()) {
+            why = u"reading the input file failed";
+            ok = false;
+        }
+        if (!writer.Close() && ok) {
+            why = u"writing the output file failed";
+            ok = false;
+        }
+    }
+    if (ok && !platform::RenameFile(temp, output.GetPath())) {
+        why = u"cannot move the output file into place";
+        ok = false;
+    }
+    if (!ok)
+        platform::RemoveFile(temp);
+    return ok;
+}
+
+void CConverterThread::Process(CVarnexFileInfo* record)
+{
+    m_owner->SessionFileStarted(record);
+    record->ResetProgress();
+    record->SetStatus(VARNEXFILESTATUS_STARTED);
+    m_owner->SessionNotifyUpdate(record);
+
+    const CLongPath input(record->GetInputFile());
+    const CLongPath output(record->GetOutputFile());
+    int codepage = -1;
+    float confidence = 0.0f;
+    bool hasBom = false;
+    VARNEXRESULTSTATE state = VARNEXRESULTSTATE_OK;
+    VARNEXRESULTOPERATION operation = VARNEXRESULTOPERATION_NONE;
+    std::u16string message;
+    uint64_t replaced = 0;
+
+    if (record->GetAllowAutoDetect()) {
+        CAdvancedDetector detector(input.GetPath(), m_setting.chunkSize, m_setting.sampleSizeMB,
+                                   m_setting.allowBinaryListDetection, m_setting.useGB18030);
+        codepage = detector.GetCodepage();
+        confidence = detector.GetConfidence();
+        hasBom = detector.HasBom();
+        switch (detector.GetResult()) {
+        case CAdvancedDetector::DETECTIONRESULT_UNSURE:
+            state = VARNEXRESULTSTATE_WARNING;
+            message = u"the code page detection is unsure";
+            break;
+        case CAdvancedDetector::DETECTIONRESULT_ERROR:
+            state = VARNEXRESULTSTATE_ERROR;
+            message = u"the file could not be read";
+            break;
+        default:
+            break;
+        }
+    } else {
+        const CCodepageInfo* info = record->GetCodepageInfo();
+        codepage = info ? info->GetCodepage() : -1;
+        confidence = 1.0f;
+        hasBom = record->GetHasBom();
+        if (info == nullptr || codepage == -1) {
+            // Never pass a file without a code page off as binary.
+            state = VARNEXRESULTSTATE_ERROR;
+            message = u"no code page is assigned and detection is off";
+        }
+    }
+
+    const bool convert = !m_setting.detectOnly && !output.IsEmpty() && state != VARNEXRESULTSTATE_ERROR;
+    if (convert) {
+        const bool copy = record->GetCopyUnconverted();
+        const bool binary = codepage == -1;
+        const bool supported = !binary && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
+        if (!binary && !supported) {
+            state = VARNEXRESULTSTATE_NOT_SUPPORTED;
+            message = u"code page " + text::FromNumber(codepage) + u" cannot be converted here";
+        }
+        if (!output.EnsureDirectoryExists()) {
+            state = VARNEXRESULTSTATE_WRITE_ERROR;
+            message = u"cannot create the output folder";
+        } else if (supported) {
+            record->SetStatus(VARNEXFILESTATUS_CONVERTING);
+            m_owner->SessionNotifyUpdate(record);
+            CTextFileConverter converter(input.c_str(), m_setting.chunkSize, m_setting.readBufferSize,
+                                         m_setting.writeBufferSize, m_textBuffer.get(), m_readBuffer.get(),
+                                         m_writeBuffer.get());
+            converter.SetContinueCallback(ConverterCanContinue, this);
+            converter.SetReportProgressCallback(ConverterReportProgress, record);
+            const auto result = converter.Convert(output.c_str(), static_cast<unsigned>(codepage),
+                                                  record->GetOutputTextFormat(), record->GetOutputReturnType(),
+                                                  record->GetWriteBOM(), 0);
+            replaced = converter.GetReplacementCount();
+            switch (result) {
+            case CTextFileConverter::CONVERTRESULT_OK:
+                operation = VARNEXRESULTOPERATION_CONVERTED;
+                if (replaced > 0) {
+                    state = VARNEXRESULTSTATE_WARNING;
+                    message = text::FromUnsigned(replaced) +
+                              u" characters could not be decoded or written and were replaced by U+FFFD";
+                }
+                break;
+            case CTextFileConverter::CONVERTRESULT_CANCELLED:
+                state = VARNEXRESULTSTATE_CANCELLED;
+                message = u"cancelled";
+                break;
+            default:
+                state = converter.IsOutputError() ? VARNEXRESULTSTATE_WRITE_ERROR
+                                                  : VARNEXRESULTSTATE_CONVERSION_ERROR;
+                message = converter.GetErrorText();
+                break;
+            }
+        }
+        if (copy && operation == VARNEXRESULTOPERATION_NONE && state != VARNEXRESULTSTATE_CANCELLED &&
+            state != VARNEXRESULTSTATE_WRITE_ERROR && (binary || !supported)) {
+            std::u16string why;
+            if (CopyUnconverted(input, output, why)) {
+                operation = VARNEXRESULTOPERATION_COPIED;
+            } else if (why == u"stopped") {
+                state = VARNEXRESULTSTATE_CANCELLED;
+                message = u"cancelled";
+            } else {
+                state = VARNEXRESULTSTATE_WRITE_ERROR;
+                message = why;
+            }
+        }
+    }
+
+    record->SetCodepage(codepage);
+    record->SetConfidence(confidence);
+    record->SetHasBom(hasBom);
+    record->SetResultState(state);
+    record->SetResultOperation(operation);
+    record->SetMessage(message);
+    record->SetReplacedCount(replaced);
+    m_owner->SessionFileFinished(record);
+}

@@ -1,0 +1,699 @@
+#include "varnex/session/varnex.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/message_registry.h"
+#include "textrion/path/long_path.h"
+#include "varnex/export/result_exporter.h"
+
+namespace {
+
+const unsigned kAvailableProcessorCount = std::thread::hardware_concurrency();
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+unsigned CVarnexHelperThread::ThreadHandler()
+{
+    const std::vector<CThreadBase*> children = OnVarnexThreadStart();
+    for (CThreadBase* child : children)
+        child->WaitForThreadExit();
+    OnVarnexThreadStop();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+
+CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData)
+    : m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(this))
+{
+    if (handler)
+        m_handlers.push_back(handler);
+}
+
+CVarnex::~CVarnex()
+{
+    // Subclasses have called this already; here it only covers a plain CVarnex.
+    DisposeVarnex();
+}
+
+void CVarnex::DisposeVarnex()
+{
+    if (m_disposed.exchange(true))
+        return;
+    Stop();
+    WaitForThreadExit();
+    m_finder.reset();
+    ResetSession(VARNEXSESSIONTYPE_NONE);
+}
+
+unsigned CVarnex::GetHandlerMessage()
+{
+    static const unsigned message = platform::RegisterMessage(u"VARNEX_HANDLER_MESSAGE_490DBF9A_FBB3_4D83_9E3F_FBA72E007390");
+    return message;
+}
+
+void CVarnex::GetDefaultJobSetting(VARNEXJOBSETTING& setting)
+{
+    setting = ::GetDefaultJobSetting();
+}
+
+void CVarnex::SetJobSetting(const VARNEXJOBSETTING& setting)
+{
+    if (m_running.load())
+        return;
+    CSingleLock lock(m_jobSettingLock);
+    m_jobSetting = setting;
+    m_jobSetting.Clamp();
+}
+
+void CVarnex::SafeCopyJobSetting(VARNEXJOBSETTING* setting) const
+{
+    CSingleLock lock(m_jobSettingLock);
+    *setting = m_jobSetting;
+}
+
+bool CVarnex::RegisterHandlerWnd(HandlerTarget* handler)
+{
+    std::lock_guard lock(m_handlerLock);
+    if (handler == nullptr || std::find(m_handlers.begin(), m_handlers.end(), handler) != m_handlers.end())
+        return false;
+    m_handlers.push_back(handler);
+    return true;
+}
+
+bool CVarnex::UnregisterHandlerWnd(HandlerTarget* handler)
+{
+    std::lock_guard lock(m_handlerLock);
+    auto it = std::find(m_handlers.begin(), m_handlers.end(), handler);
+    if (it == m_handlers.end())
+        return false;
+    m_handlers.erase(it);
+    return true;
+}
+
+void CVarnex::PostHandlerInfo(VARNEXMESSAGE message, intptr_t data)
+{
+    // Post from a copy: a handler may unregister while a post is under way.
+    std::vector<HandlerTarget*> handlers;
+    {
+        std::lock_guard lock(m_handlerLock);
+        handlers = m_handlers;
+    }
+    for (HandlerTarget* handler : handlers)
+        handler->Post(GetHandlerMessage(), static_cast<uintptr_t>(message), data);
+}
+
+void CVarnex::SetResultExporter(CVarnexResultExporter* exporter)
+{
+    CSingleLock lock(m_exporterLock);
+    m_exporter = exporter;
+}
+
+void CVarnex::SetResultExporter(CVarnexResultExporter* exporter, bool autoDelete)
+{
+    CSingleLock lock(m_exporterLock);
+    m_exporter = exporter;
+    m_autoDeleteExporter = autoDelete;
+}
+
+void CVarnex::AutoDeleteResultExporter(bool autoDelete)
+{
+    CSingleLock lock(m_exporterLock);
+    m_autoDeleteExporter = autoDelete;
+}
+
+unsigned CVarnex::GetSystemProcessorCount()
+{
+    return std::thread::hardware_concurrency();
+}
+
+unsigned CVarnex::GetAvailableProcessorCount()
+{
+    return kAvailableProcessorCount;
+}
+
+void CVarnex::PrepareJob(const tagVARNEXBATCHJOBITEM& item)
+{
+    m_preparedJobs.Add(item);
+}
+
+void CVarnex::PrepareJob(const CVarnexBatchJob& job)
+{
+    m_preparedJobs.Add(job);
+}
+
+void CVarnex::ClearPreparedJobs()
+{
+    m_preparedJobs.Reset();
+}
+
+bool CVarnex::Start(const VARNEXJOBSETTING& setting)
+{
+    if (m_stopping.load())
+        return false;
+    SetJobSetting(setting);
+    return Start(false);
+}
+
+bool CVarnex::Start(bool resume)
+{
+    std::lock_guard control(m_controlLock);
+    if (m_stopping.load() || m_running.load())
+        return false;
+    WaitForThreadExit();
+    m_resumeRequested = resume;
+    // Running from here on, so that a Stop right after Start always stops.
+    m_running.store(true);
+    m_status.store(VARNEXSESSIONSTATUS_RUNNING);
+    if (!CreateThread()) {
+        m_running.store(false);
+        m_status.store(VARNEXSESSIONSTATUS_IDLE);
+        return false;
+    }
+    WaitForThreadRunning();
+    return true;
+}
+
+std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
+{
+    {
+        CSingleLock lock(m_jobSettingLock);
+        m_runningSetting = m_jobSetting;
+    }
+    m_paused.store(false);
+    m_stopReason.store(VARNEXSESSIONSTOPREASON_FINISHED);
+    m_status.store(VARNEXSESSIONSTATUS_RUNNING);
+
+    const bool resumed = m_resumeRequested && m_sessionExists;
+    const VARNEXSESSIONTYPE type =
+        m_runningSetting.detectOnly ? VARNEXSESSIONTYPE_DETECTION : VARNEXSESSIONTYPE_CONVERSION;
+    if (!resumed) {
+        m_resumeRequested = false;
+        m_sessionExists = true;
+        ResetSession(type);
+        ResetQueueFileUniqueIdCounter();
+        m_unreadableFolders.store(0);
+        m_finder->ClearExcludedFolders();
+        CSingleLock lock(m_outputFolders.GetCriticalSection());
+        m_outputFolders.m_folders.clear();
+        m_preparedJobs.Deploy(*this, &m_outputFolders);
+    } else {
+        CSingleLock lock(m_outputFolders.GetCriticalSection());
+        m_preparedJobs.Deploy(*this, &m_outputFolders);
+    }
+    {
+        CSingleLock lock(m_exporterLock);
+        if (m_exporter)
+            m_exportOk.store(m_exporter->Open(type, resumed));
+        else
+            m_exportOk.store(true);
+    }
+    OnSessionStarted(resumed);
+    PostHandlerInfo(VARNEXMESSAGE_STARTED, resumed ? 1 : 0);
+
+    std::vector<CThreadBase*> children;
+    // The children follow the session thread's own stop and pause signals.
+    if (m_finder->CreateThread(&Signals()))
+        children.push_back(m_finder.get());
+    const unsigned wanted = std::max(1u, m_runningSetting.converterThreads != 0 ? m_runningSetting.converterThreads
+                                                                                : GetAvailableProcessorCount());
+    for (unsigned i = 0; i < wanted; ++i) {
+        std::unique_ptr<CConverterThread> thread;
+        try {
+            thread = std::make_unique<CConverterThread>(this, nullptr);
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+        if (!thread->CreateThread(&Signals()))
+            break;
+        children.push_back(thread.get());
+        CSingleLock lock(m_converterThreads.GetCriticalSection());
+        m_converterThreads.push_back(thread.release());
+    }
+    bool anyConverter = false;
+    {
+        CSingleLock lock(m_converterThreads.GetCriticalSection());
+        anyConverter = !m_converterThreads.empty();
+    }
+    if (!anyConverter) {
+        // Nothing could process the files: end now rather than "finish" idle.
+        m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
+        SetStop();
+    }
+    return children;
+}
+
+void CVarnex::OnVarnexThreadStop()
+{
+    if (m_finder)
+        m_finder->SafeCloseHandle();
+    {
+        CSingleLock lock(m_converterThreads.GetCriticalSection());
+        for (CConverterThread* thread : m_converterThreads) {
+            thread->WaitForThreadExit();
+            delete thread;
+        }
+        m_converterThreads.clear();
+    }
+    {
+        // Retries asked for while the session ended wait for the next Start(true).
+        CSingleLock lock(m_fileQueue.GetCriticalSection());
+        CLockableQueue<CVarnexFileInfo*, 0> kept;
+        while (!m_fileQueue.empty()) {
+            CVarnexFileInfo* record = m_fileQueue.front();
+            m_fileQueue.pop();
+            if (record->GetStatus() == VARNEXFILESTATUS_RETRYING)
+                kept.push(record);
+        }
+        while (!kept.empty()) {
+            m_fileQueue.push(kept.front());
+            kept.pop();
+        }
+    }
+    VARNEXSESSIONSTOPREASON reason = m_stopReason.load();
+    m_running.store(false);
+    m_paused.store(false);
+    m_status.store(VARNEXSESSIONSTATUS_IDLE);
+    {
+        CSingleLock lock(m_exporterLock);
+        if (m_exporter) {
+            m_exporter->Close(reason);
+            if (m_exporter->HasWriteError())
+                m_exportOk.store(false);
+            if (m_autoDeleteExporter) {
+                delete m_exporter;
+                m_exporter = nullptr;
+            }
+        }
+    }
+    OnSessionStopped(reason);
+    PostHandlerInfo(VARNEXMESSAGE_STOPPED, reason);
+    m_resumeRequested = false;
+    m_stopping.store(false);
+}
+
+void CVarnex::Pause()
+{
+    std::lock_guard control(m_controlLock);
+    if (m_stopping.load() || !m_running.load() || m_paused.load())
+        return;
+    m_paused.store(true);
+    SetPause();
+    WaitForPause();
+    OnSessionPaused();
+    PostHandlerInfo(VARNEXMESSAGE_PAUSED, 0);
+}
+
+void CVarnex::Continue()
+{
+    std::lock_guard control(m_controlLock);
+    if (m_stopping.load() || !m_running.load() || !m_paused.load())
+        return;
+    m_paused.store(false);
+    SetContinue();
+    WaitForContinue();
+    OnSessionContinued();
+    PostHandlerInfo(VARNEXMESSAGE_CONTINUED, 0);
+}
+
+bool CVarnex::WaitForPause()
+{
+    if (!m_running.load())
+        return false;
+    if (m_finder)
+        m_finder->WaitForPause();
+    // The vector's lock is held across the waits: the session end cannot delete
+    // a thread that is being waited on.
+    CSingleLock lock(m_converterThreads.GetCriticalSection());
+    for (CConverterThread* thread : m_converterThreads)
+        thread->WaitForPause();
+    return true;
+}
+
+bool CVarnex::WaitForContinue()
+{
+    if (!m_running.load())
+        return false;
+    if (m_finder)
+        m_finder->WaitForContinue();
+    CSingleLock lock(m_converterThreads.GetCriticalSection());
+    for (CConverterThread* thread : m_converterThreads)
+        thread->WaitForContinue();
+    return true;
+}
+
+void CVarnex::Stop()
+{
+    std::lock_guard control(m_controlLock);
+    if (m_stopping.load())
+        return;
+    if (!m_running.load()) {
+        ClearPreparedJobs();
+        return;
+    }
+    m_stopping.store(true);
+    m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
+    SetStop();
+    WaitForThreadExit();
+}
+
+bool CVarnex::HasIncomingJob() const
+{
+    return m_finder && m_finder->IsThreadAlive();
+}
+
+// ---------------------------------------------------------------------------
+// Records
+
+CVarnexFileInfo* CVarnex::CreateVarnexFileInfo(unsigned uniqueId, const tagVARNEXBATCHJOBITEM& item, void* ownerData)
+{
+    return new CVarnexFileInfo(uniqueId, item.inputPath.c_str(), item.outputPath.c_str(), ownerData);
+}
+
+void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
+{
+    if (item.folder) {
+        m_finder->FindFiles(item);
+        return;
+    }
+    const unsigned id = IncrementQueueFileUniqueIdCounter();
+    CVarnexFileInfo* record = CreateVarnexFileInfo(id, item, GetDefaultOwnerData());
+    if (record == nullptr)
+        return;
+    if (item.inputCodepage > -1) {
+        record->SetAllowAutoDetect(false);
+        record->SetCodepage(item.inputCodepage);
+    }
+    record->SetOutputTextFormat(item.outputTextFormat);
+    record->SetOutputReturnType(item.returnType);
+    record->SetWriteBOM(item.writeBom);
+    record->SetCopyUnconverted(item.copyUnconverted);
+    HandleFileInfo(record);
+}
+
+void CVarnex::HandleFileInfo(CVarnexFileInfo* record)
+{
+    SessionAddFile(record);
+    {
+        CSingleLock lock(m_fileQueue.GetCriticalSection());
+        m_fileQueue.push(record);
+    }
+    m_queueChanged.notify_one();
+}
+
+unsigned CVarnex::IncrementQueueFileUniqueIdCounter()
+{
+    CSingleLock lock(m_counterLock);
+    return m_uniqueIdCounter++;
+}
+
+void CVarnex::ResetQueueFileUniqueIdCounter()
+{
+    CSingleLock lock(m_counterLock);
+    m_uniqueIdCounter = 0;
+}
+
+void CVarnex::SessionAddFile(CVarnexFileInfo* record)
+{
+    {
+        CSingleLock lock(m_summaryLock);
+        ++m_summary.totalFiles;
+    }
+    OnFileInfoAdding(record);
+    {
+        CSingleLock lock(m_fileList.GetCriticalSection());
+        m_fileList.push_back(record);
+    }
+    SessionNotifyUpdate(record);
+}
+
+CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
+{
+    // The finder's state is read before the queue: a finder that ended before
+    // the queue was seen empty can have queued nothing more.
+    const bool finderEnded = !HasIncomingJob();
+    CSingleLock lock(m_fileQueue.GetCriticalSection());
+    if (m_fileQueue.empty()) {
+        if (finderEnded) {
+            *noMore = true;
+            return nullptr;
+        }
+        if (waitMs == 0)
+            return nullptr;
+        m_queueChanged.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return !m_fileQueue.empty(); });
+        if (m_fileQueue.empty())
+            return nullptr;
+    }
+    CVarnexFileInfo* record = m_fileQueue.front();
+    m_fileQueue.pop();
+    return record;
+}
+
+void CVarnex::SessionFileStarted(CVarnexFileInfo* record)
+{
+    OnFileStartProcessing(record);
+    CSingleLock lock(m_processingList.GetCriticalSection());
+    m_processingList.push_back(record);
+}
+
+namespace {
+
+bool IsWarning(VARNEXRESULTSTATE state)
+{
+    return state == VARNEXRESULTSTATE_WARNING || state == VARNEXRESULTSTATE_NOT_SUPPORTED;
+}
+
+// Failures of every kind count as errors; a finished record without a result
+// is one too.
+bool IsError(VARNEXRESULTSTATE state)
+{
+    return state == VARNEXRESULTSTATE_NONE || state == VARNEXRESULTSTATE_FAILED || state == VARNEXRESULTSTATE_ERROR ||
+           state == VARNEXRESULTSTATE_CONVERSION_ERROR || state == VARNEXRESULTSTATE_WRITE_ERROR;
+}
+
+}  // namespace
+
+void CVarnex::SessionFileFinished(CVarnexFileInfo* record)
+{
+    {
+        CSingleLock lock(m_processingList.GetCriticalSection());
+        m_processingList.remove(record);
+    }
+    {
+        CSingleLock lock(m_summaryLock);
+        ++m_summary.processedFiles;
+        const VARNEXRESULTSTATE state = record->GetResultState();
+        if (IsWarning(state))
+            ++m_summary.warningFiles;
+        else if (IsError(state))
+            ++m_summary.errorFiles;
+        switch (record->GetResultOperation()) {
+        case VARNEXRESULTOPERATION_CONVERTED: ++m_summary.convertedFiles; break;
+        case VARNEXRESULTOPERATION_COPIED: ++m_summary.copiedFiles; break;
+        default: break;
+        }
+        // Finished only once counted, within the same step a retry checks.
+        record->SetStatus(VARNEXFILESTATUS_FINISHED);
+    }
+    {
+        CSingleLock lock(m_exporterLock);
+        if (m_exporter && m_exporter->IsOpen())
+            m_exporter->ExportFileInfo(*record);
+    }
+    OnFileProcessed(record);
+    SessionNotifyUpdate(record);
+}
+
+bool CVarnex::SessionNotifyUpdate(CVarnexFileInfo* record)
+{
+    if (!m_dispatching.load())
+        return false;
+    CSingleLock lock(m_updateList.GetCriticalSection());
+    if (std::find(m_updateList.begin(), m_updateList.end(), record) != m_updateList.end())
+        return true;
+    m_updateList.push_back(record);
+    return false;
+}
+
+bool CVarnex::RetryFile(CVarnexFileInfo* record, bool allowAutoDetect)
+{
+    return SessionPrepareRetryFile(record, allowAutoDetect, false, 0);
+}
+
+bool CVarnex::RetryFileSetCodepage(CVarnexFileInfo* record, int codepage)
+{
+    return SessionPrepareRetryFile(record, false, true, codepage);
+}
+
+bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage)
+{
+    if (record == nullptr)
+        return false;
+    {
+        // Check, undo and mark as one step: a record is never undone twice nor
+        // before it was counted.
+        CSingleLock lock(m_summaryLock);
+        if (record->GetStatus() != VARNEXFILESTATUS_FINISHED)
+            return false;
+        --m_summary.processedFiles;
+        const VARNEXRESULTSTATE state = record->GetResultState();
+        if (IsWarning(state))
+            --m_summary.warningFiles;
+        else if (IsError(state))
+            --m_summary.errorFiles;
+        switch (record->GetResultOperation()) {
+        case VARNEXRESULTOPERATION_CONVERTED: --m_summary.convertedFiles; break;
+        case VARNEXRESULTOPERATION_COPIED: --m_summary.copiedFiles; break;
+        default: break;
+        }
+        record->SetStatus(VARNEXFILESTATUS_RETRYING);
+    }
+    OnPreparingFileRetry(record);
+    record->SetAllowAutoDetect(allowAutoDetect);
+    if (!allowAutoDetect && setCodepage)
+        record->SetCodepage(codepage);
+    record->ResetProgress();
+    SessionNotifyUpdate(record);
+    {
+        CSingleLock lock(m_fileQueue.GetCriticalSection());
+        m_fileQueue.push(record);
+    }
+    m_queueChanged.notify_one();
+    return true;
+}
+
+void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
+{
+    {
+        CSingleLock files(m_fileList.GetCriticalSection());
+        CSingleLock updates(m_updateList.GetCriticalSection());
+        CSingleLock processing(m_processingList.GetCriticalSection());
+        m_processingList.clear();
+        m_updateList.clear();
+        {
+            // Queued retries point into the list that is about to go.
+            CSingleLock queue(m_fileQueue.GetCriticalSection());
+            while (!m_fileQueue.empty())
+                m_fileQueue.pop();
+        }
+        OnClearingFileList();
+        for (CVarnexFileInfo* record : m_fileList) {
+            OnFileInfoDeleting(record);
+            delete record;
+        }
+        m_fileList.clear();
+    }
+    {
+        CSingleLock lock(m_summaryLock);
+        m_summary = VARNEXSESSIONSUMMARY{};
+        m_summary.sessionType = type;
+    }
+    OnSessionReset(type);
+}
+
+void CVarnex::CountFolderError()
+{
+    ++m_unreadableFolders;
+}
+
+void CVarnex::CalcProgress()
+{
+    uint64_t processed, total;
+    {
+        CSingleLock lock(m_summaryLock);
+        processed = m_summary.processedFiles;
+        total = m_summary.totalFiles;
+    }
+    uint64_t running = 0;
+    {
+        CSingleLock lock(m_processingList.GetCriticalSection());
+        for (CVarnexFileInfo* record : m_processingList)
+            running += record->GetProgress();
+    }
+    uint32_t progress = 0, detailed = 0;
+    if (total != 0) {
+        progress = static_cast<uint32_t>(std::min<uint64_t>(processed * 100 / total, 100));
+        detailed = static_cast<uint32_t>(std::min<uint64_t>((processed * 100 + running) / total, 100));
+    }
+    CSingleLock lock(m_summaryLock);
+    m_summary.progress = progress;
+    m_summary.progressDetailed = detailed;
+}
+
+void CVarnex::GetSessionSummary(VARNEXSESSIONSUMMARY& summary)
+{
+    CalcProgress();
+    CSingleLock lock(m_summaryLock);
+    summary = m_summary;
+}
+
+unsigned CVarnex::DispatchUpdateList(CLockableVector<CVarnexFileInfo*>& out, VARNEXSESSIONSUMMARY* summary,
+                                     unsigned maxCount)
+{
+    unsigned moved = 0;
+    if (m_dispatching.load()) {
+        CSingleLock lock(m_updateList.GetCriticalSection());
+        while (!m_updateList.empty() && (maxCount == 0 || moved < maxCount)) {
+            out.push_back(m_updateList.front());
+            m_updateList.pop_front();
+            ++moved;
+        }
+    }
+    if (summary)
+        GetSessionSummary(*summary);
+    return moved;
+}
+
+void CVarnex::GetOutputFolderList(COutputFolderList& out) const
+{
+    CSingleLock mine(m_outputFolders.GetCriticalSection());
+    CSingleLock theirs(out.GetCriticalSection());
+    out.m_folders = m_outputFolders.m_folders;
+}
+
+std::u16string CVarnex::GenerateTargetPath(const char16_t* file, const char16_t* baseFolder,
+                                           const char16_t* outputFolder)
+{
+    CLongPath target(outputFolder);
+    if (target.IsEmpty())
+        return {};
+    CLongPath source(file);
+    if (source.IsDirectory())
+        source.AddBackslash();
+    CLongPath base(baseFolder);
+    base.AddBackslash();
+    target.AddBackslash();
+    const std::u16string& path = source.GetPath();
+    const std::u16string& prefix = base.GetPath();
+    std::u16string relative;
+    if (prefix.size() < path.size()) {
+        if (path.compare(0, prefix.size(), prefix) != 0)
+            return {};  // not below the base folder
+        relative = path.substr(prefix.size());
+    }
+    // The target must stay inside the output folder.
+    size_t start = 0;
+    while (start <= relative.size()) {
+        size_t end = relative.find(u'/', start);
+        if (end == std::u16string::npos)
+            end = relative.size();
+        if (relative.compare(start, end - start, u"..") == 0)
+            return {};
+        start = end + 1;
+    }
+    target.Append(relative);
+    return target.GetPath();
+}
+
+std::u16string CVarnex::GenerateTargetPath(const char16_t* file, const char16_t* outputFolder)
+{
+    CLongPath target(outputFolder);
+    if (target.IsEmpty())
+        return {};
+    target.Append(CLongPath(file).GetFileName());
+    return target.GetPath();
+}

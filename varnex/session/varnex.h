@@ -1,0 +1,204 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/handler_target.h"
+#include "base/lockable_containers.h"
+#include "base/thread_base.h"
+#include "varnex/session/engine_threads.h"
+#include "varnex/session/session_records.h"
+#include "varnex/session/varnex_file_info.h"
+#include "varnex/varnex_export.h"
+
+class CVarnexResultExporter;
+
+// The session thread: starts the children through the start hook, waits for
+// all of them, then runs the stop hook.
+class VARNEX_API CVarnexHelperThread : public CThreadBase {
+public:
+    ~CVarnexHelperThread() override = default;
+
+protected:
+    unsigned ThreadHandler() override;
+    // Returns the child threads that were started.
+    virtual std::vector<CThreadBase*> OnVarnexThreadStart() = 0;
+    virtual void OnVarnexThreadStop() = 0;
+};
+
+// The engine's batch session. The owner prepares job items, sets the job
+// setting, registers handlers and starts it; a session thread hands folders to
+// a finder thread, runs converter threads until every file is processed, and
+// posts what happens to the handlers. The session owns its records.
+//
+// Threads: Start, Pause, Continue, Stop, retries and configuration come from
+// the owner's thread; records arrive from the session and finder threads and
+// are processed on converter threads. Hooks run without session locks except
+// OnClearingFileList and OnFileInfoDeleting (file, update and processing
+// lists held). A subclass must call DisposeVarnex() in its own destructor:
+// the threads call its hooks, so they must end before any part of it goes.
+class VARNEX_API CVarnex : public CLockable, public CVarnexHelperThread {
+public:
+    ~CVarnex() override;
+
+    CVarnex(HandlerTarget* handler, void* defaultOwnerData);
+
+    // The message the session posts (wParam: VARNEXMESSAGE, lParam as noted there).
+    static unsigned GetHandlerMessage();
+
+    static void GetDefaultJobSetting(VARNEXJOBSETTING& setting);
+    // Ignored while a session runs; the setting is held to its ranges.
+    void SetJobSetting(const VARNEXJOBSETTING& setting);
+    void SafeCopyJobSetting(VARNEXJOBSETTING* setting) const;
+
+    bool RegisterHandlerWnd(HandlerTarget* handler);
+    bool UnregisterHandlerWnd(HandlerTarget* handler);
+
+    // Not while a session runs. With autoDelete the session deletes the
+    // exporter at session end.
+    void SetResultExporter(CVarnexResultExporter* exporter);
+    void SetResultExporter(CVarnexResultExporter* exporter, bool autoDelete);
+    void AutoDeleteResultExporter(bool autoDelete);
+    // False when the exporter was set but its report could not be opened or
+    // written in full (checked at session end).
+    bool IsResultExportOk() const { return m_exportOk.load(); }
+
+    void SetDefaultOwnerData(void* data) { m_defaultOwnerData.store(data); }
+    void* GetDefaultOwnerData() const { return m_defaultOwnerData.load(); }
+    void EnableUpdateListDispatching(bool enable) { m_dispatching.store(enable); }
+
+    static unsigned GetSystemProcessorCount();
+    static unsigned GetAvailableProcessorCount();
+
+    void PrepareJob(const tagVARNEXBATCHJOBITEM& item);
+    void PrepareJob(const CVarnexBatchJob& job);
+    void ClearPreparedJobs();
+
+    bool Start(const VARNEXJOBSETTING& setting);
+    // resume: keep the records and counters and process queued retries.
+    bool Start(bool resume);
+    void Pause();
+    void Continue();
+    void Stop();
+
+    bool RetryFile(CVarnexFileInfo* record, bool allowAutoDetect);
+    bool RetryFileSetCodepage(CVarnexFileInfo* record, int codepage);
+
+    bool IsRunning() const { return m_running.load(); }
+    bool IsPaused() const { return m_paused.load(); }
+    bool IsStopping() const { return m_stopping.load(); }
+    bool IsStoppped() const { return !m_running.load(); }
+    VARNEXSESSIONSTATUS GetSessionStatus() const { return m_status.load(); }
+    VARNEXSESSIONSTOPREASON GetStopReason() const { return m_stopReason.load(); }
+    bool HasIncomingJob() const;
+
+    CLockableVector<CVarnexFileInfo*>& GetFileList() const { return m_fileList; }
+    CLockableQueue<CVarnexFileInfo*, 0>& GetFileQueue() const { return m_fileQueue; }
+    void GetSessionSummary(VARNEXSESSIONSUMMARY& summary);
+    // Folders that could not be listed in this session.
+    unsigned GetUnreadableFolderCount() const { return m_unreadableFolders.load(); }
+    unsigned DispatchUpdateList(CLockableVector<CVarnexFileInfo*>& out, VARNEXSESSIONSUMMARY* summary,
+                                unsigned maxCount);
+    void GetOutputFolderList(COutputFolderList& out) const;
+
+    // The target of a file found under baseFolder, mirrored into outputFolder;
+    // empty when there is no output folder or the target would not lie inside it.
+    static std::u16string GenerateTargetPath(const char16_t* file, const char16_t* baseFolder,
+                                             const char16_t* outputFolder);
+    static std::u16string GenerateTargetPath(const char16_t* file, const char16_t* outputFolder);
+
+protected:
+    virtual void CalcProgress();
+    virtual void OnClearingFileList() {}
+    virtual void OnFileInfoAdding(CVarnexFileInfo*) {}
+    virtual void OnFileInfoDeleting(CVarnexFileInfo*) {}
+    virtual void OnFileStartProcessing(CVarnexFileInfo*) {}
+    virtual void OnFileProcessed(CVarnexFileInfo*) {}
+    virtual void OnPreparingFileRetry(CVarnexFileInfo*) {}
+    virtual void OnSessionReset(const VARNEXSESSIONTYPE&) {}
+    virtual void OnSessionStarted(bool /*resumed*/) {}
+    virtual void OnSessionPaused() {}
+    virtual void OnSessionContinued() {}
+    virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON&) {}
+    virtual void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
+    virtual CVarnexFileInfo* CreateVarnexFileInfo(unsigned uniqueId, const tagVARNEXBATCHJOBITEM& item,
+                                                  void* ownerData);
+
+    std::vector<CThreadBase*> OnVarnexThreadStart() override;
+    void OnVarnexThreadStop() override;
+
+    void HandleJob(const tagVARNEXBATCHJOBITEM& item);
+    void HandleFileInfo(CVarnexFileInfo* record);
+    unsigned IncrementQueueFileUniqueIdCounter();
+    void ResetQueueFileUniqueIdCounter();
+    void PostListChangedMessage() { PostHandlerInfo(VARNEXMESSAGE_LISTCHANGED, 0); }
+    bool WaitForPause();
+    bool WaitForContinue();
+    // Stops and joins every thread and deletes the records; runs once.
+    void DisposeVarnex();
+
+    mutable CCriticalSection m_summaryLock;
+    VARNEXSESSIONSUMMARY m_summary;
+
+private:
+    friend class CConverterThread;
+    friend class CVarnexFileFinderThread;
+    friend class CVarnexBatchJob;
+
+    void SessionAddFile(CVarnexFileInfo* record);
+    void SessionFileStarted(CVarnexFileInfo* record);
+    // Counts the record and then marks it finished, as one step under the
+    // summary lock, so a retry never undoes counts that were not yet added.
+    void SessionFileFinished(CVarnexFileInfo* record);
+    bool SessionNotifyUpdate(CVarnexFileInfo* record);
+    bool SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage);
+    void ResetSession(VARNEXSESSIONTYPE type);
+    void CountFolderError();
+
+    // Takes the next queued record for a converter thread. With the finder
+    // ended and the queue empty, *noMore is set: no record can come any more.
+    CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs);
+
+    std::atomic<bool> m_dispatching{false};
+    mutable CLockableVector<CVarnexFileInfo*> m_fileList;
+    CLockableList<CVarnexFileInfo*> m_updateList;
+    CLockableList<CVarnexFileInfo*> m_processingList;
+
+    mutable CCriticalSection m_exporterLock;
+    CVarnexResultExporter* m_exporter = nullptr;
+    bool m_autoDeleteExporter = false;
+    std::atomic<bool> m_exportOk{true};
+
+    mutable std::mutex m_handlerLock;
+    std::vector<HandlerTarget*> m_handlers;
+    std::atomic<void*> m_defaultOwnerData;
+
+    std::atomic<bool> m_disposed{false};
+    bool m_sessionExists = false;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_stopping{false};
+    bool m_resumeRequested = false;
+    std::atomic<VARNEXSESSIONSTOPREASON> m_stopReason{VARNEXSESSIONSTOPREASON_FINISHED};
+    std::atomic<VARNEXSESSIONSTATUS> m_status{VARNEXSESSIONSTATUS_IDLE};
+    std::mutex m_controlLock;  // Start, Pause, Continue and Stop one at a time
+
+    mutable CCriticalSection m_jobSettingLock;
+    VARNEXJOBSETTING m_jobSetting;
+    VARNEXJOBSETTING m_runningSetting;  // the copy the running session uses
+
+    CCriticalSection m_counterLock;
+    unsigned m_uniqueIdCounter = 0;
+
+    std::unique_ptr<CVarnexFileFinderThread> m_finder;
+    mutable CLockableQueue<CVarnexFileInfo*, 0> m_fileQueue;
+    std::condition_variable_any m_queueChanged;
+    CLockableVector<CConverterThread*> m_converterThreads;
+    CVarnexBatchJob m_preparedJobs;
+    COutputFolderList m_outputFolders;
+    std::atomic<unsigned> m_unreadableFolders{0};
+};
