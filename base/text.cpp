@@ -2,7 +2,40 @@
 
 namespace text {
 
-namespace {
+int Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp)
+{
+    const unsigned char b = s[0];
+    int len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        cp = b & 0x0F;
+        if (b == 0xE0) lo = 0xA0;
+        if (b == 0xED) hi = 0x9F;  // encoded surrogates are not UTF-8
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        cp = b & 0x07;
+        if (b == 0xF0) lo = 0x90;
+        if (b == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    for (int j = 1; j < len; ++j) {
+        if (static_cast<size_t>(j) >= n)
+            return -1;
+        const unsigned char c = s[j];
+        if (c < (j == 1 ? lo : 0x80) || c > (j == 1 ? hi : 0xBF))
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    return len;
+}
 
 void AppendUtf16(std::u16string& out, char32_t cp)
 {
@@ -34,8 +67,6 @@ void AppendUtf8(std::string& out, char32_t cp)
     }
 }
 
-}  // namespace
-
 std::u16string FromUtf8(std::string_view utf8)
 {
     std::u16string out;
@@ -44,49 +75,24 @@ std::u16string FromUtf8(std::string_view utf8)
     const size_t n = utf8.size();
     size_t i = 0;
     while (i < n) {
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        int len = 0;
         char32_t cp = 0;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            cp = b & 0x0F;
-            if (b == 0xE0) lo = 0xA0;
-            if (b == 0xED) hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            cp = b & 0x07;
-            if (b == 0xF0) lo = 0x90;
-            if (b == 0xF4) hi = 0x8F;
-        } else {
-            out.push_back(u'\uFFFD');
-            ++i;
+        const int len = Utf8SequenceAt(s + i, n - i, cp);
+        if (len > 0) {
+            AppendUtf16(out, cp);
+            i += static_cast<size_t>(len);
             continue;
         }
+        // One U+FFFD for the lead byte and the continuation bytes that were
+        // valid so far (the maximal subpart).
+        out.push_back(u'\uFFFD');
         size_t j = 1;
-        for (; j < static_cast<size_t>(len) && i + j < n; ++j) {
-            const unsigned char c = s[i + j];
-            const unsigned char l = (j == 1) ? lo : 0x80;
-            const unsigned char h = (j == 1) ? hi : 0xBF;
-            if (c < l || c > h)
+        while (i + j < n && j < 4 && (s[i + j] & 0xC0) == 0x80) {
+            char32_t probe = 0;
+            if (Utf8SequenceAt(s + i, j + 1, probe) != -1)
                 break;
-            cp = (cp << 6) | (c & 0x3F);
+            ++j;
         }
-        if (j == static_cast<size_t>(len)) {
-            AppendUtf16(out, cp);
-            i += j;
-        } else {
-            out.push_back(u'\uFFFD');
-            i += j;  // the maximal subpart that was valid so far
-        }
+        i += j;
     }
     return out;
 }

@@ -7,6 +7,14 @@
 // Small helpers for the UTF-16 strings used everywhere in the system.
 namespace text {
 
+// The well-formed UTF-8 sequence at s (n bytes available): its length (1..4)
+// with the code point in cp, 0 when the bytes there are not well-formed
+// UTF-8, -1 when they are a valid start cut by the end of the input.
+int Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp);
+// Appends a code point (at most U+10FFFF, not a surrogate) in either form.
+void AppendUtf8(std::string& out, char32_t cp);
+void AppendUtf16(std::u16string& out, char32_t cp);
+
 // UTF-8 to UTF-16; ill-formed input becomes U+FFFD (one per maximal bad subpart).
 std::u16string FromUtf8(std::string_view utf8);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
