@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -10,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include <iconv.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
@@ -104,6 +106,7 @@ constexpr CodePageRow kCodePages[] = {
     {28597, "windows-28597", nullptr},
     {28598, "windows-28598", nullptr},
     {28599, "windows-28599", nullptr},
+    {28600, "iso-8859_10-1998", nullptr},
     {28603, "windows-28603", nullptr},
     {28605, "windows-28605", nullptr},
     {38598, "windows-28598", nullptr, kSecondNumber},
@@ -142,6 +145,48 @@ const CodePageRow* FindRow(unsigned codePage)
         if (row.codePage == codePage)
             return &row;
     return nullptr;
+}
+
+// Single-byte code pages ICU has no converter for: their tables are read from
+// glibc's iconv at run time. 65010 is our own number for VISCII, which has no
+// Windows code page.
+struct IconvRow {
+    unsigned codePage;
+    const char* charset;
+};
+constexpr IconvRow kIconvCodePages[] = {
+    {28606, "ISO-8859-16"},
+    {65010, "VISCII"},
+};
+
+const IconvRow* FindIconvRow(unsigned codePage)
+{
+    for (const auto& row : kIconvCodePages)
+        if (row.codePage == codePage)
+            return &row;
+    return nullptr;
+}
+
+// The symbolic numbers Windows accepts in place of a code page.
+constexpr unsigned kOemCodePage = 1;      // CP_OEMCP
+constexpr unsigned kMacCodePage = 2;      // CP_MACCP
+constexpr unsigned kThreadCodePage = 3;   // CP_THREAD_ACP
+constexpr unsigned kSymbolCodePage = 42;  // CP_SYMBOL
+
+// Code pages that convert as code page 0.
+bool IsDefaultCodePage(unsigned codePage)
+{
+    return codePage == 0 || codePage == kThreadCodePage;
+}
+
+// The code page whose table a symbolic number uses.
+unsigned TableCodePageOf(unsigned codePage)
+{
+    switch (codePage) {
+    case kOemCodePage: return 437;
+    case kMacCodePage: return 10000;
+    default: return codePage;
+    }
 }
 
 std::optional<detail::ShiftScheme> SevenBitSchemeOf(unsigned codePage)
@@ -253,15 +298,22 @@ ConverterPtr OpenConverter(const char* name)
     return cnv;
 }
 
-// Both directions of a single-byte code page, built once from ICU with the
-// Windows corrections applied. Decoding and encoding share it, so every byte
-// the code page assigns round-trips.
+// Both directions of a single-byte code page, built once from ICU (or glibc)
+// with the Windows corrections applied. Decoding and encoding share it, so
+// every byte the code page assigns round-trips.
 struct SingleByteTable {
     static constexpr uint16_t kNoByte = 0xFFFF;
     std::array<char16_t, 256> units{};
     std::array<bool, 256> invalid{};
     std::vector<uint16_t> bytes = std::vector<uint16_t>(0x10000, kNoByte);  // by unit
 };
+
+void FillEncoderSide(SingleByteTable& table)
+{
+    for (int b = 255; b >= 0; --b)  // the lowest byte wins should two share a unit
+        if (!table.invalid[b])
+            table.bytes[table.units[b]] = static_cast<uint16_t>(b);
+}
 
 std::shared_ptr<const SingleByteTable> BuildSingleByteTable(UConverter* cnv, const CodePageRow& row)
 {
@@ -290,15 +342,62 @@ std::shared_ptr<const SingleByteTable> BuildSingleByteTable(UConverter* cnv, con
             table->invalid[o.byte] = false;
         }
     }
-    for (int b = 255; b >= 0; --b)  // the lowest byte wins should two share a unit
-        if (!table->invalid[b])
-            table->bytes[table->units[b]] = static_cast<uint16_t>(b);
+    FillEncoderSide(*table);
+    return table;
+}
+
+// The same from glibc: each byte converted alone. A byte glibc refuses is
+// invalid; anything but one UTF-16 unit per byte is not a single-byte table.
+std::shared_ptr<const SingleByteTable> BuildIconvTable(const char* charset)
+{
+    iconv_t cd = iconv_open("UTF-16LE", charset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return nullptr;
+    auto table = std::make_shared<SingleByteTable>();
+    bool ok = true;
+    for (int b = 0; b < 256 && ok; ++b) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char byte = static_cast<char>(b);
+        char* src = &byte;
+        size_t srcLeft = 1;
+        char out[8];
+        char* dst = out;
+        size_t dstLeft = sizeof out;
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+            ok = errno == EILSEQ;
+            table->units[b] = kReplacement;
+            table->invalid[b] = true;
+            continue;
+        }
+        ok = iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1) &&
+             sizeof out - dstLeft == 2;
+        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
+                                                static_cast<unsigned char>(out[1]) << 8);
+        ok = ok && (unit < 0xD800 || unit > 0xDFFF);
+        table->units[b] = unit;
+    }
+    iconv_close(cd);
+    if (!ok)
+        return nullptr;
+    FillEncoderSide(*table);
+    return table;
+}
+
+// Symbol (42), as Windows converts it: 00..1F are the controls and 20..FF the
+// private-use characters U+F020..U+F0FF that symbol fonts are mapped to.
+std::shared_ptr<const SingleByteTable> BuildSymbolTable()
+{
+    auto table = std::make_shared<SingleByteTable>();
+    for (int b = 0; b < 256; ++b)
+        table->units[b] = static_cast<char16_t>(b < 0x20 ? b : 0xF000 + b);
+    FillEncoderSide(*table);
     return table;
 }
 
 // Single-byte tables are immutable and shared by every decoder and encoder of the code page.
-std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned codePage)
+std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned requested)
 {
+    const unsigned codePage = TableCodePageOf(requested);
     static std::mutex mutex;
     static std::map<unsigned, std::shared_ptr<const SingleByteTable>> cache;
     std::lock_guard lock(mutex);
@@ -310,6 +409,10 @@ std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned codePage)
         ConverterPtr cnv = OpenConverter(row->decoderName);
         if (cnv && ucnv_getMaxCharSize(cnv.get()) == 1 && ucnv_getType(cnv.get()) != UCNV_UTF7)
             table = BuildSingleByteTable(cnv.get(), *row);
+    } else if (const IconvRow* iconvRow = FindIconvRow(codePage)) {
+        table = BuildIconvTable(iconvRow->charset);
+    } else if (codePage == kSymbolCodePage) {
+        table = BuildSymbolTable();
     }
     cache.emplace(codePage, table);
     return table;
@@ -320,6 +423,9 @@ unsigned CodePageOfCharsetName(std::string_view charset)
     if (charset.empty())
         return 0;
     const std::string name(charset);
+    for (const auto& row : kIconvCodePages)
+        if (ucnv_compareNames(row.charset, name.c_str()) == 0)
+            return row.codePage;
     ConverterPtr probe = OpenConverter(name.c_str());
     if (!probe)
         return 0;
@@ -375,10 +481,13 @@ int Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp)
 
 }  // namespace
 
-bool IsValidCodePage(unsigned codePage)
+bool IsValidCodePage(unsigned requested)
 {
-    if (codePage == 0)
+    if (IsDefaultCodePage(requested) || requested == kSymbolCodePage)
         return true;
+    const unsigned codePage = TableCodePageOf(requested);
+    if (FindIconvRow(codePage) != nullptr)
+        return SingleByteTableFor(codePage) != nullptr;  // iconv opened it
     static std::mutex mutex;
     static std::map<unsigned, bool> known;
     std::lock_guard lock(mutex);
@@ -394,8 +503,11 @@ bool IsValidCodePage(unsigned codePage)
 
 std::string ConverterName(unsigned codePage)
 {
-    if (codePage == 0)
+    if (IsDefaultCodePage(codePage))
         return "UTF-8";
+    codePage = TableCodePageOf(codePage);
+    if (const IconvRow* iconvRow = FindIconvRow(codePage))
+        return iconvRow->charset;
     const CodePageRow* row = FindRow(codePage);
     return row ? row->decoderName : "";
 }
@@ -578,7 +690,7 @@ struct CodePageDecoder::Impl {
 CodePageDecoder::CodePageDecoder(unsigned codePage) : m_impl(std::make_unique<Impl>())
 {
     m_impl->codePage = codePage;
-    if (codePage == 0) {
+    if (IsDefaultCodePage(codePage)) {
         auto fallback = SingleByteTableFor(FallbackCodePage());
         if (!fallback)
             fallback = SingleByteTableFor(1252);
@@ -742,10 +854,7 @@ CodePageEncoder::CodePageEncoder(unsigned codePage) : m_impl(std::make_unique<Im
 {
     const char* name = "UTF-8";
     bool pcControls = false;
-    if (codePage != 0) {
-        const CodePageRow* row = FindRow(codePage);
-        if (row == nullptr)
-            return;
+    if (!IsDefaultCodePage(codePage)) {
         if (auto table = SingleByteTableFor(codePage)) {
             TableEncoder encoder;
             encoder.table = table;
@@ -760,6 +869,9 @@ CodePageEncoder::CodePageEncoder(unsigned codePage) : m_impl(std::make_unique<Im
                 m_impl->kind = encoder;
             return;
         }
+        const CodePageRow* row = FindRow(codePage);
+        if (row == nullptr)
+            return;
         name = row->encoderName ? row->encoderName : row->decoderName;
         pcControls = (row->fixes & kPcControls) != 0;
     }

@@ -12,12 +12,26 @@
 // each character it cannot map, also counted. Where ICU's table for a code
 // page differs from the Windows one, the Windows mapping is used.
 //
+// Single-byte code pages ICU lacks are read from glibc's iconv tables once, at
+// run time: 28606 (ISO-8859-16) and 65010 (VISCII; our own number, Windows has
+// none). They are valid only where iconv opens them.
+//
 // Code page 0 is the system's default code page: valid UTF-8 sequences decode
 // as UTF-8 and every other byte as its character in FallbackCodePage(); encoding
 // to code page 0 writes UTF-8.
+//
+// The symbolic numbers Windows takes for a code page convert too, so that a
+// file assigned one is neither refused nor emptied:
+//   1 (the OEM code page)          as 437, the OEM code page of US systems;
+//   2 (the Mac code page)          as 10000, Mac Roman;
+//   3 (the thread's code page)     as 0, the system's default;
+//   42 (symbol)                    bytes 00..1F as U+0000..U+001F and 20..FF as
+//                                  U+F020..U+F0FF, where symbol fonts put their
+//                                  glyphs; encoding is the reverse, and any other
+//                                  character is written as '?' and counted.
 namespace platform {
 
-// True when the code page can be converted here (its converter opens).
+// True when the code page can be converted here (its converter or table opens).
 bool IsValidCodePage(unsigned codePage);
 
 // The single-byte code page used for the non-UTF-8 bytes of code page 0: the

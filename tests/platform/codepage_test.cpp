@@ -210,6 +210,10 @@ const Sample kSamples[] = {
     {"Windows1256", 1256, u"مرحبا بالعالم\r\n", "CP1256"},
     {"Windows874", 874, u"ภาษาไทย ๑๒๓\r\n", "WINDOWS-874"},
     {"Ebcdic37", 37, u"Hello, World! 123 ¢\r\n", "IBM037"},
+    {"Iso8859_10", 28600, u"Kæmi ný öxi hér, ykist þjófum nú bæði víl og ádrepa. Sámi: Đđ Ŋŋ Ŧŧ\r\n",
+     "ISO-8859-10"},
+    {"Iso8859_16", 28606, u"Științele și tehnica în România; ȘȚ „citat” 5 €\r\n", "ISO-8859-16"},
+    {"Viscii", 65010, u"Tôi có thể ăn thủy tinh mà không hại gì. Ẳ Ẵ Ẫ Ỷ Ỹ Ỵ\r\n", "VISCII"},
     {"Utf8", 65001, kMixed, "UTF-8"},
     {"Utf16Le", 1200, kMixed, "UTF-16LE"},
     {"Utf16Be", 1201, kMixed, "UTF-16BE"},
@@ -342,9 +346,12 @@ const SingleByteRow kSingleByte[] = {
     {28597, "ISO-8859-7", ""},
     {28598, "ISO-8859-8", ""},
     {28599, "ISO-8859-9", ""},
+    {28600, "ISO-8859-10", ""},
     {28603, "ISO-8859-13", ""},
     {28605, "ISO-8859-15", ""},
+    {28606, "ISO-8859-16", ""},
     {38598, "ISO-8859-8", ""},
+    {65010, "VISCII", ""},
 };
 
 TEST(CodePageTables, SingleByteCodePagesMatchGlibcByteForByte)
@@ -383,6 +390,62 @@ TEST(CodePageTables, EveryAssignedByteOfASingleByteCodePageRoundTrips)
             ASSERT_EQ(Hex(back), Hex(std::string(1, byte))) << "U+" << std::hex << unsigned(unit[0]);
             ASSERT_EQ(replaced, 0u);
         }
+    }
+}
+
+// The tables read from glibc, encoded back by glibc: every byte the code page
+// assigns comes back as itself in both directions.
+TEST(CodePageTables, TablesReadFromGlibcRoundTripEveryAssignedByteThroughGlibc)
+{
+    for (const auto& [codePage, charset] : {std::pair{28606u, "ISO-8859-16"}, std::pair{65010u, "VISCII"}}) {
+        SCOPED_TRACE(charset);
+        ASSERT_TRUE(platform::IsValidCodePage(codePage));
+        int assigned = 0;
+        for (int b = 0; b < 256; ++b) {
+            const std::string byte(1, static_cast<char>(b));
+            std::u16string ours;
+            uint64_t replaced = 0;
+            ASSERT_TRUE(platform::DecodeCodePage(codePage, byte.data(), 1, ours, &replaced));
+            const auto theirs = IconvDecode(charset, byte);
+            ASSERT_EQ(replaced != 0, !theirs) << Hex(byte);
+            if (!theirs)
+                continue;
+            ++assigned;
+            ASSERT_EQ(ours, *theirs) << Hex(byte);
+            EXPECT_EQ(IconvEncode(charset, ours), byte) << Hex(byte);
+            std::string back;
+            ASSERT_TRUE(platform::EncodeCodePage(codePage, *theirs, back, &replaced));
+            EXPECT_EQ(Hex(back), Hex(byte));
+            EXPECT_EQ(replaced, 0u);
+        }
+        EXPECT_EQ(assigned, 256);  // both assign every byte, C0 and C1 included
+    }
+}
+
+// Letters at their places in the published tables, so that the new tables are
+// checked by more than the converter they were read from.
+TEST(CodePageTables, NewSingleByteTablesHoldTheirPublishedLetters)
+{
+    const struct {
+        unsigned codePage;
+        unsigned char byte;
+        char16_t unit;
+    } rows[] = {
+        {28600, 0xA1, u'Ą'}, {28600, 0xAA, u'Š'}, {28600, 0xBD, u'―'}, {28600, 0xDE, u'Þ'},
+        {28600, 0xFF, u'ĸ'}, {28606, 0xA4, u'€'}, {28606, 0xA5, u'„'}, {28606, 0xAA, u'Ș'},
+        {28606, 0xBA, u'ș'}, {28606, 0xDE, u'Ț'}, {28606, 0xFE, u'ț'}, {65010, 0x02, u'Ẳ'},
+        {65010, 0x05, u'Ẵ'}, {65010, 0x06, u'Ẫ'}, {65010, 0x14, u'Ỷ'}, {65010, 0x19, u'Ỹ'},
+        {65010, 0x1E, u'Ỵ'}, {65010, 0x80, u'Ạ'}, {65010, 0xA1, u'ắ'}, {65010, 0xBD, u'ơ'},
+        {65010, 0xFF, u'Ữ'}, {65010, 0x41, u'A'},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.codePage << " byte " << Hex(std::string(1, char(row.byte))));
+        std::u16string text;
+        ASSERT_TRUE(platform::DecodeCodePage(row.codePage, &row.byte, 1, text));
+        EXPECT_EQ(text, std::u16string(1, row.unit));
+        std::string bytes;
+        ASSERT_TRUE(platform::EncodeCodePage(row.codePage, std::u16string(1, row.unit), bytes));
+        EXPECT_EQ(Hex(bytes), Hex(std::string(1, char(row.byte))));
     }
 }
 
@@ -692,6 +755,9 @@ TEST(DefaultCodePage, FallbackIsTheLocalesSingleByteCodePage)
         {"ar_EG.ISO-8859-6", 28596},  // not 708, which shares its table
         {"he_IL.ISO-8859-8", 28598},
         {"th_TH.TIS-620", 874},
+        {"se_NO.ISO-8859-10", 28600},
+        {"ro_RO.ISO-8859-16", 28606},  // tables read from glibc count too
+        {"vi_VN.VISCII", 65010},
         {"en_US.UTF-8", 1252},
         {"en_US.utf8", 1252},
         {"C", 1252},
@@ -718,9 +784,10 @@ TEST(CodePageCatalogue, EveryCodePageOfTheCatalogueConvertsHere)
         860,   861,   862,   863,   864,   865,   866,   869,   870,   874,   875,   932,   936,
         949,   950,   1026,  1047,  1140,  1200,  1201,  1250,  1251,  1252,  1253,  1254,  1255,
         1256,  1257,  1258,  10000, 10006, 10007, 10029, 10081, 12000, 12001, 20127, 20866, 20932,
-        21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597, 28598, 28599, 28603, 28605, 38598,
-        50220, 50221, 50222, 50225, 50227, 50229, 51932, 51936, 51949, 51950, 52936, 54936, 65000,
-        65001,
+        21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597, 28598, 28599, 28600, 28603, 28605,
+        28606, 38598, 50220, 50221, 50222, 50225, 50227, 50229, 51932, 51936, 51949, 51950, 52936,
+        54936, 65000, 65001, 65010,
+        1,     2,     3,  // symbolic numbers (42 writes no plain letter: see SymbolicCodePage)
     };
     for (unsigned cp : catalogue) {
         SCOPED_TRACE(cp);
@@ -747,7 +814,7 @@ TEST(CodePageCatalogue, EveryCodePageOfTheCatalogueConvertsHere)
 
 TEST(CodePageCatalogue, RefusesNumbersItDoesNotKnow)
 {
-    for (unsigned cp : {1u, 2u, 3u, 42u, 999u, 1259u, 28600u, 65002u, 0xFFFFFFFFu}) {
+    for (unsigned cp : {4u, 41u, 999u, 1259u, 28601u, 65002u, 65011u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(cp);
         EXPECT_FALSE(platform::IsValidCodePage(cp));
         EXPECT_FALSE(CodePageDecoder(cp).IsOpen());
@@ -755,6 +822,81 @@ TEST(CodePageCatalogue, RefusesNumbersItDoesNotKnow)
         EXPECT_FALSE(platform::DecodeCodePage(cp, "abc", 3, text));
         EXPECT_TRUE(text.empty());
     }
+}
+
+// ---------------------------------------------------------------------------
+// The symbolic numbers: 1 (OEM) is 437, 2 (Mac) is 10000, 3 (the thread's code
+// page) is 0, and 42 is symbol.
+
+TEST(SymbolicCodePage, OemAndMacCodePagesConvertAsTheirTables)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    for (const auto& [symbolic, real] : {std::pair{1u, 437u}, std::pair{2u, 10000u}}) {
+        SCOPED_TRACE(symbolic);
+        EXPECT_TRUE(platform::IsValidCodePage(symbolic));
+        EXPECT_EQ(CodePageDecoder(symbolic).GetCodePage(), symbolic);  // readers compare it
+        std::u16string ours, theirs;
+        uint64_t oursLost = 1, theirsLost = 2;
+        ASSERT_TRUE(platform::DecodeCodePage(symbolic, all.data(), all.size(), ours, &oursLost));
+        ASSERT_TRUE(platform::DecodeCodePage(real, all.data(), all.size(), theirs, &theirsLost));
+        EXPECT_EQ(ours, theirs);
+        EXPECT_EQ(oursLost, theirsLost);
+        std::string encoded, expected;
+        ASSERT_TRUE(platform::EncodeCodePage(symbolic, theirs + u"€中", encoded, &oursLost));
+        ASSERT_TRUE(platform::EncodeCodePage(real, theirs + u"€中", expected, &theirsLost));
+        EXPECT_EQ(Hex(encoded), Hex(expected));
+        EXPECT_EQ(oursLost, theirsLost);
+    }
+    // A line of each, as glibc writes it.
+    std::string bytes;
+    ASSERT_TRUE(platform::EncodeCodePage(1, u"Grüße ½ ░▒▓ │┤", bytes));
+    EXPECT_EQ(IconvDecode("CP437", bytes), u"Grüße ½ ░▒▓ │┤");
+    ASSERT_TRUE(platform::EncodeCodePage(2, u"Façade naïve ‰ ﬁ", bytes));
+    EXPECT_EQ(IconvDecode("MACINTOSH", bytes), u"Façade naïve ‰ ﬁ");
+}
+
+TEST(SymbolicCodePage, ThreadCodePageConvertsAsTheDefaultCodePage)
+{
+    EXPECT_TRUE(platform::IsValidCodePage(3));
+    const std::string_view bytes = "caf\xC3\xA9 \xE9t\xE9 \xF0\x9F\x98\x80 \x80";
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+        SCOPED_TRACE(testing::Message() << "cut at " << cut);
+        const Decoded ours = DecodePieces(3, bytes, {cut}, 2);
+        const Decoded theirs = DecodePieces(0, bytes, {cut}, 2);
+        ASSERT_FALSE(ours.stalled);
+        EXPECT_EQ(ours.text, theirs.text);
+        EXPECT_EQ(ours.replaced, theirs.replaced);
+    }
+    EXPECT_EQ(DecodePieces(3, bytes, {}, 64).text.substr(0, 5), u"café ");
+    std::string out;
+    ASSERT_TRUE(platform::EncodeCodePage(3, u"café 😀", out));
+    EXPECT_EQ(out, "caf\xC3\xA9 \xF0\x9F\x98\x80");
+}
+
+TEST(SymbolicCodePage, SymbolMapsBytesToThePrivateUseGlyphsAndBack)
+{
+    EXPECT_TRUE(platform::IsValidCodePage(42));
+    std::string all;
+    std::u16string expected;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);
+        expected += static_cast<char16_t>(b < 0x20 ? b : 0xF000 + b);
+    }
+    uint64_t lost = 1;
+    std::u16string text;
+    ASSERT_TRUE(platform::DecodeCodePage(42, all.data(), all.size(), text, &lost));
+    EXPECT_EQ(AsBytes(text), AsBytes(expected));
+    EXPECT_EQ(lost, 0u);
+    std::string back;
+    ASSERT_TRUE(platform::EncodeCodePage(42, text, back, &lost));
+    EXPECT_EQ(Hex(back), Hex(all));
+    EXPECT_EQ(lost, 0u);
+    // Characters outside the two ranges, plain letters included, are the default character.
+    ASSERT_TRUE(platform::EncodeCodePage(42, u"\uF061A\uF01F\uF100\t😀", back, &lost));
+    EXPECT_EQ(Hex(back), Hex("a???\t?"));
+    EXPECT_EQ(lost, 4u);
 }
 
 }  // namespace

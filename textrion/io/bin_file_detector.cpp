@@ -39,12 +39,13 @@ bool CBinFileDetector::DetectCurrent()
     std::unique_ptr<char[]> block(new char[m_blockSize]);
     uint64_t scanned = 0;
     bool binary = false;
-    while (!m_reader.Eof() && !binary) {
-        const unsigned n = m_reader.Read(block.get(), m_blockSize);
+    while (scanned < limit && !m_reader.Eof() && !binary) {
+        // The last block is cut to what the limit leaves: never read past it.
+        const uint64_t left = limit - scanned;
+        const unsigned want = left < m_blockSize ? static_cast<unsigned>(left) : m_blockSize;
+        const unsigned n = m_reader.Read(block.get(), want);
         binary = DetectBinary(block.get(), n);
-        scanned += m_blockSize;
-        if (scanned >= limit)
-            break;
+        scanned += want;
     }
     return binary;
 }

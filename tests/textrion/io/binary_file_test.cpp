@@ -24,6 +24,7 @@ TEST(BinFileDetector, FindsZeroRunsFollowedByAByteOfTheSameBlock)
         bool binary;
     };
     const std::string zerosAfterOneMegabyte = std::string(1048576, 'a') + std::string(8, '\0') + "z";
+    const std::string zerosEndingOneMegabyte = std::string(1048567, 'a') + std::string(8, '\0') + "z";
     const Row rows[] = {
         {"run of 4 inside", Bytes({0x41, 0, 0, 0, 0, 0x42}), 4, 64, 1, true},
         {"run of 4 ends the file", Bytes({0x41, 0, 0, 0, 0}), 4, 64, 1, false},
@@ -42,6 +43,9 @@ TEST(BinFileDetector, FindsZeroRunsFollowedByAByteOfTheSameBlock)
         {"empty file", "", 4, 64, 1, false},
         {"zeros beyond the scan limit", zerosAfterOneMegabyte, 4, 65536, 1, false},
         {"zeros within the scan limit", zerosAfterOneMegabyte, 4, 65536, 2, true},
+        // 3000 does not divide 1 MB: the last block is cut at the limit, not read whole.
+        {"zeros just past a limit the block size does not divide", zerosAfterOneMegabyte, 4, 3000, 1, false},
+        {"zeros ending a limit the block size does not divide", zerosEndingOneMegabyte, 4, 3000, 1, true},
     };
     TempDir dir;
     for (const Row& row : rows) {

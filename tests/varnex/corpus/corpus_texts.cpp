@@ -213,13 +213,23 @@ constexpr std::string_view kMixed =
     "4. Écrire la note de version: « corrections mineures, aucune perte de données ».\n"
     "5. 最后，把新版本上传到服务器，并通知各位同事。\n";
 
+// Vietnamese in precomposed letters (VISCII, windows-1258).
+constexpr std::string_view kVietnamese =
+    "Sáng nào bà cũng ra chợ từ lúc trời còn tối. "
+    "Bà mua rau muống, một con cá nhỏ và mấy quả chuối "
+    "cho đám cháu. Người bán hàng đều biết tên "
+    "bà và hỏi thăm sức khỏe.\n"
+    "Khi về đến nhà, bà ghi số tiền đã tiêu vào "
+    "một cuốn sổ nhỏ, như bà vẫn làm suốt ba mươi "
+    "năm nay.\n";
+
 constexpr Paragraph kParagraphs[] = {
     {"en", kEnglish},   {"ascii", kAscii}, {"fr", kFrench},        {"de", kGerman},
     {"es", kSpanish},   {"ru", kRussian},  {"bg", kBulgarian},     {"el", kGreek},
     {"he", kHebrew},    {"ja", kJapanese}, {"zh-hans", kChineseSimplified},
     {"zh-hant", kChineseTraditional},      {"ko", kKorean},        {"pl", kPolish},
     {"cs", kCzech},     {"th", kThai},     {"tr", kTurkish},       {"ro", kRomanian},
-    {"lt", kLithuanian}, {"ar", kArabic}, {"mixed", kMixed},
+    {"lt", kLithuanian}, {"ar", kArabic}, {"vi", kVietnamese}, {"mixed", kMixed},
 };
 
 }  // namespace

@@ -32,8 +32,8 @@
 // | 52936     | (none) / HZ                    | glibc has no HZ                                | ICU       |
 // Every other code page: the tools agree on every byte both accept (glibc
 // refuses some that ICU maps: undefined C1 bytes, user-defined areas, 936's
-// euro byte), and glibc is the reference. 28600, 28606 and 65010 are in the
-// catalogue but the engine cannot convert them; they are listed as skipped.
+// euro byte), and glibc is the reference. A catalogue code page the engine
+// cannot convert would be listed as skipped.
 
 #include <gtest/gtest.h>
 
@@ -115,6 +115,10 @@ std::unique_ptr<Corpus> BuildCorpus()
         for (const auto& p : corpus::Paragraphs()) {
             if (IsUnicode(cp) && std::find(std::begin(kUnicodeSourceTexts), std::end(kUnicodeSourceTexts),
                                            p.id) == std::end(kUnicodeSourceTexts))
+                continue;
+            // glibc writes windows-1258 with combining tone marks and joins
+            // them again when reading; the engine keeps what the bytes say.
+            if (cp == 1258 && p.id == "vi")
                 continue;
             // Four copies: past the smallest read buffer and many chunks long.
             std::string text;

@@ -106,7 +106,7 @@ void MakeTree(Tree& tree, int copies)
         tree.texts.emplace_back(rel + "fr" + std::to_string(i) + ".txt", fr);
         tree.texts.emplace_back(rel + "ja " + std::to_string(i) + ",x.txt", ja);
     }
-    WriteBytes(tree.in + "/image.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\0\0\0IHDR", 21));
+    WriteBytes(tree.in + "/image.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\0\0\0IHDR", 18));
     WriteBytes(tree.in + "/.hidden.txt", "hidden");
 }
 
