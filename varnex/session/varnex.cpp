@@ -166,7 +166,11 @@ bool CVarnex::Start(bool resume)
         return false;
     WaitForThreadExit();
     m_resumeRequested = resume;
-    // Running from here on, so that a Stop right after Start always stops.
+    // Running from here on, so that a Stop right after Start always stops; the
+    // flags a Pause or Stop may set next are reset here, never on the session
+    // thread, which would undo them.
+    m_paused.store(false);
+    m_stopReason.store(VARNEXSESSIONSTOPREASON_FINISHED);
     m_running.store(true);
     m_status.store(VARNEXSESSIONSTATUS_RUNNING);
     if (!CreateThread()) {
@@ -184,10 +188,6 @@ std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
         CSingleLock lock(m_jobSettingLock);
         m_runningSetting = m_jobSetting;
     }
-    m_paused.store(false);
-    m_stopReason.store(VARNEXSESSIONSTOPREASON_FINISHED);
-    m_status.store(VARNEXSESSIONSTATUS_RUNNING);
-
     const bool resumed = m_resumeRequested && m_sessionExists;
     const VARNEXSESSIONTYPE type =
         m_runningSetting.detectOnly ? VARNEXSESSIONTYPE_DETECTION : VARNEXSESSIONTYPE_CONVERSION;
