@@ -16,6 +16,7 @@
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
 
+#include "base/text.h"
 #include "platform/seven_bit_codecs.h"
 
 namespace platform {
@@ -441,43 +442,6 @@ unsigned CodePageOfCharsetName(std::string_view charset)
     return 0;
 }
 
-// A code point decoded from a UTF-8 sequence at s (n bytes available): returns
-// the sequence length, 0 when it is not well-formed, -1 when it is a valid
-// prefix cut by the end of the input.
-int Utf8SequenceAt(const unsigned char* s, size_t n, char32_t& cp)
-{
-    const unsigned char b = s[0];
-    int len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b < 0x80) {
-        cp = b;
-        return 1;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-        len = 2;
-        cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        len = 3;
-        cp = b & 0x0F;
-        if (b == 0xE0) lo = 0xA0;
-        if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        len = 4;
-        cp = b & 0x07;
-        if (b == 0xF0) lo = 0x90;
-        if (b == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    for (int j = 1; j < len; ++j) {
-        if (static_cast<size_t>(j) >= n)
-            return -1;
-        const unsigned char c = s[j];
-        if (c < (j == 1 ? lo : 0x80) || c > (j == 1 ? hi : 0xBF))
-            return 0;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    return len;
-}
 
 }  // namespace
 
@@ -644,7 +608,7 @@ struct CodePageDecoder::Impl {
             while (have < 4 && extra < n)
                 seq[have++] = src[extra++];
             char32_t cp = 0;
-            const int len = Utf8SequenceAt(seq, have, cp);
+            const int len = text::Utf8SequenceAt(seq, have, cp);
             if (len < 0 && !end) {
                 // Still incomplete: keep it all for the next call.
                 std::memcpy(d.held, seq, have);
@@ -669,7 +633,7 @@ struct CodePageDecoder::Impl {
                 continue;
             }
             char32_t cp = 0;
-            const int len = Utf8SequenceAt(src + used, n - used, cp);
+            const int len = text::Utf8SequenceAt(src + used, n - used, cp);
             if (len < 0 && !end) {
                 d.heldCount = n - used;
                 std::memcpy(d.held, src + used, d.heldCount);
