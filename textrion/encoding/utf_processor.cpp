@@ -1,5 +1,8 @@
 #include "textrion/encoding/utf_processor.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -24,8 +27,42 @@ inline bool AllAsciiNonZero(const unsigned char* p)
     return ((v | ((v - kOnes) & ~v)) & kHighBits) == 0;
 }
 
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
 inline bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 inline bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+inline bool IsTrail(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Four UTF-16 units read as one word; the lane tests below hold in either byte
+// order of the host, since each lane keeps its unit's value.
+inline uint64_t Load4Units(const char16_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+constexpr uint64_t kLaneOnes = 0x0001000100010001ULL;
+constexpr uint64_t kLaneHighBits = 0x8000800080008000ULL;
+
+// Non-zero when some 16-bit lane of v is zero.
+inline uint64_t ZeroLane(uint64_t v) { return (v - kLaneOnes) & ~v & kLaneHighBits; }
+
+inline bool HasCrOrLf(uint64_t v)
+{
+    return (ZeroLane(v ^ (kLaneOnes * u'\r')) | ZeroLane(v ^ (kLaneOnes * u'\n'))) != 0;
+}
+
+// The index of the first CR or LF in p[0, n), or n.
+inline unsigned FindLineBreak(const char16_t* p, unsigned n)
+{
+    unsigned k = 0;
+    while (n - k >= 4 && !HasCrOrLf(Load4Units(p + k)))
+        k += 4;
+    while (k < n && p[k] != u'\r' && p[k] != u'\n')
+        ++k;
+    return k;
+}
 
 }  // namespace
 
@@ -67,31 +104,83 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
                                                            unsigned& srcUsed, char16_t* dst, unsigned dstLen,
                                                            unsigned& dstUsed, bool endOfInput)
 {
-    unsigned s = 0, d = 0;
+    const unsigned char* p = src;
+    const unsigned char* const end = src + srcLen;
+    char16_t* q = dst;
+    char16_t* const qEnd = dst + dstLen;
     tagUTFPROCESSRESULT result = UTFPROCESS_OK;
-    while (s < srcLen) {
-        // Runs of ASCII go eight bytes at a time.
-        while (s + 8 <= srcLen && d + 8 <= dstLen && AllAsciiNonZero(src + s)) {
+    // Runs of ASCII go eight bytes at a time. The test is made at the start
+    // and then every eight characters, not at each: in text whose words
+    // alternate between ASCII and other letters it mostly fails.
+    auto asciiBlocks = [&] {
+        while (end - p >= 8 && qEnd - q >= 8 && AllAsciiNonZero(p)) {
             for (int k = 0; k < 8; ++k)
-                dst[d + k] = src[s + k];
-            s += 8;
-            d += 8;
+                q[k] = p[k];
+            p += 8;
+            q += 8;
         }
-        if (s >= srcLen)
-            break;
-        const unsigned char lead = src[s];
-        if (lead < 0x80 && lead != 0) {
-            if (d >= dstLen) {
-                result = UTFPROCESS_TARGET_EXHAUSTED;
+    };
+    asciiBlocks();
+    unsigned untilTry = 8;
+    while (p < end) {
+        if (--untilTry == 0) {
+            untilTry = 8;
+            asciiBlocks();
+            if (p == end)
                 break;
-            }
-            dst[d++] = lead;
-            ++s;
-            continue;
         }
-        const unsigned trailing = TrailingBytes(lead);
+        const unsigned lead = *p;
+        // Whole well-formed sequences with room for their units are decoded
+        // here; anything else takes the careful path below.
+        if (lead < 0x80) {
+            if (lead != 0 && q < qEnd) {
+                *q++ = static_cast<char16_t>(lead);
+                ++p;
+                continue;
+            }
+        } else if (lead < 0xE0) {
+            if (lead >= 0xC2 && end - p >= 2 && q < qEnd && IsTrail(p[1])) {
+                *q++ = static_cast<char16_t>(((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu));
+                p += 2;
+                continue;
+            }
+        } else if (lead < 0xF0) {
+            if (end - p >= 3 && q < qEnd) {
+                const unsigned b1 = p[1];
+                // E0 needs A0..BF (no overlong form), ED 80..9F (no surrogate).
+                const unsigned lo = lead == 0xE0 ? 0xA0 : 0x80;
+                const unsigned hi = lead == 0xED ? 0x9F : 0xBF;
+                if (b1 >= lo && b1 <= hi && IsTrail(p[2])) {
+                    *q++ = static_cast<char16_t>(((lead & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+                    p += 3;
+                    continue;
+                }
+            }
+        } else if (lead <= 0xF4) {
+            if (end - p >= 4 && qEnd - q >= 2) {
+                const unsigned b1 = p[1];
+                // F0 needs 90..BF (no overlong form), F4 80..8F (nothing past U+10FFFF).
+                const unsigned lo = lead == 0xF0 ? 0x90 : 0x80;
+                const unsigned hi = lead == 0xF4 ? 0x8F : 0xBF;
+                if (b1 >= lo && b1 <= hi && IsTrail(p[2]) && IsTrail(p[3])) {
+                    const char32_t cp =
+                        (((lead & 0x07u) << 18) | ((b1 & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu)) -
+                        0x10000;
+                    q[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
+                    q[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+                    q += 2;
+                    p += 4;
+                    continue;
+                }
+            }
+        }
+
+        // The careful path, one character: NUL, a sequence cut by the end of
+        // the input, a bad lead byte, or too little room for the output.
+        const auto left = static_cast<unsigned>(end - p);
+        const unsigned trailing = TrailingBytes(static_cast<unsigned char>(lead));
         bool bad = false;
-        if (s + trailing >= srcLen) {
+        if (trailing >= left) {
             // The claimed sequence runs past the input. At the real end, decide
             // on what is there: a lead byte without its trail is bad.
             if (!endOfInput) {
@@ -99,48 +188,44 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
                 break;
             }
             bad = true;
-        } else if (!IsLegalUTF8(src + s, trailing + 1)) {
+        } else if (!IsLegalUTF8(p, trailing + 1)) {
             bad = true;
         }
+        if (q >= qEnd) {
+            result = UTFPROCESS_TARGET_EXHAUSTED;
+            break;
+        }
         if (bad) {
-            if (d >= dstLen) {
-                result = UTFPROCESS_TARGET_EXHAUSTED;
-                break;
-            }
-            dst[d++] = kReplacement;
+            *q++ = kReplacement;  // decoding goes on at the next byte
             ++m_replacements;
-            ++s;
+            ++p;
             continue;
         }
         char32_t cp = 0;
         switch (trailing) {
-        case 3: cp = ((lead & 0x07u) << 18) | ((src[s + 1] & 0x3Fu) << 12) | ((src[s + 2] & 0x3Fu) << 6) | (src[s + 3] & 0x3Fu); break;
-        case 2: cp = ((lead & 0x0Fu) << 12) | ((src[s + 1] & 0x3Fu) << 6) | (src[s + 2] & 0x3Fu); break;
-        case 1: cp = ((lead & 0x1Fu) << 6) | (src[s + 1] & 0x3Fu); break;
-        default: cp = lead; break;  // only NUL reaches here
-        }
-        if (d >= dstLen) {
-            result = UTFPROCESS_TARGET_EXHAUSTED;
-            break;
+        case 3: cp = ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu); break;
+        case 2: cp = ((lead & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu); break;
+        case 1: cp = ((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu); break;
+        default: cp = lead; break;
         }
         if (cp > 0xFFFF) {
-            if (dstLen - d < 2) {
+            if (qEnd - q < 2) {
                 result = UTFPROCESS_TARGET_EXHAUSTED;
                 break;
             }
             cp -= 0x10000;
-            dst[d++] = static_cast<char16_t>(0xD800 + (cp >> 10));
-            dst[d++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            *q++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *q++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else if (cp == 0) {
-            dst[d++] = kReplacement;  // a NUL byte is not text
+            *q++ = kReplacement;  // a NUL byte is not text
             ++m_replacements;
         } else {
-            dst[d++] = static_cast<char16_t>(cp);
+            *q++ = static_cast<char16_t>(cp);
         }
-        s += trailing + 1;
+        p += trailing + 1;
     }
-    srcUsed = s;
-    dstUsed = d;
+    srcUsed = static_cast<unsigned>(p - src);
+    dstUsed = static_cast<unsigned>(q - dst);
     return result;
 }
 
@@ -155,8 +240,16 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF16(const unsigned char*
     };
     const unsigned pairs = srcLen / 2;
     unsigned n = pairs < dstLen ? pairs : dstLen;
-    for (unsigned i = 0; i < n; ++i)
-        dst[i] = unitAt(i);
+    // Separate loops per byte order, so that each is a plain copy or swap.
+    if (n > 0 && le == kLittleEndianHost) {
+        std::memcpy(dst, src, n * sizeof(char16_t));
+    } else if (le) {
+        for (unsigned i = 0; i < n; ++i)
+            dst[i] = static_cast<char16_t>(src[2 * i] | (src[2 * i + 1] << 8));
+    } else {
+        for (unsigned i = 0; i < n; ++i)
+            dst[i] = static_cast<char16_t>((src[2 * i] << 8) | src[2 * i + 1]);
+    }
     // A surrogate pair never straddles two outputs: a high surrogate that fills
     // the output before its low half, or that ends the input before its real
     // end, is left for the next call.
@@ -244,10 +337,11 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF32(const unsigned char*
 
 namespace {
 
+// Each sink's Run encodes the plain units ahead (those needing no pairing,
+// replacement or line-break care) for as long as they fit, and leaves the rest
+// to Encode's unit-by-unit path.
 struct Utf8Sink {
-    static constexpr unsigned kMaxBytes = 4;
     static unsigned Size(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
-    static unsigned UnitSize() { return 1; }
     static void Put(unsigned char* p, char32_t cp)
     {
         if (cp < 0x80) {
@@ -266,12 +360,116 @@ struct Utf8Sink {
             p[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
         }
     }
+    // Eight units, all ASCII and, when line breaks are converted, none of the
+    // control characters up to CR.
+    static bool PlainAsciiBlock(const char16_t* p, bool convertBreaks)
+    {
+        const uint64_t a = Load4Units(p), b = Load4Units(p + 4);
+        if (((a | b) & (kLaneOnes * 0xFF80u)) != 0)
+            return false;
+        // Adding 0x72 to a lane below 0x80 sets its bit 7 just when it is 0x0E or more.
+        const uint64_t atLeast0E = kLaneOnes * 0x80u;
+        return !convertBreaks || ((a + kLaneOnes * 0x72u) & (b + kLaneOnes * 0x72u) & atLeast0E) == atLeast0E;
+    }
+    static bool IsBreak(uint32_t u) { return u == u'\r' || u == u'\n'; }
+    // One copy each with and without line breaks to convert, kept out of line
+    // so that neither's loop shares registers with the other or with Encode.
+    template <bool kConvertBreaks>
+    [[gnu::noinline]] static void RunFor(const char16_t* src, unsigned srcLen, unsigned& sIO, unsigned char* dst,
+                                         unsigned dstLen, unsigned& dIO)
+    {
+        const char16_t* p = src + sIO;
+        const char16_t* const end = src + srcLen;
+        unsigned char* q = dst + dIO;
+        unsigned char* const qEnd = dst + dstLen;
+        for (;;) {
+            // Units below U+0800, as many as surely fit at two bytes each: eight
+            // at a time while they are plain ASCII, else one by one, eight
+            // before the next try. Each test takes the same way for long
+            // stretches of English or of Latin text, so it predicts well.
+            const char16_t* const stop = p + std::min(end - p, (qEnd - q) / 2);
+            while (p < stop) {
+                if (stop - p >= 8 && PlainAsciiBlock(p, kConvertBreaks)) {
+                    for (int k = 0; k < 8; ++k)
+                        q[k] = static_cast<unsigned char>(p[k]);
+                    p += 8;
+                    q += 8;
+                    continue;
+                }
+                const char16_t* const group = p + std::min<std::ptrdiff_t>(stop - p, 8);
+                for (; p < group; ++p) {
+                    const uint32_t u = *p;
+                    // With line breaks to convert, the control characters
+                    // up to CR leave too, for one test instead of three.
+                    if (kConvertBreaks ? u - 0x0Eu >= 0x800u - 0x0Eu : u >= 0x800u)
+                        break;
+                    // One or two bytes, chosen by masks rather than a branch
+                    // that the mix of ASCII and Latin letters would mispredict.
+                    // The second byte is stored either way and, for ASCII,
+                    // overwritten by the next unit.
+                    const uint32_t two = u >= 0x80, m2 = 0u - two;
+                    q[0] = static_cast<unsigned char>((u & ~m2) | ((0xC0u | (u >> 6)) & m2));
+                    q[1] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
+                    q += 1 + two;
+                }
+                if (p < group)
+                    break;
+            }
+            if (p == end || qEnd - q < 4)
+                break;
+            const uint32_t u = *p;
+            if (u < 0x800) {
+                if (kConvertBreaks && IsBreak(u))
+                    break;
+                if (kConvertBreaks && u < 0x0E) {  // another control character
+                    *q++ = static_cast<unsigned char>(u);
+                    ++p;
+                }
+                continue;  // else the run stopped for room only
+            }
+            if (u - 0xD800u >= 0x800u) {
+                // Three bytes each, for as long as they come (CJK text).
+                uint32_t v = u;
+                do {
+                    q[0] = static_cast<unsigned char>(0xE0 | (v >> 12));
+                    q[1] = static_cast<unsigned char>(0x80 | ((v >> 6) & 0x3F));
+                    q[2] = static_cast<unsigned char>(0x80 | (v & 0x3F));
+                    q += 3;
+                    ++p;
+                } while (p < end && qEnd - q >= 3 && (v = *p) >= 0x800 && v - 0xD800u >= 0x800u);
+            } else {
+                // Whole pairs, for as long as they come; anything else is left
+                // to the careful path.
+                auto wholePair = [&] { return end - p >= 2 && IsHigh(p[0]) && IsLow(p[1]); };
+                if (!wholePair())
+                    break;
+                do {
+                    const uint32_t cp = 0x10000 + ((p[0] - 0xD800u) << 10) + (p[1] - 0xDC00u);
+                    q[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+                    q[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+                    q[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+                    q[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+                    p += 2;
+                    q += 4;
+                } while (qEnd - q >= 4 && wholePair());
+            }
+        }
+        sIO = static_cast<unsigned>(p - src);
+        dIO = static_cast<unsigned>(q - dst);
+    }
+    static void Run(const char16_t* src, unsigned srcLen, unsigned& sIO, unsigned char* dst, unsigned dstLen,
+                    unsigned& dIO, bool convertBreaks, bool)
+    {
+        if (convertBreaks)
+            RunFor<true>(src, srcLen, sIO, dst, dstLen, dIO);
+        else
+            RunFor<false>(src, srcLen, sIO, dst, dstLen, dIO);
+    }
 };
 
 struct Utf16Sink {
     bool bigEndian;
     static unsigned Size(char32_t cp) { return cp > 0xFFFF ? 4 : 2; }
-    static unsigned UnitSize() { return 2; }
     void PutUnit(unsigned char* p, char16_t u) const
     {
         if (bigEndian) {
@@ -292,12 +490,43 @@ struct Utf16Sink {
             PutUnit(p, static_cast<char16_t>(cp));
         }
     }
+    // With surrogates passed through, every unit up to the next line break to
+    // convert is copied as it is (byte-swapped for the other byte order).
+    void Run(const char16_t* src, unsigned srcLen, unsigned& sIO, unsigned char* dst, unsigned dstLen,
+             unsigned& dIO, bool convertBreaks, bool passSurrogates) const
+    {
+        if (!passSurrogates)
+            return;
+        const unsigned room = (dstLen - dIO) / 2;
+        unsigned n = srcLen - sIO < room ? srcLen - sIO : room;
+        if (convertBreaks)
+            n = FindLineBreak(src + sIO, n);
+        if (n == 0)
+            return;
+        const char16_t* in = src + sIO;
+        unsigned char* out = dst + dIO;
+        if (bigEndian != kLittleEndianHost) {
+            std::memcpy(out, in, n * sizeof(char16_t));
+        } else if (bigEndian) {
+            for (unsigned k = 0; k < n; ++k) {
+                out[2 * k] = static_cast<unsigned char>(in[k] >> 8);
+                out[2 * k + 1] = static_cast<unsigned char>(in[k]);
+            }
+        } else {
+            for (unsigned k = 0; k < n; ++k) {
+                out[2 * k] = static_cast<unsigned char>(in[k]);
+                out[2 * k + 1] = static_cast<unsigned char>(in[k] >> 8);
+            }
+        }
+        sIO += n;
+        dIO += 2 * n;
+    }
 };
 
 struct Utf32Sink {
     CUTFProcessor::tagUTF32ENDIANTYPE endian;
     static unsigned Size(char32_t) { return 4; }
-    static unsigned UnitSize() { return 4; }
+    static void Run(const char16_t*, unsigned, unsigned&, unsigned char*, unsigned, unsigned&, bool, bool) {}
     void Put(unsigned char* p, char32_t cp) const
     {
         const unsigned char o1 = static_cast<unsigned char>(cp >> 24), o2 = static_cast<unsigned char>(cp >> 16),
@@ -328,7 +557,11 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
             s = 1;  // the second half of a CR LF already written as one break
     }
 
-    while (s < srcLen) {
+    for (;;) {
+        sink.Run(src, srcLen, s, dst, dstLen, d, convertBreaks, passSurrogates);
+        if (s >= srcLen)
+            break;
+        // One unit the run left: a line break, a surrogate, or one that may not fit.
         char16_t u = src[s];
         if (convertBreaks && (u == u'\r' || u == u'\n')) {
             unsigned taken = 1;
@@ -355,6 +588,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
         }
         char32_t cp = u;
         unsigned taken = 1;
+        bool replaced = false;
         if (!passSurrogates && (IsHigh(u) || IsLow(u))) {
             if (IsHigh(u) && s + 1 < srcLen && IsLow(src[s + 1])) {
                 cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (src[s + 1] - 0xDC00);
@@ -364,7 +598,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
                 break;
             } else {
                 cp = kReplacement;  // never write an ill-formed sequence
-                ++m_replacements;
+                replaced = true;
             }
         }
         const unsigned size = sink.Size(cp);
@@ -372,6 +606,9 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
             result = UTFPROCESS_TARGET_EXHAUSTED;
             break;
         }
+        // Counted once written: a unit left for the next call is counted then.
+        if (replaced)
+            ++m_replacements;
         sink.Put(dst + d, cp);
         d += size;
         s += taken;
@@ -384,29 +621,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
 CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::WriteUTF8(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
                                                             unsigned char* dst, unsigned dstLen, unsigned& dstUsed)
 {
-    // Plain ASCII without line breaks to convert goes straight through.
-    unsigned s = 0;
-    if (srcLen > 0 && !m_pendingCR) {
-        const bool convertBreaks = m_crLfType != UTFCRLF_KEEP;
-        const unsigned n = srcLen < dstLen ? srcLen : dstLen;
-        while (s < n) {
-            const char16_t u = src[s];
-            if (u >= 0x80 || (convertBreaks && (u == u'\r' || u == u'\n')))
-                break;
-            dst[s] = static_cast<unsigned char>(u);
-            ++s;
-        }
-        if (s == srcLen) {
-            srcUsed = dstUsed = s;
-            return UTFPROCESS_OK;
-        }
-    }
-    unsigned moreSrc = 0, moreDst = 0;
-    const tagUTFPROCESSRESULT r =
-        Encode(src + s, srcLen - s, moreSrc, dst + s, dstLen - s, moreDst, Utf8Sink{}, false);
-    srcUsed = s + moreSrc;
-    dstUsed = s + moreDst;
-    return r;
+    return Encode(src, srcLen, srcUsed, dst, dstLen, dstUsed, Utf8Sink{}, false);
 }
 
 CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::WriteUTF16(const char16_t* src, unsigned srcLen, unsigned& srcUsed,

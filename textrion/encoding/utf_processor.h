@@ -59,6 +59,8 @@ public:
     // unconsumed (SOURCE_EXHAUSTED) for the caller to present again; any other
     // unpaired surrogate is written as U+FFFD and counted, so the output is
     // always well-formed. UTF-16 writes every unit as it is.
+    //
+    // Bytes of dst past dstUsed (up to dstLen) may be overwritten.
     tagUTFPROCESSRESULT WriteUTF8(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
                                   unsigned char* dst, unsigned dstLen, unsigned& dstUsed);
     tagUTFPROCESSRESULT WriteUTF16(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
