@@ -21,7 +21,7 @@ packages=(
     libicu-dev icu-devtools libpugixml-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-    uchardet libc-bin
+    uchardet libc-bin time
 )
 
 missing=()

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "corpus_texts.h"
+#include "tools/corpus/corpus_texts.h"
 #include "platform/codepage.h"
 #include "reference_codec.h"
 #include "support/temp_dir.h"

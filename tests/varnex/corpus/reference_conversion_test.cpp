@@ -47,7 +47,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "corpus_texts.h"
+#include "tools/corpus/corpus_texts.h"
 #include "reference_codec.h"
 #include "support/temp_dir.h"
 #include "varnex/codepage/codepage_info.h"

@@ -1,4 +1,4 @@
-#include "corpus_texts.h"
+#include "tools/corpus/corpus_texts.h"
 
 #include <stdexcept>
 #include <string>
