@@ -1,0 +1,141 @@
+#include "app/headless/xml_exporter.h"
+
+#include "base/text.h"
+#include "textrion/io/text_file_writer.h"
+#include "varnex/codepage/codepage_info.h"
+#include "varnex/export/csv_exporter.h"
+#include "varnex/session/varnex_file_info.h"
+
+namespace {
+
+const char16_t* EncodingName(TEXTENCODING encoding)
+{
+    switch (encoding) {
+    case TEXTENCODING_UTF16BE: return u"UTF-16BE";
+    case TEXTENCODING_UTF16LE: return u"UTF-16LE";
+    case TEXTENCODING_UTF32BE: return u"UTF-32BE";
+    case TEXTENCODING_UTF32LE: return u"UTF-32LE";
+    default: return u"UTF-8";
+    }
+}
+
+bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+CVarnexXMLExporter::CVarnexXMLExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom)
+    : m_path(path ? path : u""), m_encoding(encoding == TEXTENCODING_CODEPAGE ? TEXTENCODING_UTF8 : encoding),
+      m_writeBom(writeBom)
+{
+}
+
+CVarnexXMLExporter::~CVarnexXMLExporter()
+{
+    std::lock_guard lock(m_mutex);
+    NonLockedClose();
+}
+
+std::u16string CVarnexXMLExporter::Escape(const std::u16string& text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        switch (c) {
+        case u'&': out += u"&amp;"; continue;
+        case u'<': out += u"&lt;"; continue;
+        case u'>': out += u"&gt;"; continue;
+        case u'"': out += u"&quot;"; continue;
+        case u'\t': out += u"&#9;"; continue;
+        case u'\n': out += u"&#10;"; continue;
+        case u'\r': out += u"&#13;"; continue;
+        default: break;
+        }
+        if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
+            out += c;
+            out += text[++i];
+        } else if (c < 0x20 || IsHigh(c) || IsLow(c) || c == 0xFFFE || c == 0xFFFF) {
+            out += u'\uFFFD';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool CVarnexXMLExporter::Open(VARNEXSESSIONTYPE type, bool append)
+{
+    std::lock_guard lock(m_mutex);
+    NonLockedClose();
+    m_writeError = false;
+    // A resumed session starts a new report: an XML document cannot be continued.
+    (void)append;
+    m_writer = std::make_unique<CTextFileWriter>(m_path.c_str(), m_encoding, m_writeBom, false, 65536);
+    if (!m_writer->IsOpen()) {
+        m_writer.reset();
+        return false;
+    }
+    *m_writer << u"<?xml version=\"1.0\" encoding=\"" << EncodingName(m_encoding) << u"\"?>\n";
+    *m_writer << u"<varnelReport session=\""
+              << (type == VARNEXSESSIONTYPE_DETECTION ? u"detection" : u"conversion") << u"\">\n";
+    return true;
+}
+
+void CVarnexXMLExporter::ExportFileInfo(CVarnexFileInfo& info)
+{
+    std::u16string row = u"  <file";
+    {
+        CSingleLock recordLock(info.GetCriticalSection());
+        const VARNEXRESULTOPERATION operation = info.FastGetResultOperation();
+        const CCodepageInfo* codepage = info.FastGetCodepageInfo();
+        auto attribute = [&row](const char16_t* name, const std::u16string& value) {
+            row += u' ';
+            row += name;
+            row += u"=\"";
+            row += Escape(value);
+            row += u'"';
+        };
+        attribute(u"input", info.FastGetInputFile());
+        attribute(u"output", operation != VARNEXRESULTOPERATION_NONE ? info.FastGetOutputFile() : std::u16string());
+        attribute(u"codepage", codepage ? text::FromNumber(codepage->GetCodepage()) : u"-1");
+        attribute(u"codepageName", codepage ? codepage->GetCodepageName() : std::u16string());
+        attribute(u"confidence", CVarnexStandardCSVExporter::FormatConfidence(info.FastGetConfidence()));
+        attribute(u"bom", info.FastGetHasBom() ? u"Yes" : u"No");
+        attribute(u"status", CVarnexStandardCSVExporter::GetResultText(info.FastGetResultState(), operation));
+        attribute(u"replaced", text::FromUnsigned(info.GetReplacedCount()));
+        attribute(u"message", info.FastGetMessage());
+    }
+    row += u"/>\n";
+    std::lock_guard lock(m_mutex);
+    if (m_writer)
+        *m_writer << row;
+}
+
+void CVarnexXMLExporter::Close(VARNEXSESSIONSTOPREASON /*reason*/)
+{
+    std::lock_guard lock(m_mutex);
+    NonLockedClose();
+}
+
+void CVarnexXMLExporter::NonLockedClose()
+{
+    if (!m_writer)
+        return;
+    *m_writer << u"</varnelReport>\n";
+    if (!m_writer->Close() || m_writer->HasWriteError())
+        m_writeError = true;
+    m_writer.reset();
+}
+
+bool CVarnexXMLExporter::IsOpen() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_writer != nullptr;
+}
+
+bool CVarnexXMLExporter::HasWriteError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_writeError;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "textrion/encoding/text_encoding.h"
+#include "varnex/export/result_exporter.h"
+
+class CTextFileWriter;
+
+// The result report as XML: one <file> element per processed record with the
+// columns of the CSV report as attributes. Rows are written as they arrive;
+// the session hands them over one at a time.
+class CVarnexXMLExporter : public CVarnexResultExporter {
+public:
+    CVarnexXMLExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom);
+    ~CVarnexXMLExporter() override;
+
+    bool Open(VARNEXSESSIONTYPE type, bool append) override;
+    void ExportFileInfo(CVarnexFileInfo& info) override;
+    void Close(VARNEXSESSIONSTOPREASON reason) override;
+    bool IsOpen() const override;
+    bool HasWriteError() const override;
+
+    // Text as attribute content: markup characters escaped, characters XML
+    // cannot hold (controls, lone surrogates) as U+FFFD.
+    static std::u16string Escape(const std::u16string& text);
+
+private:
+    void NonLockedClose();
+
+    std::u16string m_path;
+    TEXTENCODING m_encoding;
+    bool m_writeBom;
+    mutable std::mutex m_mutex;
+    std::unique_ptr<CTextFileWriter> m_writer;
+    bool m_writeError = false;
+};

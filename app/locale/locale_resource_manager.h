@@ -1,0 +1,80 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/locale/locale_resource_finder.h"
+#include "app/locale/locale_resource_info.h"
+#include "app/options/program_version.h"
+
+// The locales the environment names, as the language choice needs them.
+struct CLocaleEnvironment {
+    // The user's locale: LC_ALL, else LC_MESSAGES, else LANG ("fr_FR.UTF-8").
+    std::u16string userLocale;
+    // The system's default: LANG in /etc/locale.conf, else in /etc/default/locale.
+    std::u16string systemLocale;
+
+    static CLocaleEnvironment FromProcess();
+
+    // "fr_FR.UTF-8@euro" gives language "fr" and country "FR". "C", "POSIX"
+    // and anything that is not language[_COUNTRY] give an empty language.
+    static void SplitLocale(const std::u16string& locale, std::u16string& language, std::u16string& country);
+};
+
+// Chooses the interface language at start-up and makes its translation the
+// source of every translated text (Tr, and QCoreApplication::translate when
+// a QCoreApplication exists). Also lists the installed languages (the finder
+// it derives from). Initialise on the thread that owns the QCoreApplication,
+// before other threads translate.
+//
+// At start-up:
+//
+//   CLocaleResourceManager locales;                    // "Locales" beside the program
+//   locales.Initialize(options.locale, settings.languageDir);
+//   ... Tr("Headless", "Summary") ...
+//
+// The manager must outlive every use of its translation: destroying it (or
+// initialising again) restores the translation that was current before.
+class CLocaleResourceManager : public CLocaleResourceFinder {
+public:
+    ~CLocaleResourceManager() override;
+
+    explicit CLocaleResourceManager(std::u16string programFolder = CLongPath::GetAppDir(),
+                                    std::u16string programVersion = ProgramVersion());
+
+    // Chooses the language and loads its translation. switchLocale is the
+    // "locale" switch of the command line (empty when not given),
+    // storedLanguageDir the "LanguageDir" setting (empty: prefer the system
+    // language). True when a language bundle was accepted; false when the
+    // built-in English is used (nothing chosen, a missing or broken bundle,
+    // a bundle for another program version, an unreadable translation).
+    bool Initialize(const std::u16string& switchLocale, const std::u16string& storedLanguageDir);
+    bool Initialize(const std::u16string& switchLocale, const std::u16string& storedLanguageDir,
+                    const CLocaleEnvironment& environment);
+
+    // The choice alone, nothing loaded: the description of the bundle folder
+    // the names lead to (possibly one that did not parse), else the built-in one.
+    std::unique_ptr<CLocaleResourceInfo> ChooseLanguage(const std::u16string& switchLocale,
+                                                        const std::u16string& storedLanguageDir,
+                                                        const CLocaleEnvironment& environment) const;
+
+    // The language in use; the built-in English one until a bundle is accepted.
+    const CLocaleResourceInfo& GetCurrentInfo() const { return *m_current; }
+    const std::u16string& GetCurrentLocaleName() const { return m_current->GetLocale(); }
+    // The language's help file when it names an existing file, else the
+    // program's own "VarnelProHelp.html".
+    std::u16string GetCurrentHelpFile() const;
+
+    // Installs the translation into a QCoreApplication made after Initialize.
+    void InstallTranslator();
+
+private:
+    bool Load(std::unique_ptr<CLocaleResourceInfo> chosen);
+    void Release();
+    std::unique_ptr<CLocaleResourceInfo> ReadBundle(const std::u16string& name) const;
+
+    std::u16string m_programVersion;
+    std::unique_ptr<CLocaleResourceInfo> m_current;
+    std::shared_ptr<QTranslator> m_previousModule;  // Tr's translation before ours
+    bool m_installed = false;                       // ours is in the QCoreApplication
+};

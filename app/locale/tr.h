@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QTranslator;
+
+// The text of an English message in the interface language the locale
+// resource manager chose, or the English text itself when it chose English
+// or the language has no translation for it. Works with and without a
+// QCoreApplication: the chosen translation is asked directly, then the
+// application's installed translators. Any thread may call it.
+//
+// Contexts: "Language" for the language menu and preference page,
+// "Headless" for the command-line program.
+std::u16string Tr(const char* context, const char* text);
+// The same, with every "%1" of the translated text replaced by arg.
+std::u16string Tr(const char* context, const char* text, std::u16string_view arg);
+
+namespace locale_detail {
+
+// The manager's hook: makes translator the one Tr asks first (null: none)
+// and returns the one it replaces.
+std::shared_ptr<QTranslator> ExchangeActiveTranslator(std::shared_ptr<QTranslator> translator);
+
+}  // namespace locale_detail

@@ -1,0 +1,97 @@
+#include "app/settings/session_profile.h"
+
+#include <QString>
+
+#include "varnex/codepage/codepage_info.h"
+
+namespace {
+
+QString ToQString(const std::u16string& s)
+{
+    return QString::fromStdU16String(s);
+}
+
+// The convert dialog's profile menu starts with this fixed entry.
+constexpr char16_t kReservedName[] = u"Default";
+
+}  // namespace
+
+void VARNELSESSIONPROFILE::ApplyTo(tagVARNEXBATCHJOBITEM& item) const
+{
+    item.recursive = recursive;
+    item.processHiddenFiles = processHiddenFiles;
+    item.writeBom = writeBom;
+    item.copyUnconverted = copyUnconverted;
+    item.inputCodepage = inputCodepage;
+    item.outputTextFormat = outputTextFormat;
+    item.returnType = returnType;
+    item.filter = CVarnexBatchJobFilter();
+    item.filter.SetFilterString(filterRegex, filterExpression.c_str());
+    item.filter.EnableFilter(filterEnabled);
+}
+
+bool IsUsableInputCodepage(int32_t codepage)
+{
+    if (codepage == -1)
+        return true;
+    // -1 is also the catalogue's "Binary" pseudo entry; every other negative
+    // number is in no catalogue.
+    if (codepage < 0 || CCodepageInfo::GetCodepageInfo(codepage) == nullptr)
+        return false;
+    return CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
+}
+
+std::u16string NormaliseProfileName(const std::u16string& name)
+{
+    return ToQString(name).trimmed().toStdU16String();
+}
+
+bool SameProfileName(const std::u16string& a, const std::u16string& b)
+{
+    return ToQString(a).trimmed().compare(ToQString(b).trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+namespace {
+
+PROFILENAMESTATUS CheckName(const std::u16string& name, const VARNELSESSIONPROFILELIST& profiles, size_t skip,
+                            PROFILENAMESTATUS taken)
+{
+    const std::u16string trimmed = NormaliseProfileName(name);
+    if (trimmed.empty())
+        return PROFILENAME_EMPTY;
+    if (SameProfileName(trimmed, kReservedName))
+        return PROFILENAME_RESERVED;
+    for (size_t i = 0; i < profiles.size(); ++i)
+        if (i != skip && SameProfileName(profiles[i].name, trimmed))
+            return taken;
+    return PROFILENAME_OK;
+}
+
+}  // namespace
+
+PROFILENAMESTATUS CheckNewProfileName(const std::u16string& name, const VARNELSESSIONPROFILELIST& profiles)
+{
+    return CheckName(name, profiles, profiles.size(), PROFILENAME_EXISTS);
+}
+
+PROFILENAMESTATUS CheckProfileRename(const std::u16string& name, const VARNELSESSIONPROFILELIST& profiles,
+                                     size_t index)
+{
+    return CheckName(name, profiles, index, PROFILENAME_DUPLICATE);
+}
+
+std::u16string ProfileNameMessage(PROFILENAMESTATUS status, const std::u16string& name)
+{
+    switch (status) {
+    case PROFILENAME_EMPTY:
+        return u"Profile name cannot be empty.";
+    case PROFILENAME_RESERVED:
+        return u"This profile name is reserved. Please enter another name.";
+    case PROFILENAME_EXISTS:
+        return u"Overwrite profile [" + NormaliseProfileName(name) + u"]?";
+    case PROFILENAME_DUPLICATE:
+        return u"Duplicated profile name. Please enter a different profile name.";
+    default:
+        return {};
+    }
+}

@@ -1,0 +1,480 @@
+#include "app/settings/settings_document.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "base/text.h"
+#include "platform/file_api.h"
+#include "textrion/path/long_path.h"
+
+namespace settings_xml {
+
+namespace {
+
+std::u16string U16(const std::string& utf8)
+{
+    return text::FromUtf8(utf8);
+}
+
+std::u16string Quoted(const std::u16string& s)
+{
+    return u"\"" + s + u"\"";
+}
+
+std::u16string SystemError(int error)
+{
+    return U16(std::strerror(error));
+}
+
+std::u16string FileNamed(const std::u16string& path)
+{
+    return u"Settings file " + Quoted(path);
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// One uint32 field of the job setting and the range the preference pages
+// give it. The sample size starts at 1: a zero-megabyte sample detects nothing.
+struct JobField {
+    const char* name;
+    uint32_t VARNEXJOBSETTING::*member;
+    uint32_t low;
+    uint32_t high;
+};
+
+constexpr JobField kJobFields[] = {
+    {"converterThreads", &VARNEXJOBSETTING::converterThreads, 0, VARNEXJOBSETTING::kMaxConverterThreads},
+    {"sampleSizeMB", &VARNEXJOBSETTING::sampleSizeMB, 1, VARNEXJOBSETTING::kMaxSampleSizeMB},
+    {"chunkSize", &VARNEXJOBSETTING::chunkSize, VARNEXJOBSETTING::kMinChunkSize, VARNEXJOBSETTING::kMaxChunkSize},
+    {"readBufferSize", &VARNEXJOBSETTING::readBufferSize, VARNEXJOBSETTING::kMinBufferSize,
+     VARNEXJOBSETTING::kMaxBufferSize},
+    {"writeBufferSize", &VARNEXJOBSETTING::writeBufferSize, VARNEXJOBSETTING::kMinBufferSize,
+     VARNEXJOBSETTING::kMaxBufferSize},
+};
+
+struct JobFlag {
+    const char* name;
+    bool VARNEXJOBSETTING::*member;
+};
+
+constexpr JobFlag kJobFlags[] = {
+    {"detectOnly", &VARNEXJOBSETTING::detectOnly},
+    {"allowBinaryListDetection", &VARNEXJOBSETTING::allowBinaryListDetection},
+    {"useGB18030", &VARNEXJOBSETTING::useGB18030},
+    {"useConsolidatedBuffer", &VARNEXJOBSETTING::useConsolidatedBuffer},
+};
+
+std::u16string OutOfRange(const char* name, const std::u16string& given, uint32_t low, uint32_t high, uint32_t used)
+{
+    return u"Job setting " + Quoted(U16(name)) + u" " + given + u" is out of range (" + text::FromUnsigned(low) +
+           u" to " + text::FromUnsigned(high) + u"); " + text::FromUnsigned(used) + u" is used.";
+}
+
+const char* BoolText(bool value)
+{
+    return value ? "true" : "false";
+}
+
+// The words of the output text formats and return types, matched without
+// regard to case; anything else is reported and keeps the default.
+bool IsOutputTextFormatWord(const std::u16string& word)
+{
+    for (int f = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8; f <= CTextFileConverter::OUTPUTTEXTFORMAT_UCS4_2143; ++f)
+        if (text::EqualsNoCase(word, CTextFileConverter::OutputTextFormatToString(
+                                         static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(f))))
+            return true;
+    return false;
+}
+
+bool IsReturnTypeWord(const std::u16string& word)
+{
+    for (int r = CTextFileConverter::RETURNTYPE_NOCHANGE; r <= CTextFileConverter::RETURNTYPE_LF; ++r)
+        if (text::EqualsNoCase(word, CTextFileConverter::ReturnTypeToString(static_cast<CTextFileConverter::RETURNTYPE>(r))))
+            return true;
+    return false;
+}
+
+std::u16string ProfileLabel(pugi::xml_node element)
+{
+    if (std::strcmp(element.name(), "profile") != 0)
+        return u"The current settings";
+    return u"Profile [" + U16(element.attribute("name").as_string()) + u"]";
+}
+
+// 1-based line of a byte offset, for parse messages.
+size_t LineAt(const std::string& bytes, ptrdiff_t offset)
+{
+    size_t line = 1;
+    for (ptrdiff_t i = 0; i < offset && i < static_cast<ptrdiff_t>(bytes.size()); ++i)
+        if (bytes[static_cast<size_t>(i)] == '\n')
+            ++line;
+    return line;
+}
+
+FileProblem ReadWholeFile(const std::u16string& path, std::string& bytes, uint64_t& size, std::u16string& why)
+{
+    int error = 0;
+    const platform::FileHandle file =
+        platform::OpenFile(path, platform::FILE_ACCESS_READ, platform::FILE_OPEN_EXISTING, &error);
+    if (file == platform::INVALID_FILE_HANDLE) {
+        if (error == ENOENT || error == ENOTDIR)  // ENOTDIR: a file where a folder should be
+            return FileProblem::Missing;
+        why = SystemError(error);
+        return FileProblem::Unreadable;
+    }
+    FileProblem problem = FileProblem::None;
+    if (!platform::GetFileSizeOf(file, &size)) {
+        why = u"its size cannot be read";
+        problem = FileProblem::Unreadable;
+    } else if (size > kMaxFileBytes) {
+        problem = FileProblem::TooLarge;
+    } else {
+        bytes.resize(static_cast<size_t>(size));
+        size_t got = 0;
+        if (!platform::ReadFile(file, bytes.data(), bytes.size(), &got, &error)) {
+            why = SystemError(error);
+            problem = FileProblem::Unreadable;
+        }
+        bytes.resize(got);
+    }
+    platform::CloseFile(file);
+    if (problem == FileProblem::None && bytes.empty())
+        problem = FileProblem::Empty;
+    return problem;
+}
+
+}  // namespace
+
+bool ParseDecimal(std::string_view s, long long& value)
+{
+    size_t i = 0;
+    while (i < s.size() && IsBlank(s[i]))
+        ++i;
+    size_t end = s.size();
+    while (end > i && IsBlank(s[end - 1]))
+        --end;
+    bool negative = false;
+    if (i < end && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    if (i == end)
+        return false;
+    // Beyond this every value is out of every range; stop growing there.
+    constexpr long long kCeiling = 1'000'000'000'000'000LL;
+    long long v = 0;
+    for (; i < end; ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        if (v < kCeiling)
+            v = v * 10 + (s[i] - '0');
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+std::string ChildText(pugi::xml_node parent, const char* name)
+{
+    return parent.child(name).text().as_string();
+}
+
+void SetChildText(pugi::xml_node parent, const char* name, const std::string& value)
+{
+    pugi::xml_node child = parent.child(name);
+    if (!child)
+        child = parent.append_child(name);
+    child.text().set(value.c_str());
+}
+
+void LoadDocument(const std::u16string& path, const std::u16string& version, Document& out)
+{
+    out.doc.reset();
+    out.settings = pugi::xml_node();
+    out.size = 0;
+    std::string bytes;
+    std::u16string why;
+    out.problem = ReadWholeFile(path, bytes, out.size, why);
+    switch (out.problem) {
+    case FileProblem::Missing:
+        out.description = FileNamed(path) + u" does not exist";
+        return;
+    case FileProblem::Unreadable:
+        out.description = FileNamed(path) + u" cannot be read (" + why + u")";
+        return;
+    case FileProblem::TooLarge:
+        out.description = FileNamed(path) + u" is larger than " + text::FromUnsigned(kMaxFileBytes >> 20) +
+                          u" MiB and is not read";
+        return;
+    case FileProblem::Empty:
+        out.description = FileNamed(path) + u" is empty";
+        return;
+    default:
+        break;
+    }
+    const pugi::xml_parse_result parsed =
+        out.doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!parsed) {
+        out.problem = parsed.status == pugi::status_no_document_element ? FileProblem::Empty : FileProblem::Malformed;
+        out.description = FileNamed(path) + (out.problem == FileProblem::Empty
+                                                 ? u" holds no XML element"
+                                                 : u" is not well-formed XML (" + U16(parsed.description()) +
+                                                       u", line " + text::FromUnsigned(LineAt(bytes, parsed.offset)) +
+                                                       u")");
+        out.doc.reset();
+        return;
+    }
+    const pugi::xml_node root = out.doc.child("varnel");
+    if (!root || out.doc.document_element() != root) {
+        out.problem = FileProblem::NotSettings;
+        out.description = FileNamed(path) + u" has no \"varnel\" root element";
+        return;
+    }
+    const std::string own = text::ToUtf8(version);
+    pugi::xml_node shared;
+    for (pugi::xml_node settings : root.children("settings")) {
+        const char* v = settings.attribute("version").as_string();
+        if (own == v) {
+            out.settings = settings;
+            break;
+        }
+        if (!shared && std::strcmp(v, "*") == 0)
+            shared = settings;
+    }
+    if (!out.settings)
+        out.settings = shared;
+    if (!out.settings) {
+        out.problem = FileProblem::NoVersion;
+        out.description = FileNamed(path) + u" holds no settings for version " + version + u" nor for \"*\"";
+    }
+}
+
+pugi::xml_node EnsureOwnSettings(pugi::xml_document& doc, const std::u16string& version)
+{
+    pugi::xml_node root = doc.child("varnel");
+    if (!root) {
+        doc.reset();
+        pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
+        declaration.append_attribute("version") = "1.0";
+        root = doc.append_child("varnel");
+    }
+    const std::string own = text::ToUtf8(version);
+    pugi::xml_node shared;
+    for (pugi::xml_node settings : root.children("settings")) {
+        const char* v = settings.attribute("version").as_string();
+        if (own == v)
+            return settings;
+        if (!shared && std::strcmp(v, "*") == 0)
+            shared = settings;
+    }
+    if (shared) {
+        pugi::xml_node copy = root.insert_copy_before(shared, shared);
+        copy.attribute("version").set_value(own.c_str());
+        return copy;
+    }
+    pugi::xml_node settings = root.append_child("settings");
+    settings.append_attribute("version") = own.c_str();
+    return settings;
+}
+
+VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
+{
+    VARNELSESSIONPROFILE profile;
+    profile.name = U16(element.attribute("name").as_string());
+    profile.copyUnconverted = element.child("copyUnconverted").text().as_bool(profile.copyUnconverted);
+    profile.writeBom = element.child("writeBom").text().as_bool(profile.writeBom);
+    profile.processHiddenFiles = element.child("processHiddenFiles").text().as_bool(profile.processHiddenFiles);
+    profile.recursive = element.child("recursive").text().as_bool(profile.recursive);
+
+    // Text that is no number reads as 0, the way the file has always been
+    // read. A number the converter cannot use must not reach a job: the files
+    // would all end "Binary" and be reported as done.
+    const pugi::xml_text codepage = element.child("inputCodepage").text();
+    if (!codepage.empty()) {
+        const int value = codepage.as_int();
+        if (IsUsableInputCodepage(value))
+            profile.inputCodepage = value;
+        else
+            messages.push_back(ProfileLabel(element) + u": input code page " + Quoted(U16(codepage.get())) +
+                               u" is not available; automatic detection is used.");
+    }
+
+    const std::u16string format = U16(ChildText(element, "outputTextFormat"));
+    if (!format.empty()) {
+        if (IsOutputTextFormatWord(format))
+            profile.outputTextFormat = CTextFileConverter::ParseOutputTextFormat(format.c_str(), profile.outputTextFormat);
+        else
+            messages.push_back(ProfileLabel(element) + u": output text format " + Quoted(format) +
+                               u" is unknown; UTF8 is used.");
+    }
+    const std::u16string returnType = U16(ChildText(element, "returnType"));
+    if (!returnType.empty()) {
+        if (IsReturnTypeWord(returnType))
+            profile.returnType = CTextFileConverter::ParseReturnType(returnType.c_str(), profile.returnType);
+        else
+            messages.push_back(ProfileLabel(element) + u": return type " + Quoted(returnType) +
+                               u" is unknown; NOCHANGE is used.");
+    }
+
+    if (const pugi::xml_node filter = element.child("filter")) {
+        profile.filterName = U16(filter.attribute("name").as_string());
+        profile.filterEnabled = filter.attribute("enabled").as_bool(false);
+        profile.filterRegex = text::EqualsNoCase(U16(filter.attribute("type").as_string()), u"regex");
+        profile.filterExpression = U16(ChildText(filter, "expression"));
+        profile.filterComment = U16(ChildText(filter, "comment"));
+    }
+    return profile;
+}
+
+void WriteProfile(pugi::xml_node element, const VARNELSESSIONPROFILE& profile, bool withName)
+{
+    if (withName) {
+        pugi::xml_attribute name = element.attribute("name");
+        if (!name)
+            name = element.prepend_attribute("name");
+        name.set_value(text::ToUtf8(profile.name).c_str());
+    }
+    SetChildText(element, "copyUnconverted", BoolText(profile.copyUnconverted));
+    SetChildText(element, "writeBom", BoolText(profile.writeBom));
+    SetChildText(element, "processHiddenFiles", BoolText(profile.processHiddenFiles));
+    SetChildText(element, "recursive", BoolText(profile.recursive));
+    SetChildText(element, "inputCodepage", std::to_string(profile.inputCodepage));
+    // A format or return type outside the enumerations is written as the default.
+    std::u16string format = CTextFileConverter::OutputTextFormatToString(profile.outputTextFormat);
+    if (format.empty())
+        format = CTextFileConverter::OutputTextFormatToString(CTextFileConverter::OUTPUTTEXTFORMAT_UTF8);
+    SetChildText(element, "outputTextFormat", text::ToUtf8(format));
+    SetChildText(element, "returnType", text::ToUtf8(CTextFileConverter::ReturnTypeToString(profile.returnType)));
+
+    while (pugi::xml_node old = element.child("filter"))
+        element.remove_child(old);
+    pugi::xml_node filter = element.append_child("filter");
+    filter.append_attribute("name") = text::ToUtf8(profile.filterName).c_str();
+    filter.append_attribute("enabled") = BoolText(profile.filterEnabled);
+    filter.append_attribute("type") = profile.filterRegex ? "regex" : "wildcard";
+    SetChildText(filter, "expression", text::ToUtf8(profile.filterExpression));
+    SetChildText(filter, "comment", text::ToUtf8(profile.filterComment));
+}
+
+void ReadJobSetting(pugi::xml_node element, VARNEXJOBSETTING& job, Messages& messages)
+{
+    for (const JobFlag& flag : kJobFlags)
+        job.*flag.member = element.child(flag.name).text().as_bool(job.*flag.member);
+    for (const JobField& field : kJobFields) {
+        const std::string given = ChildText(element, field.name);
+        if (given.empty())
+            continue;
+        long long value = 0;
+        if (!ParseDecimal(given, value)) {
+            messages.push_back(u"Job setting " + Quoted(U16(field.name)) + u" " + Quoted(U16(given)) +
+                               u" is no number; " + text::FromUnsigned(job.*field.member) + u" is used.");
+            continue;
+        }
+        const long long held = std::clamp<long long>(value, field.low, field.high);
+        if (held != value)
+            messages.push_back(OutOfRange(field.name, Quoted(U16(given)), field.low, field.high,
+                                          static_cast<uint32_t>(held)));
+        job.*field.member = static_cast<uint32_t>(held);
+    }
+    // The engine's own limits; the pages' ranges above lie within them.
+    job.Clamp();
+}
+
+void WriteJobSetting(pugi::xml_node element, const VARNEXJOBSETTING& job)
+{
+    // Fields in the record's order.
+    SetChildText(element, "detectOnly", BoolText(job.detectOnly));
+    SetChildText(element, "allowBinaryListDetection", BoolText(job.allowBinaryListDetection));
+    SetChildText(element, "converterThreads", std::to_string(job.converterThreads));
+    SetChildText(element, "sampleSizeMB", std::to_string(job.sampleSizeMB));
+    SetChildText(element, "useGB18030", BoolText(job.useGB18030));
+    SetChildText(element, "useConsolidatedBuffer", BoolText(job.useConsolidatedBuffer));
+    SetChildText(element, "chunkSize", std::to_string(job.chunkSize));
+    SetChildText(element, "readBufferSize", std::to_string(job.readBufferSize));
+    SetChildText(element, "writeBufferSize", std::to_string(job.writeBufferSize));
+}
+
+Messages HoldJobSetting(VARNEXJOBSETTING& job)
+{
+    Messages messages;
+    const VARNEXJOBSETTING before = job;
+    job.Clamp();
+    for (const JobField& field : kJobFields) {
+        job.*field.member = std::clamp(job.*field.member, field.low, field.high);
+        if (job.*field.member != before.*field.member)
+            messages.push_back(OutOfRange(field.name, text::FromUnsigned(before.*field.member), field.low, field.high,
+                                          job.*field.member));
+    }
+    return messages;
+}
+
+std::string Serialise(pugi::xml_document& doc)
+{
+    // The bytes are UTF-8 whatever the file was read as: say so.
+    pugi::xml_node declaration = doc.first_child();
+    if (declaration.type() != pugi::node_declaration) {
+        declaration = doc.prepend_child(pugi::node_declaration);
+        declaration.append_attribute("version") = "1.0";
+    }
+    pugi::xml_attribute encoding = declaration.attribute("encoding");
+    if (!encoding)
+        encoding = declaration.append_attribute("encoding");
+    encoding.set_value("UTF-8");
+
+    struct StringWriter : pugi::xml_writer {
+        std::string bytes;
+        void write(const void* data, size_t size) override { bytes.append(static_cast<const char*>(data), size); }
+    } writer;
+    doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
+    return std::move(writer.bytes);
+}
+
+bool WriteAtomically(const std::u16string& path, const std::string& bytes, const std::u16string& setAsideAs,
+                     std::u16string& problem)
+{
+    static std::atomic<unsigned> counter{0};
+    const CLongPath target(path);
+    if (!target.EnsureDirectoryExists()) {
+        problem = u"the folder " + Quoted(target.GetDirectory()) + u" cannot be created";
+        return false;
+    }
+    // A hidden name in the same folder, so the rename stays on one file system.
+    const std::u16string temp = target.GetDirectory() + u"." + target.GetFileName() + u"." +
+                                text::FromUnsigned(static_cast<unsigned long long>(getpid())) + u"-" +
+                                text::FromUnsigned(counter.fetch_add(1)) + u".tmp";
+    int error = 0;
+    const platform::FileHandle file =
+        platform::OpenFile(temp, platform::FILE_ACCESS_WRITE, platform::FILE_CREATE_NEW, &error);
+    if (file == platform::INVALID_FILE_HANDLE) {
+        problem = u"cannot create " + Quoted(temp) + u" (" + SystemError(error) + u")";
+        return false;
+    }
+    size_t written = 0;
+    bool ok = platform::WriteFile(file, bytes.data(), bytes.size(), &written, &error) &&
+              platform::FlushFile(file, &error);
+    if (!ok)
+        problem = u"cannot write " + Quoted(temp) + u" (" + SystemError(error) + u")";
+    if (!platform::CloseFile(file) && ok) {
+        problem = u"cannot write " + Quoted(temp);
+        ok = false;
+    }
+    if (ok && !setAsideAs.empty() && !platform::RenameFile(path, setAsideAs, &error)) {
+        problem = u"cannot keep the old file as " + Quoted(setAsideAs) + u" (" + SystemError(error) + u")";
+        ok = false;
+    }
+    if (ok && !platform::RenameFile(temp, path, &error)) {
+        problem = u"cannot move " + Quoted(temp) + u" into place (" + SystemError(error) + u")";
+        ok = false;
+        if (!setAsideAs.empty())
+            platform::RenameFile(setAsideAs, path);
+    }
+    if (!ok)
+        platform::RemoveFile(temp);
+    return ok;
+}
+
+}  // namespace settings_xml
