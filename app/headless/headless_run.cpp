@@ -296,9 +296,19 @@ std::string Tail(const std::string& s, size_t width)
 
 class Reporter {
 public:
-    Reporter(const HeadlessConsole& console, bool detectOnly)
+    Reporter(const HeadlessConsole& console, bool detectOnly, const std::u16string& inputFolder)
         : m_console(console), m_detectOnly(detectOnly), m_start(std::chrono::steady_clock::now())
     {
+        if (!inputFolder.empty())
+            m_prefix = CLongPath(inputFolder).AddBackslash().GetPath();
+    }
+
+    // Files below the input folder are shown by their path inside it.
+    std::u16string Shown(const std::u16string& path) const
+    {
+        if (!m_prefix.empty() && path.size() > m_prefix.size() && path.compare(0, m_prefix.size(), m_prefix) == 0)
+            return path.substr(m_prefix.size());
+        return path;
     }
 
     void Finished(CVarnexFileInfo& record, unsigned total)
@@ -327,7 +337,7 @@ public:
         if (info && record.GetAllowAutoDetect())
             codepage += " " + Out(CVarnexStandardCSVExporter::FormatConfidence(record.GetConfidence()));
         std::string line = "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " + result +
-                           "  " + codepage + "  " + Out(record.GetInputFile());
+                           "  " + codepage + "  " + Out(Shown(record.GetInputFile()));
         const std::u16string message = record.GetMessage();
         if (!message.empty())
             line += ": " + Out(message);
@@ -351,7 +361,7 @@ public:
         snprintf(head, sizeof head, "[%s%s] %u/%u%s files  %.1f MB/s  ", std::string(filled, '#').c_str(),
                  std::string(barWidth - filled, '-').c_str(), done, total, finding ? "+" : "",
                  seconds > 0 ? m_totals.bytesRead / seconds / 1e6 : 0.0);
-        const std::string line = head + Tail(Out(current), width > strlen(head) + 1 ? width - strlen(head) - 1 : 0);
+        const std::string line = head + Tail(Out(Shown(current)), width > strlen(head) + 1 ? width - strlen(head) - 1 : 0);
         fprintf(m_console.err, "\r%s\x1b[K", line.c_str());
         fflush(m_console.err);
         m_barShown = true;
@@ -378,6 +388,7 @@ private:
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastBar{};
     bool m_barShown = false;
+    std::u16string m_prefix;
 };
 
 void PrintRow(FILE* f, const std::u16string& label, const std::string& value)
@@ -423,7 +434,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         return HEADLESS_EXIT_BAD_START;
     }
 
-    Reporter reporter(console, plan.detectOnly);
+    Reporter reporter(console, plan.detectOnly, plan.item.folder ? plan.item.inputPath : std::u16string());
     bool stopRequested = false;
     std::deque<CVarnexFileInfo*> finished;
     VARNEXSESSIONSUMMARY summary;
