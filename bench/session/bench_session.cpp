@@ -6,42 +6,27 @@
 // converter threads and prints one line of key=value pairs: records, seconds,
 // files_per_s, rss_before_kb, rss_after_kb (records still held), vmhwm_kb.
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <string>
 
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "varnex/codepage/advanced_detector.h"
+#include "varnex/session/session_end_signal.h"
 #include "varnex/session/varnex.h"
 
 namespace {
 
-class BenchSession : public CVarnex, private HandlerTarget {
+class BenchSession : public CVarnex {
 public:
-    BenchSession() : CVarnex(nullptr, nullptr) { RegisterHandlerWnd(this); }
+    BenchSession() : CVarnex(&m_end, nullptr) {}
     ~BenchSession() override { DisposeVarnex(); }
-    void WaitForEnd()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_stopped; });
-    }
+    void WaitForEnd() { m_end.WaitForStops(1, std::chrono::hours(24)); }
 
 private:
-    void Post(unsigned, uintptr_t wParam, intptr_t) override
-    {
-        if (static_cast<VARNEXMESSAGE>(wParam) != VARNEXMESSAGE_STOPPED)
-            return;
-        std::lock_guard lock(m_mutex);
-        m_stopped = true;
-        m_changed.notify_all();
-    }
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stopped = false;
+    CSessionEndSignal m_end;
 };
 
 long StatusKb(const char* key)

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include <sys/stat.h>
@@ -16,6 +14,7 @@
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
+#include "varnex/session/session_end_signal.h"
 #include "varnex/session/varnex.h"
 
 namespace {
@@ -24,29 +23,14 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 
 // A session that signals its end.
-class TreeSession : public CVarnex, private HandlerTarget {
+class TreeSession : public CVarnex {
 public:
-    TreeSession() : CVarnex(nullptr, nullptr) { RegisterHandlerWnd(this); }
+    TreeSession() : CVarnex(&m_end, nullptr) {}
     ~TreeSession() override { DisposeVarnex(); }
-
-    bool WaitForEnd()
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::minutes(10), [&] { return m_stopped; });
-    }
+    bool WaitForEnd() { return m_end.WaitForStops(1, std::chrono::minutes(10)); }
 
 private:
-    void Post(unsigned, uintptr_t wParam, intptr_t) override
-    {
-        if (static_cast<VARNEXMESSAGE>(wParam) != VARNEXMESSAGE_STOPPED)
-            return;
-        std::lock_guard lock(m_mutex);
-        m_stopped = true;
-        m_changed.notify_all();
-    }
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stopped = false;
+    CSessionEndSignal m_end;
 };
 
 // The whole tree is made once for the tests below: 20,000 files unless
