@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,11 +13,15 @@
 #include <vector>
 
 #include <iconv.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
 
 #include "base/text.h"
+#include "platform/multibyte_table.h"
 #include "platform/seven_bit_codecs.h"
 
 namespace platform {
@@ -31,6 +36,9 @@ enum RowFix : unsigned {
     kPcControls = 1,
     // The number shares another row's table; a charset name never means it.
     kSecondNumber = 2,
+    // Decoded through direct tables read off the converter (multibyte_table.h)
+    // wherever they reach: the busy double-byte code pages and GB18030.
+    kTableDecoding = 4,
 };
 
 struct CodePageRow {
@@ -69,10 +77,10 @@ constexpr CodePageRow kCodePages[] = {
     {870, "ibm-870_P100-1995", nullptr},
     {874, "windows-874", nullptr},
     {875, "ibm-875_P100-1995", nullptr},
-    {932, "windows-932", nullptr, kPcControls},
-    {936, "windows-936", nullptr},
-    {949, "windows-949", nullptr},
-    {950, "windows-950", nullptr},
+    {932, "windows-932", nullptr, kPcControls | kTableDecoding},
+    {936, "windows-936", nullptr, kTableDecoding},
+    {949, "windows-949", nullptr, kTableDecoding},
+    {950, "windows-950", nullptr, kTableDecoding},
     {1026, "ibm-1026_P100-1995", nullptr},
     {1047, "ibm-1047_P100-1995", nullptr},
     {1140, "ibm-1140_P100-1997", nullptr},
@@ -118,11 +126,11 @@ constexpr CodePageRow kCodePages[] = {
     {50227, "ISO_2022,locale=zh,version=0", nullptr},
     {50229, "ISO_2022,locale=zh,version=1", nullptr},
     {51932, "EUC-JP", nullptr, kSecondNumber},
-    {51936, "windows-936", nullptr, kSecondNumber},
+    {51936, "windows-936", nullptr, kSecondNumber | kTableDecoding},
     {51949, "windows-51949", nullptr},
     {51950, "EUC-TW", nullptr},
     {52936, "windows-936", nullptr, kSecondNumber},  // GB2312 of 936 between "~{" and "~}"
-    {54936, "gb18030", nullptr},
+    {54936, "gb18030", nullptr, kTableDecoding},
     {65000, "UTF-7", nullptr},
     {65001, "UTF-8", nullptr},
 };
@@ -419,6 +427,49 @@ std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned requested)
     return table;
 }
 
+// The direct tables of a multi-byte code page, read off its converter once
+// and shared. Each probe decodes on a freshly reset converter without flushing,
+// so a sequence counts only if ICU gives its units at once and holds nothing.
+std::shared_ptr<const detail::MultiByteTable> MultiByteTableFor(const CodePageRow& row)
+{
+    const bool pcControls = (row.fixes & kPcControls) != 0;
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, bool>, std::shared_ptr<const detail::MultiByteTable>> cache;
+    std::lock_guard lock(mutex);
+    const auto key = std::make_pair(std::string(row.decoderName), pcControls);
+    auto it = cache.find(key);
+    if (it != cache.end())
+        return it->second;
+    std::shared_ptr<const detail::MultiByteTable> table;
+    if (ConverterPtr cnv = OpenConverter(row.decoderName)) {
+        uint64_t bad = 0;
+        const CallbackContext context{row.codePage, &bad};
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_setToUCallBack(cnv.get(), CountingToUCallback, &context, nullptr, nullptr, &err);
+        const auto probe = [&](const unsigned char* bytes, size_t n, char16_t* out) {
+            ucnv_resetToUnicode(cnv.get());
+            bad = 0;
+            const char* s = reinterpret_cast<const char*>(bytes);
+            const char* const sl = s + n;
+            UChar* t = reinterpret_cast<UChar*>(out);
+            UErrorCode e = U_ZERO_ERROR;
+            ucnv_toUnicode(cnv.get(), &t, reinterpret_cast<UChar*>(out + 4), &s, sl, nullptr, false, &e);
+            const auto units = static_cast<int>(t - reinterpret_cast<UChar*>(out));
+            if (U_FAILURE(e) || bad != 0 || s != sl || units == 0 || ucnv_toUCountPending(cnv.get(), &e) != 0 ||
+                U_FAILURE(e))
+                return -1;
+            if (pcControls)
+                for (int i = 0; i < units; ++i)
+                    out[i] = WindowsUnitOfIcu(out[i]);
+            return units;
+        };
+        if (U_SUCCESS(err))
+            table = detail::BuildMultiByteTable(probe, ucnv_compareNames(row.decoderName, "gb18030") == 0);
+    }
+    cache.emplace(key, table);
+    return table;
+}
+
 unsigned CodePageOfCharsetName(std::string_view charset)
 {
     if (charset.empty())
@@ -511,10 +562,16 @@ namespace {
 struct IcuDecoder {
     ConverterPtr cnv;
     bool pcControls = false;
+    // Direct tables tried before ICU (null: every byte goes through ICU).
+    std::shared_ptr<const detail::MultiByteTable> table;
+    // Units ICU gave beyond the caller's room, handed out first next time.
+    std::u16string spill;
+    size_t spillBegin = 0;
 };
 
 struct TableDecoder {
     std::shared_ptr<const SingleByteTable> table;
+    bool asciiSame = false;  // 00..7F decode to U+0000..U+007F, none replaced
 };
 
 // Code page 0: UTF-8 where the bytes are UTF-8, the fallback code page elsewhere.
@@ -538,7 +595,25 @@ struct CodePageDecoder::Impl {
     {
         const size_t count = n < cap ? n : cap;
         const SingleByteTable& t = *d.table;
-        for (size_t i = 0; i < count; ++i) {
+        size_t i = 0;
+#if defined(__SSE2__)
+        if (d.asciiSame) {
+            // Sixteen bytes at a time, widened as they are; only the bytes from
+            // 80 up are looked up (a few letters in most Latin text).
+            const __m128i zero = _mm_setzero_si128();
+            for (; count - i >= 16; i += 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(v, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(v, zero));
+                for (auto high = static_cast<unsigned>(_mm_movemask_epi8(v)); high != 0; high &= high - 1) {
+                    const size_t k = i + static_cast<size_t>(std::countr_zero(high));
+                    dst[k] = t.units[src[k]];
+                    replacements += t.invalid[src[k]];
+                }
+            }
+        }
+#endif
+        for (; i < count; ++i) {
             const unsigned char b = src[i];
             dst[i] = t.units[b];
             replacements += t.invalid[b];
@@ -549,6 +624,8 @@ struct CodePageDecoder::Impl {
     Result DecodeIcu(IcuDecoder& d, const unsigned char* src, size_t n, char16_t* dst, size_t cap,
                      bool end)
     {
+        if (d.table)
+            return DecodeByTables(d, src, n, dst, cap, end);
         const char* s = reinterpret_cast<const char*>(src);
         const char* sl = s + n;
         UChar* t = reinterpret_cast<UChar*>(dst);
@@ -566,6 +643,69 @@ struct CodePageDecoder::Impl {
             for (size_t i = 0; i < produced; ++i)
                 dst[i] = WindowsUnitOfIcu(dst[i]);
         return {static_cast<size_t>(s - reinterpret_cast<const char*>(src)), produced};
+    }
+
+    // Feeds bytes to ICU and appends all it gives to the spill.
+    void FeedIcu(IcuDecoder& d, const unsigned char* src, size_t n, bool end)
+    {
+        const char* s = reinterpret_cast<const char*>(src);
+        const char* const sl = s + n;
+        for (;;) {
+            UChar units[32];
+            UChar* t = units;
+            UErrorCode err = U_ZERO_ERROR;
+            ucnv_toUnicode(d.cnv.get(), &t, units + 32, &s, sl, nullptr, end, &err);
+            for (const UChar* u = units; u < t; ++u)
+                d.spill.push_back(d.pcControls ? WindowsUnitOfIcu(*u) : *u);
+            if (err == U_BUFFER_OVERFLOW_ERROR)
+                continue;
+            if (U_FAILURE(err)) {
+                // Not expected with a substituting callback; never stall the stream.
+                ucnv_resetToUnicode(d.cnv.get());
+                ++replacements;
+            }
+            return;
+        }
+    }
+
+    static bool IcuHolds(const IcuDecoder& d)
+    {
+        UErrorCode err = U_ZERO_ERROR;
+        return ucnv_toUCountPending(d.cnv.get(), &err) > 0;
+    }
+
+    // The tables take every character they cover; the converter takes the rest
+    // a byte at a time, up to where it holds nothing again. With nothing held it
+    // is back in its initial state, and from there the tables decode exactly
+    // as it would (see MultiByteTableFor).
+    Result DecodeByTables(IcuDecoder& d, const unsigned char* src, size_t n, char16_t* dst, size_t cap,
+                          bool end)
+    {
+        size_t used = 0, out = 0;
+        auto drain = [&] {
+            while (d.spillBegin < d.spill.size() && out < cap)
+                dst[out++] = d.spill[d.spillBegin++];
+            if (d.spillBegin == d.spill.size()) {
+                d.spill.clear();
+                d.spillBegin = 0;
+            }
+        };
+        drain();
+        while (out < cap && used < n) {
+            if (!IcuHolds(d)) {
+                used += detail::DecodeByTable(*d.table, src + used, n - used, dst, cap, out);
+                if (out == cap || used == n)
+                    break;
+            }
+            FeedIcu(d, src + used, 1, false);
+            ++used;
+            drain();
+        }
+        if (end && used == n && out < cap && IcuHolds(d)) {
+            FeedIcu(d, src + used, 0, true);
+            drain();
+        }
+        return {used, out};
     }
 
     Result DecodeDefault(DefaultDecoder& d, const unsigned char* src, size_t n, char16_t* dst,
@@ -651,7 +791,7 @@ struct CodePageDecoder::Impl {
     }
 };
 
-CodePageDecoder::CodePageDecoder(unsigned codePage) : m_impl(std::make_unique<Impl>())
+CodePageDecoder::CodePageDecoder(unsigned codePage, Route route) : m_impl(std::make_unique<Impl>())
 {
     m_impl->codePage = codePage;
     if (IsDefaultCodePage(codePage)) {
@@ -663,7 +803,10 @@ CodePageDecoder::CodePageDecoder(unsigned codePage) : m_impl(std::make_unique<Im
         return;
     }
     if (auto table = SingleByteTableFor(codePage)) {
-        m_impl->kind = TableDecoder{table};
+        bool asciiSame = true;
+        for (unsigned b = 0; b < 0x80; ++b)
+            asciiSame = asciiSame && table->units[b] == b && !table->invalid[b];
+        m_impl->kind = TableDecoder{table, asciiSame};
         return;
     }
     if (const auto scheme = SevenBitSchemeOf(codePage)) {
@@ -683,7 +826,10 @@ CodePageDecoder::CodePageDecoder(unsigned codePage) : m_impl(std::make_unique<Im
     ucnv_setToUCallBack(cnv.get(), CountingToUCallback, &m_impl->callbacks, nullptr, nullptr, &err);
     if (U_FAILURE(err))
         return;
-    m_impl->kind = IcuDecoder{std::move(cnv), (row->fixes & kPcControls) != 0};
+    IcuDecoder decoder{std::move(cnv), (row->fixes & kPcControls) != 0, nullptr, {}, 0};
+    if ((row->fixes & kTableDecoding) && route == Route::Fastest)
+        decoder.table = MultiByteTableFor(*row);
+    m_impl->kind = std::move(decoder);
 }
 
 CodePageDecoder::~CodePageDecoder() = default;
@@ -741,8 +887,11 @@ void CodePageDecoder::Reset()
         d->heldCount = 0;
         d->pendingLow = 0;
     }
-    if (auto* i = std::get_if<IcuDecoder>(&m_impl->kind))
+    if (auto* i = std::get_if<IcuDecoder>(&m_impl->kind)) {
         ucnv_resetToUnicode(i->cnv.get());
+        i->spill.clear();
+        i->spillBegin = 0;
+    }
     if (auto* s = std::get_if<detail::SevenBitDecoder>(&m_impl->kind))
         s->Reset();
 }

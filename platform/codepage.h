@@ -55,7 +55,13 @@ public:
         size_t produced = 0;  // UTF-16 units written
     };
 
-    explicit CodePageDecoder(unsigned codePage);
+    // Fastest decodes the multi-byte code pages through direct tables where
+    // they reach; IcuOnly passes every byte through the ICU converter, the
+    // reference the tables are checked against. Both give the same units and
+    // counts.
+    enum class Route { Fastest, IcuOnly };
+
+    explicit CodePageDecoder(unsigned codePage, Route route = Route::Fastest);
     ~CodePageDecoder();
     CodePageDecoder(CodePageDecoder&&) noexcept;
     CodePageDecoder& operator=(CodePageDecoder&&) noexcept;

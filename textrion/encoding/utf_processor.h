@@ -32,7 +32,8 @@ public:
     //
     // UTF-8: a lead byte that does not start a well-formed sequence becomes
     // U+FFFD and decoding goes on at the next byte; NUL, encoded surrogates and
-    // code points above U+10FFFF become U+FFFD.
+    // code points above U+10FFFF become U+FFFD. Units of dst past dstUsed (up
+    // to dstLen) may be overwritten.
     tagUTFPROCESSRESULT ReadUTF8(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
                                  char16_t* dst, unsigned dstLen, unsigned& dstUsed,
                                  bool endOfInput = false);

@@ -40,16 +40,22 @@ void CTextFileReader::AllocateBuffer(unsigned size)
 unsigned CTextFileReader::SetInternalReadBufferSize(unsigned size)
 {
     const unsigned previous = m_bufferSize;
+    ResizeBuffer(size);
+    return previous;
+}
+
+void CTextFileReader::ResizeBuffer(unsigned size)
+{
     const unsigned pending = m_dataEnd - m_dataBegin;
     // Bytes already read ahead must survive the swap.
-    std::unique_ptr<unsigned char[]> fresh(new unsigned char[std::max({size, pending, kMinBufferSize})]);
+    size = std::max({size, pending, kMinBufferSize});
+    std::unique_ptr<unsigned char[]> fresh(new unsigned char[size]);
     std::memcpy(fresh.get(), m_buffer + m_dataBegin, pending);
     m_ownedBuffer = std::move(fresh);
     m_buffer = m_ownedBuffer.get();
-    m_bufferSize = std::max({size, pending, kMinBufferSize});
+    m_bufferSize = size;
     m_dataBegin = 0;
     m_dataEnd = pending;
-    return previous;
 }
 
 void CTextFileReader::SetEncoding(TEXTENCODING encoding)
@@ -83,6 +89,8 @@ bool CTextFileReader::Refill()
 {
     if (m_fileEnded)
         return false;
+    if (m_readAhead > m_bufferSize)
+        ResizeBuffer(static_cast<unsigned>(std::min<uint64_t>(uint64_t{m_bufferSize} * 2, m_readAhead)));
     const unsigned pending = m_dataEnd - m_dataBegin;
     if (pending > 0 && m_dataBegin > 0)
         std::memmove(m_buffer, m_buffer + m_dataBegin, pending);

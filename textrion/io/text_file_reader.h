@@ -36,12 +36,18 @@ public:
     // Replaces the buffer with an owned one; returns the previous size. Bytes
     // read ahead are kept.
     unsigned SetInternalReadBufferSize(unsigned size);
+    // Lets the buffer grow, doubling at each refill from the file up to
+    // maxBytes, so that a long stream takes few system calls while a short file
+    // allocates and reads little. The grown buffer is owned; what Read returns
+    // is the same.
+    void SetReadAhead(unsigned maxBytes) { m_readAhead = maxBytes; }
     void SetEncoding(TEXTENCODING encoding);
 
     // Decodes the next portion into out, at most capacity units; returns the
     // units written, 0 at the end of the data. A character that needs more room
     // than is left (a surrogate pair with one unit free) waits for the next call.
-    // *bytesConsumed receives the file bytes this call decoded. The base's byte
+    // *bytesConsumed receives the file bytes this call decoded. out past the
+    // units returned (up to capacity) may be overwritten. The base's byte
     // reads are hidden on purpose: they would skip the bytes read ahead.
     unsigned Read(char16_t* out, unsigned capacity, unsigned* bytesConsumed = nullptr);
     // Replaces s with the next portion when there is one; capacity 0 returns 0.
@@ -57,6 +63,8 @@ public:
 private:
     void ReadBOM();
     void AllocateBuffer(unsigned size);
+    // Swaps in an owned buffer of size bytes, the bytes read ahead kept.
+    void ResizeBuffer(unsigned size);
     // Moves the undecoded bytes to the front and fills the rest of the buffer;
     // false when nothing more came.
     bool Refill();
@@ -66,6 +74,7 @@ private:
     unsigned char* m_buffer = nullptr;
     std::unique_ptr<unsigned char[]> m_ownedBuffer;
     unsigned m_bufferSize = 0;
+    unsigned m_readAhead = 0;  // the size the buffer may grow to (SetReadAhead)
     unsigned m_dataBegin = 0;  // undecoded bytes are m_buffer[m_dataBegin, m_dataEnd)
     unsigned m_dataEnd = 0;
     bool m_fileEnded = false;  // the file gave all it has (or failed)

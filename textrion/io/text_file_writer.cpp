@@ -46,8 +46,24 @@ void CTextFileWriter::AllocateBuffer(unsigned size)
 unsigned CTextFileWriter::SetInternalWriteBufferSize(unsigned size)
 {
     const unsigned previous = m_bufferSize;
+    WritePending();
     AllocateBuffer(size);
     return previous;
+}
+
+void CTextFileWriter::SetWriteBehind(unsigned blockBytes)
+{
+    WritePending();
+    if (blockBytes > m_bufferSize)
+        AllocateBuffer(blockBytes);
+    m_writeBehind = true;
+}
+
+void CTextFileWriter::WritePending()
+{
+    if (m_fill > 0)
+        CBinaryFileWriter::Write(m_buffer, m_fill);
+    m_fill = 0;
 }
 
 void CTextFileWriter::Init(TEXTENCODING encoding, bool writeBom, bool append)
@@ -94,15 +110,17 @@ unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
 
     unsigned done = 0;
     for (;;) {
+        unsigned char* const room = m_buffer + m_fill;
+        const unsigned roomSize = m_bufferSize - m_fill;
         unsigned used = 0, made = 0;
         tagUTFPROCESSRESULT r;
         switch (m_encoding) {
         case TEXTENCODING_UTF8:
-            r = WriteUTF8(text + done, count - done, used, m_buffer, m_bufferSize, made);
+            r = WriteUTF8(text + done, count - done, used, room, roomSize, made);
             break;
         case TEXTENCODING_UTF16BE:
         case TEXTENCODING_UTF16LE:
-            r = WriteUTF16(text + done, count - done, used, m_buffer, m_bufferSize, made,
+            r = WriteUTF16(text + done, count - done, used, room, roomSize, made,
                            m_encoding == TEXTENCODING_UTF16BE ? UTF16_BE : UTF16_LE);
             break;
         default: {
@@ -110,16 +128,21 @@ unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
                                               : m_encoding == TEXTENCODING_UTF32LE ? UTF32_LE
                                               : m_encoding == TEXTENCODING_UCS4_2143 ? UTF32_2143
                                                                                      : UTF32_3412;
-            r = WriteUTF32(text + done, count - done, used, m_buffer, m_bufferSize, made, endian);
+            r = WriteUTF32(text + done, count - done, used, room, roomSize, made, endian);
             break;
         }
         }
-        if (made > 0)
-            CBinaryFileWriter::Write(m_buffer, made);
+        m_fill += made;
         done += used;
-        if (r != UTFPROCESS_TARGET_EXHAUSTED || done >= count || (used == 0 && made == 0))
+        if (r != UTFPROCESS_TARGET_EXHAUSTED || done >= count)
             break;
+        // The block is full, or too full for the next character.
+        if (m_fill == 0 && used == 0)
+            break;
+        WritePending();
     }
+    if (!m_writeBehind)
+        WritePending();
     return done;
 }
 
@@ -137,16 +160,19 @@ unsigned CTextFileWriter::WriteCodePage(const char16_t* text, unsigned count, bo
     }
     unsigned done = 0;
     for (;;) {
-        const auto r = m_encoder->Encode(text + done, count - done, m_buffer, m_bufferSize, endOfInput);
-        if (r.produced > 0)
-            CBinaryFileWriter::Write(m_buffer, static_cast<unsigned>(r.produced));
+        const unsigned roomSize = m_bufferSize - m_fill;
+        const auto r = m_encoder->Encode(text + done, count - done, m_buffer + m_fill, roomSize, endOfInput);
+        m_fill += static_cast<unsigned>(r.produced);
         done += static_cast<unsigned>(r.consumed);
-        // A full buffer may leave bytes inside the encoder: go round until it is not full.
-        if (done >= count && r.produced < m_bufferSize)
+        // A full block may leave bytes inside the encoder: go round until it is not full.
+        if (done >= count && r.produced < roomSize)
             break;
-        if (r.consumed == 0 && r.produced == 0)
+        if (r.consumed == 0 && r.produced == 0 && m_fill == 0)
             break;
+        WritePending();
     }
+    if (!m_writeBehind)
+        WritePending();
     return count;
 }
 
@@ -218,7 +244,17 @@ bool CTextFileWriter::Close()
 {
     if (IsOpen() && m_encoding == TEXTENCODING_CODEPAGE && m_encoder && m_encoder->IsOpen())
         WriteCodePage(u"", 0, true);  // closing shift sequence of stateful code pages
+    if (IsOpen())
+        WritePending();
+    m_fill = 0;
     return CBinaryFileWriter::Close();
+}
+
+void CTextFileWriter::Flush()
+{
+    if (IsOpen())
+        WritePending();
+    CBinaryFileWriter::Flush();
 }
 
 uint64_t CTextFileWriter::GetReplacementCount() const

@@ -34,7 +34,14 @@ public:
 
     static constexpr unsigned kMinBufferSize = 16;
 
+    // Bytes gathered by write-behind are written out first.
     unsigned SetInternalWriteBufferSize(unsigned size);
+    // Write-behind for a stream written front to back: the encoded bytes of
+    // successive Writes gather in an owned block of blockBytes and go to the
+    // file when it is full, on Flush and on Close, instead of at the end of
+    // every Write. A failed write then shows in HasWriteError when its block is
+    // written, at the latest on Close. Seek with bytes gathered is not supported.
+    void SetWriteBehind(unsigned blockBytes);
 
     // Returns the units consumed. Code page text (TEXTENCODING_CODEPAGE) is
     // written in full, U+0000 included; line endings are not converted there.
@@ -54,8 +61,12 @@ public:
     unsigned WriteLF();
     unsigned WriteCRLF();
 
-    // Ends a stateful code page (the closing shift sequence), then closes.
+    // Ends a stateful code page (the closing shift sequence), writes what
+    // write-behind gathered, then closes.
     bool Close() override;
+    // Writes what write-behind gathered, then the file's data to the device;
+    // throws CFileException when the device flush fails.
+    void Flush();
 
     // Units the code page encoder replaced, added to the Unicode encoders' count.
     uint64_t GetReplacementCount() const;
@@ -69,10 +80,14 @@ private:
     void AllocateBuffer(unsigned size);
     void WriteBOM();
     unsigned WriteCodePage(const char16_t* text, unsigned count, bool endOfInput);
+    // Writes the gathered bytes m_buffer[0, m_fill) to the file.
+    void WritePending();
 
     unsigned char* m_buffer = nullptr;
     std::unique_ptr<unsigned char[]> m_ownedBuffer;
     unsigned m_bufferSize = 0;
+    unsigned m_fill = 0;          // bytes encoded but not yet written
+    bool m_writeBehind = false;   // keep them between Writes (SetWriteBehind)
     std::unique_ptr<platform::CodePageEncoder> m_encoder;
     unsigned m_encoderCodePage = 0;
 };

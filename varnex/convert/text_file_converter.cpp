@@ -21,6 +21,11 @@ namespace {
 // it, or a chunk could never make progress.
 constexpr unsigned kMinChunk = 16;
 
+// The file is read and written in blocks of up to this size whatever the
+// buffer settings: small buffers would otherwise cost a system call for every
+// few kilobytes of a long file.
+constexpr unsigned kStreamBlock = 64 * 1024;
+
 struct FormatRow {
     const char16_t* text;
     CTextFileConverter::OUTPUTTEXTFORMAT format;
@@ -224,6 +229,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     else
         reader->SetCodePage(sourceCodepage);
     writer->SetCrLfType(CrLfTypeOf(returnType));
+    reader->SetReadAhead(kStreamBlock);
+    writer->SetWriteBehind(kStreamBlock);
 
     uint64_t ownReplacements = 0;
     CONVERTRESULT result = CONVERTRESULT_OK;

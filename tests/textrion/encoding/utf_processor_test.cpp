@@ -407,6 +407,110 @@ TEST(UtfProcessor, Utf8AndUtf16EncodersMatchAReferenceLoopOnRandomInput)
     }
 }
 
+// Text made of eight-unit blocks of one kind each, as the block encoder takes
+// them: ASCII, one and two bytes under every mask, all three bytes, one to
+// three bytes mixed, and blocks spoilt at one place by a surrogate, a line break, a control character or a
+// unit of another length. Units are drawn at the edges of their ranges too.
+std::u16string RandomBlocks(std::mt19937& random, size_t blocks)
+{
+    auto below0800 = [&](bool two) {
+        if (!two)
+            return static_cast<char16_t>(random() % 4 ? 0x20 + random() % 0x5F : 0x0E + random() % 0x72);
+        const char16_t edges[] = {0x80, 0xFF, 0x100, 0x7FF};
+        return random() % 4 ? static_cast<char16_t>(0x80 + random() % 0x780) : edges[random() % 4];
+    };
+    auto three = [&] {
+        const char16_t edges[] = {0x800, 0xD7FF, 0xE000, 0xFFFD, 0xFFFF, 0x3000};
+        return random() % 4 ? static_cast<char16_t>(0x800 + random() % 0xD000) : edges[random() % 6];
+    };
+    const char16_t spoilers[] = {0xD800, 0xDBFF, 0xDC00, 0xDFFF, u'\r', u'\n', 0, 0x09, 0x0D, 0x0E, 0x41, 0x7FF,
+                                 0x800};
+    std::u16string s;
+    for (size_t b = 0; b < blocks; ++b) {
+        const unsigned kind = random() % 5;
+        const unsigned mask = random() % 256;
+        for (unsigned lane = 0; lane < 8; ++lane) {
+            const unsigned length = kind == 4 ? 1 + random() % 3 : kind == 3 ? 3 : kind == 0 ? 1 : 1 + ((mask >> lane) & 1);
+            s += length == 3 ? three() : below0800(length == 2);
+        }
+        if (random() % 3 == 0)
+            s[s.size() - 8 + random() % 8] = spoilers[random() % std::size(spoilers)];
+    }
+    return s;
+}
+
+TEST(UtfProcessor, Utf8EncoderMatchesAReferenceLoopOnBlocksOfEveryKind)
+{
+    std::mt19937 random(20240613);
+    const CUTFProcessor::tagUTFPROCESSCRLFTYPE modes[] = {CUTFProcessor::UTFCRLF_KEEP, CUTFProcessor::UTFCRLF_LF,
+                                                          CUTFProcessor::UTFCRLF_CRLF};
+    for (int round = 0; round < 30; ++round) {
+        // A few units ahead, so that the blocks start at every offset.
+        const std::u16string text = std::u16string(round % 8, u'a') + RandomBlocks(random, 64);
+        for (const auto mode : modes) {
+            for (unsigned size : {4u, 31u, 32u, 33u, 57u, 4096u}) {
+                SCOPED_TRACE(testing::Message() << "round " << round << ", mode " << mode << ", output " << size);
+                CUTFProcessor fast;
+                fast.SetCrLfType(mode);
+                RefEncoder ref{mode};
+                unsigned at = 0;
+                for (int pass = 0; at < text.size() && pass < 1000; ++pass) {
+                    const auto len = static_cast<unsigned>(std::min<size_t>(text.size() - at, 8 + random() % 120));
+                    const std::vector<char16_t> in(text.begin() + at, text.begin() + at + len);  // for ASan
+                    std::vector<unsigned char> out(size);
+                    unsigned used = 0, made = 0;
+                    const auto r = fast.WriteUTF8(in.data(), len, used, out.data(), size, made);
+                    const Step expected = ref.Write(in.data(), len, size);
+                    ASSERT_EQ((Step{r, used, std::u16string(out.begin(), out.begin() + made)}), expected)
+                        << "at unit " << at;
+                    at += used;
+                    if (used == 0 && at + len == text.size())
+                        break;  // a high surrogate ends the text
+                }
+                EXPECT_EQ(fast.GetReplacementCount(), ref.replacements);
+            }
+        }
+    }
+}
+
+// The decoder takes the same blocks in UTF-8, some bytes spoilt (a NUL, a
+// stray trail byte, a lead without its trail, an overlong or surrogate form, a
+// four-byte character), through outputs of every size around a block's.
+TEST(UtfProcessor, Utf8DecoderMatchesAReferenceLoopOnBlocksOfEveryKind)
+{
+    std::mt19937 random(20240614);
+    const char* const spoilers[] = {"\0", "\x80", "\xBF", "\xC3", "\xE4\xB8", "\xC0\xAF", "\xC1\x81",
+                                    "\xE0\x80\xAF", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF8\x88", "\xFF"};
+    RefEncoder well{CUTFProcessor::UTFCRLF_KEEP};
+    for (int round = 0; round < 40; ++round) {
+        std::string bytes(round % 16, 'a');  // blocks start at every offset
+        for (char16_t u : RandomBlocks(random, 48)) {
+            const std::u16string c = well.Bytes(u >= 0xD800 && u <= 0xDFFF ? 0x4E2D : u);
+            bytes.append(c.begin(), c.end());
+            if (random() % 40 == 0)
+                bytes += spoilers[random() % std::size(spoilers)];
+        }
+        const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+        for (unsigned size : {1u, 15u, 16u, 17u, 40u, 4096u}) {
+            SCOPED_TRACE(testing::Message() << "round " << round << ", output " << size);
+            CUTFProcessor fast;
+            RefDecoder ref;
+            Stream(random, bytes.size(), [&](size_t at, unsigned len, bool end) {
+                len = std::max<unsigned>(len, std::min<unsigned>(16 + random() % 100, bytes.size() - at));
+                end = at + len == bytes.size();
+                const std::vector<unsigned char> in(src + at, src + at + len);  // exact size, for ASan
+                std::vector<char16_t> out(size);
+                unsigned used = 0, made = 0;
+                const auto r = fast.ReadUTF8(in.data(), len, used, out.data(), size, made, end);
+                const Step expected = ref.Read(in.data(), len, size, end);
+                EXPECT_EQ((Step{r, used, std::u16string(out.data(), made)}), expected) << "at byte " << at;
+                EXPECT_EQ(fast.GetReplacementCount(), ref.replacements);
+                return expected.used;
+            });
+        }
+    }
+}
+
 // A unit replaced by U+FFFD that does not fit is left for the next call and
 // counted only when written.
 TEST(UtfProcessor, CountsAReplacedSurrogateOnceWhenTheOutputFillsBeforeIt)
