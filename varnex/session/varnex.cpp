@@ -423,10 +423,12 @@ void CVarnex::SessionAddFile(CVarnexFileInfo* record)
         CSingleLock lock(m_summaryLock);
         ++m_summary.totalFiles;
     }
-    OnFileInfoAdding(record);
     {
+        // The hook runs with the record listed and the list held, so a filter
+        // applied meanwhile (which reads the list) cannot miss the record.
         CSingleLock lock(m_fileList.GetCriticalSection());
         m_fileList.push_back(record);
+        OnFileInfoAdding(record);
     }
     SessionNotifyUpdate(record);
 }

@@ -39,7 +39,7 @@ protected:
 // the owner's thread; records arrive from the session and finder threads and
 // are processed on converter threads. Hooks run without session locks except
 // OnClearingFileList and OnFileInfoDeleting (file, update and processing
-// lists held). A subclass must call DisposeVarnex() in its own destructor:
+// lists held) and OnFileInfoAdding (file list held, the record already in it). A subclass must call DisposeVarnex() in its own destructor:
 // the threads call its hooks, so they must end before any part of it goes.
 class VARNEX_API CVarnex : public CLockable, public CVarnexHelperThread {
 public:
