@@ -91,8 +91,10 @@ std::u16string_view NamePrefix(std::u16string_view name, size_t maxBytes)
     return name.substr(0, i);
 }
 
+}  // namespace
+
 // A name of our own in the output's folder, so the rename stays on one file system.
-std::u16string TemporaryPathFor(const std::u16string& output)
+std::u16string CTextFileConverter::GetTemporaryPath(const std::u16string& output)
 {
     static std::atomic<unsigned> counter{0};
     CLongPath path(output);
@@ -109,7 +111,6 @@ std::u16string TemporaryPathFor(const std::u16string& output)
     return temp;
 }
 
-}  // namespace
 
 CTextFileConverter::CTextFileConverter(const char16_t* inputPath, unsigned chunkSize, unsigned readBufferSize,
                                        unsigned writeBufferSize, char16_t* chunkBuffer, unsigned char* readBuffer,
@@ -174,7 +175,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
         return CONVERTRESULT_OPEN_FAILED;
     }
 
-    const std::u16string temp = TemporaryPathFor(output);
+    const std::u16string temp = GetTemporaryPath(output);
     CONVERTRESULT result;
     try {
         result = ConvertTo(temp, sourceCodepage, format, returnType, writeBom);

@@ -65,6 +65,9 @@ public:
     // Input sequences and characters replaced by U+FFFD in the last Convert.
     uint64_t GetReplacementCount() const { return m_replacements; }
 
+    // A name beside output, hidden and unique in this process, to write to
+    // before the finished file is renamed into place.
+    static std::u16string GetTemporaryPath(const std::u16string& output);
     static unsigned GetCodepage(OUTPUTTEXTFORMAT format);
     static bool IsUTFCodepage(unsigned codepage);
     static bool IsLegalCodepage(unsigned codepage);

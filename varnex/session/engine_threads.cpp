@@ -300,15 +300,7 @@ void CConverterThread::ConverterReportProgress(CTextFileConverter*, uint64_t pro
 
 bool CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output, std::u16string& why)
 {
-    static std::atomic<unsigned> counter{0};
-    std::u16string temp = output.GetDirectory();
-    temp += u".";
-    temp += output.GetFileName().substr(0, 100);
-    temp += u".";
-    temp += text::FromUnsigned(static_cast<unsigned long long>(getpid()));
-    temp += u"-";
-    temp += text::FromUnsigned(counter.fetch_add(1));
-    temp += u".varnel-part";
+    const std::u16string temp = CTextFileConverter::GetTemporaryPath(output.GetPath());
 
     bool ok = true;
     {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -11,6 +15,7 @@
 #include "app/options/command_line_options.h"
 #include "base/text.h"
 #include "support/temp_dir.h"
+#include "tools/corpus/mixed_tree.h"
 
 namespace {
 
@@ -260,6 +265,52 @@ TEST_F(ProgramTest, StartupActionsLanguageAndABrokenSettingsFile)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("VarnelPro.Current.xml"), std::string::npos) << run.err;
     EXPECT_TRUE(Exists(dir.File("out/sub/u16.txt")));
+}
+
+TEST_F(ProgramTest, InterruptStopsCleanlyLeavingOnlyWholeFiles)
+{
+    corpus::TreeOptions options;
+    options.files = 3000;
+    mkdir(dir.File("many").c_str(), 0777);
+    corpus::MakeMixedTree(dir.File("many"), options);
+
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir.File("stdout.txt").c_str(), O_WRONLY | O_CREAT, 0644);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    const std::string in = "-in=" + dir.File("many"), out = "-out=" + dir.File("out");
+    const char* argv[] = {VARNELPRO_EXE, in.c_str(), out.c_str(), "-r", "-h", nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VARNELPRO_EXE, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    // Interrupt once the first file is reported, then read the rest.
+    FILE* err = fdopen(pipeFds[0], "r");
+    char line[4096];
+    bool interrupted = false;
+    unsigned lines = 0;
+    while (fgets(line, sizeof line, err)) {
+        if (line[0] == '[' && !interrupted) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+        lines += line[0] == '[';
+    }
+    fclose(err);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(interrupted);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_LT(lines, options.files) << "stopped before the end";
+    EXPECT_NE(ReadBytes(dir.File("stdout.txt")).find("Stopped before the end."), std::string::npos);
+    // Nothing half-written: every file in the output is a finished one, no temporaries.
+    const auto written = Listing(dir.File("out"));
+    for (const std::string& entry : written)
+        EXPECT_EQ(entry.find("varnel-part"), std::string::npos) << entry;
 }
 
 }  // namespace
