@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <unicode/ucnv.h>
 
 #include <optional>
@@ -7,6 +6,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "support/iconv_oracle.h"
 
 namespace {
 
@@ -46,30 +46,11 @@ std::string AsBytes(const std::u16string& text)
     return s;
 }
 
-// glibc's converters: an independent oracle. nullopt when glibc does not know
-// the charset or refuses the input.
-std::optional<std::string> Iconv(const char* to, const char* from, std::string_view in)
-{
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
-    std::string out(in.size() * 4 + 16, '\0');
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) &&
-              iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1);
-    iconv_close(cd);
-    if (!ok)
-        return std::nullopt;
-    out.resize(out.size() - dstLeft);
-    return out;
-}
+using testing_support::IconvBytes;
 
 std::optional<std::u16string> IconvDecode(const char* charset, std::string_view bytes)
 {
-    auto le = Iconv("UTF-16LE", charset, bytes);
+    auto le = IconvBytes("UTF-16LE", charset, bytes);
     if (!le)
         return std::nullopt;
     std::u16string text;
@@ -81,7 +62,7 @@ std::optional<std::u16string> IconvDecode(const char* charset, std::string_view 
 
 std::optional<std::string> IconvEncode(const char* charset, const std::u16string& text)
 {
-    return Iconv(charset, "UTF-16LE", AsBytes(text));
+    return IconvBytes(charset, "UTF-16LE", AsBytes(text));
 }
 
 struct Decoded {

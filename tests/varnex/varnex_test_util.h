@@ -1,6 +1,5 @@
 #pragma once
 
-#include <iconv.h>
 #include <unicode/ucnv.h>
 
 #include <cerrno>
@@ -10,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_api.h"
+#include "support/file_faults.h"
+#include "support/iconv_oracle.h"
 #include "varnex/codepage/advanced_detector.h"
 
 namespace varnex_test {
@@ -87,31 +88,7 @@ inline std::string IcuEncode(const char* charset, std::u16string_view text)
     return out;
 }
 
-// glibc's converter, a second oracle beside ICU for the stateful encodings.
-inline std::string Iconv(const char* to, std::u16string_view text)
-{
-    iconv_t cd = iconv_open(to, "UTF-16LE");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        ADD_FAILURE() << "iconv cannot convert to " << to;
-        return {};
-    }
-    std::string in;
-    for (char16_t u : text) {
-        in.push_back(static_cast<char>(u & 0xFF));
-        in.push_back(static_cast<char>(u >> 8));
-    }
-    std::string out(in.size() * 4 + 16, '\0');
-    char* src = in.data();
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    const bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) &&
-                    iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1);
-    iconv_close(cd);
-    EXPECT_TRUE(ok) << "iconv failed for " << to << ": errno " << errno;
-    out.resize(out.size() - dstLeft);
-    return out;
-}
+using testing_support::Iconv;
 
 // The two odd UCS-4 byte orders, from big-endian UTF-32 (byte 1234 of each unit).
 inline std::string Reorder32(std::string_view be, const int order[4])
@@ -157,27 +134,7 @@ inline std::u16string RewriteBreaks(std::u16string_view text, std::u16string_vie
     return out;
 }
 
-// Makes the file layer fail chosen calls while installed.
-class FaultInjector : public platform::FileFaultInjector {
-public:
-    FaultInjector() { platform::SetFileFaultInjector(this); }
-    ~FaultInjector() override { platform::SetFileFaultInjector(nullptr); }
-    FaultInjector(const FaultInjector&) = delete;
-    FaultInjector& operator=(const FaultInjector&) = delete;
-
-    // The read (write) with this 0-based index and all after it fail with EIO.
-    int failReadFrom = -1;
-    int failWriteFrom = -1;
-
-    int BeforeRead(platform::FileHandle, size_t) override { return Fails(m_reads++, failReadFrom); }
-    int BeforeWrite(platform::FileHandle, size_t) override { return Fails(m_writes++, failWriteFrom); }
-    int Reads() const { return m_reads; }
-
-private:
-    static int Fails(int index, int from) { return from >= 0 && index >= from ? EIO : 0; }
-    int m_reads = 0;
-    int m_writes = 0;
-};
+using testing_support::FaultInjector;
 
 // Points the extension lists at another folder for one test and back to the
 // program's folder afterwards, so no test sees another's lists.

@@ -23,25 +23,7 @@ using textrion_test::kUnicodeSample;
 
 constexpr unsigned kBlock = 64 * 1024;
 
-// Counts the file layer's reads and writes; fails them from a chosen index on.
-class CallCounter : public platform::FileFaultInjector {
-public:
-    CallCounter() { platform::SetFileFaultInjector(this); }
-    ~CallCounter() override { platform::SetFileFaultInjector(nullptr); }
-    CallCounter(const CallCounter&) = delete;
-    CallCounter& operator=(const CallCounter&) = delete;
-
-    int failReadFrom = -1;
-    int failWriteFrom = -1;
-    int reads = 0;
-    int writes = 0;
-
-    int BeforeRead(platform::FileHandle, size_t) override { return Fails(reads++, failReadFrom); }
-    int BeforeWrite(platform::FileHandle, size_t) override { return Fails(writes++, failWriteFrom); }
-
-private:
-    static int Fails(int index, int from) { return from >= 0 && index >= from ? EIO : 0; }
-};
+using textrion_test::FaultInjector;
 
 struct StreamRow {
     const char* name;
@@ -92,7 +74,7 @@ protected:
             CTextFileWriter writer(path.c_str(), row.encoding, true, false, 4096);
             writer.SetCodePage(row.codePage);
             writer.SetCrLfType(row.breaks);
-            CallCounter counter;
+            FaultInjector counter;
             if (writeBehind)
                 writer.SetWriteBehind(kBlock);
             size_t pos = 0;
@@ -103,7 +85,7 @@ protected:
             EXPECT_TRUE(writer.Close());
             EXPECT_FALSE(writer.HasWriteError());
             if (writes)
-                *writes = counter.writes;
+                *writes = counter.Writes();
         }
         return ReadBytes(m_dir.File("out.txt"));
     }
@@ -133,14 +115,14 @@ TEST_P(StreamBlocks, ReadAheadReadsTheSameTextInFewerReads)
         int reads[2] = {};
         std::u16string read[2];
         for (int ahead = 0; ahead < 2; ++ahead) {
-            CallCounter counter;
+            FaultInjector counter;
             read[ahead] = textrion_test::ReadAll(m_dir.File16("out.txt"), buffer, 2048, [&](CTextFileReader& reader) {
                 if (row.encoding == TEXTENCODING_CODEPAGE)
                     reader.SetCodePage(row.codePage);  // no mark: the code page is the caller's
                 if (ahead)
                     reader.SetReadAhead(kBlock);
             });
-            reads[ahead] = counter.reads;
+            reads[ahead] = counter.Reads();
         }
         // (Compared as truth values: a difference would print a whole file.)
         EXPECT_TRUE(read[1] == read[0]);
@@ -196,7 +178,7 @@ TEST(StreamBlocks, WriteBehindReportsAFailedBlockByTheCloseAtTheLatest)
         CTextFileWriter writer(dir.File16("out.txt").c_str(), TEXTENCODING_UTF8, false, false, 64);
         writer.SetWriteBehind(1024);
         writer.Write(u"fine");
-        CallCounter counter;
+        FaultInjector counter;
         counter.failWriteFrom = 0;
         writer.Write(std::u16string(c.units, u'y'));
         EXPECT_EQ(writer.HasWriteError(), c.seenAtWrite);
@@ -215,7 +197,7 @@ TEST(StreamBlocks, ReadAheadStillReportsAReadErrorMidway)
     CTextFileReader reader(dir.File16("big.txt").c_str(), 4096);
     reader.SetEncoding(TEXTENCODING_UTF8);
     reader.SetReadAhead(kBlock);
-    CallCounter counter;
+    FaultInjector counter;
     counter.failReadFrom = 4;
     std::u16string back, part;
     for (int i = 0; i < 10000 && reader.Read(part, 2048) > 0; ++i)
