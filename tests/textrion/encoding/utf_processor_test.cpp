@@ -346,27 +346,39 @@ void Stream(std::mt19937& random, size_t count, Call call)
     }
 }
 
+// Streams the bytes through the decoder and the reference loop into outputs
+// of `size` units, in random pieces (of at least minPiece bytes where the input
+// has them; 0: any), comparing every call.
+void ExpectDecoderMatchesReference(std::mt19937& random, const std::string& bytes, unsigned size, unsigned minPiece)
+{
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+    CUTFProcessor fast;
+    RefDecoder ref;
+    Stream(random, bytes.size(), [&](size_t at, unsigned len, bool end) {
+        if (minPiece > 0) {
+            len = std::max<unsigned>(len, std::min<unsigned>(minPiece + random() % 100, bytes.size() - at));
+            end = at + len == bytes.size();
+        }
+        const std::vector<unsigned char> in(src + at, src + at + len);  // exact size, for ASan
+        std::vector<char16_t> out(size);
+        unsigned used = 0, made = 0;
+        const auto r = fast.ReadUTF8(in.data(), len, used, out.data(), size, made, end);
+        const Step expected = ref.Read(in.data(), len, size, end);
+        EXPECT_EQ((Step{r, used, std::u16string(out.data(), made)}), expected) << "at byte " << at;
+        EXPECT_EQ(fast.GetReplacementCount(), ref.replacements);
+        return expected.used;
+    });
+}
+
 TEST(UtfProcessor, Utf8DecoderMatchesAReferenceLoopOnRandomInput)
 {
     std::mt19937 random(20240611);
     for (int round = 0; round < 40; ++round) {
         const std::string text = RandomUtf8(random, 300);
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
         for (unsigned cap = 1; cap <= 17; ++cap) {
             const unsigned size = cap == 17 ? 4096 : cap;  // and one that holds any piece whole
             SCOPED_TRACE(testing::Message() << "round " << round << ", output " << size);
-            CUTFProcessor fast;
-            RefDecoder ref;
-            Stream(random, text.size(), [&](size_t at, unsigned len, bool end) {
-                const std::vector<unsigned char> in(bytes + at, bytes + at + len);  // exact size, for ASan
-                std::vector<char16_t> out(size);
-                unsigned used = 0, made = 0;
-                const auto r = fast.ReadUTF8(in.data(), len, used, out.data(), size, made, end);
-                const Step expected = ref.Read(in.data(), len, size, end);
-                EXPECT_EQ((Step{r, used, std::u16string(out.data(), made)}), expected) << "at byte " << at;
-                EXPECT_EQ(fast.GetReplacementCount(), ref.replacements);
-                return expected.used;
-            });
+            ExpectDecoderMatchesReference(random, text, size, 0);
         }
     }
 }
@@ -490,23 +502,9 @@ TEST(UtfProcessor, Utf8DecoderMatchesAReferenceLoopOnBlocksOfEveryKind)
             if (random() % 40 == 0)
                 bytes += spoilers[random() % std::size(spoilers)];
         }
-        const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
         for (unsigned size : {1u, 15u, 16u, 17u, 40u, 4096u}) {
             SCOPED_TRACE(testing::Message() << "round " << round << ", output " << size);
-            CUTFProcessor fast;
-            RefDecoder ref;
-            Stream(random, bytes.size(), [&](size_t at, unsigned len, bool end) {
-                len = std::max<unsigned>(len, std::min<unsigned>(16 + random() % 100, bytes.size() - at));
-                end = at + len == bytes.size();
-                const std::vector<unsigned char> in(src + at, src + at + len);  // exact size, for ASan
-                std::vector<char16_t> out(size);
-                unsigned used = 0, made = 0;
-                const auto r = fast.ReadUTF8(in.data(), len, used, out.data(), size, made, end);
-                const Step expected = ref.Read(in.data(), len, size, end);
-                EXPECT_EQ((Step{r, used, std::u16string(out.data(), made)}), expected) << "at byte " << at;
-                EXPECT_EQ(fast.GetReplacementCount(), ref.replacements);
-                return expected.used;
-            });
+            ExpectDecoderMatchesReference(random, bytes, size, 16);
         }
     }
 }
