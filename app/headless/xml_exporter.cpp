@@ -84,27 +84,26 @@ bool CVarnexXMLExporter::Open(VARNEXSESSIONTYPE type, bool append)
 
 void CVarnexXMLExporter::ExportFileInfo(CVarnexFileInfo& info)
 {
-    std::u16string row = u"  <file";
+    // The CSV report's columns, plus the code page's number after the output.
+    static const char16_t* const kNames[] = {u"input",  u"output", u"codepageName", u"confidence",
+                                             u"bom",    u"status", u"replaced",     u"message"};
+    CVarnexStandardCSVExporter::Row items;
+    std::u16string codepage;
     {
-        CSingleLock recordLock(info.GetCriticalSection());
-        const VARNEXRESULTOPERATION operation = info.FastGetResultOperation();
-        const CCodepageInfo* codepage = info.FastGetCodepageInfo();
-        auto attribute = [&row](const char16_t* name, const std::u16string& value) {
-            row += u' ';
-            row += name;
-            row += u"=\"";
-            row += Escape(value);
-            row += u'"';
-        };
-        attribute(u"input", info.FastGetInputFile());
-        attribute(u"output", operation != VARNEXRESULTOPERATION_NONE ? info.FastGetOutputFile() : std::u16string());
-        attribute(u"codepage", codepage ? text::FromNumber(codepage->GetCodepage()) : u"-1");
-        attribute(u"codepageName", codepage ? codepage->GetCodepageName() : std::u16string());
-        attribute(u"confidence", CVarnexStandardCSVExporter::FormatConfidence(info.FastGetConfidence()));
-        attribute(u"bom", info.FastGetHasBom() ? u"Yes" : u"No");
-        attribute(u"status", CVarnexStandardCSVExporter::GetResultText(info.FastGetResultState(), operation));
-        attribute(u"replaced", text::FromUnsigned(info.GetReplacedCount()));
-        attribute(u"message", info.FastGetMessage());
+        CSingleLock recordLock(info.GetCriticalSection());  // re-entrant: the items take it too
+        CVarnexStandardCSVExporter::GetStandardItems(&items, info);
+        const CCodepageInfo* entry = info.FastGetCodepageInfo();
+        codepage = entry ? text::FromNumber(entry->GetCodepage()) : u"-1";
+    }
+    std::u16string row = u"  <file";
+    for (size_t i = 0; i < items.size() && i < std::size(kNames); ++i) {
+        if (i == 2)
+            row += u" codepage=\"" + Escape(codepage) + u'"';
+        row += u' ';
+        row += kNames[i];
+        row += u"=\"";
+        row += Escape(items[i]);
+        row += u'"';
     }
     row += u"/>\n";
     std::lock_guard lock(m_mutex);

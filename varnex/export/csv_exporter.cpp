@@ -277,6 +277,11 @@ void CVarnexStandardCSVExporter::GetHeaderItems(Row* items)
 
 void CVarnexStandardCSVExporter::GetFileInfoItems(Row* items, CVarnexFileInfo& info)
 {
+    GetStandardItems(items, info);
+}
+
+void CVarnexStandardCSVExporter::GetStandardItems(Row* items, CVarnexFileInfo& info)
+{
     // One lock for the whole row, so its cells describe one state of the record.
     CSingleLock lock(info.GetCriticalSection());
     const VARNEXRESULTOPERATION operation = info.FastGetResultOperation();

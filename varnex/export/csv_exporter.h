@@ -133,6 +133,9 @@ public:
     // 0..1 with two decimals and a '.' whatever the locale; out-of-range
     // values are held to the range.
     static std::u16string FormatConfidence(float confidence);
+    // The report's cells of a record, in the column order above, read under
+    // the record's lock so that they describe one state of it.
+    static void GetStandardItems(Row* items, CVarnexFileInfo& info);
 
 protected:
     void GetHeaderItems(Row* items) override;
