@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/native_path.h"
 
@@ -338,6 +340,159 @@ bool CreateDirectoryOne(std::u16string_view path, int* error)
     }
     SetError(error, 0);
     return true;
+}
+
+namespace {
+
+std::vector<std::string> Components(const std::string& native)
+{
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos < native.size()) {
+        size_t end = native.find('/', pos);
+        if (end == std::string::npos)
+            end = native.size();
+        if (end > pos)
+            parts.push_back(native.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return parts;
+}
+
+std::string AbsoluteNative(std::u16string_view path)
+{
+    std::string native = ToNativePath(path);
+    if (!native.empty() && native[0] == '/')
+        return native;
+    std::string cwd(PATH_MAX, '\0');
+    if (getcwd(cwd.data(), cwd.size()) == nullptr)
+        return "/" + native;
+    cwd.resize(std::strlen(cwd.c_str()));
+    return native.empty() ? cwd : cwd + "/" + native;
+}
+
+std::string ResolveNative(std::u16string_view path)
+{
+    const std::vector<std::string> parts = Components(AbsoluteNative(path));
+    // The longest prefix the system can resolve; the rest does not exist yet.
+    std::string result = "/";
+    size_t resolved = 0;
+    for (size_t n = parts.size(); n > 0; --n) {
+        std::string prefix;
+        for (size_t i = 0; i < n; ++i)
+            prefix += "/" + parts[i];
+        if (char* real = realpath(prefix.c_str(), nullptr)) {
+            result = real;
+            free(real);
+            resolved = n;
+            break;
+        }
+    }
+    for (size_t i = resolved; i < parts.size(); ++i) {
+        if (parts[i] == ".")
+            continue;
+        if (parts[i] == "..") {
+            const size_t slash = result.rfind('/');
+            result.erase(slash == 0 ? 1 : slash);
+            continue;
+        }
+        if (result.back() != '/')
+            result += '/';
+        result += parts[i];
+    }
+    return result;
+}
+
+}  // namespace
+
+std::u16string ResolvePath(std::u16string_view path)
+{
+    return FromNativePath(ResolveNative(path));
+}
+
+bool IsSameOrInside(std::u16string_view path, std::u16string_view folder)
+{
+    std::string inner = ResolveNative(path);
+    const std::string outer = ResolveNative(folder);
+    if (inner == outer || outer == "/" ||
+        (inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/'))
+        return true;
+    // The same folder under another name (a bind mount): compare each
+    // existing ancestor of path with folder by device and inode.
+    struct stat target;
+    if (stat(outer.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
+        return false;
+    for (;;) {
+        struct stat st;
+        if (stat(inner.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+            return true;
+        if (inner == "/")
+            return false;
+        const size_t slash = inner.rfind('/');
+        inner.erase(slash == 0 ? 1 : slash);
+    }
+}
+
+bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error)
+{
+    // The root is the user's choice and may be reached through links.
+    const std::string rootNative = ToNativePath(root);
+    {
+        const std::vector<std::string> parts = Components(rootNative);
+        std::string prefix = rootNative.empty() || rootNative[0] != '/' ? "" : "/";
+        for (const std::string& part : parts) {
+            prefix += part;
+            int made = 0;
+            if (!CreateDirectoryOne(FromNativePath(prefix), &made) && made != EEXIST) {
+                SetError(error, made);
+                return false;
+            }
+            prefix += '/';
+        }
+    }
+    ResolvedPath resolved(rootNative.empty() ? "." : rootNative);
+    if (!resolved.Ok()) {
+        SetError(error, resolved.Error());
+        return false;
+    }
+    int dir = openat(resolved.Dir(), resolved.Leaf(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        SetError(error, errno);
+        return false;
+    }
+    int why = 0;
+    for (const std::string& part : Components(ToNativePath(relative))) {
+        if (part == ".")
+            continue;
+        if (part == "..") {
+            why = EINVAL;
+            break;
+        }
+        // O_PATH with O_NOFOLLOW opens a link itself, so fstat tells what it is.
+        int sub = openat(dir, part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (sub < 0 && errno == ENOENT) {
+            if (mkdirat(dir, part.c_str(), 0777) != 0 && errno != EEXIST) {
+                why = errno;
+                break;
+            }
+            sub = openat(dir, part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        }
+        if (sub < 0) {
+            why = errno;
+            break;
+        }
+        struct stat st{};
+        if (fstat(sub, &st) != 0 || !S_ISDIR(st.st_mode)) {
+            why = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+            close(sub);
+            break;
+        }
+        close(dir);
+        dir = sub;
+    }
+    close(dir);
+    SetError(error, why);
+    return why == 0;
 }
 
 bool RemoveFile(std::u16string_view path, int* error)

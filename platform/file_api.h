@@ -82,6 +82,21 @@ bool GetHandleStatus(FileHandle handle, FileStatus* status);
 
 // Creates one directory (its parent must exist). EEXIST is reported as a failure.
 bool CreateDirectoryOne(std::u16string_view path, int* error = nullptr);
+
+// The absolute path the system reaches: symbolic links, "." and ".." are
+// resolved in the part that exists; the rest is appended as written, with
+// "." and ".." folded. Relative paths start at the current folder.
+std::u16string ResolvePath(std::u16string_view path);
+// Whether path is folder or lies below it. Both are resolved first; a folder
+// reached by two names (a bind mount) is also recognised by device and inode.
+bool IsSameOrInside(std::u16string_view path, std::u16string_view folder);
+
+// Makes the folders of `relative` below `root` (made like mkdir -p when
+// missing), one component at a time, never through a symbolic link nor
+// anything but a folder: nothing below root can lead outside it. Fails with
+// ELOOP for a link, ENOTDIR for another kind of entry. root itself may be
+// reached through links; relative must not hold "..".
+bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error = nullptr);
 bool RemoveFile(std::u16string_view path, int* error = nullptr);
 bool RemoveDirectoryOne(std::u16string_view path, int* error = nullptr);
 // Replaces an existing target atomically (same file system).

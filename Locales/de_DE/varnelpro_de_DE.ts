@@ -203,6 +203,26 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <source>Usage</source>
         <translation>Aufruf</translation>
     </message>
+    <message>
+        <source>the output folder is the input folder: %1</source>
+        <translation>der Ausgabeordner ist der Eingabeordner: %1</translation>
+    </message>
+    <message>
+        <source>the input lies inside the output folder: %1</source>
+        <translation>die Eingabe liegt im Ausgabeordner: %1</translation>
+    </message>
+    <message>
+        <source>the export file is an input file: %1</source>
+        <translation>die Exportdatei ist eine Eingabedatei: %1</translation>
+    </message>
+    <message>
+        <source>the export file would be replaced by the output of %1</source>
+        <translation>die Exportdatei würde durch die Ausgabe von %1 ersetzt</translation>
+    </message>
+    <message>
+        <source>the output folder lies inside the input folder: it is left out of the walk, and a file in it is replaced where an input of the same name is converted</source>
+        <translation>der Ausgabeordner liegt im Eingabeordner: er wird nicht durchsucht, und eine Datei darin wird ersetzt, wo eine gleichnamige Eingabe konvertiert wird</translation>
+    </message>
 </context>
 <context>
     <name>Language</name>

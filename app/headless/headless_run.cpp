@@ -24,6 +24,7 @@
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
 #include "varnex/export/csv_exporter.h"
+#include "varnex/session/job_paths.h"
 #include "varnex/session/varnex.h"
 
 namespace {
@@ -169,6 +170,24 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
         plan.exportType = options.exportType;
         plan.exportPath = options.exportPath;
     }
+
+    // Nothing may write onto an input or onto the report, however the paths are spelt.
+    const JOBPATHCHECK paths = CheckJobPaths(item, plan.exportPath);
+    switch (paths.clash) {
+    case JOBPATHCHECK::CLASH_INPUT_IN_OUTPUT:
+        return platform::ResolvePath(item.inputPath) == platform::ResolvePath(item.outputPath)
+                   ? Arg(TrH("the output folder is the input folder: %1"), options.outputPath)
+                   : Arg(TrH("the input lies inside the output folder: %1"), options.outputPath);
+    case JOBPATHCHECK::CLASH_OUTPUT_IS_INPUT:
+        return Arg(TrH("output file is the input file: %1"), item.outputPath);
+    case JOBPATHCHECK::CLASH_REPORT_IS_INPUT:
+        return Arg(TrH("the export file is an input file: %1"), paths.path);
+    case JOBPATHCHECK::CLASH_REPORT_IS_OUTPUT:
+        return Arg(TrH("the export file would be replaced by the output of %1"), paths.path);
+    case JOBPATHCHECK::CLASH_NONE:
+        break;
+    }
+    plan.outputInsideInput = paths.outputInsideInput;
     return {};
 }
 
@@ -411,6 +430,12 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
             return HEADLESS_EXIT_BAD_START;
         }
     }
+
+    if (plan.outputInsideInput)
+        fprintf(console.err, "varnelpro: %s\n",
+                Out(TrH("the output folder lies inside the input folder: it is left out of the walk, and a file "
+                        "in it is replaced where an input of the same name is converted"))
+                    .c_str());
 
     VARNEXJOBSETTING setting = jobSetting;
     setting.detectOnly = plan.detectOnly;

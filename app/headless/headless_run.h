@@ -22,6 +22,7 @@ struct HeadlessPlan {
     int exportType = 0;
     std::u16string exportPath;
     std::u16string exportFolderToCreate;
+    bool outputInsideInput = false;  // the output folder is left out of the walk
 };
 
 // Checks the options and builds the plan. Returns the one-line reason the run

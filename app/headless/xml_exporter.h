@@ -21,6 +21,7 @@ public:
     void ExportFileInfo(CVarnexFileInfo& info) override;
     void Close(VARNEXSESSIONSTOPREASON reason) override;
     bool IsOpen() const override;
+    std::u16string GetReportPath() const override { return m_path; }
     bool HasWriteError() const override;
 
     // Text as attribute content: markup characters escaped, characters XML

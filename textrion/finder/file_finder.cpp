@@ -11,15 +11,31 @@
 
 namespace {
 
-// An entry of a listing with its target's status; false for entries that are
-// neither regular files nor folders (FIFOs, sockets, devices, dangling links).
-bool DescribeEntry(const std::u16string& folder, const platform::DirectoryEntry& listed, CFindEntry& entry)
+// An entry of a listing with its target's status. False for entries that are
+// neither regular files nor folders (FIFOs, sockets, devices, dangling links,
+// entries that cannot be examined); skipped then says why.
+bool DescribeEntry(const std::u16string& folder, const platform::DirectoryEntry& listed, CFindEntry& entry,
+                   CSkippedEntry* skipped = nullptr)
 {
     CLongPath path(folder);
     path.Append(listed.name);
     platform::FileStatus st;
-    if (!platform::GetFileStatus(path.GetPath(), &st, true))
+    int error = 0;
+    if (!platform::GetFileStatus(path.GetPath(), &st, true, &error)) {
+        if (skipped) {
+            skipped->path = path.GetPath();
+            skipped->error = error;
+            skipped->isFolder = listed.type == platform::FileType::Directory;
+            skipped->kind = u"";
+            if (listed.type == platform::FileType::Symlink && error == ENOENT)
+                skipped->reason = CSkippedEntry::REASON_DANGLING_LINK;
+            else if (error == ELOOP)
+                skipped->reason = CSkippedEntry::REASON_LINK_LOOP;
+            else
+                skipped->reason = CSkippedEntry::REASON_UNREACHABLE;
+        }
         return false;
+    }
     entry.name = listed.name;
     entry.isLink = listed.type == platform::FileType::Symlink;
     entry.size = st.size;
@@ -40,6 +56,17 @@ bool DescribeEntry(const std::u16string& folder, const platform::DirectoryEntry&
         entry.type = CFindEntry::TYPE_FILE;
         entry.attributes |= CFileFinderThread::ATTRIBUTE_ARCHIVE;
         return true;
+    }
+    if (skipped) {
+        skipped->path = path.GetPath();
+        skipped->reason = CSkippedEntry::REASON_NOT_REGULAR;
+        skipped->error = 0;
+        skipped->isFolder = false;
+        skipped->kind = st.type == platform::FileType::Fifo     ? u"FIFO"
+                        : st.type == platform::FileType::Socket ? u"socket"
+                        : st.type == platform::FileType::CharDevice || st.type == platform::FileType::BlockDevice
+                            ? u"device"
+                            : u"special file";
     }
     return false;
 }
@@ -100,6 +127,17 @@ bool CFileFinderThread::ExcludeFolder(const std::u16string& folder)
     return true;
 }
 
+bool CFileFinderThread::ExcludeFile(const std::u16string& path)
+{
+    const CLongPath file(path);
+    platform::FileStatus st;
+    const std::u16string folder = CLongPath(file.GetDirectory()).RemoveBackslash().GetPath();
+    if (!platform::GetFileStatus(folder.empty() ? u"." : folder, &st) || st.type != platform::FileType::Directory)
+        return false;
+    m_excludedFiles.emplace(st.device, st.inode, file.GetFileName());
+    return true;
+}
+
 bool CFileFinderThread::OnTakingJob(CFileFinderJob*)
 {
     return true;
@@ -122,6 +160,8 @@ void CFileFinderThread::InitNewRecursiveJob(CFileFinderJob* newJob, const CFindE
 }
 
 void CFileFinderThread::OnFolderError(CFileFinderJob*, int) {}
+
+void CFileFinderThread::OnEntrySkipped(const CSkippedEntry&, CFileFinderJob*) {}
 
 CFileFinderJob* CFileFinderThread::CreateRecursiveJob(const CFindEntry& entry, CFileFinderJob* parent)
 {
@@ -182,8 +222,16 @@ void CFileFinderThread::SearchJob(CFileFinderJob* job)
     }
     // Each folder once per run, however many links lead to it; never an excluded one.
     const auto key = std::make_pair(self.device, self.inode);
-    if (m_excluded.count(key) || !m_visited.insert(key).second)
+    if (m_excluded.count(key))
         return;
+    if (!m_visited.insert(key).second) {
+        CSkippedEntry repeated;
+        repeated.path = folder;
+        repeated.reason = CSkippedEntry::REASON_FOLDER_REPEATED;
+        repeated.isFolder = true;
+        OnEntrySkipped(repeated, job);
+        return;
+    }
 
     platform::DirectoryReader reader;
     if (!reader.Open(folder, &error)) {
@@ -193,6 +241,7 @@ void CFileFinderThread::SearchJob(CFileFinderJob* job)
     }
     platform::DirectoryEntry listed;
     CFindEntry entry;
+    CSkippedEntry skipped;
     while (reader.Next(listed)) {
         if (IsDots(listed.name))
             continue;
@@ -200,8 +249,14 @@ void CFileFinderThread::SearchJob(CFileFinderJob* job)
             continue;
         if (!MatchesWildcard(m_mask, listed.name))
             continue;
-        if (!DescribeEntry(folder, listed, entry))
+        if (!m_excludedFiles.empty() && m_excludedFiles.count({self.device, self.inode, listed.name}))
             continue;
+        if (!DescribeEntry(folder, listed, entry, &skipped)) {
+            OnEntrySkipped(skipped, job);
+            if (!CanContinue())
+                return;
+            continue;
+        }
         if (entry.IsDirectory()) {
             if (m_excluded.count({entry.device, entry.inode}))
                 continue;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,23 @@ struct TEXTRION_API CFindEntry {
     bool isLink = false;
 
     bool IsDirectory() const { return type == TYPE_DIRECTORY; }
+};
+
+// An entry the walk met but does not report as a file or folder, with why.
+struct TEXTRION_API CSkippedEntry {
+    enum Reason {
+        REASON_NOT_REGULAR,        // a FIFO, socket or device: never opened
+        REASON_DANGLING_LINK,      // a symbolic link to nothing
+        REASON_LINK_LOOP,          // a symbolic link that leads back to itself
+        REASON_UNREACHABLE,        // listed but cannot be examined (a folder without search permission)
+        REASON_FOLDER_REPEATED,    // a folder already searched, reached again through a link
+    };
+
+    std::u16string path;  // the entry's full path
+    Reason reason = REASON_NOT_REGULAR;
+    int error = 0;        // errno where the system gave one
+    bool isFolder = false;
+    const char16_t* kind = u"";  // REASON_NOT_REGULAR: "FIFO", "socket", "device"
 };
 
 // One folder to search.
@@ -55,7 +73,9 @@ public:
 // are neither reported nor, as folders, searched. A folder reached again
 // through a link (same device and inode) is searched once per run, and
 // excluded folders (ExcludeFolder) are neither reported nor searched. A folder
-// that cannot be listed is counted and passed to OnFolderError.
+// that cannot be listed is counted and passed to OnFolderError; every other
+// entry it cannot report goes to OnEntrySkipped, so nothing the walk meets
+// vanishes without a word.
 class TEXTRION_API CFileFinderThread : public CThreadBase {
 public:
     enum : uint32_t {
@@ -79,7 +99,14 @@ public:
     // Folders never reported nor searched, by device and inode (an output
     // folder inside the input tree, say). Call before the thread starts.
     bool ExcludeFolder(const std::u16string& folder);
-    void ClearExcludedFolders() { m_excluded.clear(); }
+    // A file never reported (the session's own report), by its folder's
+    // device and inode and its name, so it may be made after the call.
+    bool ExcludeFile(const std::u16string& path);
+    void ClearExcludedFolders()
+    {
+        m_excluded.clear();
+        m_excludedFiles.clear();
+    }
     // Folders that could not be listed during the last run.
     unsigned GetFolderErrorCount() const { return m_folderErrors.load(); }
 
@@ -105,6 +132,7 @@ protected:
     virtual void InitNewRecursiveJob(CFileFinderJob* newJob, const CFindEntry& folderEntry, CFileFinderJob* parent);
     // A folder that could not be listed (errno in error); counted before the call.
     virtual void OnFolderError(CFileFinderJob* job, int error);
+    virtual void OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob* job);
 
     CFileFinderJob* CreateRecursiveJob(const CFindEntry& entry, CFileFinderJob* parent);
     void SafeEnqueueJob(CFileFinderJob* job);
@@ -119,6 +147,7 @@ private:
     void SearchJob(CFileFinderJob* job);
 
     std::set<std::pair<uint64_t, uint64_t>> m_excluded;
+    std::set<std::tuple<uint64_t, uint64_t, std::u16string>> m_excludedFiles;
     std::set<std::pair<uint64_t, uint64_t>> m_visited;  // folders searched in this run
     std::atomic<unsigned> m_folderErrors{0};
 };

@@ -189,10 +189,13 @@ bool CBinaryFileReader::GetFileTime(const char16_t* path, std::time_t& created, 
 
 // ---------------------------------------------------------------------------
 
-CBinaryFileWriter::CBinaryFileWriter(const char16_t* path, bool append, bool openNow) : CBinaryFile(path)
+CBinaryFileWriter::CBinaryFileWriter(const char16_t* path, bool append, bool openNow, bool createNew)
+    : CBinaryFile(path)
 {
     SetFileCreationFlags(platform::FILE_ACCESS_WRITE, platform::FILE_SHARE_READ_ACCESS,
-                         append ? platform::FILE_OPEN_ALWAYS : platform::FILE_CREATE_ALWAYS,
+                         createNew ? platform::FILE_CREATE_NEW
+                         : append  ? platform::FILE_OPEN_ALWAYS
+                                   : platform::FILE_CREATE_ALWAYS,
                          platform::FILE_ATTRIBUTES_NORMAL);
     if (openNow)
         CBinaryFile::Open();

@@ -114,8 +114,9 @@ class TEXTRION_API CBinaryFileWriter : public CBinaryFile {
 public:
     ~CBinaryFileWriter() override;
 
-    // Appending keeps the content but leaves the position at 0.
-    CBinaryFileWriter(const char16_t* path, bool append, bool openNow);
+    // Appending keeps the content but leaves the position at 0. createNew:
+    // the open fails when anything, a link included, is at the path already.
+    CBinaryFileWriter(const char16_t* path, bool append, bool openNow, bool createNew = false);
 
     bool Close() override;
 

@@ -9,16 +9,16 @@
 #include "platform/codepage.h"
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append,
-                                 unsigned bufferSize)
-    : CBinaryFileWriter(path, append, false)
+                                 unsigned bufferSize, bool createNew)
+    : CBinaryFileWriter(path, append, false, createNew)
 {
     AllocateBuffer(bufferSize);
     Init(encoding, writeBom, append);
 }
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize,
-                                 TEXTENCODING encoding, bool writeBom, bool append)
-    : CBinaryFileWriter(path, append, false)
+                                 TEXTENCODING encoding, bool writeBom, bool append, bool createNew)
+    : CBinaryFileWriter(path, append, false, createNew)
 {
     if (buffer != nullptr && bufferSize >= kMinBufferSize) {
         m_buffer = buffer;

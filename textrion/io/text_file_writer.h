@@ -26,11 +26,13 @@ public:
 
     // Creates (or truncates) the file, or appends to it; a BOM is written when
     // asked and the file is new or empty. Buffers below kMinBufferSize bytes are
-    // replaced by an owned buffer of that size.
-    CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append, unsigned bufferSize);
+    // replaced by an owned buffer of that size. createNew: the file must not
+    // exist yet (nor a link in its place), as for a temporary name.
+    CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append, unsigned bufferSize,
+                    bool createNew = false);
     // The caller's buffer is used and never freed.
     CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize, TEXTENCODING encoding,
-                    bool writeBom, bool append);
+                    bool writeBom, bool append, bool createNew = false);
 
     static constexpr unsigned kMinBufferSize = 16;
 

@@ -214,9 +214,9 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     }
     std::unique_ptr<CTextFileWriter> writer =
         m_writeBuffer ? std::make_unique<CTextFileWriter>(tempPath.c_str(), m_writeBuffer, m_writeBufferSize,
-                                                          encoding, writeBom, false)
+                                                          encoding, writeBom, false, true)
                       : std::make_unique<CTextFileWriter>(tempPath.c_str(), encoding, writeBom, false,
-                                                          m_writeBufferSize);
+                                                          m_writeBufferSize, true);
     if (!writer->IsOpen()) {
         m_errorText = SystemError("cannot create the output file", writer->GetLastError());
         m_outputError = true;

@@ -61,6 +61,7 @@ public:
     bool HasWriteError() const override { return m_writeError.load(std::memory_order_acquire); }
 
     const std::u16string& GetPath() const { return m_path; }
+    std::u16string GetReportPath() const override { return m_path; }
 
 protected:
     // Stops the writer thread, writes every row still queued and closes the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "varnex/session/session_records.h"
 #include "varnex/varnex_export.h"
 
@@ -25,4 +27,6 @@ public:
     // incomplete, and the caller reports that as a failure. Asked at session
     // end, before an auto-deleted exporter is gone.
     virtual bool HasWriteError() const { return false; }
+    // The report's file, which the session leaves out of its walk (empty: none).
+    virtual std::u16string GetReportPath() const { return {}; }
 };

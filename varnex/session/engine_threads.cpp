@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 #include "base/text.h"
@@ -236,16 +237,77 @@ void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJo
     item.inputPath = path.GetPath();
     item.outputPath = CVarnex::GenerateTargetPath(item.inputPath.c_str(), job->m_baseFolder.c_str(),
                                                   job->m_outputFolder.c_str());
+    item.outputRoot = job->m_outputFolder;
     m_owner->HandleJob(item);
 }
 
-void CVarnexFileFinderThread::OnFolderError(CFileFinderJob*, int)
+void CVarnexFileFinderThread::OnFolderError(CFileFinderJob* job, int error)
 {
     m_owner->CountFolderError();
+    m_owner->SessionAddSkipped(job->m_jobFolder, VARNEXRESULTSTATE_ERROR,
+                               u"cannot read the folder: " + text::FromUtf8(std::strerror(error)));
+}
+
+void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob* baseJob)
+{
+    const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
+    // The name filter chooses files; an entry it would not pass is not the user's concern.
+    if (!entry.isFolder && job->m_filterEnabled && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
+        return;
+    VARNEXRESULTSTATE state = VARNEXRESULTSTATE_NOT_SUPPORTED;
+    std::u16string why;
+    switch (entry.reason) {
+    case CSkippedEntry::REASON_NOT_REGULAR:
+        why = u"not a regular file (" + std::u16string(entry.kind) + u"): left alone";
+        break;
+    case CSkippedEntry::REASON_DANGLING_LINK: why = u"symbolic link to a missing target"; break;
+    case CSkippedEntry::REASON_LINK_LOOP: why = u"symbolic link loop"; break;
+    case CSkippedEntry::REASON_FOLDER_REPEATED:
+        why = u"folder already searched under another path (a link): not searched again";
+        break;
+    default:
+        state = VARNEXRESULTSTATE_ERROR;
+        why = u"cannot be reached: " + text::FromUtf8(std::strerror(entry.error));
+        break;
+    }
+    m_owner->SessionAddSkipped(entry.path, state, why);
 }
 
 // ---------------------------------------------------------------------------
 // Converter threads
+
+namespace {
+
+// Makes the output file's folder below the record's output root without
+// passing through a link, so a link planted in the output tree cannot send
+// an output elsewhere.
+bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, std::u16string& why)
+{
+    const std::u16string folder = CLongPath(output.GetDirectory()).RemoveBackslash().GetPath();
+    std::u16string root = record.GetOutputRoot();
+    std::u16string relative;
+    if (root.empty()) {
+        root = folder;
+    } else {
+        const std::u16string prefix = CLongPath(root).AddBackslash().GetPath();
+        if (folder.size() >= prefix.size() && folder.compare(0, prefix.size(), prefix) == 0)
+            relative = folder.substr(prefix.size());
+        else if (folder != CLongPath(root).RemoveBackslash().GetPath()) {
+            why = u"the output file lies outside the output folder";
+            return false;
+        }
+    }
+    int error = 0;
+    if (platform::CreateFolderChain(root, relative, &error))
+        return true;
+    if (error == ELOOP)
+        why = u"a folder on the way to the output file is a symbolic link: not followed";
+    else
+        why = u"cannot create the output folder: " + text::FromUtf8(std::strerror(error));
+    return false;
+}
+
+}  // namespace
 
 CConverterThread::CConverterThread(CVarnex* owner, void* param)
     : CThreadBase(reinterpret_cast<std::uintptr_t>(param)), m_owner(owner)
@@ -309,7 +371,7 @@ bool CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& 
             why = u"cannot open the input file";
             return false;
         }
-        CBinaryFileWriter writer(temp.c_str(), false, true);
+        CBinaryFileWriter writer(temp.c_str(), false, true, true);
         if (!writer.IsOpen()) {
             why = u"cannot create the output file";
             return false;
@@ -400,9 +462,9 @@ void CConverterThread::Process(CVarnexFileInfo* record)
             state = VARNEXRESULTSTATE_NOT_SUPPORTED;
             message = u"code page " + text::FromNumber(codepage) + u" cannot be converted here";
         }
-        if (!output.EnsureDirectoryExists()) {
+        if (std::u16string why; !MakeOutputFolder(*record, output, why)) {
             state = VARNEXRESULTSTATE_WRITE_ERROR;
-            message = u"cannot create the output folder";
+            message = why;
         } else if (supported) {
             record->SetStatus(VARNEXFILESTATUS_CONVERTING);
             m_owner->SessionNotifyUpdate(record);

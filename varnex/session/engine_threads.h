@@ -105,12 +105,15 @@ public:
 
     void FindFiles(const tagVARNEXBATCHJOBITEM& item);
     using CFileFinderThread::ExcludeFolder;
+    // For a finder that could not be started: its searches must not wait for the next session.
+    using CFileFinderThread::FreeRemainingJobs;
 
 protected:
     void OnFileFound(const CFindEntry& entry, CFileFinderJob* job) override;
     CFileFinderJob* CreateJobInstance() override;
     void InitNewRecursiveJob(CFileFinderJob* newJob, const CFindEntry& folderEntry, CFileFinderJob* parent) override;
     void OnFolderError(CFileFinderJob* job, int error) override;
+    void OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob* job) override;
 
 private:
     CVarnex* m_owner;

@@ -87,6 +87,7 @@ struct VARNEX_API tagVARNEXBATCHJOBITEM {
     CVarnexBatchJobFilter filter;
     std::u16string inputPath;
     std::u16string outputPath;  // folder items: the output folder; empty: no output
+    std::u16string outputRoot;  // files found in a folder: the output folder their target lies below
 };
 using VARNEXBATCHJOBITEM = tagVARNEXBATCHJOBITEM;
 

@@ -207,10 +207,14 @@ std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
     }
     {
         CSingleLock lock(m_exporterLock);
-        if (m_exporter)
+        if (m_exporter) {
+            // The report is never one of the inputs, also when it lies in the input tree.
+            if (const std::u16string report = m_exporter->GetReportPath(); !report.empty())
+                m_finder->ExcludeFile(report);
             m_exportOk.store(m_exporter->Open(type, resumed));
-        else
+        } else {
             m_exportOk.store(true);
+        }
     }
     OnSessionStarted(resumed);
     PostHandlerInfo(VARNEXMESSAGE_STARTED, resumed ? 1 : 0);
@@ -392,6 +396,9 @@ void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
     record->SetOutputReturnType(item.returnType);
     record->SetWriteBOM(item.writeBom);
     record->SetCopyUnconverted(item.copyUnconverted);
+    record->SetOutputRoot(!item.outputRoot.empty() || item.outputPath.empty()
+                              ? item.outputRoot
+                              : CLongPath(CLongPath(item.outputPath).GetDirectory()).RemoveBackslash().GetPath());
     HandleFileInfo(record);
 }
 
@@ -600,6 +607,19 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
 void CVarnex::CountFolderError()
 {
     ++m_unreadableFolders;
+}
+
+void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, const std::u16string& message)
+{
+    tagVARNEXBATCHJOBITEM item;
+    item.inputPath = path;
+    CVarnexFileInfo* record = CreateVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), item, GetDefaultOwnerData());
+    if (record == nullptr)
+        return;
+    record->SetResultState(state);
+    record->SetMessage(message);
+    SessionAddFile(record);
+    SessionFileFinished(record);
 }
 
 void CVarnex::CalcProgress()

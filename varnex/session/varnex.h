@@ -158,6 +158,9 @@ private:
     bool SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage);
     void ResetSession(VARNEXSESSIONTYPE type);
     void CountFolderError();
+    // An entry the walk met but cannot take as a file: listed as finished,
+    // with its state and why, so the summary and the report name it.
+    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, const std::u16string& message);
 
     // Takes the next queued record for a converter thread. With the finder
     // ended and the queue empty, *noMore is set: no record can come any more.

@@ -41,6 +41,7 @@ CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     m_ownerData.store(other.m_ownerData.load(kRelaxed), kRelaxed);
     m_status.store(other.m_status.load(kRelaxed), kRelaxed);
     m_outputFile = other.m_outputFile;
+    m_outputRoot = other.m_outputRoot;
     m_outputTextFormat.store(other.m_outputTextFormat.load(kRelaxed), kRelaxed);
     m_returnType.store(other.m_returnType.load(kRelaxed), kRelaxed);
     m_writeBom.store(other.m_writeBom.load(kRelaxed), kRelaxed);
@@ -129,6 +130,18 @@ void CVarnexFileInfo::SetOutputFile(const char16_t* path)
 {
     CSingleLock lock(GetCriticalSection());
     m_outputFile = path ? path : u"";
+}
+
+std::u16string CVarnexFileInfo::GetOutputRoot() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_outputRoot;
+}
+
+void CVarnexFileInfo::SetOutputRoot(const std::u16string& folder)
+{
+    CSingleLock lock(GetCriticalSection());
+    m_outputRoot = folder;
 }
 
 unsigned CVarnexFileInfo::GetOutputCodepage() const

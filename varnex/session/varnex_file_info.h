@@ -83,6 +83,10 @@ public:
     // Caller holds the record's lock.
     const std::u16string& FastGetOutputFile() const { return m_outputFile; }
     std::u16string FastGetOutputFileName() const;
+    // The output folder the session writes below: no folder between it and
+    // the output file may be a link (empty: the output file's own folder).
+    std::u16string GetOutputRoot() const;
+    void SetOutputRoot(const std::u16string& folder);
 
     CTextFileConverter::OUTPUTTEXTFORMAT GetOutputTextFormat() const;
     void SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format);
@@ -149,6 +153,7 @@ private:
     std::atomic<VARNEXFILESTATUS> m_status{VARNEXFILESTATUS_IDLE};
     const std::u16string m_inputFile;
     std::u16string m_outputFile;
+    std::u16string m_outputRoot;
     std::atomic<CTextFileConverter::OUTPUTTEXTFORMAT> m_outputTextFormat{CTextFileConverter::OUTPUTTEXTFORMAT_UTF8};
     std::atomic<CTextFileConverter::RETURNTYPE> m_returnType{CTextFileConverter::RETURNTYPE_NOCHANGE};
     std::atomic<bool> m_writeBom{true};
