@@ -334,7 +334,7 @@ public:
     {
         ++m_totals.finished;
         platform::FileStatus status;
-        if (platform::GetFileStatus(record.GetInputFile(), &status))
+        if (platform::GetFileStatus(record.GetInputFile(), &status) && status.type == platform::FileType::Regular)
             m_totals.bytesRead += status.size;
         const VARNEXRESULTSTATE state = record.GetResultState();
         const VARNEXRESULTOPERATION operation = record.GetResultOperation();

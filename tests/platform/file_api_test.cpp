@@ -517,4 +517,59 @@ TEST(FileApi, ManagesDirectoriesAndNames)
     EXPECT_EQ(error, ENOENT);
 }
 
+TEST(PathResolution, ResolvesLinksDotsAndTheMissingRestAndTellsWhatLiesInside)
+{
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.File("real").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(dir.File("real/sub").c_str(), 0777), 0);
+    ASSERT_EQ(symlink("real", dir.File("link").c_str()), 0);
+    const std::string root = ToNativePath(ResolvePath(dir.File16("")));
+    struct Case {
+        std::string path, resolved;
+    };
+    const Case cases[] = {
+        {"link", "/real"},
+        {"link/./sub/../sub/", "/real/sub"},
+        {"link/new/deeper", "/real/new/deeper"},
+        {"link/new/../other", "/real/other"},
+        {"real/sub/../../link", "/real"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(ToNativePath(ResolvePath(dir.File16(c.path))), root + c.resolved);
+    }
+    EXPECT_TRUE(IsSameOrInside(dir.File16("link/sub"), dir.File16("real")));
+    EXPECT_TRUE(IsSameOrInside(dir.File16("real/./"), dir.File16("link")));
+    EXPECT_TRUE(IsSameOrInside(dir.File16("link/not/yet"), dir.File16("real/")));
+    EXPECT_FALSE(IsSameOrInside(dir.File16("real"), dir.File16("real/sub")));
+    EXPECT_FALSE(IsSameOrInside(dir.File16("realm"), dir.File16("real")));  // a prefix of the name is not a folder
+}
+
+TEST(FolderChain, MakesFoldersBelowTheRootButNeverThroughALink)
+{
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.File("outside").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(dir.File("real").c_str(), 0777), 0);
+    ASSERT_EQ(symlink("real", dir.File("root").c_str()), 0);  // the root itself may be a link
+    int error = 0;
+    EXPECT_TRUE(CreateFolderChain(dir.File16("root"), u"a/b/c", &error)) << error;
+    EXPECT_TRUE(CreateFolderChain(dir.File16("root"), u"a/b/c", &error)) << "existing folders are fine";
+    EXPECT_TRUE(CreateFolderChain(dir.File16("fresh/root"), u"x", &error)) << "a missing root is made";
+    FileStatus status;
+    EXPECT_TRUE(GetFileStatus(dir.File16("real/a/b/c"), &status) && status.type == FileType::Directory);
+
+    ASSERT_EQ(symlink("../../outside", dir.File("real/a/jump").c_str()), 0);
+    testing_support::WriteBytes(dir.File("real/a/file"), "x");
+    struct Case {
+        const char16_t* relative;
+        int error;
+    };
+    for (const Case& c : {Case{u"a/jump", ELOOP}, Case{u"a/jump/new", ELOOP}, Case{u"a/file/new", ENOTDIR},
+                          Case{u"a/../../outside", EINVAL}}) {
+        EXPECT_FALSE(CreateFolderChain(dir.File16("root"), c.relative, &error));
+        EXPECT_EQ(error, c.error);
+    }
+    EXPECT_FALSE(GetFileStatus(dir.File16("outside/new"), &status)) << "nothing was made outside the root";
+}
+
 }  // namespace

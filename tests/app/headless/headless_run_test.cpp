@@ -13,35 +13,19 @@
 
 #include "app/headless/headless_run.h"
 #include "app/options/command_line_options.h"
+#include "app/headless/program_runner.h"
 #include "base/text.h"
 #include "support/temp_dir.h"
 #include "tools/corpus/mixed_tree.h"
 
 namespace {
 
+using testing_support::Exists;
+using testing_support::Listing;
 using testing_support::ReadBytes;
+using testing_support::RunResult;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
-
-bool Exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
-// Every entry under a folder, for "nothing changed" checks.
-std::vector<std::string> Listing(const std::string& root)
-{
-    std::vector<std::string> out;
-    const std::string command = "cd '" + root + "' && find . | sort";
-    FILE* pipe = popen(command.c_str(), "r");
-    char line[4096];
-    while (pipe && fgets(line, sizeof line, pipe))
-        out.emplace_back(line);
-    if (pipe)
-        pclose(pipe);
-    return out;
-}
 
 class PlanTest : public testing::Test {
 protected:
@@ -133,26 +117,9 @@ TEST_F(PlanTest, DetectOnlyNeedsNoOutputAndASingleFileGoesIntoTheOutputFolder)
 
 // --- The real program on a temporary tree.
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class ProgramTest : public testing::Test {
 protected:
-    RunResult Varnelpro(const std::string& args)
-    {
-        const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
-        const std::string command = std::string("cd '") + dir.Path() + "' && '" + VARNELPRO_EXE + "' " + args +
-                                    " >'" + out + "' 2>'" + err + "'";
-        RunResult run;
-        const int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = ReadBytes(out);
-        run.err = ReadBytes(err);
-        return run;
-    }
+    RunResult Varnelpro(const std::string& args) { return testing_support::RunProgram(dir, args); }
     void SetUp() override
     {
         setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
@@ -308,9 +275,8 @@ TEST_F(ProgramTest, InterruptStopsCleanlyLeavingOnlyWholeFiles)
     EXPECT_LT(lines, options.files) << "stopped before the end";
     EXPECT_NE(ReadBytes(dir.File("stdout.txt")).find("Stopped before the end."), std::string::npos);
     // Nothing half-written: every file in the output is a finished one, no temporaries.
-    const auto written = Listing(dir.File("out"));
-    for (const std::string& entry : written)
-        EXPECT_EQ(entry.find("varnel-part"), std::string::npos) << entry;
+    const std::string written = Listing(dir.File("out"));
+    EXPECT_EQ(written.find("varnel-part"), std::string::npos) << written;
 }
 
 }  // namespace

@@ -1,0 +1,160 @@
+// The program on hostile and unlucky trees: nothing is written onto an input
+// or the report, nothing leaves the output folder, every entry is accounted for.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "app/headless/program_runner.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::Listing;
+using testing_support::ReadBytes;
+using testing_support::RunResult;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+class SafetyTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
+        setenv("XDG_DATA_HOME", dir.File("config").c_str(), 1);
+        for (const char* folder : {"in", "in/sub", "q", "q/in", "q/in/in"})
+            mkdir(dir.File(folder).c_str(), 0777);
+        WriteBytes(dir.File("in/keep.txt"), "keep me\n");
+        WriteBytes(dir.File("in/b.txt"), "b\n");
+        WriteBytes(dir.File("in/sub/b.txt"), "sub b\n");
+        WriteBytes(dir.File("q/in/b.txt"), "outer\n");
+        WriteBytes(dir.File("q/in/in/b.txt"), "inner\n");
+        symlink("in", dir.File("inlink").c_str());
+    }
+    RunResult Run(const std::string& args, const std::string& prefix = "")
+    {
+        return testing_support::RunProgram(dir, args, prefix);
+    }
+    TempDir dir;
+};
+
+TEST_F(SafetyTest, RefusesEveryOverlapOfInputOutputAndReportChangingNothing)
+{
+    struct Case {
+        const char* args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"-in=in -out=x -export=in/keep.txt", "the export file is an input file: "},
+        {"-in=in -out=x -r -export=in/sub/b.txt", "the export file is an input file: "},
+        {"-in=q/in -out=q -r", "the input lies inside the output folder: "},
+        {"-in=in -out=out -export=out/b.txt", "the export file would be replaced by the output of "},
+        {"-in=in -out=in", "the output folder is the input folder: "},
+        {"-in=in -out=in/./", "the output folder is the input folder: "},
+        {"-in=inlink -out=in -r", "the output folder is the input folder: "},
+        {"-in=in/sub -out=inlink -r", "the input lies inside the output folder: "},
+        {"-mode=FILE -in=in/b.txt -out=o.txt -export=o.txt", "the export file would be replaced by the output of "},
+        {"-in=in/b.txt -out=x -export=in/b.txt", "the export file is an input file: "},
+    };
+    const auto inputs = [&] { return Listing(dir.File("in")) + Listing(dir.File("q")); };
+    const auto before = inputs();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const RunResult run = Run(c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find(std::string("varnelpro: ") + c.message), std::string::npos) << run.err;
+        EXPECT_EQ(inputs(), before);
+        for (const char* made : {"x", "out", "o.txt"})
+            EXPECT_FALSE(Exists(dir.File(made))) << made;
+    }
+}
+
+TEST_F(SafetyTest, AnOutputFolderInsideTheInputIsLeftOutAndSaidSo)
+{
+    const RunResult run = Run("-in=in -out=in/sub -r -bom=no");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("the output folder lies inside the input folder"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Files found            2"), std::string::npos) << run.out;  // sub is not walked
+    EXPECT_EQ(ReadBytes(dir.File("in/sub/keep.txt")), "keep me\n");
+    EXPECT_EQ(ReadBytes(dir.File("in/b.txt")), "b\n");
+}
+
+TEST_F(SafetyTest, ANewReportInsideTheInputIsNotReadAsAnInput)
+{
+    const RunResult run = Run("-in=in -out=out -r -export=in/report.csv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Files found            3"), std::string::npos) << run.out;
+    EXPECT_FALSE(Exists(dir.File("out/report.csv")));
+    const std::string report = ReadBytes(dir.File("in/report.csv"));
+    EXPECT_NE(report.find("keep.txt"), std::string::npos) << report;
+    EXPECT_EQ(report.find("report.csv"), std::string::npos) << report;
+}
+
+TEST_F(SafetyTest, ALinkInsideTheOutputTreeIsNeverWrittenThrough)
+{
+    mkdir(dir.File("victim").c_str(), 0777);
+    WriteBytes(dir.File("victim/b.txt"), "precious\n");
+    const std::string victim = Listing(dir.File("victim"));
+    mkdir(dir.File("out").c_str(), 0777);
+    symlink("../victim", dir.File("out/sub").c_str());
+    symlink("../victim/b.txt", dir.File("out/b.txt").c_str());
+
+    const RunResult run = Run("-in=in -out=out -r -bom=no");
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(ReadBytes(dir.File("victim/b.txt")), "precious\n");
+    EXPECT_EQ(Listing(dir.File("victim")), victim);
+    EXPECT_NE(run.err.find("sub/b.txt: a folder on the way to the output file is a symbolic link"), std::string::npos)
+        << run.err;
+    // The link in place of an output file is replaced, not followed.
+    struct stat st;
+    ASSERT_EQ(lstat(dir.File("out/b.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(ReadBytes(dir.File("out/b.txt")), "b\n");
+}
+
+TEST_F(SafetyTest, EveryEntryTheWalkMeetsIsNamedInTheLinesAndTheReport)
+{
+    ASSERT_EQ(mkfifo(dir.File("in/fifo").c_str(), 0644), 0);
+    symlink("nowhere", dir.File("in/dangling").c_str());
+    symlink("loop", dir.File("in/loop").c_str());
+    symlink("..", dir.File("in/sub/up").c_str());
+    const RunResult run = Run("-in=in -out=out -r -export=report.csv");
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    const std::string report = ReadBytes(dir.File("report.csv"));
+    for (const char* line : {"fifo: not a regular file (FIFO)", "dangling: symbolic link to a missing target",
+                             "loop: symbolic link loop", "sub/up: folder already searched"}) {
+        EXPECT_NE(run.err.find(line), std::string::npos) << line << "\n" << run.err;
+        const std::string name = std::string(line).substr(0, std::string(line).find(':'));
+        EXPECT_NE(report.find(dir.File("in/" + name)), std::string::npos) << report;
+    }
+    EXPECT_NE(run.out.find("Warnings               4"), std::string::npos) << run.out;
+}
+
+// Permissions do not hold for root: the unreadable folders are tried as an
+// ordinary user then.
+TEST_F(SafetyTest, FoldersThatCannotBeListedOrEnteredAreErrorsWithTheirNames)
+{
+    mkdir(dir.File("in/closed").c_str(), 0777);
+    mkdir(dir.File("in/listonly").c_str(), 0777);
+    WriteBytes(dir.File("in/closed/x.txt"), "x\n");
+    WriteBytes(dir.File("in/listonly/y.txt"), "y\n");
+    std::string prefix;
+    if (geteuid() == 0) {
+        ASSERT_EQ(std::system(("chown -R 65534:65534 '" + dir.Path() + "'").c_str()), 0);
+        chmod(dir.Path().c_str(), 0755);
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    }
+    chmod(dir.File("in/closed").c_str(), 0);
+    chmod(dir.File("in/listonly").c_str(), 0600);
+    const RunResult run = Run("-in=in -out=out -r", prefix);
+    chmod(dir.File("in/closed").c_str(), 0755);
+    chmod(dir.File("in/listonly").c_str(), 0755);
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("closed: cannot read the folder: Permission denied"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("listonly/y.txt: cannot be reached: Permission denied"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Errors                 2"), std::string::npos) << run.out;
+}
+
+}  // namespace
