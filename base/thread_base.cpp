@@ -73,8 +73,13 @@ bool CThreadBase::CreateThread(CThreadSignals* sharedSignals)
     }
     m_exitCode.store(0);
     try {
+        if (const StartFaultHook hook = s_startFault.load(); hook && hook(*this))
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         m_thread = std::thread(&CThreadBase::Run, this);
     } catch (const std::system_error&) {
+        // A thread that never ran follows nobody: otherwise the owner's stop
+        // in this object's destructor would stop the parent's other threads.
+        m_signals.store(&m_ownSignals);
         std::lock_guard lock(m_stateMutex);
         m_state = State::Idle;
         m_stateChanged.notify_all();

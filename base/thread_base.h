@@ -78,6 +78,12 @@ public:
     void SafeCloseHandle();
 
     std::uintptr_t GetParameter() const { return m_parameter; }
+
+    // Test seam: when set, asked before every start; true makes that start
+    // fail exactly as when the system refuses a new thread.
+    using StartFaultHook = bool (*)(const CThreadBase& thread);
+    static void SetStartFaultHook(StartFaultHook hook) { s_startFault.store(hook); }
+
     // The code of the run that ended last; 0 while a run goes on and before the first.
     unsigned GetExitCode() const { return m_exitCode.load(); }
     bool IsStopRequested() const;
@@ -104,6 +110,8 @@ private:
     bool IsOwnThread();
     template <typename Pred>
     bool WaitState(unsigned timeoutMs, Pred pred);
+
+    static inline std::atomic<StartFaultHook> s_startFault{nullptr};
 
     std::uintptr_t m_parameter;
     CThreadSignals m_ownSignals;

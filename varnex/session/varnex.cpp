@@ -97,14 +97,14 @@ bool CVarnex::UnregisterHandlerWnd(HandlerTarget* handler)
 
 void CVarnex::PostHandlerInfo(VARNEXMESSAGE message, intptr_t data)
 {
-    // Post from a copy: a handler may unregister while a post is under way.
-    std::vector<HandlerTarget*> handlers;
-    {
-        std::lock_guard lock(m_handlerLock);
-        handlers = m_handlers;
-    }
+    // Posted under the lock: once UnregisterHandlerWnd returns, its handler
+    // gets nothing more and its owner may free it. Post does not block, and a
+    // handler that unregisters handlers from Post is looked up again.
+    std::lock_guard lock(m_handlerLock);
+    const std::vector<HandlerTarget*> handlers = m_handlers;
     for (HandlerTarget* handler : handlers)
-        handler->Post(GetHandlerMessage(), static_cast<uintptr_t>(message), data);
+        if (std::find(m_handlers.begin(), m_handlers.end(), handler) != m_handlers.end())
+            handler->Post(GetHandlerMessage(), static_cast<uintptr_t>(message), data);
 }
 
 void CVarnex::SetResultExporter(CVarnexResultExporter* exporter)
@@ -171,6 +171,10 @@ bool CVarnex::Start(bool resume)
     // thread, which would undo them.
     m_paused.store(false);
     m_stopReason.store(VARNEXSESSIONSTOPREASON_FINISHED);
+    {
+        std::lock_guard end(m_endLock);
+        m_startPosted = false;
+    }
     m_running.store(true);
     m_status.store(VARNEXSESSIONSTATUS_RUNNING);
     if (!CreateThread()) {
@@ -218,14 +222,26 @@ std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
     }
     OnSessionStarted(resumed);
     PostHandlerInfo(VARNEXMESSAGE_STARTED, resumed ? 1 : 0);
+    {
+        std::lock_guard end(m_endLock);
+        m_startPosted = true;
+    }
+    m_startPostedChanged.notify_all();
 
     std::vector<CThreadBase*> children;
     // The children follow the session thread's own stop and pause signals.
-    if (m_finder->CreateThread(&Signals()))
+    const bool finderStarted = m_finder->CreateThread(&Signals());
+    if (finderStarted)
         children.push_back(m_finder.get());
+    else
+        m_finder->FreeRemainingJobs();  // or the next session would walk them
     const unsigned wanted = std::max(1u, m_runningSetting.converterThreads != 0 ? m_runningSetting.converterThreads
                                                                                 : GetAvailableProcessorCount());
+    bool anyConverter = false;
     for (unsigned i = 0; i < wanted; ++i) {
+        // Started and listed in one step under the list's lock: a Pause that
+        // waits on the listed threads cannot miss one that already works.
+        CSingleLock lock(m_converterThreads.GetCriticalSection());
         std::unique_ptr<CConverterThread> thread;
         try {
             thread = std::make_unique<CConverterThread>(this, nullptr);
@@ -235,16 +251,12 @@ std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
         if (!thread->CreateThread(&Signals()))
             break;
         children.push_back(thread.get());
-        CSingleLock lock(m_converterThreads.GetCriticalSection());
         m_converterThreads.push_back(thread.release());
+        anyConverter = true;
     }
-    bool anyConverter = false;
-    {
-        CSingleLock lock(m_converterThreads.GetCriticalSection());
-        anyConverter = !m_converterThreads.empty();
-    }
-    if (!anyConverter) {
-        // Nothing could process the files: end now rather than "finish" idle.
+    if (!anyConverter || !finderStarted) {
+        // Nothing could process the files, or the folders would go unwalked:
+        // end now rather than "finish" with files left idle or never found.
         m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
         SetStop();
     }
@@ -279,9 +291,13 @@ void CVarnex::OnVarnexThreadStop()
         }
     }
     VARNEXSESSIONSTOPREASON reason = m_stopReason.load();
-    m_running.store(false);
-    m_paused.store(false);
-    m_status.store(VARNEXSESSIONSTATUS_IDLE);
+    {
+        std::lock_guard end(m_endLock);
+        m_running.store(false);
+        m_paused.store(false);
+        m_status.store(VARNEXSESSIONSTATUS_IDLE);
+    }
+    m_startPostedChanged.notify_all();
     {
         CSingleLock lock(m_exporterLock);
         if (m_exporter) {
@@ -303,11 +319,23 @@ void CVarnex::OnVarnexThreadStop()
 void CVarnex::Pause()
 {
     std::lock_guard control(m_controlLock);
-    if (m_stopping.load() || !m_running.load() || m_paused.load())
-        return;
-    m_paused.store(true);
-    SetPause();
+    {
+        // A pause right after Start waits for STARTED: posted after PAUSED,
+        // it would show a running session that is in fact paused.
+        std::unique_lock end(m_endLock);
+        while (!m_startPosted && m_running.load() && IsThreadAlive())
+            m_startPostedChanged.wait_for(end, std::chrono::milliseconds(50));
+        if (m_stopping.load() || !m_running.load() || m_paused.load())
+            return;
+        m_paused.store(true);
+        SetPause();
+    }
     WaitForPause();
+    // Not once the session has ended meanwhile: a PAUSED after its STOPPED
+    // would leave the views showing a paused session that is gone.
+    std::lock_guard end(m_endLock);
+    if (!m_running.load())
+        return;
     OnSessionPaused();
     PostHandlerInfo(VARNEXMESSAGE_PAUSED, 0);
 }
@@ -315,11 +343,17 @@ void CVarnex::Pause()
 void CVarnex::Continue()
 {
     std::lock_guard control(m_controlLock);
-    if (m_stopping.load() || !m_running.load() || !m_paused.load())
-        return;
-    m_paused.store(false);
-    SetContinue();
+    {
+        std::lock_guard end(m_endLock);
+        if (m_stopping.load() || !m_running.load() || !m_paused.load())
+            return;
+        m_paused.store(false);
+        SetContinue();
+    }
     WaitForContinue();
+    std::lock_guard end(m_endLock);
+    if (!m_running.load())
+        return;
     OnSessionContinued();
     PostHandlerInfo(VARNEXMESSAGE_CONTINUED, 0);
 }

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -176,7 +177,8 @@ private:
     bool m_autoDeleteExporter = false;
     std::atomic<bool> m_exportOk{true};
 
-    mutable std::mutex m_handlerLock;
+    // Re-entrant: a handler may register or unregister handlers from Post.
+    mutable std::recursive_mutex m_handlerLock;
     std::vector<HandlerTarget*> m_handlers;
     std::atomic<void*> m_defaultOwnerData;
 
@@ -189,6 +191,11 @@ private:
     std::atomic<VARNEXSESSIONSTOPREASON> m_stopReason{VARNEXSESSIONSTOPREASON_FINISHED};
     std::atomic<VARNEXSESSIONSTATUS> m_status{VARNEXSESSIONSTATUS_IDLE};
     std::mutex m_controlLock;  // Start, Pause, Continue and Stop one at a time
+    // The session end's clearing of the running flags against a pause or a
+    // continue that checks them and posts its message.
+    std::mutex m_endLock;
+    std::condition_variable m_startPostedChanged;
+    bool m_startPosted = false;  // STARTED is out for the running session; under m_endLock
 
     mutable CCriticalSection m_jobSettingLock;
     VARNEXJOBSETTING m_jobSetting;
