@@ -113,6 +113,7 @@ void FillStatus(const struct stat& st, FileStatus* status)
     status->device = static_cast<uint64_t>(st.st_dev);
     status->inode = static_cast<uint64_t>(st.st_ino);
     status->modified = st.st_mtim.tv_sec;
+    status->modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
     status->mode = st.st_mode;
 }
 

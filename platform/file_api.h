@@ -72,6 +72,7 @@ struct FileStatus {
     uint64_t device = 0;
     uint64_t inode = 0;
     std::time_t modified = 0;
+    uint32_t modifiedNanoseconds = 0;
     uint32_t mode = 0;
 };
 // followLinks false reports a symbolic link itself. False when the path does

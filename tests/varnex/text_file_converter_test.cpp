@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "platform/file_api.h"
 #include "support/temp_dir.h"
 #include "varnex/convert/text_file_converter.h"
 #include "varnex_test_util.h"
@@ -499,6 +500,70 @@ TEST(TextFileConverter, ReportsAReadOrWriteFailureMidwayAndLeavesTheOlderOutput)
                           Converter::RETURNTYPE_NOCHANGE, false),
               Converter::CONVERTRESULT_OK);
     EXPECT_EQ(ReadBytes(dir.File("out.txt")), input);
+}
+
+// Changes the input file before chosen reads, as another program would.
+class ChangingInput : public platform::FileFaultInjector {
+public:
+    ChangingInput(std::string path, bool grow, int changes) : m_path(std::move(path)), m_grow(grow), m_changes(changes)
+    {
+        platform::SetFileFaultInjector(this);
+    }
+    ~ChangingInput() override { platform::SetFileFaultInjector(nullptr); }
+    int BeforeRead(platform::FileHandle, size_t) override
+    {
+        if (m_changes != 0) {
+            --m_changes;
+            if (m_grow)
+                WriteBytes(m_path, ReadBytes(m_path) + "more text\n");
+            else
+                EXPECT_EQ(truncate(m_path.c_str(), static_cast<off_t>(ReadBytes(m_path).size() / 2)), 0);
+        }
+        return 0;
+    }
+
+private:
+    std::string m_path;
+    bool m_grow;
+    int m_changes;  // -1: before every read
+};
+
+TEST(TextFileConverter, ReadsAChangingFileAgainOnceAndNeverFollowsItForever)
+{
+    TempDir dir;
+    const std::string original = IcuEncode("UTF-8", kMultilingual + kMultilingual);
+    struct Case {
+        const char* name;
+        bool grow;
+        int changes;
+        bool warned;  // the second reading saw a change too
+    };
+    const Case cases[] = {
+        {"grows once", true, 1, false},
+        {"shrinks once", false, 1, false},
+        {"keeps growing", true, -1, true},
+        {"keeps shrinking", false, -1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir.File("in.txt"), original);
+        Converter converter(dir.File16("in.txt").c_str(), 16, 64, 64);
+        Converter::CONVERTRESULT result;
+        {
+            ChangingInput change(dir.File("in.txt"), c.grow, c.changes);
+            result = converter.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF8,
+                                       Converter::RETURNTYPE_NOCHANGE, false);
+        }
+        ASSERT_EQ(result, Converter::CONVERTRESULT_OK);
+        EXPECT_EQ(!converter.GetInputChange().empty(), c.warned) << text::ToUtf8(converter.GetInputChange());
+        const std::string output = ReadBytes(dir.File("out.txt"));
+        if (!c.warned) {
+            EXPECT_EQ(output, ReadBytes(dir.File("in.txt")));  // the file as it is now, read whole
+        } else if (c.grow) {
+            EXPECT_EQ(ReadBytes(dir.File("in.txt")).compare(0, output.size(), output), 0);  // a prefix, not endless
+        }
+        EXPECT_EQ(Listing(dir), (std::set<std::string>{"in.txt", "out.txt"}));
+    }
 }
 
 TEST(TextFileConverter, ReplacesAndCountsAHighSurrogateThatEndsTheText)

@@ -158,6 +158,16 @@ unsigned CBinaryFileReader::Read(void* buffer, unsigned count)
         m_eof = true;
         return 0;
     }
+    if (m_readLimit != UINT64_MAX) {
+        const uint64_t position = GetPosition();
+        const uint64_t left = position < m_readLimit ? m_readLimit - position : 0;
+        if (left < count) {
+            count = static_cast<unsigned>(left);
+            m_eof = true;
+            if (count == 0)
+                return 0;
+        }
+    }
     size_t got = 0;
     if (!platform::ReadFile(m_handle, buffer, count, &got, &m_lastError)) {
         m_eof = true;

@@ -97,6 +97,9 @@ public:
     bool Eof() const { return m_eof; }
     // True once a read failed (I/O error): the data ended early, not the file.
     bool HasReadError() const { return m_readError; }
+    // Reads end at this file position, as if the file ended there: a file
+    // that grows while it is read is read as it was when the limit was set.
+    void SetReadLimit(uint64_t position) { m_readLimit = position; }
 
     static uint64_t GetFileSize(const char16_t* path);
     static bool GetFileTime(const char16_t* path, std::time_t& created, std::time_t& accessed,
@@ -108,6 +111,7 @@ public:
 protected:
     bool m_eof = true;
     bool m_readError = false;
+    uint64_t m_readLimit = UINT64_MAX;
 };
 
 class TEXTRION_API CBinaryFileWriter : public CBinaryFile {

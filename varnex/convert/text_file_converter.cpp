@@ -144,6 +144,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
     m_errorText.clear();
     m_outputError = false;
     m_replacements = 0;
+    m_inputChange.clear();
     const std::u16string output = outputPath ? outputPath : u"";
 
     platform::FileStatus input;
@@ -175,16 +176,27 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
         return CONVERTRESULT_OPEN_FAILED;
     }
 
-    const std::u16string temp = GetTemporaryPath(output);
-    CONVERTRESULT result;
-    try {
-        result = ConvertTo(temp, sourceCodepage, format, returnType, writeBom);
-    } catch (const std::bad_alloc&) {
-        m_errorText = u"out of memory";
-        result = CONVERTRESULT_ERROR;
-    } catch (const std::exception& e) {
-        m_errorText = text::FromUtf8(e.what());
-        result = CONVERTRESULT_ERROR;
+    // A file that changed while it was read is read once more; a file that
+    // keeps changing is kept as read, and the record says so.
+    std::u16string temp;
+    CONVERTRESULT result = CONVERTRESULT_OK;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0)
+            platform::RemoveFile(temp);
+        temp = GetTemporaryPath(output);
+        m_inputChange.clear();
+        m_replacements = 0;
+        try {
+            result = ConvertTo(temp, sourceCodepage, format, returnType, writeBom);
+        } catch (const std::bad_alloc&) {
+            m_errorText = u"out of memory";
+            result = CONVERTRESULT_ERROR;
+        } catch (const std::exception& e) {
+            m_errorText = text::FromUtf8(e.what());
+            result = CONVERTRESULT_ERROR;
+        }
+        if (result != CONVERTRESULT_OK || m_inputChange.empty())
+            break;
     }
     if (result == CONVERTRESULT_OK) {
         if (!platform::RenameFile(temp, output, &error)) {
@@ -223,7 +235,13 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         return CONVERTRESULT_OPEN_FAILED;
     }
 
-    const uint64_t total = reader->GetFileSize();
+    // The file is read as it was at open: at most its size then, so a file
+    // that grows meanwhile cannot be followed forever.
+    platform::FileStatus opened;
+    const bool snapshot = platform::GetHandleStatus(reader->GetFileHandle(), &opened);
+    if (snapshot)
+        reader->SetReadLimit(opened.size);
+    const uint64_t total = snapshot ? opened.size : reader->GetFileSize();
     uint64_t processed = 0;
     if (IsUTFCodepage(sourceCodepage))
         reader->SetEncoding(CTextFileProcessor::GetEncodingForCodepage(sourceCodepage));
@@ -285,6 +303,14 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (reader->HasReadError()) {
         m_errorText = SystemError("reading the input file failed", reader->GetLastError());
         result = CONVERTRESULT_ERROR;
+    }
+    platform::FileStatus now;
+    if (result == CONVERTRESULT_OK && snapshot && platform::GetHandleStatus(reader->GetFileHandle(), &now) &&
+        (now.size != opened.size || now.modified != opened.modified ||
+         now.modifiedNanoseconds != opened.modifiedNanoseconds || reader->GetPosition() != opened.size)) {
+        m_inputChange = u"the file changed while it was converted (" + text::FromUnsigned(opened.size) +
+                        u" bytes at the start, " + text::FromUnsigned(now.size) +
+                        u" at the end): the output holds what was read";
     }
     if (!writer->Close() && result != CONVERTRESULT_CANCELLED) {
         m_errorText = SystemError("writing the output file failed", writer->GetLastError());

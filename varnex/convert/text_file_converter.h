@@ -64,6 +64,10 @@ public:
     bool IsOutputError() const { return m_outputError; }
     // Input sequences and characters replaced by U+FFFD in the last Convert.
     uint64_t GetReplacementCount() const { return m_replacements; }
+    // Non-empty when the input changed while it was read, also on a second
+    // try: the output holds what was read, up to the size the file had when
+    // it was opened, and this says how the file changed.
+    const std::u16string& GetInputChange() const { return m_inputChange; }
 
     // A name beside output, hidden and unique in this process, to write to
     // before the finished file is renamed into place.
@@ -95,4 +99,5 @@ private:
     std::u16string m_errorText;
     bool m_outputError = false;
     uint64_t m_replacements = 0;
+    std::u16string m_inputChange;
 };

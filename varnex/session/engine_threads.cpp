@@ -360,50 +360,73 @@ void CConverterThread::ConverterReportProgress(CTextFileConverter*, uint64_t pro
         static_cast<CVarnexFileInfo*>(record)->SetConverterProgress(processed, total);
 }
 
-bool CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output, std::u16string& why)
+CConverterThread::CopyResult CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output)
 {
-    const std::u16string temp = CTextFileConverter::GetTemporaryPath(output.GetPath());
-
-    bool ok = true;
-    {
-        CBinaryFileReader reader(input.c_str(), true);
-        if (!reader.IsOpen()) {
-            why = u"cannot open the input file";
-            return false;
-        }
-        CBinaryFileWriter writer(temp.c_str(), false, true, true);
-        if (!writer.IsOpen()) {
-            why = u"cannot create the output file";
-            return false;
-        }
-        std::vector<unsigned char> block(1u << 16);
-        while (ok && !reader.Eof()) {
-            const unsigned n = reader.Read(block.data(), static_cast<unsigned>(block.size()));
-            if (n > 0 && writer.Write(block.data(), n) != n) {
-                why = u"writing the output file failed";
-                ok = false;
-            }
-            if (ok && !CanContinue()) {
-                why = u"stopped";
-                ok = false;
-            }
-        }
-        if (ok && reader.HasReadError()) {
-            why = u"reading the input file failed";
-            ok = false;
-        }
-        if (!writer.Close() && ok) {
-            why = u"writing the output file failed";
-            ok = false;
-        }
+    CopyResult result;
+    // As with conversions: a file that changed while it was read is read once
+    // more, and one that keeps changing is kept as read, with a warning.
+    std::u16string temp;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0)
+            platform::RemoveFile(temp);
+        temp = CTextFileConverter::GetTemporaryPath(output.GetPath());
+        result = CopyOnce(input, temp);
+        if (result.status != CopyResult::COPIED || result.change.empty())
+            break;
     }
-    if (ok && !platform::RenameFile(temp, output.GetPath())) {
-        why = u"cannot move the output file into place";
-        ok = false;
+    if (result.status == CopyResult::COPIED && !platform::RenameFile(temp, output.GetPath())) {
+        result.status = CopyResult::WRITE_FAILED;
+        result.why = u"cannot move the output file into place";
     }
-    if (!ok)
+    if (result.status != CopyResult::COPIED)
         platform::RemoveFile(temp);
-    return ok;
+    return result;
+}
+
+CConverterThread::CopyResult CConverterThread::CopyOnce(const CLongPath& input, const std::u16string& temp)
+{
+    CopyResult result;
+    CBinaryFileReader reader(input.c_str(), true);
+    platform::FileStatus opened;
+    if (!reader.IsOpen() || !platform::GetHandleStatus(reader.GetFileHandle(), &opened)) {
+        result.status = CopyResult::READ_FAILED;
+        result.why = u"cannot open the input file";
+        return result;
+    }
+    reader.SetReadLimit(opened.size);  // a growing file is copied as it was at open
+    CBinaryFileWriter writer(temp.c_str(), false, true, true);
+    if (!writer.IsOpen()) {
+        result.status = CopyResult::WRITE_FAILED;
+        result.why = u"cannot create the output file";
+        return result;
+    }
+    std::vector<unsigned char> block(1u << 16);
+    while (result.status == CopyResult::COPIED && !reader.Eof()) {
+        const unsigned n = reader.Read(block.data(), static_cast<unsigned>(block.size()));
+        if (n > 0 && writer.Write(block.data(), n) != n) {
+            result.status = CopyResult::WRITE_FAILED;
+            result.why = u"writing the output file failed";
+        } else if (!CanContinue()) {
+            result.status = CopyResult::STOPPED;
+        }
+    }
+    if (result.status == CopyResult::COPIED && reader.HasReadError()) {
+        result.status = CopyResult::READ_FAILED;
+        result.why = u"reading the input file failed";
+    }
+    if (!writer.Close() && result.status == CopyResult::COPIED) {
+        result.status = CopyResult::WRITE_FAILED;
+        result.why = u"writing the output file failed";
+    }
+    platform::FileStatus now;
+    if (result.status == CopyResult::COPIED && platform::GetHandleStatus(reader.GetFileHandle(), &now) &&
+        (now.size != opened.size || now.modified != opened.modified ||
+         now.modifiedNanoseconds != opened.modifiedNanoseconds || reader.GetPosition() != opened.size)) {
+        result.change = u"the file changed while it was copied (" + text::FromUnsigned(opened.size) +
+                        u" bytes at the start, " + text::FromUnsigned(now.size) +
+                        u" at the end): the copy holds what was read";
+    }
+    return result;
 }
 
 void CConverterThread::Process(CVarnexFileInfo* record)
@@ -485,6 +508,10 @@ void CConverterThread::Process(CVarnexFileInfo* record)
                     message = text::FromUnsigned(replaced) +
                               u" characters could not be decoded or written and were replaced by U+FFFD";
                 }
+                if (!converter.GetInputChange().empty()) {
+                    state = VARNEXRESULTSTATE_WARNING;
+                    message += (message.empty() ? u"" : u"; ") + converter.GetInputChange();
+                }
                 break;
             case CTextFileConverter::CONVERTRESULT_CANCELLED:
                 state = VARNEXRESULTSTATE_CANCELLED;
@@ -499,15 +526,27 @@ void CConverterThread::Process(CVarnexFileInfo* record)
         }
         if (copy && operation == VARNEXRESULTOPERATION_NONE && state != VARNEXRESULTSTATE_CANCELLED &&
             state != VARNEXRESULTSTATE_WRITE_ERROR && (binary || !supported)) {
-            std::u16string why;
-            if (CopyUnconverted(input, output, why)) {
+            const CopyResult copied = CopyUnconverted(input, output);
+            switch (copied.status) {
+            case CopyResult::COPIED:
                 operation = VARNEXRESULTOPERATION_COPIED;
-            } else if (why == u"stopped") {
+                if (!copied.change.empty()) {
+                    state = VARNEXRESULTSTATE_WARNING;
+                    message += (message.empty() ? u"" : u"; ") + copied.change;
+                }
+                break;
+            case CopyResult::STOPPED:
                 state = VARNEXRESULTSTATE_CANCELLED;
                 message = u"cancelled";
-            } else {
+                break;
+            case CopyResult::READ_FAILED:
+                state = VARNEXRESULTSTATE_ERROR;
+                message = copied.why;
+                break;
+            case CopyResult::WRITE_FAILED:
                 state = VARNEXRESULTSTATE_WRITE_ERROR;
-                message = why;
+                message = copied.why;
+                break;
             }
         }
     }

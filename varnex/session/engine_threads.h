@@ -136,11 +136,18 @@ protected:
     static bool ConverterCanContinue(CTextFileConverter* converter, void* thread);
     static void ConverterReportProgress(CTextFileConverter* converter, uint64_t processed,
                                         uint64_t total, void* record);
+    struct CopyResult {
+        enum Status { COPIED, STOPPED, READ_FAILED, WRITE_FAILED };
+        Status status = COPIED;
+        std::u16string why;     // the failure
+        std::u16string change;  // how the input changed while it was copied
+    };
     // Copies in blocks into a temporary name that is renamed into place, so a
-    // stopped copy leaves nothing; false (with why) on failure or stop.
-    bool CopyUnconverted(const CLongPath& input, const CLongPath& output, std::u16string& why);
+    // stopped or failed copy leaves nothing.
+    CopyResult CopyUnconverted(const CLongPath& input, const CLongPath& output);
 
 private:
+    CopyResult CopyOnce(const CLongPath& input, const std::u16string& temp);
     void Process(CVarnexFileInfo* record);
 
     CVarnex* m_owner;
