@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the benchmarks need on Debian 12, and
+# Installs what the build, the tests, the benchmarks and the fuzz run (clang,
+# libFuzzer's runtime, llvm-symbolizer) need on Debian 12, and
 # fetches uchardet's Debian source. Idempotent: only what is missing is installed.
 set -euo pipefail
 
@@ -22,6 +23,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     uchardet libc-bin time
+    clang libclang-rt-14-dev llvm-14
 )
 
 missing=()

@@ -1,0 +1,114 @@
+// The text reader on one file: in each Unicode form, in a code page of the
+// catalogue, or as its byte order mark says, with small and odd buffer and
+// chunk sizes. The text must not depend on how it was cut: a reading with
+// large buffers gives the same units, replacement count and bytes.
+//
+// Input: byte 0 picks the reading, byte 1 the buffer (size 1..32, read-ahead,
+// the caller's buffer, a resize after the first chunk), byte 2 the chunk
+// size (2..257 units); the rest is the file.
+#include <memory>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "textrion/io/text_file_reader.h"
+
+namespace {
+
+constexpr int kFromBom = 0;
+constexpr int kCodePages[] = {0,     65001, 1252,  20866, 932,   936,   949,   950,   54936, 52936,
+                              50220, 50221, 50222, 50225, 50227, 50229, 20932, 51949, 874,   1251,
+                              1200,  1201,  42,    28606, 65010};
+constexpr int kUnicodeForms = 7;  // TEXTENCODING 1..7
+constexpr int kReadings = 1 + kUnicodeForms + static_cast<int>(std::size(kCodePages));
+
+struct Text {
+    std::u16string units;
+    uint64_t replacements = 0;
+    uint64_t bytes = 0;
+    unsigned bom = 0;
+    bool error = false;
+};
+
+struct Cut {
+    unsigned bufferSize = 1u << 16;
+    unsigned chunk = 1u << 16;
+    unsigned readAhead = 0;
+    unsigned resizeTo = 0;  // 0: no resize
+    bool callerBuffer = false;
+};
+
+Text ReadWhole(const std::u16string& path, int reading, const Cut& cut)
+{
+    std::vector<unsigned char> callerBuffer(cut.bufferSize);
+    auto reader = cut.callerBuffer
+                      ? std::make_unique<CTextFileReader>(path.c_str(), callerBuffer.data(), cut.bufferSize)
+                      : std::make_unique<CTextFileReader>(path.c_str(), cut.bufferSize);
+    FUZZ_CHECK(reader->IsOpen());
+    if (reading > kUnicodeForms) {
+        reader->SetEncoding(TEXTENCODING_CODEPAGE);
+        reader->SetCodePage(static_cast<unsigned>(kCodePages[reading - kUnicodeForms - 1]));
+    } else if (reading != kFromBom) {
+        reader->SetEncoding(static_cast<TEXTENCODING>(reading));
+    }
+    reader->SetReadAhead(cut.readAhead);
+
+    Text text;
+    std::vector<char16_t> block(cut.chunk);
+    for (;;) {
+        unsigned used = 0;
+        const unsigned n = reader->Read(block.data(), cut.chunk, &used);
+        text.bytes += used;  // the last call may take bytes that make no text (a shift)
+        if (n == 0)
+            break;
+        FUZZ_CHECK(n <= cut.chunk);
+        text.units.append(block.data(), n);
+        if (cut.resizeTo != 0 && text.units.size() == n)
+            reader->SetInternalReadBufferSize(cut.resizeTo);
+    }
+    text.replacements = reader->GetReplacementCount();
+    text.bom = reader->GetBomLength();
+    text.error = reader->HasReadError();
+    return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::Input in(data, size);
+    const int reading = in.Byte() % kReadings;  // kFromBom, the forms 1..7, then the code pages
+    const uint8_t buffer = in.Byte();
+    const uint8_t chunk = in.Byte();
+    const std::string_view file = in.Rest();
+    const std::u16string path = fuzz::WriteTempFile("text", file);
+
+    Cut small;
+    small.bufferSize = 1 + (buffer & 31);
+    small.readAhead = buffer & 32 ? 1u << 12 : 0;
+    small.callerBuffer = buffer & 64;
+    small.resizeTo = buffer & 128 ? 1 + chunk % 13 : 0;
+    small.chunk = 2 + chunk;
+
+    const Text cutText = ReadWhole(path, reading, small);
+    const Text whole = ReadWhole(path, reading, Cut{});
+    FUZZ_CHECK(cutText.units == whole.units);
+    FUZZ_CHECK(cutText.replacements == whole.replacements);
+    FUZZ_CHECK(cutText.bytes == whole.bytes);
+    FUZZ_CHECK(cutText.bom == whole.bom);
+    FUZZ_CHECK(whole.error || whole.bom + whole.bytes == file.size());
+
+    // The preview's first line is the start of the same text (BOM, else code page 0).
+    if (reading == kFromBom) {
+        const int maxChars = 1 + chunk;
+        std::u16string line;
+        FUZZ_CHECK(CFirstLineTextReader(path.c_str()).Read(maxChars, line));
+        std::u16string expected = whole.units.substr(0, whole.units.find_first_of(u"\r\n"));
+        if (expected.size() >= static_cast<size_t>(maxChars)) {
+            expected.resize(static_cast<size_t>(maxChars));
+            if (expected.back() >= 0xD800 && expected.back() <= 0xDBFF)
+                expected.pop_back();
+        }
+        FUZZ_CHECK(line == expected);
+    }
+    return 0;
+}
