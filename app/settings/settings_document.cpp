@@ -188,6 +188,13 @@ void SetChildText(pugi::xml_node parent, const char* name, const std::string& va
     pugi::xml_node child = parent.child(name);
     if (!child)
         child = parent.append_child(name);
+    // The parser drops text that is only white space; CDATA it keeps, so a
+    // blank comment or name reads back as it was saved.
+    if (!value.empty() && std::all_of(value.begin(), value.end(), IsBlank)) {
+        child.remove_children();
+        child.append_child(pugi::node_cdata).set_value(value.c_str());
+        return;
+    }
     child.text().set(value.c_str());
 }
 

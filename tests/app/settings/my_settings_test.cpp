@@ -178,6 +178,30 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
     }
 }
 
+// Found by fuzzing: a text of blanks only was written as plain text, which
+// the parser drops, so the next load read it as empty.
+TEST_F(MySettingsTest, BlankTextsReadBackAfterSave)
+{
+    Write(FileWith("<currentProfile><filter><comment><![CDATA[ ]]></comment></filter></currentProfile>"
+                   "<sessionProfiles><profile name=\"p\"><filter><expression><![CDATA[\t\n]]></expression>"
+                   "</filter></profile></sessionProfiles>"));
+    CMySettings settings = Make();
+    ASSERT_TRUE(settings.Load());
+    ASSERT_EQ(settings.GetCurrentProfile().filterComment, u" ");
+    VARNELSESSIONPROFILELIST profiles;
+    ASSERT_TRUE(settings.LoadSessionProfiles(profiles));
+    ASSERT_TRUE(settings.Save());
+    ASSERT_TRUE(settings.SaveSessionProfiles(profiles));
+
+    CMySettings loaded = Make();
+    ASSERT_TRUE(loaded.Load());
+    EXPECT_EQ(loaded.GetCurrentProfile().filterComment, u" ");
+    VARNELSESSIONPROFILELIST read;
+    ASSERT_TRUE(loaded.LoadSessionProfiles(read));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].filterExpression, u"\t\n");
+}
+
 TEST_F(MySettingsTest, UnusableFileGivesDefaultsAndSaysWhy)
 {
     struct Row {
