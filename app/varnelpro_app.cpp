@@ -7,6 +7,7 @@
 #include "app/headless/headless_run.h"
 #include "app/locale/tr.h"
 #include "app/settings/profile_store.h"
+#include "base/text.h"
 #include "platform/native_path.h"
 
 namespace {
@@ -27,7 +28,7 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     CProfileStore store;
     if (m_options.resetLayout) {
         if (!store.ResetLayout())
-            fprintf(stderr, "varnelpro: %s\n", Out(store.GetLastError()).c_str());
+            fprintf(stderr, "varnelpro: %s\n", text::ForTerminal(store.GetLastError()).c_str());
         else if (!m_options.quiet)
             printf("%s\n", Out(Tr("Startup", "Layout has been reset")).c_str());
     }
@@ -44,7 +45,7 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         SettingsMessages messages;
         m_settings.Load(&messages);
         for (const std::u16string& message : messages)
-            fprintf(stderr, "varnelpro: %s\n", Out(message).c_str());
+            fprintf(stderr, "varnelpro: %s\n", text::ForTerminal(message).c_str());
         HeadlessConsole console;
         console.progressBar = isatty(fileno(stderr)) != 0;
         return RunHeadless(m_options, m_settings.GetJobSetting(), console);

@@ -115,6 +115,36 @@ std::string ToUtf8(std::u16string_view utf16)
     return out;
 }
 
+std::string ForTerminal(std::u16string_view utf16)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(utf16.size());
+    const auto escape = [&](const char* prefix, unsigned value, int digits) {
+        out += prefix;
+        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+            out += kHex[(value >> shift) & 15];
+    };
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        char32_t c = utf16[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            escape("\\x", c - 0xDC00, 2);
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xD800 && c <= 0xDFFF) || c == 0x061C ||
+                   c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) {
+            escape("\\u", c, 4);
+        } else if (c == u'\\') {
+            out += "\\\\";
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
 std::u16string FromNumber(long long value)
 {
     if (value >= 0)

@@ -20,6 +20,13 @@ std::u16string FromUtf8(std::string_view utf8);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view utf16);
 
+// UTF-8 for a terminal line: control characters (which could move the cursor
+// or recolour the screen), bidirectional controls and other unpaired
+// surrogates are written as \uXXXX, a file name's byte that is not UTF-8
+// (held as U+DC80..U+DCFF) as \xXX, and a backslash as \\, so what is shown
+// is what is there and nothing shown can be forged.
+std::string ForTerminal(std::u16string_view text);
+
 std::u16string FromNumber(long long value);
 std::u16string FromUnsigned(unsigned long long value);
 

@@ -19,7 +19,7 @@ fi
 
 packages=(
     cmake ninja-build g++ pkg-config xz-utils
-    libicu-dev icu-devtools libpugixml-dev
+    libicu-dev icu-devtools libpugixml-dev libre2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     uchardet libc-bin time

@@ -29,8 +29,10 @@
 
 namespace {
 
-// Terminal output is UTF-8; paths keep the bytes they have on disk.
+// Our own texts go out as UTF-8; anything holding a name from disk goes
+// through Term, which escapes what a terminal would act on.
 std::string Out(const std::u16string& s) { return platform::ToNativePath(s); }
+std::string Term(const std::u16string& s) { return text::ForTerminal(s); }
 
 std::u16string TrH(const char* text) { return Tr("Headless", text); }
 
@@ -356,10 +358,10 @@ public:
         if (info && record.GetAllowAutoDetect())
             codepage += " " + Out(CVarnexStandardCSVExporter::FormatConfidence(record.GetConfidence()));
         std::string line = "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " + result +
-                           "  " + codepage + "  " + Out(Shown(record.GetInputFile()));
+                           "  " + codepage + "  " + Term(Shown(record.GetInputFile()));
         const std::u16string message = record.GetMessage();
         if (!message.empty())
-            line += ": " + Out(message);
+            line += ": " + Term(message);
         ClearBar();
         fprintf(m_console.err, "%s\n", line.c_str());
     }
@@ -380,7 +382,7 @@ public:
         snprintf(head, sizeof head, "[%s%s] %u/%u%s files  %.1f MB/s  ", std::string(filled, '#').c_str(),
                  std::string(barWidth - filled, '-').c_str(), done, total, finding ? "+" : "",
                  seconds > 0 ? m_totals.bytesRead / seconds / 1e6 : 0.0);
-        const std::string line = head + Tail(Out(Shown(current)), width > strlen(head) + 1 ? width - strlen(head) - 1 : 0);
+        const std::string line = head + Tail(Term(Shown(current)), width > strlen(head) + 1 ? width - strlen(head) - 1 : 0);
         fprintf(m_console.err, "\r%s\x1b[K", line.c_str());
         fflush(m_console.err);
         m_barShown = true;
@@ -421,12 +423,12 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
 {
     HeadlessPlan plan;
     if (std::u16string why = PlanHeadlessRun(options, plan); !why.empty()) {
-        fprintf(console.err, "varnelpro: %s\n", Out(why).c_str());
+        fprintf(console.err, "varnelpro: %s\n", Term(why).c_str());
         return HEADLESS_EXIT_BAD_START;
     }
     for (const std::u16string& folder : {plan.outputFolderToCreate, plan.exportFolderToCreate}) {
         if (!folder.empty() && !CLongPath(folder).AddBackslash().EnsureDirectoryExists()) {
-            fprintf(console.err, "varnelpro: %s\n", Out(Arg(TrH("cannot write to output folder: %1"), folder)).c_str());
+            fprintf(console.err, "varnelpro: %s\n", Term(Arg(TrH("cannot write to output folder: %1"), folder)).c_str());
             return HEADLESS_EXIT_BAD_START;
         }
     }
@@ -510,11 +512,11 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
              seconds > 0 ? totals.finished / seconds : 0.0, seconds > 0 ? totals.bytesRead / seconds / 1e6 : 0.0);
     PrintRow(out, TrH("Time"), timeText);
     if (exporter)
-        PrintRow(out, TrH("Report"), Out(plan.exportPath) + (exportOk ? "" : "  (" + Out(TrH("incomplete")) + ")"));
+        PrintRow(out, TrH("Report"), Term(plan.exportPath) + (exportOk ? "" : "  (" + Out(TrH("incomplete")) + ")"));
     if (userStop)
         fprintf(out, "%s\n", Out(TrH("Stopped before the end.")).c_str());
     if (!exportOk)
-        fprintf(console.err, "varnelpro: %s\n", Out(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str());
+        fprintf(console.err, "varnelpro: %s\n", Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str());
     fflush(out);
 
     const bool clean = !userStop && exportOk && unreadable == 0 && summary.warningFiles == 0 &&

@@ -1,6 +1,9 @@
 #include "app/headless/xml_exporter.h"
 
+#include <algorithm>
+
 #include "base/text.h"
+#include "platform/native_path.h"
 #include "textrion/io/text_file_writer.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
@@ -21,6 +24,31 @@ const char16_t* EncodingName(TEXTENCODING encoding)
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// XML cannot hold a name's bytes that are not UTF-8, nor most control
+// characters. Such a path is shown with U+FFFD, and a companion attribute holds it exactly, percent-encoded as in a
+// file URL: every byte outside printable ASCII, and "%" itself, as %XX.
+std::u16string ExactPath(const std::u16string& path)
+{
+    const auto lost = [](char16_t c) {
+        return (c >= 0xDC80 && c <= 0xDCFF) || (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') ||
+               c == 0xFFFE || c == 0xFFFF;
+    };
+    if (std::none_of(path.begin(), path.end(), lost))
+        return {};
+    static const char kHex[] = "0123456789ABCDEF";
+    std::u16string out;
+    for (const unsigned char byte : platform::ToNativePath(path)) {
+        if (byte > 0x20 && byte < 0x7F && byte != '%' && byte != '"' && byte != '&' && byte != '<' && byte != '>') {
+            out += static_cast<char16_t>(byte);
+        } else {
+            out += u'%';
+            out += static_cast<char16_t>(kHex[byte >> 4]);
+            out += static_cast<char16_t>(kHex[byte & 15]);
+        }
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -104,6 +132,10 @@ void CVarnexXMLExporter::ExportFileInfo(CVarnexFileInfo& info)
         row += u"=\"";
         row += Escape(items[i]);
         row += u'"';
+        if (i < 2) {
+            if (const std::u16string exact = ExactPath(items[i]); !exact.empty())
+                row += u' ' + std::u16string(kNames[i]) + u"Bytes=\"" + exact + u'"';
+        }
     }
     row += u"/>\n";
     std::lock_guard lock(m_mutex);

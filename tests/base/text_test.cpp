@@ -35,6 +35,27 @@ TEST(Text, Utf8EncodingNeverWritesALoneSurrogate)
     EXPECT_EQ(text::ToUtf8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
 }
 
+TEST(Text, TerminalTextShowsWhatIsThereAndCannotDriveTheTerminal)
+{
+    const struct {
+        std::u16string text;
+        const char* shown;
+    } rows[] = {
+        {u"plain caf\u00e9 \U0001F600", "plain caf\xC3\xA9 \xF0\x9F\x98\x80"},
+        {u"red\x1B[31mname\x07", "red\\u001B[31mname\\u0007"},
+        {u"line\nbreak\rtab\t", "line\\u000Abreak\\u000Dtab\\u0009"},
+        {u"c1\u0085del\u007F", "c1\\u0085del\\u007F"},
+        {u"bidi\u202Etxt.exe", "bidi\\u202Etxt.exe"},
+        {u"raw\xDCE9" u"byte", "raw\\xE9byte"},  // a name byte that is not UTF-8
+        {u"lone\xD800", "lone\\uD800"},
+        {u"back\\slash", "back\\\\slash"},  // so "\\xE9" typed in a name cannot pass for a byte
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.shown);
+        EXPECT_EQ(text::ForTerminal(row.text), row.shown);
+    }
+}
+
 TEST(Text, NumbersAndAsciiCase)
 {
     EXPECT_EQ(text::FromNumber(-9223372036854775807LL - 1), u"-9223372036854775808");

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__x86_64__) || defined(__i386__)
 #define VARNEL_UTF8_BLOCKS 1
@@ -948,6 +949,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
         char32_t cp = u;
         unsigned taken = 1;
         bool replaced = false;
+        bool rawByte = false;
         if (!passSurrogates && (IsHigh(u) || IsLow(u))) {
             if (IsHigh(u) && s + 1 < srcLen && IsLow(src[s + 1])) {
                 cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (src[s + 1] - 0xDC00);
@@ -955,10 +957,23 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
             } else if (IsHigh(u) && s + 1 == srcLen) {
                 result = UTFPROCESS_SOURCE_EXHAUSTED;  // its low half may come with the next call
                 break;
+            } else if (m_fileNameBytes && u >= 0xDC80 && u <= 0xDCFF) {
+                // A byte of a file name that is not UTF-8: UTF-8 gets the byte
+                // itself, UTF-32 the unit's value, so the name stays exact.
+                rawByte = std::is_same_v<Sink, Utf8Sink>;
             } else {
                 cp = kReplacement;  // never write an ill-formed sequence
                 replaced = true;
             }
+        }
+        if (rawByte) {
+            if (dstLen == d) {
+                result = UTFPROCESS_TARGET_EXHAUSTED;
+                break;
+            }
+            dst[d++] = static_cast<unsigned char>(u - 0xDC00);
+            ++s;
+            continue;
         }
         const unsigned size = sink.Size(cp);
         if (dstLen - d < size) {

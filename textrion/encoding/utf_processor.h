@@ -72,6 +72,12 @@ public:
                                    tagUTF32ENDIANTYPE endian);
 
     void SetCrLfType(tagUTFPROCESSCRLFTYPE type) { m_crLfType = type; }
+    // For reports that name files: a lone U+DC80..U+DCFF (how a file name
+    // byte that is not UTF-8 is held) is written back as that byte in UTF-8,
+    // and as the unit itself in UTF-32 (and UTF-16), instead of U+FFFD, so
+    // every name in the report is the name on disk (the convention Python
+    // calls "surrogateescape").
+    void SetFileNameBytes(bool keep) { m_fileNameBytes = keep; }
     tagUTFPROCESSCRLFTYPE GetCrLfType() const { return m_crLfType; }
 
     // Sequences or units replaced by U+FFFD (decoding) or units written as
@@ -84,6 +90,7 @@ protected:
 
     tagUTFPROCESSCRLFTYPE m_crLfType = UTFCRLF_KEEP;
     bool m_pendingCR = false;
+    bool m_fileNameBytes = false;
     uint64_t m_replacements = 0;
 
 private:

@@ -30,6 +30,12 @@ bool CBinFileDetector::DetectHead()
     return DetectCurrent();
 }
 
+namespace {
+
+constexpr uint64_t kContinueCheckBytes = 64 * 1024;
+
+}  // namespace
+
 bool CBinFileDetector::DetectCurrent()
 {
     // 64-bit limit: a large megabyte count must not wrap to 0.
@@ -38,8 +44,17 @@ bool CBinFileDetector::DetectCurrent()
         return false;
     std::unique_ptr<char[]> block(new char[m_blockSize]);
     uint64_t scanned = 0;
+    uint64_t nextCheck = kContinueCheckBytes;
     bool binary = false;
+    m_stopped = false;
     while (scanned < limit && !m_reader.Eof() && !binary) {
+        if (m_canContinue && scanned >= nextCheck) {
+            nextCheck = scanned + kContinueCheckBytes;
+            if (!m_canContinue()) {
+                m_stopped = true;
+                return false;
+            }
+        }
         // The last block is cut to what the limit leaves: never read past it.
         const uint64_t left = limit - scanned;
         const unsigned want = left < m_blockSize ? static_cast<unsigned>(left) : m_blockSize;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "textrion/io/binary_file.h"
 #include "textrion/textrion_export.h"
@@ -24,6 +25,10 @@ public:
     virtual bool Detect();
     // True when the file could not be opened or a read failed during the scan.
     bool HasReadError() const { return m_readError; }
+    // Asked every 64 KiB of the scan: false (a stopped session) ends it at
+    // once, not binary, and WasStopped() tells.
+    void SetContinueCheck(std::function<bool()> check) { m_canContinue = std::move(check); }
+    bool WasStopped() const { return m_stopped; }
 
 protected:
     bool DetectHead();
@@ -38,4 +43,6 @@ protected:
     unsigned m_threshold;
     bool m_result = false;
     bool m_readError = false;
+    bool m_stopped = false;
+    std::function<bool()> m_canContinue;
 };

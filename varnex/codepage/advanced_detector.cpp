@@ -90,19 +90,35 @@ CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockS
         CAdvancedDetector::Detect();
 }
 
+CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
+                                     bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue)
+    : CAdvancedDetector(path, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
+{
+    m_canContinue = std::move(canContinue);
+    CAdvancedDetector::Detect();
+}
+
 CAdvancedDetector::~CAdvancedDetector() = default;
 
-bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary) const
+bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary)
 {
     CBinFileDetector detector(m_path.c_str(), threshold, m_blockSize, m_scanLimitMB);
+    detector.SetContinueCheck(m_canContinue);
     binary = detector.Detect();
-    return !detector.HasReadError();
+    if (detector.WasStopped())
+        m_stopped = true;
+    return !detector.HasReadError() && !detector.WasStopped();
 }
 
 bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
 {
     CCodepageDetector detector(m_path.c_str(), m_blockSize, m_scanLimitMB, m_reportGB18030);
+    detector.SetContinueCheck(m_canContinue);
     detector.Detect();
+    if (detector.WasStopped()) {
+        m_stopped = true;
+        return false;
+    }
     codepage = detector.GetCodepage();
     confidence = detector.GetConfidence();
     return !detector.HasFailed();
@@ -122,6 +138,7 @@ void CAdvancedDetector::RunSteps()
     // A second run starts from nothing: a code page left from the first
     // would pass for a byte order mark below.
     m_result = DETECTIONRESULT_OK;
+    m_stopped = false;
     m_codepage = -1;
     m_confidence = 0.0f;
     m_hasBom = false;

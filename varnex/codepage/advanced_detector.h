@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "base/lockable.h"
@@ -55,6 +56,13 @@ public:
     CAdvancedDetector(const CAdvancedDetector&) = default;
     CAdvancedDetector& operator=(const CAdvancedDetector&) = default;
 
+    // As above, asking canContinue between blocks of the sample (a session's
+    // stop or pause): when it says stop, detection ends with an error and
+    // WasStopped() is true.
+    CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
+                      bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue);
+    bool WasStopped() const { return m_stopped; }
+
     int GetCodepage() const { return m_codepage; }
     float GetConfidence() const { return m_confidence; }
     bool HasBom() const { return m_hasBom; }
@@ -83,9 +91,11 @@ protected:
     bool m_reportGB18030;
     DETECTIONRESULT m_result = DETECTIONRESULT_OK;
     bool m_binaryListShortcut;
+    std::function<bool()> m_canContinue;
+    bool m_stopped = false;
 
 private:
     void RunSteps();
     // The zero-byte test; false when the file could not be read.
-    bool ZeroRuns(unsigned threshold, bool& binary) const;
+    bool ZeroRuns(unsigned threshold, bool& binary);
 };

@@ -306,6 +306,7 @@ bool CCodepageDetector::Detect()
     m_confidence = 0.0f;
     m_bytesFed = 0;
     m_failed = false;
+    m_stopped = false;
     if (!Open()) {
         m_failed = true;
         return false;
@@ -319,7 +320,16 @@ bool CCodepageDetector::Detect()
     if (limit > 0 && m_blockSize > 0) {
         std::vector<char> block(m_blockSize);
         uint64_t requested = 0;
+        uint64_t nextCheck = 64 * 1024;
         while (!Eof() && !m_detector->IsDone() && requested < limit) {
+            if (m_canContinue && requested >= nextCheck) {
+                nextCheck = requested + 64 * 1024;
+                if (!m_canContinue()) {
+                    m_stopped = true;
+                    Close();
+                    return false;
+                }
+            }
             const auto want = static_cast<unsigned>(std::min<uint64_t>(m_blockSize, limit - requested));
             requested += want;
             const unsigned n = Read(block.data(), want);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <memory>
 
 #include "textrion/io/binary_file.h"
@@ -43,6 +45,10 @@ public:
     uint64_t GetBytesFed() const { return m_bytesFed; }
     // True when the last Detect could not open or read the file.
     bool HasFailed() const { return m_failed; }
+    // Asked every 64 KiB fed: false (a stopped session) ends the detection
+    // at once with no finding, and WasStopped() tells.
+    void SetContinueCheck(std::function<bool()> check) { m_canContinue = std::move(check); }
+    bool WasStopped() const { return m_stopped; }
 
     // The code page of a charset name the detector reports (-1 when unknown);
     // a GB18030 finding is 936 unless reportGB18030.
@@ -59,5 +65,7 @@ private:
     bool m_reportGB18030;
     uint64_t m_bytesFed = 0;
     bool m_failed = false;
+    bool m_stopped = false;
+    std::function<bool()> m_canContinue;
     std::unique_ptr<UniversalDetector> m_detector;
 };

@@ -79,6 +79,8 @@ bool CVarnexCSVExporter::Open(VARNEXSESSIONTYPE type, bool append)
     }
     if (!writer->IsOpen())
         return false;
+    // Paths are the names on disk, byte for byte, also where they are not UTF-8.
+    writer->SetFileNameBytes(true);
     {
         CSingleLock lock(m_writerLock);
         m_writer = std::move(writer);

@@ -1,5 +1,7 @@
 #include "varnex/session/engine_threads.h"
 
+#include <re2/re2.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -101,37 +103,28 @@ bool CNameFilter::PassesWildcardList(const std::u16string& name, const std::u16s
     return false;
 }
 
-namespace {
-
-// std::regex works on wchar_t here (32-bit): widen the UTF-16 text.
-std::wstring Wide(const std::u16string& s)
-{
-    std::wstring out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        out.push_back(static_cast<wchar_t>(c));
+struct CNameFilter::Compiled {
+    explicit Compiled(const std::string& pattern) : expression(pattern, Options()) {}
+    static RE2::Options Options()
+    {
+        RE2::Options options;
+        options.set_case_sensitive(false);
+        options.set_log_errors(false);
+        return options;
     }
-    return out;
-}
+    RE2 expression;
+};
 
-std::shared_ptr<const std::wregex> Compile(const std::u16string& expression, std::string* error)
+std::shared_ptr<const CNameFilter::Compiled> CNameFilter::Compile(const std::u16string& expression,
+                                                                  std::string* error)
 {
-    try {
-        return std::make_shared<const std::wregex>(Wide(expression),
-                                                   std::regex::ECMAScript | std::regex::icase);
-    } catch (const std::regex_error& e) {
-        if (error)
-            *error = e.what();
-    }
+    auto compiled = std::make_shared<const CNameFilter::Compiled>(text::ToUtf8(expression));
+    if (compiled->expression.ok())
+        return compiled;
+    if (error)
+        *error = compiled->expression.error();
     return nullptr;
 }
-
-}  // namespace
 
 bool CNameFilter::IsValidRegex(const std::u16string& expression, std::string* error)
 {
@@ -150,11 +143,8 @@ bool CNameFilter::Passes(const std::u16string& name) const
         return PassesWildcardList(name, m_expression);
     if (!m_compiled)
         return false;  // an expression that does not compile lets nothing pass
-    try {
-        return std::regex_match(Wide(name), *m_compiled);
-    } catch (...) {
-        return false;  // complexity or stack limits while matching
-    }
+    // A byte of a name that is not UTF-8 matches as U+FFFD.
+    return RE2::FullMatch(text::ToUtf8(name), m_compiled->expression);
 }
 
 // ---------------------------------------------------------------------------
@@ -447,22 +437,22 @@ void CConverterThread::Process(CVarnexFileInfo* record)
     uint64_t replaced = 0;
 
     if (record->GetAllowAutoDetect()) {
+        // A large sample must not hold up a stop or a pause.
         CAdvancedDetector detector(input.GetPath(), m_setting.chunkSize, m_setting.sampleSizeMB,
-                                   m_setting.allowBinaryListDetection, m_setting.useGB18030);
+                                   m_setting.allowBinaryListDetection, m_setting.useGB18030,
+                                   [this] { return CanContinue(); });
         codepage = detector.GetCodepage();
         confidence = detector.GetConfidence();
         hasBom = detector.HasBom();
-        switch (detector.GetResult()) {
-        case CAdvancedDetector::DETECTIONRESULT_UNSURE:
+        if (detector.WasStopped()) {
+            state = VARNEXRESULTSTATE_CANCELLED;
+            message = u"cancelled";
+        } else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE) {
             state = VARNEXRESULTSTATE_WARNING;
             message = u"the code page detection is unsure";
-            break;
-        case CAdvancedDetector::DETECTIONRESULT_ERROR:
+        } else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR) {
             state = VARNEXRESULTSTATE_ERROR;
             message = u"the file could not be read";
-            break;
-        default:
-            break;
         }
     } else {
         const CCodepageInfo* info = record->GetCodepageInfo();
@@ -476,7 +466,8 @@ void CConverterThread::Process(CVarnexFileInfo* record)
         }
     }
 
-    const bool convert = !m_setting.detectOnly && !output.IsEmpty() && state != VARNEXRESULTSTATE_ERROR;
+    const bool convert = !m_setting.detectOnly && !output.IsEmpty() && state != VARNEXRESULTSTATE_ERROR &&
+                         state != VARNEXRESULTSTATE_CANCELLED;
     if (convert) {
         const bool copy = record->GetCopyUnconverted();
         const bool binary = codepage == -1;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,8 +51,11 @@ protected:
 };
 
 // The file-name filter of a job: a wildcard list ("*.txt;*.csv", split at
-// ';', tokens not trimmed, case ignored) or a regular expression (ECMAScript,
-// case ignored, matching the whole name). The expression is compiled once.
+// ';', tokens not trimmed, case ignored) or a regular expression (case
+// ignored, matching the whole name). Expressions run in time linear in the
+// name's length, so no pattern can hang a walk: the ECMAScript syntax without
+// back-references and look-arounds, which such an engine cannot offer (a
+// pattern using them is refused as invalid). Compiled once.
 class VARNEX_API CNameFilter {
 public:
     // extraSeparators also end a token (the views' filters split at CR and LF too).
@@ -72,7 +74,9 @@ public:
 private:
     bool m_regex = false;
     std::u16string m_expression;
-    std::shared_ptr<const std::wregex> m_compiled;
+    struct Compiled;
+    static std::shared_ptr<const Compiled> Compile(const std::u16string& expression, std::string* error);
+    std::shared_ptr<const Compiled> m_compiled;
 };
 
 // A folder item's search, with what every file found inherits from the item.

@@ -157,4 +157,37 @@ TEST_F(SafetyTest, FoldersThatCannotBeListedOrEnteredAreErrorsWithTheirNames)
     EXPECT_NE(run.out.find("Errors                 2"), std::string::npos) << run.out;
 }
 
+TEST_F(SafetyTest, NamesReachTheTerminalEscapedAndTheReportsExactly)
+{
+    WriteBytes(dir.File("in/red\x1b[31mname.txt"), "x\n");
+    WriteBytes(dir.File("in/caf\xe9.txt"), "y\n");
+    RunResult run = Run("-in=in -out=out -export=r.csv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("red\\u001B[31mname.txt"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("caf\\xE9.txt"), std::string::npos) << run.err;
+    // Every input cell of the CSV report names a file that exists.
+    const std::string csv = ReadBytes(dir.File("r.csv"));
+    size_t rows = 0;
+    for (size_t at = csv.find('\n'); at != std::string::npos && at + 1 < csv.size(); at = csv.find('\n', at + 1)) {
+        const std::string cell = csv.substr(at + 1, csv.find(',', at + 1) - at - 1);
+        EXPECT_TRUE(Exists(cell)) << cell;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 4u);
+    // The XML report names them exactly in a percent-encoded companion attribute.
+    run = Run("-in=in -d -export=r.xml -exporttype=XML");
+    const std::string xml = ReadBytes(dir.File("r.xml"));
+    EXPECT_NE(xml.find("inputBytes=\"" + dir.File("in/caf%E9.txt") + "\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("inputBytes=\"" + dir.File("in/red%1B[31mname.txt") + "\""), std::string::npos) << xml;
+}
+
+TEST_F(SafetyTest, ABacktrackingFilterCannotHangTheRun)
+{
+    WriteBytes(dir.File("in/" + std::string(240, 'a')), "a\n");
+    const RunResult run = Run("-in=in -out=out -r '-rf=(.*)*x'", "timeout 60");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Files found            0"), std::string::npos) << run.out;
+}
+
 }  // namespace

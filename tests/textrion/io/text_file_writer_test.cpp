@@ -218,6 +218,33 @@ TEST(TextFileWriter, UnpairedSurrogatesBecomeReplacementsExceptInUtf16)
     }
 }
 
+TEST(TextFileWriter, FileNameBytesComeBackAsTheBytesOnDisk)
+{
+    TempDir dir;
+    // "caf" + byte E9 (Latin-1, not UTF-8) + a lone high surrogate that no name can hold.
+    const std::u16string text = u"caf\xDCE9|\xD800.";
+    const std::u16string path = dir.File16("report.txt");
+    struct Case {
+        TEXTENCODING encoding;
+        std::string bytes;
+        uint64_t replaced;
+    };
+    const Case cases[] = {
+        {TEXTENCODING_UTF8, "caf\xE9|\xEF\xBF\xBD.", 1},
+        {TEXTENCODING_UTF16LE, std::string("c\0a\0f\0\xE9\xDC|\0\0\xD8.\0", 14), 0},
+        {TEXTENCODING_UTF32BE, std::string("\0\0\0c\0\0\0a\0\0\0f\0\0\xDC\xE9\0\0\0|\0\0\xFF\xFD\0\0\0.", 28), 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        CTextFileWriter writer(path.c_str(), c.encoding, false, false, 64);
+        writer.SetFileNameBytes(true);
+        EXPECT_EQ(writer.Write(text), text.size());
+        EXPECT_TRUE(writer.Close());
+        EXPECT_EQ(ReadBytes(dir.File("report.txt")), c.bytes);
+        EXPECT_EQ(writer.GetReplacementCount(), c.replaced);
+    }
+}
+
 // --- BOM and appending --------------------------------------------------------------
 
 TEST(TextFileWriter, AppendingAddsABomOnlyToAnEmptyFile)

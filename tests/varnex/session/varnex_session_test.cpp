@@ -340,6 +340,7 @@ TEST_F(SessionTest, RegexFilterThatDoesNotCompilePassesNothing)
 
 TEST(NameFilter, WildcardListsAndRegularExpressions)
 {
+    const std::u16string longName(250, u'a');
     const struct {
         bool regex;
         const char16_t* filter;
@@ -356,11 +357,22 @@ TEST(NameFilter, WildcardListsAndRegularExpressions)
         {false, u"", u"abc", false},
         {true, u"a.*", u"abc.txt", true},
         {true, u"txt", u"a.txt", false},  // the whole name must match
-        {true, u"\u00e9t\u00e9.*", u"\u00c9T\u00c9.TXT", false},  // icase is ASCII-only in std::regex here
+        {true, u"\u00e9t\u00e9.*", u"\u00c9T\u00c9.TXT", true},  // case folds beyond ASCII
+        {true, u"[a-z]+\\d{2}\\.log", u"Server07.LOG", true},
+        {true, u".*\uFFFD.*", u"bad\xDCE9name", true},  // a byte that is not UTF-8 matches as U+FFFD
+        // Patterns that backtrack for hours elsewhere answer at once.
+        {true, u"(.*)*x", longName.c_str(), false},
+        {true, u"(a|aa)+b", longName.c_str(), false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(text::ToUtf8(row.filter) + " / " + text::ToUtf8(row.name));
         EXPECT_EQ(CNameFilter(row.regex, row.filter).Passes(row.name), row.passes);
+    }
+    // What a linear-time engine cannot do is refused up front, never a silent "no match".
+    for (const char16_t* unsupported : {u"(a)\\1", u"a(?=b)", u"(unclosed"}) {
+        std::string why;
+        EXPECT_FALSE(CNameFilter::IsValidRegex(unsupported, &why));
+        EXPECT_FALSE(why.empty());
     }
 }
 
