@@ -270,6 +270,27 @@ TEST_F(WithLists, ReportsAReadErrorInAnyTestAsAnError)
 
 // --- The whole chain on real files ----------------------------------------------
 
+TEST_F(WithLists, AStopEndsALongScanWithinOneCheckInEveryStep)
+{
+    // A 4 MiB text: the zero-run scan and the statistics would read all of it.
+    std::string text;
+    while (text.size() < (4u << 20))
+        text += "The quick brown fox jumps over the lazy dog. ";
+    WriteBytes(m_dir.File("long.txt"), text);
+    WriteBytes(m_dir.File("zeros.dat"), std::string(4u << 20, 'a') + std::string(64, '\0') + "a");
+    for (const char* file : {"long.txt", "zeros.dat"}) {
+        for (int allowed : {0, 1, 2}) {  // stop at the first, second or third check
+            SCOPED_TRACE(std::string(file) + " after " + std::to_string(allowed));
+            int checks = 0;
+            CAdvancedDetector detector(m_dir.File16(file), 2048, 64, false, false,
+                                       [&] { return checks++ < allowed; });
+            EXPECT_TRUE(detector.WasStopped());
+            EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_ERROR);
+            EXPECT_EQ(checks, allowed + 1);
+        }
+    }
+}
+
 TEST_F(WithLists, DetectsRealFilesThroughTheWholeChain)
 {
     const std::u16string french = varnex_test::kFrenchProse;
