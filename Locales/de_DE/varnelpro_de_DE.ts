@@ -223,6 +223,10 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <source>the output folder lies inside the input folder: it is left out of the walk, and a file in it is replaced where an input of the same name is converted</source>
         <translation>der Ausgabeordner liegt im Eingabeordner: er wird nicht durchsucht, und eine Datei darin wird ersetzt, wo eine gleichnamige Eingabe konvertiert wird</translation>
     </message>
+    <message>
+        <source>removed a temporary file left by an interrupted run: %1</source>
+        <translation>eine von einem abgebrochenen Lauf hinterlassene temporäre Datei wurde entfernt: %1</translation>
+    </message>
 </context>
 <context>
     <name>Language</name>

@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "platform/file_api.h"
 #include "platform/native_path.h"
+#include "platform/temporary_files.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
@@ -197,9 +198,19 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
-void OnInterrupt(int) { g_interrupted.store(true); }
+void OnInterrupt(int signal)
+{
+    if (!g_interrupted.exchange(true))
+        return;
+    // The second signal ends the program at once, but never leaves a
+    // half-written temporary file behind.
+    platform::RemoveTemporaryFilesNow();
+    _exit(128 + signal);
+}
 
-// Ctrl+C asks the session to stop; a second one ends the program at once.
+// Ctrl+C, a closed terminal (SIGHUP), kill (SIGTERM) and a closed pipe
+// (SIGPIPE) ask the session to stop: finished files stay, the file being
+// written is dropped. A second one ends the program at once.
 class InterruptGuard {
 public:
     InterruptGuard()
@@ -207,20 +218,19 @@ public:
         g_interrupted.store(false);
         struct sigaction action = {};
         action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_oldInt);
-        sigaction(SIGTERM, &action, &m_oldTerm);
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &action, &m_old[i]);
     }
     ~InterruptGuard()
     {
-        sigaction(SIGINT, &m_oldInt, nullptr);
-        sigaction(SIGTERM, &m_oldTerm, nullptr);
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &m_old[i], nullptr);
     }
 
 private:
-    struct sigaction m_oldInt = {};
-    struct sigaction m_oldTerm = {};
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+    struct sigaction m_old[std::size(kSignals)] = {};
 };
 
 // Hands finished records and the end of the session to the main thread.
@@ -438,6 +448,17 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
                 Out(TrH("the output folder lies inside the input folder: it is left out of the walk, and a file "
                         "in it is replaced where an input of the same name is converted"))
                     .c_str());
+
+    if (!plan.detectOnly) {
+        // Temporary files of a run that was killed before it could remove them.
+        const bool folder = plan.item.folder;
+        const std::u16string outputFolder =
+            folder ? plan.item.outputPath
+                   : CLongPath(CLongPath(plan.item.outputPath).GetDirectory()).RemoveBackslash().GetPath();
+        for (const std::u16string& stale : CTextFileConverter::RemoveStaleTemporaryFiles(outputFolder, folder))
+            fprintf(console.err, "varnelpro: %s\n",
+                    Term(Arg(TrH("removed a temporary file left by an interrupted run: %1"), stale)).c_str());
+    }
 
     VARNEXJOBSETTING setting = jobSetting;
     setting.detectOnly = plan.detectOnly;

@@ -8,9 +8,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "base/text.h"
 #include "platform/file_api.h"
+#include "platform/temporary_files.h"
 #include "textrion/io/binary_file.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
@@ -356,10 +358,12 @@ CConverterThread::CopyResult CConverterThread::CopyUnconverted(const CLongPath& 
     // As with conversions: a file that changed while it was read is read once
     // more, and one that keeps changing is kept as read, with a warning.
     std::u16string temp;
+    std::optional<platform::TemporaryFileGuard> removedOnSignal;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0)
             platform::RemoveFile(temp);
         temp = CTextFileConverter::GetTemporaryPath(output.GetPath());
+        removedOnSignal.emplace(temp);
         result = CopyOnce(input, temp);
         if (result.status != CopyResult::COPIED || result.change.empty())
             break;

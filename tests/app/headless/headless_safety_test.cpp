@@ -2,10 +2,16 @@
 // or the report, nothing leaves the output folder, every entry is accounted for.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/headless/program_runner.h"
 
@@ -188,6 +194,96 @@ TEST_F(SafetyTest, ABacktrackingFilterCannotHangTheRun)
     const RunResult run = Run("-in=in -out=out -r '-rf=(.*)*x'", "timeout 60");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Files found            0"), std::string::npos) << run.out;
+}
+
+// --- Signals -------------------------------------------------------------------------
+
+pid_t Spawn(const TempDir& dir, const std::vector<std::string>& args)
+{
+    std::vector<char*> argv{const_cast<char*>(VARNELPRO_EXE)};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir.File("stdout.txt").c_str(), O_WRONLY | O_CREAT,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, dir.File("stderr.txt").c_str(), O_WRONLY | O_CREAT,
+                                     0644);
+    pid_t pid = 0;
+    posix_spawn(&pid, VARNELPRO_EXE, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Waits (at most a minute) until a temporary output shows in folder.
+bool TemporaryAppears(const std::string& folder)
+{
+    for (int i = 0; i < 6000; ++i) {
+        if (Listing(folder).find(".varnel-part") != std::string::npos)
+            return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+class SignalTest : public SafetyTest {
+protected:
+    void SetUp() override
+    {
+        SafetyTest::SetUp();
+        // Large enough that a signal finds its conversion under way.
+        std::string big;
+        while (big.size() < (96u << 20))
+            big += "Grüße aus Köln, \xe9t\xe9 \xe0 Paris. ";
+        WriteBytes(dir.File("in/big.txt"), big);
+    }
+    int Stop(const std::vector<int>& signals)
+    {
+        const pid_t pid = Spawn(dir, {"-in=" + dir.File("in"), "-out=" + dir.File("out"), "-cp=1252"});
+        EXPECT_TRUE(TemporaryAppears(dir.File("out")));
+        for (int sig : signals)
+            kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(Listing(dir.File("out")).find(".varnel-part"), std::string::npos) << "a temporary file was left";
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+};
+
+TEST_F(SignalTest, HangupTerminateAndABrokenPipeStopLikeCtrlCAndLeaveNoTemporaryFile)
+{
+    for (int sig : {SIGINT, SIGHUP, SIGTERM, SIGPIPE}) {
+        SCOPED_TRACE(strsignal(sig));
+        EXPECT_EQ(Stop({sig}), 1);
+        EXPECT_NE(ReadBytes(dir.File("stdout.txt")).find("Stopped before the end."), std::string::npos);
+    }
+}
+
+TEST_F(SignalTest, ASecondSignalEndsAtOnceAndStillRemovesTheTemporaryFile)
+{
+    const int status = Stop({SIGINT, SIGINT});
+    EXPECT_TRUE(status == 1 || status == 128 + SIGINT) << status;
+}
+
+TEST_F(SignalTest, ALaterRunRemovesWhatAKilledRunLeftAndSaysSo)
+{
+    const pid_t pid = Spawn(dir, {"-in=" + dir.File("in"), "-out=" + dir.File("out"), "-cp=1252"});
+    ASSERT_TRUE(TemporaryAppears(dir.File("out")));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    ASSERT_NE(Listing(dir.File("out")).find(".varnel-part"), std::string::npos);
+    // A temporary file of another machine sharing the tree is not ours to remove.
+    WriteBytes(dir.File("out/.x.txt.0badf00d-1-0.varnel-part"), "theirs");
+
+    const RunResult run = Run("-in=in/sub -out=out -cp=1252");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("removed a temporary file left by an interrupted run: " + dir.File("out/.big.txt.")),
+              std::string::npos)
+        << run.err;
+    const std::string left = Listing(dir.File("out"));
+    EXPECT_EQ(left.find("big.txt."), std::string::npos) << left;
+    EXPECT_NE(left.find(".x.txt.0badf00d-1-0.varnel-part"), std::string::npos) << left;
 }
 
 }  // namespace

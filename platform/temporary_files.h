@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string_view>
+
+// Temporary outputs being written, so that a process ended by a signal can
+// remove them on its way out instead of leaving hidden partial files behind.
+namespace platform {
+
+// Registers a temporary file for its lifetime (at most 64 at once; paths of
+// PATH_MAX bytes and more are not registered). Not copyable.
+class TemporaryFileGuard {
+public:
+    explicit TemporaryFileGuard(std::u16string_view path);
+    ~TemporaryFileGuard();
+    TemporaryFileGuard(const TemporaryFileGuard&) = delete;
+    TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
+
+private:
+    int m_slot = -1;
+};
+
+// Removes every registered temporary file. Async-signal-safe: for a signal
+// handler that ends the process.
+void RemoveTemporaryFilesNow();
+
+}  // namespace platform
