@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -152,6 +153,12 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
         return INVALID_FILE_HANDLE;
     }
 
+    if (FileFaultInjector* faults = g_faults.load()) {
+        if (const int fault = faults->BeforeOpen(path, access)) {
+            SetError(error, fault);
+            return INVALID_FILE_HANDLE;
+        }
+    }
     ResolvedPath resolved(ToNativePath(path));
     if (!resolved.Ok()) {
         SetError(error, resolved.Error());
@@ -191,7 +198,8 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
 {
     size_t done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
-    if (FileFaultInjector* faults = g_faults.load()) {
+    FileFaultInjector* faults = g_faults.load();
+    if (faults) {
         if (const int fault = faults->BeforeRead(handle, count)) {
             if (bytesRead) *bytesRead = 0;
             SetError(error, fault);
@@ -199,7 +207,8 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
         }
     }
     while (done < count) {
-        const ssize_t n = read(handle, out + done, count - done);
+        const size_t want = faults ? std::max<size_t>(1, faults->MaxTransfer(handle, count - done)) : count - done;
+        const ssize_t n = read(handle, out + done, std::min(want, count - done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -220,7 +229,8 @@ bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* byte
 {
     size_t done = 0;
     const auto* in = static_cast<const unsigned char*>(buffer);
-    if (FileFaultInjector* faults = g_faults.load()) {
+    FileFaultInjector* faults = g_faults.load();
+    if (faults) {
         if (const int fault = faults->BeforeWrite(handle, count)) {
             if (bytesWritten) *bytesWritten = 0;
             SetError(error, fault);
@@ -228,7 +238,8 @@ bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* byte
         }
     }
     while (done < count) {
-        const ssize_t n = write(handle, in + done, count - done);
+        const size_t want = faults ? std::max<size_t>(1, faults->MaxTransfer(handle, count - done)) : count - done;
+        const ssize_t n = write(handle, in + done, std::min(want, count - done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -520,6 +531,12 @@ bool RemoveDirectoryOne(std::u16string_view path, int* error)
 
 bool RenameFile(std::u16string_view from, std::u16string_view to, int* error)
 {
+    if (FileFaultInjector* faults = g_faults.load()) {
+        if (const int fault = faults->BeforeRename(from, to)) {
+            SetError(error, fault);
+            return false;
+        }
+    }
     ResolvedPath source(ToNativePath(from));
     ResolvedPath target(ToNativePath(to));
     if (!source.Ok() || !target.Ok()) {

@@ -131,14 +131,18 @@ private:
 };
 
 // Test seam for failures the system rarely gives on demand. While installed it
-// is asked before every read, write and flush; a non-zero errno makes the call
-// fail with it.
+// is asked before every open, read, write, flush and rename; a non-zero errno
+// makes the call fail with it. MaxTransfer cuts each system call of a read or
+// write to fewer bytes, as the system may (short reads and writes).
 class FileFaultInjector {
 public:
     virtual ~FileFaultInjector() = default;
+    virtual int BeforeOpen(std::u16string_view /*path*/, uint32_t /*access*/) { return 0; }
     virtual int BeforeRead(FileHandle, size_t /*count*/) { return 0; }
     virtual int BeforeWrite(FileHandle, size_t /*count*/) { return 0; }
     virtual int BeforeFlush(FileHandle) { return 0; }
+    virtual int BeforeRename(std::u16string_view /*from*/, std::u16string_view /*to*/) { return 0; }
+    virtual size_t MaxTransfer(FileHandle, size_t count) { return count; }
 };
 void SetFileFaultInjector(FileFaultInjector* injector);
 
