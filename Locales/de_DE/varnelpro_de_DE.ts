@@ -227,6 +227,10 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <source>removed a temporary file left by an interrupted run: %1</source>
         <translation>eine von einem abgebrochenen Lauf hinterlassene temporäre Datei wurde entfernt: %1</translation>
     </message>
+    <message>
+        <source>Not files (left alone)</source>
+        <translation>Keine Dateien (belassen)</translation>
+    </message>
 </context>
 <context>
     <name>Language</name>

@@ -288,6 +288,7 @@ private:
 struct Totals {
     unsigned finished = 0;
     unsigned binary = 0;
+    unsigned leftAlone = 0;  // entries that are not files: special files, links to nothing, repeated folders
     uint64_t bytesRead = 0;
     uint64_t bytesWritten = 0;
 };
@@ -357,6 +358,8 @@ public:
             m_totals.bytesWritten += status.size;
         if (!m_detectOnly && state == VARNEXRESULTSTATE_OK && operation == VARNEXRESULTOPERATION_NONE && !info)
             ++m_totals.binary;
+        if (state == VARNEXRESULTSTATE_NOT_SUPPORTED && !info)
+            ++m_totals.leftAlone;
 
         const bool problem = state != VARNEXRESULTSTATE_OK;
         if (m_console.progressBar && !problem)
@@ -523,6 +526,8 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     PrintRow(out, TrH("Errors"), std::to_string(summary.errorFiles));
     if (unreadable > 0)
         PrintRow(out, TrH("Unreadable folders"), std::to_string(unreadable));
+    if (totals.leftAlone > 0)
+        PrintRow(out, TrH("Not files (left alone)"), std::to_string(totals.leftAlone));
     if (summary.processedFiles < summary.totalFiles)
         PrintRow(out, TrH("Not processed"), std::to_string(summary.totalFiles - summary.processedFiles));
     PrintRow(out, TrH("Bytes read"), FormatBytes(totals.bytesRead));

@@ -136,6 +136,7 @@ TEST_F(SafetyTest, EveryEntryTheWalkMeetsIsNamedInTheLinesAndTheReport)
         EXPECT_NE(report.find(dir.File("in/" + name)), std::string::npos) << report;
     }
     EXPECT_NE(run.out.find("Warnings               4"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Not files (left alone) 4"), std::string::npos) << run.out;
 }
 
 // Permissions do not hold for root: the unreadable folders are tried as an
