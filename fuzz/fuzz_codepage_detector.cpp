@@ -54,11 +54,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(reportGB18030 || detector.GetCodepage() != 54936);
     }
 
+    // A second run over the same file starts afresh.
+    const int codepage = detector.GetCodepage();
+    const float confidence = detector.GetConfidence();
+    FUZZ_CHECK(detector.Detect() == certain);
+    FUZZ_CHECK(detector.GetCodepage() == codepage && detector.GetConfidence() == confidence);
+
     const CAdvancedDetector advanced(path, blockSize, 1, shortcut, reportGB18030);
     FUZZ_CHECK(advanced.GetResult() != CAdvancedDetector::DETECTIONRESULT_ERROR);
     const bool marked = CBomDetector::Judge(reinterpret_cast<const unsigned char*>(file.data()),
                                              static_cast<unsigned>(std::min<size_t>(file.size(), 4))) != BOM_NONE;
     FUZZ_CHECK(advanced.HasBom() == (marked && !(shortcut && name == kNames[1])));
     FUZZ_CHECK(advanced.GetCodepage() == -1 || InCatalogue(advanced.GetCodepage()));
+    FUZZ_CHECK(!advanced.HasBom() || advanced.GetConfidence() == 1.0f);
     return 0;
 }

@@ -1,7 +1,9 @@
 // The text reader on one file: in each Unicode form, in a code page of the
 // catalogue, or as its byte order mark says, with small and odd buffer and
 // chunk sizes. The text must not depend on how it was cut: a reading with
-// large buffers gives the same units, replacement count and bytes.
+// large buffers gives the same units, replacement count and bytes. A Unicode
+// form reads as the plain rules below decode it, a code page as ICU's own
+// converter decodes the bytes in one piece.
 //
 // Input: byte 0 picks the reading, byte 1 the buffer (size 1..32, read-ahead,
 // the caller's buffer, a resize after the first chunk), byte 2 the chunk
@@ -9,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/text.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/codepage.h"
 #include "textrion/io/text_file_reader.h"
 
 namespace {
@@ -26,6 +30,7 @@ struct Text {
     uint64_t replacements = 0;
     uint64_t bytes = 0;
     unsigned bom = 0;
+    TEXTENCODING encoding = TEXTENCODING_CODEPAGE;
     bool error = false;
 };
 
@@ -37,6 +42,59 @@ struct Cut {
     bool callerBuffer = false;
 };
 
+unsigned CodePageOf(int reading)
+{
+    return static_cast<unsigned>(kCodePages[reading - kUnicodeForms - 1]);
+}
+
+// The reader's decoding rules, one character at a time: bad input becomes
+// U+FFFD and is counted. UTF-8 replaces each byte that does not start a whole
+// well-formed sequence, and NUL; UTF-16 passes unpaired surrogates through;
+// UTF-32 replaces surrogates and values past U+10FFFF. A cut tail is replaced.
+Text Decoded(TEXTENCODING form, std::string_view data)
+{
+    Text text;
+    auto bad = [&text] {
+        text.units.push_back(u'\uFFFD');
+        ++text.replacements;
+    };
+    const auto* b = reinterpret_cast<const unsigned char*>(data.data());
+    const size_t n = data.size();
+    if (form == TEXTENCODING_UTF8) {
+        for (size_t i = 0; i < n;) {
+            char32_t cp = 0;
+            const int len = text::Utf8SequenceAt(b + i, n - i, cp);
+            if (len <= 0 || cp == 0) {
+                bad();
+                ++i;
+            } else {
+                text::AppendUtf16(text.units, cp);
+                i += static_cast<size_t>(len);
+            }
+        }
+    } else if (form == TEXTENCODING_UTF16LE || form == TEXTENCODING_UTF16BE) {
+        const bool be = form == TEXTENCODING_UTF16BE;
+        for (size_t i = 0; i + 1 < n; i += 2)
+            text.units.push_back(static_cast<char16_t>(be ? b[i] << 8 | b[i + 1] : b[i + 1] << 8 | b[i]));
+        if (n % 2 != 0)
+            bad();
+    } else {
+        // Where the octets of the value (1 the most significant) lie in a group of four.
+        static constexpr int kOrder[][4] = {{0, 1, 2, 3}, {3, 2, 1, 0}, {1, 0, 3, 2}, {2, 3, 0, 1}};
+        const int* at = kOrder[form - TEXTENCODING_UTF32BE];
+        for (size_t i = 0; i + 3 < n; i += 4) {
+            const char32_t v = char32_t{b[i + at[0]]} << 24 | b[i + at[1]] << 16 | b[i + at[2]] << 8 | b[i + at[3]];
+            if (v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF))
+                bad();
+            else
+                text::AppendUtf16(text.units, v);
+        }
+        if (n % 4 != 0)
+            bad();
+    }
+    return text;
+}
+
 Text ReadWhole(const std::u16string& path, int reading, const Cut& cut)
 {
     std::vector<unsigned char> callerBuffer(cut.bufferSize);
@@ -46,7 +104,7 @@ Text ReadWhole(const std::u16string& path, int reading, const Cut& cut)
     FUZZ_CHECK(reader->IsOpen());
     if (reading > kUnicodeForms) {
         reader->SetEncoding(TEXTENCODING_CODEPAGE);
-        reader->SetCodePage(static_cast<unsigned>(kCodePages[reading - kUnicodeForms - 1]));
+        reader->SetCodePage(CodePageOf(reading));
     } else if (reading != kFromBom) {
         reader->SetEncoding(static_cast<TEXTENCODING>(reading));
     }
@@ -67,6 +125,7 @@ Text ReadWhole(const std::u16string& path, int reading, const Cut& cut)
     }
     text.replacements = reader->GetReplacementCount();
     text.bom = reader->GetBomLength();
+    text.encoding = reader->GetEncoding();
     text.error = reader->HasReadError();
     return text;
 }
@@ -94,8 +153,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(cutText.units == whole.units);
     FUZZ_CHECK(cutText.replacements == whole.replacements);
     FUZZ_CHECK(cutText.bytes == whole.bytes);
-    FUZZ_CHECK(cutText.bom == whole.bom);
+    FUZZ_CHECK(cutText.bom == whole.bom && cutText.encoding == whole.encoding);
     FUZZ_CHECK(whole.error || whole.bom + whole.bytes == file.size());
+
+    if (whole.encoding != TEXTENCODING_CODEPAGE) {
+        const Text expected = Decoded(whole.encoding, file.substr(whole.bom));
+        FUZZ_CHECK(whole.units == expected.units && whole.replacements == expected.replacements);
+    }
+    if (whole.encoding == TEXTENCODING_CODEPAGE && !whole.error) {
+        const unsigned codePage = reading == kFromBom ? 0 : CodePageOf(reading);
+        platform::CodePageDecoder icu(codePage, platform::CodePageDecoder::Route::IcuOnly);
+        const std::string_view data = file.substr(whole.bom);
+        std::u16string units(4 * data.size() + platform::CodePageDecoder::kMaxPendingUnits, u'\0');
+        const auto r = icu.Decode(reinterpret_cast<const unsigned char*>(data.data()), data.size(), units.data(),
+                                  units.size(), true);
+        units.resize(r.produced);
+        FUZZ_CHECK(r.consumed == data.size() && units == whole.units);
+        FUZZ_CHECK(icu.ReplacementCount() == whole.replacements);
+    }
 
     // The preview's first line is the start of the same text (BOM, else code page 0).
     if (reading == kFromBom) {
