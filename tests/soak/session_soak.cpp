@@ -33,6 +33,7 @@
 #include "tools/corpus/mixed_tree.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/export/csv_exporter.h"
 #include "varnex/session/filterable_varnex.h"
 
 namespace {
@@ -297,6 +298,15 @@ class SoakSession : public CFilterableVarnex {
 public:
     explicit SoakSession(HandlerTarget* handler) : CFilterableVarnex(handler, nullptr) {}
     ~SoakSession() override { DisposeVarnex(); }
+
+    std::atomic<unsigned> passes{0};  // processings finished (a retried record counts again)
+
+protected:
+    void OnFileProcessed(CVarnexFileInfo* record) override
+    {
+        ++passes;
+        CFilterableVarnex::OnFileProcessed(record);
+    }
 };
 
 class RecordFilter : public CFileInfoFilter {
@@ -348,6 +358,7 @@ struct Plan {
     tagVARNEXBATCHJOBITEM item;
     VARNEXJOBSETTING setting;
     std::string subfolder;  // "" for the whole tree
+    std::string report;     // a CSV report of the session, when not empty
 };
 
 class Soak {
@@ -388,6 +399,7 @@ private:
     void CheckInput(const std::string& label);
     void PausesDuring(int count, unsigned maxDelayMs);
     void FilterChurn(std::atomic<bool>& done);
+    void RetryAsFinished(std::atomic<bool>& done, uint32_t seed);
     size_t ExpectedFiles(const Plan& plan) const;
     std::u16string In16(const std::string& relative) const { return platform::FromNativePath(m_in + relative); }
     unsigned Rand(unsigned n) { return static_cast<unsigned>(m_random() % n); }
@@ -418,6 +430,7 @@ private:
     unsigned m_sessions[KINDS] = {};
     uint64_t m_filesProcessed = 0;
     unsigned m_pauses = 0, m_stopsAsked = 0, m_retries = 0;
+    std::atomic<unsigned> m_retriesAsFinished{0};
 };
 
 Plan Soak::MakePlan(Kind kind)
@@ -452,6 +465,8 @@ Plan Soak::MakePlan(Kind kind)
     }
     if (!item.filter.GetFilterString().empty())
         item.filter.EnableFilter(true);
+    if (Rand(2))
+        plan.report = m_base + "/report" + std::to_string(m_outputCounter) + "-" + std::to_string(Rand(1000)) + ".csv";
     return plan;
 }
 
@@ -481,7 +496,13 @@ void Soak::StartSession(const Plan& plan, bool resume)
         for (const std::string& folder : m_outputs)
             RemoveTree(folder);
         m_outputs.clear();
+        m_session->passes.store(0);
         m_session->PrepareJob(plan.item);
+        // The session deletes the exporter at its end: the resumes that follow write no report.
+        if (!plan.report.empty())
+            m_session->SetResultExporter(
+                new CVarnexStandardCSVExporter(platform::FromNativePath(plan.report).c_str(), TEXTENCODING_UTF8, false, 65536),
+                true);
     }
     if (!plan.item.outputPath.empty() && !resume)
         m_outputs.push_back(platform::ToNativePath(plan.item.outputPath));
@@ -490,9 +511,26 @@ void Soak::StartSession(const Plan& plan, bool resume)
         Fail(std::string("Start(") + (resume ? "true" : "false") + ") refused on an idle session");
 }
 
+// Waits for STOPPED, checking meanwhile that the counters the views show are
+// never out of range (a retry undoing counts not yet added would wrap them).
 void Soak::WaitForEnd(const std::string& what)
 {
-    Timed("waiting for the end of a " + what + " session", [&] { return m_handler.WaitForStops(m_stops + 1); });
+    Timed("waiting for the end of a " + what + " session", [&] {
+        bool reported = false;
+        while (m_handler.Stops() <= m_stops) {
+            FILTEREDSESSIONSUMMARY s;
+            m_session->GetFilteredSessionSummary(s);
+            if (!reported && (s.processedFiles > s.totalFiles || s.warningFiles + s.errorFiles > s.processedFiles ||
+                              s.convertedFiles + s.copiedFiles > s.processedFiles || s.progress > 100 ||
+                              s.progressDetailed > 100 || s.filteredFiles > s.totalFiles)) {
+                Fail(what + ": summary out of range while running: " + std::to_string(s.processedFiles) + " of " +
+                     std::to_string(s.totalFiles) + ", progress " + std::to_string(s.progressDetailed));
+                reported = true;
+            }
+            std::this_thread::sleep_for(2ms);
+        }
+        return 0;
+    });
     ++m_stops;
     Timed("the session thread's exit", [&] {
         while (m_session->IsRunning())
@@ -512,7 +550,7 @@ void Soak::PausesDuring(int count, unsigned maxDelayMs)
             const size_t before = Finished();
             std::this_thread::sleep_for(std::chrono::milliseconds(5 + Rand(20)));
             const size_t after = Finished();
-            if (after != before)
+            if (after != before && m_session->IsRunning() && !m_session->IsStopping())
                 Fail("records finished while paused: " + std::to_string(before) + " -> " + std::to_string(after));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(Rand(maxDelayMs / 4 + 1)));
@@ -557,6 +595,24 @@ void Soak::FilterChurn(std::atomic<bool>& done)
     }
 }
 
+// Retries records the moment a view hears they finished, as a user clicking
+// on a row that just turned done.
+void Soak::RetryAsFinished(std::atomic<bool>& done, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    CLockableVector<CVarnexFileInfo*> updated;
+    for (int retried = 0; !done.load() && retried < 40;) {
+        updated.clear();
+        m_session->DispatchUpdateList(updated, nullptr, 0);
+        for (CVarnexFileInfo* record : updated)
+            if (random() % 3 == 0 && record->GetStatus() == VARNEXFILESTATUS_FINISHED && m_session->RetryFile(record, true)) {
+                ++retried;
+                ++m_retriesAsFinished;
+            }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 1000));
+    }
+}
+
 void Soak::RunOne()
 {
     Kind kind = static_cast<Kind>(Rand(KINDS));
@@ -576,6 +632,10 @@ void Soak::RunOne()
             doomed.ApplyFilter(RandomRecordFilter(m_random));
             doomed.PrepareJob(plan.item);
             doomed.SetJobSetting(plan.setting);
+            if (!plan.report.empty())
+                doomed.SetResultExporter(new CVarnexStandardCSVExporter(platform::FromNativePath(plan.report).c_str(),
+                                                                        TEXTENCODING_UTF8, false, 4096),
+                                         true);
             Timed("Start (destroy)", [&] { return doomed.Start(false); });
             std::this_thread::sleep_for(std::chrono::milliseconds(Rand(1500)));
             if (Rand(2))
@@ -589,6 +649,8 @@ void Soak::RunOne()
             if (file.size() > 12 && file.compare(file.size() - 12, 12, ".varnel-part") == 0)
                 Fail(label + ": temporary file left: " + file);
         RemoveTree(platform::ToNativePath(plan.item.outputPath));
+        if (!plan.report.empty())
+            ::remove(plan.report.c_str());
         CheckInput(label);
         return;
     }
@@ -607,19 +669,28 @@ void Soak::RunOne()
         };
         retrySome(1 + Rand(40));
         m_last.setting.converterThreads = Rand(5);
+        m_session->EnableUpdateListDispatching(true);
         StartSession(m_last, true);
+        std::atomic<bool> retrierDone{false};
+        std::thread retrier([&, seed = static_cast<uint32_t>(m_random())] { RetryAsFinished(retrierDone, seed); });
         if (Rand(3) == 0)
             retrySome(1 + Rand(10));  // during the run (or as it ends)
-        if (Rand(4) == 0) {
+        const bool stop = Rand(4) == 0;
+        if (stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(Rand(300)));
             ++m_stopsAsked;
             Timed("Stop (retry)", [&] { m_session->Stop(); return 0; });
-            m_chainStopped = true;
-            WaitForEnd(label);
-            Check(label + " (stopped)", true);
-            StartSession(m_last, true);  // the queued retries run now
         }
         WaitForEnd(label);
+        retrierDone.store(true);
+        retrier.join();
+        m_session->EnableUpdateListDispatching(false);
+        if (stop) {
+            m_chainStopped = m_chainStopped || m_handler.LastReason() == VARNEXSESSIONSTOPREASON_USER;
+            Check(label + " (stopped)", m_chainStopped);
+            StartSession(m_last, true);  // the queued retries run now
+            WaitForEnd(label);
+        }
         Check(label, m_chainStopped);
         return;
     }
@@ -632,23 +703,51 @@ void Soak::RunOne()
     std::thread churn;
     if (kind == FILTER)
         churn = std::thread([&] { FilterChurn(churnDone); });
+    const bool retryAsFinished = kind == FULL && Rand(2);
+    m_session->EnableUpdateListDispatching(retryAsFinished);
+    std::thread retrier;
+    if (retryAsFinished)
+        retrier = std::thread([&, seed = static_cast<uint32_t>(m_random())] { RetryAsFinished(churnDone, seed); });
     if (kind == PAUSE)
         PausesDuring(1 + Rand(5), 800);
     if (kind == STOP) {
-        if (Rand(3) == 0)
-            PausesDuring(1, 300);
-        std::this_thread::sleep_for(std::chrono::milliseconds(Rand(3) == 0 ? 0 : Rand(4000)));
-        if (Rand(3) == 0)
-            Timed("Pause (before stop)", [&] { m_session->Pause(); return 0; });
+        const unsigned delay = Rand(3) == 0 ? 0 : Rand(4000);
         ++m_stopsAsked;
-        Timed("Stop", [&] { m_session->Stop(); return 0; });
+        if (Rand(2)) {
+            // Stopped from another thread (a signal handler's) while this one pauses and continues.
+            std::thread stopper([this, delay] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+                m_session->Stop();
+            });
+            PausesDuring(1 + Rand(6), 400);
+            stopper.join();
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            if (Rand(3) == 0)
+                Timed("Pause (before stop)", [&] { m_session->Pause(); return 0; });
+            Timed("Stop", [&] { m_session->Stop(); return 0; });
+        }
     }
     WaitForEnd(label);
     churnDone.store(true);
     if (churn.joinable())
         churn.join();
+    if (retrier.joinable())
+        retrier.join();
+    m_session->EnableUpdateListDispatching(false);
     m_chainStopped = m_handler.LastReason() == VARNEXSESSIONSTOPREASON_USER;
     Check(label, m_chainStopped);
+    if (!plan.report.empty()) {
+        // A header and one row per processing (a retried record's again); no
+        // line break after the last.
+        const std::string report = ReadFile(plan.report);
+        const size_t rows = std::count(report.begin(), report.end(), '\n') + (!report.empty() && report.back() != '\n');
+        const unsigned passes = m_session->passes.load();
+        if (!m_session->IsResultExportOk() || rows != passes + 1)
+            Fail(label + ": the report holds " + std::to_string(rows) + " rows for " + std::to_string(passes) +
+                 " processings" + (m_session->IsResultExportOk() ? "" : " and says it failed"));
+        ::remove(plan.report.c_str());
+    }
     VARNEXSESSIONSUMMARY summary;
     m_session->GetSessionSummary(summary);
     if (!m_chainStopped && summary.totalFiles != ExpectedFiles(plan))
@@ -810,7 +909,8 @@ void Soak::PrintSummary(double minutes) const
     }
     std::printf("  %-8s %u\n", "all", total);
     std::printf("Files processed  %llu\n", static_cast<unsigned long long>(m_filesProcessed));
-    std::printf("Pauses %u, stops %u, retries %u\n", m_pauses, m_stopsAsked, m_retries);
+    std::printf("Pauses %u, stops %u, retries %u (%u of them as the record finished)\n", m_pauses, m_stopsAsked,
+                m_retries + m_retriesAsFinished.load(), m_retriesAsFinished.load());
     std::printf("Elapsed          %.1f min\n", minutes);
     std::printf("0 races, 0 deadlocks, %d invariant failures\n", g_failures);
 }
