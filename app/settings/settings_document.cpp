@@ -188,14 +188,13 @@ void SetChildText(pugi::xml_node parent, const char* name, const std::string& va
     pugi::xml_node child = parent.child(name);
     if (!child)
         child = parent.append_child(name);
+    // The whole content goes: text split by a comment or processing
+    // instruction the parser skipped would otherwise join the new value.
+    child.remove_children();
     // The parser drops text that is only white space; CDATA it keeps, so a
     // blank comment or name reads back as it was saved.
-    if (!value.empty() && std::all_of(value.begin(), value.end(), IsBlank)) {
-        child.remove_children();
-        child.append_child(pugi::node_cdata).set_value(value.c_str());
-        return;
-    }
-    child.text().set(value.c_str());
+    const bool blank = !value.empty() && std::all_of(value.begin(), value.end(), IsBlank);
+    child.append_child(blank ? pugi::node_cdata : pugi::node_pcdata).set_value(value.c_str());
 }
 
 void LoadDocument(const std::u16string& path, const std::u16string& version, Document& out)

@@ -202,6 +202,24 @@ TEST_F(MySettingsTest, BlankTextsReadBackAfterSave)
     EXPECT_EQ(read[0].filterExpression, u"\t\n");
 }
 
+// Found by fuzzing: a value the parser split at a processing instruction
+// (it skips them) kept its second piece after a save, glued to the new value.
+TEST_F(MySettingsTest, SaveReplacesValuesSplitByMarkup)
+{
+    Write(FileWith("<jobSetting><converterThreads>999999<?codin?>999e</converterThreads>"
+                   "<chunkSize>4096<?pi?>1</chunkSize></jobSetting>"));
+    CMySettings settings = Make();
+    ASSERT_TRUE(settings.Load());
+    ASSERT_EQ(settings.GetJobSetting().chunkSize, 4096u);
+    ASSERT_TRUE(settings.Save());
+
+    CMySettings loaded = Make();
+    SettingsMessages messages;
+    ASSERT_TRUE(loaded.Load(&messages));
+    EXPECT_TRUE(messages.empty()) << Joined(messages);
+    ExpectSameJob(loaded.GetJobSetting(), settings.GetJobSetting());
+}
+
 TEST_F(MySettingsTest, UnusableFileGivesDefaultsAndSaysWhy)
 {
     struct Row {
