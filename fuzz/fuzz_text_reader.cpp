@@ -8,7 +8,9 @@
 // Input: byte 0 picks the reading, byte 1 the buffer (size 1..32, read-ahead,
 // the caller's buffer, a resize after the first chunk), byte 2 the chunk
 // size (2..257 units); the rest is the file.
+#include <iterator>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "base/text.h"
@@ -163,12 +165,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (whole.encoding == TEXTENCODING_CODEPAGE && !whole.error) {
         const unsigned codePage = reading == kFromBom ? 0 : CodePageOf(reading);
         platform::CodePageDecoder icu(codePage, platform::CodePageDecoder::Route::IcuOnly);
-        const std::string_view data = file.substr(whole.bom);
-        std::u16string units(4 * data.size() + platform::CodePageDecoder::kMaxPendingUnits, u'\0');
-        const auto r = icu.Decode(reinterpret_cast<const unsigned char*>(data.data()), data.size(), units.data(),
+        const std::string_view body = file.substr(whole.bom);
+        std::u16string units(4 * body.size() + platform::CodePageDecoder::kMaxPendingUnits, u'\0');
+        const auto r = icu.Decode(reinterpret_cast<const unsigned char*>(body.data()), body.size(), units.data(),
                                   units.size(), true);
         units.resize(r.produced);
-        FUZZ_CHECK(r.consumed == data.size() && units == whole.units);
+        FUZZ_CHECK(r.consumed == body.size() && units == whole.units);
         FUZZ_CHECK(icu.ReplacementCount() == whole.replacements);
     }
 
