@@ -173,8 +173,10 @@ bool DecodeOutput(const std::string& bytes, CTextFileConverter::OUTPUTTEXTFORMAT
 {
     using F = CTextFileConverter;
     static const std::map<F::OUTPUTTEXTFORMAT, std::string> kBoms = {
-        {F::OUTPUTTEXTFORMAT_UTF8, "\xEF\xBB\xBF"},         {F::OUTPUTTEXTFORMAT_UTF16LE, "\xFF\xFE"},
-        {F::OUTPUTTEXTFORMAT_UTF16BE, "\xFE\xFF"},          {F::OUTPUTTEXTFORMAT_UTF32LE, std::string("\xFF\xFE\0\0", 4)},
+        {F::OUTPUTTEXTFORMAT_UTF8, "\xEF\xBB\xBF"},
+        {F::OUTPUTTEXTFORMAT_UTF16LE, "\xFF\xFE"},
+        {F::OUTPUTTEXTFORMAT_UTF16BE, "\xFE\xFF"},
+        {F::OUTPUTTEXTFORMAT_UTF32LE, std::string("\xFF\xFE\0\0", 4)},
         {F::OUTPUTTEXTFORMAT_UTF32BE, std::string("\0\0\xFE\xFF", 4)}};
     const std::string& mark = kBoms.at(format);
     const bool hasBom = bytes.compare(0, mark.size(), mark) == 0;
@@ -354,7 +356,6 @@ enum Kind { FULL, DETECT, PAUSE, STOP, RETRY, FILTER, DESTROY, KINDS };
 const char* const kKindNames[KINDS] = {"full", "detect", "pause", "stop", "retry", "filter", "destroy"};
 
 struct Plan {
-    Kind kind = FULL;
     tagVARNEXBATCHJOBITEM item;
     VARNEXJOBSETTING setting;
     std::string subfolder;  // "" for the whole tree
@@ -440,7 +441,6 @@ Plan Soak::MakePlan(Kind kind)
         CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE,
         CTextFileConverter::OUTPUTTEXTFORMAT_UTF32LE, CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE};
     Plan plan;
-    plan.kind = kind;
     plan.setting = GetDefaultJobSetting();
     plan.setting.detectOnly = kind == DETECT || (kind == FILTER && Rand(3) == 0);
     plan.setting.converterThreads = Rand(5);  // 0: the processor count
@@ -460,7 +460,9 @@ Plan Soak::MakePlan(Kind kind)
         item.outputPath = platform::FromNativePath(m_base + "/out" + std::to_string(++m_outputCounter));
     switch (Rand(kind == FILTER ? 2 : 4)) {
     case 0: item.filter = CVarnexBatchJobFilter(false, Rand(2) ? u"*.txt;*.md" : u"*-1252-*;*.png;empty-*"); break;
-    case 1: item.filter = CVarnexBatchJobFilter(true, Rand(2) ? u".*-(1251|koi8r|sjis|utf8)-.*" : u"[a-m].*\\.csv"); break;
+    case 1:
+        item.filter = CVarnexBatchJobFilter(true, Rand(2) ? u".*-(1251|koi8r|sjis|utf8)-.*" : u"[a-m].*\\.csv");
+        break;
     default: break;
     }
     if (!item.filter.GetFilterString().empty())
@@ -500,9 +502,9 @@ void Soak::StartSession(const Plan& plan, bool resume)
         m_session->PrepareJob(plan.item);
         // The session deletes the exporter at its end: the resumes that follow write no report.
         if (!plan.report.empty())
-            m_session->SetResultExporter(
-                new CVarnexStandardCSVExporter(platform::FromNativePath(plan.report).c_str(), TEXTENCODING_UTF8, false, 65536),
-                true);
+            m_session->SetResultExporter(new CVarnexStandardCSVExporter(platform::FromNativePath(plan.report).c_str(),
+                                                                        TEXTENCODING_UTF8, false, 65536),
+                                         true);
     }
     if (!plan.item.outputPath.empty() && !resume)
         m_outputs.push_back(platform::ToNativePath(plan.item.outputPath));
@@ -605,7 +607,8 @@ void Soak::RetryAsFinished(std::atomic<bool>& done, uint32_t seed)
         updated.clear();
         m_session->DispatchUpdateList(updated, nullptr, 0);
         for (CVarnexFileInfo* record : updated)
-            if (random() % 3 == 0 && record->GetStatus() == VARNEXFILESTATUS_FINISHED && m_session->RetryFile(record, true)) {
+            if (random() % 3 == 0 && record->GetStatus() == VARNEXFILESTATUS_FINISHED &&
+                m_session->RetryFile(record, true)) {
                 ++retried;
                 ++m_retriesAsFinished;
             }
@@ -780,7 +783,8 @@ void Soak::Check(const std::string& label, bool stoppedChain)
                      ": " + text::ToUtf8(r->GetInputFile()));
             retrying += status == VARNEXFILESTATUS_RETRYING;
             if (status == VARNEXFILESTATUS_IDLE && !stoppedChain)
-                Fail(label + ": record left idle in a session that was never stopped: " + text::ToUtf8(r->GetInputFile()));
+                Fail(label + ": record left idle in a session that was never stopped: " +
+                     text::ToUtf8(r->GetInputFile()));
             if (status != VARNEXFILESTATUS_FINISHED)
                 continue;
             ++processed;
@@ -869,8 +873,10 @@ void Soak::CheckOutputs(const std::string& label, const std::vector<CVarnexFileI
         }
         const auto file = m_tree.find(input.substr(m_in.size() + 1));
         const CCodepageInfo* info = r->GetCodepageInfo();
-        const bool trusted = r->GetAllowAutoDetect() ? r->GetResultState() == VARNEXRESULTSTATE_OK
-                                                     : info && file != m_tree.end() && info->GetCodepage() == file->second.codepage;
+        // Text read in the code page it was written in must come back exactly.
+        const bool trusted = r->GetAllowAutoDetect()
+                                 ? r->GetResultState() == VARNEXRESULTSTATE_OK
+                                 : info && file != m_tree.end() && info->GetCodepage() == file->second.codepage;
         if (trusted && file != m_tree.end() && decoded != file->second.text)
             Fail(label + ": output text differs from its input's: " + output + " (read as " +
                  std::to_string(info ? info->GetCodepage() : -1) + ", written in " +
