@@ -544,7 +544,8 @@ void Soak::WaitForEnd(const std::string& what)
 void Soak::PausesDuring(int count, unsigned maxDelayMs)
 {
     for (int i = 0; i < count && m_session->IsRunning(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(Rand(maxDelayMs + 1)));
+        // Often at once: right after Start the session's threads are still starting.
+        std::this_thread::sleep_for(std::chrono::milliseconds(Rand(4) == 0 ? 0 : Rand(maxDelayMs + 1)));
         Timed("Pause", [&] { m_session->Pause(); return 0; });
         ++m_pauses;
         if (m_session->IsPaused()) {
