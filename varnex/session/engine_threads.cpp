@@ -429,7 +429,24 @@ void CConverterThread::Process(CVarnexFileInfo* record)
     record->ResetProgress();
     record->SetStatus(VARNEXFILESTATUS_STARTED);
     m_owner->SessionNotifyUpdate(record);
+    // A failure nothing below caught (memory, a hook) ends this file, never
+    // the thread, which would leave the record started for good.
+    try {
+        DetectAndConvert(record);
+    } catch (const std::exception& e) {
+        record->SetResultState(VARNEXRESULTSTATE_ERROR);
+        record->SetResultOperation(VARNEXRESULTOPERATION_NONE);
+        record->SetMessage(u"internal error: " + text::FromUtf8(e.what()));
+    } catch (...) {
+        record->SetResultState(VARNEXRESULTSTATE_ERROR);
+        record->SetResultOperation(VARNEXRESULTOPERATION_NONE);
+        record->SetMessage(u"internal error");
+    }
+    m_owner->SessionFileFinished(record);
+}
 
+void CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
+{
     const CLongPath input(record->GetInputFile());
     const CLongPath output(record->GetOutputFile());
     int codepage = -1;
@@ -553,5 +570,4 @@ void CConverterThread::Process(CVarnexFileInfo* record)
     record->SetResultOperation(operation);
     record->SetMessage(message);
     record->SetReplacedCount(replaced);
-    m_owner->SessionFileFinished(record);
 }

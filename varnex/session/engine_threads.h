@@ -153,6 +153,8 @@ protected:
 private:
     CopyResult CopyOnce(const CLongPath& input, const std::u16string& temp);
     void Process(CVarnexFileInfo* record);
+    // Detects and converts one file and sets the record's results.
+    void DetectAndConvert(CVarnexFileInfo* record);
 
     CVarnex* m_owner;
     VARNEXJOBSETTING m_setting;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
 
@@ -47,6 +48,7 @@ enum class Fault {
     OutputDenied,
     FolderRemoved,
     RenameFails,
+    OutOfMemory,
 };
 
 struct FaultRow {
@@ -66,6 +68,7 @@ const FaultRow kFaults[] = {
     {"OutputDenied", Fault::OutputDenied, true},
     {"FolderRemoved", Fault::FolderRemoved, true},
     {"RenameFails", Fault::RenameFails, true},
+    {"OutOfMemory", Fault::OutOfMemory, true},  // thrown where no layer below the session catches it
 };
 
 std::string PathOf(platform::FileHandle handle)
@@ -109,6 +112,10 @@ public:
     {
         const std::string path = platform::ToNativePath(path16);
         const bool write = access & platform::FILE_ACCESS_WRITE;
+        if (m_fault == Fault::OutOfMemory && Below(path, m_out) && Chosen(path)) {
+            Hit(0);
+            throw std::bad_alloc();
+        }
         if ((m_fault == Fault::InputDenied && !write && Below(path, m_in) && Chosen(path)) ||
             (m_fault == Fault::OutputDenied && write && Below(path, m_out) && Chosen(path)))
             return Hit(EACCES);
