@@ -188,6 +188,19 @@ bool CVarnex::Start(bool resume)
 
 std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
 {
+    try {
+        return StartSession();
+    } catch (...) {
+        // Whatever started follows this thread's stop signal and is joined by
+        // the stop hook; the session ends as stopped, never as "finished".
+        m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
+        SetStop();
+        return {m_finder.get()};
+    }
+}
+
+std::vector<CThreadBase*> CVarnex::StartSession()
+{
     {
         CSingleLock lock(m_jobSettingLock);
         m_runningSetting = m_jobSetting;

@@ -150,6 +150,8 @@ private:
     friend class CVarnexFileFinderThread;
     friend class CVarnexBatchJob;
 
+    // Resets or resumes the session and starts the finder and converter threads.
+    std::vector<CThreadBase*> StartSession();
     void SessionAddFile(CVarnexFileInfo* record);
     void SessionFileStarted(CVarnexFileInfo* record);
     // Counts the record and then marks it finished, as one step under the

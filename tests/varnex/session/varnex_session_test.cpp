@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,40 @@ TEST_F(SessionTest, EmptySessionEndsAtOnceWithZeroProgress)
     EXPECT_EQ(summary.progress, 0u);
     EXPECT_EQ(summary.progressDetailed, 0u);
     EXPECT_EQ(handler.Messages().front(), std::make_pair(VARNEXMESSAGE_STARTED, intptr_t{0}));
+}
+
+TEST_F(SessionTest, AFailureWhileStartingEndsTheSessionAsStoppedAndTheNextOneRuns)
+{
+    class Throwing : public TestSession {
+    public:
+        using TestSession::TestSession;
+        bool fail = true;
+
+    protected:
+        void OnSessionStarted(bool) override
+        {
+            if (fail)
+                throw std::bad_alloc();
+        }
+    };
+    Tree tree;
+    MakeTree(tree, 2);
+    RecordingHandler handler;
+    Throwing session(&handler);
+    session.PrepareJob(FolderItem(tree));
+    ASSERT_TRUE(session.Start(ConversionSetting(2)));
+    ASSERT_TRUE(handler.WaitForStops(1));
+    EXPECT_FALSE(session.IsRunning());
+    EXPECT_EQ(session.GetStopReason(), VARNEXSESSIONSTOPREASON_USER);
+
+    session.fail = false;
+    session.PrepareJob(FolderItem(tree));
+    ASSERT_TRUE(session.Start(ConversionSetting(2)));
+    ASSERT_TRUE(handler.WaitForStops(2));
+    VARNEXSESSIONSUMMARY summary;
+    session.GetSessionSummary(summary);
+    EXPECT_EQ(summary.processedFiles, summary.totalFiles);
+    EXPECT_GT(summary.totalFiles, 0u);
 }
 
 TEST_F(SessionTest, StopRightAfterStartAlwaysStopsAndJoins)
