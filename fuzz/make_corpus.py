@@ -209,6 +209,9 @@ def settings_seeds():
     write(t, full.encode("utf-8")[:300])
     write(t, b"<varnel/>")
     write(t, b"<config><settings version=\"2.0\"/></config>")
+    write(t, settings_xml("2.0", "<jobSetting><chunkSize>4096<?pi?>1</chunkSize></jobSetting>"
+                          "<currentProfile><filter><comment>a<!-- note -->b</comment></filter></currentProfile>"
+                          ).encode("utf-8"))
     write(t, settings_xml("2.0", "<currentProfile><filter><comment><![CDATA[ ]]></comment>"
                           "<expression>a\r\nb</expression></filter></currentProfile>").encode("utf-8"))
 
