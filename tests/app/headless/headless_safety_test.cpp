@@ -14,6 +14,10 @@
 #include <vector>
 
 #include "app/headless/program_runner.h"
+#include "base/text.h"
+#include "platform/temporary_files.h"
+#include "tools/corpus/mixed_tree.h"
+#include "varnex/convert/text_file_converter.h"
 
 namespace {
 
@@ -199,33 +203,41 @@ TEST_F(SafetyTest, ABacktrackingFilterCannotHangTheRun)
 
 // --- Signals -------------------------------------------------------------------------
 
-pid_t Spawn(const TempDir& dir, const std::vector<std::string>& args)
+// Runs the program over a tree of many files and sends the signals once the
+// first file is reported, so they always land while the run is under way.
+// Returns the exit status (128 + signal when a signal ended it).
+int RunAndSignal(const TempDir& dir, const std::vector<int>& signals)
 {
-    std::vector<char*> argv{const_cast<char*>(VARNELPRO_EXE)};
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
+    int pipeFds[2];
+    EXPECT_EQ(pipe(pipeFds), 0);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir.File("stdout.txt").c_str(), O_WRONLY | O_CREAT,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, dir.File("stderr.txt").c_str(), O_WRONLY | O_CREAT,
-                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir.File("stdout.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    const std::string in = "-in=" + dir.File("many"), out = "-out=" + dir.File("out");
+    const char* argv[] = {VARNELPRO_EXE, in.c_str(), out.c_str(), "-r", "-h", "-c", nullptr};
     pid_t pid = 0;
-    posix_spawn(&pid, VARNELPRO_EXE, &actions, nullptr, argv.data(), environ);
+    EXPECT_EQ(posix_spawn(&pid, VARNELPRO_EXE, &actions, nullptr, const_cast<char**>(argv), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Waits (at most a minute) until a temporary output shows in folder.
-bool TemporaryAppears(const std::string& folder)
-{
-    for (int i = 0; i < 6000; ++i) {
-        if (Exists(folder) && Listing(folder).find(".varnel-part") != std::string::npos)
-            return true;
-        usleep(10000);
+    close(pipeFds[1]);
+    FILE* err = fdopen(pipeFds[0], "r");
+    char line[4096];
+    bool sent = false;
+    while (fgets(line, sizeof line, err)) {
+        if (line[0] == '[' && !sent) {
+            for (int sig : signals)
+                kill(pid, sig);
+            sent = true;
+        }
     }
-    return false;
+    fclose(err);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(Listing(dir.File("out")).find(".varnel-part"), std::string::npos) << "a temporary file was left";
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 class SignalTest : public SafetyTest {
@@ -233,22 +245,10 @@ protected:
     void SetUp() override
     {
         SafetyTest::SetUp();
-        // Large enough that a signal finds its conversion under way.
-        std::string big;
-        while (big.size() < (96u << 20))
-            big += "Grüße aus Köln, \xe9t\xe9 \xe0 Paris. ";
-        WriteBytes(dir.File("in/big.txt"), big);
-    }
-    int Stop(const std::vector<int>& signals)
-    {
-        const pid_t pid = Spawn(dir, {"-in=" + dir.File("in"), "-out=" + dir.File("out"), "-cp=1252"});
-        EXPECT_TRUE(TemporaryAppears(dir.File("out")));
-        for (int sig : signals)
-            kill(pid, sig);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        EXPECT_EQ(Listing(dir.File("out")).find(".varnel-part"), std::string::npos) << "a temporary file was left";
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        corpus::TreeOptions options;
+        options.files = 2000;
+        mkdir(dir.File("many").c_str(), 0777);
+        corpus::MakeMixedTree(dir.File("many"), options);
     }
 };
 
@@ -256,38 +256,61 @@ TEST_F(SignalTest, HangupTerminateAndABrokenPipeStopLikeCtrlCAndLeaveNoTemporary
 {
     for (int sig : {SIGINT, SIGHUP, SIGTERM, SIGPIPE}) {
         SCOPED_TRACE(strsignal(sig));
-        EXPECT_EQ(Stop({sig}), 1);
+        EXPECT_EQ(RunAndSignal(dir, {sig}), 1);
         EXPECT_NE(ReadBytes(dir.File("stdout.txt")).find("Stopped before the end."), std::string::npos);
     }
 }
 
-TEST_F(SignalTest, ASecondSignalEndsAtOnceAndStillRemovesTheTemporaryFile)
+TEST_F(SignalTest, ASecondSignalEndsAtOnceWithoutATemporaryFile)
 {
-    const int status = Stop({SIGINT, SIGINT});
-    EXPECT_TRUE(status == 1 || status == 128 + SIGINT) << status;
+    const int status = RunAndSignal(dir, {SIGINT, SIGINT});
+    EXPECT_TRUE(status == 1 || status == 128 + SIGINT) << status;  // 1: the first stop won the race
 }
 
-TEST_F(SignalTest, ALaterRunRemovesWhatAKilledRunLeftAndSaysSo)
+TEST(TemporaryFiles, TheSignalTimeRemovalTakesEveryRegisteredFileAndOnlyThose)
 {
-    const pid_t pid = Spawn(dir, {"-in=" + dir.File("in"), "-out=" + dir.File("out"), "-cp=1252"});
-    ASSERT_TRUE(TemporaryAppears(dir.File("out")));
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    ASSERT_NE(Listing(dir.File("out")).find(".varnel-part"), std::string::npos);
-    // A temporary file of another machine sharing the tree is not ours to remove.
+    TempDir dir;
+    WriteBytes(dir.File("a.part"), "a");
+    WriteBytes(dir.File("b.part"), "b");
+    WriteBytes(dir.File("kept"), "c");
+    {
+        platform::TemporaryFileGuard a(dir.File16("a.part"));
+        {
+            platform::TemporaryFileGuard gone(dir.File16("kept"));  // unregistered again
+        }
+        platform::TemporaryFileGuard b(dir.File16("b.part"));
+        platform::RemoveTemporaryFilesNow();
+    }  // the guards end after a removal without waiting
+    EXPECT_FALSE(Exists(dir.File("a.part")));
+    EXPECT_FALSE(Exists(dir.File("b.part")));
+    EXPECT_TRUE(Exists(dir.File("kept")));
+}
+
+TEST_F(SafetyTest, ALaterRunRemovesWhatAKilledRunLeftAndSaysSo)
+{
+    // What a run of this machine left when it was killed: its process is gone.
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    mkdir(dir.File("out").c_str(), 0777);
+    mkdir(dir.File("out/sub").c_str(), 0777);
+    std::string ours = text::ToUtf8(CTextFileConverter::GetTemporaryPath(dir.File16("out/sub/b.txt")));
+    const std::string pid = "-" + std::to_string(getpid()) + "-";
+    ours.replace(ours.rfind(pid), pid.size(), "-" + std::to_string(gone) + "-");
+    WriteBytes(ours, "half");
+    // Not ours to remove: a run that is still going, and another machine's run on a shared tree.
+    const std::string running = text::ToUtf8(CTextFileConverter::GetTemporaryPath(dir.File16("out/keep.txt")));
+    WriteBytes(running, "mine");
     WriteBytes(dir.File("out/.x.txt.0badf00d-1-0.varnel-part"), "theirs");
 
-    const RunResult run = Run("-in=in/sub -out=out -cp=1252");
+    const RunResult run = Run("-in=in -out=out -r");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("removed a temporary file left by an interrupted run: " + dir.File("out/.")),
-              std::string::npos)
+    EXPECT_NE(run.err.find("removed a temporary file left by an interrupted run: " + ours), std::string::npos)
         << run.err;
-    const std::string left = Listing(dir.File("out"));
-    EXPECT_NE(left.find(".x.txt.0badf00d-1-0.varnel-part"), std::string::npos) << left;
-    size_t temporaries = 0;
-    for (size_t at = left.find(".varnel-part"); at != std::string::npos; at = left.find(".varnel-part", at + 1))
-        ++temporaries;
-    EXPECT_EQ(temporaries, 1u) << "only theirs is left: " << left;
+    EXPECT_FALSE(Exists(ours));
+    EXPECT_TRUE(Exists(running));
+    EXPECT_TRUE(Exists(dir.File("out/.x.txt.0badf00d-1-0.varnel-part")));
 }
 
 }  // namespace
