@@ -201,6 +201,7 @@ TEST_F(SessionTest, AFailureWhileStartingEndsTheSessionAsStoppedAndTheNextOneRun
     class Throwing : public TestSession {
     public:
         using TestSession::TestSession;
+        ~Throwing() override { DisposeVarnex(); }
         bool fail = true;
 
     protected:
@@ -228,6 +229,7 @@ TEST_F(SessionTest, AFailureWhileStartingEndsTheSessionAsStoppedAndTheNextOneRun
     session.GetSessionSummary(summary);
     EXPECT_EQ(summary.processedFiles, summary.totalFiles);
     EXPECT_GT(summary.totalFiles, 0u);
+    session.WaitForThreadExit();  // the session thread still runs its last steps after it posted the stop
 }
 
 TEST_F(SessionTest, StopRightAfterStartAlwaysStopsAndJoins)
