@@ -1,0 +1,101 @@
+#include "platform/process.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/native_path.h"
+
+namespace platform {
+
+namespace {
+
+// An XDG base folder: the variable when it holds an absolute path, else the
+// fallback below the home folder.
+std::u16string XdgFolder(const char* variable, const char* fallback)
+{
+    const char* value = std::getenv(variable);
+    std::string folder;
+    if (value != nullptr && value[0] == '/') {
+        folder = value;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] == '\0')
+            return {};
+        folder = std::string(home) + "/" + fallback;
+    }
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return FromNativePath(folder);
+}
+
+}  // namespace
+
+unsigned long ProcessId()
+{
+    return static_cast<unsigned long>(getpid());
+}
+
+bool ProcessExists(unsigned long processId)
+{
+    if (processId == 0 || processId > INT_MAX)
+        return false;
+    return kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH;
+}
+
+std::u16string HostName()
+{
+    char host[HOST_NAME_MAX + 1] = {};
+    if (gethostname(host, sizeof host - 1) != 0)
+        return {};
+    return FromNativePath(host);
+}
+
+std::u16string ExecutablePath()
+{
+    std::vector<char> buffer(PATH_MAX);
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            return {};
+        if (static_cast<size_t>(n) < buffer.size())
+            return FromNativePath(std::string(buffer.data(), static_cast<size_t>(n)));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::u16string CurrentFolder()
+{
+    std::string buffer(4096, '\0');
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(buffer.find('\0'));
+    return FromNativePath(buffer);
+}
+
+std::optional<std::u16string> EnvironmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    if (value == nullptr)
+        return std::nullopt;
+    return FromNativePath(value);
+}
+
+std::u16string UserDataFolder()
+{
+    return XdgFolder("XDG_DATA_HOME", ".local/share");
+}
+
+std::u16string UserConfigFolder()
+{
+    return XdgFolder("XDG_CONFIG_HOME", ".config");
+}
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The running process and what it learns from its environment.
+namespace platform {
+
+unsigned long ProcessId();
+// False only when the system says no such process exists.
+bool ProcessExists(unsigned long processId);
+std::u16string HostName();
+// The program file's own path (empty when the system does not say).
+std::u16string ExecutablePath();
+std::u16string CurrentFolder();
+// An environment variable's value; nothing when it is not set.
+std::optional<std::u16string> EnvironmentValue(const char* name);
+// $XDG_DATA_HOME and $XDG_CONFIG_HOME when they hold absolute paths, else
+// ~/.local/share and ~/.config; empty when there is no home either.
+std::u16string UserDataFolder();
+std::u16string UserConfigFolder();
+
+}  // namespace platform

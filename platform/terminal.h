@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdio>
+
+// The terminal the program writes to, and the signals that ask it to stop.
+namespace platform {
+
+bool IsTerminal(FILE* stream);
+// Columns of the terminal behind stream; 80 when it does not say (or says
+// fewer than 20).
+unsigned TerminalWidth(FILE* stream);
+
+// While an object lives, Ctrl+C (SIGINT), kill (SIGTERM), a closed terminal
+// (SIGHUP) and a closed pipe (SIGPIPE) set the stop request instead of ending
+// the process; a second one removes the temporary files being written and
+// ends the process at once with 128 + the signal. One object at a time.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    bool Requested() const;
+};
+
+}  // namespace platform
