@@ -1,7 +1,5 @@
 #include "app/varnelpro_app.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 
 #include "app/headless/headless_run.h"
@@ -9,6 +7,7 @@
 #include "app/settings/profile_store.h"
 #include "base/text.h"
 #include "platform/native_path.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -47,7 +46,7 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         for (const std::u16string& message : messages)
             fprintf(stderr, "varnelpro: %s\n", text::ForTerminal(message).c_str());
         HeadlessConsole console;
-        console.progressBar = isatty(fileno(stderr)) != 0;
+        console.progressBar = platform::IsTerminal(stderr);
         return RunHeadless(m_options, m_settings.GetJobSetting(), console);
     }
     if (m_options.upgrade || m_options.regToXml)

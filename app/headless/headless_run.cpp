@@ -1,9 +1,5 @@
 #include "app/headless/headless_run.h"
 
-#include <signal.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -20,7 +16,8 @@
 #include "base/text.h"
 #include "platform/file_api.h"
 #include "platform/native_path.h"
-#include "platform/temporary_files.h"
+#include "platform/terminal.h"
+#include "textrion/io/atomic_output_file.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
@@ -196,43 +193,6 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int signal)
-{
-    if (!g_interrupted.exchange(true))
-        return;
-    // The second signal ends the program at once, but never leaves a
-    // half-written temporary file behind.
-    platform::RemoveTemporaryFilesNow();
-    _exit(128 + signal);
-}
-
-// Ctrl+C, a closed terminal (SIGHUP), kill (SIGTERM) and a closed pipe
-// (SIGPIPE) ask the session to stop: finished files stay, the file being
-// written is dropped. A second one ends the program at once.
-class InterruptGuard {
-public:
-    InterruptGuard()
-    {
-        g_interrupted.store(false);
-        struct sigaction action = {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            sigaction(kSignals[i], &action, &m_old[i]);
-    }
-    ~InterruptGuard()
-    {
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            sigaction(kSignals[i], &m_old[i], nullptr);
-    }
-
-private:
-    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-    struct sigaction m_old[std::size(kSignals)] = {};
-};
-
 // Hands finished records and the end of the session to the main thread.
 class HeadlessSession : public CVarnex, private HandlerTarget {
 public:
@@ -305,14 +265,6 @@ std::string FormatBytes(uint64_t bytes)
     else
         snprintf(buffer, sizeof buffer, "%.2f GiB", bytes / (1024.0 * 1024 * 1024));
     return buffer;
-}
-
-unsigned TerminalWidth(FILE* f)
-{
-    struct winsize size = {};
-    if (ioctl(fileno(f), TIOCGWINSZ, &size) == 0 && size.ws_col >= 20)
-        return size.ws_col;
-    return 80;
 }
 
 // The last `width` bytes of s, starting at a character boundary, with "..." in front when cut.
@@ -388,7 +340,7 @@ public:
             return;
         m_lastBar = now;
         const double seconds = std::chrono::duration<double>(now - m_start).count();
-        const unsigned width = TerminalWidth(m_console.err);
+        const unsigned width = platform::TerminalWidth(m_console.err);
         const unsigned barWidth = 20;
         const unsigned filled = total ? static_cast<unsigned>(uint64_t{done} * barWidth / total) : 0;
         char head[128];
@@ -458,7 +410,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         const std::u16string outputFolder =
             folder ? plan.item.outputPath
                    : CLongPath(CLongPath(plan.item.outputPath).GetDirectory()).RemoveBackslash().GetPath();
-        for (const std::u16string& stale : CTextFileConverter::RemoveStaleTemporaryFiles(outputFolder, folder))
+        for (const std::u16string& stale : CAtomicOutputFile::RemoveStaleTemporaryFiles(outputFolder, folder))
             fprintf(console.err, "varnelpro: %s\n",
                     Term(Arg(TrH("removed a temporary file left by an interrupted run: %1"), stale)).c_str());
     }
@@ -475,7 +427,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     else if (plan.exportType == CCommandLineOptions::EXPORT_XML)
         exporter = std::make_unique<CVarnexXMLExporter>(plan.exportPath.c_str(), encoding, options.exportBom);
 
-    InterruptGuard interrupts;
+    platform::StopSignals stopSignals;
     HeadlessSession session;
     if (exporter)
         session.SetResultExporter(exporter.get(), false);
@@ -491,7 +443,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     VARNEXSESSIONSUMMARY summary;
     for (bool stopped = false; !stopped;) {
         stopped = session.Wait(std::chrono::milliseconds(100), finished);
-        if (g_interrupted.load() && !stopRequested) {
+        if (stopSignals.Requested() && !stopRequested) {
             stopRequested = true;
             reporter.ClearBar();
             fprintf(console.err, "%s\n", Out(TrH("Stopping...")).c_str());

@@ -1,6 +1,6 @@
 #include "app/locale/locale_resource_manager.h"
 
-#include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include <QCoreApplication>
@@ -11,6 +11,7 @@
 #include "app/locale/tr.h"
 #include "base/text.h"
 #include "platform/file_api.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -113,9 +114,9 @@ CLocaleEnvironment CLocaleEnvironment::FromProcess()
     CLocaleEnvironment environment;
     // The precedence POSIX gives the messages category.
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && value[0] != '\0') {
-            environment.userLocale = text::FromUtf8(value);
+        const std::optional<std::u16string> value = platform::EnvironmentValue(variable);
+        if (value && !value->empty()) {
+            environment.userLocale = *value;
             break;
         }
     }

@@ -1,10 +1,10 @@
 #include "app/options/command_line_options.h"
 
 #include <climits>
-#include <unistd.h>
 
 #include "base/text.h"
 #include "platform/native_path.h"
+#include "platform/process.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/path/long_path.h"
 #include "utils/command_line_parser.h"
@@ -13,14 +13,7 @@ namespace {
 
 std::u16string CurrentDirectory()
 {
-    std::string buffer(4096, '\0');
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-    buffer.resize(buffer.find('\0'));
-    return platform::FromNativePath(buffer);
+    return platform::CurrentFolder();
 }
 
 struct Keyword {

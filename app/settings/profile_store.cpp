@@ -1,13 +1,12 @@
 #include "app/settings/profile_store.h"
 
-#include <cstdlib>
-
 #include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include "platform/native_path.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -43,18 +42,9 @@ CProfileStore::~CProfileStore() = default;
 
 std::u16string CProfileStore::DefaultFilePath()
 {
-    std::u16string dir;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        dir = platform::FromNativePath(xdg);
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0')
-            return kStoreFileName;
-        dir = platform::FromNativePath(home) + u"/.config";
-    }
-    while (dir.size() > 1 && dir.back() == u'/')
-        dir.pop_back();
+    const std::u16string dir = platform::UserConfigFolder();
+    if (dir.empty())
+        return kStoreFileName;
     return dir + u"/Quillmark/" + kStoreFileName;
 }
 

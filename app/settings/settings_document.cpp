@@ -1,14 +1,12 @@
 #include "app/settings/settings_document.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "base/text.h"
 #include "platform/file_api.h"
+#include "textrion/io/atomic_output_file.h"
 #include "textrion/path/long_path.h"
 
 namespace settings_xml {
@@ -442,16 +440,13 @@ std::string Serialise(pugi::xml_document& doc)
 bool WriteAtomically(const std::u16string& path, const std::string& bytes, const std::u16string& setAsideAs,
                      std::u16string& problem)
 {
-    static std::atomic<unsigned> counter{0};
-    const CLongPath target(path);
-    if (!target.EnsureDirectoryExists()) {
-        problem = u"the folder " + Quoted(target.GetDirectory()) + u" cannot be created";
+    const CLongPath folder(path);
+    if (!folder.EnsureDirectoryExists()) {
+        problem = u"the folder " + Quoted(folder.GetDirectory()) + u" cannot be created";
         return false;
     }
-    // A hidden name in the same folder, so the rename stays on one file system.
-    const std::u16string temp = target.GetDirectory() + u"." + target.GetFileName() + u"." +
-                                text::FromUnsigned(static_cast<unsigned long long>(getpid())) + u"-" +
-                                text::FromUnsigned(counter.fetch_add(1)) + u".tmp";
+    CAtomicOutputFile target(path);
+    const std::u16string& temp = target.GetTemporaryPath();
     int error = 0;
     const platform::FileHandle file =
         platform::OpenFile(temp, platform::FILE_ACCESS_WRITE, platform::FILE_CREATE_NEW, &error);
@@ -472,14 +467,12 @@ bool WriteAtomically(const std::u16string& path, const std::string& bytes, const
         problem = u"cannot keep the old file as " + Quoted(setAsideAs) + u" (" + SystemError(error) + u")";
         ok = false;
     }
-    if (ok && !platform::RenameFile(temp, path, &error)) {
+    if (ok && !target.Commit(&error)) {
         problem = u"cannot move " + Quoted(temp) + u" into place (" + SystemError(error) + u")";
         ok = false;
         if (!setAsideAs.empty())
             platform::RenameFile(setAsideAs, path);
     }
-    if (!ok)
-        platform::RemoveFile(temp);
     return ok;
 }
 

@@ -1,7 +1,5 @@
 #include "textrion/path/long_path.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include "base/text.h"
 #include "platform/file_api.h"
 #include "platform/native_path.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -322,15 +321,7 @@ bool CLongPath::UpOneLevel()
 
 std::u16string CLongPath::GetAppExePath()
 {
-    std::vector<char> buffer(PATH_MAX);
-    for (;;) {
-        const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0)
-            return {};
-        if (static_cast<size_t>(n) < buffer.size())
-            return platform::FromNativePath(std::string(buffer.data(), static_cast<size_t>(n)));
-        buffer.resize(buffer.size() * 2);
-    }
+    return platform::ExecutablePath();
 }
 
 std::u16string CLongPath::GetAppDir()
@@ -340,16 +331,9 @@ std::u16string CLongPath::GetAppDir()
 
 std::u16string CLongPath::GetUserLocalAppDataDir()
 {
-    std::u16string dir;
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        dir = platform::FromNativePath(xdg);
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0')
-            return {};
-        dir = platform::FromNativePath(home) + u"/.local/share";
-    }
+    const std::u16string dir = platform::UserDataFolder();
+    if (dir.empty())
+        return {};
     CLongPath path(dir);
     path.AddBackslash();
     if (!path.EnsureDirectoryExists())

@@ -1,20 +1,16 @@
 #include "varnex/convert/text_file_converter.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <optional>
 #include <vector>
 
 #include "base/text.h"
 #include "platform/file_api.h"
-#include "platform/temporary_files.h"
+#include "textrion/io/atomic_output_file.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/io/text_file_writer.h"
 #include "textrion/path/long_path.h"
@@ -76,132 +72,12 @@ std::u16string SystemError(const char* what, int error)
     return text::FromUtf8(message);
 }
 
-// The longest start of a file name that takes at most maxBytes bytes on disk
-// (UTF-8; a surrogate pair is never cut in two).
-std::u16string_view NamePrefix(std::u16string_view name, size_t maxBytes)
-{
-    size_t bytes = 0;
-    size_t i = 0;
-    while (i < name.size()) {
-        const char16_t u = name[i];
-        const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-                          name[i + 1] <= 0xDFFF;
-        const size_t size = pair ? 4 : u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
-        if (bytes + size > maxBytes)
-            break;
-        bytes += size;
-        i += pair ? 2 : 1;
-    }
-    return name.substr(0, i);
-}
-
 }  // namespace
 
-namespace {
-
-constexpr std::u16string_view kTemporarySuffix = u".varnel-part";
-
-// Eight hex digits naming this host, so machines writing into one shared
-// output tree never take each other's temporary files for stale ones.
-const std::u16string& HostTag()
-{
-    static const std::u16string tag = [] {
-        char host[256] = {};
-        gethostname(host, sizeof host - 1);
-        uint32_t hash = 2166136261u;  // FNV-1a
-        for (const char* c = host; *c; ++c)
-            hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
-        static const char16_t kHex[] = u"0123456789abcdef";
-        std::u16string out;
-        for (int shift = 28; shift >= 0; shift -= 4)
-            out += kHex[(hash >> shift) & 15];
-        return out;
-    }();
-    return tag;
-}
-
-bool ParseNumber(std::u16string_view digits, unsigned long long& value)
-{
-    if (digits.empty() || digits.size() > 19)
-        return false;
-    value = 0;
-    for (const char16_t c : digits) {
-        if (c < u'0' || c > u'9')
-            return false;
-        value = value * 10 + (c - u'0');
-    }
-    return true;
-}
-
-}  // namespace
-
-// A name of our own in the output's folder, so the rename stays on one file system.
 std::u16string CTextFileConverter::GetTemporaryPath(const std::u16string& output)
 {
-    static std::atomic<unsigned> counter{0};
-    CLongPath path(output);
-    std::u16string name = path.GetFileName();
-    std::u16string temp = path.GetDirectory();
-    temp += u".";
-    // File names end at 255 bytes, not units: keep room for the suffix.
-    temp += NamePrefix(name, 200);
-    temp += u".";
-    temp += HostTag();
-    temp += u"-";
-    temp += text::FromUnsigned(static_cast<unsigned long long>(getpid()));
-    temp += u"-";
-    temp += text::FromUnsigned(counter.fetch_add(1));
-    temp += kTemporarySuffix;
-    return temp;
+    return CAtomicOutputFile::TemporaryPathFor(output);
 }
-
-bool CTextFileConverter::IsStaleTemporaryName(const std::u16string& name)
-{
-    const std::u16string_view view(name);
-    if (view.size() <= kTemporarySuffix.size() + 1 || view[0] != u'.' ||
-        view.substr(view.size() - kTemporarySuffix.size()) != kTemporarySuffix)
-        return false;
-    const std::u16string_view stem = view.substr(0, view.size() - kTemporarySuffix.size());
-    const size_t dot = stem.rfind(u'.');
-    if (dot == 0 || dot == std::u16string_view::npos)
-        return false;
-    // <host>-<pid>-<n>
-    const std::u16string_view tail = stem.substr(dot + 1);
-    const size_t first = tail.find(u'-'), second = tail.rfind(u'-');
-    unsigned long long pid = 0, n = 0;
-    if (first == std::u16string_view::npos || first == second || tail.substr(0, first) != HostTag() ||
-        !ParseNumber(tail.substr(first + 1, second - first - 1), pid) || !ParseNumber(tail.substr(second + 1), n))
-        return false;
-    if (pid == static_cast<unsigned long long>(getpid()) || pid > INT32_MAX)
-        return false;
-    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
-
-std::vector<std::u16string> CTextFileConverter::RemoveStaleTemporaryFiles(const std::u16string& folder,
-                                                                          bool recursive)
-{
-    std::vector<std::u16string> removed;
-    std::vector<std::u16string> folders{CLongPath(folder).RemoveBackslash().GetPath()};
-    while (!folders.empty()) {
-        const std::u16string current = std::move(folders.back());
-        folders.pop_back();
-        platform::DirectoryReader reader;
-        if (!reader.Open(current))
-            continue;
-        platform::DirectoryEntry entry;
-        while (reader.Next(entry)) {
-            const std::u16string path = CLongPath(current).Append(entry.name).GetPath();
-            // The listing's own type: a link is never followed.
-            if (entry.type == platform::FileType::Directory && recursive)
-                folders.push_back(path);
-            else if (entry.type == platform::FileType::Regular && IsStaleTemporaryName(entry.name) &&
-                     platform::RemoveFile(path))
-                removed.push_back(path);
-        }
-    }
-    return removed;
-}
-
 
 CTextFileConverter::CTextFileConverter(const char16_t* inputPath, unsigned chunkSize, unsigned readBufferSize,
                                        unsigned writeBufferSize, char16_t* chunkBuffer, unsigned char* readBuffer,
@@ -269,18 +145,15 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
 
     // A file that changed while it was read is read once more; a file that
     // keeps changing is kept as read, and the record says so.
-    std::u16string temp;
-    std::optional<platform::TemporaryFileGuard> removedOnSignal;
+    CAtomicOutputFile target(output);
     CONVERTRESULT result = CONVERTRESULT_OK;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0)
-            platform::RemoveFile(temp);
-        temp = GetTemporaryPath(output);
-        removedOnSignal.emplace(temp);
+            target.Restart();
         m_inputChange.clear();
         m_replacements = 0;
         try {
-            result = ConvertTo(temp, sourceCodepage, format, returnType, writeBom);
+            result = ConvertTo(target.GetTemporaryPath(), sourceCodepage, format, returnType, writeBom);
         } catch (const std::bad_alloc&) {
             m_errorText = u"out of memory";
             result = CONVERTRESULT_ERROR;
@@ -291,15 +164,11 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
         if (result != CONVERTRESULT_OK || m_inputChange.empty())
             break;
     }
-    if (result == CONVERTRESULT_OK) {
-        if (!platform::RenameFile(temp, output, &error)) {
-            m_errorText = SystemError("cannot move the output file into place", error);
-            m_outputError = true;
-            result = CONVERTRESULT_ERROR;
-        }
+    if (result == CONVERTRESULT_OK && !target.Commit(&error)) {
+        m_errorText = SystemError("cannot move the output file into place", error);
+        m_outputError = true;
+        result = CONVERTRESULT_ERROR;
     }
-    if (result != CONVERTRESULT_OK)
-        platform::RemoveFile(temp);
     return result;
 }
 

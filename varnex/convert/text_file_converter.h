@@ -71,16 +71,8 @@ public:
     const std::u16string& GetInputChange() const { return m_inputChange; }
 
     // A name beside output, hidden and unique on this machine, to write to
-    // before the finished file is renamed into place:
-    // ".<name>.<host>-<pid>-<n>.varnel-part" (host: 8 hex digits of the host name).
+    // before the finished file is renamed into place (CAtomicOutputFile).
     static std::u16string GetTemporaryPath(const std::u16string& output);
-    // Whether a file name is such a temporary name whose process is gone: one
-    // of this host whose process no longer runs. Other hosts' names (a shared
-    // output tree) and this process's own are never stale.
-    static bool IsStaleTemporaryName(const std::u16string& name);
-    // Removes the stale temporary files below folder (all its subfolders
-    // when recursive, never through a link) and returns their paths.
-    static std::vector<std::u16string> RemoveStaleTemporaryFiles(const std::u16string& folder, bool recursive);
     static unsigned GetCodepage(OUTPUTTEXTFORMAT format);
     static bool IsUTFCodepage(unsigned codepage);
     static bool IsLegalCodepage(unsigned codepage);

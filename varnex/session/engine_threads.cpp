@@ -2,17 +2,14 @@
 
 #include <re2/re2.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #include "base/text.h"
 #include "platform/file_api.h"
-#include "platform/temporary_files.h"
+#include "textrion/io/atomic_output_file.h"
 #include "textrion/io/binary_file.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
@@ -357,23 +354,18 @@ CConverterThread::CopyResult CConverterThread::CopyUnconverted(const CLongPath& 
     CopyResult result;
     // As with conversions: a file that changed while it was read is read once
     // more, and one that keeps changing is kept as read, with a warning.
-    std::u16string temp;
-    std::optional<platform::TemporaryFileGuard> removedOnSignal;
+    CAtomicOutputFile target(output.GetPath());
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0)
-            platform::RemoveFile(temp);
-        temp = CTextFileConverter::GetTemporaryPath(output.GetPath());
-        removedOnSignal.emplace(temp);
-        result = CopyOnce(input, temp);
+            target.Restart();
+        result = CopyOnce(input, target.GetTemporaryPath());
         if (result.status != CopyResult::COPIED || result.change.empty())
             break;
     }
-    if (result.status == CopyResult::COPIED && !platform::RenameFile(temp, output.GetPath())) {
+    if (result.status == CopyResult::COPIED && !target.Commit()) {
         result.status = CopyResult::WRITE_FAILED;
         result.why = u"cannot move the output file into place";
     }
-    if (result.status != CopyResult::COPIED)
-        platform::RemoveFile(temp);
     return result;
 }
 
