@@ -1,4 +1,4 @@
-#include "app/headless/xml_exporter.h"
+#include "varnex/export/xml_exporter.h"
 
 #include <algorithm>
 

@@ -6,13 +6,14 @@
 
 #include "textrion/encoding/text_encoding.h"
 #include "varnex/export/result_exporter.h"
+#include "varnex/varnex_export.h"
 
 class CTextFileWriter;
 
 // The result report as XML: one <file> element per processed record with the
 // columns of the CSV report as attributes. Rows are written as they arrive;
 // the session hands them over one at a time.
-class CVarnexXMLExporter : public CVarnexResultExporter {
+class VARNEX_API CVarnexXMLExporter : public CVarnexResultExporter {
 public:
     CVarnexXMLExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom);
     ~CVarnexXMLExporter() override;

@@ -1,0 +1,163 @@
+#include "app/headless/headless_plan.h"
+
+#include "app/headless/console_text.h"
+#include "platform/file_api.h"
+#include "textrion/path/long_path.h"
+#include "varnex/codepage/codepage_info.h"
+#include "varnex/convert/text_file_converter.h"
+#include "varnex/session/engine_threads.h"
+#include "varnex/session/job_paths.h"
+
+using headless::Arg;
+using headless::TrH;
+
+namespace {
+
+bool Exists(const std::u16string& path, platform::FileStatus& status)
+{
+    return platform::GetFileStatus(path, &status, true);
+}
+
+// The output folder, or where it would be made: each missing folder must be
+// creatable under the nearest existing one, which must be a writable folder.
+std::u16string CheckOutputFolder(const std::u16string& folder, std::u16string& toCreate)
+{
+    platform::FileStatus status;
+    if (Exists(folder, status)) {
+        if (status.type != platform::FileType::Directory)
+            return Arg(TrH("output folder is a file: %1"), folder);
+        if (!platform::IsWritableDirectory(folder))
+            return Arg(TrH("cannot write to output folder: %1"), folder);
+        return {};
+    }
+    CLongPath up(folder);
+    while (up.UpOneLevel()) {
+        // "file/" would not be found as the file it names.
+        const std::u16string ancestor = CLongPath(up).RemoveBackslash().GetPath();
+        if (!Exists(ancestor, status))
+            continue;
+        if (status.type != platform::FileType::Directory)
+            return Arg(TrH("output folder is inside a file: %1"), ancestor);
+        if (!platform::IsWritableDirectory(ancestor))
+            return Arg(TrH("cannot write to output folder: %1"), ancestor);
+        toCreate = folder;
+        return {};
+    }
+    return Arg(TrH("cannot write to output folder: %1"), folder);
+}
+
+std::u16string CheckExportFile(const std::u16string& path, std::u16string& folderToCreate)
+{
+    platform::FileStatus status;
+    if (Exists(path, status) && status.type == platform::FileType::Directory)
+        return Arg(TrH("export file is a folder: %1"), path);
+    const std::u16string folder = CLongPath(CLongPath(path).GetDirectory()).RemoveBackslash().GetPath();
+    if (std::u16string why = CheckOutputFolder(folder.empty() ? u"/" : folder, folderToCreate); !why.empty())
+        return Arg(TrH("cannot write the export file: %1"), path) + u" (" + why + u")";
+    return {};
+}
+
+}  // namespace
+
+std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan& plan)
+{
+    plan = HeadlessPlan{};
+    if (!options.inputGiven)
+        return TrH("no input folder given");
+    platform::FileStatus input;
+    if (!Exists(options.inputPath, input))
+        return Arg(TrH("input folder does not exist: %1"), options.inputPath);
+    const bool folder = input.type == platform::FileType::Directory;
+    if (!folder && input.type != platform::FileType::Regular)
+        return Arg(TrH("input is neither a file nor a folder: %1"), options.inputPath);
+    if (folder) {
+        platform::DirectoryReader reader;
+        if (!reader.Open(options.inputPath))
+            return Arg(TrH("cannot read the input folder: %1"), options.inputPath);
+    }
+    if (options.mode == CCommandLineOptions::MODE_FILE && folder && !options.detectOnly)
+        return Arg(TrH("mode FILE converts one file, but the input is a folder: %1"), options.inputPath);
+
+    if (!options.codepageText.empty()) {
+        const int cp = options.inputCodepage;
+        if (!options.codepageGiven || CCodepageInfo::GetCodepageInfo(cp) == nullptr ||
+            !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(cp)))
+            return Arg(TrH("unknown code page: %1"), options.codepageText);
+    }
+    if (options.filterGiven && options.filterIsRegex) {
+        std::string why;
+        if (!CNameFilter::IsValidRegex(options.filter, &why))
+            return Arg(TrH("invalid regular expression: %1"), options.filter) + u" (" + text::FromUtf8(why) + u")";
+    }
+
+    tagVARNEXBATCHJOBITEM& item = plan.item;
+    item.folder = folder;
+    item.recursive = options.recursive;
+    item.processHiddenFiles = options.hiddenFiles;
+    item.writeBom = options.writeBom;
+    item.copyUnconverted = options.copyUnconverted;
+    item.inputCodepage = options.codepageGiven ? options.inputCodepage : -1;
+    item.outputTextFormat = static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(options.outputFormat);
+    item.returnType = static_cast<CTextFileConverter::RETURNTYPE>(options.lineEnding);
+    if (options.filterGiven) {
+        item.filter.SetFilterString(options.filterIsRegex, options.filter.c_str());
+        item.filter.EnableFilter(true);
+    }
+    item.inputPath = options.inputPath;
+    plan.detectOnly = options.detectOnly;
+
+    if (!options.detectOnly) {
+        // A conversion without an output would write nothing yet look converted.
+        if (!options.outputGiven)
+            return options.mode == CCommandLineOptions::MODE_FILE ? TrH("no output file given")
+                                                                   : TrH("no output folder given");
+        std::u16string outputFolder = options.outputPath;
+        if (options.mode == CCommandLineOptions::MODE_FILE) {
+            platform::FileStatus out;
+            if (Exists(options.outputPath, out) && out.type == platform::FileType::Directory)
+                return Arg(TrH("output file is a folder: %1"), options.outputPath);
+            if (Exists(options.outputPath, out) && out.device == input.device && out.inode == input.inode)
+                return Arg(TrH("output file is the input file: %1"), options.outputPath);
+            outputFolder = CLongPath(CLongPath(options.outputPath).GetDirectory()).RemoveBackslash().GetPath();
+            item.outputPath = options.outputPath;
+        } else if (folder) {
+            item.outputPath = options.outputPath;
+        } else {
+            item.outputPath = CLongPath(options.outputPath).Append(CLongPath(options.inputPath).GetFileName()).GetPath();
+            platform::FileStatus out;
+            if (Exists(item.outputPath, out) && out.device == input.device && out.inode == input.inode)
+                return Arg(TrH("output file is the input file: %1"), item.outputPath);
+        }
+        if (std::u16string why = CheckOutputFolder(outputFolder.empty() ? u"/" : outputFolder, plan.outputFolderToCreate);
+            !why.empty())
+            return why;
+    }
+
+    if (options.exportType != CCommandLineOptions::EXPORT_NONE) {
+        if (options.exportPath.empty())
+            return TrH("no export file given");
+        if (std::u16string why = CheckExportFile(options.exportPath, plan.exportFolderToCreate); !why.empty())
+            return why;
+        plan.exportType = options.exportType;
+        plan.exportPath = options.exportPath;
+    }
+
+    // Nothing may write onto an input or onto the report, however the paths are spelt.
+    const JOBPATHCHECK paths = CheckJobPaths(item, plan.exportPath);
+    switch (paths.clash) {
+    case JOBPATHCHECK::CLASH_INPUT_IN_OUTPUT:
+        return platform::ResolvePath(item.inputPath) == platform::ResolvePath(item.outputPath)
+                   ? Arg(TrH("the output folder is the input folder: %1"), options.outputPath)
+                   : Arg(TrH("the input lies inside the output folder: %1"), options.outputPath);
+    case JOBPATHCHECK::CLASH_OUTPUT_IS_INPUT:
+        return Arg(TrH("output file is the input file: %1"), item.outputPath);
+    case JOBPATHCHECK::CLASH_REPORT_IS_INPUT:
+        return Arg(TrH("the export file is an input file: %1"), paths.path);
+    case JOBPATHCHECK::CLASH_REPORT_IS_OUTPUT:
+        return Arg(TrH("the export file would be replaced by the output of %1"), paths.path);
+    case JOBPATHCHECK::CLASH_NONE:
+        break;
+    }
+    plan.outputInsideInput = paths.outputInsideInput;
+    return {};
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "app/headless/headless_run.h"
+#include "varnex/session/session_records.h"
+
+class CVarnexFileInfo;
+
+// What the command-line run shows: a line per finished file (off a terminal,
+// or for a file with a problem), the progress bar on a terminal, and the
+// summary at the end.
+class HeadlessReporter {
+public:
+    struct Totals {
+        unsigned finished = 0;
+        unsigned binary = 0;
+        unsigned leftAlone = 0;  // entries that are not files: special files, links to nothing, repeated folders
+        uint64_t bytesRead = 0;
+        uint64_t bytesWritten = 0;
+    };
+    // What the summary tells besides the session's own counters.
+    struct Ending {
+        unsigned unreadableFolders = 0;
+        bool stoppedByUser = false;
+        bool report = false;
+        bool reportOk = true;
+        std::u16string reportPath;
+    };
+
+    HeadlessReporter(const HeadlessConsole& console, bool detectOnly, const std::u16string& inputFolder);
+
+    void Finished(CVarnexFileInfo& record, unsigned total);
+    void Bar(unsigned done, unsigned total, bool finding, const std::u16string& current);
+    void ClearBar();
+    void PrintSummary(const VARNEXSESSIONSUMMARY& summary, const Ending& ending) const;
+    const Totals& GetTotals() const { return m_totals; }
+
+private:
+    // Files below the input folder are shown by their path inside it.
+    std::u16string Shown(const std::u16string& path) const;
+    double Seconds() const;
+
+    HeadlessConsole m_console;
+    bool m_detectOnly;
+    Totals m_totals;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_lastBar{};
+    bool m_barShown = false;
+    std::u16string m_prefix;
+};
