@@ -1,0 +1,39 @@
+// ICU converter handles and the counting callbacks every code page converter is given.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <unicode/ucnv.h>
+
+// Internal to platform/: ICU types stay behind codepage.h.
+namespace platform::detail {
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+// The converter of an ICU name, or null when ICU has none.
+ConverterPtr OpenConverter(const char* name);
+
+// What the callbacks of one ICU converter need. ICU holds its address, so it
+// lives as long as the converter.
+struct CallbackContext {
+    unsigned codePage = 0;
+    uint64_t* replacements = nullptr;
+};
+
+// Writes U+FFFD for every bad input sequence and counts it; the sequences
+// Windows maps where ICU has nothing (WindowsExtras) decode as Windows does.
+void U_CALLCONV CountingToUCallback(const void* context, UConverterToUnicodeArgs* args, const char* bytes,
+                                    int32_t length, UConverterCallbackReason reason, UErrorCode* err);
+
+// Writes the converter's substitution bytes for every unmappable character.
+// Unlike ICU's stock callbacks it also replaces (and counts) default-ignorable
+// characters such as U+200B instead of dropping them unseen.
+void U_CALLCONV CountingFromUCallback(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
+                                      int32_t length, UChar32 codePoint, UConverterCallbackReason reason,
+                                      UErrorCode* err);
+
+}  // namespace platform::detail
