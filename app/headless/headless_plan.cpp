@@ -5,7 +5,7 @@
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
-#include "varnex/session/engine_threads.h"
+#include "varnex/session/name_filter.h"
 #include "varnex/session/job_paths.h"
 
 using headless::Arg;

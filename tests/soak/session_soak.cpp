@@ -26,6 +26,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
@@ -35,6 +36,7 @@
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
 #include "varnex/session/filterable_varnex.h"
+#include "varnex/session/name_filter.h"
 
 namespace {
 

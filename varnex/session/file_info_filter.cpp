@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "varnex/session/engine_threads.h"
+#include "varnex/session/name_filter.h"
 
 namespace {
 

@@ -6,6 +6,9 @@
 
 #include "platform/message_registry.h"
 #include "textrion/path/long_path.h"
+#include "varnex/session/converter_thread.h"
+#include "varnex/session/target_path.h"
+#include "varnex/session/varnex_finder_thread.h"
 #include "varnex/export/result_exporter.h"
 
 namespace {
@@ -28,7 +31,7 @@ unsigned CVarnexHelperThread::ThreadHandler()
 // ---------------------------------------------------------------------------
 
 CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData)
-    : m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(this))
+    : m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
 {
     if (handler)
         m_handlers.push_back(handler);
@@ -257,7 +260,7 @@ std::vector<CThreadBase*> CVarnex::StartSession()
         CSingleLock lock(m_converterThreads.GetCriticalSection());
         std::unique_ptr<CConverterThread> thread;
         try {
-            thread = std::make_unique<CConverterThread>(this, nullptr);
+            thread = std::make_unique<CConverterThread>(static_cast<CVarnexSessionWork*>(this), nullptr);
         } catch (const std::bad_alloc&) {
             break;
         }
@@ -651,7 +654,7 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
     OnSessionReset(type);
 }
 
-void CVarnex::CountFolderError()
+void CVarnex::SessionCountFolderError()
 {
     ++m_unreadableFolders;
 }
@@ -727,42 +730,10 @@ void CVarnex::GetOutputFolderList(COutputFolderList& out) const
 std::u16string CVarnex::GenerateTargetPath(const char16_t* file, const char16_t* baseFolder,
                                            const char16_t* outputFolder)
 {
-    CLongPath target(outputFolder);
-    if (target.IsEmpty())
-        return {};
-    CLongPath source(file);
-    if (source.IsDirectory())
-        source.AddBackslash();
-    CLongPath base(baseFolder);
-    base.AddBackslash();
-    target.AddBackslash();
-    const std::u16string& path = source.GetPath();
-    const std::u16string& prefix = base.GetPath();
-    std::u16string relative;
-    if (prefix.size() < path.size()) {
-        if (path.compare(0, prefix.size(), prefix) != 0)
-            return {};  // not below the base folder
-        relative = path.substr(prefix.size());
-    }
-    // The target must stay inside the output folder.
-    size_t start = 0;
-    while (start <= relative.size()) {
-        size_t end = relative.find(u'/', start);
-        if (end == std::u16string::npos)
-            end = relative.size();
-        if (relative.compare(start, end - start, u"..") == 0)
-            return {};
-        start = end + 1;
-    }
-    target.Append(relative);
-    return target.GetPath();
+    return MirroredTargetPath(file, baseFolder, outputFolder);
 }
 
 std::u16string CVarnex::GenerateTargetPath(const char16_t* file, const char16_t* outputFolder)
 {
-    CLongPath target(outputFolder);
-    if (target.IsEmpty())
-        return {};
-    target.Append(CLongPath(file).GetFileName());
-    return target.GetPath();
+    return TargetPathInFolder(file, outputFolder);
 }

@@ -11,11 +11,15 @@
 #include "base/handler_target.h"
 #include "base/lockable_containers.h"
 #include "base/thread_base.h"
-#include "varnex/session/engine_threads.h"
+#include "varnex/session/batch_job.h"
+#include "varnex/session/output_folder_list.h"
+#include "varnex/session/session_work.h"
 #include "varnex/session/session_records.h"
 #include "varnex/session/varnex_file_info.h"
 #include "varnex/varnex_export.h"
 
+class CConverterThread;
+class CVarnexFileFinderThread;
 class CVarnexResultExporter;
 
 // The session thread: starts the children through the start hook, waits for
@@ -42,7 +46,7 @@ protected:
 // OnClearingFileList and OnFileInfoDeleting (file, update and processing
 // lists held) and OnFileInfoAdding (file list held, the record already in it). A subclass must call DisposeVarnex() in its own destructor:
 // the threads call its hooks, so they must end before any part of it goes.
-class VARNEX_API CVarnex : public CLockable, public CVarnexHelperThread {
+class VARNEX_API CVarnex : public CLockable, public CVarnexHelperThread, private CVarnexSessionWork {
 public:
     ~CVarnex() override;
 
@@ -146,28 +150,24 @@ protected:
     VARNEXSESSIONSUMMARY m_summary;
 
 private:
-    friend class CConverterThread;
-    friend class CVarnexFileFinderThread;
-    friend class CVarnexBatchJob;
-
     // Resets or resumes the session and starts the finder and converter threads.
     std::vector<CThreadBase*> StartSession();
-    void SessionAddFile(CVarnexFileInfo* record);
-    void SessionFileStarted(CVarnexFileInfo* record);
+    // What the threads may reach (CVarnexSessionWork).
+    void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) override { HandleJob(item); }
+    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state,
+                           const std::u16string& message) override;
+    void SessionCountFolderError() override;
+    void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const override { SafeCopyJobSetting(&setting); }
+    CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs) override;
+    void SessionFileStarted(CVarnexFileInfo* record) override;
     // Counts the record and then marks it finished, as one step under the
     // summary lock, so a retry never undoes counts that were not yet added.
-    void SessionFileFinished(CVarnexFileInfo* record);
-    bool SessionNotifyUpdate(CVarnexFileInfo* record);
+    void SessionFileFinished(CVarnexFileInfo* record) override;
+    bool SessionNotifyUpdate(CVarnexFileInfo* record) override;
+
+    void SessionAddFile(CVarnexFileInfo* record);
     bool SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage);
     void ResetSession(VARNEXSESSIONTYPE type);
-    void CountFolderError();
-    // An entry the walk met but cannot take as a file: listed as finished,
-    // with its state and why, so the summary and the report name it.
-    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, const std::u16string& message);
-
-    // Takes the next queued record for a converter thread. With the finder
-    // ended and the queue empty, *noMore is set: no record can come any more.
-    CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs);
 
     std::atomic<bool> m_dispatching{false};
     mutable CLockableVector<CVarnexFileInfo*> m_fileList;

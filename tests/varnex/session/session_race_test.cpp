@@ -23,7 +23,9 @@
 #include "support/temp_dir.h"
 #include "support/watchdog.h"
 #include "varnex/codepage/advanced_detector.h"
+#include "varnex/session/converter_thread.h"
 #include "varnex/session/filterable_varnex.h"
+#include "varnex/session/varnex_finder_thread.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "support/temp_dir.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/session/name_filter.h"
 #include "varnex/session/varnex.h"
 
 namespace {

@@ -1,11 +1,10 @@
-#include "varnex/session/engine_threads.h"
-
-#include <re2/re2.h>
+#include "varnex/session/converter_thread.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "base/text.h"
 #include "platform/file_api.h"
@@ -13,257 +12,8 @@
 #include "textrion/io/binary_file.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
-#include "varnex/session/varnex.h"
+#include "varnex/session/session_work.h"
 #include "varnex/session/varnex_file_info.h"
-
-// ---------------------------------------------------------------------------
-// Output folders and prepared jobs
-
-COutputFolderList::COutputFolderList(const COutputFolderList& other) : CLockable()
-{
-    CSingleLock lock(other.GetCriticalSection());
-    m_folders = other.m_folders;
-}
-
-COutputFolderList& COutputFolderList::operator=(const COutputFolderList& other)
-{
-    if (this != &other) {
-        CSingleLock mine(GetCriticalSection());
-        CSingleLock theirs(other.GetCriticalSection());
-        m_folders = other.m_folders;
-    }
-    return *this;
-}
-
-void CVarnexBatchJob::Add(const tagVARNEXBATCHJOBITEM& item)
-{
-    CSingleLock lock(GetCriticalSection());
-    m_items.push_back(item);
-}
-
-void CVarnexBatchJob::Add(const CVarnexBatchJob& other)
-{
-    if (&other == this)
-        return;
-    CSingleLock mine(GetCriticalSection());
-    CSingleLock theirs(other.GetCriticalSection());
-    m_items.insert(m_items.end(), other.m_items.begin(), other.m_items.end());
-}
-
-void CVarnexBatchJob::Reset()
-{
-    CSingleLock lock(GetCriticalSection());
-    m_items.clear();
-}
-
-size_t CVarnexBatchJob::GetCount() const
-{
-    CSingleLock lock(GetCriticalSection());
-    return m_items.size();
-}
-
-void CVarnexBatchJob::Deploy(CVarnex& session, COutputFolderList* folders)
-{
-    CSingleLock lock(GetCriticalSection());
-    CSingleLock folderLock;
-    if (folders)
-        folderLock = CSingleLock(folders->GetCriticalSection());
-    for (const auto& item : m_items) {
-        session.HandleJob(item);
-        if (folders && !item.outputPath.empty())
-            folders->m_folders.insert(item.folder ? item.outputPath : CLongPath(item.outputPath).GetDirectory());
-    }
-    m_items.clear();
-}
-
-// ---------------------------------------------------------------------------
-// Name filters
-
-bool CNameFilter::MatchesWildcard(const std::u16string& name, const std::u16string& pattern)
-{
-    return CFileFinderThread::MatchesWildcard(pattern, name);
-}
-
-bool CNameFilter::PassesWildcardList(const std::u16string& name, const std::u16string& list,
-                                     const char16_t* extraSeparators)
-{
-    if (name.empty() || list.empty())
-        return false;
-    const std::u16string separators = std::u16string(u";") + (extraSeparators ? extraSeparators : u"");
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find_first_of(separators, start);
-        if (end == std::u16string::npos)
-            end = list.size();
-        if (end > start && MatchesWildcard(name, list.substr(start, end - start)))
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-struct CNameFilter::Compiled {
-    explicit Compiled(const std::string& pattern) : expression(pattern, Options()) {}
-    static RE2::Options Options()
-    {
-        RE2::Options options;
-        options.set_case_sensitive(false);
-        options.set_log_errors(false);
-        return options;
-    }
-    RE2 expression;
-};
-
-std::shared_ptr<const CNameFilter::Compiled> CNameFilter::Compile(const std::u16string& expression,
-                                                                  std::string* error)
-{
-    auto compiled = std::make_shared<const CNameFilter::Compiled>(text::ToUtf8(expression));
-    if (compiled->expression.ok())
-        return compiled;
-    if (error)
-        *error = compiled->expression.error();
-    return nullptr;
-}
-
-bool CNameFilter::IsValidRegex(const std::u16string& expression, std::string* error)
-{
-    return Compile(expression, error) != nullptr;
-}
-
-CNameFilter::CNameFilter(bool regex, const std::u16string& expression) : m_regex(regex), m_expression(expression)
-{
-    if (m_regex)
-        m_compiled = Compile(expression, nullptr);
-}
-
-bool CNameFilter::Passes(const std::u16string& name) const
-{
-    if (!m_regex)
-        return PassesWildcardList(name, m_expression);
-    if (!m_compiled)
-        return false;  // an expression that does not compile lets nothing pass
-    // A byte of a name that is not UTF-8 matches as U+FFFD.
-    return RE2::FullMatch(text::ToUtf8(name), m_compiled->expression);
-}
-
-// ---------------------------------------------------------------------------
-// The engine's finder
-
-CVarnexFileFinderThread::CVarnexFileFinderThread(CVarnex* owner) : m_owner(owner) {}
-
-CVarnexFileFinderThread::~CVarnexFileFinderThread()
-{
-    SetStopAndWait();
-    FreeRemainingJobs();
-}
-
-void CVarnexFileFinderThread::FindFiles(const tagVARNEXBATCHJOBITEM& item)
-{
-    auto* job = new CVarnexFileFinderJob;
-    job->m_baseFolder = item.inputPath;
-    job->m_jobFolder = item.inputPath;
-    job->m_recursive = item.recursive;
-    job->m_includeHidden = item.processHiddenFiles;
-    job->m_inputCodepage = item.inputCodepage;
-    job->m_outputTextFormat = item.outputTextFormat;
-    job->m_returnType = item.returnType;
-    job->m_writeBom = item.writeBom;
-    job->m_copyUnconverted = item.copyUnconverted;
-    job->m_filterEnabled = item.filter.IsEnabled();
-    if (job->m_filterEnabled) {
-        job->m_filterIsRegex = item.filter.IsRegex();
-        job->m_filterExpression = item.filter.GetFilterString();
-        job->m_filter = CNameFilter(job->m_filterIsRegex, job->m_filterExpression);
-    }
-    job->m_outputFolder = item.outputPath;
-    if (!item.outputPath.empty()) {
-        // Outputs are never inputs: the output folder is made now and left
-        // out of the walk, also when it lies inside the input tree.
-        CLongPath(item.outputPath).AddBackslash().EnsureDirectoryExists();
-        ExcludeFolder(item.outputPath);
-    }
-    SafeEnqueueJob(job);
-}
-
-CFileFinderJob* CVarnexFileFinderThread::CreateJobInstance()
-{
-    return new CVarnexFileFinderJob;
-}
-
-void CVarnexFileFinderThread::InitNewRecursiveJob(CFileFinderJob* newJob, const CFindEntry& folderEntry,
-                                                  CFileFinderJob* parent)
-{
-    CFileFinderThread::InitNewRecursiveJob(newJob, folderEntry, parent);
-    auto* target = static_cast<CVarnexFileFinderJob*>(newJob);
-    const auto* source = static_cast<const CVarnexFileFinderJob*>(parent);
-    target->m_inputCodepage = source->m_inputCodepage;
-    target->m_outputTextFormat = source->m_outputTextFormat;
-    target->m_returnType = source->m_returnType;
-    target->m_writeBom = source->m_writeBom;
-    target->m_copyUnconverted = source->m_copyUnconverted;
-    target->m_filterEnabled = source->m_filterEnabled;
-    target->m_filterIsRegex = source->m_filterIsRegex;
-    target->m_outputFolder = source->m_outputFolder;
-    target->m_filterExpression = source->m_filterExpression;
-    target->m_filter = source->m_filter;
-}
-
-void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJob* baseJob)
-{
-    if (entry.IsDirectory())
-        return;
-    const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
-    if (job->m_filterEnabled && !job->m_filter.Passes(entry.name))
-        return;
-    CLongPath path(job->m_jobFolder);
-    path.Append(entry.name);
-    tagVARNEXBATCHJOBITEM item;
-    item.writeBom = job->m_writeBom;
-    item.copyUnconverted = job->m_copyUnconverted;
-    item.inputCodepage = job->m_inputCodepage;
-    item.outputTextFormat = job->m_outputTextFormat;
-    item.returnType = job->m_returnType;
-    item.inputPath = path.GetPath();
-    item.outputPath = CVarnex::GenerateTargetPath(item.inputPath.c_str(), job->m_baseFolder.c_str(),
-                                                  job->m_outputFolder.c_str());
-    item.outputRoot = job->m_outputFolder;
-    m_owner->HandleJob(item);
-}
-
-void CVarnexFileFinderThread::OnFolderError(CFileFinderJob* job, int error)
-{
-    m_owner->CountFolderError();
-    m_owner->SessionAddSkipped(job->m_jobFolder, VARNEXRESULTSTATE_ERROR,
-                               u"cannot read the folder: " + text::FromUtf8(std::strerror(error)));
-}
-
-void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob* baseJob)
-{
-    const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
-    // The name filter chooses files; an entry it would not pass is not the user's concern.
-    if (!entry.isFolder && job->m_filterEnabled && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
-        return;
-    VARNEXRESULTSTATE state = VARNEXRESULTSTATE_NOT_SUPPORTED;
-    std::u16string why;
-    switch (entry.reason) {
-    case CSkippedEntry::REASON_NOT_REGULAR:
-        why = u"not a regular file (" + std::u16string(entry.kind) + u"): left alone";
-        break;
-    case CSkippedEntry::REASON_DANGLING_LINK: why = u"symbolic link to a missing target"; break;
-    case CSkippedEntry::REASON_LINK_LOOP: why = u"symbolic link loop"; break;
-    case CSkippedEntry::REASON_FOLDER_REPEATED:
-        why = u"folder already searched under another path (a link): not searched again";
-        break;
-    default:
-        state = VARNEXRESULTSTATE_ERROR;
-        why = u"cannot be reached: " + text::FromUtf8(std::strerror(entry.error));
-        break;
-    }
-    m_owner->SessionAddSkipped(entry.path, state, why);
-}
-
-// ---------------------------------------------------------------------------
-// Converter threads
 
 namespace {
 
@@ -298,10 +48,10 @@ bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, st
 
 }  // namespace
 
-CConverterThread::CConverterThread(CVarnex* owner, void* param)
+CConverterThread::CConverterThread(CVarnexSessionWork* owner, void* param)
     : CThreadBase(reinterpret_cast<std::uintptr_t>(param)), m_owner(owner)
 {
-    owner->SafeCopyJobSetting(&m_setting);
+    owner->SessionCopyJobSetting(m_setting);
     if (m_setting.useConsolidatedBuffer) {
         m_textBuffer.reset(new char16_t[m_setting.chunkSize]);
         m_readBuffer.reset(new unsigned char[m_setting.readBufferSize]);

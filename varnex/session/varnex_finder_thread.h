@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+
+#include "textrion/finder/file_finder.h"
+#include "varnex/convert/text_file_converter.h"
+#include "varnex/session/name_filter.h"
+#include "varnex/session/session_records.h"
+#include "varnex/varnex_export.h"
+
+class CVarnexSessionWork;
+
+// A folder item's search, with what every file found inherits from the item.
+class VARNEX_API CVarnexFileFinderJob : public CFileFinderJob {
+public:
+    CVarnexFileFinderJob() = default;
+    ~CVarnexFileFinderJob() override = default;
+    CVarnexFileFinderJob(const CVarnexFileFinderJob&) = default;
+    CVarnexFileFinderJob& operator=(const CVarnexFileFinderJob&) = default;
+
+    bool IsFilterEnabled() const { return m_filterEnabled; }
+
+    int32_t m_inputCodepage = -1;
+    CTextFileConverter::OUTPUTTEXTFORMAT m_outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
+    CTextFileConverter::RETURNTYPE m_returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;
+    bool m_writeBom = true;
+    bool m_copyUnconverted = false;
+    bool m_filterEnabled = false;
+    bool m_filterIsRegex = false;
+    std::u16string m_outputFolder;
+    std::u16string m_filterExpression;
+    CNameFilter m_filter;
+};
+
+// The engine's finder: every file found becomes a file item of the session.
+class VARNEX_API CVarnexFileFinderThread : public CFileFinderThread {
+public:
+    explicit CVarnexFileFinderThread(CVarnexSessionWork* owner);
+    ~CVarnexFileFinderThread() override;
+
+    void FindFiles(const tagVARNEXBATCHJOBITEM& item);
+    using CFileFinderThread::ExcludeFolder;
+    // For a finder that could not be started: its searches must not wait for the next session.
+    using CFileFinderThread::FreeRemainingJobs;
+
+protected:
+    void OnFileFound(const CFindEntry& entry, CFileFinderJob* job) override;
+    CFileFinderJob* CreateJobInstance() override;
+    void InitNewRecursiveJob(CFileFinderJob* newJob, const CFindEntry& folderEntry, CFileFinderJob* parent) override;
+    void OnFolderError(CFileFinderJob* job, int error) override;
+    void OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob* job) override;
+
+private:
+    CVarnexSessionWork* m_owner;
+};
