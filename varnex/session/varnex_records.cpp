@@ -1,0 +1,326 @@
+// The session's records: the file list and queue, the counts of the
+// summary, retries and what the views are handed.
+#include "varnex/session/varnex.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "textrion/path/long_path.h"
+#include "varnex/export/result_exporter.h"
+#include "varnex/session/target_path.h"
+#include "varnex/session/varnex_finder_thread.h"
+
+CVarnexFileInfo* CVarnex::CreateVarnexFileInfo(unsigned uniqueId, const tagVARNEXBATCHJOBITEM& item, void* ownerData)
+{
+    return new CVarnexFileInfo(uniqueId, item.inputPath.c_str(), item.outputPath.c_str(), ownerData);
+}
+
+void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
+{
+    if (item.folder) {
+        m_finder->FindFiles(item);
+        return;
+    }
+    const unsigned id = IncrementQueueFileUniqueIdCounter();
+    CVarnexFileInfo* record = CreateVarnexFileInfo(id, item, GetDefaultOwnerData());
+    if (record == nullptr)
+        return;
+    if (item.inputCodepage > -1) {
+        record->SetAllowAutoDetect(false);
+        record->SetCodepage(item.inputCodepage);
+    }
+    record->SetOutputTextFormat(item.outputTextFormat);
+    record->SetOutputReturnType(item.returnType);
+    record->SetWriteBOM(item.writeBom);
+    record->SetCopyUnconverted(item.copyUnconverted);
+    record->SetOutputRoot(!item.outputRoot.empty() || item.outputPath.empty()
+                              ? item.outputRoot
+                              : CLongPath(CLongPath(item.outputPath).GetDirectory()).RemoveBackslash().GetPath());
+    HandleFileInfo(record);
+}
+
+void CVarnex::HandleFileInfo(CVarnexFileInfo* record)
+{
+    SessionAddFile(record);
+    {
+        CSingleLock lock(m_fileQueue.GetCriticalSection());
+        m_fileQueue.push(record);
+    }
+    m_queueChanged.notify_one();
+}
+
+unsigned CVarnex::IncrementQueueFileUniqueIdCounter()
+{
+    CSingleLock lock(m_counterLock);
+    return m_uniqueIdCounter++;
+}
+
+void CVarnex::ResetQueueFileUniqueIdCounter()
+{
+    CSingleLock lock(m_counterLock);
+    m_uniqueIdCounter = 0;
+}
+
+void CVarnex::SessionAddFile(CVarnexFileInfo* record)
+{
+    {
+        CSingleLock lock(m_summaryLock);
+        ++m_summary.totalFiles;
+    }
+    {
+        // The hook runs with the record listed and the list held, so a filter
+        // applied meanwhile (which reads the list) cannot miss the record.
+        CSingleLock lock(m_fileList.GetCriticalSection());
+        m_fileList.push_back(record);
+        OnFileInfoAdding(record);
+    }
+    SessionNotifyUpdate(record);
+}
+
+CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
+{
+    // The finder's state is read before the queue: a finder that ended before
+    // the queue was seen empty can have queued nothing more.
+    const bool finderEnded = !HasIncomingJob();
+    CSingleLock lock(m_fileQueue.GetCriticalSection());
+    if (m_fileQueue.empty()) {
+        if (finderEnded) {
+            *noMore = true;
+            return nullptr;
+        }
+        if (waitMs == 0)
+            return nullptr;
+        m_queueChanged.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return !m_fileQueue.empty(); });
+        if (m_fileQueue.empty())
+            return nullptr;
+    }
+    CVarnexFileInfo* record = m_fileQueue.front();
+    m_fileQueue.pop();
+    return record;
+}
+
+void CVarnex::SessionFileStarted(CVarnexFileInfo* record)
+{
+    OnFileStartProcessing(record);
+    CSingleLock lock(m_processingList.GetCriticalSection());
+    m_processingList.push_back(record);
+}
+
+namespace {
+
+bool IsWarning(VARNEXRESULTSTATE state)
+{
+    return state == VARNEXRESULTSTATE_WARNING || state == VARNEXRESULTSTATE_NOT_SUPPORTED;
+}
+
+// Failures of every kind count as errors; a finished record without a result
+// is one too.
+bool IsError(VARNEXRESULTSTATE state)
+{
+    return state == VARNEXRESULTSTATE_NONE || state == VARNEXRESULTSTATE_FAILED || state == VARNEXRESULTSTATE_ERROR ||
+           state == VARNEXRESULTSTATE_CONVERSION_ERROR || state == VARNEXRESULTSTATE_WRITE_ERROR;
+}
+
+}  // namespace
+
+void CVarnex::SessionFileFinished(CVarnexFileInfo* record)
+{
+    {
+        CSingleLock lock(m_processingList.GetCriticalSection());
+        m_processingList.remove(record);
+    }
+    {
+        CSingleLock lock(m_summaryLock);
+        ++m_summary.processedFiles;
+        const VARNEXRESULTSTATE state = record->GetResultState();
+        if (IsWarning(state))
+            ++m_summary.warningFiles;
+        else if (IsError(state))
+            ++m_summary.errorFiles;
+        switch (record->GetResultOperation()) {
+        case VARNEXRESULTOPERATION_CONVERTED: ++m_summary.convertedFiles; break;
+        case VARNEXRESULTOPERATION_COPIED: ++m_summary.copiedFiles; break;
+        default: break;
+        }
+        // Finished only once counted, within the same step a retry checks.
+        record->SetStatus(VARNEXFILESTATUS_FINISHED);
+    }
+    {
+        CSingleLock lock(m_exporterLock);
+        if (m_exporter && m_exporter->IsOpen())
+            m_exporter->ExportFileInfo(*record);
+    }
+    OnFileProcessed(record);
+    SessionNotifyUpdate(record);
+}
+
+bool CVarnex::SessionNotifyUpdate(CVarnexFileInfo* record)
+{
+    if (!m_dispatching.load())
+        return false;
+    CSingleLock lock(m_updateList.GetCriticalSection());
+    if (std::find(m_updateList.begin(), m_updateList.end(), record) != m_updateList.end())
+        return true;
+    m_updateList.push_back(record);
+    return false;
+}
+
+bool CVarnex::RetryFile(CVarnexFileInfo* record, bool allowAutoDetect)
+{
+    return SessionPrepareRetryFile(record, allowAutoDetect, false, 0);
+}
+
+bool CVarnex::RetryFileSetCodepage(CVarnexFileInfo* record, int codepage)
+{
+    return SessionPrepareRetryFile(record, false, true, codepage);
+}
+
+bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage)
+{
+    if (record == nullptr)
+        return false;
+    {
+        // Check, undo and mark as one step: a record is never undone twice nor
+        // before it was counted.
+        CSingleLock lock(m_summaryLock);
+        if (record->GetStatus() != VARNEXFILESTATUS_FINISHED)
+            return false;
+        --m_summary.processedFiles;
+        const VARNEXRESULTSTATE state = record->GetResultState();
+        if (IsWarning(state))
+            --m_summary.warningFiles;
+        else if (IsError(state))
+            --m_summary.errorFiles;
+        switch (record->GetResultOperation()) {
+        case VARNEXRESULTOPERATION_CONVERTED: --m_summary.convertedFiles; break;
+        case VARNEXRESULTOPERATION_COPIED: --m_summary.copiedFiles; break;
+        default: break;
+        }
+        record->SetStatus(VARNEXFILESTATUS_RETRYING);
+    }
+    OnPreparingFileRetry(record);
+    record->SetAllowAutoDetect(allowAutoDetect);
+    if (!allowAutoDetect && setCodepage)
+        record->SetCodepage(codepage);
+    record->ResetProgress();
+    SessionNotifyUpdate(record);
+    {
+        CSingleLock lock(m_fileQueue.GetCriticalSection());
+        m_fileQueue.push(record);
+    }
+    m_queueChanged.notify_one();
+    return true;
+}
+
+void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
+{
+    {
+        CSingleLock files(m_fileList.GetCriticalSection());
+        CSingleLock updates(m_updateList.GetCriticalSection());
+        CSingleLock processing(m_processingList.GetCriticalSection());
+        m_processingList.clear();
+        m_updateList.clear();
+        {
+            // Queued retries point into the list that is about to go.
+            CSingleLock queue(m_fileQueue.GetCriticalSection());
+            while (!m_fileQueue.empty())
+                m_fileQueue.pop();
+        }
+        OnClearingFileList();
+        for (CVarnexFileInfo* record : m_fileList) {
+            OnFileInfoDeleting(record);
+            delete record;
+        }
+        m_fileList.clear();
+    }
+    {
+        CSingleLock lock(m_summaryLock);
+        m_summary = VARNEXSESSIONSUMMARY{};
+        m_summary.sessionType = type;
+    }
+    OnSessionReset(type);
+}
+
+void CVarnex::SessionCountFolderError()
+{
+    ++m_unreadableFolders;
+}
+
+void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, const std::u16string& message)
+{
+    tagVARNEXBATCHJOBITEM item;
+    item.inputPath = path;
+    CVarnexFileInfo* record = CreateVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), item, GetDefaultOwnerData());
+    if (record == nullptr)
+        return;
+    record->SetResultState(state);
+    record->SetMessage(message);
+    SessionAddFile(record);
+    SessionFileFinished(record);
+}
+
+void CVarnex::CalcProgress()
+{
+    uint64_t processed, total;
+    {
+        CSingleLock lock(m_summaryLock);
+        processed = m_summary.processedFiles;
+        total = m_summary.totalFiles;
+    }
+    uint64_t running = 0;
+    {
+        CSingleLock lock(m_processingList.GetCriticalSection());
+        for (CVarnexFileInfo* record : m_processingList)
+            running += record->GetProgress();
+    }
+    uint32_t progress = 0, detailed = 0;
+    if (total != 0) {
+        progress = static_cast<uint32_t>(std::min<uint64_t>(processed * 100 / total, 100));
+        detailed = static_cast<uint32_t>(std::min<uint64_t>((processed * 100 + running) / total, 100));
+    }
+    CSingleLock lock(m_summaryLock);
+    m_summary.progress = progress;
+    m_summary.progressDetailed = detailed;
+}
+
+void CVarnex::GetSessionSummary(VARNEXSESSIONSUMMARY& summary)
+{
+    CalcProgress();
+    CSingleLock lock(m_summaryLock);
+    summary = m_summary;
+}
+
+unsigned CVarnex::DispatchUpdateList(CLockableVector<CVarnexFileInfo*>& out, VARNEXSESSIONSUMMARY* summary,
+                                     unsigned maxCount)
+{
+    unsigned moved = 0;
+    if (m_dispatching.load()) {
+        CSingleLock lock(m_updateList.GetCriticalSection());
+        while (!m_updateList.empty() && (maxCount == 0 || moved < maxCount)) {
+            out.push_back(m_updateList.front());
+            m_updateList.pop_front();
+            ++moved;
+        }
+    }
+    if (summary)
+        GetSessionSummary(*summary);
+    return moved;
+}
+
+void CVarnex::GetOutputFolderList(COutputFolderList& out) const
+{
+    CSingleLock mine(m_outputFolders.GetCriticalSection());
+    CSingleLock theirs(out.GetCriticalSection());
+    out.m_folders = m_outputFolders.m_folders;
+}
+
+std::u16string CVarnex::GenerateTargetPath(const char16_t* file, const char16_t* baseFolder,
+                                           const char16_t* outputFolder)
+{
+    return MirroredTargetPath(file, baseFolder, outputFolder);
+}
+
+std::u16string CVarnex::GenerateTargetPath(const char16_t* file, const char16_t* outputFolder)
+{
+    return TargetPathInFolder(file, outputFolder);
+}
