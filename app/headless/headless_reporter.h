@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/headless/headless_run.h"
+#include "app/headless/headless_console.h"
 #include "varnex/session/session_records.h"
 
 class CVarnexFileInfo;

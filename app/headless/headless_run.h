@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/headless/headless_console.h"
 #include "app/headless/headless_plan.h"
 #include "app/options/command_line_options.h"
 #include "varnex/session/session_records.h"
@@ -12,12 +13,6 @@ enum HeadlessExitCode {
     HEADLESS_EXIT_OK = 0,        // every file converted (or detected) without a warning
     HEADLESS_EXIT_PROBLEMS = 1,  // some file ended with a warning or error, or the run was stopped
     HEADLESS_EXIT_BAD_START = 2, // the run could not start; nothing was changed on disk
-};
-
-struct HeadlessConsole {
-    FILE* out = stdout;   // summary
-    FILE* err = stderr;   // progress, per-file lines, errors
-    bool progressBar = false;  // err is a terminal: one redrawn line instead of a line per file
 };
 
 // Runs the batch the options describe with the given job setting and returns
