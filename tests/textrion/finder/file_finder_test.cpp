@@ -203,22 +203,4 @@ TEST(FileFinderThread, NamesThatAreNotUtf8RoundTrip)
     ASSERT_EQ(finder.found.size(), 1u);
 }
 
-TEST(FileFinder, FiltersByMaskSizeAndText)
-{
-    TempDir dir;
-    MakeTree(dir);
-    WriteBytes(dir.File("big.log"), std::string(5000, 'z') + "Needle");
-    CFileFinder finder;
-    // This finder has no hidden-file choice: .hidden.txt and .secret/ count.
-    EXPECT_EQ(finder.FindFiles(text::FromUtf8(dir.Path()).c_str(), u"*.txt", 0), 2);
-    finder.RemoveAll();
-    EXPECT_EQ(finder.FindFiles(text::FromUtf8(dir.Path()).c_str(), u"*.txt", 1), 6);
-    CFileFinder::CFindOpts opts;
-    opts.baseFolder = text::FromUtf8(dir.Path());
-    opts.FindTextW(u"needle");
-    CFileFinder textFinder;
-    EXPECT_EQ(textFinder.Find(opts), 1);
-    EXPECT_NE(textFinder.GetFilePath(0).find(u"big.log"), std::u16string::npos);
-}
-
 }  // namespace
