@@ -3,6 +3,8 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 
+#include <cstdint>
+
 #include <immintrin.h>
 
 namespace textrion::detail {
@@ -144,11 +146,10 @@ constexpr MixedShuffles kMixedShuffles = MakeMixedShuffles();
 
 const bool kUtf8Blocks = HaveSsse3();
 
-[[gnu::target("ssse3")]] void DecodeUtf8Blocks(const unsigned char*& pIO, const unsigned char* end, char16_t*& qIO,
-                                               char16_t* qEnd)
+[[gnu::target("ssse3")]] BlocksDone<unsigned char, char16_t> DecodeUtf8Blocks(const unsigned char* p,
+                                                                             const unsigned char* end, char16_t* q,
+                                                                             char16_t* qEnd)
 {
-    const unsigned char* p = pIO;
-    char16_t* q = qIO;
     const __m128i zero = _mm_setzero_si128();
     while (end - p >= 16 && qEnd - q >= 16) {
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -225,18 +226,15 @@ const bool kUtf8Blocks = HaveSsse3();
         p += step.consumed;
         q += step.count;
     }
-    pIO = p;
-    qIO = q;
+    return {p, q};
 }
 
 // Blocks all below U+0800 and blocks all of three bytes take shorter ways
 // than a mix.
 template <bool kConvertBreaks>
-[[gnu::target("ssse3")]] void EncodeUtf8Blocks(const char16_t*& pIO, const char16_t* end, unsigned char*& qIO,
-                                               unsigned char* qEnd)
+[[gnu::target("ssse3")]] BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks(const char16_t* p, const char16_t* end,
+                                                                             unsigned char* q, unsigned char* qEnd)
 {
-    const char16_t* p = pIO;
-    unsigned char* q = qIO;
     const __m128i zero = _mm_setzero_si128();
     const __m128i above7FF = _mm_set1_epi16(static_cast<short>(0xF800));
     const __m128i low6 = _mm_set1_epi16(0x3F);
@@ -312,12 +310,13 @@ template <bool kConvertBreaks>
         q += kMixedShuffles.length[hi];
         p += 8;
     }
-    pIO = p;
-    qIO = q;
+    return {p, q};
 }
 
-template void EncodeUtf8Blocks<false>(const char16_t*&, const char16_t*, unsigned char*&, unsigned char*);
-template void EncodeUtf8Blocks<true>(const char16_t*&, const char16_t*, unsigned char*&, unsigned char*);
+template BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks<false>(const char16_t*, const char16_t*, unsigned char*,
+                                                                     unsigned char*);
+template BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks<true>(const char16_t*, const char16_t*, unsigned char*,
+                                                                    unsigned char*);
 
 }  // namespace textrion::detail
 

@@ -93,10 +93,13 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
     // character the careful loop below takes.
     const unsigned tryEvery = kUtf8Blocks ? 1 : 8;
     auto blocks = [&] {
-        if (kUtf8Blocks)
-            DecodeUtf8Blocks(p, end, q, qEnd);
-        else
+        if (kUtf8Blocks) {
+            const auto done = DecodeUtf8Blocks(p, end, q, qEnd);
+            p = done.in;
+            q = done.out;
+        } else {
             asciiBlocks();
+        }
     };
     blocks();
     unsigned untilTry = tryEvery;

@@ -97,8 +97,11 @@ struct Utf8Sink {
         for (;;) {
             // Whole blocks first where the processor has the instructions; the
             // rest of this loop then takes one group of units before trying again.
-            if (kUtf8Blocks)
-                EncodeUtf8Blocks<kConvertBreaks>(p, end, q, qEnd);
+            if (kUtf8Blocks) {
+                const auto done = EncodeUtf8Blocks<kConvertBreaks>(p, end, q, qEnd);
+                p = done.in;
+                q = done.out;
+            }
             // Units below U+0800, as many as surely fit at two bytes each: eight
             // at a time while they are plain ASCII, else one by one, eight
             // before the next try. Each test takes the same way for long
