@@ -9,6 +9,17 @@
 // Internal to platform/: ICU types stay behind codepage.h.
 namespace platform::detail {
 
+// What the callbacks of one ICU converter need. ICU holds its address, so it
+// lives as long as the converter. Not hidden: the decoder's and encoder's
+// state, which the library exports, holds one.
+struct CallbackContext {
+    unsigned codePage = 0;
+    uint64_t* replacements = nullptr;
+};
+
+// Hidden: the libraries this static library goes into do not export these.
+#pragma GCC visibility push(hidden)
+
 struct ConverterCloser {
     void operator()(UConverter* c) const { ucnv_close(c); }
 };
@@ -16,13 +27,6 @@ using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
 // The converter of an ICU name, or null when ICU has none.
 ConverterPtr OpenConverter(const char* name);
-
-// What the callbacks of one ICU converter need. ICU holds its address, so it
-// lives as long as the converter.
-struct CallbackContext {
-    unsigned codePage = 0;
-    uint64_t* replacements = nullptr;
-};
 
 // Writes U+FFFD for every bad input sequence and counts it; the sequences
 // Windows maps where ICU has nothing (WindowsExtras) decode as Windows does.
@@ -35,5 +39,7 @@ void U_CALLCONV CountingToUCallback(const void* context, UConverterToUnicodeArgs
 void U_CALLCONV CountingFromUCallback(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
                                       int32_t length, UChar32 codePoint, UConverterCallbackReason reason,
                                       UErrorCode* err);
+
+#pragma GCC visibility pop
 
 }  // namespace platform::detail

@@ -11,6 +11,9 @@
 // encoder look up by number.
 namespace platform::detail {
 
+// Hidden: the libraries this static library goes into do not export these.
+#pragma GCC visibility push(hidden)
+
 // What a row needs beyond ICU's table to match the Windows code page.
 enum RowFix : unsigned {
     // ICU's IBM PC tables (and the IBM table behind 932) follow the IBM "PC
@@ -111,5 +114,7 @@ inline unsigned char WindowsByteOfIcu(unsigned char b)
     default: return b;
     }
 }
+
+#pragma GCC visibility pop
 
 }  // namespace platform::detail

@@ -10,6 +10,9 @@
 // single-byte code page run on instead of a converter.
 namespace platform::detail {
 
+// Hidden: the libraries this static library goes into do not export these.
+#pragma GCC visibility push(hidden)
+
 // Built once from ICU (or glibc) with the Windows corrections applied.
 // Decoding and encoding share it, so every byte the code page assigns
 // round-trips.
@@ -24,5 +27,7 @@ struct SingleByteTable {
 // or null when the code page is not single-byte or cannot be opened. Tables
 // are immutable and shared by every decoder and encoder of the code page.
 std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned codePage);
+
+#pragma GCC visibility pop
 
 }  // namespace platform::detail
