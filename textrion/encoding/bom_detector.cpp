@@ -1,5 +1,6 @@
 #include "textrion/encoding/bom_detector.h"
 
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/binary_file.h"
 
 CBomDetector::CBomDetector(const char16_t* path) : m_path(path ? path : u"")
@@ -11,36 +12,8 @@ CBomDetector::~CBomDetector() = default;
 
 BOM CBomDetector::Judge(const unsigned char* b, unsigned n)
 {
-    if (n == 0)
-        return BOM_NONE;
-    switch (b[0]) {
-    case 0x00:
-        if (n == 4 && b[1] == 0x00) {
-            if (b[2] == 0xFE && b[3] == 0xFF)
-                return BOM_UTF32BE;
-            if (b[2] == 0xFF && b[3] == 0xFE)
-                return BOM_UCS4_2143;
-        }
-        return BOM_NONE;
-    case 0xEF:
-        return n >= 3 && b[1] == 0xBB && b[2] == 0xBF ? BOM_UTF8 : BOM_NONE;
-    case 0xFE:
-        if (n == 4) {
-            if (b[1] != 0xFF)
-                return BOM_NONE;
-            return b[2] == 0x00 && b[3] == 0x00 ? BOM_UCS4_3412 : BOM_UTF16BE;
-        }
-        return n >= 2 && b[1] == 0xFF ? BOM_UTF16BE : BOM_NONE;
-    case 0xFF:
-        if (n == 4) {
-            if (b[1] != 0xFE)
-                return BOM_NONE;
-            return b[2] == 0x00 && b[3] == 0x00 ? BOM_UTF32LE : BOM_UTF16LE;
-        }
-        return n >= 2 && b[1] == 0xFE ? BOM_UTF16LE : BOM_NONE;
-    default:
-        return BOM_NONE;
-    }
+    const UnicodeForm* form = FindUnicodeFormByMark(b, n < 4 ? n : 4);
+    return form != nullptr ? form->bom : BOM_NONE;
 }
 
 void CBomDetector::Detect()

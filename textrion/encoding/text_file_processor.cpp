@@ -4,45 +4,28 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "textrion/encoding/unicode_forms.h"
 
 int CTextFileProcessor::IsLegalCodePage(unsigned codePage)
 {
     switch (codePage) {
-    case 0: case 1: case 2: case 3: case 42:
-    case 1200: case 1201: case 2143: case 3412:
-    case 12000: case 12001: case 65000: case 65001:
+    case 0: case 1: case 2: case 3: case 42: case 65000:
         return 1;
     default:
-        return platform::IsValidCodePage(codePage) ? 1 : 0;
+        return FindUnicodeFormByCodePage(codePage) != nullptr || platform::IsValidCodePage(codePage) ? 1 : 0;
     }
 }
 
 unsigned CTextFileProcessor::GetCodepageForEncoding(TEXTENCODING encoding)
 {
-    switch (encoding) {
-    case TEXTENCODING_UTF16BE: return 1201;
-    case TEXTENCODING_UTF16LE: return 1200;
-    case TEXTENCODING_UTF8: return 65001;
-    case TEXTENCODING_UTF32BE: return 12001;
-    case TEXTENCODING_UTF32LE: return 12000;
-    case TEXTENCODING_UCS4_2143: return 2143;
-    case TEXTENCODING_UCS4_3412: return 3412;
-    default: return 0;
-    }
+    const UnicodeForm* form = FindUnicodeForm(encoding);
+    return form != nullptr ? form->codePage : 0;
 }
 
 TEXTENCODING CTextFileProcessor::GetEncodingForCodepage(unsigned codePage)
 {
-    switch (codePage) {
-    case 1201: return TEXTENCODING_UTF16BE;
-    case 1200: return TEXTENCODING_UTF16LE;
-    case 65001: return TEXTENCODING_UTF8;
-    case 12001: return TEXTENCODING_UTF32BE;
-    case 12000: return TEXTENCODING_UTF32LE;
-    case 2143: return TEXTENCODING_UCS4_2143;
-    case 3412: return TEXTENCODING_UCS4_3412;
-    default: return TEXTENCODING_CODEPAGE;
-    }
+    const UnicodeForm* form = FindUnicodeFormByCodePage(codePage);
+    return form != nullptr ? form->encoding : TEXTENCODING_CODEPAGE;
 }
 
 void CTextFileProcessor::ConvertCharToWstring(const char* src, int length, std::u16string& out, unsigned codePage)

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/encoding/utf8_blocks.h"
 #include "textrion/encoding/utf_units.h"
 
@@ -311,4 +312,30 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF32(const unsigned char*
     srcUsed = s;
     dstUsed = d;
     return result;
+}
+
+CUTFProcessor::tagUTF16ENDIANTYPE CUTFProcessor::Utf16EndianOf(const UnicodeForm& form)
+{
+    return form.byteOrder == ByteOrder::BigEndian ? UTF16_BE : UTF16_LE;
+}
+
+CUTFProcessor::tagUTF32ENDIANTYPE CUTFProcessor::Utf32EndianOf(const UnicodeForm& form)
+{
+    switch (form.byteOrder) {
+    case ByteOrder::BigEndian: return UTF32_BE;
+    case ByteOrder::Order2143: return UTF32_2143;
+    case ByteOrder::Order3412: return UTF32_3412;
+    default: return UTF32_LE;
+    }
+}
+
+CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadForm(const UnicodeForm& form, const unsigned char* src,
+                                                           unsigned srcLen, unsigned& srcUsed, char16_t* dst,
+                                                           unsigned dstLen, unsigned& dstUsed, bool endOfInput)
+{
+    if (form.unitSize == 1)
+        return ReadUTF8(src, srcLen, srcUsed, dst, dstLen, dstUsed, endOfInput);
+    if (form.unitSize == 2)
+        return ReadUTF16(src, srcLen, srcUsed, dst, dstLen, Utf16EndianOf(form), dstUsed, endOfInput);
+    return ReadUTF32(src, srcLen, srcUsed, dst, dstLen, Utf32EndianOf(form), dstUsed, endOfInput);
 }

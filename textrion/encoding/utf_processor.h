@@ -4,6 +4,8 @@
 
 #include "textrion/textrion_export.h"
 
+struct UnicodeForm;
+
 // Byte work of the Unicode forms: decoding bytes into UTF-16 (reader side) and
 // encoding UTF-16 into bytes with a chosen line-ending style (writer side).
 //
@@ -70,6 +72,16 @@ public:
     tagUTFPROCESSRESULT WriteUTF32(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
                                    unsigned char* dst, unsigned dstLen, unsigned& dstUsed,
                                    tagUTF32ENDIANTYPE endian);
+
+    // The decoder and encoder of a form of the Unicode form table, chosen by
+    // its unit size and byte order.
+    tagUTFPROCESSRESULT ReadForm(const UnicodeForm& form, const unsigned char* src, unsigned srcLen,
+                                 unsigned& srcUsed, char16_t* dst, unsigned dstLen, unsigned& dstUsed,
+                                 bool endOfInput);
+    tagUTFPROCESSRESULT WriteForm(const UnicodeForm& form, const char16_t* src, unsigned srcLen,
+                                  unsigned& srcUsed, unsigned char* dst, unsigned dstLen, unsigned& dstUsed);
+    static tagUTF16ENDIANTYPE Utf16EndianOf(const UnicodeForm& form);
+    static tagUTF32ENDIANTYPE Utf32EndianOf(const UnicodeForm& form);
 
     void SetCrLfType(tagUTFPROCESSCRLFTYPE type) { m_crLfType = type; }
     // For reports that name files: a lone U+DC80..U+DCFF (how a file name

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/encoding/utf8_blocks.h"
 #include "textrion/encoding/utf_units.h"
 
@@ -372,4 +373,15 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::WriteUTF32(const char16_t* src
                                                              tagUTF32ENDIANTYPE endian)
 {
     return Encode(src, srcLen, srcUsed, dst, dstLen, dstUsed, Utf32Sink{endian}, false);
+}
+
+CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::WriteForm(const UnicodeForm& form, const char16_t* src,
+                                                            unsigned srcLen, unsigned& srcUsed, unsigned char* dst,
+                                                            unsigned dstLen, unsigned& dstUsed)
+{
+    if (form.unitSize == 1)
+        return WriteUTF8(src, srcLen, srcUsed, dst, dstLen, dstUsed);
+    if (form.unitSize == 2)
+        return WriteUTF16(src, srcLen, srcUsed, dst, dstLen, dstUsed, Utf16EndianOf(form));
+    return WriteUTF32(src, srcLen, srcUsed, dst, dstLen, dstUsed, Utf32EndianOf(form));
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "textrion/encoding/bom_detector.h"
+#include "textrion/encoding/unicode_forms.h"
 
 CTextFileReader::CTextFileReader(const char16_t* path, unsigned bufferSize) : CBinaryFileReader(path, false)
 {
@@ -71,16 +71,9 @@ void CTextFileReader::ReadBOM()
     if (n < 4)
         m_fileEnded = true;
     m_dataEnd = n;
-    switch (CBomDetector::Judge(m_buffer, n)) {
-    case BOM_UTF8: m_encoding = TEXTENCODING_UTF8; m_bomLength = 3; break;
-    case BOM_UTF16LE: m_encoding = TEXTENCODING_UTF16LE; m_bomLength = 2; break;
-    case BOM_UTF16BE: m_encoding = TEXTENCODING_UTF16BE; m_bomLength = 2; break;
-    case BOM_UTF32LE: m_encoding = TEXTENCODING_UTF32LE; m_bomLength = 4; break;
-    case BOM_UTF32BE: m_encoding = TEXTENCODING_UTF32BE; m_bomLength = 4; break;
-    case BOM_UCS4_2143: m_encoding = TEXTENCODING_UCS4_2143; m_bomLength = 4; break;
-    case BOM_UCS4_3412: m_encoding = TEXTENCODING_UCS4_3412; m_bomLength = 4; break;
-    default: m_encoding = TEXTENCODING_CODEPAGE; m_bomLength = 0; break;
-    }
+    const UnicodeForm* form = FindUnicodeFormByMark(m_buffer, n);
+    m_encoding = form != nullptr ? form->encoding : TEXTENCODING_CODEPAGE;
+    m_bomLength = form != nullptr ? static_cast<unsigned>(form->bomBytes.size()) : 0;
     // The bytes after the mark stay in the buffer as the start of the data.
     m_dataBegin = m_bomLength;
 }
@@ -108,6 +101,7 @@ bool CTextFileReader::Refill()
 
 unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t& consumed)
 {
+    const UnicodeForm& form = *FindUnicodeForm(m_encoding);
     unsigned produced = 0;
     while (produced < capacity) {
         if (m_dataBegin == m_dataEnd && !Refill())
@@ -116,25 +110,8 @@ unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t
         const unsigned srcLen = m_dataEnd - m_dataBegin;
         const bool endOfInput = m_fileEnded;
         unsigned used = 0, made = 0;
-        tagUTFPROCESSRESULT r;
-        switch (m_encoding) {
-        case TEXTENCODING_UTF8:
-            r = ReadUTF8(src, srcLen, used, out + produced, capacity - produced, made, endOfInput);
-            break;
-        case TEXTENCODING_UTF16BE:
-        case TEXTENCODING_UTF16LE:
-            r = ReadUTF16(src, srcLen, used, out + produced, capacity - produced,
-                          m_encoding == TEXTENCODING_UTF16BE ? UTF16_BE : UTF16_LE, made, endOfInput);
-            break;
-        default: {
-            const tagUTF32ENDIANTYPE endian = m_encoding == TEXTENCODING_UTF32BE   ? UTF32_BE
-                                              : m_encoding == TEXTENCODING_UTF32LE ? UTF32_LE
-                                              : m_encoding == TEXTENCODING_UCS4_2143 ? UTF32_2143
-                                                                                     : UTF32_3412;
-            r = ReadUTF32(src, srcLen, used, out + produced, capacity - produced, endian, made, endOfInput);
-            break;
-        }
-        }
+        const tagUTFPROCESSRESULT r =
+            ReadForm(form, src, srcLen, used, out + produced, capacity - produced, made, endOfInput);
         m_dataBegin += used;
         produced += made;
         consumed += used;

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "platform/codepage.h"
+#include "textrion/encoding/unicode_forms.h"
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append,
                                  unsigned bufferSize, bool createNew)
@@ -82,23 +83,8 @@ void CTextFileWriter::WriteBOM()
 {
     if (!IsOpen())
         return;
-    static const unsigned char kUtf16Be[] = {0xFE, 0xFF};
-    static const unsigned char kUtf16Le[] = {0xFF, 0xFE};
-    static const unsigned char kUtf8[] = {0xEF, 0xBB, 0xBF};
-    static const unsigned char kUtf32Be[] = {0x00, 0x00, 0xFE, 0xFF};
-    static const unsigned char kUtf32Le[] = {0xFF, 0xFE, 0x00, 0x00};
-    static const unsigned char kUcs2143[] = {0x00, 0x00, 0xFF, 0xFE};
-    static const unsigned char kUcs3412[] = {0xFE, 0xFF, 0x00, 0x00};
-    switch (m_encoding) {
-    case TEXTENCODING_UTF16BE: CBinaryFileWriter::Write(kUtf16Be, sizeof kUtf16Be); break;
-    case TEXTENCODING_UTF16LE: CBinaryFileWriter::Write(kUtf16Le, sizeof kUtf16Le); break;
-    case TEXTENCODING_UTF8: CBinaryFileWriter::Write(kUtf8, sizeof kUtf8); break;
-    case TEXTENCODING_UTF32BE: CBinaryFileWriter::Write(kUtf32Be, sizeof kUtf32Be); break;
-    case TEXTENCODING_UTF32LE: CBinaryFileWriter::Write(kUtf32Le, sizeof kUtf32Le); break;
-    case TEXTENCODING_UCS4_2143: CBinaryFileWriter::Write(kUcs2143, sizeof kUcs2143); break;
-    case TEXTENCODING_UCS4_3412: CBinaryFileWriter::Write(kUcs3412, sizeof kUcs3412); break;
-    default: break;
-    }
+    if (const UnicodeForm* form = FindUnicodeForm(m_encoding))
+        CBinaryFileWriter::Write(form->bomBytes.data(), static_cast<unsigned>(form->bomBytes.size()));
 }
 
 unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
@@ -107,31 +93,14 @@ unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
         return 0;
     if (m_encoding == TEXTENCODING_CODEPAGE)
         return WriteCodePage(text, count, false);
+    const UnicodeForm& form = *FindUnicodeForm(m_encoding);
 
     unsigned done = 0;
     for (;;) {
         unsigned char* const room = m_buffer + m_fill;
         const unsigned roomSize = m_bufferSize - m_fill;
         unsigned used = 0, made = 0;
-        tagUTFPROCESSRESULT r;
-        switch (m_encoding) {
-        case TEXTENCODING_UTF8:
-            r = WriteUTF8(text + done, count - done, used, room, roomSize, made);
-            break;
-        case TEXTENCODING_UTF16BE:
-        case TEXTENCODING_UTF16LE:
-            r = WriteUTF16(text + done, count - done, used, room, roomSize, made,
-                           m_encoding == TEXTENCODING_UTF16BE ? UTF16_BE : UTF16_LE);
-            break;
-        default: {
-            const tagUTF32ENDIANTYPE endian = m_encoding == TEXTENCODING_UTF32BE   ? UTF32_BE
-                                              : m_encoding == TEXTENCODING_UTF32LE ? UTF32_LE
-                                              : m_encoding == TEXTENCODING_UCS4_2143 ? UTF32_2143
-                                                                                     : UTF32_3412;
-            r = WriteUTF32(text + done, count - done, used, room, roomSize, made, endian);
-            break;
-        }
-        }
+        const tagUTFPROCESSRESULT r = WriteForm(form, text + done, count - done, used, room, roomSize, made);
         m_fill += made;
         done += used;
         if (r != UTFPROCESS_TARGET_EXHAUSTED || done >= count)

@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/bin_file_detector.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/path/long_path.h"
@@ -153,16 +154,8 @@ void CAdvancedDetector::RunSteps()
         m_result = DETECTIONRESULT_ERROR;  // unreadable is not binary
         return;
     }
-    switch (bom.GetResult()) {
-    case BOM_UTF8: m_codepage = 65001; break;
-    case BOM_UTF16LE: m_codepage = 1200; break;
-    case BOM_UTF16BE: m_codepage = 1201; break;
-    case BOM_UTF32LE: m_codepage = 12000; break;
-    case BOM_UTF32BE: m_codepage = 12001; break;
-    case BOM_UCS4_2143: m_codepage = 2143; break;
-    case BOM_UCS4_3412: m_codepage = 3412; break;
-    default: break;
-    }
+    if (const UnicodeForm* form = FindUnicodeFormByBom(bom.GetResult()))
+        m_codepage = static_cast<int>(form->codePage);
     if (m_codepage != -1) {
         m_confidence = 1.0f;
         m_hasBom = true;
@@ -204,10 +197,9 @@ void CAdvancedDetector::RunSteps()
     if (binary)
         return;
     if (lists.ExtInTextList(extension.c_str())) {
-        switch (CBomlessUnicodeDetector(m_path.c_str()).Detect()) {
-        case BOMLESS_UTF16LE: m_codepage = 1200; break;
-        case BOMLESS_UTF16BE: m_codepage = 1201; break;
-        default: break;
-        }
+        const BOMLESS_UNICODE bomless = CBomlessUnicodeDetector(m_path.c_str()).Detect();
+        if (bomless != BOMLESS_NONE)
+            m_codepage = static_cast<int>(
+                FindUnicodeForm(bomless == BOMLESS_UTF16BE ? TEXTENCODING_UTF16BE : TEXTENCODING_UTF16LE)->codePage);
     }
 }

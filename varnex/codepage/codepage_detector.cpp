@@ -12,6 +12,7 @@
 #include "nsUniversalDetector.h"
 
 #include "textrion/encoding/bom_detector.h"
+#include "textrion/encoding/unicode_forms.h"
 
 namespace {
 
@@ -50,16 +51,8 @@ constexpr CharsetRow kCharsets[] = {
 // The code page of a byte order mark, -1 for none.
 int CodepageOfBom(BOM bom)
 {
-    switch (bom) {
-    case BOM_UTF8: return 65001;
-    case BOM_UTF16LE: return 1200;
-    case BOM_UTF16BE: return 1201;
-    case BOM_UTF32LE: return 12000;
-    case BOM_UTF32BE: return 12001;
-    case BOM_UCS4_2143: return 2143;
-    case BOM_UCS4_3412: return 3412;
-    default: return -1;
-    }
+    const UnicodeForm* form = FindUnicodeFormByBom(bom);
+    return form ? static_cast<int>(form->codePage) : -1;
 }
 
 // uchardet's ISO-2022-CN state machine never leaves ESC: its class table

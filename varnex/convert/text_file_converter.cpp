@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "platform/file_api.h"
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/atomic_output_file.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/io/text_file_writer.h"
@@ -26,30 +27,9 @@ constexpr unsigned kMinChunk = 16;
 // few kilobytes of a long file.
 constexpr unsigned kStreamBlock = 64 * 1024;
 
-struct FormatRow {
-    const char16_t* text;
-    CTextFileConverter::OUTPUTTEXTFORMAT format;
-    unsigned codepage;
-    TEXTENCODING encoding;
-};
-
-// In the order the text forms are matched.
-constexpr FormatRow kFormats[] = {
-    {u"UTF8", CTextFileConverter::OUTPUTTEXTFORMAT_UTF8, 65001, TEXTENCODING_UTF8},
-    {u"UTF16LE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE, 1200, TEXTENCODING_UTF16LE},
-    {u"UTF16BE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE, 1201, TEXTENCODING_UTF16BE},
-    {u"UTF32LE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF32LE, 12000, TEXTENCODING_UTF32LE},
-    {u"UTF32BE", CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE, 12001, TEXTENCODING_UTF32BE},
-    {u"2143", CTextFileConverter::OUTPUTTEXTFORMAT_UCS4_2143, 2143, TEXTENCODING_UCS4_2143},
-    {u"3412", CTextFileConverter::OUTPUTTEXTFORMAT_UCS4_3412, 3412, TEXTENCODING_UCS4_3412},
-};
-
-const FormatRow* FindFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
+const UnicodeForm* FindFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
 {
-    for (const auto& row : kFormats)
-        if (row.format == format)
-            return &row;
-    return nullptr;
+    return FindUnicodeFormByOutputFormat(format);
 }
 
 CUTFProcessor::tagUTFPROCESSCRLFTYPE CrLfTypeOf(CTextFileConverter::RETURNTYPE type)
@@ -176,8 +156,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
                                                                 unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
                                                                 RETURNTYPE returnType, bool writeBom)
 {
-    const FormatRow* row = FindFormat(format);
-    const TEXTENCODING encoding = row ? row->encoding : TEXTENCODING_CODEPAGE;
+    const UnicodeForm* form = FindFormat(format);
+    const TEXTENCODING encoding = form ? form->encoding : TEXTENCODING_CODEPAGE;
 
     std::unique_ptr<CTextFileReader> reader =
         m_readBuffer ? std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBuffer, m_readBufferSize)
@@ -285,18 +265,13 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
 
 unsigned CTextFileConverter::GetCodepage(OUTPUTTEXTFORMAT format)
 {
-    const FormatRow* row = FindFormat(format);
-    return row ? row->codepage : 0;
+    const UnicodeForm* form = FindFormat(format);
+    return form ? form->codePage : 0;
 }
 
 bool CTextFileConverter::IsUTFCodepage(unsigned codepage)
 {
-    switch (codepage) {
-    case 1200: case 1201: case 2143: case 3412: case 12000: case 12001: case 65001:
-        return true;
-    default:
-        return false;
-    }
+    return FindUnicodeFormByCodePage(codepage) != nullptr;
 }
 
 bool CTextFileConverter::IsLegalCodepage(unsigned codepage)
@@ -306,8 +281,8 @@ bool CTextFileConverter::IsLegalCodepage(unsigned codepage)
 
 bool CTextFileConverter::IsSameCodepage(unsigned codepage, OUTPUTTEXTFORMAT format)
 {
-    const FormatRow* row = FindFormat(format);
-    return row != nullptr && row->codepage == codepage;
+    const UnicodeForm* form = FindFormat(format);
+    return form != nullptr && form->codePage == codepage;
 }
 
 CTextFileConverter::OUTPUTTEXTFORMAT CTextFileConverter::ParseOutputTextFormat(const char16_t* textForm,
@@ -315,16 +290,14 @@ CTextFileConverter::OUTPUTTEXTFORMAT CTextFileConverter::ParseOutputTextFormat(c
 {
     if (textForm == nullptr)
         return defaultValue;
-    for (const auto& row : kFormats)
-        if (text::EqualsNoCase(textForm, row.text))
-            return row.format;
-    return defaultValue;
+    const UnicodeForm* form = FindUnicodeFormByFormatName(textForm);
+    return form ? static_cast<OUTPUTTEXTFORMAT>(form->outputFormat) : defaultValue;
 }
 
 const char16_t* CTextFileConverter::OutputTextFormatToString(OUTPUTTEXTFORMAT format)
 {
-    const FormatRow* row = FindFormat(format);
-    return row ? row->text : u"";
+    const UnicodeForm* form = FindFormat(format);
+    return form ? form->formatName : u"";
 }
 
 CTextFileConverter::RETURNTYPE CTextFileConverter::ParseReturnType(const char16_t* textForm, RETURNTYPE defaultValue)

@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "textrion/csv/csv_value_formatter.h"
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/binary_file.h"
 #include "textrion/io/text_file_writer.h"
 #include "varnex/codepage/codepage_info.h"
@@ -14,17 +15,8 @@ namespace {
 
 std::string_view BomBytes(TEXTENCODING encoding)
 {
-    using namespace std::string_view_literals;
-    switch (encoding) {
-    case TEXTENCODING_UTF16BE: return "\xFE\xFF"sv;
-    case TEXTENCODING_UTF16LE: return "\xFF\xFE"sv;
-    case TEXTENCODING_UTF8: return "\xEF\xBB\xBF"sv;
-    case TEXTENCODING_UTF32BE: return "\x00\x00\xFE\xFF"sv;
-    case TEXTENCODING_UTF32LE: return "\xFF\xFE\x00\x00"sv;
-    case TEXTENCODING_UCS4_2143: return "\x00\x00\xFF\xFE"sv;
-    case TEXTENCODING_UCS4_3412: return "\xFE\xFF\x00\x00"sv;
-    default: return {};
-    }
+    const UnicodeForm* form = FindUnicodeForm(encoding);
+    return form ? form->bomBytes : std::string_view();
 }
 
 // Whether a report being continued already holds a row, so that the next one

@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "platform/native_path.h"
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/text_file_writer.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
@@ -11,15 +12,11 @@
 
 namespace {
 
+// The name in the XML declaration; a report is never written in a code page.
 const char16_t* EncodingName(TEXTENCODING encoding)
 {
-    switch (encoding) {
-    case TEXTENCODING_UTF16BE: return u"UTF-16BE";
-    case TEXTENCODING_UTF16LE: return u"UTF-16LE";
-    case TEXTENCODING_UTF32BE: return u"UTF-32BE";
-    case TEXTENCODING_UTF32LE: return u"UTF-32LE";
-    default: return u"UTF-8";
-    }
+    const UnicodeForm* form = FindUnicodeForm(encoding);
+    return form ? form->name : u"UTF-8";
 }
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
