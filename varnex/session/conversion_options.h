@@ -37,7 +37,7 @@ private:
 // tuning (sample, chunk and buffer sizes) stays in VARNEXJOBSETTING: the
 // converter threads size their buffers from it once per session.
 struct VARNEX_API VARNEXCONVERSIONOPTIONS {
-    // Settings files and the retry calls write "detect each file" as -1.
+    // Settings files write "detect each file" as -1.
     static constexpr int32_t kDetectEachFile = -1;
 
     bool recursive = false;
