@@ -34,13 +34,13 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     if (m_options.quit)
         return HEADLESS_EXIT_OK;
 
-    m_locales.Initialize(m_options.locale, store.GetProfileString(u"Settings", u"LanguageDir", u""));
+    m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
 
     if (m_options.helpRequested) {
         PrintUsage(stdout);
         return HEADLESS_EXIT_OK;
     }
-    if (m_options.inputGiven) {
+    if (m_options.inputPath) {
         SettingsMessages messages;
         m_settings.Load(&messages);
         for (const std::u16string& message : messages)

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     VARNELSESSIONPROFILELIST profiles;
     settings.LoadSessionProfiles(profiles, &messages);
     for (const VARNELSESSIONPROFILE& profile : profiles)
-        FUZZ_CHECK(IsUsableInputCodepage(profile.inputCodepage));
+        FUZZ_CHECK(IsUsableInputCodepage(profile.options.inputCodepage));
 
     FUZZ_CHECK(settings.Save(&messages));
     FUZZ_CHECK(settings.SaveSessionProfiles(profiles, &messages));

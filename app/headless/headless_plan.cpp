@@ -62,68 +62,62 @@ std::u16string CheckExportFile(const std::u16string& path, std::u16string& folde
 std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan& plan)
 {
     plan = HeadlessPlan{};
-    if (!options.inputGiven)
+    if (!options.inputPath)
         return TrH("no input folder given");
+    const std::u16string& inputPath = *options.inputPath;
     platform::FileStatus input;
-    if (!Exists(options.inputPath, input))
-        return Arg(TrH("input folder does not exist: %1"), options.inputPath);
+    if (!Exists(inputPath, input))
+        return Arg(TrH("input folder does not exist: %1"), inputPath);
     const bool folder = input.type == platform::FileType::Directory;
     if (!folder && input.type != platform::FileType::Regular)
-        return Arg(TrH("input is neither a file nor a folder: %1"), options.inputPath);
+        return Arg(TrH("input is neither a file nor a folder: %1"), inputPath);
     if (folder) {
         platform::DirectoryReader reader;
-        if (!reader.Open(options.inputPath))
-            return Arg(TrH("cannot read the input folder: %1"), options.inputPath);
+        if (!reader.Open(inputPath))
+            return Arg(TrH("cannot read the input folder: %1"), inputPath);
     }
-    if (options.mode == CCommandLineOptions::MODE_FILE && folder && !options.detectOnly)
-        return Arg(TrH("mode FILE converts one file, but the input is a folder: %1"), options.inputPath);
+    const bool fileMode = options.GetMode() == CCommandLineOptions::MODE_FILE;
+    if (fileMode && folder && !options.detectOnly)
+        return Arg(TrH("mode FILE converts one file, but the input is a folder: %1"), inputPath);
 
+    const VARNEXCONVERSIONOPTIONS& conversion = options.conversion;
     if (!options.codepageText.empty()) {
-        const int cp = options.inputCodepage;
-        if (!options.codepageGiven || CCodepageInfo::GetCodepageInfo(cp) == nullptr ||
-            !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(cp)))
+        const std::optional<int32_t> cp = conversion.inputCodepage;
+        if (!cp || CCodepageInfo::GetCodepageInfo(*cp) == nullptr ||
+            !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(*cp)))
             return Arg(TrH("unknown code page: %1"), options.codepageText);
     }
-    if (options.filterGiven && options.filterIsRegex) {
+    if (conversion.filter.IsEnabled() && conversion.filter.IsRegex()) {
+        const std::u16string expression = conversion.filter.GetFilterString();
         std::string why;
-        if (!CNameFilter::IsValidRegex(options.filter, &why))
-            return Arg(TrH("invalid regular expression: %1"), options.filter) + u" (" + text::FromUtf8(why) + u")";
+        if (!CNameFilter::IsValidRegex(expression, &why))
+            return Arg(TrH("invalid regular expression: %1"), expression) + u" (" + text::FromUtf8(why) + u")";
     }
 
     tagVARNEXBATCHJOBITEM& item = plan.item;
     item.folder = folder;
-    item.recursive = options.recursive;
-    item.processHiddenFiles = options.hiddenFiles;
-    item.writeBom = options.writeBom;
-    item.copyUnconverted = options.copyUnconverted;
-    item.inputCodepage = options.codepageGiven ? options.inputCodepage : -1;
-    item.outputTextFormat = static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(options.outputFormat);
-    item.returnType = static_cast<CTextFileConverter::RETURNTYPE>(options.lineEnding);
-    if (options.filterGiven) {
-        item.filter.SetFilterString(options.filterIsRegex, options.filter.c_str());
-        item.filter.EnableFilter(true);
-    }
-    item.inputPath = options.inputPath;
+    item.options = conversion;
+    item.inputPath = inputPath;
     plan.detectOnly = options.detectOnly;
 
     if (!options.detectOnly) {
         // A conversion without an output would write nothing yet look converted.
-        if (!options.outputGiven)
-            return options.mode == CCommandLineOptions::MODE_FILE ? TrH("no output file given")
-                                                                   : TrH("no output folder given");
-        std::u16string outputFolder = options.outputPath;
-        if (options.mode == CCommandLineOptions::MODE_FILE) {
+        if (!options.outputPath)
+            return fileMode ? TrH("no output file given") : TrH("no output folder given");
+        const std::u16string& outputPath = *options.outputPath;
+        std::u16string outputFolder = outputPath;
+        if (fileMode) {
             platform::FileStatus out;
-            if (Exists(options.outputPath, out) && out.type == platform::FileType::Directory)
-                return Arg(TrH("output file is a folder: %1"), options.outputPath);
-            if (Exists(options.outputPath, out) && out.device == input.device && out.inode == input.inode)
-                return Arg(TrH("output file is the input file: %1"), options.outputPath);
-            outputFolder = CLongPath(CLongPath(options.outputPath).GetDirectory()).RemoveBackslash().GetPath();
-            item.outputPath = options.outputPath;
+            if (Exists(outputPath, out) && out.type == platform::FileType::Directory)
+                return Arg(TrH("output file is a folder: %1"), outputPath);
+            if (Exists(outputPath, out) && out.device == input.device && out.inode == input.inode)
+                return Arg(TrH("output file is the input file: %1"), outputPath);
+            outputFolder = CLongPath(CLongPath(outputPath).GetDirectory()).RemoveBackslash().GetPath();
+            item.outputPath = outputPath;
         } else if (folder) {
-            item.outputPath = options.outputPath;
+            item.outputPath = outputPath;
         } else {
-            item.outputPath = CLongPath(options.outputPath).Append(CLongPath(options.inputPath).GetFileName()).GetPath();
+            item.outputPath = CLongPath(outputPath).Append(CLongPath(inputPath).GetFileName()).GetPath();
             platform::FileStatus out;
             if (Exists(item.outputPath, out) && out.device == input.device && out.inode == input.inode)
                 return Arg(TrH("output file is the input file: %1"), item.outputPath);
@@ -147,8 +141,8 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
     switch (paths.clash) {
     case JOBPATHCHECK::CLASH_INPUT_IN_OUTPUT:
         return platform::ResolvePath(item.inputPath) == platform::ResolvePath(item.outputPath)
-                   ? Arg(TrH("the output folder is the input folder: %1"), options.outputPath)
-                   : Arg(TrH("the input lies inside the output folder: %1"), options.outputPath);
+                   ? Arg(TrH("the output folder is the input folder: %1"), options.outputPath.value_or(u""))
+                   : Arg(TrH("the input lies inside the output folder: %1"), options.outputPath.value_or(u""));
     case JOBPATHCHECK::CLASH_OUTPUT_IS_INPUT:
         return Arg(TrH("output file is the input file: %1"), item.outputPath);
     case JOBPATHCHECK::CLASH_REPORT_IS_INPUT:

@@ -11,7 +11,7 @@ struct HeadlessPlan {
     tagVARNEXBATCHJOBITEM item;
     bool detectOnly = false;
     std::u16string outputFolderToCreate;  // empty: nothing to create
-    int exportType = 0;
+    CCommandLineOptions::ExportType exportType = CCommandLineOptions::EXPORT_NONE;
     std::u16string exportPath;
     std::u16string exportFolderToCreate;
     bool outputInsideInput = false;  // the output folder is left out of the walk

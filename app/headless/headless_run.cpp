@@ -113,7 +113,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     setting.Clamp();
 
     std::unique_ptr<CVarnexResultExporter> exporter;
-    const auto encoding = static_cast<TEXTENCODING>(options.exportEncoding);
+    const TEXTENCODING encoding = options.exportEncoding;
     if (plan.exportType == CCommandLineOptions::EXPORT_CSV)
         exporter = std::make_unique<CVarnexStandardCSVExporter>(plan.exportPath.c_str(), encoding, options.exportBom,
                                                                 setting.writeBufferSize);

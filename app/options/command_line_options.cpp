@@ -16,32 +16,47 @@ std::u16string CurrentDirectory()
     return platform::CurrentFolder();
 }
 
+template <typename T>
 struct Keyword {
     const char16_t* text;
-    int value;
+    T value;
 };
 
 // The value of the first keyword equal to text (case ignored), else fallback.
-template <size_t N>
-int Lookup(const Keyword (&table)[N], const std::u16string& text, int fallback)
+template <typename T, size_t N>
+T Lookup(const Keyword<T> (&table)[N], const std::u16string& text, T fallback)
 {
-    for (const Keyword& k : table) {
+    for (const Keyword<T>& k : table) {
         if (text::EqualsNoCase(text, k.text))
             return k.value;
     }
     return fallback;
 }
 
-const Keyword kLogTypes[] = {{u"file", 2}, {u"trace", 1}, {u"xml", 3}, {u"event", 4}, {u"multi", 5}};
-const Keyword kLogLevels[] = {{u"debug", 0}, {u"info", 1},  {u"warning", 2},
-                              {u"error", 3}, {u"fatal", 4}, {u"sys", 5}};
-const Keyword kOutputFormats[] = {{u"UTF8", 0},    {u"UTF16", 1},   {u"UTF16LE", 1}, {u"UTF16BE", 2}, {u"UTF32", 3},
-                                  {u"UTF32LE", 3}, {u"UTF32BE", 4}, {u"3412", 5},    {u"2143", 6}};
-const Keyword kLineEndings[] = {{u"CRLF", 1}, {u"CR", 2}, {u"LF", 3}};
-const Keyword kModes[] = {{u"FILE", 0}, {u"CORVENTA", 2}};
-const Keyword kExportTypes[] = {{u"CSV", 1}, {u"XML", 2}};
-const Keyword kExportEncodings[] = {{u"UTF8", 3},    {u"UTF16", 2},   {u"UTF16LE", 2}, {u"UTF16BE", 1},
-                                    {u"UTF32", 5},   {u"UTF32LE", 5}, {u"UTF32BE", 4}};
+using Options = CCommandLineOptions;
+using Format = CTextFileConverter::OUTPUTTEXTFORMAT;
+using Ending = CTextFileConverter::RETURNTYPE;
+
+const Keyword<Options::LogType> kLogTypes[] = {{u"file", Options::LOG_FILE},   {u"trace", Options::LOG_TRACE},
+                                               {u"xml", Options::LOG_XML},     {u"event", Options::LOG_EVENT},
+                                               {u"multi", Options::LOG_MULTI}};
+const Keyword<Options::LogLevel> kLogLevels[] = {
+    {u"debug", Options::LOGLEVEL_DEBUG}, {u"info", Options::LOGLEVEL_INFO},   {u"warning", Options::LOGLEVEL_WARNING},
+    {u"error", Options::LOGLEVEL_ERROR}, {u"fatal", Options::LOGLEVEL_FATAL}, {u"sys", Options::LOGLEVEL_SYS}};
+const Keyword<Format> kOutputFormats[] = {
+    {u"UTF8", Format::OUTPUTTEXTFORMAT_UTF8},       {u"UTF16", Format::OUTPUTTEXTFORMAT_UTF16LE},
+    {u"UTF16LE", Format::OUTPUTTEXTFORMAT_UTF16LE}, {u"UTF16BE", Format::OUTPUTTEXTFORMAT_UTF16BE},
+    {u"UTF32", Format::OUTPUTTEXTFORMAT_UTF32LE},   {u"UTF32LE", Format::OUTPUTTEXTFORMAT_UTF32LE},
+    {u"UTF32BE", Format::OUTPUTTEXTFORMAT_UTF32BE}, {u"3412", Format::OUTPUTTEXTFORMAT_UCS4_3412},
+    {u"2143", Format::OUTPUTTEXTFORMAT_UCS4_2143}};
+const Keyword<Ending> kLineEndings[] = {
+    {u"CRLF", Ending::RETURNTYPE_CRLF}, {u"CR", Ending::RETURNTYPE_CR}, {u"LF", Ending::RETURNTYPE_LF}};
+const Keyword<Options::Mode> kModes[] = {{u"FILE", Options::MODE_FILE}, {u"CORVENTA", Options::MODE_CORVENTA}};
+const Keyword<Options::ExportType> kExportTypes[] = {{u"CSV", Options::EXPORT_CSV}, {u"XML", Options::EXPORT_XML}};
+const Keyword<TEXTENCODING> kExportEncodings[] = {
+    {u"UTF8", TEXTENCODING_UTF8},       {u"UTF16", TEXTENCODING_UTF16LE},   {u"UTF16LE", TEXTENCODING_UTF16LE},
+    {u"UTF16BE", TEXTENCODING_UTF16BE}, {u"UTF32", TEXTENCODING_UTF32LE},   {u"UTF32LE", TEXTENCODING_UTF32LE},
+    {u"UTF32BE", TEXTENCODING_UTF32BE}};
 
 }  // namespace
 
@@ -121,14 +136,12 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
             logFile = value(u"logfile");
     }
     if (parser.HasVal(u"loglevel"))
-        logLevel = Lookup(kLogLevels, value(u"loglevel"), 1);
+        logLevel = Lookup(kLogLevels, value(u"loglevel"), LOGLEVEL_INFO);
     quiet = parser.HasKey(u"quiet") || parser.HasKey(u"q");
     resetLayout = parser.HasKey(u"resetlayout");
     quit = parser.HasKey(u"quit");
-    if (parser.HasVal(u"locale")) {
-        localeGiven = true;
+    if (parser.HasVal(u"locale"))
         locale = value(u"locale");
-    }
     helpRequested = parser.HasKey(u"help") || parser.HasKey(u"?");
 
     if (parser.HasKey(u"upgrade")) {
@@ -141,46 +154,32 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
     }
 
     const char16_t* inputKey = parser.HasVal(u"in") ? u"in" : parser.HasVal(u"i") ? u"i" : nullptr;
-    if (inputKey) {
-        inputGiven = true;
+    if (inputKey)
         inputPath = Resolve(value(inputKey));
-    }
-    recursive = parser.HasKey(u"r");
-    copyUnconverted = parser.HasKey(u"c");
+    conversion.recursive = parser.HasKey(u"r");
+    conversion.copyUnconverted = parser.HasKey(u"c");
     const char16_t* outputKey = parser.HasVal(u"out") ? u"out" : parser.HasVal(u"o") ? u"o" : nullptr;
-    if (outputKey) {
-        outputGiven = true;
+    if (outputKey)
         outputPath = Resolve(value(outputKey));
-    }
-    if (parser.HasVal(u"enc")) {
-        encodingGiven = true;
-        outputFormat = Lookup(kOutputFormats, value(u"enc"), outputFormat);
-    }
-    if (parser.HasVal(u"bom")) {
-        bomGiven = true;
-        writeBom = utils::ParseBool(value(u"bom").c_str());
-    }
-    if (parser.HasVal(u"rt")) {
-        lineEndingGiven = true;
-        lineEnding = Lookup(kLineEndings, value(u"rt"), 0);
-    }
+    if (parser.HasVal(u"enc"))
+        conversion.outputTextFormat = Lookup(kOutputFormats, value(u"enc"), conversion.outputTextFormat);
+    if (parser.HasVal(u"bom"))
+        conversion.writeBom = utils::ParseBool(value(u"bom").c_str());
+    if (parser.HasVal(u"rt"))
+        conversion.returnType = Lookup(kLineEndings, value(u"rt"), CTextFileConverter::RETURNTYPE_NOCHANGE);
     detectOnly = parser.HasKey(u"d");
-    hiddenFiles = parser.HasKey(u"h");
-    if (parser.HasVal(u"mode")) {
-        modeGiven = true;
+    conversion.processHiddenFiles = parser.HasKey(u"h");
+    if (parser.HasVal(u"mode"))
         mode = Lookup(kModes, value(u"mode"), MODE_FOLDER);
-    }
     if (parser.HasVal(u"cp")) {
         codepageText = value(u"cp");
-        if (utils::IsNumeric(codepageText)) {
-            codepageGiven = true;
-            inputCodepage = ParseLeadingInt(codepageText);
-        }
+        if (utils::IsNumeric(codepageText))
+            conversion.inputCodepage = ParseLeadingInt(codepageText);
     }
     if (parser.HasVal(u"wf") || parser.HasVal(u"rf")) {
-        filterGiven = true;
-        filterIsRegex = !parser.HasVal(u"wf");
-        filter = value(filterIsRegex ? u"rf" : u"wf");
+        const bool regex = !parser.HasVal(u"wf");
+        conversion.filter.SetFilterString(regex, value(regex ? u"rf" : u"wf"));
+        conversion.filter.EnableFilter(true);
     }
     if (parser.HasVal(u"export")) {
         exportType = EXPORT_CSV;
@@ -192,14 +191,14 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
             exportPath.clear();
     }
     if (parser.HasVal(u"exportenc"))
-        exportEncoding = Lookup(kExportEncodings, value(u"exportenc"), 3);
+        exportEncoding = Lookup(kExportEncodings, value(u"exportenc"), TEXTENCODING_UTF8);
     if (parser.HasVal(u"exportbom"))
         exportBom = utils::ParseBool(value(u"exportbom").c_str());
 
     if (detectOnly)
-        conversionRequested = inputGiven;
-    else if (mode == MODE_FILE)
-        conversionRequested = inputGiven && outputGiven;
+        conversionRequested = inputPath.has_value();
+    else if (GetMode() == MODE_FILE)
+        conversionRequested = inputPath && outputPath;
     else
-        conversionRequested = inputGiven;
+        conversionRequested = inputPath.has_value();
 }

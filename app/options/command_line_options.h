@@ -1,14 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "textrion/encoding/text_encoding.h"
+#include "varnex/session/conversion_options.h"
+
 // What the program's command line asks for, filled once at start-up. Values
-// that are absent or not recognised keep their defaults; the integer codes are
-// the engine's (output text format, return type, text encoding).
+// that are absent or not recognised keep their defaults; a switch whose
+// absence matters is held as an optional.
 class CCommandLineOptions {
 public:
     enum LogType { LOG_NONE = 0, LOG_TRACE = 1, LOG_FILE = 2, LOG_XML = 3, LOG_EVENT = 4, LOG_MULTI = 5 };
+    enum LogLevel { LOGLEVEL_DEBUG = 0, LOGLEVEL_INFO = 1, LOGLEVEL_WARNING = 2, LOGLEVEL_ERROR = 3,
+                    LOGLEVEL_FATAL = 4, LOGLEVEL_SYS = 5 };
     enum Mode { MODE_FILE = 0, MODE_FOLDER = 1, MODE_CORVENTA = 2 };
     enum ExportType { EXPORT_NONE = 0, EXPORT_CSV = 1, EXPORT_XML = 2 };
 
@@ -20,47 +26,35 @@ public:
     // Reads the switches of the line (a command file named in it replaces it).
     void Parse(const std::u16string& commandLine);
 
+    // The mode asked for; without "mode", folders.
+    Mode GetMode() const { return mode.value_or(MODE_FOLDER); }
+
     std::u16string commandLine;
     bool quiet = false;
-    bool localeGiven = false;
     bool resetLayout = false;
     bool quit = false;
-    int logType = LOG_NONE;
+    LogType logType = LOG_NONE;
     bool regToXml = false;
     bool upgrade = false;
     bool cmdFileRead = false;
     bool conversionRequested = false;
     bool hasSwitches = false;
-    bool recursive = false;
-    bool copyUnconverted = false;
     bool detectOnly = false;
-    bool hiddenFiles = false;
-    int mode = MODE_FOLDER;
-    int inputCodepage = -1;
-    bool inputGiven = false;
-    bool outputGiven = false;
-    bool encodingGiven = false;
-    bool bomGiven = false;
-    bool lineEndingGiven = false;
-    bool modeGiven = false;
-    bool codepageGiven = false;
-    bool filterGiven = false;
-    bool filterIsRegex = false;
-    int exportType = EXPORT_NONE;
+    std::optional<Mode> mode;  // any value given that is not FILE nor CORVENTA is FOLDER
+    // -r -h -c -bom -enc -rt -cp -wf/-rf over the defaults; a "cp" that is
+    // not a number leaves the code page empty (detect).
+    VARNEXCONVERSIONOPTIONS conversion;
+    ExportType exportType = EXPORT_NONE;
     std::u16string exportPath;
-    int exportEncoding = 3;  // UTF-8
+    TEXTENCODING exportEncoding = TEXTENCODING_UTF8;
     bool exportBom = true;
     std::u16string cmdFilePath;
     int cmdFileMaxSize = 32768;
-    std::u16string locale;
+    std::optional<std::u16string> locale;
     std::u16string logFile;
-    int logLevel = 1;
-    std::u16string inputPath;
-    std::u16string outputPath;
-    int outputFormat = 0;  // UTF-8
-    bool writeBom = true;
-    int lineEnding = 0;    // keep
-    std::u16string filter;
+    LogLevel logLevel = LOGLEVEL_INFO;
+    std::optional<std::u16string> inputPath;   // resolved against the current directory
+    std::optional<std::u16string> outputPath;
     std::u16string currentDirectory;
 
     // The "cp" value as typed, when one was given: the run refuses a value

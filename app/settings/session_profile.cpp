@@ -16,20 +16,6 @@ constexpr char16_t kReservedName[] = u"Default";
 
 }  // namespace
 
-void VARNELSESSIONPROFILE::ApplyTo(tagVARNEXBATCHJOBITEM& item) const
-{
-    item.recursive = recursive;
-    item.processHiddenFiles = processHiddenFiles;
-    item.writeBom = writeBom;
-    item.copyUnconverted = copyUnconverted;
-    item.inputCodepage = inputCodepage;
-    item.outputTextFormat = outputTextFormat;
-    item.returnType = returnType;
-    item.filter = CVarnexBatchJobFilter();
-    item.filter.SetFilterString(filterRegex, filterExpression.c_str());
-    item.filter.EnableFilter(filterEnabled);
-}
-
 bool IsUsableInputCodepage(int32_t codepage)
 {
     if (codepage == -1)
@@ -39,6 +25,11 @@ bool IsUsableInputCodepage(int32_t codepage)
     if (codepage < 0 || CCodepageInfo::GetCodepageInfo(codepage) == nullptr)
         return false;
     return CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
+}
+
+bool IsUsableInputCodepage(const std::optional<int32_t>& codepage)
+{
+    return IsUsableInputCodepage(codepage.value_or(VARNEXCONVERSIONOPTIONS::kDetectEachFile));
 }
 
 std::u16string NormaliseProfileName(const std::u16string& name)

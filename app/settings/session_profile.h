@@ -1,34 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "varnex/convert/text_file_converter.h"
-#include "varnex/session/session_records.h"
+#include "varnex/session/conversion_options.h"
 
-// The user-facing conversion options of one session profile. The current
-// settings use the same record with an empty name.
+// The user-facing conversion options of one session profile, under its
+// name and its filter's label. The current settings use the same record with
+// an empty name.
 struct VARNELSESSIONPROFILE {
     std::u16string name;
-    bool copyUnconverted = false;
-    bool writeBom = true;
-    bool processHiddenFiles = false;
-    bool recursive = false;
-    int32_t inputCodepage = -1;  // -1: detect each file
-    CTextFileConverter::OUTPUTTEXTFORMAT outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
-    CTextFileConverter::RETURNTYPE returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;
+    VARNEXCONVERSIONOPTIONS options;
     std::u16string filterName;
-    std::u16string filterExpression;
     std::u16string filterComment;
-    bool filterRegex = false;
-    bool filterEnabled = false;
 
     bool operator==(const VARNELSESSIONPROFILE&) const = default;
-
-    // Copies the profile's options into a job item; the item's folder flag
-    // and paths are left alone.
-    void ApplyTo(tagVARNEXBATCHJOBITEM& item) const;
 };
 
 using VARNELSESSIONPROFILELIST = std::vector<VARNELSESSIONPROFILE>;
@@ -37,6 +25,7 @@ using VARNELSESSIONPROFILELIST = std::vector<VARNELSESSIONPROFILE>;
 // (automatic), or a catalogue entry the converter can decode. Anything else
 // would mark every file "Binary" and skip it while reporting success.
 bool IsUsableInputCodepage(int32_t codepage);
+bool IsUsableInputCodepage(const std::optional<int32_t>& codepage);
 
 // Verdicts on a profile name the user typed.
 enum PROFILENAMESTATUS {

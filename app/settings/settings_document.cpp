@@ -289,10 +289,11 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
 {
     VARNELSESSIONPROFILE profile;
     profile.name = U16(element.attribute("name").as_string());
-    profile.copyUnconverted = element.child("copyUnconverted").text().as_bool(profile.copyUnconverted);
-    profile.writeBom = element.child("writeBom").text().as_bool(profile.writeBom);
-    profile.processHiddenFiles = element.child("processHiddenFiles").text().as_bool(profile.processHiddenFiles);
-    profile.recursive = element.child("recursive").text().as_bool(profile.recursive);
+    VARNEXCONVERSIONOPTIONS& options = profile.options;
+    options.copyUnconverted = element.child("copyUnconverted").text().as_bool(options.copyUnconverted);
+    options.writeBom = element.child("writeBom").text().as_bool(options.writeBom);
+    options.processHiddenFiles = element.child("processHiddenFiles").text().as_bool(options.processHiddenFiles);
+    options.recursive = element.child("recursive").text().as_bool(options.recursive);
 
     // Text that is no number reads as 0, the way the file has always been
     // read. A number the converter cannot use must not reach a job: the files
@@ -301,7 +302,7 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
     if (!codepage.empty()) {
         const int value = codepage.as_int();
         if (IsUsableInputCodepage(value))
-            profile.inputCodepage = value;
+            options.SetStoredInputCodepage(value);
         else
             messages.push_back(ProfileLabel(element) + u": input code page " + Quoted(U16(codepage.get())) +
                                u" is not available; automatic detection is used.");
@@ -310,7 +311,8 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
     const std::u16string format = U16(ChildText(element, "outputTextFormat"));
     if (!format.empty()) {
         if (IsOutputTextFormatWord(format))
-            profile.outputTextFormat = CTextFileConverter::ParseOutputTextFormat(format.c_str(), profile.outputTextFormat);
+            options.outputTextFormat =
+                CTextFileConverter::ParseOutputTextFormat(format.c_str(), options.outputTextFormat);
         else
             messages.push_back(ProfileLabel(element) + u": output text format " + Quoted(format) +
                                u" is unknown; UTF8 is used.");
@@ -318,7 +320,7 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
     const std::u16string returnType = U16(ChildText(element, "returnType"));
     if (!returnType.empty()) {
         if (IsReturnTypeWord(returnType))
-            profile.returnType = CTextFileConverter::ParseReturnType(returnType.c_str(), profile.returnType);
+            options.returnType = CTextFileConverter::ParseReturnType(returnType.c_str(), options.returnType);
         else
             messages.push_back(ProfileLabel(element) + u": return type " + Quoted(returnType) +
                                u" is unknown; NOCHANGE is used.");
@@ -326,9 +328,9 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
 
     if (const pugi::xml_node filter = element.child("filter")) {
         profile.filterName = U16(filter.attribute("name").as_string());
-        profile.filterEnabled = filter.attribute("enabled").as_bool(false);
-        profile.filterRegex = text::EqualsNoCase(U16(filter.attribute("type").as_string()), u"regex");
-        profile.filterExpression = U16(ChildText(filter, "expression"));
+        options.filter.SetFilterString(text::EqualsNoCase(U16(filter.attribute("type").as_string()), u"regex"),
+                                       U16(ChildText(filter, "expression")));
+        options.filter.EnableFilter(filter.attribute("enabled").as_bool(false));
         profile.filterComment = U16(ChildText(filter, "comment"));
     }
     return profile;
@@ -342,25 +344,26 @@ void WriteProfile(pugi::xml_node element, const VARNELSESSIONPROFILE& profile, b
             name = element.prepend_attribute("name");
         name.set_value(text::ToUtf8(profile.name).c_str());
     }
-    SetChildText(element, "copyUnconverted", BoolText(profile.copyUnconverted));
-    SetChildText(element, "writeBom", BoolText(profile.writeBom));
-    SetChildText(element, "processHiddenFiles", BoolText(profile.processHiddenFiles));
-    SetChildText(element, "recursive", BoolText(profile.recursive));
-    SetChildText(element, "inputCodepage", std::to_string(profile.inputCodepage));
+    const VARNEXCONVERSIONOPTIONS& options = profile.options;
+    SetChildText(element, "copyUnconverted", BoolText(options.copyUnconverted));
+    SetChildText(element, "writeBom", BoolText(options.writeBom));
+    SetChildText(element, "processHiddenFiles", BoolText(options.processHiddenFiles));
+    SetChildText(element, "recursive", BoolText(options.recursive));
+    SetChildText(element, "inputCodepage", std::to_string(options.StoredInputCodepage()));
     // A format or return type outside the enumerations is written as the default.
-    std::u16string format = CTextFileConverter::OutputTextFormatToString(profile.outputTextFormat);
+    std::u16string format = CTextFileConverter::OutputTextFormatToString(options.outputTextFormat);
     if (format.empty())
         format = CTextFileConverter::OutputTextFormatToString(CTextFileConverter::OUTPUTTEXTFORMAT_UTF8);
     SetChildText(element, "outputTextFormat", text::ToUtf8(format));
-    SetChildText(element, "returnType", text::ToUtf8(CTextFileConverter::ReturnTypeToString(profile.returnType)));
+    SetChildText(element, "returnType", text::ToUtf8(CTextFileConverter::ReturnTypeToString(options.returnType)));
 
     while (pugi::xml_node old = element.child("filter"))
         element.remove_child(old);
     pugi::xml_node filter = element.append_child("filter");
     filter.append_attribute("name") = text::ToUtf8(profile.filterName).c_str();
-    filter.append_attribute("enabled") = BoolText(profile.filterEnabled);
-    filter.append_attribute("type") = profile.filterRegex ? "regex" : "wildcard";
-    SetChildText(filter, "expression", text::ToUtf8(profile.filterExpression));
+    filter.append_attribute("enabled") = BoolText(options.filter.IsEnabled());
+    filter.append_attribute("type") = options.filter.IsRegex() ? "regex" : "wildcard";
+    SetChildText(filter, "expression", text::ToUtf8(options.filter.GetFilterString()));
     SetChildText(filter, "comment", text::ToUtf8(profile.filterComment));
 }
 

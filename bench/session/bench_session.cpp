@@ -51,8 +51,8 @@ int main(int argc, char** argv)
     CAdvancedDetector::GetKnownExtList().SetFolder(text::FromUtf8(VARNEL_DATA_DIR));
     tagVARNEXBATCHJOBITEM item;
     item.folder = true;
-    item.recursive = true;
-    item.processHiddenFiles = true;
+    item.options.recursive = true;
+    item.options.processHiddenFiles = true;
     item.inputPath = platform::FromNativePath(argv[1]);
     item.outputPath = platform::FromNativePath(argv[2]);
     VARNEXJOBSETTING setting = GetDefaultJobSetting();

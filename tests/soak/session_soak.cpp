@@ -452,23 +452,25 @@ Plan Soak::MakePlan(Kind kind)
         plan.subfolder = "d" + std::to_string(Rand(10));
     tagVARNEXBATCHJOBITEM& item = plan.item;
     item.folder = true;
-    item.recursive = true;
-    item.processHiddenFiles = Rand(2);
-    item.copyUnconverted = Rand(2);
-    item.writeBom = Rand(2);
-    item.outputTextFormat = kFormats[Rand(std::size(kFormats))];
+    item.options.recursive = true;
+    item.options.processHiddenFiles = Rand(2);
+    item.options.copyUnconverted = Rand(2);
+    item.options.writeBom = Rand(2);
+    item.options.outputTextFormat = kFormats[Rand(std::size(kFormats))];
     item.inputPath = In16(plan.subfolder.empty() ? "" : "/" + plan.subfolder);
     if (!plan.setting.detectOnly)
         item.outputPath = platform::FromNativePath(m_base + "/out" + std::to_string(++m_outputCounter));
     switch (Rand(kind == FILTER ? 2 : 4)) {
-    case 0: item.filter = CVarnexBatchJobFilter(false, Rand(2) ? u"*.txt;*.md" : u"*-1252-*;*.png;empty-*"); break;
+    case 0:
+        item.options.filter = CVarnexBatchJobFilter(false, Rand(2) ? u"*.txt;*.md" : u"*-1252-*;*.png;empty-*");
+        break;
     case 1:
-        item.filter = CVarnexBatchJobFilter(true, Rand(2) ? u".*-(1251|koi8r|sjis|utf8)-.*" : u"[a-m].*\\.csv");
+        item.options.filter = CVarnexBatchJobFilter(true, Rand(2) ? u".*-(1251|koi8r|sjis|utf8)-.*" : u"[a-m].*\\.csv");
         break;
     default: break;
     }
-    if (!item.filter.GetFilterString().empty())
-        item.filter.EnableFilter(true);
+    if (!item.options.filter.GetFilterString().empty())
+        item.options.filter.EnableFilter(true);
     if (Rand(2))
         plan.report = m_base + "/report" + std::to_string(m_outputCounter) + "-" + std::to_string(Rand(1000)) + ".csv";
     return plan;
@@ -478,13 +480,13 @@ Plan Soak::MakePlan(Kind kind)
 // filter decides matching, the tree says what exists and what is hidden.
 size_t Soak::ExpectedFiles(const Plan& plan) const
 {
-    const bool filtered = plan.item.filter.IsEnabled();
-    const CNameFilter filter(plan.item.filter.IsRegex(), plan.item.filter.GetFilterString());
+    const bool filtered = plan.item.options.filter.IsEnabled();
+    const CNameFilter filter(plan.item.options.filter.IsRegex(), plan.item.options.filter.GetFilterString());
     size_t n = 0;
     for (const auto& [relative, file] : m_tree) {
         if (!plan.subfolder.empty() && relative.rfind(plan.subfolder + "/", 0) != 0)
             continue;
-        if (file.hidden && !plan.item.processHiddenFiles)
+        if (file.hidden && !plan.item.options.processHiddenFiles)
             continue;
         const std::string name = relative.substr(relative.rfind('/') + 1);
         n += !filtered || filter.Passes(platform::FromNativePath(name));

@@ -232,7 +232,8 @@ void CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
     const bool convert = !m_setting.detectOnly && !output.IsEmpty() && state != VARNEXRESULTSTATE_ERROR &&
                          state != VARNEXRESULTSTATE_CANCELLED;
     if (convert) {
-        const bool copy = record->GetCopyUnconverted();
+        const VARNEXCONVERSIONOPTIONS options = record->GetOptions();
+        const bool copy = options.copyUnconverted;
         const bool binary = codepage == -1;
         const bool supported = !binary && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
         if (!binary && !supported) {
@@ -251,8 +252,7 @@ void CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
             converter.SetContinueCallback(ConverterCanContinue, this);
             converter.SetReportProgressCallback(ConverterReportProgress, record);
             const auto result = converter.Convert(output.c_str(), static_cast<unsigned>(codepage),
-                                                  record->GetOutputTextFormat(), record->GetOutputReturnType(),
-                                                  record->GetWriteBOM(), 0);
+                                                  options.outputTextFormat, options.returnType, options.writeBom, 0);
             replaced = converter.GetReplacementCount();
             switch (result) {
             case CTextFileConverter::CONVERTRESULT_OK:

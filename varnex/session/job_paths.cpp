@@ -31,9 +31,9 @@ bool RelativeTo(const std::u16string& path, const std::u16string& folder, std::u
 // Whether the walk of the item would take the file at relative (below the input folder).
 bool WalkReaches(const tagVARNEXBATCHJOBITEM& item, const std::u16string& relative)
 {
-    if (!item.recursive && relative.find(u'/') != std::u16string::npos)
+    if (!item.options.recursive && relative.find(u'/') != std::u16string::npos)
         return false;
-    if (!item.processHiddenFiles) {
+    if (!item.options.processHiddenFiles) {
         for (size_t start = 0; start < relative.size();) {
             if (relative[start] == u'.')
                 return false;

@@ -26,14 +26,3 @@ std::string VARNEXJOBSETTING::Clamp()
     hold(converterThreads, 0, kMaxConverterThreads, "converterThreads");
     return changed;
 }
-
-CVarnexBatchJobFilter::CVarnexBatchJobFilter(bool regex, const char16_t* expression)
-    : m_enabled(true), m_regex(regex), m_expression(expression ? expression : u"")
-{
-}
-
-void CVarnexBatchJobFilter::SetFilterString(bool regex, const char16_t* expression)
-{
-    m_regex = regex;
-    m_expression = expression ? expression : u"";
-}

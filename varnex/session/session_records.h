@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "varnex/convert/text_file_converter.h"
+#include "varnex/session/conversion_options.h"
 #include "varnex/varnex_export.h"
 
 enum VARNEXSESSIONTYPE : int {
@@ -53,38 +53,11 @@ struct VARNEX_API VARNEXJOBSETTING {
 
 VARNEX_API VARNEXJOBSETTING GetDefaultJobSetting();
 
-// The file-name filter of a job item: a wildcard list or a regular expression.
-class VARNEX_API CVarnexBatchJobFilter {
-public:
-    virtual ~CVarnexBatchJobFilter() = default;
-    CVarnexBatchJobFilter() = default;
-    CVarnexBatchJobFilter(bool regex, const char16_t* expression);
-    CVarnexBatchJobFilter(const CVarnexBatchJobFilter&) = default;
-    CVarnexBatchJobFilter& operator=(const CVarnexBatchJobFilter&) = default;
-
-    bool IsEnabled() const { return m_enabled; }
-    bool IsRegex() const { return m_regex; }
-    std::u16string GetFilterString() const { return m_expression; }
-    void SetFilterString(bool regex, const char16_t* expression);
-    void EnableFilter(bool enable) { m_enabled = enable; }
-
-private:
-    bool m_enabled = false;
-    bool m_regex = false;
-    std::u16string m_expression;
-};
-
 // One prepared job item.
 struct VARNEX_API tagVARNEXBATCHJOBITEM {
     bool folder = false;
-    bool recursive = false;
-    bool processHiddenFiles = false;
-    bool writeBom = false;
-    bool copyUnconverted = false;
-    int32_t inputCodepage = -1;  // -1: detect each file
-    CTextFileConverter::OUTPUTTEXTFORMAT outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
-    CTextFileConverter::RETURNTYPE returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;
-    CVarnexBatchJobFilter filter;
+    // A bare item writes no BOM; the user-facing records default to one.
+    VARNEXCONVERSIONOPTIONS options{.writeBom = false};
     std::u16string inputPath;
     std::u16string outputPath;  // folder items: the output folder; empty: no output
     std::u16string outputRoot;  // files found in a folder: the output folder their target lies below

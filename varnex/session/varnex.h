@@ -130,6 +130,7 @@ protected:
     virtual void OnSessionContinued() {}
     virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON&) {}
     virtual void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
+    // The record carries the item's options (see CVarnexFileInfo).
     virtual CVarnexFileInfo* CreateVarnexFileInfo(unsigned uniqueId, const tagVARNEXBATCHJOBITEM& item,
                                                   void* ownerData);
 

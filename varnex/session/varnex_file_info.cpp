@@ -34,6 +34,18 @@ CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* input
 {
 }
 
+CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
+                                 const VARNEXCONVERSIONOPTIONS& options, void* ownerData)
+    : CVarnexFileInfo(sessionUniqueId, inputFile, outputFile, ownerData)
+{
+    m_options = options;
+    // A negative number names no code page: the file is detected.
+    if (options.inputCodepage && *options.inputCodepage > -1) {
+        m_allowAutoDetect.store(false, kRelaxed);
+        m_codepageInfo.store(CCodepageInfo::GetCodepageInfo(*options.inputCodepage), kRelaxed);
+    }
+}
+
 CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     : CLockable(), m_sessionUniqueId(other.m_sessionUniqueId), m_inputFile(other.m_inputFile)
 {
@@ -42,16 +54,13 @@ CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     m_status.store(other.m_status.load(kRelaxed), kRelaxed);
     m_outputFile = other.m_outputFile;
     m_outputRoot = other.m_outputRoot;
-    m_outputTextFormat.store(other.m_outputTextFormat.load(kRelaxed), kRelaxed);
-    m_returnType.store(other.m_returnType.load(kRelaxed), kRelaxed);
-    m_writeBom.store(other.m_writeBom.load(kRelaxed), kRelaxed);
+    m_options = other.m_options;
     m_codepageInfo.store(other.m_codepageInfo.load(kRelaxed), kRelaxed);
     m_confidence.store(other.m_confidence.load(kRelaxed), kRelaxed);
     m_hasBom.store(other.m_hasBom.load(kRelaxed), kRelaxed);
     m_resultState.store(other.m_resultState.load(kRelaxed), kRelaxed);
     m_resultOperation.store(other.m_resultOperation.load(kRelaxed), kRelaxed);
     m_allowAutoDetect.store(other.m_allowAutoDetect.load(kRelaxed), kRelaxed);
-    m_copyUnconverted.store(other.m_copyUnconverted.load(kRelaxed), kRelaxed);
     m_processedBytes.store(other.m_processedBytes.load(kRelaxed), kRelaxed);
     m_totalBytes.store(other.m_totalBytes.load(kRelaxed), kRelaxed);
     m_progress.store(other.m_progress.load(kRelaxed), kRelaxed);
@@ -76,15 +85,11 @@ CVarnexFileInfo::~CVarnexFileInfo() = default;
     }
 
 VARNEX_LOCKED_FIELD(VARNEXFILESTATUS, GetStatus, SetStatus, m_status)
-VARNEX_LOCKED_FIELD(CTextFileConverter::OUTPUTTEXTFORMAT, GetOutputTextFormat, SetOutputTextFormat, m_outputTextFormat)
-VARNEX_LOCKED_FIELD(CTextFileConverter::RETURNTYPE, GetOutputReturnType, SetOutputReturnType, m_returnType)
-VARNEX_LOCKED_FIELD(bool, GetWriteBOM, SetWriteBOM, m_writeBom)
 VARNEX_LOCKED_FIELD(float, GetConfidence, SetConfidence, m_confidence)
 VARNEX_LOCKED_FIELD(bool, GetHasBom, SetHasBom, m_hasBom)
 VARNEX_LOCKED_FIELD(VARNEXRESULTSTATE, GetResultState, SetResultState, m_resultState)
 VARNEX_LOCKED_FIELD(VARNEXRESULTOPERATION, GetResultOperation, SetResultOperation, m_resultOperation)
 VARNEX_LOCKED_FIELD(bool, GetAllowAutoDetect, SetAllowAutoDetect, m_allowAutoDetect)
-VARNEX_LOCKED_FIELD(bool, GetCopyUnconverted, SetCopyUnconverted, m_copyUnconverted)
 
 #undef VARNEX_LOCKED_FIELD
 
@@ -142,6 +147,30 @@ void CVarnexFileInfo::SetOutputRoot(const std::u16string& folder)
 {
     CSingleLock lock(GetCriticalSection());
     m_outputRoot = folder;
+}
+
+VARNEXCONVERSIONOPTIONS CVarnexFileInfo::GetOptions() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_options;
+}
+
+CTextFileConverter::OUTPUTTEXTFORMAT CVarnexFileInfo::GetOutputTextFormat() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_options.outputTextFormat;
+}
+
+void CVarnexFileInfo::SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
+{
+    CSingleLock lock(GetCriticalSection());
+    m_options.outputTextFormat = format;
+}
+
+bool CVarnexFileInfo::GetWriteBOM() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_options.writeBom;
 }
 
 unsigned CVarnexFileInfo::GetOutputCodepage() const

@@ -6,6 +6,7 @@
 
 #include "base/lockable.h"
 #include "varnex/convert/text_file_converter.h"
+#include "varnex/session/conversion_options.h"
 #include "varnex/varnex_export.h"
 
 class CCodepageInfo;
@@ -43,12 +44,17 @@ enum VARNEXRESULTOPERATION : int {
 // any thread. The output path and the message are strings that another thread
 // may replace: their Fast getters are for callers that hold the record's lock
 // (GetCriticalSection). The input path never changes after construction.
+// The job's options are kept whole under the record's lock.
 class VARNEX_API CVarnexFileInfo : public CLockable {
 public:
     ~CVarnexFileInfo() override;
 
     CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
                     void* ownerData);
+    // A fixed input code page in the options turns detection off and is the
+    // record's code page until a retry changes it.
+    CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
+                    const VARNEXCONVERSIONOPTIONS& options, void* ownerData);
     CVarnexFileInfo(const CVarnexFileInfo& other);
     CVarnexFileInfo& operator=(const CVarnexFileInfo&) = delete;
 
@@ -88,17 +94,12 @@ public:
     std::u16string GetOutputRoot() const;
     void SetOutputRoot(const std::u16string& folder);
 
+    // What the job asked of this file (a copy, read under the record's lock).
+    VARNEXCONVERSIONOPTIONS GetOptions() const;
     CTextFileConverter::OUTPUTTEXTFORMAT GetOutputTextFormat() const;
     void SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format);
-    CTextFileConverter::OUTPUTTEXTFORMAT FastGetOutputTextFormat() const { return m_outputTextFormat.load(std::memory_order_relaxed); }
-    CTextFileConverter::RETURNTYPE GetOutputReturnType() const;
-    void SetOutputReturnType(CTextFileConverter::RETURNTYPE type);
-    CTextFileConverter::RETURNTYPE FastGetOutputReturnType() const { return m_returnType.load(std::memory_order_relaxed); }
     bool GetWriteBOM() const;
-    void SetWriteBOM(bool writeBom);
-    bool FastGetWriteBOM() const { return m_writeBom.load(std::memory_order_relaxed); }
     unsigned GetOutputCodepage() const;
-    unsigned FastGetOutputCodepage() const { return CTextFileConverter::GetCodepage(FastGetOutputTextFormat()); }
 
     // The catalogue entry of the source code page, or null when none is known.
     const CCodepageInfo* GetCodepageInfo() const;
@@ -123,9 +124,6 @@ public:
     bool GetAllowAutoDetect() const;
     void SetAllowAutoDetect(bool allow);
     bool FastGetAllowAutoDetect() const { return m_allowAutoDetect.load(std::memory_order_relaxed); }
-    bool GetCopyUnconverted() const;
-    void SetCopyUnconverted(bool copy);
-    bool FastGetCopyUnconverted() const { return m_copyUnconverted.load(std::memory_order_relaxed); }
 
     uint64_t GetProcessedBytes() const;
     uint64_t GetTotalBytes() const;
@@ -154,16 +152,13 @@ private:
     const std::u16string m_inputFile;
     std::u16string m_outputFile;
     std::u16string m_outputRoot;
-    std::atomic<CTextFileConverter::OUTPUTTEXTFORMAT> m_outputTextFormat{CTextFileConverter::OUTPUTTEXTFORMAT_UTF8};
-    std::atomic<CTextFileConverter::RETURNTYPE> m_returnType{CTextFileConverter::RETURNTYPE_NOCHANGE};
-    std::atomic<bool> m_writeBom{true};
+    VARNEXCONVERSIONOPTIONS m_options;
     std::atomic<const CCodepageInfo*> m_codepageInfo{nullptr};
     std::atomic<float> m_confidence{0.0f};
     std::atomic<bool> m_hasBom{false};
     std::atomic<VARNEXRESULTSTATE> m_resultState{VARNEXRESULTSTATE_NONE};
     std::atomic<VARNEXRESULTOPERATION> m_resultOperation{VARNEXRESULTOPERATION_NONE};
     std::atomic<bool> m_allowAutoDetect{true};
-    std::atomic<bool> m_copyUnconverted{false};
     std::atomic<uint64_t> m_processedBytes{0};
     std::atomic<uint64_t> m_totalBytes{0};
     std::atomic<unsigned> m_progress{0};

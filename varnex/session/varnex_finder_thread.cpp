@@ -20,19 +20,11 @@ void CVarnexFileFinderThread::FindFiles(const tagVARNEXBATCHJOBITEM& item)
     auto* job = new CVarnexFileFinderJob;
     job->m_baseFolder = item.inputPath;
     job->m_jobFolder = item.inputPath;
-    job->m_recursive = item.recursive;
-    job->m_includeHidden = item.processHiddenFiles;
-    job->m_inputCodepage = item.inputCodepage;
-    job->m_outputTextFormat = item.outputTextFormat;
-    job->m_returnType = item.returnType;
-    job->m_writeBom = item.writeBom;
-    job->m_copyUnconverted = item.copyUnconverted;
-    job->m_filterEnabled = item.filter.IsEnabled();
-    if (job->m_filterEnabled) {
-        job->m_filterIsRegex = item.filter.IsRegex();
-        job->m_filterExpression = item.filter.GetFilterString();
-        job->m_filter = CNameFilter(job->m_filterIsRegex, job->m_filterExpression);
-    }
+    job->m_recursive = item.options.recursive;
+    job->m_includeHidden = item.options.processHiddenFiles;
+    job->m_options = item.options;
+    if (item.options.filter.IsEnabled())
+        job->m_filter = CNameFilter(item.options.filter.IsRegex(), item.options.filter.GetFilterString());
     job->m_outputFolder = item.outputPath;
     if (!item.outputPath.empty()) {
         // Outputs are never inputs: the output folder is made now and left
@@ -54,15 +46,8 @@ void CVarnexFileFinderThread::InitNewRecursiveJob(CFileFinderJob* newJob, const 
     CFileFinderThread::InitNewRecursiveJob(newJob, folderEntry, parent);
     auto* target = static_cast<CVarnexFileFinderJob*>(newJob);
     const auto* source = static_cast<const CVarnexFileFinderJob*>(parent);
-    target->m_inputCodepage = source->m_inputCodepage;
-    target->m_outputTextFormat = source->m_outputTextFormat;
-    target->m_returnType = source->m_returnType;
-    target->m_writeBom = source->m_writeBom;
-    target->m_copyUnconverted = source->m_copyUnconverted;
-    target->m_filterEnabled = source->m_filterEnabled;
-    target->m_filterIsRegex = source->m_filterIsRegex;
+    target->m_options = source->m_options;
     target->m_outputFolder = source->m_outputFolder;
-    target->m_filterExpression = source->m_filterExpression;
     target->m_filter = source->m_filter;
 }
 
@@ -71,16 +56,12 @@ void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJo
     if (entry.IsDirectory())
         return;
     const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
-    if (job->m_filterEnabled && !job->m_filter.Passes(entry.name))
+    if (job->IsFilterEnabled() && !job->m_filter.Passes(entry.name))
         return;
     CLongPath path(job->m_jobFolder);
     path.Append(entry.name);
     tagVARNEXBATCHJOBITEM item;
-    item.writeBom = job->m_writeBom;
-    item.copyUnconverted = job->m_copyUnconverted;
-    item.inputCodepage = job->m_inputCodepage;
-    item.outputTextFormat = job->m_outputTextFormat;
-    item.returnType = job->m_returnType;
+    item.options = job->m_options;
     item.inputPath = path.GetPath();
     item.outputPath =
         MirroredTargetPath(item.inputPath.c_str(), job->m_baseFolder.c_str(), job->m_outputFolder.c_str());
@@ -99,7 +80,7 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
 {
     const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
     // The name filter chooses files; an entry it would not pass is not the user's concern.
-    if (!entry.isFolder && job->m_filterEnabled && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
+    if (!entry.isFolder && job->IsFilterEnabled() && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
         return;
     VARNEXRESULTSTATE state = VARNEXRESULTSTATE_NOT_SUPPORTED;
     std::u16string why;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "textrion/finder/file_finder.h"
-#include "varnex/convert/text_file_converter.h"
+#include "varnex/session/conversion_options.h"
 #include "varnex/session/name_filter.h"
 #include "varnex/session/session_records.h"
 #include "varnex/varnex_export.h"
@@ -18,18 +18,13 @@ public:
     CVarnexFileFinderJob(const CVarnexFileFinderJob&) = default;
     CVarnexFileFinderJob& operator=(const CVarnexFileFinderJob&) = default;
 
-    bool IsFilterEnabled() const { return m_filterEnabled; }
+    bool IsFilterEnabled() const { return m_options.filter.IsEnabled(); }
 
-    int32_t m_inputCodepage = -1;
-    CTextFileConverter::OUTPUTTEXTFORMAT m_outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
-    CTextFileConverter::RETURNTYPE m_returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;
-    bool m_writeBom = true;
-    bool m_copyUnconverted = false;
-    bool m_filterEnabled = false;
-    bool m_filterIsRegex = false;
+    // The item's options; recursive and hidden are also in the base job,
+    // which walks by them.
+    VARNEXCONVERSIONOPTIONS m_options;
     std::u16string m_outputFolder;
-    std::u16string m_filterExpression;
-    CNameFilter m_filter;
+    CNameFilter m_filter;  // m_options.filter, compiled once per item
 };
 
 // The engine's finder: every file found becomes a file item of the session.

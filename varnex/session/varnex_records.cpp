@@ -12,7 +12,7 @@
 
 CVarnexFileInfo* CVarnex::CreateVarnexFileInfo(unsigned uniqueId, const tagVARNEXBATCHJOBITEM& item, void* ownerData)
 {
-    return new CVarnexFileInfo(uniqueId, item.inputPath.c_str(), item.outputPath.c_str(), ownerData);
+    return new CVarnexFileInfo(uniqueId, item.inputPath.c_str(), item.outputPath.c_str(), item.options, ownerData);
 }
 
 void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
@@ -25,14 +25,6 @@ void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
     CVarnexFileInfo* record = CreateVarnexFileInfo(id, item, GetDefaultOwnerData());
     if (record == nullptr)
         return;
-    if (item.inputCodepage > -1) {
-        record->SetAllowAutoDetect(false);
-        record->SetCodepage(item.inputCodepage);
-    }
-    record->SetOutputTextFormat(item.outputTextFormat);
-    record->SetOutputReturnType(item.returnType);
-    record->SetWriteBOM(item.writeBom);
-    record->SetCopyUnconverted(item.copyUnconverted);
     record->SetOutputRoot(!item.outputRoot.empty() || item.outputPath.empty()
                               ? item.outputRoot
                               : CLongPath(CLongPath(item.outputPath).GetDirectory()).RemoveBackslash().GetPath());

@@ -89,12 +89,13 @@ TEST_F(PlanTest, BuildsTheJobItemFromTheSwitches)
                    &plan),
               u"");
     const tagVARNEXBATCHJOBITEM& item = plan.item;
-    EXPECT_TRUE(item.folder && item.recursive && item.processHiddenFiles && item.copyUnconverted);
-    EXPECT_FALSE(item.writeBom);
-    EXPECT_EQ(item.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE);
-    EXPECT_EQ(item.returnType, CTextFileConverter::RETURNTYPE_CRLF);
-    EXPECT_EQ(item.inputCodepage, 1251);
-    EXPECT_TRUE(item.filter.IsEnabled());
+    EXPECT_TRUE(item.folder && item.options.recursive && item.options.processHiddenFiles &&
+                item.options.copyUnconverted);
+    EXPECT_FALSE(item.options.writeBom);
+    EXPECT_EQ(item.options.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE);
+    EXPECT_EQ(item.options.returnType, CTextFileConverter::RETURNTYPE_CRLF);
+    EXPECT_EQ(item.options.inputCodepage, 1251);
+    EXPECT_TRUE(item.options.filter.IsEnabled());
     EXPECT_EQ(item.outputPath, dir.File16("new/deeper"));
     EXPECT_EQ(plan.outputFolderToCreate, dir.File16("new/deeper"));
     EXPECT_EQ(plan.exportFolderToCreate, dir.File16("rep"));

@@ -40,17 +40,17 @@ const Row kRows[] = {
      [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.hasSwitches);
          EXPECT_FALSE(o.conversionRequested);
-         EXPECT_EQ(o.mode, 1);
-         EXPECT_EQ(o.inputCodepage, -1);
+         EXPECT_EQ(o.GetMode(), 1);
+         EXPECT_EQ(o.conversion.StoredInputCodepage(), -1);
          EXPECT_EQ(o.exportEncoding, 3);
          EXPECT_TRUE(o.exportBom);
-         EXPECT_TRUE(o.writeBom);
+         EXPECT_TRUE(o.conversion.writeBom);
          EXPECT_EQ(o.cmdFileMaxSize, 32768);
          EXPECT_EQ(o.logLevel, 1);
      }},
     {"RelativeInputIsAppendedToTheCurrentDirectory", u" -in=sub",
      [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.inputGiven);
+         EXPECT_TRUE(o.inputPath.has_value());
          EXPECT_EQ(o.inputPath, u"/work/sub");
          EXPECT_TRUE(o.conversionRequested);
      }},
@@ -67,31 +67,29 @@ const Row kRows[] = {
          EXPECT_EQ(o.outputPath, u"/x y");
      }},
     {"EncodingKeywordsIgnoreCase", u" -enc=utf16be", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.encodingGiven);
-         EXPECT_EQ(o.outputFormat, 2);
+         EXPECT_EQ(o.conversion.outputTextFormat, 2);
      }},
-    {"UnknownEncodingLeavesUtf8", u" -enc=UTF7", [](const CCommandLineOptions& o) { EXPECT_EQ(o.outputFormat, 0); }},
-    {"Ucs4Orders", u" -enc=2143", [](const CCommandLineOptions& o) { EXPECT_EQ(o.outputFormat, 6); }},
+    {"UnknownEncodingLeavesUtf8", u" -enc=UTF7", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.outputTextFormat, 0); }},
+    {"Ucs4Orders", u" -enc=2143", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.outputTextFormat, 6); }},
     {"SwitchWithoutValueIsAbsent", u" -enc= -rt -in=",
      [](const CCommandLineOptions& o) {
-         EXPECT_FALSE(o.encodingGiven);
-         EXPECT_FALSE(o.lineEndingGiven);
-         EXPECT_FALSE(o.inputGiven);
+         EXPECT_EQ(o.conversion.outputTextFormat, 0);
+         EXPECT_EQ(o.conversion.returnType, 0);
+         EXPECT_FALSE(o.inputPath.has_value());
      }},
     {"BomTakesTheFirstCharacter", u" -bom=no -exportbom=False",
      [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.bomGiven);
-         EXPECT_FALSE(o.writeBom);
+         EXPECT_FALSE(o.conversion.writeBom);
          EXPECT_FALSE(o.exportBom);
      }},
-    {"LineEndings", u" -rt=lf", [](const CCommandLineOptions& o) { EXPECT_EQ(o.lineEnding, 3); }},
+    {"LineEndings", u" -rt=lf", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.returnType, 3); }},
     {"UnknownLineEndingKeeps", u" -rt=NEL", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.lineEndingGiven);
-         EXPECT_EQ(o.lineEnding, 0);
+         EXPECT_EQ(o.conversion.returnType, 0);
      }},
     {"FlagsRCDH", u" -r -c -d -h",
      [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.recursive && o.copyUnconverted && o.detectOnly && o.hiddenFiles);
+         EXPECT_TRUE(o.conversion.recursive && o.conversion.copyUnconverted && o.detectOnly &&
+                     o.conversion.processHiddenFiles);
      }},
     {"ModeFileNeedsInputAndOutput", u" -mode=FILE -in=a",
      [](const CCommandLineOptions& o) {
@@ -105,33 +103,33 @@ const Row kRows[] = {
          EXPECT_TRUE(o.conversionRequested);
      }},
     {"OtherModeIsFolder", u" -mode=xyz", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.modeGiven);
+         EXPECT_TRUE(o.mode.has_value());
          EXPECT_EQ(o.mode, 1);
      }},
     {"CodePageDigits", u" -cp=1252", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.codepageGiven);
-         EXPECT_EQ(o.inputCodepage, 1252);
+         EXPECT_TRUE(o.conversion.inputCodepage.has_value());
+         EXPECT_EQ(o.conversion.inputCodepage, 1252);
      }},
     {"NegativeCodePageIsIgnoredButKeptAsTyped", u" -cp=-1",
      [](const CCommandLineOptions& o) {
-         EXPECT_FALSE(o.codepageGiven);
-         EXPECT_EQ(o.inputCodepage, -1);
+         EXPECT_FALSE(o.conversion.inputCodepage.has_value());
+         EXPECT_EQ(o.conversion.StoredInputCodepage(), -1);
          EXPECT_EQ(o.codepageText, u"-1");
      }},
     {"CodePageWithLettersIsIgnored", u" -cp=12a", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.inputCodepage, -1);
+         EXPECT_EQ(o.conversion.StoredInputCodepage(), -1);
      }},
     {"HugeCodePageSaturatesInsteadOfWrapping", u" -cp=99999999999",
-     [](const CCommandLineOptions& o) { EXPECT_EQ(o.inputCodepage, INT_MAX); }},
+     [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.inputCodepage, INT_MAX); }},
     {"WildcardFilterIsPreferred", u" -rf=^a -wf=*.txt",
      [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.filterGiven);
-         EXPECT_FALSE(o.filterIsRegex);
-         EXPECT_EQ(o.filter, u"*.txt");
+         EXPECT_TRUE(o.conversion.filter.IsEnabled());
+         EXPECT_FALSE(o.conversion.filter.IsRegex());
+         EXPECT_EQ(o.conversion.filter.GetFilterString(), u"*.txt");
      }},
     {"RegexFilter", u" -rf=.*\\.md", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.filterIsRegex);
-         EXPECT_EQ(o.filter, u".*\\.md");
+         EXPECT_TRUE(o.conversion.filter.IsRegex());
+         EXPECT_EQ(o.conversion.filter.GetFilterString(), u".*\\.md");
      }},
     {"ExportAloneIsCsvUtf8WithBom", u" -export=r.csv",
      [](const CCommandLineOptions& o) {
@@ -170,24 +168,24 @@ const Row kRows[] = {
      }},
     {"StartupFlags", u" /RESETLAYOUT /Q /quit -locale=de_DE",
      [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.resetLayout && o.quiet && o.quit && o.localeGiven);
+         EXPECT_TRUE(o.resetLayout && o.quiet && o.quit && o.locale.has_value());
          EXPECT_EQ(o.locale, u"de_DE");
      }},
     {"UpgradeStopsTheReading", u" -upgrade -regtoxml -in=a -r",
      [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.upgrade);
          EXPECT_FALSE(o.regToXml);
-         EXPECT_FALSE(o.inputGiven);
-         EXPECT_FALSE(o.recursive);
+         EXPECT_FALSE(o.inputPath.has_value());
+         EXPECT_FALSE(o.conversion.recursive);
      }},
     {"RegToXmlStopsTheReading", u" -regtoxml -in=a", [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.regToXml);
-         EXPECT_FALSE(o.inputGiven);
+         EXPECT_FALSE(o.inputPath.has_value());
      }},
     {"FirstOccurrenceWins", u" -in=a -IN=b", [](const CCommandLineOptions& o) { EXPECT_EQ(o.inputPath, u"/work/a"); }},
     {"LoneDashEndsTheLine", u" -r - -c", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.recursive);
-         EXPECT_FALSE(o.copyUnconverted);
+         EXPECT_TRUE(o.conversion.recursive);
+         EXPECT_FALSE(o.conversion.copyUnconverted);
      }},
     {"Help", u" -?", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.helpRequested); }},
 };
@@ -222,10 +220,10 @@ TEST_F(CommandFile, ItsFirstLineReplacesTheProcessLine)
     EXPECT_EQ(o.cmdFilePath, Path("cmd.txt"));
     EXPECT_EQ(o.commandLine, u" -in=/data/in -r -enc=UTF16LE");
     EXPECT_EQ(o.inputPath, u"/data/in");
-    EXPECT_TRUE(o.recursive);
-    EXPECT_EQ(o.outputFormat, 1);
-    EXPECT_FALSE(o.hiddenFiles);       // beside CmdFile: no effect
-    EXPECT_FALSE(o.copyUnconverted);   // second line: not read
+    EXPECT_TRUE(o.conversion.recursive);
+    EXPECT_EQ(o.conversion.outputTextFormat, 1);
+    EXPECT_FALSE(o.conversion.processHiddenFiles);       // beside CmdFile: no effect
+    EXPECT_FALSE(o.conversion.copyUnconverted);   // second line: not read
     EXPECT_EQ(o.cmdFileMaxSize, 100);  // the one switch that does count
 }
 
@@ -251,7 +249,7 @@ TEST_F(CommandFile, Utf16WithBomIsDecoded)
     WriteBytes(dir.File("c.txt"), bytes);
     const auto o = Parse(u" -cmdfile=" + Path("c.txt"));
     EXPECT_EQ(o.inputPath, u"/a");
-    EXPECT_TRUE(o.recursive);
+    EXPECT_TRUE(o.conversion.recursive);
 }
 
 TEST_F(CommandFile, CannotChainToAnotherCommandFile)
@@ -259,8 +257,8 @@ TEST_F(CommandFile, CannotChainToAnotherCommandFile)
     WriteBytes(dir.File("a.txt"), "-cmdfile=" + dir.File("b.txt") + " -r");
     WriteBytes(dir.File("b.txt"), "-c");
     const auto o = Parse(u" -cmdfile=" + Path("a.txt"));
-    EXPECT_TRUE(o.recursive);
-    EXPECT_FALSE(o.copyUnconverted);
+    EXPECT_TRUE(o.conversion.recursive);
+    EXPECT_FALSE(o.conversion.copyUnconverted);
 }
 
 TEST_F(CommandFile, MissingEmptyOrFolderFallsBackToTheProcessLine)
@@ -271,8 +269,8 @@ TEST_F(CommandFile, MissingEmptyOrFolderFallsBackToTheProcessLine)
         SCOPED_TRACE(name);
         const auto o = Parse(u" -cmdfile=" + Path(name) + u" -r");
         EXPECT_FALSE(o.cmdFileRead);
-        EXPECT_TRUE(o.recursive);
-        EXPECT_FALSE(o.copyUnconverted);
+        EXPECT_TRUE(o.conversion.recursive);
+        EXPECT_FALSE(o.conversion.copyUnconverted);
     }
 }
 
@@ -282,11 +280,11 @@ TEST_F(CommandFile, MaximumSizeCutsTheLineAndZeroReadsNothing)
     auto o = Parse(u" -cmdfilemaxsize=2 -cmdfile=" + Path("c.txt"));
     EXPECT_TRUE(o.cmdFileRead);
     EXPECT_EQ(o.commandLine, u" -r");
-    EXPECT_FALSE(o.copyUnconverted);
+    EXPECT_FALSE(o.conversion.copyUnconverted);
     for (const char16_t* size : {u"0", u"-5", u"abc"}) {
         o = Parse(std::u16string(u" -h -cmdfilemaxsize=") + size + u" -cmdfile=" + Path("c.txt"));
         EXPECT_FALSE(o.cmdFileRead);
-        EXPECT_TRUE(o.hiddenFiles);
+        EXPECT_TRUE(o.conversion.processHiddenFiles);
     }
 }
 

@@ -83,18 +83,16 @@ VARNELSESSIONPROFILE RichProfile(const std::u16string& name)
 {
     VARNELSESSIONPROFILE p;
     p.name = name;
-    p.copyUnconverted = true;
-    p.writeBom = false;
-    p.processHiddenFiles = true;
-    p.recursive = true;
-    p.inputCodepage = 1251;
-    p.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UCS4_3412;
-    p.returnType = CTextFileConverter::RETURNTYPE_CR;
+    p.options.copyUnconverted = true;
+    p.options.writeBom = false;
+    p.options.processHiddenFiles = true;
+    p.options.recursive = true;
+    p.options.inputCodepage = 1251;
+    p.options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UCS4_3412;
+    p.options.returnType = CTextFileConverter::RETURNTYPE_CR;
     p.filterName = u"Sources <&> \"ü\"";
-    p.filterExpression = u"^.*\\.(c|h)$";
+    p.options.filter = CVarnexBatchJobFilter(true, u"^.*\\.(c|h)$");
     p.filterComment = u"line one\nline 'two' \u00e9\u4e2d";
-    p.filterRegex = true;
-    p.filterEnabled = true;
     return p;
 }
 
@@ -130,13 +128,14 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
         {"chunkSize", job([](VARNEXJOBSETTING& j) { j.chunkSize = 16; })},
         {"readBufferSize", job([](VARNEXJOBSETTING& j) { j.readBufferSize = 65536; })},
         {"writeBufferSize", job([](VARNEXJOBSETTING& j) { j.writeBufferSize = 2048; })},
-        {"current copyUnconverted", current([](P& p) { p.copyUnconverted = true; })},
-        {"current writeBom", current([](P& p) { p.writeBom = false; })},
-        {"current hidden", current([](P& p) { p.processHiddenFiles = true; })},
-        {"current recursive", current([](P& p) { p.recursive = true; })},
-        {"current code page", current([](P& p) { p.inputCodepage = 0; })},
-        {"current format", current([](P& p) { p.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE; })},
-        {"current return type", current([](P& p) { p.returnType = CTextFileConverter::RETURNTYPE_LF; })},
+        {"current copyUnconverted", current([](P& p) { p.options.copyUnconverted = true; })},
+        {"current writeBom", current([](P& p) { p.options.writeBom = false; })},
+        {"current hidden", current([](P& p) { p.options.processHiddenFiles = true; })},
+        {"current recursive", current([](P& p) { p.options.recursive = true; })},
+        {"current code page", current([](P& p) { p.options.inputCodepage = 0; })},
+        {"current format",
+         current([](P& p) { p.options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE; })},
+        {"current return type", current([](P& p) { p.options.returnType = CTextFileConverter::RETURNTYPE_LF; })},
         {"current everything", current([](P& p) { p = RichProfile(u""); })},
         {"language menu", [](CMySettings& s, VARNELSESSIONPROFILELIST&) { s.SetShowLanguageMenu(false); }},
         {"preview limit", [](CMySettings& s, VARNELSESSIONPROFILELIST&) { s.SetPreviewSizeLimitKiB(8192); }},
@@ -145,9 +144,9 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
         {"profiles in order, same name twice",
          [](CMySettings&, VARNELSESSIONPROFILELIST& l) {
              l = {RichProfile(u"Zeta"), Named(u"Alpha"), RichProfile(u"Zeta")};
-             l[2].outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE;
-             l[1].returnType = CTextFileConverter::RETURNTYPE_CRLF;
-             l[1].filterEnabled = true;  // an enabled filter with an empty wildcard list
+             l[2].options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE;
+             l[1].options.returnType = CTextFileConverter::RETURNTYPE_CRLF;
+             l[1].options.filter.EnableFilter(true);  // an enabled filter with an empty wildcard list
          }},
         {"profile names with markup and blanks",
          [](CMySettings&, VARNELSESSIONPROFILELIST& l) { l = {Named(u" a<b>&\"c\" \u00fc "), Named(u"tab\there")}; }},
@@ -199,7 +198,7 @@ TEST_F(MySettingsTest, BlankTextsReadBackAfterSave)
     VARNELSESSIONPROFILELIST read;
     ASSERT_TRUE(loaded.LoadSessionProfiles(read));
     ASSERT_EQ(read.size(), 1u);
-    EXPECT_EQ(read[0].filterExpression, u"\t\n");
+    EXPECT_EQ(read[0].options.filter.GetFilterString(), u"\t\n");
 }
 
 // Found by fuzzing: a value the parser split at a processing instruction
@@ -275,7 +274,7 @@ TEST_F(MySettingsTest, PartialFileKeepsDefaultsForWhatItLacks)
     expected.useGB18030 = true;
     ExpectSameJob(settings.GetJobSetting(), expected);
     VARNELSESSIONPROFILE current;
-    current.recursive = true;
+    current.options.recursive = true;
     EXPECT_EQ(settings.GetCurrentProfile(), current);
     EXPECT_EQ(settings.GetPreviewSizeLimit(), 0u);
     // No "sessionProfiles" element: the profile list is not there.
@@ -381,11 +380,11 @@ TEST_F(MySettingsTest, ProfileInputCodepageIsKeptOnlyWhenUsable)
         CMySettings settings = Make();
         SettingsMessages messages;
         ASSERT_TRUE(settings.Load(&messages));
-        EXPECT_EQ(settings.GetCurrentProfile().inputCodepage, row.expected);
+        EXPECT_EQ(settings.GetCurrentProfile().options.StoredInputCodepage(), row.expected);
         VARNELSESSIONPROFILELIST profiles;
         ASSERT_TRUE(settings.LoadSessionProfiles(profiles, &messages));
         ASSERT_EQ(profiles.size(), 1u);
-        EXPECT_EQ(profiles[0].inputCodepage, row.expected);
+        EXPECT_EQ(profiles[0].options.StoredInputCodepage(), row.expected);
         EXPECT_EQ(messages.size(), row.reported ? 2u : 0u) << Joined(messages);
         if (row.reported) {
             EXPECT_TRUE(Mentions(messages, "Profile [P]: input code page \"" + std::string(row.text) +
@@ -410,19 +409,19 @@ TEST_F(MySettingsTest, ProfileElementsReadAsTheFileSaysOrFallBack)
          "<copyUnconverted>Yes</copyUnconverted><writeBom>0</writeBom><processHiddenFiles>T</processHiddenFiles>"
          "<recursive>no</recursive>",
          [](VARNELSESSIONPROFILE& p) {
-             p.copyUnconverted = true;
-             p.writeBom = false;
-             p.processHiddenFiles = true;
+             p.options.copyUnconverted = true;
+             p.options.writeBom = false;
+             p.options.processHiddenFiles = true;
          },
          nullptr},
         {"words in any case", "<outputTextFormat>utf16be</outputTextFormat><returnType>lf</returnType>",
          [](VARNELSESSIONPROFILE& p) {
-             p.outputTextFormat = F::OUTPUTTEXTFORMAT_UTF16BE;
-             p.returnType = F::RETURNTYPE_LF;
+             p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UTF16BE;
+             p.options.returnType = F::RETURNTYPE_LF;
          },
          nullptr},
         {"UCS-4 orders", "<outputTextFormat>2143</outputTextFormat><returnType>NOCHANGE</returnType>",
-         [](VARNELSESSIONPROFILE& p) { p.outputTextFormat = F::OUTPUTTEXTFORMAT_UCS4_2143; }, nullptr},
+         [](VARNELSESSIONPROFILE& p) { p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UCS4_2143; }, nullptr},
         {"unknown format", "<outputTextFormat>UTF7</outputTextFormat>", [](VARNELSESSIONPROFILE&) {},
          "output text format \"UTF7\" is unknown"},
         {"unknown return type", "<returnType>CRCR</returnType>", [](VARNELSESSIONPROFILE&) {}, "return type"},
@@ -431,16 +430,14 @@ TEST_F(MySettingsTest, ProfileElementsReadAsTheFileSaysOrFallBack)
          "<comment>c</comment></filter>",
          [](VARNELSESSIONPROFILE& p) {
              p.filterName = u"f";
-             p.filterEnabled = true;
-             p.filterRegex = true;
-             p.filterExpression = u" a.* ";
+             p.options.filter = CVarnexBatchJobFilter(true, u" a.* ");
              p.filterComment = u"c";
          },
          nullptr},
         {"wildcard filter", "<filter type=\"wildcard\"><expression>*.txt;*.md</expression></filter>",
-         [](VARNELSESSIONPROFILE& p) { p.filterExpression = u"*.txt;*.md"; }, nullptr},
-        {"filter without type", "<filter enabled=\"1\"/>", [](VARNELSESSIONPROFILE& p) { p.filterEnabled = true; },
-         nullptr},
+         [](VARNELSESSIONPROFILE& p) { p.options.filter.SetFilterString(false, u"*.txt;*.md"); }, nullptr},
+        {"filter without type", "<filter enabled=\"1\"/>",
+         [](VARNELSESSIONPROFILE& p) { p.options.filter.EnableFilter(true); }, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

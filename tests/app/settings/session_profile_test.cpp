@@ -4,6 +4,7 @@
 
 #include "app/settings/session_profile.h"
 #include "base/text.h"
+#include "varnex/session/session_records.h"
 
 namespace {
 
@@ -53,42 +54,42 @@ TEST(ProfileNames, VerdictsFollowTheDialogRules)
 TEST(ProfileToJobItem, CarriesEveryOptionButTheItemsOwnPaths)
 {
     VARNELSESSIONPROFILE profile;
-    profile.copyUnconverted = true;
-    profile.writeBom = false;
-    profile.processHiddenFiles = true;
-    profile.recursive = true;
-    profile.inputCodepage = 1250;
-    profile.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE;
-    profile.returnType = CTextFileConverter::RETURNTYPE_CRLF;
-    profile.filterExpression = u"*.txt";
+    profile.options.copyUnconverted = true;
+    profile.options.writeBom = false;
+    profile.options.processHiddenFiles = true;
+    profile.options.recursive = true;
+    profile.options.inputCodepage = 1250;
+    profile.options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE;
+    profile.options.returnType = CTextFileConverter::RETURNTYPE_CRLF;
+    profile.options.filter.SetFilterString(false, u"*.txt");
 
     tagVARNEXBATCHJOBITEM item;
     item.folder = true;
-    item.writeBom = true;
+    item.options.writeBom = true;
     item.inputPath = u"/in";
     item.outputPath = u"/out";
-    item.filter = CVarnexBatchJobFilter(true, u"old");  // enabled: must be replaced
-    profile.ApplyTo(item);
+    item.options.filter = CVarnexBatchJobFilter(true, u"old");  // enabled: must be replaced
+    item.options = profile.options;
 
     EXPECT_TRUE(item.folder);
-    EXPECT_TRUE(item.copyUnconverted);
-    EXPECT_FALSE(item.writeBom);
-    EXPECT_TRUE(item.processHiddenFiles);
-    EXPECT_TRUE(item.recursive);
-    EXPECT_EQ(item.inputCodepage, 1250);
-    EXPECT_EQ(item.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE);
-    EXPECT_EQ(item.returnType, CTextFileConverter::RETURNTYPE_CRLF);
-    EXPECT_FALSE(item.filter.IsEnabled());
-    EXPECT_FALSE(item.filter.IsRegex());
-    EXPECT_EQ(item.filter.GetFilterString(), u"*.txt");
+    EXPECT_TRUE(item.options.copyUnconverted);
+    EXPECT_FALSE(item.options.writeBom);
+    EXPECT_TRUE(item.options.processHiddenFiles);
+    EXPECT_TRUE(item.options.recursive);
+    EXPECT_EQ(item.options.inputCodepage, 1250);
+    EXPECT_EQ(item.options.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE);
+    EXPECT_EQ(item.options.returnType, CTextFileConverter::RETURNTYPE_CRLF);
+    EXPECT_FALSE(item.options.filter.IsEnabled());
+    EXPECT_FALSE(item.options.filter.IsRegex());
+    EXPECT_EQ(item.options.filter.GetFilterString(), u"*.txt");
     EXPECT_EQ(item.inputPath, u"/in");
     EXPECT_EQ(item.outputPath, u"/out");
 
-    profile.filterEnabled = true;
-    profile.filterRegex = true;
-    profile.ApplyTo(item);
-    EXPECT_TRUE(item.filter.IsEnabled());
-    EXPECT_TRUE(item.filter.IsRegex());
+    profile.options.filter.EnableFilter(true);
+    profile.options.filter.SetFilterString(true, profile.options.filter.GetFilterString());
+    item.options = profile.options;
+    EXPECT_TRUE(item.options.filter.IsEnabled());
+    EXPECT_TRUE(item.options.filter.IsRegex());
 }
 
 }  // namespace

@@ -285,8 +285,8 @@ protected:
     static bool Run(EndingSession& session, const std::string& output, CVarnexResultExporter* exporter = nullptr)
     {
         tagVARNEXBATCHJOBITEM item;
-        item.folder = item.recursive = item.processHiddenFiles = item.copyUnconverted = true;
-        item.writeBom = false;
+        item.folder = item.options.recursive = item.options.processHiddenFiles = item.options.copyUnconverted = true;
+        item.options.writeBom = false;
         item.inputPath = s_dir->File16("in");
         item.outputPath = s_dir->File16(output);
         VARNEXJOBSETTING setting;

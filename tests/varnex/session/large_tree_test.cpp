@@ -58,7 +58,7 @@ protected:
     {
         tagVARNEXBATCHJOBITEM item;
         item.folder = true;
-        item.recursive = true;
+        item.options.recursive = true;
         item.inputPath = s_dir->File16("in");
         item.outputPath = output.empty() ? u"" : s_dir->File16(output);
         return item;
@@ -90,8 +90,8 @@ TEST_F(LargeTree, ConvertsEveryFileOnceWithMatchingSummaryReportAndText)
     TreeSession session;
     session.SetResultExporter(&exporter, false);
     tagVARNEXBATCHJOBITEM item = Item("out");
-    item.processHiddenFiles = true;
-    item.writeBom = false;
+    item.options.processHiddenFiles = true;
+    item.options.writeBom = false;
     VARNEXJOBSETTING setting = GetDefaultJobSetting();
     setting.detectOnly = false;
     setting.converterThreads = 2;
@@ -149,8 +149,8 @@ TEST_F(LargeTree, FiltersAdmitExactlyTheMatchingVisibleFiles)
 {
     TreeSession session;
     tagVARNEXBATCHJOBITEM item = Item("");
-    item.filter.SetFilterString(false, u"*.txt");
-    item.filter.EnableFilter(true);
+    item.options.filter.SetFilterString(false, u"*.txt");
+    item.options.filter.EnableFilter(true);
     VARNEXJOBSETTING setting = GetDefaultJobSetting();
     setting.detectOnly = true;
     setting.converterThreads = 2;

@@ -164,7 +164,7 @@ tagVARNEXBATCHJOBITEM FolderItem(const std::u16string& in, const std::u16string&
 {
     tagVARNEXBATCHJOBITEM item;
     item.folder = true;
-    item.recursive = true;
+    item.options.recursive = true;
     item.inputPath = in;
     item.outputPath = out;
     return item;

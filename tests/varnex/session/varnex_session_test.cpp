@@ -116,10 +116,10 @@ tagVARNEXBATCHJOBITEM FolderItem(const Tree& tree)
 {
     tagVARNEXBATCHJOBITEM item;
     item.folder = true;
-    item.recursive = true;
+    item.options.recursive = true;
     item.inputPath = text::FromUtf8(tree.in);
     item.outputPath = text::FromUtf8(tree.out);
-    item.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
+    item.options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
     return item;
 }
 
@@ -331,7 +331,7 @@ TEST_F(SessionTest, FixedCodepageOutsideTheCatalogueIsAnErrorNotBinary)
     RecordingHandler handler;
     TestSession session(&handler);
     tagVARNEXBATCHJOBITEM item = FolderItem(tree);
-    item.inputCodepage = 437;  // not a catalogue entry
+    item.options.inputCodepage = 437;  // not a catalogue entry
     session.PrepareJob(item);
     ASSERT_TRUE(session.Start(ConversionSetting(1)));
     ASSERT_TRUE(handler.WaitForStops(1));
@@ -348,7 +348,7 @@ TEST_F(SessionTest, CopiesBinariesWhenAskedAndCountsWriteErrors)
     RecordingHandler handler;
     TestSession session(&handler);
     tagVARNEXBATCHJOBITEM item = FolderItem(tree);
-    item.copyUnconverted = true;
+    item.options.copyUnconverted = true;
     session.PrepareJob(item);
     ASSERT_TRUE(session.Start(ConversionSetting(1)));
     ASSERT_TRUE(handler.WaitForStops(1));
@@ -365,7 +365,7 @@ TEST_F(SessionTest, RegexFilterThatDoesNotCompilePassesNothing)
     RecordingHandler handler;
     TestSession session(&handler);
     tagVARNEXBATCHJOBITEM item = FolderItem(tree);
-    item.filter = CVarnexBatchJobFilter(true, u"(unclosed");
+    item.options.filter = CVarnexBatchJobFilter(true, u"(unclosed");
     session.PrepareJob(item);
     ASSERT_TRUE(session.Start(ConversionSetting(1)));
     ASSERT_TRUE(handler.WaitForStops(1));
