@@ -74,12 +74,8 @@ void CTextLineList::HandleData(const char16_t* data, unsigned count)
 {
     if (data == nullptr || count == 0)
         return;
-    unsigned start = 0;
-    unsigned i = 0;
-    if (m_pendingCR && data[0] == u'\n') {
-        start = i = 1;  // the LF of a CR LF that began in the previous chunk
-    }
-    m_pendingCR = false;
+    unsigned i = m_breaks.SkipSplitPair(data, count);
+    unsigned start = i;
 
     auto addLine = [this](const char16_t* from, unsigned length) {
         if (m_openLine) {
@@ -92,18 +88,14 @@ void CTextLineList::HandleData(const char16_t* data, unsigned count)
 
     while (i < count) {
         const char16_t c = data[i];
-        if (c != u'\r' && c != u'\n') {
+        if (!CLineBreakRewriter::IsBreak(c)) {
             ++i;
             continue;
         }
         addLine(data + start, i - start);
-        if (c == u'\r' && i + 1 < count && data[i + 1] == u'\n') {
-            i += 2;
-        } else {
-            if (c == u'\r' && i + 1 == count)
-                m_pendingCR = true;
-            ++i;
-        }
+        const unsigned taken = CLineBreakRewriter::BreakLength(data, i, count);
+        m_breaks.Handled(c, taken, i + taken == count);
+        i += taken;
         start = i;
     }
     if (start < count) {

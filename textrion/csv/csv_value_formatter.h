@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "textrion/encoding/line_ending.h"
 #include "textrion/textrion_export.h"
 
 // The CSV form of one field value, whole or in pieces of a caller-chosen
@@ -46,6 +47,6 @@ public:
     void HandleData(const char16_t* data, unsigned count);
 
 private:
-    bool m_pendingCR = false;
+    CLineBreakRewriter m_breaks;  // only its reading of breaks
     bool m_openLine = false;  // the last element still waits for its line end
 };

@@ -2,6 +2,21 @@
 
 #include <cstring>
 
+namespace {
+
+LineEnding LineEndingOf(CReturnTypeFilter::CRLFTYPE target)
+{
+    switch (target) {
+    case CReturnTypeFilter::CRLFTYPE_CR: return LineEnding::Cr;
+    case CReturnTypeFilter::CRLFTYPE_LF: return LineEnding::Lf;
+    default: return LineEnding::CrLf;
+    }
+}
+
+}  // namespace
+
+CReturnTypeFilter::CReturnTypeFilter(CRLFTYPE target) : m_breaks(LineEndingOf(target)) {}
+
 unsigned CReturnTypeFilter::Filter(char16_t* buffer, unsigned capacity, unsigned& length, unsigned& shortfall)
 {
     shortfall = 0;
@@ -10,8 +25,8 @@ unsigned CReturnTypeFilter::Filter(char16_t* buffer, unsigned capacity, unsigned
     if (length > capacity)
         length = capacity;
 
-    const unsigned targetLength = m_target == CRLFTYPE_CRLF ? 2 : 1;
-    const char16_t single = m_target == CRLFTYPE_CR ? u'\r' : u'\n';
+    const std::u16string_view target = m_breaks.Replacement();
+    const unsigned targetLength = static_cast<unsigned>(target.size());
     unsigned i = 0;
     unsigned finalUnits = 0;
     bool finalFixed = false;  // a break could not be widened: the rest needs another pass
@@ -25,43 +40,23 @@ unsigned CReturnTypeFilter::Filter(char16_t* buffer, unsigned capacity, unsigned
         ++length;
     };
 
-    if (length > 0 && m_pendingCR) {
-        m_pendingCR = false;
-        if (buffer[0] == u'\n')
-            erase(0);  // the LF of a CR LF split across buffers
-    }
+    if (m_breaks.SkipSplitPair(buffer, length) > 0)
+        erase(0);
 
     while (i < length) {
-        const char16_t u = buffer[i];
-        if (u != u'\r' && u != u'\n') {
+        if (!CLineBreakRewriter::IsBreak(buffer[i])) {
             ++i;
             continue;
         }
-        const bool pair = u == u'\r' && i + 1 < length && buffer[i + 1] == u'\n';
-        const bool trailingCR = u == u'\r' && i + 1 == length;
+        const char16_t first = buffer[i];
+        const unsigned breakLength = CLineBreakRewriter::BreakLength(buffer, i, length);
+        const bool endsInput = i + breakLength == length;
+        const bool trailingCR = first == u'\r' && endsInput && breakLength == 1;
         if (trailingCR && finalFixed) {
             ++shortfall;
             break;
         }
-        const unsigned breakLength = pair ? 2 : 1;
-        if (breakLength == targetLength) {
-            if (targetLength == 1) {
-                buffer[i] = single;
-            } else {
-                buffer[i] = u'\r';
-                buffer[i + 1] = u'\n';
-            }
-            i += breakLength;
-        } else if (breakLength == 2) {
-            erase(i + 1);  // CR LF to one unit
-            buffer[i] = single;
-            i += 1;
-        } else if (length < capacity) {
-            insert(i);  // one unit to CR LF
-            buffer[i] = u'\r';
-            buffer[i + 1] = u'\n';
-            i += 2;
-        } else {
+        if (breakLength < targetLength && length == capacity) {
             if (!finalFixed) {
                 finalUnits = i;
                 finalFixed = true;
@@ -70,8 +65,13 @@ unsigned CReturnTypeFilter::Filter(char16_t* buffer, unsigned capacity, unsigned
             i += 1;
             continue;
         }
-        if (trailingCR)
-            m_pendingCR = true;
+        if (breakLength > targetLength)
+            erase(i + 1);  // CR LF to one unit
+        else if (breakLength < targetLength)
+            insert(i);  // one unit to CR LF
+        std::memcpy(buffer + i, target.data(), targetLength * sizeof(char16_t));
+        i += targetLength;
+        m_breaks.Handled(first, breakLength, endsInput);
     }
     return finalFixed ? finalUnits : i;
 }

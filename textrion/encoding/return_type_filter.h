@@ -1,5 +1,6 @@
 #pragma once
 
+#include "textrion/encoding/line_ending.h"
 #include "textrion/textrion_export.h"
 
 // An in-place rewrite of a UTF-16 buffer.
@@ -16,7 +17,7 @@ class TEXTRION_API CReturnTypeFilter : public CUnicodeFilter {
 public:
     enum CRLFTYPE { CRLFTYPE_CR = 0, CRLFTYPE_LF = 1, CRLFTYPE_CRLF = 2 };
 
-    explicit CReturnTypeFilter(CRLFTYPE target) : m_target(target) {}
+    explicit CReturnTypeFilter(CRLFTYPE target);
     ~CReturnTypeFilter() override = default;
 
     // Breaks that would grow (CR or LF to CR LF) without free room are left as
@@ -27,6 +28,5 @@ public:
     unsigned Filter(char16_t* buffer, unsigned capacity, unsigned& length, unsigned& shortfall) override;
 
 private:
-    CRLFTYPE m_target;
-    bool m_pendingCR = false;
+    CLineBreakRewriter m_breaks;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "textrion/encoding/line_ending.h"
 #include "textrion/textrion_export.h"
 
 struct UnicodeForm;
@@ -21,8 +22,13 @@ public:
     };
     enum tagUTF16ENDIANTYPE { UTF16_LE = 0, UTF16_BE = 1 };
     enum tagUTF32ENDIANTYPE { UTF32_LE = 0, UTF32_BE = 1, UTF32_2143 = 2, UTF32_3412 = 3 };
-    // The line-ending style the encoders impose.
-    enum tagUTFPROCESSCRLFTYPE { UTFCRLF_KEEP = 0, UTFCRLF_CR = 1, UTFCRLF_LF = 2, UTFCRLF_CRLF = 3 };
+    // The line-ending style the encoders impose, as LineEnding numbers it.
+    enum tagUTFPROCESSCRLFTYPE {
+        UTFCRLF_KEEP = static_cast<int>(LineEnding::Keep),
+        UTFCRLF_CR = static_cast<int>(LineEnding::Cr),
+        UTFCRLF_LF = static_cast<int>(LineEnding::Lf),
+        UTFCRLF_CRLF = static_cast<int>(LineEnding::CrLf),
+    };
 
     virtual ~CUTFProcessor() = default;
 
@@ -83,14 +89,15 @@ public:
     static tagUTF16ENDIANTYPE Utf16EndianOf(const UnicodeForm& form);
     static tagUTF32ENDIANTYPE Utf32EndianOf(const UnicodeForm& form);
 
-    void SetCrLfType(tagUTFPROCESSCRLFTYPE type) { m_crLfType = type; }
+    void SetCrLfType(tagUTFPROCESSCRLFTYPE type) { m_breaks.SetTarget(static_cast<LineEnding>(type)); }
+    void SetLineEnding(LineEnding ending) { m_breaks.SetTarget(ending); }
     // For reports that name files: a lone U+DC80..U+DCFF (how a file name
     // byte that is not UTF-8 is held) is written back as that byte in UTF-8,
     // and as the unit itself in UTF-32 (and UTF-16), instead of U+FFFD, so
     // every name in the report is the name on disk (the convention Python
     // calls "surrogateescape").
     void SetFileNameBytes(bool keep) { m_fileNameBytes = keep; }
-    tagUTFPROCESSCRLFTYPE GetCrLfType() const { return m_crLfType; }
+    tagUTFPROCESSCRLFTYPE GetCrLfType() const { return static_cast<tagUTFPROCESSCRLFTYPE>(m_breaks.GetTarget()); }
 
     // Sequences or units replaced by U+FFFD (decoding) or units written as
     // U+FFFD (encoding) since construction or the last reset.
@@ -100,8 +107,7 @@ public:
 protected:
     static bool IsLegalUTF8(const unsigned char* src, unsigned length);
 
-    tagUTFPROCESSCRLFTYPE m_crLfType = UTFCRLF_KEEP;
-    bool m_pendingCR = false;
+    CLineBreakRewriter m_breaks;
     bool m_fileNameBytes = false;
     uint64_t m_replacements = 0;
 

@@ -272,13 +272,10 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
 {
     unsigned s = 0, d = 0;
     tagUTFPROCESSRESULT result = UTFPROCESS_OK;
-    const bool convertBreaks = m_crLfType != UTFCRLF_KEEP;
-
-    if (srcLen > 0 && m_pendingCR) {
-        m_pendingCR = false;
-        if (convertBreaks && src[0] == u'\n')
-            s = 1;  // the second half of a CR LF already written as one break
-    }
+    const bool convertBreaks = m_breaks.Rewrites();
+    const unsigned splitPair = m_breaks.SkipSplitPair(src, srcLen);
+    if (convertBreaks)
+        s = splitPair;
 
     for (;;) {
         sink.Run(src, srcLen, s, dst, dstLen, d, convertBreaks, passSurrogates);
@@ -286,27 +283,20 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::Encode(const char16_t* src, un
             break;
         // One unit the run left: a line break, a surrogate, or one that may not fit.
         char16_t u = src[s];
-        if (convertBreaks && (u == u'\r' || u == u'\n')) {
-            unsigned taken = 1;
-            if (u == u'\r' && s + 1 < srcLen && src[s + 1] == u'\n')
-                taken = 2;
+        if (convertBreaks && CLineBreakRewriter::IsBreak(u)) {
+            const unsigned taken = CLineBreakRewriter::BreakLength(src, s, srcLen);
+            const std::u16string_view units = m_breaks.Replacement();
             const unsigned unitBytes = sink.Size(u'\n');
-            const unsigned need = m_crLfType == UTFCRLF_CRLF ? 2 * unitBytes : unitBytes;
-            if (dstLen - d < need) {
+            if (dstLen - d < units.size() * unitBytes) {
                 result = UTFPROCESS_TARGET_EXHAUSTED;
                 break;
             }
-            if (m_crLfType == UTFCRLF_CR || m_crLfType == UTFCRLF_CRLF) {
-                sink.Put(dst + d, U'\r');
+            for (const char16_t unit : units) {
+                sink.Put(dst + d, unit);
                 d += unitBytes;
             }
-            if (m_crLfType == UTFCRLF_LF || m_crLfType == UTFCRLF_CRLF) {
-                sink.Put(dst + d, U'\n');
-                d += unitBytes;
-            }
+            m_breaks.Handled(u, taken, s + taken == srcLen);
             s += taken;
-            if (u == u'\r' && taken == 1 && s == srcLen)
-                m_pendingCR = true;
             continue;
         }
         char32_t cp = u;

@@ -32,15 +32,17 @@ const UnicodeForm* FindFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
     return FindUnicodeFormByOutputFormat(format);
 }
 
-CUTFProcessor::tagUTFPROCESSCRLFTYPE CrLfTypeOf(CTextFileConverter::RETURNTYPE type)
-{
-    switch (type) {
-    case CTextFileConverter::RETURNTYPE_CRLF: return CUTFProcessor::UTFCRLF_CRLF;
-    case CTextFileConverter::RETURNTYPE_CR: return CUTFProcessor::UTFCRLF_CR;
-    case CTextFileConverter::RETURNTYPE_LF: return CUTFProcessor::UTFCRLF_LF;
-    default: return CUTFProcessor::UTFCRLF_KEEP;
-    }
-}
+// The converter's line-ending numbers, their names, and the style each means.
+constexpr struct {
+    CTextFileConverter::RETURNTYPE type;
+    const char16_t* name;
+    LineEnding ending;
+} kReturnTypes[] = {
+    {CTextFileConverter::RETURNTYPE_NOCHANGE, u"NOCHANGE", LineEnding::Keep},
+    {CTextFileConverter::RETURNTYPE_CRLF, u"CRLF", LineEnding::CrLf},
+    {CTextFileConverter::RETURNTYPE_CR, u"CR", LineEnding::Cr},
+    {CTextFileConverter::RETURNTYPE_LF, u"LF", LineEnding::Lf},
+};
 
 std::u16string SystemError(const char* what, int error)
 {
@@ -189,7 +191,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         reader->SetEncoding(CTextFileProcessor::GetEncodingForCodepage(sourceCodepage));
     else
         reader->SetCodePage(sourceCodepage);
-    writer->SetCrLfType(CrLfTypeOf(returnType));
+    writer->SetLineEnding(LineEndingOf(returnType));
     reader->SetReadAhead(kStreamBlock);
     writer->SetWriteBehind(kStreamBlock);
 
@@ -304,23 +306,24 @@ CTextFileConverter::RETURNTYPE CTextFileConverter::ParseReturnType(const char16_
 {
     if (textForm == nullptr)
         return defaultValue;
-    static constexpr struct {
-        const char16_t* text;
-        RETURNTYPE type;
-    } kTypes[] = {{u"CRLF", RETURNTYPE_CRLF}, {u"CR", RETURNTYPE_CR}, {u"LF", RETURNTYPE_LF},
-                  {u"NOCHANGE", RETURNTYPE_NOCHANGE}};
-    for (const auto& row : kTypes)
-        if (text::EqualsNoCase(textForm, row.text))
+    for (const auto& row : kReturnTypes)
+        if (text::EqualsNoCase(textForm, row.name))
             return row.type;
     return defaultValue;
 }
 
 const char16_t* CTextFileConverter::ReturnTypeToString(RETURNTYPE returnType)
 {
-    switch (returnType) {
-    case RETURNTYPE_CRLF: return u"CRLF";
-    case RETURNTYPE_CR: return u"CR";
-    case RETURNTYPE_LF: return u"LF";
-    default: return u"NOCHANGE";
-    }
+    for (const auto& row : kReturnTypes)
+        if (row.type == returnType)
+            return row.name;
+    return kReturnTypes[0].name;
+}
+
+LineEnding CTextFileConverter::LineEndingOf(RETURNTYPE returnType)
+{
+    for (const auto& row : kReturnTypes)
+        if (row.type == returnType)
+            return row.ending;
+    return LineEnding::Keep;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "textrion/encoding/line_ending.h"
 #include "varnex/varnex_export.h"
 
 // Converts one text file from its code page or Unicode form into one of the
@@ -81,6 +82,8 @@ public:
     static const char16_t* OutputTextFormatToString(OUTPUTTEXTFORMAT format);
     static RETURNTYPE ParseReturnType(const char16_t* text, RETURNTYPE defaultValue);
     static const char16_t* ReturnTypeToString(RETURNTYPE returnType);
+    // The style a line-ending number asks for.
+    static LineEnding LineEndingOf(RETURNTYPE returnType);
 
 private:
     CONVERTRESULT ConvertTo(const std::u16string& tempPath, unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
