@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "platform/process.h"
+#include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/path/long_path.h"
 #include "utils/command_line_parser.h"
@@ -43,20 +44,30 @@ const Keyword<Options::LogType> kLogTypes[] = {{u"file", Options::LOG_FILE},   {
 const Keyword<Options::LogLevel> kLogLevels[] = {
     {u"debug", Options::LOGLEVEL_DEBUG}, {u"info", Options::LOGLEVEL_INFO},   {u"warning", Options::LOGLEVEL_WARNING},
     {u"error", Options::LOGLEVEL_ERROR}, {u"fatal", Options::LOGLEVEL_FATAL}, {u"sys", Options::LOGLEVEL_SYS}};
-const Keyword<Format> kOutputFormats[] = {
-    {u"UTF8", Format::OUTPUTTEXTFORMAT_UTF8},       {u"UTF16", Format::OUTPUTTEXTFORMAT_UTF16LE},
-    {u"UTF16LE", Format::OUTPUTTEXTFORMAT_UTF16LE}, {u"UTF16BE", Format::OUTPUTTEXTFORMAT_UTF16BE},
-    {u"UTF32", Format::OUTPUTTEXTFORMAT_UTF32LE},   {u"UTF32LE", Format::OUTPUTTEXTFORMAT_UTF32LE},
-    {u"UTF32BE", Format::OUTPUTTEXTFORMAT_UTF32BE}, {u"3412", Format::OUTPUTTEXTFORMAT_UCS4_3412},
-    {u"2143", Format::OUTPUTTEXTFORMAT_UCS4_2143}};
 const Keyword<Ending> kLineEndings[] = {
     {u"CRLF", Ending::RETURNTYPE_CRLF}, {u"CR", Ending::RETURNTYPE_CR}, {u"LF", Ending::RETURNTYPE_LF}};
 const Keyword<Options::Mode> kModes[] = {{u"FILE", Options::MODE_FILE}, {u"CORVENTA", Options::MODE_CORVENTA}};
 const Keyword<Options::ExportType> kExportTypes[] = {{u"CSV", Options::EXPORT_CSV}, {u"XML", Options::EXPORT_XML}};
-const Keyword<TEXTENCODING> kExportEncodings[] = {
-    {u"UTF8", TEXTENCODING_UTF8},       {u"UTF16", TEXTENCODING_UTF16LE},   {u"UTF16LE", TEXTENCODING_UTF16LE},
-    {u"UTF16BE", TEXTENCODING_UTF16BE}, {u"UTF32", TEXTENCODING_UTF32LE},   {u"UTF32LE", TEXTENCODING_UTF32LE},
-    {u"UTF32BE", TEXTENCODING_UTF32BE}};
+// A Unicode form by its stored name; "UTF16" and "UTF32" name the
+// little-endian forms.
+const UnicodeForm* FormNamed(const std::u16string& text)
+{
+    if (text::EqualsNoCase(text, u"UTF16"))
+        return FindUnicodeForm(TEXTENCODING_UTF16LE);
+    if (text::EqualsNoCase(text, u"UTF32"))
+        return FindUnicodeForm(TEXTENCODING_UTF32LE);
+    return FindUnicodeFormByFormatName(text);
+}
+
+// Reports are written in UTF-8 or in UTF-16 or UTF-32 of either byte order.
+TEXTENCODING ExportEncodingNamed(const std::u16string& text)
+{
+    const UnicodeForm* form = FormNamed(text);
+    const bool plain = form != nullptr && (form->byteOrder == ByteOrder::None ||
+                                           form->byteOrder == ByteOrder::LittleEndian ||
+                                           form->byteOrder == ByteOrder::BigEndian);
+    return plain ? form->encoding : TEXTENCODING_UTF8;
+}
 
 }  // namespace
 
@@ -161,8 +172,8 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
     const char16_t* outputKey = parser.HasVal(u"out") ? u"out" : parser.HasVal(u"o") ? u"o" : nullptr;
     if (outputKey)
         outputPath = Resolve(value(outputKey));
-    if (parser.HasVal(u"enc"))
-        conversion.outputTextFormat = Lookup(kOutputFormats, value(u"enc"), conversion.outputTextFormat);
+    if (const UnicodeForm* form = parser.HasVal(u"enc") ? FormNamed(value(u"enc")) : nullptr)
+        conversion.outputTextFormat = static_cast<Format>(form->outputFormat);
     if (parser.HasVal(u"bom"))
         conversion.writeBom = utils::ParseBool(value(u"bom").c_str());
     if (parser.HasVal(u"rt"))
@@ -191,7 +202,7 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
             exportPath.clear();
     }
     if (parser.HasVal(u"exportenc"))
-        exportEncoding = Lookup(kExportEncodings, value(u"exportenc"), TEXTENCODING_UTF8);
+        exportEncoding = ExportEncodingNamed(value(u"exportenc"));
     if (parser.HasVal(u"exportbom"))
         exportBom = utils::ParseBool(value(u"exportbom").c_str());
 
