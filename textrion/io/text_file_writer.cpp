@@ -226,6 +226,38 @@ void CTextFileWriter::Flush()
     CBinaryFileWriter::Flush();
 }
 
+unsigned CTextFileWriter::WriteStream(const char16_t* text, unsigned count)
+{
+    if (text == nullptr || count == 0)
+        return 0;
+    unsigned done = 0;
+    if (m_heldHigh != 0) {
+        // Written with the unit after it: 2 when that is its low half or any
+        // other unit, 1 when it is another high surrogate (kept in turn below).
+        const char16_t pair[2] = {m_heldHigh, text[0]};
+        const unsigned n = Write(pair, 2);
+        if (n == 0)
+            return 0;
+        m_heldHigh = 0;
+        done = n - 1;
+    }
+    done += Write(text + done, count - done);
+    if (done + 1 == count) {
+        m_heldHigh = text[done];
+        done = count;
+    }
+    return done;
+}
+
+void CTextFileWriter::EndStream()
+{
+    if (m_heldHigh == 0)
+        return;
+    m_heldHigh = 0;
+    Write(u'\uFFFD');
+    ++m_replacements;
+}
+
 uint64_t CTextFileWriter::GetReplacementCount() const
 {
     return CUTFProcessor::GetReplacementCount() + (m_encoder ? m_encoder->ReplacementCount() : 0);

@@ -51,6 +51,11 @@ public:
     // resolve to Write(const void*) and put one raw byte into the file.
     unsigned Write(const char16_t* text, unsigned count);
     unsigned Write(const std::u16string& text);
+    // For a stream written chunk by chunk: takes every unit, keeping a high
+    // surrogate that ends the text until the next WriteStream brings its low
+    // half. EndStream writes a high surrogate still kept as U+FFFD (counted).
+    unsigned WriteStream(const char16_t* text, unsigned count);
+    void EndStream();
     unsigned Write(char16_t c);
     CTextFileWriter& operator<<(const std::u16string& text);
     CTextFileWriter& operator<<(const char16_t* text);
@@ -92,4 +97,5 @@ private:
     bool m_writeBehind = false;   // keep them between Writes (SetWriteBehind)
     std::unique_ptr<platform::CodePageEncoder> m_encoder;
     unsigned m_encoderCodePage = 0;
+    char16_t m_heldHigh = 0;  // kept by WriteStream
 };

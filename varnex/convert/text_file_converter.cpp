@@ -18,8 +18,8 @@
 
 namespace {
 
-// A chunk must hold a carried high surrogate and a whole surrogate pair after
-// it, or a chunk could never make progress.
+// A chunk must hold a whole surrogate pair, or reading could never make
+// progress; a little more keeps small settings from costing a call per unit.
 constexpr unsigned kMinChunk = 16;
 
 // The file is read and written in blocks of up to this size whatever the
@@ -195,16 +195,12 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     reader->SetReadAhead(kStreamBlock);
     writer->SetWriteBehind(kStreamBlock);
 
-    uint64_t ownReplacements = 0;
     CONVERTRESULT result = CONVERTRESULT_OK;
     if (m_chunkSize == 0) {
         std::u16string text;
         reader->ReadToEnd(text, 2048);
-        const unsigned written = writer->Write(text);
-        if (written < text.size()) {  // an unpaired high surrogate ends the text
-            writer->Write(u'\uFFFD');
-            ++ownReplacements;
-        }
+        writer->WriteStream(text.data(), static_cast<unsigned>(text.size()));
+        writer->EndStream();
     } else {
         std::vector<char16_t> own;
         char16_t* chunk = m_chunkBuffer;
@@ -214,25 +210,15 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             own.resize(capacity);
             chunk = own.data();
         }
-        unsigned pending = 0;
         for (;;) {
             unsigned consumed = 0;
-            const unsigned n = reader->Read(chunk + pending, capacity - pending, &consumed);
+            const unsigned n = reader->Read(chunk, capacity, &consumed);
             processed += consumed;
-            pending += n;
             if (n == 0) {
-                // The input is exhausted. A unit still pending is a high
-                // surrogate whose low half never came.
-                if (pending > 0) {
-                    writer->Write(u'\uFFFD');
-                    ++ownReplacements;
-                }
+                writer->EndStream();  // a high surrogate whose low half never came
                 break;
             }
-            const unsigned written = writer->Write(chunk, pending);
-            pending -= written;
-            if (pending > 0)
-                std::memmove(chunk, chunk + written, pending * sizeof(char16_t));
+            writer->WriteStream(chunk, n);
             if (writer->HasWriteError())
                 break;
             if (m_progressCallback)
@@ -261,7 +247,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         m_outputError = true;
         result = CONVERTRESULT_ERROR;
     }
-    m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount() + ownReplacements;
+    m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount();
     return result;
 }
 
