@@ -15,12 +15,14 @@ public:
     ~CTextFileProcessor() override = default;
 
     TEXTENCODING GetEncoding() const { return m_encoding; }
+    void SetEncoding(TEXTENCODING encoding) { m_encoding = encoding; }
     void SetCodePage(unsigned codePage) { m_codePage = codePage; }
     unsigned GetCodePage() const { return m_codePage; }
 
     void SetUnknownChar(char c) { m_unknownChar = c; }
     bool IsDataLost() const { return m_dataLost; }
     void ResetDataLostFlag() { m_dataLost = false; }
+    void SetDataLostFlag() { m_dataLost = true; }
 
     // Non-zero for the symbolic code pages 0..3, 42, the Unicode numbers
     // (1200, 1201, 2143, 3412, 12000, 12001, 65000, 65001) and every code page

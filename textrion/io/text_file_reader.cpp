@@ -7,15 +7,15 @@
 #include "platform/codepage.h"
 #include "textrion/encoding/unicode_forms.h"
 
-CTextFileReader::CTextFileReader(const char16_t* path, unsigned bufferSize) : CBinaryFileReader(path, false)
+CTextFileReader::CTextFileReader(const char16_t* path, unsigned bufferSize) : m_file(path, false)
 {
     AllocateBuffer(bufferSize);
-    if (CBinaryFileReader::Open())
+    if (m_file.Open())
         ReadBOM();
 }
 
 CTextFileReader::CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize)
-    : CBinaryFileReader(path, false)
+    : m_file(path, false)
 {
     if (buffer != nullptr && bufferSize >= kMinBufferSize) {
         m_buffer = buffer;
@@ -23,7 +23,7 @@ CTextFileReader::CTextFileReader(const char16_t* path, unsigned char* buffer, un
     } else {
         AllocateBuffer(bufferSize);
     }
-    if (CBinaryFileReader::Open())
+    if (m_file.Open())
         ReadBOM();
 }
 
@@ -60,19 +60,19 @@ void CTextFileReader::ResizeBuffer(unsigned size)
 
 void CTextFileReader::SetEncoding(TEXTENCODING encoding)
 {
-    m_encoding = encoding;
+    m_codec.SetEncoding(encoding);
 }
 
 void CTextFileReader::ReadBOM()
 {
     m_fileEnded = false;
     m_dataBegin = m_dataEnd = 0;
-    const unsigned n = CBinaryFileReader::Read(m_buffer, 4);
+    const unsigned n = m_file.Read(m_buffer, 4);
     if (n < 4)
         m_fileEnded = true;
     m_dataEnd = n;
     const UnicodeForm* form = FindUnicodeFormByMark(m_buffer, n);
-    m_encoding = form != nullptr ? form->encoding : TEXTENCODING_CODEPAGE;
+    m_codec.SetEncoding(form != nullptr ? form->encoding : TEXTENCODING_CODEPAGE);
     m_bomLength = form != nullptr ? static_cast<unsigned>(form->bomBytes.size()) : 0;
     // The bytes after the mark stay in the buffer as the start of the data.
     m_dataBegin = m_bomLength;
@@ -92,7 +92,7 @@ bool CTextFileReader::Refill()
     const unsigned want = m_bufferSize - pending;
     if (want == 0)
         return false;
-    const unsigned got = CBinaryFileReader::Read(m_buffer + pending, want);
+    const unsigned got = m_file.Read(m_buffer + pending, want);
     m_dataEnd += got;
     if (got < want)
         m_fileEnded = true;  // the end of the file, or a read error (HasReadError)
@@ -101,7 +101,7 @@ bool CTextFileReader::Refill()
 
 unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t& consumed)
 {
-    const UnicodeForm& form = *FindUnicodeForm(m_encoding);
+    const UnicodeForm& form = *FindUnicodeForm(m_codec.GetEncoding());
     unsigned produced = 0;
     while (produced < capacity) {
         if (m_dataBegin == m_dataEnd && !Refill())
@@ -110,17 +110,17 @@ unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t
         const unsigned srcLen = m_dataEnd - m_dataBegin;
         const bool endOfInput = m_fileEnded;
         unsigned used = 0, made = 0;
-        const tagUTFPROCESSRESULT r =
-            ReadForm(form, src, srcLen, used, out + produced, capacity - produced, made, endOfInput);
+        const CUTFProcessor::tagUTFPROCESSRESULT r =
+            m_codec.ReadForm(form, src, srcLen, used, out + produced, capacity - produced, made, endOfInput);
         m_dataBegin += used;
         produced += made;
         consumed += used;
-        if (r == UTFPROCESS_TARGET_EXHAUSTED)
+        if (r == CUTFProcessor::UTFPROCESS_TARGET_EXHAUSTED)
             break;
         // On SOURCE_EXHAUSTED with the file now ended, the next pass decodes the
         // tail as the real end of the input; a tail already decoded that way
         // cannot be waited for any longer.
-        if (r == UTFPROCESS_SOURCE_EXHAUSTED && (endOfInput || (!Refill() && !m_fileEnded)))
+        if (r == CUTFProcessor::UTFPROCESS_SOURCE_EXHAUSTED && (endOfInput || (!Refill() && !m_fileEnded)))
             break;
     }
     return produced;
@@ -128,14 +128,14 @@ unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t
 
 unsigned CTextFileReader::ReadCodePage(char16_t* out, unsigned capacity, uint64_t& consumed)
 {
-    if (!m_decoder || m_decoder->GetCodePage() != m_codePage) {
-        m_decoder = std::make_unique<platform::CodePageDecoder>(m_codePage);
+    if (!m_decoder || m_decoder->GetCodePage() != m_codec.GetCodePage()) {
+        m_decoder = std::make_unique<platform::CodePageDecoder>(m_codec.GetCodePage());
         m_decodeDone = false;
         m_heldHigh = 0;
     }
     if (!m_decoder->IsOpen()) {
         // A code page this system cannot decode: no text, and say so.
-        m_readError = true;
+        m_undecodable = true;
         return 0;
     }
     unsigned produced = 0;
@@ -171,7 +171,7 @@ unsigned CTextFileReader::Read(char16_t* out, unsigned capacity, unsigned* bytes
     uint64_t consumed = 0;
     unsigned produced = 0;
     if (IsOpen() && out != nullptr && capacity > 0) {
-        produced = m_encoding == TEXTENCODING_CODEPAGE ? ReadCodePage(out, capacity, consumed)
+        produced = m_codec.GetEncoding() == TEXTENCODING_CODEPAGE ? ReadCodePage(out, capacity, consumed)
                                                        : ReadUnicode(out, capacity, consumed);
     }
     if (bytesConsumed)
@@ -207,7 +207,7 @@ unsigned CTextFileReader::ReadToEnd(std::u16string& s, unsigned blockSize)
 
 uint64_t CTextFileReader::GetReplacementCount() const
 {
-    return CUTFProcessor::GetReplacementCount() + (m_decoder ? m_decoder->ReplacementCount() : 0);
+    return m_codec.GetReplacementCount() + (m_decoder ? m_decoder->ReplacementCount() : 0);
 }
 
 // ---------------------------------------------------------------------------

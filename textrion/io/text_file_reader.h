@@ -21,9 +21,9 @@ class CodePageDecoder;
 // Bad input never stops reading: it becomes U+FFFD and is counted in
 // GetReplacementCount(). An I/O error ends the data early and sets
 // HasReadError(); the text read so far is then incomplete.
-class TEXTRION_API CTextFileReader : public CTextFileProcessor, public CBinaryFileReader {
+class TEXTRION_API CTextFileReader {
 public:
-    ~CTextFileReader() override;
+    virtual ~CTextFileReader();
 
     // Buffers below kMinBufferSize bytes (the longest sequence the UTF-8 decoder
     // examines) are replaced by an owned buffer of that size.
@@ -55,6 +55,26 @@ public:
     // Appends the rest of the text in blocks of blockSize units; returns the count.
     unsigned ReadToEnd(std::u16string& s, unsigned blockSize);
 
+    // The file the bytes come from and the codec that decodes them.
+    const CBinaryFileReader& File() const { return m_file; }
+    const CTextFileProcessor& Codec() const { return m_codec; }
+
+    bool IsOpen() const { return m_file.IsOpen(); }
+    bool Close() { return m_file.Close(); }
+    int GetFileHandle() const { return m_file.GetFileHandle(); }
+    int GetLastError() const { return m_file.GetLastError(); }
+    uint64_t GetFileSize() const { return m_file.GetFileSize(); }
+    // The file position: bytes read ahead into the buffer included.
+    uint64_t GetPosition() const { return m_file.GetPosition(); }
+    bool HasReadError() const { return m_file.HasReadError() || m_undecodable; }
+    // The file gave all it has; decoded text may still wait in the buffer.
+    bool Eof() const { return m_file.Eof(); }
+    void SetReadLimit(uint64_t position) { m_file.SetReadLimit(position); }
+
+    TEXTENCODING GetEncoding() const { return m_codec.GetEncoding(); }
+    void SetCodePage(unsigned codePage) { m_codec.SetCodePage(codePage); }
+    unsigned GetCodePage() const { return m_codec.GetCodePage(); }
+
     // Bytes the BOM took at the start of the file (0 without one).
     unsigned GetBomLength() const { return m_bomLength; }
     // Replacements of the Unicode decoders and of the code page decoder together.
@@ -71,6 +91,8 @@ private:
     unsigned ReadUnicode(char16_t* out, unsigned capacity, uint64_t& consumed);
     unsigned ReadCodePage(char16_t* out, unsigned capacity, uint64_t& consumed);
 
+    CBinaryFileReader m_file;
+    CTextFileProcessor m_codec;
     unsigned char* m_buffer = nullptr;
     std::unique_ptr<unsigned char[]> m_ownedBuffer;
     unsigned m_bufferSize = 0;
@@ -81,7 +103,8 @@ private:
     bool m_decodeDone = false; // the decoder was flushed at the end of the data
     unsigned m_bomLength = 0;
     std::unique_ptr<platform::CodePageDecoder> m_decoder;
-    char16_t m_heldHigh = 0;   // first half of a pair the code page decoder split
+    char16_t m_heldHigh = 0;
+    bool m_undecodable = false;  // a code page this system cannot decode   // first half of a pair the code page decoder split
 };
 
 // The first line of a text file, for previews: BOM files by their BOM, all

@@ -11,7 +11,7 @@
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append,
                                  unsigned bufferSize, bool createNew)
-    : CBinaryFileWriter(path, append, false, createNew)
+    : m_file(path, append, false, createNew)
 {
     AllocateBuffer(bufferSize);
     Init(encoding, writeBom, append);
@@ -19,7 +19,7 @@ CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bo
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize,
                                  TEXTENCODING encoding, bool writeBom, bool append, bool createNew)
-    : CBinaryFileWriter(path, append, false, createNew)
+    : m_file(path, append, false, createNew)
 {
     if (buffer != nullptr && bufferSize >= kMinBufferSize) {
         m_buffer = buffer;
@@ -63,14 +63,14 @@ void CTextFileWriter::SetWriteBehind(unsigned blockBytes)
 void CTextFileWriter::WritePending()
 {
     if (m_fill > 0)
-        CBinaryFileWriter::Write(m_buffer, m_fill);
+        m_file.Write(m_buffer, m_fill);
     m_fill = 0;
 }
 
 void CTextFileWriter::Init(TEXTENCODING encoding, bool writeBom, bool append)
 {
-    m_encoding = encoding;
-    if (!CBinaryFileWriter::Open())
+    m_codec.SetEncoding(encoding);
+    if (!m_file.Open())
         return;
     uint64_t position = 0;
     if (append)
@@ -83,27 +83,27 @@ void CTextFileWriter::WriteBOM()
 {
     if (!IsOpen())
         return;
-    if (const UnicodeForm* form = FindUnicodeForm(m_encoding))
-        CBinaryFileWriter::Write(form->bomBytes.data(), static_cast<unsigned>(form->bomBytes.size()));
+    if (const UnicodeForm* form = FindUnicodeForm(m_codec.GetEncoding()))
+        m_file.Write(form->bomBytes.data(), static_cast<unsigned>(form->bomBytes.size()));
 }
 
 unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
 {
     if (text == nullptr || count == 0)
         return 0;
-    if (m_encoding == TEXTENCODING_CODEPAGE)
+    if (m_codec.GetEncoding() == TEXTENCODING_CODEPAGE)
         return WriteCodePage(text, count, false);
-    const UnicodeForm& form = *FindUnicodeForm(m_encoding);
+    const UnicodeForm& form = *FindUnicodeForm(m_codec.GetEncoding());
 
     unsigned done = 0;
     for (;;) {
         unsigned char* const room = m_buffer + m_fill;
         const unsigned roomSize = m_bufferSize - m_fill;
         unsigned used = 0, made = 0;
-        const tagUTFPROCESSRESULT r = WriteForm(form, text + done, count - done, used, room, roomSize, made);
+        const CUTFProcessor::tagUTFPROCESSRESULT r = m_codec.WriteForm(form, text + done, count - done, used, room, roomSize, made);
         m_fill += made;
         done += used;
-        if (r != UTFPROCESS_TARGET_EXHAUSTED || done >= count)
+        if (r != CUTFProcessor::UTFPROCESS_TARGET_EXHAUSTED || done >= count)
             break;
         // The block is full, or too full for the next character.
         if (m_fill == 0 && used == 0)
@@ -117,14 +117,14 @@ unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
 
 unsigned CTextFileWriter::WriteCodePage(const char16_t* text, unsigned count, bool endOfInput)
 {
-    if (!m_encoder || m_encoderCodePage != m_codePage) {
-        m_encoder = std::make_unique<platform::CodePageEncoder>(m_codePage);
-        m_encoderCodePage = m_codePage;
+    if (!m_encoder || m_encoderCodePage != m_codec.GetCodePage()) {
+        m_encoderCodePage = m_codec.GetCodePage();
+        m_encoder = std::make_unique<platform::CodePageEncoder>(m_encoderCodePage);
     }
     if (!m_encoder->IsOpen()) {
         // A code page this system cannot write: the text is lost, and that is an error.
-        m_dataLost = true;
-        m_writeError = true;
+        m_codec.SetDataLostFlag();
+        m_unwritable = true;
         return count;
     }
     unsigned done = 0;
@@ -211,19 +211,19 @@ unsigned CTextFileWriter::WriteCRLF()
 
 bool CTextFileWriter::Close()
 {
-    if (IsOpen() && m_encoding == TEXTENCODING_CODEPAGE && m_encoder && m_encoder->IsOpen())
+    if (IsOpen() && m_codec.GetEncoding() == TEXTENCODING_CODEPAGE && m_encoder && m_encoder->IsOpen())
         WriteCodePage(u"", 0, true);  // closing shift sequence of stateful code pages
     if (IsOpen())
         WritePending();
     m_fill = 0;
-    return CBinaryFileWriter::Close();
+    return m_file.Close();
 }
 
 void CTextFileWriter::Flush()
 {
     if (IsOpen())
         WritePending();
-    CBinaryFileWriter::Flush();
+    m_file.Flush();
 }
 
 unsigned CTextFileWriter::WriteStream(const char16_t* text, unsigned count)
@@ -255,10 +255,10 @@ void CTextFileWriter::EndStream()
         return;
     m_heldHigh = 0;
     Write(u'\uFFFD');
-    ++m_replacements;
+    ++m_ownReplacements;
 }
 
 uint64_t CTextFileWriter::GetReplacementCount() const
 {
-    return CUTFProcessor::GetReplacementCount() + (m_encoder ? m_encoder->ReplacementCount() : 0);
+    return m_codec.GetReplacementCount() + m_ownReplacements + (m_encoder ? m_encoder->ReplacementCount() : 0);
 }

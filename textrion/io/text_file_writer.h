@@ -20,9 +20,9 @@ class CodePageEncoder;
 //
 // Failures are never silent: a failed write, flush or close sets
 // HasWriteError(), and the file must then be treated as incomplete.
-class TEXTRION_API CTextFileWriter : public CTextFileProcessor, public CBinaryFileWriter {
+class TEXTRION_API CTextFileWriter {
 public:
-    ~CTextFileWriter() override;
+    virtual ~CTextFileWriter();
 
     // Creates (or truncates) the file, or appends to it; a BOM is written when
     // asked and the file is new or empty. Buffers below kMinBufferSize bytes are
@@ -70,10 +70,30 @@ public:
 
     // Ends a stateful code page (the closing shift sequence), writes what
     // write-behind gathered, then closes.
-    bool Close() override;
+    virtual bool Close();
     // Writes what write-behind gathered, then the file's data to the device;
     // throws CFileException when the device flush fails.
     void Flush();
+
+    // The file the bytes go to and the codec that encodes them.
+    const CBinaryFileWriter& File() const { return m_file; }
+    const CTextFileProcessor& Codec() const { return m_codec; }
+
+    bool IsOpen() const { return m_file.IsOpen(); }
+    int GetFileHandle() const { return m_file.GetFileHandle(); }
+    int GetLastError() const { return m_file.GetLastError(); }
+    bool HasWriteError() const { return m_file.HasWriteError() || m_unwritable; }
+    uint64_t GetFileSize() const { return m_file.GetFileSize(); }
+    bool SeekToEnd(uint64_t* newPosition = nullptr) { return m_file.SeekToEnd(newPosition); }
+
+    TEXTENCODING GetEncoding() const { return m_codec.GetEncoding(); }
+    void SetCodePage(unsigned codePage) { m_codec.SetCodePage(codePage); }
+    unsigned GetCodePage() const { return m_codec.GetCodePage(); }
+    bool IsDataLost() const { return m_codec.IsDataLost(); }
+    void SetCrLfType(CUTFProcessor::tagUTFPROCESSCRLFTYPE type) { m_codec.SetCrLfType(type); }
+    CUTFProcessor::tagUTFPROCESSCRLFTYPE GetCrLfType() const { return m_codec.GetCrLfType(); }
+    void SetLineEnding(LineEnding ending) { m_codec.SetLineEnding(ending); }
+    void SetFileNameBytes(bool keep) { m_codec.SetFileNameBytes(keep); }
 
     // Units the code page encoder replaced, added to the Unicode encoders' count.
     uint64_t GetReplacementCount() const;
@@ -90,6 +110,8 @@ private:
     // Writes the gathered bytes m_buffer[0, m_fill) to the file.
     void WritePending();
 
+    CBinaryFileWriter m_file;
+    CTextFileProcessor m_codec;
     unsigned char* m_buffer = nullptr;
     std::unique_ptr<unsigned char[]> m_ownedBuffer;
     unsigned m_bufferSize = 0;
@@ -98,4 +120,6 @@ private:
     std::unique_ptr<platform::CodePageEncoder> m_encoder;
     unsigned m_encoderCodePage = 0;
     char16_t m_heldHigh = 0;  // kept by WriteStream
+    uint64_t m_ownReplacements = 0;  // held high surrogates that never got their low half
+    bool m_unwritable = false;  // a code page this system cannot write
 };
