@@ -16,7 +16,11 @@ BOMLESS_UNICODE CBomlessUnicodeDetector::Detect()
     unsigned char sample[kSampleSize] = {};
     const unsigned n = reader.Read(sample, kSampleSize);
     m_shortFile = n < kSampleSize;
-    if (platform::IsTextUnicode(sample, n))
-        m_result = BOMLESS_UTF16LE;
+    m_result = Judge(sample, n);
     return m_result;
+}
+
+BOMLESS_UNICODE CBomlessUnicodeDetector::Judge(const unsigned char* bytes, size_t n)
+{
+    return platform::IsTextUnicode(bytes, n < kSampleSize ? n : kSampleSize) ? BOMLESS_UTF16LE : BOMLESS_NONE;
 }

@@ -18,6 +18,8 @@ public:
     CBomlessUnicodeDetector& operator=(const CBomlessUnicodeDetector&) = default;
 
     virtual BOMLESS_UNICODE Detect();
+    // The same test on a file's first n bytes, of which it takes kSampleSize.
+    static BOMLESS_UNICODE Judge(const unsigned char* bytes, size_t n);
     BOMLESS_UNICODE GetResult() const { return m_result; }
     bool IsShortFile() const { return m_shortFile; }
 

@@ -1,9 +1,9 @@
 #include "textrion/io/bin_file_detector.h"
 
-#include <memory>
+#include "textrion/io/file_sample.h"
 
 CBinFileDetector::CBinFileDetector(const char16_t* path, unsigned threshold, unsigned blockSize, unsigned maxMegabytes)
-    : m_reader(path, false), m_blockSize(blockSize), m_maxMegabytes(maxMegabytes), m_threshold(threshold)
+    : m_path(path ? path : u""), m_blockSize(blockSize), m_maxMegabytes(maxMegabytes), m_threshold(threshold)
 {
 }
 
@@ -11,23 +11,14 @@ CBinFileDetector::~CBinFileDetector() = default;
 
 bool CBinFileDetector::Detect()
 {
-    m_result = false;
-    m_readError = false;
-    if (!m_reader.Open()) {
+    CFileSample sample;
+    if (!sample.Open(m_path.c_str(), m_blockSize, static_cast<uint64_t>(m_maxMegabytes) * 1048576u)) {
+        m_result = false;
         m_readError = true;
+        m_stopped = false;
         return false;
     }
-    m_result = DetectHead();
-    m_readError = m_reader.HasReadError();
-    m_reader.Close();
-    return m_result;
-}
-
-bool CBinFileDetector::DetectHead()
-{
-    if (!m_reader.IsOpen() || !m_reader.SeekToBegin())
-        return false;
-    return DetectCurrent();
+    return Detect(sample);
 }
 
 namespace {
@@ -36,18 +27,19 @@ constexpr uint64_t kContinueCheckBytes = 64 * 1024;
 
 }  // namespace
 
-bool CBinFileDetector::DetectCurrent()
+bool CBinFileDetector::Detect(CFileSample& sample)
 {
+    m_result = false;
+    m_readError = false;
+    m_stopped = false;
     // 64-bit limit: a large megabyte count must not wrap to 0.
     const uint64_t limit = static_cast<uint64_t>(m_maxMegabytes) * 1048576u;
     if (limit == 0 || m_blockSize == 0)
         return false;
-    std::unique_ptr<char[]> block(new char[m_blockSize]);
     uint64_t scanned = 0;
     uint64_t nextCheck = kContinueCheckBytes;
-    bool binary = false;
-    m_stopped = false;
-    while (scanned < limit && !m_reader.Eof() && !binary) {
+    bool ended = false;
+    while (scanned < limit && !ended && !m_result) {
         if (m_canContinue && scanned >= nextCheck) {
             nextCheck = scanned + kContinueCheckBytes;
             if (!m_canContinue()) {
@@ -55,14 +47,17 @@ bool CBinFileDetector::DetectCurrent()
                 return false;
             }
         }
-        // The last block is cut to what the limit leaves: never read past it.
+        // The last block is cut to what the limit leaves: never scan past it.
         const uint64_t left = limit - scanned;
         const unsigned want = left < m_blockSize ? static_cast<unsigned>(left) : m_blockSize;
-        const unsigned n = m_reader.Read(block.get(), want);
-        binary = DetectBinary(block.get(), n);
+        m_readError = !sample.Fill(scanned + want);
+        const uint64_t held = sample.Size() > scanned ? sample.Size() - scanned : 0;
+        const unsigned n = held < want ? static_cast<unsigned>(held) : want;
+        m_result = DetectBinary(sample.Chars() + scanned, n);
         scanned += want;
+        ended = n < want;
     }
-    return binary;
+    return m_result;
 }
 
 bool CBinFileDetector::DetectBinary(const char* block, unsigned length)

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
-#include "textrion/io/binary_file.h"
 #include "textrion/textrion_export.h"
+
+class CFileSample;
 
 // Decides whether a file is binary from runs of zero bytes: a run counts when
 // it reaches the threshold and at least one byte of the same block follows it;
@@ -23,6 +25,9 @@ public:
 
     // A file that cannot be opened is not binary; HasReadError tells it apart.
     virtual bool Detect();
+    // The same scan over a sample of the file opened by the caller, which
+    // reads only the blocks not read before.
+    bool Detect(CFileSample& sample);
     // True when the file could not be opened or a read failed during the scan.
     bool HasReadError() const { return m_readError; }
     // Asked every 64 KiB of the scan: false (a stopped session) ends it at
@@ -31,13 +36,9 @@ public:
     bool WasStopped() const { return m_stopped; }
 
 protected:
-    bool DetectHead();
-    bool DetectCurrent();
-    bool DetectMiddle() { return false; }
-    bool DetectTail() { return false; }
     virtual bool DetectBinary(const char* block, unsigned length);
 
-    CBinaryFileReader m_reader;
+    std::u16string m_path;
     unsigned m_blockSize;
     unsigned m_maxMegabytes;
     unsigned m_threshold;
