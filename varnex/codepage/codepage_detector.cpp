@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 // uchardet's own headers: nscore.h must come first.
 #include "nscore.h"
@@ -13,6 +12,7 @@
 
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/unicode_forms.h"
+#include "textrion/io/file_sample.h"
 
 namespace {
 
@@ -269,11 +269,16 @@ private:
 
 CCodepageDetector::CCodepageDetector(const char16_t* path, unsigned blockSize, unsigned scanLimitMB,
                                      bool reportGB18030)
-    : CBinaryFileReader(path, false),
+    : m_path(path ? path : u""),
       m_blockSize(blockSize),
       m_scanLimitMB(scanLimitMB),
       m_reportGB18030(reportGB18030),
       m_detector(std::make_unique<UniversalDetector>())
+{
+}
+
+CCodepageDetector::CCodepageDetector(unsigned blockSize, unsigned scanLimitMB, bool reportGB18030)
+    : CCodepageDetector(nullptr, blockSize, scanLimitMB, reportGB18030)
 {
 }
 
@@ -295,48 +300,58 @@ int CCodepageDetector::CodepageOfCharset(const char* charset, bool reportGB18030
 
 bool CCodepageDetector::Detect()
 {
+    CFileSample sample;
+    if (!sample.Open(m_path.c_str(), m_blockSize, static_cast<uint64_t>(m_scanLimitMB) * 1048576u)) {
+        m_codepage = -1;
+        m_confidence = 0.0f;
+        m_bytesFed = 0;
+        m_failed = true;
+        m_stopped = false;
+        return false;
+    }
+    return Detect(sample);
+}
+
+bool CCodepageDetector::Detect(CFileSample& sample)
+{
     m_codepage = -1;
     m_confidence = 0.0f;
     m_bytesFed = 0;
     m_failed = false;
     m_stopped = false;
-    if (!Open()) {
-        m_failed = true;
-        return false;
-    }
-    SeekToBegin();
     m_detector->Restart();
 
-    // 64-bit: a large limit must not wrap to nothing. The last read is cut
+    // 64-bit: a large limit must not wrap to nothing. The last block is cut
     // to the limit, so no block size makes it read more.
     const uint64_t limit = static_cast<uint64_t>(m_scanLimitMB) * 1048576u;
     if (limit > 0 && m_blockSize > 0) {
-        std::vector<char> block(m_blockSize);
         uint64_t requested = 0;
         uint64_t nextCheck = 64 * 1024;
-        while (!Eof() && !m_detector->IsDone() && requested < limit) {
+        bool ended = false;
+        while (!ended && !m_detector->IsDone() && requested < limit) {
             if (m_canContinue && requested >= nextCheck) {
                 nextCheck = requested + 64 * 1024;
                 if (!m_canContinue()) {
                     m_stopped = true;
-                    Close();
                     return false;
                 }
             }
             const auto want = static_cast<unsigned>(std::min<uint64_t>(m_blockSize, limit - requested));
-            requested += want;
-            const unsigned n = Read(block.data(), want);
+            if (!sample.Fill(requested + want))
+                m_failed = true;
+            const uint64_t held = sample.Size() > requested ? sample.Size() - requested : 0;
+            const auto n = static_cast<unsigned>(std::min<uint64_t>(want, held));
             if (n > 0) {
-                m_detector->Feed(block.data(), n);
+                m_detector->Feed(sample.Chars() + requested, n);
                 m_bytesFed += n;
             }
+            requested += want;
+            ended = n < want;
         }
     }
-    m_failed = HasReadError();
     const bool certain = m_detector->IsDone();
     float confidence = 0.0f;
     const char* charset = m_detector->Finish(confidence);
-    Close();
     int codepage = CodepageOfCharset(charset, m_reportGB18030);
     if (charset != nullptr && (strcasecmp(charset, "UTF-16") == 0 || strcasecmp(charset, "UTF-32") == 0)) {
         // The name leaves the byte order open; the mark it was named after does not.

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
-
 #include <memory>
+#include <string>
 
-#include "textrion/io/binary_file.h"
 #include "varnex/varnex_export.h"
+
+class CFileSample;
 
 // Statistical code page detection: feeds the start of a file (at most the
 // scan limit, in blocks) to the universal character set detector and maps its
@@ -28,16 +30,26 @@
 // Every charset the detector can name maps to a catalogue code page; a
 // UTF-16 or UTF-32 finding (named after a byte order mark) takes its byte
 // order from the mark. Never reads more than the scan limit.
-class VARNEX_API CCodepageDetector : public CBinaryFileReader {
+//
+// Building one is costly (the detector's probers and models): a worker keeps
+// one and runs it on file after file; each run starts afresh.
+class VARNEX_API CCodepageDetector {
 public:
-    ~CCodepageDetector() override;
+    virtual ~CCodepageDetector();
 
     // Does not open the file yet.
     CCodepageDetector(const char16_t* path, unsigned blockSize, unsigned scanLimitMB, bool reportGB18030);
+    // For samples only (Detect(CFileSample&)).
+    CCodepageDetector(unsigned blockSize, unsigned scanLimitMB, bool reportGB18030);
+    CCodepageDetector(const CCodepageDetector&) = delete;
+    CCodepageDetector& operator=(const CCodepageDetector&) = delete;
 
     // Runs the detection; true when the detector was certain before the end of
     // the data. The findings are in m_codepage and m_confidence.
     virtual bool Detect();
+    // The same over a sample of the file opened by the caller, which reads
+    // only the blocks not read before; HasFailed when a read of them failed.
+    bool Detect(CFileSample& sample);
 
     int GetCodepage() const { return m_codepage; }
     float GetConfidence() const { return m_confidence; }
@@ -60,6 +72,7 @@ public:
 private:
     class UniversalDetector;
 
+    std::u16string m_path;
     unsigned m_blockSize;
     unsigned m_scanLimitMB;
     bool m_reportGB18030;
