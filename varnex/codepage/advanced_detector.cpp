@@ -1,5 +1,6 @@
 #include "varnex/codepage/advanced_detector.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "base/text.h"
@@ -7,6 +8,7 @@
 #include "textrion/encoding/bomless_unicode_detector.h"
 #include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/bin_file_detector.h"
+#include "textrion/io/file_sample.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_detector.h"
@@ -72,6 +74,26 @@ bool CAdvancedDetector::CKnownExtList::InList(const char16_t* extension, CTextLi
 }
 
 // ---------------------------------------------------------------------------
+// Workspace
+
+CAdvancedDetector::CWorkspace::CWorkspace() : m_sample(std::make_unique<CFileSample>()) {}
+
+CAdvancedDetector::CWorkspace::~CWorkspace() = default;
+
+CCodepageDetector& CAdvancedDetector::CWorkspace::Statistics(unsigned blockSize, unsigned scanLimitMB,
+                                                             bool reportGB18030)
+{
+    if (!m_statistics || blockSize != m_blockSize || scanLimitMB != m_scanLimitMB ||
+        reportGB18030 != m_reportGB18030) {
+        m_statistics = std::make_unique<CCodepageDetector>(blockSize, scanLimitMB, reportGB18030);
+        m_blockSize = blockSize;
+        m_scanLimitMB = scanLimitMB;
+        m_reportGB18030 = reportGB18030;
+    }
+    return *m_statistics;
+}
+
+// ---------------------------------------------------------------------------
 
 CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
                                      bool binaryListShortcut, bool reportGB18030)
@@ -99,13 +121,24 @@ CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockS
     CAdvancedDetector::Detect();
 }
 
+CAdvancedDetector::CAdvancedDetector(const std::u16string& path, CWorkspace& workspace, unsigned blockSize,
+                                     unsigned scanLimitMB, bool binaryListShortcut, bool reportGB18030,
+                                     std::function<bool()> canContinue)
+    : CAdvancedDetector(path, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
+{
+    m_canContinue = std::move(canContinue);
+    m_keptWorkspace = &workspace;
+    CAdvancedDetector::Detect();
+    m_keptWorkspace = nullptr;
+}
+
 CAdvancedDetector::~CAdvancedDetector() = default;
 
 bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary)
 {
     CBinFileDetector detector(m_path.c_str(), threshold, m_blockSize, m_scanLimitMB);
     detector.SetContinueCheck(m_canContinue);
-    binary = detector.Detect();
+    binary = detector.Detect(m_workspace->Sample());
     if (detector.WasStopped())
         m_stopped = true;
     return !detector.HasReadError() && !detector.WasStopped();
@@ -113,9 +146,11 @@ bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary)
 
 bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
 {
-    CCodepageDetector detector(m_path.c_str(), m_blockSize, m_scanLimitMB, m_reportGB18030);
+    CCodepageDetector& detector = m_workspace->Statistics(m_blockSize, m_scanLimitMB, m_reportGB18030);
     detector.SetContinueCheck(m_canContinue);
-    detector.Detect();
+    detector.Detect(m_workspace->Sample());
+    // The check belongs to this file's caller; the detector serves the next file.
+    detector.SetContinueCheck(nullptr);
     if (detector.WasStopped()) {
         m_stopped = true;
         return false;
@@ -127,11 +162,19 @@ bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
 
 void CAdvancedDetector::Detect()
 {
+    std::unique_ptr<CWorkspace> own;
     try {
+        if (m_keptWorkspace == nullptr)
+            own = std::make_unique<CWorkspace>();
+        m_workspace = own ? own.get() : m_keptWorkspace;
         RunSteps();
     } catch (const std::exception&) {
         m_result = DETECTIONRESULT_ERROR;
     }
+    // No file stays open between detections.
+    if (m_workspace != nullptr)
+        m_workspace->Sample().Close();
+    m_workspace = nullptr;
 }
 
 void CAdvancedDetector::RunSteps()
@@ -149,12 +192,17 @@ void CAdvancedDetector::RunSteps()
     if (m_binaryListShortcut && lists.ExtInBinaryList(extension.c_str()))
         return;
 
-    CBomDetector bom(m_path.c_str());
-    if (bom.HasReadError()) {
+    // Every test below reads from this one sample of the file.
+    CFileSample& sample = m_workspace->Sample();
+    constexpr unsigned kLongestMark = 4;
+    if (!sample.Open(m_path.c_str(), m_blockSize, static_cast<uint64_t>(m_scanLimitMB) * 1048576u) ||
+        !sample.Fill(kLongestMark)) {
         m_result = DETECTIONRESULT_ERROR;  // unreadable is not binary
         return;
     }
-    if (const UnicodeForm* form = FindUnicodeFormByBom(bom.GetResult()))
+    const BOM bom =
+        CBomDetector::Judge(sample.Data(), static_cast<unsigned>(std::min<uint64_t>(sample.Size(), kLongestMark)));
+    if (const UnicodeForm* form = FindUnicodeFormByBom(bom))
         m_codepage = static_cast<int>(form->codePage);
     if (m_codepage != -1) {
         m_confidence = 1.0f;
@@ -197,7 +245,10 @@ void CAdvancedDetector::RunSteps()
     if (binary)
         return;
     if (lists.ExtInTextList(extension.c_str())) {
-        const BOMLESS_UNICODE bomless = CBomlessUnicodeDetector(m_path.c_str()).Detect();
+        // Reads past the sample only when the sample size is 0; like the
+        // test on a file, a failed read leaves it the bytes it got.
+        sample.Fill(CBomlessUnicodeDetector::kSampleSize);
+        const BOMLESS_UNICODE bomless = CBomlessUnicodeDetector::Judge(sample.Data(), sample.Size());
         if (bomless != BOMLESS_NONE)
             m_codepage = static_cast<int>(
                 FindUnicodeForm(bomless == BOMLESS_UTF16BE ? TEXTENCODING_UTF16BE : TEXTENCODING_UTF16LE)->codePage);

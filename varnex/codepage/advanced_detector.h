@@ -1,17 +1,22 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "base/lockable.h"
 #include "textrion/csv/csv_value_formatter.h"
 #include "varnex/varnex_export.h"
 
+class CCodepageDetector;
+class CFileSample;
+
 // Decides for one file, from the cheapest test to the dearest: binary by
 // extension, byte order mark, runs of zero bytes, statistical detection, then
 // (when the statistics find nothing) a second zero-byte test and, for known
 // text extensions, BOM-less UTF-16. The findings are ready when the
-// constructor returns.
+// constructor returns. The file is opened once: every test reads from one
+// sample of it, and each byte is read at most once.
 //
 // A file that cannot be opened or read ends as DETECTIONRESULT_ERROR with
 // code page -1: it is never passed off as a binary file.
@@ -49,6 +54,28 @@ public:
 
     static CKnownExtList& GetKnownExtList();
 
+    // What a worker keeps from one file's detection to the next: the sample
+    // buffer and the statistical detector, which is costly to build. Serves
+    // one detection at a time.
+    class VARNEX_API CWorkspace {
+    public:
+        CWorkspace();
+        ~CWorkspace();
+        CWorkspace(const CWorkspace&) = delete;
+        CWorkspace& operator=(const CWorkspace&) = delete;
+
+        CFileSample& Sample() { return *m_sample; }
+        // Built on first use, and again only when the settings differ.
+        CCodepageDetector& Statistics(unsigned blockSize, unsigned scanLimitMB, bool reportGB18030);
+
+    private:
+        std::unique_ptr<CFileSample> m_sample;
+        std::unique_ptr<CCodepageDetector> m_statistics;
+        unsigned m_blockSize = 0;
+        unsigned m_scanLimitMB = 0;
+        bool m_reportGB18030 = false;
+    };
+
     virtual ~CAdvancedDetector();
 
     CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
@@ -62,6 +89,11 @@ public:
     CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
                       bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue);
     bool WasStopped() const { return m_stopped; }
+
+    // As above, with a workspace kept from file to file; it is used only
+    // while the constructor runs.
+    CAdvancedDetector(const std::u16string& path, CWorkspace& workspace, unsigned blockSize, unsigned scanLimitMB,
+                      bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue);
 
     int GetCodepage() const { return m_codepage; }
     float GetConfidence() const { return m_confidence; }
@@ -95,6 +127,9 @@ protected:
     bool m_stopped = false;
 
 private:
+    CWorkspace* m_keptWorkspace = nullptr;  // the caller's, when given
+    CWorkspace* m_workspace = nullptr;      // the one in use while detecting
+
     void RunSteps();
     // The zero-byte test; false when the file could not be read.
     bool ZeroRuns(unsigned threshold, bool& binary);
