@@ -201,7 +201,7 @@ void CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
 
     if (record->GetAllowAutoDetect()) {
         // A large sample must not hold up a stop or a pause.
-        CAdvancedDetector detector(input.GetPath(), m_setting.chunkSize, m_setting.sampleSizeMB,
+        CAdvancedDetector detector(input.GetPath(), m_detection, m_setting.chunkSize, m_setting.sampleSizeMB,
                                    m_setting.allowBinaryListDetection, m_setting.useGB18030,
                                    [this] { return CanContinue(); });
         codepage = detector.GetCodepage();

@@ -5,6 +5,7 @@
 
 #include "base/thread_base.h"
 #include "textrion/path/long_path.h"
+#include "varnex/codepage/advanced_detector.h"
 #include "varnex/convert/text_file_converter.h"
 #include "varnex/session/session_records.h"
 #include "varnex/varnex_export.h"
@@ -50,4 +51,5 @@ private:
     std::unique_ptr<char16_t[]> m_textBuffer;
     std::unique_ptr<unsigned char[]> m_readBuffer;
     std::unique_ptr<unsigned char[]> m_writeBuffer;
+    CAdvancedDetector::CWorkspace m_detection;  // kept: the statistical detector is costly to build
 };
