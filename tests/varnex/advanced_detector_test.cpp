@@ -1,7 +1,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "base/text.h"
 #include "support/temp_dir.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
+#include "textrion/io/file_sample.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex_test_util.h"
 
@@ -334,6 +337,117 @@ TEST_F(WithLists, DetectsRealFilesThroughTheWholeChain)
         }
         EXPECT_EQ(detector.GetResult(), c.result);
         EXPECT_EQ(detector.HasBom(), c.bom);
+    }
+}
+
+// --- One sample per file --------------------------------------------------------
+
+// Counts the opens, and the bytes asked of reads and the most at once.
+struct FileCounter : platform::FileFaultInjector {
+    FileCounter() { platform::SetFileFaultInjector(this); }
+    ~FileCounter() override { platform::SetFileFaultInjector(nullptr); }
+    int BeforeOpen(std::u16string_view, uint32_t) override
+    {
+        ++opens;
+        return 0;
+    }
+    int BeforeRead(platform::FileHandle, size_t count) override
+    {
+        requested += count;
+        largest = std::max(largest, count);
+        return 0;
+    }
+    int opens = 0;
+    size_t requested = 0;
+    size_t largest = 0;
+};
+
+std::string RepeatTo(const std::string& piece, size_t size)
+{
+    std::string out;
+    while (out.size() < size)
+        out += piece;
+    return out;
+}
+
+TEST_F(WithLists, OpensEachFileOnceAndReadsNoByteTwice)
+{
+    const std::string french = IcuEncode("UTF-8", varnex_test::kFrenchProse);
+    struct Case {
+        const char* file;
+        std::string bytes;
+        int codepage;
+        size_t maxRequested;
+    };
+    const Case cases[] = {
+        {"marked.dat", "\xEF\xBB\xBF" + french, 65001, kBlock},
+        {"ascii.dat", kAscii, 0, kBlock},
+        // Every test runs, the BOM-less one last.
+        {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 1200, kBlock},
+        {"early-zeros.dat", std::string("a\0\0\0\0a", 6) + RepeatTo(kAscii, 3u << 20), -1, kBlock},
+        {"longer-than-the-sample.txt", RepeatTo(kAscii, 3u << 20), 0, 1u << 20},
+    };
+    // The lists are read on their first lookup: not here.
+    CAdvancedDetector::GetKnownExtList().ExtInTextList(u".txt");
+    CAdvancedDetector::GetKnownExtList().ExtInBinaryList(u".exe");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        WriteBytes(m_dir.File(c.file), c.bytes);
+        FileCounter counter;
+        CAdvancedDetector detector(m_dir.File16(c.file), kBlock, 1, true, false);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+        EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+        EXPECT_EQ(counter.opens, 1);
+        EXPECT_LE(counter.requested, c.maxRequested);
+        EXPECT_LE(counter.largest, size_t{CFileSample::kLargestRead});  // a stop waits for no more
+    }
+}
+
+TEST_F(WithLists, AReusedWorkspaceCarriesNothingFromOneFileToTheNext)
+{
+    // UTF-8 whose 1 MiB sample ends inside a two-byte sequence.
+    std::string cut = RepeatTo(IcuEncode("UTF-8", varnex_test::kFrenchProse), 1u << 21);
+    size_t lead = (1u << 20) - 1;
+    while (static_cast<unsigned char>(cut[lead]) < 0xC2 || static_cast<unsigned char>(cut[lead]) > 0xDF)
+        --lead;
+    cut.insert(0, (1u << 20) - 1 - lead, ' ');
+    struct Step {
+        const char* file;
+        std::string bytes;  // "-": the file is missing
+        int codepage;
+        bool stop = false;  // at the first check
+        bool readFails = false;
+    };
+    const Step steps[] = {
+        {"marked.txt", "\xFF\xFE" + RepeatTo(IcuEncode("UTF-16LE", varnex_test::kFrenchProse), 100000), 1200},
+        {"empty.txt", "", -1},
+        {"russian.dat", IcuEncode("KOI8-R", varnex_test::kRussianProse), -1, false, true},
+        {"russian.dat", IcuEncode("KOI8-R", varnex_test::kRussianProse), 20866},
+        {"missing.dat", "-", -1},
+        {"cut.dat", cut, 65001},
+        {"cut.dat", cut, -1, true},
+        {"notes.txt", RepeatTo(kAscii, 1u << 21), 0},
+        // The same file, rewritten shorter between two detections.
+        {"notes.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 1200},
+        {"zeros.dat", std::string(64, '\0'), -1},
+    };
+    CAdvancedDetector::CWorkspace workspace;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::string(step.file) + (step.stop ? ", stopped" : step.readFails ? ", unreadable" : ""));
+        if (step.bytes != "-")
+            WriteBytes(m_dir.File(step.file), step.bytes);
+        std::optional<varnex_test::FaultInjector> faults;
+        if (step.readFails)
+            faults.emplace().failReadFrom = 0;
+        const auto canContinue = [&step] { return !step.stop; };
+        const CAdvancedDetector reused(m_dir.File16(step.file), workspace, kBlock, 1, true, false, canContinue);
+        const CAdvancedDetector fresh(m_dir.File16(step.file), kBlock, 1, true, false, canContinue);
+        EXPECT_EQ(reused.GetCodepage(), step.codepage);
+        EXPECT_EQ(reused.WasStopped(), step.stop);
+        EXPECT_EQ(reused.GetCodepage(), fresh.GetCodepage());
+        EXPECT_EQ(reused.GetConfidence(), fresh.GetConfidence());
+        EXPECT_EQ(reused.HasBom(), fresh.HasBom());
+        EXPECT_EQ(reused.GetResult(), fresh.GetResult());
     }
 }
 
