@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "app/headless/console_text.h"
-#include "platform/file_api.h"
 #include "platform/terminal.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_info.h"
@@ -71,16 +70,13 @@ double HeadlessReporter::Seconds() const
 void HeadlessReporter::Finished(CVarnexFileInfo& record, unsigned total)
 {
     ++m_totals.finished;
-    platform::FileStatus status;
-    if (platform::GetFileStatus(record.GetInputFile(), &status) && status.type == platform::FileType::Regular)
-        m_totals.bytesRead += status.size;
+    m_totals.bytesRead += record.GetBytesIn();
+    m_totals.bytesWritten += record.GetBytesOut();
     const VARNEXRESULTSTATE state = record.GetResultState();
     const VARNEXRESULTOPERATION operation = record.GetResultOperation();
     const CCodepageInfo* info = record.GetCodepageInfo();
     if (info && info->GetCodepage() == -1)
         info = nullptr;  // the catalogue's "Binary" entry
-    if (operation != VARNEXRESULTOPERATION_NONE && platform::GetFileStatus(record.GetOutputFile(), &status))
-        m_totals.bytesWritten += status.size;
     if (!m_detectOnly && state == VARNEXRESULTSTATE_OK && operation == VARNEXRESULTOPERATION_NONE && !info)
         ++m_totals.binary;
     if (state == VARNEXRESULTSTATE_NOT_SUPPORTED && !info)

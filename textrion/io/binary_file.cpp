@@ -231,6 +231,7 @@ unsigned CBinaryFileWriter::Write(const void* buffer, unsigned count)
     size_t put = 0;
     if (!platform::WriteFile(m_handle, buffer, count, &put, &m_lastError))
         m_writeError = true;
+    m_bytesWritten += put;
     return static_cast<unsigned>(put);
 }
 

@@ -132,7 +132,10 @@ public:
     void Flush();
     // True once a write, a flush or the close failed: the file is incomplete.
     bool HasWriteError() const { return m_writeError; }
+    // Bytes this object has written to the file.
+    uint64_t GetBytesWritten() const { return m_bytesWritten; }
 
 protected:
     bool m_writeError = false;
+    uint64_t m_bytesWritten = 0;
 };

@@ -44,16 +44,6 @@ constexpr struct {
     {CTextFileConverter::RETURNTYPE_LF, u"LF", LineEnding::Lf},
 };
 
-std::u16string SystemError(const char* what, int error)
-{
-    std::string message = what;
-    if (error != 0) {
-        message += ": ";
-        message += std::strerror(error);
-    }
-    return text::FromUtf8(message);
-}
-
 }  // namespace
 
 std::u16string CTextFileConverter::GetTemporaryPath(const std::u16string& output)
@@ -90,38 +80,74 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
                                                               OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
                                                               bool writeBom, unsigned /*reserved*/)
 {
-    m_errorText.clear();
     m_outputError = false;
     m_replacements = 0;
-    m_inputChange.clear();
-    const std::u16string output = outputPath ? outputPath : u"";
+    m_failure = {};
+    m_change = {};
+    m_outcome = {};
+    const CONVERTRESULT result =
+        ConvertWithRetry(outputPath ? outputPath : u"", sourceCodepage, format, returnType, writeBom);
+    Finish(result, sourceCodepage);
+    return result;
+}
 
+CTextFileConverter::CONVERTRESULT CTextFileConverter::Fail(CONVERTRESULT result, VARNEXREASON reason, int error,
+                                                           bool outputSide)
+{
+    m_failure = VARNEXREASONNOTE::Error(reason, error);
+    if (outputSide)
+        m_outputError = true;
+    return result;
+}
+
+void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
+{
+    m_errorText = DescribeReason(m_failure);
+    m_inputChange = DescribeReason(m_change);
+    m_outcome.codepage = static_cast<int>(sourceCodepage);
+    m_outcome.replaced = m_replacements;
+    switch (result) {
+    case CONVERTRESULT_OK:
+        m_outcome.operation = VARNEXRESULTOPERATION_CONVERTED;
+        if (m_replacements > 0)
+            m_outcome.End(VARNEXRESULTSTATE_WARNING,
+                          VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, m_replacements));
+        if (m_change.reason != VARNEXREASON_NONE) {
+            m_outcome.state = VARNEXRESULTSTATE_WARNING;
+            m_outcome.reasons.push_back(m_change);
+        }
+        break;
+    case CONVERTRESULT_CANCELLED:
+        m_outcome.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+        m_outcome.bytesOut = 0;
+        break;
+    default:
+        m_outcome.End(m_outputError ? VARNEXRESULTSTATE_WRITE_ERROR : VARNEXRESULTSTATE_CONVERSION_ERROR, m_failure);
+        m_outcome.bytesOut = 0;
+        break;
+    }
+}
+
+CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std::u16string& output,
+                                                                       unsigned sourceCodepage,
+                                                                       OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
+                                                                       bool writeBom)
+{
     platform::FileStatus input;
     int error = 0;
-    if (!platform::GetFileStatus(m_inputPath, &input, true, &error) || input.type != platform::FileType::Regular) {
-        m_errorText = SystemError("cannot open the input file", error ? error : ENODEV);
-        return CONVERTRESULT_OPEN_FAILED;
-    }
-    if (output.empty()) {
-        m_errorText = u"no output file given";
-        m_outputError = true;
-        return CONVERTRESULT_OPEN_FAILED;
-    }
+    if (!platform::GetFileStatus(m_inputPath, &input, true, &error) || input.type != platform::FileType::Regular)
+        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OPEN_FAILED, error ? error : ENODEV);
+    if (output.empty())
+        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_NO_OUTPUT_FILE, 0, true);
     platform::FileStatus existing;
     if (platform::GetFileStatus(output, &existing)) {
-        if (existing.device == input.device && existing.inode == input.inode) {
-            m_errorText = u"the output file is the input file itself";
-            m_outputError = true;
-            return CONVERTRESULT_OPEN_FAILED;
-        }
-        if (existing.type == platform::FileType::Directory) {
-            m_errorText = u"the output path is a folder";
-            m_outputError = true;
-            return CONVERTRESULT_OPEN_FAILED;
-        }
+        if (existing.device == input.device && existing.inode == input.inode)
+            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OUTPUT_IS_INPUT, 0, true);
+        if (existing.type == platform::FileType::Directory)
+            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OUTPUT_IS_FOLDER, 0, true);
     }
     if (!IsUTFCodepage(sourceCodepage) && !IsLegalCodepage(sourceCodepage)) {
-        m_errorText = u"code page " + text::FromUnsigned(sourceCodepage) + u" cannot be converted here";
+        m_failure = VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, sourceCodepage);
         return CONVERTRESULT_OPEN_FAILED;
     }
 
@@ -132,25 +158,21 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0)
             target.Restart();
-        m_inputChange.clear();
+        m_change = {};
         m_replacements = 0;
         try {
             result = ConvertTo(target.GetTemporaryPath(), sourceCodepage, format, returnType, writeBom);
         } catch (const std::bad_alloc&) {
-            m_errorText = u"out of memory";
-            result = CONVERTRESULT_ERROR;
+            result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_OUT_OF_MEMORY);
         } catch (const std::exception& e) {
-            m_errorText = text::FromUtf8(e.what());
+            m_failure = VARNEXREASONNOTE::Detail(VARNEXREASON_CONVERTER_EXCEPTION, text::FromUtf8(e.what()));
             result = CONVERTRESULT_ERROR;
         }
-        if (result != CONVERTRESULT_OK || m_inputChange.empty())
+        if (result != CONVERTRESULT_OK || m_change.reason == VARNEXREASON_NONE)
             break;
     }
-    if (result == CONVERTRESULT_OK && !target.Commit(&error)) {
-        m_errorText = SystemError("cannot move the output file into place", error);
-        m_outputError = true;
-        result = CONVERTRESULT_ERROR;
-    }
+    if (result == CONVERTRESULT_OK && !target.Commit(&error))
+        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_COMMIT_FAILED, error, true);
     return result;
 }
 
@@ -164,20 +186,15 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     std::unique_ptr<CTextFileReader> reader =
         m_readBuffer ? std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBuffer, m_readBufferSize)
                      : std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBufferSize);
-    if (!reader->IsOpen()) {
-        m_errorText = SystemError("cannot open the input file", reader->GetLastError());
-        return CONVERTRESULT_OPEN_FAILED;
-    }
+    if (!reader->IsOpen())
+        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OPEN_FAILED, reader->GetLastError());
     std::unique_ptr<CTextFileWriter> writer =
         m_writeBuffer ? std::make_unique<CTextFileWriter>(tempPath.c_str(), m_writeBuffer, m_writeBufferSize,
                                                           encoding, writeBom, false, true)
                       : std::make_unique<CTextFileWriter>(tempPath.c_str(), encoding, writeBom, false,
                                                           m_writeBufferSize, true);
-    if (!writer->IsOpen()) {
-        m_errorText = SystemError("cannot create the output file", writer->GetLastError());
-        m_outputError = true;
-        return CONVERTRESULT_OPEN_FAILED;
-    }
+    if (!writer->IsOpen())
+        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, writer->GetLastError(), true);
 
     // The file is read as it was at open: at most its size then, so a file
     // that grows meanwhile cannot be followed forever.
@@ -230,23 +247,18 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         }
     }
 
-    if (reader->HasReadError()) {
-        m_errorText = SystemError("reading the input file failed", reader->GetLastError());
-        result = CONVERTRESULT_ERROR;
-    }
+    if (reader->HasReadError())
+        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_READ_FAILED, reader->GetLastError());
+    m_outcome.bytesIn = reader->GetPosition();
     platform::FileStatus now;
     if (result == CONVERTRESULT_OK && snapshot && platform::GetHandleStatus(reader->GetFileHandle(), &now) &&
         (now.size != opened.size || now.modified != opened.modified ||
          now.modifiedNanoseconds != opened.modifiedNanoseconds || reader->GetPosition() != opened.size)) {
-        m_inputChange = u"the file changed while it was converted (" + text::FromUnsigned(opened.size) +
-                        u" bytes at the start, " + text::FromUnsigned(now.size) +
-                        u" at the end): the output holds what was read";
+        m_change = VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_CONVERTED, opened.size, now.size);
     }
-    if (!writer->Close() && result != CONVERTRESULT_CANCELLED) {
-        m_errorText = SystemError("writing the output file failed", writer->GetLastError());
-        m_outputError = true;
-        result = CONVERTRESULT_ERROR;
-    }
+    if (!writer->Close() && result != CONVERTRESULT_CANCELLED)
+        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, writer->GetLastError(), true);
+    m_outcome.bytesOut = writer->File().GetBytesWritten();
     m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount();
     return result;
 }

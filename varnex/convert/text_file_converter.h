@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "textrion/encoding/line_ending.h"
+#include "varnex/convert/file_outcome.h"
 #include "varnex/varnex_export.h"
 
 // Converts one text file from its code page or Unicode form into one of the
@@ -70,6 +71,11 @@ public:
     // try: the output holds what was read, up to the size the file had when
     // it was opened, and this says how the file changed.
     const std::u16string& GetInputChange() const { return m_inputChange; }
+    // The last Convert as one record: converted with state OK, or WARNING
+    // when characters were replaced or the input changed; else CANCELLED,
+    // WRITE_ERROR (IsOutputError) or CONVERSION_ERROR, with the reason. Bytes
+    // in: the input read; bytes out: the output kept, BOM included.
+    const VARNEXFILEOUTCOME& GetOutcome() const { return m_outcome; }
 
     // A name beside output, hidden and unique on this machine, to write to
     // before the finished file is renamed into place (CAtomicOutputFile).
@@ -86,6 +92,11 @@ public:
     static LineEnding LineEndingOf(RETURNTYPE returnType);
 
 private:
+    CONVERTRESULT ConvertWithRetry(const std::u16string& output, unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
+                                   RETURNTYPE returnType, bool writeBom);
+    CONVERTRESULT Fail(CONVERTRESULT result, VARNEXREASON reason, int error = 0, bool outputSide = false);
+    // Sets the outcome and the texts of the getters from what the run left.
+    void Finish(CONVERTRESULT result, unsigned sourceCodepage);
     CONVERTRESULT ConvertTo(const std::u16string& tempPath, unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
                             RETURNTYPE returnType, bool writeBom);
 
@@ -104,4 +115,7 @@ private:
     bool m_outputError = false;
     uint64_t m_replacements = 0;
     std::u16string m_inputChange;
+    VARNEXREASONNOTE m_failure;
+    VARNEXREASONNOTE m_change;
+    VARNEXFILEOUTCOME m_outcome;
 };

@@ -20,7 +20,7 @@ namespace {
 // Makes the output file's folder below the record's output root without
 // passing through a link, so a link planted in the output tree cannot send
 // an output elsewhere.
-bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, std::u16string& why)
+bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why)
 {
     const std::u16string folder = CLongPath(output.GetDirectory()).RemoveBackslash().GetPath();
     std::u16string root = record.GetOutputRoot();
@@ -32,7 +32,7 @@ bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, st
         if (folder.size() >= prefix.size() && folder.compare(0, prefix.size(), prefix) == 0)
             relative = folder.substr(prefix.size());
         else if (folder != CLongPath(root).RemoveBackslash().GetPath()) {
-            why = u"the output file lies outside the output folder";
+            why = VARNEXREASONNOTE::Of(VARNEXREASON_OUTPUT_FOLDER_OUTSIDE);
             return false;
         }
     }
@@ -40,10 +40,30 @@ bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, st
     if (platform::CreateFolderChain(root, relative, &error))
         return true;
     if (error == ELOOP)
-        why = u"a folder on the way to the output file is a symbolic link: not followed";
+        why = VARNEXREASONNOTE::Of(VARNEXREASON_OUTPUT_FOLDER_LINK);
     else
-        why = u"cannot create the output folder: " + text::FromUtf8(std::strerror(error));
+        why = VARNEXREASONNOTE::Error(VARNEXREASON_OUTPUT_FOLDER_FAILED, error);
     return false;
+}
+
+// The input's size: what the run counts as read for a file it does not
+// convert or copy.
+uint64_t InputSize(const std::u16string& path)
+{
+    platform::FileStatus status;
+    if (platform::GetFileStatus(path, &status) && status.type == platform::FileType::Regular)
+        return status.size;
+    return 0;
+}
+
+// A file that failed before anything was found keeps the record's findings.
+VARNEXFILEOUTCOME Unfinished(const CVarnexFileInfo& record, VARNEXREASONNOTE why)
+{
+    VARNEXFILEOUTCOME outcome;
+    outcome.hasFindings = false;
+    outcome.bytesIn = InputSize(record.GetInputFile());
+    outcome.End(VARNEXRESULTSTATE_ERROR, std::move(why));
+    return outcome;
 }
 
 }  // namespace
@@ -99,9 +119,9 @@ void CConverterThread::ConverterReportProgress(CTextFileConverter*, uint64_t pro
         static_cast<CVarnexFileInfo*>(record)->SetConverterProgress(processed, total);
 }
 
-CConverterThread::CopyResult CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output)
+VARNEXFILEOUTCOME CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output)
 {
-    CopyResult result;
+    VARNEXFILEOUTCOME result;
     // As with conversions: a file that changed while it was read is read once
     // more, and one that keeps changing is kept as read, with a warning.
     CAtomicOutputFile target(output.GetPath());
@@ -109,58 +129,54 @@ CConverterThread::CopyResult CConverterThread::CopyUnconverted(const CLongPath& 
         if (attempt > 0)
             target.Restart();
         result = CopyOnce(input, target.GetTemporaryPath());
-        if (result.status != CopyResult::COPIED || result.change.empty())
+        if (result.operation != VARNEXRESULTOPERATION_COPIED || result.reasons.empty())
             break;
     }
-    if (result.status == CopyResult::COPIED && !target.Commit()) {
-        result.status = CopyResult::WRITE_FAILED;
-        result.why = u"cannot move the output file into place";
+    if (result.operation == VARNEXRESULTOPERATION_COPIED && !target.Commit()) {
+        result = {};
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_COMMIT_FAILED));
     }
     return result;
 }
 
-CConverterThread::CopyResult CConverterThread::CopyOnce(const CLongPath& input, const std::u16string& temp)
+VARNEXFILEOUTCOME CConverterThread::CopyOnce(const CLongPath& input, const std::u16string& temp)
 {
-    CopyResult result;
+    VARNEXFILEOUTCOME result;
     CBinaryFileReader reader(input.c_str(), true);
     platform::FileStatus opened;
     if (!reader.IsOpen() || !platform::GetHandleStatus(reader.GetFileHandle(), &opened)) {
-        result.status = CopyResult::READ_FAILED;
-        result.why = u"cannot open the input file";
+        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_OPEN_FAILED));
         return result;
     }
     reader.SetReadLimit(opened.size);  // a growing file is copied as it was at open
     CBinaryFileWriter writer(temp.c_str(), false, true, true);
     if (!writer.IsOpen()) {
-        result.status = CopyResult::WRITE_FAILED;
-        result.why = u"cannot create the output file";
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_CREATE_FAILED));
         return result;
     }
     std::vector<unsigned char> block(1u << 16);
-    while (result.status == CopyResult::COPIED && !reader.Eof()) {
+    while (result.state == VARNEXRESULTSTATE_OK && !reader.Eof()) {
         const unsigned n = reader.Read(block.data(), static_cast<unsigned>(block.size()));
-        if (n > 0 && writer.Write(block.data(), n) != n) {
-            result.status = CopyResult::WRITE_FAILED;
-            result.why = u"writing the output file failed";
-        } else if (!CanContinue()) {
-            result.status = CopyResult::STOPPED;
-        }
+        if (n > 0 && writer.Write(block.data(), n) != n)
+            result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_WRITE_FAILED));
+        else if (!CanContinue())
+            result.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
     }
-    if (result.status == CopyResult::COPIED && reader.HasReadError()) {
-        result.status = CopyResult::READ_FAILED;
-        result.why = u"reading the input file failed";
-    }
-    if (!writer.Close() && result.status == CopyResult::COPIED) {
-        result.status = CopyResult::WRITE_FAILED;
-        result.why = u"writing the output file failed";
-    }
+    if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError())
+        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_READ_FAILED));
+    if (!writer.Close() && result.state == VARNEXRESULTSTATE_OK)
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_WRITE_FAILED));
+    if (result.state != VARNEXRESULTSTATE_OK)
+        return result;
+    result.operation = VARNEXRESULTOPERATION_COPIED;
+    result.bytesIn = result.bytesOut = writer.GetBytesWritten();
     platform::FileStatus now;
-    if (result.status == CopyResult::COPIED && platform::GetHandleStatus(reader.GetFileHandle(), &now) &&
+    if (platform::GetHandleStatus(reader.GetFileHandle(), &now) &&
         (now.size != opened.size || now.modified != opened.modified ||
          now.modifiedNanoseconds != opened.modifiedNanoseconds || reader.GetPosition() != opened.size)) {
-        result.change = u"the file changed while it was copied (" + text::FromUnsigned(opened.size) +
-                        u" bytes at the start, " + text::FromUnsigned(now.size) +
-                        u" at the end): the copy holds what was read";
+        result.state = VARNEXRESULTSTATE_WARNING;
+        result.reasons.push_back(
+            VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_COPIED, opened.size, now.size));
     }
     return result;
 }
@@ -174,142 +190,98 @@ void CConverterThread::Process(CVarnexFileInfo* record)
     // A failure nothing below caught (memory, a hook) ends this file, never
     // the thread, which would leave the record started for good.
     try {
-        DetectAndConvert(record);
+        VARNEXFILEOUTCOME outcome = DetectAndConvert(record);
+        Record(record, outcome);
     } catch (const std::exception& e) {
-        record->SetResultState(VARNEXRESULTSTATE_ERROR);
-        record->SetResultOperation(VARNEXRESULTOPERATION_NONE);
-        record->SetMessage(u"internal error: " + text::FromUtf8(e.what()));
+        VARNEXFILEOUTCOME outcome =
+            Unfinished(*record, VARNEXREASONNOTE::Detail(VARNEXREASON_INTERNAL_EXCEPTION, text::FromUtf8(e.what())));
+        Record(record, outcome);
     } catch (...) {
-        record->SetResultState(VARNEXRESULTSTATE_ERROR);
-        record->SetResultOperation(VARNEXRESULTOPERATION_NONE);
-        record->SetMessage(u"internal error");
+        VARNEXFILEOUTCOME outcome = Unfinished(*record, VARNEXREASONNOTE::Of(VARNEXREASON_INTERNAL_ERROR));
+        Record(record, outcome);
     }
     m_owner->SessionFileFinished(record);
 }
 
-void CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
+VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
 {
     const CLongPath input(record->GetInputFile());
     const CLongPath output(record->GetOutputFile());
-    int codepage = -1;
-    float confidence = 0.0f;
-    bool hasBom = false;
-    VARNEXRESULTSTATE state = VARNEXRESULTSTATE_OK;
-    VARNEXRESULTOPERATION operation = VARNEXRESULTOPERATION_NONE;
-    std::u16string message;
-    uint64_t replaced = 0;
+    VARNEXFILEOUTCOME outcome = Detect(*record, input);
+    const bool write = !m_setting.detectOnly && !output.IsEmpty() && outcome.state != VARNEXRESULTSTATE_ERROR &&
+                       outcome.state != VARNEXRESULTSTATE_CANCELLED;
+    if (write)
+        WriteOutput(record, input, output, outcome);
+    return outcome;
+}
 
-    if (record->GetAllowAutoDetect()) {
+VARNEXFILEOUTCOME CConverterThread::Detect(const CVarnexFileInfo& record, const CLongPath& input)
+{
+    VARNEXFILEOUTCOME outcome;
+    outcome.bytesIn = InputSize(input.GetPath());
+    if (record.GetAllowAutoDetect()) {
         // A large sample must not hold up a stop or a pause.
         CAdvancedDetector detector(input.GetPath(), m_detection, m_setting.chunkSize, m_setting.sampleSizeMB,
                                    m_setting.allowBinaryListDetection, m_setting.useGB18030,
                                    [this] { return CanContinue(); });
-        codepage = detector.GetCodepage();
-        confidence = detector.GetConfidence();
-        hasBom = detector.HasBom();
-        if (detector.WasStopped()) {
-            state = VARNEXRESULTSTATE_CANCELLED;
-            message = u"cancelled";
-        } else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE) {
-            state = VARNEXRESULTSTATE_WARNING;
-            message = u"the code page detection is unsure";
-        } else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR) {
-            state = VARNEXRESULTSTATE_ERROR;
-            message = u"the file could not be read";
-        }
+        outcome.codepage = detector.GetCodepage();
+        outcome.confidence = detector.GetConfidence();
+        outcome.hasBom = detector.HasBom();
+        if (detector.WasStopped())
+            outcome.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+        else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE)
+            outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE));
+        else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR)
+            outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_UNREADABLE));
     } else {
-        const CCodepageInfo* info = record->GetCodepageInfo();
-        codepage = info ? info->GetCodepage() : -1;
-        confidence = 1.0f;
-        hasBom = record->GetHasBom();
-        if (info == nullptr || codepage == -1) {
-            // Never pass a file without a code page off as binary.
-            state = VARNEXRESULTSTATE_ERROR;
-            message = u"no code page is assigned and detection is off";
-        }
+        const CCodepageInfo* info = record.GetCodepageInfo();
+        outcome.codepage = info ? info->GetCodepage() : -1;
+        outcome.confidence = 1.0f;
+        outcome.hasBom = record.GetHasBom();
+        // Never pass a file without a code page off as binary.
+        if (info == nullptr || outcome.codepage == -1)
+            outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_NO_CODEPAGE));
     }
+    return outcome;
+}
 
-    const bool convert = !m_setting.detectOnly && !output.IsEmpty() && state != VARNEXRESULTSTATE_ERROR &&
-                         state != VARNEXRESULTSTATE_CANCELLED;
-    if (convert) {
-        const VARNEXCONVERSIONOPTIONS options = record->GetOptions();
-        const bool copy = options.copyUnconverted;
-        const bool binary = codepage == -1;
-        const bool supported = !binary && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
-        if (!binary && !supported) {
-            state = VARNEXRESULTSTATE_NOT_SUPPORTED;
-            message = u"code page " + text::FromNumber(codepage) + u" cannot be converted here";
-        }
-        if (std::u16string why; !MakeOutputFolder(*record, output, why)) {
-            state = VARNEXRESULTSTATE_WRITE_ERROR;
-            message = why;
-        } else if (supported) {
-            record->SetStatus(VARNEXFILESTATUS_CONVERTING);
-            m_owner->SessionNotifyUpdate(record);
-            CTextFileConverter converter(input.c_str(), m_setting.chunkSize, m_setting.readBufferSize,
-                                         m_setting.writeBufferSize, m_textBuffer.get(), m_readBuffer.get(),
-                                         m_writeBuffer.get());
-            converter.SetContinueCallback(ConverterCanContinue, this);
-            converter.SetReportProgressCallback(ConverterReportProgress, record);
-            const auto result = converter.Convert(output.c_str(), static_cast<unsigned>(codepage),
-                                                  options.outputTextFormat, options.returnType, options.writeBom, 0);
-            replaced = converter.GetReplacementCount();
-            switch (result) {
-            case CTextFileConverter::CONVERTRESULT_OK:
-                operation = VARNEXRESULTOPERATION_CONVERTED;
-                if (replaced > 0) {
-                    state = VARNEXRESULTSTATE_WARNING;
-                    message = text::FromUnsigned(replaced) +
-                              u" characters could not be decoded or written and were replaced by U+FFFD";
-                }
-                if (!converter.GetInputChange().empty()) {
-                    state = VARNEXRESULTSTATE_WARNING;
-                    message += (message.empty() ? u"" : u"; ") + converter.GetInputChange();
-                }
-                break;
-            case CTextFileConverter::CONVERTRESULT_CANCELLED:
-                state = VARNEXRESULTSTATE_CANCELLED;
-                message = u"cancelled";
-                break;
-            default:
-                state = converter.IsOutputError() ? VARNEXRESULTSTATE_WRITE_ERROR
-                                                  : VARNEXRESULTSTATE_CONVERSION_ERROR;
-                message = converter.GetErrorText();
-                break;
-            }
-        }
-        if (copy && operation == VARNEXRESULTOPERATION_NONE && state != VARNEXRESULTSTATE_CANCELLED &&
-            state != VARNEXRESULTSTATE_WRITE_ERROR && (binary || !supported)) {
-            const CopyResult copied = CopyUnconverted(input, output);
-            switch (copied.status) {
-            case CopyResult::COPIED:
-                operation = VARNEXRESULTOPERATION_COPIED;
-                if (!copied.change.empty()) {
-                    state = VARNEXRESULTSTATE_WARNING;
-                    message += (message.empty() ? u"" : u"; ") + copied.change;
-                }
-                break;
-            case CopyResult::STOPPED:
-                state = VARNEXRESULTSTATE_CANCELLED;
-                message = u"cancelled";
-                break;
-            case CopyResult::READ_FAILED:
-                state = VARNEXRESULTSTATE_ERROR;
-                message = copied.why;
-                break;
-            case CopyResult::WRITE_FAILED:
-                state = VARNEXRESULTSTATE_WRITE_ERROR;
-                message = copied.why;
-                break;
-            }
-        }
-    }
+void CConverterThread::WriteOutput(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
+                                   VARNEXFILEOUTCOME& outcome)
+{
+    const VARNEXCONVERSIONOPTIONS options = record->GetOptions();
+    const int codepage = outcome.codepage;
+    const bool binary = codepage == -1;
+    const bool supported = !binary && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
+    if (!binary && !supported)
+        outcome.End(VARNEXRESULTSTATE_NOT_SUPPORTED,
+                    VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, static_cast<uint64_t>(codepage)));
+    // The folder is made even for a file that is then left alone.
+    if (VARNEXREASONNOTE why; !MakeOutputFolder(*record, output, why))
+        outcome.End(VARNEXRESULTSTATE_WRITE_ERROR, std::move(why));
+    else if (supported)
+        outcome.Then(ConvertText(record, input, output, codepage, options));
+    else if (options.copyUnconverted)
+        outcome.Then(CopyUnconverted(input, output));
+}
 
-    record->SetCodepage(codepage);
-    record->SetConfidence(confidence);
-    record->SetHasBom(hasBom);
-    record->SetResultState(state);
-    record->SetResultOperation(operation);
-    record->SetMessage(message);
-    record->SetReplacedCount(replaced);
+VARNEXFILEOUTCOME CConverterThread::ConvertText(CVarnexFileInfo* record, const CLongPath& input,
+                                                const CLongPath& output, int codepage,
+                                                const VARNEXCONVERSIONOPTIONS& options)
+{
+    record->SetStatus(VARNEXFILESTATUS_CONVERTING);
+    m_owner->SessionNotifyUpdate(record);
+    CTextFileConverter converter(input.c_str(), m_setting.chunkSize, m_setting.readBufferSize,
+                                 m_setting.writeBufferSize, m_textBuffer.get(), m_readBuffer.get(),
+                                 m_writeBuffer.get());
+    converter.SetContinueCallback(ConverterCanContinue, this);
+    converter.SetReportProgressCallback(ConverterReportProgress, record);
+    converter.Convert(output.c_str(), static_cast<unsigned>(codepage), options.outputTextFormat, options.returnType,
+                      options.writeBom, 0);
+    return converter.GetOutcome();
+}
+
+void CConverterThread::Record(CVarnexFileInfo* record, VARNEXFILEOUTCOME& outcome)
+{
+    outcome.message = DescribeOutcome(outcome);
+    record->SetOutcome(outcome);
 }

@@ -6,6 +6,7 @@
 #include "base/thread_base.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/advanced_detector.h"
+#include "varnex/convert/file_outcome.h"
 #include "varnex/convert/text_file_converter.h"
 #include "varnex/session/session_records.h"
 #include "varnex/varnex_export.h"
@@ -30,21 +31,28 @@ protected:
     static bool ConverterCanContinue(CTextFileConverter* converter, void* thread);
     static void ConverterReportProgress(CTextFileConverter* converter, uint64_t processed,
                                         uint64_t total, void* record);
-    struct CopyResult {
-        enum Status { COPIED, STOPPED, READ_FAILED, WRITE_FAILED };
-        Status status = COPIED;
-        std::u16string why;     // the failure
-        std::u16string change;  // how the input changed while it was copied
-    };
     // Copies in blocks into a temporary name that is renamed into place, so a
-    // stopped or failed copy leaves nothing.
-    CopyResult CopyUnconverted(const CLongPath& input, const CLongPath& output);
+    // stopped or failed copy leaves nothing. Copied: operation COPIED, state
+    // OK (WARNING when the input changed meanwhile), both byte counts the
+    // copy's size.
+    VARNEXFILEOUTCOME CopyUnconverted(const CLongPath& input, const CLongPath& output);
 
 private:
-    CopyResult CopyOnce(const CLongPath& input, const std::u16string& temp);
+    VARNEXFILEOUTCOME CopyOnce(const CLongPath& input, const std::u16string& temp);
     void Process(CVarnexFileInfo* record);
-    // Detects and converts one file and sets the record's results.
-    void DetectAndConvert(CVarnexFileInfo* record);
+    // The file's outcome: detected, then converted or copied when asked.
+    VARNEXFILEOUTCOME DetectAndConvert(CVarnexFileInfo* record);
+    // The code page, confidence and BOM (found, or as the record assigns
+    // them); bytes in is the file's size.
+    VARNEXFILEOUTCOME Detect(const CVarnexFileInfo& record, const CLongPath& input);
+    // Converts the detected file, or copies it when it cannot be converted and
+    // the job asks for a copy, adding what that did to the outcome.
+    void WriteOutput(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
+                     VARNEXFILEOUTCOME& outcome);
+    VARNEXFILEOUTCOME ConvertText(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
+                                  int codepage, const VARNEXCONVERSIONOPTIONS& options);
+    // Builds the message and writes the outcome into the record.
+    static void Record(CVarnexFileInfo* record, VARNEXFILEOUTCOME& outcome);
 
     CVarnexSessionWork* m_owner;
     VARNEXJOBSETTING m_setting;

@@ -66,6 +66,8 @@ CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     m_progress.store(other.m_progress.load(kRelaxed), kRelaxed);
     m_message = other.m_message;
     m_replaced.store(other.m_replaced.load(kRelaxed), kRelaxed);
+    m_bytesIn.store(other.m_bytesIn.load(kRelaxed), kRelaxed);
+    m_bytesOut.store(other.m_bytesOut.load(kRelaxed), kRelaxed);
 }
 
 CVarnexFileInfo::~CVarnexFileInfo() = default;
@@ -247,4 +249,22 @@ void CVarnexFileInfo::SetReplacedCount(uint64_t count)
 {
     CSingleLock lock(GetCriticalSection());
     m_replaced.store(count, kRelaxed);
+}
+
+void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
+{
+    // The catalogue is read before the record's lock is taken.
+    const CCodepageInfo* info = outcome.hasFindings ? CCodepageInfo::GetCodepageInfo(outcome.codepage) : nullptr;
+    CSingleLock lock(GetCriticalSection());
+    if (outcome.hasFindings) {
+        m_codepageInfo.store(info, kRelaxed);
+        m_confidence.store(outcome.confidence, kRelaxed);
+        m_hasBom.store(outcome.hasBom, kRelaxed);
+        m_replaced.store(outcome.replaced, kRelaxed);
+    }
+    m_resultState.store(outcome.state, kRelaxed);
+    m_resultOperation.store(outcome.operation, kRelaxed);
+    m_message = outcome.message;
+    m_bytesIn.store(outcome.bytesIn, kRelaxed);
+    m_bytesOut.store(outcome.bytesOut, kRelaxed);
 }

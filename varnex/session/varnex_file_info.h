@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/lockable.h"
+#include "varnex/convert/file_outcome.h"
 #include "varnex/convert/text_file_converter.h"
 #include "varnex/session/conversion_options.h"
 #include "varnex/varnex_export.h"
@@ -17,24 +18,6 @@ enum VARNEXFILESTATUS : int {
     VARNEXFILESTATUS_CONVERTING = 2,
     VARNEXFILESTATUS_FINISHED = 3,
     VARNEXFILESTATUS_RETRYING = 4,
-};
-
-enum VARNEXRESULTSTATE : int {
-    VARNEXRESULTSTATE_NONE = 0,
-    VARNEXRESULTSTATE_OK = 1,
-    VARNEXRESULTSTATE_WARNING = 2,
-    VARNEXRESULTSTATE_FAILED = 3,
-    VARNEXRESULTSTATE_ERROR = 4,
-    VARNEXRESULTSTATE_CONVERSION_ERROR = 5,
-    VARNEXRESULTSTATE_NOT_SUPPORTED = 6,
-    VARNEXRESULTSTATE_WRITE_ERROR = 7,
-    VARNEXRESULTSTATE_CANCELLED = 8,
-};
-
-enum VARNEXRESULTOPERATION : int {
-    VARNEXRESULTOPERATION_NONE = 0,
-    VARNEXRESULTOPERATION_CONVERTED = 1,
-    VARNEXRESULTOPERATION_COPIED = 2,
 };
 
 // The engine's record of one input file, shared by the converter threads that
@@ -145,6 +128,15 @@ public:
     uint64_t GetReplacedCount() const { return m_replaced.load(std::memory_order_relaxed); }
     void SetReplacedCount(uint64_t count);
 
+    // Bytes of the input read and of the output written, for the run's
+    // totals (see VARNEXFILEOUTCOME).
+    uint64_t GetBytesIn() const { return m_bytesIn.load(std::memory_order_relaxed); }
+    uint64_t GetBytesOut() const { return m_bytesOut.load(std::memory_order_relaxed); }
+
+    // Stores what became of the file in one step under the record's lock:
+    // the findings (unless it has none), state, operation, message and bytes.
+    void SetOutcome(const VARNEXFILEOUTCOME& outcome);
+
 private:
     std::atomic<void*> m_ownerData;
     const unsigned m_sessionUniqueId;
@@ -164,4 +156,6 @@ private:
     std::atomic<unsigned> m_progress{0};
     std::u16string m_message;
     std::atomic<uint64_t> m_replaced{0};
+    std::atomic<uint64_t> m_bytesIn{0};
+    std::atomic<uint64_t> m_bytesOut{0};
 };

@@ -1,0 +1,101 @@
+#include "varnex/convert/file_outcome.h"
+
+#include <cstring>
+
+#include "base/text.h"
+
+namespace {
+
+// what, then ": " and the error's text when one is known.
+std::u16string WithError(const char16_t* what, int error)
+{
+    std::u16string message = what;
+    if (error != 0)
+        message += u": " + text::FromUtf8(std::strerror(error));
+    return message;
+}
+
+std::u16string Changed(const VARNEXREASONNOTE& note, const char16_t* verb, const char16_t* result)
+{
+    return u"the file changed while it was " + std::u16string(verb) + u" (" + text::FromUnsigned(note.number) +
+           u" bytes at the start, " + text::FromUnsigned(note.number2) + u" at the end): the " + result +
+           u" holds what was read";
+}
+
+bool AddsToEarlierReasons(VARNEXREASON reason)
+{
+    return reason == VARNEXREASON_CHANGED_WHILE_CONVERTED || reason == VARNEXREASON_CHANGED_WHILE_COPIED;
+}
+
+}  // namespace
+
+void VARNEXFILEOUTCOME::End(VARNEXRESULTSTATE endState, VARNEXREASONNOTE note)
+{
+    state = endState;
+    reasons.assign(1, std::move(note));
+}
+
+void VARNEXFILEOUTCOME::Then(const VARNEXFILEOUTCOME& step)
+{
+    if (step.state != VARNEXRESULTSTATE_OK)
+        state = step.state;
+    if (step.operation != VARNEXRESULTOPERATION_NONE) {
+        operation = step.operation;
+        bytesIn = step.bytesIn;
+        bytesOut = step.bytesOut;
+    }
+    replaced += step.replaced;
+    for (const VARNEXREASONNOTE& note : step.reasons) {
+        if (!AddsToEarlierReasons(note.reason))
+            reasons.clear();
+        reasons.push_back(note);
+    }
+}
+
+std::u16string DescribeReason(const VARNEXREASONNOTE& note)
+{
+    switch (note.reason) {
+    case VARNEXREASON_NONE: return {};
+    case VARNEXREASON_CANCELLED: return u"cancelled";
+    case VARNEXREASON_DETECTION_UNSURE: return u"the code page detection is unsure";
+    case VARNEXREASON_UNREADABLE: return u"the file could not be read";
+    case VARNEXREASON_NO_CODEPAGE: return u"no code page is assigned and detection is off";
+    case VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE:
+        return u"code page " + text::FromNumber(static_cast<int64_t>(note.number)) + u" cannot be converted here";
+    case VARNEXREASON_OUTPUT_FOLDER_OUTSIDE: return u"the output file lies outside the output folder";
+    case VARNEXREASON_OUTPUT_FOLDER_LINK:
+        return u"a folder on the way to the output file is a symbolic link: not followed";
+    case VARNEXREASON_OUTPUT_FOLDER_FAILED:
+        // Said with the error's text even when none is known.
+        return u"cannot create the output folder: " + text::FromUtf8(std::strerror(note.error));
+    case VARNEXREASON_NO_OUTPUT_FILE: return u"no output file given";
+    case VARNEXREASON_OUTPUT_IS_INPUT: return u"the output file is the input file itself";
+    case VARNEXREASON_OUTPUT_IS_FOLDER: return u"the output path is a folder";
+    case VARNEXREASON_OPEN_FAILED: return WithError(u"cannot open the input file", note.error);
+    case VARNEXREASON_CREATE_FAILED: return WithError(u"cannot create the output file", note.error);
+    case VARNEXREASON_READ_FAILED: return WithError(u"reading the input file failed", note.error);
+    case VARNEXREASON_WRITE_FAILED: return WithError(u"writing the output file failed", note.error);
+    case VARNEXREASON_COMMIT_FAILED: return WithError(u"cannot move the output file into place", note.error);
+    case VARNEXREASON_CHANGED_WHILE_CONVERTED: return Changed(note, u"converted", u"output");
+    case VARNEXREASON_CHANGED_WHILE_COPIED: return Changed(note, u"copied", u"copy");
+    case VARNEXREASON_REPLACED_CHARACTERS:
+        return text::FromUnsigned(note.number) +
+               u" characters could not be decoded or written and were replaced by U+FFFD";
+    case VARNEXREASON_OUT_OF_MEMORY: return u"out of memory";
+    case VARNEXREASON_CONVERTER_EXCEPTION: return note.detail;
+    case VARNEXREASON_INTERNAL_ERROR: return u"internal error";
+    case VARNEXREASON_INTERNAL_EXCEPTION: return u"internal error: " + note.detail;
+    }
+    return {};
+}
+
+std::u16string DescribeOutcome(const VARNEXFILEOUTCOME& outcome)
+{
+    std::u16string message;
+    for (const VARNEXREASONNOTE& note : outcome.reasons) {
+        if (!message.empty())
+            message += u"; ";
+        message += DescribeReason(note);
+    }
+    return message;
+}

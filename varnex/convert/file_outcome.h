@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "varnex/varnex_export.h"
+
+enum VARNEXRESULTSTATE : int {
+    VARNEXRESULTSTATE_NONE = 0,
+    VARNEXRESULTSTATE_OK = 1,
+    VARNEXRESULTSTATE_WARNING = 2,
+    VARNEXRESULTSTATE_FAILED = 3,
+    VARNEXRESULTSTATE_ERROR = 4,
+    VARNEXRESULTSTATE_CONVERSION_ERROR = 5,
+    VARNEXRESULTSTATE_NOT_SUPPORTED = 6,
+    VARNEXRESULTSTATE_WRITE_ERROR = 7,
+    VARNEXRESULTSTATE_CANCELLED = 8,
+};
+
+enum VARNEXRESULTOPERATION : int {
+    VARNEXRESULTOPERATION_NONE = 0,
+    VARNEXRESULTOPERATION_CONVERTED = 1,
+    VARNEXRESULTOPERATION_COPIED = 2,
+};
+
+// Why a file ended as it did. The arguments a reason uses are noted beside it.
+enum VARNEXREASON : int {
+    VARNEXREASON_NONE = 0,
+    VARNEXREASON_CANCELLED,
+    VARNEXREASON_DETECTION_UNSURE,
+    VARNEXREASON_UNREADABLE,                 // detection could not read the file
+    VARNEXREASON_NO_CODEPAGE,                // detection off and no code page assigned
+    VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE,   // number: the code page
+    VARNEXREASON_OUTPUT_FOLDER_OUTSIDE,      // the output lies outside the output folder
+    VARNEXREASON_OUTPUT_FOLDER_LINK,         // a folder on the way is a link
+    VARNEXREASON_OUTPUT_FOLDER_FAILED,       // error
+    VARNEXREASON_NO_OUTPUT_FILE,
+    VARNEXREASON_OUTPUT_IS_INPUT,
+    VARNEXREASON_OUTPUT_IS_FOLDER,
+    VARNEXREASON_OPEN_FAILED,                // error (0: none known), the input
+    VARNEXREASON_CREATE_FAILED,              // error (0: none known), the output
+    VARNEXREASON_READ_FAILED,                // error (0: none known)
+    VARNEXREASON_WRITE_FAILED,               // error (0: none known)
+    VARNEXREASON_COMMIT_FAILED,              // error (0: none known): the rename into place
+    VARNEXREASON_CHANGED_WHILE_CONVERTED,    // number: size at open, number2: size at the end
+    VARNEXREASON_CHANGED_WHILE_COPIED,       // number: size at open, number2: size at the end
+    VARNEXREASON_REPLACED_CHARACTERS,        // number: how many
+    VARNEXREASON_OUT_OF_MEMORY,
+    VARNEXREASON_CONVERTER_EXCEPTION,        // detail: what the converter's layers threw
+    VARNEXREASON_INTERNAL_ERROR,             // something nothing below the thread caught
+    VARNEXREASON_INTERNAL_EXCEPTION,         // detail: as above, with what it said
+};
+
+struct VARNEX_API VARNEXREASONNOTE {
+    VARNEXREASON reason = VARNEXREASON_NONE;
+    uint64_t number = 0;
+    uint64_t number2 = 0;
+    int error = 0;           // errno
+    std::u16string detail;
+
+    static VARNEXREASONNOTE Of(VARNEXREASON reason, uint64_t number = 0, uint64_t number2 = 0)
+    {
+        VARNEXREASONNOTE note;
+        note.reason = reason;
+        note.number = number;
+        note.number2 = number2;
+        return note;
+    }
+    static VARNEXREASONNOTE Error(VARNEXREASON reason, int error)
+    {
+        VARNEXREASONNOTE note = Of(reason);
+        note.error = error;
+        return note;
+    }
+    static VARNEXREASONNOTE Detail(VARNEXREASON reason, std::u16string detail)
+    {
+        VARNEXREASONNOTE note = Of(reason);
+        note.detail = std::move(detail);
+        return note;
+    }
+};
+
+// What became of one file: what detection found and what converting or
+// copying it did. Detection, the converter and the copy each return one; the
+// converter thread folds them together (Then) and writes the result into the
+// file's record.
+struct VARNEX_API VARNEXFILEOUTCOME {
+    VARNEXRESULTSTATE state = VARNEXRESULTSTATE_OK;
+    VARNEXRESULTOPERATION operation = VARNEXRESULTOPERATION_NONE;
+    // False when the file failed before anything was found: the record keeps
+    // its code page, confidence, BOM flag and replaced count.
+    bool hasFindings = true;
+    int codepage = -1;
+    float confidence = 0.0f;
+    bool hasBom = false;
+    uint64_t replaced = 0;
+    // Bytes of the input read to write the output; for a file not written,
+    // the input's size. Bytes out: the output written, BOM included, 0 when
+    // none was kept.
+    uint64_t bytesIn = 0;
+    uint64_t bytesOut = 0;
+    // Line endings are not counted: the only pass that sees every unit is the
+    // converter's chunk loop, and a second scan of each chunk there costs the
+    // fast copy paths a measurable share of their speed.
+    // In the order they happened; the message joins their texts.
+    std::vector<VARNEXREASONNOTE> reasons;
+    // Built from the reasons where the outcome enters the record
+    // (DescribeOutcome); empty until then.
+    std::u16string message;
+
+    // Ends the outcome in state for this reason alone.
+    void End(VARNEXRESULTSTATE endState, VARNEXREASONNOTE note);
+    // Adds what a later step (the conversion or the copy) did: its state
+    // unless it ended OK, its operation and bytes when it wrote the output.
+    // Its reasons replace the earlier ones, except a change of the input while
+    // read, which adds to them. What detection found stays.
+    void Then(const VARNEXFILEOUTCOME& step);
+};
+
+// The text shown for one reason (the engine's texts are English).
+VARNEX_API std::u16string DescribeReason(const VARNEXREASONNOTE& note);
+// The record's message: the reasons' texts, joined by "; ".
+VARNEX_API std::u16string DescribeOutcome(const VARNEXFILEOUTCOME& outcome);
