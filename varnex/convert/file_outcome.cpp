@@ -85,6 +85,14 @@ std::u16string DescribeReason(const VARNEXREASONNOTE& note)
     case VARNEXREASON_CONVERTER_EXCEPTION: return note.detail;
     case VARNEXREASON_INTERNAL_ERROR: return u"internal error";
     case VARNEXREASON_INTERNAL_EXCEPTION: return u"internal error: " + note.detail;
+    case VARNEXREASON_FOLDER_UNREADABLE:
+        return u"cannot read the folder: " + text::FromUtf8(std::strerror(note.error));
+    case VARNEXREASON_NOT_REGULAR: return u"not a regular file (" + note.detail + u"): left alone";
+    case VARNEXREASON_DANGLING_LINK: return u"symbolic link to a missing target";
+    case VARNEXREASON_LINK_LOOP: return u"symbolic link loop";
+    case VARNEXREASON_FOLDER_REPEATED:
+        return u"folder already searched under another path (a link): not searched again";
+    case VARNEXREASON_UNREACHABLE: return u"cannot be reached: " + text::FromUtf8(std::strerror(note.error));
     }
     return {};
 }

@@ -51,6 +51,13 @@ enum VARNEXREASON : int {
     VARNEXREASON_CONVERTER_EXCEPTION,        // detail: what the converter's layers threw
     VARNEXREASON_INTERNAL_ERROR,             // something nothing below the thread caught
     VARNEXREASON_INTERNAL_EXCEPTION,         // detail: as above, with what it said
+    // Entries the folder walk cannot take as files.
+    VARNEXREASON_FOLDER_UNREADABLE,          // error
+    VARNEXREASON_NOT_REGULAR,                // detail: what kind of entry
+    VARNEXREASON_DANGLING_LINK,
+    VARNEXREASON_LINK_LOOP,
+    VARNEXREASON_FOLDER_REPEATED,
+    VARNEXREASON_UNREACHABLE,                // error
 };
 
 struct VARNEX_API VARNEXREASONNOTE {
@@ -84,8 +91,8 @@ struct VARNEX_API VARNEXREASONNOTE {
 
 // What became of one file: what detection found and what converting or
 // copying it did. Detection, the converter and the copy each return one; the
-// converter thread folds them together (Then) and writes the result into the
-// file's record.
+// converter thread folds them together (Then) and hands the result to the
+// file's record, which turns the reasons into its message.
 struct VARNEX_API VARNEXFILEOUTCOME {
     VARNEXRESULTSTATE state = VARNEXRESULTSTATE_OK;
     VARNEXRESULTOPERATION operation = VARNEXRESULTOPERATION_NONE;
@@ -106,9 +113,6 @@ struct VARNEX_API VARNEXFILEOUTCOME {
     // fast copy paths a measurable share of their speed.
     // In the order they happened; the message joins their texts.
     std::vector<VARNEXREASONNOTE> reasons;
-    // Built from the reasons where the outcome enters the record
-    // (DescribeOutcome); empty until then.
-    std::u16string message;
 
     // Ends the outcome in state for this reason alone.
     void End(VARNEXRESULTSTATE endState, VARNEXREASONNOTE note);

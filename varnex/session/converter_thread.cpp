@@ -190,15 +190,12 @@ void CConverterThread::Process(CVarnexFileInfo* record)
     // A failure nothing below caught (memory, a hook) ends this file, never
     // the thread, which would leave the record started for good.
     try {
-        VARNEXFILEOUTCOME outcome = DetectAndConvert(record);
-        Record(record, outcome);
+        record->SetOutcome(DetectAndConvert(record));
     } catch (const std::exception& e) {
-        VARNEXFILEOUTCOME outcome =
-            Unfinished(*record, VARNEXREASONNOTE::Detail(VARNEXREASON_INTERNAL_EXCEPTION, text::FromUtf8(e.what())));
-        Record(record, outcome);
+        record->SetOutcome(
+            Unfinished(*record, VARNEXREASONNOTE::Detail(VARNEXREASON_INTERNAL_EXCEPTION, text::FromUtf8(e.what()))));
     } catch (...) {
-        VARNEXFILEOUTCOME outcome = Unfinished(*record, VARNEXREASONNOTE::Of(VARNEXREASON_INTERNAL_ERROR));
-        Record(record, outcome);
+        record->SetOutcome(Unfinished(*record, VARNEXREASONNOTE::Of(VARNEXREASON_INTERNAL_ERROR)));
     }
     m_owner->SessionFileFinished(record);
 }
@@ -278,10 +275,4 @@ VARNEXFILEOUTCOME CConverterThread::ConvertText(CVarnexFileInfo* record, const C
     converter.Convert(output.c_str(), static_cast<unsigned>(codepage), options.outputTextFormat, options.returnType,
                       options.writeBom, 0);
     return converter.GetOutcome();
-}
-
-void CConverterThread::Record(CVarnexFileInfo* record, VARNEXFILEOUTCOME& outcome)
-{
-    outcome.message = DescribeOutcome(outcome);
-    record->SetOutcome(outcome);
 }

@@ -51,8 +51,6 @@ private:
                      VARNEXFILEOUTCOME& outcome);
     VARNEXFILEOUTCOME ConvertText(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
                                   int codepage, const VARNEXCONVERSIONOPTIONS& options);
-    // Builds the message and writes the outcome into the record.
-    static void Record(CVarnexFileInfo* record, VARNEXFILEOUTCOME& outcome);
 
     CVarnexSessionWork* m_owner;
     VARNEXJOBSETTING m_setting;

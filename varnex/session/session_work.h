@@ -16,8 +16,7 @@ public:
     virtual void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) = 0;
     // An entry the walk met but cannot take as a file: listed as finished,
     // with its state and why, so the summary and the report name it.
-    virtual void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state,
-                                   const std::u16string& message) = 0;
+    virtual void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) = 0;
     virtual void SessionCountFolderError() = 0;
 
     virtual void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const = 0;

@@ -155,8 +155,7 @@ private:
     std::vector<CThreadBase*> StartSession();
     // What the threads may reach (CVarnexSessionWork).
     void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) override { HandleJob(item); }
-    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state,
-                           const std::u16string& message) override;
+    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) override;
     void SessionCountFolderError() override;
     void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const override { SafeCopyJobSetting(&setting); }
     CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs) override;

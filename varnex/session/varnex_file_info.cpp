@@ -255,6 +255,7 @@ void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
 {
     // The catalogue is read before the record's lock is taken.
     const CCodepageInfo* info = outcome.hasFindings ? CCodepageInfo::GetCodepageInfo(outcome.codepage) : nullptr;
+    std::u16string message = DescribeOutcome(outcome);
     CSingleLock lock(GetCriticalSection());
     if (outcome.hasFindings) {
         m_codepageInfo.store(info, kRelaxed);
@@ -264,7 +265,7 @@ void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
     }
     m_resultState.store(outcome.state, kRelaxed);
     m_resultOperation.store(outcome.operation, kRelaxed);
-    m_message = outcome.message;
+    m_message = std::move(message);
     m_bytesIn.store(outcome.bytesIn, kRelaxed);
     m_bytesOut.store(outcome.bytesOut, kRelaxed);
 }

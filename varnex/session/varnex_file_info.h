@@ -134,7 +134,8 @@ public:
     uint64_t GetBytesOut() const { return m_bytesOut.load(std::memory_order_relaxed); }
 
     // Stores what became of the file in one step under the record's lock:
-    // the findings (unless it has none), state, operation, message and bytes.
+    // the findings (unless it has none), state, operation, bytes, and the
+    // message its reasons give (DescribeOutcome).
     void SetOutcome(const VARNEXFILEOUTCOME& outcome);
 
 private:

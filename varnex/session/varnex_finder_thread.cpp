@@ -1,8 +1,5 @@
 #include "varnex/session/varnex_finder_thread.h"
 
-#include <cstring>
-
-#include "base/text.h"
 #include "textrion/path/long_path.h"
 #include "varnex/session/session_work.h"
 #include "varnex/session/target_path.h"
@@ -73,7 +70,7 @@ void CVarnexFileFinderThread::OnFolderError(CFileFinderJob* job, int error)
 {
     m_owner->SessionCountFolderError();
     m_owner->SessionAddSkipped(job->m_jobFolder, VARNEXRESULTSTATE_ERROR,
-                               u"cannot read the folder: " + text::FromUtf8(std::strerror(error)));
+                               VARNEXREASONNOTE::Error(VARNEXREASON_FOLDER_UNREADABLE, error));
 }
 
 void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob* baseJob)
@@ -83,20 +80,18 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
     if (!entry.isFolder && job->IsFilterEnabled() && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
         return;
     VARNEXRESULTSTATE state = VARNEXRESULTSTATE_NOT_SUPPORTED;
-    std::u16string why;
+    VARNEXREASONNOTE why;
     switch (entry.reason) {
     case CSkippedEntry::REASON_NOT_REGULAR:
-        why = u"not a regular file (" + std::u16string(entry.kind) + u"): left alone";
+        why = VARNEXREASONNOTE::Detail(VARNEXREASON_NOT_REGULAR, entry.kind);
         break;
-    case CSkippedEntry::REASON_DANGLING_LINK: why = u"symbolic link to a missing target"; break;
-    case CSkippedEntry::REASON_LINK_LOOP: why = u"symbolic link loop"; break;
-    case CSkippedEntry::REASON_FOLDER_REPEATED:
-        why = u"folder already searched under another path (a link): not searched again";
-        break;
+    case CSkippedEntry::REASON_DANGLING_LINK: why = VARNEXREASONNOTE::Of(VARNEXREASON_DANGLING_LINK); break;
+    case CSkippedEntry::REASON_LINK_LOOP: why = VARNEXREASONNOTE::Of(VARNEXREASON_LINK_LOOP); break;
+    case CSkippedEntry::REASON_FOLDER_REPEATED: why = VARNEXREASONNOTE::Of(VARNEXREASON_FOLDER_REPEATED); break;
     default:
         state = VARNEXRESULTSTATE_ERROR;
-        why = u"cannot be reached: " + text::FromUtf8(std::strerror(entry.error));
+        why = VARNEXREASONNOTE::Error(VARNEXREASON_UNREACHABLE, entry.error);
         break;
     }
-    m_owner->SessionAddSkipped(entry.path, state, why);
+    m_owner->SessionAddSkipped(entry.path, state, std::move(why));
 }

@@ -238,15 +238,17 @@ void CVarnex::SessionCountFolderError()
     ++m_unreadableFolders;
 }
 
-void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, const std::u16string& message)
+void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why)
 {
     tagVARNEXBATCHJOBITEM item;
     item.inputPath = path;
     CVarnexFileInfo* record = CreateVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), item, GetDefaultOwnerData());
     if (record == nullptr)
         return;
-    record->SetResultState(state);
-    record->SetMessage(message);
+    VARNEXFILEOUTCOME outcome;
+    outcome.hasFindings = false;  // never looked at: no code page, not even "Binary"
+    outcome.End(state, std::move(why));
+    record->SetOutcome(outcome);
     SessionAddFile(record);
     SessionFileFinished(record);
 }
