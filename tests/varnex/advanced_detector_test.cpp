@@ -133,13 +133,14 @@ TEST_F(WithLists, FallsBackToZeroRunsAndBomlessUtf16WhenNothingIsFound)
         std::string bytes;
         int codepage;
         int statisticsCalls;
+        Result result = Result::DETECTIONRESULT_OK;
     };
     const Case cases[] = {
         {"utf16.txt", utf16, 1200, 1},
         {"utf16.LOG", utf16, 1200, 1},
         {"utf16.dat", utf16, -1, 1},
         {"utf16-nul.txt", utf16Nul, -1, 1},
-        {"ascii.txt", kAscii, -1, 1},
+        {"ascii.txt", kAscii, CAdvancedDetector::kUnknownTextCodepage, 1, Result::DETECTIONRESULT_UNKNOWN_TEXT},
         {"four-zeros.txt", kAscii + std::string(4, '\0') + kAscii, -1, 0},
     };
     for (const Case& c : cases) {
@@ -148,7 +149,7 @@ TEST_F(WithLists, FallsBackToZeroRunsAndBomlessUtf16WhenNothingIsFound)
         ForcedDetector detector(m_dir.File16(c.file), -1, 0.0f);
         EXPECT_EQ(detector.GetCodepage(), c.codepage);
         EXPECT_EQ(detector.GetConfidence(), 0.0f);
-        EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+        EXPECT_EQ(detector.GetResult(), c.result);
         EXPECT_FALSE(detector.HasBom());
         EXPECT_EQ(detector.StatisticsCalls(), c.statisticsCalls);
     }
@@ -163,10 +164,10 @@ TEST_F(WithLists, StartsFromNothingWhenRunAgain)
     ASSERT_EQ(detector.GetCodepage(), 1251);
     detector.Force(-1, 0.0f);
     detector.Rerun();
-    EXPECT_EQ(detector.GetCodepage(), -1);
+    EXPECT_EQ(detector.GetCodepage(), CAdvancedDetector::kUnknownTextCodepage);
     EXPECT_EQ(detector.GetConfidence(), 0.0f);
     EXPECT_FALSE(detector.HasBom());
-    EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+    EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_UNKNOWN_TEXT);
 }
 
 // --- Binary list, marks, failures ---------------------------------------------------
@@ -310,7 +311,8 @@ TEST_F(WithLists, DetectsRealFilesThroughTheWholeChain)
     const Case cases[] = {
         {"empty.txt", "", kLimitMB, false, -1, 0.0f, Result::DETECTIONRESULT_OK, false},
         {"ascii.dat", kAscii, kLimitMB, false, 0, 0.99f, Result::DETECTIONRESULT_OK, false},
-        {"ascii.txt", kAscii, 0, false, -1, 0.0f, Result::DETECTIONRESULT_OK, false},
+        {"ascii.txt", kAscii, 0, false, CAdvancedDetector::kUnknownTextCodepage, 0.0f,
+         Result::DETECTIONRESULT_UNKNOWN_TEXT, false},
         {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 0, false, 1200, 0.0f, Result::DETECTIONRESULT_OK,
          false},
         {"french16.txt", IcuEncode("UTF-16LE", french), kLimitMB, false, 1200, 0.0f, Result::DETECTIONRESULT_OK,

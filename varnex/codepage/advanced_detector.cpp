@@ -253,4 +253,33 @@ void CAdvancedDetector::RunSteps()
             m_codepage = static_cast<int>(
                 FindUnicodeForm(bomless == BOMLESS_UTF16BE ? TEXTENCODING_UTF16BE : TEXTENCODING_UTF16LE)->codePage);
     }
+    if (m_codepage == -1)
+        JudgeUnfound(sample);
+}
+
+void CAdvancedDetector::JudgeUnfound(CFileSample& sample)
+{
+    // At least one block to judge by, even with a sample size of 0.
+    if (!sample.Fill(m_blockSize) && sample.HasReadError()) {
+        m_result = DETECTIONRESULT_ERROR;
+        return;
+    }
+    // An empty file stays binary: there is no text to lose.
+    if (sample.Size() == 0 || !LooksLikeText(sample.Data(), sample.Size()))
+        return;
+    m_codepage = kUnknownTextCodepage;
+    m_result = DETECTIONRESULT_UNKNOWN_TEXT;
+}
+
+bool CAdvancedDetector::LooksLikeText(const unsigned char* bytes, uint64_t size)
+{
+    // C0 controls that text does not use. Allowed: BS (overstrike), TAB to CR,
+    // SO/SI (ISO-2022 shifts), SUB (the DOS end of file) and ESC (terminal
+    // colours, ISO-2022 escapes). Random bytes hit the rest 22 times in 256.
+    static constexpr uint32_t kForeign = 0xF3FF00FFu;  // bits 0x00-0x07, 0x10-0x19, 0x1C-0x1F
+    uint64_t foreign = 0;
+    for (uint64_t i = 0; i < size; ++i)
+        if (bytes[i] < 0x20 && (kForeign >> bytes[i] & 1u) != 0)
+            ++foreign;
+    return foreign * 100 <= size;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,10 +20,23 @@ class CFileSample;
 // sample of it, and each byte is read at most once.
 //
 // A file that cannot be opened or read ends as DETECTIONRESULT_ERROR with
-// code page -1: it is never passed off as a binary file.
+// code page -1: it is never passed off as a binary file. A file that is not
+// empty, passes the text test and whose code page nothing found ends as
+// DETECTIONRESULT_UNKNOWN_TEXT with kUnknownTextCodepage: text, not binary.
 class VARNEX_API CAdvancedDetector {
 public:
-    enum DETECTIONRESULT { DETECTIONRESULT_OK = 0, DETECTIONRESULT_UNSURE = 1, DETECTIONRESULT_ERROR = 2 };
+    enum DETECTIONRESULT {
+        DETECTIONRESULT_OK = 0,
+        DETECTIONRESULT_UNSURE = 1,
+        DETECTIONRESULT_ERROR = 2,
+        DETECTIONRESULT_UNKNOWN_TEXT = 3,  // text whose code page no test found
+    };
+    // The code page of unknown text: in no catalogue, so it never reads as "Binary".
+    static constexpr int kUnknownTextCodepage = -2;
+
+    // The text test: false when the bytes hold more control characters than
+    // text has (more than one in a hundred of those no text uses).
+    static bool LooksLikeText(const unsigned char* bytes, uint64_t size);
 
     // The "Binary.bin" and "Text.bin" lists beside the program: one lower-case
     // extension with its leading dot per line. Each is read once, on its first
@@ -131,6 +145,8 @@ private:
     CWorkspace* m_workspace = nullptr;      // the one in use while detecting
 
     void RunSteps();
+    // Nothing found the code page: binary unless the file is text.
+    void JudgeUnfound(CFileSample& sample);
     // The zero-byte test; false when the file could not be read.
     bool ZeroRuns(unsigned threshold, bool& binary);
 };

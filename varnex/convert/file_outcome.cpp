@@ -58,6 +58,7 @@ std::u16string DescribeReason(const VARNEXREASONNOTE& note)
     case VARNEXREASON_NONE: return {};
     case VARNEXREASON_CANCELLED: return u"cancelled";
     case VARNEXREASON_DETECTION_UNSURE: return u"the code page detection is unsure";
+    case VARNEXREASON_UNKNOWN_TEXT: return u"text in an encoding that could not be found: not converted";
     case VARNEXREASON_UNREADABLE: return u"the file could not be read";
     case VARNEXREASON_NO_CODEPAGE: return u"no code page is assigned and detection is off";
     case VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE:

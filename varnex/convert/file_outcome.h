@@ -30,6 +30,7 @@ enum VARNEXREASON : int {
     VARNEXREASON_NONE = 0,
     VARNEXREASON_CANCELLED,
     VARNEXREASON_DETECTION_UNSURE,
+    VARNEXREASON_UNKNOWN_TEXT,               // text, but no test found its code page
     VARNEXREASON_UNREADABLE,                 // detection could not read the file
     VARNEXREASON_NO_CODEPAGE,                // detection off and no code page assigned
     VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE,   // number: the code page

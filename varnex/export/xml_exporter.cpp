@@ -118,7 +118,8 @@ void CVarnexXMLExporter::ExportFileInfo(CVarnexFileInfo& info)
         CSingleLock recordLock(info.GetCriticalSection());  // re-entrant: the items take it too
         CVarnexStandardCSVExporter::GetStandardItems(&items, info);
         const CCodepageInfo* entry = info.FastGetCodepageInfo();
-        codepage = entry ? text::FromNumber(entry->GetCodepage()) : u"-1";
+        // No code page known (unknown text, an entry never looked at) is not -1, "Binary".
+        codepage = entry ? text::FromNumber(entry->GetCodepage()) : u"";
     }
     std::u16string row = u"  <file";
     for (size_t i = 0; i < items.size() && i < std::size(kNames); ++i) {

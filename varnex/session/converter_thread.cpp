@@ -228,6 +228,8 @@ VARNEXFILEOUTCOME CConverterThread::Detect(const CVarnexFileInfo& record, const 
             outcome.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
         else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE)
             outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE));
+        else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNKNOWN_TEXT)
+            outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_UNKNOWN_TEXT));
         else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR)
             outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_UNREADABLE));
     } else {
@@ -247,9 +249,11 @@ void CConverterThread::WriteOutput(CVarnexFileInfo* record, const CLongPath& inp
 {
     const VARNEXCONVERSIONOPTIONS options = record->GetOptions();
     const int codepage = outcome.codepage;
-    const bool binary = codepage == -1;
-    const bool supported = !binary && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
-    if (!binary && !supported)
+    // Neither a binary file nor text of unknown code page is converted; both
+    // are copied as they are when asked.
+    const bool asIs = codepage == -1 || codepage == CAdvancedDetector::kUnknownTextCodepage;
+    const bool supported = !asIs && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage));
+    if (!asIs && !supported)
         outcome.End(VARNEXRESULTSTATE_NOT_SUPPORTED,
                     VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, static_cast<uint64_t>(codepage)));
     // The folder is made even for a file that is then left alone.

@@ -65,6 +65,7 @@ CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     m_totalBytes.store(other.m_totalBytes.load(kRelaxed), kRelaxed);
     m_progress.store(other.m_progress.load(kRelaxed), kRelaxed);
     m_message = other.m_message;
+    m_reasons = other.m_reasons;
     m_replaced.store(other.m_replaced.load(kRelaxed), kRelaxed);
     m_bytesIn.store(other.m_bytesIn.load(kRelaxed), kRelaxed);
     m_bytesOut.store(other.m_bytesOut.load(kRelaxed), kRelaxed);
@@ -266,6 +267,18 @@ void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
     m_resultState.store(outcome.state, kRelaxed);
     m_resultOperation.store(outcome.operation, kRelaxed);
     m_message = std::move(message);
+    m_reasons.clear();
+    for (const VARNEXREASONNOTE& note : outcome.reasons)
+        m_reasons.push_back(note.reason);
     m_bytesIn.store(outcome.bytesIn, kRelaxed);
     m_bytesOut.store(outcome.bytesOut, kRelaxed);
+}
+
+bool CVarnexFileInfo::HasReason(VARNEXREASON reason) const
+{
+    CSingleLock lock(GetCriticalSection());
+    for (VARNEXREASON held : m_reasons)
+        if (held == reason)
+            return true;
+    return false;
 }

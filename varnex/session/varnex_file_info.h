@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/lockable.h"
 #include "varnex/convert/file_outcome.h"
@@ -137,6 +138,9 @@ public:
     // the findings (unless it has none), state, operation, bytes, and the
     // message its reasons give (DescribeOutcome).
     void SetOutcome(const VARNEXFILEOUTCOME& outcome);
+    // Whether the last outcome gave this reason: callers that act on one
+    // (a hint to the user) need not read the message.
+    bool HasReason(VARNEXREASON reason) const;
 
 private:
     std::atomic<void*> m_ownerData;
@@ -156,6 +160,7 @@ private:
     std::atomic<uint64_t> m_totalBytes{0};
     std::atomic<unsigned> m_progress{0};
     std::u16string m_message;
+    std::vector<VARNEXREASON> m_reasons;
     std::atomic<uint64_t> m_replaced{0};
     std::atomic<uint64_t> m_bytesIn{0};
     std::atomic<uint64_t> m_bytesOut{0};
