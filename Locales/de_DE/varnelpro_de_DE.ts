@@ -231,6 +231,18 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <source>Not files (left alone)</source>
         <translation>Keine Dateien (belassen)</translation>
     </message>
+    <message>
+        <source>Encoding not found</source>
+        <translation>Kodierung nicht gefunden</translation>
+    </message>
+    <message>
+        <source>files whose encoding could not be found were not converted: convert each with -mode=FILE -cp=NUMBER</source>
+        <translation>Dateien, deren Kodierung nicht gefunden wurde, wurden nicht konvertiert: konvertieren Sie jede mit -mode=FILE -cp=NUMMER</translation>
+    </message>
+    <message>
+        <source>the encoding of %1 could not be found: give its code page with -cp=NUMBER to convert it</source>
+        <translation>die Kodierung von %1 wurde nicht gefunden: geben Sie ihre Codepage mit -cp=NUMMER an, um sie zu konvertieren</translation>
+    </message>
 </context>
 <context>
     <name>Language</name>

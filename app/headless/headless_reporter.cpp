@@ -81,6 +81,8 @@ void HeadlessReporter::Finished(CVarnexFileInfo& record, unsigned total)
         ++m_totals.binary;
     if (state == VARNEXRESULTSTATE_NOT_SUPPORTED && !info)
         ++m_totals.leftAlone;
+    if (record.HasReason(VARNEXREASON_UNKNOWN_TEXT))
+        ++m_totals.unknownText;
 
     const bool problem = state != VARNEXRESULTSTATE_OK;
     if (m_console.progressBar && !problem)
@@ -145,6 +147,8 @@ void HeadlessReporter::PrintSummary(const VARNEXSESSIONSUMMARY& summary, const E
         PrintRow(out, TrH("Skipped (binary)"), std::to_string(m_totals.binary));
     }
     PrintRow(out, TrH("Warnings"), std::to_string(summary.warningFiles));
+    if (m_totals.unknownText > 0)
+        PrintRow(out, TrH("Encoding not found"), std::to_string(m_totals.unknownText));
     PrintRow(out, TrH("Errors"), std::to_string(summary.errorFiles));
     if (ending.unreadableFolders > 0)
         PrintRow(out, TrH("Unreadable folders"), std::to_string(ending.unreadableFolders));

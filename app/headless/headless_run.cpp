@@ -158,6 +158,16 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     ending.reportOk = !exporter || session.IsResultExportOk();
     ending.reportPath = plan.exportPath;
     reporter.PrintSummary(summary, ending);
+    if (reporter.GetTotals().unknownText > 0 && !plan.detectOnly) {
+        // Text left unconverted must say how to convert it.
+        const std::u16string hint =
+            plan.item.folder
+                ? TrH("files whose encoding could not be found were not converted: convert each with "
+                      "-mode=FILE -cp=NUMBER")
+                : Arg(TrH("the encoding of %1 could not be found: give its code page with -cp=NUMBER to convert it"),
+                      plan.item.inputPath);
+        fprintf(console.err, "varnelpro: %s\n", Term(hint).c_str());
+    }
     if (!ending.reportOk)
         fprintf(console.err, "varnelpro: %s\n",
                 Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str());
