@@ -91,7 +91,7 @@ Converts text files of any code page or Unicode form into one Unicode form.
   -out=PATH, -o=PATH    output folder (mode FILE: output file); mirrors the input tree
   -r                    include subfolders
   -h                    include hidden files and folders
-  -c                    copy files that are not converted (binary) to the output
+  -c                    copy files that are not converted (binary, or of unknown encoding)
   -d                    detect only: report each file's encoding, write nothing
   -enc=FORMAT           UTF8 (default), UTF16, UTF16LE, UTF16BE, UTF32, UTF32LE, UTF32BE, 3412, 2143
   -bom=yes|no           write a byte order mark (default yes)
@@ -118,7 +118,7 @@ Konvertiert Textdateien aus beliebigen Codepages oder Unicode-Formen in eine Uni
   -out=PFAD, -o=PFAD    Ausgabeordner (Modus FILE: Ausgabedatei); bildet den Eingabebaum nach
   -r                    Unterordner einbeziehen
   -h                    versteckte Dateien und Ordner einbeziehen
-  -c                    nicht konvertierte (binäre) Dateien in die Ausgabe kopieren
+  -c                    nicht konvertierte Dateien (binär oder in unbekannter Kodierung) kopieren
   -d                    nur erkennen: Kodierung jeder Datei melden, nichts schreiben
   -enc=FORMAT           UTF8 (Standard), UTF16, UTF16LE, UTF16BE, UTF32, UTF32LE, UTF32BE, 3412, 2143
   -bom=yes|no           Byte-Order-Mark schreiben (Standard: yes)

@@ -188,7 +188,7 @@ void PrintUsage(FILE* to)
         "  -out=PATH, -o=PATH    output folder (mode FILE: output file); mirrors the input tree\n"
         "  -r                    include subfolders\n"
         "  -h                    include hidden files and folders\n"
-        "  -c                    copy files that are not converted (binary) to the output\n"
+        "  -c                    copy files that are not converted (binary, or of unknown encoding)\n"
         "  -d                    detect only: report each file's encoding, write nothing\n"
         "  -enc=FORMAT           UTF8 (default), UTF16, UTF16LE, UTF16BE, UTF32, UTF32LE, UTF32BE, 3412, 2143\n"
         "  -bom=yes|no           write a byte order mark (default yes)\n"
