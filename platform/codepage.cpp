@@ -9,6 +9,7 @@
 
 #include "platform/codepage_icu.h"
 #include "platform/codepage_table.h"
+#include "platform/seven_bit_codecs.h"
 #include "platform/single_byte_table.h"
 
 namespace platform {
@@ -59,6 +60,8 @@ bool IsValidCodePage(unsigned requested)
     if (IsDefaultCodePage(requested) || requested == kSymbolCodePage)
         return true;
     const unsigned codePage = TableCodePageOf(requested);
+    if (codePage == detail::kJohabCodePage)
+        return detail::HasKsX1001();
     if (FindIconvRow(codePage) != nullptr)
         return SingleByteTableFor(codePage) != nullptr;  // iconv opened it
     static std::mutex mutex;

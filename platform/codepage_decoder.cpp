@@ -17,6 +17,7 @@
 #include "platform/codepage_icu.h"
 #include "platform/codepage_table.h"
 #include "platform/multibyte_table.h"
+#include "platform/johab_codec.h"
 #include "platform/seven_bit_codecs.h"
 #include "platform/single_byte_table.h"
 
@@ -110,7 +111,8 @@ struct CodePageDecoder::Impl {
     unsigned codePage = 0;
     uint64_t replacements = 0;
     CallbackContext callbacks;  // ICU holds its address
-    std::variant<std::monostate, IcuDecoder, TableDecoder, DefaultDecoder, detail::SevenBitDecoder> kind;
+    std::variant<std::monostate, IcuDecoder, TableDecoder, DefaultDecoder, detail::SevenBitDecoder, detail::JohabDecoder>
+        kind;
 
     Result DecodeTable(const TableDecoder& d, const unsigned char* src, size_t n, char16_t* dst,
                        size_t cap)
@@ -337,6 +339,11 @@ CodePageDecoder::CodePageDecoder(unsigned codePage, Route route) : m_impl(std::m
             m_impl->kind = decoder;
         return;
     }
+    if (codePage == detail::kJohabCodePage) {
+        if (detail::JohabDecoder decoder; decoder.IsOpen())
+            m_impl->kind = decoder;
+        return;
+    }
     const CodePageRow* row = FindRow(codePage);
     if (row == nullptr)
         return;
@@ -382,6 +389,10 @@ CodePageDecoder::Result CodePageDecoder::Decode(const unsigned char* src, size_t
         const auto p = s->Decode(src, srcLen, dst, dstCap, endOfInput, impl.replacements);
         return {p.consumed, p.produced};
     }
+    if (auto* j = std::get_if<detail::JohabDecoder>(&impl.kind)) {
+        const auto p = j->Decode(src, srcLen, dst, dstCap, endOfInput, impl.replacements);
+        return {p.consumed, p.produced};
+    }
     return impl.DecodeIcu(std::get<IcuDecoder>(impl.kind), src, srcLen, dst, dstCap, endOfInput);
 }
 
@@ -398,6 +409,8 @@ size_t CodePageDecoder::PendingBytes() const
     }
     if (auto* s = std::get_if<detail::SevenBitDecoder>(&m_impl->kind))
         return s->PendingBytes();
+    if (auto* j = std::get_if<detail::JohabDecoder>(&m_impl->kind))
+        return j->PendingBytes();
     return 0;
 }
 
@@ -416,6 +429,8 @@ void CodePageDecoder::Reset()
     }
     if (auto* s = std::get_if<detail::SevenBitDecoder>(&m_impl->kind))
         s->Reset();
+    if (auto* j = std::get_if<detail::JohabDecoder>(&m_impl->kind))
+        j->Reset();
 }
 
 uint64_t CodePageDecoder::ReplacementCount() const

@@ -7,6 +7,7 @@
 
 #include "platform/codepage_icu.h"
 #include "platform/codepage_table.h"
+#include "platform/johab_codec.h"
 #include "platform/seven_bit_codecs.h"
 #include "platform/single_byte_table.h"
 
@@ -43,7 +44,7 @@ struct TableEncoder {
 struct CodePageEncoder::Impl {
     uint64_t replacements = 0;
     CallbackContext callbacks;  // ICU holds its address
-    std::variant<std::monostate, IcuEncoder, TableEncoder, detail::SevenBitEncoder> kind;
+    std::variant<std::monostate, IcuEncoder, TableEncoder, detail::SevenBitEncoder, detail::JohabEncoder> kind;
 
     Result EncodeTable(TableEncoder& e, const char16_t* src, size_t n, unsigned char* dst, size_t cap,
                        bool end)
@@ -103,6 +104,11 @@ CodePageEncoder::CodePageEncoder(unsigned codePage) : m_impl(std::make_unique<Im
                 m_impl->kind = encoder;
             return;
         }
+        if (codePage == detail::kJohabCodePage) {
+            if (detail::JohabEncoder encoder; encoder.IsOpen())
+                m_impl->kind = encoder;
+            return;
+        }
         const CodePageRow* row = FindRow(codePage);
         if (row == nullptr)
             return;
@@ -152,6 +158,10 @@ CodePageEncoder::Result CodePageEncoder::Encode(const char16_t* src, size_t srcL
         const auto p = s->Encode(src, srcLen, dst, dstCap, endOfInput, m_impl->replacements);
         return {p.consumed, p.produced};
     }
+    if (auto* j = std::get_if<detail::JohabEncoder>(&m_impl->kind)) {
+        const auto p = j->Encode(src, srcLen, dst, dstCap, endOfInput, m_impl->replacements);
+        return {p.consumed, p.produced};
+    }
     return m_impl->EncodeIcu(std::get<IcuEncoder>(m_impl->kind), src, srcLen, dst, dstCap, endOfInput);
 }
 
@@ -163,6 +173,8 @@ size_t CodePageEncoder::MaxBytesFor(size_t units) const
         return units + 1;  // one byte per unit, plus a held surrogate's '?'
     if (std::holds_alternative<detail::SevenBitEncoder>(m_impl->kind))
         return detail::SevenBitEncoder::MaxBytesFor(units);
+    if (std::holds_alternative<detail::JohabEncoder>(m_impl->kind))
+        return detail::JohabEncoder::MaxBytesFor(units);
     return (units + 10) *
            static_cast<size_t>(ucnv_getMaxCharSize(std::get<IcuEncoder>(m_impl->kind).cnv.get()));
 }
@@ -175,6 +187,8 @@ void CodePageEncoder::Reset()
         t->heldHigh = 0;
     else if (auto* s = std::get_if<detail::SevenBitEncoder>(&m_impl->kind))
         s->Reset();
+    else if (auto* j = std::get_if<detail::JohabEncoder>(&m_impl->kind))
+        j->Reset();
     else
         ucnv_resetFromUnicode(std::get<IcuEncoder>(m_impl->kind).cnv.get());
 }

@@ -41,6 +41,7 @@ constexpr CodePageRow kCodePages[] = {
     {1026, "ibm-1026_P100-1995", nullptr},
     {1047, "ibm-1047_P100-1995", nullptr},
     {1140, "ibm-1140_P100-1997", nullptr},
+    {1375, "ibm-1375_P100-2008", nullptr},  // Big5-HKSCS: IBM's number, Windows has none
     {1200, "UTF-16LE", nullptr},
     {1201, "UTF-16BE", nullptr},
     {1250, "windows-1250", nullptr},

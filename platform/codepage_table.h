@@ -74,6 +74,9 @@ inline constexpr unsigned kMacCodePage = 2;      // CP_MACCP
 inline constexpr unsigned kThreadCodePage = 3;   // CP_THREAD_ACP
 inline constexpr unsigned kSymbolCodePage = 42;  // CP_SYMBOL
 
+// Johab, converted by johab_codec.h: ICU has no table for it.
+inline constexpr unsigned kJohabCodePage = 1361;
+
 inline constexpr char16_t kReplacement = 0xFFFD;
 
 // Code pages that convert as code page 0.

@@ -84,6 +84,20 @@ const Set94* SetFor(ShiftScheme scheme)
 
 }  // namespace
 
+bool HasKsX1001() { return SetFor(ShiftScheme::Iso2022Kr) != nullptr; }
+
+char16_t KsX1001Unit(int lead, int trail)
+{
+    const Set94* set = SetFor(ShiftScheme::Iso2022Kr);
+    return set ? set->Unit(lead, trail) : 0;
+}
+
+int KsX1001Code(char32_t c)
+{
+    const Set94* set = SetFor(ShiftScheme::Iso2022Kr);
+    return set ? set->Code(c) : -1;
+}
+
 bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16_t& heldHigh,
                    char32_t& c)
 {

@@ -23,6 +23,13 @@ struct Progress {
 // A 94x94 set in its 7-bit form: both bytes 21..7E.
 class Set94;
 
+// KS X 1001 in its 7-bit form, from 949's table, for Johab (johab_codec.h):
+// the unit of a code (0 for none) and the code (lead << 8 | trail) of a
+// character (-1 for none). Null set: ICU has no 949 table.
+bool HasKsX1001();
+char16_t KsX1001Unit(int lead, int trail);
+int KsX1001Code(char32_t c);
+
 // Takes the next character from a UTF-16 input for the encoders that map unit
 // by unit. A surrogate, paired or lone, is one character (returned as U+D800)
 // that none of their code pages has. A high surrogate that ends an input which

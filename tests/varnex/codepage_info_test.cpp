@@ -104,7 +104,8 @@ TEST(CodepageCatalogue, ExtraRowsFollowWithUniqueNumbersAndFullTexts)
         }
     }
     // The extra rows the detector needs, so that no text finding lacks an entry.
-    for (int codepage : {28605, 852, 10029, 28606, 28593, 28599, 28594, 28603, 1257, 28600, 1256, 28596, 1258, 65010})
+    for (int codepage : {28605, 852, 10029, 28606, 28593, 28599, 28594, 28603, 1257, 28600, 1256, 28596, 1258, 65010,
+                         1254, 949, 21866, 10000, 1375, 50220, 50221, 1361})
         EXPECT_TRUE(seen.count(codepage)) << codepage;
 }
 
@@ -118,7 +119,7 @@ TEST(CodepageCatalogue, LooksUpEveryEntryByNumberAndRefusesOthers)
     }
     EXPECT_EQ(Utf8(CCodepageInfo::GetCodepageInfo(-1)->GetCodepageName()), "Binary");
     EXPECT_EQ(Utf8(CCodepageInfo::GetCodepageInfo(0)->GetCodepageName()), "ASCII/UTF-8");
-    for (int unknown : {437, -2, 1, 65000, 949, 20127})
+    for (int unknown : {437, -2, 1, 65000, 20127})
         EXPECT_EQ(CCodepageInfo::GetCodepageInfo(unknown), nullptr) << unknown;
 }
 
@@ -204,6 +205,14 @@ const ScriptSample kSamples[] = {
     // Windows-1258 writes most tone marks as combining characters.
     {1258, u"Ti\u00EA\u0301ng Vi\u00EA\u0323t"},
     {65010, u"Tiếng Việt"},
+    {1254, u"Pijamalı hasta yağız şoföre çabucak güvendi – „tırnak“ €"},
+    {949, u"똠방각하 쓩 뷁 햏 다람쥐 헌 쳇바퀴에 타고파"},
+    {21866, u"Їжак, єнот і ґава: Чуєш їх, доцю, га? Кумедна ж ти, прощайся без ґольфів!"},
+    {10000, u"Façade naïve, déjà vu – “quoted” ™ ∑ π"},
+    {1375, u"佢哋食咗飯未呀？冇嘢㗎 臺灣"},
+    {50220, u"日本語のテキスト、カタカナとひらがな"},
+    {50221, u"日本語のテキスト、カタカナとひらがな"},
+    {1361, u"똠방각하 ㄱㄳㅏ ※ 漢字 다람쥐 헌 쳇바퀴에 타고파"},
 };
 
 TEST(CodepageCatalogue, EverySampleRowNamesACatalogueEntryAndEveryEntryHasARow)

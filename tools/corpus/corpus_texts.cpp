@@ -223,6 +223,47 @@ constexpr std::string_view kVietnamese =
     "một cuốn sổ nhỏ, như bà vẫn làm suốt ba mươi "
     "năm nay.\n";
 
+// Ukrainian with є і ї ґ, which KOI8-U adds to KOI8-R.
+constexpr std::string_view kUkrainian =
+    "Щоосени бабуся збирала яблука в старому саду за хатою. Їх було так багато, що частину ми віддавали "
+    "сусідам, а решту сушили на горищі. Увечері вся родина сідала на ґанку, і бабуся розповідала про своє "
+    "дитинство та про те, яким було село до війни.\n"
+    "Дідусь тим часом лагодив старий годинник або пришивав ґудзики до своєї куртки. Він казав, що поспіх "
+    "потрібен лише тоді, коли ловиш бліх. Ми сміялися, але й досі згадуємо ці слова, коли кудись "
+    "поспішаємо.\n";
+
+// Korean with syllables beyond KS X 1001 (똠, 햏, 뷁, 됬, 샾), which only the
+// UHC extension of code page 949 carries.
+constexpr std::string_view kKoreanUhc =
+    "예전 인터넷 게시판에서는 스스로를 햏자라고 부르는 사람들이 많았다. 그들은 글 끝에 뷁이라는 알 수 "
+    "없는 말을 붙이곤 했는데, 처음 보는 사람은 무슨 뜻인지 몰라 어리둥절했다. 오래된 소설 똠방각하의 "
+    "제목도 그 시절에 자주 인용되었다.\n"
+    "맞춤법이 틀린 됬다는 표현도 흔했고, 프로그래머들은 씨샾 이야기를 하며 밤을 새웠다. 지금은 대부분 "
+    "사라졌지만, 그때를 기억하는 사람들은 아직도 그 말들을 들으면 웃음이 난다.\n";
+
+// Written Cantonese with characters of the HKSCS extension (哋 咗 嘅 嘢 㗎).
+constexpr std::string_view kCantonese =
+    "我哋屋企樓下有間茶餐廳，開咗三十幾年。老闆每朝六點就開門，佢話做慣咗，遲啲起身反而唔舒服。啲熟客"
+    "一坐低，伙記唔使問就知佢哋要咩：凍檸茶少甜、菠蘿油加多舊牛油。\n"
+    "有時我同阿媽去飲早茶，佢成日都嗌同一樣嘢，話其他嘢冇咁好食㗎。而家租金咁貴，好多舊舖都執咗笠，所以"
+    "我哋都好珍惜呢間餐廳嘅味道，希望佢可以一直開落去。\n";
+
+// Turkish with windows-1254's typographic quotes, dash and ellipsis (80..9F).
+constexpr std::string_view kTurkishTypographic =
+    "Sabah erkenden yola çıktık \u2013 hava henüz ağarmamıştı. Şoför \u201CYol uzun, mola vermeden "
+    "gideriz\u201D dedi, ama ilk benzin istasyonunda durmak zorunda kaldık\u2026 Çaylar içildi, simitler "
+    "alındı ve yolculuk yeniden başladı.\n"
+    "Öğleye doğru dağların arasından geçerken yağmur başladı. Küçük kızım camdan dışarı bakıp \u201CBulutlar "
+    "ağlıyor mu?\u201D diye sordu; herkes güldü.\n";
+
+// Lithuanian with windows-1257's „ “ quotes and en dash (80..9F).
+constexpr std::string_view kLithuanianTypographic =
+    "Vakar bibliotekoje vyko susitikimas su rašytoja, išleidusia naują knygą \u201ETylūs vandenys\u201C. "
+    "Salėje susirinko per šimtą žmonių \u2013 daugiausia moksleivių ir jų mokytojų. Autorė pasakojo, kad "
+    "knygą rašė beveik dešimt metų.\n"
+    "Po susitikimo visi norintys galėjo gauti autografą. Eilė nusitęsė iki pat durų, o bibliotekininkė "
+    "juokėsi: \u201ETokios eilės čia nebuvo nuo sovietmečio laikų.\u201C\n";
+
 constexpr Paragraph kParagraphs[] = {
     {"en", kEnglish},   {"ascii", kAscii}, {"fr", kFrench},        {"de", kGerman},
     {"es", kSpanish},   {"ru", kRussian},  {"bg", kBulgarian},     {"el", kGreek},
@@ -230,6 +271,8 @@ constexpr Paragraph kParagraphs[] = {
     {"zh-hant", kChineseTraditional},      {"ko", kKorean},        {"pl", kPolish},
     {"cs", kCzech},     {"th", kThai},     {"tr", kTurkish},       {"ro", kRomanian},
     {"lt", kLithuanian}, {"ar", kArabic}, {"vi", kVietnamese}, {"mixed", kMixed},
+    {"uk", kUkrainian}, {"ko-uhc", kKoreanUhc}, {"yue", kCantonese}, {"tr-typo", kTurkishTypographic},
+    {"lt-typo", kLithuanianTypographic},
 };
 
 }  // namespace

@@ -157,6 +157,7 @@ bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
     }
     codepage = detector.GetCodepage();
     confidence = detector.GetConfidence();
+    m_c1Controls = detector.HasC1Controls();
     return !detector.HasFailed();
 }
 
@@ -183,6 +184,7 @@ void CAdvancedDetector::RunSteps()
     // would pass for a byte order mark below.
     m_result = DETECTIONRESULT_OK;
     m_stopped = false;
+    m_c1Controls = false;
     m_codepage = -1;
     m_confidence = 0.0f;
     m_hasBom = false;

@@ -113,6 +113,9 @@ public:
     float GetConfidence() const { return m_confidence; }
     bool HasBom() const { return m_hasBom; }
     DETECTIONRESULT GetResult() const { return m_result; }
+    // The code page found would still decode some bytes to C1 controls: the
+    // engine warns, as such text is most likely in another code page.
+    bool HasC1Controls() const { return m_c1Controls; }
 
     // The confidence from which a finding stands (at least), and above which it
     // stands for an extension in the text list.
@@ -139,6 +142,7 @@ protected:
     bool m_binaryListShortcut;
     std::function<bool()> m_canContinue;
     bool m_stopped = false;
+    bool m_c1Controls = false;
 
 private:
     CWorkspace* m_keptWorkspace = nullptr;  // the caller's, when given

@@ -134,6 +134,11 @@ private:
 };
 
 constexpr float kMinimumConfidence = 0.20f;
+// Given to a finding made from the byte structure alone: sure enough to
+// convert, not to pass for a statistical certainty.
+constexpr float kStructureConfidence = 0.7f;
+// A short sample's structure: a finding, but one the engine warns about.
+constexpr float kWeakStructureConfidence = 0.5f;
 
 }  // namespace
 
@@ -307,6 +312,7 @@ bool CCodepageDetector::Detect()
         m_bytesFed = 0;
         m_failed = true;
         m_stopped = false;
+        m_c1Controls = false;
         return false;
     }
     return Detect(sample);
@@ -319,7 +325,9 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     m_bytesFed = 0;
     m_failed = false;
     m_stopped = false;
+    m_c1Controls = false;
     m_detector->Restart();
+    m_scan.Reset();
 
     // 64-bit: a large limit must not wrap to nothing. The last block is cut
     // to the limit, so no block size makes it read more.
@@ -343,6 +351,7 @@ bool CCodepageDetector::Detect(CFileSample& sample)
             const auto n = static_cast<unsigned>(std::min<uint64_t>(want, held));
             if (n > 0) {
                 m_detector->Feed(sample.Chars() + requested, n);
+                m_scan.Feed(sample.Chars() + requested, n);
                 m_bytesFed += n;
             }
             requested += want;
@@ -359,8 +368,20 @@ bool CCodepageDetector::Detect(CFileSample& sample)
         if (byMark != -1)
             codepage = byMark;
     }
+    // Read with the widest compatible code page the data needs.
+    codepage = m_scan.Widen(codepage, m_reportGB18030);
+    // Where the statistics are lost, a byte structure that only one code page
+    // has decides.
+    if (codepage == -1 || (confidence < kStructureConfidence && codepage != 0 && codepage != 65001)) {
+        bool strong = false;
+        if (const int byStructure = m_scan.ByStructure(&strong); byStructure != -1) {
+            codepage = byStructure;
+            confidence = strong ? kStructureConfidence : kWeakStructureConfidence;
+        }
+    }
     if (codepage != -1 || charset == nullptr) {
         m_codepage = codepage;
+        m_c1Controls = m_scan.DecodesToC1(codepage);
         m_confidence = codepage == -1 ? 0.0f : confidence;
     }
     return certain;

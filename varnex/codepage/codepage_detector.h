@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "varnex/codepage/superset_scan.h"
 #include "varnex/varnex_export.h"
 
 class CFileSample;
@@ -61,6 +62,9 @@ public:
     // at once with no finding, and WasStopped() tells.
     void SetContinueCheck(std::function<bool()> check) { m_canContinue = std::move(check); }
     bool WasStopped() const { return m_stopped; }
+    // The finding's text would hold C1 controls (bytes 80..9F that its code
+    // page leaves as controls): most likely the wrong single-byte code page.
+    bool HasC1Controls() const { return m_c1Controls; }
 
     // The code page of a charset name the detector reports (-1 when unknown);
     // a GB18030 finding is 936 unless reportGB18030.
@@ -79,6 +83,8 @@ private:
     uint64_t m_bytesFed = 0;
     bool m_failed = false;
     bool m_stopped = false;
+    bool m_c1Controls = false;
+    CSupersetScan m_scan;
     std::function<bool()> m_canContinue;
     std::unique_ptr<UniversalDetector> m_detector;
 };

@@ -65,6 +65,18 @@ constexpr CatalogueRow kCatalogue[] = {
     {28596, 178, u"Arabic (ISO-8859-6)", u"ISO-8859-6", u"Arabic"},
     {1258, 163, u"Vietnamese (Windows-1258)", u"Windows-1258", u"Vietnamese"},
     {65010, 163, u"Vietnamese (VISCII)", u"VISCII", u"Vietnamese"},
+    // Code pages users hold files in, and the supersets detection reads its
+    // findings with. 1375 is IBM's number for Big5-HKSCS, the one ICU's
+    // converter carries: Windows has no official number (951 is only an
+    // unofficial patch of 950's table) and 1375 collides with none of its pages.
+    {1254, 162, u"Turkish (Windows-1254)", u"Windows-1254", u"Turkish"},
+    {949, 130, u"Korean (CP949)", u"CP949", u"Korean"},
+    {21866, 204, u"Cyrillic (KOI8-U)", u"KOI8-U", u"Cyrillic"},
+    {10000, 0, u"Western (Mac-Roman)", u"Mac-Roman", u"Western"},
+    {1375, 136, u"Chinese (Big5-HKSCS)", u"Big5-HKSCS", u"Chinese"},
+    {50220, 128, u"Japanese (ISO-2022-JP)", u"ISO-2022-JP", u"Japanese"},
+    {50221, 128, u"Japanese (csISO2022JP - Allow 1 byte Kana)", u"csISO2022JP", u"Japanese"},
+    {1361, 130, u"Korean (Johab)", u"Johab", u"Korean"},
 };
 
 }  // namespace

@@ -94,6 +94,8 @@ std::u16string DescribeReason(const VARNEXREASONNOTE& note)
     case VARNEXREASON_FOLDER_REPEATED:
         return u"folder already searched under another path (a link): not searched again";
     case VARNEXREASON_UNREACHABLE: return u"cannot be reached: " + text::FromUtf8(std::strerror(note.error));
+    case VARNEXREASON_C1_CONTROLS:
+        return u"the detected code page reads some bytes as invisible control characters: check the code page";
     }
     return {};
 }

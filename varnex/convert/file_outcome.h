@@ -59,6 +59,7 @@ enum VARNEXREASON : int {
     VARNEXREASON_LINK_LOOP,
     VARNEXREASON_FOLDER_REPEATED,
     VARNEXREASON_UNREACHABLE,                // error
+    VARNEXREASON_C1_CONTROLS,                // the detected code page leaves bytes 80..9F as controls
 };
 
 struct VARNEX_API VARNEXREASONNOTE {

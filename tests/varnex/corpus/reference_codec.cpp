@@ -146,6 +146,14 @@ constexpr CharsetNames kCharsets[] = {
     {28596, "ISO-8859-6", "ISO-8859-6", Tool::Glibc},
     {1258, "CP1258", "windows-1258", Tool::Glibc},
     {65010, "VISCII", nullptr, Tool::Glibc},
+    {1254, "CP1254", "windows-1254", Tool::Glibc},
+    {949, "CP949", "windows-949", Tool::Glibc},
+    {21866, "KOI8-U", "KOI8-U", Tool::Glibc},
+    {10000, "MACINTOSH", "macintosh", Tool::Glibc},
+    {1375, "BIG5-HKSCS", "ibm-1375_P100-2008", Tool::Icu},
+    {50220, "ISO-2022-JP", "ISO-2022-JP", Tool::Glibc},
+    {50221, "ISO-2022-JP", "ISO-2022-JP", Tool::Glibc},
+    {1361, "JOHAB", nullptr, Tool::Glibc},
 };
 
 const char* NameFor(const CharsetNames& row, Tool tool)

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+
+#include "varnex/varnex_export.h"
+
+// What a sample holds beyond the code page a statistical finding names, so
+// that the finding is read with the widest compatible code page the data
+// needs: windows-1252 for ISO-8859-1 is the model.
+class VARNEX_API CSupersetScan {
+public:
+    void Reset() { *this = CSupersetScan(); }
+    // Data in pieces as read; sequences cut between pieces are followed.
+    void Feed(const char* data, unsigned length);
+
+    // The code page to read a finding with. reportGB18030 keeps deciding only
+    // the name of GBK text: four-byte sequences always need 54936.
+    int Widen(int codepage, bool reportGB18030) const;
+
+    // Whether some byte 80..9F of the sample decodes to a C1 control in the
+    // code page, which text never holds on purpose.
+    bool DecodesToC1(int codepage) const;
+
+    // A code page the byte structure alone shows where the statistics name
+    // none: Johab (Hangul pairs whose trail bytes EUC-KR never has) or
+    // Big5-HKSCS (valid pairs, HKSCS leads, the rest Big5's common
+    // characters); -1 otherwise. strong: enough pairs that chance cannot
+    // have made the structure.
+    int ByStructure(bool* strong = nullptr) const;
+
+    bool HasGb18030FourByte() const { return m_gbFourByte; }
+    bool HasUhcExtension() const { return m_uhc; }
+    bool HasHkscsExtension() const { return m_hkscs; }
+    unsigned UkrainianLetters() const { return m_ukrainian; }
+
+private:
+    void FeedByte(unsigned char b);
+
+    // GBK / GB18030: 0 nothing, 1 after a lead, 2 lead and digit, 3 lead, digit, lead.
+    int m_gbState = 0;
+    bool m_gbFourByte = false;
+    // EUC-KR / UHC and Big5: a lead byte waiting for its trail, 0 for none.
+    unsigned char m_uhcLead = 0;
+    unsigned char m_big5Lead = 0;
+    bool m_uhc = false;
+    bool m_hkscs = false;
+    unsigned m_big5Pairs = 0;
+    unsigned m_big5Common = 0;  // leads A1..C6: symbols and the frequent characters
+    unsigned m_hkscsPairs = 0;
+    unsigned m_big5Bad = 0;
+    unsigned char m_johabLead = 0;
+    unsigned m_johabPairs = 0;
+    unsigned m_johabHangul = 0;
+    unsigned m_johabLowTrail = 0;  // Hangul pairs with a trail below 80
+    unsigned m_johabBad = 0;
+    // KOI8-U letters the Ukrainian alphabet adds, next to other letters.
+    unsigned char m_prev = 0;
+    unsigned char m_prevPrev = 0;
+    unsigned m_ukrainian = 0;
+    // Bytes 80..9F seen, bit n for byte 0x80 + n.
+    uint32_t m_c1Bytes = 0;
+};
