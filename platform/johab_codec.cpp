@@ -78,6 +78,13 @@ int FirstRowOf(int lead)
     return -1;
 }
 
+bool IsTrailOf(int lead, int b)
+{
+    if (lead <= 0xD3)
+        return (b >= 0x41 && b <= 0x7E) || (b >= 0x81 && b <= 0xFE);
+    return (b >= 0x31 && b <= 0x7E) || (b >= 0x91 && b <= 0xFE);
+}
+
 bool IsLead(int b) { return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) || (b >= 0xE0 && b <= 0xF9); }
 
 }  // namespace
@@ -150,14 +157,16 @@ Progress JohabDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst,
             }
             continue;
         }
-        const char16_t unit = JohabUnitOf(m_lead, b);
+        const int lead = m_lead;
         m_lead = -1;
+        const char16_t unit = JohabUnitOf(lead, b);
         if (unit != 0) {
             ++used;
             dst[out++] = unit;
         } else {
-            // A bad pair: ASCII after the lead starts over as itself.
-            if (b >= 0x80)
+            // A pair without a character is one replacement; a byte that
+            // cannot trail and is ASCII starts over as itself.
+            if (b >= 0x80 || IsTrailOf(lead, b))
                 ++used;
             dst[out++] = kReplacement;
             ++replaced;

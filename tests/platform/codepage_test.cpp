@@ -173,6 +173,9 @@ const Sample kSamples[] = {
     {"EucTw", 51950, kTraditional, "EUC-TW"},
     {"Uhc949", 949, u"한국어 텍스트입니다. 똠방각하 Hello!\r\n", "CP949"},
     {"EucKr", 51949, kKorean, "EUC-KR"},
+    // Composed Hangul, lone jamo (initial, final-only, vowel), KS X 1001 symbols and Hanja.
+    {"Johab", 1361, u"한국어 텍스트입니다. 똠방각하 ㄱㄳㅏ ※ 漢字 Hello!\r\n둘째 줄", "JOHAB"},
+    {"Big5Hkscs", 1375, u"佢哋食咗飯未呀？冇嘢㗎 臺灣\r\nHello", "BIG5-HKSCS"},
     {"Iso2022Kr", 50225, kKorean, "ISO-2022-KR"},
     {"Windows1251", 1251, kRussian, "CP1251"},
     {"Koi8R", 20866, kRussian, "KOI8-R"},
@@ -553,6 +556,11 @@ const BadInput kBadInputs[] = {
     {"Gb18030CutFourByteAtEnd", 54936, "a\x81\x30", u"a\uFFFD"sv, 1},
     {"Gb18030CutThreeOfFour", 54936, "a\x81\x30\x81", u"a\uFFFD"sv, 1},
     {"UhcBadTrail", 949, "\xB0\x20" "A", u"\uFFFD A"sv, 1},
+    {"JohabBadTrailResumesAtIt", 1361, "\x88\x20" "A", u"\uFFFD A"sv, 1},
+    {"JohabCutLeadAtEnd", 1361, "a\x88", u"a\uFFFD"sv, 1},
+    {"JohabBadSingleByte", 1361, "a\xFF" "b", u"a\uFFFDb"sv, 1},
+    {"JohabJamoCellOfTheSymbolArea", 1361, "\xDA\xA1", u"\uFFFD"sv, 1},
+    {"JohabUserDefinedArea", 1361, "\xD8\x31", u"\uFFFD"sv, 1},
     {"Big5CutLeadAtEnd", 950, "a\xA4", u"a\uFFFD"sv, 1},
     {"EucJpCutThreeByte", 20932, "a\x8F\xB0", u"a\uFFFD"sv, 1},
     {"EucTwCutFourByte", 51950, "a\x8E\xA1", u"a\uFFFD"sv, 1},
@@ -619,6 +627,8 @@ const Unmappable kUnmappables[] = {
     {"Iso2022JpInsideKanjiRun", 50220, u"日€", "\x1B$BF|\x1B(B?", 1},
     {"Iso2022KrInsideHangulRun", 50225, u"가ก", "\x1B$)C\x0E\x30\x21\x0F?", 1},
     {"HzInsideGbRun", 52936, u"中€", "~{VP~}?", 1},
+    {"JohabThai", 1361, u"가ก", "\x88\x61?", 1},
+    {"JohabPair", 1361, u"😀a", "?a", 1},
     {"HzTildeLeavesGbRunFirst", 52936, u"中~a", "~{VP~}~~a", 0},
     {"HzAsciiStaysAscii", 52936, u"plain ~ text", "plain ~~ text", 0},
     {"Utf8LoneSurrogate", 65001, u"a\xDC00", "a\xEF\xBF\xBD", 1},
@@ -767,7 +777,7 @@ TEST(CodePageCatalogue, EveryCodePageOfTheCatalogueConvertsHere)
         1256,  1257,  1258,  10000, 10006, 10007, 10029, 10081, 12000, 12001, 20127, 20866, 20932,
         21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597, 28598, 28599, 28600, 28603, 28605,
         28606, 38598, 50220, 50221, 50222, 50225, 50227, 50229, 51932, 51936, 51949, 51950, 52936,
-        54936, 65000, 65001, 65010,
+        54936, 65000, 65001, 65010, 1361,  1375,
         1,     2,     3,  // symbolic numbers (42 writes no plain letter: see SymbolicCodePage)
     };
     for (unsigned cp : catalogue) {
