@@ -13,6 +13,7 @@
 #include "base/text.h"
 #include "support/temp_dir.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
+#include "tools/corpus/corpus_texts.h"
 #include "textrion/io/file_sample.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex_test_util.h"
@@ -596,6 +597,38 @@ TEST(KnownExtList, ShipsWellFormedDisjointLists)
     }
     EXPECT_TRUE(known.ExtInTextList(u".txt"));
     EXPECT_TRUE(known.ExtInBinaryList(u".exe"));
+}
+
+}  // namespace
+
+namespace {
+
+// A single-byte finding whose text would keep C1 controls is flagged, so the
+// engine warns; punctuation the finding's code page has there is no C1.
+TEST(AdvancedDetector, FlagsAFindingThatLeavesC1ControlsInTheText)
+{
+    const auto paragraph = [](const char* id) { return text::FromUtf8(corpus::ParagraphById(id).utf8); };
+    const std::string russian = IcuEncode("windows-1251", paragraph("ru"));
+    const std::string turkish = IcuEncode("windows-1254", paragraph("tr-typo"));
+    const struct {
+        const char* name;
+        std::string bytes;
+        int codepage;
+        bool c1;
+    } cases[] = {
+        {"clean windows-1251", russian, 1251, false},
+        // ISO-8859-5 has no superset that gives 85 a character.
+        {"ISO-8859-5 with 85", IcuEncode("ISO-8859-5", paragraph("ru")) + "\x85\n", 28595, true},
+        {"windows-1254 quotes", turkish, 1254, false},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir.File("c1.txt"), c.bytes);
+        CAdvancedDetector detector(dir.File16("c1.txt"), kBlock, kLimitMB, true, false);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+        EXPECT_EQ(detector.HasC1Controls(), c.c1);
+    }
 }
 
 }  // namespace
