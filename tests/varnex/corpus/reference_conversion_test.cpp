@@ -30,6 +30,11 @@
 // | 54936     | GB18030 / gb18030              | 24 cells: glibc the GB18030-2005 characters    | ICU       |
 // |           |                                | (A6D9 U+FE10 …), ICU and Windows the 2000 PUA  |           |
 // | 52936     | (none) / HZ                    | glibc has no HZ                                | ICU       |
+// | 1361      | JOHAB / (none)                 | ICU has no Johab; glibc reads 5C as WON SIGN,  | glibc     |
+// |           |                                | Windows and the engine as backslash (no corpus |           |
+// |           |                                | text holds one)                                |           |
+// | 1375      | BIG5-HKSCS / ibm-1375          | glibc has the 2008 edition, ICU (the engine's  | ICU       |
+// |           |                                | table) the 2004 one                            |           |
 // Every other code page: the tools agree on every byte both accept (glibc
 // refuses some that ICU maps: undefined C1 bytes, user-defined areas, 936's
 // euro byte), and glibc is the reference. A catalogue code page the engine
