@@ -281,3 +281,35 @@ TEST_F(ProgramTest, InterruptStopsCleanlyLeavingOnlyWholeFiles)
 }
 
 }  // namespace
+
+namespace {
+
+// Each code page a user may name with -cp reads its bytes into the right text.
+TEST_F(ProgramTest, ReadsTheAddedCodePagesNamedWithCp)
+{
+    const struct {
+        int codepage;
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {1254, "\xde\x6f\x66\xf6\x72\x20\x93\x64\x65\x64\x69\x94", "Şoför “dedi”"},
+        {949, "\x8c\x63\xb9\xe6\xb0\xa2\xc7\xcf", "똠방각하"},
+        {1361, "\x99\xb1\x20\x84\x44\x20\xd9\x68", "똠 ㄳ ※"},
+        {21866, "\xb7\xd6\xc1\xcb\x20\xa6\x20\xad\xc1\xd7\xc1", "Їжак і ґава"},
+        {10000, "\x46\x61\x8d\x61\x64\x65\x20\xd2\xaa\xd3", "Façade “™”"},
+        {1375, "\xca\x5c\x92\x5d\x9d\xee", "佢哋㗎"},
+        {50220, "\x1b\x24\x42\x46\x7c\x4b\x5c\x38\x6c\x1b\x28\x42", "日本語"},
+        {50221, "\x1b\x24\x42\x25\x2b\x25\x3f\x25\x2b\x25\x4a\x1b\x28\x42", "カタカナ"},
+    };
+    for (const auto& c : cases) {
+        const std::string cp = std::to_string(c.codepage);
+        SCOPED_TRACE(cp);
+        mkdir(dir.File("cp" + cp).c_str(), 0777);
+        WriteBytes(dir.File("cp" + cp + "/a.txt"), c.bytes + "\n");
+        const RunResult run = Varnelpro("-in=cp" + cp + " -out=out" + cp + " -cp=" + cp + " -enc=UTF8 -bom=no -rt=LF");
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_EQ(ReadBytes(dir.File("out" + cp + "/a.txt")), c.utf8 + "\n");
+    }
+}
+
+}  // namespace
