@@ -79,8 +79,9 @@ TEST(SupersetSession, ConvertsWithTheWiderCodePageAndWarnsOfC1Controls)
         ASSERT_NE(record->GetCodepageInfo(), nullptr);
         EXPECT_EQ(record->GetCodepageInfo()->GetCodepage(), want.codepage);
         EXPECT_EQ(message.find("control characters") != std::string::npos, want.c1);
-        if (want.c1)
+        if (want.c1) {
             EXPECT_EQ(record->GetResultState(), VARNEXRESULTSTATE_WARNING);
+        }
         EXPECT_EQ(ReadBytes(platform::ToNativePath(record->GetOutputFile())), want.utf8);
     }
 }
