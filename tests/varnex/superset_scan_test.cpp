@@ -92,6 +92,8 @@ const StructureCase kStructures[] = {
     // GBK text that happens to pair up as Big5: its leads spread to C7..F9.
     {"GbkIsNoBig5Hkscs", "\xD6\xD0\xCE\xC4\xD7\xD6\xB7\xFB\x92\x5D\xE9\xE9\xF0\xF0", -1},
     {"BadPairIsNoBig5Hkscs", "\x92\x5D\xA4\x20", -1},
+    // 我哋係香港人 followed by a zero byte: not code page text.
+    {"ZeroByteIsNoBig5Hkscs", std::string("\xA7\xDA\x92\x5D\xAB\x59\xAD\xBB\xB4\xE4\xA4\x48\0", 13), -1},
 };
 
 class SupersetStructureTest : public testing::TestWithParam<StructureCase> {};

@@ -46,6 +46,7 @@ void CSupersetScan::FeedByte(unsigned char b)
 {
     if (b >= 0x80 && b <= 0x9F)
         m_c1Bytes |= 1u << (b - 0x80);
+    m_zeros += b == 0;
 
     // GB18030 four-byte: 81..FE 30..39 81..FE 30..39; any other pair is GBK.
     switch (m_gbState) {
@@ -130,6 +131,9 @@ int CSupersetScan::Widen(int codepage, bool reportGB18030) const
 int CSupersetScan::ByStructure(bool* strong) const
 {
     constexpr unsigned kStrongPairs = 16;
+    // Zero bytes are UTF-16 or binary data, whose pairs can pass by chance.
+    if (m_zeros > 0)
+        return -1;
     // Mostly Hangul, and trails below 80 that EUC-KR and UHC's syllables
     // rarely give all valid Johab.
     if (m_johabBad == 0 && m_johabHangul >= 4 && m_johabHangul * 10 >= m_johabPairs * 8 && m_johabLowTrail > 0) {

@@ -53,6 +53,7 @@ private:
     unsigned m_johabHangul = 0;
     unsigned m_johabLowTrail = 0;  // Hangul pairs with a trail below 80
     unsigned m_johabBad = 0;
+    unsigned m_zeros = 0;
     // KOI8-U letters the Ukrainian alphabet adds, next to other letters.
     unsigned char m_prev = 0;
     unsigned char m_prevPrev = 0;
