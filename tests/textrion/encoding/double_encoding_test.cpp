@@ -1,0 +1,63 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "textrion/encoding/double_encoding.h"
+
+namespace {
+
+// Each text once as it should be and once encoded twice: UTF-8 bytes read as
+// windows-1252 and written as UTF-8 again.
+struct Pair {
+    const char* name;
+    std::string right;
+    std::string twice;
+};
+
+const Pair kPairs[] = {
+    {"French", "Le café est déjà prêt à l’heure.\n",
+     "Le cafÃ© est dÃ©jÃ\xC2\xA0 prÃªt Ã\xC2\xA0 lâ€™heure.\n"},
+    {"German", "Grüße aus Köln, schön süß.\n", "GrÃ¼ÃŸe aus KÃ¶ln, schÃ¶n sÃ¼ÃŸ.\n"},
+    {"Portuguese", "Não há ação sem coração.\n", "NÃ£o hÃ¡ aÃ§Ã£o sem coraÃ§Ã£o.\n"},
+    {"quotes and dashes", "“Yes” – she said…\n", "â€œYesâ€\xC2\x9D â€“ she saidâ€¦\n"},
+};
+
+TEST(DoubleEncoding, TellsTextEncodedTwiceFromTextEncodedOnce)
+{
+    for (const Pair& p : kPairs) {
+        SCOPED_TRACE(p.name);
+        EXPECT_TRUE(LooksDoubleEncoded(p.twice));
+        EXPECT_FALSE(LooksDoubleEncoded(p.right));
+    }
+    // Genuine text: Latin-1 letters standing alone, other scripts, 7-bit.
+    for (const char* text : {"Łukasz Żółć, Příliš žluťoučký kůň", "Tiếng Việt có dấu", "plain 7-bit", "",
+                             "Ünïcödé ïs fïnë", "© 2024 Zoë Ärger"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(LooksDoubleEncoded(text));
+    }
+}
+
+// One example of mojibake in a text that is otherwise right is quoted, not a
+// double-encoded file.
+TEST(DoubleEncoding, NeedsMostOfTheNonAsciiTextToDecodeAgain)
+{
+    EXPECT_FALSE(LooksDoubleEncoded("Crème brûlée, à la carte, déjà vu, naïve: not Ã©"));
+    EXPECT_TRUE(LooksDoubleEncoded("cafÃ© dÃ©jÃ\xC2\xA0 vu, naïve"));
+}
+
+TEST(DoubleEncoding, UndoesEveryRunThatDecodesAgainAndKeepsTheRest)
+{
+    for (const Pair& p : kPairs) {
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(UndoDoubleEncoding(p.twice), p.right);
+    }
+    EXPECT_EQ(UndoDoubleEncoding("cafÃ© – Łódź"), "café – Łódź");
+}
+
+TEST(DoubleEncoding, IgnoresACharacterCutAtTheEnd)
+{
+    const std::string twice = "cafÃ© dÃ©jÃ";
+    EXPECT_TRUE(LooksDoubleEncoded(twice + "\xC2"));
+}
+
+}  // namespace
