@@ -454,6 +454,92 @@ TEST_F(WithLists, AReusedWorkspaceCarriesNothingFromOneFileToTheNext)
     }
 }
 
+// --- Valid UTF-8 and BOM-less Unicode by structure ------------------------------
+
+// UTF-8 at least as long as size whose byte size - 1 is the lead of a two-byte
+// character: a sample of that size ends inside it.
+std::string Utf8CutAt(size_t size)
+{
+    std::string text = RepeatTo(IcuEncode("UTF-8", varnex_test::kFrenchProse), size + (1u << 16));
+    size_t lead = size - 1;
+    while (static_cast<unsigned char>(text[lead]) < 0xC2 || static_cast<unsigned char>(text[lead]) > 0xDF)
+        --lead;
+    text.insert(0, size - 1 - lead, ' ');
+    return text;
+}
+
+// The statistics would say windows-1250 every time; only what is not valid
+// UTF-8 nor Unicode by structure may reach them.
+TEST_F(WithLists, DecidesUtf8AndBomlessUnicodeBeforeTheStatistics)
+{
+    const std::u16string latin = u"Łukasz Kołodziej, Jürgen Groß, café.\n";
+    std::u16string many;
+    for (int i = 0; i < 60; ++i)
+        many += latin;
+    const std::string utf8 = IcuEncode("UTF-8", latin);
+    struct Case {
+        const char* file;
+        std::string bytes;
+        int codepage;
+        bool statistics;
+        bool doubleEncoded;
+    };
+    const Case cases[] = {
+        {"comment.c", "// Author: " + utf8 + kAscii, 65001, false, false},
+        {"seven-bit.txt", kAscii, 1250, true, false},
+        {"latin1.txt", IcuEncode("ISO-8859-1", u"caf\u00E9 cr\u00E8me\n") + kAscii, 1250, true, false},
+        {"overlong.txt", kAscii + "\xC0\xAF" + utf8, 1250, true, false},
+        {"surrogate.txt", kAscii + "\xED\xA0\x80" + utf8, 1250, true, false},
+        {"above-10FFFF.txt", kAscii + "\xF4\x90\x80\x80" + utf8, 1250, true, false},
+        {"ends-mid-character.txt", utf8 + "\xC5", 1250, true, false},
+        {"twice.txt", "Le caf\xC3\x83\xC2\xA9 est d\xC3\x83\xC2\xA9j\xC3\x83\xC2\xA0 pr\xC3\x83\xC2\xAAt.\n", 65001,
+         false, true},
+        {"utf16be.dat", IcuEncode("UTF-16BE", many), 1201, false, false},
+        {"utf32le.dat", IcuEncode("UTF-32LE", many), 12000, false, false},
+        {"utf32be.dat", IcuEncode("UTF-32BE", many), 12001, false, false},
+        // Text resources inside a binary: the zero runs after them decide.
+        {"resource.dat", IcuEncode("UTF-16BE", many) + std::string(64, '\0') + "\x01\x02", -1, false, false},
+        {"utf16le.dat", IcuEncode("UTF-16LE", many), 1250, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        WriteBytes(m_dir.File(c.file), c.bytes);
+        ForcedDetector detector(m_dir.File16(c.file), 1250, 0.9f);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+        EXPECT_EQ(detector.StatisticsCalls(), c.statistics ? 1 : 0);
+        EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+        EXPECT_EQ(detector.IsDoubleEncoded(), c.doubleEncoded);
+        EXPECT_FALSE(detector.HasBom());
+        if (!c.statistics && c.codepage != -1) {
+            EXPECT_EQ(detector.GetConfidence(), CAdvancedDetector::kStructureConfidence);
+        }
+    }
+}
+
+// A character that the scan limit cuts may go on past it; one that the end
+// of the file cuts is ill-formed, also when the file is as long as the limit.
+TEST_F(WithLists, TakesUtf8CutByTheScanLimitButNotByTheEndOfTheFile)
+{
+    constexpr size_t kLimit = size_t{kLimitMB} << 20;
+    const std::string cut = Utf8CutAt(kLimit);
+    struct Case {
+        const char* file;
+        std::string bytes;
+        int codepage;
+    };
+    const Case cases[] = {
+        {"longer.dat", cut, 65001},
+        {"as-long-as-the-limit.dat", cut.substr(0, kLimit), 1250},
+        {"shorter.dat", Utf8CutAt(1u << 16).substr(0, 1u << 16), 1250},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        WriteBytes(m_dir.File(c.file), c.bytes);
+        ForcedDetector detector(m_dir.File16(c.file), 1250, 0.9f);
+        EXPECT_EQ(detector.GetCodepage(), c.codepage);
+    }
+}
+
 // --- The extension lists --------------------------------------------------------
 
 TEST_F(WithLists, LowerCasesTheExtensionButNeverTheList)

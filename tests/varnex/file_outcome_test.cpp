@@ -77,6 +77,12 @@ const StepRow kSteps[] = {
     {"WriteFailed", Outcome(WARNING, NONE, {kUnsure}, 100),
      Outcome(VARNEXRESULTSTATE_WRITE_ERROR, NONE, {Note::Error(VARNEXREASON_WRITE_FAILED, ENOSPC)}, 60, 0),
      VARNEXRESULTSTATE_WRITE_ERROR, NONE, u"writing the output file failed: No space left on device", 100, 0},
+    // What detection found in the text stays said beside what converting it met.
+    {"DoubleEncodedThenReplaced", Outcome(WARNING, NONE, {Note::Of(VARNEXREASON_DOUBLE_ENCODED)}, 100),
+     Outcome(WARNING, CONVERTED, {Note::Of(VARNEXREASON_REPLACED_CHARACTERS, 3)}, 100, 200), WARNING, CONVERTED,
+     u"the text looks encoded as UTF-8 twice (\u00C3\u00A9 for \u00E9): converted as it is; 3 characters could not "
+     u"be decoded or written and were replaced by U+FFFD",
+     100, 200},
     {"CopyStopped", Outcome(OK, NONE, {}, 100),
      Outcome(VARNEXRESULTSTATE_CANCELLED, NONE, {Note::Of(VARNEXREASON_CANCELLED)}, 30, 0),
      VARNEXRESULTSTATE_CANCELLED, NONE, u"cancelled", 100, 0},

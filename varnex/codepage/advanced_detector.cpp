@@ -6,6 +6,9 @@
 #include "base/text.h"
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
+#include "textrion/encoding/double_encoding.h"
+#include "textrion/encoding/unicode_structure.h"
+#include "textrion/encoding/utf8_validation.h"
 #include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/bin_file_detector.h"
 #include "textrion/io/file_sample.h"
@@ -144,6 +147,78 @@ bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary)
     return !detector.HasReadError() && !detector.WasStopped();
 }
 
+bool CAdvancedDetector::UnicodeStructure(const UnicodeForm*& form)
+{
+    form = nullptr;
+    CFileSample& sample = m_workspace->Sample();
+    // First the block read already: nearly every binary fails on it, so only
+    // text is read on to the scan limit.
+    const uint64_t prefix = std::max<uint64_t>(m_blockSize, kUnicodeStructureMinimum);
+    const uint64_t limit = std::max<uint64_t>(static_cast<uint64_t>(m_scanLimitMB) * 1048576u, prefix);
+    if (!sample.Fill(prefix))
+        return false;
+    const auto judge = [&] {
+        const uint64_t n = std::min(sample.Size(), limit);
+        return JudgeUnicodeStructure(sample.Data(), n, !sample.AtEnd() || n < sample.Size());
+    };
+    if (judge() == nullptr)
+        return true;
+    for (uint64_t end = prefix; end < limit && !sample.AtEnd();) {
+        if (m_canContinue && !m_canContinue()) {
+            m_stopped = true;
+            return false;
+        }
+        end = std::min(limit, end + CFileSample::kLargestRead);
+        if (!sample.Fill(end))
+            return false;
+    }
+    form = judge();
+    return true;
+}
+
+bool CAdvancedDetector::MultiByteUtf8(bool& utf8)
+{
+    utf8 = false;
+    CFileSample& sample = m_workspace->Sample();
+    const uint64_t limit = static_cast<uint64_t>(m_scanLimitMB) * 1048576u;
+    uint64_t checked = 0;  // whole characters up to here
+    bool multiByte = false;
+    while (checked < limit) {
+        if (m_canContinue && checked > 0 && !m_canContinue()) {
+            m_stopped = true;
+            return false;
+        }
+        const uint64_t end = std::min(limit, std::max<uint64_t>(checked, m_blockSize) + CFileSample::kLargestRead);
+        if (!sample.Fill(end))
+            return false;
+        const uint64_t held = std::min(sample.Size(), end);
+        const Utf8Validity v = ValidateUtf8(sample.Data() + checked, held - checked);
+        multiByte = multiByte || v.multiByte;
+        if (v.status == Utf8Validity::kInvalid)
+            return true;
+        checked += v.position;
+        const bool fileEnded = sample.AtEnd() && held == sample.Size();
+        if (v.status == Utf8Validity::kTruncated) {
+            // A character cut by the end of the file is ill-formed; one cut
+            // by the scan limit may well go on beyond it.
+            if (fileEnded)
+                return true;
+            if (held >= limit) {
+                // A file exactly as long as the limit ends there too.
+                if (!sample.Fill(limit + 1))
+                    return false;
+                if (sample.Size() <= limit)
+                    return true;
+                break;
+            }
+        } else if (fileEnded) {
+            break;
+        }
+    }
+    utf8 = multiByte;
+    return true;
+}
+
 bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
 {
     CCodepageDetector& detector = m_workspace->Statistics(m_blockSize, m_scanLimitMB, m_reportGB18030);
@@ -188,6 +263,7 @@ void CAdvancedDetector::RunSteps()
     m_codepage = -1;
     m_confidence = 0.0f;
     m_hasBom = false;
+    m_doubleEncoded = false;
     const std::u16string extension = text::AsciiLowered(CLongPath(m_path).GetExtension());
     CKnownExtList& lists = GetKnownExtList();
 
@@ -214,6 +290,18 @@ void CAdvancedDetector::RunSteps()
     m_confidence = 0.0f;
     m_hasBom = false;
 
+    // Before the zero-byte test, which takes such text for binary.
+    const UnicodeForm* structured = nullptr;
+    if (!UnicodeStructure(structured)) {
+        m_result = DETECTIONRESULT_ERROR;
+        return;
+    }
+    if (structured != nullptr) {
+        m_codepage = static_cast<int>(structured->codePage);
+        m_confidence = kStructureConfidence;
+        return;
+    }
+
     bool binary = false;
     if (!ZeroRuns(4, binary)) {
         m_result = DETECTIONRESULT_ERROR;
@@ -221,6 +309,22 @@ void CAdvancedDetector::RunSteps()
     }
     if (binary)
         return;
+
+    // Valid UTF-8 decides before the statistics, which misjudge UTF-8 with
+    // few non-ASCII characters as some legacy code page; 7-bit text is left
+    // to them.
+    bool utf8 = false;
+    if (!MultiByteUtf8(utf8)) {
+        m_result = DETECTIONRESULT_ERROR;
+        return;
+    }
+    if (utf8) {
+        m_codepage = static_cast<int>(FindUnicodeForm(TEXTENCODING_UTF8)->codePage);
+        m_confidence = kStructureConfidence;
+        const uint64_t n = std::min<uint64_t>(sample.Size(), static_cast<uint64_t>(m_scanLimitMB) * 1048576u);
+        m_doubleEncoded = LooksDoubleEncoded(std::string_view(sample.Chars(), static_cast<size_t>(n)));
+        return;
+    }
 
     int codepage = -1;
     float confidence = 0.0f;

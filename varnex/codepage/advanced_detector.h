@@ -11,9 +11,11 @@
 
 class CCodepageDetector;
 class CFileSample;
+struct UnicodeForm;
 
 // Decides for one file, from the cheapest test to the dearest: binary by
-// extension, byte order mark, runs of zero bytes, statistical detection, then
+// extension, byte order mark, BOM-less UTF-16BE and UTF-32 by structure, runs
+// of zero bytes, valid UTF-8, statistical detection, then
 // (when the statistics find nothing) a second zero-byte test and, for known
 // text extensions, BOM-less UTF-16. The findings are ready when the
 // constructor returns. The file is opened once: every test reads from one
@@ -116,11 +118,17 @@ public:
     // The code page found would still decode some bytes to C1 controls: the
     // engine warns, as such text is most likely in another code page.
     bool HasC1Controls() const { return m_c1Controls; }
+    // UTF-8 whose text is UTF-8 read once more as windows-1252 ("Ã©" for "é").
+    bool IsDoubleEncoded() const { return m_doubleEncoded; }
 
     // The confidence from which a finding stands (at least), and above which it
     // stands for an extension in the text list.
     static constexpr float kSureConfidence = 0.7f;
     static constexpr float kTextListConfidence = 0.51f;
+    // A sample that is valid UTF-8 with a multi-byte character, or that has
+    // the strict structure of UTF-16BE or UTF-32: legacy text or a binary is
+    // that by chance too rarely to doubt it.
+    static constexpr float kStructureConfidence = 0.99f;
 
 protected:
     // For subclasses that replace a step: construct without detecting, then call Detect.
@@ -143,6 +151,7 @@ protected:
     std::function<bool()> m_canContinue;
     bool m_stopped = false;
     bool m_c1Controls = false;
+    bool m_doubleEncoded = false;
 
 private:
     CWorkspace* m_keptWorkspace = nullptr;  // the caller's, when given
@@ -153,4 +162,10 @@ private:
     void JudgeUnfound(CFileSample& sample);
     // The zero-byte test; false when the file could not be read.
     bool ZeroRuns(unsigned threshold, bool& binary);
+    // The Unicode form the sample has by structure alone, nullptr for none;
+    // false when the file could not be read.
+    bool UnicodeStructure(const UnicodeForm*& form);
+    // Whether the whole sample is UTF-8 holding a multi-byte character; false
+    // when the file could not be read.
+    bool MultiByteUtf8(bool& utf8);
 };

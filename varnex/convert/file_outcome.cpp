@@ -27,6 +27,12 @@ bool AddsToEarlierReasons(VARNEXREASON reason)
     return reason == VARNEXREASON_CHANGED_WHILE_CONVERTED || reason == VARNEXREASON_CHANGED_WHILE_COPIED;
 }
 
+// What detection found about the text itself stays said whatever a later step reports.
+bool OutlivesLaterSteps(VARNEXREASON reason)
+{
+    return reason == VARNEXREASON_DOUBLE_ENCODED;
+}
+
 }  // namespace
 
 void VARNEXFILEOUTCOME::End(VARNEXRESULTSTATE endState, VARNEXREASONNOTE note)
@@ -47,7 +53,7 @@ void VARNEXFILEOUTCOME::Then(const VARNEXFILEOUTCOME& step)
     replaced += step.replaced;
     for (const VARNEXREASONNOTE& note : step.reasons) {
         if (!AddsToEarlierReasons(note.reason))
-            reasons.clear();
+            std::erase_if(reasons, [](const VARNEXREASONNOTE& n) { return !OutlivesLaterSteps(n.reason); });
         reasons.push_back(note);
     }
 }
@@ -96,6 +102,9 @@ std::u16string DescribeReason(const VARNEXREASONNOTE& note)
     case VARNEXREASON_UNREACHABLE: return u"cannot be reached: " + text::FromUtf8(std::strerror(note.error));
     case VARNEXREASON_C1_CONTROLS:
         return u"the detected code page reads some bytes as invisible control characters: check the code page";
+    case VARNEXREASON_DOUBLE_ENCODED:
+        return note.number != 0 ? u"the text was encoded as UTF-8 twice and has been repaired"
+                                : u"the text looks encoded as UTF-8 twice (\u00C3\u00A9 for \u00E9): converted as it is";
     }
     return {};
 }

@@ -60,6 +60,8 @@ enum VARNEXREASON : int {
     VARNEXREASON_FOLDER_REPEATED,
     VARNEXREASON_UNREACHABLE,                // error
     VARNEXREASON_C1_CONTROLS,                // the detected code page leaves bytes 80..9F as controls
+    // UTF-8 that holds UTF-8 read as windows-1252 ("Ã©"); number: 1 when repaired
+    VARNEXREASON_DOUBLE_ENCODED,
 };
 
 struct VARNEX_API VARNEXREASONNOTE {

@@ -234,6 +234,8 @@ VARNEXFILEOUTCOME CConverterThread::Detect(const CVarnexFileInfo& record, const 
             outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_UNREADABLE));
         else if (detector.HasC1Controls())
             outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS));
+        else if (detector.IsDoubleEncoded())
+            outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DOUBLE_ENCODED));
     } else {
         const CCodepageInfo* info = record.GetCodepageInfo();
         outcome.codepage = info ? info->GetCodepage() : -1;

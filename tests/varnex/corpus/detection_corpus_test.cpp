@@ -44,6 +44,9 @@ enum class Kind {
     Binary,
     BomlessUtf16,
     Ascii,
+    Utf8FewNonAscii,  // valid UTF-8 that the statistics took for a legacy code page
+    BomlessByStructure,
+    DoubleEncoded,    // UTF-8 holding UTF-8 read as windows-1252: UTF-8, flagged
 };
 
 struct DetectionCase {
@@ -138,6 +141,31 @@ std::string FakePng()
     return png;
 }
 
+// Source files in 7-bit code whose comments name a few people: too few
+// non-ASCII bytes for the statistics, which took such files for windows-1250,
+// IBM852, ISO-8859-16 or Mac Central European ("Łukasz" read as "Ćukasz").
+const std::pair<const char*, const char*> kSourceComments[] = {
+    {"pl", "// Author: Łukasz Wójcik\nint main() { return 0; }\n"},
+    {"pl-two", "/* Reviewed by Paweł Żak and Łukasz Kołodziej. */\nstatic int count = 0;\n"},
+    {"cs", "# Maintainer: Jiří Dvořák <jiri@example.org>\nset -e\nmake all\n"},
+    {"cs-one", "// Opravil Tomáš\nvoid run(void);\n"},
+    {"de", "// Copyright 2021 Jürgen Groß\n#include <stdio.h>\nint x = 1;\n"},
+    {"vi", "# Tác giả: Nguyễn Văn Đức\nprint('hello')\n"},
+};
+
+// UTF-8 read once more as windows-1252 and saved as UTF-8 again.
+std::string EncodedTwice(std::string_view utf8)
+{
+    std::u16string misread;
+    if (!platform::DecodeCodePage(1252, utf8.data(), utf8.size(), misread, nullptr))
+        throw std::runtime_error("windows-1252 is not available");
+    return text::ToUtf8(misread);
+}
+
+constexpr std::string_view kPortuguese =
+    "A tradução automática não substitui a revisão: cada parágrafo é lido por alguém que conhece o "
+    "assunto, e as correções são anotadas à mão antes da publicação.\n";
+
 std::vector<DetectionCase> BuildCorpus()
 {
     std::vector<DetectionCase> cases;
@@ -159,6 +187,17 @@ std::vector<DetectionCase> BuildCorpus()
     for (const char* id : {"en", "fr", "de", "ru", "el"})
         cases.push_back({Name(1200, std::string("bomless-") + id, ".txt"), 1200, Kind::BomlessUtf16,
                          Encoded(1200, corpus::ParagraphById(id).utf8)});
+    for (const auto& [what, comment] : kSourceComments)
+        cases.push_back({Name(65001, std::string("comment-") + what, ".c"), 65001, Kind::Utf8FewNonAscii, comment});
+    // Without a mark and with an extension the text list does not name.
+    for (const char* id : {"en", "fr", "de", "pl"})
+        for (int cp : {1201, 12000, 12001})
+            cases.push_back({Name(cp, std::string("bomless-") + id, ".dat"), cp, Kind::BomlessByStructure,
+                             Encoded(cp, corpus::ParagraphById(id).utf8)});
+    for (const auto& [id, text] : {std::pair{"fr", corpus::ParagraphById("fr").utf8},
+                                   std::pair{"de", corpus::ParagraphById("de").utf8}, std::pair{"pt", kPortuguese}})
+        cases.push_back({Name(65001, std::string("twice-") + id, ".txt"), 65001, Kind::DoubleEncoded,
+                         EncodedTwice(text)});
     cases.push_back({Name(0, "ascii", ".txt"), 0, Kind::Ascii, std::string(corpus::ParagraphById("ascii").utf8)});
     cases.push_back({Name(0, "ascii", ".dat"), 0, Kind::Ascii, std::string(corpus::ParagraphById("ascii").utf8)});
     cases.push_back({Name(-1, "empty", ".txt"), -1, Kind::Empty, ""});
@@ -175,6 +214,7 @@ struct Outcome {
     float confidence;
     bool hasBom;
     CAdvancedDetector::DETECTIONRESULT result;
+    bool doubleEncoded;
     bool right;
 };
 
@@ -223,7 +263,9 @@ protected:
             CAdvancedDetector d(s_run->dir.File16(c.file), kBlockSize, kScanLimitMB, true, false);
             const bool right = d.GetCodepage() == c.expected ||
                                (c.kind == Kind::Statistical && DecodeEquivalent(c.expected, d.GetCodepage(), c.bytes));
-            s_run->outcomes.push_back({&c, d.GetCodepage(), d.GetConfidence(), d.HasBom(), d.GetResult(), right});
+            const bool flagRight = d.IsDoubleEncoded() == (c.kind == Kind::DoubleEncoded);
+            s_run->outcomes.push_back({&c, d.GetCodepage(), d.GetConfidence(), d.HasBom(), d.GetResult(),
+                                       d.IsDoubleEncoded(), right && flagRight});
         }
     }
     static void TearDownTestSuite() { s_run.reset(); }
@@ -240,9 +282,11 @@ TEST_F(DetectionCorpus, GivesMarksEmptyBinaryBomlessUtf16AndAsciiFilesTheirCodep
         EXPECT_EQ(o.codepage, o.c->expected);
         EXPECT_EQ(o.result, CAdvancedDetector::DETECTIONRESULT_OK);
         EXPECT_EQ(o.hasBom, o.c->kind == Kind::Bom);
+        EXPECT_EQ(o.doubleEncoded, o.c->kind == Kind::DoubleEncoded);
         if (o.c->kind == Kind::Bom) {
             EXPECT_EQ(o.confidence, 1.0f);
-        } else if (o.c->kind == Kind::Ascii) {
+        } else if (o.c->kind == Kind::Ascii || o.c->kind == Kind::Utf8FewNonAscii ||
+                   o.c->kind == Kind::BomlessByStructure || o.c->kind == Kind::DoubleEncoded) {
             EXPECT_FLOAT_EQ(o.confidence, 0.99f);
         }
     }
@@ -295,6 +339,9 @@ TEST_F(DetectionCorpus, KeepsOverallAccuracyAboveTheRecordedFloor)
         case Kind::Bom: key = "BOM " + ShortName(o.c->expected); break;
         case Kind::BomlessUtf16: key = "UTF-16LE without BOM"; break;
         case Kind::Ascii: key = "7-bit"; break;
+        case Kind::Utf8FewNonAscii: key = "UTF-8, few non-ASCII"; break;
+        case Kind::BomlessByStructure: key = ShortName(o.c->expected) + " without BOM"; break;
+        case Kind::DoubleEncoded: key = "UTF-8 encoded twice"; break;
         case Kind::Empty: key = "empty"; break;
         case Kind::Binary: key = "binary"; break;
         }
