@@ -97,6 +97,7 @@ Converts text files of any code page or Unicode form into one Unicode form.
   -bom=yes|no           write a byte order mark (default yes)
   -rt=CRLF|CR|LF        line endings (default: keep)
   -cp=NUMBER            read every file in this code page instead of detecting
+  -repair               repair UTF-8 that was encoded twice (through windows-1252)
   -wf=PATTERNS          only files matching these wildcards (&quot;*.txt;*.csv&quot;)
   -rf=REGEX             only files whose name matches this regular expression
   -mode=FILE            convert the single file -in into the file -out
@@ -124,6 +125,7 @@ Konvertiert Textdateien aus beliebigen Codepages oder Unicode-Formen in eine Uni
   -bom=yes|no           Byte-Order-Mark schreiben (Standard: yes)
   -rt=CRLF|CR|LF        Zeilenenden (Standard: beibehalten)
   -cp=NUMMER            jede Datei in dieser Codepage lesen statt sie zu erkennen
+  -repair               doppelt (über windows-1252) als UTF-8 kodierten Text reparieren
   -wf=MUSTER            nur Dateien, die diesen Platzhaltern entsprechen (&quot;*.txt;*.csv&quot;)
   -rf=REGEX             nur Dateien, deren Name diesem regulären Ausdruck entspricht
   -mode=FILE            die einzelne Datei -in in die Datei -out konvertieren

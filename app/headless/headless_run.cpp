@@ -194,6 +194,7 @@ void PrintUsage(FILE* to)
         "  -bom=yes|no           write a byte order mark (default yes)\n"
         "  -rt=CRLF|CR|LF        line endings (default: keep)\n"
         "  -cp=NUMBER            read every file in this code page instead of detecting\n"
+        "  -repair               repair UTF-8 that was encoded twice (through windows-1252)\n"
         "  -wf=PATTERNS          only files matching these wildcards (\"*.txt;*.csv\")\n"
         "  -rf=REGEX             only files whose name matches this regular expression\n"
         "  -mode=FILE            convert the single file -in into the file -out\n"

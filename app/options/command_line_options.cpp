@@ -169,6 +169,7 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
         inputPath = Resolve(value(inputKey));
     conversion.recursive = parser.HasKey(u"r");
     conversion.copyUnconverted = parser.HasKey(u"c");
+    conversion.repairDoubleEncoding = parser.HasKey(u"repair");
     const char16_t* outputKey = parser.HasVal(u"out") ? u"out" : parser.HasVal(u"o") ? u"o" : nullptr;
     if (outputKey)
         outputPath = Resolve(value(outputKey));

@@ -109,21 +109,39 @@ bool LooksDoubleEncoded(std::string_view utf8) noexcept
     return scan.runs > 0 && scan.redecoded * 5 >= scan.nonAscii * 4;
 }
 
-std::string UndoDoubleEncoding(std::string_view utf8)
+void CDoubleEncodingRepair::EndRun(std::u16string& out)
 {
-    std::string out;
-    out.reserve(utf8.size());
-    size_t copied = 0;
-    WalkRuns(
-        utf8,
-        [&](size_t start, size_t end, const std::string& bytes, bool again) {
-            if (!again)
-                return;
-            out.append(utf8.substr(copied, start - copied));
-            out.append(bytes);
-            copied = end;
-        },
-        [](uint32_t, size_t, size_t) {});
-    out.append(utf8.substr(copied));
-    return out;
+    if (DecodesAgain(m_bytes)) {
+        for (size_t i = 0; i < m_bytes.size();) {
+            const Character c = Next(m_bytes, i);
+            if (c.value >= 0x10000) {
+                out += static_cast<char16_t>(0xD800 + ((c.value - 0x10000) >> 10));
+                out += static_cast<char16_t>(0xDC00 + ((c.value - 0x10000) & 0x3FF));
+            } else {
+                out += static_cast<char16_t>(c.value);
+            }
+            i += c.length;
+        }
+    } else {
+        out += m_run;
+    }
+    m_run.clear();
+    m_bytes.clear();
+}
+
+void CDoubleEncodingRepair::Repair(std::u16string_view units, bool final, std::u16string& out)
+{
+    for (const char16_t u : units) {
+        const int byte = u >= 0x80 ? Cp1252Byte(u) : -1;
+        if (byte < 0) {
+            if (!m_run.empty())
+                EndRun(out);
+            out += u;
+        } else {
+            m_run += u;
+            m_bytes += static_cast<char>(byte);
+        }
+    }
+    if (final && !m_run.empty())
+        EndRun(out);
 }

@@ -25,6 +25,17 @@ TEXTRION_API DoubleEncodingScan ScanDoubleEncoding(std::string_view utf8) noexce
 // standing alone, which never decode again).
 TEXTRION_API bool LooksDoubleEncoded(std::string_view utf8) noexcept;
 
-// utf8 with every run that decodes again replaced by what it decodes to;
-// everything else is kept as it is.
-TEXTRION_API std::string UndoDoubleEncoding(std::string_view utf8);
+// Undoes double encoding in a stream of UTF-16 text: every run that decodes
+// again is replaced by what it decodes to, everything else is kept. A run
+// that reaches the end of one piece waits for the next.
+class TEXTRION_API CDoubleEncodingRepair {
+public:
+    // Appends the repaired text of units to out; final: no more text follows.
+    void Repair(std::u16string_view units, bool final, std::u16string& out);
+
+private:
+    void EndRun(std::u16string& out);
+
+    std::u16string m_run;   // the characters of the open run
+    std::string m_bytes;    // and their windows-1252 bytes
+};

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "base/text.h"
 #include "platform/file_api.h"
+#include "textrion/encoding/double_encoding.h"
 #include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/atomic_output_file.h"
 #include "textrion/io/text_file_reader.h"
@@ -213,10 +215,24 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     writer->SetWriteBehind(kStreamBlock);
 
     CONVERTRESULT result = CONVERTRESULT_OK;
+    std::optional<CDoubleEncodingRepair> repair;
+    std::u16string repaired;
+    if (m_repairDoubleEncoding)
+        repair.emplace();
+    // Writes text as it is, or repaired; a run the next text may continue waits.
+    const auto write = [&](const char16_t* text, size_t length, bool final) {
+        if (!repair) {
+            writer->WriteStream(text, static_cast<unsigned>(length));
+            return;
+        }
+        repaired.clear();
+        repair->Repair(std::u16string_view(text, length), final, repaired);
+        writer->WriteStream(repaired.data(), static_cast<unsigned>(repaired.size()));
+    };
     if (m_chunkSize == 0) {
         std::u16string text;
         reader->ReadToEnd(text, 2048);
-        writer->WriteStream(text.data(), static_cast<unsigned>(text.size()));
+        write(text.data(), text.size(), true);
         writer->EndStream();
     } else {
         std::vector<char16_t> own;
@@ -232,10 +248,11 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             const unsigned n = reader->Read(chunk, capacity, &consumed);
             processed += consumed;
             if (n == 0) {
+                write(chunk, 0, true);
                 writer->EndStream();  // a high surrogate whose low half never came
                 break;
             }
-            writer->WriteStream(chunk, n);
+            write(chunk, n, false);
             if (writer->HasWriteError())
                 break;
             if (m_progressCallback)

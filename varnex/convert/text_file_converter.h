@@ -52,6 +52,9 @@ public:
 
     void SetContinueCallback(ContinueCallback callback, void* userData);
     void SetReportProgressCallback(ProgressCallback callback, void* userData);
+    // Turns UTF-8 text that was encoded twice (through windows-1252) back
+    // into what it said, as it is read.
+    void SetRepairDoubleEncoding(bool repair) { m_repairDoubleEncoding = repair; }
 
     // sourceCodepage: a Unicode number (65001, 1200, 1201, 12000, 12001, 3412,
     // 2143) decodes in that form, replacing any BOM's choice; any other number
@@ -111,6 +114,7 @@ private:
     ProgressCallback m_progressCallback = nullptr;
     unsigned m_chunkSize;
     char16_t* m_chunkBuffer;
+    bool m_repairDoubleEncoding = false;
     std::u16string m_errorText;
     bool m_outputError = false;
     uint64_t m_replacements = 0;

@@ -44,6 +44,8 @@ struct VARNEX_API VARNEXCONVERSIONOPTIONS {
     bool processHiddenFiles = false;
     bool writeBom = true;
     bool copyUnconverted = false;
+    // UTF-8 found encoded twice (through windows-1252) is written as it was meant.
+    bool repairDoubleEncoding = false;
     std::optional<int32_t> inputCodepage{};  // empty: detect each file
     CTextFileConverter::OUTPUTTEXTFORMAT outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
     CTextFileConverter::RETURNTYPE returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;

@@ -20,6 +20,14 @@ namespace {
 // Makes the output file's folder below the record's output root without
 // passing through a link, so a link planted in the output tree cannot send
 // an output elsewhere.
+// Detection found the text encoded twice, and the job asks to repair it.
+bool IsRepaired(const VARNEXFILEOUTCOME& outcome)
+{
+    return std::any_of(outcome.reasons.begin(), outcome.reasons.end(), [](const VARNEXREASONNOTE& note) {
+        return note.reason == VARNEXREASON_DOUBLE_ENCODED && note.number != 0;
+    });
+}
+
 bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why)
 {
     const std::u16string folder = CLongPath(output.GetDirectory()).RemoveBackslash().GetPath();
@@ -235,7 +243,8 @@ VARNEXFILEOUTCOME CConverterThread::Detect(const CVarnexFileInfo& record, const 
         else if (detector.HasC1Controls())
             outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS));
         else if (detector.IsDoubleEncoded())
-            outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DOUBLE_ENCODED));
+            outcome.End(VARNEXRESULTSTATE_WARNING,
+                        VARNEXREASONNOTE::Of(VARNEXREASON_DOUBLE_ENCODED, record.GetOptions().repairDoubleEncoding));
     } else {
         const CCodepageInfo* info = record.GetCodepageInfo();
         outcome.codepage = info ? info->GetCodepage() : -1;
@@ -264,14 +273,14 @@ void CConverterThread::WriteOutput(CVarnexFileInfo* record, const CLongPath& inp
     if (VARNEXREASONNOTE why; !MakeOutputFolder(*record, output, why))
         outcome.End(VARNEXRESULTSTATE_WRITE_ERROR, std::move(why));
     else if (supported)
-        outcome.Then(ConvertText(record, input, output, codepage, options));
+        outcome.Then(ConvertText(record, input, output, codepage, options, IsRepaired(outcome)));
     else if (options.copyUnconverted)
         outcome.Then(CopyUnconverted(input, output));
 }
 
 VARNEXFILEOUTCOME CConverterThread::ConvertText(CVarnexFileInfo* record, const CLongPath& input,
                                                 const CLongPath& output, int codepage,
-                                                const VARNEXCONVERSIONOPTIONS& options)
+                                                const VARNEXCONVERSIONOPTIONS& options, bool repair)
 {
     record->SetStatus(VARNEXFILESTATUS_CONVERTING);
     m_owner->SessionNotifyUpdate(record);
@@ -280,6 +289,7 @@ VARNEXFILEOUTCOME CConverterThread::ConvertText(CVarnexFileInfo* record, const C
                                  m_writeBuffer.get());
     converter.SetContinueCallback(ConverterCanContinue, this);
     converter.SetReportProgressCallback(ConverterReportProgress, record);
+    converter.SetRepairDoubleEncoding(repair);
     converter.Convert(output.c_str(), static_cast<unsigned>(codepage), options.outputTextFormat, options.returnType,
                       options.writeBom, 0);
     return converter.GetOutcome();

@@ -50,7 +50,7 @@ private:
     void WriteOutput(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
                      VARNEXFILEOUTCOME& outcome);
     VARNEXFILEOUTCOME ConvertText(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
-                                  int codepage, const VARNEXCONVERSIONOPTIONS& options);
+                                  int codepage, const VARNEXCONVERSIONOPTIONS& options, bool repair);
 
     CVarnexSessionWork* m_owner;
     VARNEXJOBSETTING m_setting;

@@ -91,6 +91,12 @@ const Row kRows[] = {
          EXPECT_TRUE(o.conversion.recursive && o.conversion.copyUnconverted && o.detectOnly &&
                      o.conversion.processHiddenFiles);
      }},
+    {"RepairIsOffUnlessAsked", u" -r", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.conversion.repairDoubleEncoding);
+     }},
+    {"Repair", u" -REPAIR -r", [](const CCommandLineOptions& o) {
+         EXPECT_TRUE(o.conversion.repairDoubleEncoding && o.conversion.recursive);
+     }},
     {"ModeFileNeedsInputAndOutput", u" -mode=FILE -in=a",
      [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.mode, 0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "textrion/encoding/double_encoding.h"
 
 namespace {
@@ -45,13 +46,30 @@ TEST(DoubleEncoding, NeedsMostOfTheNonAsciiTextToDecodeAgain)
     EXPECT_TRUE(LooksDoubleEncoded("cafÃ© dÃ©jÃ\xC2\xA0 vu, naïve"));
 }
 
+// Replayed in pieces of every size up to 7 units, so that runs are cut.
+std::string Repaired(const std::string& utf8, size_t piece)
+{
+    const std::u16string text = text::FromUtf8(utf8);
+    CDoubleEncodingRepair repair;
+    std::u16string out;
+    for (size_t at = 0; at < text.size(); at += piece)
+        repair.Repair(std::u16string_view(text).substr(at, piece), false, out);
+    repair.Repair({}, true, out);
+    return text::ToUtf8(out);
+}
+
 TEST(DoubleEncoding, UndoesEveryRunThatDecodesAgainAndKeepsTheRest)
 {
-    for (const Pair& p : kPairs) {
-        SCOPED_TRACE(p.name);
-        EXPECT_EQ(UndoDoubleEncoding(p.twice), p.right);
+    for (size_t piece : {size_t{1000}, size_t{1}, size_t{2}, size_t{3}, size_t{7}}) {
+        SCOPED_TRACE(piece);
+        for (const Pair& p : kPairs) {
+            SCOPED_TRACE(p.name);
+            EXPECT_EQ(Repaired(p.twice, piece), p.right);
+            EXPECT_EQ(Repaired(p.right, piece), p.right);
+        }
+        EXPECT_EQ(Repaired("cafÃ© – Łódź \xF0\x9F\x98\x80 Ã", piece), "café – Łódź \xF0\x9F\x98\x80 Ã");
+        EXPECT_EQ(Repaired("smile: \xC3\xB0\xC5\xB8\xCB\x9C\xE2\x82\xAC", piece), "smile: \xF0\x9F\x98\x80");
     }
-    EXPECT_EQ(UndoDoubleEncoding("cafÃ© – Łódź"), "café – Łódź");
 }
 
 TEST(DoubleEncoding, IgnoresACharacterCutAtTheEnd)

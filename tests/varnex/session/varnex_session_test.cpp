@@ -443,34 +443,44 @@ TEST(TargetPath, MirrorsTheTreeAndNeverLeavesTheOutputFolder)
 namespace {
 
 // UTF-8 encoded twice is converted as the UTF-8 it is, nothing lost, and
-// flagged: the converted text would otherwise pass for right.
-TEST_F(SessionTest, FlagsUtf8EncodedTwiceAndConvertsItUnchanged)
+// flagged: the converted text would otherwise pass for right. Repaired only
+// when asked, and flagged then too.
+TEST_F(SessionTest, FlagsUtf8EncodedTwiceAndRepairsItOnlyWhenAsked)
 {
-    Tree tree;
-    tree.in = tree.dir.File("in");
-    tree.out = tree.dir.File("out");
-    mkdir(tree.in.c_str(), 0777);
     const std::string twice = "Le caf\xC3\x83\xC2\xA9 est d\xC3\x83\xC2\xA9j\xC3\x83\xC2\xA0 pr\xC3\x83\xC2\xAAt.\n";
-    WriteBytes(tree.in + "/twice.txt", twice);
-    WriteBytes(tree.in + "/once.txt", "Le caf\xC3\xA9 est pr\xC3\xAAt.\n");
-    RecordingHandler handler;
-    TestSession session(&handler);
-    session.PrepareJob(FolderItem(tree));
-    ASSERT_TRUE(session.Start(ConversionSetting(1)));
-    ASSERT_TRUE(handler.WaitForStops(1));
-    VARNEXSESSIONSUMMARY summary;
-    session.GetSessionSummary(summary);
-    EXPECT_EQ(summary.convertedFiles, 2u);
-    EXPECT_EQ(summary.warningFiles, 1u);
-    EXPECT_EQ(ReadBytes(tree.out + "/twice.txt"), twice);
-    CSingleLock lock(session.GetFileList().GetCriticalSection());
-    for (CVarnexFileInfo* record : session.GetFileList()) {
-        const bool isTwice = record->GetInputFile().ends_with(u"twice.txt");
-        SCOPED_TRACE(isTwice ? "twice" : "once");
-        ASSERT_NE(record->GetCodepageInfo(), nullptr);
-        EXPECT_EQ(record->GetCodepageInfo()->GetCodepage(), 65001);
-        EXPECT_EQ(record->GetResultState(), isTwice ? VARNEXRESULTSTATE_WARNING : VARNEXRESULTSTATE_OK);
-        EXPECT_EQ(record->GetMessage().find(u"UTF-8 twice") != std::u16string::npos, isTwice);
+    const std::string right = "Le caf\xC3\xA9 est d\xC3\xA9j\xC3\xA0 pr\xC3\xAAt.\n";
+    for (const bool repair : {false, true}) {
+        SCOPED_TRACE(repair ? "repair" : "keep");
+        Tree tree;
+        tree.in = tree.dir.File("in");
+        tree.out = tree.dir.File("out");
+        mkdir(tree.in.c_str(), 0777);
+        WriteBytes(tree.in + "/twice.txt", twice);
+        WriteBytes(tree.in + "/once.txt", right);
+        RecordingHandler handler;
+        TestSession session(&handler);
+        tagVARNEXBATCHJOBITEM item = FolderItem(tree);
+        item.options.repairDoubleEncoding = repair;
+        item.options.writeBom = false;
+        session.PrepareJob(item);
+        ASSERT_TRUE(session.Start(ConversionSetting(1)));
+        ASSERT_TRUE(handler.WaitForStops(1));
+        VARNEXSESSIONSUMMARY summary;
+        session.GetSessionSummary(summary);
+        EXPECT_EQ(summary.convertedFiles, 2u);
+        EXPECT_EQ(summary.warningFiles, 1u);
+        EXPECT_EQ(ReadBytes(tree.out + "/twice.txt"), repair ? right : twice);
+        EXPECT_EQ(ReadBytes(tree.out + "/once.txt"), right);
+        CSingleLock lock(session.GetFileList().GetCriticalSection());
+        for (CVarnexFileInfo* record : session.GetFileList()) {
+            const bool isTwice = record->GetInputFile().ends_with(u"twice.txt");
+            SCOPED_TRACE(isTwice ? "twice" : "once");
+            ASSERT_NE(record->GetCodepageInfo(), nullptr);
+            EXPECT_EQ(record->GetCodepageInfo()->GetCodepage(), 65001);
+            EXPECT_EQ(record->GetResultState(), isTwice ? VARNEXRESULTSTATE_WARNING : VARNEXRESULTSTATE_OK);
+            EXPECT_EQ(record->GetMessage().find(u"UTF-8 twice") != std::u16string::npos, isTwice);
+            EXPECT_EQ(record->GetMessage().find(u"repaired") != std::u16string::npos, isTwice && repair);
+        }
     }
 }
 
