@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "textrion/encoding/utf8_validation.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/io/text_file_writer.h"
 
@@ -254,6 +255,22 @@ void WriteFileBench(benchmark::State& state, const Format& f)
     state.SetBytesProcessed(static_cast<int64_t>(fileBytes * state.iterations()));
 }
 
+// The UTF-8 check detection runs over a sample, on the bytes in memory: it
+// should keep pace with reading the same file as UTF-8.
+void ValidateUtf8Bench(benchmark::State& state)
+{
+    const std::string bytes = text::ToUtf8(TextOf(kFormats[0]));
+    for (auto _ : state) {
+        const Utf8Validity v = ValidateUtf8(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        if (v.status != Utf8Validity::kValid) {
+            state.SkipWithError("the UTF-8 file is not valid UTF-8");
+            break;
+        }
+        benchmark::DoNotOptimize(v);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes.size() * state.iterations()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -294,6 +311,8 @@ int main(int argc, char** argv)
                 benchmark::RegisterBenchmark((std::string("write/") + f.name).c_str(), WriteFileBench, f)
                     ->UseRealTime()->Unit(benchmark::kMillisecond);
             }
+            benchmark::RegisterBenchmark("validate/UTF-8", ValidateUtf8Bench)
+                ->UseRealTime()->Unit(benchmark::kMillisecond);
             benchmark::RunSpecifiedBenchmarks();
             benchmark::Shutdown();
         }

@@ -32,29 +32,30 @@ size_t AsciiBlocks(const unsigned char* p, size_t n) noexcept
 // The bounds of a sequence's second byte by its lead, which rule out overlong
 // forms, surrogates and values past U+10FFFF; every later byte is 80..BF.
 struct Lead {
-    unsigned length;  // 0: not a lead byte
+    unsigned char length;  // 0: not a lead byte
     unsigned char low;
     unsigned char high;
 };
 
-Lead LeadOf(unsigned char b) noexcept
+struct LeadTable {
+    Lead lead[256];
+};
+
+constexpr LeadTable MakeLeadTable()
 {
-    if (b >= 0xC2 && b <= 0xDF)
-        return {2, 0x80, 0xBF};
-    if (b == 0xE0)
-        return {3, 0xA0, 0xBF};
-    if (b == 0xED)
-        return {3, 0x80, 0x9F};
-    if (b >= 0xE1 && b <= 0xEF)
-        return {3, 0x80, 0xBF};
-    if (b == 0xF0)
-        return {4, 0x90, 0xBF};
-    if (b >= 0xF1 && b <= 0xF3)
-        return {4, 0x80, 0xBF};
-    if (b == 0xF4)
-        return {4, 0x80, 0x8F};
-    return {0, 0, 0};
+    LeadTable t{};
+    for (unsigned b = 0xC2; b <= 0xDF; ++b)
+        t.lead[b] = {2, 0x80, 0xBF};
+    for (unsigned b = 0xE0; b <= 0xEF; ++b)
+        t.lead[b] = {3, static_cast<unsigned char>(b == 0xE0 ? 0xA0 : 0x80),
+                     static_cast<unsigned char>(b == 0xED ? 0x9F : 0xBF)};
+    for (unsigned b = 0xF0; b <= 0xF4; ++b)
+        t.lead[b] = {4, static_cast<unsigned char>(b == 0xF0 ? 0x90 : 0x80),
+                     static_cast<unsigned char>(b == 0xF4 ? 0x8F : 0xBF)};
+    return t;
 }
+
+constexpr LeadTable kLeads = MakeLeadTable();
 
 }  // namespace
 
@@ -63,15 +64,15 @@ Utf8Validity ValidateUtf8(const unsigned char* bytes, size_t n) noexcept
     Utf8Validity result;
     size_t i = 0;
     while (i < n) {
-        i += AsciiBlocks(bytes + i, n - i);
-        if (i >= n)
-            break;
         const unsigned char b = bytes[i];
         if (b < 0x80) {
-            ++i;
+            // Blocks only from 7-bit text on: text in another script would
+            // fail each block at once.
+            const size_t ascii = AsciiBlocks(bytes + i, n - i);
+            i += ascii == 0 ? 1 : ascii;
             continue;
         }
-        const Lead lead = LeadOf(b);
+        const Lead lead = kLeads.lead[b];
         if (lead.length == 0) {
             result.status = Utf8Validity::kInvalid;
             result.position = i;
