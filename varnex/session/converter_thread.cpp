@@ -17,9 +17,6 @@
 
 namespace {
 
-// Makes the output file's folder below the record's output root without
-// passing through a link, so a link planted in the output tree cannot send
-// an output elsewhere.
 // Detection found the text encoded twice, and the job asks to repair it.
 bool IsRepaired(const VARNEXFILEOUTCOME& outcome)
 {
@@ -28,6 +25,9 @@ bool IsRepaired(const VARNEXFILEOUTCOME& outcome)
     });
 }
 
+// Makes the output file's folder below the record's output root without
+// passing through a link, so a link planted in the output tree cannot send
+// an output elsewhere.
 bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why)
 {
     const std::u16string folder = CLongPath(output.GetDirectory()).RemoveBackslash().GetPath();
