@@ -243,6 +243,19 @@ TEST(CodepageDetector, TakesNoUtf8ThatTurnsInvalid)
     EXPECT_EQ(DetectBytes("Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0 vu\n" + kAscii).codepage, 65001);
 }
 
+// The blocks cut characters of two to four bytes anywhere: the UTF-8 check
+// carries a cut one over, and still finds a bad byte right after a cut.
+TEST(CodepageDetector, ChecksUtf8AcrossEveryBlockCut)
+{
+    const std::string valid = "Caf\xC3\xA9 \xE2\x80\x99 \xF0\x9F\x98\x80 d\xC3\xA9j\xC3\xA0 vu\n" + kAscii;
+    const std::string badAfterLead = "Caf\xC3\xA9 \xE2\x80\x99 \xE2\x28 d\xC3\xA9j\xC3\xA0 vu\n" + kAscii;
+    for (unsigned block : {1u, 2u, 3u, 7u, kBlock}) {
+        SCOPED_TRACE(block);
+        EXPECT_EQ(DetectBytes(valid, block).codepage, 65001);
+        EXPECT_NE(DetectBytes(badAfterLead, block).codepage, 65001);
+    }
+}
+
 TEST(CodepageDetector, ReportsGB18030OnlyWhenAsked)
 {
     const std::string bytes = IcuEncode("GB18030", varnex_test::kChineseProse);

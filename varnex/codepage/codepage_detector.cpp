@@ -12,6 +12,7 @@
 
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/unicode_forms.h"
+#include "textrion/encoding/utf8_validation.h"
 #include "textrion/io/file_sample.h"
 
 namespace {
@@ -100,37 +101,36 @@ public:
     void Reset()
     {
         m_valid = true;
-        m_pending = 0;
-        m_low = 0x80;
-        m_high = 0xBF;
+        m_carried = 0;
     }
     bool IsValid() const { return m_valid; }
 
     void Scan(const char* data, unsigned length)
     {
-        for (unsigned i = 0; i < length && m_valid; ++i) {
-            const auto b = static_cast<unsigned char>(data[i]);
-            if (m_pending > 0) {
-                m_valid = b >= m_low && b <= m_high;
-                --m_pending;
-                m_low = 0x80;
-                m_high = 0xBF;
-            } else if (b >= 0x80) {
-                // Lead bytes, with the range of the byte after them that
-                // rules out overlong forms, surrogates and values past U+10FFFF.
-                m_pending = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
-                m_valid = m_pending > 0;
-                m_low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
-                m_high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
-            }
+        const auto* p = reinterpret_cast<const unsigned char*>(data);
+        // The sequence the last piece cut, completed a byte at a time.
+        while (m_valid && m_carried > 0 && length > 0) {
+            m_carry[m_carried++] = *p++;
+            --length;
+            const Utf8Validity v = ValidateUtf8(m_carry, m_carried);
+            m_valid = v.status != Utf8Validity::kInvalid;
+            if (v.status == Utf8Validity::kValid)
+                m_carried = 0;
+        }
+        if (!m_valid || length == 0)
+            return;
+        const Utf8Validity v = ValidateUtf8(p, length);
+        m_valid = v.status != Utf8Validity::kInvalid;
+        if (v.status == Utf8Validity::kTruncated) {
+            m_carried = static_cast<unsigned>(length - v.position);
+            std::memcpy(m_carry, p + v.position, m_carried);
         }
     }
 
 private:
     bool m_valid = true;
-    unsigned m_pending = 0;
-    unsigned char m_low = 0x80;
-    unsigned char m_high = 0xBF;
+    unsigned char m_carry[4] = {};  // a lead and at most two more bytes, then the next
+    unsigned m_carried = 0;
 };
 
 constexpr float kMinimumConfidence = 0.20f;
