@@ -224,7 +224,11 @@ TEST_F(WithLists, TakesAByteOrderMarkWhateverFollows)
         EXPECT_TRUE(detector.HasBom());
         EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
         EXPECT_EQ(detector.StatisticsCalls(), 0);
+        EXPECT_FALSE(detector.IsDoubleEncoded());
     }
+    // Text after a UTF-8 mark is still looked at for double encoding.
+    WriteBytes(m_dir.File("marked.dat"), "\xEF\xBB\xBFLe caf\xC3\x83\xC2\xA9 est pr\xC3\x83\xC2\xAAt.\n");
+    EXPECT_TRUE(ForcedDetector(m_dir.File16("marked.dat"), 1252, 0.9f).IsDoubleEncoded());
 }
 
 TEST_F(WithLists, ReportsAFileItCannotReadAsAnErrorNotAsBinary)

@@ -176,6 +176,19 @@ bool CAdvancedDetector::UnicodeStructure(const UnicodeForm*& form)
     return true;
 }
 
+namespace {
+
+// Bytes not checked yet are UTF-8 (a character cut at the end aside) whose
+// text was encoded twice.
+bool DoubleEncodedUtf8(const unsigned char* bytes, uint64_t n)
+{
+    const Utf8Validity v = ValidateUtf8(bytes, static_cast<size_t>(n));
+    return v.status != Utf8Validity::kInvalid &&
+           LooksDoubleEncoded(std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n)));
+}
+
+}  // namespace
+
 bool CAdvancedDetector::MultiByteUtf8(bool& utf8)
 {
     utf8 = false;
@@ -285,6 +298,10 @@ void CAdvancedDetector::RunSteps()
     if (m_codepage != -1) {
         m_confidence = 1.0f;
         m_hasBom = true;
+        // Tools that encode twice often mark their output; the block read
+        // already is looked at, nothing more is read for it.
+        if (bom == BOM_UTF8)
+            m_doubleEncoded = DoubleEncodedUtf8(sample.Data() + 3, sample.Size() - 3);
         return;
     }
     m_confidence = 0.0f;
