@@ -101,10 +101,16 @@ std::u16string DescribeReason(const VARNEXREASONNOTE& note)
         return u"folder already searched under another path (a link): not searched again";
     case VARNEXREASON_UNREACHABLE: return u"cannot be reached: " + text::FromUtf8(std::strerror(note.error));
     case VARNEXREASON_C1_CONTROLS:
+        if (note.number != 0)
+            return text::FromUnsigned(note.number) +
+                   u" invisible control characters (U+0080 to U+009F) in the text: check the code page";
         return u"the detected code page reads some bytes as invisible control characters: check the code page";
     case VARNEXREASON_DOUBLE_ENCODED:
         return note.number != 0 ? u"the text was encoded as UTF-8 twice and has been repaired"
                                 : u"the text looks encoded as UTF-8 twice (\u00C3\u00A9 for \u00E9): converted as it is";
+    case VARNEXREASON_REPLACEMENT_IN_TEXT:
+        return text::FromUnsigned(note.number) +
+               u" U+FFFD characters in the text: something replaced characters before this conversion";
     }
     return {};
 }

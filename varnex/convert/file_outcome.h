@@ -59,9 +59,12 @@ enum VARNEXREASON : int {
     VARNEXREASON_LINK_LOOP,
     VARNEXREASON_FOLDER_REPEATED,
     VARNEXREASON_UNREACHABLE,                // error
-    VARNEXREASON_C1_CONTROLS,                // the detected code page leaves bytes 80..9F as controls
+    // The detected code page leaves bytes 80..9F as controls; number: how
+    // many the converted text holds (0: detection's finding alone)
+    VARNEXREASON_C1_CONTROLS,
     // UTF-8 that holds UTF-8 read as windows-1252 ("Ã©"); number: 1 when repaired
     VARNEXREASON_DOUBLE_ENCODED,
+    VARNEXREASON_REPLACEMENT_IN_TEXT,        // number: U+FFFD the input itself holds
 };
 
 struct VARNEX_API VARNEXREASONNOTE {

@@ -29,6 +29,27 @@ constexpr unsigned kMinChunk = 16;
 // few kilobytes of a long file.
 constexpr unsigned kStreamBlock = 64 * 1024;
 
+// Adds the C1 controls (U+0080..U+009F) and U+FFFD in text to the counts.
+// Branch-free with 32-bit sums over bounded blocks so that the compiler
+// vectorises it: it sees every unit written.
+void CountSuspectUnits(const char16_t* text, size_t length, uint64_t& c1, uint64_t& replacement)
+{
+    constexpr size_t kBlock = size_t{1} << 20;
+    while (length > 0) {
+        const size_t n = std::min(length, kBlock);
+        uint32_t controls = 0, marks = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const uint16_t unit = static_cast<uint16_t>(text[i]);
+            controls += static_cast<uint16_t>(unit - 0x80u) < 0x20u;
+            marks += unit == 0xFFFDu;
+        }
+        c1 += controls;
+        replacement += marks;
+        text += n;
+        length -= n;
+    }
+}
+
 const UnicodeForm* FindFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
 {
     return FindUnicodeFormByOutputFormat(format);
@@ -84,6 +105,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
 {
     m_outputError = false;
     m_replacements = 0;
+    m_c1Controls = 0;
+    m_replacementsInText = 0;
     m_failure = {};
     m_change = {};
     m_outcome = {};
@@ -114,6 +137,14 @@ void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
         if (m_replacements > 0)
             m_outcome.End(VARNEXRESULTSTATE_WARNING,
                           VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, m_replacements));
+        // What the text itself holds, apart from what decoding replaced.
+        for (const auto& [reason, count] : {std::pair{VARNEXREASON_C1_CONTROLS, m_c1Controls},
+                                            std::pair{VARNEXREASON_REPLACEMENT_IN_TEXT, m_replacementsInText}}) {
+            if (count == 0)
+                continue;
+            m_outcome.state = VARNEXRESULTSTATE_WARNING;
+            m_outcome.reasons.push_back(VARNEXREASONNOTE::Of(reason, count));
+        }
         if (m_change.reason != VARNEXREASON_NONE) {
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
             m_outcome.reasons.push_back(m_change);
@@ -162,6 +193,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
             target.Restart();
         m_change = {};
         m_replacements = 0;
+        m_c1Controls = 0;
+        m_replacementsInText = 0;
         try {
             result = ConvertTo(target.GetTemporaryPath(), sourceCodepage, format, returnType, writeBom);
         } catch (const std::bad_alloc&) {
@@ -219,15 +252,17 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     std::u16string repaired;
     if (m_repairDoubleEncoding)
         repair.emplace();
+    uint64_t marks = 0;
     // Writes text as it is, or repaired; a run the next text may continue waits.
     const auto write = [&](const char16_t* text, size_t length, bool final) {
-        if (!repair) {
-            writer->WriteStream(text, static_cast<unsigned>(length));
-            return;
+        if (repair) {
+            repaired.clear();
+            repair->Repair(std::u16string_view(text, length), final, repaired);
+            text = repaired.data();
+            length = repaired.size();
         }
-        repaired.clear();
-        repair->Repair(std::u16string_view(text, length), final, repaired);
-        writer->WriteStream(repaired.data(), static_cast<unsigned>(repaired.size()));
+        CountSuspectUnits(text, length, m_c1Controls, marks);
+        writer->WriteStream(text, static_cast<unsigned>(length));
     };
     if (m_chunkSize == 0) {
         std::u16string text;
@@ -277,6 +312,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, writer->GetLastError(), true);
     m_outcome.bytesOut = writer->File().GetBytesWritten();
     m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount();
+    // The reader's replacements are in the text too; the writer's come later.
+    m_replacementsInText = marks - std::min<uint64_t>(marks, reader->GetReplacementCount());
     return result;
 }
 

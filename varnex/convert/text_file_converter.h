@@ -70,6 +70,9 @@ public:
     bool IsOutputError() const { return m_outputError; }
     // Input sequences and characters replaced by U+FFFD in the last Convert.
     uint64_t GetReplacementCount() const { return m_replacements; }
+    // C1 controls and U+FFFD the decoded text holds (U+FFFD not counted above).
+    uint64_t GetC1ControlCount() const { return m_c1Controls; }
+    uint64_t GetReplacementsInTextCount() const { return m_replacementsInText; }
     // Non-empty when the input changed while it was read, also on a second
     // try: the output holds what was read, up to the size the file had when
     // it was opened, and this says how the file changed.
@@ -118,6 +121,8 @@ private:
     std::u16string m_errorText;
     bool m_outputError = false;
     uint64_t m_replacements = 0;
+    uint64_t m_c1Controls = 0;
+    uint64_t m_replacementsInText = 0;
     std::u16string m_inputChange;
     VARNEXREASONNOTE m_failure;
     VARNEXREASONNOTE m_change;
