@@ -23,8 +23,14 @@ struct Kind {
     const char* paragraph;
     int codepage;
     Form form;
-    const char* tag;  // part of the file name
+    const char* tag;             // part of the file name
+    const char16_t* extra = u"";  // a line added after the paragraph
 };
+
+// Characters outside GBK (Extension B, an emoji) that GB18030 writes as four bytes.
+constexpr const char16_t* kGbFourByte = u"\u751F\u50FB\u5B57 \U0002000B \U00020B9F \u548C \U0001F6B2\u3002\n";
+// A single letter outside ASCII in otherwise plain English.
+constexpr const char16_t* kOneLetter = u"The caf\u00E9 opens at nine.\n";
 
 // Pairs the detector tells apart from their text alone (see the detection
 // corpus), so that every converted file must read back as its source.
@@ -38,6 +44,9 @@ const Kind kKinds[] = {
     {"zh-hant", 950, CODEPAGE, "zh-big5"},   {"ko", 949, CODEPAGE, "ko-uhc"},
     {"mixed", 1200, UTF16LE_BOM, "mixed-utf16le"}, {"mixed", 65001, UTF8, "mixed-utf8"},
     {"ascii", 0, CODEPAGE, "ascii"},         {"th", 874, CODEPAGE, "th-874"},
+    {"zh-hans", 54936, CODEPAGE, "zh-gb18030", kGbFourByte},
+    {"uk", 21866, CODEPAGE, "uk-koi8u"},     {"tr-typo", 1254, CODEPAGE, "tr-1254"},
+    {"ascii", 65001, UTF8, "en-utf8-one", kOneLetter},
 };
 
 void AppendUtf16(std::string& bytes, const std::u16string& text, bool bigEndian)
@@ -145,7 +154,7 @@ std::vector<TreeFile> MakeMixedTree(const std::string& root, const TreeOptions& 
         } else {
             const Kind& kind = kKinds[random() % std::size(kKinds)];
             file.codepage = kind.codepage;
-            file.text = text::FromUtf8(ParagraphById(kind.paragraph).utf8);
+            file.text = text::FromUtf8(ParagraphById(kind.paragraph).utf8) + kind.extra;
             file.text += u"No. " + text::FromUtf8(number) + u"\n";
             if (random() % 3 == 0) {  // CRLF line breaks
                 std::u16string crlf;

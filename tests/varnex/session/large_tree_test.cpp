@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 #include <sys/stat.h>
@@ -171,6 +174,42 @@ TEST_F(LargeTree, FiltersAdmitExactlyTheMatchingVisibleFiles)
     session.GetSessionSummary(summary);
     EXPECT_EQ(summary.totalFiles, expected);
     EXPECT_EQ(summary.processedFiles, expected);
+}
+
+// The converting test above compares every output with its source text, so
+// the tree must hold the encodings that are easy to read wrongly.
+TEST_F(LargeTree, HoldsTheEncodingsThatAreEasyToMistake)
+{
+    if (s_files->size() < 1000)
+        GTEST_SKIP() << "too few files to hold every kind";
+    const auto hasPair = [](const std::u16string& t) {
+        return std::any_of(t.begin(), t.end(), [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; });
+    };
+    const auto nonAscii = [](const std::u16string& t) {
+        return std::count_if(t.begin(), t.end(), [](char16_t c) { return c >= 0x80; });
+    };
+    const struct {
+        const char* name;
+        int codepage;
+        std::function<bool(const std::u16string&)> holds;
+    } kinds[] = {
+        {"GB18030 with four-byte characters", 54936, hasPair},
+        {"KOI8-U Ukrainian", 21866, [](const std::u16string& t) { return t.find(u'\u0457') != t.npos; }},
+        {"windows-1254 Turkish with curly quotes", 1254,
+         [](const std::u16string& t) { return t.find(u'\u201C') != t.npos && t.find(u'\u0131') != t.npos; }},
+        {"UTF-8 with a single letter outside ASCII", 65001, [&](const std::u16string& t) { return nonAscii(t) == 1; }},
+    };
+    std::set<int> codepages;
+    for (const corpus::TreeFile& file : *s_files)
+        if (file.kind == corpus::TreeFile::TEXT)
+            codepages.insert(file.codepage);
+    EXPECT_GE(codepages.size(), 7u);
+    for (const auto& kind : kinds) {
+        const bool found = std::any_of(s_files->begin(), s_files->end(), [&](const corpus::TreeFile& file) {
+            return file.kind == corpus::TreeFile::TEXT && file.codepage == kind.codepage && kind.holds(file.text);
+        });
+        EXPECT_TRUE(found) << kind.name;
+    }
 }
 
 }  // namespace
