@@ -77,7 +77,7 @@ TEST_P(SuspectText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, SuspectText, testing::ValuesIn(kSuspectRows),
-                         [](const testing::TestParamInfo<SuspectRow>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<SuspectRow>& row) { return row.param.name; });
 
 TEST(SuspectText, NamesTheCountInTheMessage)
 {
