@@ -223,6 +223,16 @@ constexpr std::string_view kVietnamese =
     "một cuốn sổ nhỏ, như bà vẫn làm suốt ba mươi "
     "năm nay.\n";
 
+// Portuguese: Western code pages (windows-1252, ISO-8859-15, Mac Roman).
+constexpr std::string_view kPortuguese =
+    "Na vila onde cresci, a padaria abria às cinco da manhã e o cheiro do pão quente chegava até a "
+    "praça. O senhor Joaquim, que já passava dos setenta anos, ainda amassava a massa à mão e não "
+    "confiava em máquinas. Dizia que o segredo estava na paciência e na água da fonte, nunca na "
+    "farinha cara.\n"
+    "Aos domingos, as crianças faziam fila para comprar sonhos recheados de creme. Quem chegava "
+    "tarde só encontrava migalhas e um sorriso de desculpa. Hoje a padaria é gerida pela neta dele, "
+    "mas a receita continua igual, escrita num caderno gasto que ninguém tem coragem de substituir.\n";
+
 // Ukrainian with є і ї ґ, which KOI8-U adds to KOI8-R.
 constexpr std::string_view kUkrainian =
     "Щоосени бабуся збирала яблука в старому саду за хатою. Їх було так багато, що частину ми віддавали "
@@ -272,7 +282,7 @@ constexpr Paragraph kParagraphs[] = {
     {"cs", kCzech},     {"th", kThai},     {"tr", kTurkish},       {"ro", kRomanian},
     {"lt", kLithuanian}, {"ar", kArabic}, {"vi", kVietnamese}, {"mixed", kMixed},
     {"uk", kUkrainian}, {"ko-uhc", kKoreanUhc}, {"yue", kCantonese}, {"tr-typo", kTurkishTypographic},
-    {"lt-typo", kLithuanianTypographic},
+    {"lt-typo", kLithuanianTypographic}, {"pt", kPortuguese},
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "textrion/io/text_file_reader.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_detector.h"
+#include "varnex/codepage/finding_evidence.h"
 
 // ---------------------------------------------------------------------------
 // Known extension lists
@@ -246,6 +247,10 @@ bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
     codepage = detector.GetCodepage();
     confidence = detector.GetConfidence();
     m_c1Controls = detector.HasC1Controls();
+    // Escape encodings and certain findings are 7-bit by nature or need no more.
+    m_weakEvidence = detector.GetConfidence() < kStructureConfidence &&
+                     (detector.GetNonAsciiBytes() < kLeastNonAsciiBytes ||
+                      detector.GetMixedCaseShare() > kMostMixedCaseWords);
     return !detector.HasFailed();
 }
 
@@ -273,6 +278,7 @@ void CAdvancedDetector::RunSteps()
     m_result = DETECTIONRESULT_OK;
     m_stopped = false;
     m_c1Controls = false;
+    m_weakEvidence = false;
     m_codepage = -1;
     m_confidence = 0.0f;
     m_hasBom = false;
@@ -354,9 +360,15 @@ void CAdvancedDetector::RunSteps()
     if (m_codepage != -1) {
         if (m_confidence >= kSureConfidence)
             m_result = DETECTIONRESULT_OK;
-        else if (m_confidence > kTextListConfidence)
+        else if (m_confidence >= kTextListConfidence)
             m_result = lists.ExtInTextList(extension.c_str()) ? DETECTIONRESULT_OK : DETECTIONRESULT_UNSURE;
         else
+            m_result = DETECTIONRESULT_UNSURE;
+        // Whatever the confidence: a legacy code page told by a few bytes, a
+        // script whose capitals land inside words, or 7-bit text with HZ
+        // shifts the detector could not confirm is a guess.
+        const bool hz = m_codepage == 0 && finding_evidence::HasHzShift(sample.Chars(), sample.Size());
+        if ((m_codepage > 0 && m_weakEvidence) || hz)
             m_result = DETECTIONRESULT_UNSURE;
         return;
     }

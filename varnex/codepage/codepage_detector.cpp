@@ -10,10 +10,12 @@
 #include "nsCharSetProber.h"
 #include "nsUniversalDetector.h"
 
+#include "platform/codepage.h"
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/unicode_forms.h"
 #include "textrion/encoding/utf8_validation.h"
 #include "textrion/io/file_sample.h"
+#include "varnex/codepage/finding_evidence.h"
 
 namespace {
 
@@ -326,6 +328,8 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     m_failed = false;
     m_stopped = false;
     m_c1Controls = false;
+    m_nonAscii = 0;
+    m_mixedCase = 0.0;
     m_detector->Restart();
     m_scan.Reset();
 
@@ -352,6 +356,7 @@ bool CCodepageDetector::Detect(CFileSample& sample)
             if (n > 0) {
                 m_detector->Feed(sample.Chars() + requested, n);
                 m_scan.Feed(sample.Chars() + requested, n);
+                m_nonAscii += finding_evidence::NonAsciiBytes(sample.Chars() + requested, n);
                 m_bytesFed += n;
             }
             requested += want;
@@ -383,6 +388,14 @@ bool CCodepageDetector::Detect(CFileSample& sample)
         m_codepage = codepage;
         m_c1Controls = m_scan.DecodesToC1(codepage);
         m_confidence = codepage == -1 ? 0.0f : confidence;
+    }
+    if (m_codepage > 0 && m_confidence < kCertain) {
+        // The start of the text is enough to see a misplaced script.
+        constexpr uint64_t kCaseSample = 64 * 1024;
+        std::u16string text;
+        if (platform::DecodeCodePage(static_cast<unsigned>(m_codepage), sample.Chars(),
+                                     static_cast<size_t>(std::min(m_bytesFed, kCaseSample)), text, nullptr))
+            m_mixedCase = finding_evidence::MixedCaseWordShare(text);
     }
     return certain;
 }

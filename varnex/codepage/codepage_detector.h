@@ -65,6 +65,11 @@ public:
     // The finding's text would hold C1 controls (bytes 80..9F that its code
     // page leaves as controls): most likely the wrong single-byte code page.
     bool HasC1Controls() const { return m_c1Controls; }
+    // Bytes 80..FF among those fed: what a legacy code page finding rests on.
+    uint64_t GetNonAsciiBytes() const { return m_nonAscii; }
+    // Cyrillic or Greek words of the finding's text with a capital after a
+    // small letter, as a share of all such words (finding_evidence.h).
+    double GetMixedCaseShare() const { return m_mixedCase; }
 
     // The code page of a charset name the detector reports (-1 when unknown);
     // a GB18030 finding is 936 unless reportGB18030.
@@ -84,6 +89,8 @@ private:
     bool m_failed = false;
     bool m_stopped = false;
     bool m_c1Controls = false;
+    uint64_t m_nonAscii = 0;
+    double m_mixedCase = 0.0;
     CSupersetScan m_scan;
     std::function<bool()> m_canContinue;
     std::unique_ptr<UniversalDetector> m_detector;

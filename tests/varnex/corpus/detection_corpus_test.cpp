@@ -54,52 +54,89 @@ struct DetectionCase {
     int expected;
     Kind kind;
     std::string bytes;
+    bool heldOut = false;
 };
 
-// Statistical cases the detector gets wrong today, with the reason. They stay
-// in the corpus and in the accuracy figure; a fix shows as a note in the output.
+
+// Statistical cases the detector gets wrong today, by the start of their file
+// names, with the reason. They stay in the corpus and in the figures (the
+// warning shares included); a fix shows as a note in the output.
 struct KnownFailure {
-    const char* file;
+    const char* prefix;
     const char* reason;
 };
-// None at present; GB18030's four-byte sequences are now read as 54936.
-const std::vector<KnownFailure> kKnownFailures = {};
+const std::vector<KnownFailure> kKnownFailures = {
+    {"10000-", "the statistics have no Mac Roman model; its text is read as another Latin page"},
+    {"10007-bg", "Bulgarian in MAC-Cyrillic scores as windows-1251, which shares its small letters"},
+    {"65010-vi-short", "a few VISCII letters are windows-1252 letters too"},
+    {"52936-zh-hans-short", "the HZ detector needs more than a few shifted characters"},
+    {"1250-comment-pl-other", "one non-ASCII byte: 0xB3 is a letter in windows-1258 too"},
+    {"65010-comment-vi", "one non-ASCII byte: a VISCII letter is a windows-1252 letter too"},
+};
 
-// The overall share of right answers measured when the corpus was written,
-// less a margin for detector updates that trade one case for another.
-constexpr double kAccuracyFloor = 0.95;  // 144 of 144 statistical cases when recorded
+// The calibration targets of the "unsure" rule: wrong answers warned, right
+// answers not; accuracy recorded when the corpus was measured, less a margin
+// for detector updates that trade one case for another.
+constexpr double kLeastWrongWarned = 0.90;
+constexpr double kMostRightWarned = 0.10;
+constexpr double kAccuracyFloor = 0.93;      // 449 of 474 statistical cases when recorded
+constexpr double kPageAccuracyFloor = 0.92;  // 187 of 199 from 1 KB (target 0.98, see kKnownFailures)
+constexpr double kHeldOutFloor = 0.85;       // 54 of 60
 
 // Which code pages each paragraph is encoded in: the ones its language is
-// really written in, UTF-8 always.
+// really written in, UTF-8 always. Held-out rows take no part in choosing the
+// "unsure" rule; their accuracy is printed apart as a check against tuning.
 struct LanguageRow {
     const char* id;
     std::vector<int> codepages;
+    bool heldOut = false;
 };
 const LanguageRow kLanguages[] = {
-    {"en", {1252, 65001}},
-    {"fr", {1252, 28605, 65001}},
-    {"de", {1252, 65001}},
-    {"es", {1252, 65001}},
+    {"en", {1252, 10000, 65001}},
+    {"fr", {1252, 28605, 10000, 65001}},
+    {"de", {1252, 10000, 65001}},
+    {"es", {1252, 10000, 65001}},
     {"ru", {1251, 20866, 28595, 866, 855, 10007, 21866, 65001}},
-    {"bg", {1251, 28595, 65001}},
+    {"bg", {1251, 28595, 866, 855, 10007, 20866, 65001}},
     {"el", {28597, 1253, 65001}},
     {"he", {1255, 28598, 65001}},
     {"ja", {932, 20932, 50222, 50220, 50221, 65001}},
     {"zh-hans", {54936, 936, 52936, 50227, 65001}},
     {"zh-hant", {950, 51950, 1375, 65001}},
-    {"ko", {51949, 50225, 1361, 65001}},
-    {"pl", {28592, 1250, 65001}},
-    {"cs", {28592, 1250, 65001}},
+    {"ko", {51949, 50225, 1361, 949, 65001}},
+    {"pl", {28592, 1250, 852, 10029, 65001}},
+    {"cs", {28592, 1250, 852, 10029, 65001}},
     {"th", {874, 65001}},
-    {"tr", {28599, 1254, 65001}},
+    {"tr", {28599, 1254, 28593, 65001}},
     {"ro", {28606, 65001}},
     {"mixed", {65001, 54936}},
-    {"uk", {21866, 1251, 65001}},
+    {"uk", {21866, 1251, 10007, 65001}},
     {"ko-uhc", {949, 1361, 65001}},
     {"yue", {1375, 65001}},
     {"tr-typo", {1254, 65001}},
     {"lt-typo", {1257, 65001}},
+    {"ar", {1256, 28596, 65001}},
+    {"lt", {1257, 28603, 28594, 28600, 65001}, true},
+    {"vi", {1258, 65010, 65001}, true},
+    {"pt", {1252, 28605, 10000, 65001}, true},
 };
+
+// Sizes of the statistical cases: a short note, a page, a long document.
+constexpr size_t kShortLimit = 100;
+constexpr size_t kPageSize = 1000;
+constexpr size_t kLongSize = 10000;
+
+// The size class a case is counted in.
+const char* SizeClass(size_t bytes)
+{
+    if (bytes < kShortLimit)
+        return "a: under 100 B";
+    if (bytes < kPageSize)
+        return "b: 100 B to 1 KB";
+    if (bytes < kLongSize)
+        return "c: 1 KB to 10 KB";
+    return "d: 10 KB and more";
+}
 
 std::string Name(int codepage, const std::string& what, const char* ext)
 {
@@ -143,17 +180,32 @@ std::string FakePng()
 
 // Source files in 7-bit code whose comment names its author with one
 // non-ASCII letter: too little for the statistics, which took each of these
-// for IBM852, ISO-8859-16 or windows-1258 ("Łukasz" read as "Ćukasz").
-const std::pair<const char*, const char*> kSourceComments[] = {
-    {"pl", "// Author: Łukasz Nowak\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
-    {"pl-other", "// Author: Michał Kowalski\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
-    {"cs", "// Author: Petr Novák\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
-    {"cs-other", "// Author: Jan Dvořak\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
-    {"de", "// Author: Matthias Blümel\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
-    {"de-other", "// Author: Uwe Große\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
-    {"vi", "// Author: Phạm Minh\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
-    {"vi-other", "// Author: Lê Van An\n" "int v0 = 0;\nint v1 = 1;\nint v2 = 2;\n"},
+// for IBM852, ISO-8859-16 or windows-1258 ("Łukasz" read as "Ćukasz"). The
+// code page is the legacy one the author's name is written in.
+struct SourceComment {
+    const char* what;
+    const char* comment;
+    int legacy;
 };
+const SourceComment kSourceComments[] = {
+    {"pl", "// Author: Łukasz Nowak\n", 1250},
+    {"pl-other", "// Author: Michał Kowalski\n", 1250},
+    {"cs", "// Author: Petr Novák\n", 1250},
+    {"cs-other", "// Author: Jan Dvořak\n", 28592},
+    {"de", "// Author: Matthias Blümel\n", 1252},
+    {"de-other", "// Author: Uwe Große\n", 1252},
+    {"vi", "// Author: Phạm Minh\n", 65010},
+    {"vi-other", "// Author: Lê Van An\n", 1258},
+};
+
+// The comment followed by 7-bit code up to at least `size` bytes.
+std::string SourceFile(std::string_view comment, size_t size)
+{
+    std::string text(comment);
+    for (int i = 0; text.size() < size; ++i)
+        text += "int v" + std::to_string(i) + " = " + std::to_string(i) + ";\n";
+    return text;
+}
 
 // UTF-8 read once more as windows-1252 and saved as UTF-8 again.
 std::string EncodedTwice(std::string_view utf8)
@@ -164,9 +216,44 @@ std::string EncodedTwice(std::string_view utf8)
     return text::ToUtf8(misread);
 }
 
-constexpr std::string_view kPortuguese =
-    "A tradução automática não substitui a revisão: cada parágrafo é lido por alguém que conhece o "
-    "assunto, e as correções são anotadas à mão antes da publicação.\n";
+// The text whole copies of the paragraph make, at least `size` bytes once encoded.
+std::string Repeated(int codepage, std::string_view text, size_t size)
+{
+    std::string utf8(text), bytes = Encoded(codepage, utf8);
+    while (bytes.size() < size) {
+        utf8 += text;
+        bytes = Encoded(codepage, utf8);
+    }
+    return utf8;
+}
+
+size_t Utf8Length(unsigned char lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// A short note: from a word a little before the first non-ASCII character,
+// as much as stays under kShortLimit bytes once encoded, ending after a word
+// where the script spaces its words.
+std::string ShortNote(int codepage, std::string_view text)
+{
+    size_t first = 0;
+    while (first < text.size() && static_cast<unsigned char>(text[first]) < 0x80)
+        ++first;
+    size_t start = first > 30 ? text.rfind(' ', first - 30) : std::string_view::npos;
+    start = start == std::string_view::npos ? 0 : start + 1;
+    std::string best, bestAtWord;
+    for (size_t end = start; end < text.size();) {
+        end += Utf8Length(static_cast<unsigned char>(text[end]));
+        const std::string candidate(text.substr(start, end - start));
+        if (Encoded(codepage, candidate).size() >= kShortLimit)
+            break;
+        best = candidate;
+        if (end == text.size() || text[end] == ' ' || text[end] == '\n')
+            bestAtWord = candidate;
+    }
+    return bestAtWord.size() * 2 > best.size() ? bestAtWord : best;
+}
 
 std::vector<DetectionCase> BuildCorpus()
 {
@@ -176,9 +263,15 @@ std::vector<DetectionCase> BuildCorpus()
         // The first line alone as well: a short note is the harder case.
         const auto firstLine = text.substr(0, text.find('\n') + 1);
         for (int cp : row.codepages) {
-            cases.push_back({Name(cp, row.id, ".txt"), cp, Kind::Statistical, Encoded(cp, text)});
-            cases.push_back({Name(cp, std::string(row.id) + "-line", ".txt"), cp, Kind::Statistical,
-                             Encoded(cp, firstLine)});
+            const std::string id(row.id);
+            const auto add = [&](const std::string& what, std::string_view utf8) {
+                cases.push_back({Name(cp, what, ".txt"), cp, Kind::Statistical, Encoded(cp, utf8), row.heldOut});
+            };
+            add(id, text);
+            add(id + "-line", firstLine);
+            add(id + "-short", ShortNote(cp, text));
+            add(id + "-page", Repeated(cp, text, kPageSize));
+            add(id + "-long", Repeated(cp, text, kLongSize));
         }
     }
     const auto mixed = corpus::ParagraphById("mixed").utf8;
@@ -189,17 +282,24 @@ std::vector<DetectionCase> BuildCorpus()
     for (const char* id : {"en", "fr", "de", "ru", "el"})
         cases.push_back({Name(1200, std::string("bomless-") + id, ".txt"), 1200, Kind::BomlessUtf16,
                          Encoded(1200, corpus::ParagraphById(id).utf8)});
-    for (const auto& [what, comment] : kSourceComments)
-        cases.push_back({Name(65001, std::string("comment-") + what, ".c"), 65001, Kind::Utf8FewNonAscii, comment});
+    for (const auto& [what, comment, legacy] : kSourceComments) {
+        for (size_t size : {size_t{60}, kPageSize, kLongSize}) {
+            const std::string text = SourceFile(comment, size);
+            const std::string tag = std::string(what) + "-" + std::to_string(size);
+            cases.push_back({Name(65001, "comment-" + tag, ".c"), 65001, Kind::Utf8FewNonAscii, text});
+            // The same file saved in the author's legacy code page: the statistics
+            // have one letter to go by.
+            cases.push_back({Name(legacy, "comment-" + tag, ".c"), legacy, Kind::Statistical, Encoded(legacy, text)});
+        }
+    }
     // Without a mark and with an extension the text list does not name.
     for (const char* id : {"en", "fr", "de", "pl"})
         for (int cp : {1201, 12000, 12001})
             cases.push_back({Name(cp, std::string("bomless-") + id, ".dat"), cp, Kind::BomlessByStructure,
                              Encoded(cp, corpus::ParagraphById(id).utf8)});
-    for (const auto& [id, text] : {std::pair{"fr", corpus::ParagraphById("fr").utf8},
-                                   std::pair{"de", corpus::ParagraphById("de").utf8}, std::pair{"pt", kPortuguese}})
+    for (const char* id : {"fr", "de", "pt", "es", "pl", "vi"})
         cases.push_back({Name(65001, std::string("twice-") + id, ".txt"), 65001, Kind::DoubleEncoded,
-                         EncodedTwice(text)});
+                         EncodedTwice(corpus::ParagraphById(id).utf8)});
     cases.push_back({Name(0, "ascii", ".txt"), 0, Kind::Ascii, std::string(corpus::ParagraphById("ascii").utf8)});
     cases.push_back({Name(0, "ascii", ".dat"), 0, Kind::Ascii, std::string(corpus::ParagraphById("ascii").utf8)});
     cases.push_back({Name(-1, "empty", ".txt"), -1, Kind::Empty, ""});
@@ -218,6 +318,9 @@ struct Outcome {
     CAdvancedDetector::DETECTIONRESULT result;
     bool doubleEncoded;
     bool right;
+    // What the engine warns about: an unsure or unknown-text result, C1
+    // controls in the text found, or double encoding.
+    bool warned;
 };
 
 // Decoding the file with both code pages gives the same, complete text.
@@ -236,7 +339,7 @@ bool DecodeEquivalent(int expected, int detected, const std::string& bytes)
 const char* KnownFailureReason(const std::string& file)
 {
     for (const auto& k : kKnownFailures)
-        if (file == k.file)
+        if (file.starts_with(k.prefix))
             return k.reason;
     return nullptr;
 }
@@ -266,8 +369,11 @@ protected:
             const bool right = d.GetCodepage() == c.expected ||
                                (c.kind == Kind::Statistical && DecodeEquivalent(c.expected, d.GetCodepage(), c.bytes));
             const bool flagRight = d.IsDoubleEncoded() == (c.kind == Kind::DoubleEncoded);
+            const bool warned = d.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE ||
+                                d.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNKNOWN_TEXT ||
+                                d.HasC1Controls() || d.IsDoubleEncoded();
             s_run->outcomes.push_back({&c, d.GetCodepage(), d.GetConfidence(), d.HasBom(), d.GetResult(),
-                                       d.IsDoubleEncoded(), right && flagRight});
+                                       d.IsDoubleEncoded(), right && flagRight, warned});
         }
     }
     static void TearDownTestSuite() { s_run.reset(); }
@@ -317,22 +423,57 @@ TEST_F(DetectionCorpus, DetectsEveryTextOutsideTheKnownFailures)
 TEST_F(DetectionCorpus, KnownFailuresNameCorpusFiles)
 {
     for (const auto& k : kKnownFailures) {
-        SCOPED_TRACE(k.file);
+        SCOPED_TRACE(k.prefix);
         EXPECT_TRUE(std::any_of(s_run->cases.begin(), s_run->cases.end(),
-                                [&](const DetectionCase& c) { return c.file == k.file; }));
+                                [&](const DetectionCase& c) { return c.file.starts_with(k.prefix); }));
     }
+}
+
+struct Tally {
+    int cases = 0;
+    int right = 0;
+    void Add(bool ok) { ++cases, right += ok ? 1 : 0; }
+    double Share() const { return cases ? static_cast<double>(right) / cases : 0.0; }
+};
+
+void PrintLine(std::ostream& out, const std::string& key, const Tally& t)
+{
+    out << "  " << std::left << std::setw(28) << key << std::right << std::setw(5) << t.right << "/" << std::setw(5)
+        << t.cases << "  " << std::fixed << std::setprecision(1) << 100.0 * t.Share() << "%\n";
+}
+
+// The figures the "unsure" rule is judged by.
+struct Calibration {
+    Tally statistical, all, page;    // right answers; page: statistical from 1 KB on
+    Tally heldOut, heldOutPage;      // the same for the held-out rows
+    Tally wrongWarned, rightWarned;  // warnings among wrong and among right answers
+    std::map<std::string, Tally> perSize;
+};
+
+Calibration Measure(const std::vector<Outcome>& outcomes)
+{
+    Calibration m;
+    for (const auto& o : outcomes) {
+        const bool text = o.c->kind != Kind::Empty && o.c->kind != Kind::Binary;
+        m.all.Add(o.right);
+        if (text)
+            m.perSize[SizeClass(o.c->bytes.size())].Add(o.right);
+        if (o.c->kind == Kind::Statistical) {
+            (o.c->heldOut ? m.heldOut : m.statistical).Add(o.right);
+            if (o.c->bytes.size() >= kPageSize)
+                (o.c->heldOut ? m.heldOutPage : m.page).Add(o.right);
+        }
+        // Double encoding is found by its warning; it is no false alarm.
+        if (o.c->kind == Kind::DoubleEncoded)
+            continue;
+        (o.right ? m.rightWarned : m.wrongWarned).Add(o.warned);
+    }
+    return m;
 }
 
 TEST_F(DetectionCorpus, KeepsOverallAccuracyAboveTheRecordedFloor)
 {
-    struct Tally {
-        int cases = 0;
-        int right = 0;
-        void Add(bool ok) { ++cases, right += ok ? 1 : 0; }
-        double Share() const { return cases ? static_cast<double>(right) / cases : 0.0; }
-    };
     std::map<std::string, Tally> perEncoding;
-    Tally statistical, all;
     std::ostringstream wrong, equivalent;
     for (const auto& o : s_run->outcomes) {
         std::string key;
@@ -348,37 +489,63 @@ TEST_F(DetectionCorpus, KeepsOverallAccuracyAboveTheRecordedFloor)
         case Kind::Binary: key = "binary"; break;
         }
         perEncoding[key].Add(o.right);
-        all.Add(o.right);
-        if (o.c->kind == Kind::Statistical)
-            statistical.Add(o.right);
         if (!o.right || o.codepage != o.c->expected) {
-            (o.right ? equivalent : wrong) << "  " << std::left << std::setw(24) << o.c->file << " -> "
-                                           << o.codepage << " (" << ShortName(o.codepage) << ", confidence "
-                                           << std::fixed << std::setprecision(2) << o.confidence << ")\n";
+            (o.right ? equivalent : wrong) << "  " << std::left << std::setw(32) << o.c->file << " -> " << o.codepage
+                                           << " (" << ShortName(o.codepage) << ", confidence " << std::fixed
+                                           << std::setprecision(2) << o.confidence << (o.warned ? ", warned" : "")
+                                           << ")\n";
         }
     }
-    const auto line = [](std::ostream& out, const std::string& key, const Tally& t) {
-        out << "  " << std::left << std::setw(24) << key << std::right << std::setw(4) << t.right << "/"
-            << std::setw(4) << t.cases << "  " << std::fixed << std::setprecision(1) << 100.0 * t.Share()
-            << "%\n";
-    };
+    const Calibration m = Measure(s_run->outcomes);
     std::ostringstream table;
     table << "Detection accuracy (block " << kBlockSize << ", sample " << kScanLimitMB << " MB):\n";
     for (const auto& [key, t] : perEncoding)
-        line(table, key, t);
-    line(table, "statistical cases", statistical);
-    line(table, "all files", all);
+        PrintLine(table, key, t);
+    table << "By size (text files):\n";
+    for (const auto& [key, t] : m.perSize)
+        PrintLine(table, key, t);
+    PrintLine(table, "statistical cases", m.statistical);
+    PrintLine(table, "statistical from 1 KB", m.page);
+    PrintLine(table, "held-out statistical", m.heldOut);
+    PrintLine(table, "held-out from 1 KB", m.heldOutPage);
+    PrintLine(table, "all files", m.all);
+    table << "Warnings:\n";
+    PrintLine(table, "wrong answers warned", m.wrongWarned);
+    PrintLine(table, "right answers warned", m.rightWarned);
     if (!equivalent.str().empty())
         table << "Right by decoding to the same text:\n" << equivalent.str();
     if (!wrong.str().empty())
         table << "Wrong answers:\n" << wrong.str();
     std::cout << table.str();
-    RecordProperty("statistical_accuracy", std::to_string(statistical.Share()));
-    RecordProperty("overall_accuracy", std::to_string(all.Share()));
-    RecordProperty("cases", all.cases);
-    const double accuracy = statistical.Share();
+    RecordProperty("statistical_accuracy", std::to_string(m.statistical.Share()));
+    RecordProperty("overall_accuracy", std::to_string(m.all.Share()));
+    RecordProperty("cases", m.all.cases);
 
-    EXPECT_GE(accuracy, kAccuracyFloor);
+    EXPECT_GE(m.statistical.Share(), kAccuracyFloor);
+    EXPECT_GE(m.page.Share(), kPageAccuracyFloor);
+    EXPECT_GE(m.heldOut.Share(), kHeldOutFloor);
+}
+
+TEST_F(DetectionCorpus, WarnsOnWrongAnswersAndRarelyOnRightOnes)
+{
+    const Calibration m = Measure(s_run->outcomes);
+    std::cout << "wrong answers warned " << m.wrongWarned.right << "/" << m.wrongWarned.cases
+              << ", right answers warned " << m.rightWarned.right << "/" << m.rightWarned.cases << "\n";
+    EXPECT_GE(m.wrongWarned.Share(), kLeastWrongWarned);
+    EXPECT_LE(m.rightWarned.Share(), kMostRightWarned);
+    for (const auto& o : s_run->outcomes) {
+        SCOPED_TRACE(o.c->file);
+        // A short note may be read wrong, never silently.
+        if (o.c->bytes.size() < kShortLimit && !o.right)
+            EXPECT_TRUE(o.warned);
+        // Valid UTF-8 is UTF-8, and no text ends as binary.
+        if (o.c->expected == 65001)
+            EXPECT_EQ(o.codepage, 65001);
+        if (o.c->kind != Kind::Empty && o.c->kind != Kind::Binary)
+            EXPECT_NE(o.codepage, -1);
+        if (o.c->kind == Kind::Utf8FewNonAscii || (o.c->expected == 65001 && o.c->kind == Kind::Statistical))
+            EXPECT_FALSE(o.warned);
+    }
 }
 
 }  // namespace
