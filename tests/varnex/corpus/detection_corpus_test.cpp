@@ -536,15 +536,19 @@ TEST_F(DetectionCorpus, WarnsOnWrongAnswersAndRarelyOnRightOnes)
     for (const auto& o : s_run->outcomes) {
         SCOPED_TRACE(o.c->file);
         // A short note may be read wrong, never silently.
-        if (o.c->bytes.size() < kShortLimit && !o.right)
+        if (o.c->bytes.size() < kShortLimit && !o.right) {
             EXPECT_TRUE(o.warned);
+        }
         // Valid UTF-8 is UTF-8, and no text ends as binary.
-        if (o.c->expected == 65001)
+        if (o.c->expected == 65001) {
             EXPECT_EQ(o.codepage, 65001);
-        if (o.c->kind != Kind::Empty && o.c->kind != Kind::Binary)
+        }
+        if (o.c->kind != Kind::Empty && o.c->kind != Kind::Binary) {
             EXPECT_NE(o.codepage, -1);
-        if (o.c->kind == Kind::Utf8FewNonAscii || (o.c->expected == 65001 && o.c->kind == Kind::Statistical))
+        }
+        if (o.c->kind == Kind::Utf8FewNonAscii || (o.c->expected == 65001 && o.c->kind == Kind::Statistical)) {
             EXPECT_FALSE(o.warned);
+        }
     }
 }
 
