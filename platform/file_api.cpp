@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/native_path.h"
+#include "platform/temporary_files.h"
 
 namespace platform {
 
@@ -170,6 +171,13 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         SetError(error, errno);
+        return INVALID_FILE_HANDLE;
+    }
+    if ((flags & O_EXCL) && TemporaryFilesEnding()) {
+        // The process is ending on a signal: a file made now would outlive it.
+        unlinkat(resolved.Dir(), resolved.Leaf(), 0);
+        close(fd);
+        SetError(error, ECANCELED);
         return INVALID_FILE_HANDLE;
     }
     struct stat st{};

@@ -22,6 +22,7 @@ struct Slot {
 
 constexpr int kSlots = 64;
 Slot g_slots[kSlots];
+std::atomic<bool> g_ending{false};
 
 }  // namespace
 
@@ -60,6 +61,7 @@ TemporaryFileGuard::~TemporaryFileGuard()
 
 void RemoveTemporaryFilesNow()
 {
+    g_ending.store(true);  // before any removal: see TemporaryFilesEnding
     for (Slot& slot : g_slots) {
         int expected = 2;
         if (slot.state.compare_exchange_strong(expected, 3)) {
@@ -67,6 +69,11 @@ void RemoveTemporaryFilesNow()
             slot.state.store(4);
         }
     }
+}
+
+bool TemporaryFilesEnding()
+{
+    return g_ending.load();
 }
 
 }  // namespace platform

@@ -23,4 +23,10 @@ private:
 // handler that ends the process.
 void RemoveTemporaryFilesNow();
 
+// True once RemoveTemporaryFilesNow has begun. A file created from then on
+// may have been missed by it (registered too late, or created just after its
+// removal), so whoever creates one checks this after creating and removes
+// the file itself.
+bool TemporaryFilesEnding();
+
 }  // namespace platform
