@@ -8,9 +8,9 @@ import importlib.util
 import os
 import shutil
 
-spec = importlib.util.spec_from_file_location("samples", "scripts/make-samples.py")
-samples = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(samples)
+source = importlib.util.spec_from_file_location("samples", "scripts/make-samples.py")
+samples = importlib.util.module_from_spec(source)
+source.loader.exec_module(samples)
 TEXTS = samples.TEXTS
 
 ROOT = "fuzz/corpus"
