@@ -10,8 +10,7 @@
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "support/temp_dir.h"
-#include "varnex/session/session_end_signal.h"
-#include "varnex/session/varnex.h"
+#include "ending_session.h"
 
 namespace {
 
@@ -19,15 +18,7 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-class EndingSession : public CVarnex {
-public:
-    EndingSession() : CVarnex(&m_end, nullptr) {}
-    ~EndingSession() override { DisposeVarnex(); }
-    bool WaitForEnd() { return m_end.WaitForStops(1, std::chrono::minutes(2)); }
-
-private:
-    CSessionEndSignal m_end;
-};
+using varnex_test::EndingSession;
 
 struct BytesRow {
     const char* name;

@@ -14,8 +14,7 @@
 #include "support/temp_dir.h"
 #include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/codepage_info.h"
-#include "varnex/session/session_end_signal.h"
-#include "varnex/session/varnex.h"
+#include "ending_session.h"
 #include "../varnex_test_util.h"
 
 namespace {
@@ -24,15 +23,7 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-class EndingSession : public CVarnex {
-public:
-    EndingSession() : CVarnex(&m_end, nullptr) {}
-    ~EndingSession() override { DisposeVarnex(); }
-    bool WaitForEnd() { return m_end.WaitForStops(1, std::chrono::minutes(2)); }
-
-private:
-    CSessionEndSignal m_end;
-};
+using varnex_test::EndingSession;
 
 std::u16string Paragraph(const char* id)
 {
