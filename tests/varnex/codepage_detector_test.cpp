@@ -230,6 +230,52 @@ TEST(CodepageDetector, FindsTheCodepageOfProse)
     }
 }
 
+// Paragraphs of their own, apart from the corpus the rules were measured on.
+const std::u16string kMacFrench =
+    u"Le vieux marché de la place était déjà plein quand nous sommes arrivés. Les marchands déballaient leurs "
+    u"légumes, et l'odeur du pain chaud flottait près de la boulangerie. Ma grand-mère achetait des pêches mûres, "
+    u"puis elle s'arrêtait au café pour boire un crème. Ça me paraissait être le plus bel endroit du monde.";
+const std::u16string kMacGerman =
+    u"Über die Brücke gingen wir langsam zurück, während die Sonne hinter den Hügeln verschwand. Mein Großvater "
+    u"erzählte von früheren Zeiten, als die Straßen noch nicht geteert waren. Später saßen wir in der Küche, "
+    u"tranken heißen Tee und hörten dem Regen zu, der gegen die Fenster schlug.";
+const std::u16string kMacPortuguese =
+    u"Quando chegámos à aldeia, a praça já estava cheia de gente. As crianças corriam à volta da fonte e os velhos "
+    u"conversavam à sombra das árvores. A minha tia preparou um jantar extraordinário: bacalhau com batatas, pão "
+    u"acabado de sair do forno e um vinho da região. Ninguém queria voltar tão cedo para casa.";
+const std::u16string kMacSwedish =
+    u"När vi kom fram till byn var torget redan fullt av folk. Barnen sprang runt fontänen och de gamla pratade i "
+    u"skuggan under träden. Min moster lagade en fantastisk middag: köttbullar, nybakat bröd och lingonsylt. "
+    u"Efteråt gick vi en promenad längs ån under en himmel full av stjärnor. Det var en kväll vi aldrig glömmer.";
+const std::u16string kMacBulgarian =
+    u"Когато пристигнахме в селото, площадът вече беше пълен с хора. Децата тичаха около чешмата, а старците си "
+    u"говореха на сянка под дърветата. Леля ми приготви невероятна вечеря: баница, прясно изпечен хляб и домашно "
+    u"вино. След това се разходихме покрай реката под небе, пълно със звезди. Това беше вечер, която помня.";
+
+TEST(CodepageDetector, ReadsMacTextTheStatisticsGiveToAWindowsPage)
+{
+    struct Case {
+        const char* charset;  // ICU's name
+        const std::u16string& text;
+        int codepage;
+    };
+    const Case cases[] = {
+        {"macintosh", kMacFrench, 10000},          {"macintosh", kMacGerman, 10000},
+        {"macintosh", kMacPortuguese, 10000},      {"macintosh", kMacSwedish, 10000},
+        {"x-mac-cyrillic", kMacBulgarian, 10007},  {"x-mac-cyrillic", varnex_test::kRussianProse, 10007},
+        // The Windows pages' own text keeps its finding.
+        {"windows-1252", kMacFrench, 1252},        {"windows-1252", kMacGerman, 1252},
+        {"windows-1252", kMacPortuguese, 1252},    {"windows-1252", kMacSwedish, 1252},
+        {"windows-1251", kMacBulgarian, 1251},     {"windows-1251", varnex_test::kRussianProse, 1251},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.charset) + " " + std::to_string(c.codepage));
+        const Finding f = DetectBytes(IcuEncode(c.charset, c.text));
+        EXPECT_EQ(f.codepage, c.codepage);
+        EXPECT_GE(f.confidence, 0.6f);
+    }
+}
+
 TEST(CodepageDetector, TakesNoUtf8ThatTurnsInvalid)
 {
     // Two well-formed UTF-8 characters, then windows-1252 text: the UTF-8

@@ -15,7 +15,7 @@ TEST(FindingEvidence, CountsOnlyBytesFrom80)
     EXPECT_EQ(NonAsciiBytes(bytes.data(), 0), 0u);
 }
 
-TEST(FindingEvidence, SharesCyrillicAndGreekWordsCapitalisedInside)
+TEST(FindingEvidence, SharesWordsCapitalisedInsideByALetterOutsideAscii)
 {
     // Natural text: capitals open words only.
     EXPECT_DOUBLE_EQ(MixedCaseWordShare(u"Мама мыла раму. Она ОЧЕНЬ устала."), 0.0);
@@ -26,6 +26,10 @@ TEST(FindingEvidence, SharesCyrillicAndGreekWordsCapitalisedInside)
     // Latin camel case is code, not a misplaced script; one letter is no word.
     EXPECT_DOUBLE_EQ(MixedCaseWordShare(u"camelCase iPhone я Я"), 0.0);
     EXPECT_DOUBLE_EQ(MixedCaseWordShare(u""), 0.0);
+    // Latin letters outside ASCII read from another page's places; words of
+    // ASCII letters alone are not counted.
+    EXPECT_DOUBLE_EQ(MixedCaseWordShare(u"le cafŽ est prs d'ici, ÉCOLE Élan"), 1.0 / 3);
+    EXPECT_DOUBLE_EQ(MixedCaseWordShare(u"Über Straße, MÜNCHEN"), 0.0);
 }
 
 TEST(FindingEvidence, FindsHzShiftIn)

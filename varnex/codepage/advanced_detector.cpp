@@ -250,7 +250,7 @@ bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
     // Escape encodings and certain findings are 7-bit by nature or need no more.
     m_weakEvidence = detector.GetConfidence() < kStructureConfidence &&
                      (detector.GetNonAsciiBytes() < kLeastNonAsciiBytes ||
-                      detector.GetMixedCaseShare() > kMostMixedCaseWords);
+                      detector.GetMixedCaseShare() > CCodepageDetector::kMostMixedCaseWords);
     return !detector.HasFailed();
 }
 

@@ -128,10 +128,10 @@ public:
     static constexpr float kTextListConfidence = 0.6f;
     // A legacy finding is unsure, whatever its confidence, from fewer non-ASCII
     // bytes (one or two accented letters say nothing of the code page) or with
-    // more Cyrillic or Greek words capitalised inside (the script's letters
-    // read from the wrong places).
+    // more words capitalised inside by a letter outside ASCII than
+    // CCodepageDetector::kMostMixedCaseWords (the script's letters read from
+    // the wrong places).
     static constexpr uint64_t kLeastNonAsciiBytes = 4;
-    static constexpr double kMostMixedCaseWords = 0.02;
     // A sample that is valid UTF-8 with a multi-byte character, or that has
     // the strict structure of UTF-16BE or UTF-32: legacy text or a binary is
     // that by chance too rarely to doubt it.

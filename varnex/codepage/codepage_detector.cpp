@@ -15,6 +15,7 @@
 #include "textrion/encoding/unicode_forms.h"
 #include "textrion/encoding/utf8_validation.h"
 #include "textrion/io/file_sample.h"
+#include "varnex/codepage/codepage_info.h"
 #include "varnex/codepage/finding_evidence.h"
 
 namespace {
@@ -392,10 +393,90 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     if (m_codepage > 0 && m_confidence < kCertain) {
         // The start of the text is enough to see a misplaced script.
         constexpr uint64_t kCaseSample = 64 * 1024;
-        std::u16string text;
-        if (platform::DecodeCodePage(static_cast<unsigned>(m_codepage), sample.Chars(),
-                                     static_cast<size_t>(std::min(m_bytesFed, kCaseSample)), text, nullptr))
-            m_mixedCase = finding_evidence::MixedCaseWordShare(text);
+        const std::string_view start(sample.Chars(), static_cast<size_t>(std::min(m_bytesFed, kCaseSample)));
+        m_mixedCase = MixedCaseOf(m_codepage, start);
+        if (m_confidence < kMacReadingBelow)
+            ReadAsMacPage(start);
     }
     return certain;
+}
+
+double CCodepageDetector::MixedCaseOf(int codepage, std::string_view bytes)
+{
+    std::u16string text;
+    if (!platform::DecodeCodePage(static_cast<unsigned>(codepage), bytes.data(), bytes.size(), text, nullptr))
+        return 0.0;
+    return finding_evidence::MixedCaseWordShare(text);
+}
+
+namespace {
+
+// A Mac page and the Windows page with the same letters; Cyrillic ones are
+// tried on Cyrillic findings only, Latin ones on the rest.
+struct MacPage {
+    unsigned mac;
+    unsigned windows;
+    bool cyrillic;
+};
+constexpr MacPage kMacPages[] = {{10000, 1252, false}, {10029, 1250, false}, {10007, 1251, true}};
+
+// Enough bytes for the language models, few enough to cost little per file.
+constexpr size_t kMacReadingSample = 64 * 1024;
+// Fewer letters outside ASCII than this and the models only guess.
+constexpr uint64_t kMacReadingEvidence = 8;
+// How much better the moved text must score to overrule the finding.
+constexpr float kMacReadingMargin = 0.05f;
+
+}  // namespace
+
+void CCodepageDetector::ReadAsMacPage(std::string_view bytes)
+{
+    // The detector has no Mac Roman model and takes Mac Cyrillic and Mac
+    // Central European text for the Windows pages that share most of their
+    // letters. Each Mac reading is moved into its Windows page and scored by
+    // that page's language models; one that scores clearly better, or that
+    // alone keeps capitals out of the middle of words, is the text.
+    bytes = bytes.substr(0, std::min(bytes.size(), kMacReadingSample));
+    const uint64_t nonAscii = finding_evidence::NonAsciiBytes(bytes.data(), bytes.size());
+    if (nonAscii < kMacReadingEvidence)
+        return;
+    const CCodepageInfo* finding = CCodepageInfo::GetCodepageInfo(m_codepage);
+    const bool cyrillic = finding != nullptr && finding->GetLanguageGroup() == u"Cyrillic";
+    int best = -1;
+    float bestConfidence = 0.0f;
+    for (const MacPage& page : kMacPages) {
+        if (static_cast<int>(page.mac) == m_codepage || page.cyrillic != cyrillic)
+            continue;
+        std::u16string text;
+        std::string moved;
+        uint64_t lost = 0;
+        if (!platform::DecodeCodePage(page.mac, bytes.data(), bytes.size(), text, nullptr) ||
+            !platform::EncodeCodePage(page.windows, text, moved, &lost) || lost * 50 > nonAscii)
+            continue;
+        m_detector->Restart();
+        for (size_t at = 0; at < moved.size() && !m_detector->IsDone(); at += m_blockSize)
+            m_detector->Feed(moved.data() + at, static_cast<unsigned>(std::min<size_t>(m_blockSize, moved.size() - at)));
+        float confidence = 0.0f;
+        const int named = CodepageOfCharset(m_detector->Finish(confidence), true);
+        std::u16string again;
+        if (named != static_cast<int>(page.windows) &&
+            (named <= 0 || !platform::DecodeCodePage(static_cast<unsigned>(named), moved.data(), moved.size(), again,
+                                                     nullptr) ||
+             again != text))
+            continue;
+        const double mixed = finding_evidence::MixedCaseWordShare(text);
+        const bool scoresBetter = confidence >= m_confidence + kMacReadingMargin && mixed <= m_mixedCase;
+        const bool mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords &&
+                                   confidence + kMacReadingMargin / 5 >= m_confidence;
+        if ((scoresBetter || mendsCapitals) && confidence > bestConfidence) {
+            best = static_cast<int>(page.mac);
+            bestConfidence = confidence;
+        }
+    }
+    if (best == -1)
+        return;
+    m_codepage = best;
+    m_confidence = bestConfidence;
+    m_c1Controls = false;  // Mac pages give every byte a character
+    m_mixedCase = MixedCaseOf(best, bytes);
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "varnex/codepage/superset_scan.h"
 #include "varnex/varnex_export.h"
@@ -67,8 +68,9 @@ public:
     bool HasC1Controls() const { return m_c1Controls; }
     // Bytes 80..FF among those fed: what a legacy code page finding rests on.
     uint64_t GetNonAsciiBytes() const { return m_nonAscii; }
-    // Cyrillic or Greek words of the finding's text with a capital after a
-    // small letter, as a share of all such words (finding_evidence.h).
+    // Words of the finding's text with a capital after a small letter, one of
+    // them outside ASCII, as a share of the words with such letters
+    // (finding_evidence.h).
     double GetMixedCaseShare() const { return m_mixedCase; }
 
     // The code page of a charset name the detector reports (-1 when unknown);
@@ -78,8 +80,17 @@ public:
     int m_codepage = -1;
     float m_confidence = 0.0f;
 
+    // A finding below this confidence is tried against the Mac pages' readings.
+    static constexpr float kMacReadingBelow = 0.89f;
+    // Words with a capital after a small letter beyond this share are a
+    // misplaced script.
+    static constexpr double kMostMixedCaseWords = 0.02;
+
 private:
     class UniversalDetector;
+
+    static double MixedCaseOf(int codepage, std::string_view bytes);
+    void ReadAsMacPage(std::string_view bytes);
 
     std::u16string m_path;
     unsigned m_blockSize;

@@ -1,20 +1,8 @@
 #include "varnex/codepage/finding_evidence.h"
 
+#include "platform/letter_case.h"
+
 namespace finding_evidence {
-
-namespace {
-
-// -1 small, 1 capital, 0 no Cyrillic or Greek letter.
-int CaseOf(char16_t c)
-{
-    if ((c >= 0x0400 && c <= 0x042F) || (c >= 0x0391 && c <= 0x03A9))
-        return 1;
-    if ((c >= 0x0430 && c <= 0x045F) || (c >= 0x03AC && c <= 0x03CE))
-        return -1;
-    return 0;
-}
-
-}  // namespace
 
 uint64_t NonAsciiBytes(const char* data, size_t size)
 {
@@ -26,28 +14,37 @@ uint64_t NonAsciiBytes(const char* data, size_t size)
 
 double MixedCaseWordShare(std::u16string_view text)
 {
+    // Only pairs with a letter outside ASCII count, so that camel case in
+    // code is no misplaced script; only words holding such a letter are
+    // counted at all, so that English words around them dilute nothing.
     uint64_t words = 0, mixed = 0;
     size_t letters = 0;
-    bool sawSmall = false, isMixed = false;
+    bool foreign = false, isMixed = false;
+    platform::LetterCase previous = platform::LetterCase::kNone;
+    bool previousForeign = false;
     const auto endWord = [&] {
-        if (letters >= 2) {
+        if (letters >= 2 && foreign) {
             ++words;
             mixed += isMixed ? 1 : 0;
         }
         letters = 0;
-        sawSmall = isMixed = false;
+        foreign = isMixed = false;
+        previous = platform::LetterCase::kNone;
     };
     for (char16_t c : text) {
-        const int kind = CaseOf(c);
-        if (kind == 0) {
+        const platform::LetterCase kind = platform::CaseOfLetter(c);
+        if (kind == platform::LetterCase::kNone) {
             endWord();
             continue;
         }
+        const bool isForeign = c >= 0x80;
         ++letters;
-        if (kind < 0)
-            sawSmall = true;
-        else if (sawSmall)
+        foreign = foreign || isForeign;
+        if (kind == platform::LetterCase::kCapital && previous == platform::LetterCase::kSmall &&
+            (isForeign || previousForeign))
             isMixed = true;
+        previous = kind;
+        previousForeign = isForeign;
     }
     endWord();
     return words == 0 ? 0.0 : static_cast<double>(mixed) / static_cast<double>(words);
