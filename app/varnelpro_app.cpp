@@ -1,5 +1,7 @@
 #include "app/varnelpro_app.h"
 
+#include <cstdlib>
+
 #include <QCoreApplication>
 
 #include "app/headless/headless_run.h"
@@ -20,10 +22,35 @@ CVarnelProApp::CVarnelProApp(const std::u16string& commandLine)
     m_options.Parse(commandLine);
 }
 
+namespace {
+
+bool HasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = getenv(name);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CVarnelProApp::WantsWindow() const
+{
+    if (m_options.inputPath || m_options.quit || m_options.helpRequested || m_options.upgrade ||
+        m_options.regToXml)
+        return false;
+    return m_windowRunner.run && m_windowRunner.makeApplication && HasDisplay();
+}
+
 int CVarnelProApp::InitInstance(int argc, char** argv)
 {
-    // Qt's settings store and translations want an application object.
-    QCoreApplication application(argc, argv);
+    // Qt's settings store and translations want an application object; the
+    // window wants the widget one, made before anything else of Qt.
+    const bool window = WantsWindow();
+    std::unique_ptr<QCoreApplication> application =
+        window ? m_windowRunner.makeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     CProfileStore store;
     if (m_options.resetLayout) {
         if (!store.ResetLayout())
@@ -51,7 +78,11 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     }
     if (m_options.upgrade || m_options.regToXml)
         return HEADLESS_EXIT_OK;
-    fprintf(stderr, "%s\n\n", Out(Tr("Startup", "No input given. The program converts on the command line:")).c_str());
-    PrintUsage(stderr);
+    if (window)
+        return m_windowRunner.run(*this);
+    fprintf(stderr, "varnelpro: %s\n",
+            Out(Tr("Startup", "no display for the window; to convert on the command line run: "
+                              "varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)"))
+                .c_str());
     return HEADLESS_EXIT_BAD_START;
 }

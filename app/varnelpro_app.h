@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "app/locale/locale_resource_manager.h"
 #include "app/options/command_line_options.h"
 #include "app/settings/my_settings.h"
+
+class QCoreApplication;
 
 // The program object: owns, in this order, the language resources, the
 // command-line options (parsed at construction) and the settings.
@@ -18,9 +21,24 @@ public:
     int InitInstance(int argc, char** argv);
 
     const CCommandLineOptions& GetOptions() const { return m_options; }
+    CMySettings& GetSettings() { return m_settings; }
+    CLocaleResourceManager& GetLocales() { return m_locales; }
+
+    // The desktop window, for builds that have it: makes the application
+    // object a window needs, and runs the window until it closes.
+    struct WindowRunner {
+        std::function<std::unique_ptr<QCoreApplication>(int& argc, char** argv)> makeApplication;
+        std::function<int(CVarnelProApp& app)> run;
+    };
+    void SetWindowRunner(WindowRunner runner) { m_windowRunner = std::move(runner); }
+
+    // Whether this start opens the window: no conversion or action switch, a
+    // window in the build, and a display to show it on.
+    bool WantsWindow() const;
 
 private:
     CLocaleResourceManager m_locales;
     CCommandLineOptions m_options;
     CMySettings m_settings;
+    WindowRunner m_windowRunner;
 };

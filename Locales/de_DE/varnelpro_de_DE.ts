@@ -280,8 +280,27 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <translation>Das Layout wurde zurückgesetzt</translation>
     </message>
     <message>
-        <source>No input given. The program converts on the command line:</source>
-        <translation>Keine Eingabe angegeben. Das Programm konvertiert auf der Befehlszeile:</translation>
+        <source>no display for the window; to convert on the command line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)</source>
+        <translation>keine Anzeige für das Fenster; zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
+    </message>
+</context>
+<context>
+    <name>MainFrame</name>
+    <message>
+        <source>Varnel Professional</source>
+        <translation>Varnel Professional</translation>
+    </message>
+    <message>
+        <source>Linux Edition</source>
+        <translation>Linux-Ausgabe</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
     </message>
 </context>
 </TS>
