@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
