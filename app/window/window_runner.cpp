@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/settings/profile_store.h"
 #include "app/window/main_frame.h"
 
 CVarnelProApp::WindowRunner MakeWindowRunner()
@@ -13,7 +14,8 @@ CVarnelProApp::WindowRunner MakeWindowRunner()
         return application;
     };
     runner.run = [](CVarnelProApp& app) {
-        CMainFrame frame(app.GetSettings(), app.GetLocales());
+        CProfileStore store;
+        CMainFrame frame(app.GetSettings(), app.GetLocales(), store);
         frame.show();
         return QApplication::exec();
     };

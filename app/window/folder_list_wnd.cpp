@@ -1,0 +1,167 @@
+#include "app/window/folder_list_wnd.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/locale/tr.h"
+#include "app/settings/profile_store.h"
+#include "app/window/qt_text.h"
+
+namespace {
+
+constexpr int kRecentFolders = 10;
+
+}  // namespace
+
+CFolderListWnd::CFolderListWnd(CProfileStore& store, QWidget* parent) : QWidget(parent), m_store(store)
+{
+    setObjectName(QStringLiteral("FolderWnd"));
+    m_path = new QComboBox(this);
+    m_path->setObjectName(QStringLiteral("FolderPath"));
+    m_path->setEditable(true);
+    m_path->setInsertPolicy(QComboBox::NoInsert);
+    for (int i = 1; i <= kRecentFolders; ++i) {
+        const std::u16string entry =
+            m_store.GetProfileString(CProfileStore::kRecentFolderKey, QString::number(i).toStdU16String());
+        if (!entry.empty())
+            m_path->addItem(Qs(entry));
+    }
+    m_path->setCurrentText(QString());
+
+    m_model = new QFileSystemModel(this);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    m_model->setRootPath(QStringLiteral("/"));
+    m_tree = new QTreeView(this);
+    m_tree->setObjectName(QStringLiteral("FolderTree"));
+    m_tree->setModel(m_model);
+    for (int column = 1; column < m_model->columnCount(); ++column)
+        m_tree->hideColumn(column);
+    m_tree->header()->hide();
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_path);
+    layout->addWidget(m_tree);
+
+    connect(m_path->lineEdit(), &QLineEdit::returnPressed, this, &CFolderListWnd::OnPathEntered);
+    connect(m_path, &QComboBox::activated, this, &CFolderListWnd::OnPathEntered);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &CFolderListWnd::ShowMenu);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!current.isValid())
+                    return;
+                const QString folder = m_model->filePath(current);
+                m_path->setCurrentText(folder);
+                emit folderSelected(folder);
+            });
+}
+
+CFolderListWnd::~CFolderListWnd() = default;
+
+std::u16string CFolderListWnd::SelectedFolder() const
+{
+    const QModelIndex current = m_tree->currentIndex();
+    return current.isValid() ? U16(m_model->filePath(current)) : std::u16string();
+}
+
+bool CFolderListWnd::SelectFolder(const std::u16string& folder)
+{
+    const QFileInfo info(Qs(folder));
+    if (!info.isDir())
+        return false;
+    const QModelIndex index = m_model->index(info.absoluteFilePath());
+    if (!index.isValid())
+        return false;
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index);
+    m_tree->expand(index);
+    return true;
+}
+
+void CFolderListWnd::OnPathEntered()
+{
+    const QString typed = m_path->currentText().trimmed();
+    if (typed.isEmpty())
+        return;
+    if (!SelectFolder(U16(QDir::cleanPath(QDir::current().absoluteFilePath(typed))))) {
+        QMessageBox::warning(this, windowTitle(), Qs(Tr("FolderView", "Unable to open this folder.")));
+        return;
+    }
+    RememberFolder(Qs(SelectedFolder()));
+}
+
+void CFolderListWnd::RememberFolder(const QString& folder)
+{
+    // Most recent first, no duplicates, saved at once.
+    QStringList folders{folder};
+    for (int i = 0; i < m_path->count() && folders.size() < kRecentFolders; ++i)
+        if (m_path->itemText(i) != folder)
+            folders << m_path->itemText(i);
+    m_path->blockSignals(true);
+    m_path->clear();
+    m_path->addItems(folders);
+    m_path->setCurrentText(folder);
+    m_path->blockSignals(false);
+    for (int i = 0; i < folders.size(); ++i)
+        m_store.WriteProfileString(CProfileStore::kRecentFolderKey, QString::number(i + 1).toStdU16String(),
+                                   U16(folders[i]));
+}
+
+void CFolderListWnd::ShowMenu(const QPoint& at)
+{
+    const std::u16string folder = SelectedFolder();
+    const bool haveFolder = !folder.empty();
+    const auto label = [&](const std::u16string& plain, bool recursive) {
+        return m_labelMaker && haveFolder ? m_labelMaker(folder, recursive) : Qs(plain);
+    };
+    QMenu menu(this);
+    const auto add = [&](const QString& text, bool enabled, auto&& action) {
+        QAction* a = menu.addAction(text);
+        a->setEnabled(enabled);
+        connect(a, &QAction::triggered, this, action);
+    };
+    const auto request = [this](Command command) {
+        return [this, command] { emit commandRequested(command, Qs(SelectedFolder())); };
+    };
+    add(Qs(Tr("FolderView", "&Detect")), haveFolder && m_sessionIdle, request(Detect));
+    add(Qs(Tr("FolderView", "Recursively Detect")), haveFolder && m_sessionIdle, request(DetectRecursively));
+    menu.addSeparator();
+    add(label(Tr("FolderView", "&Convert"), false), haveFolder && m_sessionIdle, request(Convert));
+    add(label(Tr("FolderView", "Recursively Convert"), true), haveFolder && m_sessionIdle,
+        request(ConvertRecursively));
+    add(Qs(Tr("FolderView", "Convert to...")), haveFolder && m_sessionIdle, request(ConvertTo));
+    menu.addSeparator();
+    add(Qs(Tr("FolderView", "&Refresh")), true, [this] { Refresh(); });
+    add(Qs(Tr("FolderView", "&Browse...")), true, [this] { Browse(); });
+    add(Qs(Tr("FolderView", "&Properties...")), haveFolder, [this] { emit propertiesRequested(Qs(SelectedFolder())); });
+    menu.exec(m_tree->viewport()->mapToGlobal(at));
+}
+
+void CFolderListWnd::Browse()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, Qs(Tr("FolderView", "&Browse...")).remove(u'&'),
+                                                             Qs(SelectedFolder()));
+    if (!folder.isEmpty() && SelectFolder(U16(folder)))
+        RememberFolder(folder);
+}
+
+void CFolderListWnd::Refresh()
+{
+    // The model watches what it has shown; a new root read picks up the rest
+    // and the selection is kept.
+    const std::u16string selected = SelectedFolder();
+    m_model->setRootPath(QString());
+    m_model->setRootPath(QStringLiteral("/"));
+    if (!selected.empty())
+        SelectFolder(selected);
+}
