@@ -22,4 +22,12 @@ LetterCase CaseOfLetter(char32_t c)
     return LetterCase::kNone;
 }
 
+bool IsWordCharacter(char32_t c)
+{
+    if (c < 0x80)
+        return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+    constexpr uint32_t kWordCategories = U_GC_L_MASK | U_GC_M_MASK;
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & kWordCategories) != 0;
+}
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
-// The case of a character, as the system's character type tables give it.
+// The case and kind of a character, as the system's character type tables
+// give them.
 namespace platform {
 
 enum class LetterCase {
@@ -10,5 +11,9 @@ enum class LetterCase {
 };
 
 LetterCase CaseOfLetter(char32_t c);
+
+// A letter of any script, or a mark that combines with one: what words are
+// made of.
+bool IsWordCharacter(char32_t c);
 
 }  // namespace platform

@@ -723,3 +723,21 @@ TEST(AdvancedDetector, FlagsAFindingThatLeavesC1ControlsInTheText)
 }
 
 }  // namespace
+
+namespace {
+
+// A finding made from one byte value says nothing of the code page: French
+// text whose only byte above 7F is a DOS no-break space (FF) is a guess.
+TEST(AdvancedDetector, CallsAFindingFromASingleByteValueUnsure)
+{
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += "Voici la ligne " + std::to_string(i) + "\xFF: un exemple\xFF; encore une phrase.\n";
+    TempDir dir;
+    WriteBytes(dir.File("nbsp.txt"), text);
+    CAdvancedDetector detector(dir.File16("nbsp.txt"), kBlock, kLimitMB, true, false);
+    EXPECT_NE(detector.GetCodepage(), -1);
+    EXPECT_EQ(detector.GetResult(), CAdvancedDetector::DETECTIONRESULT_UNSURE);
+}
+
+}  // namespace

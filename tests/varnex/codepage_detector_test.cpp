@@ -252,7 +252,7 @@ const std::u16string kMacBulgarian =
     u"говореха на сянка под дърветата. Леля ми приготви невероятна вечеря: баница, прясно изпечен хляб и домашно "
     u"вино. След това се разходихме покрай реката под небе, пълно със звезди. Това беше вечер, която помня.";
 
-TEST(CodepageDetector, ReadsMacTextTheStatisticsGiveToAWindowsPage)
+TEST(CodepageDetector, ReadsMacAndDosTextTheStatisticsGiveToAWindowsPage)
 {
     struct Case {
         const char* charset;  // ICU's name
@@ -263,6 +263,8 @@ TEST(CodepageDetector, ReadsMacTextTheStatisticsGiveToAWindowsPage)
         {"macintosh", kMacFrench, 10000},          {"macintosh", kMacGerman, 10000},
         {"macintosh", kMacPortuguese, 10000},      {"macintosh", kMacSwedish, 10000},
         {"x-mac-cyrillic", kMacBulgarian, 10007},  {"x-mac-cyrillic", varnex_test::kRussianProse, 10007},
+        {"ibm-850", kMacFrench, 850},              {"ibm-850", kMacGerman, 850},
+        {"ibm-850", kMacSwedish, 850},
         // The Windows pages' own text keeps its finding.
         {"windows-1252", kMacFrench, 1252},        {"windows-1252", kMacGerman, 1252},
         {"windows-1252", kMacPortuguese, 1252},    {"windows-1252", kMacSwedish, 1252},

@@ -105,7 +105,7 @@ TEST(CodepageCatalogue, ExtraRowsFollowWithUniqueNumbersAndFullTexts)
     }
     // The extra rows the detector needs, so that no text finding lacks an entry.
     for (int codepage : {28605, 852, 10029, 28606, 28593, 28599, 28594, 28603, 1257, 28600, 1256, 28596, 1258, 65010,
-                         1254, 949, 21866, 10000, 1375, 50220, 50221, 1361})
+                         1254, 949, 21866, 10000, 1375, 50220, 50221, 1361, 850})
         EXPECT_TRUE(seen.count(codepage)) << codepage;
 }
 
@@ -213,6 +213,7 @@ const ScriptSample kSamples[] = {
     {50220, u"日本語のテキスト、カタカナとひらがな"},
     {50221, u"日本語のテキスト、カタカナとひらがな"},
     {1361, u"똠방각하 ㄱㄳㅏ ※ 漢字 다람쥐 헌 쳇바퀴에 타고파"},
+    {850, u"Dès Noël où un zéphyr haï me vêt de glaçons würmiens ÆØÅ æøå ß"},
 };
 
 TEST(CodepageCatalogue, EverySampleRowNamesACatalogueEntryAndEveryEntryHasARow)

@@ -17,7 +17,7 @@ using Converter = CTextFileConverter;
 
 // --- C1 controls and U+FFFD already in the decoded text ------------------------
 
-struct SuspectRow {
+struct DoubtfulRow {
     const char* name;
     std::string bytes;
     unsigned codepage;
@@ -29,7 +29,7 @@ struct SuspectRow {
 // Padding pushes the units past chunk ends of every size tried.
 const std::string kPad = "Plain words that fill a chunk or two. ";
 
-const SuspectRow kSuspectRows[] = {
+const DoubtfulRow kDoubtfulRows[] = {
     {"Clean", kPad + "caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D", 65001, 0, 0, 0},
     // The units just outside both ranges.
     {"Neighbours", kPad + "\x7F\xC2\xA0\xEF\xBF\xBC\xEF\xBF\xBE", 65001, 0, 0, 0},
@@ -42,11 +42,11 @@ const SuspectRow kSuspectRows[] = {
     {"C1FromLatin1", kPad + "\x80\x9F\xA0", 28591, 0, 2, 0},
 };
 
-class SuspectText : public testing::TestWithParam<SuspectRow> {};
+class DoubtfulText : public testing::TestWithParam<DoubtfulRow> {};
 
-TEST_P(SuspectText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
+TEST_P(DoubtfulText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
 {
-    const SuspectRow& row = GetParam();
+    const DoubtfulRow& row = GetParam();
     TempDir dir;
     WriteBytes(dir.File("in.txt"), row.bytes);
     std::vector<std::pair<VARNEXREASON, uint64_t>> expected;
@@ -76,10 +76,10 @@ TEST_P(SuspectText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Inputs, SuspectText, testing::ValuesIn(kSuspectRows),
-                         [](const testing::TestParamInfo<SuspectRow>& row) { return row.param.name; });
+INSTANTIATE_TEST_SUITE_P(Inputs, DoubtfulText, testing::ValuesIn(kDoubtfulRows),
+                         [](const testing::TestParamInfo<DoubtfulRow>& row) { return row.param.name; });
 
-TEST(SuspectText, NamesTheCountInTheMessage)
+TEST(DoubtfulText, NamesTheCountInTheMessage)
 {
     EXPECT_EQ(text::ToUtf8(DescribeReason(VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS, 4))),
               "4 invisible control characters (U+0080 to U+009F) in the text: check the code page");

@@ -32,6 +32,31 @@ TEST(FindingEvidence, SharesWordsCapitalisedInsideByALetterOutsideAscii)
     EXPECT_DOUBLE_EQ(MixedCaseWordShare(u"Über Straße, MÜNCHEN"), 0.0);
 }
 
+TEST(FindingEvidence, SharesSymbolsStandingInsideWords)
+{
+    struct Case {
+        const char16_t* text;
+        double share;
+        uint64_t symbols;
+    };
+    const Case cases[] = {
+        // Letters, marks and the marks of words that join them are at home.
+        {u"l\u2019\u00E9t\u00E9, Vi\u00EA\u0323t, ca\u00B7la", 0.0, 0},
+        // Danish from a DOS page read in windows-1257: punctuation for letters.
+        {u"h\u203Ajre p\u2020ble \u00E6ble", 1.0, 2},
+        {u"na\u00EFve a\u2020x", 1.0 / 2, 1},
+        {u"plain ASCII", 0.0, 0},
+    };
+    for (const Case& c : cases) {
+        uint64_t symbols = 99;
+        EXPECT_DOUBLE_EQ(SymbolInWordShare(c.text, &symbols), c.share);
+        EXPECT_EQ(symbols, c.symbols);
+    }
+    const std::string oneValue = "a\xFF b\xFF c\xFF", two = "\x82t\xE9";
+    EXPECT_EQ(DistinctNonAsciiBytes(oneValue.data(), oneValue.size()), 1u);
+    EXPECT_EQ(DistinctNonAsciiBytes(two.data(), two.size()), 2u);
+}
+
 TEST(FindingEvidence, FindsHzShiftIn)
 {
     const std::string hz = "note ~{<:Ky~} end";

@@ -248,9 +248,11 @@ bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
     confidence = detector.GetConfidence();
     m_c1Controls = detector.HasC1Controls();
     // Escape encodings and certain findings are 7-bit by nature or need no more.
+    const bool symbolsInWords = detector.GetSymbolsInWords() >= kLeastSymbolsInWords &&
+                                detector.GetSymbolInWordShare() > kMostSymbolsInWords;
     m_weakEvidence = detector.GetConfidence() < kStructureConfidence &&
-                     (detector.GetNonAsciiBytes() < kLeastNonAsciiBytes ||
-                      detector.GetMixedCaseShare() > CCodepageDetector::kMostMixedCaseWords);
+                     (detector.GetNonAsciiBytes() < kLeastNonAsciiBytes || detector.GetDistinctNonAsciiBytes() < 2 ||
+                      detector.GetMixedCaseShare() > CCodepageDetector::kMostMixedCaseWords || symbolsInWords);
     return !detector.HasFailed();
 }
 

@@ -132,6 +132,11 @@ public:
     // CCodepageDetector::kMostMixedCaseWords (the script's letters read from
     // the wrong places).
     static constexpr uint64_t kLeastNonAsciiBytes = 4;
+    // The same from a single byte value 80..FF, or with more than one in ten
+    // of the characters inside words punctuation or symbols (a page that puts
+    // its punctuation where the text's page has letters), three at least.
+    static constexpr uint64_t kLeastSymbolsInWords = 3;
+    static constexpr double kMostSymbolsInWords = 0.1;
     // A sample that is valid UTF-8 with a multi-byte character, or that has
     // the strict structure of UTF-16BE or UTF-32: legacy text or a binary is
     // that by chance too rarely to doubt it.

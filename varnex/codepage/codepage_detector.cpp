@@ -331,6 +331,9 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     m_c1Controls = false;
     m_nonAscii = 0;
     m_mixedCase = 0.0;
+    m_symbolShare = 0.0;
+    m_symbolsInWords = 0;
+    m_distinctNonAscii = 0;
     m_detector->Restart();
     m_scan.Reset();
 
@@ -394,63 +397,69 @@ bool CCodepageDetector::Detect(CFileSample& sample)
         // The start of the text is enough to see a misplaced script.
         constexpr uint64_t kCaseSample = 64 * 1024;
         const std::string_view start(sample.Chars(), static_cast<size_t>(std::min(m_bytesFed, kCaseSample)));
-        m_mixedCase = MixedCaseOf(m_codepage, start);
-        if (m_confidence < kMacReadingBelow)
-            ReadAsMacPage(start);
+        m_distinctNonAscii = finding_evidence::DistinctNonAsciiBytes(start.data(), start.size());
+        MeasureText(start);
+        if (m_confidence < kUnmodelledReadingBelow)
+            ReadInUnmodelledPage(start);
     }
     return certain;
 }
 
-double CCodepageDetector::MixedCaseOf(int codepage, std::string_view bytes)
+void CCodepageDetector::MeasureText(std::string_view bytes)
 {
     std::u16string text;
-    if (!platform::DecodeCodePage(static_cast<unsigned>(codepage), bytes.data(), bytes.size(), text, nullptr))
-        return 0.0;
-    return finding_evidence::MixedCaseWordShare(text);
+    if (!platform::DecodeCodePage(static_cast<unsigned>(m_codepage), bytes.data(), bytes.size(), text, nullptr))
+        return;
+    m_mixedCase = finding_evidence::MixedCaseWordShare(text);
+    m_symbolShare = finding_evidence::SymbolInWordShare(text, &m_symbolsInWords);
 }
 
 namespace {
 
-// A Mac page and the Windows page with the same letters; Cyrillic ones are
-// tried on Cyrillic findings only, Latin ones on the rest.
-struct MacPage {
-    unsigned mac;
+// A page the statistics have no model (or a poor one) for, and the Windows
+// page with the same letters; Cyrillic ones are tried on Cyrillic findings
+// only, Latin ones on the rest. 850 stands for the DOS Western pages: 437 and
+// 865 put their letters in the same places.
+struct UnmodelledPage {
+    unsigned page;
     unsigned windows;
     bool cyrillic;
 };
-constexpr MacPage kMacPages[] = {{10000, 1252, false}, {10029, 1250, false}, {10007, 1251, true}};
+constexpr UnmodelledPage kUnmodelledPages[] = {
+    {10000, 1252, false}, {10029, 1250, false}, {850, 1252, false}, {10007, 1251, true}};
 
 // Enough bytes for the language models, few enough to cost little per file.
-constexpr size_t kMacReadingSample = 64 * 1024;
+constexpr size_t kUnmodelledReadingSample = 64 * 1024;
 // Fewer letters outside ASCII than this and the models only guess.
-constexpr uint64_t kMacReadingEvidence = 8;
+constexpr uint64_t kUnmodelledReadingEvidence = 8;
 // How much better the moved text must score to overrule the finding.
-constexpr float kMacReadingMargin = 0.05f;
+constexpr float kUnmodelledReadingMargin = 0.05f;
 
 }  // namespace
 
-void CCodepageDetector::ReadAsMacPage(std::string_view bytes)
+void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
 {
-    // The detector has no Mac Roman model and takes Mac Cyrillic and Mac
-    // Central European text for the Windows pages that share most of their
-    // letters. Each Mac reading is moved into its Windows page and scored by
-    // that page's language models; one that scores clearly better, or that
-    // alone keeps capitals out of the middle of words, is the text.
-    bytes = bytes.substr(0, std::min(bytes.size(), kMacReadingSample));
+    // The detector has no Mac Roman or DOS Western model and takes Mac
+    // Cyrillic and Mac Central European text for the Windows pages that share
+    // most of their letters. Each such reading is moved into its Windows page
+    // and scored by that page's language models; one that scores clearly
+    // better, or that alone keeps capitals out of the middle of words, is the
+    // text.
+    bytes = bytes.substr(0, std::min(bytes.size(), kUnmodelledReadingSample));
     const uint64_t nonAscii = finding_evidence::NonAsciiBytes(bytes.data(), bytes.size());
-    if (nonAscii < kMacReadingEvidence)
+    if (nonAscii < kUnmodelledReadingEvidence)
         return;
     const CCodepageInfo* finding = CCodepageInfo::GetCodepageInfo(m_codepage);
     const bool cyrillic = finding != nullptr && finding->GetLanguageGroup() == u"Cyrillic";
     int best = -1;
     float bestConfidence = 0.0f;
-    for (const MacPage& page : kMacPages) {
-        if (static_cast<int>(page.mac) == m_codepage || page.cyrillic != cyrillic)
+    for (const UnmodelledPage& page : kUnmodelledPages) {
+        if (static_cast<int>(page.page) == m_codepage || page.cyrillic != cyrillic)
             continue;
         std::u16string text;
         std::string moved;
         uint64_t lost = 0;
-        if (!platform::DecodeCodePage(page.mac, bytes.data(), bytes.size(), text, nullptr) ||
+        if (!platform::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr) ||
             !platform::EncodeCodePage(page.windows, text, moved, &lost) || lost * 50 > nonAscii)
             continue;
         m_detector->Restart();
@@ -465,11 +474,11 @@ void CCodepageDetector::ReadAsMacPage(std::string_view bytes)
              again != text))
             continue;
         const double mixed = finding_evidence::MixedCaseWordShare(text);
-        const bool scoresBetter = confidence >= m_confidence + kMacReadingMargin && mixed <= m_mixedCase;
+        const bool scoresBetter = confidence >= m_confidence + kUnmodelledReadingMargin && mixed <= m_mixedCase;
         const bool mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords &&
-                                   confidence + kMacReadingMargin / 5 >= m_confidence;
+                                   confidence + kUnmodelledReadingMargin / 5 >= m_confidence;
         if ((scoresBetter || mendsCapitals) && confidence > bestConfidence) {
-            best = static_cast<int>(page.mac);
+            best = static_cast<int>(page.page);
             bestConfidence = confidence;
         }
     }
@@ -477,6 +486,6 @@ void CCodepageDetector::ReadAsMacPage(std::string_view bytes)
         return;
     m_codepage = best;
     m_confidence = bestConfidence;
-    m_c1Controls = false;  // Mac pages give every byte a character
-    m_mixedCase = MixedCaseOf(best, bytes);
+    m_c1Controls = false;  // these pages give every byte a character
+    MeasureText(bytes);
 }

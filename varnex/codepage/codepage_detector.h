@@ -72,6 +72,13 @@ public:
     // them outside ASCII, as a share of the words with such letters
     // (finding_evidence.h).
     double GetMixedCaseShare() const { return m_mixedCase; }
+    // Characters outside ASCII between two letters that are no letters in the
+    // finding's text, as a share of all characters there, and their number
+    // (finding_evidence.h).
+    double GetSymbolInWordShare() const { return m_symbolShare; }
+    uint64_t GetSymbolsInWords() const { return m_symbolsInWords; }
+    // Different bytes 80..FF at the start of the data.
+    unsigned GetDistinctNonAsciiBytes() const { return m_distinctNonAscii; }
 
     // The code page of a charset name the detector reports (-1 when unknown);
     // a GB18030 finding is 936 unless reportGB18030.
@@ -80,8 +87,9 @@ public:
     int m_codepage = -1;
     float m_confidence = 0.0f;
 
-    // A finding below this confidence is tried against the Mac pages' readings.
-    static constexpr float kMacReadingBelow = 0.89f;
+    // A finding below this confidence is tried against the readings of the
+    // pages the statistics have no model for (Mac, DOS Western).
+    static constexpr float kUnmodelledReadingBelow = 0.89f;
     // Words with a capital after a small letter beyond this share are a
     // misplaced script.
     static constexpr double kMostMixedCaseWords = 0.02;
@@ -89,8 +97,9 @@ public:
 private:
     class UniversalDetector;
 
-    static double MixedCaseOf(int codepage, std::string_view bytes);
-    void ReadAsMacPage(std::string_view bytes);
+    // The measures of the finding's text below (the Get...Share getters).
+    void MeasureText(std::string_view bytes);
+    void ReadInUnmodelledPage(std::string_view bytes);
 
     std::u16string m_path;
     unsigned m_blockSize;
@@ -102,6 +111,9 @@ private:
     bool m_c1Controls = false;
     uint64_t m_nonAscii = 0;
     double m_mixedCase = 0.0;
+    double m_symbolShare = 0.0;
+    uint64_t m_symbolsInWords = 0;
+    unsigned m_distinctNonAscii = 0;
     CSupersetScan m_scan;
     std::function<bool()> m_canContinue;
     std::unique_ptr<UniversalDetector> m_detector;

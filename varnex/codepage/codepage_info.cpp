@@ -77,6 +77,7 @@ constexpr CatalogueRow kCatalogue[] = {
     {50220, 128, u"Japanese (ISO-2022-JP)", u"ISO-2022-JP", u"Japanese"},
     {50221, 128, u"Japanese (csISO2022JP - Allow 1 byte Kana)", u"csISO2022JP", u"Japanese"},
     {1361, 130, u"Korean (Johab)", u"Johab", u"Korean"},
+    {850, 0, u"Western (IBM850)", u"IBM850", u"Western"},
 };
 
 }  // namespace

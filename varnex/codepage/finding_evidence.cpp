@@ -50,6 +50,38 @@ double MixedCaseWordShare(std::u16string_view text)
     return words == 0 ? 0.0 : static_cast<double>(mixed) / static_cast<double>(words);
 }
 
+double SymbolInWordShare(std::u16string_view text, uint64_t* counted)
+{
+    const auto isLetter = [](char16_t c) { return platform::IsWordCharacter(c); };
+    const auto joinsWords = [](char16_t c) { return c == 0x2019 || c == 0x00B7 || c == 0x00AD || c == 0x2010; };
+    uint64_t inside = 0, symbols = 0;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80 || !isLetter(text[i - 1]) || !isLetter(text[i + 1]))
+            continue;
+        ++inside;
+        if (!isLetter(c) && !joinsWords(c))
+            ++symbols;
+    }
+    if (counted != nullptr)
+        *counted = symbols;
+    return inside == 0 ? 0.0 : static_cast<double>(symbols) / static_cast<double>(inside);
+}
+
+unsigned DistinctNonAsciiBytes(const char* data, size_t size)
+{
+    bool seen[128] = {};
+    unsigned distinct = 0;
+    for (size_t i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (b >= 0x80 && !seen[b - 0x80]) {
+            seen[b - 0x80] = true;
+            ++distinct;
+        }
+    }
+    return distinct;
+}
+
 bool HasHzShift(const char* data, size_t size)
 {
     return std::string_view(data, size).find("~{") != std::string_view::npos;

@@ -18,6 +18,16 @@ VARNEX_API uint64_t NonAsciiBytes(const char* data, size_t size);
 // script's letters elsewhere makes many.
 VARNEX_API double MixedCaseWordShare(std::u16string_view text);
 
+// The share of characters outside ASCII standing between two letters that
+// are no letters themselves ("h›jre", "caf†"): a page that puts punctuation
+// where the text has letters. Apostrophes, middle dots and soft hyphens do
+// stand inside words. counted (optional): how many such characters there were.
+VARNEX_API double SymbolInWordShare(std::u16string_view text, uint64_t* counted = nullptr);
+
+// How many different bytes 80..FF the data holds: a finding made from one
+// says nothing of the code page (a no-break space, one accented letter).
+VARNEX_API unsigned DistinctNonAsciiBytes(const char* data, size_t size);
+
 // 7-bit data holding an HZ shift-in ("~{"): Chinese the detector could not
 // confirm rather than plain 7-bit text.
 VARNEX_API bool HasHzShift(const char* data, size_t size);

@@ -32,7 +32,7 @@ constexpr unsigned kStreamBlock = 64 * 1024;
 // Adds the C1 controls (U+0080..U+009F) and U+FFFD in text to the counts.
 // Branch-free with 32-bit sums over bounded blocks so that the compiler
 // vectorises it: it sees every unit written.
-void CountSuspectUnits(const char16_t* text, size_t length, uint64_t& c1, uint64_t& replacement)
+void CountDoubtfulUnits(const char16_t* text, size_t length, uint64_t& c1, uint64_t& replacement)
 {
     constexpr size_t kBlock = size_t{1} << 20;
     while (length > 0) {
@@ -261,7 +261,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             text = repaired.data();
             length = repaired.size();
         }
-        CountSuspectUnits(text, length, m_c1Controls, marks);
+        CountDoubtfulUnits(text, length, m_c1Controls, marks);
         writer->WriteStream(text, static_cast<unsigned>(length));
     };
     if (m_chunkSize == 0) {

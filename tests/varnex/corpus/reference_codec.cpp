@@ -154,6 +154,7 @@ constexpr CharsetNames kCharsets[] = {
     {50220, "ISO-2022-JP", "ISO-2022-JP", Tool::Glibc},
     {50221, "ISO-2022-JP", "ISO-2022-JP", Tool::Glibc},
     {1361, "JOHAB", nullptr, Tool::Glibc},
+    {850, "IBM850", "ibm-850", Tool::Glibc},
 };
 
 const char* NameFor(const CharsetNames& row, Tool tool)
