@@ -1,3 +1,5 @@
+#include <cstdint>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -69,5 +71,107 @@ TEST(Utf8Validation, FindsAHighByteInEveryLaneOfTheFastPath)
         EXPECT_EQ(v.position, at);
     }
 }
+
+// Every way of checking against a decoder that judges each value it builds:
+// a sequence cut by the end is kTruncated when some continuation would make
+// it whole.
+Utf8Validity Reference(const std::string& s)
+{
+    Utf8Validity r;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned lead = static_cast<unsigned char>(s[i]);
+        const unsigned length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 0;
+        uint32_t value = length == 1 ? lead : lead & (0x3Fu >> (length - 1));
+        unsigned k = 1;
+        for (; k < length && i + k < s.size() && (s[i + k] & 0xC0) == 0x80; ++k)
+            value = value << 6 | (s[i + k] & 0x3F);
+        const uint32_t low = value << 6 * (length - k), high = low | ((1u << 6 * (length - k)) - 1);
+        const uint32_t least = length == 4 ? 0x10000 : length == 3 ? 0x800 : length == 2 ? 0x80 : 0;
+        const bool fits = length != 0 && high >= least && low <= 0x10FFFF && (low < 0xD800 || high > 0xDFFF);
+        if (!fits || k < length) {
+            r.status = fits && i + k == s.size() ? Utf8Validity::kTruncated : Utf8Validity::kInvalid;
+            r.position = i;
+            return r;
+        }
+        r.multiByte = r.multiByte || length > 1;
+        i += length;
+    }
+    r.position = s.size();
+    return r;
+}
+
+class Utf8Ways : public testing::TestWithParam<Utf8Check> {
+protected:
+    void SetUp() override
+    {
+        if (!CanCheckUtf8With(GetParam()))
+            GTEST_SKIP() << "not on this processor";
+    }
+    void Compare(const std::string& s)
+    {
+        const Utf8Validity want = Reference(s);
+        const Utf8Validity got = ValidateUtf8With(GetParam(), reinterpret_cast<const unsigned char*>(s.data()), s.size());
+        ASSERT_TRUE(got.status == want.status && got.position == want.position && got.multiByte == want.multiByte)
+            << testing::PrintToString(s) << ": " << got.status << "@" << got.position << "/" << got.multiByte
+            << ", not " << want.status << "@" << want.position << "/" << want.multiByte;
+    }
+};
+
+// Pieces of text, ill-formed ones last: each fault kind the tables tell apart.
+const std::string kGood[] = {"a", "~", "\n", "\xC2\x80", "\xDF\xBF", "\xC3\xA9", "\xE0\xA0\x80", "\xED\x9F\xBF",
+                             "\xEE\x80\x80", "\xE2\x82\xAC", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\xF3\xBF\xBF\xBF"};
+const std::string kBad[] = {"\x80", "\xBF", "\xC0\xAF", "\xC1\xBF", "\xC3", "\xE0\x9F\xBF", "\xED\xA0\x80",
+                            "\xE2\x82", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80",
+                            "\xFF", "\xF0\x90\x80", "\xC3\xA9\xA9", "\xE2\x82\xAC\x80"};
+
+TEST_P(Utf8Ways, AgreesOnEveryLengthAndCutAroundTheBlocks)
+{
+    for (const std::string& piece : kGood) {
+        std::string text;
+        while (text.size() < 200)
+            text += piece + "\xD0\x96" + piece + "b";
+        for (size_t n = 0; n <= 200; ++n)
+            ASSERT_NO_FATAL_FAILURE(Compare(text.substr(0, n)));
+    }
+}
+
+TEST_P(Utf8Ways, AgreesOnAFaultAtEveryOffsetOfABlock)
+{
+    for (const std::string& fill : {std::string("x"), std::string("\xE4\xB8\xAD"), std::string("\xD0\x96z")}) {
+        std::string text;
+        while (text.size() < 260)
+            text += fill;
+        for (const std::string& bad : kBad)
+            for (size_t at = 64; at < 128 + 4; ++at)
+                for (const size_t end : {at + bad.size(), text.size()})
+                    ASSERT_NO_FATAL_FAILURE(Compare((text.substr(0, at) + bad + text.substr(at)).substr(0, end)));
+    }
+}
+
+TEST_P(Utf8Ways, AgreesOnRandomText)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const size_t length = random() % 300;
+        while (text.size() < length) {
+            const unsigned pick = random() % 1000;
+            text += pick < 997 ? kGood[pick % std::size(kGood)] : kBad[random() % std::size(kBad)];
+        }
+        if (round % 2 == 1 && !text.empty())
+            text[random() % text.size()] = static_cast<char>(random());
+        ASSERT_NO_FATAL_FAILURE(Compare(text));
+    }
+}
+
+std::string WayName(const testing::TestParamInfo<Utf8Check>& info)
+{
+    const char* const names[] = {"Best", "Scalar", "Ssse3", "Avx2"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, Utf8Ways,
+                         testing::Values(Utf8Check::kBest, Utf8Check::kScalar, Utf8Check::kSsse3, Utf8Check::kAvx2),
+                         WayName);
 
 }  // namespace
