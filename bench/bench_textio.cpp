@@ -23,6 +23,7 @@
 
 #include "base/text.h"
 #include "textrion/encoding/utf8_validation.h"
+#include "textrion/encoding/utf_processor.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/io/text_file_writer.h"
 
@@ -271,6 +272,91 @@ void ValidateUtf8Bench(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(bytes.size() * state.iterations()));
 }
 
+// The UTF-8 check next to the reader's decoding of the same bytes, on 1 MiB
+// of text in one script each, held in memory.
+const char* const kEnglishWords[] = {
+    "the", "and", "of", "to", "in", "is", "that", "for", "it", "with", "as", "was", "on", "file",
+    "text", "encoding", "value", "result", "page", "line", "window", "folder", "(see", "below)", "1998",
+};
+const char* const kCyrillicWords[] = {
+    "и", "в", "не", "на", "что", "файл", "текст", "кодировка", "страница", "строка", "Привет", "мир",
+    "преобразование", "символ", "папка", "результат", "значение", "«", "»", "—", "2024", "ещё", "объём",
+};
+
+struct Utf8Corpus {
+    const char* name;
+    std::string bytes;
+};
+
+const std::vector<Utf8Corpus>& Utf8Corpora()
+{
+    constexpr uint64_t kBytes = 1024 * 1024;
+    static const std::vector<Utf8Corpus> corpora = {
+        {"ASCII", text::ToUtf8(Generate(kEnglishWords, true, 0x5EED0011, kBytes, Utf8Size))},
+        {"Latin", text::ToUtf8(Generate(kLatinWords, true, 0x5EED0012, kBytes, Utf8Size))},
+        {"Cyrillic", text::ToUtf8(Generate(kCyrillicWords, true, 0x5EED0013, kBytes, Utf8Size))},
+        {"CJK", text::ToUtf8(Generate(kJapaneseWords, false, 0x5EED0014, kBytes, Utf8Size))},
+    };
+    return corpora;
+}
+
+void CheckUtf8Corpus(benchmark::State& state, const Utf8Corpus& corpus, Utf8Check way)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(corpus.bytes.data());
+    for (auto _ : state) {
+        const Utf8Validity v = ValidateUtf8With(way, bytes, corpus.bytes.size());
+        if (v.status != Utf8Validity::kValid || v.multiByte != (corpus.name != std::string_view("ASCII"))) {
+            state.SkipWithError("the corpus does not check as it should");
+            break;
+        }
+        benchmark::DoNotOptimize(v);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(corpus.bytes.size() * state.iterations()));
+}
+
+// As the reader decodes: chunks of kChunkUnits into one buffer.
+void DecodeUtf8Corpus(benchmark::State& state, const Utf8Corpus& corpus)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(corpus.bytes.data());
+    const auto size = static_cast<unsigned>(corpus.bytes.size());
+    std::vector<char16_t> chunk(kChunkUnits);
+    CUTFProcessor processor;
+    for (auto _ : state) {
+        unsigned at = 0;
+        uint64_t units = 0;
+        while (at < size) {
+            unsigned used = 0, made = 0;
+            processor.ReadUTF8(bytes + at, size - at, used, chunk.data(), kChunkUnits, made, true);
+            at += used;
+            units += made;
+        }
+        benchmark::DoNotOptimize(units);
+        benchmark::DoNotOptimize(chunk.data());
+    }
+    if (processor.GetReplacementCount() != 0)
+        state.SkipWithError("the corpus does not decode cleanly");
+    state.SetBytesProcessed(static_cast<int64_t>(corpus.bytes.size() * state.iterations()));
+}
+
+void RegisterUtf8Benchmarks()
+{
+    const std::pair<const char*, Utf8Check> ways[] = {
+        {"scalar", Utf8Check::kScalar}, {"ssse3", Utf8Check::kSsse3}, {"avx2", Utf8Check::kAvx2}};
+    for (const Utf8Corpus& corpus : Utf8Corpora()) {
+        const std::string name = corpus.name;
+        benchmark::RegisterBenchmark(("utf8/decode/" + name).c_str(), DecodeUtf8Corpus, corpus)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("utf8/validate/" + name).c_str(), CheckUtf8Corpus, corpus, Utf8Check::kBest)
+            ->Unit(benchmark::kMicrosecond);
+        for (const auto& [way, check] : ways) {
+            if (CanCheckUtf8With(check))
+                benchmark::RegisterBenchmark(("utf8/validate-" + std::string(way) + "/" + name).c_str(),
+                                             CheckUtf8Corpus, corpus, check)
+                    ->Unit(benchmark::kMicrosecond);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -313,6 +399,7 @@ int main(int argc, char** argv)
             }
             benchmark::RegisterBenchmark("validate/UTF-8", ValidateUtf8Bench)
                 ->UseRealTime()->Unit(benchmark::kMillisecond);
+            RegisterUtf8Benchmarks();
             benchmark::RunSpecifiedBenchmarks();
             benchmark::Shutdown();
         }
