@@ -81,13 +81,15 @@ Utf8Validity Reference(const std::string& s)
     for (size_t i = 0; i < s.size();) {
         const unsigned lead = static_cast<unsigned char>(s[i]);
         const unsigned length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 0;
+        if (length == 0)
+            return {Utf8Validity::kInvalid, i, r.multiByte};
         uint32_t value = length == 1 ? lead : lead & (0x3Fu >> (length - 1));
         unsigned k = 1;
         for (; k < length && i + k < s.size() && (s[i + k] & 0xC0) == 0x80; ++k)
             value = value << 6 | (s[i + k] & 0x3F);
         const uint32_t low = value << 6 * (length - k), high = low | ((1u << 6 * (length - k)) - 1);
         const uint32_t least = length == 4 ? 0x10000 : length == 3 ? 0x800 : length == 2 ? 0x80 : 0;
-        const bool fits = length != 0 && high >= least && low <= 0x10FFFF && (low < 0xD800 || high > 0xDFFF);
+        const bool fits = high >= least && low <= 0x10FFFF && (low < 0xD800 || high > 0xDFFF);
         if (!fits || k < length) {
             r.status = fits && i + k == s.size() ? Utf8Validity::kTruncated : Utf8Validity::kInvalid;
             r.position = i;
