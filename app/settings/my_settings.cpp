@@ -252,12 +252,18 @@ bool CMySettings::SaveSessionProfiles(const VARNELSESSIONPROFILELIST& profiles, 
 bool CMySettings::SaveCurrentAsProfile(const std::u16string& name, bool overwrite, PROFILENAMESTATUS* status,
                                        SettingsMessages* messages) const
 {
+    return SaveAsProfile(m_currentProfile, name, overwrite, status, messages);
+}
+
+bool CMySettings::SaveAsProfile(const VARNELSESSIONPROFILE& options, const std::u16string& name, bool overwrite,
+                                PROFILENAMESTATUS* status, SettingsMessages* messages) const
+{
     PROFILENAMESTATUS verdict = CheckNewProfileName(name, {});
     if (status != nullptr)
         *status = verdict;
     if (verdict != PROFILENAME_OK)
         return false;
-    VARNELSESSIONPROFILE profile = m_currentProfile;
+    VARNELSESSIONPROFILE profile = options;
     profile.name = NormaliseProfileName(name);
 
     SettingsMessages notes;

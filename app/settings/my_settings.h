@@ -105,6 +105,9 @@ public:
     // and nothing is written. True when the file was written.
     bool SaveCurrentAsProfile(const std::u16string& name, bool overwrite, PROFILENAMESTATUS* status = nullptr,
                               SettingsMessages* messages = nullptr) const;
+    // The same for any options (the convert dialog saves what it shows).
+    bool SaveAsProfile(const VARNELSESSIONPROFILE& options, const std::u16string& name, bool overwrite,
+                       PROFILENAMESTATUS* status = nullptr, SettingsMessages* messages = nullptr) const;
 
 private:
     std::u16string m_settingsFilePath;
