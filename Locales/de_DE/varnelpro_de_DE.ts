@@ -382,4 +382,414 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <translation>&amp;Eigenschaften...</translation>
     </message>
 </context>
+<context>
+    <name>ConvertDialog</name>
+    <message>
+        <source>UTF-8</source>
+        <translation>UTF-8</translation>
+    </message>
+    <message>
+        <source>UTF-16 LE</source>
+        <translation>UTF-16 LE</translation>
+    </message>
+    <message>
+        <source>UTF-16 BE</source>
+        <translation>UTF-16 BE</translation>
+    </message>
+    <message>
+        <source>UTF-32 LE</source>
+        <translation>UTF-32 LE</translation>
+    </message>
+    <message>
+        <source>UTF-32 BE</source>
+        <translation>UTF-32 BE</translation>
+    </message>
+    <message>
+        <source>UCS4-3412</source>
+        <translation>UCS4-3412</translation>
+    </message>
+    <message>
+        <source>UCS4-2143</source>
+        <translation>UCS4-2143</translation>
+    </message>
+    <message>
+        <source>No Change</source>
+        <translation>Keine Änderung</translation>
+    </message>
+    <message>
+        <source>CRLF (Windows)</source>
+        <translation>CRLF (Windows)</translation>
+    </message>
+    <message>
+        <source>CR Only (Macintosh)</source>
+        <translation>Nur CR (Macintosh)</translation>
+    </message>
+    <message>
+        <source>LF Only (Unix/Linux)</source>
+        <translation>Nur LF (Unix/Linux)</translation>
+    </message>
+    <message>
+        <source>Auto Detect</source>
+        <translation>Automatisch erkennen</translation>
+    </message>
+    <message>
+        <source>Convert</source>
+        <translation>Konvertieren</translation>
+    </message>
+    <message>
+        <source>(Multiple Files)</source>
+        <translation>(Mehrere Dateien)</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Output Folder (Will be created if does not exist)</source>
+        <translation>Ausgabeordner (wird erstellt, falls er nicht existiert)</translation>
+    </message>
+    <message>
+        <source>Copy unconverted files</source>
+        <translation>Nicht konvertierte Dateien kopieren</translation>
+    </message>
+    <message>
+        <source>Write BOM</source>
+        <translation>BOM schreiben</translation>
+    </message>
+    <message>
+        <source>Process hidden files</source>
+        <translation>Versteckte Dateien verarbeiten</translation>
+    </message>
+    <message>
+        <source>Recursive</source>
+        <translation>Rekursiv</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>Disabled</source>
+        <translation>Deaktiviert</translation>
+    </message>
+    <message>
+        <source>Wildcard</source>
+        <translation>Platzhalter</translation>
+    </message>
+    <message>
+        <source>Regular Expression</source>
+        <translation>Regulärer Ausdruck</translation>
+    </message>
+    <message>
+        <source>Input Codepage</source>
+        <translation>Eingabe-Codepage</translation>
+    </message>
+    <message>
+        <source>Output encoding</source>
+        <translation>Ausgabekodierung</translation>
+    </message>
+    <message>
+        <source>Return Type</source>
+        <translation>Zeilenumbruch</translation>
+    </message>
+    <message>
+        <source>File Name Filter</source>
+        <translation>Dateinamenfilter</translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingabe</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>Save current settings...</source>
+        <translation>Aktuelle Einstellungen speichern...</translation>
+    </message>
+    <message>
+        <source>Manage profiles...</source>
+        <translation>Profile verwalten...</translation>
+    </message>
+    <message>
+        <source>Save current settings</source>
+        <translation>Aktuelle Einstellungen speichern</translation>
+    </message>
+    <message>
+        <source>Select Output Folder</source>
+        <translation>Ausgabeordner auswählen</translation>
+    </message>
+    <message>
+        <source>Please enter an output folder.</source>
+        <translation>Bitte geben Sie einen Ausgabeordner ein.</translation>
+    </message>
+    <message>
+        <source>Please enter the full path of the output folder, starting with &quot;/&quot;.</source>
+        <translation>Bitte geben Sie den vollständigen Pfad des Ausgabeordners ein, beginnend mit &quot;/&quot;.</translation>
+    </message>
+    <message>
+        <source>The output folder is not a folder:
+%s</source>
+        <translation>Der Ausgabeordner ist kein Ordner:
+%s</translation>
+    </message>
+    <message>
+        <source>Converting the input folder to itself will cause write errors and damage to original file. Please double check the output folder before conversion.</source>
+        <translation>Das Konvertieren des Eingabeordners in sich selbst verursacht Schreibfehler und beschädigt die Originaldateien. Bitte überprüfen Sie den Ausgabeordner vor der Konvertierung.</translation>
+    </message>
+    <message>
+        <source>Files cannot be written to input folder. Please select another output folder.
+
+The input folder is:
+%s
+
+The output folder you have selected is:
+%s</source>
+        <translation>Dateien können nicht in den Eingabeordner geschrieben werden. Bitte wählen Sie einen anderen Ausgabeordner.
+
+Der Eingabeordner ist:
+%s
+
+Der gewählte Ausgabeordner ist:
+%s</translation>
+    </message>
+    <message>
+        <source>The regular expression is not valid:
+%s</source>
+        <translation>Der reguläre Ausdruck ist ungültig:
+%s</translation>
+    </message>
+    <message>
+        <source>Recursively Convert to</source>
+        <translation>Rekursiv konvertieren nach</translation>
+    </message>
+    <message>
+        <source>&amp;Convert to</source>
+        <translation>&amp;Konvertieren nach</translation>
+    </message>
+    <message>
+        <source>Confirm output folder</source>
+        <translation>Ausgabeordner bestätigen</translation>
+    </message>
+    <message>
+        <source>The output folder is not empty:</source>
+        <translation>Der Ausgabeordner ist nicht leer:</translation>
+    </message>
+    <message>
+        <source>Detect only</source>
+        <translation>Nur erkennen</translation>
+    </message>
+    <message>
+        <source>Find the files and detect their encodings without writing anything.</source>
+        <translation>Die Dateien suchen und ihre Kodierung erkennen, ohne etwas zu schreiben.</translation>
+    </message>
+    <message>
+        <source>Select another output folder</source>
+        <translation>Anderen Ausgabeordner wählen</translation>
+    </message>
+    <message>
+        <source>Go back and choose a different folder.</source>
+        <translation>Zurückgehen und einen anderen Ordner wählen.</translation>
+    </message>
+    <message>
+        <source>Proceed anyway</source>
+        <translation>Trotzdem fortfahren</translation>
+    </message>
+    <message>
+        <source>Write into this folder; files of the same name are replaced.</source>
+        <translation>In diesen Ordner schreiben; gleichnamige Dateien werden ersetzt.</translation>
+    </message>
+    <message>
+        <source>Make a safe subfolder for output</source>
+        <translation>Sicheren Unterordner für die Ausgabe anlegen</translation>
+    </message>
+    <message>
+        <source>Create the new folder &quot;%s&quot; in it and write there.</source>
+        <translation>Darin den neuen Ordner &quot;%s&quot; anlegen und dorthin schreiben.</translation>
+    </message>
+    <message>
+        <source>The folder could not be created:
+%s</source>
+        <translation>Der Ordner konnte nicht angelegt werden:
+%s</translation>
+    </message>
+</context>
+<context>
+    <name>Profiles</name>
+    <message>
+        <source>The profiles could not be saved.</source>
+        <translation>Die Profile konnten nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Profile name cannot be empty.</source>
+        <translation>Der Profilname darf nicht leer sein.</translation>
+    </message>
+    <message>
+        <source>This profile name is reserved. Please enter another name.</source>
+        <translation>Dieser Profilname ist reserviert. Bitte geben Sie einen anderen Namen ein.</translation>
+    </message>
+    <message>
+        <source>Overwrite profile [%s]?</source>
+        <translation>Profil [%s] überschreiben?</translation>
+    </message>
+    <message>
+        <source>Duplicated profile name. Please enter a different profile name.</source>
+        <translation>Doppelter Profilname. Bitte geben Sie einen anderen Profilnamen ein.</translation>
+    </message>
+    <message>
+        <source>&amp;Profile name:</source>
+        <translation>&amp;Profilname:</translation>
+    </message>
+    <message>
+        <source>Manage Profiles</source>
+        <translation>Profile verwalten</translation>
+    </message>
+    <message>
+        <source>&amp;Rename...</source>
+        <translation>&amp;Umbenennen...</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Move &amp;Up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Move D&amp;own</source>
+        <translation>Nach u&amp;nten</translation>
+    </message>
+    <message>
+        <source>Rename Profile</source>
+        <translation>Profil umbenennen</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageMenu</name>
+    <message>
+        <source>The language setting could not be saved:</source>
+        <translation>Die Spracheinstellung konnte nicht gespeichert werden:</translation>
+    </message>
+    <message>
+        <source>Language settings will take effect after you exit and restart Varnel</source>
+        <translation>Die Spracheinstellungen werden wirksam, nachdem Sie Varnel beendet und neu gestartet haben</translation>
+    </message>
+    <message>
+        <source>Prefer System Language</source>
+        <translation>Systemsprache bevorzugen</translation>
+    </message>
+</context>
+<context>
+    <name>Preferences</name>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Default Settings</source>
+        <translation>Standardeinstellungen</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Erweitert</translation>
+    </message>
+    <message>
+        <source>Miscellaneous</source>
+        <translation>Verschiedenes</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <source>Range: 1..16. Recommended: %d. Or 0 for auto determination</source>
+        <translation>Bereich: 1..16. Empfohlen: %d. Oder 0 für automatische Bestimmung</translation>
+    </message>
+    <message>
+        <source>Copy unconverted files</source>
+        <translation>Nicht konvertierte Dateien kopieren</translation>
+    </message>
+    <message>
+        <source>Write BOM</source>
+        <translation>BOM schreiben</translation>
+    </message>
+    <message>
+        <source>Process hidden files</source>
+        <translation>Versteckte Dateien verarbeiten</translation>
+    </message>
+    <message>
+        <source>Output encoding</source>
+        <translation>Ausgabekodierung</translation>
+    </message>
+    <message>
+        <source>Return Type</source>
+        <translation>Zeilenumbruch</translation>
+    </message>
+    <message>
+        <source>Allow binary list accelerated detection</source>
+        <translation>Beschleunigte Erkennung über die Binärliste erlauben</translation>
+    </message>
+    <message>
+        <source>Use codepage GB18030 instead of codepage GB2312</source>
+        <translation>Codepage GB18030 statt Codepage GB2312 verwenden</translation>
+    </message>
+    <message>
+        <source>Use Consolidated Buffer</source>
+        <translation>Gemeinsamen Puffer verwenden</translation>
+    </message>
+    <message>
+        <source>Converter Threads</source>
+        <translation>Konverter-Threads</translation>
+    </message>
+    <message>
+        <source>Chunk Size (in Byte)</source>
+        <translation>Blockgröße (in Byte)</translation>
+    </message>
+    <message>
+        <source>Sample Size (in MB)</source>
+        <translation>Stichprobengröße (in MB)</translation>
+    </message>
+    <message>
+        <source>Read Buffer</source>
+        <translation>Lesepuffer</translation>
+    </message>
+    <message>
+        <source>Write Buffer</source>
+        <translation>Schreibpuffer</translation>
+    </message>
+    <message>
+        <source>Maximum preview size (in KB)</source>
+        <translation>Maximale Vorschaugröße (in KB)</translation>
+    </message>
+    <message>
+        <source>Range: 1..8192. Default: 1</source>
+        <translation>Bereich: 1..8192. Standard: 1</translation>
+    </message>
+    <message>
+        <source>Prefer system language</source>
+        <translation>Systemsprache bevorzugen</translation>
+    </message>
+    <message>
+        <source>Specify language</source>
+        <translation>Sprache festlegen</translation>
+    </message>
+    <message>
+        <source>Current Language:</source>
+        <translation>Aktuelle Sprache:</translation>
+    </message>
+    <message>
+        <source>Author / Translator:</source>
+        <translation>Autor / Übersetzer:</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved.</source>
+        <translation>Die Einstellungen konnten nicht gespeichert werden.</translation>
+    </message>
+</context>
 </TS>
