@@ -367,7 +367,7 @@ void CConvertDlg::accept()
     std::u16string output;
     if (!CheckOutputFolder(output) || !CheckFilter())
         return;
-    const QString typedOutput = m_output->Text().trimmed();
+    const std::u16string chosenOutput = output;
     bool detectOnly = false;
     if (IsDirectory(output) && !CLongPath(output).IsDirectoryEmpty()) {
         const std::u16string base =
@@ -391,7 +391,7 @@ void CConvertDlg::accept()
             return;
         }
     }
-    m_output->AddRecent(typedOutput);
+    m_output->AddRecent(Qs(chosenOutput));
     const VARNEXCONVERSIONOPTIONS options = Choices().options;
     if (m_folder && options.filter.IsEnabled())
         m_filter->AddRecent(m_filter->Text());
