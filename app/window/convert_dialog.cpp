@@ -153,12 +153,6 @@ void CConvertDlg::BuildControls()
     filterRow->addWidget(m_filterModeBox);
     filterRow->addWidget(m_filter, 1);
 
-    auto* form = new QFormLayout;
-    form->addRow(Qs(Tr("ConvertDialog", "Input Codepage")), m_inputCodepage);
-    form->addRow(Qs(Tr("ConvertDialog", "Output encoding")), m_outputEncoding);
-    form->addRow(Qs(Tr("ConvertDialog", "Return Type")), m_returnType);
-    form->addRow(Qs(Tr("ConvertDialog", "File Name Filter")), filterRow);
-
     m_profiles = named(new QPushButton(Qs(Tr("ConvertDialog", "Profiles")), this), "Profiles");
     m_profilesMenu = new QMenu(m_profiles);
     m_profiles->setMenu(m_profilesMenu);
@@ -170,17 +164,22 @@ void CConvertDlg::BuildControls()
     connect(buttons, &QDialogButtonBox::accepted, this, &CConvertDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    auto* inputRow = new QFormLayout;
-    inputRow->addRow(Qs(Tr("ConvertDialog", "Input")), m_input);
     auto* outputRow = new QHBoxLayout;
     outputRow->addWidget(m_output, 1);
     outputRow->addWidget(browse);
 
+    // One form, so that every label lines up in one column.
+    auto* form = new QFormLayout;
+    form->addRow(Qs(Tr("ConvertDialog", "Input")), m_input);
+    form->addRow(outputLabel);
+    form->addRow(outputRow);
+    form->addRow(options);
+    form->addRow(Qs(Tr("ConvertDialog", "Input Codepage")), m_inputCodepage);
+    form->addRow(Qs(Tr("ConvertDialog", "Output encoding")), m_outputEncoding);
+    form->addRow(Qs(Tr("ConvertDialog", "Return Type")), m_returnType);
+    form->addRow(Qs(Tr("ConvertDialog", "File Name Filter")), filterRow);
+
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(inputRow);
-    layout->addWidget(outputLabel);
-    layout->addLayout(outputRow);
-    layout->addWidget(options);
     layout->addLayout(form);
     layout->addStretch(1);
     layout->addWidget(buttons);

@@ -32,6 +32,9 @@ QSpinBox* MakeSpin(QWidget* parent, const char* name, uint32_t low, uint32_t hig
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(QLatin1String(name));
     spin->setRange(static_cast<int>(low), static_cast<int>(high));
+    spin->setMinimumWidth(spin->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 40);
+    // Numbers need no more room; the notes beside them may take the rest.
+    spin->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return spin;
 }
 
@@ -125,11 +128,13 @@ QWidget* CPreferenceSheet::MakeAdvancedPage()
 
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->addRow(Qs(Tr("Preferences", "Converter Threads")), m_threads);
     form->addRow(QString(), MakeNote(ThreadsNote(processors), page));
     form->addRow(Qs(Tr("Preferences", "Chunk Size (in Byte)")), m_chunkSize);
     form->addRow(Qs(Tr("Preferences", "Sample Size (in MB)")), m_sampleSize);
     auto* buffers = new QFormLayout;
+    buffers->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     buffers->addRow(Qs(Tr("Preferences", "Read Buffer")), m_readBuffer);
     buffers->addRow(Qs(Tr("Preferences", "Write Buffer")), m_writeBuffer);
     buffers->setContentsMargins(24, 0, 0, 0);
@@ -149,6 +154,7 @@ QWidget* CPreferenceSheet::MakeMiscellaneousPage()
     auto* page = new QWidget(this);
     m_previewKiB = MakeSpin(page, "PreviewSize", CMySettings::kPreviewLimitMinKiB, CMySettings::kPreviewLimitMaxKiB);
     auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->addRow(Qs(Tr("Preferences", "Maximum preview size (in KB)")), m_previewKiB);
     form->addRow(QString(), MakeNote(Qs(Tr("Preferences", "Range: 1..8192. Default: 1")), page));
     auto* layout = new QVBoxLayout(page);
