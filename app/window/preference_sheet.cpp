@@ -51,6 +51,13 @@ void SetSpin(QSpinBox* spin, uint32_t value)
     spin->setValue(static_cast<int>(std::min<uint32_t>(value, static_cast<uint32_t>(spin->maximum()))));
 }
 
+// The note of the converter thread count, for this machine's processors.
+QString ThreadsNote(unsigned processors)
+{
+    return Qs(Tr("Preferences", "Range: 1..16. Recommended: %d. Or 0 for auto determination"))
+        .replace(QStringLiteral("%d"), QString::number(processors));
+}
+
 }  // namespace
 
 CPreferenceSheet::CPreferenceSheet(QWidget* parent, CMySettings& settings, CLocaleResourceManager& locales,
@@ -74,12 +81,6 @@ CPreferenceSheet::CPreferenceSheet(QWidget* parent, CMySettings& settings, CLoca
 }
 
 CPreferenceSheet::~CPreferenceSheet() = default;
-
-QString CPreferenceSheet::ThreadsNote(unsigned processors)
-{
-    return Qs(Tr("Preferences", "Range: 1..16. Recommended: %d. Or 0 for auto determination"))
-        .replace(QStringLiteral("%d"), QString::number(processors));
-}
 
 QWidget* CPreferenceSheet::MakeDefaultSettingsPage()
 {

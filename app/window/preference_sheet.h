@@ -29,9 +29,6 @@ public:
     QTabWidget* Pages() const { return m_pages; }
     void accept() override;
 
-    // The note of the converter thread count, for this machine's processors.
-    static QString ThreadsNote(unsigned processors);
-
 private:
     QWidget* MakeDefaultSettingsPage();
     QWidget* MakeAdvancedPage();

@@ -14,12 +14,15 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "app/window/output_proposal.h"
 #include "app/window/qt_text.h"
 #include "controls/recent_combo_box.h"
 #include "tests/window/dialog_test_support.h"
 
 namespace {
 
+using dialog_test::Child;
+using dialog_test::PressOk;
 using dialog_test::PromptRecorder;
 using dialog_test::Workspace;
 namespace fs = std::filesystem;
@@ -44,25 +47,11 @@ protected:
     }
 };
 
-template <typename T>
-T* Child(QWidget& dialog, const char* name)
-{
-    T* child = dialog.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
-
 void TypeOutput(QWidget& dialog, const std::u16string& path)
 {
     QLineEdit* edit = Child<CRecentComboBox>(dialog, "OutputFolder")->lineEdit();
     edit->clear();
     QTest::keyClicks(edit, Qs(path));
-}
-
-void PressOk(QDialog& dialog)
-{
-    dialog.show();
-    QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
 }
 
 void Choose(QWidget& dialog, const char* box, int code)
@@ -101,42 +90,21 @@ TEST_F(ConvertDialog, FolderChoicesBecomeOneJobItemAndRecentEntries)
     EXPECT_FALSE(dialog.DetectOnly());
     const std::vector<VARNEXBATCHJOBITEM> items = dialog.JobItems();
     ASSERT_EQ(items.size(), 1u);
-    const VARNEXBATCHJOBITEM& item = items[0];
-    EXPECT_TRUE(item.folder);
-    EXPECT_EQ(item.inputPath, in);
-    EXPECT_EQ(item.outputPath, out);
-    EXPECT_TRUE(item.options.recursive);
-    EXPECT_TRUE(item.options.copyUnconverted);
-    EXPECT_FALSE(item.options.writeBom);
-    EXPECT_EQ(item.options.inputCodepage, 1251);
-    EXPECT_EQ(item.options.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE);
-    EXPECT_EQ(item.options.returnType, CTextFileConverter::RETURNTYPE_LF);
-    EXPECT_TRUE(item.options.filter.IsEnabled());
-    EXPECT_FALSE(item.options.filter.IsRegex());
-    EXPECT_EQ(item.options.filter.GetFilterString(), u"*.txt;*.md");
+    VARNEXCONVERSIONOPTIONS expected;
+    expected.recursive = true;
+    expected.copyUnconverted = true;
+    expected.writeBom = false;
+    expected.inputCodepage = 1251;
+    expected.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE;
+    expected.returnType = CTextFileConverter::RETURNTYPE_LF;
+    expected.filter = CVarnexBatchJobFilter(false, u"*.txt;*.md");
+    EXPECT_TRUE(items[0].folder);
+    EXPECT_EQ(items[0].inputPath, in);
+    EXPECT_EQ(items[0].outputPath, out);
+    EXPECT_EQ(items[0].options, expected);
     EXPECT_EQ(ws.store.GetProfileString(u"RecentOutputFolder", u"1"), out);
     EXPECT_EQ(ws.store.GetProfileString(u"RecentWildcardFilter", u"1"), u"*.txt;*.md");
     EXPECT_EQ(ws.store.GetProfileString(u"RecentRegexFilter", u"1"), u"");
-}
-
-TEST_F(ConvertDialog, RecentOutputFoldersMoveToTheTopAndStopAtTen)
-{
-    const std::u16string in = ws.Folder("in");
-    auto convertTo = [&](const std::u16string& out) {
-        ScriptedConvertDlg dialog(nullptr, ws.settings, ws.store, in, false, out);
-        PressOk(dialog);
-        ASSERT_EQ(dialog.result(), QDialog::Accepted);
-    };
-    for (int i = 0; i < 11; ++i)
-        convertTo(ws.Path("out" + std::to_string(i)));
-    convertTo(ws.Path("out5"));
-    ScriptedConvertDlg dialog(nullptr, ws.settings, ws.store, in, false, {});
-    const QStringList recent = Child<CRecentComboBox>(dialog, "OutputFolder")->RecentEntries();
-    ASSERT_EQ(recent.size(), 10);
-    EXPECT_EQ(recent[0], Qs(ws.Path("out5")));
-    EXPECT_EQ(recent[1], Qs(ws.Path("out10")));
-    EXPECT_EQ(recent[9], Qs(ws.Path("out1")));
-    EXPECT_FALSE(recent.contains(Qs(ws.Path("out0"))));
 }
 
 TEST_F(ConvertDialog, FilesBecomeOneItemEachWithoutSearchOptions)
@@ -150,15 +118,10 @@ TEST_F(ConvertDialog, FilesBecomeOneItemEachWithoutSearchOptions)
     const std::vector<VARNEXBATCHJOBITEM> items = several.JobItems();
     ASSERT_EQ(items.size(), 2u);
     for (size_t i = 0; i < items.size(); ++i) {
-        EXPECT_FALSE(items[i].folder);
-        EXPECT_FALSE(items[i].options.recursive);
-        EXPECT_FALSE(items[i].options.filter.IsEnabled());
+        EXPECT_FALSE(items[i].folder || items[i].options.recursive || items[i].options.filter.IsEnabled());
         EXPECT_EQ(items[i].inputPath, files[i]);
-        EXPECT_EQ(items[i].outputRoot, ws.Path("out"));
+        EXPECT_EQ(items[i].outputPath, ws.Path("out/") + NameOf(files[i]));
     }
-    EXPECT_EQ(items[0].outputPath, ws.Path("out/a.txt"));
-    EXPECT_EQ(items[1].outputPath, ws.Path("out/b.csv"));
-
     ScriptedConvertDlg one(nullptr, ws.settings, ws.store, std::vector<std::u16string>{files[1]}, false, {});
     EXPECT_EQ(Child<QLineEdit>(one, "InputPath")->text(), QStringLiteral("b.csv"));
 }
@@ -224,27 +187,17 @@ TEST_F(ConvertDialog, AcceptsAnOutputFolderInsideTheInputTree)
 
 TEST_F(ConvertDialog, FullOutputFolderAsksAndFollowsTheAnswer)
 {
-    const std::u16string in = ws.Folder("in");
     ws.File("out/old.txt");
-    const struct {
-        CConfirmConvertDlg::Choice answer;
-        bool accepted;
-        bool detectOnly;
-    } cases[] = {
-        {CConfirmConvertDlg::DetectOnly, true, true},
-        {CConfirmConvertDlg::ProceedAnyway, true, false},
-        {CConfirmConvertDlg::SelectAnother, false, false},
-        {CConfirmConvertDlg::Cancelled, false, false},
-    };
-    for (const auto& c : cases) {
-        ScriptedConvertDlg dialog(nullptr, ws.settings, ws.store, in, false, ws.Path("out"));
-        dialog.answer = c.answer;
+    using C = CConfirmConvertDlg;
+    for (const auto& [answer, accepted] : {std::pair{C::DetectOnly, true}, std::pair{C::ProceedAnyway, true},
+                                           std::pair{C::SelectAnother, false}, std::pair{C::Cancelled, false}}) {
+        ScriptedConvertDlg dialog(nullptr, ws.settings, ws.store, ws.Folder("in"), false, ws.Path("out"));
+        dialog.answer = answer;
         PressOk(dialog);
         EXPECT_EQ(dialog.asked, 1);
-        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.accepted) << c.answer;
-        EXPECT_EQ(dialog.DetectOnly(), c.detectOnly) << c.answer;
-        if (c.accepted)
-            EXPECT_EQ(dialog.JobItems().at(0).outputPath, ws.Path("out"));
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, accepted) << answer;
+        EXPECT_EQ(dialog.DetectOnly(), answer == C::DetectOnly) << answer;
+        EXPECT_EQ(dialog.JobItems().size(), accepted ? 1u : 0u);
     }
 }
 

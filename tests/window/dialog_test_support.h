@@ -2,11 +2,15 @@
 
 #include <deque>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QString>
+#include <QTest>
+#include <gtest/gtest.h>
 
 #include "app/settings/my_settings.h"
 #include "app/settings/profile_store.h"
@@ -34,14 +38,26 @@ public:
     }
     ~PromptRecorder() { SetDialogPromptHook(m_previous); }
     PromptRecorder(const PromptRecorder&) = delete;
-    PromptRecorder& operator=(const PromptRecorder&) = delete;
-
     std::vector<QString> texts;
     std::deque<QMessageBox::StandardButton> answers;
 
 private:
     DialogPromptHook m_previous;
 };
+
+template <typename T>
+T* Child(QWidget& dialog, const char* name)
+{
+    T* child = dialog.findChild<T*>(QLatin1String(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+inline void PressOk(QDialog& dialog)
+{
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+}
 
 // Settings file, profile store and a folder to play in, all temporary.
 struct Workspace {

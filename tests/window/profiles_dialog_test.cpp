@@ -48,58 +48,45 @@ protected:
     PromptRecorder prompts;
 };
 
+const QString kEmpty = QStringLiteral("Profile name cannot be empty.");
+const QString kReserved = QStringLiteral("This profile name is reserved. Please enter another name.");
+
 TEST_F(Profiles, SavingRefusesEmptyAndReservedNamesAndAsksBeforeOverwriting)
 {
-    const struct {
-        QString name;
-        QString message;
-    } refused[] = {
-        {QString(), QStringLiteral("Profile name cannot be empty.")},
-        {QStringLiteral("   "), QStringLiteral("Profile name cannot be empty.")},
-        {QStringLiteral(" default"), QStringLiteral("This profile name is reserved. Please enter another name.")},
-    };
-    for (const auto& r : refused) {
+    for (const auto& [name, message] : {std::pair{QString(), kEmpty}, std::pair{QStringLiteral("  "), kEmpty},
+                                        std::pair{QStringLiteral(" default"), kReserved}}) {
         prompts.texts.clear();
-        EXPECT_FALSE(SaveProfileAs(nullptr, ws.settings, Profile({}, true), r.name));
-        EXPECT_EQ(prompts.texts, std::vector<QString>{r.message});
+        EXPECT_FALSE(SaveProfileAs(nullptr, ws.settings, Profile({}, true), name));
+        EXPECT_EQ(prompts.texts, std::vector<QString>{message});
     }
-    EXPECT_TRUE(NamesInFile(ws.settings).empty());
-
     ASSERT_TRUE(SaveProfileAs(nullptr, ws.settings, Profile({}, true), QStringLiteral("Work")));
     prompts.texts.clear();
-    prompts.answers = {QMessageBox::No};
+    prompts.answers = {QMessageBox::No, QMessageBox::Yes};
     EXPECT_FALSE(SaveProfileAs(nullptr, ws.settings, Profile({}, false), QStringLiteral("work ")));
     EXPECT_EQ(prompts.texts, std::vector<QString>{QStringLiteral("Overwrite profile [work]?")});
-    VARNELSESSIONPROFILELIST kept;
-    ws.settings.LoadSessionProfiles(kept);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_TRUE(kept[0].options.copyUnconverted);
+    VARNELSESSIONPROFILELIST profiles;
+    ws.settings.LoadSessionProfiles(profiles);
+    ASSERT_EQ(profiles.size(), 1u);
+    EXPECT_TRUE(profiles[0].options.copyUnconverted);
 
-    prompts.answers = {QMessageBox::Yes};
     EXPECT_TRUE(SaveProfileAs(nullptr, ws.settings, Profile({}, false), QStringLiteral("work")));
-    VARNELSESSIONPROFILELIST replaced;
-    ws.settings.LoadSessionProfiles(replaced);
-    ASSERT_EQ(replaced.size(), 1u);
-    EXPECT_EQ(replaced[0].name, u"work");
-    EXPECT_FALSE(replaced[0].options.copyUnconverted);
+    profiles.clear();
+    ws.settings.LoadSessionProfiles(profiles);
+    ASSERT_EQ(profiles.size(), 1u);
+    EXPECT_EQ(profiles[0].name, u"work");
+    EXPECT_FALSE(profiles[0].options.copyUnconverted);
 }
 
 TEST_F(Profiles, ManagingRefusesBadNamesAndWritesTheNewOrder)
 {
     ASSERT_TRUE(ws.settings.SaveSessionProfiles({Profile(u"A", false), Profile(u"B", true), Profile(u"C", false)}));
     CManageProfilesDlg manage(nullptr, ws.settings);
-    const struct {
-        QString name;
-        QString message;
-    } refused[] = {
-        {QStringLiteral("a"), QStringLiteral("Duplicated profile name. Please enter a different profile name.")},
-        {QStringLiteral("Default"), QStringLiteral("This profile name is reserved. Please enter another name.")},
-        {QString(), QStringLiteral("Profile name cannot be empty.")},
-    };
-    for (const auto& r : refused) {
+    const QString duplicate = QStringLiteral("Duplicated profile name. Please enter a different profile name.");
+    for (const auto& [name, message] : {std::pair{QStringLiteral("a"), duplicate},
+                                        std::pair{QStringLiteral("Default"), kReserved}, std::pair{QString(), kEmpty}}) {
         prompts.texts.clear();
-        EXPECT_FALSE(manage.RenameProfile(1, r.name));
-        EXPECT_EQ(prompts.texts, std::vector<QString>{r.message});
+        EXPECT_FALSE(manage.RenameProfile(1, name));
+        EXPECT_EQ(prompts.texts, std::vector<QString>{message});
     }
     prompts.texts.clear();
     EXPECT_TRUE(manage.RenameProfile(1, QStringLiteral(" b ")));  // its own name in another case is no duplicate
@@ -150,21 +137,6 @@ TEST_F(Profiles, MenuAppliesProfilesReadAfreshAndDefaultAppliesTheCurrentSetting
     ASSERT_TRUE(ws.settings.SaveSessionProfiles({Profile(u"Plain", false)}));
     entry->trigger();
     EXPECT_FALSE(copy->isChecked());
-}
-
-TEST_F(Profiles, DialogChoicesSavedAsAProfileComeBackThroughTheMenu)
-{
-    CConvertDlg first(nullptr, ws.settings, ws.store, ws.Folder("in"), true, ws.Path("out"));
-    first.findChild<QCheckBox*>(QStringLiteral("ProcessHidden"))->setChecked(true);
-    first.findChild<QComboBox*>(QStringLiteral("OutputEncoding"))->setCurrentIndex(4);
-    ASSERT_TRUE(SaveProfileAs(&first, ws.settings, first.Choices(), QStringLiteral("Hidden")));
-
-    CConvertDlg second(nullptr, ws.settings, ws.store, ws.Folder("in"), false, ws.Path("out"));
-    QAction* entry = MenuEntry(second.ProfilesMenu(), QStringLiteral("Hidden"));
-    ASSERT_NE(entry, nullptr);
-    entry->trigger();
-    EXPECT_EQ(second.Choices().options, first.Choices().options);
-    EXPECT_TRUE(prompts.texts.empty());
 }
 
 }  // namespace
