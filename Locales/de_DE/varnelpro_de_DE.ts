@@ -676,14 +676,6 @@ Der gewählte Ausgabeordner ist:
         <source>The language setting could not be saved:</source>
         <translation>Die Spracheinstellung konnte nicht gespeichert werden:</translation>
     </message>
-    <message>
-        <source>Language settings will take effect after you exit and restart Varnel</source>
-        <translation>Die Spracheinstellungen werden wirksam, nachdem Sie Varnel beendet und neu gestartet haben</translation>
-    </message>
-    <message>
-        <source>Prefer System Language</source>
-        <translation>Systemsprache bevorzugen</translation>
-    </message>
 </context>
 <context>
     <name>Preferences</name>
@@ -710,26 +702,6 @@ Der gewählte Ausgabeordner ist:
     <message>
         <source>Range: 1..16. Recommended: %d. Or 0 for auto determination</source>
         <translation>Bereich: 1..16. Empfohlen: %d. Oder 0 für automatische Bestimmung</translation>
-    </message>
-    <message>
-        <source>Copy unconverted files</source>
-        <translation>Nicht konvertierte Dateien kopieren</translation>
-    </message>
-    <message>
-        <source>Write BOM</source>
-        <translation>BOM schreiben</translation>
-    </message>
-    <message>
-        <source>Process hidden files</source>
-        <translation>Versteckte Dateien verarbeiten</translation>
-    </message>
-    <message>
-        <source>Output encoding</source>
-        <translation>Ausgabekodierung</translation>
-    </message>
-    <message>
-        <source>Return Type</source>
-        <translation>Zeilenumbruch</translation>
     </message>
     <message>
         <source>Allow binary list accelerated detection</source>
@@ -770,22 +742,6 @@ Der gewählte Ausgabeordner ist:
     <message>
         <source>Range: 1..8192. Default: 1</source>
         <translation>Bereich: 1..8192. Standard: 1</translation>
-    </message>
-    <message>
-        <source>Prefer system language</source>
-        <translation>Systemsprache bevorzugen</translation>
-    </message>
-    <message>
-        <source>Specify language</source>
-        <translation>Sprache festlegen</translation>
-    </message>
-    <message>
-        <source>Current Language:</source>
-        <translation>Aktuelle Sprache:</translation>
-    </message>
-    <message>
-        <source>Author / Translator:</source>
-        <translation>Autor / Übersetzer:</translation>
     </message>
     <message>
         <source>The settings could not be saved.</source>

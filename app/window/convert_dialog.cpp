@@ -26,6 +26,7 @@
 #include "app/window/profile_dialogs.h"
 #include "app/window/qt_text.h"
 #include "app/window/recent_lists.h"
+#include "app/window/widget_names.h"
 #include "controls/recent_combo_box.h"
 #include "platform/file_api.h"
 #include "platform/process.h"
@@ -94,12 +95,7 @@ CConvertDlg::~CConvertDlg() = default;
 
 void CConvertDlg::BuildControls()
 {
-    auto named = [](auto* widget, const char* name) {
-        widget->setObjectName(QLatin1String(name));
-        return widget;
-    };
-
-    m_input = named(new QLineEdit(this), "InputPath");
+    m_input = Named(new QLineEdit(this), "InputPath");
     m_input->setReadOnly(true);
     if (m_folder)
         m_input->setText(Qs(m_inputs.empty() ? std::u16string() : m_inputs.front()));
@@ -112,17 +108,18 @@ void CConvertDlg::BuildControls()
         all.push_back(Qs(input));
     m_input->setToolTip(all.join(u'\n'));
 
-    m_output = named(new CRecentComboBox(this), "OutputFolder");
+    m_output = Named(new CRecentComboBox(this), "OutputFolder");
     m_output->SetRecentList(MakeRecentList(m_store, CProfileStore::kRecentOutputFolderKey));
     auto* browse = new QPushButton(Qs(Tr("ConvertDialog", "&Browse...")), this);
     connect(browse, &QPushButton::clicked, this, &CConvertDlg::Browse);
     auto* outputLabel = new QLabel(Qs(Tr("ConvertDialog", "Output Folder (Will be created if does not exist)")), this);
     outputLabel->setBuddy(m_output);
 
-    m_copyUnconverted = named(new QCheckBox(Qs(Tr("ConvertDialog", "Copy unconverted files")), this), "CopyUnconverted");
-    m_writeBom = named(new QCheckBox(Qs(Tr("ConvertDialog", "Write BOM")), this), "WriteBom");
-    m_processHidden = named(new QCheckBox(Qs(Tr("ConvertDialog", "Process hidden files")), this), "ProcessHidden");
-    m_recursive = named(new QCheckBox(Qs(Tr("ConvertDialog", "Recursive")), this), "Recursive");
+    m_copyUnconverted =
+        Named(new QCheckBox(Qs(Tr("ConvertDialog", "Copy unconverted files")), this), "CopyUnconverted");
+    m_writeBom = Named(new QCheckBox(Qs(Tr("ConvertDialog", "Write BOM")), this), "WriteBom");
+    m_processHidden = Named(new QCheckBox(Qs(Tr("ConvertDialog", "Process hidden files")), this), "ProcessHidden");
+    m_recursive = Named(new QCheckBox(Qs(Tr("ConvertDialog", "Recursive")), this), "Recursive");
     // Single files are not searched: hidden files and subfolders do not apply.
     m_processHidden->setEnabled(m_folder);
     m_recursive->setEnabled(m_folder);
@@ -133,19 +130,19 @@ void CConvertDlg::BuildControls()
     optionGrid->addWidget(m_processHidden, 0, 1);
     optionGrid->addWidget(m_recursive, 1, 1);
 
-    m_inputCodepage = named(new QComboBox(this), "InputCodepage");
+    m_inputCodepage = Named(new QComboBox(this), "InputCodepage");
     FillInputCodepageList(m_inputCodepage);
     m_inputCodepage->setMaxVisibleItems(20);
-    m_outputEncoding = named(new QComboBox(this), "OutputEncoding");
+    m_outputEncoding = Named(new QComboBox(this), "OutputEncoding");
     FillOutputEncodingList(m_outputEncoding);
-    m_returnType = named(new QComboBox(this), "ReturnType");
+    m_returnType = Named(new QComboBox(this), "ReturnType");
     FillReturnTypeList(m_returnType);
 
-    m_filterModeBox = named(new QComboBox(this), "FilterMode");
+    m_filterModeBox = Named(new QComboBox(this), "FilterMode");
     m_filterModeBox->addItem(Qs(Tr("ConvertDialog", "Disabled")), FilterDisabled);
     m_filterModeBox->addItem(Qs(Tr("ConvertDialog", "Wildcard")), FilterWildcard);
     m_filterModeBox->addItem(Qs(Tr("ConvertDialog", "Regular Expression")), FilterRegex);
-    m_filter = named(new CRecentComboBox(this), "FilterExpression");
+    m_filter = Named(new CRecentComboBox(this), "FilterExpression");
     m_filter->setMinimumContentsLength(20);
     connect(m_filterModeBox, &QComboBox::currentIndexChanged, this, &CConvertDlg::OnFilterModeChanged);
     m_filterModeBox->setEnabled(m_folder);
@@ -153,7 +150,7 @@ void CConvertDlg::BuildControls()
     filterRow->addWidget(m_filterModeBox);
     filterRow->addWidget(m_filter, 1);
 
-    m_profiles = named(new QPushButton(Qs(Tr("ConvertDialog", "Profiles")), this), "Profiles");
+    m_profiles = Named(new QPushButton(Qs(Tr("ConvertDialog", "Profiles")), this), "Profiles");
     m_profilesMenu = new QMenu(m_profiles);
     m_profiles->setMenu(m_profilesMenu);
     connect(m_profilesMenu, &QMenu::aboutToShow, this, &CConvertDlg::RebuildProfilesMenu);

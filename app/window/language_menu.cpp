@@ -34,9 +34,11 @@ bool StoreLanguageChoice(QWidget* parent, CProfileStore& store, const std::u16st
                              Qs(store.GetLastError()));
         return false;
     }
-    if (before != locale)
-        ShowDialogPrompt(parent, QMessageBox::Warning,
-                         Qs(Tr("LanguageMenu", "Language settings will take effect after you exit and restart Varnel")));
+    if (before != locale) {
+        const std::u16string note =
+            Tr("Language", "Language settings will take effect after you exit and restart Varnel");
+        ShowDialogPrompt(parent, QMessageBox::Warning, Qs(note));
+    }
     return true;
 }
 
@@ -58,7 +60,7 @@ void PopulateLanguageMenu(QMenu* menu, CLocaleResourceManager& locales, CProfile
                          [parent, &store, locale] { StoreLanguageChoice(parent, store, locale); });
         return action;
     };
-    QAction* system = add(Qs(Tr("LanguageMenu", "Prefer System Language")), {});
+    QAction* system = add(Qs(Tr("Language", "Prefer System Language")), {});
     QAction* checked = system;
     const std::vector<CXmlLocaleResourceInfo> languages = locales.GetLocaleList();
     if (!languages.empty())
@@ -79,5 +81,5 @@ void AttachLanguageMenu(QMenu* menu, CLocaleResourceManager& locales, CProfileSt
     // Until it first opens the menu needs an entry to open at all; the
     // languages are listed then, so the start never waits for the search.
     if (menu->isEmpty())
-        menu->addAction(Qs(Tr("LanguageMenu", "Prefer System Language")));
+        menu->addAction(Qs(Tr("Language", "Prefer System Language")));
 }

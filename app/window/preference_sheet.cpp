@@ -24,13 +24,13 @@
 #include "app/window/dialog_prompt.h"
 #include "app/window/language_menu.h"
 #include "app/window/qt_text.h"
+#include "app/window/widget_names.h"
 
 namespace {
 
 QSpinBox* MakeSpin(QWidget* parent, const char* name, uint32_t low, uint32_t high)
 {
-    auto* spin = new QSpinBox(parent);
-    spin->setObjectName(QLatin1String(name));
+    auto* spin = Named(new QSpinBox(parent), name);
     spin->setRange(static_cast<int>(low), static_cast<int>(high));
     spin->setMinimumWidth(spin->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 40);
     // Numbers need no more room; the notes beside them may take the rest.
@@ -85,21 +85,17 @@ CPreferenceSheet::~CPreferenceSheet() = default;
 QWidget* CPreferenceSheet::MakeDefaultSettingsPage()
 {
     auto* page = new QWidget(this);
-    m_copyUnconverted = new QCheckBox(Qs(Tr("Preferences", "Copy unconverted files")), page);
-    m_copyUnconverted->setObjectName(QStringLiteral("CopyUnconverted"));
-    m_writeBom = new QCheckBox(Qs(Tr("Preferences", "Write BOM")), page);
-    m_writeBom->setObjectName(QStringLiteral("WriteBom"));
-    m_processHidden = new QCheckBox(Qs(Tr("Preferences", "Process hidden files")), page);
-    m_processHidden->setObjectName(QStringLiteral("ProcessHidden"));
-    m_outputEncoding = new QComboBox(page);
-    m_outputEncoding->setObjectName(QStringLiteral("OutputEncoding"));
+    m_copyUnconverted =
+        Named(new QCheckBox(Qs(Tr("ConvertDialog", "Copy unconverted files")), page), "CopyUnconverted");
+    m_writeBom = Named(new QCheckBox(Qs(Tr("ConvertDialog", "Write BOM")), page), "WriteBom");
+    m_processHidden = Named(new QCheckBox(Qs(Tr("ConvertDialog", "Process hidden files")), page), "ProcessHidden");
+    m_outputEncoding = Named(new QComboBox(page), "OutputEncoding");
     FillOutputEncodingList(m_outputEncoding);
-    m_returnType = new QComboBox(page);
-    m_returnType->setObjectName(QStringLiteral("ReturnType"));
+    m_returnType = Named(new QComboBox(page), "ReturnType");
     FillReturnTypeList(m_returnType);
     auto* form = new QFormLayout;
-    form->addRow(Qs(Tr("Preferences", "Output encoding")), m_outputEncoding);
-    form->addRow(Qs(Tr("Preferences", "Return Type")), m_returnType);
+    form->addRow(Qs(Tr("ConvertDialog", "Output encoding")), m_outputEncoding);
+    form->addRow(Qs(Tr("ConvertDialog", "Return Type")), m_returnType);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(m_copyUnconverted);
     layout->addWidget(m_writeBom);
@@ -118,12 +114,12 @@ QWidget* CPreferenceSheet::MakeAdvancedPage()
     m_sampleSize = MakeSpin(page, "SampleSize", 1, VARNEXJOBSETTING::kMaxSampleSizeMB);
     m_readBuffer = MakeSpin(page, "ReadBuffer", VARNEXJOBSETTING::kMinBufferSize, VARNEXJOBSETTING::kMaxBufferSize);
     m_writeBuffer = MakeSpin(page, "WriteBuffer", VARNEXJOBSETTING::kMinBufferSize, VARNEXJOBSETTING::kMaxBufferSize);
-    m_binaryList = new QCheckBox(Qs(Tr("Preferences", "Allow binary list accelerated detection")), page);
-    m_binaryList->setObjectName(QStringLiteral("BinaryList"));
-    m_gb18030 = new QCheckBox(Qs(Tr("Preferences", "Use codepage GB18030 instead of codepage GB2312")), page);
-    m_gb18030->setObjectName(QStringLiteral("GB18030"));
-    m_consolidated = new QCheckBox(Qs(Tr("Preferences", "Use Consolidated Buffer")), page);
-    m_consolidated->setObjectName(QStringLiteral("ConsolidatedBuffer"));
+    m_binaryList = Named(new QCheckBox(Qs(Tr("Preferences", "Allow binary list accelerated detection")), page),
+                         "BinaryList");
+    m_gb18030 = Named(new QCheckBox(Qs(Tr("Preferences", "Use codepage GB18030 instead of codepage GB2312")), page),
+                      "GB18030");
+    m_consolidated =
+        Named(new QCheckBox(Qs(Tr("Preferences", "Use Consolidated Buffer")), page), "ConsolidatedBuffer");
     connect(m_consolidated, &QCheckBox::toggled, m_readBuffer, &QWidget::setEnabled);
     connect(m_consolidated, &QCheckBox::toggled, m_writeBuffer, &QWidget::setEnabled);
 
@@ -167,23 +163,20 @@ QWidget* CPreferenceSheet::MakeMiscellaneousPage()
 QWidget* CPreferenceSheet::MakeLanguagePage()
 {
     auto* page = new QWidget(this);
-    m_preferSystem = new QRadioButton(Qs(Tr("Preferences", "Prefer system language")), page);
-    m_preferSystem->setObjectName(QStringLiteral("PreferSystem"));
-    m_specify = new QRadioButton(Qs(Tr("Preferences", "Specify language")), page);
-    m_specify->setObjectName(QStringLiteral("SpecifyLanguage"));
+    m_preferSystem = Named(new QRadioButton(Qs(Tr("Language", "Prefer system language")), page), "PreferSystem");
+    m_specify = Named(new QRadioButton(Qs(Tr("Language", "Specify language")), page), "SpecifyLanguage");
     auto* choice = new QButtonGroup(page);
     choice->addButton(m_preferSystem);
     choice->addButton(m_specify);
-    m_languages = new QListWidget(page);
-    m_languages->setObjectName(QStringLiteral("Languages"));
+    m_languages = Named(new QListWidget(page), "Languages");
     connect(m_specify, &QRadioButton::toggled, m_languages, &QWidget::setEnabled);
     connect(m_languages, &QListWidget::itemClicked, m_specify, [this] { m_specify->setChecked(true); });
 
     const CLocaleResourceInfo& current = m_locales.GetCurrentInfo();
     auto* about = new QGroupBox(page);
     auto* aboutForm = new QFormLayout(about);
-    aboutForm->addRow(Qs(Tr("Preferences", "Current Language:")), new QLabel(Qs(current.GetDisplayName()), about));
-    aboutForm->addRow(Qs(Tr("Preferences", "Author / Translator:")), new QLabel(Qs(current.GetAuthor()), about));
+    aboutForm->addRow(Qs(Tr("Language", "Current Language:")), new QLabel(Qs(current.GetDisplayName()), about));
+    aboutForm->addRow(Qs(Tr("Language", "Author / Translator:")), new QLabel(Qs(current.GetAuthor()), about));
     if (!current.GetWebUrl().empty()) {
         const QString url = Qs(current.GetWebUrl()).toHtmlEscaped();
         auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(url), about);

@@ -83,7 +83,8 @@ TEST_F(Profiles, ManagingRefusesBadNamesAndWritesTheNewOrder)
     CManageProfilesDlg manage(nullptr, ws.settings);
     const QString duplicate = QStringLiteral("Duplicated profile name. Please enter a different profile name.");
     for (const auto& [name, message] : {std::pair{QStringLiteral("a"), duplicate},
-                                        std::pair{QStringLiteral("Default"), kReserved}, std::pair{QString(), kEmpty}}) {
+                                        std::pair{QStringLiteral("Default"), kReserved},
+                                        std::pair{QString(), kEmpty}}) {
         prompts.texts.clear();
         EXPECT_FALSE(manage.RenameProfile(1, name));
         EXPECT_EQ(prompts.texts, std::vector<QString>{message});
