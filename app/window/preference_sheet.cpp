@@ -164,13 +164,13 @@ QWidget* CPreferenceSheet::MakeLanguagePage()
 {
     auto* page = new QWidget(this);
     m_preferSystem = Named(new QRadioButton(Qs(Tr("Language", "Prefer system language")), page), "PreferSystem");
-    m_specify = Named(new QRadioButton(Qs(Tr("Language", "Specify language")), page), "SpecifyLanguage");
+    m_chosenLanguage = Named(new QRadioButton(Qs(Tr("Language", "Specify language")), page), "ChosenLanguage");
     auto* choice = new QButtonGroup(page);
     choice->addButton(m_preferSystem);
-    choice->addButton(m_specify);
+    choice->addButton(m_chosenLanguage);
     m_languages = Named(new QListWidget(page), "Languages");
-    connect(m_specify, &QRadioButton::toggled, m_languages, &QWidget::setEnabled);
-    connect(m_languages, &QListWidget::itemClicked, m_specify, [this] { m_specify->setChecked(true); });
+    connect(m_chosenLanguage, &QRadioButton::toggled, m_languages, &QWidget::setEnabled);
+    connect(m_languages, &QListWidget::itemClicked, m_chosenLanguage, [this] { m_chosenLanguage->setChecked(true); });
 
     const CLocaleResourceInfo& current = m_locales.GetCurrentInfo();
     auto* about = new QGroupBox(page);
@@ -186,7 +186,7 @@ QWidget* CPreferenceSheet::MakeLanguagePage()
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(m_preferSystem);
-    layout->addWidget(m_specify);
+    layout->addWidget(m_chosenLanguage);
     auto* indented = new QVBoxLayout;
     indented->setContentsMargins(24, 0, 0, 0);
     indented->addWidget(m_languages, 1);
@@ -230,14 +230,14 @@ void CPreferenceSheet::LoadValues()
         if (!stored.empty() && Qs(language.GetLocale()).compare(Qs(stored), Qt::CaseInsensitive) == 0)
             m_languages->setCurrentItem(item);
     }
-    (stored.empty() ? m_preferSystem : m_specify)->setChecked(true);
+    (stored.empty() ? m_preferSystem : m_chosenLanguage)->setChecked(true);
     m_languages->setEnabled(!stored.empty());
 }
 
 bool CPreferenceSheet::ApplyLanguage()
 {
     std::u16string chosen;
-    if (m_specify->isChecked()) {
+    if (m_chosenLanguage->isChecked()) {
         const QListWidgetItem* item = m_languages->currentItem();
         if (item == nullptr)
             return true;  // nothing picked: the stored choice stays

@@ -61,6 +61,6 @@ private:
     int m_shownPreviewKiB = 0;
 
     QRadioButton* m_preferSystem = nullptr;
-    QRadioButton* m_specify = nullptr;
+    QRadioButton* m_chosenLanguage = nullptr;
     QListWidget* m_languages = nullptr;
 };

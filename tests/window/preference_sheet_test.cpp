@@ -72,7 +72,7 @@ TEST_F(PreferenceSheet, LanguagePageStoresTheChoiceAndLeavesOtherValuesAlone)
     {
         CPreferenceSheet sheet(nullptr, ws.settings, locales, ws.store);
         EXPECT_TRUE(Child<QRadioButton>(sheet, "PreferSystem")->isChecked());
-        Child<QRadioButton>(sheet, "SpecifyLanguage")->setChecked(true);
+        Child<QRadioButton>(sheet, "ChosenLanguage")->setChecked(true);
         QListWidget* list = Child<QListWidget>(sheet, "Languages");
         ASSERT_EQ(list->count(), 2);
         list->setCurrentRow(0);
@@ -84,7 +84,7 @@ TEST_F(PreferenceSheet, LanguagePageStoresTheChoiceAndLeavesOtherValuesAlone)
                                  "Language settings will take effect after you exit and restart Varnel")});
 
     CPreferenceSheet unchanged(nullptr, ws.settings, locales, ws.store);
-    EXPECT_TRUE(Child<QRadioButton>(unchanged, "SpecifyLanguage")->isChecked());
+    EXPECT_TRUE(Child<QRadioButton>(unchanged, "ChosenLanguage")->isChecked());
     EXPECT_EQ(Child<QListWidget>(unchanged, "Languages")->currentRow(), 0);
     PressOk(unchanged);
     EXPECT_EQ(prompts.texts.size(), 1u);
