@@ -18,6 +18,7 @@ CFileInfoFilter::CFileInfoFilter(const CFileInfoFilter& other)
       m_fileNameFilterEnabled(other.m_fileNameFilterEnabled),
       m_codepageFilterEnabled(other.m_codepageFilterEnabled),
       m_statusFilterEnabled(other.m_statusFilterEnabled),
+      m_attentionFilterEnabled(other.m_attentionFilterEnabled),
       m_bomFilter(other.m_bomFilter),
       m_pathFilters(other.m_pathFilters),
       m_fileNameFilters(other.m_fileNameFilters),
@@ -42,6 +43,7 @@ void CFileInfoFilter::CopyProperties(const CFileInfoFilter* source)
     m_fileNameFilterEnabled = source->m_fileNameFilterEnabled;
     m_codepageFilterEnabled = source->m_codepageFilterEnabled;
     m_statusFilterEnabled = source->m_statusFilterEnabled;
+    m_attentionFilterEnabled = source->m_attentionFilterEnabled;
     m_bomFilter = source->m_bomFilter;
     m_fileNameFilters = source->m_fileNameFilters;
     m_pathFilters = source->m_pathFilters;
@@ -64,6 +66,8 @@ bool CFileInfoFilter::operator()(CVarnexFileInfo* record) const
         return false;
     if (m_statusFilterEnabled && !PassStatusFilter(record))
         return false;
+    if (m_attentionFilterEnabled && !PassAttentionFilter(record))
+        return false;
     return PassCustomFilter(record);
 }
 
@@ -76,7 +80,7 @@ bool CFileInfoFilter::ValidateFilters()
     if (m_fileNameFilters.empty())
         m_fileNameFilterEnabled = false;
     if (m_bomFilterEnabled || m_pathFilterEnabled || m_fileNameFilterEnabled || m_codepageFilterEnabled ||
-        m_statusFilterEnabled)
+        m_statusFilterEnabled || m_attentionFilterEnabled)
         return true;
     return HasCustomFilters();
 }
@@ -133,4 +137,27 @@ bool CFileInfoFilter::PassStatusFilter(CVarnexFileInfo* record) const
     case FileInfoStatusCancelled: return state == VARNEXRESULTSTATE_CANCELLED;
     default: return true;
     }
+}
+
+bool CFileInfoFilter::NeedsAttention(const CVarnexFileInfo* record)
+{
+    if (record == nullptr)
+        return false;
+    switch (record->GetResultState()) {
+    case VARNEXRESULTSTATE_NONE:
+    case VARNEXRESULTSTATE_CANCELLED: return false;
+    case VARNEXRESULTSTATE_OK: break;
+    default: return true;  // warnings and every kind of failure
+    }
+    if (record->GetReplacedCount() != 0)
+        return true;
+    // Reasons an OK record may still carry (a repaired double encoding, a
+    // kept finding about the text).
+    for (VARNEXREASON reason :
+         {VARNEXREASON_DETECTION_UNSURE, VARNEXREASON_UNKNOWN_TEXT, VARNEXREASON_REPLACED_CHARACTERS,
+          VARNEXREASON_DOUBLE_ENCODED, VARNEXREASON_C1_CONTROLS, VARNEXREASON_REPLACEMENT_IN_TEXT,
+          VARNEXREASON_CHANGED_WHILE_CONVERTED, VARNEXREASON_CHANGED_WHILE_COPIED})
+        if (record->HasReason(reason))
+            return true;
+    return false;
 }

@@ -27,8 +27,9 @@ enum FileInfoStatusFilter : int32_t {
 };
 
 // One set of criteria for the records a list shows: BOM, input path, input
-// file name, detected code page and result, plus the derived class's own
-// criteria, asked last. A disabled criterion passes every record.
+// file name, detected code page, result and whether the file needs the
+// user's attention, plus the derived class's own criteria, asked last. A
+// disabled criterion passes every record.
 //
 // Path and name criteria are wildcard lists split at ';', CR and LF (a comma
 // belongs to the pattern); an empty list or an empty name passes nothing, as
@@ -67,6 +68,8 @@ public:
     void EnableFileNameFilter(bool enable) { m_fileNameFilterEnabled = enable; }
     void EnableCodepageFilter(bool enable) { m_codepageFilterEnabled = enable; }
     void EnableStatusFilter(bool enable) { m_statusFilterEnabled = enable; }
+    // Lets through only records NeedsAttention picks.
+    void EnableAttentionFilter(bool enable) { m_attentionFilterEnabled = enable; }
 
     void SetBomFilter(FilterInfoBomFilter mode) { m_bomFilter = mode; }
     void SetPathFilters(const char16_t* filters) { m_pathFilters = filters ? filters : u""; }
@@ -84,11 +87,19 @@ public:
     bool IsFileNameFilterEnabled() const { return m_fileNameFilterEnabled; }
     bool IsCodepageFilterEnabled() const { return m_codepageFilterEnabled; }
     bool IsStatusFilterEnabled() const { return m_statusFilterEnabled; }
+    bool IsAttentionFilterEnabled() const { return m_attentionFilterEnabled; }
     FilterInfoBomFilter GetBomFilter() const { return m_bomFilter; }
     const std::u16string& GetPathFilters() const { return m_pathFilters; }
     const std::u16string& GetFileNameFilters() const { return m_fileNameFilters; }
     const CCodepageList& GetCodepageFilters() const { return m_codepageFilters; }
     FileInfoStatusFilter GetStatusFilter() const { return m_statusFilter; }
+
+    // Whether a processed record's result is doubtful: it ended with a
+    // warning or an error (a cancelled one did not), characters were
+    // replaced, or a reason says the text itself is suspicious (unsure or
+    // unknown detection, double encoding, C1 controls, U+FFFD in the input,
+    // an input that changed while read). A record not processed yet is not.
+    static bool NeedsAttention(const CVarnexFileInfo* record);
 
     // The derived class's own test, asked only when every criterion above passed.
     virtual bool PassCustomFilter(CVarnexFileInfo* record) const = 0;
@@ -103,12 +114,14 @@ protected:
     virtual bool PassFilePathFilter(CVarnexFileInfo* record) const;
     virtual bool PassCodepageFilter(CVarnexFileInfo* record) const;
     virtual bool PassStatusFilter(CVarnexFileInfo* record) const;
+    virtual bool PassAttentionFilter(CVarnexFileInfo* record) const { return NeedsAttention(record); }
 
     bool m_bomFilterEnabled = false;
     bool m_pathFilterEnabled = false;
     bool m_fileNameFilterEnabled = false;
     bool m_codepageFilterEnabled = false;
     bool m_statusFilterEnabled = false;
+    bool m_attentionFilterEnabled = false;
     FilterInfoBomFilter m_bomFilter = FilterInfoBomBoth;
     std::u16string m_pathFilters;
     std::u16string m_fileNameFilters;

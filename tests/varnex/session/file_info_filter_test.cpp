@@ -249,4 +249,64 @@ TEST_F(FileInfoFilterTest, CopiesCarryEveryCriterionAndPredicatesFollowTheirFilt
         EXPECT_FALSE(pred(record.get()) || predCopy(record.get()));
 }
 
+TEST(FileInfoFilter, AttentionPicksEveryDoubtfulResultAndCombinesLikeTheOtherCriteria)
+{
+    const auto note = [](VARNEXREASON reason, uint64_t number = 0) { return VARNEXREASONNOTE::Of(reason, number); };
+    const struct {
+        const char* name;
+        VARNEXRESULTSTATE state;
+        std::vector<VARNEXREASONNOTE> reasons;
+        uint64_t replaced;
+        bool attention;
+    } rows[] = {
+        {"not processed", VARNEXRESULTSTATE_NONE, {}, 0, false},
+        {"clean", VARNEXRESULTSTATE_OK, {}, 0, false},
+        {"cancelled by the user", VARNEXRESULTSTATE_CANCELLED, {note(VARNEXREASON_CANCELLED)}, 0, false},
+        {"unsure", VARNEXRESULTSTATE_WARNING, {note(VARNEXREASON_DETECTION_UNSURE)}, 0, true},
+        {"unknown text", VARNEXRESULTSTATE_WARNING, {note(VARNEXREASON_UNKNOWN_TEXT)}, 0, true},
+        {"not supported", VARNEXRESULTSTATE_NOT_SUPPORTED, {}, 0, true},
+        {"write error", VARNEXRESULTSTATE_WRITE_ERROR, {note(VARNEXREASON_WRITE_FAILED)}, 0, true},
+        {"failed", VARNEXRESULTSTATE_FAILED, {}, 0, true},
+        {"OK with a repaired double encoding", VARNEXRESULTSTATE_OK, {note(VARNEXREASON_DOUBLE_ENCODED, 1)}, 0, true},
+        {"OK with replaced characters", VARNEXRESULTSTATE_OK, {}, 3, true},
+        {"OK with U+FFFD in the input", VARNEXRESULTSTATE_OK, {note(VARNEXREASON_REPLACEMENT_IN_TEXT, 2)}, 0, true},
+        {"OK, a reason of no concern", VARNEXRESULTSTATE_OK, {note(VARNEXREASON_NO_OUTPUT_FILE)}, 0, false},
+    };
+    std::vector<std::unique_ptr<CVarnexFileInfo>> records;
+    std::string expected;
+    for (const auto& row : rows) {
+        records.push_back(std::make_unique<CVarnexFileInfo>(0, u"/data/a.txt", u"", nullptr));
+        VARNEXFILEOUTCOME outcome;
+        outcome.state = row.state;
+        outcome.codepage = 1252;
+        outcome.replaced = row.replaced;
+        outcome.reasons = row.reasons;
+        if (row.state != VARNEXRESULTSTATE_NONE)
+            records.back()->SetOutcome(outcome);
+        EXPECT_EQ(CFileInfoFilter::NeedsAttention(records.back().get()), row.attention) << row.name;
+        if (row.attention)
+            expected += std::string(expected.empty() ? "" : ", ") + row.name;
+    }
+    EXPECT_FALSE(CFileInfoFilter::NeedsAttention(nullptr));
+
+    SwitchFilter filter;
+    filter.EnableAttentionFilter(true);
+    EXPECT_TRUE(filter.ValidateFilters()) << "attention alone is a criterion";
+    std::unique_ptr<CFileInfoFilter> clone(filter.Clone());
+    SwitchFilter copied(filter);
+    for (const CFileInfoFilter* each : std::vector<const CFileInfoFilter*>{&filter, clone.get(), &copied}) {
+        std::string passing;
+        for (size_t i = 0; i < records.size(); ++i)
+            if ((*each)(records[i].get()))
+                passing += std::string(passing.empty() ? "" : ", ") + rows[i].name;
+        EXPECT_EQ(passing, expected);
+    }
+    filter.EnableStatusFilter(true);
+    filter.SetStatusFilter(FileInfoStatusNormal);
+    size_t okAndDoubtful = 0;
+    for (const auto& record : records)
+        okAndDoubtful += filter(record.get()) ? 1 : 0;
+    EXPECT_EQ(okAndDoubtful, 3u) << "with status OK: the three OK records that still need a look";
+}
+
 }  // namespace
