@@ -62,7 +62,8 @@ std::u16string TextOf(const pugi::xml_node& root, const char* name)
 
 }  // namespace
 
-const char16_t* const CLocaleResourceInfo::DEFAULT_HELP_FILE = u"VarnelProHelp.html";
+const char16_t* const CLocaleResourceInfo::DEFAULT_HELP_FILE = u"help/index.html";
+const char16_t* const CLocaleResourceInfo::HELP_FOLDER = u"help";
 
 CLocaleResourceInfo::~CLocaleResourceInfo() = default;
 

@@ -12,7 +12,7 @@ class CLocaleResourceInfo {
 public:
     virtual ~CLocaleResourceInfo();
 
-    // The built-in English description; its help file is programFolder/VarnelProHelp.html.
+    // The built-in English description; its help file is programFolder/help/index.html.
     explicit CLocaleResourceInfo(const std::u16string& programFolder);
     CLocaleResourceInfo(const CLocaleResourceInfo&) = default;
     CLocaleResourceInfo& operator=(const CLocaleResourceInfo&) = default;
@@ -40,8 +40,10 @@ public:
     // digits between the dots, matches nothing.
     static bool VersionMatches(const std::u16string& bundleVersion, const std::u16string& programVersion);
 
-    // The help file in the program folder, used when a language brings none.
+    // The program's manual, relative to its folder, and the folder that
+    // holds it with one subfolder per translated manual (help/de_DE).
     static const char16_t* const DEFAULT_HELP_FILE;
+    static const char16_t* const HELP_FOLDER;
 
 protected:
     friend class CLocaleResourceManager;
@@ -67,7 +69,7 @@ protected:
 //   <varnelLocaleInfo locale="de_DE">
 //     <version>2.0.0</version>
 //     <resourceFile>varnelpro_de_DE.qm</resourceFile>
-//     <helpFile>VarnelProHelp.html</helpFile>
+//     <helpFile>hilfe.html</helpFile>
 //     <englishName>German (Germany)</englishName>
 //     <displayName>Deutsch (Deutschland)</displayName>
 //     <author/> <webUrl/> <email/> <copyright/> <comment/>

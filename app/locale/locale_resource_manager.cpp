@@ -265,7 +265,20 @@ void CLocaleResourceManager::InstallTranslator()
 
 std::u16string CLocaleResourceManager::GetCurrentHelpFile() const
 {
-    if (HasType(m_current->GetHelpFile(), platform::FileType::Regular))
+    const std::u16string own = CLongPath(GetProgramFolder()).Append(CLocaleResourceInfo::DEFAULT_HELP_FILE).GetPath();
+    if (m_current->GetHelpFile() != own && HasType(m_current->GetHelpFile(), platform::FileType::Regular))
         return m_current->GetHelpFile();
-    return CLongPath(GetProgramFolder()).Append(CLocaleResourceInfo::DEFAULT_HELP_FILE).GetPath();
+    // The program's manual in the language: help/de_DE/index.html, then help/de/index.html.
+    if (!m_current->IsBuiltIn()) {
+        const std::u16string& locale = m_current->GetLocale();
+        for (const std::u16string& name : {locale, locale.substr(0, locale.find(u'_'))}) {
+            if (name.empty())
+                continue;
+            const std::u16string translated =
+                CLongPath(GetProgramFolder()).Append(CLocaleResourceInfo::HELP_FOLDER).Append(name).Append(u"index.html").GetPath();
+            if (HasType(translated, platform::FileType::Regular))
+                return translated;
+        }
+    }
+    return own;
 }

@@ -61,8 +61,9 @@ public:
     // The language in use; the built-in English one until a bundle is accepted.
     const CLocaleResourceInfo& GetCurrentInfo() const { return *m_current; }
     const std::u16string& GetCurrentLocaleName() const { return m_current->GetLocale(); }
-    // The language's help file when it names an existing file, else the
-    // program's own "VarnelProHelp.html".
+    // The language's own help file when its description names an existing
+    // one, else the program's manual in that language (help/de_DE/index.html,
+    // then help/de/index.html), else the program's own "help/index.html".
     std::u16string GetCurrentHelpFile() const;
 
     // Installs the translation into a QCoreApplication made after Initialize.

@@ -11,6 +11,9 @@ struct FileSelection {
     unsigned sessionId = 0;    // the record's session-unique id
     std::u16string inputPath;
     std::u16string outputPath;  // empty while there is none
+    // The Unicode form the output is written in (1200, 65001, ...; the
+    // record's GetOutputCodepage); 0: not known, read by its BOM or as UTF-8.
+    unsigned outputCodepage = 0;
     int codepage = -1;          // -1: none (binary or not detected yet)
     std::u16string codepageName;
     float confidence = 0.0f;

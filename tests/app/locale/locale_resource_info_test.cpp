@@ -58,7 +58,7 @@ TEST(XmlLocaleResourceInfo, TakesTheFolderNameWhenTheLocaleAttributeIsMissingOrE
         ASSERT_TRUE(info.IsParsed());
         EXPECT_EQ(info.GetLocale(), u"it");
         EXPECT_TRUE(info.GetResourceFile().empty());
-        EXPECT_EQ(info.GetHelpFile(), U(root.File("VarnelProHelp.html")));  // none of its own
+        EXPECT_EQ(info.GetHelpFile(), U(root.File("help/index.html")));  // none of its own
     }
 }
 

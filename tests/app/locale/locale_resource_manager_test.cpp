@@ -224,20 +224,26 @@ TEST(LocaleResourceManager, InstallsItsTranslationIntoTheApplication)
     EXPECT_EQ(QCoreApplication::translate("Headless", "Time"), QString("Zeit"));
 }
 
-TEST(LocaleResourceManager, HelpFileFallsBackToTheProgramsOwn)
+TEST(LocaleResourceManager, HelpFileFallsBackToTheProgramsManualInTheLanguageThenToTheProgramsOwn)
 {
     struct Row {
         const char* name;
         const char* version;
         const char* helpElement;
         bool helpExists;
-        bool ownHelp;
+        const char* programManual;  // a manual of the program's help folder, or null
+        const char* expected;       // relative to the bundle ("@") or the program folder
     };
     const Row rows[] = {
-        {"bundle help exists", "2.0.0", "<helpFile>hilfe.html</helpFile>", true, true},
-        {"bundle help missing", "2.0.0", "<helpFile>hilfe.html</helpFile>", false, false},
-        {"no help element", "2.0.0", "", false, false},
-        {"bundle rejected", "2.1.0", "<helpFile>hilfe.html</helpFile>", true, false},
+        {"bundle help exists", "2.0.0", "<helpFile>hilfe.html</helpFile>", true, "help/de_DE/index.html", "@/hilfe.html"},
+        {"bundle help missing", "2.0.0", "<helpFile>hilfe.html</helpFile>", false, nullptr, "help/index.html"},
+        {"no help element", "2.0.0", "", false, nullptr, "help/index.html"},
+        {"bundle rejected", "2.1.0", "<helpFile>hilfe.html</helpFile>", true, "help/de_DE/index.html",
+         "help/index.html"},
+        {"program manual for the locale", "2.0.0", "", false, "help/de_DE/index.html", "help/de_DE/index.html"},
+        {"program manual for the language", "2.0.0", "<helpFile>hilfe.html</helpFile>", false, "help/de/index.html",
+         "help/de/index.html"},
+        {"a manual of another language", "2.0.0", "", false, "help/fr/index.html", "help/index.html"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -246,10 +252,16 @@ TEST(LocaleResourceManager, HelpFileFallsBackToTheProgramsOwn)
             MakeBundle(root, "de_DE", LocaleXml("de_DE", row.version, "bundle.qm", row.helpElement));
         if (row.helpExists)
             testing_support::WriteBytes(dir + "/hilfe.html", "<html></html>");
+        if (row.programManual != nullptr) {
+            const std::string manual = root.File(row.programManual);
+            std::filesystem::create_directories(std::filesystem::path(manual).parent_path());
+            testing_support::WriteBytes(manual, "<html></html>");
+        }
         CLocaleResourceManager manager(U(root.Path()), PROGRAM_VERSION);
         manager.Initialize(u"de_DE", u"", {});
+        const std::string expected = row.expected;
         EXPECT_EQ(manager.GetCurrentHelpFile(),
-                  row.ownHelp ? U(dir + "/hilfe.html") : U(root.File("VarnelProHelp.html")));
+                  expected[0] == '@' ? U(dir + expected.substr(1)) : U(root.File(expected)));
     }
 }
 

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+#include "app/window/file_selection.h"
+
+class QTreeWidget;
+
+// The "Details" pane: the properties of the selected file, one per row.
+class CDetailWnd : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CDetailWnd(QWidget* parent = nullptr);
+    ~CDetailWnd() override;
+
+    // An invalid selection empties the pane.
+    void ShowFile(const FileSelection& selection);
+
+    // The value shown for a property title (tests).
+    QString ValueOf(const QString& title) const;
+
+private:
+    void AddRow(const QString& title, const QString& value);
+
+    QTreeWidget* m_rows = nullptr;
+};
