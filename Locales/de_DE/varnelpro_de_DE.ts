@@ -748,4 +748,383 @@ Der gewählte Ausgabeordner ist:
         <translation>Die Einstellungen konnten nicht gespeichert werden.</translation>
     </message>
 </context>
+<context>
+    <name>AssignCodepage</name>
+    <message>
+        <source>Assign Codepage</source>
+        <translation>Codepage zuweisen</translation>
+    </message>
+    <message>
+        <source>File: %1</source>
+        <translation>Datei: %1</translation>
+    </message>
+    <message>
+        <source>Choose the codepage the file is written in. The preview shows the file read in the selected codepage.</source>
+        <translation>Wählen Sie die Codepage, in der die Datei geschrieben ist. Die Vorschau zeigt die Datei in der gewählten Codepage gelesen.</translation>
+    </message>
+    <message>
+        <source>All Supported Codepages</source>
+        <translation>Alle unterstützten Codepages</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Select a codepage to preview the file in it.</source>
+        <translation>Wählen Sie eine Codepage, um die Datei darin anzusehen.</translation>
+    </message>
+    <message>
+        <source>The file cannot be read.</source>
+        <translation>Die Datei kann nicht gelesen werden.</translation>
+    </message>
+</context>
+<context>
+    <name>Preview</name>
+    <message>
+        <source>No file selected.</source>
+        <translation>Keine Datei ausgewählt.</translation>
+    </message>
+    <message>
+        <source>The output is empty or currently unavailable.</source>
+        <translation>Die Ausgabe ist leer oder zurzeit nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>Output file: %1</source>
+        <translation>Ausgabedatei: %1</translation>
+    </message>
+    <message>
+        <source>Input file: %1</source>
+        <translation>Eingabedatei: %1</translation>
+    </message>
+    <message>
+        <source>This file is binary; it has no text to preview.</source>
+        <translation>Diese Datei ist binär; sie hat keinen Text für die Vorschau.</translation>
+    </message>
+    <message>
+        <source>The file cannot be read.</source>
+        <translation>Die Datei kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Only the first %1 KiB are shown.</source>
+        <translation>Nur die ersten %1 KiB werden angezeigt.</translation>
+    </message>
+</context>
+<context>
+    <name>Details</name>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 Byte</translation>
+    </message>
+    <message>
+        <source>Property</source>
+        <translation>Eigenschaft</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
+    </message>
+    <message>
+        <source>No file selected.</source>
+        <translation>Keine Datei ausgewählt.</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Output File</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Codepage</source>
+        <translation>Codepage</translation>
+    </message>
+    <message>
+        <source>Not detected yet</source>
+        <translation>Noch nicht erkannt</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Unbekannt</translation>
+    </message>
+    <message>
+        <source>Language Group</source>
+        <translation>Sprachgruppe</translation>
+    </message>
+    <message>
+        <source>Confidence</source>
+        <translation>Sicherheit</translation>
+    </message>
+    <message>
+        <source>BOM</source>
+        <translation>BOM</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>Replaced Characters</source>
+        <translation>Ersetzte Zeichen</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Meldung</translation>
+    </message>
+    <message>
+        <source>Input Size</source>
+        <translation>Eingabegröße</translation>
+    </message>
+    <message>
+        <source>Output Size</source>
+        <translation>Ausgabegröße</translation>
+    </message>
+</context>
+<context>
+    <name>Shell</name>
+    <message>
+        <source>Varnel Professional</source>
+        <translation>Varnel Professional</translation>
+    </message>
+    <message>
+        <source>Unable to open this folder.</source>
+        <translation>Dieser Ordner kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>Unable to open this file.</source>
+        <translation>Diese Datei kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>This file is a program. It is shown in its folder instead of being run.</source>
+        <translation>Diese Datei ist ein Programm. Sie wird in ihrem Ordner angezeigt, statt ausgeführt zu werden.</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Unbekannt</translation>
+    </message>
+    <message>
+        <source>Properties of %1</source>
+        <translation>Eigenschaften von %1</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>Ort</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Special file</source>
+        <translation>Spezialdatei</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 Byte</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>Geändert</translation>
+    </message>
+    <message>
+        <source>Accessed</source>
+        <translation>Letzter Zugriff</translation>
+    </message>
+    <message>
+        <source>Created</source>
+        <translation>Erstellt</translation>
+    </message>
+    <message>
+        <source>Permissions</source>
+        <translation>Berechtigungen</translation>
+    </message>
+    <message>
+        <source>Owner</source>
+        <translation>Besitzer</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>Tray</name>
+    <message>
+        <source>Show Main Window</source>
+        <translation>Hauptfenster anzeigen</translation>
+    </message>
+    <message>
+        <source>Varnel Professional</source>
+        <translation>Varnel Professional</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Bereit</translation>
+    </message>
+    <message>
+        <source>Converting: %1% (%2 of %3)</source>
+        <translation>Konvertiere: %1% (%2 von %3)</translation>
+    </message>
+    <message>
+        <source>Detecting: %1% (%2 of %3)</source>
+        <translation>Erkenne: %1% (%2 von %3)</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Angehalten</translation>
+    </message>
+</context>
+<context>
+    <name>Help</name>
+    <message>
+        <source>The user manual is not installed:
+%1</source>
+        <translation>Das Benutzerhandbuch ist nicht installiert:
+%1</translation>
+    </message>
+    <message>
+        <source>Unable to open the user manual.</source>
+        <translation>Das Benutzerhandbuch kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>About Varnel Professional</source>
+        <translation>Über Varnel Professional</translation>
+    </message>
+    <message>
+        <source>Varnel Professional %1</source>
+        <translation>Varnel Professional %1</translation>
+    </message>
+    <message>
+        <source>Converts batches of text files from legacy codepages into one Unicode form.
+
+Copyright © Quillmark. All rights reserved.</source>
+        <translation>Konvertiert ganze Stapel von Textdateien aus älteren Codepages in eine Unicode-Form.
+
+Copyright © Quillmark. Alle Rechte vorbehalten.</translation>
+    </message>
+</context>
+<context>
+    <name>Filters</name>
+    <message>
+        <source>Binary or Unknown</source>
+        <translation>Binär oder unbekannt</translation>
+    </message>
+    <message>
+        <source>Needs attention</source>
+        <translation>Zu prüfen</translation>
+    </message>
+    <message>
+        <source>Warnings, errors, unsure detections, unknown text, replaced characters and double-encoded text</source>
+        <translation>Warnungen, Fehler, unsichere Erkennungen, unbekannter Text, ersetzte Zeichen und doppelt kodierter Text</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Converted</source>
+        <translation>Konvertiert</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Kopiert</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Not Determined</source>
+        <translation>Nicht bestimmt</translation>
+    </message>
+    <message>
+        <source>BOM</source>
+        <translation>BOM</translation>
+    </message>
+    <message>
+        <source>With BOM</source>
+        <translation>Mit BOM</translation>
+    </message>
+    <message>
+        <source>Without BOM</source>
+        <translation>Ohne BOM</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>Pfad</translation>
+    </message>
+    <message>
+        <source>Wildcards, separated by ;</source>
+        <translation>Platzhalter, getrennt durch ;</translation>
+    </message>
+    <message>
+        <source>Codepage</source>
+        <translation>Codepage</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>Anzahl</translation>
+    </message>
+    <message>
+        <source>Check All</source>
+        <translation>Alle anhaken</translation>
+    </message>
+    <message>
+        <source>Uncheck All</source>
+        <translation>Keine anhaken</translation>
+    </message>
+    <message>
+        <source>Clear Filters</source>
+        <translation>Filter löschen</translation>
+    </message>
+    <message>
+        <source>Showing %1 of %2 files</source>
+        <translation>%1 von %2 Dateien angezeigt</translation>
+    </message>
+</context>
 </TS>
