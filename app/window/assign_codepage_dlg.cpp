@@ -1,6 +1,7 @@
 #include "app/window/assign_codepage_dlg.h"
 
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
@@ -50,6 +51,9 @@ CAssignCodepageDlg::CAssignCodepageDlg(QWidget* parent, CProfileStore& store, co
     m_tree->setObjectName(QStringLiteral("CodepageTree"));
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
+    // Long names scroll instead of being cut.
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_tree->header()->setStretchLastSection(false);
     m_root = new QTreeWidgetItem(m_tree, {Qs(Tr("AssignCodepage", "All Supported Codepages"))});
     QTreeWidgetItem* preset = nullptr;
     for (const CCodepageInfo* info : AssignableCodepages()) {
@@ -68,7 +72,7 @@ CAssignCodepageDlg::CAssignCodepageDlg(QWidget* parent, CProfileStore& store, co
     m_splitter->addWidget(m_preview);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({300, 520});
+    m_splitter->setSizes({340, 500});
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttons->button(QDialogButtonBox::Ok)->setText(Qs(Tr("AssignCodepage", "OK")));
@@ -114,6 +118,14 @@ void CAssignCodepageDlg::OnSelectionChanged()
         m_preview->ShowNote(Qs(Tr("AssignCodepage", "Select a codepage to preview the file in it.")));
     else
         m_preview->Load(m_file, codepage, m_limit, Qs(Tr("AssignCodepage", "The file cannot be read.")));
+}
+
+void CAssignCodepageDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Only a shown tree knows its height to center the preset in.
+    if (m_tree->currentItem() != nullptr)
+        m_tree->scrollToItem(m_tree->currentItem(), QAbstractItemView::PositionAtCenter);
 }
 
 void CAssignCodepageDlg::done(int result)

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QLocale>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -34,9 +35,20 @@ CDetailWnd::CDetailWnd(QWidget* parent) : QWidget(parent)
     m_rows->setSelectionMode(QAbstractItemView::SingleSelection);
     m_rows->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_rows->header()->setStretchLastSection(true);
+    m_messageTitle = new QLabel(Qs(Tr("Details", "Message")), this);
+    QFont bold = m_messageTitle->font();
+    bold.setBold(true);
+    m_messageTitle->setFont(bold);
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("DetailMessage"));
+    m_message->setTextFormat(Qt::PlainText);
+    m_message->setWordWrap(true);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_rows);
+    layout->addWidget(m_rows, 1);
+    layout->addWidget(m_messageTitle);
+    layout->addWidget(m_message);
     ShowFile(FileSelection());
 }
 
@@ -50,6 +62,8 @@ void CDetailWnd::AddRow(const QString& title, const QString& value)
 
 QString CDetailWnd::ValueOf(const QString& title) const
 {
+    if (title == m_messageTitle->text())
+        return m_message->text();
     const QList<QTreeWidgetItem*> found = m_rows->findItems(title, Qt::MatchExactly, 0);
     return found.isEmpty() ? QString() : found.first()->text(1);
 }
@@ -57,6 +71,9 @@ QString CDetailWnd::ValueOf(const QString& title) const
 void CDetailWnd::ShowFile(const FileSelection& selection)
 {
     m_rows->clear();
+    m_message->setText(Qs(selection.message));
+    m_messageTitle->setVisible(selection.valid && !selection.message.empty());
+    m_message->setVisible(selection.valid && !selection.message.empty());
     if (!selection.valid) {
         AddRow(Qs(Tr("Details", "No file selected.")), QString());
         return;
@@ -83,8 +100,6 @@ void CDetailWnd::ShowFile(const FileSelection& selection)
         AddRow(Qs(Tr("Details", "BOM")), selection.hasBom ? Qs(Tr("Details", "Yes")) : Qs(Tr("Details", "No")));
         AddRow(Qs(Tr("Details", "Replaced Characters")), QLocale().toString(static_cast<qulonglong>(selection.replaced)));
     }
-    if (!selection.message.empty())
-        AddRow(Qs(Tr("Details", "Message")), Qs(selection.message));
     AddRow(Qs(Tr("Details", "Input Size")), Bytes(selection.bytesIn));
     if (!selection.outputPath.empty())
         AddRow(Qs(Tr("Details", "Output Size")), Bytes(selection.bytesOut));

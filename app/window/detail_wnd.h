@@ -4,6 +4,7 @@
 
 #include "app/window/file_selection.h"
 
+class QLabel;
 class QTreeWidget;
 
 // The "Details" pane: the properties of the selected file, one per row.
@@ -24,4 +25,7 @@ private:
     void AddRow(const QString& title, const QString& value);
 
     QTreeWidget* m_rows = nullptr;
+    // The message is prose: it wraps below the rows instead of being cut.
+    QLabel* m_messageTitle = nullptr;
+    QLabel* m_message = nullptr;
 };

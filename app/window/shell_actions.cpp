@@ -176,7 +176,8 @@ QString TimeText(const struct timespec& time)
 {
     if (time.tv_sec == 0 && time.tv_nsec == 0)
         return Qs(Tr("Shell", "Unknown"));
-    return QLocale().toString(QDateTime::fromSecsSinceEpoch(time.tv_sec), QLocale::LongFormat);
+    // ISO order reads the same in every interface language.
+    return QDateTime::fromSecsSinceEpoch(time.tv_sec).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 // "rw-r--r-- (644)"

@@ -15,7 +15,7 @@ CTextPreviewView::CTextPreviewView(QWidget* parent) : QWidget(parent)
     m_text = new QPlainTextEdit(this);
     m_text->setObjectName(QStringLiteral("PreviewText"));
     m_text->setReadOnly(true);
-    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("PreviewNote"));
