@@ -17,6 +17,7 @@
 #include "app/window/varnex_tray_icon.h"
 #include "platform/native_path.h"
 #include "support/temp_dir.h"
+#include "textrion/path/long_path.h"
 
 namespace {
 
@@ -137,6 +138,11 @@ TEST(HelpAndAbout, TheManualOfTheLanguageOpensAndAMissingOneIsSaid)
     std::unique_ptr<QMessageBox> about(CreateAboutBox(nullptr));
     EXPECT_EQ(about->windowTitle(), QStringLiteral("About Varnel Professional"));
     EXPECT_TRUE(about->text().contains(Qs(ProgramVersion())));
+
+    // The build tree holds the program's manuals as they are installed.
+    CLocaleResourceManager german(CLongPath(CLongPath::GetAppDir()).Append(u"../../app").GetPath());
+    ASSERT_TRUE(german.Initialize(u"de_DE", u"", {}));
+    EXPECT_TRUE(german.GetCurrentHelpFile().ends_with(u"/app/help/de_DE/index.html"));
 }
 
 TEST(VarnexTrayIcon, WithoutASystemTrayKeepsItsTextsAndStillBringsTheWindowBack)
