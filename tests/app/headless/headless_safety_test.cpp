@@ -284,14 +284,22 @@ TEST(TemporaryFiles, TheSignalTimeRemovalTakesEveryRegisteredFileAndOnlyThose)
     WriteBytes(dir.File("a.part"), "a");
     WriteBytes(dir.File("b.part"), "b");
     WriteBytes(dir.File("kept"), "c");
-    {
-        platform::TemporaryFileGuard a(dir.File16("a.part"));
+    // In a child, as at a signal: the removal marks the process as ending for good.
+    const pid_t child = fork();
+    if (child == 0) {
         {
-            platform::TemporaryFileGuard gone(dir.File16("kept"));  // unregistered again
-        }
-        platform::TemporaryFileGuard b(dir.File16("b.part"));
-        platform::RemoveTemporaryFilesNow();
-    }  // the guards end after a removal without waiting
+            platform::TemporaryFileGuard a(dir.File16("a.part"));
+            {
+                platform::TemporaryFileGuard gone(dir.File16("kept"));  // unregistered again
+            }
+            platform::TemporaryFileGuard b(dir.File16("b.part"));
+            platform::RemoveTemporaryFilesNow();
+        }  // the guards end after a removal without waiting
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
     EXPECT_FALSE(Exists(dir.File("a.part")));
     EXPECT_FALSE(Exists(dir.File("b.part")));
     EXPECT_TRUE(Exists(dir.File("kept")));
