@@ -31,6 +31,7 @@
 #include "platform/file_api.h"
 #include "platform/process.h"
 #include "textrion/path/long_path.h"
+#include "varnex/session/job_paths.h"
 #include "varnex/session/name_filter.h"
 
 namespace {
@@ -330,6 +331,17 @@ bool CConvertDlg::CheckOutputFolder(std::u16string& output)
             return refuse(Qs(Tr("ConvertDialog",
                                 "Converting the input folder to itself will cause write errors and damage to "
                                 "original file. Please double check the output folder before conversion.")));
+        // An input inside the output tree: an output may land on another input.
+        VARNEXBATCHJOBITEM item;
+        item.folder = true;
+        item.inputPath = m_inputs.empty() ? std::u16string() : m_inputs.front();
+        item.outputPath = output;
+        if (!item.inputPath.empty() && CheckJobPaths(item, {}).clash != JOBPATHCHECK::CLASH_NONE)
+            return refuse(FillS(Qs(Tr("ConvertDialog",
+                                      "Files cannot be written to input folder. Please select another output "
+                                      "folder.\n\nThe input folder is:\n%s\n\nThe output folder you have selected "
+                                      "is:\n%s")),
+                                {Qs(item.inputPath), typed}));
         return true;
     }
     for (const std::u16string& file : m_inputs) {

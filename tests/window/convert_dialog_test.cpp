@@ -170,6 +170,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"file_into_its_folder", true, "link", 0, "",
                     "Files cannot be written to input folder. Please select another output folder.\n\n"
                     "The input folder is:\n"},
+        // An output may land on another input: in/x.txt from in/in/x.txt.
+        RefusalCase{"input_inside_the_output", false, "", 0, "",
+                    "Files cannot be written to input folder. Please select another output folder.\n\n"
+                    "The input folder is:\n"},
         RefusalCase{"bad_regex", false, "out", 2, "([a-z]", "The regular expression is not valid:\n"},
         RefusalCase{"empty_output", false, "!  ", 0, "", "Please enter an output folder."},
         RefusalCase{"relative_output", false, "!out", 0, "", "Please enter the full path of the output folder"},
