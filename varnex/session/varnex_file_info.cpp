@@ -158,6 +158,12 @@ VARNEXCONVERSIONOPTIONS CVarnexFileInfo::GetOptions() const
     return m_options;
 }
 
+void CVarnexFileInfo::SetOptions(const VARNEXCONVERSIONOPTIONS& options)
+{
+    CSingleLock lock(GetCriticalSection());
+    m_options = options;
+}
+
 CTextFileConverter::OUTPUTTEXTFORMAT CVarnexFileInfo::GetOutputTextFormat() const
 {
     CSingleLock lock(GetCriticalSection());

@@ -80,6 +80,10 @@ public:
 
     // What the job asked of this file (a copy, read under the record's lock).
     VARNEXCONVERSIONOPTIONS GetOptions() const;
+    // For a finished record that is to be written again with other options
+    // (before its retry). The input code page is not applied: the retry
+    // says whether the file is detected again.
+    void SetOptions(const VARNEXCONVERSIONOPTIONS& options);
     CTextFileConverter::OUTPUTTEXTFORMAT GetOutputTextFormat() const;
     void SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format);
     bool GetWriteBOM() const;

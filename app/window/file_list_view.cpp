@@ -1,0 +1,248 @@
+#include "app/window/file_list_view.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "app/locale/tr.h"
+#include "app/window/qt_text.h"
+#include "app/window/window_format.h"
+#include "platform/file_api.h"
+#include "varnex/codepage/codepage_info.h"
+
+namespace {
+
+// The file view's engine: every file it writes joins the list as a record of
+// its own, known without detection when it was converted (its code page is the
+// output form's), detected like any file when it was copied as it was. The
+// input's record then no longer names it.
+class CFileViewSession : public CVarnexViewSession {
+public:
+    using CVarnexViewSession::CVarnexViewSession;
+    ~CFileViewSession() override { DisposeVarnex(); }
+
+protected:
+    void OnFileProcessed(CVarnexFileInfo* record) override
+    {
+        CVarnexViewSession::OnFileProcessed(record);
+        const VARNEXRESULTOPERATION operation = record->GetResultOperation();
+        const std::u16string output = record->GetOutputFile();
+        if (operation == VARNEXRESULTOPERATION_NONE || output.empty())
+            return;
+        auto* written = new CVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), output.c_str(), nullptr,
+                                            GetDefaultOwnerData());
+        const CCodepageInfo* input = record->GetCodepageInfo();
+        if (operation == VARNEXRESULTOPERATION_CONVERTED && input != nullptr && input->GetCodepage() != -1) {
+            written->SetAllowAutoDetect(false);
+            written->SetCodepage(static_cast<int>(record->GetOutputCodepage()));
+            written->SetHasBom(record->GetWriteBOM());
+        }
+        record->SetOutputFile(nullptr);
+        HandleFileInfo(written);
+    }
+};
+
+// Name and extension of a file name: "a.b.txt" -> "a.b", ".txt"; a leading
+// dot starts no extension (".profile").
+std::pair<std::u16string, std::u16string> SplitExtension(const std::u16string& name)
+{
+    const size_t dot = name.rfind(u'.');
+    if (dot == std::u16string::npos || dot == 0)
+        return {name, std::u16string()};
+    return {name.substr(0, dot), name.substr(dot)};
+}
+
+bool PathExists(const std::u16string& path)
+{
+    platform::FileStatus status;
+    return platform::GetFileStatus(path, &status, false);
+}
+
+}  // namespace
+
+CFileListView::CFileListView(QWidget* parent) : CVarnexListView(CVarnexListModel::FileColumns(), parent)
+{
+    setObjectName(QStringLiteral("FileView"));
+    InitSession(std::make_unique<CFileViewSession>(Target()));
+    m_options.writeBom = false;  // UTF-8 without a mark unless the profile asks
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Table());
+    // A stop that was on its way may have let the wanted folder wait.
+    connect(this, &CVarnexListView::sessionStateChanged, this, &CFileListView::StartFolderWhenDue);
+}
+
+CFileListView::~CFileListView() = default;
+
+void CFileListView::SetFolder(const std::u16string& folder)
+{
+    if (IsConverting() && !AskToCancelConversion())
+        return;
+    m_folder = folder;
+    m_folderDue = true;
+    StartFolderWhenDue();
+}
+
+bool CFileListView::AskToCancelConversion()
+{
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("FileViewBusy"));
+    box.setIcon(QMessageBox::Information);
+    box.setWindowTitle(Qs(Tr("FileView", "Please wait")));
+    box.setText(Qs(Tr("FileView", "File View is busy")));
+    box.setInformativeText(
+        Qs(Tr("FileView", "Please wait for it to finish converting the files before changing the current folder.")));
+    QPushButton* cancel = box.addButton(Qs(Tr("FileView", "Cancel these files")), QMessageBox::DestructiveRole);
+    cancel->setObjectName(QStringLiteral("CancelFiles"));
+    QPushButton* close = box.addButton(Qs(Tr("FileView", "Close")), QMessageBox::RejectRole);
+    box.setDefaultButton(close);
+    box.exec();
+    // The conversion may have ended while the box was open: nothing to cancel then.
+    return box.clickedButton() == cancel;
+}
+
+void CFileListView::showEvent(QShowEvent* event)
+{
+    CVarnexListView::showEvent(event);
+    StartFolderWhenDue();
+}
+
+void CFileListView::StartFolderWhenDue()
+{
+    if (!m_folderDue || !isVisible())
+        return;
+    if (IsRunning()) {
+        if (!m_stopAsked) {
+            m_stopAsked = true;
+            CFilterableVarnex* session = &Session();
+            Commands().Run([session] { session->Stop(); });
+        }
+        return;  // again on STOPPED
+    }
+    if (!IsIdle())
+        return;  // a command is still on its way; again when it is done
+    m_folderDue = false;
+    m_stopAsked = false;
+    m_converting = false;
+    VARNEXJOBSETTING setting = m_job;
+    setting.detectOnly = true;
+    VARNEXBATCHJOBITEM item;
+    item.folder = true;
+    item.options.recursive = false;
+    item.options.processHiddenFiles = false;
+    item.inputPath = m_folder;
+    CFilterableVarnex& session = Session();
+    session.ClearPreparedJobs();
+    session.SetJobSetting(setting);
+    session.PrepareJob(item);
+    if (!session.Start(false))
+        session.ClearPreparedJobs();
+}
+
+void CFileListView::OnSessionMessage(VARNEXMESSAGE message, intptr_t /*lParam*/)
+{
+    if (message != VARNEXMESSAGE_STOPPED)
+        return;
+    m_converting = false;
+    StartFolderWhenDue();
+}
+
+std::u16string CFileListView::ProposedOutputPath(const std::u16string& input, const std::set<std::u16string>& taken)
+{
+    const size_t slash = input.rfind(u'/');
+    const std::u16string folder = slash == std::u16string::npos ? std::u16string() : input.substr(0, slash + 1);
+    const auto [name, extension] = SplitExtension(input.substr(folder.size()));
+    const QString first = FillFormat(Qs(Tr("FileView", "%s (Converted)")), QStringList{Qs(name)});
+    std::u16string path = folder + U16(first) + extension;
+    for (int n = 2; PathExists(path) || taken.count(path) != 0; ++n)
+        path = folder + U16(FillFormat(Qs(Tr("FileView", "%s (%d)")), QStringList{first, QString::number(n)})) +
+               extension;
+    return path;
+}
+
+std::vector<std::u16string> CFileListView::SelectedFiles() const
+{
+    std::vector<std::u16string> files;
+    for (int row : SelectedRows())
+        Model()->WithListedRecord(row, [&](CVarnexFileInfo& record) { files.push_back(record.FastGetInputFile()); });
+    return files;
+}
+
+bool CFileListView::CanConvertHere() const
+{
+    if (!IsIdle())
+        return false;
+    for (int row : SelectedRows()) {
+        bool finished = false;
+        Model()->WithListedRecord(
+            row, [&](CVarnexFileInfo& record) { finished = record.FastGetStatus() == VARNEXFILESTATUS_FINISHED; });
+        if (finished)
+            return true;
+    }
+    return false;
+}
+
+bool CFileListView::ConvertHere()
+{
+    if (!IsIdle())
+        return false;
+    CFilterableVarnex& session = Session();
+    std::set<std::u16string> taken;
+    bool any = false;
+    for (int row : SelectedRows())
+        Model()->WithListedRecord(row, [&](CVarnexFileInfo& record) {
+            if (record.FastGetStatus() != VARNEXFILESTATUS_FINISHED)
+                return;
+            const std::u16string output = ProposedOutputPath(record.FastGetInputFile(), taken);
+            taken.insert(output);
+            record.SetOptions(m_options);
+            record.SetOutputFile(output.c_str());
+            const bool retried = m_options.inputCodepage ? session.RetryFileSetCodepage(&record, *m_options.inputCodepage)
+                                                         : session.RetryFile(&record, true);
+            if (retried)
+                any = true;
+            else
+                record.SetOutputFile(nullptr);
+        });
+    if (!any)
+        return false;
+    VARNEXJOBSETTING setting = m_job;
+    setting.detectOnly = false;
+    session.SetJobSetting(setting);
+    m_converting = session.Start(true);
+    RefreshList();
+    return m_converting;
+}
+
+void CFileListView::FillContextMenu(QMenu& menu)
+{
+    const FileSelection file = FocusedFile();
+    const std::vector<int> rows = SelectedRows();
+    QString convertHere = Qs(Tr("FileView", "Convert here"));
+    if (rows.size() == 1) {
+        std::u16string input;
+        Model()->WithListedRecord(rows.front(), [&](CVarnexFileInfo& record) { input = record.FastGetInputFile(); });
+        if (!input.empty()) {
+            std::u16string proposed = ProposedOutputPath(input);
+            proposed.erase(0, proposed.rfind(u'/') + 1);
+            convertHere = Qs(Tr("FileView", "&Convert to")) + QStringLiteral(" \"") + Qs(proposed) + u'"';
+        }
+    }
+    menu.addAction(convertHere, this, [this] { ConvertHere(); })->setEnabled(CanConvertHere());
+    menu.addAction(Qs(Tr("FileView", "Convert to...")), this, [this] {
+            const std::vector<std::u16string> files = SelectedFiles();
+            if (!files.empty())
+                emit convertToRequested(files);
+        })->setEnabled(!rows.empty());
+    menu.addSeparator();
+    AddShellAction(menu, Qs(Tr("FileView", "Open file location")), OpenInputLocation, file.valid);
+    AddShellAction(menu, Qs(Tr("FileView", "Open/Execute")), ExecuteInputFile, file.valid);
+    menu.addAction(Qs(Tr("FileView", "Details...")), this, &CFileListView::detailsRequested)->setEnabled(file.valid);
+    AddShellAction(menu, Qs(Tr("FileView", "Properties...")), ShowProperties, file.valid);
+    menu.addSeparator();
+    menu.addAction(Qs(Tr("FileView", "Export list")), this, [this] { ExportList(); })
+        ->setEnabled(Model()->rowCount() > 0);
+    menu.addAction(Qs(Tr("FileView", "Copy")), this, &CFileListView::CopySelected)->setEnabled(!rows.empty());
+}
