@@ -1127,4 +1127,332 @@ Copyright © Quillmark. Alle Rechte vorbehalten.</translation>
         <translation>%1 von %2 Dateien angezeigt</translation>
     </message>
 </context>
+<context>
+    <name>SessionView</name>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Codepage</source>
+        <translation>Codepage</translation>
+    </message>
+    <message>
+        <source>BOM</source>
+        <translation>BOM</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Output</source>
+        <translation>Ausgabe</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Leerlauf</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>Gestartet</translation>
+    </message>
+    <message>
+        <source>%d%%</source>
+        <translation>%d%%</translation>
+    </message>
+    <message>
+        <source>Retrying</source>
+        <translation>Wiederholung</translation>
+    </message>
+    <message>
+        <source>Converted</source>
+        <translation>Konvertiert</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Kopiert</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Not Supported</source>
+        <translation>Nicht unterstützt</translation>
+    </message>
+    <message>
+        <source>Write Error</source>
+        <translation>Schreibfehler</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Conversion Error</source>
+        <translation>Konvertierungsfehler</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Unbekannt</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+    <message>
+        <source>The session cannot be resumed after stopping. Would you like to stop the session now?</source>
+        <translation>Die Sitzung kann nach dem Beenden nicht fortgesetzt werden. Möchten Sie die Sitzung jetzt beenden?</translation>
+    </message>
+    <message>
+        <source>Session View</source>
+        <translation>Sitzungsansicht</translation>
+    </message>
+    <message>
+        <source>Session View (Converting: %d%%)</source>
+        <translation>Sitzungsansicht (Konvertierung: %d%%)</translation>
+    </message>
+    <message>
+        <source>Session View (Detecting: %d%%)</source>
+        <translation>Sitzungsansicht (Erkennung: %d%%)</translation>
+    </message>
+    <message>
+        <source>Session View (Paused: %d%%)</source>
+        <translation>Sitzungsansicht (Angehalten: %d%%)</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Converting: %d%% (%d of %d)</source>
+        <translation>Konvertierung: %d%% (%d von %d)</translation>
+    </message>
+    <message>
+        <source>Detecting: %d%% (%d of %d)</source>
+        <translation>Erkennung: %d%% (%d von %d)</translation>
+    </message>
+    <message>
+        <source>Open output location</source>
+        <translation>Ausgabeort öffnen</translation>
+    </message>
+    <message>
+        <source>Open input location</source>
+        <translation>Eingabeort öffnen</translation>
+    </message>
+    <message>
+        <source>Execute output file</source>
+        <translation>Ausgabedatei ausführen</translation>
+    </message>
+    <message>
+        <source>Execute input file</source>
+        <translation>Eingabedatei ausführen</translation>
+    </message>
+    <message>
+        <source>Detail...</source>
+        <translation>Details...</translation>
+    </message>
+    <message>
+        <source>Properties...</source>
+        <translation>Eigenschaften...</translation>
+    </message>
+    <message>
+        <source>Accept result</source>
+        <translation>Ergebnis übernehmen</translation>
+    </message>
+    <message>
+        <source>Make correction...</source>
+        <translation>Korrigieren...</translation>
+    </message>
+    <message>
+        <source>Export list</source>
+        <translation>Liste exportieren</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+</context>
+<context>
+    <name>FileView</name>
+    <message>
+        <source>Confidence</source>
+        <translation>Sicherheit</translation>
+    </message>
+    <message>
+        <source>Please wait</source>
+        <translation>Bitte warten</translation>
+    </message>
+    <message>
+        <source>File View is busy</source>
+        <translation>Die Dateiansicht ist beschäftigt</translation>
+    </message>
+    <message>
+        <source>Please wait for it to finish converting the files before changing the current folder.</source>
+        <translation>Bitte warten Sie, bis die Dateien fertig konvertiert sind, bevor Sie den aktuellen Ordner wechseln.</translation>
+    </message>
+    <message>
+        <source>Cancel these files</source>
+        <translation>Diese Dateien abbrechen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>%s (Converted)</source>
+        <translation>%s (Konvertiert)</translation>
+    </message>
+    <message>
+        <source>%s (%d)</source>
+        <translation>%s (%d)</translation>
+    </message>
+    <message>
+        <source>Convert here</source>
+        <translation>Hier konvertieren</translation>
+    </message>
+    <message>
+        <source>&amp;Convert to</source>
+        <translation>&amp;Konvertieren nach</translation>
+    </message>
+    <message>
+        <source>Convert to...</source>
+        <translation>Konvertieren nach...</translation>
+    </message>
+    <message>
+        <source>Open file location</source>
+        <translation>Dateiort öffnen</translation>
+    </message>
+    <message>
+        <source>Open/Execute</source>
+        <translation>Öffnen/Ausführen</translation>
+    </message>
+    <message>
+        <source>Details...</source>
+        <translation>Details...</translation>
+    </message>
+    <message>
+        <source>Properties...</source>
+        <translation>Eigenschaften...</translation>
+    </message>
+    <message>
+        <source>Export list</source>
+        <translation>Liste exportieren</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+</context>
+<context>
+    <name>ControlBar</name>
+    <message>
+        <source>Pause</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Leerlauf</translation>
+    </message>
+    <message>
+        <source>Initializing</source>
+        <translation>Initialisierung</translation>
+    </message>
+    <message>
+        <source>Please wait...</source>
+        <translation>Bitte warten...</translation>
+    </message>
+    <message>
+        <source>Converting: %d%% (%d of %d)</source>
+        <translation>Konvertierung: %d%% (%d von %d)</translation>
+    </message>
+    <message>
+        <source>Detecting: %d%% (%d of %d)</source>
+        <translation>Erkennung: %d%% (%d von %d)</translation>
+    </message>
+    <message>
+        <source>Files Processed: %d of %d (%d%% Processed) Copied: %d Converted: %d Warnings: %d Errors: %d</source>
+        <translation>Dateien verarbeitet: %d von %d (%d%% verarbeitet) Kopiert: %d Konvertiert: %d Warnungen: %d Fehler: %d</translation>
+    </message>
+    <message>
+        <source>Files Found: %d Remaining: %d Copied: %d Converted: %d Warnings: %d Errors: %d</source>
+        <translation>Dateien gefunden: %d Verbleibend: %d Kopiert: %d Konvertiert: %d Warnungen: %d Fehler: %d</translation>
+    </message>
+    <message>
+        <source>Paused (%d%%)</source>
+        <translation>Angehalten (%d%%)</translation>
+    </message>
+    <message>
+        <source>Conversion Cancelled</source>
+        <translation>Konvertierung abgebrochen</translation>
+    </message>
+    <message>
+        <source>Conversion Finished</source>
+        <translation>Konvertierung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Detection Cancelled</source>
+        <translation>Erkennung abgebrochen</translation>
+    </message>
+    <message>
+        <source>Detection Finished</source>
+        <translation>Erkennung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Folders that could not be read: %d</source>
+        <translation>Ordner, die nicht gelesen werden konnten: %d</translation>
+    </message>
+    <message>
+        <source>%d file(s) saved in:</source>
+        <translation>%d Datei(en) gespeichert in:</translation>
+    </message>
+    <message>
+        <source>No file was converted or copied.</source>
+        <translation>Es wurde keine Datei konvertiert oder kopiert.</translation>
+    </message>
+</context>
+<context>
+    <name>ListExport</name>
+    <message>
+        <source>CSV (UTF-8)</source>
+        <translation>CSV (UTF-8)</translation>
+    </message>
+    <message>
+        <source>CSV (UTF-16 LE)</source>
+        <translation>CSV (UTF-16 LE)</translation>
+    </message>
+    <message>
+        <source>CSV (UTF-16 BE)</source>
+        <translation>CSV (UTF-16 BE)</translation>
+    </message>
+    <message>
+        <source>Export list</source>
+        <translation>Liste exportieren</translation>
+    </message>
+    <message>
+        <source>The list could not be saved as &quot;%s&quot;: %s</source>
+        <translation>Die Liste konnte nicht als &quot;%s&quot; gespeichert werden: %s</translation>
+    </message>
+    <message>
+        <source>the file could not be written</source>
+        <translation>die Datei konnte nicht geschrieben werden</translation>
+    </message>
+</context>
 </TS>
