@@ -70,6 +70,10 @@ CFileListView::CFileListView(QWidget* parent) : CVarnexListView(CVarnexListModel
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Table());
+    // The folder's files carry no folder part worth the room: the code page
+    // names get it instead.
+    Table()->setColumnWidth(0, 420);
+    Table()->setColumnWidth(1, 150);
     // A stop that was on its way may have let the wanted folder wait.
     connect(this, &CVarnexListView::sessionStateChanged, this, &CFileListView::StartFolderWhenDue);
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -53,16 +53,20 @@ CVarnexControlBar::CVarnexControlBar(QWidget* parent) : QWidget(parent)
     m_pause->setMinimumWidth(buttonWidth);
     m_stop->setMinimumWidth(buttonWidth);
 
-    auto* layout = new QGridLayout(this);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(m_title);
+    texts->addWidget(m_summary);
+    texts->addWidget(m_progress);
+    texts->addWidget(m_outputs);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_pause);
+    buttons->addWidget(m_stop);
+    buttons->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 8);
-    layout->setHorizontalSpacing(12);
-    layout->addWidget(m_title, 0, 0);
-    layout->addWidget(m_summary, 1, 0);
-    layout->addWidget(m_progress, 2, 0);
-    layout->addWidget(m_outputs, 3, 0);
-    layout->addWidget(m_pause, 0, 1, 2, 1, Qt::AlignTop);
-    layout->addWidget(m_stop, 2, 1, Qt::AlignTop);
-    layout->setColumnStretch(0, 1);
+    layout->setSpacing(12);
+    layout->addLayout(texts, 1);
+    layout->addLayout(buttons);
 
     connect(m_pause, &QPushButton::clicked, this, &CVarnexControlBar::pauseOrContinueClicked);
     connect(m_stop, &QPushButton::clicked, this, &CVarnexControlBar::stopClicked);

@@ -124,7 +124,8 @@ QString CVarnexListModel::CellText(const CVarnexFileInfo& record, Column column)
             return QString();
         return Qs(record.FastGetOutputFile());
     case ColumnConfidence:
-        if (!finished || record.FastGetCodepageInfo() == nullptr)
+        // A binary has no confidence worth showing.
+        if (!finished || record.FastGetCodepageInfo() == nullptr || record.FastGetCodepageInfo()->GetCodepage() == -1)
             return QString();
         return FillFormat(QStringLiteral("%d%%"),
                           {static_cast<long long>(record.FastGetConfidence() * 100.0f + 0.5f)});
@@ -165,6 +166,12 @@ QVariant CVarnexListModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         if (column == ColumnFile || column == ColumnOutput)
             WithRecord(index.row(), [&](CVarnexFileInfo& record) { value = CellText(record, column); });
+        else if (column == ColumnCodepage)
+            WithRecord(index.row(), [&](CVarnexFileInfo& record) {
+                const CCodepageInfo* info = record.FastGetCodepageInfo();
+                if (info && record.FastGetStatus() == VARNEXFILESTATUS_FINISHED)
+                    value = Qs(info->GetCodepageName());
+            });
         else if (column == ColumnStatus)
             WithRecord(index.row(), [&](CVarnexFileInfo& record) {
                 if (!record.FastGetMessage().empty())
