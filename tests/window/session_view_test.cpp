@@ -119,17 +119,25 @@ TEST(SessionView, PausesContinuesAndStopsOnlyWhenTheUserSaysYes)
     EXPECT_EQ(view.TrayText(), QStringLiteral("Paused"));
     EXPECT_EQ(view.ControlBar()->PauseButton()->text(), QStringLiteral("Continue"));
 
+    VARNEXSESSIONSUMMARY summary;
+    view.Session().GetSessionSummary(summary);
+    const uint32_t pausedAt = summary.processedFiles;
     view.PauseOrContinue();
-    ASSERT_TRUE(WaitUntil([&] { return !view.IsPaused() && view.TabTitle().startsWith("Session View (Converting: "); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        view.Session().GetSessionSummary(summary);
+        return summary.processedFiles > pausedAt && view.TabTitle().startsWith("Session View (Converting: ");
+    }));
     EXPECT_TRUE(view.TrayText().startsWith(QStringLiteral("Converting: ")));
 
+    // Stopped while paused, as a user who paused to think it over would.
+    view.Pause();
+    ASSERT_TRUE(WaitUntil([&] { return view.IsPaused() && view.ControlBar()->Title().startsWith("Paused ("); }));
     AnswerNextMessageBox(QStringLiteral("No"));
     EXPECT_FALSE(view.StopAsking());
     EXPECT_TRUE(view.IsRunning());
     AnswerNextMessageBox(QStringLiteral("Yes"));
     EXPECT_TRUE(view.StopAsking());
     ASSERT_TRUE(WaitUntil([&] { return Finished(view, QStringLiteral("Conversion Cancelled")); }));
-    VARNEXSESSIONSUMMARY summary;
     view.Session().GetSessionSummary(summary);
     EXPECT_LT(summary.processedFiles, summary.totalFiles);
     EXPECT_EQ(view.TabTitle(), QStringLiteral("Session View"));
