@@ -183,6 +183,11 @@ struct ExportCase {
     std::string bom;
 };
 
+void PrintTo(const ExportCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class SessionListExport : public testing::TestWithParam<ExportCase> {};
 
 TEST_P(SessionListExport, WritesAMarkTheTitlesAndOneCrLfRowPerFile)
