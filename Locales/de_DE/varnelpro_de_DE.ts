@@ -1309,20 +1309,8 @@ Copyright © Quillmark. Alle Rechte vorbehalten.</translation>
         <translation>Schließen</translation>
     </message>
     <message>
-        <source>%s (Converted)</source>
-        <translation>%s (Konvertiert)</translation>
-    </message>
-    <message>
-        <source>%s (%d)</source>
-        <translation>%s (%d)</translation>
-    </message>
-    <message>
         <source>Convert here</source>
         <translation>Hier konvertieren</translation>
-    </message>
-    <message>
-        <source>&amp;Convert to</source>
-        <translation>&amp;Konvertieren nach</translation>
     </message>
     <message>
         <source>Convert to...</source>

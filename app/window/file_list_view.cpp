@@ -7,9 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/locale/tr.h"
+#include "app/window/output_proposal.h"
 #include "app/window/qt_text.h"
-#include "app/window/window_format.h"
-#include "platform/file_api.h"
 #include "varnex/codepage/codepage_info.h"
 
 namespace {
@@ -43,22 +42,6 @@ protected:
         HandleFileInfo(written);
     }
 };
-
-// Name and extension of a file name: "a.b.txt" -> "a.b", ".txt"; a leading
-// dot starts no extension (".profile").
-std::pair<std::u16string, std::u16string> SplitExtension(const std::u16string& name)
-{
-    const size_t dot = name.rfind(u'.');
-    if (dot == std::u16string::npos || dot == 0)
-        return {name, std::u16string()};
-    return {name.substr(0, dot), name.substr(dot)};
-}
-
-bool PathExists(const std::u16string& path)
-{
-    platform::FileStatus status;
-    return platform::GetFileStatus(path, &status, false);
-}
 
 }  // namespace
 
@@ -155,15 +138,9 @@ void CFileListView::OnSessionMessage(VARNEXMESSAGE message, intptr_t /*lParam*/)
 
 std::u16string CFileListView::ProposedOutputPath(const std::u16string& input, const std::set<std::u16string>& taken)
 {
-    const size_t slash = input.rfind(u'/');
-    const std::u16string folder = slash == std::u16string::npos ? std::u16string() : input.substr(0, slash + 1);
-    const auto [name, extension] = SplitExtension(input.substr(folder.size()));
-    const QString first = FillFormat(Qs(Tr("FileView", "%s (Converted)")), QStringList{Qs(name)});
-    std::u16string path = folder + U16(first) + extension;
-    for (int n = 2; PathExists(path) || taken.count(path) != 0; ++n)
-        path = folder + U16(FillFormat(Qs(Tr("FileView", "%s (%d)")), QStringList{first, QString::number(n)})) +
-               extension;
-    return path;
+    return ProposeOutputFile(input, [&](const std::u16string& path) {
+        return taken.count(path) != 0 || PathExistsOnDisk(path);
+    });
 }
 
 std::vector<std::u16string> CFileListView::SelectedFiles() const
@@ -228,11 +205,8 @@ void CFileListView::FillContextMenu(QMenu& menu)
     if (rows.size() == 1) {
         std::u16string input;
         Model()->WithListedRecord(rows.front(), [&](CVarnexFileInfo& record) { input = record.FastGetInputFile(); });
-        if (!input.empty()) {
-            std::u16string proposed = ProposedOutputPath(input);
-            proposed.erase(0, proposed.rfind(u'/') + 1);
-            convertHere = Qs(Tr("FileView", "&Convert to")) + QStringLiteral(" \"") + Qs(proposed) + u'"';
-        }
+        if (!input.empty())
+            convertHere = Qs(ConvertToLabel(ConvertCommand::Convert, input, ProposedOutputPath(input)));
     }
     menu.addAction(convertHere, this, [this] { ConvertHere(); })->setEnabled(CanConvertHere());
     menu.addAction(Qs(Tr("FileView", "Convert to...")), this, [this] {

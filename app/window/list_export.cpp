@@ -7,9 +7,9 @@
 #include <memory>
 
 #include <QFileDialog>
-#include <QMessageBox>
 
 #include "app/locale/tr.h"
+#include "app/window/dialog_prompt.h"
 #include "app/window/qt_text.h"
 #include "app/window/window_format.h"
 #include "textrion/csv/csv_value_formatter.h"
@@ -122,5 +122,5 @@ void ExportListWithDialog(QWidget* parent, CFilterableVarnex& session,
                                                       : TEXTENCODING_UTF8;
     QString error;
     if (!ExportListFile(session, columns, dialog.selectedFiles().front(), encoding, &error))
-        QMessageBox::warning(parent, Qs(Tr("ListExport", "Export list")), error);
+        ShowDialogPrompt(parent, QMessageBox::Warning, error);
 }

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/locale/tr.h"
+#include "app/window/dialog_prompt.h"
 #include "app/window/list_export.h"
 #include "app/window/qt_text.h"
 #include "app/window/varnex_control_bar.h"
@@ -119,8 +120,8 @@ bool CVarnexSessionView::StopAsking()
     QWidget* frame = window();
     if (frame->isMinimized())
         frame->showNormal();
-    const auto answer = QMessageBox::question(
-        this, frame->windowTitle(),
+    const auto answer = ShowDialogPrompt(
+        this, QMessageBox::Question,
         Qs(Tr("SessionView", "The session cannot be resumed after stopping. Would you like to stop the session now?")),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     // The session may have ended while the question was open.

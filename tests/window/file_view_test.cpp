@@ -59,28 +59,14 @@ TEST(FileView, DetectsItsFolderOnlyOnceShownAndConvertsBesideTheFile)
     EXPECT_EQ(ReadBytes(dir.File("french-1252 (Converted) (2).txt")), Encode(65001, kFrench));
 }
 
-TEST(FileView, ProposesAFreeNameBesideTheFile)
+TEST(FileView, ProposesNamesFreeOnDiskAndAmongTheFilesOfOneCommand)
 {
     TempDir dir;
-    WriteBytes(dir.File("taken (Converted).txt"), "x");
-    const std::u16string folder = dir.File16("");
-    const struct {
-        std::u16string input, taken, proposed;
-    } cases[] = {
-        {u"a.txt", u"", u"a (Converted).txt"},
-        {u"a.b.txt", u"", u"a.b (Converted).txt"},
-        {u"noext", u"", u"noext (Converted)"},
-        {u".profile", u"", u".profile (Converted)"},
-        {u"taken.txt", u"", u"taken (Converted) (2).txt"},
-        {u"taken.txt", u"taken (Converted) (2).txt", u"taken (Converted) (3).txt"},
-    };
-    for (const auto& c : cases) {
-        std::set<std::u16string> taken;
-        if (!c.taken.empty())
-            taken.insert(folder + c.taken);
-        EXPECT_EQ(CFileListView::ProposedOutputPath(folder + c.input, taken), folder + c.proposed)
-            << Qs(c.input).toStdString();
-    }
+    WriteBytes(dir.File("a (Converted).txt"), "x");
+    const std::u16string a = dir.File16("a.txt");
+    EXPECT_EQ(CFileListView::ProposedOutputPath(a), dir.File16("a (Converted) (2).txt"));
+    EXPECT_EQ(CFileListView::ProposedOutputPath(a, {dir.File16("a (Converted) (2).txt")}),
+              dir.File16("a (Converted) (3).txt"));
 }
 
 TEST(FileView, ChangingTheFolderWhileConvertingAsksAndCancelsOnlyWhenTold)

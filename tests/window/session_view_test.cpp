@@ -11,6 +11,7 @@
 #include "app/window/varnex_control_bar.h"
 #include "app/window/varnex_session_view.h"
 #include "tools/corpus/mixed_tree.h"
+#include "dialog_test_support.h"
 #include "list_test_support.h"
 #include "varnex/codepage/codepage_info.h"
 
@@ -132,11 +133,13 @@ TEST(SessionView, PausesContinuesAndStopsOnlyWhenTheUserSaysYes)
     // Stopped while paused, as a user who paused to think it over would.
     view.Pause();
     ASSERT_TRUE(WaitUntil([&] { return view.IsPaused() && view.ControlBar()->Title().startsWith("Paused ("); }));
-    AnswerNextMessageBox(QStringLiteral("No"));
+    dialog_test::PromptRecorder prompts;
+    prompts.answers = {QMessageBox::No, QMessageBox::Yes};
     EXPECT_FALSE(view.StopAsking());
     EXPECT_TRUE(view.IsRunning());
-    AnswerNextMessageBox(QStringLiteral("Yes"));
     EXPECT_TRUE(view.StopAsking());
+    ASSERT_EQ(prompts.texts.size(), 2u);
+    EXPECT_TRUE(prompts.texts[0].startsWith(QStringLiteral("The session cannot be resumed after stopping.")));
     ASSERT_TRUE(WaitUntil([&] { return Finished(view, QStringLiteral("Conversion Cancelled")); }));
     view.Session().GetSessionSummary(summary);
     EXPECT_LT(summary.processedFiles, summary.totalFiles);
