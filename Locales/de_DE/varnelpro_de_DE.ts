@@ -342,6 +342,20 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <source>&amp;Status Bar</source>
         <translation>&amp;Statusleiste</translation>
     </message>
+    <message><source>&amp;About Varnel Professional...</source><translation>Ü&amp;ber Varnel Professional...</translation></message>
+    <message><source>&amp;Continue Session</source><translation>Sitzung &amp;fortsetzen</translation></message>
+    <message><source>&amp;Help</source><translation>&amp;Hilfe</translation></message>
+    <message><source>&amp;Language</source><translation>&amp;Sprache</translation></message>
+    <message><source>&amp;Operation</source><translation>&amp;Vorgang</translation></message>
+    <message><source>&amp;Pause</source><translation>&amp;Anhalten</translation></message>
+    <message><source>&amp;Preferences...</source><translation>&amp;Einstellungen...</translation></message>
+    <message><source>&amp;Stop</source><translation>&amp;Stoppen</translation></message>
+    <message><source>File View</source><translation>Dateiansicht</translation></message>
+    <message><source>Files: %1</source><translation>Dateien: %1</translation></message>
+    <message><source>Ready</source><translation>Bereit</translation></message>
+    <message><source>Session View</source><translation>Sitzungsansicht</translation></message>
+    <message><source>Stop the session and quit the program?</source><translation>Die Sitzung beenden und das Programm schließen?</translation></message>
+    <message><source>User Manual</source><translation>Benutzerhandbuch</translation></message>
 </context>
 <context>
     <name>FolderView</name>

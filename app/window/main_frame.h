@@ -1,11 +1,23 @@
 #pragma once
 
 #include <QMainWindow>
+#include <string>
+#include <vector>
 
+#include "app/window/file_selection.h"
+
+class CDetailWnd;
+class CFileListView;
+class CFilterWnd;
 class CFolderListWnd;
 class CLocaleResourceManager;
 class CMySettings;
+class CPreviewWnd;
 class CProfileStore;
+class CVarnexListView;
+class CVarnexSessionView;
+class CVarnexTrayIcon;
+class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
@@ -13,6 +25,8 @@ class QTabWidget;
 
 // The main window: menus, the four-pane status bar, the folder, details,
 // preview and filter docks around the "File View" and "Session View" tabs.
+// It owns no engine: each view owns its session, and the frame turns the
+// user's commands into their calls.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -26,27 +40,58 @@ public:
 
     QTabWidget* Tabs() const { return m_tabs; }
     CFolderListWnd* FolderView() const { return m_folders; }
+    CFileListView* FileView() const { return m_fileView; }
+    CVarnexSessionView* SessionView() const { return m_sessionView; }
+    CFilterWnd* FilterPane() const { return m_filters; }
+    CPreviewWnd* PreviewPane() const { return m_preview; }
+    CDetailWnd* DetailsPane() const { return m_details; }
+
+    // The folder commands ("&Detect" ... "Convert to..."); a conversion asks
+    // through the convert dialog first. False when nothing started.
+    bool DetectFolder(const std::u16string& folder, bool recursive);
+    bool ConvertFolder(const std::u16string& folder, bool recursive);
+    bool ConvertFiles(const std::vector<std::u16string>& files);
+    // "Make correction..." for a file of the session list.
+    void MakeCorrection(const FileSelection& file);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CreateViews();
     void CreateDocks();
     void CreateMenus();
     void CreateStatusBar();
+    void ConnectViews();
     void RestoreLayout();
     void SaveLayout();
     QDockWidget* AddDock(const QString& objectName, const QString& title, QWidget* content, Qt::DockWidgetArea area);
+    bool StartConversion(class CConvertDlg& dialog);
+    CVarnexListView* CurrentListView() const;
+    void OnFolderCommand(int command, const QString& folder);
+    void OnCurrentFile(const FileSelection& file);
+    void OnShellAction(int action, const FileSelection& file);
+    void OnTabChanged();
+    void UpdateCommands();
+    void UpdateStatusPanes();
 
     CMySettings& m_settings;
     CLocaleResourceManager& m_locales;
     CProfileStore& m_store;
     QTabWidget* m_tabs = nullptr;
+    CFileListView* m_fileView = nullptr;
+    CVarnexSessionView* m_sessionView = nullptr;
     CFolderListWnd* m_folders = nullptr;
+    CDetailWnd* m_details = nullptr;
+    CPreviewWnd* m_preview = nullptr;
+    CFilterWnd* m_filters = nullptr;
+    CVarnexTrayIcon* m_tray = nullptr;
     QDockWidget* m_folderDock = nullptr;
     QDockWidget* m_detailsDock = nullptr;
     QDockWidget* m_previewDock = nullptr;
     QDockWidget* m_filtersDock = nullptr;
-    QMenu* m_viewMenu = nullptr;
+    QAction* m_continueAction = nullptr;
+    QAction* m_pauseAction = nullptr;
+    QAction* m_stopAction = nullptr;
     QLabel* m_statusPanes[4] = {};
 };

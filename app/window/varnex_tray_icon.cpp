@@ -26,7 +26,7 @@ CVarnexTrayIcon::CVarnexTrayIcon(QWidget* mainWindow) : QObject(mainWindow), m_m
                 ShowMainWindow();
         });
     }
-    SetIdle();
+    SetStatusLine(Qs(Tr("Tray", "Idle")));
 }
 
 CVarnexTrayIcon::~CVarnexTrayIcon()
@@ -51,23 +51,6 @@ void CVarnexTrayIcon::SetStatusLine(const QString& line)
     m_toolTip = Qs(Tr("Tray", "Varnel Professional")) + QLatin1Char('\n') + line;
     if (m_icon)
         m_icon->setToolTip(m_toolTip);
-}
-
-void CVarnexTrayIcon::SetIdle()
-{
-    SetStatusLine(Qs(Tr("Tray", "Idle")));
-}
-
-void CVarnexTrayIcon::SetProgress(bool converting, int percent, int processed, int total)
-{
-    const QString format = converting ? Qs(Tr("Tray", "Converting: %1% (%2 of %3)"))
-                                      : Qs(Tr("Tray", "Detecting: %1% (%2 of %3)"));
-    SetStatusLine(format.arg(percent).arg(processed).arg(total));
-}
-
-void CVarnexTrayIcon::SetPaused()
-{
-    SetStatusLine(Qs(Tr("Tray", "Paused")));
 }
 
 void CVarnexTrayIcon::ShowMainWindow()

@@ -21,10 +21,9 @@ public:
     void Show();
     void Hide();
 
-    // The second line of the tool tip.
-    void SetIdle();
-    void SetProgress(bool converting, int percent, int processed, int total);
-    void SetPaused();
+    // The second line of the tool tip: what the session does, as its view
+    // words it.
+    void SetStatusLine(const QString& line);
     QString ToolTip() const { return m_toolTip; }
 
     // The window the menu brings back, restored and raised.
@@ -34,8 +33,6 @@ signals:
     void showMainWindowRequested();
 
 private:
-    void SetStatusLine(const QString& line);
-
     QWidget* m_mainWindow;
     QSystemTrayIcon* m_icon = nullptr;
     QMenu* m_menu = nullptr;

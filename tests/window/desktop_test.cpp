@@ -153,11 +153,7 @@ TEST(VarnexTrayIcon, WithoutASystemTrayKeepsItsTextsAndStillBringsTheWindowBack)
     QSignalSpy requested(&tray, &CVarnexTrayIcon::showMainWindowRequested);
     tray.Show();
     EXPECT_EQ(tray.ToolTip(), QStringLiteral("Varnel Professional\nIdle"));
-    tray.SetProgress(true, 50, 1, 2);
-    EXPECT_EQ(tray.ToolTip(), QStringLiteral("Varnel Professional\nConverting: 50% (1 of 2)"));
-    tray.SetProgress(false, 7, 3, 40);
-    EXPECT_EQ(tray.ToolTip(), QStringLiteral("Varnel Professional\nDetecting: 7% (3 of 40)"));
-    tray.SetPaused();
+    tray.SetStatusLine(QStringLiteral("Paused"));
     EXPECT_EQ(tray.ToolTip(), QStringLiteral("Varnel Professional\nPaused"));
     window.showMinimized();
     tray.ShowMainWindow();
