@@ -1363,7 +1363,7 @@ Copyright © Quillmark. Alle Rechte vorbehalten.</translation>
     </message>
     <message>
         <source>Stop</source>
-        <translation>Beenden</translation>
+        <translation>Stoppen</translation>
     </message>
     <message>
         <source>Continue</source>

@@ -108,6 +108,7 @@ CFilterWnd::CFilterWnd(QWidget* parent) : QWidget(parent)
     m_clear->setObjectName(QStringLiteral("FilterClear"));
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("FilterSummary"));
+    m_summary->setWordWrap(true);
 
     auto* grid = new QGridLayout;
     grid->addWidget(m_attention, 0, 0, 1, 2);

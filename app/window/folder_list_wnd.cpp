@@ -56,6 +56,12 @@ CFolderListWnd::CFolderListWnd(CProfileStore& store, QWidget* parent) : QWidget(
     connect(m_path->lineEdit(), &QLineEdit::returnPressed, this, &CFolderListWnd::OnPathEntered);
     connect(m_path, &QComboBox::activated, this, &CFolderListWnd::OnPathEntered);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CFolderListWnd::ShowMenu);
+    // Folders are read in the background: the selection is brought into view
+    // again once those above it are.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
+        if (m_tree->currentIndex().isValid())
+            m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 if (!current.isValid())
@@ -82,9 +88,10 @@ bool CFolderListWnd::SelectFolder(const std::u16string& folder)
     const QModelIndex index = m_model->index(info.absoluteFilePath());
     if (!index.isValid())
         return false;
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        m_tree->expand(parent);
     m_tree->setCurrentIndex(index);
-    m_tree->scrollTo(index);
-    m_tree->expand(index);
+    m_tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
     return true;
 }
 

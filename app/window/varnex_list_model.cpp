@@ -70,10 +70,13 @@ QString CVarnexListModel::ColumnTitle(Column column)
 
 int CVarnexListModel::ColumnWidth(Column column)
 {
+    // Wide enough for "Windows-1252" and the longest status, in German too.
     switch (column) {
     case ColumnFile:
     case ColumnOutput: return 490;
-    case ColumnStatus: return 70;
+    case ColumnCodepage: return 110;
+    case ColumnStatus: return 100;
+    case ColumnBom: return 60;
     default: return 80;
     }
 }

@@ -148,4 +148,28 @@ TEST_F(MainFrameTest, DetectsConvertsThroughTheDialogAndCorrectsACodepage)
     EXPECT_NE(ReadBytes(dir.File("out/weak.txt")).find("caf\xC3\x9A"), std::string::npos);
 }
 
+TEST_F(MainFrameTest, ClosingDuringASessionAsksAndTheLayoutComesBack)
+{
+    TempDir tree;
+    corpus::TreeOptions options;
+    options.files = 3000;
+    corpus::MakeMixedTree(tree.Path(), options);
+    {
+        auto frame = Frame();
+        frame->findChild<QDockWidget*>(QStringLiteral("PreviewDock"))->hide();
+        ASSERT_TRUE(frame->DetectFolder(tree.File16(""), true));
+        ASSERT_TRUE(WaitUntil([&] { return frame->SessionView()->IsRunning(); }));
+        dialog_test::PromptRecorder prompts;
+        prompts.answers = {QMessageBox::No, QMessageBox::Yes};
+        EXPECT_FALSE(frame->close());
+        ASSERT_EQ(prompts.texts.size(), 1u);
+        EXPECT_EQ(prompts.texts[0], QStringLiteral("Stop the session and quit the program?"));
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_TRUE(frame->close());
+    }  // the views stop their sessions as they go
+    auto again = Frame();
+    EXPECT_FALSE(again->findChild<QDockWidget*>(QStringLiteral("PreviewDock"))->isVisible());
+    EXPECT_TRUE(again->findChild<QDockWidget*>(QStringLiteral("DetailsDock"))->isVisible());
+}
+
 }  // namespace
