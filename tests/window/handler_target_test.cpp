@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <gtest/gtest.h>
 
@@ -46,13 +48,16 @@ TEST(QtHandlerTarget, FoldsAFloodOfFileNoticesButDeliversEverySessionMessageInOr
 }
 
 // The longest time the UI thread did not get to run a 10 ms timer while the
-// session view shows a 2,000-file conversion. Printed, not judged closely:
-// machines differ; a second means the view blocks on the engine.
-TEST(SessionViewResponsiveness, ReportsTheLongestUiStallOfA2000FileSession)
+// session view shows a conversion of 2,000 files (VARNEL_STALL_FILES for
+// another count). Printed, not judged closely: machines differ; a second
+// means the view blocks on the engine.
+TEST(SessionViewResponsiveness, ReportsTheLongestUiStallOfAConversionSession)
 {
+    const char* wanted = std::getenv("VARNEL_STALL_FILES");
+    const unsigned files = wanted ? static_cast<unsigned>(std::strtoul(wanted, nullptr, 10)) : 2000;
     testing_support::TempDir dir;
     std::filesystem::create_directory(dir.File("in"));
-    corpus::MakeMixedTree(dir.File("in"), {.files = 2000, .filesPerFolder = 40});
+    corpus::MakeMixedTree(dir.File("in"), {.files = files, .filesPerFolder = 40});
     CVarnexSessionView view;
     view.resize(1000, 700);
     view.show();
@@ -77,7 +82,7 @@ TEST(SessionViewResponsiveness, ReportsTheLongestUiStallOfA2000FileSession)
     ticker.stop();
     std::printf("[ measure  ] %d files in %lld ms; longest UI-thread stall %lld ms (timer every 10 ms)\n",
                 view.Model()->rowCount(), static_cast<long long>(clock.elapsed()), static_cast<long long>(longest));
-    EXPECT_GT(view.Model()->rowCount(), 1900);
+    EXPECT_GT(view.Model()->rowCount(), static_cast<int>(files * 9 / 10));
     EXPECT_LT(longest, 1000);
 }
 
