@@ -10,32 +10,24 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTreeView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/locale/tr.h"
 #include "app/settings/profile_store.h"
+#include "app/window/dialog_prompt.h"
 #include "app/window/qt_text.h"
-
-namespace {
-
-constexpr int kRecentFolders = 10;
-
-}  // namespace
+#include "app/window/recent_lists.h"
+#include "controls/recent_combo_box.h"
 
 CFolderListWnd::CFolderListWnd(CProfileStore& store, QWidget* parent) : QWidget(parent), m_store(store)
 {
     setObjectName(QStringLiteral("FolderWnd"));
-    m_path = new QComboBox(this);
+    m_path = new CRecentComboBox(this);
     m_path->setObjectName(QStringLiteral("FolderPath"));
-    m_path->setEditable(true);
     m_path->setInsertPolicy(QComboBox::NoInsert);
-    for (int i = 1; i <= kRecentFolders; ++i) {
-        const std::u16string entry =
-            m_store.GetProfileString(CProfileStore::kRecentFolderKey, QString::number(i).toStdU16String());
-        if (!entry.empty())
-            m_path->addItem(Qs(entry));
-    }
-    m_path->setCurrentText(QString());
+    m_path->SetRecentList(MakeRecentList(m_store, CProfileStore::kRecentFolderKey));
+    m_path->SetText(QString());
 
     m_model = new QFileSystemModel(this);
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
@@ -53,6 +45,8 @@ CFolderListWnd::CFolderListWnd(CProfileStore& store, QWidget* parent) : QWidget(
     layout->addWidget(m_path);
     layout->addWidget(m_tree);
 
+    // Return in the box and a choice from its list; Return on a text the list
+    // holds reports both, which is one entry.
     connect(m_path->lineEdit(), &QLineEdit::returnPressed, this, &CFolderListWnd::OnPathEntered);
     connect(m_path, &QComboBox::activated, this, &CFolderListWnd::OnPathEntered);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CFolderListWnd::ShowMenu);
@@ -67,7 +61,7 @@ CFolderListWnd::CFolderListWnd(CProfileStore& store, QWidget* parent) : QWidget(
                 if (!current.isValid())
                     return;
                 const QString folder = m_model->filePath(current);
-                m_path->setCurrentText(folder);
+                m_path->SetText(folder);
                 emit folderSelected(folder);
             });
 }
@@ -97,11 +91,15 @@ bool CFolderListWnd::SelectFolder(const std::u16string& folder)
 
 void CFolderListWnd::OnPathEntered()
 {
+    if (m_entering)
+        return;
+    m_entering = true;
+    QTimer::singleShot(0, this, [this] { m_entering = false; });
     const QString typed = m_path->currentText().trimmed();
     if (typed.isEmpty())
         return;
     if (!SelectFolder(U16(QDir::cleanPath(QDir::current().absoluteFilePath(typed))))) {
-        QMessageBox::warning(this, windowTitle(), Qs(Tr("FolderView", "Unable to open this folder.")));
+        ShowDialogPrompt(this, QMessageBox::Warning, Qs(Tr("FolderView", "Unable to open this folder.")));
         return;
     }
     RememberFolder(Qs(SelectedFolder()));
@@ -109,19 +107,7 @@ void CFolderListWnd::OnPathEntered()
 
 void CFolderListWnd::RememberFolder(const QString& folder)
 {
-    // Most recent first, no duplicates, saved at once.
-    QStringList folders{folder};
-    for (int i = 0; i < m_path->count() && folders.size() < kRecentFolders; ++i)
-        if (m_path->itemText(i) != folder)
-            folders << m_path->itemText(i);
-    m_path->blockSignals(true);
-    m_path->clear();
-    m_path->addItems(folders);
-    m_path->setCurrentText(folder);
-    m_path->blockSignals(false);
-    for (int i = 0; i < folders.size(); ++i)
-        m_store.WriteProfileString(CProfileStore::kRecentFolderKey, QString::number(i + 1).toStdU16String(),
-                                   U16(folders[i]));
+    m_path->AddRecent(folder);
 }
 
 void CFolderListWnd::ShowMenu(const QPoint& at)

@@ -5,7 +5,7 @@
 #include <string>
 
 class CProfileStore;
-class QComboBox;
+class CRecentComboBox;
 class QFileSystemModel;
 class QMenu;
 class QTreeView;
@@ -49,9 +49,10 @@ private:
     void RememberFolder(const QString& folder);
 
     CProfileStore& m_store;
-    QComboBox* m_path = nullptr;
+    CRecentComboBox* m_path = nullptr;
     QTreeView* m_tree = nullptr;
     QFileSystemModel* m_model = nullptr;
     bool m_sessionIdle = true;
+    bool m_entering = false;  // a path entered by Return is being handled
     std::function<QString(const std::u16string&, bool)> m_labelMaker;
 };

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -106,6 +107,23 @@ TEST_F(MainFrameTest, AFolderChosenInTheTreeFillsTheFileView)
     ASSERT_TRUE(frame->FolderView()->SelectFolder(dir.File16("in")));
     ASSERT_TRUE(WaitUntil([&] { return frame->FileView()->Model()->rowCount() == files && frame->FileView()->IsIdle(); }));
     EXPECT_EQ(frame->FileView()->Folder(), dir.File16("in"));
+}
+
+TEST_F(MainFrameTest, APathTypedInTheFolderBoxIsChosenAndRemembered)
+{
+    auto frame = Frame();
+    auto* box = frame->FolderView()->findChild<CRecentComboBox*>(QStringLiteral("FolderPath"));
+    ASSERT_NE(box, nullptr);
+    dialog_test::PromptRecorder prompts;
+    box->SetText(Qs(dir.File16("missing")));
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(prompts.texts.size(), 1u);
+    EXPECT_EQ(prompts.texts[0], QStringLiteral("Unable to open this folder."));
+    QTest::qWait(1);
+    box->SetText(Qs(dir.File16("in")));
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(frame->FolderView()->SelectedFolder(), dir.File16("in"));
+    EXPECT_EQ(store.GetProfileString(u"RecentFolder", u"1"), dir.File16("in"));
 }
 
 TEST_F(MainFrameTest, DetectsConvertsThroughTheDialogAndCorrectsACodepage)
