@@ -7,6 +7,7 @@
 #include "app/headless/headless_run.h"
 #include "app/locale/tr.h"
 #include "app/settings/profile_store.h"
+#include "varnex/convert/file_outcome.h"
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "platform/terminal.h"
@@ -62,6 +63,8 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         return HEADLESS_EXIT_OK;
 
     m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
+    // The engine's reasons for a warning or an error, in the chosen language.
+    SetReasonTranslator([](const char* english) { return Tr("Reasons", english); });
 
     if (m_options.helpRequested) {
         PrintUsage(stdout);

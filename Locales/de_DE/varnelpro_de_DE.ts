@@ -1457,4 +1457,143 @@ Copyright © Quillmark. Alle Rechte vorbehalten.</translation>
         <translation>die Datei konnte nicht geschrieben werden</translation>
     </message>
 </context>
+<context>
+    <name>Reasons</name>
+    <message>
+        <source>%1 U+FFFD characters in the text: something replaced characters before this conversion</source>
+        <translation>%1 U+FFFD-Zeichen im Text: schon vor dieser Konvertierung wurden Zeichen ersetzt</translation>
+    </message>
+    <message>
+        <source>%1 characters could not be decoded or written and were replaced by U+FFFD</source>
+        <translation>%1 Zeichen konnten nicht dekodiert oder geschrieben werden und wurden durch U+FFFD ersetzt</translation>
+    </message>
+    <message>
+        <source>%1 invisible control characters (U+0080 to U+009F) in the text: check the code page</source>
+        <translation>%1 unsichtbare Steuerzeichen (U+0080 bis U+009F) im Text: Codepage prüfen</translation>
+    </message>
+    <message>
+        <source>a folder on the way to the output file is a symbolic link: not followed</source>
+        <translation>ein Ordner auf dem Weg zur Ausgabedatei ist eine symbolische Verknüpfung: nicht verfolgt</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>abgebrochen</translation>
+    </message>
+    <message>
+        <source>cannot be reached: %1</source>
+        <translation>nicht erreichbar: %1</translation>
+    </message>
+    <message>
+        <source>cannot create the output file</source>
+        <translation>die Ausgabedatei kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>cannot create the output folder: %1</source>
+        <translation>der Ausgabeordner kann nicht angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>cannot move the output file into place</source>
+        <translation>die Ausgabedatei kann nicht an ihren Platz verschoben werden</translation>
+    </message>
+    <message>
+        <source>cannot open the input file</source>
+        <translation>die Eingabedatei kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>cannot read the folder: %1</source>
+        <translation>der Ordner kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>code page %1 cannot be converted here</source>
+        <translation>Codepage %1 kann hier nicht konvertiert werden</translation>
+    </message>
+    <message>
+        <source>folder already searched under another path (a link): not searched again</source>
+        <translation>Ordner schon unter einem anderen Pfad durchsucht (eine Verknüpfung): nicht noch einmal durchsucht</translation>
+    </message>
+    <message>
+        <source>internal error</source>
+        <translation>interner Fehler</translation>
+    </message>
+    <message>
+        <source>internal error: %1</source>
+        <translation>interner Fehler: %1</translation>
+    </message>
+    <message>
+        <source>no code page is assigned and detection is off</source>
+        <translation>keine Codepage zugewiesen und die Erkennung ist aus</translation>
+    </message>
+    <message>
+        <source>no output file given</source>
+        <translation>keine Ausgabedatei angegeben</translation>
+    </message>
+    <message>
+        <source>not a regular file (%1): left alone</source>
+        <translation>keine normale Datei (%1): nicht angerührt</translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation>kein Speicher mehr</translation>
+    </message>
+    <message>
+        <source>reading the input file failed</source>
+        <translation>das Lesen der Eingabedatei ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>symbolic link loop</source>
+        <translation>Schleife symbolischer Verknüpfungen</translation>
+    </message>
+    <message>
+        <source>symbolic link to a missing target</source>
+        <translation>symbolische Verknüpfung auf ein fehlendes Ziel</translation>
+    </message>
+    <message>
+        <source>text in an encoding that could not be found: not converted</source>
+        <translation>Text in einer Kodierung, die nicht gefunden wurde: nicht konvertiert</translation>
+    </message>
+    <message>
+        <source>the code page detection is unsure</source>
+        <translation>die Erkennung der Codepage ist unsicher</translation>
+    </message>
+    <message>
+        <source>the detected code page reads some bytes as invisible control characters: check the code page</source>
+        <translation>die erkannte Codepage liest einige Bytes als unsichtbare Steuerzeichen: Codepage prüfen</translation>
+    </message>
+    <message>
+        <source>the file changed while it was converted (%1 bytes at the start, %2 at the end): the output holds what was read</source>
+        <translation>die Datei hat sich während der Konvertierung geändert (%1 Bytes am Anfang, %2 am Ende): die Ausgabe enthält, was gelesen wurde</translation>
+    </message>
+    <message>
+        <source>the file changed while it was copied (%1 bytes at the start, %2 at the end): the copy holds what was read</source>
+        <translation>die Datei hat sich während des Kopierens geändert (%1 Bytes am Anfang, %2 am Ende): die Kopie enthält, was gelesen wurde</translation>
+    </message>
+    <message>
+        <source>the file could not be read</source>
+        <translation>die Datei konnte nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>the output file is the input file itself</source>
+        <translation>die Ausgabedatei ist die Eingabedatei selbst</translation>
+    </message>
+    <message>
+        <source>the output file lies outside the output folder</source>
+        <translation>die Ausgabedatei liegt außerhalb des Ausgabeordners</translation>
+    </message>
+    <message>
+        <source>the output path is a folder</source>
+        <translation>der Ausgabepfad ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>the text looks encoded as UTF-8 twice (Ã© for é): converted as it is</source>
+        <translation>der Text sieht zweimal als UTF-8 kodiert aus (Ã© für é): unverändert konvertiert</translation>
+    </message>
+    <message>
+        <source>the text was encoded as UTF-8 twice and has been repaired</source>
+        <translation>der Text war zweimal als UTF-8 kodiert und wurde repariert</translation>
+    </message>
+    <message>
+        <source>writing the output file failed</source>
+        <translation>das Schreiben der Ausgabedatei ist fehlgeschlagen</translation>
+    </message>
+</context>
 </TS>

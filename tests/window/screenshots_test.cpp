@@ -13,7 +13,9 @@
 #include "app/locale/locale_resource_manager.h"
 #include "app/settings/my_settings.h"
 #include "app/settings/profile_store.h"
+#include "app/locale/tr.h"
 #include "base/text.h"
+#include "varnex/convert/file_outcome.h"
 #include "app/window/assign_codepage_dlg.h"
 #include "app/window/file_list_view.h"
 #include "app/window/folder_list_wnd.h"
@@ -59,6 +61,8 @@ TEST_P(Screenshots, MainWindowDialogsAndPreferences)
     CLocaleResourceManager locales{text::FromUtf8(dialog_test::ShippedLocales().parent_path().string())};
     if (language != "en")
         ASSERT_TRUE(locales.Initialize(u"de_DE", u""));
+    // As the program does at start: the engine's reasons in the language shown.
+    SetReasonTranslator([](const char* english) { return Tr("Reasons", english); });
     CMySettings settings;
     CProfileStore store(dir.File16("store.ini"));
     std::filesystem::create_directories(dir.File("Documents/Archive"));
@@ -104,6 +108,7 @@ TEST_P(Screenshots, MainWindowDialogsAndPreferences)
     preferences.show();
     Save(preferences, "preferences-" + language);
     preferences.close();
+    SetReasonTranslator(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Screenshots, testing::Values("en", "de"));

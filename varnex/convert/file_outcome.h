@@ -132,5 +132,11 @@ struct VARNEX_API VARNEXFILEOUTCOME {
 
 // The text shown for one reason (the engine's texts are English).
 VARNEX_API std::u16string DescribeReason(const VARNEXREASONNOTE& note);
+
+// The reason texts are English. A program shown in another language installs
+// a translator once at start-up: it gets each English text (UTF-8, its "%1"
+// and "%2" still in place) and returns the text to show. Any thread may call it.
+using ReasonTranslator = std::u16string (*)(const char* english);
+VARNEX_API void SetReasonTranslator(ReasonTranslator translator);
 // The record's message: the reasons' texts, joined by "; ".
 VARNEX_API std::u16string DescribeOutcome(const VARNEXFILEOUTCOME& outcome);

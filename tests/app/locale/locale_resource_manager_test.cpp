@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "varnex/convert/file_outcome.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -304,6 +306,22 @@ TEST(LocaleResourceManager, ShippedGermanBundleTranslatesEveryProgramString)
     for (const auto& info : manager.GetLocaleList())
         listed = listed || info.GetLocale() == u"de_DE";
     EXPECT_TRUE(listed);
+}
+
+// The engine's reasons in the chosen language, their numbers filled in after
+// translation; without a translator they stay English.
+TEST(LocaleResourceManager, EngineReasonsFollowTheChosenLanguage)
+{
+    CLocaleResourceManager manager(U(std::filesystem::path(VARNELPRO_EXE).parent_path().string()));
+    ASSERT_TRUE(manager.Initialize(u"de_DE", u"", {}));
+    const VARNEXREASONNOTE unsure = VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE);
+    const VARNEXREASONNOTE replaced = VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, 7);
+    EXPECT_EQ(DescribeReason(unsure), u"the code page detection is unsure");
+    SetReasonTranslator([](const char* english) { return Tr("Reasons", english); });
+    EXPECT_EQ(DescribeReason(unsure), u"die Erkennung der Codepage ist unsicher");
+    EXPECT_EQ(DescribeReason(replaced).rfind(u"7 Zeichen ", 0), 0u);
+    SetReasonTranslator(nullptr);
+    EXPECT_EQ(DescribeReason(replaced).rfind(u"7 characters ", 0), 0u);
 }
 
 TEST(Tr, GivesTheEnglishTextWithoutALanguage)

@@ -37,10 +37,27 @@ bool ReadLiterals(const std::string& code, size_t& at, std::string& value)
     }
 }
 
+// The engine's reason texts: every Say("text") of its outcome descriptions,
+// shown through the "Reasons" context.
+void AddReasonTexts(std::set<Message>& used)
+{
+    std::ifstream in(fs::path(VARNEL_SOURCE_DIR) / "varnex" / "convert" / "file_outcome.cpp");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string code = buffer.str();
+    for (size_t at = code.find("Say("); at != std::string::npos; at = code.find("Say(", at + 4)) {
+        size_t p = at + 4;
+        std::string text;
+        if (ReadLiterals(code, p, text))
+            used.emplace("Reasons", text);
+    }
+}
+
 // Every Tr("context", "text") and TrH("text") of the program's sources.
 std::set<Message> UsedMessages()
 {
     std::set<Message> used;
+    AddReasonTexts(used);
     for (const auto& entry : fs::recursive_directory_iterator(fs::path(VARNEL_SOURCE_DIR) / "app")) {
         if (entry.path().extension() != ".cpp")
             continue;
