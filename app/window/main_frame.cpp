@@ -295,10 +295,10 @@ bool CMainFrame::StartConversion(CConvertDlg& dialog)
 {
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    std::vector<VARNEXBATCHJOBITEM> items = dialog.JobItems();
-    VARNEXJOBSETTING job = m_settings.GetJobSetting();
-    job.detectOnly = dialog.DetectOnly();
-    if (!m_sessionView->StartConversion(items, job))
+    // "Detect only" of the full-output-folder question writes nothing.
+    const std::vector<VARNEXBATCHJOBITEM> items = dialog.JobItems();
+    const VARNEXJOBSETTING& job = m_settings.GetJobSetting();
+    if (!(dialog.DetectOnly() ? m_sessionView->StartDetection(items, job) : m_sessionView->StartConversion(items, job)))
         return false;
     m_tabs->setCurrentWidget(m_sessionView);
     return true;

@@ -49,8 +49,6 @@ bool CVarnexSessionView::StartDetection(const std::u16string& folder, bool recur
 {
     if (!IsIdle() || folder.empty() || !QFileInfo(Qs(folder)).isDir())
         return false;
-    VARNEXJOBSETTING setting = job;
-    setting.detectOnly = true;
     VARNEXBATCHJOBITEM item;
     item.folder = true;
     item.options.recursive = recursive;
@@ -58,24 +56,26 @@ bool CVarnexSessionView::StartDetection(const std::u16string& folder, bool recur
     item.options.writeBom = false;
     item.options.copyUnconverted = false;
     item.inputPath = folder;
-    CFilterableVarnex& session = Session();
-    session.ClearPreparedJobs();
-    session.SetJobSetting(setting);
-    session.PrepareJob(item);
-    if (!session.Start(false)) {
-        session.ClearPreparedJobs();
-        return false;
-    }
-    m_retriesWaiting = false;
-    return true;
+    return StartItems({item}, job, true);
+}
+
+bool CVarnexSessionView::StartDetection(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job)
+{
+    return !items.empty() && StartItems(items, job, true);
 }
 
 bool CVarnexSessionView::StartConversion(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job)
 {
-    if (!IsIdle() || items.empty())
+    return !items.empty() && StartItems(items, job, false);
+}
+
+bool CVarnexSessionView::StartItems(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job,
+                                    bool detectOnly)
+{
+    if (!IsIdle())
         return false;
     VARNEXJOBSETTING setting = job;
-    setting.detectOnly = false;
+    setting.detectOnly = detectOnly;
     CFilterableVarnex& session = Session();
     session.ClearPreparedJobs();
     session.SetJobSetting(setting);

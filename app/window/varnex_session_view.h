@@ -25,6 +25,8 @@ public:
     // A new conversion session of the convert dialog's items; false, and
     // nothing started, when there are none or a session is not idle.
     bool StartConversion(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job);
+    // The same items only detected ("Detect only" of the convert dialog).
+    bool StartDetection(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job);
 
     void PauseOrContinue();
     void Continue();
@@ -61,6 +63,9 @@ protected:
 private:
     // Starts the session again as a continuation when retries wait and it is idle.
     void ContinueRetries();
+    // Prepares the items and starts a new session; false and nothing
+    // started when a session is not idle or the start fails.
+    bool StartItems(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job, bool detectOnly);
     void UpdateTexts(const VARNEXSESSIONSUMMARY& summary);
 
     CVarnexControlBar* m_bar = nullptr;

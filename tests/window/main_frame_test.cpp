@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCommandLinkButton>
 #include <QDockWidget>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include "app/settings/my_settings.h"
 #include "app/settings/profile_store.h"
 #include "app/window/assign_codepage_dlg.h"
+#include "app/window/confirm_convert_dialog.h"
 #include "app/window/convert_dialog.h"
 #include "app/window/file_list_view.h"
 #include "app/window/filter_wnd.h"
@@ -164,6 +166,23 @@ TEST_F(MainFrameTest, DetectsConvertsThroughTheDialogAndCorrectsACodepage)
     ASSERT_TRUE(SessionDone(*frame, QStringLiteral("Conversion Finished")));
     // E9 is U+00DA in IBM850.
     EXPECT_NE(ReadBytes(dir.File("out/weak.txt")).find("caf\xC3\x9A"), std::string::npos);
+}
+
+TEST_F(MainFrameTest, DetectOnlyForAFullOutputFolderWritesNothing)
+{
+    auto frame = Frame();
+    std::filesystem::create_directories(dir.File("out"));
+    testing_support::WriteBytes(dir.File("out/old.txt"), "kept");
+    OnNextDialog<CConvertDlg>([&](CConvertDlg& dialog) {
+        dialog_test::Child<CRecentComboBox>(dialog, "OutputFolder")->SetText(Qs(dir.File16("out")));
+        OnNextDialog<CConfirmConvertDlg>(
+            [](CConfirmConvertDlg& confirm) { confirm.Button(CConfirmConvertDlg::DetectOnly)->click(); });
+        dialog_test::PressOk(dialog);
+    });
+    ASSERT_TRUE(frame->ConvertFolder(dir.File16("in"), false));
+    ASSERT_TRUE(SessionDone(*frame, QStringLiteral("Detection Finished")));
+    EXPECT_EQ(frame->SessionView()->Model()->rowCount(), files);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("out")), {}), 1);
 }
 
 TEST_F(MainFrameTest, ClosingDuringASessionAsksAndTheLayoutComesBack)
