@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"empty_output", false, "!  ", 0, "", "Please enter an output folder."},
         RefusalCase{"relative_output", false, "!out", 0, "", "Please enter the full path of the output folder"},
         RefusalCase{"output_is_a_file", false, "a-file", 0, "", "The output folder is not a folder:\n"}),
-    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<RefusalCase>& row) { return std::string(row.param.name); });
 
 TEST_F(ConvertDialog, AcceptsAnOutputFolderInsideTheInputTree)
 {

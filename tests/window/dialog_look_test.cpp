@@ -57,9 +57,13 @@ class DialogLook : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        if (std::string(GetParam()) != "en")
+        if (std::string(GetParam()) != "en") {
             ASSERT_TRUE(locales.Initialize(u"de_DE", u""));
-        ws.settings.SaveSessionProfiles({VARNELSESSIONPROFILE{u"Work"}, VARNELSESSIONPROFILE{u"Reports"}});
+        }
+        VARNELSESSIONPROFILE work, reports;
+        work.name = u"Work";
+        reports.name = u"Reports";
+        ws.settings.SaveSessionProfiles({work, reports});
     }
     std::string Name(const char* dialog) const { return std::string(dialog) + "_" + GetParam(); }
 

@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ProposalCase{"root_goes_home", u"/", {}, u"/home/ann/Converted"},
                     ProposalCase{"root_taken", u"/", {u"/home/ann/Converted"}, u"/home/ann/Converted (2)"},
                     ProposalCase{"blanks_kept", u"/data/ docs ", {}, u"/data/ docs  (Converted)"}),
-    [](const testing::TestParamInfo<ProposalCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ProposalCase>& row) { return std::string(row.param.name); });
 
 TEST(FolderProposal, RootWithoutHomeStaysOnTheRoot)
 {
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ProposalCase{"no_extension", u"/d/README", {}, u"/d/README (Converted)"},
                     ProposalCase{"dot_file", u"/d/.profile", {}, u"/d/.profile (Converted)"},
                     ProposalCase{"dot_in_folder", u"/d.x/notes", {}, u"/d.x/notes (Converted)"}),
-    [](const testing::TestParamInfo<ProposalCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ProposalCase>& row) { return std::string(row.param.name); });
 
 TEST(ConvertToLabel, ShowsTheNameBesideTheInputAndTheFullPathElsewhere)
 {

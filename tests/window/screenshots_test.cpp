@@ -59,8 +59,9 @@ TEST_P(Screenshots, MainWindowDialogsAndPreferences)
     setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
     setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
     CLocaleResourceManager locales{text::FromUtf8(dialog_test::ShippedLocales().parent_path().string())};
-    if (language != "en")
+    if (language != "en") {
         ASSERT_TRUE(locales.Initialize(u"de_DE", u""));
+    }
     // As the program does at start: the engine's reasons in the language shown.
     SetReasonTranslator([](const char* english) { return Tr("Reasons", english); });
     CMySettings settings;

@@ -236,6 +236,6 @@ INSTANTIATE_TEST_SUITE_P(Encodings, SessionListExport,
                          testing::Values(ExportCase{"Utf8", TEXTENCODING_UTF8, "\xEF\xBB\xBF"},
                                          ExportCase{"Utf16Le", TEXTENCODING_UTF16LE, "\xFF\xFE"},
                                          ExportCase{"Utf16Be", TEXTENCODING_UTF16BE, "\xFE\xFF"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
