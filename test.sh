@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite with CTest.
 #   ./test.sh                         Release build with tests
-#   ./test.sh --sanitize address,undefined   the engine and its tests under sanitizers
-#   ./test.sh --sanitize thread
+#   ./test.sh --sanitize address,undefined   everything and its tests under ASan+UBSan
+#   ./test.sh --sanitize thread               the engine and its tests under TSan
 set -euo pipefail
 cd "$(dirname "$0")"
 
