@@ -188,4 +188,30 @@ std::u16string AsciiLowered(std::u16string_view s)
     return out;
 }
 
+bool MatchesWildcard(std::u16string_view pattern, std::u16string_view name, bool ignoreAsciiCase)
+{
+    const auto same = [ignoreAsciiCase](char16_t a, char16_t b) {
+        return ignoreAsciiCase ? AsciiLower(a) == AsciiLower(b) : a == b;
+    };
+    // One backtrack point: the last '*' and the name position it took up to.
+    size_t p = 0, n = 0, star = std::u16string_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] != u'*' && (pattern[p] == u'?' || same(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::u16string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
 }  // namespace text

@@ -35,4 +35,9 @@ char16_t AsciiLower(char16_t c);
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 std::u16string AsciiLowered(std::u16string_view s);
 
+// Shell wildcards: '*' matches any run of characters (also none), '?' one
+// character; any other character matches itself, ASCII letters in either
+// case when ignoreAsciiCase.
+bool MatchesWildcard(std::u16string_view pattern, std::u16string_view name, bool ignoreAsciiCase);
+
 }  // namespace text
