@@ -122,6 +122,8 @@ private:
         bool isDirectory = false;
         bool waiting = false;  // a name moved away, waiting for its new name
         Clock::time_point deadline;
+        int sourceWatch = -1;           // the watch whose event made the report
+        std::vector<int> movedWatches;  // a waiting folder's watches, its own and below
     };
 
     std::u16string FullPath(const std::u16string& rel) const
@@ -136,16 +138,20 @@ private:
         return (changeMask & bit) ? type : 0;
     }
     bool ReportsModification(platform::DirEventKind kind) const;
-    void Add(int type, std::u16string path)
+    void Add(int type, std::u16string path, int sourceWatch = -1)
     {
         Outgoing report;
         report.type = type;
         report.path = std::move(path);
+        report.sourceWatch = sourceWatch;
         outgoing.push_back(std::move(report));
     }
     void ForgetName(int watch, const std::u16string& name);
     void Moved(const platform::DirEvent& event, const std::u16string& rel);
-    void ForgetTree(const std::u16string& rel);
+    // A folder that waited for its new name is settled: renamed to newRel
+    // within the tree, or gone from it (newRel null). Reports its watches made
+    // meanwhile follow it, or are dropped: they happened outside the tree.
+    void SettleMovedFolder(std::deque<Outgoing>::iterator from, const std::u16string* newRel);
 
     int rootWatch = -1;
     std::unordered_map<int, std::u16string> folders;  // watch -> path below the directory
@@ -188,7 +194,7 @@ uint32_t CDirChangeWatcher::CDirWatchInfo::AddTree(const std::u16string& rel, bo
             std::u16string child = Join(folder, entry.name);
             if (report) {
                 listed[watch].insert(entry.name);
-                Add(NameReport(REPORT_ADDED, isDirectory), child);
+                Add(NameReport(REPORT_ADDED, isDirectory), child, watch);
             }
             if (isDirectory)
                 pending.push_back(std::move(child));
@@ -215,16 +221,37 @@ void CDirChangeWatcher::CDirWatchInfo::ForgetName(int watch, const std::u16strin
         names->second.erase(name);
 }
 
-void CDirChangeWatcher::CDirWatchInfo::ForgetTree(const std::u16string& rel)
+void CDirChangeWatcher::CDirWatchInfo::SettleMovedFolder(std::deque<Outgoing>::iterator from,
+                                                         const std::u16string* newRel)
 {
-    for (auto it = folders.begin(); it != folders.end();) {
-        if (IsAtOrUnder(it->second, rel)) {
-            notifier.RemoveWatch(it->first);
-            listed.erase(it->first);
-            it = folders.erase(it);
-        } else {
-            ++it;
+    const std::vector<int>& moved = from->movedWatches;
+    const auto isMoved = [&](int watch) { return std::find(moved.begin(), moved.end(), watch) != moved.end(); };
+    const std::u16string oldRel = from->path;
+    const auto renamed = [&](std::u16string& rel) {
+        if (IsAtOrUnder(rel, oldRel))
+            rel = *newRel + rel.substr(oldRel.size());
+    };
+    for (auto later = std::next(from); later != outgoing.end(); ++later) {
+        if (!isMoved(later->sourceWatch))
+            continue;
+        if (!newRel) {
+            later->type = 0;
+            continue;
         }
+        renamed(later->path);
+        renamed(later->newPath);
+    }
+    for (const int watch : moved) {
+        const auto folder = folders.find(watch);
+        if (folder == folders.end())
+            continue;
+        if (newRel) {
+            renamed(folder->second);
+            continue;
+        }
+        notifier.RemoveWatch(watch);
+        listed.erase(watch);
+        folders.erase(folder);
     }
 }
 
@@ -234,18 +261,23 @@ void CDirChangeWatcher::CDirWatchInfo::Moved(const platform::DirEvent& event, co
         Outgoing away;
         away.type = NameReport(REPORT_REMOVED, event.isDirectory);
         away.path = rel;
+        away.sourceWatch = event.watch;
         away.cookie = event.cookie;
         away.isDirectory = event.isDirectory;
         away.waiting = true;
         away.deadline = Clock::now() + kPairWait;
+        if (event.isDirectory)
+            for (const auto& [watch, folder] : folders)
+                if (IsAtOrUnder(folder, rel))
+                    away.movedWatches.push_back(watch);
         outgoing.push_back(std::move(away));
         return;
     }
-    const auto from = std::find_if(outgoing.rbegin(), outgoing.rend(),
+    const auto from = std::find_if(outgoing.begin(), outgoing.end(),
                                    [&](const Outgoing& o) { return o.waiting && o.cookie == event.cookie; });
-    if (from == outgoing.rend()) {
+    if (from == outgoing.end()) {
         // Moved in from outside: new here, with whatever it holds.
-        Add(NameReport(REPORT_ADDED, event.isDirectory), rel);
+        Add(NameReport(REPORT_ADDED, event.isDirectory), rel, event.watch);
         bool limitReached = false;
         if (event.isDirectory && subtree)
             AddTree(rel, false, &limitReached);
@@ -256,12 +288,8 @@ void CDirChangeWatcher::CDirWatchInfo::Moved(const platform::DirEvent& event, co
     from->type = NameReport(REPORT_RENAMED, event.isDirectory);
     from->newPath = rel;
     from->waiting = false;
-    if (!event.isDirectory)
-        return;
     // The folder's watches moved with it; only their paths change.
-    for (auto& [watch, folder] : folders)
-        if (IsAtOrUnder(folder, from->path))
-            folder = rel + folder.substr(from->path.size());
+    SettleMovedFolder(from, &rel);
 }
 
 void CDirChangeWatcher::CDirWatchInfo::Handle(const platform::DirEvent& event)
@@ -295,7 +323,7 @@ void CDirChangeWatcher::CDirWatchInfo::Handle(const platform::DirEvent& event)
         const auto names = listed.find(event.watch);
         if (names != listed.end() && names->second.erase(event.name) > 0)
             return;  // its folder's listing reported it already
-        Add(NameReport(REPORT_ADDED, event.isDirectory), rel);
+        Add(NameReport(REPORT_ADDED, event.isDirectory), rel, event.watch);
         bool limitReached = false;
         if (event.isDirectory && subtree)
             AddTree(rel, true, &limitReached);
@@ -305,7 +333,7 @@ void CDirChangeWatcher::CDirWatchInfo::Handle(const platform::DirEvent& event)
     }
     case Kind::Deleted:
         ForgetName(event.watch, event.name);
-        Add(NameReport(REPORT_REMOVED, event.isDirectory), rel);
+        Add(NameReport(REPORT_REMOVED, event.isDirectory), rel, event.watch);
         return;
     case Kind::MovedFrom:
     case Kind::MovedTo:
@@ -318,19 +346,18 @@ void CDirChangeWatcher::CDirWatchInfo::Handle(const platform::DirEvent& event)
         // A write in several calls is one modification.
         if (!outgoing.empty() && outgoing.back().type == REPORT_MODIFIED && outgoing.back().path == rel)
             return;
-        Add(REPORT_MODIFIED, rel);
+        Add(REPORT_MODIFIED, rel, event.watch);
         return;
     }
 }
 
 void CDirChangeWatcher::CDirWatchInfo::ResolveWaiting(Clock::time_point until)
 {
-    for (auto& o : outgoing) {
-        if (!o.waiting || o.deadline > until)
+    for (auto o = outgoing.begin(); o != outgoing.end(); ++o) {
+        if (!o->waiting || o->deadline > until)
             continue;
-        o.waiting = false;
-        if (o.isDirectory)
-            ForgetTree(o.path);  // moved out of the tree: its watches would report wrong paths
+        o->waiting = false;
+        SettleMovedFolder(o, nullptr);
     }
 }
 
