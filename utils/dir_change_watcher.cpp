@@ -667,7 +667,8 @@ bool CDirChangeWatcher::UnwatchAllDirectories()
     std::lock_guard workerLock(s.workerLock);
     {
         CSingleLock lock(s.tableLock);
-        if (!s.table.empty() || !s.worker.joinable())
+        if (std::any_of(s.table.begin(), s.table.end(), [](const auto& slot) { return slot != nullptr; }) ||
+            !s.worker.joinable())
             return everWatched;  // watched again meanwhile, or no worker
     }
     s.Send(Shared::Command::Quit);
@@ -732,6 +733,8 @@ void CDirChangeWatcher::WorkerLoop()
         for (auto& command : commands) {
             switch (command.kind) {
             case Shared::Command::Start:
+                if (command.record->stopPosted)
+                    break;  // unwatched before the worker took it
                 command.record->handler->Post(REPORT_WATCH_STARTED, {}, {}, WATCH_OK);
                 active.push_back(command.record);
                 break;
