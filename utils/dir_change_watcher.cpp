@@ -148,6 +148,9 @@ private:
     }
     void ForgetName(int watch, const std::u16string& name);
     void Moved(const platform::DirEvent& event, const std::u16string& rel);
+    // A name new in the tree; a folder is watched, and with reportContent what
+    // it already holds is reported too (it was made before the watch).
+    void Arrived(const platform::DirEvent& event, const std::u16string& rel, bool reportContent);
     // A folder that waited for its new name is settled: renamed to newRel
     // within the tree, or gone from it (newRel null). Reports its watches made
     // meanwhile follow it, or are dropped: they happened outside the tree.
@@ -255,6 +258,17 @@ void CDirChangeWatcher::CDirWatchInfo::SettleMovedFolder(std::deque<Outgoing>::i
     }
 }
 
+void CDirChangeWatcher::CDirWatchInfo::Arrived(const platform::DirEvent& event, const std::u16string& rel,
+                                               bool reportContent)
+{
+    Add(NameReport(REPORT_ADDED, event.isDirectory), rel, event.watch);
+    bool limitReached = false;
+    if (event.isDirectory && subtree)
+        AddTree(rel, reportContent, &limitReached);
+    if (limitReached)
+        Add(REPORT_READ_ERROR, rel);
+}
+
 void CDirChangeWatcher::CDirWatchInfo::Moved(const platform::DirEvent& event, const std::u16string& rel)
 {
     if (event.kind == platform::DirEventKind::MovedFrom) {
@@ -277,12 +291,7 @@ void CDirChangeWatcher::CDirWatchInfo::Moved(const platform::DirEvent& event, co
                                    [&](const Outgoing& o) { return o.waiting && o.cookie == event.cookie; });
     if (from == outgoing.end()) {
         // Moved in from outside: new here, with whatever it holds.
-        Add(NameReport(REPORT_ADDED, event.isDirectory), rel, event.watch);
-        bool limitReached = false;
-        if (event.isDirectory && subtree)
-            AddTree(rel, false, &limitReached);
-        if (limitReached)
-            Add(REPORT_READ_ERROR, rel);
+        Arrived(event, rel, false);
         return;
     }
     from->type = NameReport(REPORT_RENAMED, event.isDirectory);
@@ -323,12 +332,7 @@ void CDirChangeWatcher::CDirWatchInfo::Handle(const platform::DirEvent& event)
         const auto names = listed.find(event.watch);
         if (names != listed.end() && names->second.erase(event.name) > 0)
             return;  // its folder's listing reported it already
-        Add(NameReport(REPORT_ADDED, event.isDirectory), rel, event.watch);
-        bool limitReached = false;
-        if (event.isDirectory && subtree)
-            AddTree(rel, true, &limitReached);
-        if (limitReached)
-            Add(REPORT_READ_ERROR, rel);
+        Arrived(event, rel, true);
         return;
     }
     case Kind::Deleted:

@@ -23,25 +23,7 @@ CFileFinderThread::~CFileFinderThread()
 
 bool CFileFinderThread::MatchesWildcard(const std::u16string& pattern, const std::u16string& name)
 {
-    size_t p = 0, n = 0, star = std::u16string::npos, resume = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() &&
-            (pattern[p] == u'?' || (pattern[p] != u'*' && text::AsciiLower(pattern[p]) == text::AsciiLower(name[n])))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == u'*') {
-            star = p++;
-            resume = n;
-        } else if (star != std::u16string::npos) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
+    return text::MatchesWildcard(pattern, name, true);
 }
 
 void CFileFinderThread::FindFiles(const char16_t* folder, bool recursive, bool includeHidden, unsigned long)

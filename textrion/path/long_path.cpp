@@ -105,26 +105,7 @@ bool DirectoryIsEmpty(const std::u16string& path)
 
 bool MatchWildcard(const char16_t* pattern, const char16_t* name)
 {
-    // Iterative * and ? matching with one backtrack point.
-    const char16_t* star = nullptr;
-    const char16_t* resume = nullptr;
-    while (*name) {
-        if (*pattern == u'?' || (*pattern != u'*' && *pattern && text::AsciiLower(*pattern) == text::AsciiLower(*name))) {
-            ++pattern;
-            ++name;
-        } else if (*pattern == u'*') {
-            star = pattern++;
-            resume = name;
-        } else if (star) {
-            pattern = star + 1;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == u'*')
-        ++pattern;
-    return *pattern == 0;
+    return text::MatchesWildcard(pattern, name, true);
 }
 
 std::u16string DateTimeName(const std::u16string& extension)
