@@ -36,6 +36,20 @@ public:
         }
         m_changed.notify_all();
     }
+    void OnWatchStarted(uint32_t, const std::u16string&) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_started = true;
+        }
+        m_changed.notify_all();
+    }
+    // The worker has begun (and so has a thread id).
+    void WaitForStart()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_started; });
+    }
     Clock::time_point WaitForCall(size_t index)
     {
         std::unique_lock lock(m_mutex);
@@ -47,6 +61,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Clock::time_point> m_calls;
+    bool m_started = false;
 };
 
 double CpuMsOfThread(long tid)
@@ -117,6 +132,7 @@ int main(int argc, char** argv)
                                                                             CDirChangeWatcher::FILE_NOTIFY_CHANGE_LAST_WRITE,
                                                    handler, true);
     const double watchMs = std::chrono::duration<double, std::milli>(Clock::now() - watchStart).count();
+    handler->WaitForStart();
     const long tid = watcher.WorkerThreadIdForTesting();
     const double threadBefore = CpuMsOfThread(tid);
     const double processBefore = CpuMsOfProcess();

@@ -157,7 +157,8 @@ public:
     // watches), and holding the worker from reading while events pile up.
     void SetReadBufferSizeForTesting(size_t bytes);
     void PauseForTesting(bool paused);
-    // The worker's thread id as the system numbers it (0 when none runs).
+    // The worker's thread id as the system numbers it: 0 when none runs, and
+    // set before the first OnWatchStarted of a new worker.
     long WorkerThreadIdForTesting() const;
 
 protected:
