@@ -21,6 +21,7 @@
 #include "app/window/file_list_view.h"
 #include "app/window/filter_wnd.h"
 #include "app/window/folder_list_wnd.h"
+#include "app/window/folder_watch.h"
 #include "app/window/help_about.h"
 #include "app/window/language_menu.h"
 #include "app/window/output_proposal.h"
@@ -198,8 +199,16 @@ void CMainFrame::CreateStatusBar()
 
 void CMainFrame::ConnectViews()
 {
-    connect(m_folders, &CFolderListWnd::folderSelected, this,
-            [this](const QString& folder) { m_fileView->SetFolder(U16(folder)); });
+    m_folderWatch = new CFolderWatch(this);
+    connect(m_folders, &CFolderListWnd::folderSelected, this, [this](const QString& folder) {
+        m_fileView->SetFolder(U16(folder));
+        m_folderRefreshDue = false;
+        m_folderWatch->Watch(folder);
+    });
+    connect(m_folderWatch, &CFolderWatch::folderChanged, this, [this] {
+        m_folderRefreshDue = true;
+        RefreshChangedFolder();
+    });
     connect(m_folders, &CFolderListWnd::commandRequested, this, &CMainFrame::OnFolderCommand);
     connect(m_folders, &CFolderListWnd::propertiesRequested, this,
             [this](const QString& folder) { ShowProperties(this, U16(folder)); });
@@ -216,6 +225,7 @@ void CMainFrame::ConnectViews()
             m_detailsDock->raise();
         });
         connect(list, &CVarnexListView::sessionStateChanged, this, [this] {
+            RefreshChangedFolder();
             UpdateCommands();
             UpdateStatusPanes();
             m_filters->Refresh();
@@ -233,6 +243,16 @@ CVarnexListView* CMainFrame::CurrentListView() const
     if (m_tabs->currentWidget() == m_sessionView)
         return m_sessionView;
     return m_fileView;
+}
+
+void CMainFrame::RefreshChangedFolder()
+{
+    // A session of the file view (a detection, "Convert here") ends first:
+    // its own outputs are among the changes.
+    if (!m_folderRefreshDue || !m_fileView->IsIdle() || Qs(m_fileView->Folder()) != m_folderWatch->Folder())
+        return;
+    m_folderRefreshDue = false;
+    m_fileView->SetFolder(m_fileView->Folder());
 }
 
 void CMainFrame::OnTabChanged()

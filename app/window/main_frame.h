@@ -9,6 +9,7 @@
 class CDetailWnd;
 class CFileListView;
 class CFilterWnd;
+class CFolderWatch;
 class CFolderListWnd;
 class CLocaleResourceManager;
 class CMySettings;
@@ -45,6 +46,7 @@ public:
     CFilterWnd* FilterPane() const { return m_filters; }
     CPreviewWnd* PreviewPane() const { return m_preview; }
     CDetailWnd* DetailsPane() const { return m_details; }
+    CFolderWatch* FolderWatch() const { return m_folderWatch; }
 
     // The folder commands ("&Detect" ... "Convert to..."); a conversion asks
     // through the convert dialog first. False when nothing started.
@@ -74,6 +76,8 @@ private:
     void OnTabChanged();
     void UpdateCommands();
     void UpdateStatusPanes();
+    // The file view's folder changed on disk: list it again once the view is idle.
+    void RefreshChangedFolder();
 
     CMySettings& m_settings;
     CLocaleResourceManager& m_locales;
@@ -86,6 +90,8 @@ private:
     CPreviewWnd* m_preview = nullptr;
     CFilterWnd* m_filters = nullptr;
     CVarnexTrayIcon* m_tray = nullptr;
+    CFolderWatch* m_folderWatch = nullptr;
+    bool m_folderRefreshDue = false;
     QDockWidget* m_folderDock = nullptr;
     QDockWidget* m_detailsDock = nullptr;
     QDockWidget* m_previewDock = nullptr;

@@ -111,6 +111,22 @@ TEST_F(MainFrameTest, AFolderChosenInTheTreeFillsTheFileView)
     EXPECT_EQ(frame->FileView()->Folder(), dir.File16("in"));
 }
 
+TEST_F(MainFrameTest, TheFileViewFollowsFilesAddedAndRemovedOnDisk)
+{
+    auto frame = Frame();
+    ASSERT_TRUE(frame->FolderView()->SelectFolder(dir.File16("in")));
+    const auto listed = [&](int count) {
+        return WaitUntil([&] { return frame->FileView()->IsIdle() && frame->FileView()->Model()->rowCount() == count; });
+    };
+    ASSERT_TRUE(listed(files));
+    testing_support::WriteBytes(dir.File("in/new-1251.txt"), Encode(1251, kRussian));
+    ASSERT_TRUE(listed(files + 1));
+    EXPECT_GE(RowOf(*frame->FileView()->Model(), u"new-1251.txt"), 0);
+    std::filesystem::remove(dir.File("in/french-1252.txt"));
+    ASSERT_TRUE(listed(files));
+    EXPECT_EQ(RowOf(*frame->FileView()->Model(), u"french-1252.txt"), -1);
+}
+
 TEST_F(MainFrameTest, APathTypedInTheFolderBoxIsChosenAndRemembered)
 {
     auto frame = Frame();
