@@ -86,11 +86,13 @@ public:
     bool WaitFor(const Report& wanted, std::chrono::seconds limit = 120s)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, limit, [&] { return Has(wanted); });
+        return m_changed.wait_for(lock, limit, [&] { return HasLocked(wanted); });
     }
-    bool Has(const Report& wanted) const
+    // The notification thread may still be adding reports.
+    bool Has(const Report& wanted)
     {
-        return std::find(m_reports.begin(), m_reports.end(), wanted) != m_reports.end();
+        std::lock_guard lock(m_mutex);
+        return HasLocked(wanted);
     }
     std::vector<Report> Reports()
     {
@@ -102,6 +104,10 @@ public:
 private:
     static std::string U8(const std::u16string& s) { return text::ToUtf8(s); }
     static std::string Num(uint32_t e) { return std::to_string(e); }
+    bool HasLocked(const Report& wanted) const
+    {
+        return std::find(m_reports.begin(), m_reports.end(), wanted) != m_reports.end();
+    }
     void Add(Report r)
     {
         {
