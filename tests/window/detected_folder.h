@@ -1,24 +1,15 @@
 #pragma once
 
-#include <chrono>
 #include <string>
 
 #include "support/temp_dir.h"
 #include "varnex/session/filterable_varnex.h"
-#include "varnex/session/session_end_signal.h"
+#include "support/ending_session.h"
 
 namespace window_test {
 
 // A session as the lists own one, that a test can run to its end.
-class EndingFilterableSession : public CFilterableVarnex {
-public:
-    EndingFilterableSession() : CFilterableVarnex(&m_end, nullptr) {}
-    ~EndingFilterableSession() override { DisposeVarnex(); }
-    bool WaitForEnd() { return m_end.WaitForStops(1, std::chrono::minutes(2)); }
-
-private:
-    CSessionEndSignal m_end;
-};
+using EndingFilterableSession = testing_support::EndingSessionOf<CFilterableVarnex>;
 
 // A folder of small files whose detection is certain, in several encodings:
 //   bom.txt     UTF-8 with BOM (65001)       plain.txt  ASCII (0)

@@ -22,12 +22,12 @@
 #include "base/text.h"
 #include "platform/file_api.h"
 #include "platform/native_path.h"
+#include "support/ending_session.h"
 #include "support/temp_dir.h"
 #include "tools/corpus/mixed_tree.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
-#include "varnex/session/session_end_signal.h"
 #include "varnex/session/varnex.h"
 
 namespace {
@@ -193,15 +193,8 @@ private:
     std::atomic<unsigned> m_injected{0};
 };
 
-class EndingSession : public CVarnex {
-public:
-    EndingSession() : CVarnex(&m_end, nullptr) {}
-    ~EndingSession() override { DisposeVarnex(); }
-    bool WaitForEnd() { return m_end.WaitForStops(1, std::chrono::minutes(5)); }
-
-private:
-    CSessionEndSignal m_end;
-};
+using testing_support::EndingSession;
+constexpr std::chrono::minutes kSessionLimit{5};
 
 // Every regular file below root, relative path to content.
 std::map<std::string, std::string> Snapshot(const std::string& root)
@@ -294,7 +287,7 @@ protected:
         setting.converterThreads = 2;
         session.SetResultExporter(exporter, false);
         session.PrepareJob(item);
-        return session.Start(setting) && session.WaitForEnd();
+        return session.Start(setting) && session.WaitForEnd(kSessionLimit);
     }
 
     static TempDir* s_dir;

@@ -11,12 +11,12 @@
 
 #include "base/text.h"
 #include "platform/native_path.h"
+#include "support/ending_session.h"
 #include "support/temp_dir.h"
 #include "tools/corpus/mixed_tree.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
-#include "varnex/session/session_end_signal.h"
 #include "varnex/session/varnex.h"
 
 namespace {
@@ -24,16 +24,8 @@ namespace {
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 
-// A session that signals its end.
-class TreeSession : public CVarnex {
-public:
-    TreeSession() : CVarnex(&m_end, nullptr) {}
-    ~TreeSession() override { DisposeVarnex(); }
-    bool WaitForEnd() { return m_end.WaitForStops(1, std::chrono::minutes(10)); }
-
-private:
-    CSessionEndSignal m_end;
-};
+using TreeSession = testing_support::EndingSession;
+constexpr std::chrono::minutes kTreeLimit{10};
 
 // The whole tree is made once for the tests below: 20,000 files unless
 // VARNEL_TREE_FILES says otherwise.
@@ -99,7 +91,7 @@ TEST_F(LargeTree, ConvertsEveryFileOnceWithMatchingSummaryReportAndText)
     setting.converterThreads = 2;
     session.PrepareJob(item);
     ASSERT_TRUE(session.Start(setting));
-    ASSERT_TRUE(session.WaitForEnd());
+    ASSERT_TRUE(session.WaitForEnd(kTreeLimit));
     ASSERT_TRUE(session.IsResultExportOk());
 
     const auto records = Records(session);
@@ -158,7 +150,7 @@ TEST_F(LargeTree, FiltersAdmitExactlyTheMatchingVisibleFiles)
     setting.converterThreads = 2;
     session.PrepareJob(item);
     ASSERT_TRUE(session.Start(setting));
-    ASSERT_TRUE(session.WaitForEnd());
+    ASSERT_TRUE(session.WaitForEnd(kTreeLimit));
 
     const auto records = Records(session);
     size_t expected = 0;

@@ -10,7 +10,7 @@
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "support/temp_dir.h"
-#include "ending_session.h"
+#include "support/ending_session.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-using varnex_test::EndingSession;
+using testing_support::EndingSession;
 
 struct BytesRow {
     const char* name;

@@ -14,7 +14,7 @@
 #include "support/temp_dir.h"
 #include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/codepage_info.h"
-#include "ending_session.h"
+#include "support/ending_session.h"
 #include "../varnex_test_util.h"
 
 namespace {
@@ -23,7 +23,7 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-using varnex_test::EndingSession;
+using testing_support::EndingSession;
 
 std::u16string Paragraph(const char* id)
 {
