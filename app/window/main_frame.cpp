@@ -280,12 +280,18 @@ void CMainFrame::OnFolderCommand(int command, const QString& folder)
     }
 }
 
+bool CMainFrame::FolderOpens(const std::u16string& folder)
+{
+    if (QFileInfo(Qs(folder)).isDir())
+        return true;
+    ShowDialogPrompt(this, QMessageBox::Warning, Qs(Tr("FolderView", "Unable to open this folder.")));
+    return false;
+}
+
 bool CMainFrame::DetectFolder(const std::u16string& folder, bool recursive)
 {
-    if (!QFileInfo(Qs(folder)).isDir()) {
-        ShowDialogPrompt(this, QMessageBox::Warning, Qs(Tr("FolderView", "Unable to open this folder.")));
+    if (!FolderOpens(folder))
         return false;
-    }
     const bool hidden = m_settings.GetCurrentProfile().options.processHiddenFiles;
     if (!m_sessionView->StartDetection(folder, recursive, hidden, m_settings.GetJobSetting()))
         return false;
@@ -295,10 +301,8 @@ bool CMainFrame::DetectFolder(const std::u16string& folder, bool recursive)
 
 bool CMainFrame::ConvertFolder(const std::u16string& folder, bool recursive)
 {
-    if (!QFileInfo(Qs(folder)).isDir()) {
-        ShowDialogPrompt(this, QMessageBox::Warning, Qs(Tr("FolderView", "Unable to open this folder.")));
+    if (!FolderOpens(folder))
         return false;
-    }
     CConvertDlg dialog(this, m_settings, m_store, folder, recursive, ProposeOutputFolder(folder));
     return StartConversion(dialog);
 }

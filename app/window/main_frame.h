@@ -69,6 +69,8 @@ private:
     void SaveLayout();
     QDockWidget* AddDock(const QString& objectName, const QString& title, QWidget* content, Qt::DockWidgetArea area);
     bool StartConversion(class CConvertDlg& dialog);
+    // False, and "Unable to open this folder." said, when folder is none.
+    bool FolderOpens(const std::u16string& folder);
     CVarnexListView* CurrentListView() const;
     void OnFolderCommand(int command, const QString& folder);
     void OnCurrentFile(const FileSelection& file);
