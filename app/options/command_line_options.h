@@ -30,7 +30,8 @@ public:
     Mode GetMode() const { return mode.value_or(MODE_FOLDER); }
 
     std::u16string commandLine;
-    bool quiet = false;
+    bool quiet = false;    // headless: no per-file lines nor progress, only problems and the summary
+    bool verbose = false;  // headless: a line per file even on a terminal
     bool resetLayout = false;
     bool quit = false;
     LogType logType = LOG_NONE;
