@@ -88,6 +88,22 @@ std::string ConverterName(unsigned codePage)
     return row ? row->decoderName : "";
 }
 
+std::string IanaCharsetName(unsigned codePage)
+{
+    if (IsDefaultCodePage(codePage))
+        return "";
+    const std::string converter = ConverterName(codePage);
+    if (converter.empty())
+        return "";
+    for (const char* standard : {"IANA", "MIME"}) {
+        UErrorCode status = U_ZERO_ERROR;
+        const char* name = ucnv_getStandardName(converter.c_str(), standard, &status);
+        if (U_SUCCESS(status) && name != nullptr)
+            return name;
+    }
+    return "";
+}
+
 unsigned LegacyCodePageOfLocale(std::string_view localeName)
 {
     // "ll_CC.CODESET@modifier": only the code set matters.

@@ -45,6 +45,12 @@ unsigned LegacyCodePageOfLocale(std::string_view localeName);
 // The converter name used for a code page, or empty when none is known.
 std::string ConverterName(unsigned codePage);
 
+// The charset's name in the IANA registry (as ICU's alias table gives it,
+// "windows-1252", "Shift_JIS"), or empty when the code page has none there:
+// code page 0, which decodes as UTF-8 or a fallback, the odd-order UCS-4
+// forms and code pages the registry does not list.
+std::string IanaCharsetName(unsigned codePage);
+
 // Decodes one byte stream. Keeps the bytes of a character split at the end of
 // an input and the shift state of stateful code pages (ISO-2022, HZ) between
 // calls. Not thread-safe: one decoder per stream.

@@ -202,6 +202,48 @@ TEST(TextFileConverter, WritesOneBreakForACrLfSplitAcrossChunks)
     }
 }
 
+// The counts describe the input's breaks whatever style is written and
+// wherever a chunk (16 units at least) ends, a CR LF pair split across two included.
+TEST(TextFileConverter, CountsTheInputsLineEndingsWhereverAChunkEnds)
+{
+    const struct {
+        const char* name;
+        std::u16string text;
+        VARNEXLINEENDINGS expected;
+    } rows[] = {
+        {"none", u"abc", {0, 0, 0, true}},
+        {"empty", u"", {0, 0, 0, true}},
+        {"one of each", u"a\r\nb\nc\rd", {1, 1, 1, true}},
+        {"CR CR LF is a CR, then a pair", u"\r\r\n", {1, 0, 1, true}},
+        {"LF CR is two", u"\n\r", {0, 1, 1, true}},
+        {"ends with CR", u"x\r\n\r", {1, 0, 1, true}},
+        {"pair across the first chunk's end", std::u16string(15, u'a') + u"\r\n" + std::u16string(20, u'b') + u"\r\n",
+         {2, 0, 0, true}},
+        {"NEL and LS are no breaks here", u"a\u0085b\u2028c", {0, 0, 0, true}},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        for (const Converter::RETURNTYPE type : {Converter::RETURNTYPE_NOCHANGE, Converter::RETURNTYPE_CRLF}) {
+            for (const unsigned lead : {0u, 1u, 7u, 14u, 15u}) {
+                SCOPED_TRACE(std::string(row.name) + ", written as " +
+                             text::ToUtf8(Converter::ReturnTypeToString(type)) + ", after " + std::to_string(lead));
+                WriteBytes(dir.File("in.txt"), IcuEncode("UTF-8", std::u16string(lead, u'x') + row.text));
+                Converter converter(dir.File16("in.txt").c_str(), 16, 64, 64);
+                ASSERT_EQ(converter.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF8,
+                                            type, false),
+                          Converter::CONVERTRESULT_OK);
+                EXPECT_EQ(converter.GetLineEndings(), row.expected);
+                EXPECT_EQ(converter.GetOutcome().lineEndings, row.expected);
+            }
+        }
+    }
+    // Nothing counted for a conversion that did not happen.
+    Converter failed(dir.File16("missing.txt").c_str(), 16, 64, 64);
+    failed.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF8,
+                   Converter::RETURNTYPE_NOCHANGE, false);
+    EXPECT_FALSE(failed.GetOutcome().lineEndings.counted);
+}
+
 TEST(TextFileConverter, RaisesTinyChunksAndBuffersInsteadOfOverrunningOrLosingText)
 {
     TempDir dir;

@@ -51,6 +51,14 @@ bool CAdvancedDetector::CKnownExtList::ExtInTextList(const char16_t* extension)
     return InList(extension, m_textList, m_textLoaded, u"Text.bin");
 }
 
+std::u16string CAdvancedDetector::CKnownExtList::GetListPath(bool binary) const
+{
+    CSingleLock lock(m_lock);
+    CLongPath path(m_folder.empty() ? CLongPath::GetAppDir() : m_folder);
+    path.Append(binary ? u"Binary.bin" : u"Text.bin");
+    return path.GetPath();
+}
+
 bool CAdvancedDetector::CKnownExtList::InList(const char16_t* extension, CTextLineList& list, bool& loaded,
                                               const char16_t* fileName)
 {
@@ -266,6 +274,7 @@ void CAdvancedDetector::Detect()
         RunSteps();
     } catch (const std::exception&) {
         m_result = DETECTIONRESULT_ERROR;
+        m_method = VARNEXDETECTIONMETHOD_NONE;
     }
     // No file stays open between detections.
     if (m_workspace != nullptr)
@@ -285,11 +294,14 @@ void CAdvancedDetector::RunSteps()
     m_confidence = 0.0f;
     m_hasBom = false;
     m_doubleEncoded = false;
+    m_method = VARNEXDETECTIONMETHOD_NONE;
     const std::u16string extension = text::AsciiLowered(CLongPath(m_path).GetExtension());
     CKnownExtList& lists = GetKnownExtList();
 
-    if (m_binaryListShortcut && lists.ExtInBinaryList(extension.c_str()))
+    if (m_binaryListShortcut && lists.ExtInBinaryList(extension.c_str())) {
+        m_method = VARNEXDETECTIONMETHOD_EXTENSION;
         return;
+    }
 
     // Every test below reads from this one sample of the file.
     CFileSample& sample = m_workspace->Sample();
@@ -306,6 +318,7 @@ void CAdvancedDetector::RunSteps()
     if (m_codepage != -1) {
         m_confidence = 1.0f;
         m_hasBom = true;
+        m_method = VARNEXDETECTIONMETHOD_BOM;
         // Tools that encode twice often mark their output; the block read
         // already is looked at, nothing more is read for it.
         if (bom == BOM_UTF8)
@@ -324,6 +337,7 @@ void CAdvancedDetector::RunSteps()
     if (structured != nullptr) {
         m_codepage = static_cast<int>(structured->codePage);
         m_confidence = kStructureConfidence;
+        m_method = VARNEXDETECTIONMETHOD_BOMLESS;
         return;
     }
 
@@ -332,8 +346,10 @@ void CAdvancedDetector::RunSteps()
         m_result = DETECTIONRESULT_ERROR;
         return;
     }
-    if (binary)
+    if (binary) {
+        m_method = VARNEXDETECTIONMETHOD_ZERO_BYTES;
         return;
+    }
 
     // Valid UTF-8 decides before the statistics, which misjudge UTF-8 with
     // few non-ASCII characters as some legacy code page; 7-bit text is left
@@ -346,6 +362,7 @@ void CAdvancedDetector::RunSteps()
     if (utf8) {
         m_codepage = static_cast<int>(FindUnicodeForm(TEXTENCODING_UTF8)->codePage);
         m_confidence = kStructureConfidence;
+        m_method = VARNEXDETECTIONMETHOD_UTF8_CHECK;
         const uint64_t n = std::min<uint64_t>(sample.Size(), static_cast<uint64_t>(m_scanLimitMB) * 1048576u);
         m_doubleEncoded = LooksDoubleEncoded(std::string_view(sample.Chars(), static_cast<size_t>(n)));
         return;
@@ -360,6 +377,7 @@ void CAdvancedDetector::RunSteps()
     m_codepage = codepage;
     m_confidence = confidence;
     if (m_codepage != -1) {
+        m_method = VARNEXDETECTIONMETHOD_STATISTICS;
         if (m_confidence >= kSureConfidence)
             m_result = DETECTIONRESULT_OK;
         else if (m_confidence >= kTextListConfidence)
@@ -379,16 +397,20 @@ void CAdvancedDetector::RunSteps()
         m_result = DETECTIONRESULT_ERROR;
         return;
     }
-    if (binary)
+    if (binary) {
+        m_method = VARNEXDETECTIONMETHOD_ZERO_BYTES;
         return;
+    }
     if (lists.ExtInTextList(extension.c_str())) {
         // Reads past the sample only when the sample size is 0; like the
         // test on a file, a failed read leaves it the bytes it got.
         sample.Fill(CBomlessUnicodeDetector::kSampleSize);
         const BOMLESS_UNICODE bomless = CBomlessUnicodeDetector::Judge(sample.Data(), sample.Size());
-        if (bomless != BOMLESS_NONE)
+        if (bomless != BOMLESS_NONE) {
             m_codepage = static_cast<int>(
                 FindUnicodeForm(bomless == BOMLESS_UTF16BE ? TEXTENCODING_UTF16BE : TEXTENCODING_UTF16LE)->codePage);
+            m_method = VARNEXDETECTIONMETHOD_BOMLESS;
+        }
     }
     if (m_codepage == -1)
         JudgeUnfound(sample);
@@ -401,6 +423,7 @@ void CAdvancedDetector::JudgeUnfound(CFileSample& sample)
         m_result = DETECTIONRESULT_ERROR;
         return;
     }
+    m_method = VARNEXDETECTIONMETHOD_TEXT_TEST;
     // An empty file stays binary: there is no text to lose.
     if (sample.Size() == 0 || !LooksLikeText(sample.Data(), sample.Size()))
         return;

@@ -7,6 +7,7 @@
 
 #include "base/lockable.h"
 #include "textrion/csv/csv_value_formatter.h"
+#include "varnex/codepage/detection_method.h"
 #include "varnex/varnex_export.h"
 
 class CCodepageDetector;
@@ -56,6 +57,8 @@ public:
 
         // Reads the lists from another folder from now on (tests, other installs).
         void SetFolder(const std::u16string& folder);
+        // The file a list is read from ("Binary.bin" or "Text.bin"), for reports.
+        std::u16string GetListPath(bool binary) const;
 
     private:
         bool InList(const char16_t* extension, CTextLineList& list, bool& loaded, const char16_t* fileName);
@@ -115,6 +118,8 @@ public:
     float GetConfidence() const { return m_confidence; }
     bool HasBom() const { return m_hasBom; }
     DETECTIONRESULT GetResult() const { return m_result; }
+    // The test that settled the finding (NONE when the file could not be read).
+    VARNEXDETECTIONMETHOD GetMethod() const { return m_method; }
     // The code page found would still decode some bytes to C1 controls: the
     // engine warns, as such text is most likely in another code page.
     bool HasC1Controls() const { return m_c1Controls; }
@@ -159,6 +164,7 @@ protected:
     unsigned m_scanLimitMB;
     bool m_reportGB18030;
     DETECTIONRESULT m_result = DETECTIONRESULT_OK;
+    VARNEXDETECTIONMETHOD m_method = VARNEXDETECTIONMETHOD_NONE;
     bool m_binaryListShortcut;
     std::function<bool()> m_canContinue;
     bool m_stopped = false;

@@ -62,12 +62,55 @@ void VARNEXFILEOUTCOME::Then(const VARNEXFILEOUTCOME& step)
         bytesIn = step.bytesIn;
         bytesOut = step.bytesOut;
     }
+    if (step.lineEndings.counted)
+        lineEndings = step.lineEndings;
     replaced += step.replaced;
     for (const VARNEXREASONNOTE& note : step.reasons) {
         if (!AddsToEarlierReasons(note.reason))
             std::erase_if(reasons, [](const VARNEXREASONNOTE& n) { return !OutlivesLaterSteps(n.reason); });
         reasons.push_back(note);
     }
+}
+
+const char16_t* ReasonKeyword(VARNEXREASON reason)
+{
+    switch (reason) {
+    case VARNEXREASON_NONE: return u"none";
+    case VARNEXREASON_CANCELLED: return u"cancelled";
+    case VARNEXREASON_DETECTION_UNSURE: return u"detection_unsure";
+    case VARNEXREASON_UNKNOWN_TEXT: return u"unknown_text";
+    case VARNEXREASON_UNREADABLE: return u"unreadable";
+    case VARNEXREASON_NO_CODEPAGE: return u"no_codepage";
+    case VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE: return u"codepage_not_convertible";
+    case VARNEXREASON_OUTPUT_FOLDER_OUTSIDE: return u"output_folder_outside";
+    case VARNEXREASON_OUTPUT_FOLDER_LINK: return u"output_folder_link";
+    case VARNEXREASON_OUTPUT_FOLDER_FAILED: return u"output_folder_failed";
+    case VARNEXREASON_NO_OUTPUT_FILE: return u"no_output_file";
+    case VARNEXREASON_OUTPUT_IS_INPUT: return u"output_is_input";
+    case VARNEXREASON_OUTPUT_IS_FOLDER: return u"output_is_folder";
+    case VARNEXREASON_OPEN_FAILED: return u"open_failed";
+    case VARNEXREASON_CREATE_FAILED: return u"create_failed";
+    case VARNEXREASON_READ_FAILED: return u"read_failed";
+    case VARNEXREASON_WRITE_FAILED: return u"write_failed";
+    case VARNEXREASON_COMMIT_FAILED: return u"commit_failed";
+    case VARNEXREASON_CHANGED_WHILE_CONVERTED: return u"changed_while_converted";
+    case VARNEXREASON_CHANGED_WHILE_COPIED: return u"changed_while_copied";
+    case VARNEXREASON_REPLACED_CHARACTERS: return u"replaced_characters";
+    case VARNEXREASON_OUT_OF_MEMORY: return u"out_of_memory";
+    case VARNEXREASON_CONVERTER_EXCEPTION: return u"converter_exception";
+    case VARNEXREASON_INTERNAL_ERROR: return u"internal_error";
+    case VARNEXREASON_INTERNAL_EXCEPTION: return u"internal_exception";
+    case VARNEXREASON_FOLDER_UNREADABLE: return u"folder_unreadable";
+    case VARNEXREASON_NOT_REGULAR: return u"not_regular";
+    case VARNEXREASON_DANGLING_LINK: return u"dangling_link";
+    case VARNEXREASON_LINK_LOOP: return u"link_loop";
+    case VARNEXREASON_FOLDER_REPEATED: return u"folder_repeated";
+    case VARNEXREASON_UNREACHABLE: return u"unreachable";
+    case VARNEXREASON_C1_CONTROLS: return u"c1_controls";
+    case VARNEXREASON_DOUBLE_ENCODED: return u"double_encoded";
+    case VARNEXREASON_REPLACEMENT_IN_TEXT: return u"replacement_in_text";
+    }
+    return u"unknown";
 }
 
 std::u16string DescribeReason(const VARNEXREASONNOTE& note)

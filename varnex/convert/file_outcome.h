@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "varnex/codepage/detection_method.h"
 #include "varnex/varnex_export.h"
 
 enum VARNEXRESULTSTATE : int {
@@ -115,9 +116,11 @@ struct VARNEX_API VARNEXFILEOUTCOME {
     // none was kept.
     uint64_t bytesIn = 0;
     uint64_t bytesOut = 0;
-    // Line endings are not counted: the only pass that sees every unit is the
-    // converter's chunk loop, and a second scan of each chunk there costs the
-    // fast copy paths a measurable share of their speed.
+    // Which test found the code page (detection), and the text's line
+    // endings (counted by the converter in the pass it makes over every
+    // unit anyway; not counted for a file that was not converted).
+    VARNEXDETECTIONMETHOD method = VARNEXDETECTIONMETHOD_NONE;
+    VARNEXLINEENDINGS lineEndings{};
     // In the order they happened; the message joins their texts.
     std::vector<VARNEXREASONNOTE> reasons;
 
@@ -129,6 +132,10 @@ struct VARNEX_API VARNEXFILEOUTCOME {
     // read, which adds to them. What detection found stays.
     void Then(const VARNEXFILEOUTCOME& step);
 };
+
+// A stable English keyword for a reason ("detection_unsure"), for reports
+// that programs read; never translated.
+VARNEX_API const char16_t* ReasonKeyword(VARNEXREASON reason);
 
 // The text shown for one reason (the engine's texts are English).
 VARNEX_API std::u16string DescribeReason(const VARNEXREASONNOTE& note);

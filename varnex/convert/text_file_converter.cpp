@@ -29,25 +29,45 @@ constexpr unsigned kMinChunk = 16;
 // few kilobytes of a long file.
 constexpr unsigned kStreamBlock = 64 * 1024;
 
-// Adds the C1 controls (U+0080..U+009F) and U+FFFD in text to the counts.
-// Branch-free with 32-bit sums over bounded blocks so that the compiler
-// vectorises it: it sees every unit written.
-void CountDoubtfulUnits(const char16_t* text, size_t length, uint64_t& c1, uint64_t& replacement)
+// What the converter counts in the text it writes.
+struct UnitCounts {
+    uint64_t c1 = 0;     // C1 controls, U+0080..U+009F
+    uint64_t marks = 0;  // U+FFFD
+    uint64_t cr = 0;
+    uint64_t lf = 0;
+    uint64_t crlf = 0;
+    bool endsWithCr = false;  // a pair may straddle two calls
+};
+
+// Adds the units of text to the counts. Branch-free with 32-bit sums over
+// bounded blocks so that the compiler vectorises it: it sees every unit
+// written, so the line endings come with the pass that is made anyway.
+void CountUnits(const char16_t* text, size_t length, UnitCounts& counts)
 {
+    if (length == 0)
+        return;
+    counts.crlf += counts.endsWithCr && text[0] == u'\n';
     constexpr size_t kBlock = size_t{1} << 20;
-    while (length > 0) {
-        const size_t n = std::min(length, kBlock);
-        uint32_t controls = 0, marks = 0;
-        for (size_t i = 0; i < n; ++i) {
+    for (size_t start = 0; start < length;) {
+        const size_t end = std::min(length, start + kBlock);
+        uint32_t controls = 0, marks = 0, crs = 0, lfs = 0, pairs = 0;
+        for (size_t i = start; i < end; ++i) {
             const uint16_t unit = static_cast<uint16_t>(text[i]);
             controls += static_cast<uint16_t>(unit - 0x80u) < 0x20u;
             marks += unit == 0xFFFDu;
+            crs += unit == 0x0Du;
+            lfs += unit == 0x0Au;
         }
-        c1 += controls;
-        replacement += marks;
-        text += n;
-        length -= n;
+        for (size_t i = std::max<size_t>(start, 1); i < end; ++i)
+            pairs += (text[i] == u'\n') & (text[i - 1] == u'\r');
+        counts.c1 += controls;
+        counts.marks += marks;
+        counts.cr += crs;
+        counts.lf += lfs;
+        counts.crlf += pairs;
+        start = end;
     }
+    counts.endsWithCr = text[length - 1] == u'\r';
 }
 
 const UnicodeForm* FindFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
@@ -107,6 +127,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
     m_replacements = 0;
     m_c1Controls = 0;
     m_replacementsInText = 0;
+    m_lineEndings = {};
     m_failure = {};
     m_change = {};
     m_outcome = {};
@@ -134,6 +155,7 @@ void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
     switch (result) {
     case CONVERTRESULT_OK:
         m_outcome.operation = VARNEXRESULTOPERATION_CONVERTED;
+        m_outcome.lineEndings = m_lineEndings;
         if (m_replacements > 0)
             m_outcome.End(VARNEXRESULTSTATE_WARNING,
                           VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, m_replacements));
@@ -192,6 +214,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
         if (attempt > 0)
             target.Restart();
         m_change = {};
+        m_lineEndings = {};
         m_replacements = 0;
         m_c1Controls = 0;
         m_replacementsInText = 0;
@@ -252,7 +275,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     std::u16string repaired;
     if (m_repairDoubleEncoding)
         repair.emplace();
-    uint64_t marks = 0;
+    UnitCounts counts;
     // Writes text as it is, or repaired; a run the next text may continue waits.
     const auto write = [&](const char16_t* text, size_t length, bool final) {
         if (repair) {
@@ -261,7 +284,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             text = repaired.data();
             length = repaired.size();
         }
-        CountDoubtfulUnits(text, length, m_c1Controls, marks);
+        CountUnits(text, length, counts);
         writer->WriteStream(text, static_cast<unsigned>(length));
     };
     if (m_chunkSize == 0) {
@@ -312,8 +335,10 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, writer->GetLastError(), true);
     m_outcome.bytesOut = writer->File().GetBytesWritten();
     m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount();
+    m_c1Controls = counts.c1;
     // The reader's replacements are in the text too; the writer's come later.
-    m_replacementsInText = marks - std::min<uint64_t>(marks, reader->GetReplacementCount());
+    m_replacementsInText = counts.marks - std::min<uint64_t>(counts.marks, reader->GetReplacementCount());
+    m_lineEndings = {counts.crlf, counts.lf - counts.crlf, counts.cr - counts.crlf, true};
     return result;
 }
 

@@ -73,6 +73,8 @@ public:
     // C1 controls and U+FFFD the decoded text holds (U+FFFD not counted above).
     uint64_t GetC1ControlCount() const { return m_c1Controls; }
     uint64_t GetReplacementsInTextCount() const { return m_replacementsInText; }
+    // The text's line endings as read, for a Convert that succeeded.
+    const VARNEXLINEENDINGS& GetLineEndings() const { return m_lineEndings; }
     // Non-empty when the input changed while it was read, also on a second
     // try: the output holds what was read, up to the size the file had when
     // it was opened, and this says how the file changed.
@@ -123,6 +125,7 @@ private:
     uint64_t m_replacements = 0;
     uint64_t m_c1Controls = 0;
     uint64_t m_replacementsInText = 0;
+    VARNEXLINEENDINGS m_lineEndings;
     std::u16string m_inputChange;
     VARNEXREASONNOTE m_failure;
     VARNEXREASONNOTE m_change;

@@ -232,6 +232,7 @@ VARNEXFILEOUTCOME CConverterThread::Detect(const CVarnexFileInfo& record, const 
         outcome.codepage = detector.GetCodepage();
         outcome.confidence = detector.GetConfidence();
         outcome.hasBom = detector.HasBom();
+        outcome.method = detector.GetMethod();
         if (detector.WasStopped())
             outcome.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
         else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE)
@@ -250,6 +251,7 @@ VARNEXFILEOUTCOME CConverterThread::Detect(const CVarnexFileInfo& record, const 
         outcome.codepage = info ? info->GetCodepage() : -1;
         outcome.confidence = 1.0f;
         outcome.hasBom = record.GetHasBom();
+        outcome.method = VARNEXDETECTIONMETHOD_FIXED;
         // Never pass a file without a code page off as binary.
         if (info == nullptr || outcome.codepage == -1)
             outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_NO_CODEPAGE));

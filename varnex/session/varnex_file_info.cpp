@@ -69,6 +69,8 @@ CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     m_replaced.store(other.m_replaced.load(kRelaxed), kRelaxed);
     m_bytesIn.store(other.m_bytesIn.load(kRelaxed), kRelaxed);
     m_bytesOut.store(other.m_bytesOut.load(kRelaxed), kRelaxed);
+    m_method.store(other.m_method.load(kRelaxed), kRelaxed);
+    m_lineEndings = other.m_lineEndings;
 }
 
 CVarnexFileInfo::~CVarnexFileInfo() = default;
@@ -269,7 +271,9 @@ void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
         m_confidence.store(outcome.confidence, kRelaxed);
         m_hasBom.store(outcome.hasBom, kRelaxed);
         m_replaced.store(outcome.replaced, kRelaxed);
+        m_method.store(outcome.method, kRelaxed);
     }
+    m_lineEndings = outcome.lineEndings;
     m_resultState.store(outcome.state, kRelaxed);
     m_resultOperation.store(outcome.operation, kRelaxed);
     m_message = std::move(message);
@@ -287,4 +291,16 @@ bool CVarnexFileInfo::HasReason(VARNEXREASON reason) const
         if (held == reason)
             return true;
     return false;
+}
+
+std::vector<VARNEXREASON> CVarnexFileInfo::GetReasons() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_reasons;
+}
+
+VARNEXLINEENDINGS CVarnexFileInfo::GetLineEndings() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_lineEndings;
 }

@@ -145,6 +145,17 @@ public:
     // Whether the last outcome gave this reason: callers that act on one
     // (a hint to the user) need not read the message.
     bool HasReason(VARNEXREASON reason) const;
+    // The reasons of the last outcome, in order (Fast: caller holds the lock).
+    std::vector<VARNEXREASON> GetReasons() const;
+    const std::vector<VARNEXREASON>& FastGetReasons() const { return m_reasons; }
+
+    // Which test found the code page in the last outcome.
+    VARNEXDETECTIONMETHOD GetDetectionMethod() const { return m_method.load(std::memory_order_relaxed); }
+    VARNEXDETECTIONMETHOD FastGetDetectionMethod() const { return GetDetectionMethod(); }
+    // The line endings of the text the last outcome converted (not counted
+    // when it converted nothing). Fast: caller holds the lock.
+    VARNEXLINEENDINGS GetLineEndings() const;
+    const VARNEXLINEENDINGS& FastGetLineEndings() const { return m_lineEndings; }
 
 private:
     std::atomic<void*> m_ownerData;
@@ -168,4 +179,6 @@ private:
     std::atomic<uint64_t> m_replaced{0};
     std::atomic<uint64_t> m_bytesIn{0};
     std::atomic<uint64_t> m_bytesOut{0};
+    std::atomic<VARNEXDETECTIONMETHOD> m_method{VARNEXDETECTIONMETHOD_NONE};
+    VARNEXLINEENDINGS m_lineEndings;
 };
