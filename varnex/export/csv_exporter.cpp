@@ -10,6 +10,7 @@
 #include "textrion/io/binary_file.h"
 #include "textrion/io/text_file_writer.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/export/report_record.h"
 
 namespace {
 
@@ -109,6 +110,16 @@ void CVarnexCSVExporter::ExportFileInfo(CVarnexFileInfo& info)
         QueueRow(std::move(row));
 }
 
+void CVarnexCSVExporter::ExportNotProcessed(CVarnexFileInfo& info)
+{
+    if (!m_open.load(std::memory_order_acquire))
+        return;
+    auto row = std::make_unique<Row>();
+    GetNotProcessedItems(row.get(), info);
+    if (!row->empty())
+        QueueRow(std::move(row));
+}
+
 void CVarnexCSVExporter::QueueRow(std::unique_ptr<Row> row)
 {
     {
@@ -199,19 +210,8 @@ void CVarnexCSVExporter::NonLockedWriteItem(const Row* row)
     if (!m_writer || row == nullptr || m_writeError.load(std::memory_order_acquire))
         return;
     m_line.clear();
-    if (m_firstRow)
-        m_firstRow = false;
-    else
-        m_line.append(u"\r\n");
-    CCSVValueFormatter formatter;
-    for (size_t i = 0; i < row->size(); ++i) {
-        if (i > 0)
-            m_line.push_back(u',');
-        const std::u16string& cell = (*row)[i];
-        formatter.Prepare(cell.data(), static_cast<unsigned>(cell.size()));
-        while (const unsigned n = formatter.Format(m_cellBuffer.data(), static_cast<unsigned>(m_cellBuffer.size())))
-            m_line.append(m_cellBuffer.data(), n);
-    }
+    FormatRow(*row, m_firstRow, m_line);
+    m_firstRow = false;
     // One write per row: a row is never split by another, and the file sees
     // one system call per row rather than one per cell.
     const unsigned written = m_writer->Write(m_line);
@@ -221,6 +221,21 @@ void CVarnexCSVExporter::NonLockedWriteItem(const Row* row)
         m_writer->Write(u'\uFFFD');
     if (m_writer->HasWriteError())
         m_writeError.store(true, std::memory_order_release);
+}
+
+void CVarnexCSVExporter::FormatRow(const Row& row, bool firstRow, std::u16string& line)
+{
+    if (!firstRow)
+        line.append(u"\r\n");
+    CCSVValueFormatter formatter;
+    for (size_t i = 0; i < row.size(); ++i) {
+        if (i > 0)
+            line.push_back(u',');
+        const std::u16string& cell = row[i];
+        formatter.Prepare(cell.data(), static_cast<unsigned>(cell.size()));
+        while (const unsigned n = formatter.Format(m_cellBuffer.data(), static_cast<unsigned>(m_cellBuffer.size())))
+            line.append(m_cellBuffer.data(), n);
+    }
 }
 
 CVarnexStandardCSVExporter::CVarnexStandardCSVExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom,
@@ -274,7 +289,12 @@ void CVarnexStandardCSVExporter::GetFileInfoItems(Row* items, CVarnexFileInfo& i
     GetStandardItems(items, info);
 }
 
-void CVarnexStandardCSVExporter::GetStandardItems(Row* items, CVarnexFileInfo& info)
+void CVarnexStandardCSVExporter::GetNotProcessedItems(Row* items, CVarnexFileInfo& info)
+{
+    GetStandardItems(items, info, false);
+}
+
+void CVarnexStandardCSVExporter::GetStandardItems(Row* items, CVarnexFileInfo& info, bool processed)
 {
     // One lock for the whole row, so its cells describe one state of the record.
     CSingleLock lock(info.GetCriticalSection());
@@ -288,7 +308,47 @@ void CVarnexStandardCSVExporter::GetStandardItems(Row* items, CVarnexFileInfo& i
     items->push_back(codepage ? codepage->GetCodepageName() : std::u16string());
     items->push_back(FormatConfidence(info.FastGetConfidence()));
     items->push_back(info.FastGetHasBom() ? u"Yes" : u"No");
-    items->push_back(GetResultText(info.FastGetResultState(), operation));
+    items->push_back(processed ? GetResultText(info.FastGetResultState(), operation) : u"Not processed");
     items->push_back(text::FromUnsigned(info.GetReplacedCount()));
     items->push_back(info.FastGetMessage());
+}
+
+CVarnexDetailedCSVExporter::CVarnexDetailedCSVExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom,
+                                                       unsigned bufferSize)
+    : CVarnexStandardCSVExporter(path, encoding, writeBom, bufferSize)
+{
+}
+
+CVarnexDetailedCSVExporter::~CVarnexDetailedCSVExporter()
+{
+    Close();
+}
+
+void CVarnexDetailedCSVExporter::GetHeaderItems(Row* items)
+{
+    CVarnexStandardCSVExporter::GetHeaderItems(items);
+    for (const VARNEXADDEDFIELD& field : AddedReportFields())
+        items->push_back(field.title);
+}
+
+void CVarnexDetailedCSVExporter::GetFileInfoItems(Row* items, CVarnexFileInfo& info)
+{
+    GetDetailedItems(items, info, true);
+}
+
+void CVarnexDetailedCSVExporter::GetNotProcessedItems(Row* items, CVarnexFileInfo& info)
+{
+    GetDetailedItems(items, info, false);
+}
+
+void CVarnexDetailedCSVExporter::GetDetailedItems(Row* items, CVarnexFileInfo& info, bool processed)
+{
+    VARNEXREPORTRECORD record;
+    {
+        CSingleLock lock(info.GetCriticalSection());
+        GetStandardItems(items, info, processed);
+        record = VARNEXREPORTRECORD::Read(info, processed);
+    }
+    for (std::u16string& cell : AddedReportCells(record))
+        items->push_back(std::move(cell));
 }

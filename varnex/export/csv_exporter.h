@@ -50,6 +50,8 @@ public:
     // Builds the record's row and queues it. Rows handed over while the
     // exporter is not open are dropped: they belong to no report.
     void ExportFileInfo(CVarnexFileInfo& info) override;
+    // Queues the row GetNotProcessedItems builds.
+    void ExportNotProcessed(CVarnexFileInfo& info) override;
     // The reason is not used.
     void Close(VARNEXSESSIONSTOPREASON reason) override;
     // Does not wait for a write in progress.
@@ -72,12 +74,19 @@ protected:
 
     // Writes one row; the caller holds the writer lock.
     virtual void NonLockedWriteItem(const Row* row);
+    // The text of one row, line break before it included: CSV cells
+    // separated by commas, rows by CR LF (no break before the first row).
+    virtual void FormatRow(const Row& row, bool firstRow, std::u16string& line);
+    // Queues a row unless the exporter is closed; the caller holds no lock.
+    void QueueRow(std::unique_ptr<Row> row);
 
     // The column titles; an empty row writes no header line.
     virtual void GetHeaderItems(Row* items) = 0;
     // The cells of one record; an empty row writes no line for the record.
     // Runs on the converter threads, several at once.
     virtual void GetFileInfoItems(Row* items, CVarnexFileInfo& info) = 0;
+    // The cells of a record that was not processed; none by default.
+    virtual void GetNotProcessedItems(Row* /*items*/, CVarnexFileInfo& /*info*/) {}
 
     // The session type given to the last Open.
     VARNEXSESSIONTYPE GetSessionType() const { return m_sessionType.load(std::memory_order_relaxed); }
@@ -85,8 +94,6 @@ protected:
     unsigned ThreadHandler() override;
 
 private:
-    // Queues a row unless the exporter is closed; the caller holds no lock.
-    void QueueRow(std::unique_ptr<Row> row);
     // Closes the writer and records its failure; the caller holds the writer lock.
     void NonLockedCloseWriter();
 
@@ -135,10 +142,32 @@ public:
     // values are held to the range.
     static std::u16string FormatConfidence(float confidence);
     // The report's cells of a record, in the column order above, read under
-    // the record's lock so that they describe one state of it.
-    static void GetStandardItems(Row* items, CVarnexFileInfo& info);
+    // the record's lock so that they describe one state of it. A record not
+    // processed has the status "Not processed".
+    static void GetStandardItems(Row* items, CVarnexFileInfo& info, bool processed = true);
 
 protected:
     void GetHeaderItems(Row* items) override;
     void GetFileInfoItems(Row* items, CVarnexFileInfo& info) override;
+    void GetNotProcessedItems(Row* items, CVarnexFileInfo& info) override;
+};
+
+// The standard report's columns, then Code Page Number, IANA Name, Detected
+// By, BOM Out, CR LF, LF, CR, Bytes In, Bytes Out, Result and Reasons. The
+// added cells are keywords and numbers, never translated; a cell that does
+// not apply (line endings of a file not converted) is empty. The program
+// writes this one.
+class VARNEX_API CVarnexDetailedCSVExporter : public CVarnexStandardCSVExporter {
+public:
+    ~CVarnexDetailedCSVExporter() override;
+
+    CVarnexDetailedCSVExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom, unsigned bufferSize);
+
+protected:
+    void GetHeaderItems(Row* items) override;
+    void GetFileInfoItems(Row* items, CVarnexFileInfo& info) override;
+    void GetNotProcessedItems(Row* items, CVarnexFileInfo& info) override;
+
+private:
+    static void GetDetailedItems(Row* items, CVarnexFileInfo& info, bool processed);
 };

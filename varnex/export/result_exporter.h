@@ -20,6 +20,11 @@ public:
     virtual bool Open(VARNEXSESSIONTYPE type, bool append) = 0;
     // Thread-safe; must not wait for the report's disk.
     virtual void ExportFileInfo(CVarnexFileInfo& info) = 0;
+    // A record the session found but did not process (stopped before its
+    // turn), handed over at session end before Close so that the report
+    // lists it and a rerun can be scoped to it. Reports that list only
+    // results leave it out.
+    virtual void ExportNotProcessed(CVarnexFileInfo& /*info*/) {}
     // Every record handed over before the call is in the report when it returns.
     virtual void Close(VARNEXSESSIONSTOPREASON reason) = 0;
     virtual bool IsOpen() const = 0;

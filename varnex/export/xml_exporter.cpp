@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "base/text.h"
-#include "platform/native_path.h"
 #include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/text_file_writer.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
+#include "varnex/export/report_record.h"
 #include "varnex/session/varnex_file_info.h"
 
 namespace {
@@ -23,8 +23,8 @@ bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // XML cannot hold a name's bytes that are not UTF-8, nor most control
-// characters. Such a path is shown with U+FFFD, and a companion attribute holds it exactly, percent-encoded as in a
-// file URL: every byte outside printable ASCII, and "%" itself, as %XX.
+// characters. Such a path is shown with U+FFFD, and a companion attribute
+// holds it exactly (PercentEncodedName).
 std::u16string ExactPath(const std::u16string& path)
 {
     const auto lost = [](char16_t c) {
@@ -33,18 +33,7 @@ std::u16string ExactPath(const std::u16string& path)
     };
     if (std::none_of(path.begin(), path.end(), lost))
         return {};
-    static const char kHex[] = "0123456789ABCDEF";
-    std::u16string out;
-    for (const unsigned char byte : platform::ToNativePath(path)) {
-        if (byte > 0x20 && byte < 0x7F && byte != '%' && byte != '"' && byte != '&' && byte != '<' && byte != '>') {
-            out += static_cast<char16_t>(byte);
-        } else {
-            out += u'%';
-            out += static_cast<char16_t>(kHex[byte >> 4]);
-            out += static_cast<char16_t>(kHex[byte & 15]);
-        }
-    }
-    return out;
+    return PercentEncodedName(path);
 }
 
 }  // namespace
@@ -109,32 +98,53 @@ bool CVarnexXMLExporter::Open(VARNEXSESSIONTYPE type, bool append)
 
 void CVarnexXMLExporter::ExportFileInfo(CVarnexFileInfo& info)
 {
+    ExportRecord(info, true);
+}
+
+void CVarnexXMLExporter::ExportNotProcessed(CVarnexFileInfo& info)
+{
+    ExportRecord(info, false);
+}
+
+void CVarnexXMLExporter::ExportRecord(CVarnexFileInfo& info, bool processed)
+{
     // The CSV report's columns, plus the code page's number after the output.
     static const char16_t* const kNames[] = {u"input",  u"output", u"codepageName", u"confidence",
                                              u"bom",    u"status", u"replaced",     u"message"};
     CVarnexStandardCSVExporter::Row items;
     std::u16string codepage;
+    VARNEXREPORTRECORD record;
     {
         CSingleLock recordLock(info.GetCriticalSection());  // re-entrant: the items take it too
-        CVarnexStandardCSVExporter::GetStandardItems(&items, info);
+        CVarnexStandardCSVExporter::GetStandardItems(&items, info, processed);
         const CCodepageInfo* entry = info.FastGetCodepageInfo();
         // No code page known (unknown text, an entry never looked at) is not -1, "Binary".
         codepage = entry ? text::FromNumber(entry->GetCodepage()) : u"";
+        record = VARNEXREPORTRECORD::Read(info, processed);
     }
     std::u16string row = u"  <file";
+    const auto attribute = [&row](const char16_t* name, const std::u16string& value) {
+        row += u' ';
+        row += name;
+        row += u"=\"";
+        row += Escape(value);
+        row += u'"';
+    };
     for (size_t i = 0; i < items.size() && i < std::size(kNames); ++i) {
         if (i == 2)
-            row += u" codepage=\"" + Escape(codepage) + u'"';
-        row += u' ';
-        row += kNames[i];
-        row += u"=\"";
-        row += Escape(items[i]);
-        row += u'"';
+            attribute(u"codepage", codepage);
+        attribute(kNames[i], items[i]);
         if (i < 2) {
             if (const std::u16string exact = ExactPath(items[i]); !exact.empty())
                 row += u' ' + std::u16string(kNames[i]) + u"Bytes=\"" + exact + u'"';
         }
     }
+    // Added after the first ones, which keep their order.
+    const std::vector<std::u16string> cells = AddedReportCells(record);
+    const std::span<const VARNEXADDEDFIELD> fields = AddedReportFields();
+    for (size_t i = 0; i < cells.size() && i < fields.size(); ++i)
+        if (fields[i].attribute != nullptr)
+            attribute(fields[i].attribute, cells[i]);
     row += u"/>\n";
     std::lock_guard lock(m_mutex);
     if (m_writer)

@@ -11,7 +11,7 @@
 class CTextFileWriter;
 
 // The result report as XML: one <file> element per processed record with the
-// columns of the CSV report as attributes. Rows are written as they arrive;
+// columns of the detailed CSV report as attributes. Rows are written as they arrive;
 // the session hands them over one at a time.
 class VARNEX_API CVarnexXMLExporter : public CVarnexResultExporter {
 public:
@@ -20,6 +20,8 @@ public:
 
     bool Open(VARNEXSESSIONTYPE type, bool append) override;
     void ExportFileInfo(CVarnexFileInfo& info) override;
+    // A <file> element whose status is "Not processed".
+    void ExportNotProcessed(CVarnexFileInfo& info) override;
     void Close(VARNEXSESSIONSTOPREASON reason) override;
     bool IsOpen() const override;
     std::u16string GetReportPath() const override { return m_path; }
@@ -30,6 +32,7 @@ public:
     static std::u16string Escape(const std::u16string& text);
 
 private:
+    void ExportRecord(CVarnexFileInfo& info, bool processed);
     void NonLockedClose();
 
     std::u16string m_path;
