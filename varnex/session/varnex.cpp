@@ -313,8 +313,21 @@ void CVarnex::OnVarnexThreadStop()
     }
     m_startPostedChanged.notify_all();
     {
+        // Every thread has ended: a record not finished now was never taken
+        // (stopped before its turn) or waits for a retry. The report lists
+        // them, so that a rerun can be scoped to them.
+        std::vector<CVarnexFileInfo*> notProcessed;
+        {
+            CSingleLock lock(m_fileList.GetCriticalSection());
+            for (CVarnexFileInfo* record : m_fileList)
+                if (record->GetStatus() != VARNEXFILESTATUS_FINISHED)
+                    notProcessed.push_back(record);
+        }
         CSingleLock lock(m_exporterLock);
         if (m_exporter) {
+            if (m_exporter->IsOpen())
+                for (CVarnexFileInfo* record : notProcessed)
+                    m_exporter->ExportNotProcessed(*record);
             m_exporter->Close(reason);
             if (m_exporter->HasWriteError())
                 m_exportOk.store(false);

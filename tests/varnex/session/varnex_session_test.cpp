@@ -16,6 +16,7 @@
 #include "support/temp_dir.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/export/result_exporter.h"
 #include "varnex/session/name_filter.h"
 #include "varnex/session/varnex.h"
 
@@ -248,6 +249,66 @@ TEST_F(SessionTest, StopRightAfterStartAlwaysStopsAndJoins)
         const auto messages = handler.Messages();
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back().first, VARNEXMESSAGE_STOPPED);
+    }
+}
+
+// Which records a report was handed, and how.
+class RecordingExporter : public CVarnexResultExporter {
+public:
+    bool Open(VARNEXSESSIONTYPE, bool) override { return m_open = true; }
+    void ExportFileInfo(CVarnexFileInfo& info) override { Add(info, m_finished); }
+    void ExportNotProcessed(CVarnexFileInfo& info) override
+    {
+        EXPECT_NE(info.GetStatus(), VARNEXFILESTATUS_FINISHED) << "listed as not processed";
+        Add(info, m_notProcessed);
+    }
+    void Close(VARNEXSESSIONSTOPREASON) override { m_open = false; }
+    bool IsOpen() const override { return m_open; }
+
+    std::multiset<std::u16string> m_finished, m_notProcessed;
+
+private:
+    void Add(CVarnexFileInfo& info, std::multiset<std::u16string>& to)
+    {
+        std::lock_guard lock(m_mutex);
+        EXPECT_TRUE(m_open) << "handed over while closed";
+        to.insert(info.GetInputFile());
+    }
+    std::mutex m_mutex;
+    bool m_open = false;
+};
+
+TEST_F(SessionTest, AStoppedSessionReportsEveryFileFoundOnceProcessedOrNot)
+{
+    Tree tree;
+    MakeTree(tree, 40);
+    for (const bool stopEarly : {true, false}) {
+        SCOPED_TRACE(stopEarly ? "stopped while running" : "finished");
+        RecordingHandler handler;
+        RecordingExporter exporter;
+        TestSession session(&handler);
+        session.SetResultExporter(&exporter, false);
+        session.PrepareJob(FolderItem(tree));
+        ASSERT_TRUE(session.Start(ConversionSetting(1)));
+        if (stopEarly) {
+            session.Pause();
+            session.Stop();
+        } else {
+            ASSERT_TRUE(handler.WaitForStops(1));
+            session.WaitForThreadExit();
+        }
+        CSingleLock lock(session.GetFileList().GetCriticalSection());
+        std::multiset<std::u16string> all = exporter.m_finished;
+        all.insert(exporter.m_notProcessed.begin(), exporter.m_notProcessed.end());
+        EXPECT_EQ(all.size(), session.GetFileList().size());
+        for (CVarnexFileInfo* record : session.GetFileList()) {
+            const bool finished = record->GetStatus() == VARNEXFILESTATUS_FINISHED;
+            EXPECT_EQ(exporter.m_finished.count(record->GetInputFile()), finished ? 1u : 0u);
+            EXPECT_EQ(exporter.m_notProcessed.count(record->GetInputFile()), finished ? 0u : 1u);
+        }
+        if (!stopEarly) {
+            EXPECT_TRUE(exporter.m_notProcessed.empty());
+        }
     }
 }
 
