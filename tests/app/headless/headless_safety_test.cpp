@@ -208,35 +208,10 @@ TEST_F(SafetyTest, ABacktrackingFilterCannotHangTheRun)
 // Returns the exit status (128 + signal when a signal ended it).
 int RunAndSignal(const TempDir& dir, const std::vector<int>& signals)
 {
-    int pipeFds[2];
-    EXPECT_EQ(pipe(pipeFds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir.File("stdout.txt").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    const std::string in = "-in=" + dir.File("many"), out = "-out=" + dir.File("out");
-    const char* argv[] = {VARNELPRO_EXE, in.c_str(), out.c_str(), "-r", "-h", "-c", nullptr};
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, VARNELPRO_EXE, &actions, nullptr, const_cast<char**>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    FILE* err = fdopen(pipeFds[0], "r");
-    char line[4096];
-    bool sent = false;
-    while (fgets(line, sizeof line, err)) {
-        if (line[0] == '[' && !sent) {
-            for (int sig : signals)
-                kill(pid, sig);
-            sent = true;
-        }
-    }
-    fclose(err);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(sent);
-    const int result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const int result =
+        testing_support::RunAndSignal(dir, {"-in=" + dir.File("many"), "-out=" + dir.File("out"), "-r", "-h", "-c"},
+                                      signals);
+    EXPECT_NE(result, -1) << "not run, or not signalled";
     const std::string listing = Listing(dir.File("out"));
     const size_t part = listing.find(".varnel-part");
     const size_t lineStart = part == std::string::npos ? 0 : listing.rfind('\n', part) + 1;
