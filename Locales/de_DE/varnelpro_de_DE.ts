@@ -36,6 +36,10 @@
         <translation>Eingabeordner kann nicht gelesen werden: %1</translation>
     </message>
     <message>
+        <source>a JSON Lines report is always UTF-8 without BOM: leave out -exportenc</source>
+        <translation>Ein JSON-Lines-Bericht ist immer UTF-8 ohne BOM: -exportenc weglassen</translation>
+    </message>
+    <message>
         <source>cannot write the export file: %1</source>
         <translation>Exportdatei kann nicht geschrieben werden: %1</translation>
     </message>
@@ -102,7 +106,8 @@ Converts text files of any code page or Unicode form into one Unicode form.
   -rf=REGEX             only files whose name matches this regular expression
   -mode=FILE            convert the single file -in into the file -out
   -export=FILE          write a report of every file
-  -exporttype=CSV|XML   report format (default CSV)
+  -exporttype=CSV|XML|JSON  report format (default CSV); JSON writes JSON Lines, one
+                        object per file, always UTF-8 without BOM (a BOM breaks JSON parsers)
   -exportenc=FORMAT     report encoding: UTF8 (default), UTF16LE, UTF16BE, UTF32LE, UTF32BE
   -exportbom=yes|no     report byte order mark (default yes)
   -CmdFile=FILE         read the switches from the first line of FILE
@@ -130,7 +135,8 @@ Konvertiert Textdateien aus beliebigen Codepages oder Unicode-Formen in eine Uni
   -rf=REGEX             nur Dateien, deren Name diesem regulären Ausdruck entspricht
   -mode=FILE            die einzelne Datei -in in die Datei -out konvertieren
   -export=DATEI         einen Bericht über jede Datei schreiben
-  -exporttype=CSV|XML   Berichtsformat (Standard: CSV)
+  -exporttype=CSV|XML|JSON  Berichtsformat (Standard: CSV); JSON schreibt JSON Lines, ein
+                        Objekt je Datei, immer UTF-8 ohne BOM (eine BOM stört JSON-Parser)
   -exportenc=FORMAT     Kodierung des Berichts: UTF8 (Standard), UTF16LE, UTF16BE, UTF32LE, UTF32BE
   -exportbom=yes|no     Byte-Order-Mark des Berichts (Standard: yes)
   -CmdFile=DATEI        die Schalter aus der ersten Zeile von DATEI lesen

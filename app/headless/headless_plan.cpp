@@ -132,6 +132,9 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
             return TrH("no export file given");
         if (std::u16string why = CheckExportFile(options.exportPath, plan.exportFolderToCreate); !why.empty())
             return why;
+        // JSON text is UTF-8 by its standard; another form would not parse.
+        if (options.exportType == CCommandLineOptions::EXPORT_JSON && options.exportEncoding != TEXTENCODING_UTF8)
+            return TrH("a JSON Lines report is always UTF-8 without BOM: leave out -exportenc");
         plan.exportType = options.exportType;
         plan.exportPath = options.exportPath;
     }

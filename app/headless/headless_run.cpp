@@ -9,10 +9,12 @@
 
 #include "app/headless/console_text.h"
 #include "app/headless/headless_reporter.h"
+#include "app/options/program_version.h"
 #include "platform/terminal.h"
 #include "textrion/io/atomic_output_file.h"
 #include "textrion/path/long_path.h"
 #include "varnex/export/csv_exporter.h"
+#include "varnex/export/json_exporter.h"
 #include "varnex/export/xml_exporter.h"
 #include "varnex/session/varnex.h"
 
@@ -114,11 +116,17 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
 
     std::unique_ptr<CVarnexResultExporter> exporter;
     const TEXTENCODING encoding = options.exportEncoding;
-    if (plan.exportType == CCommandLineOptions::EXPORT_CSV)
-        exporter = std::make_unique<CVarnexStandardCSVExporter>(plan.exportPath.c_str(), encoding, options.exportBom,
+    if (plan.exportType == CCommandLineOptions::EXPORT_CSV) {
+        exporter = std::make_unique<CVarnexDetailedCSVExporter>(plan.exportPath.c_str(), encoding, options.exportBom,
                                                                 setting.writeBufferSize);
-    else if (plan.exportType == CCommandLineOptions::EXPORT_XML)
+    } else if (plan.exportType == CCommandLineOptions::EXPORT_XML) {
         exporter = std::make_unique<CVarnexXMLExporter>(plan.exportPath.c_str(), encoding, options.exportBom);
+    } else if (plan.exportType == CCommandLineOptions::EXPORT_JSON) {
+        CVarnexJSONExporter::RUNINFO run{ProgramVersion(), options.commandLine, setting, plan.item.options,
+                                         plan.item.folder};
+        exporter = std::make_unique<CVarnexJSONExporter>(plan.exportPath.c_str(), setting.writeBufferSize,
+                                                         std::move(run));
+    }
 
     platform::StopSignals stopSignals;
     HeadlessSession session;
@@ -199,7 +207,8 @@ void PrintUsage(FILE* to)
         "  -rf=REGEX             only files whose name matches this regular expression\n"
         "  -mode=FILE            convert the single file -in into the file -out\n"
         "  -export=FILE          write a report of every file\n"
-        "  -exporttype=CSV|XML   report format (default CSV)\n"
+        "  -exporttype=CSV|XML|JSON  report format (default CSV); JSON writes JSON Lines, one\n"
+        "                        object per file, always UTF-8 without BOM (a BOM breaks JSON parsers)\n"
         "  -exportenc=FORMAT     report encoding: UTF8 (default), UTF16LE, UTF16BE, UTF32LE, UTF32BE\n"
         "  -exportbom=yes|no     report byte order mark (default yes)\n"
         "  -CmdFile=FILE         read the switches from the first line of FILE\n"

@@ -47,7 +47,8 @@ const Keyword<Options::LogLevel> kLogLevels[] = {
 const Keyword<Ending> kLineEndings[] = {
     {u"CRLF", Ending::RETURNTYPE_CRLF}, {u"CR", Ending::RETURNTYPE_CR}, {u"LF", Ending::RETURNTYPE_LF}};
 const Keyword<Options::Mode> kModes[] = {{u"FILE", Options::MODE_FILE}, {u"CORVENTA", Options::MODE_CORVENTA}};
-const Keyword<Options::ExportType> kExportTypes[] = {{u"CSV", Options::EXPORT_CSV}, {u"XML", Options::EXPORT_XML}};
+const Keyword<Options::ExportType> kExportTypes[] = {
+    {u"CSV", Options::EXPORT_CSV}, {u"XML", Options::EXPORT_XML}, {u"JSON", Options::EXPORT_JSON}};
 // A Unicode form by its stored name; "UTF16" and "UTF32" name the
 // little-endian forms.
 const UnicodeForm* FormNamed(const std::u16string& text)

@@ -16,7 +16,7 @@ public:
     enum LogLevel { LOGLEVEL_DEBUG = 0, LOGLEVEL_INFO = 1, LOGLEVEL_WARNING = 2, LOGLEVEL_ERROR = 3,
                     LOGLEVEL_FATAL = 4, LOGLEVEL_SYS = 5 };
     enum Mode { MODE_FILE = 0, MODE_FOLDER = 1, MODE_CORVENTA = 2 };
-    enum ExportType { EXPORT_NONE = 0, EXPORT_CSV = 1, EXPORT_XML = 2 };
+    enum ExportType { EXPORT_NONE = 0, EXPORT_CSV = 1, EXPORT_XML = 2, EXPORT_JSON = 3 };
 
     // Defaults, with the process's current directory; no parsing.
     CCommandLineOptions();
