@@ -237,6 +237,13 @@ TEST(TextFileConverter, CountsTheInputsLineEndingsWhereverAChunkEnds)
             }
         }
     }
+    // Whole-file mode counts in blocks of 65535 units: a pair across two blocks.
+    WriteBytes(dir.File("in.txt"), std::string(65534, 'x') + "\r\ny\n");
+    Converter whole(dir.File16("in.txt").c_str(), 0, 4096, 4096);
+    ASSERT_EQ(whole.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF8,
+                            Converter::RETURNTYPE_NOCHANGE, false),
+              Converter::CONVERTRESULT_OK);
+    EXPECT_EQ(whole.GetLineEndings(), (VARNEXLINEENDINGS{1, 1, 0, true}));
     // Nothing counted for a conversion that did not happen.
     Converter failed(dir.File16("missing.txt").c_str(), 16, 64, 64);
     failed.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF8,
