@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-// Which test settled a file's code page. Kept in the file's record for the
-// reports; the numbers are stored nowhere, their keywords are (reports).
+// Which test settled a file's code page, kept in the file's record. Reports
+// name it by keyword (DetectionMethodKeyword); the numbers are not stored.
 enum VARNEXDETECTIONMETHOD : int {
     VARNEXDETECTIONMETHOD_NONE = 0,        // not detected (yet), or the file could not be read
     VARNEXDETECTIONMETHOD_EXTENSION = 1,   // binary by the "Binary.bin" extension list

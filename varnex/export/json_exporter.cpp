@@ -103,7 +103,7 @@ CVarnexJSONExporter::CVarnexJSONExporter(const char16_t* path, unsigned bufferSi
 
 CVarnexJSONExporter::~CVarnexJSONExporter()
 {
-    // Before this object's part is gone: the writer thread still calls into it.
+    // While this class's members still live: the writer thread calls into them.
     CVarnexCSVExporter::Close();
 }
 
