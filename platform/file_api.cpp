@@ -147,6 +147,13 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
     case FILE_OPEN_EXISTING: break;
     case FILE_OPEN_ALWAYS: flags |= O_CREAT; break;
     case FILE_TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    case FILE_WRITE_THROUGH:
+        if (!write) {
+            SetError(error, EINVAL);
+            return INVALID_FILE_HANDLE;
+        }
+        flags &= ~O_NONBLOCK;
+        break;
     default: SetError(error, EINVAL); return INVALID_FILE_HANDLE;
     }
     if ((flags & O_TRUNC) && !write) {
@@ -181,6 +188,16 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
         return INVALID_FILE_HANDLE;
     }
     struct stat st{};
+    if (disposition == FILE_WRITE_THROUGH) {
+        const bool special = fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+        if (!special) {
+            close(fd);
+            SetError(error, S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
+            return INVALID_FILE_HANDLE;
+        }
+        SetError(error, 0);
+        return fd;
+    }
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int why = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
         close(fd);
@@ -345,6 +362,35 @@ bool GetHandleStatus(FileHandle handle, FileStatus* status)
         return false;
     FillStatus(st, status);
     return true;
+}
+
+FileHandle DuplicateHandle(FileHandle handle)
+{
+    return fcntl(handle, F_DUPFD_CLOEXEC, 3);
+}
+
+bool CopyModeAndTime(std::u16string_view path, const FileStatus& from, int* error)
+{
+    ResolvedPath resolved(ToNativePath(path));
+    if (!resolved.Ok()) {
+        SetError(error, resolved.Error());
+        return false;
+    }
+    // O_NOFOLLOW: the mode and time go to this file, never through a link put in its place.
+    const int fd = openat(resolved.Dir(), resolved.Leaf(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        SetError(error, errno);
+        return false;
+    }
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = from.modified;
+    times[1].tv_nsec = from.modifiedNanoseconds;
+    const bool ok = fchmod(fd, from.mode & 0777) == 0 && futimens(fd, times) == 0;
+    SetError(error, ok ? 0 : errno);
+    close(fd);
+    return ok;
 }
 
 bool CreateDirectoryOne(std::u16string_view path, int* error)

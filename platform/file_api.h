@@ -33,6 +33,11 @@ enum : uint32_t {
     FILE_OPEN_EXISTING = 3,
     FILE_OPEN_ALWAYS = 4,
     FILE_TRUNCATE_EXISTING = 5,
+    // An existing FIFO, device or socket, opened for writing as a shell
+    // redirection would (a FIFO waits for its reader); links are followed.
+    // Regular files and folders are refused (EEXIST, EISDIR): those are
+    // replaced through a temporary file instead.
+    FILE_WRITE_THROUGH = 6,
 };
 enum : uint32_t { FILE_ATTRIBUTES_NORMAL = 0x80 };
 
@@ -80,6 +85,17 @@ struct FileStatus {
 bool GetFileStatus(std::u16string_view path, FileStatus* status, bool followLinks = true,
                    int* error = nullptr);
 bool GetHandleStatus(FileHandle handle, FileStatus* status);
+
+// The standard streams of the process.
+inline constexpr FileHandle STANDARD_INPUT = 0;
+inline constexpr FileHandle STANDARD_OUTPUT = 1;
+// A second handle to what handle refers to, closed on exec; INVALID_FILE_HANDLE on failure.
+FileHandle DuplicateHandle(FileHandle handle);
+
+// Gives a file (never through a link) the permission bits (0777 of mode;
+// set-id and sticky bits are not passed on) and the modification time of
+// another.
+bool CopyModeAndTime(std::u16string_view path, const FileStatus& from, int* error = nullptr);
 
 // Creates one directory (its parent must exist). EEXIST is reported as a failure.
 bool CreateDirectoryOne(std::u16string_view path, int* error = nullptr);

@@ -18,8 +18,10 @@ bool Exists(const std::u16string& path, platform::FileStatus& status)
     return platform::GetFileStatus(path, &status, true);
 }
 
-// The output folder, or where it would be made: each missing folder must be
-// creatable under the nearest existing one, which must be a writable folder.
+}  // namespace
+
+// Each missing folder must be creatable under the nearest existing one,
+// which must be a writable folder.
 std::u16string CheckOutputFolder(const std::u16string& folder, std::u16string& toCreate)
 {
     platform::FileStatus status;
@@ -46,6 +48,8 @@ std::u16string CheckOutputFolder(const std::u16string& folder, std::u16string& t
     return Arg(TrH("cannot write to output folder: %1"), folder);
 }
 
+namespace {
+
 std::u16string CheckExportFile(const std::u16string& path, std::u16string& folderToCreate)
 {
     platform::FileStatus status;
@@ -58,6 +62,17 @@ std::u16string CheckExportFile(const std::u16string& path, std::u16string& folde
 }
 
 }  // namespace
+
+std::u16string CheckCodepageOption(const CCommandLineOptions& options)
+{
+    if (options.codepageText.empty())
+        return {};
+    const std::optional<int32_t> cp = options.conversion.inputCodepage;
+    if (!cp || CCodepageInfo::GetCodepageInfo(*cp) == nullptr ||
+        !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(*cp)))
+        return Arg(TrH("unknown code page: %1"), options.codepageText);
+    return {};
+}
 
 std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan& plan)
 {
@@ -81,12 +96,8 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
         return Arg(TrH("mode FILE converts one file, but the input is a folder: %1"), inputPath);
 
     const VARNEXCONVERSIONOPTIONS& conversion = options.conversion;
-    if (!options.codepageText.empty()) {
-        const std::optional<int32_t> cp = conversion.inputCodepage;
-        if (!cp || CCodepageInfo::GetCodepageInfo(*cp) == nullptr ||
-            !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(*cp)))
-            return Arg(TrH("unknown code page: %1"), options.codepageText);
-    }
+    if (std::u16string why = CheckCodepageOption(options); !why.empty())
+        return why;
     if (conversion.filter.IsEnabled() && conversion.filter.IsRegex()) {
         const std::u16string expression = conversion.filter.GetFilterString();
         std::string why;
@@ -114,6 +125,7 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
                 return Arg(TrH("output file is the input file: %1"), outputPath);
             outputFolder = CLongPath(CLongPath(outputPath).GetDirectory()).RemoveBackslash().GetPath();
             item.outputPath = outputPath;
+            plan.outputWrittenThrough = Exists(outputPath, out) && out.type != platform::FileType::Regular;
         } else if (folder) {
             item.outputPath = outputPath;
         } else {
@@ -122,8 +134,10 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
             if (Exists(item.outputPath, out) && out.device == input.device && out.inode == input.inode)
                 return Arg(TrH("output file is the input file: %1"), item.outputPath);
         }
-        if (std::u16string why = CheckOutputFolder(outputFolder.empty() ? u"/" : outputFolder, plan.outputFolderToCreate);
-            !why.empty())
+        std::u16string why;
+        if (!plan.outputWrittenThrough)
+            why = CheckOutputFolder(outputFolder.empty() ? u"/" : outputFolder, plan.outputFolderToCreate);
+        if (!why.empty())
             return why;
     }
 

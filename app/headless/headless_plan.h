@@ -15,8 +15,15 @@ struct HeadlessPlan {
     std::u16string exportPath;
     std::u16string exportFolderToCreate;
     bool outputInsideInput = false;  // the output folder is left out of the walk
+    bool outputWrittenThrough = false;  // a FIFO or device: written into, no file made beside it
 };
 
 // Checks the options and builds the plan. Returns the one-line reason the run
 // cannot start (empty when it can). Reads the file system, never changes it.
 std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan& plan);
+
+// Parts of the plan the standard-stream run shares. The "cp" value, when
+// given, must name a code page this system converts; empty when it does.
+std::u16string CheckCodepageOption(const CCommandLineOptions& options);
+// The output folder, or where it would be made (toCreate); empty when it can be written.
+std::u16string CheckOutputFolder(const std::u16string& folder, std::u16string& toCreate);

@@ -10,6 +10,7 @@
 #include "app/headless/console_text.h"
 #include "app/headless/headless_reporter.h"
 #include "app/options/program_version.h"
+#include "app/headless/stream_run.h"
 #include "platform/terminal.h"
 #include "textrion/io/atomic_output_file.h"
 #include "textrion/path/long_path.h"
@@ -81,6 +82,8 @@ private:
 
 int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSetting, const HeadlessConsole& console)
 {
+    if (IsStreamRun(options))
+        return RunStream(options, jobSetting, console);
     HeadlessPlan plan;
     if (std::u16string why = PlanHeadlessRun(options, plan); !why.empty()) {
         fprintf(console.err, "varnelpro: %s\n", Term(why).c_str());
@@ -99,7 +102,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
                         "in it is replaced where an input of the same name is converted"))
                     .c_str());
 
-    if (!plan.detectOnly) {
+    if (!plan.detectOnly && !plan.outputWrittenThrough) {
         // Temporary files of a run that was killed before it could remove them.
         const bool folder = plan.item.folder;
         const std::u16string outputFolder =
@@ -206,6 +209,9 @@ void PrintUsage(FILE* to)
         "  -wf=PATTERNS          only files matching these wildcards (\"*.txt;*.csv\")\n"
         "  -rf=REGEX             only files whose name matches this regular expression\n"
         "  -mode=FILE            convert the single file -in into the file -out\n"
+        "  -in=-, -out=-         read standard input, write standard output (one text; status on stderr)\n"
+        "  -keepmode=yes|no      outputs keep the input's permission bits and time (default yes);\n"
+        "                        also --preserve, --no-preserve\n"
         "  -export=FILE          write a report of every file\n"
         "  -exporttype=CSV|XML|JSON  report format (default CSV); JSON writes JSON Lines, one\n"
         "                        object per file, always UTF-8 without BOM (a BOM breaks JSON parsers)\n"

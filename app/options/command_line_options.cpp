@@ -167,13 +167,17 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
 
     const char16_t* inputKey = parser.HasVal(u"in") ? u"in" : parser.HasVal(u"i") ? u"i" : nullptr;
     if (inputKey)
-        inputPath = Resolve(value(inputKey));
+        inputPath = value(inputKey) == kStandardStream ? kStandardStream : Resolve(value(inputKey));
     conversion.recursive = parser.HasKey(u"r");
     conversion.copyUnconverted = parser.HasKey(u"c");
     conversion.repairDoubleEncoding = parser.HasKey(u"repair");
+    if (parser.HasVal(u"keepmode"))
+        conversion.keepModeAndTime = utils::ParseBool(value(u"keepmode").c_str());
+    else if (parser.HasKey(u"-preserve") || parser.HasKey(u"-no-preserve"))
+        conversion.keepModeAndTime = parser.HasKey(u"-preserve");
     const char16_t* outputKey = parser.HasVal(u"out") ? u"out" : parser.HasVal(u"o") ? u"o" : nullptr;
     if (outputKey)
-        outputPath = Resolve(value(outputKey));
+        outputPath = value(outputKey) == kStandardStream ? kStandardStream : Resolve(value(outputKey));
     if (const UnicodeForm* form = parser.HasVal(u"enc") ? FormNamed(value(u"enc")) : nullptr)
         conversion.outputTextFormat = static_cast<Format>(form->outputFormat);
     if (parser.HasVal(u"bom"))
@@ -210,7 +214,7 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
 
     if (detectOnly)
         conversionRequested = inputPath.has_value();
-    else if (GetMode() == MODE_FILE)
+    else if (GetMode() == MODE_FILE && !ReadsStandardInput())
         conversionRequested = inputPath && outputPath;
     else
         conversionRequested = inputPath.has_value();

@@ -55,13 +55,18 @@ public:
     std::u16string logFile;
     LogLevel logLevel = LOGLEVEL_INFO;
     std::optional<std::u16string> inputPath;   // resolved against the current directory
-    std::optional<std::u16string> outputPath;
+    std::optional<std::u16string> outputPath;  // either may be kStandardStream, kept as given
     std::u16string currentDirectory;
 
     // The "cp" value as typed, when one was given: the run refuses a value
     // that is not a usable code page instead of silently detecting.
     std::u16string codepageText;
     bool helpRequested = false;  // "help" or "?"
+
+    // "-in=-" reads standard input, "-out=-" writes standard output.
+    static constexpr const char16_t* kStandardStream = u"-";
+    bool ReadsStandardInput() const { return inputPath == kStandardStream; }
+    bool WritesStandardOutput() const { return outputPath == kStandardStream; }
 
     // Leading decimal digits as a number, 0 when there are none; saturates
     // at INT_MAX instead of wrapping.

@@ -294,6 +294,8 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
     options.writeBom = element.child("writeBom").text().as_bool(options.writeBom);
     options.processHiddenFiles = element.child("processHiddenFiles").text().as_bool(options.processHiddenFiles);
     options.recursive = element.child("recursive").text().as_bool(options.recursive);
+    // Profiles written before the choice existed keep modes and times.
+    options.keepModeAndTime = element.child("keepModeAndTime").text().as_bool(options.keepModeAndTime);
 
     // Text that is no number reads as 0, the way the file has always been
     // read. A number the converter cannot use must not reach a job: the files
@@ -349,6 +351,7 @@ void WriteProfile(pugi::xml_node element, const VARNELSESSIONPROFILE& profile, b
     SetChildText(element, "writeBom", BoolText(options.writeBom));
     SetChildText(element, "processHiddenFiles", BoolText(options.processHiddenFiles));
     SetChildText(element, "recursive", BoolText(options.recursive));
+    SetChildText(element, "keepModeAndTime", BoolText(options.keepModeAndTime));
     SetChildText(element, "inputCodepage", std::to_string(options.StoredInputCodepage()));
     // A format or return type outside the enumerations is written as the default.
     std::u16string format = CTextFileConverter::OutputTextFormatToString(options.outputTextFormat);

@@ -65,11 +65,31 @@ std::u16string_view NamePrefix(std::u16string_view name, size_t maxBytes)
     return name.substr(0, i);
 }
 
+bool IsSpecial(platform::FileType type)
+{
+    return type == platform::FileType::Fifo || type == platform::FileType::CharDevice ||
+           type == platform::FileType::BlockDevice || type == platform::FileType::Socket;
+}
+
 }  // namespace
 
-CAtomicOutputFile::CAtomicOutputFile(std::u16string finalPath) : m_final(std::move(finalPath))
+CAtomicOutputFile::CAtomicOutputFile(std::u16string finalPath, bool followNamed) : m_final(std::move(finalPath))
 {
+    platform::FileStatus own, reached;
+    if (followNamed && platform::GetFileStatus(m_final, &own, false)) {
+        const bool reachable = platform::GetFileStatus(m_final, &reached, true);
+        m_writeThrough = reachable && IsSpecial(reached.type);
+        // Renaming onto a link would replace the link, not the file it names.
+        if (own.type == platform::FileType::Symlink && !m_writeThrough &&
+            (!reachable || reached.type == platform::FileType::Regular))
+            m_final = platform::ResolvePath(m_final);
+    }
     Restart();
+}
+
+int CAtomicOutputFile::OpenWriteThrough(int* error) const
+{
+    return platform::OpenFile(m_final, platform::FILE_ACCESS_WRITE, platform::FILE_WRITE_THROUGH, error);
 }
 
 CAtomicOutputFile::~CAtomicOutputFile()
@@ -81,6 +101,10 @@ void CAtomicOutputFile::Restart()
 {
     Discard();
     m_committed = false;
+    if (m_writeThrough) {
+        m_temporary.clear();
+        return;
+    }
     m_temporary = TemporaryPathFor(m_final);
     m_removedOnSignal = std::make_unique<platform::TemporaryFileGuard>(m_temporary);
 }
@@ -88,7 +112,7 @@ void CAtomicOutputFile::Restart()
 bool CAtomicOutputFile::Commit(int* error)
 {
     int why = 0;
-    if (!m_committed && !platform::RenameFile(m_temporary, m_final, &why)) {
+    if (!m_committed && !m_writeThrough && !platform::RenameFile(m_temporary, m_final, &why)) {
         if (error)
             *error = why;
         return false;

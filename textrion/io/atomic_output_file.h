@@ -17,9 +17,14 @@ class TemporaryFileGuard;
 // temporary file is removed when the object goes uncommitted, and also when
 // a signal ends the process; what a killed process left behind is found
 // later by RemoveStaleTemporaryFiles.
+//
+// A final path the user named (followNamed) that is a symbolic link is kept:
+// the file it leads to is replaced this way instead. A FIFO, device or socket
+// there (or a link to one) is written through (IsWriteThrough): no temporary
+// file, nothing renamed. Otherwise whatever is at the final path is replaced.
 class TEXTRION_API CAtomicOutputFile {
 public:
-    explicit CAtomicOutputFile(std::u16string finalPath);
+    explicit CAtomicOutputFile(std::u16string finalPath, bool followNamed = false);
     ~CAtomicOutputFile();
     CAtomicOutputFile(const CAtomicOutputFile&) = delete;
     CAtomicOutputFile& operator=(const CAtomicOutputFile&) = delete;
@@ -27,6 +32,9 @@ public:
     // Where to write (the caller creates the file there, as a new file).
     const std::u16string& GetTemporaryPath() const { return m_temporary; }
     const std::u16string& GetFinalPath() const { return m_final; }
+    bool IsWriteThrough() const { return m_writeThrough; }
+    // Opens the final path for writing through; -1 with errno in *error.
+    int OpenWriteThrough(int* error) const;
     // Drops what was written and starts again under a fresh temporary name.
     void Restart();
     // Renames the temporary file into place (replacing a file or a link of
@@ -50,4 +58,5 @@ private:
     std::u16string m_temporary;
     std::unique_ptr<platform::TemporaryFileGuard> m_removedOnSignal;
     bool m_committed = false;
+    bool m_writeThrough = false;
 };

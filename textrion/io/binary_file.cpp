@@ -1,6 +1,8 @@
 #include "textrion/io/binary_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "base/text.h"
 #include "platform/file_api.h"
@@ -43,8 +45,17 @@ void CBinaryFile::SetFileCreationFlags(uint32_t access, uint32_t share, uint32_t
     m_creationFlagsSet = true;
 }
 
+void CBinaryFile::Adopt(int handle)
+{
+    m_adopted = true;
+    m_handle = handle;
+    m_lastError = handle < 0 ? EBADF : 0;
+}
+
 bool CBinaryFile::Open()
 {
+    if (m_adopted)
+        return IsOpen();
     if (!m_creationFlagsSet)
         throw CFileException("File creation flags not set. Cannot open file.", EINVAL, m_path);
     if (IsOpen())
@@ -142,10 +153,24 @@ CBinaryFileReader::CBinaryFileReader(const char16_t* path, bool openNow) : CBina
         CBinaryFileReader::Open();
 }
 
+CBinaryFileReader::CBinaryFileReader(int stream, std::vector<unsigned char> head, const char16_t* name)
+    : CBinaryFile(name), m_stream(true), m_head(std::move(head))
+{
+    Adopt(stream);
+    m_eof = !IsOpen();
+}
+
 CBinaryFileReader::~CBinaryFileReader() = default;
+
+uint64_t CBinaryFileReader::GetPosition() const
+{
+    return m_stream ? m_delivered : CBinaryFile::GetPosition();
+}
 
 bool CBinaryFileReader::Open()
 {
+    if (m_stream)
+        return IsOpen();
     const bool ok = CBinaryFile::Open();
     m_eof = !ok;
     m_readError = false;
@@ -168,8 +193,23 @@ unsigned CBinaryFileReader::Read(void* buffer, unsigned count)
                 return 0;
         }
     }
+    size_t fromHead = 0;
+    if (m_headTaken < m_head.size()) {
+        fromHead = std::min<size_t>(count, m_head.size() - m_headTaken);
+        std::memcpy(buffer, m_head.data() + m_headTaken, fromHead);
+        m_headTaken += fromHead;
+        if (m_headTaken == m_head.size()) {
+            std::vector<unsigned char>().swap(m_head);
+            m_headTaken = 0;
+        }
+    }
     size_t got = 0;
-    if (!platform::ReadFile(m_handle, buffer, count, &got, &m_lastError)) {
+    const bool ok = fromHead == count ||
+                    platform::ReadFile(m_handle, static_cast<unsigned char*>(buffer) + fromHead, count - fromHead,
+                                       &got, &m_lastError);
+    got += fromHead;
+    m_delivered += got;
+    if (!ok) {
         m_eof = true;
         m_readError = true;
         return static_cast<unsigned>(got);
@@ -209,6 +249,11 @@ CBinaryFileWriter::CBinaryFileWriter(const char16_t* path, bool append, bool ope
                          platform::FILE_ATTRIBUTES_NORMAL);
     if (openNow)
         CBinaryFile::Open();
+}
+
+CBinaryFileWriter::CBinaryFileWriter(int handle, const char16_t* name) : CBinaryFile(name)
+{
+    Adopt(handle);
 }
 
 CBinaryFileWriter::~CBinaryFileWriter() = default;

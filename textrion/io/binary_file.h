@@ -4,6 +4,7 @@
 #include <ctime>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "textrion/textrion_export.h"
 
@@ -71,8 +72,11 @@ public:
 
 protected:
     void SetFileCreationFlags(uint32_t access, uint32_t share, uint32_t disposition, uint32_t attributes);
+    // Takes an open handle instead of opening the path; Open keeps it.
+    void Adopt(int handle);
 
     std::u16string m_path;
+    bool m_adopted = false;
     int m_handle = -1;
     bool m_creationFlagsSet = false;
     uint32_t m_desiredAccess = 0;
@@ -87,8 +91,14 @@ public:
     ~CBinaryFileReader() override;
 
     CBinaryFileReader(const char16_t* path, bool openNow);
+    // A stream already begun (standard input, a pipe), owning its handle: the
+    // bytes of head, taken from it before, come first, then what it still
+    // gives. Nothing seeks; name only labels it.
+    CBinaryFileReader(int stream, std::vector<unsigned char> head, const char16_t* name);
 
     bool Open() override;
+    // Bytes delivered so far, read ahead included.
+    uint64_t GetPosition() const;
 
     // Bytes read: retries short reads, so fewer than count means the end of the
     // file or an error. An error sets both the end-of-file and the error flag.
@@ -112,6 +122,10 @@ protected:
     bool m_eof = true;
     bool m_readError = false;
     uint64_t m_readLimit = UINT64_MAX;
+    bool m_stream = false;
+    std::vector<unsigned char> m_head;
+    size_t m_headTaken = 0;
+    uint64_t m_delivered = 0;  // of a stream
 };
 
 class TEXTRION_API CBinaryFileWriter : public CBinaryFile {
@@ -121,6 +135,9 @@ public:
     // Appending keeps the content but leaves the position at 0. createNew:
     // the open fails when anything, a link included, is at the path already.
     CBinaryFileWriter(const char16_t* path, bool append, bool openNow, bool createNew = false);
+    // Writes into an open handle (standard output, a FIFO), owning it; name
+    // only labels it.
+    CBinaryFileWriter(int handle, const char16_t* name);
 
     bool Close() override;
 

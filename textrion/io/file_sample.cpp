@@ -30,6 +30,15 @@ bool CFileSample::Open(const char16_t* path, unsigned firstRead, uint64_t limit)
     return m_reader.has_value();
 }
 
+void CFileSample::Hold(const unsigned char* bytes, uint64_t size, bool whole)
+{
+    m_reader.reset();
+    m_bytes.assign(bytes, bytes + size);
+    m_size = size;
+    m_atEnd = whole;
+    m_readError = false;
+}
+
 void CFileSample::Close()
 {
     m_reader.reset();

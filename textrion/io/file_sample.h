@@ -27,6 +27,9 @@ public:
     // sample size in bytes, which reads stay within unless a test asks for
     // more. False when the file cannot be opened.
     bool Open(const char16_t* path, unsigned firstRead, uint64_t limit);
+    // Takes bytes already read from the start of a stream instead of a file;
+    // whole: they are all of it. Nothing is read past them.
+    void Hold(const unsigned char* bytes, uint64_t size, bool whole);
     // Closes the file; the bytes read stay until the next Open.
     void Close();
 

@@ -14,6 +14,15 @@ CTextFileReader::CTextFileReader(const char16_t* path, unsigned bufferSize) : m_
         ReadBOM();
 }
 
+CTextFileReader::CTextFileReader(int stream, std::vector<unsigned char> head, const char16_t* name,
+                                 unsigned bufferSize)
+    : m_file(stream, std::move(head), name)
+{
+    AllocateBuffer(bufferSize);
+    if (m_file.IsOpen())
+        ReadBOM();
+}
+
 CTextFileReader::CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize)
     : m_file(path, false)
 {

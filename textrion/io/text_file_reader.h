@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "textrion/encoding/text_file_processor.h"
 #include "textrion/io/binary_file.h"
@@ -30,6 +31,10 @@ public:
     CTextFileReader(const char16_t* path, unsigned bufferSize);
     // The caller's buffer is used and never freed.
     CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize);
+
+    // Reads a stream already begun (CBinaryFileReader's stream form): the
+    // BOM is looked for in head first. The handle is owned.
+    CTextFileReader(int stream, std::vector<unsigned char> head, const char16_t* name, unsigned bufferSize);
 
     static constexpr unsigned kMinBufferSize = 6;
 

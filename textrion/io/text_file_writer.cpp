@@ -17,6 +17,14 @@ CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bo
     Init(encoding, writeBom, append);
 }
 
+CTextFileWriter::CTextFileWriter(int handle, const char16_t* name, TEXTENCODING encoding, bool writeBom,
+                                 unsigned bufferSize)
+    : m_file(handle, name)
+{
+    AllocateBuffer(bufferSize);
+    Init(encoding, writeBom, false);
+}
+
 CTextFileWriter::CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize,
                                  TEXTENCODING encoding, bool writeBom, bool append, bool createNew)
     : m_file(path, append, false, createNew)

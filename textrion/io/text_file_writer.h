@@ -34,6 +34,10 @@ public:
     CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize, TEXTENCODING encoding,
                     bool writeBom, bool append, bool createNew = false);
 
+    // Writes into an open handle it owns (standard output, a FIFO); the BOM
+    // is written when asked and the handle is not positioned past a start.
+    CTextFileWriter(int handle, const char16_t* name, TEXTENCODING encoding, bool writeBom, unsigned bufferSize);
+
     static constexpr unsigned kMinBufferSize = 16;
 
     // Bytes gathered by write-behind are written out first.

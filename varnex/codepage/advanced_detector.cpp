@@ -144,6 +144,17 @@ CAdvancedDetector::CAdvancedDetector(const std::u16string& path, CWorkspace& wor
     m_keptWorkspace = nullptr;
 }
 
+CAdvancedDetector::CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>& head, bool whole,
+                                     unsigned blockSize, unsigned scanLimitMB, bool binaryListShortcut,
+                                     bool reportGB18030)
+    : CAdvancedDetector(name, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
+{
+    m_head = &head;
+    m_headWhole = whole;
+    CAdvancedDetector::Detect();
+    m_head = nullptr;
+}
+
 CAdvancedDetector::~CAdvancedDetector() = default;
 
 bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary)
@@ -306,8 +317,13 @@ void CAdvancedDetector::RunSteps()
     // Every test below reads from this one sample of the file.
     CFileSample& sample = m_workspace->Sample();
     constexpr unsigned kLongestMark = 4;
-    if (!sample.Open(m_path.c_str(), m_blockSize, static_cast<uint64_t>(m_scanLimitMB) * 1048576u) ||
-        !sample.Fill(kLongestMark)) {
+    if (m_head != nullptr)
+        sample.Hold(m_head->data(), m_head->size(), m_headWhole);
+    else if (!sample.Open(m_path.c_str(), m_blockSize, static_cast<uint64_t>(m_scanLimitMB) * 1048576u)) {
+        m_result = DETECTIONRESULT_ERROR;  // unreadable is not binary
+        return;
+    }
+    if (!sample.Fill(kLongestMark)) {
         m_result = DETECTIONRESULT_ERROR;  // unreadable is not binary
         return;
     }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/lockable.h"
 #include "textrion/csv/csv_value_formatter.h"
@@ -114,6 +115,13 @@ public:
     CAdvancedDetector(const std::u16string& path, CWorkspace& workspace, unsigned blockSize, unsigned scanLimitMB,
                       bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue);
 
+    // Decides for the start of a stream (standard input) as for a file of that
+    // name: head holds its first bytes, whole says whether they are all of it.
+    // A head as long as the scan limit plus kHeadMargin is all any test reads.
+    CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>& head, bool whole,
+                      unsigned blockSize, unsigned scanLimitMB, bool binaryListShortcut, bool reportGB18030);
+    static constexpr unsigned kHeadMargin = 256 * 1024;
+
     int GetCodepage() const { return m_codepage; }
     float GetConfidence() const { return m_confidence; }
     bool HasBom() const { return m_hasBom; }
@@ -175,6 +183,8 @@ protected:
 private:
     CWorkspace* m_keptWorkspace = nullptr;  // the caller's, when given
     CWorkspace* m_workspace = nullptr;      // the one in use while detecting
+    const std::vector<unsigned char>* m_head = nullptr;  // a stream's first bytes, while detecting
+    bool m_headWhole = false;
 
     void RunSteps();
     // Nothing found the code page: binary unless the file is text.

@@ -118,6 +118,14 @@ void CTextFileConverter::SetContinueCallback(ContinueCallback callback, void* us
     m_continueUserData = userData;
 }
 
+void CTextFileConverter::SetInputStream(int stream, std::vector<unsigned char> head)
+{
+    if (m_inputStream >= 0)
+        platform::CloseFile(m_inputStream);
+    m_inputStream = stream;
+    m_head = std::move(head);
+}
+
 void CTextFileConverter::SetReportProgressCallback(ProgressCallback callback, void* userData)
 {
     m_progressCallback = callback;
@@ -193,15 +201,23 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
                                                                        OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
                                                                        bool writeBom)
 {
+    const bool stream = m_inputStream >= 0;
     platform::FileStatus input;
     int error = 0;
-    if (!platform::GetFileStatus(m_inputPath, &input, true, &error) || input.type != platform::FileType::Regular)
+    if (!stream &&
+        (!platform::GetFileStatus(m_inputPath, &input, true, &error) || input.type != platform::FileType::Regular))
         return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OPEN_FAILED, error ? error : ENODEV);
+    if (m_outputHandle >= 0) {
+        const int handle = platform::DuplicateHandle(m_outputHandle);
+        if (handle < 0)
+            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, errno, true);
+        return ConvertGuarded({}, handle, sourceCodepage, format, returnType, writeBom);
+    }
     if (output.empty())
         return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_NO_OUTPUT_FILE, 0, true);
     platform::FileStatus existing;
     if (platform::GetFileStatus(output, &existing)) {
-        if (existing.device == input.device && existing.inode == input.inode)
+        if (!stream && existing.device == input.device && existing.inode == input.inode)
             return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OUTPUT_IS_INPUT, 0, true);
         if (existing.type == platform::FileType::Directory)
             return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OUTPUT_IS_FOLDER, 0, true);
@@ -211,58 +227,91 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
         return CONVERTRESULT_OPEN_FAILED;
     }
 
+    CAtomicOutputFile target(output, m_outputNamed);
+    if (target.IsWriteThrough()) {
+        const int handle = target.OpenWriteThrough(&error);
+        if (handle < 0)
+            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, error, true);
+        return ConvertGuarded({}, handle, sourceCodepage, format, returnType, writeBom);
+    }
     // A file that changed while it was read is read once more; a file that
     // keeps changing is kept as read, and the record says so.
-    CAtomicOutputFile target(output);
     CONVERTRESULT result = CONVERTRESULT_OK;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < (stream ? 1 : 2); ++attempt) {
         if (attempt > 0)
             target.Restart();
-        m_change = {};
-        m_lineEndings = {};
-        m_replacements = 0;
-        m_c1Controls = 0;
-        m_replacementsInText = 0;
-        try {
-            result = ConvertTo(target.GetTemporaryPath(), sourceCodepage, format, returnType, writeBom);
-        } catch (const std::bad_alloc&) {
-            result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_OUT_OF_MEMORY);
-        } catch (const std::exception& e) {
-            m_failure = VARNEXREASONNOTE::Detail(VARNEXREASON_CONVERTER_EXCEPTION, text::FromUtf8(e.what()));
-            result = CONVERTRESULT_ERROR;
-        }
+        result = ConvertGuarded(target.GetTemporaryPath(), -1, sourceCodepage, format, returnType, writeBom);
         if (result != CONVERTRESULT_OK || m_change.reason == VARNEXREASON_NONE)
             break;
     }
+    if (result == CONVERTRESULT_OK && m_keepModeAndTime && !stream &&
+        !platform::CopyModeAndTime(target.GetTemporaryPath(), input, &error))
+        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, error, true);
     if (result == CONVERTRESULT_OK && !target.Commit(&error))
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_COMMIT_FAILED, error, true);
     return result;
 }
 
-CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16string& tempPath,
+CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertGuarded(const std::u16string& tempPath,
+                                                                     int outputHandle, unsigned sourceCodepage,
+                                                                     OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
+                                                                     bool writeBom)
+{
+    m_change = {};
+    m_lineEndings = {};
+    m_replacements = 0;
+    m_c1Controls = 0;
+    m_replacementsInText = 0;
+    try {
+        return ConvertTo(tempPath, outputHandle, sourceCodepage, format, returnType, writeBom);
+    } catch (const std::bad_alloc&) {
+        return Fail(CONVERTRESULT_ERROR, VARNEXREASON_OUT_OF_MEMORY);
+    } catch (const std::exception& e) {
+        m_failure = VARNEXREASONNOTE::Detail(VARNEXREASON_CONVERTER_EXCEPTION, text::FromUtf8(e.what()));
+        return CONVERTRESULT_ERROR;
+    }
+}
+
+CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16string& tempPath, int outputHandle,
                                                                 unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
                                                                 RETURNTYPE returnType, bool writeBom)
 {
     const UnicodeForm* form = FindFormat(format);
     const TEXTENCODING encoding = form ? form->encoding : TEXTENCODING_CODEPAGE;
 
-    std::unique_ptr<CTextFileReader> reader =
-        m_readBuffer ? std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBuffer, m_readBufferSize)
-                     : std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBufferSize);
-    if (!reader->IsOpen())
+    const bool stream = m_inputStream >= 0;
+    std::unique_ptr<CTextFileReader> reader;
+    if (stream) {
+        reader = std::make_unique<CTextFileReader>(m_inputStream, std::move(m_head), m_inputPath.c_str(),
+                                                   m_readBufferSize);
+        m_inputStream = -1;
+    } else if (m_readBuffer) {
+        reader = std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBuffer, m_readBufferSize);
+    } else {
+        reader = std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBufferSize);
+    }
+    if (!reader->IsOpen()) {
+        if (outputHandle >= 0)
+            platform::CloseFile(outputHandle);
         return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OPEN_FAILED, reader->GetLastError());
-    std::unique_ptr<CTextFileWriter> writer =
-        m_writeBuffer ? std::make_unique<CTextFileWriter>(tempPath.c_str(), m_writeBuffer, m_writeBufferSize,
-                                                          encoding, writeBom, false, true)
-                      : std::make_unique<CTextFileWriter>(tempPath.c_str(), encoding, writeBom, false,
-                                                          m_writeBufferSize, true);
+    }
+    std::unique_ptr<CTextFileWriter> writer;
+    if (outputHandle >= 0)
+        writer = std::make_unique<CTextFileWriter>(outputHandle, tempPath.c_str(), encoding, writeBom,
+                                                   m_writeBufferSize);
+    else if (m_writeBuffer)
+        writer = std::make_unique<CTextFileWriter>(tempPath.c_str(), m_writeBuffer, m_writeBufferSize, encoding,
+                                                   writeBom, false, true);
+    else
+        writer = std::make_unique<CTextFileWriter>(tempPath.c_str(), encoding, writeBom, false, m_writeBufferSize,
+                                                   true);
     if (!writer->IsOpen())
         return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, writer->GetLastError(), true);
 
     // The file is read as it was at open: at most its size then, so a file
-    // that grows meanwhile cannot be followed forever.
+    // that grows meanwhile cannot be followed forever. A stream has no size.
     platform::FileStatus opened;
-    const bool snapshot = platform::GetHandleStatus(reader->GetFileHandle(), &opened);
+    const bool snapshot = !stream && platform::GetHandleStatus(reader->GetFileHandle(), &opened);
     if (snapshot)
         reader->SetReadLimit(opened.size);
     const uint64_t total = snapshot ? opened.size : reader->GetFileSize();

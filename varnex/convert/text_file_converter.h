@@ -55,6 +55,19 @@ public:
     // Turns UTF-8 text that was encoded twice (through windows-1252) back
     // into what it said, as it is read.
     void SetRepairDoubleEncoding(bool repair) { m_repairDoubleEncoding = repair; }
+    // The output takes the input's permission bits and modification time
+    // (before it is renamed into place, so it never shows without them).
+    void SetKeepModeAndTime(bool keep) { m_keepModeAndTime = keep; }
+    // Reads a stream already begun (standard input) instead of the input
+    // path, which then only names it; head holds the bytes taken from it
+    // before. Convert takes the handle over and closes it; a stream is read once.
+    void SetInputStream(int stream, std::vector<unsigned char> head);
+    // Writes into this open handle (standard output) instead of an output
+    // path; the handle stays the caller's.
+    void SetOutputHandle(int handle) { m_outputHandle = handle; }
+    // The output path was named by the user (CAtomicOutputFile's followNamed):
+    // a link there is kept, a FIFO or device written into.
+    void SetOutputNamed(bool named) { m_outputNamed = named; }
 
     // sourceCodepage: a Unicode number (65001, 1200, 1201, 12000, 12001, 3412,
     // 2143) decodes in that form, replacing any BOM's choice; any other number
@@ -105,8 +118,12 @@ private:
     CONVERTRESULT Fail(CONVERTRESULT result, VARNEXREASON reason, int error = 0, bool outputSide = false);
     // Sets the outcome and the texts of the getters from what the run left.
     void Finish(CONVERTRESULT result, unsigned sourceCodepage);
-    CONVERTRESULT ConvertTo(const std::u16string& tempPath, unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
-                            RETURNTYPE returnType, bool writeBom);
+    // Writes to tempPath, made new, or into outputHandle (owned) when it is not -1.
+    CONVERTRESULT ConvertTo(const std::u16string& tempPath, int outputHandle, unsigned sourceCodepage,
+                            OUTPUTTEXTFORMAT format, RETURNTYPE returnType, bool writeBom);
+    // ConvertTo with what it throws turned into a result.
+    CONVERTRESULT ConvertGuarded(const std::u16string& tempPath, int outputHandle, unsigned sourceCodepage,
+                                 OUTPUTTEXTFORMAT format, RETURNTYPE returnType, bool writeBom);
 
     std::u16string m_inputPath;
     void* m_continueUserData = nullptr;
@@ -120,6 +137,11 @@ private:
     unsigned m_chunkSize;
     char16_t* m_chunkBuffer;
     bool m_repairDoubleEncoding = false;
+    bool m_keepModeAndTime = false;
+    int m_inputStream = -1;
+    std::vector<unsigned char> m_head;
+    int m_outputHandle = -1;
+    bool m_outputNamed = false;
     std::u16string m_errorText;
     bool m_outputError = false;
     uint64_t m_replacements = 0;

@@ -46,6 +46,9 @@ struct VARNEX_API VARNEXCONVERSIONOPTIONS {
     bool copyUnconverted = false;
     // UTF-8 found encoded twice (through windows-1252) is written as it was meant.
     bool repairDoubleEncoding = false;
+    // Outputs (converted or copied) take their input's permission bits and
+    // modification time: a converted script stays executable.
+    bool keepModeAndTime = true;
     std::optional<int32_t> inputCodepage{};  // empty: detect each file
     CTextFileConverter::OUTPUTTEXTFORMAT outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
     CTextFileConverter::RETURNTYPE returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;

@@ -127,18 +127,33 @@ void CConverterThread::ConverterReportProgress(CTextFileConverter*, uint64_t pro
         static_cast<CVarnexFileInfo*>(record)->SetConverterProgress(processed, total);
 }
 
-VARNEXFILEOUTCOME CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output)
+VARNEXFILEOUTCOME CConverterThread::CopyUnconverted(const CLongPath& input, const CLongPath& output,
+                                                    bool keepModeAndTime, bool outputNamed)
 {
     VARNEXFILEOUTCOME result;
+    CAtomicOutputFile target(output.GetPath(), outputNamed);
+    if (target.IsWriteThrough()) {
+        int error = 0;
+        const int handle = target.OpenWriteThrough(&error);
+        CBinaryFileWriter writer(handle, output.c_str());
+        return CopyOnce(input, writer);
+    }
     // As with conversions: a file that changed while it was read is read once
     // more, and one that keeps changing is kept as read, with a warning.
-    CAtomicOutputFile target(output.GetPath());
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0)
             target.Restart();
-        result = CopyOnce(input, target.GetTemporaryPath());
+        CBinaryFileWriter writer(target.GetTemporaryPath().c_str(), false, true, true);
+        result = CopyOnce(input, writer);
         if (result.operation != VARNEXRESULTOPERATION_COPIED || result.reasons.empty())
             break;
+    }
+    platform::FileStatus from;
+    if (result.operation == VARNEXRESULTOPERATION_COPIED && keepModeAndTime &&
+        (!platform::GetFileStatus(input.GetPath(), &from) ||
+         !platform::CopyModeAndTime(target.GetTemporaryPath(), from))) {
+        result = {};
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_WRITE_FAILED));
     }
     if (result.operation == VARNEXRESULTOPERATION_COPIED && !target.Commit()) {
         result = {};
@@ -147,7 +162,7 @@ VARNEXFILEOUTCOME CConverterThread::CopyUnconverted(const CLongPath& input, cons
     return result;
 }
 
-VARNEXFILEOUTCOME CConverterThread::CopyOnce(const CLongPath& input, const std::u16string& temp)
+VARNEXFILEOUTCOME CConverterThread::CopyOnce(const CLongPath& input, CBinaryFileWriter& writer)
 {
     VARNEXFILEOUTCOME result;
     CBinaryFileReader reader(input.c_str(), true);
@@ -157,7 +172,6 @@ VARNEXFILEOUTCOME CConverterThread::CopyOnce(const CLongPath& input, const std::
         return result;
     }
     reader.SetReadLimit(opened.size);  // a growing file is copied as it was at open
-    CBinaryFileWriter writer(temp.c_str(), false, true, true);
     if (!writer.IsOpen()) {
         result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_CREATE_FAILED));
         return result;
@@ -277,7 +291,7 @@ void CConverterThread::WriteOutput(CVarnexFileInfo* record, const CLongPath& inp
     else if (supported)
         outcome.Then(ConvertText(record, input, output, codepage, options, IsRepaired(outcome)));
     else if (options.copyUnconverted)
-        outcome.Then(CopyUnconverted(input, output));
+        outcome.Then(CopyUnconverted(input, output, options.keepModeAndTime, record->IsOutputNamed()));
 }
 
 VARNEXFILEOUTCOME CConverterThread::ConvertText(CVarnexFileInfo* record, const CLongPath& input,
@@ -292,6 +306,8 @@ VARNEXFILEOUTCOME CConverterThread::ConvertText(CVarnexFileInfo* record, const C
     converter.SetContinueCallback(ConverterCanContinue, this);
     converter.SetReportProgressCallback(ConverterReportProgress, record);
     converter.SetRepairDoubleEncoding(repair);
+    converter.SetKeepModeAndTime(options.keepModeAndTime);
+    converter.SetOutputNamed(record->IsOutputNamed());
     converter.Convert(output.c_str(), static_cast<unsigned>(codepage), options.outputTextFormat, options.returnType,
                       options.writeBom, 0);
     return converter.GetOutcome();

@@ -11,6 +11,7 @@
 #include "varnex/session/session_records.h"
 #include "varnex/varnex_export.h"
 
+class CBinaryFileWriter;
 class CVarnexSessionWork;
 class CVarnexFileInfo;
 
@@ -34,11 +35,13 @@ protected:
     // Copies in blocks into a temporary name that is renamed into place, so a
     // stopped or failed copy leaves nothing. Copied: operation COPIED, state
     // OK (WARNING when the input changed meanwhile), both byte counts the
-    // copy's size.
-    VARNEXFILEOUTCOME CopyUnconverted(const CLongPath& input, const CLongPath& output);
+    // copy's size. keepModeAndTime gives the copy the input's permission bits
+    // and modification time; outputNamed: as CAtomicOutputFile's followNamed.
+    VARNEXFILEOUTCOME CopyUnconverted(const CLongPath& input, const CLongPath& output, bool keepModeAndTime = true,
+                                      bool outputNamed = false);
 
 private:
-    VARNEXFILEOUTCOME CopyOnce(const CLongPath& input, const std::u16string& temp);
+    VARNEXFILEOUTCOME CopyOnce(const CLongPath& input, CBinaryFileWriter& writer);
     void Process(CVarnexFileInfo* record);
     // The file's outcome: detected, then converted or copied when asked.
     VARNEXFILEOUTCOME DetectAndConvert(CVarnexFileInfo* record);

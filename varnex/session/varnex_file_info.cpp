@@ -54,6 +54,7 @@ CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     m_status.store(other.m_status.load(kRelaxed), kRelaxed);
     m_outputFile = other.m_outputFile;
     m_outputRoot = other.m_outputRoot;
+    m_outputNamed = other.m_outputNamed;
     m_options = other.m_options;
     m_codepageInfo.store(other.m_codepageInfo.load(kRelaxed), kRelaxed);
     m_confidence.store(other.m_confidence.load(kRelaxed), kRelaxed);
@@ -152,6 +153,18 @@ void CVarnexFileInfo::SetOutputRoot(const std::u16string& folder)
 {
     CSingleLock lock(GetCriticalSection());
     m_outputRoot = folder;
+}
+
+bool CVarnexFileInfo::IsOutputNamed() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_outputNamed;
+}
+
+void CVarnexFileInfo::SetOutputNamed(bool named)
+{
+    CSingleLock lock(GetCriticalSection());
+    m_outputNamed = named;
 }
 
 VARNEXCONVERSIONOPTIONS CVarnexFileInfo::GetOptions() const

@@ -77,6 +77,11 @@ public:
     // the output file may be a link (empty: the output file's own folder).
     std::u16string GetOutputRoot() const;
     void SetOutputRoot(const std::u16string& folder);
+    // The output path was named for this one file (not found by a folder
+    // walk): a link there is kept and the file it leads to replaced, a FIFO
+    // or device is written into. A walk's outputs never follow anything.
+    bool IsOutputNamed() const;
+    void SetOutputNamed(bool named);
 
     // What the job asked of this file (a copy, read under the record's lock).
     VARNEXCONVERSIONOPTIONS GetOptions() const;
@@ -164,6 +169,7 @@ private:
     const std::u16string m_inputFile;
     std::u16string m_outputFile;
     std::u16string m_outputRoot;
+    bool m_outputNamed = false;
     VARNEXCONVERSIONOPTIONS m_options;
     std::atomic<const CCodepageInfo*> m_codepageInfo{nullptr};
     std::atomic<float> m_confidence{0.0f};

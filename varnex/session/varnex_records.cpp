@@ -28,6 +28,7 @@ void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
     record->SetOutputRoot(!item.outputRoot.empty() || item.outputPath.empty()
                               ? item.outputRoot
                               : CLongPath(CLongPath(item.outputPath).GetDirectory()).RemoveBackslash().GetPath());
+    record->SetOutputNamed(item.outputRoot.empty());
     HandleFileInfo(record);
 }
 
