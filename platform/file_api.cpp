@@ -152,7 +152,7 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
             SetError(error, EINVAL);
             return INVALID_FILE_HANDLE;
         }
-        flags &= ~O_NONBLOCK;
+        flags = (flags & ~O_NONBLOCK) | O_APPEND;
         break;
     default: SetError(error, EINVAL); return INVALID_FILE_HANDLE;
     }
@@ -189,10 +189,10 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
     }
     struct stat st{};
     if (disposition == FILE_WRITE_THROUGH) {
-        const bool special = fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-        if (!special) {
+        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+            const int why = S_ISDIR(st.st_mode) ? EISDIR : errno;
             close(fd);
-            SetError(error, S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
+            SetError(error, why);
             return INVALID_FILE_HANDLE;
         }
         SetError(error, 0);
@@ -362,6 +362,16 @@ bool GetHandleStatus(FileHandle handle, FileStatus* status)
         return false;
     FillStatus(st, status);
     return true;
+}
+
+bool IsStandardHandleFile(const FileStatus& status)
+{
+    for (int handle = 0; handle <= 2; ++handle) {
+        struct stat st;
+        if (fstat(handle, &st) == 0 && st.st_dev == status.device && st.st_ino == status.inode)
+            return true;
+    }
+    return false;
 }
 
 FileHandle DuplicateHandle(FileHandle handle)

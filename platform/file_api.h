@@ -33,10 +33,9 @@ enum : uint32_t {
     FILE_OPEN_EXISTING = 3,
     FILE_OPEN_ALWAYS = 4,
     FILE_TRUNCATE_EXISTING = 5,
-    // An existing FIFO, device or socket, opened for writing as a shell
-    // redirection would (a FIFO waits for its reader); links are followed.
-    // Regular files and folders are refused (EEXIST, EISDIR): those are
-    // replaced through a temporary file instead.
+    // An existing file of any kind but a folder (EISDIR), opened for writing
+    // as a shell redirection would: links are followed, a FIFO waits for its
+    // reader, a regular file is appended to (what a standard handle leads to).
     FILE_WRITE_THROUGH = 6,
 };
 enum : uint32_t { FILE_ATTRIBUTES_NORMAL = 0x80 };
@@ -85,6 +84,10 @@ struct FileStatus {
 bool GetFileStatus(std::u16string_view path, FileStatus* status, bool followLinks = true,
                    int* error = nullptr);
 bool GetHandleStatus(FileHandle handle, FileStatus* status);
+
+// Whether status is the file one of the process's standard handles (0 to 2)
+// is open on: /dev/stdout and the like lead there.
+bool IsStandardHandleFile(const FileStatus& status);
 
 // The standard streams of the process.
 inline constexpr FileHandle STANDARD_INPUT = 0;

@@ -125,7 +125,8 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
                 return Arg(TrH("output file is the input file: %1"), outputPath);
             outputFolder = CLongPath(CLongPath(outputPath).GetDirectory()).RemoveBackslash().GetPath();
             item.outputPath = outputPath;
-            plan.outputWrittenThrough = Exists(outputPath, out) && out.type != platform::FileType::Regular;
+            plan.outputWrittenThrough = Exists(outputPath, out) && (out.type != platform::FileType::Regular ||
+                                                                    platform::IsStandardHandleFile(out));
         } else if (folder) {
             item.outputPath = outputPath;
         } else {

@@ -15,7 +15,9 @@ struct HeadlessPlan {
     std::u16string exportPath;
     std::u16string exportFolderToCreate;
     bool outputInsideInput = false;  // the output folder is left out of the walk
-    bool outputWrittenThrough = false;  // a FIFO or device: written into, no file made beside it
+    // A FIFO, a device or what a standard handle is open on: written into,
+    // no file made beside it, and the summary goes to standard error.
+    bool outputWrittenThrough = false;
 };
 
 // Checks the options and builds the plan. Returns the one-line reason the run

@@ -141,7 +141,10 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         return HEADLESS_EXIT_BAD_START;
     }
 
-    HeadlessReporter reporter(console, plan.detectOnly, plan.item.folder ? plan.item.inputPath : std::u16string());
+    HeadlessConsole shown = console;
+    if (plan.outputWrittenThrough)
+        shown.out = console.err;  // standard output may be the output itself
+    HeadlessReporter reporter(shown, plan.detectOnly, plan.item.folder ? plan.item.inputPath : std::u16string());
     bool stopRequested = false;
     std::deque<CVarnexFileInfo*> finished;
     VARNEXSESSIONSUMMARY summary;

@@ -51,8 +51,8 @@ std::u16string CheckStreamRun(const CCommandLineOptions& options, bool toStdout,
             return Arg(TrH("output file is a folder: %1"), output);
         if (!options.ReadsStandardInput() && out.device == input.device && out.inode == input.inode)
             return Arg(TrH("output file is the input file: %1"), output);
-        if (out.type != platform::FileType::Regular)
-            return {};  // a FIFO or device, written into
+        if (out.type != platform::FileType::Regular || platform::IsStandardHandleFile(out))
+            return {};  // written into
     }
     const std::u16string folder = CLongPath(CLongPath(output).GetDirectory()).RemoveBackslash().GetPath();
     return CheckOutputFolder(folder.empty() ? u"/" : folder, folderToCreate);

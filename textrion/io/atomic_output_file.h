@@ -20,8 +20,9 @@ class TemporaryFileGuard;
 //
 // A final path the user named (followNamed) that is a symbolic link is kept:
 // the file it leads to is replaced this way instead. A FIFO, device or socket
-// there (or a link to one) is written through (IsWriteThrough): no temporary
-// file, nothing renamed. Otherwise whatever is at the final path is replaced.
+// there, or the file a standard handle is open on (/dev/stdout), also through
+// a link, is written through (IsWriteThrough): no temporary file, nothing
+// renamed. Otherwise whatever is at the final path is replaced.
 class TEXTRION_API CAtomicOutputFile {
 public:
     explicit CAtomicOutputFile(std::u16string finalPath, bool followNamed = false);
