@@ -251,6 +251,46 @@ Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status:
         <source>the encoding of %1 could not be found: give its code page with -cp=NUMBER to convert it</source>
         <translation>die Kodierung von %1 wurde nicht gefunden: geben Sie ihre Codepage mit -cp=NUMMER an, um sie zu konvertieren</translation>
     </message>
+    <message>
+        <source>no report is written for standard input or output (-export)</source>
+        <translation>für Standardeingabe oder -ausgabe wird kein Bericht geschrieben (-export)</translation>
+    </message>
+    <message>
+        <source>-out=- writes one file's text, but the input is not a file: %1</source>
+        <translation>-out=- schreibt den Text einer Datei, aber die Eingabe ist keine Datei: %1</translation>
+    </message>
+    <message>
+        <source>(standard input)</source>
+        <translation>(Standardeingabe)</translation>
+    </message>
+    <message>
+        <source>cannot read standard input</source>
+        <translation>Standardeingabe kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>binary data is not converted: %1</source>
+        <translation>Binärdaten werden nicht konvertiert: %1</translation>
+    </message>
+    <message>
+        <source>
+Pipes and file modes:
+  -in=-                 read the text from standard input (written to standard output
+                        unless -out names a file)
+  -out=-                write the converted text to standard output; messages go to
+                        standard error
+  -keepmode=yes|no      outputs keep the input's permission bits and modification time
+                        (default yes); also --preserve and --no-preserve
+</source>
+        <translation>
+Pipes und Dateirechte:
+  -in=-                 den Text von der Standardeingabe lesen (auf die Standardausgabe
+                        geschrieben, sofern -out keine Datei nennt)
+  -out=-                den konvertierten Text auf die Standardausgabe schreiben; Meldungen
+                        gehen auf die Standardfehlerausgabe
+  -keepmode=yes|no      Ausgaben behalten Zugriffsrechte und Änderungszeit der Eingabe
+                        (Standard: yes); auch --preserve und --no-preserve
+</translation>
+    </message>
 </context>
 <context>
     <name>Language</name>

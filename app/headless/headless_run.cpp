@@ -212,9 +212,7 @@ void PrintUsage(FILE* to)
         "  -wf=PATTERNS          only files matching these wildcards (\"*.txt;*.csv\")\n"
         "  -rf=REGEX             only files whose name matches this regular expression\n"
         "  -mode=FILE            convert the single file -in into the file -out\n"
-        "  -in=-, -out=-         read standard input, write standard output (one text; status on stderr)\n"
-        "  -keepmode=yes|no      outputs keep the input's permission bits and time (default yes);\n"
-        "                        also --preserve, --no-preserve\n"
+
         "  -export=FILE          write a report of every file\n"
         "  -exporttype=CSV|XML|JSON  report format (default CSV); JSON writes JSON Lines, one\n"
         "                        object per file, always UTF-8 without BOM (a BOM breaks JSON parsers)\n"
@@ -227,4 +225,14 @@ void PrintUsage(FILE* to)
         "1 some files ended with a warning or an error (or the run was stopped), 2 the run\n"
         "could not start (nothing was changed).\n");
     fputs(Out(text).c_str(), to);
+    fputs(Out(TrH("\n"
+                  "Pipes and file modes:\n"
+                  "  -in=-                 read the text from standard input (written to standard output\n"
+                  "                        unless -out names a file)\n"
+                  "  -out=-                write the converted text to standard output; messages go to\n"
+                  "                        standard error\n"
+                  "  -keepmode=yes|no      outputs keep the input's permission bits and modification time\n"
+                  "                        (default yes); also --preserve and --no-preserve\n"))
+              .c_str(),
+          to);
 }

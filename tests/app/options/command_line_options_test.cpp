@@ -194,6 +194,24 @@ const Row kRows[] = {
          EXPECT_FALSE(o.conversion.copyUnconverted);
      }},
     {"Help", u" -?", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.helpRequested); }},
+    {"DashIsAStandardStreamNotAFile", u" -mode=FILE -in=-", [](const CCommandLineOptions& o) {
+         EXPECT_TRUE(o.ReadsStandardInput());
+         EXPECT_FALSE(o.WritesStandardOutput());
+         EXPECT_TRUE(o.conversionRequested);
+     }},
+    {"DotSlashDashIsAFile", u" -in=./- -out=-", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.ReadsStandardInput());
+         EXPECT_TRUE(o.WritesStandardOutput());
+     }},
+    {"ModesAndTimesKeptByDefault", u" -in=a", [](const CCommandLineOptions& o) {
+         EXPECT_TRUE(o.conversion.keepModeAndTime);
+     }},
+    {"KeepModeNo", u" -keepmode=no --preserve", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.conversion.keepModeAndTime);
+     }},
+    {"NoPreserve", u" --no-preserve", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.conversion.keepModeAndTime);
+     }},
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, OptionsTable, testing::ValuesIn(kRows),

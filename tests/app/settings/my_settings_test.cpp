@@ -132,6 +132,7 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
         {"current writeBom", current([](P& p) { p.options.writeBom = false; })},
         {"current hidden", current([](P& p) { p.options.processHiddenFiles = true; })},
         {"current recursive", current([](P& p) { p.options.recursive = true; })},
+        {"current keepModeAndTime", current([](P& p) { p.options.keepModeAndTime = false; })},
         {"current code page", current([](P& p) { p.options.inputCodepage = 0; })},
         {"current format",
          current([](P& p) { p.options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE; })},
@@ -405,6 +406,8 @@ TEST_F(MySettingsTest, ProfileElementsReadAsTheFileSaysOrFallBack)
     using F = CTextFileConverter;
     const Row rows[] = {
         {"no filter child", "", [](VARNELSESSIONPROFILE&) {}, nullptr},
+        {"modes and times kept unless it says no", "<keepModeAndTime>false</keepModeAndTime>",
+         [](VARNELSESSIONPROFILE& p) { p.options.keepModeAndTime = false; }, nullptr},
         {"booleans by first letter",
          "<copyUnconverted>Yes</copyUnconverted><writeBom>0</writeBom><processHiddenFiles>T</processHiddenFiles>"
          "<recursive>no</recursive>",
