@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "support/temp_dir.h"
 #include "textrion/io/atomic_output_file.h"
+#include "textrion/path/long_path.h"
 
 namespace {
 
@@ -95,6 +96,52 @@ TEST(AtomicOutputFile, OnlyTemporaryNamesOfThisHostsEndedProcessesAreStale)
     EXPECT_EQ(CAtomicOutputFile::RemoveStaleTemporaryFiles(dir.File16(""), false).size(), 1u);
     EXPECT_EQ(CAtomicOutputFile::RemoveStaleTemporaryFiles(dir.File16(""), true).size(), 1u);
     EXPECT_EQ(Names(dir), std::set<std::string>{"sub"});
+}
+
+// What the user named as the output: a link stays and its file is replaced,
+// a FIFO is written into. A walk's outputs (not named) never follow anything.
+TEST(AtomicOutputFile, NamedOutputsKeepLinksAndWriteIntoFifos)
+{
+    struct Case {
+        const char* output;
+        bool named;
+        bool writeThrough;
+        const char* replaced;  // the file a commit replaces, relative to the folder
+    };
+    const Case cases[] = {
+        {"file", true, false, "file"},
+        {"link", true, false, "sub/target"},  // a link to a file in another folder
+        {"fifo-link", true, true, "fifo"},
+        {"fifo", true, true, "fifo"},
+        {"link", false, false, "link"},
+        {"fifo", false, false, "fifo"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.output) + (c.named ? ", named" : ""));
+        TempDir dir;
+        std::filesystem::create_directory(dir.File("sub"));
+        WriteBytes(dir.File("file"), "old");
+        WriteBytes(dir.File("sub/target"), "old");
+        std::filesystem::create_symlink("sub/target", dir.File("link"));
+        ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+        std::filesystem::create_symlink("fifo", dir.File("fifo-link"));
+        CAtomicOutputFile file(dir.File16(c.output), c.named);
+        EXPECT_EQ(file.IsWriteThrough(), c.writeThrough);
+        EXPECT_EQ(Native(file.GetFinalPath()), dir.File(c.writeThrough ? c.output : c.replaced));
+        if (c.writeThrough) {
+            EXPECT_TRUE(file.GetTemporaryPath().empty());
+            EXPECT_TRUE(file.Commit());
+            EXPECT_TRUE(std::filesystem::is_fifo(dir.File("fifo")));
+            continue;
+        }
+        // The temporary file lies beside the file it replaces: one rename, one file system.
+        EXPECT_EQ(Native(CLongPath(file.GetTemporaryPath()).GetDirectory()),
+                  Native(CLongPath(file.GetFinalPath()).GetDirectory()));
+        WriteBytes(Native(file.GetTemporaryPath()), "new");
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(ReadBytes(dir.File(c.replaced)), "new");
+        EXPECT_EQ(std::filesystem::is_symlink(dir.File("link")), c.named || std::string(c.output) != "link");
+    }
 }
 
 }  // namespace

@@ -406,6 +406,32 @@ TEST(TextFileReader, StreamsALargeFileLikeTheWholeFileDecode)
 
 // --- First line ----------------------------------------------------------------------
 
+// A stream whose head was taken for detection reads as the same bytes in a
+// file: the BOM may lie in the head, and a character may straddle the point
+// where the head ends and the pipe goes on.
+TEST(TextFileReader, StreamWithHeadReadsLikeTheWholeText)
+{
+    const std::string text = "\xEF\xBB\xBF" "caf\xC3\xA9 \xF0\x9F\x98\x80 end";
+    for (size_t split : {size_t{0}, size_t{2}, size_t{5}, size_t{7}, size_t{12}, text.size()}) {
+        SCOPED_TRACE(split);
+        int pipe_[2];
+        ASSERT_EQ(pipe(pipe_), 0);
+        const std::string rest = text.substr(split);
+        ASSERT_EQ(write(pipe_[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+        close(pipe_[1]);
+        CTextFileReader reader(pipe_[0], std::vector<unsigned char>(text.begin(), text.begin() + split), u"-", 6);
+        ASSERT_TRUE(reader.IsOpen());
+        EXPECT_EQ(reader.GetEncoding(), TEXTENCODING_UTF8);
+        std::u16string got;
+        char16_t block[3];
+        for (unsigned n; (n = reader.Read(block, 3)) > 0;)
+            got.append(block, n);
+        EXPECT_EQ(got, u"caf\u00e9 \U0001F600 end");
+        EXPECT_EQ(reader.GetPosition(), text.size());
+        EXPECT_FALSE(reader.HasReadError());
+    }
+}
+
 TEST(FirstLineTextReader, ReturnsTheTextBeforeTheFirstLineBreak)
 {
     struct Row {
