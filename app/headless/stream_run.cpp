@@ -1,8 +1,10 @@
 #include "app/headless/stream_run.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/headless/console_text.h"
@@ -10,6 +12,8 @@
 #include "app/headless/headless_run.h"
 #include "platform/file_api.h"
 #include "platform/terminal.h"
+#include "textrion/io/atomic_output_file.h"
+#include "textrion/io/binary_file.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
@@ -27,6 +31,37 @@ bool StopNotRequested(CTextFileConverter*, void* signals)
 {
     return !static_cast<const platform::StopSignals*>(signals)->Requested();
 }
+
+// Bytes read so far and the rate, redrawn on a terminal's standard error: a
+// long pipe shows that it moves.
+struct StreamProgress {
+    FILE* err = nullptr;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point last = start;
+    bool shown = false;
+
+    static void Show(CTextFileConverter*, uint64_t processed, uint64_t total, void* data)
+    {
+        StreamProgress& self = *static_cast<StreamProgress*>(data);
+        const auto now = std::chrono::steady_clock::now();
+        if (now - self.last < std::chrono::milliseconds(200))
+            return;
+        self.last = now;
+        const double seconds = std::chrono::duration<double>(now - self.start).count();
+        const double rate = seconds > 0 ? processed / seconds / 1e6 : 0.0;
+        if (total > 0)
+            fprintf(self.err, "\r%.1f / %.1f MiB  %.1f MB/s\x1b[K", processed / 1048576.0, total / 1048576.0, rate);
+        else
+            fprintf(self.err, "\r%.1f MiB  %.1f MB/s\x1b[K", processed / 1048576.0, rate);
+        fflush(self.err);
+        self.shown = true;
+    }
+    void Clear() const
+    {
+        if (shown)
+            fprintf(err, "\r\x1b[K");
+    }
+};
 
 // The one-line refusal of a stream run, or empty when it can start.
 std::u16string CheckStreamRun(const CCommandLineOptions& options, bool toStdout, std::u16string& folderToCreate)
@@ -83,6 +118,52 @@ std::string StatusLine(const VARNEXFILEOUTCOME& outcome, const std::u16string& s
     if (const std::u16string message = DescribeOutcome(outcome); !message.empty())
         line += ": " + Term(message);
     return line;
+}
+
+// -c: the bytes as they are, the head first, then the rest of the stream or
+// file, into standard output or the named output (replaced when whole).
+VARNEXFILEOUTCOME CopyAsIs(const CCommandLineOptions& options, bool toStdout, std::vector<unsigned char> head)
+{
+    VARNEXFILEOUTCOME result;
+    const bool fromStdin = options.ReadsStandardInput();
+    const std::unique_ptr<CBinaryFileReader> reader =
+        fromStdin ? std::make_unique<CBinaryFileReader>(platform::DuplicateHandle(platform::STANDARD_INPUT),
+                                                        std::move(head), CCommandLineOptions::kStandardStream)
+                  : std::make_unique<CBinaryFileReader>(options.inputPath->c_str(), true);
+    std::optional<CAtomicOutputFile> target;
+    std::unique_ptr<CBinaryFileWriter> writer;
+    int error = 0;
+    if (toStdout) {
+        writer = std::make_unique<CBinaryFileWriter>(platform::DuplicateHandle(platform::STANDARD_OUTPUT), u"-");
+    } else {
+        target.emplace(*options.outputPath, true);
+        writer = target->IsWriteThrough()
+                     ? std::make_unique<CBinaryFileWriter>(target->OpenWriteThrough(&error), target->GetFinalPath().c_str())
+                     : std::make_unique<CBinaryFileWriter>(target->GetTemporaryPath().c_str(), false, true, true);
+    }
+    std::vector<unsigned char> block(1u << 16);
+    while (reader->IsOpen() && writer->IsOpen() && !reader->Eof() && !writer->HasWriteError()) {
+        const unsigned n = reader->Read(block.data(), static_cast<unsigned>(block.size()));
+        writer->Write(block.data(), n);
+    }
+    const bool written = writer->IsOpen() && writer->Close();
+    platform::FileStatus input;
+    if (!reader->IsOpen() || reader->HasReadError())
+        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_READ_FAILED, reader->GetLastError()));
+    else if (!written)
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR,
+                   VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, writer->GetLastError()));
+    else if (target && !target->IsWriteThrough() && options.conversion.keepModeAndTime && !fromStdin &&
+             (!platform::GetHandleStatus(reader->GetFileHandle(), &input) ||
+              !platform::CopyModeAndTime(target->GetTemporaryPath(), input, &error)))
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, error));
+    else if (target && !target->Commit(&error))
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_COMMIT_FAILED, error));
+    else
+        result.operation = VARNEXRESULTOPERATION_COPIED;
+    result.bytesIn = reader->GetPosition();
+    result.bytesOut = writer->GetBytesWritten();
+    return result;
 }
 
 }  // namespace
@@ -168,6 +249,12 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
         fprintf(console.out, "%s\n", StatusLine(outcome, shown, !conversion.inputCodepage).c_str());
         return outcome.state == VARNEXRESULTSTATE_OK ? HEADLESS_EXIT_OK : HEADLESS_EXIT_PROBLEMS;
     }
+    if (!convertible && conversion.copyUnconverted && outcome.state != VARNEXRESULTSTATE_ERROR) {
+        outcome.Then(CopyAsIs(options, toStdout, std::move(head)));
+        if (!options.quiet || outcome.state != VARNEXRESULTSTATE_OK)
+            fprintf(console.err, "%s\n", StatusLine(outcome, shown, true).c_str());
+        return outcome.state == VARNEXRESULTSTATE_OK ? HEADLESS_EXIT_OK : HEADLESS_EXIT_PROBLEMS;
+    }
     if (!convertible) {
         // Binary data, or text whose encoding nothing found: not passed off as converted.
         fprintf(console.err, "%s\n", StatusLine(outcome, shown, true).c_str());
@@ -194,8 +281,13 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
     converter.SetOutputNamed(true);
     converter.SetRepairDoubleEncoding(repair);
     converter.SetContinueCallback(StopNotRequested, &stopSignals);
+    StreamProgress progress;
+    progress.err = console.err;
+    if (console.progressBar && !options.quiet)
+        converter.SetReportProgressCallback(StreamProgress::Show, &progress);
     converter.Convert(toStdout ? u"" : options.outputPath->c_str(), static_cast<unsigned>(outcome.codepage),
                       conversion.outputTextFormat, conversion.returnType, conversion.writeBom);
+    progress.Clear();
     outcome.Then(converter.GetOutcome());
     if (!options.quiet || outcome.state != VARNEXRESULTSTATE_OK)
         fprintf(console.err, "%s\n", StatusLine(outcome, shown, !conversion.inputCodepage).c_str());

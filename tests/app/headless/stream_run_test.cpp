@@ -67,6 +67,8 @@ TEST_F(StreamRunTest, PipesConvertAndKeepStandardOutputForTheText)
         {"detect only: the finding on standard output", "caf\\303\\251 cr\\303\\250me\\n", "-in=- -d", 0, "", ""},
         {"binary is not passed off as text", "\\000\\001\\002\\000\\000\\000\\377\\376\\000\\000", "-in=- -out=-",
          1, "", "binary data is not converted"},
+        {"-c copies it as it is", "\\000\\001\\002\\000\\000\\000\\377\\376\\000\\000", "-in=- -c", 0,
+         std::string("\0\1\2\0\0\0\xFF\xFE\0\0", 10), "Copied"},
         {"no report for a stream", "x", "-in=- -export=r.csv", 2, "", "-export"},
         {"unknown code page", "x", "-in=- -cp=437", 2, "", "unknown code page: 437"},
     };
