@@ -202,7 +202,7 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
                       error)) {
             fprintf(console.err, "varnelpro: %s: %s\n", Out(TrH("cannot read standard input")).c_str(),
                     strerror(error));
-            return HEADLESS_EXIT_PROBLEMS;
+            return HEADLESS_EXIT_BAD_START;
         }
     }
 

@@ -142,6 +142,9 @@ const Disposition kDispositions[] = {
     {"CreateAlwaysWithoutWriteAccess", true, FILE_ACCESS_READ, FILE_CREATE_ALWAYS, EINVAL, "old"},
     {"NoAccess", true, 0, FILE_OPEN_EXISTING, EINVAL, "old"},
     {"UnknownDisposition", true, FILE_ACCESS_READ, 99, EINVAL, "old"},
+    {"WriteThroughAppendsToAFile", true, FILE_ACCESS_WRITE, FILE_WRITE_THROUGH, 0, "old"},
+    {"WriteThroughNeverCreates", false, FILE_ACCESS_WRITE, FILE_WRITE_THROUGH, ENOENT, nullptr},
+    {"WriteThroughNeedsWriteAccess", true, FILE_ACCESS_READ, FILE_WRITE_THROUGH, EINVAL, "old"},
 };
 
 TEST(FileApi, OpensAsTheDispositionSays)
@@ -163,6 +166,35 @@ TEST(FileApi, OpensAsTheDispositionSays)
             EXPECT_EQ(testing_support::ReadBytes(dir.File("file.txt")), row.after);
         }
     }
+}
+
+// The permission bits (never set-id) and the time to the nanosecond; a link
+// in the file's place is not followed.
+TEST(FileApi, CopiesModeAndTimeOntoTheFileItselfOnly)
+{
+    TempDir dir;
+    testing_support::WriteBytes(dir.File("from"), "x");
+    testing_support::WriteBytes(dir.File("to"), "y");
+    testing_support::WriteBytes(dir.File("victim"), "z");
+    ASSERT_EQ(symlink("victim", dir.File("link").c_str()), 0);
+    ASSERT_EQ(chmod(dir.File("from").c_str(), 06750), 0);
+    const struct timespec when[2] = {{1000000000, 5}, {1234567890, 987654321}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.File("from").c_str(), when, 0), 0);
+    FileStatus from;
+    ASSERT_TRUE(GetFileStatus(dir.File16("from"), &from));
+
+    int error = 0;
+    ASSERT_TRUE(CopyModeAndTime(dir.File16("to"), from, &error)) << std::strerror(error);
+    struct stat st;
+    ASSERT_EQ(stat(dir.File("to").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 987654321);
+
+    EXPECT_FALSE(CopyModeAndTime(dir.File16("link"), from, &error));
+    EXPECT_EQ(error, ELOOP);
+    ASSERT_EQ(stat(dir.File("victim").c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & 07777, 0750u);
 }
 
 // ---------------------------------------------------------------------------
