@@ -65,7 +65,7 @@ std::u16string_view NamePrefix(std::u16string_view name, size_t maxBytes)
     return name.substr(0, i);
 }
 
-bool IsSpecial(platform::FileType type)
+bool IsFifoOrDevice(platform::FileType type)
 {
     return type == platform::FileType::Fifo || type == platform::FileType::CharDevice ||
            type == platform::FileType::BlockDevice || type == platform::FileType::Socket;
@@ -78,7 +78,7 @@ CAtomicOutputFile::CAtomicOutputFile(std::u16string finalPath, bool followNamed)
     platform::FileStatus own, reached;
     if (followNamed && platform::GetFileStatus(m_final, &own, false)) {
         const bool reachable = platform::GetFileStatus(m_final, &reached, true);
-        m_writeThrough = reachable && (IsSpecial(reached.type) || platform::IsStandardHandleFile(reached));
+        m_writeThrough = reachable && (IsFifoOrDevice(reached.type) || platform::IsStandardHandleFile(reached));
         // Renaming onto a link would replace the link, not the file it names.
         if (own.type == platform::FileType::Symlink && !m_writeThrough &&
             (!reachable || reached.type == platform::FileType::Regular))
