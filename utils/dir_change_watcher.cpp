@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "base/text.h"
 #include "platform/dir_notify.h"
 #include "platform/file_api.h"
 #include "platform/message_registry.h"
@@ -53,6 +52,7 @@ bool IsAtOrUnder(const std::u16string& path, const std::u16string& folder)
            (path.size() == folder.size() || path[folder.size()] == u'/');
 }
 
+// Linux names are case-sensitive: "Docs" and "docs" are two folders.
 bool SameDirectory(const std::u16string& a, const std::u16string& b)
 {
     const auto trimmed = [](std::u16string_view s) {
@@ -60,7 +60,7 @@ bool SameDirectory(const std::u16string& a, const std::u16string& b)
             s.remove_suffix(1);
         return s;
     };
-    return text::EqualsNoCase(trimmed(a), trimmed(b));
+    return trimmed(a) == trimmed(b);
 }
 
 uint32_t WatchBits(uint32_t changeMask)

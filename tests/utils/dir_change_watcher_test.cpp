@@ -338,6 +338,16 @@ TEST_F(DirWatcherTest, RefusesBadArgumentsAndReplacesASecondWatch)
     EXPECT_EQ(watcher.GetWatchedDirectoryCount(), 1);
     EXPECT_TRUE(watcher.IsWatchingDirectory(root));
 
+    // Names differing only in case are two folders, each with its own watch.
+    std::filesystem::create_directory(P("Docs"));
+    std::filesystem::create_directory(P("docs"));
+    ASSERT_EQ(watcher.WatchDirectory(root + u"/Docs", kAll, handler), 0u);
+    ASSERT_EQ(watcher.WatchDirectory(root + u"/docs", kAll, handler), 0u);
+    EXPECT_EQ(watcher.GetWatchedDirectoryCount(), 3);
+    EXPECT_TRUE(watcher.UnwatchDirectory(root + u"/docs"));
+    EXPECT_TRUE(watcher.IsWatchingDirectory(root + u"/Docs"));
+    EXPECT_FALSE(watcher.IsWatchingDirectory(root + u"/docs"));
+
     // Given to another watcher, the handler leaves this one.
     W other(false);
     ASSERT_EQ(other.WatchDirectory(text::FromUtf8(outside.Path()), kAll, handler), 0u);
