@@ -62,7 +62,13 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     if (m_options.quit)
         return HEADLESS_EXIT_OK;
 
-    m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
+    const bool translated =
+        m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
+    // A language asked for by name that has no bundle: say once why the text stays English.
+    if (!translated && m_options.locale && !CLocaleEnvironment::IsEnglish(*m_options.locale))
+        fprintf(stderr, "varnelpro: %s\n",
+                text::ForTerminal(Tr("Startup", "no language bundle for \"%1\"; English is used", *m_options.locale))
+                    .c_str());
     // The engine's reasons for a warning or an error, in the chosen language.
     SetReasonTranslator([](const char* english) { return Tr("Reasons", english); });
 
@@ -76,7 +82,9 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         for (const std::u16string& message : messages)
             fprintf(stderr, "varnelpro: %s\n", text::ForTerminal(message).c_str());
         HeadlessConsole console;
-        console.progressBar = platform::IsTerminal(stderr);
+        console.quiet = m_options.quiet;
+        console.verbose = m_options.verbose;
+        console.progressBar = !console.quiet && platform::IsTerminal(stderr);
         return RunHeadless(m_options, m_settings.GetJobSetting(), console);
     }
     if (m_options.upgrade || m_options.regToXml)

@@ -7,6 +7,10 @@
 #include <atomic>
 #include <iterator>
 
+#include <unicode/uchar.h>
+
+#include "base/text.h"
+
 #include "platform/temporary_files.h"
 
 namespace platform {
@@ -40,6 +44,36 @@ unsigned TerminalWidth(FILE* stream)
     if (stream != nullptr && ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col >= 20)
         return size.ws_col;
     return 80;
+}
+
+unsigned ColumnWidth(char32_t c)
+{
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+        return 0;
+    const auto category = static_cast<UCharCategory>(u_charType(static_cast<UChar32>(c)));
+    if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK ||
+        (category == U_FORMAT_CHAR && c != 0xAD) || (c >= 0x1160 && c <= 0x11FF))  // Jamo joining a syllable
+        return 0;
+    const int width = u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_EAST_ASIAN_WIDTH);
+    return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
+}
+
+unsigned ColumnWidth(std::string_view utf8)
+{
+    unsigned columns = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    for (size_t at = 0; at < utf8.size();) {
+        char32_t c = 0;
+        const int length = text::Utf8SequenceAt(bytes + at, utf8.size() - at, c);
+        if (length <= 0) {
+            ++columns;
+            ++at;
+            continue;
+        }
+        columns += ColumnWidth(c);
+        at += static_cast<size_t>(length);
+    }
+    return columns;
 }
 
 StopSignals::StopSignals()

@@ -111,6 +111,10 @@ Converts text files of any code page or Unicode form into one Unicode form.
   -exportenc=FORMAT     report encoding: UTF8 (default), UTF16LE, UTF16BE, UTF32LE, UTF32BE
   -exportbom=yes|no     report byte order mark (default yes)
   -CmdFile=FILE         read the switches from the first line of FILE
+  -q, --quiet           print only problems: no progress, no line per file, no summary
+  -v, --verbose         a line per file also on a terminal (beside the progress bar)
+  -locale=NAME          language of the messages (de, de_DE; default: LANGUAGE, LC_ALL,
+                        LC_MESSAGES, LANG)
   -help, -?             show this text
 
 Switches start with '-' or '/'; values follow '=' or ':'. Exit status: 0 all files OK,
@@ -140,6 +144,10 @@ Konvertiert Textdateien aus beliebigen Codepages oder Unicode-Formen in eine Uni
   -exportenc=FORMAT     Kodierung des Berichts: UTF8 (Standard), UTF16LE, UTF16BE, UTF32LE, UTF32BE
   -exportbom=yes|no     Byte-Order-Mark des Berichts (Standard: yes)
   -CmdFile=DATEI        die Schalter aus der ersten Zeile von DATEI lesen
+  -q, --quiet           nur Probleme ausgeben: kein Fortschritt, keine Zeile je Datei, keine Zusammenfassung
+  -v, --verbose         eine Zeile je Datei auch im Terminal (neben dem Fortschrittsbalken)
+  -locale=NAME          Sprache der Meldungen (de, de_DE; Standard: LANGUAGE, LC_ALL,
+                        LC_MESSAGES, LANG)
   -help, -?             diesen Text anzeigen
 
 Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status: 0 alle Dateien OK,
@@ -328,6 +336,10 @@ Pipes und Dateirechte:
     <message>
         <source>no display for the window; to convert on the command line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)</source>
         <translation>keine Anzeige für das Fenster; zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
+    </message>
+    <message>
+        <source>no language bundle for &quot;%1&quot;; English is used</source>
+        <translation>kein Sprachpaket für &quot;%1&quot;; Englisch wird verwendet</translation>
     </message>
 </context>
 <context>
@@ -1640,6 +1652,188 @@ Copyright © Quillmark. Alle Rechte vorbehalten.</translation>
     <message>
         <source>writing the output file failed</source>
         <translation>das Schreiben der Ausgabedatei ist fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>Console</name>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 Dateien</translation>
+    </message>
+    <message>
+        <source>%1 elapsed</source>
+        <translation>%1 vergangen</translation>
+    </message>
+    <message>
+        <source>%1 left</source>
+        <translation>noch %1</translation>
+    </message>
+    <message>
+        <source>%1 files/s</source>
+        <translation>%1 Dateien/s</translation>
+    </message>
+    <message>
+        <source>Converted</source>
+        <translation>Konvertiert</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Kopiert</translation>
+    </message>
+    <message>
+        <source>Binary</source>
+        <translation>Binär</translation>
+    </message>
+    <message>
+        <source>Detected</source>
+        <translation>Erkannt</translation>
+    </message>
+    <message>
+        <source>Unchanged</source>
+        <translation>Unverändert</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Not Supported</source>
+        <translation>Nicht unterstützt</translation>
+    </message>
+    <message>
+        <source>Write Error</source>
+        <translation>Schreibfehler</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Conversion Error</source>
+        <translation>Konvertierungsfehler</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>Job setting &quot;%1&quot; %2 is out of range (%3 to %4); %5 is used.</source>
+        <translation>Auftragseinstellung &quot;%1&quot; %2 liegt außerhalb des Bereichs (%3 bis %4); %5 wird verwendet.</translation>
+    </message>
+    <message>
+        <source>The current settings</source>
+        <translation>Die aktuellen Einstellungen</translation>
+    </message>
+    <message>
+        <source>Profile [%1]</source>
+        <translation>Profil [%1]</translation>
+    </message>
+    <message>
+        <source>its size cannot be read</source>
+        <translation>ihre Größe kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; does not exist</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; existiert nicht</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; cannot be read (%2)</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; kann nicht gelesen werden (%2)</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; is larger than %2 MiB and is not read</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; ist größer als %2 MiB und wird nicht gelesen</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; is empty</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; ist leer</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; holds no XML element</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; enthält kein XML-Element</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; is not well-formed XML (%2, line %3)</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; ist kein wohlgeformtes XML (%2, Zeile %3)</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; has no &quot;varnel&quot; root element</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; hat kein Wurzelelement &quot;varnel&quot;</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; holds no settings for version %2 nor for &quot;*&quot;</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; enthält weder Einstellungen für Version %2 noch für &quot;*&quot;</translation>
+    </message>
+    <message>
+        <source>%1: input code page &quot;%2&quot; is not available; automatic detection is used.</source>
+        <translation>%1: Eingabe-Codepage &quot;%2&quot; ist nicht verfügbar; die automatische Erkennung wird verwendet.</translation>
+    </message>
+    <message>
+        <source>%1: output text format &quot;%2&quot; is unknown; UTF8 is used.</source>
+        <translation>%1: Ausgabetextformat &quot;%2&quot; ist unbekannt; UTF8 wird verwendet.</translation>
+    </message>
+    <message>
+        <source>%1: return type &quot;%2&quot; is unknown; NOCHANGE is used.</source>
+        <translation>%1: Zeilenendetyp &quot;%2&quot; ist unbekannt; NOCHANGE wird verwendet.</translation>
+    </message>
+    <message>
+        <source>Job setting &quot;%1&quot; &quot;%2&quot; is no number; %3 is used.</source>
+        <translation>Auftragseinstellung &quot;%1&quot; &quot;%2&quot; ist keine Zahl; %3 wird verwendet.</translation>
+    </message>
+    <message>
+        <source>the folder &quot;%1&quot; cannot be created</source>
+        <translation>der Ordner &quot;%1&quot; kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>cannot create &quot;%1&quot; (%2)</source>
+        <translation>&quot;%1&quot; kann nicht angelegt werden (%2)</translation>
+    </message>
+    <message>
+        <source>cannot write &quot;%1&quot; (%2)</source>
+        <translation>&quot;%1&quot; kann nicht geschrieben werden (%2)</translation>
+    </message>
+    <message>
+        <source>cannot write &quot;%1&quot;</source>
+        <translation>&quot;%1&quot; kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>cannot keep the old file as &quot;%1&quot; (%2)</source>
+        <translation>die alte Datei kann nicht als &quot;%1&quot; aufbewahrt werden (%2)</translation>
+    </message>
+    <message>
+        <source>cannot move &quot;%1&quot; into place (%2)</source>
+        <translation>&quot;%1&quot; kann nicht an seinen Platz verschoben werden (%2)</translation>
+    </message>
+    <message>
+        <source>%1; it is not replaced and nothing was saved.</source>
+        <translation>%1; sie wird nicht ersetzt, und nichts wurde gespeichert.</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; was not saved: %2.</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; wurde nicht gespeichert: %2.</translation>
+    </message>
+    <message>
+        <source>%1; it was kept as &quot;%2&quot; and a new file was written.</source>
+        <translation>%1; sie wurde als &quot;%2&quot; aufbewahrt, und eine neue Datei wurde geschrieben.</translation>
+    </message>
+    <message>
+        <source>%1; the defaults are used.</source>
+        <translation>%1; die Standardwerte werden verwendet.</translation>
+    </message>
+    <message>
+        <source>Preference &quot;previewSizeLimit&quot; &quot;%1&quot; is no number; it stays unset.</source>
+        <translation>Einstellung &quot;previewSizeLimit&quot; &quot;%1&quot; ist keine Zahl; sie bleibt ungesetzt.</translation>
+    </message>
+    <message>
+        <source>Preference &quot;previewSizeLimit&quot; &quot;%1&quot; is out of range (%2 to %3 bytes, or 0); %4 is used.</source>
+        <translation>Einstellung &quot;previewSizeLimit&quot; &quot;%1&quot; liegt außerhalb des Bereichs (%2 bis %3 Byte, oder 0); %4 wird verwendet.</translation>
+    </message>
+    <message>
+        <source>%1; no session profiles are listed.</source>
+        <translation>%1; es werden keine Sitzungsprofile aufgeführt.</translation>
+    </message>
+    <message>
+        <source>Settings file &quot;%1&quot; holds no session profiles.</source>
+        <translation>Die Einstellungsdatei &quot;%1&quot; enthält keine Sitzungsprofile.</translation>
     </message>
 </context>
 </TS>

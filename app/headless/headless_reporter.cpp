@@ -1,9 +1,12 @@
 #include "app/headless/headless_reporter.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "app/headless/console_text.h"
+#include "app/headless/progress_line.h"
 #include "platform/terminal.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_info.h"
@@ -30,27 +33,50 @@ std::string FormatBytes(uint64_t bytes)
     return buffer;
 }
 
-// The last `width` bytes of s, starting at a character boundary, with "..." in front when cut.
-std::string Tail(const std::string& s, size_t width)
+constexpr auto kBarInterval = std::chrono::milliseconds(250);
+
+// What became of a file, in the words of the interface language.
+std::u16string ResultWord(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operation, bool text, bool detectOnly)
 {
-    if (s.size() <= width)
-        return s;
-    size_t at = s.size() - (width > 3 ? width - 3 : 0);
-    while (at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80)
-        ++at;
-    return "..." + s.substr(at);
+    switch (state) {
+    case VARNEXRESULTSTATE_OK:
+        if (operation == VARNEXRESULTOPERATION_CONVERTED)
+            return Tr("Console", "Converted");
+        if (operation == VARNEXRESULTOPERATION_COPIED)
+            return Tr("Console", "Copied");
+        if (!text)
+            return Tr("Console", "Binary");
+        return detectOnly ? Tr("Console", "Detected") : Tr("Console", "Unchanged");
+    case VARNEXRESULTSTATE_WARNING: return Tr("Console", "Warning");
+    case VARNEXRESULTSTATE_NOT_SUPPORTED: return Tr("Console", "Not Supported");
+    case VARNEXRESULTSTATE_WRITE_ERROR: return Tr("Console", "Write Error");
+    case VARNEXRESULTSTATE_CANCELLED: return Tr("Console", "Cancelled");
+    default: return Tr("Console", "Conversion Error");
+    }
 }
 
-void PrintRow(FILE* f, const std::u16string& label, const std::string& value)
+// Label and value per row, the values lined up in one column however wide
+// the labels of the language are on screen.
+void PrintTable(FILE* f, const std::vector<std::pair<std::u16string, std::string>>& rows)
 {
-    fprintf(f, "  %-22s %s\n", Out(label).c_str(), value.c_str());
+    unsigned widest = 0;
+    for (const auto& row : rows)
+        widest = std::max(widest, platform::ColumnWidth(Out(row.first)));
+    for (const auto& [label, value] : rows) {
+        const std::string shown = Out(label);
+        fprintf(f, "  %s%s %s\n", shown.c_str(), std::string(widest - platform::ColumnWidth(shown), ' ').c_str(),
+                value.c_str());
+    }
 }
 
 }  // namespace
 
-HeadlessReporter::HeadlessReporter(const HeadlessConsole& console, bool detectOnly, const std::u16string& inputFolder)
-    : m_console(console), m_detectOnly(detectOnly), m_start(std::chrono::steady_clock::now())
+HeadlessReporter::HeadlessReporter(const HeadlessConsole& console, bool detectOnly, const std::u16string& inputFolder,
+                                   Clock clock)
+    : m_console(console), m_detectOnly(detectOnly), m_clock(std::move(clock)), m_start(m_clock())
 {
+    if (m_console.quiet)
+        m_console.progressBar = false;
     if (!inputFolder.empty())
         m_prefix = CLongPath(inputFolder).AddBackslash().GetPath();
 }
@@ -64,7 +90,7 @@ std::u16string HeadlessReporter::Shown(const std::u16string& path) const
 
 double HeadlessReporter::Seconds() const
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    return std::chrono::duration<double>(m_clock() - m_start).count();
 }
 
 void HeadlessReporter::Finished(CVarnexFileInfo& record, unsigned total)
@@ -85,16 +111,14 @@ void HeadlessReporter::Finished(CVarnexFileInfo& record, unsigned total)
         ++m_totals.unknownText;
 
     const bool problem = state != VARNEXRESULTSTATE_OK;
-    if (m_console.progressBar && !problem)
+    if (!problem && (m_console.quiet || (m_console.progressBar && !m_console.verbose)))
         return;
-    std::string result = Out(CVarnexStandardCSVExporter::GetResultText(state, operation));
-    if (state == VARNEXRESULTSTATE_OK && operation == VARNEXRESULTOPERATION_NONE)
-        result = info ? (m_detectOnly ? "Detected" : "Unchanged") : "Binary";
     std::string codepage = info ? Out(info->GetCodepageShortName()) : "-";
     if (info && record.GetAllowAutoDetect())
         codepage += " " + Out(CVarnexStandardCSVExporter::FormatConfidence(record.GetConfidence()));
-    std::string line = "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " + result + "  " +
-                       codepage + "  " + Term(Shown(record.GetInputFile()));
+    std::string line = "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " +
+                       Out(ResultWord(state, operation, info != nullptr, m_detectOnly)) + "  " + codepage + "  " +
+                       Term(Shown(record.GetInputFile()));
     const std::u16string message = record.GetMessage();
     if (!message.empty())
         line += ": " + Term(message);
@@ -106,21 +130,19 @@ void HeadlessReporter::Bar(unsigned done, unsigned total, bool finding, const st
 {
     if (!m_console.progressBar)
         return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastBar < std::chrono::milliseconds(100))
+    const auto now = m_clock();
+    if (m_barShown && now - m_lastBar < kBarInterval)
         return;
     m_lastBar = now;
-    const double seconds = std::chrono::duration<double>(now - m_start).count();
-    const unsigned width = platform::TerminalWidth(m_console.err);
-    const unsigned barWidth = 20;
-    const unsigned filled = total ? static_cast<unsigned>(uint64_t{done} * barWidth / total) : 0;
-    char head[128];
-    snprintf(head, sizeof head, "[%s%s] %u/%u%s files  %.1f MB/s  ", std::string(filled, '#').c_str(),
-             std::string(barWidth - filled, '-').c_str(), done, total, finding ? "+" : "",
-             seconds > 0 ? m_totals.bytesRead / seconds / 1e6 : 0.0);
-    const size_t room = width > strlen(head) + 1 ? width - strlen(head) - 1 : 0;
-    const std::string line = head + Tail(Term(Shown(current)), room);
-    fprintf(m_console.err, "\r%s\x1b[K", line.c_str());
+    headless::ProgressState state;
+    state.done = done;
+    state.total = total;
+    state.finding = finding;
+    state.seconds = std::chrono::duration<double>(now - m_start).count();
+    state.bytesRead = m_totals.bytesRead;
+    state.current = Term(Shown(current));
+    const unsigned columns = m_console.columns ? m_console.columns : platform::TerminalWidth(m_console.err);
+    fprintf(m_console.err, "\r%s\x1b[K", headless::FormatProgressLine(state, columns).c_str());
     fflush(m_console.err);
     m_barShown = true;
 }
@@ -135,36 +157,45 @@ void HeadlessReporter::ClearBar()
 
 void HeadlessReporter::PrintSummary(const VARNEXSESSIONSUMMARY& summary, const Ending& ending) const
 {
+    if (m_console.quiet)
+        return;  // the exit status and the problem lines say it
     FILE* out = m_console.out;
     const double seconds = Seconds();
-    fprintf(out, "%s\n", Out(TrH("Summary")).c_str());
-    PrintRow(out, TrH("Files found"), std::to_string(summary.totalFiles));
+    std::vector<std::pair<std::u16string, std::string>> rows;
+    const auto row = [&rows](std::u16string label, std::string value) {
+        rows.emplace_back(std::move(label), std::move(value));
+    };
+    row(TrH("Files found"), std::to_string(summary.totalFiles));
     if (m_detectOnly) {
-        PrintRow(out, TrH("Files detected"), std::to_string(summary.processedFiles));
+        row(TrH("Files detected"), std::to_string(summary.processedFiles));
     } else {
-        PrintRow(out, TrH("Files converted"), std::to_string(summary.convertedFiles));
-        PrintRow(out, TrH("Copied unconverted"), std::to_string(summary.copiedFiles));
-        PrintRow(out, TrH("Skipped (binary)"), std::to_string(m_totals.binary));
+        row(TrH("Files converted"), std::to_string(summary.convertedFiles));
+        row(TrH("Copied unconverted"), std::to_string(summary.copiedFiles));
+        row(TrH("Skipped (binary)"), std::to_string(m_totals.binary));
     }
-    PrintRow(out, TrH("Warnings"), std::to_string(summary.warningFiles));
+    row(TrH("Warnings"), std::to_string(summary.warningFiles));
     if (m_totals.unknownText > 0)
-        PrintRow(out, TrH("Encoding not found"), std::to_string(m_totals.unknownText));
-    PrintRow(out, TrH("Errors"), std::to_string(summary.errorFiles));
+        row(TrH("Encoding not found"), std::to_string(m_totals.unknownText));
+    row(TrH("Errors"), std::to_string(summary.errorFiles));
     if (ending.unreadableFolders > 0)
-        PrintRow(out, TrH("Unreadable folders"), std::to_string(ending.unreadableFolders));
+        row(TrH("Unreadable folders"), std::to_string(ending.unreadableFolders));
     if (m_totals.leftAlone > 0)
-        PrintRow(out, TrH("Not files (left alone)"), std::to_string(m_totals.leftAlone));
+        row(TrH("Not files (left alone)"), std::to_string(m_totals.leftAlone));
     if (summary.processedFiles < summary.totalFiles)
-        PrintRow(out, TrH("Not processed"), std::to_string(summary.totalFiles - summary.processedFiles));
-    PrintRow(out, TrH("Bytes read"), FormatBytes(m_totals.bytesRead));
+        row(TrH("Not processed"), std::to_string(summary.totalFiles - summary.processedFiles));
+    row(TrH("Bytes read"), FormatBytes(m_totals.bytesRead));
     if (!m_detectOnly)
-        PrintRow(out, TrH("Bytes written"), FormatBytes(m_totals.bytesWritten));
-    char timeText[96];
-    snprintf(timeText, sizeof timeText, "%.2f s (%.0f files/s, %.1f MB/s)", seconds,
-             seconds > 0 ? m_totals.finished / seconds : 0.0, seconds > 0 ? m_totals.bytesRead / seconds / 1e6 : 0.0);
-    PrintRow(out, TrH("Time"), timeText);
+        row(TrH("Bytes written"), FormatBytes(m_totals.bytesWritten));
+    char elapsed[32], files[32], bytes[32];
+    snprintf(elapsed, sizeof elapsed, "%.2f s", seconds);
+    snprintf(files, sizeof files, "%.0f", seconds > 0 ? m_totals.finished / seconds : 0.0);
+    snprintf(bytes, sizeof bytes, "%.1f MB/s", seconds > 0 ? m_totals.bytesRead / seconds / 1e6 : 0.0);
+    row(TrH("Time"), std::string(elapsed) + " (" + Out(Tr("Console", "%1 files/s", text::FromUtf8(files))) + ", " +
+                         bytes + ")");
     if (ending.report)
-        PrintRow(out, TrH("Report"), Term(ending.reportPath) + (ending.reportOk ? "" : "  (" + Out(TrH("incomplete")) + ")"));
+        row(TrH("Report"), Term(ending.reportPath) + (ending.reportOk ? "" : "  (" + Out(TrH("incomplete")) + ")"));
+    fprintf(out, "%s\n", Out(TrH("Summary")).c_str());
+    PrintTable(out, rows);
     if (ending.stoppedByUser)
         fprintf(out, "%s\n", Out(TrH("Stopped before the end.")).c_str());
     fflush(out);

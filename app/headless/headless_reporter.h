@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/headless/headless_console.h"
@@ -10,10 +11,12 @@
 class CVarnexFileInfo;
 
 // What the command-line run shows: a line per finished file (off a terminal,
-// or for a file with a problem), the progress bar on a terminal, and the
-// summary at the end.
+// with verbose, or for a file with a problem), the progress bar on a
+// terminal, and the summary at the end. Quiet leaves only the problems.
 class HeadlessReporter {
 public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
     struct Totals {
         unsigned finished = 0;
         unsigned binary = 0;
@@ -31,9 +34,11 @@ public:
         std::u16string reportPath;
     };
 
-    HeadlessReporter(const HeadlessConsole& console, bool detectOnly, const std::u16string& inputFolder);
+    HeadlessReporter(const HeadlessConsole& console, bool detectOnly, const std::u16string& inputFolder,
+                     Clock clock = std::chrono::steady_clock::now);
 
     void Finished(CVarnexFileInfo& record, unsigned total);
+    // Redraws the bar, at most a few times a second.
     void Bar(unsigned done, unsigned total, bool finding, const std::u16string& current);
     void ClearBar();
     void PrintSummary(const VARNEXSESSIONSUMMARY& summary, const Ending& ending) const;
@@ -46,6 +51,7 @@ private:
 
     HeadlessConsole m_console;
     bool m_detectOnly;
+    Clock m_clock;
     Totals m_totals;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastBar{};

@@ -153,7 +153,8 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         if (stopSignals.Requested() && !stopRequested) {
             stopRequested = true;
             reporter.ClearBar();
-            fprintf(console.err, "%s\n", Out(TrH("Stopping...")).c_str());
+            if (!console.quiet)
+                fprintf(console.err, "%s\n", Out(TrH("Stopping...")).c_str());
             session.Stop();
         }
         session.GetSessionSummary(summary);
@@ -219,6 +220,10 @@ void PrintUsage(FILE* to)
         "  -exportenc=FORMAT     report encoding: UTF8 (default), UTF16LE, UTF16BE, UTF32LE, UTF32BE\n"
         "  -exportbom=yes|no     report byte order mark (default yes)\n"
         "  -CmdFile=FILE         read the switches from the first line of FILE\n"
+        "  -q, --quiet           print only problems: no progress, no line per file, no summary\n"
+        "  -v, --verbose         a line per file also on a terminal (beside the progress bar)\n"
+        "  -locale=NAME          language of the messages (de, de_DE; default: LANGUAGE, LC_ALL,\n"
+        "                        LC_MESSAGES, LANG)\n"
         "  -help, -?             show this text\n"
         "\n"
         "Switches start with '-' or '/'; values follow '=' or ':'. Exit status: 0 all files OK,\n"

@@ -1,5 +1,6 @@
 #include "app/locale/locale_resource_manager.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -120,6 +121,16 @@ CLocaleEnvironment CLocaleEnvironment::FromProcess()
             break;
         }
     }
+    if (const std::optional<std::u16string> list = platform::EnvironmentValue("LANGUAGE")) {
+        for (size_t begin = 0; begin <= list->size();) {
+            size_t end = list->find(u':', begin);
+            if (end == std::u16string::npos)
+                end = list->size();
+            if (end > begin)
+                environment.preferredLanguages.push_back(list->substr(begin, end - begin));
+            begin = end + 1;
+        }
+    }
     for (const char16_t* file : {u"/etc/locale.conf", u"/etc/default/locale"}) {
         environment.systemLocale = LangFromConfFile(file);
         if (!environment.systemLocale.empty())
@@ -151,6 +162,19 @@ void CLocaleEnvironment::SplitLocale(const std::u16string& locale, std::u16strin
     language = text::AsciiLowered(lang);
     for (const char16_t c : ctry)
         country.push_back(IsAsciiLetter(c) && c >= u'a' ? static_cast<char16_t>(c - u'a' + u'A') : c);
+}
+
+bool CLocaleEnvironment::IsPlainLocale(const std::u16string& locale)
+{
+    const std::u16string base = locale.substr(0, locale.find_first_of(u".@"));
+    return base == u"C" || base == u"POSIX";
+}
+
+bool CLocaleEnvironment::IsEnglish(const std::u16string& locale)
+{
+    std::u16string language, country;
+    SplitLocale(locale, language, country);
+    return language == u"en" || IsPlainLocale(locale);
 }
 
 // ---------------------------------------------------------------------------
@@ -205,25 +229,71 @@ std::unique_ptr<CLocaleResourceInfo> CLocaleResourceManager::ReadBundle(const st
     return std::make_unique<CXmlLocaleResourceInfo>(GetProgramFolder(), xml);
 }
 
+std::unique_ptr<CLocaleResourceInfo> CLocaleResourceManager::ReadBundleForLocale(const std::u16string& name) const
+{
+    std::u16string language, country;
+    CLocaleEnvironment::SplitLocale(name, language, country);
+    if (language.empty())
+        return nullptr;
+    if (!country.empty()) {
+        if (auto info = ReadBundle(language + u"_" + country))
+            return info;
+    }
+    if (auto info = ReadBundle(language))
+        return info;
+    // Another country of the language: the one named like the language
+    // ("de_DE", "fr_FR") first, else the first by name.
+    platform::DirectoryReader reader;
+    if (!reader.Open(GetLocalesFolder()))
+        return nullptr;
+    std::u16string own = language + u"_";
+    for (const char16_t c : language)
+        own.push_back(static_cast<char16_t>(c - u'a' + u'A'));
+    std::vector<std::u16string> candidates;
+    platform::DirectoryEntry entry;
+    while (reader.Next(entry)) {
+        std::u16string entryLanguage, entryCountry;
+        CLocaleEnvironment::SplitLocale(entry.name, entryLanguage, entryCountry);
+        if (entryLanguage == language && !entryCountry.empty())
+            candidates.push_back(entry.name);
+    }
+    std::sort(candidates.begin(), candidates.end(), [&own](const std::u16string& a, const std::u16string& b) {
+        const bool aOwn = text::EqualsNoCase(a, own), bOwn = text::EqualsNoCase(b, own);
+        return aOwn != bOwn ? aOwn : a < b;
+    });
+    for (const std::u16string& candidate : candidates) {
+        if (auto info = ReadBundle(candidate))
+            return info;
+    }
+    return nullptr;
+}
+
 std::unique_ptr<CLocaleResourceInfo> CLocaleResourceManager::ChooseLanguage(const std::u16string& switchLocale,
                                                                             const std::u16string& storedLanguageDir,
                                                                             const CLocaleEnvironment& environment) const
 {
-    std::u16string name = switchLocale.empty() ? storedLanguageDir : switchLocale;
-    if (name.empty()) {
-        std::u16string country;
-        CLocaleEnvironment::SplitLocale(environment.userLocale, name, country);
-        if (name.empty())
-            CLocaleEnvironment::SplitLocale(environment.systemLocale, name, country);
-        if (name.empty())
-            return std::make_unique<CLocaleResourceInfo>(GetProgramFolder());
-        if (!country.empty()) {
-            if (auto info = ReadBundle(name + u"_" + country))
-                return info;
-        }
+    const std::u16string name = switchLocale.empty() ? storedLanguageDir : switchLocale;
+    if (!name.empty()) {
+        if (auto info = ReadBundle(name))
+            return info;
+        if (auto info = ReadBundleForLocale(name))
+            return info;
+        return std::make_unique<CLocaleResourceInfo>(GetProgramFolder());
     }
-    if (auto info = ReadBundle(name))
-        return info;
+    // A plain locale asks for the untranslated program, whatever LANGUAGE says.
+    if (!CLocaleEnvironment::IsPlainLocale(environment.userLocale)) {
+        for (const std::u16string& language : environment.preferredLanguages) {
+            if (auto info = ReadBundleForLocale(language))
+                return info;
+            if (CLocaleEnvironment::IsEnglish(language))
+                return std::make_unique<CLocaleResourceInfo>(GetProgramFolder());
+        }
+        std::u16string language, country;
+        CLocaleEnvironment::SplitLocale(environment.userLocale, language, country);
+        const std::u16string& locale = language.empty() ? environment.systemLocale : environment.userLocale;
+        if (auto info = ReadBundleForLocale(locale))
+            return info;
+    }
     return std::make_unique<CLocaleResourceInfo>(GetProgramFolder());
 }
 

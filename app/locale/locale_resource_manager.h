@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/locale/locale_resource_finder.h"
 #include "app/locale/locale_resource_info.h"
@@ -13,8 +14,16 @@ struct CLocaleEnvironment {
     std::u16string userLocale;
     // The system's default: LANG in /etc/locale.conf, else in /etc/default/locale.
     std::u16string systemLocale;
+    // The languages LANGUAGE lists, in the order of preference ("de_AT:de").
+    // As with gettext, they count only when the user's locale is not C or POSIX.
+    std::vector<std::u16string> preferredLanguages;
 
     static CLocaleEnvironment FromProcess();
+
+    // "C", "POSIX" and their codeset forms ("C.UTF-8"): the untranslated program.
+    static bool IsPlainLocale(const std::u16string& locale);
+    // English, which is built in: "en", "en_GB.UTF-8", or a plain locale.
+    static bool IsEnglish(const std::u16string& locale);
 
     // "fr_FR.UTF-8@euro" gives language "fr" and country "FR". "C", "POSIX"
     // and anything that is not language[_COUNTRY] give an empty language.
@@ -73,6 +82,10 @@ private:
     bool Load(std::unique_ptr<CLocaleResourceInfo> chosen);
     void Release();
     std::unique_ptr<CLocaleResourceInfo> ReadBundle(const std::u16string& name) const;
+    // The bundle for a locale name: the exact folder, then the language's
+    // own ("de" for "de_AT"), then any country of the language ("de_DE"
+    // first), so that a German speaker in Austria still reads German.
+    std::unique_ptr<CLocaleResourceInfo> ReadBundleForLocale(const std::u16string& name) const;
 
     std::u16string m_programVersion;
     std::unique_ptr<CLocaleResourceInfo> m_current;

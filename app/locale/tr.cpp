@@ -64,3 +64,20 @@ std::u16string Tr(const char* context, const char* text, std::u16string_view arg
         result.replace(at, 2, arg);
     return result;
 }
+
+std::u16string Tr(const char* context, const char* text, std::initializer_list<std::u16string_view> args)
+{
+    const std::u16string format = Tr(context, text);
+    std::u16string result;
+    result.reserve(format.size());
+    for (size_t at = 0; at < format.size(); ++at) {
+        const size_t index = at + 1 < format.size() && format[at] == u'%' ? size_t(format[at + 1] - u'1') : args.size();
+        if (index < args.size() && index < 9) {
+            result += args.begin()[index];
+            ++at;
+        } else {
+            result += format[at];
+        }
+    }
+    return result;
+}

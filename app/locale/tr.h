@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ class QTranslator;
 std::u16string Tr(const char* context, const char* text);
 // The same, with every "%1" of the translated text replaced by arg.
 std::u16string Tr(const char* context, const char* text, std::u16string_view arg);
+// The same with "%1" to "%9" replaced by the arguments in order, in one pass:
+// an argument that holds "%2" is not replaced again.
+std::u16string Tr(const char* context, const char* text, std::initializer_list<std::u16string_view> args);
 
 namespace locale_detail {
 

@@ -149,7 +149,8 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
     }
     if (parser.HasVal(u"loglevel"))
         logLevel = Lookup(kLogLevels, value(u"loglevel"), LOGLEVEL_INFO);
-    quiet = parser.HasKey(u"quiet") || parser.HasKey(u"q");
+    quiet = parser.HasKey(u"quiet") || parser.HasKey(u"q") || parser.HasKey(u"-quiet");
+    verbose = parser.HasKey(u"verbose") || parser.HasKey(u"v") || parser.HasKey(u"-verbose");
     resetLayout = parser.HasKey(u"resetlayout");
     quit = parser.HasKey(u"quit");
     if (parser.HasVal(u"locale"))

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/options/program_version.h"
+#include "app/locale/tr.h"
 #include "app/settings/settings_document.h"
 #include "base/text.h"
 #include "textrion/path/long_path.h"
@@ -49,7 +50,7 @@ bool UpdateFile(const std::u16string& path, const std::u16string& version,
         break;
     case FileProblem::Unreadable:
         // What cannot be read cannot be kept: leave it for the user.
-        notes.push_back(d.description + u"; it is not replaced and nothing was saved.");
+        notes.push_back(Tr("Settings", "%1; it is not replaced and nothing was saved.", d.description));
         return false;
     default:
         // Start afresh, but keep what the user had (a hand edit gone wrong).
@@ -63,11 +64,12 @@ bool UpdateFile(const std::u16string& path, const std::u16string& version,
         return false;
     std::u16string problem;
     if (!settings_xml::WriteAtomically(path, settings_xml::Serialise(d.doc), setAside, problem)) {
-        notes.push_back(u"Settings file \"" + path + u"\" was not saved: " + problem + u".");
+        notes.push_back(Tr("Settings", "Settings file \"%1\" was not saved: %2.", {path, problem}));
         return false;
     }
     if (!setAside.empty())
-        notes.push_back(d.description + u"; it was kept as \"" + setAside + u"\" and a new file was written.");
+        notes.push_back(
+            Tr("Settings", "%1; it was kept as \"%2\" and a new file was written.", {d.description, setAside}));
     return true;
 }
 
@@ -157,7 +159,9 @@ bool CMySettings::Load(SettingsMessages* messages)
     Document d;
     settings_xml::LoadDocument(m_settingsFilePath, m_version, d);
     if (d.problem != FileProblem::None) {
-        notes.push_back(d.description + u"; the defaults are used.");
+        // No file yet is the first run, not a fault.
+        if (d.problem != FileProblem::Missing)
+            notes.push_back(Tr("Settings", "%1; the defaults are used.", d.description));
         Append(messages, std::move(notes));
         return false;
     }
@@ -175,17 +179,18 @@ bool CMySettings::Load(SettingsMessages* messages)
         if (given.empty()) {
             // keeps 0: not set
         } else if (!settings_xml::ParseDecimal(given, value)) {
-            notes.push_back(u"Preference \"previewSizeLimit\" \"" + text::FromUtf8(given) +
-                            u"\" is no number; it stays unset.");
+            notes.push_back(Tr("Settings", "Preference \"previewSizeLimit\" \"%1\" is no number; it stays unset.",
+                               text::FromUtf8(given)));
         } else {
             // 0 means "not set"; anything else lies within the page's range.
             const long long held = value <= 0 ? 0 : std::clamp<long long>(value, kPreviewMinBytes, kPreviewMaxBytes);
             m_previewSizeLimit = static_cast<uint32_t>(held);
             if (held != value)
-                notes.push_back(u"Preference \"previewSizeLimit\" \"" + text::FromUtf8(given) +
-                                u"\" is out of range (" + text::FromUnsigned(kPreviewMinBytes) + u" to " +
-                                text::FromUnsigned(kPreviewMaxBytes) + u" bytes, or 0); " +
-                                text::FromUnsigned(m_previewSizeLimit) + u" is used.");
+                notes.push_back(Tr("Settings",
+                                   "Preference \"previewSizeLimit\" \"%1\" is out of range (%2 to %3 bytes, or 0); "
+                                   "%4 is used.",
+                                   {text::FromUtf8(given), text::FromUnsigned(kPreviewMinBytes),
+                                    text::FromUnsigned(kPreviewMaxBytes), text::FromUnsigned(m_previewSizeLimit)}));
         }
     }
     Append(messages, std::move(notes));
@@ -220,13 +225,13 @@ bool CMySettings::LoadSessionProfiles(const std::u16string& filePath, VARNELSESS
     settings_xml::LoadDocument(filePath, m_version, d);
     bool loaded = false;
     if (d.problem != FileProblem::None) {
-        notes.push_back(d.description + u"; no session profiles are listed.");
+        notes.push_back(Tr("Settings", "%1; no session profiles are listed.", d.description));
     } else if (const pugi::xml_node list = d.settings.child("sessionProfiles")) {
         for (const pugi::xml_node profile : list.children("profile"))
             profiles.push_back(settings_xml::ReadProfile(profile, notes));
         loaded = true;
     } else {
-        notes.push_back(u"Settings file \"" + filePath + u"\" holds no session profiles.");
+        notes.push_back(Tr("Settings", "Settings file \"%1\" holds no session profiles.", filePath));
     }
     Append(messages, std::move(notes));
     return loaded;

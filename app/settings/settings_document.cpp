@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/locale/tr.h"
 #include "base/text.h"
 #include "platform/file_api.h"
 #include "textrion/io/atomic_output_file.h"
@@ -26,11 +27,6 @@ std::u16string Quoted(const std::u16string& s)
 std::u16string SystemError(int error)
 {
     return U16(std::strerror(error));
-}
-
-std::u16string FileNamed(const std::u16string& path)
-{
-    return u"Settings file " + Quoted(path);
 }
 
 bool IsBlank(char c)
@@ -71,8 +67,8 @@ constexpr JobFlag kJobFlags[] = {
 
 std::u16string OutOfRange(const char* name, const std::u16string& given, uint32_t low, uint32_t high, uint32_t used)
 {
-    return u"Job setting " + Quoted(U16(name)) + u" " + given + u" is out of range (" + text::FromUnsigned(low) +
-           u" to " + text::FromUnsigned(high) + u"); " + text::FromUnsigned(used) + u" is used.";
+    return Tr("Settings", "Job setting \"%1\" %2 is out of range (%3 to %4); %5 is used.",
+              {U16(name), given, text::FromUnsigned(low), text::FromUnsigned(high), text::FromUnsigned(used)});
 }
 
 const char* BoolText(bool value)
@@ -102,8 +98,8 @@ bool IsReturnTypeWord(const std::u16string& word)
 std::u16string ProfileLabel(pugi::xml_node element)
 {
     if (std::strcmp(element.name(), "profile") != 0)
-        return u"The current settings";
-    return u"Profile [" + U16(element.attribute("name").as_string()) + u"]";
+        return Tr("Settings", "The current settings");
+    return Tr("Settings", "Profile [%1]", U16(element.attribute("name").as_string()));
 }
 
 // 1-based line of a byte offset, for parse messages.
@@ -129,7 +125,7 @@ FileProblem ReadWholeFile(const std::u16string& path, std::string& bytes, uint64
     }
     FileProblem problem = FileProblem::None;
     if (!platform::GetFileSizeOf(file, &size)) {
-        why = u"its size cannot be read";
+        why = Tr("Settings", "its size cannot be read");
         problem = FileProblem::Unreadable;
     } else if (size > kMaxFileBytes) {
         problem = FileProblem::TooLarge;
@@ -205,17 +201,17 @@ void LoadDocument(const std::u16string& path, const std::u16string& version, Doc
     out.problem = ReadWholeFile(path, bytes, out.size, why);
     switch (out.problem) {
     case FileProblem::Missing:
-        out.description = FileNamed(path) + u" does not exist";
+        out.description = Tr("Settings", "Settings file \"%1\" does not exist", path);
         return;
     case FileProblem::Unreadable:
-        out.description = FileNamed(path) + u" cannot be read (" + why + u")";
+        out.description = Tr("Settings", "Settings file \"%1\" cannot be read (%2)", {path, why});
         return;
     case FileProblem::TooLarge:
-        out.description = FileNamed(path) + u" is larger than " + text::FromUnsigned(kMaxFileBytes >> 20) +
-                          u" MiB and is not read";
+        out.description = Tr("Settings", "Settings file \"%1\" is larger than %2 MiB and is not read",
+                             {path, text::FromUnsigned(kMaxFileBytes >> 20)});
         return;
     case FileProblem::Empty:
-        out.description = FileNamed(path) + u" is empty";
+        out.description = Tr("Settings", "Settings file \"%1\" is empty", path);
         return;
     default:
         break;
@@ -224,18 +220,18 @@ void LoadDocument(const std::u16string& path, const std::u16string& version, Doc
         out.doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
     if (!parsed) {
         out.problem = parsed.status == pugi::status_no_document_element ? FileProblem::Empty : FileProblem::Malformed;
-        out.description = FileNamed(path) + (out.problem == FileProblem::Empty
-                                                 ? u" holds no XML element"
-                                                 : u" is not well-formed XML (" + U16(parsed.description()) +
-                                                       u", line " + text::FromUnsigned(LineAt(bytes, parsed.offset)) +
-                                                       u")");
+        out.description =
+            out.problem == FileProblem::Empty
+                ? Tr("Settings", "Settings file \"%1\" holds no XML element", path)
+                : Tr("Settings", "Settings file \"%1\" is not well-formed XML (%2, line %3)",
+                     {path, U16(parsed.description()), text::FromUnsigned(LineAt(bytes, parsed.offset))});
         out.doc.reset();
         return;
     }
     const pugi::xml_node root = out.doc.child("varnel");
     if (!root || out.doc.document_element() != root) {
         out.problem = FileProblem::NotSettings;
-        out.description = FileNamed(path) + u" has no \"varnel\" root element";
+        out.description = Tr("Settings", "Settings file \"%1\" has no \"varnel\" root element", path);
         return;
     }
     const std::string own = text::ToUtf8(version);
@@ -253,7 +249,8 @@ void LoadDocument(const std::u16string& path, const std::u16string& version, Doc
         out.settings = shared;
     if (!out.settings) {
         out.problem = FileProblem::NoVersion;
-        out.description = FileNamed(path) + u" holds no settings for version " + version + u" nor for \"*\"";
+        out.description =
+            Tr("Settings", "Settings file \"%1\" holds no settings for version %2 nor for \"*\"", {path, version});
     }
 }
 
@@ -306,8 +303,8 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
         if (IsUsableInputCodepage(value))
             options.SetStoredInputCodepage(value);
         else
-            messages.push_back(ProfileLabel(element) + u": input code page " + Quoted(U16(codepage.get())) +
-                               u" is not available; automatic detection is used.");
+            messages.push_back(Tr("Settings", "%1: input code page \"%2\" is not available; automatic detection is used.",
+                                  {ProfileLabel(element), U16(codepage.get())}));
     }
 
     const std::u16string format = U16(ChildText(element, "outputTextFormat"));
@@ -316,16 +313,16 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
             options.outputTextFormat =
                 CTextFileConverter::ParseOutputTextFormat(format.c_str(), options.outputTextFormat);
         else
-            messages.push_back(ProfileLabel(element) + u": output text format " + Quoted(format) +
-                               u" is unknown; UTF8 is used.");
+            messages.push_back(
+                Tr("Settings", "%1: output text format \"%2\" is unknown; UTF8 is used.", {ProfileLabel(element), format}));
     }
     const std::u16string returnType = U16(ChildText(element, "returnType"));
     if (!returnType.empty()) {
         if (IsReturnTypeWord(returnType))
             options.returnType = CTextFileConverter::ParseReturnType(returnType.c_str(), options.returnType);
         else
-            messages.push_back(ProfileLabel(element) + u": return type " + Quoted(returnType) +
-                               u" is unknown; NOCHANGE is used.");
+            messages.push_back(Tr("Settings", "%1: return type \"%2\" is unknown; NOCHANGE is used.",
+                                  {ProfileLabel(element), returnType}));
     }
 
     if (const pugi::xml_node filter = element.child("filter")) {
@@ -380,8 +377,8 @@ void ReadJobSetting(pugi::xml_node element, VARNEXJOBSETTING& job, Messages& mes
             continue;
         long long value = 0;
         if (!ParseDecimal(given, value)) {
-            messages.push_back(u"Job setting " + Quoted(U16(field.name)) + u" " + Quoted(U16(given)) +
-                               u" is no number; " + text::FromUnsigned(job.*field.member) + u" is used.");
+            messages.push_back(Tr("Settings", "Job setting \"%1\" \"%2\" is no number; %3 is used.",
+                                  {U16(field.name), U16(given), text::FromUnsigned(job.*field.member)}));
             continue;
         }
         const long long held = std::clamp<long long>(value, field.low, field.high);
@@ -448,7 +445,7 @@ bool WriteAtomically(const std::u16string& path, const std::string& bytes, const
 {
     const CLongPath folder(path);
     if (!folder.EnsureDirectoryExists()) {
-        problem = u"the folder " + Quoted(folder.GetDirectory()) + u" cannot be created";
+        problem = Tr("Settings", "the folder \"%1\" cannot be created", folder.GetDirectory());
         return false;
     }
     CAtomicOutputFile target(path);
@@ -457,24 +454,24 @@ bool WriteAtomically(const std::u16string& path, const std::string& bytes, const
     const platform::FileHandle file =
         platform::OpenFile(temp, platform::FILE_ACCESS_WRITE, platform::FILE_CREATE_NEW, &error);
     if (file == platform::INVALID_FILE_HANDLE) {
-        problem = u"cannot create " + Quoted(temp) + u" (" + SystemError(error) + u")";
+        problem = Tr("Settings", "cannot create \"%1\" (%2)", {temp, SystemError(error)});
         return false;
     }
     size_t written = 0;
     bool ok = platform::WriteFile(file, bytes.data(), bytes.size(), &written, &error) &&
               platform::FlushFile(file, &error);
     if (!ok)
-        problem = u"cannot write " + Quoted(temp) + u" (" + SystemError(error) + u")";
+        problem = Tr("Settings", "cannot write \"%1\" (%2)", {temp, SystemError(error)});
     if (!platform::CloseFile(file) && ok) {
-        problem = u"cannot write " + Quoted(temp);
+        problem = Tr("Settings", "cannot write \"%1\"", temp);
         ok = false;
     }
     if (ok && !setAsideAs.empty() && !platform::RenameFile(path, setAsideAs, &error)) {
-        problem = u"cannot keep the old file as " + Quoted(setAsideAs) + u" (" + SystemError(error) + u")";
+        problem = Tr("Settings", "cannot keep the old file as \"%1\" (%2)", {setAsideAs, SystemError(error)});
         ok = false;
     }
     if (ok && !target.Commit(&error)) {
-        problem = u"cannot move " + Quoted(temp) + u" into place (" + SystemError(error) + u")";
+        problem = Tr("Settings", "cannot move \"%1\" into place (%2)", {temp, SystemError(error)});
         ok = false;
         if (!setAsideAs.empty())
             platform::RenameFile(setAsideAs, path);

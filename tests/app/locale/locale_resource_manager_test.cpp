@@ -37,6 +37,7 @@ struct ChoiceRow {
     const char16_t* userLocale;
     const char16_t* systemLocale;
     const char16_t* expected;  // locale name chosen; en_US is the built-in one
+    std::vector<std::u16string> languages = {};  // LANGUAGE
 };
 
 class LocaleChoice : public testing::TestWithParam<ChoiceRow> {};
@@ -49,7 +50,7 @@ TEST_P(LocaleChoice, FollowsSwitchThenSettingThenEnvironment)
     for (const char* folder : row.folders)
         MakeBundle(root, folder, LocaleXml("", "2.0.0"), false);
     CLocaleResourceManager manager(U(root.Path()), PROGRAM_VERSION);
-    const auto chosen = manager.ChooseLanguage(row.switchLocale, row.stored, {row.userLocale, row.systemLocale});
+    const auto chosen = manager.ChooseLanguage(row.switchLocale, row.stored, {row.userLocale, row.systemLocale, row.languages});
     EXPECT_EQ(chosen->GetLocale(), row.expected);
     EXPECT_EQ(chosen->IsBuiltIn(), std::u16string(row.expected) == u"en_US");
 }
@@ -60,12 +61,20 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceRow{"SwitchBeatsSetting", {"de_DE", "fr"}, u"de_DE", u"fr", u"", u"", u"de_DE"},
         ChoiceRow{"SettingWithoutSwitch", {"de_DE", "fr"}, u"", u"fr", u"de_DE", u"", u"fr"},
         ChoiceRow{"NamedFolderMissingIgnoresEnvironment", {"de_DE"}, u"xx", u"", u"de_DE", u"", u"en_US"},
-        ChoiceRow{"NamedLanguageIsNotWidenedByCountry", {"fr_FR"}, u"fr", u"", u"fr_FR", u"", u"en_US"},
+        ChoiceRow{"NamedLanguageFindsItsCountry", {"fr_CA", "fr_FR"}, u"fr", u"", u"", u"", u"fr_FR"},
+        ChoiceRow{"NamedCountryFallsBackToLanguage", {"de", "de_DE"}, u"de_AT", u"", u"", u"", u"de"},
+        ChoiceRow{"NamedCountryFallsBackToAnyCountry", {"de_CH"}, u"de_AT", u"", u"", u"", u"de_CH"},
         ChoiceRow{"EnvironmentCountryFolderFirst", {"fr", "fr_FR"}, u"", u"", u"fr_FR.UTF-8", u"", u"fr_FR"},
         ChoiceRow{"EnvironmentLanguageFolderNext", {"fr"}, u"", u"", u"fr_FR.UTF-8", u"", u"fr"},
         ChoiceRow{"CountryFolderWithoutDescription", {"fr", "fr_FR/empty"}, u"", u"", u"fr_FR", u"", u"fr"},
-        ChoiceRow{"OtherCountryNotTried", {"fr_FR"}, u"", u"", u"fr_CA.UTF-8", u"", u"en_US"},
-        ChoiceRow{"SystemLocaleWhenUserHasNone", {"de_DE"}, u"", u"", u"C.UTF-8", u"de_DE.UTF-8", u"de_DE"},
+        ChoiceRow{"OtherCountryOfTheLanguage", {"fr_FR"}, u"", u"", u"fr_CA.UTF-8", u"", u"fr_FR"},
+        ChoiceRow{"OtherLanguageNotTaken", {"fr_FR"}, u"", u"", u"de_AT.UTF-8", u"", u"en_US"},
+        ChoiceRow{"SystemLocaleWhenUserHasNone", {"de_DE"}, u"", u"", u"", u"de_DE.UTF-8", u"de_DE"},
+        ChoiceRow{"PlainUserLocaleIsEnglish", {"de_DE"}, u"", u"", u"C.UTF-8", u"de_DE.UTF-8", u"en_US"},
+        ChoiceRow{"LanguageListFirst", {"de_DE", "fr"}, u"", u"", u"fr_FR.UTF-8", u"", u"de_DE", {u"xx", u"de"}},
+        ChoiceRow{"LanguageListEnglishStops", {"de_DE"}, u"", u"", u"de_DE.UTF-8", u"", u"en_US", {u"en", u"de"}},
+        ChoiceRow{"PlainLocaleIgnoresLanguageList", {"de_DE"}, u"", u"", u"C", u"", u"en_US", {u"de"}},
+        ChoiceRow{"LanguageListWithoutBundlesGivesTheLocale", {"fr"}, u"", u"", u"fr_FR", u"", u"fr", {u"xx"}},
         ChoiceRow{"NoLocaleAnywhere", {"de_DE"}, u"", u"", u"", u"POSIX", u"en_US"},
         ChoiceRow{"FolderNameCaseIgnored", {"de_DE"}, u"DE_de", u"", u"", u"", u"de_DE"},
         ChoiceRow{"RelativeNameMayLeaveLocales", {"../outside"}, u"../outside", u"", u"", u"", u"outside"}),
@@ -132,6 +141,8 @@ TEST(LocaleEnvironment, UserLocaleFollowsTheMessagesPrecedence)
     env.Set("LC_ALL", nullptr);
     env.Set("LC_MESSAGES", nullptr);
     EXPECT_EQ(CLocaleEnvironment::FromProcess().userLocale, u"fr_FR.UTF-8");
+    env.Set("LANGUAGE", "de_AT::de");
+    EXPECT_EQ(CLocaleEnvironment::FromProcess().preferredLanguages, (std::vector<std::u16string>{u"de_AT", u"de"}));
 }
 
 struct LoadRow {

@@ -228,7 +228,7 @@ TEST_F(MySettingsTest, UnusableFileGivesDefaultsAndSaysWhy)
         const char* said;
     };
     const Row rows[] = {
-        {"missing", [] {}, "does not exist"},
+        {"missing", [] {}, nullptr},  // a first run: nothing to say
         {"zero bytes", [this] { Write(""); }, "is empty"},
         {"only white space", [this] { Write("  \n\t"); }, "no XML element"},
         {"cut off", [this] { Write("<varnel><settings version=\"2.0\"><jobSetting>"); }, "not well-formed"},
@@ -252,9 +252,13 @@ TEST_F(MySettingsTest, UnusableFileGivesDefaultsAndSaysWhy)
         EXPECT_FALSE(settings.Load(&messages));
         ExpectSameJob(settings.GetJobSetting(), GetDefaultJobSetting());
         EXPECT_TRUE(settings.GetShowLanguageMenu());
-        ASSERT_EQ(messages.size(), 1u) << Joined(messages);
-        EXPECT_TRUE(Mentions(messages, row.said)) << Joined(messages);
-        EXPECT_TRUE(Mentions(messages, NativePath())) << Joined(messages);
+        if (row.said == nullptr) {
+            EXPECT_TRUE(messages.empty()) << Joined(messages);
+        } else {
+            ASSERT_EQ(messages.size(), 1u) << Joined(messages);
+            EXPECT_TRUE(Mentions(messages, row.said)) << Joined(messages);
+            EXPECT_TRUE(Mentions(messages, NativePath())) << Joined(messages);
+        }
 
         VARNELSESSIONPROFILELIST profiles{Named(u"kept")};
         EXPECT_FALSE(settings.LoadSessionProfiles(profiles, &messages));
