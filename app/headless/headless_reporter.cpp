@@ -56,10 +56,11 @@ std::u16string ResultWord(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operati
 }
 
 // Label and value per row, the values lined up in one column however wide
-// the labels of the language are on screen.
+// the labels of the language are on screen; never narrower than the column
+// scripts reading the English table have always seen.
 void PrintTable(FILE* f, const std::vector<std::pair<std::u16string, std::string>>& rows)
 {
-    unsigned widest = 0;
+    unsigned widest = 22;
     for (const auto& row : rows)
         widest = std::max(widest, platform::ColumnWidth(Out(row.first)));
     for (const auto& [label, value] : rows) {

@@ -312,6 +312,9 @@ TEST(LocaleResourceManager, ShippedGermanBundleTranslatesEveryProgramString)
     }
     // The argument goes in after translation and is never itself expanded.
     EXPECT_EQ(Tr("Headless", "unknown code page: %1", u"ab%1"), u"unbekannte Codepage: ab%1");
+    // Several arguments go in one pass, in the translation's order of words.
+    EXPECT_EQ(Tr("Settings", "Settings file \"%1\" cannot be read (%2)", {u"/a%2", u"EACCES"}),
+              u"Die Einstellungsdatei \"/a%2\" kann nicht gelesen werden (EACCES)");
 
     bool listed = false;
     for (const auto& info : manager.GetLocaleList())
@@ -340,6 +343,8 @@ TEST(Tr, GivesTheEnglishTextWithoutALanguage)
     EXPECT_EQ(Tr("Headless", "Summary"), u"Summary");
     EXPECT_EQ(Tr("Headless", "input folder does not exist: %1", u"/in"), u"input folder does not exist: /in");
     EXPECT_EQ(Tr("Headless", nullptr), u"");
+    EXPECT_EQ(Tr("Settings", "%1 to %2, %3 unused, %1 again", {u"a", u"b"}), u"a to b, %3 unused, a again");
+    EXPECT_EQ(Tr("Settings", "100%", {u"x"}), u"100%");
 }
 
 }  // namespace
