@@ -132,7 +132,8 @@ void HeadlessReporter::Bar(unsigned done, unsigned total, bool finding, const st
     if (!m_console.progressBar)
         return;
     const auto now = m_clock();
-    if (m_barShown && now - m_lastBar < kBarInterval)
+    // Also after a file's line took the bar away: lines may come faster than a terminal should redraw.
+    if (m_lastBar && now - *m_lastBar < kBarInterval)
         return;
     m_lastBar = now;
     headless::ProgressState state;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/headless/headless_console.h"
@@ -54,7 +55,7 @@ private:
     Clock m_clock;
     Totals m_totals;
     std::chrono::steady_clock::time_point m_start;
-    std::chrono::steady_clock::time_point m_lastBar{};
+    std::optional<std::chrono::steady_clock::time_point> m_lastBar;  // none until the first drawing
     bool m_barShown = false;
     std::u16string m_prefix;
 };

@@ -57,21 +57,12 @@ std::string Head(const std::string& text, const std::vector<Piece>& pieces, unsi
 // belongs to the character before it.
 std::string Tail(const std::string& text, const std::vector<Piece>& pieces, unsigned columns)
 {
-    size_t begin = text.size();
-    unsigned used = 0;
-    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
-        if (used + it->columns > columns)
-            break;
-        used += it->columns;
-        begin = it->offset;
-    }
-    while (begin < text.size()) {
-        const auto at = std::find_if(pieces.begin(), pieces.end(), [&](const Piece& p) { return p.offset == begin; });
-        if (at == pieces.end() || at->columns != 0)
-            break;
-        begin += at->length;
-    }
-    return text.substr(begin);
+    size_t first = pieces.size();
+    for (unsigned used = 0; first > 0 && used + pieces[first - 1].columns <= columns;)
+        used += pieces[--first].columns;
+    while (first < pieces.size() && pieces[first].columns == 0)
+        ++first;
+    return first < pieces.size() ? text.substr(pieces[first].offset) : std::string();
 }
 
 std::string Percent(const ProgressState& state)
