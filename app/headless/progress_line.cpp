@@ -93,7 +93,9 @@ std::string Rate(double perSecond, const char* format)
 
 std::string FormatDuration(double seconds)
 {
-    const unsigned long long whole = seconds > 0 && std::isfinite(seconds) ? static_cast<unsigned long long>(seconds) : 0;
+    // Capped well below what the integer holds: an estimate can be any size.
+    const double held = seconds > 0 && std::isfinite(seconds) ? std::min(seconds, 1e12) : 0;
+    const auto whole = static_cast<unsigned long long>(held);
     char buffer[32];
     if (whole >= 3600)
         snprintf(buffer, sizeof buffer, "%llu:%02llu:%02llu", whole / 3600, whole / 60 % 60, whole % 60);

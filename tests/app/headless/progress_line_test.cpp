@@ -30,6 +30,7 @@ TEST(ProgressLine, DurationsAndTheEstimate)
     EXPECT_EQ(FormatDuration(3600 + 2 * 60 + 3), "1:02:03");
     EXPECT_EQ(FormatDuration(-5), "0:00");
     EXPECT_EQ(FormatDuration(0.0 / 0.0), "0:00");
+    EXPECT_EQ(FormatDuration(1e300), "277777777:46:40");  // capped, not undefined
 
     struct Row {
         unsigned done, total;
