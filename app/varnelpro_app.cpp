@@ -39,8 +39,8 @@ bool HasDisplay()
 
 bool CVarnelProApp::WantsWindow() const
 {
-    if (m_options.inputPath || m_options.quit || m_options.helpRequested || m_options.upgrade ||
-        m_options.regToXml)
+    if (m_options.problem || m_options.inputPath || m_options.quit || m_options.helpRequested ||
+        m_options.versionRequested || m_options.listCodePages || m_options.upgrade || m_options.regToXml)
         return false;
     return m_windowRunner.run && m_windowRunner.makeApplication && HasDisplay();
 }
@@ -53,6 +53,20 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     std::unique_ptr<QCoreApplication> application =
         window ? m_windowRunner.makeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     CProfileStore store;
+    auto chooseLanguage = [&] {
+        return m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
+    };
+    if (m_options.versionRequested) {
+        PrintVersion(stdout);
+        return HEADLESS_EXIT_OK;
+    }
+    if (m_options.problem) {
+        // Nothing is done on a line with a mistake in it; only the language
+        // of the message is looked up.
+        chooseLanguage();
+        fprintf(stderr, "varnelpro: %s\n", text::ForTerminal(m_options.DescribeProblem()).c_str());
+        return HEADLESS_EXIT_BAD_START;
+    }
     if (m_options.resetLayout) {
         if (!store.ResetLayout())
             fprintf(stderr, "varnelpro: %s\n", text::ForTerminal(store.GetLastError()).c_str());
@@ -62,8 +76,7 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     if (m_options.quit)
         return HEADLESS_EXIT_OK;
 
-    const bool translated =
-        m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
+    const bool translated = chooseLanguage();
     // A language asked for by name that has no bundle: say once why the text stays English.
     if (!translated && m_options.locale && !CLocaleEnvironment::IsEnglish(*m_options.locale))
         fprintf(stderr, "varnelpro: %s\n",
@@ -74,6 +87,10 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
 
     if (m_options.helpRequested) {
         PrintUsage(stdout);
+        return HEADLESS_EXIT_OK;
+    }
+    if (m_options.listCodePages) {
+        PrintCodePages(stdout);
         return HEADLESS_EXIT_OK;
     }
     if (m_options.inputPath) {

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,13 +24,23 @@ using detail::IsDefaultCodePage;
 using detail::kSecondNumber;
 using detail::kSymbolCodePage;
 using detail::OpenConverter;
+using detail::ShiftScheme;
 using detail::SingleByteTableFor;
 using detail::TableCodePageOf;
 
 namespace {
 
-// The code page a charset name means: an iconv row's, or the first row whose
-// decoder ICU takes for the same converter; 0 when none.
+// ICU's own name for a converter, whatever alias it was given; empty when
+// ICU knows no such name. Needs no converter data.
+std::string CanonicalName(const char* name)
+{
+    UErrorCode err = U_ZERO_ERROR;
+    const char* canonical = ucnv_getAlias(name, 0, &err);
+    return U_SUCCESS(err) && canonical != nullptr ? canonical : "";
+}
+
+}  // namespace
+
 unsigned CodePageOfCharsetName(std::string_view charset)
 {
     if (charset.empty())
@@ -38,22 +49,19 @@ unsigned CodePageOfCharsetName(std::string_view charset)
     for (const auto& row : detail::IconvRows())
         if (ucnv_compareNames(row.charset, name.c_str()) == 0)
             return row.codePage;
-    ConverterPtr probe = OpenConverter(name.c_str());
-    if (!probe)
+    const std::string canonical = CanonicalName(name.c_str());
+    if (canonical.empty())
         return 0;
-    UErrorCode err = U_ZERO_ERROR;
-    const std::string canonical = ucnv_getName(probe.get(), &err);
+    // ISO-2022-JP names the converter 50220..50222 write with, not the one they read with.
     for (const auto& row : detail::CodePageRows()) {
         if (row.fixes & kSecondNumber)
             continue;
-        ConverterPtr cnv = OpenConverter(row.decoderName);
-        if (cnv && canonical == ucnv_getName(cnv.get(), &err))
+        if (canonical == CanonicalName(row.decoderName) ||
+            (row.encoderName != nullptr && canonical == CanonicalName(row.encoderName)))
             return row.codePage;
     }
     return 0;
 }
-
-}  // namespace
 
 bool IsValidCodePage(unsigned requested)
 {
@@ -92,13 +100,21 @@ std::string IanaCharsetName(unsigned codePage)
 {
     if (IsDefaultCodePage(codePage))
         return "";
-    const std::string converter = ConverterName(codePage);
-    if (converter.empty())
+    // These two borrow another code page's table, not its name.
+    if (const std::optional<ShiftScheme> scheme = detail::SevenBitSchemeOf(codePage))
+        return *scheme == ShiftScheme::Hz ? "HZ-GB-2312" : "ISO-2022-KR";
+    if (const IconvRow* iconvRow = FindIconvRow(codePage))
+        return iconvRow->charset;
+    const CodePageRow* row = FindRow(TableCodePageOf(codePage));
+    if (row == nullptr)
         return "";
-    for (const char* standard : {"IANA", "MIME"}) {
-        UErrorCode status = U_ZERO_ERROR;
-        const char* name = ucnv_getStandardName(converter.c_str(), standard, &status);
-        if (U_SUCCESS(status) && name != nullptr)
+    // The ISO-2022-JP pages write what that name means, and read more.
+    const std::string canonical = CanonicalName(row->encoderName != nullptr ? row->encoderName : row->decoderName);
+    // The preferred MIME name where IANA gives one ("ISO-8859-2", not "ISO_8859-2:1987").
+    for (const char* standard : {"MIME", "IANA"}) {
+        UErrorCode err = U_ZERO_ERROR;
+        const char* name = ucnv_getStandardName(canonical.c_str(), standard, &err);
+        if (U_SUCCESS(err) && name != nullptr)
             return name;
     }
     return "";

@@ -46,10 +46,18 @@ unsigned LegacyCodePageOfLocale(std::string_view localeName);
 std::string ConverterName(unsigned codePage);
 
 // The charset's name in the IANA registry (as ICU's alias table gives it,
-// "windows-1252", "Shift_JIS"), or empty when the code page has none there:
+// "windows-1252", "Shift_JIS"; the preferred MIME name where the registry
+// marks one, "ISO-8859-2" rather than "ISO_8859-2:1987"), or empty when the code page has none there:
 // code page 0, which decodes as UTF-8 or a fallback, the odd-order UCS-4
 // forms and code pages the registry does not list.
 std::string IanaCharsetName(unsigned codePage);
+
+// The code page a charset name means: any IANA or ICU alias of a converter
+// in the table ("KOI8-R", "cp1252", "Shift_JIS", "latin2"), case and
+// punctuation as ICU compares them; 0 when none. Numbers that share another
+// one's table are never the answer.
+unsigned CodePageOfCharsetName(std::string_view charset);
+
 
 // Decodes one byte stream. Keeps the bytes of a character split at the end of
 // an input and the shift state of stateful code pages (ISO-2022, HZ) between

@@ -36,23 +36,11 @@ bool CCommandLineParser::Parse(const char16_t* commandLine)
     m_commandLine = commandLine;
     m_switches.clear();
 
-    for (const std::u16string& argument : SplitArguments(m_commandLine)) {
-        if (argument.empty() || !IsOneOf(argument[0], m_sDelimeters))
+    for (Argument& argument : ReadArguments(m_commandLine)) {
+        if (!argument.isSwitch || argument.key.empty())
             continue;
-        const std::u16string_view body = std::u16string_view(argument).substr(1);
-        if (body.empty())
-            break;  // a lone prefix ends the switches
-        const size_t sep = body.find_first_of(m_sValueSep);
-        std::u16string key(body.substr(0, sep));
-        std::u16string value;
-        if (sep != std::u16string_view::npos) {
-            if (sep == 0)
-                continue;  // no key
-            value = body.substr(sep + 1);
-        }
-        if (!m_caseSensitive)
-            key = text::AsciiLowered(key);
-        m_switches.emplace(std::move(key), std::move(value));  // keeps the first occurrence
+        std::u16string key = m_caseSensitive ? std::move(argument.key) : text::AsciiLowered(argument.key);
+        m_switches.emplace(std::move(key), std::move(argument.value));  // keeps the first occurrence
     }
     return !m_switches.empty();
 }
@@ -195,6 +183,34 @@ std::u16string CCommandLineParser::BuildCommandLine(int argc, const char* const*
         line += QuoteArgument(platform::FromNativePath(argv[i]));
     }
     return line;
+}
+
+std::vector<CCommandLineParser::Argument> CCommandLineParser::ReadArguments(std::u16string_view line)
+{
+    std::vector<Argument> arguments;
+    std::vector<std::u16string> split = SplitArguments(line);
+    for (size_t i = 0; i < split.size(); ++i) {
+        if (split[i].empty())
+            continue;
+        Argument argument;
+        argument.text = std::move(split[i]);
+        const std::u16string_view text = argument.text;
+        if (!text.empty() && IsOneOf(text[0], m_sDelimeters)) {
+            const std::u16string_view body = text.substr(1);
+            if (body.empty())
+                break;  // a lone prefix ends the switches
+            argument.isSwitch = true;
+            argument.prefix = text[0];
+            const size_t sep = body.find_first_of(m_sValueSep);
+            argument.key = body.substr(0, sep);
+            if (sep != std::u16string_view::npos) {
+                argument.hasSeparator = true;
+                argument.value = body.substr(sep + 1);
+            }
+        }
+        arguments.push_back(std::move(argument));
+    }
+    return arguments;
 }
 
 namespace utils {

@@ -25,6 +25,16 @@
 // On Linux, BuildCommandLine turns argv into such a line.
 class UTILS_API CCommandLineParser {
 public:
+    // One argument of a line, as the grammar reads it.
+    struct Argument {
+        std::u16string text;        // as split, quotes removed
+        bool isSwitch = false;      // opens with '-' or '/' (and is more than that)
+        char16_t prefix = 0;        // '-' or '/' for a switch
+        std::u16string key;         // up to the separator, case as typed: "in", "-in" for "--in"
+        bool hasSeparator = false;  // '=' or ':' followed the key
+        std::u16string value;       // after the separator
+    };
+
     using SwitchMap = std::map<std::u16string, std::u16string>;
     using iterator = SwitchMap::const_iterator;
 
@@ -86,6 +96,11 @@ public:
     // valid UTF-8 are kept as the lone surrogates U+DC80..U+DCFF, which the
     // file layer maps back to the same bytes.
     static std::u16string BuildCommandLine(int argc, const char* const* argv);
+    // Every non-empty argument of a line in order, the program name's place
+    // included (BuildCommandLine leaves it empty), repeats and arguments
+    // without a prefix too; a lone '-' or '/' ends the list as it ends Parse.
+    // Switches with an empty key ("-=x") are kept, for callers that refuse them.
+    static std::vector<Argument> ReadArguments(std::u16string_view line);
 
 private:
     iterator FindKey(const char16_t* name) const;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "app/locale/tr.h"
 #include "base/text.h"
@@ -22,6 +24,23 @@ inline std::u16string Arg(std::u16string format, const std::u16string& arg)
     if (at != std::u16string::npos)
         format.replace(at, 2, arg);
     return format;
+}
+
+// format with "%1".."%9" replaced by args in one pass, so an argument that
+// holds "%2" stays as it is.
+inline std::u16string Args(std::u16string_view format, std::initializer_list<std::u16string_view> args)
+{
+    std::u16string out;
+    for (size_t i = 0; i < format.size(); ++i) {
+        const size_t n = i + 1 < format.size() ? static_cast<size_t>(format[i + 1] - u'1') : args.size();
+        if (format[i] == u'%' && n < args.size()) {
+            out += args.begin()[n];
+            ++i;
+        } else {
+            out.push_back(format[i]);
+        }
+    }
+    return out;
 }
 
 }  // namespace headless

@@ -77,6 +77,8 @@ std::u16string CheckCodepageOption(const CCommandLineOptions& options)
 std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan& plan)
 {
     plan = HeadlessPlan{};
+    if (options.problem)
+        return options.DescribeProblem();
     if (!options.inputPath)
         return TrH("no input folder given");
     const std::u16string& inputPath = *options.inputPath;

@@ -9,11 +9,14 @@
 
 #include "app/headless/console_text.h"
 #include "app/headless/headless_reporter.h"
-#include "app/options/program_version.h"
 #include "app/headless/stream_run.h"
+#include "app/options/command_line_switches.h"
+#include "app/options/program_version.h"
+#include "platform/codepage.h"
 #include "platform/terminal.h"
 #include "textrion/io/atomic_output_file.h"
 #include "textrion/path/long_path.h"
+#include "varnex/codepage/codepage_info.h"
 #include "varnex/export/csv_exporter.h"
 #include "varnex/export/json_exporter.h"
 #include "varnex/export/xml_exporter.h"
@@ -195,49 +198,56 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
 
 void PrintUsage(FILE* to)
 {
-    const std::u16string text = TrH(
-        "Usage: varnelpro -in=<folder or file> -out=<folder> [switches]\n"
-        "Converts text files of any code page or Unicode form into one Unicode form.\n"
-        "\n"
-        "  -in=PATH, -i=PATH     input folder or file (relative to the current folder)\n"
-        "  -out=PATH, -o=PATH    output folder (mode FILE: output file); mirrors the input tree\n"
-        "  -r                    include subfolders\n"
-        "  -h                    include hidden files and folders\n"
-        "  -c                    copy files that are not converted (binary, or of unknown encoding)\n"
-        "  -d                    detect only: report each file's encoding, write nothing\n"
-        "  -enc=FORMAT           UTF8 (default), UTF16, UTF16LE, UTF16BE, UTF32, UTF32LE, UTF32BE, 3412, 2143\n"
-        "  -bom=yes|no           write a byte order mark (default yes)\n"
-        "  -rt=CRLF|CR|LF        line endings (default: keep)\n"
-        "  -cp=NUMBER            read every file in this code page instead of detecting\n"
-        "  -repair               repair UTF-8 that was encoded twice (through windows-1252)\n"
-        "  -wf=PATTERNS          only files matching these wildcards (\"*.txt;*.csv\")\n"
-        "  -rf=REGEX             only files whose name matches this regular expression\n"
-        "  -mode=FILE            convert the single file -in into the file -out\n"
-
-        "  -export=FILE          write a report of every file\n"
-        "  -exporttype=CSV|XML|JSON  report format (default CSV); JSON writes JSON Lines, one\n"
-        "                        object per file, always UTF-8 without BOM (a BOM breaks JSON parsers)\n"
-        "  -exportenc=FORMAT     report encoding: UTF8 (default), UTF16LE, UTF16BE, UTF32LE, UTF32BE\n"
-        "  -exportbom=yes|no     report byte order mark (default yes)\n"
-        "  -CmdFile=FILE         read the switches from the first line of FILE\n"
-        "  -q, --quiet           print only problems: no progress, no line per file, no summary\n"
-        "  -v, --verbose         a line per file also on a terminal (beside the progress bar)\n"
-        "  -locale=NAME          language of the messages (de, de_DE; default: LANGUAGE, LC_ALL,\n"
-        "                        LC_MESSAGES, LANG)\n"
-        "  -help, -?             show this text\n"
-        "\n"
-        "Switches start with '-' or '/'; values follow '=' or ':'. Exit status: 0 all files OK,\n"
-        "1 some files ended with a warning or an error (or the run was stopped), 2 the run\n"
-        "could not start (nothing was changed).\n");
+    constexpr size_t kColumn = 28;
+    std::u16string text = TrH("Usage: varnelpro -in=<folder or file> -out=<folder> [switches]\n"
+                              "       varnelpro [switches] <folder or file> <folder>\n"
+                              "Converts text files of any code page or Unicode form into one Unicode form.\n");
+    text += u"\n";
+    for (const CommandLineSwitch& row : CommandLineSwitches()) {
+        if (row.help == nullptr)
+            continue;
+        std::u16string names;
+        for (const std::u16string_view name : row.names) {
+            names += (names.empty() ? u"" : u", ") + std::u16string(name);
+            if (row.kind != SwitchValueKind::None)
+                names += u"=" + text::FromUtf8(row.valueName);
+        }
+        std::u16string line = u"  " + names;
+        line += line.size() + 2 > kColumn ? u"\n" + std::u16string(kColumn, u' ')
+                                          : std::u16string(kColumn - line.size(), u' ');
+        line += TrH(row.help);
+        if (row.kind == SwitchValueKind::Keyword) {
+            line += u" [";
+            for (size_t i = 0; i < row.keywords.size(); ++i)
+                line += (i == 0 ? u"" : u", ") + std::u16string(row.keywords[i].text);
+            line += u"]";
+        }
+        text += line + u"\n";
+    }
+    text += u"\n";
+    text += TrH("Switches start with '-' or '/'; values follow '=' or ':' (the long forms also take the next\n"
+                "argument: --in PATH). A switch given twice must have the same value; an unknown switch or\n"
+                "value stops the run. Exit status: 0 all files OK, 1 some files ended with a warning or an\n"
+                "error (or the run was stopped), 2 the run could not start (nothing was changed).\n"
+                "Run varnelpro without switches on a desktop to open the window.\n");
     fputs(Out(text).c_str(), to);
-    fputs(Out(TrH("\n"
-                  "Pipes and file modes:\n"
-                  "  -in=-                 read the text from standard input (written to standard output\n"
-                  "                        unless -out names a file)\n"
-                  "  -out=-                write the converted text to standard output; messages go to\n"
-                  "                        standard error\n"
-                  "  -keepmode=yes|no      outputs keep the input's permission bits and modification time\n"
-                  "                        (default yes); also --preserve and --no-preserve\n"))
-              .c_str(),
-          to);
+}
+
+void PrintVersion(FILE* to)
+{
+    fprintf(to, "varnelpro %s\n", Out(ProgramVersion()).c_str());
+}
+
+void PrintCodePages(FILE* to)
+{
+    // Tab-separated, so that scripts can cut columns.
+    fprintf(to, "%s\n", Out(TrH("number\tshort name\tIANA name\tgroup")).c_str());
+    for (const CCodepageInfo* info : CCodepageInfo::GetCodepageInfoCache()) {
+        const int codepage = info->GetCodepage();
+        if (codepage < 0 || !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage)))
+            continue;  // "Binary" and pages this system cannot read are not for -cp
+        const std::string iana = platform::IanaCharsetName(static_cast<unsigned>(codepage));
+        fprintf(to, "%d\t%s\t%s\t%s\n", codepage, Out(info->GetCodepageShortName()).c_str(),
+                iana.empty() ? "-" : iana.c_str(), Out(info->GetLanguageGroup()).c_str());
+    }
 }

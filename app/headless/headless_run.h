@@ -20,5 +20,9 @@ enum HeadlessExitCode {
 // the file being written is dropped).
 int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& setting, const HeadlessConsole& console);
 
-// The switches, for -help.
+// The switches, for -help: every listed row of the switch table.
 void PrintUsage(FILE* to);
+// "varnelpro 2.0.0", for --version.
+void PrintVersion(FILE* to);
+// The code pages -cp takes: number, short name, IANA name, group.
+void PrintCodePages(FILE* to);

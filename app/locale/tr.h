@@ -22,6 +22,10 @@ std::u16string Tr(const char* context, const char* text, std::u16string_view arg
 // an argument that holds "%2" is not replaced again.
 std::u16string Tr(const char* context, const char* text, std::initializer_list<std::u16string_view> args);
 
+// Marks a literal kept in a table for the translation files; it is
+// translated with Tr where it is shown.
+constexpr const char* TrNoop(const char* text) { return text; }
+
 namespace locale_detail {
 
 // The manager's hook: makes translator the one Tr asks first (null: none)

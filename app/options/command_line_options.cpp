@@ -1,14 +1,18 @@
 #include "app/options/command_line_options.h"
 
+#include <algorithm>
 #include <climits>
+
+#include "app/headless/console_text.h"
+#include "app/options/command_line_switches.h"
 
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "platform/process.h"
-#include "textrion/encoding/unicode_forms.h"
 #include "textrion/io/text_file_reader.h"
 #include "textrion/path/long_path.h"
 #include "utils/command_line_parser.h"
+#include "varnex/codepage/codepage_info.h"
 
 namespace {
 
@@ -17,60 +21,41 @@ std::u16string CurrentDirectory()
     return platform::CurrentFolder();
 }
 
-template <typename T>
-struct Keyword {
-    const char16_t* text;
-    T value;
-};
-
-// The value of the first keyword equal to text (case ignored), else fallback.
-template <typename T, size_t N>
-T Lookup(const Keyword<T> (&table)[N], const std::u16string& text, T fallback)
-{
-    for (const Keyword<T>& k : table) {
-        if (text::EqualsNoCase(text, k.text))
-            return k.value;
-    }
-    return fallback;
-}
-
-using Options = CCommandLineOptions;
+using Problem = CCommandLineOptions::Problem;
 using Format = CTextFileConverter::OUTPUTTEXTFORMAT;
 using Ending = CTextFileConverter::RETURNTYPE;
 
-const Keyword<Options::LogType> kLogTypes[] = {{u"file", Options::LOG_FILE},   {u"trace", Options::LOG_TRACE},
-                                               {u"xml", Options::LOG_XML},     {u"event", Options::LOG_EVENT},
-                                               {u"multi", Options::LOG_MULTI}};
-const Keyword<Options::LogLevel> kLogLevels[] = {
-    {u"debug", Options::LOGLEVEL_DEBUG}, {u"info", Options::LOGLEVEL_INFO},   {u"warning", Options::LOGLEVEL_WARNING},
-    {u"error", Options::LOGLEVEL_ERROR}, {u"fatal", Options::LOGLEVEL_FATAL}, {u"sys", Options::LOGLEVEL_SYS}};
-const Keyword<Ending> kLineEndings[] = {
-    {u"CRLF", Ending::RETURNTYPE_CRLF}, {u"CR", Ending::RETURNTYPE_CR}, {u"LF", Ending::RETURNTYPE_LF}};
-const Keyword<Options::Mode> kModes[] = {{u"FILE", Options::MODE_FILE}, {u"CORVENTA", Options::MODE_CORVENTA}};
-const Keyword<Options::ExportType> kExportTypes[] = {
-    {u"CSV", Options::EXPORT_CSV}, {u"XML", Options::EXPORT_XML}, {u"JSON", Options::EXPORT_JSON}};
-// A Unicode form by its stored name; "UTF16" and "UTF32" name the
-// little-endian forms.
-const UnicodeForm* FormNamed(const std::u16string& text)
+// The row that checks a value: a flag standing for a value ("--no-bom") is
+// checked as the switch it stands for.
+const CommandLineSwitch& ValueRow(const CommandLineSwitch& row)
 {
-    if (text::EqualsNoCase(text, u"UTF16"))
-        return FindUnicodeForm(TEXTENCODING_UTF16LE);
-    if (text::EqualsNoCase(text, u"UTF32"))
-        return FindUnicodeForm(TEXTENCODING_UTF32LE);
-    return FindUnicodeFormByFormatName(text);
+    if (row.implied.empty())
+        return row;
+    for (const CommandLineSwitch& other : CommandLineSwitches())
+        if (other.key == row.key && other.kind != SwitchValueKind::None)
+            return other;
+    return row;
 }
 
-// Reports are written in UTF-8 or in UTF-16 or UTF-32 of either byte order.
-TEXTENCODING ExportEncodingNamed(const std::u16string& text)
+std::u16string Joined(const std::vector<SwitchKeyword>& keywords)
 {
-    const UnicodeForm* form = FormNamed(text);
-    const bool plain = form != nullptr && (form->byteOrder == ByteOrder::None ||
-                                           form->byteOrder == ByteOrder::LittleEndian ||
-                                           form->byteOrder == ByteOrder::BigEndian);
-    return plain ? form->encoding : TEXTENCODING_UTF8;
+    std::u16string list;
+    for (const SwitchKeyword& keyword : keywords)
+        list += (list.empty() ? u"" : u", ") + std::u16string(keyword.text);
+    return list;
 }
 
 }  // namespace
+
+// One switch as the line gave it.
+struct CCommandLineOptions::Given {
+    const CommandLineSwitch* row = nullptr;
+    std::u16string argument;  // as typed, for messages
+    std::u16string name;      // the switch as typed, without its value
+    std::u16string value;
+    int code = 0;             // keyword, yes/no, number or code page
+    std::u16string meaning;   // equal for two occurrences that ask for the same
+};
 
 CCommandLineOptions::CCommandLineOptions() : currentDirectory(CurrentDirectory()) {}
 
@@ -116,102 +101,261 @@ void CCommandLineOptions::Parse(const std::u16string& line)
 
 void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowCommandFile)
 {
-    CCommandLineParser parser(nullptr, false);
-    hasSwitches = parser.Parse(line.c_str());
-    auto value = [&parser](const char16_t* name) {
-        const char16_t* v = parser.GetVal(name);
-        return std::u16string(v ? v : u"");
+    std::vector<Given> given;
+    if (!ReadSwitches(line, given))
+        return;
+    hasSwitches = !given.empty();
+    const auto cmdFile = std::find_if(given.begin(), given.end(), [](const Given& g) { return g.row->key == u"cmdfile"; });
+    if (allowCommandFile && !cmdFileRead && cmdFile != given.end()) {
+        // Only the maximum of the process line counts beside a command file.
+        for (const Given& g : given)
+            if (g.row->key == u"cmdfilemaxsize")
+                cmdFileMaxSize = g.code;
+        ReadCommandFile(*cmdFile);
+        return;
+    }
+    Fill(given);
+}
+
+bool CCommandLineOptions::ReadSwitches(const std::u16string& line, std::vector<Given>& given)
+{
+    auto fail = [this](Problem::Kind kind, std::u16string argument, std::u16string name = {},
+                       std::u16string value = {}) {
+        problem = Problem{kind, std::move(argument), std::move(name), std::move(value)};
+        return false;
+    };
+    // Two spellings of one switch must ask for the same.
+    auto add = [&](Given g) {
+        for (const Given& earlier : given)
+            if (earlier.row->key == g.row->key)
+                return earlier.meaning == g.meaning ||
+                       fail(Problem::CONFLICT, g.argument, earlier.argument, g.argument);
+        given.push_back(std::move(g));
+        return true;
     };
 
-    if (parser.HasVal(u"cmdfilemaxsize"))
-        cmdFileMaxSize = ParseLeadingInt(value(u"cmdfilemaxsize"));
-    if (allowCommandFile && !cmdFileRead && parser.HasVal(u"cmdfile")) {
-        const CLongPath file(Resolve(value(u"cmdfile")));
-        std::u16string first;
-        if (file.FileExists() && !file.IsDirectory() &&
-            CFirstLineTextReader(file.c_str()).Read(cmdFileMaxSize, first) && !first.empty()) {
-            cmdFileRead = true;
-            cmdFilePath = file.GetPath();
-            commandLine = u" " + first;
-            ParseLine(commandLine, false);
-            return;
+    const std::vector<CCommandLineParser::Argument> arguments = CCommandLineParser::ReadArguments(line);
+    std::vector<std::u16string> positional;
+    bool switchesEnded = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const CCommandLineParser::Argument& a = arguments[i];
+        if (switchesEnded || !a.isSwitch) {
+            positional.push_back(a.text);
+            continue;
         }
+        if (a.prefix == u'-' && a.key == u"-" && !a.hasSeparator) {
+            switchesEnded = true;  // "--": what follows are paths, even those starting with '-'
+            continue;
+        }
+        Given g;
+        g.name = std::u16string(1, a.prefix) + a.key;
+        g.argument = a.text;
+        g.row = a.key.empty() ? nullptr : FindCommandLineSwitch(g.name);
+        if (g.row == nullptr) {
+            if (a.prefix == u'/') {
+                positional.push_back(a.text);  // a path such as /home/u/in
+                continue;
+            }
+            return fail(Problem::UNKNOWN_SWITCH, a.text);
+        }
+        if (g.row->kind == SwitchValueKind::None) {
+            if (a.hasSeparator)
+                return fail(Problem::TAKES_NO_VALUE, a.text, g.name, a.value);
+            g.value = g.row->implied;
+        } else {
+            g.value = a.value;
+            // GNU style: "--in PATH".
+            const bool longForm = g.name.starts_with(u"--");
+            if (longForm && !a.hasSeparator && i + 1 < arguments.size() &&
+                (!arguments[i + 1].isSwitch || arguments[i + 1].prefix == u'/')) {
+                g.value = arguments[++i].text;
+                g.argument += u" " + g.value;
+            }
+            if (g.value.empty())
+                return fail(Problem::NO_VALUE, a.text, g.name);
+        }
+        if (!CheckValue(g))
+            return false;
+        if (!add(std::move(g)))
+            return false;
     }
 
+    // varnelpro IN OUT
+    if (positional.size() > 2)
+        return fail(Problem::EXTRA_ARGUMENT, positional[2]);
+    for (size_t i = 0; i < positional.size(); ++i) {
+        Given g;
+        g.row = FindCommandLineSwitch(i == 0 ? u"-in" : u"-out");
+        g.name = g.argument = g.value = positional[i];
+        CheckValue(g);
+        if (!add(std::move(g)))
+            return false;
+    }
+    return true;
+}
+
+bool CCommandLineOptions::CheckValue(Given& g)
+{
+    const CommandLineSwitch& row = ValueRow(*g.row);
+    bool yes = false;
+    switch (row.kind) {
+    case SwitchValueKind::None:
+        break;
+    case SwitchValueKind::Text:
+        g.meaning = g.value;
+        return true;
+    case SwitchValueKind::Path:
+        g.meaning = Resolve(g.value);
+        return true;
+    case SwitchValueKind::Number:
+        if (!utils::IsNumeric(g.value))
+            break;
+        g.code = ParseLeadingInt(g.value);
+        g.meaning = text::FromUnsigned(static_cast<unsigned>(g.code));
+        return true;
+    case SwitchValueKind::Keyword:
+        if (const SwitchKeyword* keyword = FindSwitchKeyword(row, g.value)) {
+            g.code = keyword->code;
+            g.meaning = text::FromUnsigned(static_cast<unsigned>(g.code));
+            return true;
+        }
+        break;
+    case SwitchValueKind::Bool:
+        if (!ParseSwitchBool(g.value, yes))
+            break;
+        g.code = yes ? 1 : 0;
+        g.meaning = yes ? u"1" : u"0";
+        return true;
+    case SwitchValueKind::CodePage:
+        if (const CCodepageInfo* info = CCodepageInfo::GetCodepageInfoByName(g.value);
+            info != nullptr && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(info->GetCodepage()))) {
+            g.code = info->GetCodepage();
+            g.meaning = text::FromUnsigned(static_cast<unsigned>(g.code));
+            return true;
+        }
+        problem = Problem{Problem::UNKNOWN_CODEPAGE, g.argument, g.name, g.value};
+        return false;
+    }
+    if (row.kind == SwitchValueKind::None) {
+        g.meaning = g.value;
+        return true;
+    }
+    problem = Problem{Problem::BAD_VALUE, g.argument, g.name, g.value};
+    return false;
+}
+
+bool CCommandLineOptions::ReadCommandFile(const Given& file)
+{
+    const CLongPath path(Resolve(file.value));
+    std::u16string first;
+    if (!path.FileExists()) {
+        problem = Problem{Problem::CMDFILE_MISSING, file.argument, file.name, path.GetPath()};
+        return false;
+    }
+    if (path.IsDirectory() || !CFirstLineTextReader(path.c_str()).Read(cmdFileMaxSize, first)) {
+        problem = Problem{Problem::CMDFILE_UNREADABLE, file.argument, file.name, path.GetPath()};
+        return false;
+    }
+    if (first.find_first_not_of(u" \t") == std::u16string::npos) {
+        problem = Problem{Problem::CMDFILE_EMPTY, file.argument, file.name, path.GetPath()};
+        return false;
+    }
+    cmdFileRead = true;
+    cmdFilePath = path.GetPath();
+    commandLine = u" " + first;
+    ParseLine(commandLine, false);
+    return !problem;
+}
+
+void CCommandLineOptions::Fill(const std::vector<Given>& given)
+{
+    auto find = [&given](std::u16string_view key) -> const Given* {
+        for (const Given& g : given)
+            if (g.row->key == key)
+                return &g;
+        return nullptr;
+    };
+    auto has = [&](std::u16string_view key) { return find(key) != nullptr; };
+    auto code = [&](std::u16string_view key) { return find(key)->code; };
+    auto value = [&](std::u16string_view key) { return find(key)->value; };
+    // "-" stands for the standard stream, not a file named so.
+    auto path = [&](std::u16string_view key) {
+        const std::u16string given = value(key);
+        return given == kStandardStream ? given : Resolve(given);
+    };
+
+    if (has(u"cmdfilemaxsize"))
+        cmdFileMaxSize = code(u"cmdfilemaxsize");
     // Logging is parsed for compatibility; nothing writes a log.
-    if (parser.HasVal(u"logtype"))
-        logType = Lookup(kLogTypes, value(u"logtype"), LOG_NONE);
-    if (parser.HasVal(u"logfile")) {
-        if (!parser.HasVal(u"logtype"))
+    if (has(u"logtype"))
+        logType = static_cast<LogType>(code(u"logtype"));
+    if (has(u"logfile")) {
+        if (!has(u"logtype"))
             logType = LOG_FILE;
         if (logType == LOG_FILE || logType == LOG_XML)
             logFile = value(u"logfile");
     }
-    if (parser.HasVal(u"loglevel"))
-        logLevel = Lookup(kLogLevels, value(u"loglevel"), LOGLEVEL_INFO);
-    quiet = parser.HasKey(u"quiet") || parser.HasKey(u"q") || parser.HasKey(u"-quiet");
-    verbose = parser.HasKey(u"verbose") || parser.HasKey(u"v") || parser.HasKey(u"-verbose");
-    resetLayout = parser.HasKey(u"resetlayout");
-    quit = parser.HasKey(u"quit");
-    if (parser.HasVal(u"locale"))
+    if (has(u"loglevel"))
+        logLevel = static_cast<LogLevel>(code(u"loglevel"));
+    quiet = has(u"quiet");
+    verbose = has(u"verbose");
+    resetLayout = has(u"resetlayout");
+    quit = has(u"quit");
+    if (has(u"locale"))
         locale = value(u"locale");
-    helpRequested = parser.HasKey(u"help") || parser.HasKey(u"?");
+    helpRequested = has(u"help");
+    versionRequested = has(u"version");
+    listCodePages = has(u"listcp");
 
-    if (parser.HasKey(u"upgrade")) {
+    if (has(u"upgrade")) {
         upgrade = true;
         return;
     }
-    if (parser.HasKey(u"regtoxml")) {
+    if (has(u"regtoxml")) {
         regToXml = true;
         return;
     }
 
-    const char16_t* inputKey = parser.HasVal(u"in") ? u"in" : parser.HasVal(u"i") ? u"i" : nullptr;
-    if (inputKey)
-        inputPath = value(inputKey) == kStandardStream ? kStandardStream : Resolve(value(inputKey));
-    conversion.recursive = parser.HasKey(u"r");
-    conversion.copyUnconverted = parser.HasKey(u"c");
-    conversion.repairDoubleEncoding = parser.HasKey(u"repair");
-    if (parser.HasVal(u"keepmode"))
-        conversion.keepModeAndTime = utils::ParseBool(value(u"keepmode").c_str());
-    else if (parser.HasKey(u"-preserve") || parser.HasKey(u"-no-preserve"))
-        conversion.keepModeAndTime = parser.HasKey(u"-preserve");
-    const char16_t* outputKey = parser.HasVal(u"out") ? u"out" : parser.HasVal(u"o") ? u"o" : nullptr;
-    if (outputKey)
-        outputPath = value(outputKey) == kStandardStream ? kStandardStream : Resolve(value(outputKey));
-    if (const UnicodeForm* form = parser.HasVal(u"enc") ? FormNamed(value(u"enc")) : nullptr)
-        conversion.outputTextFormat = static_cast<Format>(form->outputFormat);
-    if (parser.HasVal(u"bom"))
-        conversion.writeBom = utils::ParseBool(value(u"bom").c_str());
-    if (parser.HasVal(u"rt"))
-        conversion.returnType = Lookup(kLineEndings, value(u"rt"), CTextFileConverter::RETURNTYPE_NOCHANGE);
-    detectOnly = parser.HasKey(u"d");
-    conversion.processHiddenFiles = parser.HasKey(u"h");
-    if (parser.HasVal(u"mode"))
-        mode = Lookup(kModes, value(u"mode"), MODE_FOLDER);
-    if (parser.HasVal(u"cp")) {
+    if (has(u"in"))
+        inputPath = path(u"in");
+    conversion.recursive = has(u"r");
+    conversion.copyUnconverted = has(u"c");
+    conversion.repairDoubleEncoding = has(u"repair");
+    if (has(u"keepmode"))
+        conversion.keepModeAndTime = code(u"keepmode") != 0;
+    if (has(u"out"))
+        outputPath = path(u"out");
+    if (has(u"enc"))
+        conversion.outputTextFormat = static_cast<Format>(code(u"enc"));
+    // A mark at the start of UTF-8 breaks "#!" scripts and Unix tools; the
+    // wider forms need it to be read back.
+    conversion.writeBom =
+        has(u"bom") ? code(u"bom") != 0 : conversion.outputTextFormat != CTextFileConverter::OUTPUTTEXTFORMAT_UTF8;
+    if (has(u"rt"))
+        conversion.returnType = static_cast<Ending>(code(u"rt"));
+    detectOnly = has(u"d");
+    conversion.processHiddenFiles = has(u"h");
+    if (has(u"mode"))
+        mode = static_cast<Mode>(code(u"mode"));
+    if (has(u"cp")) {
         codepageText = value(u"cp");
-        if (utils::IsNumeric(codepageText))
-            conversion.inputCodepage = ParseLeadingInt(codepageText);
+        conversion.inputCodepage = code(u"cp");
     }
-    if (parser.HasVal(u"wf") || parser.HasVal(u"rf")) {
-        const bool regex = !parser.HasVal(u"wf");
+    if (has(u"wf") || has(u"rf")) {
+        const bool regex = !has(u"wf");
         conversion.filter.SetFilterString(regex, value(regex ? u"rf" : u"wf"));
         conversion.filter.EnableFilter(true);
     }
-    if (parser.HasVal(u"export")) {
+    if (has(u"export")) {
         exportType = EXPORT_CSV;
         exportPath = Resolve(value(u"export"));
     }
-    if (parser.HasVal(u"exporttype")) {
-        exportType = Lookup(kExportTypes, value(u"exporttype"), EXPORT_NONE);
-        if (exportType == EXPORT_NONE)
-            exportPath.clear();
-    }
-    if (parser.HasVal(u"exportenc"))
-        exportEncoding = ExportEncodingNamed(value(u"exportenc"));
-    if (parser.HasVal(u"exportbom"))
-        exportBom = utils::ParseBool(value(u"exportbom").c_str());
+    if (has(u"exporttype"))
+        exportType = static_cast<ExportType>(code(u"exporttype"));
+    if (has(u"exportenc"))
+        exportEncoding = static_cast<TEXTENCODING>(code(u"exportenc"));
+    if (has(u"exportbom"))
+        exportBom = code(u"exportbom") != 0;
 
     if (detectOnly)
         conversionRequested = inputPath.has_value();
@@ -219,4 +363,44 @@ void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowComman
         conversionRequested = inputPath && outputPath;
     else
         conversionRequested = inputPath.has_value();
+}
+
+std::u16string CCommandLineOptions::DescribeProblem() const
+{
+    using headless::Args;
+    using headless::TrH;
+    if (!problem)
+        return {};
+    const Problem& p = *problem;
+    const CommandLineSwitch* row = FindCommandLineSwitch(p.name);
+    switch (p.kind) {
+    case Problem::UNKNOWN_SWITCH:
+        return Args(TrH("unknown switch: %1 (-help lists the switches)"), {p.argument});
+    case Problem::BAD_VALUE:
+        if (row != nullptr && ValueRow(*row).kind == SwitchValueKind::Number)
+            return Args(TrH("%1: \"%2\" is not a number"), {p.name, p.value});
+        if (row != nullptr && ValueRow(*row).kind == SwitchValueKind::Bool)
+            return Args(TrH("%1: unknown value \"%2\"; one of: %3"), {p.name, p.value, u"yes, no"});
+        return Args(TrH("%1: unknown value \"%2\"; one of: %3"),
+                    {p.name, p.value, row != nullptr ? Joined(ValueRow(*row).keywords) : u""});
+    case Problem::UNKNOWN_CODEPAGE:
+        return Args(TrH("%1: unknown code page \"%2\" (--list-code-pages lists them)"), {p.name, p.value});
+    case Problem::NO_VALUE:
+        return Args(TrH("%1 needs a value, as in %1=%2"),
+                    {p.name, text::FromUtf8(row != nullptr && row->valueName ? row->valueName : "VALUE")});
+    case Problem::TAKES_NO_VALUE:
+        return Args(TrH("%1 takes no value: %2"), {p.name, p.argument});
+    case Problem::CONFLICT:
+        return Args(TrH("switch given twice with different values: %1 and %2"), {p.name, p.value});
+    case Problem::EXTRA_ARGUMENT:
+        return Args(TrH("unexpected argument: %1 (give an input and an output, or use -in= and -out=)"),
+                    {p.argument});
+    case Problem::CMDFILE_MISSING:
+        return Args(TrH("%1: the command file does not exist: %2"), {p.name, p.value});
+    case Problem::CMDFILE_UNREADABLE:
+        return Args(TrH("%1: cannot read the command file: %2"), {p.name, p.value});
+    case Problem::CMDFILE_EMPTY:
+        return Args(TrH("%1: the first line of the command file holds no switches: %2"), {p.name, p.value});
+    }
+    return {};
 }

@@ -3,13 +3,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "textrion/encoding/text_encoding.h"
 #include "varnex/session/conversion_options.h"
 
-// What the program's command line asks for, filled once at start-up. Values
-// that are absent or not recognised keep their defaults; a switch whose
-// absence matters is held as an optional.
+// What the program's command line asks for, filled once at start-up. Every
+// switch and value is checked against the switch table
+// (command_line_switches.h): the first one that does not fit is kept as the
+// problem, and the program then changes nothing. Absent switches keep their
+// defaults; a switch whose absence matters is held as an optional.
 class CCommandLineOptions {
 public:
     enum LogType { LOG_NONE = 0, LOG_TRACE = 1, LOG_FILE = 2, LOG_XML = 3, LOG_EVENT = 4, LOG_MULTI = 5 };
@@ -18,6 +21,26 @@ public:
     enum Mode { MODE_FILE = 0, MODE_FOLDER = 1, MODE_CORVENTA = 2 };
     enum ExportType { EXPORT_NONE = 0, EXPORT_CSV = 1, EXPORT_XML = 2, EXPORT_JSON = 3 };
 
+    // Why the line cannot be used, with what the message names.
+    struct Problem {
+        enum Kind {
+            UNKNOWN_SWITCH,   // argument: the switch as typed
+            BAD_VALUE,        // name, value
+            UNKNOWN_CODEPAGE, // name, value
+            NO_VALUE,         // name
+            TAKES_NO_VALUE,   // name, value
+            CONFLICT,         // name: the earlier argument, value: the later one
+            EXTRA_ARGUMENT,   // argument
+            CMDFILE_MISSING,  // name, value: the file
+            CMDFILE_UNREADABLE,
+            CMDFILE_EMPTY,
+        };
+        Kind kind = UNKNOWN_SWITCH;
+        std::u16string argument;
+        std::u16string name;
+        std::u16string value;
+    };
+
     // Defaults, with the process's current directory; no parsing.
     CCommandLineOptions();
     // Defaults, then parses the line as the process's command line.
@@ -25,6 +48,10 @@ public:
 
     // Reads the switches of the line (a command file named in it replaces it).
     void Parse(const std::u16string& commandLine);
+
+    // One line naming the switch and what is wrong with it, in the interface
+    // language; empty when the line had no problem.
+    std::u16string DescribeProblem() const;
 
     // The mode asked for; without "mode", folders.
     Mode GetMode() const { return mode.value_or(MODE_FOLDER); }
@@ -42,8 +69,8 @@ public:
     bool hasSwitches = false;
     bool detectOnly = false;
     std::optional<Mode> mode;  // any value given that is not FILE nor CORVENTA is FOLDER
-    // -r -h -c -bom -enc -rt -cp -wf/-rf over the defaults; a "cp" that is
-    // not a number leaves the code page empty (detect).
+    // -r -h -c -bom -enc -rt -cp -wf/-rf over the defaults. Without -bom,
+    // UTF-8 gets no byte order mark and UTF-16 and UTF-32 get one.
     VARNEXCONVERSIONOPTIONS conversion;
     ExportType exportType = EXPORT_NONE;
     std::u16string exportPath;
@@ -58,10 +85,12 @@ public:
     std::optional<std::u16string> outputPath;  // either may be kStandardStream, kept as given
     std::u16string currentDirectory;
 
-    // The "cp" value as typed, when one was given: the run refuses a value
-    // that is not a usable code page instead of silently detecting.
+    // The "cp" value as typed, when one was given (a number or a name).
     std::u16string codepageText;
     bool helpRequested = false;  // "help" or "?"
+    bool versionRequested = false;
+    bool listCodePages = false;
+    std::optional<Problem> problem;  // the first switch that does not fit
 
     // "-in=-" reads standard input, "-out=-" writes standard output.
     static constexpr const char16_t* kStandardStream = u"-";
@@ -73,6 +102,11 @@ public:
     static int ParseLeadingInt(const std::u16string& text);
 
 private:
+    struct Given;
     void ParseLine(const std::u16string& line, bool allowCommandFile);
+    bool ReadSwitches(const std::u16string& line, std::vector<Given>& given);
+    bool CheckValue(Given& given);
+    bool ReadCommandFile(const Given& file);
+    void Fill(const std::vector<Given>& given);
     std::u16string Resolve(const std::u16string& path) const;
 };

@@ -1,5 +1,12 @@
 #include "varnex/codepage/codepage_info.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+#include "base/text.h"
+#include "platform/codepage.h"
+
 namespace {
 
 struct CatalogueRow {
@@ -80,6 +87,35 @@ constexpr CatalogueRow kCatalogue[] = {
     {850, 0, u"Western (IBM850)", u"IBM850", u"Western"},
 };
 
+// Lower-case ASCII letters and digits only: "Shift_JIS" and "shift-jis" meet.
+std::string NameKey(std::u16string_view name)
+{
+    std::string key;
+    for (const char16_t c : name) {
+        if (c >= u'A' && c <= u'Z')
+            key.push_back(static_cast<char>(c - u'A' + 'a'));
+        else if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
+            key.push_back(static_cast<char>(c));
+    }
+    return key;
+}
+
+// A number of decimal digits only, held below INT32_MAX so it never wraps.
+std::optional<int> DecimalNumber(std::u16string_view text)
+{
+    if (text.empty())
+        return std::nullopt;
+    int64_t value = 0;
+    for (const char16_t c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = std::min<int64_t>(value * 10 + (c - u'0'), INT32_MAX);
+    }
+    return static_cast<int>(value);
+}
+
+constexpr unsigned kLatin1 = 28591;
+
 }  // namespace
 
 CCodepageInfo::CCodepageInfo(int codepage, int fontCharset, std::u16string name, std::u16string shortName,
@@ -103,6 +139,26 @@ const CCodepageInfoCache& CCodepageInfo::GetCodepageInfoCache()
 const CCodepageInfo* CCodepageInfo::GetCodepageInfo(int codepage)
 {
     return GetCodepageInfoCache().GetCodepageInfo(codepage);
+}
+
+const CCodepageInfo* CCodepageInfo::GetCodepageInfoByName(std::u16string_view name)
+{
+    if (const std::optional<int> number = DecimalNumber(name))
+        return GetCodepageInfo(*number);
+    const std::string key = NameKey(name);
+    if (key.empty())
+        return nullptr;
+    for (const CCodepageInfo* info : GetCodepageInfoCache())
+        if (NameKey(info->m_shortName) == key)
+            return info;
+    // Charset names hold no characters outside ASCII.
+    for (const char16_t c : name)
+        if (c >= 0x80)
+            return nullptr;
+    unsigned codepage = platform::CodePageOfCharsetName(text::ToUtf8(name));
+    if (codepage == kLatin1)
+        codepage = 1252;
+    return codepage == 0 ? nullptr : GetCodepageInfo(static_cast<int>(codepage));
 }
 
 CCodepageInfoCache::CCodepageInfoCache()

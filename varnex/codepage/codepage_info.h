@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/lockable_containers.h"
@@ -29,6 +30,12 @@ public:
     static const class CCodepageInfoCache& GetCodepageInfoCache();
     // The catalogue entry of a number, or null when the number is not in it.
     static const CCodepageInfo* GetCodepageInfo(int codepage);
+    // The entry a user's name means, or null: a decimal number, a short name
+    // ("Windows-1252", "Shift_JIS": case, '-', '_' and blanks ignored), or
+    // any IANA or ICU alias of its charset ("cp1252", "KOI8-R", "latin2").
+    // ISO-8859-1 names 1252, which reads all of its text the same and C1
+    // bytes as browsers do.
+    static const CCodepageInfo* GetCodepageInfoByName(std::u16string_view name);
 
     int m_codepage = 0;
     int m_fontCharset = 0;

@@ -53,7 +53,7 @@ void AddReasonTexts(std::set<Message>& used)
     }
 }
 
-// Every Tr("context", "text") and TrH("text") of the program's sources.
+// Every Tr("context", "text"), TrH("text") and TrNoop("text") of the program's sources.
 std::set<Message> UsedMessages()
 {
     std::set<Message> used;
@@ -72,6 +72,8 @@ std::set<Message> UsedMessages()
             std::string context = "Headless", text;
             if (code.compare(p, 2, "H(") == 0) {
                 p += 2;
+            } else if (code.compare(p, 5, "Noop(") == 0) {
+                p += 5;  // table texts, shown through the "Headless" context
             } else if (code.compare(p, 1, "(") == 0) {
                 ++p;
                 context.clear();
