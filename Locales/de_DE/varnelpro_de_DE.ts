@@ -4,6 +4,211 @@
 <context>
     <name>Headless</name>
     <message>
+        <source>Usage: varnelpro -in=&lt;folder or file&gt; -out=&lt;folder&gt; [switches]
+       varnelpro [switches] &lt;folder or file&gt; &lt;folder&gt;
+Converts text files of any code page or Unicode form into one Unicode form.
+</source>
+        <translation>Aufruf: varnelpro -in=&lt;Ordner oder Datei&gt; -out=&lt;Ordner&gt; [Schalter]
+        varnelpro [Schalter] &lt;Ordner oder Datei&gt; &lt;Ordner&gt;
+Konvertiert Textdateien aus beliebigen Codepages oder Unicode-Formen in eine Unicode-Form.
+</translation>
+    </message>
+    <message>
+        <source>Switches start with '-' or '/'; values follow '=' or ':' (the long forms also take the next
+argument: --in PATH). A switch given twice must have the same value; an unknown switch or
+value stops the run. Exit status: 0 all files OK, 1 some files ended with a warning or an
+error (or the run was stopped), 2 the run could not start (nothing was changed).
+Run varnelpro without switches on a desktop to open the window.
+</source>
+        <translation>Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':' (die langen Formen nehmen auch
+das nächste Argument: --in PFAD). Ein doppelt angegebener Schalter muss denselben Wert haben; ein
+unbekannter Schalter oder Wert beendet den Lauf. Exit-Status: 0 alle Dateien OK, 1 einige Dateien
+endeten mit einer Warnung oder einem Fehler (oder der Lauf wurde angehalten), 2 der Lauf konnte
+nicht starten (nichts wurde verändert).
+Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
+</translation>
+    </message>
+    <message>
+        <source>number	short name	IANA name	group</source>
+        <translation>Nummer	Kurzname	IANA-Name	Gruppe</translation>
+    </message>
+    <message>
+        <source>unknown switch: %1 (-help lists the switches)</source>
+        <translation>unbekannter Schalter: %1 (-help listet die Schalter auf)</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a number</source>
+        <translation>%1: &quot;%2&quot; ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1: unknown value &quot;%2&quot;; one of: %3</source>
+        <translation>%1: unbekannter Wert &quot;%2&quot;; erlaubt: %3</translation>
+    </message>
+    <message>
+        <source>%1: unknown code page &quot;%2&quot; (--list-code-pages lists them)</source>
+        <translation>%1: unbekannte Codepage &quot;%2&quot; (--list-code-pages listet sie auf)</translation>
+    </message>
+    <message>
+        <source>%1 needs a value, as in %1=%2</source>
+        <translation>%1 braucht einen Wert, etwa %1=%2</translation>
+    </message>
+    <message>
+        <source>%1 takes no value: %2</source>
+        <translation>%1 nimmt keinen Wert: %2</translation>
+    </message>
+    <message>
+        <source>switch given twice with different values: %1 and %2</source>
+        <translation>Schalter doppelt mit verschiedenen Werten angegeben: %1 und %2</translation>
+    </message>
+    <message>
+        <source>unexpected argument: %1 (give an input and an output, or use -in= and -out=)</source>
+        <translation>unerwartetes Argument: %1 (Eingabe und Ausgabe angeben oder -in= und -out= verwenden)</translation>
+    </message>
+    <message>
+        <source>%1: the command file does not exist: %2</source>
+        <translation>%1: die Befehlsdatei existiert nicht: %2</translation>
+    </message>
+    <message>
+        <source>%1: cannot read the command file: %2</source>
+        <translation>%1: die Befehlsdatei kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>%1: the first line of the command file holds no switches: %2</source>
+        <translation>%1: die erste Zeile der Befehlsdatei enthält keine Schalter: %2</translation>
+    </message>
+    <message>
+        <source>input folder or file (relative to the current folder); - reads standard input</source>
+        <translation>Eingabeordner oder -datei (relativ zum aktuellen Ordner); - liest die Standardeingabe</translation>
+    </message>
+    <message>
+        <source>output folder (mode FILE: output file); mirrors the input tree; - writes standard output</source>
+        <translation>Ausgabeordner (Modus FILE: Ausgabedatei); bildet den Eingabebaum nach; - schreibt auf die Standardausgabe</translation>
+    </message>
+    <message>
+        <source>outputs keep the input's permission bits and modification time (default yes)</source>
+        <translation>Ausgaben behalten Zugriffsrechte und Änderungszeit der Eingabe (Standard yes)</translation>
+    </message>
+    <message>
+        <source>the same as -keepmode=yes</source>
+        <translation>dasselbe wie -keepmode=yes</translation>
+    </message>
+    <message>
+        <source>the same as -keepmode=no</source>
+        <translation>dasselbe wie -keepmode=no</translation>
+    </message>
+    <message>
+        <source>include subfolders</source>
+        <translation>Unterordner einbeziehen</translation>
+    </message>
+    <message>
+        <source>include hidden files and folders</source>
+        <translation>versteckte Dateien und Ordner einbeziehen</translation>
+    </message>
+    <message>
+        <source>copy files that are not converted (binary, or of unknown encoding)</source>
+        <translation>nicht konvertierte Dateien (binär oder in unbekannter Kodierung) kopieren</translation>
+    </message>
+    <message>
+        <source>detect only: report each file's encoding, write nothing</source>
+        <translation>nur erkennen: Kodierung jeder Datei melden, nichts schreiben</translation>
+    </message>
+    <message>
+        <source>output form (default UTF8; UTF-16LE and utf-16le are the same)</source>
+        <translation>Ausgabeform (Standard UTF8; UTF-16LE und utf-16le sind gleich)</translation>
+    </message>
+    <message>
+        <source>write a byte order mark (default: no for UTF-8, yes for UTF-16 and UTF-32)</source>
+        <translation>Byte-Order-Mark schreiben (Standard: no bei UTF-8, yes bei UTF-16 und UTF-32)</translation>
+    </message>
+    <message>
+        <source>the same as -bom=yes</source>
+        <translation>dasselbe wie -bom=yes</translation>
+    </message>
+    <message>
+        <source>the same as -bom=no</source>
+        <translation>dasselbe wie -bom=no</translation>
+    </message>
+    <message>
+        <source>line endings (default: keep)</source>
+        <translation>Zeilenenden (Standard: beibehalten)</translation>
+    </message>
+    <message>
+        <source>read every file in this code page (number or name, e.g. 1251, KOI8-R) instead of detecting</source>
+        <translation>jede Datei in dieser Codepage lesen (Nummer oder Name, z. B. 1251, KOI8-R) statt sie zu erkennen</translation>
+    </message>
+    <message>
+        <source>list the code pages: number, short name, IANA name, group</source>
+        <translation>die Codepages auflisten: Nummer, Kurzname, IANA-Name, Gruppe</translation>
+    </message>
+    <message>
+        <source>repair UTF-8 that was encoded twice (through windows-1252)</source>
+        <translation>doppelt (über windows-1252) kodiertes UTF-8 reparieren</translation>
+    </message>
+    <message>
+        <source>only files matching these wildcards (quote them: '-wf=*.txt;*.csv')</source>
+        <translation>nur Dateien, die auf diese Platzhalter passen (in Anführungszeichen: '-wf=*.txt;*.csv')</translation>
+    </message>
+    <message>
+        <source>only files whose name matches this regular expression</source>
+        <translation>nur Dateien, deren Name auf diesen regulären Ausdruck passt</translation>
+    </message>
+    <message>
+        <source>FILE converts the single file -in into the file -out (default FOLDER)</source>
+        <translation>FILE konvertiert die einzelne Datei -in in die Datei -out (Standard FOLDER)</translation>
+    </message>
+    <message>
+        <source>write a report of every file</source>
+        <translation>einen Bericht über jede Datei schreiben</translation>
+    </message>
+    <message>
+        <source>report format (default CSV; JSON writes JSON Lines)</source>
+        <translation>Berichtsformat (Standard CSV; JSON schreibt JSON Lines)</translation>
+    </message>
+    <message>
+        <source>report encoding (default UTF8)</source>
+        <translation>Kodierung des Berichts (Standard UTF8)</translation>
+    </message>
+    <message>
+        <source>report byte order mark (default yes)</source>
+        <translation>Byte-Order-Mark des Berichts (Standard yes)</translation>
+    </message>
+    <message>
+        <source>read the switches from the first line of FILE</source>
+        <translation>die Schalter aus der ersten Zeile von DATEI lesen</translation>
+    </message>
+    <message>
+        <source>read at most N characters of that line (default 32768)</source>
+        <translation>höchstens N Zeichen dieser Zeile lesen (Standard 32768)</translation>
+    </message>
+    <message>
+        <source>print only problems: no progress, no line per file, no summary</source>
+        <translation>nur Probleme ausgeben: kein Fortschritt, keine Zeile je Datei, keine Zusammenfassung</translation>
+    </message>
+    <message>
+        <source>a line per file also on a terminal (beside the progress bar)</source>
+        <translation>eine Zeile je Datei auch im Terminal (neben dem Fortschrittsbalken)</translation>
+    </message>
+    <message>
+        <source>language of the messages (de, de_DE; default: LANGUAGE, LC_ALL, LC_MESSAGES, LANG)</source>
+        <translation>Sprache der Meldungen (de, de_DE; Standard: LANGUAGE, LC_ALL, LC_MESSAGES, LANG)</translation>
+    </message>
+    <message>
+        <source>forget the window layout</source>
+        <translation>die Fensteranordnung zurücksetzen</translation>
+    </message>
+    <message>
+        <source>end after the start-up actions</source>
+        <translation>nach den Startaktionen beenden</translation>
+    </message>
+    <message>
+        <source>show this text</source>
+        <translation>diesen Text anzeigen</translation>
+    </message>
+    <message>
+        <source>show the program's name and version</source>
+        <translation>Name und Version des Programms anzeigen</translation>
+    </message>
+    <message>
         <source>Files detected</source>
         <translation>Erkannte Dateien</translation>
     </message>
@@ -86,74 +291,6 @@
     <message>
         <source>the session could not start</source>
         <translation>die Sitzung konnte nicht starten</translation>
-    </message>
-    <message>
-        <source>Usage: varnelpro -in=&lt;folder or file&gt; -out=&lt;folder&gt; [switches]
-Converts text files of any code page or Unicode form into one Unicode form.
-
-  -in=PATH, -i=PATH     input folder or file (relative to the current folder)
-  -out=PATH, -o=PATH    output folder (mode FILE: output file); mirrors the input tree
-  -r                    include subfolders
-  -h                    include hidden files and folders
-  -c                    copy files that are not converted (binary, or of unknown encoding)
-  -d                    detect only: report each file's encoding, write nothing
-  -enc=FORMAT           UTF8 (default), UTF16, UTF16LE, UTF16BE, UTF32, UTF32LE, UTF32BE, 3412, 2143
-  -bom=yes|no           write a byte order mark (default yes)
-  -rt=CRLF|CR|LF        line endings (default: keep)
-  -cp=NUMBER            read every file in this code page instead of detecting
-  -repair               repair UTF-8 that was encoded twice (through windows-1252)
-  -wf=PATTERNS          only files matching these wildcards (&quot;*.txt;*.csv&quot;)
-  -rf=REGEX             only files whose name matches this regular expression
-  -mode=FILE            convert the single file -in into the file -out
-  -export=FILE          write a report of every file
-  -exporttype=CSV|XML|JSON  report format (default CSV); JSON writes JSON Lines, one
-                        object per file, always UTF-8 without BOM (a BOM breaks JSON parsers)
-  -exportenc=FORMAT     report encoding: UTF8 (default), UTF16LE, UTF16BE, UTF32LE, UTF32BE
-  -exportbom=yes|no     report byte order mark (default yes)
-  -CmdFile=FILE         read the switches from the first line of FILE
-  -q, --quiet           print only problems: no progress, no line per file, no summary
-  -v, --verbose         a line per file also on a terminal (beside the progress bar)
-  -locale=NAME          language of the messages (de, de_DE; default: LANGUAGE, LC_ALL,
-                        LC_MESSAGES, LANG)
-  -help, -?             show this text
-
-Switches start with '-' or '/'; values follow '=' or ':'. Exit status: 0 all files OK,
-1 some files ended with a warning or an error (or the run was stopped), 2 the run
-could not start (nothing was changed).
-</source>
-        <translation>Aufruf: varnelpro -in=&lt;Ordner oder Datei&gt; -out=&lt;Ordner&gt; [Schalter]
-Konvertiert Textdateien aus beliebigen Codepages oder Unicode-Formen in eine Unicode-Form.
-
-  -in=PFAD, -i=PFAD     Eingabeordner oder -datei (relativ zum aktuellen Ordner)
-  -out=PFAD, -o=PFAD    Ausgabeordner (Modus FILE: Ausgabedatei); bildet den Eingabebaum nach
-  -r                    Unterordner einbeziehen
-  -h                    versteckte Dateien und Ordner einbeziehen
-  -c                    nicht konvertierte Dateien (binär oder in unbekannter Kodierung) kopieren
-  -d                    nur erkennen: Kodierung jeder Datei melden, nichts schreiben
-  -enc=FORMAT           UTF8 (Standard), UTF16, UTF16LE, UTF16BE, UTF32, UTF32LE, UTF32BE, 3412, 2143
-  -bom=yes|no           Byte-Order-Mark schreiben (Standard: yes)
-  -rt=CRLF|CR|LF        Zeilenenden (Standard: beibehalten)
-  -cp=NUMMER            jede Datei in dieser Codepage lesen statt sie zu erkennen
-  -repair               doppelt (über windows-1252) als UTF-8 kodierten Text reparieren
-  -wf=MUSTER            nur Dateien, die diesen Platzhaltern entsprechen (&quot;*.txt;*.csv&quot;)
-  -rf=REGEX             nur Dateien, deren Name diesem regulären Ausdruck entspricht
-  -mode=FILE            die einzelne Datei -in in die Datei -out konvertieren
-  -export=DATEI         einen Bericht über jede Datei schreiben
-  -exporttype=CSV|XML|JSON  Berichtsformat (Standard: CSV); JSON schreibt JSON Lines, ein
-                        Objekt je Datei, immer UTF-8 ohne BOM (eine BOM stört JSON-Parser)
-  -exportenc=FORMAT     Kodierung des Berichts: UTF8 (Standard), UTF16LE, UTF16BE, UTF32LE, UTF32BE
-  -exportbom=yes|no     Byte-Order-Mark des Berichts (Standard: yes)
-  -CmdFile=DATEI        die Schalter aus der ersten Zeile von DATEI lesen
-  -q, --quiet           nur Probleme ausgeben: kein Fortschritt, keine Zeile je Datei, keine Zusammenfassung
-  -v, --verbose         eine Zeile je Datei auch im Terminal (neben dem Fortschrittsbalken)
-  -locale=NAME          Sprache der Meldungen (de, de_DE; Standard: LANGUAGE, LC_ALL,
-                        LC_MESSAGES, LANG)
-  -help, -?             diesen Text anzeigen
-
-Schalter beginnen mit '-' oder '/'; Werte folgen nach '=' oder ':'. Exit-Status: 0 alle Dateien OK,
-1 einige Dateien endeten mit einer Warnung oder einem Fehler (oder der Lauf wurde angehalten),
-2 der Lauf konnte nicht beginnen (nichts wurde verändert).
-</translation>
     </message>
     <message>
         <source>Files converted</source>

@@ -102,8 +102,13 @@ void CCommandLineOptions::Parse(const std::u16string& line)
 void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowCommandFile)
 {
     std::vector<Given> given;
-    if (!ReadSwitches(line, given))
+    if (!ReadSwitches(line, given)) {
+        // The message about the line is still given in the language it asks for.
+        const CCommandLineParser parser(line.c_str(), false);
+        if (parser.HasVal(u"locale"))
+            locale = parser.GetVal(u"locale");
         return;
+    }
     hasSwitches = !given.empty();
     const auto cmdFile = std::find_if(given.begin(), given.end(), [](const Given& g) { return g.row->key == u"cmdfile"; });
     if (allowCommandFile && !cmdFileRead && cmdFile != given.end()) {
@@ -248,7 +253,7 @@ bool CCommandLineOptions::ReadCommandFile(const Given& file)
 {
     const CLongPath path(Resolve(file.value));
     std::u16string first;
-    if (!path.FileExists()) {
+    if (!path.FileExists() && !path.IsDirectory()) {
         problem = Problem{Problem::CMDFILE_MISSING, file.argument, file.name, path.GetPath()};
         return false;
     }

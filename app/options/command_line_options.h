@@ -71,7 +71,7 @@ public:
     std::optional<Mode> mode;  // any value given that is not FILE nor CORVENTA is FOLDER
     // -r -h -c -bom -enc -rt -cp -wf/-rf over the defaults. Without -bom,
     // UTF-8 gets no byte order mark and UTF-16 and UTF-32 get one.
-    VARNEXCONVERSIONOPTIONS conversion;
+    VARNEXCONVERSIONOPTIONS conversion{.writeBom = false};
     ExportType exportType = EXPORT_NONE;
     std::u16string exportPath;
     TEXTENCODING exportEncoding = TEXTENCODING_UTF8;

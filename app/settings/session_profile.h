@@ -12,7 +12,8 @@
 // an empty name.
 struct VARNELSESSIONPROFILE {
     std::u16string name;
-    VARNEXCONVERSIONOPTIONS options;
+    // UTF-8 without a byte order mark, as Unix tools write it.
+    VARNEXCONVERSIONOPTIONS options{.writeBom = false};
     std::u16string filterName;
     std::u16string filterComment;
 

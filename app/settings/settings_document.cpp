@@ -288,7 +288,6 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
     profile.name = U16(element.attribute("name").as_string());
     VARNEXCONVERSIONOPTIONS& options = profile.options;
     options.copyUnconverted = element.child("copyUnconverted").text().as_bool(options.copyUnconverted);
-    options.writeBom = element.child("writeBom").text().as_bool(options.writeBom);
     options.processHiddenFiles = element.child("processHiddenFiles").text().as_bool(options.processHiddenFiles);
     options.recursive = element.child("recursive").text().as_bool(options.recursive);
     // Profiles written before the choice existed keep modes and times.
@@ -316,6 +315,9 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
             messages.push_back(
                 Tr("Settings", "%1: output text format \"%2\" is unknown; UTF8 is used.", {ProfileLabel(element), format}));
     }
+    // Without a stored choice: a mark for UTF-16 and UTF-32, none for UTF-8.
+    options.writeBom = element.child("writeBom").text().as_bool(options.outputTextFormat !=
+                                                                CTextFileConverter::OUTPUTTEXTFORMAT_UTF8);
     const std::u16string returnType = U16(ChildText(element, "returnType"));
     if (!returnType.empty()) {
         if (IsReturnTypeWord(returnType))

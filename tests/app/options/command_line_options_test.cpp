@@ -3,10 +3,15 @@
 #include <climits>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "app/options/command_line_options.h"
 #include "base/text.h"
 #include "support/temp_dir.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,7 +49,7 @@ const Row kRows[] = {
          EXPECT_EQ(o.conversion.StoredInputCodepage(), -1);
          EXPECT_EQ(o.exportEncoding, 3);
          EXPECT_TRUE(o.exportBom);
-         EXPECT_TRUE(o.conversion.writeBom);
+         EXPECT_FALSE(o.conversion.writeBom);  // UTF-8 without a mark
          EXPECT_EQ(o.cmdFileMaxSize, 32768);
          EXPECT_EQ(o.logLevel, 1);
      }},
@@ -59,8 +64,30 @@ const Row kRows[] = {
          EXPECT_EQ(o.inputPath, u"/data/x");
          EXPECT_EQ(o.outputPath, u"/work/out");
      }},
-    {"InIsPreferredOverI", u" -i=b -in=a", [](const CCommandLineOptions& o) { EXPECT_EQ(o.inputPath, u"/work/a"); }},
-    {"OutIsPreferredOverO", u" -o=b -out=a", [](const CCommandLineOptions& o) { EXPECT_EQ(o.outputPath, u"/work/a"); }},
+    {"InAndIAreOneSwitch", u" -i=a -in=a", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.problem);
+         EXPECT_EQ(o.inputPath, u"/work/a");
+     }},
+    {"PositionalInputAndOutput", u" in out -r", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.inputPath, u"/work/in");
+         EXPECT_EQ(o.outputPath, u"/work/out");
+         EXPECT_TRUE(o.conversion.recursive);
+     }},
+    {"AbsolutePathsAfterSlashAreNoSwitches", u" /data/in /data/out /r", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.problem);
+         EXPECT_EQ(o.inputPath, u"/data/in");
+         EXPECT_EQ(o.outputPath, u"/data/out");
+         EXPECT_TRUE(o.conversion.recursive);
+     }},
+    {"DoubleDashEndsTheSwitches", u" -r -- -odd-name out", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.inputPath, u"/work/-odd-name");
+         EXPECT_EQ(o.outputPath, u"/work/out");
+     }},
+    {"LongFormTakesTheNextArgument", u" --in a --out /b --encoding utf-16be", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.inputPath, u"/work/a");
+         EXPECT_EQ(o.outputPath, u"/b");
+         EXPECT_EQ(o.conversion.outputTextFormat, 2);
+     }},
     {"QuotedPathWithSpaces", u" \"-in=/my docs/a b\" /out:\"/x y\"",
      [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.inputPath, u"/my docs/a b");
@@ -69,21 +96,29 @@ const Row kRows[] = {
     {"EncodingKeywordsIgnoreCase", u" -enc=utf16be", [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.conversion.outputTextFormat, 2);
      }},
-    {"UnknownEncodingLeavesUtf8", u" -enc=UTF7", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.outputTextFormat, 0); }},
-    {"Ucs4Orders", u" -enc=2143", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.outputTextFormat, 6); }},
-    {"SwitchWithoutValueIsAbsent", u" -enc= -rt -in=",
-     [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.conversion.outputTextFormat, 0);
-         EXPECT_EQ(o.conversion.returnType, 0);
-         EXPECT_FALSE(o.inputPath.has_value());
+    {"EncodingNamesAsIconvWritesThem", u" -enc=UTF-16LE", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.conversion.outputTextFormat, 1);
+         EXPECT_TRUE(o.conversion.writeBom);  // the wide forms keep their mark
      }},
+    {"Utf32WithoutOrderIsLittleEndian", u" --encoding=utf_32", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.conversion.outputTextFormat, 3);
+     }},
+    {"Utf8WithMarkWhenAsked", u" -enc=utf8 --bom", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.conversion.outputTextFormat, 0);
+         EXPECT_TRUE(o.conversion.writeBom);
+     }},
+    {"Utf16WithoutMarkWhenAsked", u" -enc=UTF16BE --no-bom -bom=no", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.problem);
+         EXPECT_FALSE(o.conversion.writeBom);
+     }},
+    {"Ucs4Orders", u" -enc=2143", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.outputTextFormat, 6); }},
     {"BomTakesTheFirstCharacter", u" -bom=no -exportbom=False",
      [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.conversion.writeBom);
          EXPECT_FALSE(o.exportBom);
      }},
     {"LineEndings", u" -rt=lf", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.returnType, 3); }},
-    {"UnknownLineEndingKeeps", u" -rt=NEL", [](const CCommandLineOptions& o) {
+    {"LineEndingKeepIsTheDefault", u" --eol=keep", [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.conversion.returnType, 0);
      }},
     {"FlagsRCDH", u" -r -c -d -h",
@@ -108,7 +143,7 @@ const Row kRows[] = {
          EXPECT_EQ(o.mode, 2);
          EXPECT_TRUE(o.conversionRequested);
      }},
-    {"OtherModeIsFolder", u" -mode=xyz", [](const CCommandLineOptions& o) {
+    {"ModeFolder", u" -mode=folder", [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.mode.has_value());
          EXPECT_EQ(o.mode, 1);
      }},
@@ -116,17 +151,6 @@ const Row kRows[] = {
          EXPECT_TRUE(o.conversion.inputCodepage.has_value());
          EXPECT_EQ(o.conversion.inputCodepage, 1252);
      }},
-    {"NegativeCodePageIsIgnoredButKeptAsTyped", u" -cp=-1",
-     [](const CCommandLineOptions& o) {
-         EXPECT_FALSE(o.conversion.inputCodepage.has_value());
-         EXPECT_EQ(o.conversion.StoredInputCodepage(), -1);
-         EXPECT_EQ(o.codepageText, u"-1");
-     }},
-    {"CodePageWithLettersIsIgnored", u" -cp=12a", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.conversion.StoredInputCodepage(), -1);
-     }},
-    {"HugeCodePageSaturatesInsteadOfWrapping", u" -cp=99999999999",
-     [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.inputCodepage, INT_MAX); }},
     {"WildcardFilterIsPreferred", u" -rf=^a -wf=*.txt",
      [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.conversion.filter.IsEnabled());
@@ -144,18 +168,15 @@ const Row kRows[] = {
          EXPECT_EQ(o.exportEncoding, 3);
          EXPECT_TRUE(o.exportBom);
      }},
-    {"UnknownExportTypeClearsThePath", u" -export=r.csv -exporttype=TXT",
+    {"ReportAsJsonLines", u" --report=r.jsonl -exporttype=json",
      [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.exportType, 0);
-         EXPECT_TRUE(o.exportPath.empty());
+         EXPECT_EQ(o.exportType, CCommandLineOptions::EXPORT_JSON);
+         EXPECT_EQ(o.exportPath, u"/work/r.jsonl");
      }},
     {"ExportXmlUtf16", u" -export=r.xml -exporttype=xml -exportenc=UTF16BE",
      [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.exportType, 2);
          EXPECT_EQ(o.exportEncoding, 1);
-     }},
-    {"ExportEncodingHasNoUcs4Orders", u" -exportenc=3412", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.exportEncoding, 3);
      }},
     {"LogFileAloneIsFileLogging", u" -logfile=/tmp/l.txt",
      [](const CCommandLineOptions& o) {
@@ -167,9 +188,9 @@ const Row kRows[] = {
          EXPECT_EQ(o.logType, 1);
          EXPECT_TRUE(o.logFile.empty());
      }},
-    {"UnknownLogLevelIsInfo", u" -loglevel=verbose -logtype=xml",
+    {"LogLevelAndType", u" -loglevel=ERROR -logtype=xml",
      [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.logLevel, 1);
+         EXPECT_EQ(o.logLevel, 3);
          EXPECT_EQ(o.logType, 3);
      }},
     {"StartupFlags", u" /RESETLAYOUT /Q /quit -locale=de_DE",
@@ -188,7 +209,11 @@ const Row kRows[] = {
          EXPECT_TRUE(o.regToXml);
          EXPECT_FALSE(o.inputPath.has_value());
      }},
-    {"FirstOccurrenceWins", u" -in=a -IN=b", [](const CCommandLineOptions& o) { EXPECT_EQ(o.inputPath, u"/work/a"); }},
+    {"TheSameValueTwiceIsFine", u" -in=a -IN=a -i=a -enc=UTF16 -enc=utf-16le -r -r",
+     [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.problem);
+         EXPECT_EQ(o.inputPath, u"/work/a");
+     }},
     {"LoneDashEndsTheLine", u" -r - -c", [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.conversion.recursive);
          EXPECT_FALSE(o.conversion.copyUnconverted);
@@ -206,16 +231,142 @@ const Row kRows[] = {
     {"ModesAndTimesKeptByDefault", u" -in=a", [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.conversion.keepModeAndTime);
      }},
-    {"KeepModeNo", u" -keepmode=no --preserve", [](const CCommandLineOptions& o) {
+    {"KeepModeNo", u" -keepmode=no --no-preserve", [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.conversion.keepModeAndTime);
      }},
     {"NoPreserve", u" --no-preserve", [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.conversion.keepModeAndTime);
      }},
+    {"HiddenStaysHAndHelpIsLong", u" -h --help", [](const CCommandLineOptions& o) {
+         EXPECT_TRUE(o.conversion.processHiddenFiles && o.helpRequested);
+     }},
+    {"QuietAndVerbose", u" -q --verbose", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.quiet && o.verbose); }},
+    {"CodePageByName", u" --code-page=koi8-r", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.conversion.inputCodepage, 20866);
+         EXPECT_EQ(o.codepageText, u"koi8-r");
+     }},
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, OptionsTable, testing::ValuesIn(kRows),
                          [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
+
+// A line with one mistake in it asks for nothing, and the message names the
+// switch as it was typed.
+struct BadLine {
+    const char* name;
+    std::u16string line;
+    CCommandLineOptions::Problem::Kind kind;
+    const char* named;  // in the one-line message
+};
+
+void PrintTo(const BadLine& row, std::ostream* os) { *os << row.name; }
+
+class BadLines : public testing::TestWithParam<BadLine> {};
+
+TEST_P(BadLines, AreRefusedNamingTheSwitch)
+{
+    const CCommandLineOptions o = Parse(GetParam().line + u" -in=a -out=b -r");
+    ASSERT_TRUE(o.problem.has_value());
+    EXPECT_EQ(o.problem->kind, GetParam().kind);
+    EXPECT_FALSE(o.conversionRequested);
+    EXPECT_FALSE(o.conversion.recursive);
+    const std::string message = text::ToUtf8(o.DescribeProblem());
+    EXPECT_NE(message.find(GetParam().named), std::string::npos) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+}
+
+using K = CCommandLineOptions::Problem;
+const BadLine kBadLines[] = {
+    {"UnknownFlag", u" -bogus", K::UNKNOWN_SWITCH, "-bogus"},
+    {"LongWordForR", u" -recursive", K::UNKNOWN_SWITCH, "-recursive"},
+    {"UnknownWithValue", u" -foo=bar", K::UNKNOWN_SWITCH, "-foo=bar"},
+    {"NoKey", u" -=x", K::UNKNOWN_SWITCH, "-=x"},
+    {"UnknownLongForm", u" --recurse", K::UNKNOWN_SWITCH, "--recurse"},
+    {"EncodingUtf9", u" -enc=UTF9", K::BAD_VALUE, "-enc"},
+    {"EncodingJunk", u" --encoding=junk", K::BAD_VALUE, "--encoding"},
+    {"EncodingUtf7", u" -enc=UTF7", K::BAD_VALUE, "UTF7"},
+    {"LineEnding", u" -rt=XX", K::BAD_VALUE, "CRLF, CR, LF"},
+    {"BomMaybe", u" -bom=maybe", K::BAD_VALUE, "yes, no"},
+    {"ReportPdf", u" -exporttype=PDF", K::BAD_VALUE, "CSV, XML, JSON"},
+    {"ReportEbcdic", u" -exportenc=EBCDIC", K::BAD_VALUE, "-exportenc"},
+    {"ReportInUcs4", u" -exportenc=3412", K::BAD_VALUE, "-exportenc"},
+    {"Mode", u" -mode=xyz", K::BAD_VALUE, "FILE, FOLDER, CORVENTA"},
+    {"LogLevel", u" -loglevel=verbose", K::BAD_VALUE, "-loglevel"},
+    {"NegativeMaximum", u" -cmdfilemaxsize=-5", K::BAD_VALUE, "-cmdfilemaxsize"},
+    {"EmptyExport", u" -export=", K::NO_VALUE, "-export=FILE"},
+    {"ValueAfterBlank", u" -enc UTF8", K::NO_VALUE, "-enc"},
+    {"LongFormAtTheEnd", u" -d --code-page", K::NO_VALUE, "--code-page"},
+    {"LongFormBeforeASwitch", u" --out -d", K::NO_VALUE, "--out"},
+    {"FlagWithValue", u" -r=yes", K::TAKES_NO_VALUE, "-r=yes"},
+    {"InTwice", u" -in=x", K::CONFLICT, "-in=x"},
+    {"IAndIn", u" -i=x", K::CONFLICT, "-i=x"},
+    {"BomBothWays", u" -bom=yes --no-bom", K::CONFLICT, "--no-bom"},
+    {"KeepModeBothWays", u" -keepmode=no --preserve", K::CONFLICT, "--preserve"},
+    {"PositionalAndIn", u" elsewhere", K::CONFLICT, "elsewhere"},
+    {"ThreePositional", u" x y", K::CONFLICT, "x"},
+    {"CodePageNotInTheCatalogue", u" -cp=437", K::UNKNOWN_CODEPAGE, "437"},
+    {"CodePageNegative", u" -cp=-1", K::UNKNOWN_CODEPAGE, "-1"},
+    {"CodePageWithLetters", u" -cp=12a", K::UNKNOWN_CODEPAGE, "12a"},
+    {"CodePageHuge", u" -cp=99999999999", K::UNKNOWN_CODEPAGE, "99999999999"},
+    {"CodePageBinary", u" -cp=Binary", K::UNKNOWN_CODEPAGE, "Binary"},
+    {"CodePageUnknownName", u" --code-page=EBCDIC-XY", K::UNKNOWN_CODEPAGE, "EBCDIC-XY"},
+};
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, BadLines, testing::ValuesIn(kBadLines),
+                         [](const testing::TestParamInfo<BadLine>& row) { return std::string(row.param.name); });
+
+TEST(CommandLineOptions, MoreThanTwoPathsAreRefused)
+{
+    const CCommandLineOptions o = Parse(u" a b c");
+    ASSERT_TRUE(o.problem.has_value());
+    EXPECT_EQ(o.problem->kind, K::EXTRA_ARGUMENT);
+    EXPECT_NE(text::ToUtf8(o.DescribeProblem()).find(": c"), std::string::npos);
+}
+
+// Each long form asks for exactly what the short form asks for.
+TEST(CommandLineOptions, LongFormsMeanTheirShortForms)
+{
+    const std::pair<std::u16string, std::u16string> pairs[] = {
+        {u" --in=a --out=b", u" -in=a -out=b"},
+        {u" --in=a --recursive --hidden --copy", u" -in=a -r -h -c"},
+        {u" --in=a --detect", u" -in=a -d"},
+        {u" --in=a --encoding=UTF-16BE --no-bom", u" -in=a -enc=UTF16BE -bom=no"},
+        {u" --in=a --bom --eol=crlf", u" -in=a -bom=yes -rt=CRLF"},
+        {u" --in=a --code-page=windows-1251", u" -in=a -cp=1251"},
+        {u" --in=a --report=r.csv", u" -in=a -export=r.csv"},
+        {u" --in=a --quiet --verbose", u" -in=a -q -v"},
+        {u" --help --list-code-pages", u" -help -listcp"},
+        {u" a b", u" -in=a -out=b"},
+        {u" /in=a /R", u" -in=a -r"},
+    };
+    auto seen = [](const CCommandLineOptions& o) {
+        return std::make_tuple(o.inputPath, o.outputPath, o.conversion, o.detectOnly, o.exportType, o.exportPath,
+                               o.quiet, o.verbose, o.helpRequested, o.listCodePages, o.problem.has_value());
+    };
+    for (const auto& [longForm, shortForm] : pairs) {
+        SCOPED_TRACE(text::ToUtf8(longForm));
+        EXPECT_TRUE(seen(Parse(longForm)) == seen(Parse(shortForm)));
+        EXPECT_FALSE(Parse(longForm).problem);
+    }
+}
+
+TEST(CommandLineOptions, CodePagesByNumberAndByName)
+{
+    const std::pair<std::u16string, int> names[] = {
+        {u"1252", 1252},          {u"windows-1252", 1252}, {u"cp1252", 1252},  {u"Windows-1252", 1252},
+        {u"latin1", 1252},        {u"KOI8-R", 20866},      {u"koi8r", 20866},  {u"Shift_JIS", 932},
+        {u"shift-jis", 932},      {u"sjis", 932},          {u"GB18030", 54936}, {u"GB2312", 936},
+        {u"EUC-KR", 51949},       {u"Big5", 950},          {u"ISO-2022-JP", 50220}, {u"HZ-GB-2312", 52936},
+        {u"ISO-8859-2", 28592},   {u"latin2", 28592},      {u"IBM866", 866},   {u"cp866", 866},
+        {u"x-mac-cyrillic", 10007}, {u"UTF-8", 65001},     {u"utf-16le", 1200}, {u"KOI8-U", 21866},
+    };
+    for (const auto& [name, codepage] : names) {
+        SCOPED_TRACE(text::ToUtf8(name));
+        const CCommandLineOptions o = Parse(u" -cp=" + name);
+        EXPECT_FALSE(o.problem) << text::ToUtf8(o.DescribeProblem());
+        EXPECT_EQ(o.conversion.inputCodepage, codepage);
+    }
+}
 
 TEST(CommandLineOptions, LeadingIntegerIsReadLikeTheCRuntime)
 {
@@ -285,17 +436,42 @@ TEST_F(CommandFile, CannotChainToAnotherCommandFile)
     EXPECT_FALSE(o.conversion.copyUnconverted);
 }
 
-TEST_F(CommandFile, MissingEmptyOrFolderFallsBackToTheProcessLine)
+TEST_F(CommandFile, MissingUnreadableOrEmptyIsRefusedNamingTheFile)
 {
     WriteBytes(dir.File("empty.txt"), "");
-    WriteBytes(dir.File("blank-first.txt"), "\n-c");
-    for (const char* name : {"missing.txt", "empty.txt", "blank-first.txt", "."}) {
+    WriteBytes(dir.File("blank-first.txt"), " \n-c");
+    WriteBytes(dir.File("locked.txt"), "-r");
+    chmod(dir.File("locked.txt").c_str(), 0);
+    using K = CCommandLineOptions::Problem;
+    std::vector<std::pair<const char*, K::Kind>> cases = {
+        {"missing.txt", K::CMDFILE_MISSING},   {"empty.txt", K::CMDFILE_EMPTY},
+        {"blank-first.txt", K::CMDFILE_EMPTY}, {".", K::CMDFILE_UNREADABLE},
+    };
+    if (geteuid() != 0)  // root reads it anyway
+        cases.push_back({"locked.txt", K::CMDFILE_UNREADABLE});
+    for (const auto& [name, kind] : cases) {
         SCOPED_TRACE(name);
-        const auto o = Parse(u" -cmdfile=" + Path(name) + u" -r");
-        EXPECT_FALSE(o.cmdFileRead);
-        EXPECT_TRUE(o.conversion.recursive);
-        EXPECT_FALSE(o.conversion.copyUnconverted);
+        const auto o = Parse(u" -cmdfile=" + Path(name) + u" -in=x -r");
+        ASSERT_TRUE(o.problem.has_value());
+        EXPECT_EQ(o.problem->kind, kind);
+        EXPECT_FALSE(o.conversionRequested);
+        EXPECT_FALSE(o.conversion.recursive);
+        const std::string message = text::ToUtf8(o.DescribeProblem());
+        EXPECT_EQ(message.rfind("-cmdfile: ", 0), 0u) << message;
+        EXPECT_NE(message.find(name == std::string(".") ? dir.Path() : name), std::string::npos) << message;
     }
+}
+
+TEST_F(CommandFile, ItsSwitchesAreCheckedAsWellAsThoseBesideIt)
+{
+    WriteBytes(dir.File("c.txt"), "-in=/a -enc=UTF9");
+    auto o = Parse(u" -cmdfile=" + Path("c.txt"));
+    ASSERT_TRUE(o.problem.has_value());
+    EXPECT_EQ(o.problem->name, u"-enc");
+    WriteBytes(dir.File("c.txt"), "-in=/a");
+    o = Parse(u" -bogus -cmdfile=" + Path("c.txt"));
+    ASSERT_TRUE(o.problem.has_value());
+    EXPECT_EQ(o.problem->argument, u"-bogus");
 }
 
 TEST_F(CommandFile, MaximumSizeCutsTheLineAndZeroReadsNothing)
@@ -305,11 +481,10 @@ TEST_F(CommandFile, MaximumSizeCutsTheLineAndZeroReadsNothing)
     EXPECT_TRUE(o.cmdFileRead);
     EXPECT_EQ(o.commandLine, u" -r");
     EXPECT_FALSE(o.conversion.copyUnconverted);
-    for (const char16_t* size : {u"0", u"-5", u"abc"}) {
-        o = Parse(std::u16string(u" -h -cmdfilemaxsize=") + size + u" -cmdfile=" + Path("c.txt"));
-        EXPECT_FALSE(o.cmdFileRead);
-        EXPECT_TRUE(o.conversion.processHiddenFiles);
-    }
+    o = Parse(u" -h -cmdfilemaxsize=0 -cmdfile=" + Path("c.txt"));
+    EXPECT_FALSE(o.cmdFileRead);
+    ASSERT_TRUE(o.problem.has_value());
+    EXPECT_EQ(o.problem->kind, CCommandLineOptions::Problem::CMDFILE_EMPTY);
 }
 
 }  // namespace

@@ -252,6 +252,9 @@ TEST_F(MySettingsTest, UnusableFileGivesDefaultsAndSaysWhy)
         EXPECT_FALSE(settings.Load(&messages));
         ExpectSameJob(settings.GetJobSetting(), GetDefaultJobSetting());
         EXPECT_TRUE(settings.GetShowLanguageMenu());
+        // The dialogs start from UTF-8 without a byte order mark.
+        EXPECT_EQ(settings.GetCurrentProfile().options.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF8);
+        EXPECT_FALSE(settings.GetCurrentProfile().options.writeBom);
         if (row.said == nullptr) {
             EXPECT_TRUE(messages.empty()) << Joined(messages);
         } else {
@@ -425,10 +428,19 @@ TEST_F(MySettingsTest, ProfileElementsReadAsTheFileSaysOrFallBack)
          [](VARNELSESSIONPROFILE& p) {
              p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UTF16BE;
              p.options.returnType = F::RETURNTYPE_LF;
+             p.options.writeBom = true;  // no stored choice: the wide forms keep their mark
          },
          nullptr},
         {"UCS-4 orders", "<outputTextFormat>2143</outputTextFormat><returnType>NOCHANGE</returnType>",
-         [](VARNELSESSIONPROFILE& p) { p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UCS4_2143; }, nullptr},
+         [](VARNELSESSIONPROFILE& p) {
+             p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UCS4_2143;
+             p.options.writeBom = true;
+         },
+         nullptr},
+        {"a stored mark on UTF-8 is kept", "<writeBom>true</writeBom>",
+         [](VARNELSESSIONPROFILE& p) { p.options.writeBom = true; }, nullptr},
+        {"UTF-16 told to write no mark", "<outputTextFormat>UTF16LE</outputTextFormat><writeBom>0</writeBom>",
+         [](VARNELSESSIONPROFILE& p) { p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UTF16LE; }, nullptr},
         {"unknown format", "<outputTextFormat>UTF7</outputTextFormat>", [](VARNELSESSIONPROFILE&) {},
          "output text format \"UTF7\" is unknown"},
         {"unknown return type", "<returnType>CRCR</returnType>", [](VARNELSESSIONPROFILE&) {}, "return type"},
