@@ -66,6 +66,25 @@ TEST(CommandLineParser, ReadsSwitchesByTheGrammar)
     }
 }
 
+// The checked reading of a line sees what Parse folds away: repeats, order,
+// positional arguments and keys with their case.
+TEST(CommandLineParser, ReadsEveryArgumentInOrder)
+{
+    using A = CCommandLineParser::Argument;
+    auto seen = [](std::u16string_view line) {
+        std::vector<std::u16string> out;
+        for (const A& a : CCommandLineParser::ReadArguments(line))
+            out.push_back(a.isSwitch ? std::u16string(1, a.prefix) + u"[" + a.key + (a.hasSeparator ? u"|" + a.value : u"") + u"]"
+                                     : a.text);
+        return out;
+    };
+    using V = std::vector<std::u16string>;
+    EXPECT_EQ(seen(u" in -X=1 -x=2 \"out dir\""), (V{u"in", u"-[X|1]", u"-[x|2]", u"out dir"}));
+    EXPECT_EQ(seen(u" --in=a:b /r -key= -flag"), (V{u"-[-in|a:b]", u"/[r]", u"-[key|]", u"-[flag]"}));
+    EXPECT_EQ(seen(u" -=v -q - -r"), (V{u"-[|v]", u"-[q]"}));  // empty key kept; lone dash ends
+    EXPECT_EQ(seen(u"prog -q \"\" x"), (V{u"prog", u"-[q]", u"x"}));  // the program's place, no empty ones
+}
+
 TEST(CommandLineParser, AnswersLookupsForPresentEmptyAndMissingSwitches)
 {
     const CCommandLineParser parser(u"prog -in=/data -q -out=", false);
