@@ -104,10 +104,9 @@ TEST_F(Profiles, MenuAppliesProfilesReadAfreshAndDefaultAppliesTheCurrentSetting
 {
     VARNELSESSIONPROFILE work = Profile(u"Work & Play", true, 1251);
     work.options.filter = CVarnexBatchJobFilter(true, u"^a.*\\.txt$");
+    work.options.writeBom = true;  // a saved wish for a mark on UTF-8 is kept
     ASSERT_TRUE(ws.settings.SaveSessionProfiles({Profile(u"Plain", false), work}));
-    VARNELSESSIONPROFILE current;
-    current.options.writeBom = false;
-    ws.settings.SetCurrentProfile(current);
+    ws.settings.SetCurrentProfile(VARNELSESSIONPROFILE{});  // UTF-8 without a mark
 
     CConvertDlg dialog(nullptr, ws.settings, ws.store, ws.Folder("in"), false, ws.Path("out"));
     auto* copy = dialog.findChild<QCheckBox*>(QStringLiteral("CopyUnconverted"));
