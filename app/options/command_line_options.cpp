@@ -285,8 +285,8 @@ void CCommandLineOptions::Fill(const std::vector<Given>& given)
     auto value = [&](std::u16string_view key) { return find(key)->value; };
     // "-" stands for the standard stream, not a file named so.
     auto path = [&](std::u16string_view key) {
-        const std::u16string given = value(key);
-        return given == kStandardStream ? given : Resolve(given);
+        const std::u16string typed = value(key);
+        return typed == kStandardStream ? typed : Resolve(typed);
     };
 
     if (has(u"cmdfilemaxsize"))

@@ -70,7 +70,7 @@ TEST_F(StreamRunTest, PipesConvertAndKeepStandardOutputForTheText)
         {"-c copies it as it is", "\\000\\001\\002\\000\\000\\000\\377\\376\\000\\000", "-in=- -c", 0,
          std::string("\0\1\2\0\0\0\xFF\xFE\0\0", 10), "Copied"},
         {"no report for a stream", "x", "-in=- -export=r.csv", 2, "", "-export"},
-        {"unknown code page", "x", "-in=- -cp=437", 2, "", "unknown code page: 437"},
+        {"unknown code page", "x", "-in=- -cp=437", 2, "", "-cp: unknown code page \"437\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
