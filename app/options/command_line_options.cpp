@@ -5,7 +5,6 @@
 
 #include "app/headless/console_text.h"
 #include "app/options/command_line_switches.h"
-
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "platform/process.h"
