@@ -37,10 +37,21 @@ bool HasDisplay()
 
 }  // namespace
 
+bool CVarnelProApp::OpensPathInWindow() const
+{
+    // What a file manager starts for a folder or a text file: a path and no
+    // output, report or detection, which on the command line alone would be
+    // refused for want of an output folder.
+    return m_options.inputPath && !m_options.ReadsStandardInput() && !m_options.outputPath &&
+           !m_options.detectOnly && m_options.exportType == CCommandLineOptions::EXPORT_NONE &&
+           !m_options.cmdFileRead;
+}
+
 bool CVarnelProApp::WantsWindow() const
 {
-    if (m_options.problem || m_options.inputPath || m_options.quit || m_options.helpRequested ||
-        m_options.versionRequested || m_options.listCodePages || m_options.upgrade || m_options.regToXml)
+    if (m_options.problem || (m_options.inputPath && !OpensPathInWindow()) || m_options.quit ||
+        m_options.helpRequested || m_options.versionRequested || m_options.listCodePages || m_options.upgrade ||
+        m_options.regToXml)
         return false;
     return m_windowRunner.run && m_windowRunner.makeApplication && HasDisplay();
 }
@@ -93,7 +104,7 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         PrintCodePages(stdout);
         return HEADLESS_EXIT_OK;
     }
-    if (m_options.inputPath) {
+    if (m_options.inputPath && !window) {
         SettingsMessages messages;
         m_settings.Load(&messages);
         for (const std::u16string& message : messages)

@@ -32,9 +32,12 @@ public:
     };
     void SetWindowRunner(WindowRunner runner) { m_windowRunner = std::move(runner); }
 
-    // Whether this start opens the window: no conversion or action switch, a
-    // window in the build, and a display to show it on.
+    // Whether this start opens the window: no conversion or action switch
+    // (a path alone opens the window on it), a window in the build, and a
+    // display to show it on.
     bool WantsWindow() const;
+    // Only a path was given: the window, when there is one, shows it.
+    bool OpensPathInWindow() const;
 
 private:
     CLocaleResourceManager m_locales;

@@ -29,7 +29,9 @@ function(varnel_add_shared_library name)
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON
     VERSION ${PROJECT_VERSION}
-    SOVERSION ${PROJECT_VERSION_MAJOR})
+    SOVERSION ${PROJECT_VERSION_MAJOR}
+    # Installed in the program's private folder, beside each other.
+    INSTALL_RPATH "$ORIGIN")
   target_link_libraries(${name} PRIVATE varnel_settings)
 endfunction()
 

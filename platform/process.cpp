@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -66,6 +67,32 @@ std::u16string ExecutablePath()
             return FromNativePath(std::string(buffer.data(), static_cast<size_t>(n)));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::u16string ProgramDataFolderFor(const std::u16string& programFolder)
+{
+    std::u16string parent = programFolder;
+    while (parent.size() > 1 && parent.back() == u'/')
+        parent.pop_back();
+    const size_t slash = parent.rfind(u'/');
+    if (slash == std::u16string::npos)
+        return programFolder;
+    parent.resize(slash);
+    const std::u16string installed = parent + u"/share/varnelpro";
+    struct stat st;
+    if (stat(ToNativePath(installed).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return installed;
+    return programFolder;
+}
+
+std::u16string ProgramDataFolder()
+{
+    std::u16string program = ExecutablePath();
+    const size_t slash = program.rfind(u'/');
+    if (slash == std::u16string::npos)
+        return {};
+    program.resize(slash + 1);
+    return ProgramDataFolderFor(program);
 }
 
 std::u16string CurrentFolder()

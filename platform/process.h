@@ -12,6 +12,14 @@ bool ProcessExists(unsigned long processId);
 std::u16string HostName();
 // The program file's own path (empty when the system does not say).
 std::u16string ExecutablePath();
+// Where the program's own data (extension lists, Locales, help) lie for a
+// program in programFolder: "../share/varnelpro" from it when that folder
+// exists (an installed program), else programFolder itself (the build tree,
+// or a copy with its data beside it). The installed layout wins, so an
+// installed program never reads a build tree's files.
+std::u16string ProgramDataFolderFor(const std::u16string& programFolder);
+// The same for the running program.
+std::u16string ProgramDataFolder();
 std::u16string CurrentFolder();
 // An environment variable's value; nothing when it is not set.
 std::optional<std::u16string> EnvironmentValue(const char* name);

@@ -23,6 +23,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     uchardet libc-bin time
+    desktop-file-utils appstream
     clang libclang-rt-14-dev llvm-14
 )
 

@@ -7,6 +7,7 @@
 #include "app/locale/locale_resource_info.h"
 #include "base/lockable.h"
 #include "textrion/finder/file_finder.h"
+#include "platform/process.h"
 #include "textrion/path/long_path.h"
 
 // Lists the installed languages: every "locale.xml" (name compared without
@@ -17,9 +18,9 @@ class CLocaleResourceFinder : public CFileFinderThread {
 public:
     ~CLocaleResourceFinder() override;
 
-    // programFolder: the folder holding "Locales" (the program's own folder
-    // unless a test says otherwise).
-    explicit CLocaleResourceFinder(std::u16string programFolder = CLongPath::GetAppDir());
+    // programFolder: the folder holding "Locales" (the program's data folder,
+    // share/varnelpro when installed, unless a test says otherwise).
+    explicit CLocaleResourceFinder(std::u16string programFolder = platform::ProgramDataFolder());
 
     // Starts the search unless it ran or runs already; does not wait.
     void StartSearch();

@@ -38,7 +38,7 @@ struct CLocaleEnvironment {
 //
 // At start-up:
 //
-//   CLocaleResourceManager locales;                    // "Locales" beside the program
+//   CLocaleResourceManager locales;                    // "Locales" of the program's data
 //   locales.Initialize(options.locale, settings.languageDir);
 //   ... Tr("Headless", "Summary") ...
 //
@@ -48,7 +48,7 @@ class CLocaleResourceManager : public CLocaleResourceFinder {
 public:
     ~CLocaleResourceManager() override;
 
-    explicit CLocaleResourceManager(std::u16string programFolder = CLongPath::GetAppDir(),
+    explicit CLocaleResourceManager(std::u16string programFolder = platform::ProgramDataFolder(),
                                     std::u16string programVersion = ProgramVersion());
 
     // Chooses the language and loads its translation. switchLocale is the

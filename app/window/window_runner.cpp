@@ -1,8 +1,10 @@
 #include "app/window/window_runner.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include "app/settings/profile_store.h"
+#include "app/window/folder_list_wnd.h"
 #include "app/window/main_frame.h"
 
 CVarnelProApp::WindowRunner MakeWindowRunner()
@@ -17,6 +19,12 @@ CVarnelProApp::WindowRunner MakeWindowRunner()
         CProfileStore store;
         CMainFrame frame(app.GetSettings(), app.GetLocales(), store);
         frame.show();
+        if (app.OpensPathInWindow()) {
+            // A text file opens on its folder.
+            const QFileInfo path(QString::fromStdU16String(*app.GetOptions().inputPath));
+            frame.FolderView()->SelectFolder((path.isDir() ? path.absoluteFilePath() : path.absolutePath())
+                                                 .toStdU16String());
+        }
         return QApplication::exec();
     };
     return runner;

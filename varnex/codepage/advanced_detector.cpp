@@ -13,6 +13,7 @@
 #include "textrion/io/bin_file_detector.h"
 #include "textrion/io/file_sample.h"
 #include "textrion/io/text_file_reader.h"
+#include "platform/process.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_detector.h"
 #include "varnex/codepage/finding_evidence.h"
@@ -54,7 +55,7 @@ bool CAdvancedDetector::CKnownExtList::ExtInTextList(const char16_t* extension)
 std::u16string CAdvancedDetector::CKnownExtList::GetListPath(bool binary) const
 {
     CSingleLock lock(m_lock);
-    CLongPath path(m_folder.empty() ? CLongPath::GetAppDir() : m_folder);
+    CLongPath path(m_folder.empty() ? platform::ProgramDataFolder() : m_folder);
     path.Append(binary ? u"Binary.bin" : u"Text.bin");
     return path.GetPath();
 }
@@ -68,7 +69,7 @@ bool CAdvancedDetector::CKnownExtList::InList(const char16_t* extension, CTextLi
     // load a list once, the others wait for it.
     CSingleLock lock(m_lock);
     if (!loaded) {
-        CLongPath path(m_folder.empty() ? CLongPath::GetAppDir() : m_folder);
+        CLongPath path(m_folder.empty() ? platform::ProgramDataFolder() : m_folder);
         path.Append(fileName);
         CTextFileReader reader(path.c_str(), 2048);
         if (reader.IsOpen()) {

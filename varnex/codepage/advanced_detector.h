@@ -42,7 +42,8 @@ public:
     // text has (more than one in a hundred of those no text uses).
     static bool LooksLikeText(const unsigned char* bytes, uint64_t size);
 
-    // The "Binary.bin" and "Text.bin" lists beside the program: one lower-case
+    // The "Binary.bin" and "Text.bin" lists of the program's data folder
+    // (beside the program, or share/varnelpro when installed): one lower-case
     // extension with its leading dot per line. Each is read once, on its first
     // lookup; a missing file is an empty list.
     class VARNEX_API CKnownExtList {
