@@ -28,6 +28,8 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz
   DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian VERBATIM)
 add_custom_target(varnel_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
 install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz DESTINATION ${_doc})
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME varnelpro)
 
 # cpack -G DEB (scripts/check-package.sh builds and tries it on a clean root).
 set(CPACK_PACKAGE_NAME varnelpro)
@@ -45,12 +47,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/textrion ${PROJECT_BINARY_DIR}/varnex
   ${PROJECT_BINARY_DIR}/utils ${PROJECT_BINARY_DIR}/controls)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "batch converter of text files to Unicode
- Varnel Professional finds the text files of a folder tree, detects the code
- page or Unicode form of each one (byte order marks, UTF-16 without a mark,
- binary files, legacy code pages with a confidence value) and converts them
- into UTF-8, UTF-16 or UTF-32 in an output folder that mirrors the input tree.
- .
- It has a desktop window for reviewing and correcting doubtful files and a
- command-line mode (varnelpro -in=FOLDER -out=FOLDER) that runs without one.")
+# CPack puts the summary above this and indents it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Varnel Professional finds the text files of a folder tree, detects the code
+page or Unicode form of each one (byte order marks, UTF-16 without a mark,
+binary files, legacy code pages with a confidence value) and converts them
+into UTF-8, UTF-16 or UTF-32 in an output folder that mirrors the input tree.
+.
+It has a desktop window for reviewing and correcting doubtful files and a
+command-line mode (varnelpro -in=FOLDER -out=FOLDER) that runs without one.")
 include(CPack)
