@@ -47,7 +47,8 @@ protected:
     std::vector<std::pair<std::string, std::string>> saved;
 };
 
-// A file manager opening a folder or a text file starts "varnelpro -in=PATH":
+// A file manager opening a folder or a text file starts "varnelpro -in=PATH"
+// (or "varnelpro PATH"):
 // the window shows it; anything that asks for a result stays on the command line.
 TEST_F(WindowStartTest, APathAloneOpensTheWindowAnythingMoreRunsHeadless)
 {
@@ -60,6 +61,8 @@ TEST_F(WindowStartTest, APathAloneOpensTheWindowAnythingMoreRunsHeadless)
         {"", true, false},
         {"-in=/srv/docs", true, true},
         {"-in=/srv/docs/notes.txt -locale=de_DE", true, true},
+        {"/srv/docs", true, true},
+        {"/srv/docs /srv/out", false, false},
         {"-in=/srv/docs -out=/srv/out", false, false},
         {"-in=/srv/docs -d", false, false},
         {"-in=/srv/docs -export=/srv/r.csv", false, false},
