@@ -136,6 +136,29 @@ private:
     unsigned m_carried = 0;
 };
 
+// Data the detector would name ASCII with certainty once fed to the end: no
+// byte above 7F (no prober starts), no zero byte (the zero-byte rules) and
+// no ESC or "~{" (the escape probers). Checked in blocks without branching
+// on each byte.
+bool PlainSevenBit(const unsigned char* bytes, uint64_t size)
+{
+    constexpr uint64_t kBlock = 4096;
+    unsigned char previous = 0;
+    for (uint64_t at = 0; at < size; at += kBlock) {
+        const uint64_t end = std::min(size, at + kBlock);
+        unsigned bad = 0;
+        for (uint64_t i = at; i < end; ++i) {
+            const unsigned char c = bytes[i];
+            bad |= static_cast<unsigned>(c >= 0x80) | static_cast<unsigned>(c == 0) |
+                   static_cast<unsigned>(c == 0x1B) | static_cast<unsigned>(c == '{' && previous == '~');
+            previous = c;
+        }
+        if (bad != 0)
+            return false;
+    }
+    return true;
+}
+
 constexpr float kMinimumConfidence = 0.20f;
 // Given to a finding made from the byte structure alone: sure enough to
 // convert, not to pass for a statistical certainty.
@@ -340,6 +363,15 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     // 64-bit: a large limit must not wrap to nothing. The last block is cut
     // to the limit, so no block size makes it read more.
     const uint64_t limit = static_cast<uint64_t>(m_scanLimitMB) * 1048576u;
+    // Plain 7-bit data held to the end already (the UTF-8 check reads it
+    // all): fed block by block it would come out as ASCII, certain.
+    if (const uint64_t held = std::min(sample.Size(), limit);
+        held > 0 && m_blockSize > 0 && (sample.AtEnd() || held == limit) && PlainSevenBit(sample.Data(), held)) {
+        m_bytesFed = held;
+        m_codepage = CodepageOfCharset("ASCII", m_reportGB18030);
+        m_confidence = kCertain;
+        return false;
+    }
     if (limit > 0 && m_blockSize > 0) {
         uint64_t requested = 0;
         uint64_t nextCheck = 64 * 1024;
@@ -457,10 +489,18 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
         if (static_cast<int>(page.page) == m_codepage || page.cyrillic != cyrillic)
             continue;
         std::u16string text;
+        if (!platform::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr))
+            continue;
+        // A reading with more capitals inside words than the finding wins
+        // at no score, and scoring it is most of this step's cost.
+        const double mixed = finding_evidence::MixedCaseWordShare(text);
+        const bool fewerCapitals = mixed <= m_mixedCase;
+        const bool mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords;
+        if (!fewerCapitals && !mendsCapitals)
+            continue;
         std::string moved;
         uint64_t lost = 0;
-        if (!platform::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr) ||
-            !platform::EncodeCodePage(page.windows, text, moved, &lost) || lost * 50 > nonAscii)
+        if (!platform::EncodeCodePage(page.windows, text, moved, &lost) || lost * 50 > nonAscii)
             continue;
         m_detector->Restart();
         for (size_t at = 0; at < moved.size() && !m_detector->IsDone(); at += m_blockSize)
@@ -473,11 +513,9 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
                                                      nullptr) ||
              again != text))
             continue;
-        const double mixed = finding_evidence::MixedCaseWordShare(text);
-        const bool scoresBetter = confidence >= m_confidence + kUnmodelledReadingMargin && mixed <= m_mixedCase;
-        const bool mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords &&
-                                   confidence + kUnmodelledReadingMargin / 5 >= m_confidence;
-        if ((scoresBetter || mendsCapitals) && confidence > bestConfidence) {
+        const bool scoresBetter = fewerCapitals && confidence >= m_confidence + kUnmodelledReadingMargin;
+        const bool keepsScore = mendsCapitals && confidence + kUnmodelledReadingMargin / 5 >= m_confidence;
+        if ((scoresBetter || keepsScore) && confidence > bestConfidence) {
             best = static_cast<int>(page.page);
             bestConfidence = confidence;
         }
