@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
+#include "textrion/io/file_sample.h"
 #include "varnex/codepage/codepage_detector.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex_test_util.h"
@@ -336,6 +337,120 @@ TEST(CodepageDetector, GivesShortRandomBytesNoSureFinding)
             EXPECT_LT(f.confidence, 0.7f) << "found " << f.codepage;
         }
     }
+}
+
+// Everything a run reports, to compare two runs.
+struct FullFinding {
+    int codepage;
+    float confidence;
+    bool certain;
+    uint64_t fed;
+    bool failed;
+    bool c1;
+    uint64_t nonAscii;
+    unsigned distinctNonAscii;
+    double mixedCase;
+    double symbolShare;
+    uint64_t symbolsInWords;
+    bool operator==(const FullFinding&) const = default;
+};
+
+FullFinding Report(CCodepageDetector& detector, bool certain)
+{
+    return {detector.GetCodepage(),         detector.GetConfidence(),      certain,
+            detector.GetBytesFed(),         detector.HasFailed(),          detector.HasC1Controls(),
+            detector.GetNonAsciiBytes(),    detector.GetDistinctNonAsciiBytes(), detector.GetMixedCaseShare(),
+            detector.GetSymbolInWordShare(), detector.GetSymbolsInWords()};
+}
+
+std::ostream& operator<<(std::ostream& out, const FullFinding& f)
+{
+    return out << "codepage " << f.codepage << ", confidence " << f.confidence << ", certain " << f.certain
+               << ", fed " << f.fed << ", failed " << f.failed << ", c1 " << f.c1 << ", non-ASCII " << f.nonAscii;
+}
+
+TEST(CodepageDetector, FindsTheSameInASampleHeldWholeAsInOneReadBlockByBlock)
+{
+    // Plain 7-bit data held whole is judged without feeding it; everything
+    // near that case must come out as when every block is fed.
+    const std::string tilde = Repeat("a", kBlock - 1) + "~" + "{VPND~}" + kAscii;
+    const std::string ascii1MB = Repeat(kAscii, (1u << 20) / kAscii.size() + 1).substr(0, 1u << 20);
+    const struct Case {
+        const char* name;
+        std::string bytes;
+        unsigned limitMB = kLimitMB;
+    } cases[] = {
+        {"7-bit text", kAscii},
+        {"one byte", "x"},
+        {"7-bit text of many blocks", Repeat(kAscii, 200)},
+        {"7-bit text with a zero byte", kAscii + std::string(1, '\0') + kAscii},
+        {"7-bit text with three zero bytes", kAscii + std::string(3, '\0') + kAscii},
+        {"zero bytes only", std::string(100, '\0')},
+        {"7-bit text with NBSP", kAscii + "\xA0" + kAscii},
+        {"7-bit text with an escape", "\x1B[1mbold\x1B[0m " + kAscii},
+        {"HZ", "Chinese is ~{VPND~} in HZ.\n" + kAscii},
+        {"HZ shift cut by a block", tilde},
+        {"tilde and brace apart", "~ {" + kAscii},
+        {"ISO-2022-JP", Iconv("ISO-2022-JP", u"日本語のテキスト") + kAscii},
+        {"a high byte in the last block", Repeat(kAscii, 40) + "caf\xE9"},
+        {"7-bit up to the limit, a high byte after it", ascii1MB + "\xE9t\xE9", 1},
+        {"7-bit up to the limit and one byte more", ascii1MB + "x", 1},
+        {"7-bit exactly the limit", ascii1MB, 1},
+        {"a high byte at the last place of the limit", ascii1MB.substr(0, (1u << 20) - 1) + "\xE9", 1},
+        {"control characters", "a\x01" "b\x7F" "c\x1A\x0E\x0F\r\n" + kAscii},
+        {"KOI8-R", IcuEncode("KOI8-R", varnex_test::kRussianProse)},
+        {"UTF-8", IcuEncode("UTF-8", varnex_test::kRussianProse)},
+        {"UTF-16LE mark", "\xFF\xFE" + IcuEncode("UTF-16LE", u"text")},
+        {"UTF-32BE mark", std::string("\0\0\xFE\xFF", 4) + IcuEncode("UTF-32BE", u"text")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteBytes(dir.File("sample.txt"), c.bytes);
+        CCodepageDetector read(dir.File16("sample.txt").c_str(), kBlock, c.limitMB, false);
+        const bool readCertain = read.Detect();
+
+        CFileSample sample;
+        ASSERT_TRUE(sample.Open(dir.File16("sample.txt").c_str(), kBlock, uint64_t{c.limitMB} << 20));
+        sample.Fill(uint64_t{c.limitMB} << 20);
+        CCodepageDetector held(kBlock, c.limitMB, false);
+        const bool heldCertain = held.Detect(sample);
+        EXPECT_EQ(Report(held, heldCertain), Report(read, readCertain));
+        // A sample holding only its first block reads the rest as it goes.
+        CFileSample started;
+        ASSERT_TRUE(started.Open(dir.File16("sample.txt").c_str(), kBlock, uint64_t{c.limitMB} << 20));
+        started.Fill(kBlock);
+        CCodepageDetector fromStart(kBlock, c.limitMB, false);
+        const bool startCertain = fromStart.Detect(started);
+        EXPECT_EQ(Report(fromStart, startCertain), Report(read, readCertain));
+        // A stream's head, the same.
+        CFileSample head;
+        head.Hold(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size(), true);
+        CCodepageDetector fromHead(kBlock, c.limitMB, false);
+        const bool headCertain = fromHead.Detect(head);
+        EXPECT_EQ(Report(fromHead, headCertain), Report(read, readCertain));
+    }
+}
+
+TEST(CodepageDetector, KeepsNothingOfTheLastFileWhenTheNextIsPlainSevenBit)
+{
+    // One detector serves file after file: a 7-bit file judged without
+    // feeding must not report the legacy text before it.
+    CCodepageDetector reused(kBlock, kLimitMB, false);
+    const std::string texts[] = {IcuEncode("windows-1251", varnex_test::kRussianProse), Repeat(kAscii, 3),
+                                 IcuEncode("windows-1252", varnex_test::kFrenchProse), kAscii};
+    for (const std::string& bytes : texts) {
+        CFileSample sample;
+        sample.Hold(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), true);
+        const bool reusedCertain = reused.Detect(sample);
+        CCodepageDetector fresh(kBlock, kLimitMB, false);
+        const bool freshCertain = fresh.Detect(sample);
+        EXPECT_EQ(Report(reused, reusedCertain), Report(fresh, freshCertain));
+    }
+    EXPECT_EQ(reused.GetCodepage(), 0);
+    EXPECT_EQ(reused.GetConfidence(), kCertain);
+    EXPECT_EQ(reused.GetNonAsciiBytes(), 0u);
+    EXPECT_EQ(reused.GetBytesFed(), kAscii.size());
 }
 
 // --- How much is read ---------------------------------------------------------
