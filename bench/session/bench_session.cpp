@@ -1,9 +1,9 @@
 // The engine's session over a folder tree, for scripts/bench-session.sh:
 //
-//   bench_session ROOT OUT THREADS
+//   bench_session ROOT OUT THREADS [detect]
 //
 // converts ROOT (recursive, hidden files included) into OUT with THREADS
-// converter threads and prints one line of key=value pairs: records, seconds,
+// converter threads, or only detects each file with "detect", and prints one line of key=value pairs: records, seconds,
 // files_per_s, rss_before_kb, rss_after_kb (records still held), vmhwm_kb.
 #include <chrono>
 #include <cstdio>
@@ -44,8 +44,9 @@ long StatusKb(const char* key)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        fprintf(stderr, "usage: bench_session ROOT OUT THREADS\n");
+    const bool detectOnly = argc == 5 && std::string(argv[4]) == "detect";
+    if (argc != 4 && !detectOnly) {
+        fprintf(stderr, "usage: bench_session ROOT OUT THREADS [detect]\n");
         return 2;
     }
     CAdvancedDetector::GetKnownExtList().SetFolder(text::FromUtf8(VARNEL_DATA_DIR));
@@ -56,7 +57,7 @@ int main(int argc, char** argv)
     item.inputPath = platform::FromNativePath(argv[1]);
     item.outputPath = platform::FromNativePath(argv[2]);
     VARNEXJOBSETTING setting = GetDefaultJobSetting();
-    setting.detectOnly = false;
+    setting.detectOnly = detectOnly;
     setting.converterThreads = static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10));
 
     const long rssBefore = StatusKb("VmRSS:");
