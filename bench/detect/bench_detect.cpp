@@ -24,6 +24,8 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -64,44 +66,22 @@ LargeText g_large[] = {
     {"ASCII", {"ascii", "ascii", "ascii"}, 1252, 0, {}, {}},
 };
 
-// xorshift64*: the same text on every machine.
-class Rng {
-public:
-    explicit Rng(uint64_t seed) : m_state(seed) {}
-    unsigned Below(unsigned n)
-    {
-        m_state ^= m_state >> 12;
-        m_state ^= m_state << 25;
-        m_state ^= m_state >> 27;
-        return static_cast<unsigned>(((m_state * 0x2545F4914F6CDD1Dull) >> 32) % n);
-    }
-
-private:
-    uint64_t m_state;
-};
-
 // Words of the paragraphs in random order, in lines of about 70 characters,
 // cut at kLargeBytes once encoded.
 std::string MakeLargeText(const LargeText& large)
 {
     std::vector<std::u16string> words;
     for (const char* id : large.paragraphs) {
-        const std::u16string paragraph = text::FromUtf8(corpus::ParagraphById(id).utf8);
-        size_t at = 0;
-        while (at < paragraph.size()) {
-            size_t end = paragraph.find_first_of(u" \n", at);
-            if (end == std::u16string::npos)
-                end = paragraph.size();
-            if (end > at)
-                words.push_back(paragraph.substr(at, end - at));
-            at = end + 1;
-        }
+        std::istringstream paragraph{std::string(corpus::ParagraphById(id).utf8)};
+        for (std::string word; paragraph >> word;)
+            words.push_back(text::FromUtf8(word));
     }
-    Rng rng(0x5EED0D37);
+    // The engine's sequence is fixed by the standard: the same text everywhere.
+    std::mt19937 random(0x5EED0D37);
     std::u16string text;
     size_t line = 0;
     while (text.size() < kLargeBytes) {
-        const std::u16string& word = words[rng.Below(static_cast<unsigned>(words.size()))];
+        const std::u16string& word = words[random() % words.size()];
         text += word;
         line += word.size() + 1;
         text += line > 70 ? u'\n' : u' ';
