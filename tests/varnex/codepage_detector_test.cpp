@@ -390,7 +390,7 @@ TEST(CodepageDetector, FindsTheSameInASampleHeldWholeAsInOneReadBlockByBlock)
         {"7-bit text with an escape", "\x1B[1mbold\x1B[0m " + kAscii},
         {"HZ", "Chinese is ~{VPND~} in HZ.\n" + kAscii},
         {"HZ shift cut by a block", tilde},
-        {"tilde and brace apart", "~ {" + kAscii},
+        {"tilde and brace with a blank between", "~ {" + kAscii},
         {"ISO-2022-JP", Iconv("ISO-2022-JP", u"日本語のテキスト") + kAscii},
         {"a high byte in the last block", Repeat(kAscii, 40) + "caf\xE9"},
         {"7-bit up to the limit, a high byte after it", ascii1MB + "\xE9t\xE9", 1},
