@@ -9,11 +9,11 @@
 // user makes it, the last one gone takes it down.
 class CWatchReports {
 public:
-  static std::shared_ptr<CWatchReports> Acquire();
-  ~CWatchReports();
+    static std::shared_ptr<CWatchReports> Acquire();
+    ~CWatchReports();
 
 private:
-  CWatchReports();
+    CWatchReports();
 
-  CQtHandlerTarget m_target;
+    CQtHandlerTarget m_target;
 };

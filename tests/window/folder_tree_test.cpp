@@ -23,7 +23,7 @@ protected:
             fs::create_directories(dir.File(name));
         root = model.IndexOf(QString::fromStdString(dir.Path()));
         ASSERT_TRUE(root.isValid());
-        model.fetchMore(root);
+        model.Follow(root, true);
     }
     // The names under the temporary folder, in the tree's order.
     QStringList Names(const QModelIndex& parent) const
@@ -48,7 +48,7 @@ TEST_F(FolderTreeTest, ListsSubfoldersByNameWithoutHiddenOnesOrFiles)
     std::ofstream(dir.File("file.txt")) << "text";
     EXPECT_EQ(Names(root), (QStringList{"alpha", "Beta", "gamma"}));
     EXPECT_EQ(model.FilePath(model.index(2, 0, root)), QString::fromStdString(dir.File("gamma")));
-    EXPECT_TRUE(model.hasChildren(model.index(0, 0, root)));  // not read yet
+    EXPECT_TRUE(model.hasChildren(model.index(0, 0, root))); // not read yet
 }
 
 TEST_F(FolderTreeTest, FollowsFoldersMadeRemovedAndRenamedOnDisk)
@@ -67,9 +67,10 @@ TEST_F(FolderTreeTest, FollowsFoldersMadeRemovedAndRenamedOnDisk)
 
 TEST_F(FolderTreeTest, ARemovedSubtreeTakesItsWatchesAlong)
 {
-    const QModelIndex gamma = model.IndexOf(QString::fromStdString(dir.File("gamma/inner")));
-    ASSERT_TRUE(gamma.isValid());
-    model.fetchMore(gamma);
+    const QModelIndex inner = model.IndexOf(QString::fromStdString(dir.File("gamma/inner")));
+    ASSERT_TRUE(inner.isValid());
+    model.Follow(inner.parent(), true);
+    model.Follow(inner, true);
     const int watched = model.WatchedFolderCount();
     fs::remove_all(dir.File("gamma"));
     ASSERT_TRUE(Shows({"alpha", "Beta"}));
@@ -88,13 +89,26 @@ TEST_F(FolderTreeTest, AHiddenFolderChosenByPathStaysWhileItIsThere)
     EXPECT_FALSE(model.IndexOf(QString::fromStdString(dir.File("missing"))).isValid());
 }
 
-TEST_F(FolderTreeTest, TheWatchedFolderItselfDeletedEndsCleanly)
+TEST_F(FolderTreeTest, AClosedFolderIsNotWatchedAndCatchesUpWhenOpened)
 {
-    const QModelIndex alpha = model.index(0, 0, root);
-    model.fetchMore(alpha);
-    fs::remove_all(dir.Path());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !root.isValid() || model.rowCount(root) == 0; }, 5000));
-    fs::create_directories(dir.Path());  // for the temporary folder's own clean-up
+    const int open = model.WatchedFolderCount();
+    model.Follow(model.index(2, 0, root), true);
+    EXPECT_EQ(model.WatchedFolderCount(), open + 1);
+    model.Follow(root, false); // closes gamma with it
+    EXPECT_EQ(model.WatchedFolderCount(), open - 1);
+    fs::create_directory(dir.File("delta"));
+    QTest::qWait(2 * CFolderTreeModel::kSettleMs);
+    EXPECT_EQ(Names(root), (QStringList{"alpha", "Beta", "gamma"}));
+    model.Follow(root, true);
+    EXPECT_EQ(Names(root), (QStringList{"alpha", "Beta", "delta", "gamma"}));
 }
 
-}  // namespace
+TEST_F(FolderTreeTest, TheWatchedFolderItselfDeletedEndsCleanly)
+{
+    model.Follow(model.index(0, 0, root), true);
+    fs::remove_all(dir.Path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !root.isValid() || model.rowCount(root) == 0; }, 5000));
+    fs::create_directories(dir.Path()); // for the temporary folder's own clean-up
+}
+
+} // namespace

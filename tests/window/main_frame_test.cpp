@@ -127,6 +127,24 @@ TEST_F(MainFrameTest, TheFileViewFollowsFilesAddedAndRemovedOnDisk)
     EXPECT_EQ(RowOf(*frame->FileView()->Model(), u"french-1252.txt"), -1);
 }
 
+TEST_F(MainFrameTest, TheFolderTreeShowsAFolderMadeBesideTheChosenOne)
+{
+    auto frame = Frame();
+    ASSERT_TRUE(frame->FolderView()->SelectFolder(dir.File16("in")));
+    const QPersistentModelIndex parent = frame->FolderView()->Tree()->currentIndex().parent();
+    const auto shown = [&] {
+        const QAbstractItemModel& model = *frame->FolderView()->Tree()->model();
+        for (int row = 0; row < model.rowCount(parent); ++row)
+            if (model.index(row, 0, parent).data().toString() == QStringLiteral("made-later"))
+                return true;
+        return false;
+    };
+    std::filesystem::create_directory(dir.File("made-later"));
+    EXPECT_TRUE(WaitUntil(shown));
+    std::filesystem::remove(dir.File("made-later"));
+    EXPECT_TRUE(WaitUntil([&] { return !shown(); }));
+}
+
 TEST_F(MainFrameTest, APathTypedInTheFolderBoxIsChosenAndRemembered)
 {
     auto frame = Frame();
