@@ -29,7 +29,7 @@ for arg in "$@"; do
     case "$arg" in
     --write) write=1 ;;
     --program=*) program=${arg#--program=} ;;
-    -h | --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
     *) echo "compare: unknown argument $arg (see --help)" >&2; exit 2 ;;
     esac
 done
