@@ -22,7 +22,7 @@ packages=(
     libicu-dev icu-devtools libpugixml-dev libre2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-    uchardet libc-bin time
+    uchardet libc-bin time groff-base
     desktop-file-utils appstream
     clang libclang-rt-14-dev llvm-14
 )
