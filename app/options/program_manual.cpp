@@ -154,10 +154,11 @@ std::string ManualPage(std::string_view version)
     Entry(page, ".I \"$XDG_CONFIG_HOME/Quillmark/Varnel Professional 2.ini\"",
           Roff(std::string_view("The window's layout, recent lists and chosen language.")));
     Entry(page, ".IR Locales/ NAME /",
-          Roff(std::string_view("Language bundles beside the program (English is built in).")));
+          Roff(std::string_view("Language bundles (English is built in), in ../share/varnelpro from the "
+                                "program when installed, else beside it.")));
     Entry(page, ".IR Binary.bin \", \" Text.bin",
-          Roff(std::string_view("Extension lists beside the program: one lower-case extension per line, taken "
-                                "as binary or as text.")));
+          Roff(std::string_view("Extension lists taken as binary and as text, one lower-case extension per line; "
+                                "in the same folder.")));
 
     page += ".SH EXAMPLES\n";
     Example(page, "Convert a folder tree into UTF-8 and write a CSV report:",
