@@ -124,8 +124,8 @@ TEST_F(ProgramManualTest, ManualPageListsWhatHelpLists)
 
     EXPECT_GT(fromHelp.size(), 20u);
     EXPECT_EQ(fromPage, fromHelp);
-    for (const char* part : {".SH SYNOPSIS", ".SH EXIT STATUS", ".SH FILES", ".SH EXAMPLES", ".BR iconv (1)"})
-        EXPECT_NE(page.find(part), std::string::npos) << part;
+    for (const char* section : {".SH SYNOPSIS", ".SH EXIT STATUS", ".SH FILES", ".SH EXAMPLES", ".BR iconv (1)"})
+        EXPECT_NE(page.find(section), std::string::npos) << section;
 }
 
 TEST_F(ProgramManualTest, ManualPageRendersWithoutWarnings)
