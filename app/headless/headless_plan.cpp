@@ -111,6 +111,10 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
     item.folder = folder;
     item.options = conversion;
     item.inputPath = inputPath;
+    item.shard = options.shard;
+    // Slices are taken of the files a walk finds; a single file has no tree to split.
+    if (!folder && !options.shard.IsWhole())
+        return Arg(TrH("-shard splits the files of a folder, but the input is a file: %1"), inputPath);
     plan.detectOnly = options.detectOnly;
 
     if (!options.detectOnly) {
@@ -152,6 +156,9 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
         // JSON text is UTF-8 by its standard; another form would not parse.
         if (options.exportType == CCommandLineOptions::EXPORT_JSON && options.exportEncoding != TEXTENCODING_UTF8)
             return TrH("a JSON Lines report is always UTF-8 without BOM: leave out -exportenc");
+        // An XML document without its root element would not parse.
+        if (options.exportType == CCommandLineOptions::EXPORT_XML && !options.exportHeader)
+            return TrH("an XML report always has its root element: -exportheader=no is for CSV and JSON Lines");
         plan.exportType = options.exportType;
         plan.exportPath = options.exportPath;
     }

@@ -122,16 +122,24 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
 
     std::unique_ptr<CVarnexResultExporter> exporter;
     const TEXTENCODING encoding = options.exportEncoding;
+    // A report to be joined to others holds no BOM but at its start: the first, headed one.
+    const bool concatenable = !options.exportHeader || !plan.item.shard.IsWhole();
     if (plan.exportType == CCommandLineOptions::EXPORT_CSV) {
-        exporter = std::make_unique<CVarnexDetailedCSVExporter>(plan.exportPath.c_str(), encoding, options.exportBom,
-                                                                setting.writeBufferSize);
+        auto csv = std::make_unique<CVarnexDetailedCSVExporter>(
+            plan.exportPath.c_str(), encoding, options.exportBom && options.exportHeader, setting.writeBufferSize);
+        if (concatenable)
+            csv->SetConcatenable(options.exportHeader);
+        exporter = std::move(csv);
     } else if (plan.exportType == CCommandLineOptions::EXPORT_XML) {
         exporter = std::make_unique<CVarnexXMLExporter>(plan.exportPath.c_str(), encoding, options.exportBom);
     } else if (plan.exportType == CCommandLineOptions::EXPORT_JSON) {
         CVarnexJSONExporter::RUNINFO run{ProgramVersion(), options.commandLine, setting, plan.item.options,
                                          plan.item.folder};
-        exporter = std::make_unique<CVarnexJSONExporter>(plan.exportPath.c_str(), setting.writeBufferSize,
-                                                         std::move(run));
+        auto json = std::make_unique<CVarnexJSONExporter>(plan.exportPath.c_str(), setting.writeBufferSize,
+                                                          std::move(run));
+        if (concatenable)
+            json->SetConcatenable(options.exportHeader);
+        exporter = std::move(json);
     }
 
     platform::StopSignals stopSignals;

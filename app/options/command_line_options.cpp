@@ -230,6 +230,13 @@ bool CCommandLineOptions::CheckValue(Given& g)
         g.code = yes ? 1 : 0;
         g.meaning = yes ? u"1" : u"0";
         return true;
+    case SwitchValueKind::Slice: {
+        uint32_t k = 0, n = 1;
+        if (!ParseSwitchSlice(g.value, k, n))
+            break;
+        g.meaning = text::FromUnsigned(k) + u"/" + text::FromUnsigned(n);
+        return true;
+    }
     case SwitchValueKind::CodePage:
         if (const CCodepageInfo* info = CCodepageInfo::GetCodepageInfoByName(g.value);
             info != nullptr && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(info->GetCodepage()))) {
@@ -360,6 +367,10 @@ void CCommandLineOptions::Fill(const std::vector<Given>& given)
         exportEncoding = static_cast<TEXTENCODING>(code(u"exportenc"));
     if (has(u"exportbom"))
         exportBom = code(u"exportbom") != 0;
+    if (has(u"exportheader"))
+        exportHeader = code(u"exportheader") != 0;
+    if (has(u"shard"))
+        ParseSwitchSlice(value(u"shard"), shard.index, shard.count);
 
     if (detectOnly)
         conversionRequested = inputPath.has_value();
@@ -383,6 +394,8 @@ std::u16string CCommandLineOptions::DescribeProblem() const
     case Problem::BAD_VALUE:
         if (row != nullptr && ValueRow(*row).kind == SwitchValueKind::Number)
             return Args(TrH("%1: \"%2\" is not a number"), {p.name, p.value});
+        if (row != nullptr && ValueRow(*row).kind == SwitchValueKind::Slice)
+            return Args(TrH("%1: \"%2\" is not K/N (N at least 1, K from 0 to N-1)"), {p.name, p.value});
         if (row != nullptr && ValueRow(*row).kind == SwitchValueKind::Bool)
             return Args(TrH("%1: unknown value \"%2\"; one of: %3"), {p.name, p.value, u"yes, no"});
         return Args(TrH("%1: unknown value \"%2\"; one of: %3"),

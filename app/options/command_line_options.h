@@ -7,6 +7,7 @@
 
 #include "textrion/encoding/text_encoding.h"
 #include "varnex/session/conversion_options.h"
+#include "varnex/session/path_shard.h"
 
 // What the program's command line asks for, filled once at start-up. Every
 // switch and value is checked against the switch table
@@ -76,6 +77,8 @@ public:
     std::u16string exportPath;
     TEXTENCODING exportEncoding = TEXTENCODING_UTF8;
     bool exportBom = true;
+    bool exportHeader = true;  // no: CSV without its header row, JSON Lines without header and summary
+    VARNEXSHARD shard{};       // -shard=K/N: the slice of the input folder's files this run takes
     std::u16string cmdFilePath;
     int cmdFileMaxSize = 32768;
     std::optional<std::u16string> locale;

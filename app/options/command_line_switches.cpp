@@ -62,6 +62,8 @@ const std::vector<CommandLineSwitch> kSwitches = {
     {u"wf", {u"-wf"}, Kind::Text, {}, {}, "PATTERNS",
      TrNoop("only files matching these wildcards (quote them: '-wf=*.txt;*.csv')")},
     {u"rf", {u"-rf"}, Kind::Text, {}, {}, "REGEX", TrNoop("only files whose name matches this regular expression")},
+    {u"shard", {u"-shard", u"--shard"}, Kind::Slice, {}, {}, "K/N",
+     TrNoop("take only slice K (0 to N-1) of the folder's files, chosen by path: N runs split a tree")},
     {u"mode", {u"-mode"}, Kind::Keyword,
      {{u"FILE", Options::MODE_FILE}, {u"FOLDER", Options::MODE_FOLDER}, {u"CORVENTA", Options::MODE_CORVENTA}}, {},
      "MODE", TrNoop("FILE converts the single file -in into the file -out (default FOLDER)")},
@@ -69,6 +71,10 @@ const std::vector<CommandLineSwitch> kSwitches = {
     {u"exporttype", {u"-exporttype"}, Kind::Keyword,
      {{u"CSV", Options::EXPORT_CSV}, {u"XML", Options::EXPORT_XML}, {u"JSON", Options::EXPORT_JSON}}, {}, "TYPE",
      TrNoop("report format (default CSV; JSON writes JSON Lines)")},
+    {u"exportheader", {u"-exportheader"}, Kind::Bool, {}, {}, "yes|no",
+     TrNoop("CSV header row, JSON Lines header and summary lines (default yes); no: reports concatenate")},
+    {u"exportheader", {u"--no-report-header"}, Kind::None, {}, u"no", nullptr,
+     TrNoop("the same as -exportheader=no")},
     {u"exportenc", {u"-exportenc"}, Kind::Keyword, kReportEncodings, {}, "FORMAT",
      TrNoop("report encoding (default UTF8)")},
     {u"exportbom", {u"-exportbom"}, Kind::Bool, {}, {}, "yes|no", TrNoop("report byte order mark (default yes)")},
@@ -130,6 +136,31 @@ const SwitchKeyword* FindSwitchKeyword(const CommandLineSwitch& row, std::u16str
         if (SameKeyword(value, keyword.text))
             return &keyword;
     return nullptr;
+}
+
+bool ParseSwitchSlice(std::u16string_view text, uint32_t& index, uint32_t& count)
+{
+    const size_t slash = text.find(u'/');
+    if (slash == std::u16string_view::npos)
+        return false;
+    // At most 9 digits each: no overflow, and no one runs a billion slices.
+    auto number = [](std::u16string_view digits, uint32_t& value) {
+        if (digits.empty() || digits.size() > 9)
+            return false;
+        value = 0;
+        for (const char16_t c : digits) {
+            if (c < u'0' || c > u'9')
+                return false;
+            value = value * 10 + (c - u'0');
+        }
+        return true;
+    };
+    uint32_t k = 0, n = 0;
+    if (!number(text.substr(0, slash), k) || !number(text.substr(slash + 1), n) || n == 0 || k >= n)
+        return false;
+    index = k;
+    count = n;
+    return true;
 }
 
 bool ParseSwitchBool(std::u16string_view text, bool& value)

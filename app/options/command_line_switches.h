@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,7 @@ enum class SwitchValueKind {
     Keyword,   // one of the row's keywords; case, '-' and '_' do not matter
     Bool,      // yes/no, true/false, on/off, 1/0, y/n, t/f
     CodePage,  // a catalogue number or name (CCodepageInfo::GetCodepageInfoByName)
+    Slice,     // K/N: decimal K from 0 to N-1, N at least 1
 };
 
 struct SwitchKeyword {
@@ -46,6 +48,9 @@ const CommandLineSwitch* FindCommandLineSwitch(std::u16string_view typed);
 
 // The keyword of a row a value names, or null.
 const SwitchKeyword* FindSwitchKeyword(const CommandLineSwitch& row, std::u16string_view value);
+
+// "K/N" with 0 <= K < N as its two numbers; false when text is not so.
+bool ParseSwitchSlice(std::u16string_view text, uint32_t& index, uint32_t& count);
 
 // The yes/no words of Bool switches; false when text is none of them.
 bool ParseSwitchBool(std::u16string_view text, bool& value);

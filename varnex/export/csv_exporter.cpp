@@ -86,7 +86,8 @@ bool CVarnexCSVExporter::Open(VARNEXSESSIONTYPE type, bool append)
     }
 
     auto header = std::make_unique<Row>();
-    GetHeaderItems(header.get());
+    if (m_header)
+        GetHeaderItems(header.get());
     {
         CSingleLock lock(m_queue.GetCriticalSection());
         m_open.store(true, std::memory_order_release);
@@ -225,7 +226,7 @@ void CVarnexCSVExporter::NonLockedWriteItem(const Row* row)
 
 void CVarnexCSVExporter::FormatRow(const Row& row, bool firstRow, std::u16string& line)
 {
-    if (!firstRow)
+    if (!firstRow && !m_concatenable)
         line.append(u"\r\n");
     CCSVValueFormatter formatter;
     for (size_t i = 0; i < row.size(); ++i) {
@@ -236,6 +237,8 @@ void CVarnexCSVExporter::FormatRow(const Row& row, bool firstRow, std::u16string
         while (const unsigned n = formatter.Format(m_cellBuffer.data(), static_cast<unsigned>(m_cellBuffer.size())))
             line.append(m_cellBuffer.data(), n);
     }
+    if (m_concatenable)
+        line.append(u"\r\n");
 }
 
 CVarnexStandardCSVExporter::CVarnexStandardCSVExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom,

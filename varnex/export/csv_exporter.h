@@ -65,6 +65,17 @@ public:
     const std::u16string& GetPath() const { return m_path; }
     std::u16string GetReportPath() const override { return m_path; }
 
+    // For reports of several runs joined end to end (cat): every row ends its
+    // line, so the next report's first row starts a line of its own, and
+    // without header the report holds only record rows (the JSON Lines also
+    // lose their summary). Set before Open.
+    void SetConcatenable(bool header)
+    {
+        m_concatenable = true;
+        m_header = header;
+    }
+    bool WritesHeader() const { return m_header; }
+
 protected:
     // Stops the writer thread, writes every row still queued and closes the
     // report. Harmless when the exporter is not open.
@@ -108,6 +119,8 @@ private:
     std::unique_ptr<CTextFileWriter> m_writer;
     // No line break goes before the next row.
     bool m_firstRow = true;
+    bool m_concatenable = false;
+    bool m_header = true;
     std::u16string m_line;
     std::array<char16_t, 2048> m_cellBuffer{};
 

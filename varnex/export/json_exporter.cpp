@@ -159,7 +159,7 @@ bool CVarnexJSONExporter::Open(VARNEXSESSIONTYPE type, bool append)
 
 void CVarnexJSONExporter::Close(VARNEXSESSIONSTOPREASON reason)
 {
-    if (IsOpen()) {
+    if (IsOpen() && WritesHeader()) {
         JsonObject summary;
         summary.Text(u"type", u"summary").Text(u"stop_reason",
                                                  reason == VARNEXSESSIONSTOPREASON_USER ? u"stopped" : u"finished");

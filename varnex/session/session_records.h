@@ -4,6 +4,7 @@
 #include <string>
 
 #include "varnex/session/conversion_options.h"
+#include "varnex/session/path_shard.h"
 #include "varnex/varnex_export.h"
 
 enum VARNEXSESSIONTYPE : int {
@@ -61,6 +62,7 @@ struct VARNEX_API tagVARNEXBATCHJOBITEM {
     std::u16string inputPath;
     std::u16string outputPath;  // folder items: the output folder; empty: no output
     std::u16string outputRoot;  // files found in a folder: the output folder their target lies below
+    VARNEXSHARD shard{};        // folder items: the slice of the tree to take
 };
 using VARNEXBATCHJOBITEM = tagVARNEXBATCHJOBITEM;
 

@@ -23,6 +23,7 @@ void CVarnexFileFinderThread::FindFiles(const tagVARNEXBATCHJOBITEM& item)
     if (item.options.filter.IsEnabled())
         job->m_filter = CNameFilter(item.options.filter.IsRegex(), item.options.filter.GetFilterString());
     job->m_outputFolder = item.outputPath;
+    job->m_shard = item.shard;
     if (!item.outputPath.empty()) {
         // Outputs are never inputs: the output folder is made now and left
         // out of the walk, also when it lies inside the input tree.
@@ -46,6 +47,7 @@ void CVarnexFileFinderThread::InitNewRecursiveJob(CFileFinderJob* newJob, const 
     target->m_options = source->m_options;
     target->m_outputFolder = source->m_outputFolder;
     target->m_filter = source->m_filter;
+    target->m_shard = source->m_shard;
 }
 
 void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJob* baseJob)
@@ -57,6 +59,8 @@ void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJo
         return;
     CLongPath path(job->m_jobFolder);
     path.Append(entry.name);
+    if (!job->Owns(path.GetPath()))
+        return;
     tagVARNEXBATCHJOBITEM item;
     item.options = job->m_options;
     item.inputPath = path.GetPath();
@@ -68,6 +72,9 @@ void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJo
 
 void CVarnexFileFinderThread::OnFolderError(CFileFinderJob* job, int error)
 {
+    // Every slice walks the folder; one of them reports it.
+    if (!static_cast<const CVarnexFileFinderJob*>(job)->Owns(job->m_jobFolder))
+        return;
     m_owner->SessionCountFolderError();
     m_owner->SessionAddSkipped(job->m_jobFolder, VARNEXRESULTSTATE_ERROR,
                                VARNEXREASONNOTE::Error(VARNEXREASON_FOLDER_UNREADABLE, error));
@@ -78,6 +85,8 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
     const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
     // The name filter chooses files; an entry it would not pass is not the user's concern.
     if (!entry.isFolder && job->IsFilterEnabled() && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
+        return;
+    if (!job->Owns(entry.path))
         return;
     VARNEXRESULTSTATE state = VARNEXRESULTSTATE_NOT_SUPPORTED;
     VARNEXREASONNOTE why;

@@ -25,6 +25,9 @@ public:
     VARNEXCONVERSIONOPTIONS m_options;
     std::u16string m_outputFolder;
     CNameFilter m_filter;  // m_options.filter, compiled once per item
+    VARNEXSHARD m_shard;   // folders are walked whole; files and rows only of this slice
+
+    bool Owns(const std::u16string& path) const { return m_shard.OwnsBelow(path, m_baseFolder); }
 };
 
 // The engine's finder: every file found becomes a file item of the session.
