@@ -111,9 +111,9 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
     item.folder = folder;
     item.options = conversion;
     item.inputPath = inputPath;
-    item.shard = options.shard;
+    item.shard = options.shard.value_or(VARNEXSHARD{});
     // Slices are taken of the files a walk finds; a single file has no tree to split.
-    if (!folder && !options.shard.IsWhole())
+    if (!folder && !item.shard.IsWhole())
         return Arg(TrH("-shard splits the files of a folder, but the input is a file: %1"), inputPath);
     plan.detectOnly = options.detectOnly;
 

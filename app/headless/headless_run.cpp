@@ -123,7 +123,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     std::unique_ptr<CVarnexResultExporter> exporter;
     const TEXTENCODING encoding = options.exportEncoding;
     // A report to be joined to others holds no BOM but at its start: the first, headed one.
-    const bool concatenable = !options.exportHeader || !plan.item.shard.IsWhole();
+    const bool concatenable = !options.exportHeader || options.shard.has_value();
     if (plan.exportType == CCommandLineOptions::EXPORT_CSV) {
         auto csv = std::make_unique<CVarnexDetailedCSVExporter>(
             plan.exportPath.c_str(), encoding, options.exportBom && options.exportHeader, setting.writeBufferSize);

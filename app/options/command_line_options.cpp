@@ -370,7 +370,7 @@ void CCommandLineOptions::Fill(const std::vector<Given>& given)
     if (has(u"exportheader"))
         exportHeader = code(u"exportheader") != 0;
     if (has(u"shard"))
-        ParseSwitchSlice(value(u"shard"), shard.index, shard.count);
+        ParseSwitchSlice(value(u"shard"), shard.emplace().index, shard->count);
 
     if (detectOnly)
         conversionRequested = inputPath.has_value();

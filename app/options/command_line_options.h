@@ -78,7 +78,9 @@ public:
     TEXTENCODING exportEncoding = TEXTENCODING_UTF8;
     bool exportBom = true;
     bool exportHeader = true;  // no: CSV without its header row, JSON Lines without header and summary
-    VARNEXSHARD shard{};       // -shard=K/N: the slice of the input folder's files this run takes
+    // -shard=K/N: the slice of the input folder's files this run takes; its
+    // report is one of several to be joined, also with N = 1.
+    std::optional<VARNEXSHARD> shard;
     std::u16string cmdFilePath;
     int cmdFileMaxSize = 32768;
     std::optional<std::u16string> locale;

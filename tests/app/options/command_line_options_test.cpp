@@ -245,6 +245,19 @@ const Row kRows[] = {
          EXPECT_EQ(o.conversion.inputCodepage, 20866);
          EXPECT_EQ(o.codepageText, u"koi8-r");
      }},
+    {"WholeTreeAndHeadedReportByDefault", u" -in=a", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.shard.has_value());
+         EXPECT_TRUE(o.exportHeader);
+     }},
+    {"ShardIsZeroBased", u" -shard=0/7 --no-report-header", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.shard, std::optional(VARNEXSHARD{0, 7}));
+         EXPECT_FALSE(o.exportHeader);
+     }},
+    {"ShardLongFormTakesTheNextWord", u" --shard 6/7 -exportheader=yes", [](const CCommandLineOptions& o) {
+         EXPECT_EQ(o.shard, std::optional(VARNEXSHARD{6, 7}));
+         EXPECT_TRUE(o.exportHeader);
+     }},
+    {"OneShardIsTheWholeTree", u" -shard=0/1", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.shard && o.shard->IsWhole()); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, OptionsTable, testing::ValuesIn(kRows),
@@ -293,6 +306,13 @@ const BadLine kBadLines[] = {
     {"Mode", u" -mode=xyz", K::BAD_VALUE, "FILE, FOLDER, CORVENTA"},
     {"LogLevel", u" -loglevel=verbose", K::BAD_VALUE, "-loglevel"},
     {"NegativeMaximum", u" -cmdfilemaxsize=-5", K::BAD_VALUE, "-cmdfilemaxsize"},
+    {"ShardPastTheLast", u" -shard=7/7", K::BAD_VALUE, "-shard"},
+    {"ShardOfNone", u" --shard=0/0", K::BAD_VALUE, "--shard"},
+    {"ShardOneBased", u" -shard=1", K::BAD_VALUE, "K/N"},
+    {"ShardNegative", u" -shard=-1/2", K::BAD_VALUE, "-shard"},
+    {"ShardHuge", u" -shard=0/99999999999", K::BAD_VALUE, "-shard"},
+    {"ShardTwiceDiffering", u" -shard=0/2 -shard=1/2", K::CONFLICT, "-shard=1/2"},
+    {"HeaderBothWays", u" -exportheader=yes --no-report-header", K::CONFLICT, "--no-report-header"},
     {"EmptyExport", u" -export=", K::NO_VALUE, "-export=FILE"},
     {"ValueAfterBlank", u" -enc UTF8", K::NO_VALUE, "-enc"},
     {"LongFormAtTheEnd", u" -d --code-page", K::NO_VALUE, "--code-page"},
