@@ -169,6 +169,30 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
         <translation>Kodierung des Berichts (Standard UTF8)</translation>
     </message>
     <message>
+        <source>%1: &quot;%2&quot; is not K/N (N at least 1, K from 0 to N-1)</source>
+        <translation>%1: &quot;%2&quot; ist nicht K/N (N mindestens 1, K von 0 bis N-1)</translation>
+    </message>
+    <message>
+        <source>CSV header row, JSON Lines header and summary lines (default yes); no: reports concatenate</source>
+        <translation>CSV-Kopfzeile, JSON-Lines-Kopf- und Zusammenfassungszeile (Standard yes); no: Berichte lassen sich aneinanderhängen</translation>
+    </message>
+    <message>
+        <source>the same as -exportheader=no</source>
+        <translation>dasselbe wie -exportheader=no</translation>
+    </message>
+    <message>
+        <source>take only slice K (0 to N-1) of the folder's files, chosen by path: N runs split a tree</source>
+        <translation>nur Teil K (0 bis N-1) der Dateien des Ordners nehmen, nach Pfad gewählt: N Läufe teilen sich einen Baum</translation>
+    </message>
+    <message>
+        <source>-shard splits the files of a folder, but the input is a file: %1</source>
+        <translation>-shard teilt die Dateien eines Ordners, aber die Eingabe ist eine Datei: %1</translation>
+    </message>
+    <message>
+        <source>an XML report always has its root element: -exportheader=no is for CSV and JSON Lines</source>
+        <translation>ein XML-Bericht hat immer sein Wurzelelement: -exportheader=no gilt für CSV und JSON Lines</translation>
+    </message>
+    <message>
         <source>report byte order mark (default yes)</source>
         <translation>Byte-Order-Mark des Berichts (Standard yes)</translation>
     </message>
