@@ -193,6 +193,10 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
         <translation>ein XML-Bericht hat immer sein Wurzelelement: -exportheader=no gilt für CSV und JSON Lines</translation>
     </message>
     <message>
+        <source>-shard splits the files of a folder, not a stream (-in=- or -out=-)</source>
+        <translation>-shard teilt die Dateien eines Ordners, keinen Datenstrom (-in=- oder -out=-)</translation>
+    </message>
+    <message>
         <source>report byte order mark (default yes)</source>
         <translation>Byte-Order-Mark des Berichts (Standard yes)</translation>
     </message>

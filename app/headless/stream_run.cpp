@@ -70,6 +70,9 @@ std::u16string CheckStreamRun(const CCommandLineOptions& options, bool toStdout,
         return why;
     if (options.exportType != CCommandLineOptions::EXPORT_NONE)
         return TrH("no report is written for standard input or output (-export)");
+    // Every slice would write the same stream.
+    if (options.shard && !options.shard->IsWhole())
+        return TrH("-shard splits the files of a folder, not a stream (-in=- or -out=-)");
     platform::FileStatus input{};
     if (!options.ReadsStandardInput()) {
         if (!platform::GetFileStatus(*options.inputPath, &input))

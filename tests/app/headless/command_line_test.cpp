@@ -71,6 +71,10 @@ TEST_F(CommandLineTest, EveryMistakeExitsTwoWithOneLineAndChangesNothing)
         {"-CmdFile=in", "-CmdFile: cannot read the command file: "},
         {"-CmdFile=bad.cmd", "-rt: unknown value \"XX\""},
         {"-resetlayout -quit -bogus", "unknown switch: -bogus"},
+        {"-in=in -out=out -shard=2/2", "-shard: \"2/2\" is not K/N"},
+        {"-in=in/a.txt -out=out -shard=0/2", "-shard splits the files of a folder, but the input is a file: "},
+        {"-in=in/a.txt -out=- -shard=1/2", "-shard splits the files of a folder, not a stream"},
+        {"-in=in -d -shard=0/2 -export=r.xml -exporttype=XML -exportheader=no", "an XML report always has"},
     };
     const std::string before = Listing(dir.Path());
     for (const auto& c : cases) {
