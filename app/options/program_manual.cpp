@@ -128,6 +128,9 @@ std::string ManualPage(std::string_view version)
             text += "\n" + Roff(std::string_view("Also true/false, on/off, y/n, t/f, 1/0."));
         } else if (row.kind == SwitchValueKind::CodePage) {
             text += "\n" + Roff(std::string_view("Any IANA or ICU name of a listed page; --list-code-pages lists them."));
+        } else if (row.kind == SwitchValueKind::Slice) {
+            text += "\n" + Roff(std::string_view("A file belongs to slice FNV-1a-64(its path below the input "
+                                                  "folder, '/' between names) mod N."));
         }
         Entry(page, RoffNames(row), text);
     }
@@ -169,6 +172,14 @@ std::string ManualPage(std::string_view version)
     Example(page, "Detect only, with a JSON Lines report, then list the files that ended with a warning:",
             "varnelpro -d -r -in=texts -export=found.jsonl -exporttype=JSON\n"
             "jq -r 'select(.type == \"file\" and .result == \"warning\") | .input' found.jsonl");
+    Example(page, "Split a tree among three machines that share it (one line on each), then join the reports:",
+            "varnelpro -in=/mnt/in -out=/mnt/out -r -shard=0/3 -export=/mnt/r0.jsonl -exporttype=JSON "
+            "--no-report-header\n"
+            "varnelpro -in=/mnt/in -out=/mnt/out -r -shard=1/3 -export=/mnt/r1.jsonl -exporttype=JSON "
+            "--no-report-header\n"
+            "varnelpro -in=/mnt/in -out=/mnt/out -r -shard=2/3 -export=/mnt/r2.jsonl -exporttype=JSON "
+            "--no-report-header\n"
+            "cat /mnt/r0.jsonl /mnt/r1.jsonl /mnt/r2.jsonl > report.jsonl");
     Example(page, "Convert a pipe from windows-1252:", "printf 'caf\\xe9\\n' | varnelpro -in=- -out=- -cp=1252");
     Example(page, "Convert one file into standard output:", "varnelpro -mode=FILE -in=notes.txt -out=- -enc=UTF16LE | od -c");
     Example(page, "Find a code page's number:", "varnelpro --list-code-pages | grep -i cyrillic");
@@ -207,6 +218,7 @@ std::string BashCompletion()
             break;
         case SwitchValueKind::Text:
         case SwitchValueKind::Number:
+        case SwitchValueKind::Slice:
             values = ":";
             break;
         }
