@@ -72,9 +72,7 @@ void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJo
 
 void CVarnexFileFinderThread::OnFolderError(CFileFinderJob* job, int error)
 {
-    // Every slice walks the folder; one of them reports it.
-    if (!static_cast<const CVarnexFileFinderJob*>(job)->Owns(job->m_jobFolder))
-        return;
+    // Every slice reports it: each may have lost files of its own in it.
     m_owner->SessionCountFolderError();
     m_owner->SessionAddSkipped(job->m_jobFolder, VARNEXRESULTSTATE_ERROR,
                                VARNEXREASONNOTE::Error(VARNEXREASON_FOLDER_UNREADABLE, error));
@@ -86,7 +84,8 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
     // The name filter chooses files; an entry it would not pass is not the user's concern.
     if (!entry.isFolder && job->IsFilterEnabled() && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
         return;
-    if (!job->Owns(entry.path))
+    // What cannot be examined may be a folder holding files of any slice.
+    if (entry.reason != CSkippedEntry::REASON_UNREACHABLE && !job->Owns(entry.path))
         return;
     VARNEXRESULTSTATE state = VARNEXRESULTSTATE_NOT_SUPPORTED;
     VARNEXREASONNOTE why;
