@@ -165,6 +165,19 @@ std::u16string FromUnsigned(unsigned long long value)
     return std::u16string(buf + pos, buf + sizeof(buf) / sizeof(buf[0]));
 }
 
+bool ToUnsigned(std::u16string_view digits, size_t maxDigits, unsigned long long& value)
+{
+    if (digits.empty() || digits.size() > maxDigits)
+        return false;
+    value = 0;
+    for (const char16_t c : digits) {
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + (c - u'0');
+    }
+    return true;
+}
+
 char16_t AsciiLower(char16_t c)
 {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;

@@ -29,6 +29,9 @@ std::string ForTerminal(std::u16string_view text);
 
 std::u16string FromNumber(long long value);
 std::u16string FromUnsigned(unsigned long long value);
+// Plain decimal digits only (no sign, no blanks), at most maxDigits of them,
+// so the value cannot overflow when maxDigits is 19 or less.
+bool ToUnsigned(std::u16string_view digits, size_t maxDigits, unsigned long long& value);
 
 // ASCII case folding only: keywords, switches and extensions are ASCII.
 char16_t AsciiLower(char16_t c);

@@ -143,23 +143,13 @@ bool ParseSwitchSlice(std::u16string_view text, uint32_t& index, uint32_t& count
     const size_t slash = text.find(u'/');
     if (slash == std::u16string_view::npos)
         return false;
-    // At most 9 digits each: no overflow, and no one runs a billion slices.
-    auto number = [](std::u16string_view digits, uint32_t& value) {
-        if (digits.empty() || digits.size() > 9)
-            return false;
-        value = 0;
-        for (const char16_t c : digits) {
-            if (c < u'0' || c > u'9')
-                return false;
-            value = value * 10 + (c - u'0');
-        }
-        return true;
-    };
-    uint32_t k = 0, n = 0;
-    if (!number(text.substr(0, slash), k) || !number(text.substr(slash + 1), n) || n == 0 || k >= n)
+    // At most 9 digits each: no one runs a billion slices.
+    unsigned long long k = 0, n = 0;
+    if (!text::ToUnsigned(text.substr(0, slash), 9, k) || !text::ToUnsigned(text.substr(slash + 1), 9, n) || n == 0 ||
+        k >= n)
         return false;
-    index = k;
-    count = n;
+    index = static_cast<uint32_t>(k);
+    count = static_cast<uint32_t>(n);
     return true;
 }
 

@@ -33,19 +33,6 @@ const std::u16string& HostTag()
     return tag;
 }
 
-bool ParseNumber(std::u16string_view digits, unsigned long long& value)
-{
-    if (digits.empty() || digits.size() > 19)
-        return false;
-    value = 0;
-    for (const char16_t c : digits) {
-        if (c < u'0' || c > u'9')
-            return false;
-        value = value * 10 + (c - u'0');
-    }
-    return true;
-}
-
 // The longest start of a file name that takes at most maxBytes bytes on disk
 // (UTF-8; a surrogate pair is never cut in two).
 std::u16string_view NamePrefix(std::u16string_view name, size_t maxBytes)
@@ -163,7 +150,8 @@ bool CAtomicOutputFile::IsStaleTemporaryName(const std::u16string& name)
     const size_t first = tail.find(u'-'), second = tail.rfind(u'-');
     unsigned long long pid = 0, n = 0;
     if (first == std::u16string_view::npos || first == second || tail.substr(0, first) != HostTag() ||
-        !ParseNumber(tail.substr(first + 1, second - first - 1), pid) || !ParseNumber(tail.substr(second + 1), n))
+        !text::ToUnsigned(tail.substr(first + 1, second - first - 1), 19, pid) ||
+        !text::ToUnsigned(tail.substr(second + 1), 19, n))
         return false;
     return pid != 0 && pid <= 0x7FFFFFFF && pid != platform::ProcessId() && !platform::ProcessExists(pid);
 }
