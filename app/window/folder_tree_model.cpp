@@ -169,13 +169,8 @@ void CFolderTreeModel::Read(Node* node)
     const QStringList names = Subfolders(node->path);
     if (!names.isEmpty()) {
         beginInsertRows(IndexOfNode(node), 0, static_cast<int>(names.size()) - 1);
-        for (const QString& name : names) {
-            auto child = std::make_unique<Node>();
-            child->name = name;
-            child->path = ChildPath(node->path, name);
-            child->parent = node;
-            node->children.push_back(std::move(child));
-        }
+        for (const QString& name : names)
+            node->children.push_back(MakeChild(node, name));
         endInsertRows();
     }
 }
@@ -223,19 +218,32 @@ void CFolderTreeModel::Reread(Node* node)
         emit foldersChanged();
 }
 
-void CFolderTreeModel::Insert(Node* parent, const QString& name)
+std::unique_ptr<CFolderTreeModel::Node> CFolderTreeModel::MakeChild(Node* parent, const QString& name)
+{
+    auto child = std::make_unique<Node>();
+    child->name = name;
+    child->path = ChildPath(parent->path, name);
+    child->parent = parent;
+    return child;
+}
+
+CFolderTreeModel::Node* CFolderTreeModel::Child(const Node* parent, const QString& name)
+{
+    const auto at = std::find_if(parent->children.begin(), parent->children.end(),
+                                 [&](const auto& child) { return child->name == name; });
+    return at == parent->children.end() ? nullptr : at->get();
+}
+
+CFolderTreeModel::Node* CFolderTreeModel::Insert(Node* parent, const QString& name)
 {
     auto& children = parent->children;
     const auto at = std::lower_bound(children.begin(), children.end(), name,
                                      [](const auto& node, const QString& n) { return Before(node->name, n); });
     const int row = static_cast<int>(at - children.begin());
     beginInsertRows(IndexOfNode(parent), row, row);
-    auto child = std::make_unique<Node>();
-    child->name = name;
-    child->path = ChildPath(parent->path, name);
-    child->parent = parent;
-    children.insert(children.begin() + row, std::move(child));
+    Node* child = children.insert(children.begin() + row, MakeChild(parent, name))->get();
     endInsertRows();
+    return child;
 }
 
 void CFolderTreeModel::Forget(Node* node)
@@ -276,11 +284,9 @@ CFolderTreeModel::Node* CFolderTreeModel::FindRead(const QString& path) const
     Node* node = m_root->children.front().get();
     const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
     for (const QString& part : parts) {
-        const auto at = std::find_if(node->children.begin(), node->children.end(),
-                                     [&](const auto& child) { return child->name == part; });
-        if (at == node->children.end())
+        node = Child(node, part);
+        if (node == nullptr)
             return nullptr;
-        node = at->get();
     }
     return node->read ? node : nullptr;
 }
@@ -294,15 +300,9 @@ QModelIndex CFolderTreeModel::IndexOf(const QString& path)
     for (const QString& part : QDir::cleanPath(path).split(u'/', Qt::SkipEmptyParts)) {
         if (!node->read)
             Read(node);
-        auto at = std::find_if(node->children.begin(), node->children.end(),
-                               [&](const auto& child) { return child->name == part; });
-        if (at == node->children.end()) {
-            // Hidden, or made since the folder was read.
-            Insert(node, part);
-            at = std::find_if(node->children.begin(), node->children.end(),
-                              [&](const auto& child) { return child->name == part; });
-        }
-        node = at->get();
+        Node* child = Child(node, part);
+        // Hidden, or made since the folder was read.
+        node = child != nullptr ? child : Insert(node, part);
     }
     return IndexOfNode(node);
 }

@@ -62,7 +62,9 @@ private:
     void Watch(Node* node);
     void Forget(Node* node);
     void Unwatch(Node* node);
-    void Insert(Node* parent, const QString& name);
+    Node* Insert(Node* parent, const QString& name);
+    static std::unique_ptr<Node> MakeChild(Node* parent, const QString& name);
+    static Node* Child(const Node* parent, const QString& name);
     void OnChanged(const QString& folder);
     void ReadChanged();
 
