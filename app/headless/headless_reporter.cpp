@@ -55,6 +55,24 @@ std::u16string ResultWord(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operati
     }
 }
 
+}  // namespace
+
+std::string FileLine(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operation, const CCodepageInfo* info,
+                     std::optional<float> confidence, const std::u16string& shown, const std::u16string& message,
+                     bool detectOnly)
+{
+    std::string line = Out(ResultWord(state, operation, info != nullptr, detectOnly)) + "  ";
+    line += info ? Out(info->GetCodepageShortName()) : "-";
+    if (info && confidence)
+        line += " " + Out(CVarnexStandardCSVExporter::FormatConfidence(*confidence));
+    line += "  " + Term(shown);
+    if (!message.empty())
+        line += ": " + Term(message);
+    return line;
+}
+
+namespace {
+
 // Label and value per row, the values lined up in one column however wide
 // the labels of the language are on screen; never narrower than the column
 // scripts reading the English table have always seen.
@@ -114,15 +132,11 @@ void HeadlessReporter::Finished(CVarnexFileInfo& record, unsigned total)
     const bool problem = state != VARNEXRESULTSTATE_OK;
     if (!problem && (m_console.quiet || (m_console.progressBar && !m_console.verbose)))
         return;
-    std::string codepage = info ? Out(info->GetCodepageShortName()) : "-";
-    if (info && record.GetAllowAutoDetect())
-        codepage += " " + Out(CVarnexStandardCSVExporter::FormatConfidence(record.GetConfidence()));
-    std::string line = "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " +
-                       Out(ResultWord(state, operation, info != nullptr, m_detectOnly)) + "  " + codepage + "  " +
-                       Term(Shown(record.GetInputFile()));
-    const std::u16string message = record.GetMessage();
-    if (!message.empty())
-        line += ": " + Term(message);
+    const std::optional<float> confidence =
+        record.GetAllowAutoDetect() ? std::optional<float>(record.GetConfidence()) : std::nullopt;
+    const std::string line = "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " +
+                             FileLine(state, operation, info, confidence, Shown(record.GetInputFile()),
+                                      record.GetMessage(), m_detectOnly);
     ClearBar();
     fprintf(m_console.err, "%s\n", line.c_str());
 }

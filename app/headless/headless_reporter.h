@@ -9,7 +9,15 @@
 #include "app/headless/headless_console.h"
 #include "varnex/session/session_records.h"
 
+class CCodepageInfo;
 class CVarnexFileInfo;
+
+// One file's line in the interface language: what became of it, its code
+// page (info null: binary) with the confidence when it was detected, the
+// name as shown, and the message.
+std::string FileLine(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operation, const CCodepageInfo* info,
+                     std::optional<float> confidence, const std::u16string& shown, const std::u16string& message,
+                     bool detectOnly);
 
 // What the command-line run shows: a line per finished file (off a terminal,
 // with verbose, or for a file with a problem), the progress bar on a

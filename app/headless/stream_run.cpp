@@ -9,6 +9,7 @@
 
 #include "app/headless/console_text.h"
 #include "app/headless/headless_plan.h"
+#include "app/headless/headless_reporter.h"
 #include "app/headless/headless_run.h"
 #include "platform/file_api.h"
 #include "platform/terminal.h"
@@ -111,16 +112,12 @@ bool ReadHead(uint64_t limit, std::vector<unsigned char>& head, bool& whole, int
 std::string StatusLine(const VARNEXFILEOUTCOME& outcome, const std::u16string& shown, bool detected)
 {
     const CCodepageInfo* info = CCodepageInfo::GetCodepageInfo(outcome.codepage);
-    std::string line = Out(CVarnexStandardCSVExporter::GetResultText(outcome.state, outcome.operation));
-    if (outcome.state == VARNEXRESULTSTATE_OK && outcome.operation == VARNEXRESULTOPERATION_NONE)
-        line = info && outcome.codepage != -1 ? "Detected" : "Binary";
-    line += "  " + (info && outcome.codepage != -1 ? Out(info->GetCodepageShortName()) : std::string("-"));
-    if (detected && info && outcome.codepage != -1)
-        line += " " + Out(CVarnexStandardCSVExporter::FormatConfidence(outcome.confidence));
-    line += "  " + Term(shown);
-    if (const std::u16string message = DescribeOutcome(outcome); !message.empty())
-        line += ": " + Term(message);
-    return line;
+    if (info && outcome.codepage == -1)
+        info = nullptr;  // the catalogue's "Binary" entry
+    // A stream is left unchanged only when detecting.
+    return FileLine(outcome.state, outcome.operation, info,
+                    detected ? std::optional<float>(outcome.confidence) : std::nullopt, shown,
+                    DescribeOutcome(outcome), true);
 }
 
 // -c: the bytes as they are, the head first, then the rest of the stream or
