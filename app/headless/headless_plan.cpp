@@ -3,8 +3,6 @@
 #include "app/headless/console_text.h"
 #include "platform/file_api.h"
 #include "textrion/path/long_path.h"
-#include "varnex/codepage/codepage_info.h"
-#include "varnex/convert/text_file_converter.h"
 #include "varnex/session/name_filter.h"
 #include "varnex/session/job_paths.h"
 
@@ -63,17 +61,6 @@ std::u16string CheckExportFile(const std::u16string& path, std::u16string& folde
 
 }  // namespace
 
-std::u16string CheckCodepageOption(const CCommandLineOptions& options)
-{
-    if (options.codepageText.empty())
-        return {};
-    const std::optional<int32_t> cp = options.conversion.inputCodepage;
-    if (!cp || CCodepageInfo::GetCodepageInfo(*cp) == nullptr ||
-        !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(*cp)))
-        return Arg(TrH("unknown code page: %1"), options.codepageText);
-    return {};
-}
-
 std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan& plan)
 {
     plan = HeadlessPlan{};
@@ -98,8 +85,6 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
         return Arg(TrH("mode FILE converts one file, but the input is a folder: %1"), inputPath);
 
     const VARNEXCONVERSIONOPTIONS& conversion = options.conversion;
-    if (std::u16string why = CheckCodepageOption(options); !why.empty())
-        return why;
     if (conversion.filter.IsEnabled() && conversion.filter.IsRegex()) {
         const std::u16string expression = conversion.filter.GetFilterString();
         std::string why;

@@ -24,8 +24,6 @@ struct HeadlessPlan {
 // cannot start (empty when it can). Reads the file system, never changes it.
 std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan& plan);
 
-// Parts of the plan the standard-stream run shares. The "cp" value, when
-// given, must name a code page this system converts; empty when it does.
-std::u16string CheckCodepageOption(const CCommandLineOptions& options);
-// The output folder, or where it would be made (toCreate); empty when it can be written.
+// Shared with the standard-stream run: the output folder, or where it would
+// be made (toCreate); empty when it can be written.
 std::u16string CheckOutputFolder(const std::u16string& folder, std::u16string& toCreate);

@@ -67,8 +67,8 @@ struct StreamProgress {
 // The one-line refusal of a stream run, or empty when it can start.
 std::u16string CheckStreamRun(const CCommandLineOptions& options, bool toStdout, std::u16string& folderToCreate)
 {
-    if (std::u16string why = CheckCodepageOption(options); !why.empty())
-        return why;
+    if (options.problem)
+        return options.DescribeProblem();
     if (options.exportType != CCommandLineOptions::EXPORT_NONE)
         return TrH("no report is written for standard input or output (-export)");
     // Every slice would write the same stream.
