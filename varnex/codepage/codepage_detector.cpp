@@ -17,6 +17,7 @@
 #include "textrion/io/file_sample.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/codepage/finding_evidence.h"
+#include "varnex/codepage/single_byte_group.h"
 
 namespace {
 
@@ -171,7 +172,12 @@ constexpr float kWeakStructureConfidence = 0.5f;
 // The detector class with the reporting rules of this system on top.
 class CCodepageDetector::UniversalDetector : public nsUniversalDetector {
 public:
-    UniversalDetector() : nsUniversalDetector(NS_FILTER_ALL) {}
+    UniversalDetector() : nsUniversalDetector(NS_FILTER_ALL)
+    {
+        // Made now instead of at the first high byte: the same probers, and
+        // kept through Reset like the others.
+        mCharSetProbers[1] = new CSingleByteGroup;
+    }
 
     void Restart()
     {

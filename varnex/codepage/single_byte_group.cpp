@@ -1,0 +1,159 @@
+#include "varnex/codepage/single_byte_group.h"
+
+#include <cstdlib>
+
+namespace {
+
+// The prober's counters, reached the one way the language allows from
+// outside: member pointers named through a class derived from it.
+struct Fields : nsSingleByteCharSetProber {
+    static constexpr auto kState = &Fields::mState;
+    static constexpr auto kModel = &Fields::mModel;
+    static constexpr auto kReversed = &Fields::mReversed;
+    static constexpr auto kLastOrder = &Fields::mLastOrder;
+    static constexpr auto kTotalSeqs = &Fields::mTotalSeqs;
+    static constexpr auto kSeqCounters = &Fields::mSeqCounters;
+    static constexpr auto kTotalChar = &Fields::mTotalChar;
+    static constexpr auto kCtrlChar = &Fields::mCtrlChar;
+    static constexpr auto kFreqChar = &Fields::mFreqChar;
+};
+
+} // namespace
+
+CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
+{
+    for (unsigned i = 0; i < NUM_OF_SBCS_PROBERS; ++i) {
+        auto* prober = dynamic_cast<nsSingleByteCharSetProber*>(mProbers[i]);
+        if (prober == nullptr)
+            continue;
+        Model& model = m_models[i];
+        model.model = prober->*Fields::kModel;
+        model.reversed = prober->*Fields::kReversed;
+        for (unsigned b = 0; b < 256; ++b)
+            model.hasIllegal |= model.model->charToOrderMap[b] == ILL;
+    }
+}
+
+void CSingleByteGroup::Count(const unsigned char* bytes, uint32_t length)
+{
+    for (uint32_t i = 0; i < length; ++i) {
+        if (m_bytes[bytes[i]]++ == 0)
+            m_seenBytes.push_back(bytes[i]);
+        if (i > 0) {
+            const auto pair = static_cast<uint16_t>(bytes[i - 1] << 8 | bytes[i]);
+            if (m_pairs[pair]++ == 0)
+                m_seenPairs.push_back(pair);
+        }
+    }
+}
+
+void CSingleByteGroup::Uncount()
+{
+    for (const uint8_t b : m_seenBytes)
+        m_bytes[b] = 0;
+    for (const uint16_t pair : m_seenPairs)
+        m_pairs[pair] = 0;
+    m_seenBytes.clear();
+    m_seenPairs.clear();
+}
+
+bool CSingleByteGroup::HoldsIllegal(const Model& model) const
+{
+    if (!model.hasIllegal)
+        return false;
+    for (const uint8_t b : m_seenBytes)
+        if (model.model->charToOrderMap[b] == ILL)
+            return true;
+    return false;
+}
+
+// What the prober's own byte loop does to its counters, from the counts.
+nsProbingState CSingleByteGroup::Take(unsigned index, const unsigned char* bytes, uint32_t length)
+{
+    const Model& model = m_models[index];
+    nsCharSetProber* prober = mProbers[index];
+    if (model.model == nullptr || HoldsIllegal(model))
+        return prober->HandleData(reinterpret_cast<const char*>(bytes), length);
+
+    auto* p = static_cast<nsSingleByteCharSetProber*>(prober);
+    const unsigned char* order = model.model->charToOrderMap;
+    const unsigned frequent = static_cast<unsigned>(model.model->freqCharCount);
+    const PRUint8* matrix = model.model->precedenceMatrix;
+    PRUint32* seq = p->*Fields::kSeqCounters;
+
+    PRUint32 letters = 0, controls = 0, inSample = 0, pairs = 0;
+    for (const uint8_t b : m_seenBytes) {
+        const unsigned o = order[b];
+        const PRUint32 n = m_bytes[b];
+        if (o < SYMBOL_CAT_ORDER)
+            letters += n;
+        else if (o == CTR)
+            controls += n;
+        if (o < frequent)
+            inSample += n;
+    }
+    // The first byte pairs with the last of the previous block.
+    const unsigned last = p->*Fields::kLastOrder;
+    const unsigned first = order[bytes[0]];
+    if (first < frequent && last < frequent) {
+        ++pairs;
+        ++seq[model.reversed ? matrix[first * frequent + last] : matrix[last * frequent + first]];
+    }
+    for (const uint16_t pair : m_seenPairs) {
+        const unsigned o1 = order[pair >> 8];
+        const unsigned o2 = order[pair & 0xFF];
+        if (o1 >= frequent || o2 >= frequent)
+            continue;
+        const PRUint32 n = m_pairs[pair];
+        pairs += n;
+        seq[model.reversed ? matrix[o2 * frequent + o1] : matrix[o1 * frequent + o2]] += n;
+    }
+    p->*Fields::kTotalChar += letters;
+    p->*Fields::kCtrlChar += controls;
+    p->*Fields::kFreqChar += inSample;
+    p->*Fields::kTotalSeqs += pairs;
+    p->*Fields::kLastOrder = static_cast<unsigned char>(order[bytes[length - 1]]);
+
+    nsProbingState& state = p->*Fields::kState;
+    if (state == eDetecting && p->*Fields::kTotalSeqs > SB_ENOUGH_REL_THRESHOLD) {
+        const float confidence = p->GetConfidence();
+        if (confidence > POSITIVE_SHORTCUT_THRESHOLD)
+            state = eFoundIt;
+        else if (confidence < NEGATIVE_SHORTCUT_THRESHOLD)
+            state = eNotMe;
+    }
+    return state;
+}
+
+// The group's own loop, with Take in place of each prober's byte walk.
+nsProbingState CSingleByteGroup::HandleData(const char* aBuf, PRUint32 aLen)
+{
+    char* filtered = nullptr;
+    PRUint32 length = 0;
+    if (!FilterWithoutEnglishLetters(aBuf, aLen, &filtered, length) || length == 0) {
+        std::free(filtered);
+        return mState;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(filtered);
+    Count(bytes, length);
+    for (unsigned i = 0; i < NUM_OF_SBCS_PROBERS; ++i) {
+        if (!mIsActive[i])
+            continue;
+        const nsProbingState st = Take(i, bytes, length);
+        if (st == eFoundIt) {
+            mBestGuess = static_cast<PRInt32>(i);
+            mState = eFoundIt;
+            break;
+        }
+        if (st == eNotMe) {
+            mIsActive[i] = PR_FALSE;
+            if (--mActiveNum <= 0) {
+                mState = eNotMe;
+                break;
+            }
+        }
+    }
+    Uncount();
+    std::free(filtered);
+    return mState;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// uchardet's own headers: nscore.h must come first.
+#include "nsCharSetProber.h"
+#include "nsSBCSGroupProber.h"
+#include "nsSBCharSetProber.h"
+#include "nscore.h"
+
+// uchardet's single-byte group, with the same probers, answers and order,
+// made cheaper: its hundred language models each walk every block byte by
+// byte, though each only needs counts of bytes and of byte pairs. Those are
+// counted once per block and each model reads them, a few hundred distinct
+// pairs instead of thousands of bytes. A model that has a byte marked illegal
+// in the block still walks it, because where it stops changes its counts.
+class CSingleByteGroup : public nsSBCSGroupProber {
+public:
+    CSingleByteGroup();
+
+    nsProbingState HandleData(const char* aBuf, PRUint32 aLen) override;
+
+private:
+    struct Model {
+        const SequenceModel* model = nullptr; // null: a prober walked as it is
+        bool reversed = false;
+        bool hasIllegal = false; // some byte makes the model give up
+    };
+
+    void Count(const unsigned char* bytes, uint32_t length);
+    void Uncount();
+    bool HoldsIllegal(const Model& model) const;
+    nsProbingState Take(unsigned index, const unsigned char* bytes, uint32_t length);
+
+    Model m_models[NUM_OF_SBCS_PROBERS];
+    std::vector<char> m_filtered;
+    uint32_t m_bytes[256] = {};
+    std::vector<uint32_t> m_pairs; // 65,536 counters, first byte high
+    std::vector<uint16_t> m_seenPairs;
+    std::vector<uint8_t> m_seenBytes;
+};
