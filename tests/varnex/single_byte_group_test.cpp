@@ -69,4 +69,4 @@ TEST(SingleByteGroup, AnswersLikeTheProbersItCounts)
     }
 }
 
-} // namespace
+}  // namespace

@@ -397,7 +397,6 @@ bool CCodepageDetector::Detect(CFileSample& sample)
             const auto n = static_cast<unsigned>(std::min<uint64_t>(want, held));
             if (n > 0) {
                 m_detector->Feed(sample.Chars() + requested, n);
-                m_scan.Feed(sample.Chars() + requested, n);
                 m_nonAscii += finding_evidence::NonAsciiBytes(sample.Chars() + requested, n);
                 m_bytesFed += n;
             }
@@ -415,11 +414,18 @@ bool CCodepageDetector::Detect(CFileSample& sample)
         if (byMark != -1)
             codepage = byMark;
     }
+    // Where the statistics are lost, a byte structure that only one code page
+    // has decides. Widening keeps -1, 0 and 65001, so this is known before.
+    const bool structureDecides =
+        codepage == -1 || (confidence < kStructureConfidence && codepage != 0 && codepage != 65001);
+    // The fed bytes are all held: scanned once, for what the finding needs.
+    if (structureDecides || CSupersetScan::ReadsPairs(codepage))
+        m_scan.Feed(sample.Chars(), static_cast<size_t>(m_bytesFed));
+    else
+        m_scan.FeedLetters(sample.Chars(), static_cast<size_t>(m_bytesFed));
     // Read with the widest compatible code page the data needs.
     codepage = m_scan.Widen(codepage, m_reportGB18030);
-    // Where the statistics are lost, a byte structure that only one code page
-    // has decides.
-    if (codepage == -1 || (confidence < kStructureConfidence && codepage != 0 && codepage != 65001)) {
+    if (structureDecides) {
         bool strong = false;
         if (const int byStructure = m_scan.ByStructure(&strong); byStructure != -1) {
             codepage = byStructure;

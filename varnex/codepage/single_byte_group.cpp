@@ -18,7 +18,7 @@ struct Fields : nsSingleByteCharSetProber {
     static constexpr auto kFreqChar = &Fields::mFreqChar;
 };
 
-} // namespace
+}  // namespace
 
 CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
 {

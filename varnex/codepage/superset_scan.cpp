@@ -36,17 +36,38 @@ bool IsJohabHangul(unsigned code)
 
 }  // namespace
 
-void CSupersetScan::Feed(const char* data, unsigned length)
+void CSupersetScan::Feed(const char* data, size_t length)
 {
-    for (unsigned i = 0; i < length; ++i)
+    for (size_t i = 0; i < length; ++i)
         FeedByte(static_cast<unsigned char>(data[i]));
 }
 
-void CSupersetScan::FeedByte(unsigned char b)
+void CSupersetScan::FeedLetters(const char* data, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        FeedLetter(static_cast<unsigned char>(data[i]));
+}
+
+bool CSupersetScan::ReadsPairs(int codepage)
+{
+    return codepage == 936 || codepage == 54936 || codepage == 51949 || codepage == 950;
+}
+
+void CSupersetScan::FeedLetter(unsigned char b)
 {
     if (b >= 0x80 && b <= 0x9F)
         m_c1Bytes |= 1u << (b - 0x80);
     m_zeros += b == 0;
+    // A Ukrainian letter counts unless it touches pseudo-graphics: a table's
+    // border is drawn from the same bytes in KOI8-R.
+    if (IsUkrainianKoi8U(m_prev) && !IsKoi8Graphic(m_prevPrev) && !IsKoi8Graphic(b))
+        ++m_ukrainian;
+    m_prevPrev = m_prev;
+    m_prev = b;
+}
+
+void CSupersetScan::FeedByte(unsigned char b)
+{
 
     // GB18030 four-byte: 81..FE 30..39 81..FE 30..39; any other pair is GBK.
     switch (m_gbState) {
@@ -105,12 +126,7 @@ void CSupersetScan::FeedByte(unsigned char b)
         ++m_johabBad;
     }
 
-    // A Ukrainian letter counts unless it touches pseudo-graphics: a table's
-    // border is drawn from the same bytes in KOI8-R.
-    if (IsUkrainianKoi8U(m_prev) && !IsKoi8Graphic(m_prevPrev) && !IsKoi8Graphic(b))
-        ++m_ukrainian;
-    m_prevPrev = m_prev;
-    m_prev = b;
+    FeedLetter(b);
 }
 
 int CSupersetScan::Widen(int codepage, bool reportGB18030) const

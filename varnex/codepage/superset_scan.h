@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "varnex/varnex_export.h"
@@ -11,7 +12,12 @@ class VARNEX_API CSupersetScan {
 public:
     void Reset() { *this = CSupersetScan(); }
     // Data in pieces as read; sequences cut between pieces are followed.
-    void Feed(const char* data, unsigned length);
+    void Feed(const char* data, size_t length);
+    // Only what reading a single-byte finding needs (C1 bytes, zero bytes,
+    // KOI8-U letters): a fraction of the work of Feed.
+    void FeedLetters(const char* data, size_t length);
+    // Whether Widen needs the multi-byte pairs of Feed for this finding.
+    static bool ReadsPairs(int codepage);
 
     // The code page to read a finding with. reportGB18030 keeps deciding only
     // the name of GBK text: four-byte sequences always need 54936.
@@ -35,6 +41,7 @@ public:
 
 private:
     void FeedByte(unsigned char b);
+    void FeedLetter(unsigned char b);
 
     // GBK / GB18030: 0 nothing, 1 after a lead, 2 lead and digit, 3 lead, digit, lead.
     int m_gbState = 0;
