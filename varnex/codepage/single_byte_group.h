@@ -23,9 +23,9 @@ public:
 
 private:
     struct Model {
-        const SequenceModel* model = nullptr; // null: a prober walked as it is
+        const SequenceModel* model = nullptr;  // null: a prober walked as it is
         bool reversed = false;
-        bool hasIllegal = false; // some byte makes the model give up
+        bool hasIllegal = false;  // some byte makes the model give up
     };
 
     void Count(const unsigned char* bytes, uint32_t length);
@@ -36,7 +36,7 @@ private:
     Model m_models[NUM_OF_SBCS_PROBERS];
     std::vector<char> m_filtered;
     uint32_t m_bytes[256] = {};
-    std::vector<uint32_t> m_pairs; // 65,536 counters, first byte high
+    std::vector<uint32_t> m_pairs;  // 65,536 counters, first byte high
     std::vector<uint16_t> m_seenPairs;
     std::vector<uint8_t> m_seenBytes;
 };
