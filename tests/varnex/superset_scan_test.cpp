@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "varnex/codepage/superset_scan.h"
 
@@ -45,11 +46,20 @@ TEST_P(SupersetScanTest, WidensTheFindingAndFlagsC1WhetherFedWholeOrByteByByte)
 {
     const WidenCase& c = GetParam();
     CSupersetScan whole;
-    whole.Feed(c.bytes.data(), static_cast<unsigned>(c.bytes.size()));
+    whole.Feed(c.bytes.data(), c.bytes.size());
     CSupersetScan pieces;
     for (char b : c.bytes)
         pieces.Feed(&b, 1);
-    for (const CSupersetScan* scan : {&whole, &pieces}) {
+    // The letters alone answer the same for every finding without pairs.
+    CSupersetScan letters;
+    CSupersetScan letterPieces;
+    letters.FeedLetters(c.bytes.data(), c.bytes.size());
+    for (size_t at = 0; at < c.bytes.size(); at += 2)
+        letterPieces.FeedLetters(c.bytes.data() + at, std::min<size_t>(2, c.bytes.size() - at));
+    std::vector<const CSupersetScan*> scans = {&whole, &pieces};
+    if (!CSupersetScan::ReadsPairs(c.finding))
+        scans.insert(scans.end(), {&letters, &letterPieces});
+    for (const CSupersetScan* scan : scans) {
         const int widened = scan->Widen(c.finding, false);
         EXPECT_EQ(widened, c.expected);
         EXPECT_EQ(scan->DecodesToC1(widened), c.c1);

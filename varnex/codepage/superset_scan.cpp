@@ -44,8 +44,24 @@ void CSupersetScan::Feed(const char* data, size_t length)
 
 void CSupersetScan::FeedLetters(const char* data, size_t length)
 {
-    for (size_t i = 0; i < length; ++i)
-        FeedLetter(static_cast<unsigned char>(data[i]));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char prev0 = m_prev;
+    const unsigned char prevPrev0 = m_prevPrev;
+    // Most bytes are no C1 byte, no zero and follow no Ukrainian letter: they
+    // only move the two-byte window, which is read back from the data.
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char b = bytes[i];
+        const unsigned char prev = i >= 1 ? bytes[i - 1] : prev0;
+        if (b == 0 || (b >= 0x80 && b <= 0x9F) || IsUkrainianKoi8U(prev)) {
+            m_prev = prev;
+            m_prevPrev = i >= 2 ? bytes[i - 2] : i == 1 ? prev0 : prevPrev0;
+            FeedLetter(b);
+        }
+    }
+    if (length > 0) {
+        m_prevPrev = length >= 2 ? bytes[length - 2] : prev0;
+        m_prev = bytes[length - 1];
+    }
 }
 
 bool CSupersetScan::ReadsPairs(int codepage)
@@ -68,7 +84,6 @@ void CSupersetScan::FeedLetter(unsigned char b)
 
 void CSupersetScan::FeedByte(unsigned char b)
 {
-
     // GB18030 four-byte: 81..FE 30..39 81..FE 30..39; any other pair is GBK.
     switch (m_gbState) {
     case 0: m_gbState = IsGbLead(b) ? 1 : 0; break;
