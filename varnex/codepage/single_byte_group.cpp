@@ -1,6 +1,6 @@
 #include "varnex/codepage/single_byte_group.h"
 
-#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -36,15 +36,49 @@ CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
 
 void CSingleByteGroup::Count(const unsigned char* bytes, uint32_t length)
 {
+    for (uint32_t i = 1; i < length; ++i) {
+        const auto pair = static_cast<uint16_t>(bytes[i - 1] << 8 | bytes[i]);
+        if (m_pairs[pair]++ == 0)
+            m_seenPairs.push_back(pair);
+    }
+    // Every byte but the first ends one pair.
+    const auto tally = [this](unsigned char b, uint32_t n) {
+        if (m_bytes[b] == 0)
+            m_seenBytes.push_back(b);
+        m_bytes[b] += n;
+    };
+    tally(bytes[0], 1);
+    for (const uint16_t pair : m_seenPairs)
+        tally(static_cast<unsigned char>(pair & 0xFF), m_pairs[pair]);
+}
+
+// uchardet's FilterWithoutEnglishLetters into a buffer kept from block to
+// block: words with a high byte, each followed by one space.
+uint32_t CSingleByteGroup::Filter(const char* data, uint32_t length)
+{
+    m_filtered.resize(length);
+    char* out = m_filtered.data();
+    uint32_t start = 0;
+    bool high = false;
     for (uint32_t i = 0; i < length; ++i) {
-        if (m_bytes[bytes[i]]++ == 0)
-            m_seenBytes.push_back(bytes[i]);
-        if (i > 0) {
-            const auto pair = static_cast<uint16_t>(bytes[i - 1] << 8 | bytes[i]);
-            if (m_pairs[pair]++ == 0)
-                m_seenPairs.push_back(pair);
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (b >= 0x80) {
+            high = true;
+        } else if (!((b | 0x20) >= 'a' && (b | 0x20) <= 'z')) {
+            if (high && i > start) {
+                std::memcpy(out, data + start, i - start);
+                out += i - start;
+                *out++ = ' ';
+                high = false;
+            }
+            start = i + 1;
         }
     }
+    if (high && length > start) {
+        std::memcpy(out, data + start, length - start);
+        out += length - start;
+    }
+    return static_cast<uint32_t>(out - m_filtered.data());
 }
 
 void CSingleByteGroup::Uncount()
@@ -128,13 +162,10 @@ nsProbingState CSingleByteGroup::Take(unsigned index, const unsigned char* bytes
 // The group's own loop, with Take in place of each prober's byte walk.
 nsProbingState CSingleByteGroup::HandleData(const char* aBuf, PRUint32 aLen)
 {
-    char* filtered = nullptr;
-    PRUint32 length = 0;
-    if (!FilterWithoutEnglishLetters(aBuf, aLen, &filtered, length) || length == 0) {
-        std::free(filtered);
+    const uint32_t length = Filter(aBuf, aLen);
+    if (length == 0)
         return mState;
-    }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(filtered);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(m_filtered.data());
     Count(bytes, length);
     for (unsigned i = 0; i < NUM_OF_SBCS_PROBERS; ++i) {
         if (!mIsActive[i])
@@ -154,6 +185,5 @@ nsProbingState CSingleByteGroup::HandleData(const char* aBuf, PRUint32 aLen)
         }
     }
     Uncount();
-    std::free(filtered);
     return mState;
 }

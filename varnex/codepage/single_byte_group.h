@@ -28,6 +28,7 @@ private:
         bool hasIllegal = false;  // some byte makes the model give up
     };
 
+    uint32_t Filter(const char* data, uint32_t length);
     void Count(const unsigned char* bytes, uint32_t length);
     void Uncount();
     bool HoldsIllegal(const Model& model) const;
