@@ -30,7 +30,8 @@ CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
         model.model = prober->*Fields::kModel;
         model.reversed = prober->*Fields::kReversed;
         for (unsigned b = 0; b < 256; ++b)
-            model.hasIllegal |= model.model->charToOrderMap[b] == ILL;
+            if (model.model->charToOrderMap[b] == ILL)
+                model.illegal[b / 64] |= uint64_t{1} << (b % 64);
     }
 }
 
@@ -43,8 +44,10 @@ void CSingleByteGroup::Count(const unsigned char* bytes, uint32_t length)
     }
     // Every byte but the first ends one pair.
     const auto tally = [this](unsigned char b, uint32_t n) {
-        if (m_bytes[b] == 0)
+        if (m_bytes[b] == 0) {
             m_seenBytes.push_back(b);
+            m_seen[b / 64] |= uint64_t{1} << (b % 64);
+        }
         m_bytes[b] += n;
     };
     tally(bytes[0], 1);
@@ -89,16 +92,14 @@ void CSingleByteGroup::Uncount()
         m_pairs[pair] = 0;
     m_seenBytes.clear();
     m_seenPairs.clear();
+    for (uint64_t& bits : m_seen)
+        bits = 0;
 }
 
 bool CSingleByteGroup::HoldsIllegal(const Model& model) const
 {
-    if (!model.hasIllegal)
-        return false;
-    for (const uint8_t b : m_seenBytes)
-        if (model.model->charToOrderMap[b] == ILL)
-            return true;
-    return false;
+    return ((model.illegal[0] & m_seen[0]) | (model.illegal[1] & m_seen[1]) | (model.illegal[2] & m_seen[2]) |
+            (model.illegal[3] & m_seen[3])) != 0;
 }
 
 // What the prober's own byte loop does to its counters, from the counts.

@@ -25,7 +25,7 @@ private:
     struct Model {
         const SequenceModel* model = nullptr;  // null: a prober walked as it is
         bool reversed = false;
-        bool hasIllegal = false;  // some byte makes the model give up
+        uint64_t illegal[4] = {};  // the bytes that make the model give up
     };
 
     uint32_t Filter(const char* data, uint32_t length);
@@ -37,6 +37,7 @@ private:
     Model m_models[NUM_OF_SBCS_PROBERS];
     std::vector<char> m_filtered;
     uint32_t m_bytes[256] = {};
+    uint64_t m_seen[4] = {};        // the block's distinct bytes, one bit each
     std::vector<uint32_t> m_pairs;  // 65,536 counters, first byte high
     std::vector<uint16_t> m_seenPairs;
     std::vector<uint8_t> m_seenBytes;
