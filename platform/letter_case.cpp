@@ -30,17 +30,16 @@ bool LookUpWordCharacter(char32_t c)
 constexpr char32_t kTabled = 0x800;
 constexpr uint8_t kWordBit = 4;
 
-const std::array<uint8_t, kTabled>& Table()
+std::array<uint8_t, kTabled> MakeTable()
 {
-    static const std::array<uint8_t, kTabled> table = [] {
-        std::array<uint8_t, kTabled> kinds{};
-        for (char32_t c = 0; c < kTabled; ++c)
-            kinds[c] =
-                static_cast<uint8_t>(static_cast<uint8_t>(LookUpCase(c)) | (LookUpWordCharacter(c) ? kWordBit : 0));
-        return kinds;
-    }();
-    return table;
+    std::array<uint8_t, kTabled> kinds{};
+    for (char32_t c = 0; c < kTabled; ++c)
+        kinds[c] = static_cast<uint8_t>(static_cast<uint8_t>(LookUpCase(c)) | (LookUpWordCharacter(c) ? kWordBit : 0));
+    return kinds;
 }
+
+// Made at load: asked per character, a guarded local costs more than the answer.
+const std::array<uint8_t, kTabled> g_kinds = MakeTable();
 
 }  // namespace
 
@@ -55,7 +54,7 @@ LetterCase CaseOfLetter(char32_t c)
         return LetterCase::kNone;
     }
     if (c < kTabled)
-        return static_cast<LetterCase>(Table()[c] & (kWordBit - 1));
+        return static_cast<LetterCase>(g_kinds[c] & (kWordBit - 1));
     return LookUpCase(c);
 }
 
@@ -64,7 +63,7 @@ bool IsWordCharacter(char32_t c)
     if (c < 0x80)
         return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
     if (c < kTabled)
-        return (Table()[c] & kWordBit) != 0;
+        return (g_kinds[c] & kWordBit) != 0;
     return LookUpWordCharacter(c);
 }
 

@@ -1,6 +1,7 @@
 #include "varnex/codepage/single_byte_group.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -22,6 +23,8 @@ struct Fields : nsSingleByteCharSetProber {
 
 CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
 {
+    for (bool& pairless : m_pairless)
+        pairless = true;
     for (unsigned i = 0; i < NUM_OF_SBCS_PROBERS; ++i) {
         auto* prober = dynamic_cast<nsSingleByteCharSetProber*>(mProbers[i]);
         if (prober == nullptr)
@@ -32,27 +35,29 @@ CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
         for (unsigned b = 0; b < 256; ++b)
             if (model.model->charToOrderMap[b] == ILL)
                 model.illegal[b / 64] |= uint64_t{1} << (b % 64);
+        for (unsigned b = 0; b < 256; ++b)
+            m_pairless[b] = m_pairless[b] && model.model->charToOrderMap[b] >= model.model->freqCharCount;
     }
 }
 
 void CSingleByteGroup::Count(const unsigned char* bytes, uint32_t length)
 {
+    const auto tally = [this](unsigned char b) {
+        if (m_bytes[b]++ == 0) {
+            m_seenBytes.push_back(b);
+            m_seen[b / 64] |= uint64_t{1} << (b % 64);
+        }
+    };
+    tally(bytes[0]);
     for (uint32_t i = 1; i < length; ++i) {
+        tally(bytes[i]);
+        // A pair with a byte no model orders counts for none.
+        if (m_pairless[bytes[i - 1]] || m_pairless[bytes[i]])
+            continue;
         const auto pair = static_cast<uint16_t>(bytes[i - 1] << 8 | bytes[i]);
         if (m_pairs[pair]++ == 0)
             m_seenPairs.push_back(pair);
     }
-    // Every byte but the first ends one pair.
-    const auto tally = [this](unsigned char b, uint32_t n) {
-        if (m_bytes[b] == 0) {
-            m_seenBytes.push_back(b);
-            m_seen[b / 64] |= uint64_t{1} << (b % 64);
-        }
-        m_bytes[b] += n;
-    };
-    tally(bytes[0], 1);
-    for (const uint16_t pair : m_seenPairs)
-        tally(static_cast<unsigned char>(pair & 0xFF), m_pairs[pair]);
 }
 
 // uchardet's FilterWithoutEnglishLetters into a buffer kept from block to
@@ -90,6 +95,7 @@ void CSingleByteGroup::Uncount()
         m_bytes[b] = 0;
     for (const uint16_t pair : m_seenPairs)
         m_pairs[pair] = 0;
+    m_pairCounts.clear();
     m_seenBytes.clear();
     m_seenPairs.clear();
     for (uint64_t& bits : m_seen)
@@ -134,15 +140,27 @@ nsProbingState CSingleByteGroup::Take(unsigned index, const unsigned char* bytes
         ++pairs;
         ++seq[model.reversed ? matrix[first * frequent + last] : matrix[last * frequent + first]];
     }
-    for (const uint16_t pair : m_seenPairs) {
-        const unsigned o1 = order[pair >> 8];
-        const unsigned o2 = order[pair & 0xFF];
-        if (o1 >= frequent || o2 >= frequent)
-            continue;
-        const PRUint32 n = m_pairs[pair];
-        pairs += n;
-        seq[model.reversed ? matrix[o2 * frequent + o1] : matrix[o1 * frequent + o2]] += n;
-    }
+    // Counted apart from the prober, so that the loop keeps them in registers.
+    PRUint32 kinds[NUMBER_OF_SEQ_CAT] = {};
+    const auto countPairs = [&](auto reversed) {
+        for (const PairCount& pair : m_pairCounts) {
+            const unsigned o1 = order[pair.first];
+            const unsigned o2 = order[pair.second];
+            if (o1 >= frequent || o2 >= frequent)
+                continue;
+            pairs += pair.n;
+            if constexpr (decltype(reversed)::value)
+                kinds[matrix[o2 * frequent + o1]] += pair.n;
+            else
+                kinds[matrix[o1 * frequent + o2]] += pair.n;
+        }
+    };
+    if (model.reversed)
+        countPairs(std::true_type{});
+    else
+        countPairs(std::false_type{});
+    for (unsigned k = 0; k < NUMBER_OF_SEQ_CAT; ++k)
+        seq[k] += kinds[k];
     p->*Fields::kTotalChar += letters;
     p->*Fields::kCtrlChar += controls;
     p->*Fields::kFreqChar += inSample;
@@ -168,6 +186,8 @@ nsProbingState CSingleByteGroup::HandleData(const char* aBuf, PRUint32 aLen)
         return mState;
     const auto* bytes = reinterpret_cast<const unsigned char*>(m_filtered.data());
     Count(bytes, length);
+    for (const uint16_t pair : m_seenPairs)
+        m_pairCounts.push_back({static_cast<uint8_t>(pair >> 8), static_cast<uint8_t>(pair & 0xFF), m_pairs[pair]});
     for (unsigned i = 0; i < NUM_OF_SBCS_PROBERS; ++i) {
         if (!mIsActive[i])
             continue;

@@ -38,7 +38,14 @@ private:
     std::vector<char> m_filtered;
     uint32_t m_bytes[256] = {};
     uint64_t m_seen[4] = {};        // the block's distinct bytes, one bit each
+    bool m_pairless[256] = {};      // bytes no model pairs: spaces, digits, signs
     std::vector<uint32_t> m_pairs;  // 65,536 counters, first byte high
     std::vector<uint16_t> m_seenPairs;
+    struct PairCount {
+        uint8_t first;
+        uint8_t second;
+        uint32_t n;
+    };
+    std::vector<PairCount> m_pairCounts;  // the block's pairs, read by every model
     std::vector<uint8_t> m_seenBytes;
 };
