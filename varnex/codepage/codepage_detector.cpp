@@ -17,6 +17,7 @@
 #include "textrion/io/file_sample.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/codepage/finding_evidence.h"
+#include "varnex/codepage/multi_byte_group.h"
 #include "varnex/codepage/single_byte_group.h"
 
 namespace {
@@ -176,6 +177,7 @@ public:
     {
         // Made now instead of at the first high byte: the same probers, and
         // kept through Reset like the others.
+        mCharSetProbers[0] = new CMultiByteGroup(mLanguageFilter);
         mCharSetProbers[1] = new CSingleByteGroup;
     }
 

@@ -42,21 +42,21 @@ CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
 
 void CSingleByteGroup::Count(const unsigned char* bytes, uint32_t length)
 {
-    const auto tally = [this](unsigned char b) {
-        if (m_bytes[b]++ == 0) {
-            m_seenBytes.push_back(b);
-            m_seen[b / 64] |= uint64_t{1} << (b % 64);
-        }
-    };
-    tally(bytes[0]);
+    ++m_bytes[bytes[0]];
     for (uint32_t i = 1; i < length; ++i) {
-        tally(bytes[i]);
+        ++m_bytes[bytes[i]];
         // A pair with a byte no model orders counts for none.
         if (m_pairless[bytes[i - 1]] || m_pairless[bytes[i]])
             continue;
         const auto pair = static_cast<uint16_t>(bytes[i - 1] << 8 | bytes[i]);
         if (m_pairs[pair]++ == 0)
             m_seenPairs.push_back(pair);
+    }
+    for (unsigned b = 0; b < 256; ++b) {
+        if (m_bytes[b] != 0) {
+            m_seenBytes.push_back(static_cast<uint8_t>(b));
+            m_seen[b / 64] |= uint64_t{1} << (b % 64);
+        }
     }
 }
 
