@@ -180,7 +180,8 @@ summarize() {
 # --- large files ------------------------------------------------------------
 
 out="$work/out"
-clean_out="rm -rf $(q "$out") && mkdir -p $(q "$out")"
+# Dirty pages of the last run are written out first, so no run pays for another.
+clean_out="rm -rf $(q "$out") && mkdir -p $(q "$out") && sync"
 largest=0 largest_title="" largest_rss=""
 
 # file_row ROW TITLE FILE CODEPAGE ENC ICONV_FROM ICONV_TO UCONV_FROM UCONV_TO RECODE PY_FROM PY_TO
