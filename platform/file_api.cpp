@@ -509,11 +509,29 @@ bool IsSameOrInside(std::u16string_view path, std::u16string_view folder)
     }
 }
 
+namespace {
+
+// The root is the user's choice and may be reached through links.
+int OpenRootFolder(const std::string& rootNative, int* error)
+{
+    ResolvedPath resolved(rootNative.empty() ? "." : rootNative);
+    if (!resolved.Ok()) {
+        SetError(error, resolved.Error());
+        return -1;
+    }
+    const int dir = openat(resolved.Dir(), resolved.Leaf(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    SetError(error, dir < 0 ? errno : 0);
+    return dir;
+}
+
+}  // namespace
+
 bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error)
 {
-    // The root is the user's choice and may be reached through links.
     const std::string rootNative = ToNativePath(root);
-    {
+    // Every file of a run asks for the same root: made once, then only opened.
+    int dir = OpenRootFolder(rootNative, nullptr);
+    if (dir < 0) {
         const std::vector<std::string> parts = Components(rootNative);
         std::string prefix = rootNative.empty() || rootNative[0] != '/' ? "" : "/";
         for (const std::string& part : parts) {
@@ -525,16 +543,9 @@ bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, i
             }
             prefix += '/';
         }
-    }
-    ResolvedPath resolved(rootNative.empty() ? "." : rootNative);
-    if (!resolved.Ok()) {
-        SetError(error, resolved.Error());
-        return false;
-    }
-    int dir = openat(resolved.Dir(), resolved.Leaf(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) {
-        SetError(error, errno);
-        return false;
+        dir = OpenRootFolder(rootNative, error);
+        if (dir < 0)
+            return false;
     }
     int why = 0;
     for (const std::string& part : Components(ToNativePath(relative))) {
