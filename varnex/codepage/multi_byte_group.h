@@ -1,9 +1,11 @@
 #pragma once
 
 // uchardet's own headers: nscore.h must come first.
+#include "nscore.h"
+
+
 #include "nsCharSetProber.h"
 #include "nsMBCSGroupProber.h"
-#include "nscore.h"
 
 class nsCodingStateMachine;
 

@@ -4,10 +4,11 @@
 #include <vector>
 
 // uchardet's own headers: nscore.h must come first.
+#include "nscore.h"
+
 #include "nsCharSetProber.h"
 #include "nsSBCSGroupProber.h"
 #include "nsSBCharSetProber.h"
-#include "nscore.h"
 
 // uchardet's single-byte group, with the same probers, answers and order,
 // made cheaper: its hundred language models each walk every block byte by
