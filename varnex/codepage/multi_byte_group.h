@@ -3,7 +3,6 @@
 // uchardet's own headers: nscore.h must come first.
 #include "nscore.h"
 
-
 #include "nsCharSetProber.h"
 #include "nsMBCSGroupProber.h"
 
