@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -97,6 +98,11 @@ public:
 
     // Forgets held bytes and shift state (the counter is kept).
     void Reset();
+
+    // For a code page that decodes every byte to one unit whatever its
+    // neighbours, the table Decode runs on: each byte's unit and whether it
+    // is counted as replaced. False for every other code page.
+    bool GetSingleByteMap(std::array<char16_t, 256>& units, std::array<bool, 256>& replaced) const;
 
     // Invalid or unmappable input sequences replaced by U+FFFD so far.
     uint64_t ReplacementCount() const;

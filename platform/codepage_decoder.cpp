@@ -433,6 +433,16 @@ void CodePageDecoder::Reset()
         j->Reset();
 }
 
+bool CodePageDecoder::GetSingleByteMap(std::array<char16_t, 256>& units, std::array<bool, 256>& replaced) const
+{
+    const auto* t = IsOpen() ? std::get_if<TableDecoder>(&m_impl->kind) : nullptr;
+    if (t == nullptr)
+        return false;
+    units = t->table->units;
+    replaced = t->table->invalid;
+    return true;
+}
+
 uint64_t CodePageDecoder::ReplacementCount() const
 {
     return m_impl ? m_impl->replacements : 0;

@@ -80,6 +80,20 @@ public:
     void SetCodePage(unsigned codePage) { m_codec.SetCodePage(codePage); }
     unsigned GetCodePage() const { return m_codec.GetCodePage(); }
 
+    // For a caller that decodes the bytes itself instead of calling Read (the
+    // converter's byte paths), before any Read: the bytes not decoded yet,
+    // taking n of them, and refilling the buffer at the moments Read would
+    // (false when nothing more came), so that the file is read the same way.
+    const unsigned char* PendingBytes(unsigned* size) const
+    {
+        *size = m_dataEnd - m_dataBegin;
+        return m_buffer + m_dataBegin;
+    }
+    void TakeBytes(unsigned n) { m_dataBegin += n; }
+    bool FetchBytes() { return Refill(); }
+    // The file gave all it has (or failed): the pending bytes are the last.
+    bool InputEnded() const { return m_fileEnded; }
+
     // Bytes the BOM took at the start of the file (0 without one).
     unsigned GetBomLength() const { return m_bomLength; }
     // Replacements of the Unicode decoders and of the code page decoder together.

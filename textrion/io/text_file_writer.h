@@ -49,6 +49,18 @@ public:
     // written, at the latest on Close. Seek with bytes gathered is not supported.
     void SetWriteBehind(unsigned blockBytes);
 
+    // For a caller that encodes by itself (the converter's byte paths), with
+    // write-behind on: the free part of the block, taking n bytes of it as
+    // written, and writing the block out, which a Write does when the next
+    // character does not fit whole; the file then gets the same blocks.
+    unsigned char* BlockRoom(unsigned* size)
+    {
+        *size = m_bufferSize - m_fill;
+        return m_buffer + m_fill;
+    }
+    void BlockFilled(unsigned n) { m_fill += n; }
+    void WriteBlock() { WritePending(); }
+
     // Returns the units consumed. Code page text (TEXTENCODING_CODEPAGE) is
     // written in full, U+0000 included; line endings are not converted there.
     // The base's byte writes are hidden on purpose: Write(u"text") must not

@@ -17,6 +17,7 @@
 #include "textrion/io/text_file_reader.h"
 #include "textrion/io/text_file_writer.h"
 #include "textrion/path/long_path.h"
+#include "varnex/convert/byte_transcoder.h"
 
 namespace {
 
@@ -29,15 +30,8 @@ constexpr unsigned kMinChunk = 16;
 // few kilobytes of a long file.
 constexpr unsigned kStreamBlock = 64 * 1024;
 
-// What the converter counts in the text it writes.
-struct UnitCounts {
-    uint64_t c1 = 0;     // C1 controls, U+0080..U+009F
-    uint64_t marks = 0;  // U+FFFD
-    uint64_t cr = 0;
-    uint64_t lf = 0;
-    uint64_t crlf = 0;
-    bool endsWithCr = false;  // a pair may straddle two calls
-};
+// The units the reader decodes at a time in whole-file mode.
+constexpr unsigned kWholeFileBlock = 2048;
 
 // Adds the units of text to the counts. Branch-free with 16-bit sums over
 // blocks short enough not to overflow them, so that the compiler vectorises
@@ -324,6 +318,11 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     reader->SetReadAhead(kStreamBlock);
     writer->SetWriteBehind(kStreamBlock);
 
+    // Straight from the bytes where that gives the same; a repair needs the text.
+    std::unique_ptr<ByteTranscoder> bytes;
+    if (m_bytePaths && !m_repairDoubleEncoding)
+        bytes = ByteTranscoder::For(*reader, *writer);
+
     CONVERTRESULT result = CONVERTRESULT_OK;
     std::optional<CDoubleEncodingRepair> repair;
     std::u16string repaired;
@@ -341,9 +340,23 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         CountUnits(text, length, counts);
         writer->WriteStream(text, static_cast<unsigned>(length));
     };
-    if (m_chunkSize == 0) {
+    // Reads and writes one chunk: its units, 0 at the end of the text.
+    const auto next = [&](char16_t* chunk, unsigned capacity, unsigned* consumed) {
+        if (bytes)
+            return bytes->Chunk(capacity, consumed, counts);
+        const unsigned n = reader->Read(chunk, capacity, consumed);
+        if (n > 0)
+            write(chunk, n, false);
+        return n;
+    };
+    if (m_chunkSize == 0 && bytes) {
+        // The reader's blocks, written as they come: the same output in the end.
+        unsigned consumed = 0;
+        while (bytes->Chunk(kWholeFileBlock, &consumed, counts) > 0) {
+        }
+    } else if (m_chunkSize == 0) {
         std::u16string text;
-        reader->ReadToEnd(text, 2048);
+        reader->ReadToEnd(text, kWholeFileBlock);
         write(text.data(), text.size(), true);
         writer->EndStream();
     } else {
@@ -357,14 +370,13 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         }
         for (;;) {
             unsigned consumed = 0;
-            const unsigned n = reader->Read(chunk, capacity, &consumed);
+            const unsigned n = next(chunk, capacity, &consumed);
             processed += consumed;
             if (n == 0) {
                 write(chunk, 0, true);
                 writer->EndStream();  // a high surrogate whose low half never came
                 break;
             }
-            write(chunk, n, false);
             if (writer->HasWriteError())
                 break;
             if (m_progressCallback)
@@ -388,10 +400,11 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (!writer->Close() && result != CONVERTRESULT_CANCELLED)
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, writer->GetLastError(), true);
     m_outcome.bytesOut = writer->File().GetBytesWritten();
-    m_replacements = reader->GetReplacementCount() + writer->GetReplacementCount();
+    const uint64_t decoded = reader->GetReplacementCount() + (bytes ? bytes->GetReplacementCount() : 0);
+    m_replacements = decoded + writer->GetReplacementCount();
     m_c1Controls = counts.c1;
     // The reader's replacements are in the text too; the writer's come later.
-    m_replacementsInText = counts.marks - std::min<uint64_t>(counts.marks, reader->GetReplacementCount());
+    m_replacementsInText = counts.marks - std::min<uint64_t>(counts.marks, decoded);
     m_lineEndings = {counts.crlf, counts.lf - counts.crlf, counts.cr - counts.crlf, true};
     return result;
 }

@@ -55,6 +55,10 @@ public:
     // Turns UTF-8 text that was encoded twice (through windows-1252) back
     // into what it said, as it is read.
     void SetRepairDoubleEncoding(bool repair) { m_repairDoubleEncoding = repair; }
+    // Single-byte and UTF-8 text go into UTF-8 straight from their bytes
+    // where that gives exactly what decoding into UTF-16 and encoding again
+    // gives (on by default); off, every text goes through UTF-16.
+    void SetBytePaths(bool use) { m_bytePaths = use; }
     // The output takes the input's permission bits and modification time
     // (before it is renamed into place, so it never shows without them).
     void SetKeepModeAndTime(bool keep) { m_keepModeAndTime = keep; }
@@ -137,6 +141,7 @@ private:
     unsigned m_chunkSize;
     char16_t* m_chunkBuffer;
     bool m_repairDoubleEncoding = false;
+    bool m_bytePaths = true;
     bool m_keepModeAndTime = false;
     int m_inputStream = -1;
     std::vector<unsigned char> m_head;

@@ -1,0 +1,682 @@
+#include "varnex/convert/byte_transcoder.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/codepage.h"
+#include "textrion/encoding/line_ending.h"
+#include "textrion/encoding/utf8_validation.h"
+#include "textrion/encoding/utf_processor.h"
+#include "textrion/io/text_file_reader.h"
+#include "textrion/io/text_file_writer.h"
+
+namespace {
+
+constexpr unsigned char kCr = 0x0D;
+constexpr unsigned char kLf = 0x0A;
+constexpr unsigned char kReplacementUtf8[3] = {0xEF, 0xBF, 0xBD};
+
+// The writer's write-behind block, filled in place. A character or a line
+// break goes in whole: when it does not fit, the block is written out first,
+// as the writer's encoders do, so the file gets the same blocks.
+class BlockOut {
+public:
+    explicit BlockOut(CTextFileWriter& writer) : m_writer(writer) { Open(); }
+    ~BlockOut() { Commit(); }
+    BlockOut(const BlockOut&) = delete;
+    BlockOut& operator=(const BlockOut&) = delete;
+
+    size_t Room() const { return static_cast<size_t>(m_end - q); }
+    void Need(size_t n)
+    {
+        if (Room() >= n)
+            return;
+        Commit();
+        m_writer.WriteBlock();
+        Open();
+    }
+    void Put(const unsigned char* bytes, size_t n)
+    {
+        Need(n);
+        std::memcpy(q, bytes, n);
+        q += n;
+    }
+
+    unsigned char* q = nullptr;  // where the next byte goes
+
+private:
+    void Open()
+    {
+        unsigned size = 0;
+        m_start = q = m_writer.BlockRoom(&size);
+        m_end = q + size;
+    }
+    void Commit()
+    {
+        m_writer.BlockFilled(static_cast<unsigned>(q - m_start));
+        m_start = q;
+    }
+
+    CTextFileWriter& m_writer;
+    unsigned char* m_start = nullptr;
+    unsigned char* m_end = nullptr;
+};
+
+// What every line break (CR LF, a lone CR, a lone LF) is written as; with
+// rewrite false they stay as they are.
+struct Breaks {
+    bool rewrite = false;
+    unsigned char bytes[2] = {};
+    unsigned size = 0;
+};
+
+Breaks BreaksFor(LineEnding ending)
+{
+    Breaks breaks;
+    for (const char16_t unit : LineBreakUnits(ending))
+        breaks.bytes[breaks.size++] = static_cast<unsigned char>(unit);
+    breaks.rewrite = breaks.size > 0;
+    return breaks;
+}
+
+// A single-byte code page's units in UTF-8, made from its decoder's table.
+struct SingleByteUtf8 {
+    // 1 to 3 bytes, padded so that a character is one 4-byte store.
+    std::array<std::array<unsigned char, 4>, 256> bytes{};
+    std::array<unsigned char, 256> size{};
+    // What a byte adds to the counts, packed as C1 control | U+FFFD << 21 |
+    // replaced << 42: fields that cannot run into each other within kTallyRun bytes.
+    std::array<uint64_t, 256> tally{};
+};
+constexpr unsigned kTallyShift = 21;
+constexpr uint64_t kTallyField = (uint64_t{1} << kTallyShift) - 1;
+constexpr size_t kTallyRun = kTallyField;
+
+// Null unless bytes 00..7F decode to themselves, unreplaced, and no byte
+// above decodes to CR, LF or a surrogate: the runs below take the bytes 0D
+// and 0A for the line breaks and write every character on its own.
+std::shared_ptr<const SingleByteUtf8> MakeSingleByteUtf8(unsigned codePage)
+{
+    std::array<char16_t, 256> units{};
+    std::array<bool, 256> replaced{};
+    if (!platform::CodePageDecoder(codePage).GetSingleByteMap(units, replaced))
+        return nullptr;
+    auto table = std::make_shared<SingleByteUtf8>();
+    for (unsigned b = 0; b < 256; ++b) {
+        const char32_t u = units[b];
+        const bool fits = b < 0x80 ? u == b && !replaced[b] : u != kCr && u != kLf && (u < 0xD800 || u > 0xDFFF);
+        if (!fits)
+            return nullptr;
+        auto& out = table->bytes[b];
+        if (u < 0x80) {
+            out[0] = static_cast<unsigned char>(u);
+            table->size[b] = 1;
+        } else if (u < 0x800) {
+            out[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
+            out[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            table->size[b] = 2;
+        } else {
+            out[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+            out[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+            out[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            table->size[b] = 3;
+        }
+        table->tally[b] = uint64_t{u - 0x80 < 0x20} | uint64_t{u == 0xFFFD} << kTallyShift |
+                          uint64_t{replaced[b]} << (2 * kTallyShift);
+    }
+    return table;
+}
+
+// Made once per code page and shared by every converter thread.
+std::shared_ptr<const SingleByteUtf8> SingleByteUtf8For(unsigned codePage)
+{
+    static std::mutex mutex;
+    static std::map<unsigned, std::shared_ptr<const SingleByteUtf8>> tables;
+    std::lock_guard lock(mutex);
+    const auto found = tables.find(codePage);
+    if (found != tables.end())
+        return found->second;
+    return tables.emplace(codePage, MakeSingleByteUtf8(codePage)).first->second;
+}
+
+// Where a run writes and what it counts.
+struct Sink {
+    BlockOut& out;
+    const Breaks& breaks;
+    UnitCounts& counts;  // counts.endsWithCr: the byte before is a CR
+    uint64_t& replaced;
+    uint64_t tally = 0;  // packed as SingleByteUtf8::tally
+
+    void DrainTally()
+    {
+        counts.c1 += tally & kTallyField;
+        counts.marks += (tally >> kTallyShift) & kTallyField;
+        replaced += tally >> (2 * kTallyShift);
+        tally = 0;
+    }
+};
+
+// One ASCII byte: counted, and written as it is, as the line break it is,
+// or (a NUL in UTF-8, which the decoder replaces) as U+FFFD.
+inline void PutAscii(Sink& s, unsigned char b, bool nulReplaced)
+{
+    UnitCounts& c = s.counts;
+    const bool cr = b == kCr, lf = b == kLf;
+    const bool pairLf = lf && c.endsWithCr;
+    c.cr += cr;
+    c.lf += lf;
+    c.crlf += pairLf;
+    c.endsWithCr = cr;
+    if (b == 0 && nulReplaced) {
+        s.out.Put(kReplacementUtf8, 3);
+        ++s.replaced;
+        ++c.marks;
+    } else if (!s.breaks.rewrite || !(cr || lf)) {
+        s.out.Put(&b, 1);
+    } else if (!pairLf) {
+        s.out.Put(s.breaks.bytes, s.breaks.size);
+    }
+}
+
+#if defined(__SSE2__)
+
+// Room a block of 16 input bytes needs: 3 output bytes each at most, and
+// the 16-byte stores run past what they keep.
+constexpr size_t kBlockRoom = 64;
+
+inline __m128i Load(const unsigned char* p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void Store(unsigned char* q, __m128i v)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(q), v);
+}
+inline __m128i Bytes(unsigned char b)
+{
+    return _mm_set1_epi8(static_cast<char>(b));
+}
+inline unsigned Mask(__m128i v)
+{
+    return static_cast<unsigned>(_mm_movemask_epi8(v));
+}
+
+// Set bits of a block's 16-bit mask, from a table: the instruction is not
+// in the baseline the code is built for, and the library call costs more.
+constexpr std::array<unsigned char, 256> kBitsSet = [] {
+    std::array<unsigned char, 256> bits{};
+    for (unsigned i = 1; i < 256; ++i)
+        bits[i] = static_cast<unsigned char>(bits[i / 2] + (i & 1));
+    return bits;
+}();
+inline unsigned BitsSet(unsigned mask16)
+{
+    return kBitsSet[mask16 & 0xFF] + kBitsSet[mask16 >> 8];
+}
+
+uint64_t SumLanes(__m128i v)
+{
+    alignas(16) uint64_t halves[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(halves), _mm_sad_epu8(v, _mm_setzero_si128()));
+    return halves[0] + halves[1];
+}
+
+// Counts kept per byte lane and summed before any lane can wrap.
+struct LaneTally {
+    __m128i cr = _mm_setzero_si128(), lf = cr, crlf = cr, c1 = cr, marks = cr, nul = cr;
+    unsigned blocks = 0;
+
+    // The line breaks of a block whose first byte follows a CR when afterCr is set.
+    void AddBreaks(__m128i crs, __m128i lfs, bool afterCr)
+    {
+        const __m128i before = _mm_or_si128(_mm_slli_si128(crs, 1), _mm_cvtsi32_si128(afterCr ? 0xFF : 0));
+        cr = _mm_sub_epi8(cr, crs);
+        lf = _mm_sub_epi8(lf, lfs);
+        crlf = _mm_sub_epi8(crlf, _mm_and_si128(lfs, before));
+    }
+    void Drain(Sink& s)
+    {
+        s.counts.cr += SumLanes(cr);
+        s.counts.lf += SumLanes(lf);
+        s.counts.crlf += SumLanes(crlf);
+        s.counts.c1 += SumLanes(c1);
+        const uint64_t nuls = SumLanes(nul);
+        s.counts.marks += SumLanes(marks) + nuls;
+        s.replaced += nuls;
+        *this = LaneTally{};
+    }
+};
+
+// What a block's code keeps in registers while it runs.
+struct BlockState {
+    unsigned char* q;
+    bool afterCr;    // the byte before the block is a CR
+    uint64_t tally;  // packed as SingleByteUtf8::tally
+    LaneTally lanes;
+    Breaks breaks;
+};
+
+// Writes the bytes of a block, p[0, 16), that carry a set bit in special
+// through put(q, byte, index) and copies the others as they are. p[0, 32)
+// must be readable.
+template <typename Put>
+inline unsigned char* PutBlockWith(unsigned char* q, const unsigned char* p, unsigned special, Put put)
+{
+    unsigned pos = 0;
+    do {
+        const unsigned k = static_cast<unsigned>(std::countr_zero(special));
+        special &= special - 1;
+        Store(q, Load(p + pos));
+        q += k - pos;
+        q = put(q, p[k], k);
+        pos = k + 1;
+    } while (special != 0);
+    Store(q, Load(p + pos));
+    return q + 16 - pos;
+}
+
+// The line break a CR or LF at p[k] is written as, in a block whose first
+// byte follows a CR when afterCr is set; nothing for the LF of a CR LF.
+inline unsigned char* PutBreak(unsigned char* q, const Breaks& breaks, const unsigned char* p, unsigned k, bool afterCr)
+{
+    if (p[k] == kLf && (k > 0 ? p[k - 1] == kCr : afterCr))
+        return q;
+    std::memcpy(q, breaks.bytes, 2);
+    return q + breaks.size;
+}
+
+#endif
+
+// Well-formed UTF-8 (a NUL included, which becomes U+FFFD): characters are
+// copied as they are and line breaks rewritten. A lead byte takes one unit
+// of the room a Read leaves, a four-byte lead two.
+struct Utf8Text {
+    static constexpr bool kUnits = true;
+
+    // Writes the character at p when its units fit; returns the bytes taken,
+    // 0 when they do not fit. A block may have taken the first bytes of a
+    // character: the rest goes into the same block, which leaves room for it.
+    size_t PutOne(Sink& s, const unsigned char* p, size_t& units) const
+    {
+        const unsigned char b = *p;
+        if ((b & 0xC0) == 0x80) {
+            *s.out.q++ = b;
+            return 1;
+        }
+        const size_t need = b >= 0xF0 ? 2 : 1;
+        if (need > units)
+            return 0;
+        units -= need;
+        if (b < 0x80) {
+            PutAscii(s, b, true);
+            return 1;
+        }
+        const size_t n = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        s.counts.c1 += b == 0xC2 && p[1] < 0xA0;
+        s.counts.marks += b == 0xEF && p[1] == 0xBF && p[2] == 0xBD;
+        s.counts.endsWithCr = false;
+        s.out.Put(p, n);
+        return n;
+    }
+    // The units of the characters whose lead bytes lie in [p, e).
+    static size_t Units(const unsigned char* p, const unsigned char* e)
+    {
+        size_t units = 0;
+        for (; p < e; ++p)
+            units += ((*p & 0xC0) != 0x80) + (*p >= 0xF0);
+        return units;
+    }
+#if defined(__SSE2__)
+    static unsigned Units(__m128i v)
+    {
+        const unsigned trails = Mask(_mm_cmplt_epi8(v, Bytes(0xC0)));  // signed: 80..BF
+        const unsigned fours = Mask(_mm_cmpeq_epi8(_mm_max_epu8(v, Bytes(0xF0)), v));
+        return 16 - BitsSet(trails) + BitsSet(fours);
+    }
+    // Writes p[0, 16); p[0, 32) must be readable and the output have
+    // kBlockRoom bytes free.
+    void PutBlock(BlockState& b, __m128i v, const unsigned char* p) const
+    {
+        const __m128i crs = _mm_cmpeq_epi8(v, Bytes(kCr)), lfs = _mm_cmpeq_epi8(v, Bytes(kLf));
+        const __m128i nuls = _mm_cmpeq_epi8(v, _mm_setzero_si128());
+        const bool afterCr = b.afterCr;
+        b.lanes.AddBreaks(crs, lfs, afterCr);
+        b.lanes.nul = _mm_sub_epi8(b.lanes.nul, nuls);
+        // C2 80..C2 9F is a C1 control, EF BF BD U+FFFD.
+        const __m128i c2 = _mm_cmpeq_epi8(v, Bytes(0xC2)), ef = _mm_cmpeq_epi8(v, Bytes(0xEF));
+        if (Mask(_mm_or_si128(c2, ef)) != 0) {
+            const __m128i next = Load(p + 1);
+            const __m128i c1 = _mm_and_si128(c2, _mm_cmplt_epi8(next, Bytes(0xA0)));
+            const __m128i mark = _mm_and_si128(_mm_and_si128(ef, _mm_cmpeq_epi8(next, Bytes(0xBF))),
+                                               _mm_cmpeq_epi8(Load(p + 2), Bytes(0xBD)));
+            b.lanes.c1 = _mm_sub_epi8(b.lanes.c1, c1);
+            b.lanes.marks = _mm_sub_epi8(b.lanes.marks, mark);
+        }
+        const unsigned special = Mask(b.breaks.rewrite ? _mm_or_si128(nuls, _mm_or_si128(crs, lfs)) : nuls);
+        if (special == 0) {
+            Store(b.q, v);
+            b.q += 16;
+        } else {
+            const Breaks& breaks = b.breaks;
+            b.q = PutBlockWith(b.q, p, special, [&](unsigned char* q, unsigned char c, unsigned k) {
+                if (c != 0)
+                    return PutBreak(q, breaks, p, k, afterCr);
+                std::memcpy(q, kReplacementUtf8, 3);
+                return q + 3;
+            });
+        }
+        b.afterCr = p[15] == kCr;
+    }
+#endif
+};
+
+// A single-byte code page that SingleByteUtf8For takes: ASCII as it is,
+// the bytes above through the table; a byte is one unit.
+struct SingleByteText {
+    static constexpr bool kUnits = false;
+    const SingleByteUtf8* table;
+
+    size_t PutOne(Sink& s, const unsigned char* p, size_t&) const
+    {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            PutAscii(s, b, false);
+            return 1;
+        }
+        s.counts.endsWithCr = false;
+        s.out.Put(table->bytes[b].data(), table->size[b]);
+        s.tally += table->tally[b];
+        return 1;
+    }
+    static size_t Units(const unsigned char* p, const unsigned char* e) { return static_cast<size_t>(e - p); }
+#if defined(__SSE2__)
+    static unsigned Units(__m128i)
+    {
+        return 16;
+    }
+    unsigned char* PutHigh(BlockState& b, unsigned char* q, unsigned char c) const
+    {
+        std::memcpy(q, table->bytes[c].data(), 4);
+        b.tally += table->tally[c];
+        return q + table->size[c];
+    }
+    void PutBlock(BlockState& b, __m128i v, const unsigned char* p) const
+    {
+        const __m128i crs = _mm_cmpeq_epi8(v, Bytes(kCr)), lfs = _mm_cmpeq_epi8(v, Bytes(kLf));
+        const bool afterCr = b.afterCr;
+        b.lanes.AddBreaks(crs, lfs, afterCr);
+        const unsigned high = Mask(v);
+        const unsigned breaks = b.breaks.rewrite ? Mask(_mm_or_si128(crs, lfs)) : 0;
+        if ((high | breaks) == 0) {
+            Store(b.q, v);
+            b.q += 16;
+        } else if (breaks == 0 && BitsSet(high) > 4) {
+            // Text in another script: byte by byte through the table is
+            // cheaper than a copy between each two of its letters.
+            for (unsigned k = 0; k < 16; ++k)
+                b.q = PutHigh(b, b.q, p[k]);
+        } else {
+            b.q = PutBlockWith(b.q, p, high | breaks, [&](unsigned char* q, unsigned char c, unsigned k) {
+                return c >= 0x80 ? PutHigh(b, q, c) : PutBreak(q, b.breaks, p, k, afterCr);
+            });
+        }
+        b.afterCr = p[15] == kCr;
+    }
+#endif
+};
+
+// Writes and counts text [p, e) that ends with a whole character, or
+// (UTF-8) up to the first character whose units would go past units, which
+// it takes off. Bytes up to readable may be read. Returns where it stopped.
+template <typename Text>
+const unsigned char* PutRun(const Text& text, Sink& s, const unsigned char* p, const unsigned char* const e,
+                            const unsigned char* const readable, size_t& units)
+{
+    while (p < e) {
+#if defined(__SSE2__)
+        if (s.out.Room() >= kBlockRoom && e - p >= 16 && readable - p >= 32) {
+            // Everything the blocks use lives here, in registers: a byte
+            // stored through q could be anything the compiler cannot see.
+            const Text local = text;
+            unsigned char* const qEnd = s.out.q + s.out.Room();
+            BlockState b{s.out.q, s.counts.endsWithCr, 0, {}, s.breaks};
+            size_t left = units;
+            while (qEnd - b.q >= static_cast<ptrdiff_t>(kBlockRoom) && e - p >= 16 && readable - p >= 32) {
+                const __m128i v = Load(p);
+                if constexpr (Text::kUnits) {
+                    const unsigned need = Text::Units(v);
+                    if (need > left)
+                        break;
+                    left -= need;
+                }
+                local.PutBlock(b, v, p);
+                p += 16;
+                if (++b.lanes.blocks == 255)
+                    b.lanes.Drain(s);
+            }
+            units = left;
+            s.out.q = b.q;
+            s.counts.endsWithCr = b.afterCr;
+            s.tally += b.tally;
+            b.lanes.Drain(s);
+            if (p >= e)
+                break;
+        }
+        const auto n = static_cast<size_t>(e - p);
+        if (n < 32 && s.out.Room() >= 2 * kBlockRoom && Text::Units(p, e) <= units) {
+            // The last bytes go as blocks too, from a copy padded with ASCII
+            // letters, which come out one byte each and are taken back.
+            alignas(16) unsigned char tail[64];
+            std::memcpy(tail, p, n);
+            std::memset(tail + n, 'a', sizeof tail - n);
+            units -= Text::Units(p, e);
+            BlockState b{s.out.q, s.counts.endsWithCr, 0, {}, s.breaks};
+            for (size_t k = 0; k < n; k += 16)
+                text.PutBlock(b, Load(tail + k), tail + k);
+            s.out.q = b.q - (16 - n % 16) % 16;
+            s.counts.endsWithCr = e[-1] == kCr;
+            s.tally += b.tally;
+            b.lanes.Drain(s);
+            p = e;
+            break;
+        }
+#endif
+        const size_t taken = text.PutOne(s, p, units);
+        if (taken == 0)
+            break;
+        p += taken;
+    }
+    s.DrainTally();
+    return p;
+}
+
+// Why a pass of the reader's decoding over the bytes in its buffer ended.
+enum class Stop {
+    kNone,    // all taken
+    kSource,  // a character cut by the end of the bytes waits for more
+    kTarget,  // the next character does not fit in the units left
+};
+
+struct Pass {
+    size_t used = 0;
+    size_t units = 0;
+    Stop stop = Stop::kNone;
+};
+
+// What a lead byte claims, as the reader's UTF-8 decoder reads it.
+constexpr size_t TrailingBytes(unsigned char lead)
+{
+    return lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : lead < 0xFC ? 4 : 5;
+}
+
+class Utf8Transcoder : public ByteTranscoder {
+public:
+    Utf8Transcoder(CTextFileReader& reader, CTextFileWriter& writer)
+        : m_reader(reader), m_writer(writer), m_breaks(BreaksFor(static_cast<LineEnding>(writer.GetCrLfType())))
+    {
+    }
+
+    // The loop of the reader's Read for Unicode text, refilling where it does.
+    unsigned Chunk(unsigned capacity, unsigned* consumed, UnitCounts& counts) override
+    {
+        BlockOut out(m_writer);
+        Sink sink{out, m_breaks, counts, m_replaced};
+        size_t produced = 0;
+        uint64_t taken = 0;
+        while (produced < capacity) {
+            unsigned size = 0;
+            m_reader.PendingBytes(&size);
+            if (size == 0 && !Fetch())
+                break;
+            const unsigned char* data = m_reader.PendingBytes(&size);
+            const bool endOfInput = m_reader.InputEnded();
+            const Pass pass = Decode(sink, data, data + size, capacity - produced, endOfInput);
+            m_reader.TakeBytes(static_cast<unsigned>(pass.used));
+            produced += pass.units;
+            taken += pass.used;
+            if (pass.stop == Stop::kTarget)
+                break;
+            if (pass.stop == Stop::kSource && (endOfInput || (!Fetch() && !m_reader.InputEnded())))
+                break;
+        }
+        *consumed = static_cast<unsigned>(taken);
+        return static_cast<unsigned>(produced);
+    }
+
+private:
+    // New bytes in the buffer: what was checked there is gone.
+    bool Fetch()
+    {
+        m_checkedEnd = nullptr;
+        return m_reader.FetchBytes();
+    }
+
+    // One pass of the reader's UTF-8 decoder over [begin, e), the bytes in
+    // its buffer, with room units free: well-formed characters in bulk, the
+    // rest one by one as the decoder takes them.
+    Pass Decode(Sink& s, const unsigned char* const begin, const unsigned char* const e, size_t room, bool endOfInput)
+    {
+        const unsigned char* p = begin;
+        size_t left = room;
+        for (;;) {
+            // Checked once for all the chunks the buffer holds, and after
+            // each bad byte only up to the next.
+            if (m_checkedEnd == nullptr || m_checkedEnd < p) {
+                const Utf8Validity validity = ValidateUtf8(p, static_cast<size_t>(e - p));
+                m_checkedEnd = p + validity.position;
+            }
+            p = PutRun(Utf8Text{}, s, p, m_checkedEnd, e, left);
+            const auto used = static_cast<size_t>(p - begin);
+            if (p == e)
+                return {used, room - left, Stop::kNone};
+            if (p < m_checkedEnd)
+                return {used, room - left, Stop::kTarget};
+            // As the decoder's careful path: a cut sequence waits before
+            // anything else, then a full output stops, a bad lead byte becomes
+            // U+FFFD and decoding goes on at the next byte.
+            const auto rest = static_cast<size_t>(e - p);
+            const size_t trailing = TrailingBytes(*p);
+            bool bad = true;
+            if (trailing < rest)
+                bad = !CUTFProcessor::IsLegalUTF8Sequence(p, static_cast<unsigned>(std::min<size_t>(rest, 8)));
+            else if (!endOfInput)
+                return {used, room - left, Stop::kSource};
+            const size_t need = !bad && trailing == 3 ? 2 : 1;
+            if (left < need)
+                return {used, room - left, Stop::kTarget};
+            if (bad) {
+                s.out.Put(kReplacementUtf8, 3);
+                ++s.replaced;
+                ++s.counts.marks;
+                s.counts.endsWithCr = false;
+                ++p;
+                --left;
+            } else {
+                // Whole after all (the check and the decoder agree on what
+                // is well-formed, so this is never expected).
+                size_t units = need;
+                PutRun(Utf8Text{}, s, p, p + trailing + 1, e, units);
+                p += trailing + 1;
+                left -= need;
+            }
+        }
+    }
+
+    CTextFileReader& m_reader;
+    CTextFileWriter& m_writer;
+    const Breaks m_breaks;
+    // The bytes of the buffer from the reader's position up to here are
+    // well-formed UTF-8, whole characters; null: not known.
+    const unsigned char* m_checkedEnd = nullptr;
+};
+
+class SingleByteTranscoder : public ByteTranscoder {
+public:
+    SingleByteTranscoder(CTextFileReader& reader, CTextFileWriter& writer, std::shared_ptr<const SingleByteUtf8> table)
+        : m_reader(reader), m_writer(writer), m_breaks(BreaksFor(static_cast<LineEnding>(writer.GetCrLfType()))),
+          m_table(std::move(table))
+    {
+    }
+
+    // The loop of the reader's Read for code page text: one unit a byte.
+    unsigned Chunk(unsigned capacity, unsigned* consumed, UnitCounts& counts) override
+    {
+        BlockOut out(m_writer);
+        Sink sink{out, m_breaks, counts, m_replaced};
+        const SingleByteText text{m_table.get()};
+        unsigned produced = 0;
+        while (produced < capacity && !m_done) {
+            unsigned size = 0;
+            m_reader.PendingBytes(&size);
+            if (size == 0)
+                m_reader.FetchBytes();
+            const unsigned char* data = m_reader.PendingBytes(&size);
+            const unsigned n = std::min(size, capacity - produced);
+            for (unsigned at = 0; at < n;) {
+                size_t units = std::min<size_t>(n - at, kTallyRun);
+                const auto run = static_cast<unsigned>(units);
+                PutRun(text, sink, data + at, data + at + run, data + size, units);
+                at += run;
+            }
+            m_reader.TakeBytes(n);
+            produced += n;
+            if (m_reader.InputEnded() && n == size && produced < capacity)
+                m_done = true;
+            else if (n == 0 && (m_reader.InputEnded() || !m_reader.FetchBytes()))
+                break;
+        }
+        *consumed = produced;
+        return produced;
+    }
+
+private:
+    CTextFileReader& m_reader;
+    CTextFileWriter& m_writer;
+    const Breaks m_breaks;
+    std::shared_ptr<const SingleByteUtf8> m_table;
+    bool m_done = false;  // the last bytes were taken
+};
+
+}  // namespace
+
+std::unique_ptr<ByteTranscoder> ByteTranscoder::For(CTextFileReader& reader, CTextFileWriter& writer)
+{
+    if (writer.GetEncoding() != TEXTENCODING_UTF8)
+        return nullptr;
+    if (reader.GetEncoding() == TEXTENCODING_UTF8)
+        return std::make_unique<Utf8Transcoder>(reader, writer);
+    if (reader.GetEncoding() == TEXTENCODING_CODEPAGE) {
+        if (auto table = SingleByteUtf8For(reader.GetCodePage()))
+            return std::make_unique<SingleByteTranscoder>(reader, writer, std::move(table));
+    }
+    return nullptr;
+}
