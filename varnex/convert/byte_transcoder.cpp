@@ -8,7 +8,9 @@
 #include <mutex>
 #include <string_view>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -90,12 +92,25 @@ Breaks BreaksFor(LineEnding ending)
 
 // A single-byte code page's units in UTF-8, made from its decoder's table.
 struct SingleByteUtf8 {
-    // 1 to 3 bytes, padded so that a character is one 4-byte store.
-    std::array<std::array<unsigned char, 4>, 256> bytes{};
-    std::array<unsigned char, 256> size{};
+    // In memory the UTF-8 (1 to 3 bytes, then padding) and in the fourth
+    // byte its length: one load gives both, one 4-byte store writes it.
+    std::array<uint32_t, 256> utf8{};
     // What a byte adds to the counts, packed as C1 control | U+FFFD << 21 |
     // replaced << 42: fields that cannot run into each other within kTallyRun bytes.
     std::array<uint64_t, 256> tally{};
+    bool counted = false;  // some byte adds to the counts
+
+    static unsigned Size(uint32_t utf8)
+    {
+        return std::endian::native == std::endian::little ? utf8 >> 24 : utf8 & 0xFF;
+    }
+    // Writes the character at q, with padding; returns its end.
+    unsigned char* Put(unsigned char* q, unsigned char byte) const
+    {
+        const uint32_t bytes = utf8[byte];
+        std::memcpy(q, &bytes, 4);
+        return q + Size(bytes);
+    }
 };
 constexpr unsigned kTallyShift = 21;
 constexpr uint64_t kTallyField = (uint64_t{1} << kTallyShift) - 1;
@@ -116,22 +131,24 @@ std::shared_ptr<const SingleByteUtf8> MakeSingleByteUtf8(unsigned codePage)
         const bool fits = b < 0x80 ? u == b && !replaced[b] : u != kCr && u != kLf && (u < 0xD800 || u > 0xDFFF);
         if (!fits)
             return nullptr;
-        auto& out = table->bytes[b];
+        unsigned char out[4] = {};
         if (u < 0x80) {
             out[0] = static_cast<unsigned char>(u);
-            table->size[b] = 1;
+            out[3] = 1;
         } else if (u < 0x800) {
             out[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
             out[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            table->size[b] = 2;
+            out[3] = 2;
         } else {
             out[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
             out[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
             out[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            table->size[b] = 3;
+            out[3] = 3;
         }
+        std::memcpy(&table->utf8[b], out, 4);
         table->tally[b] = uint64_t{u - 0x80 < 0x20} | uint64_t{u == 0xFFFD} << kTallyShift |
                           uint64_t{replaced[b]} << (2 * kTallyShift);
+        table->counted |= table->tally[b] != 0;
     }
     return table;
 }
@@ -187,115 +204,6 @@ inline void PutAscii(Sink& s, unsigned char b, bool nulReplaced)
     }
 }
 
-#if defined(__SSE2__)
-
-// Room a block of 16 input bytes needs: 3 output bytes each at most, and
-// the 16-byte stores run past what they keep.
-constexpr size_t kBlockRoom = 64;
-
-inline __m128i Load(const unsigned char* p)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-inline void Store(unsigned char* q, __m128i v)
-{
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(q), v);
-}
-inline __m128i Bytes(unsigned char b)
-{
-    return _mm_set1_epi8(static_cast<char>(b));
-}
-inline unsigned Mask(__m128i v)
-{
-    return static_cast<unsigned>(_mm_movemask_epi8(v));
-}
-
-// Set bits of a block's 16-bit mask, from a table: the instruction is not
-// in the baseline the code is built for, and the library call costs more.
-constexpr std::array<unsigned char, 256> kBitsSet = [] {
-    std::array<unsigned char, 256> bits{};
-    for (unsigned i = 1; i < 256; ++i)
-        bits[i] = static_cast<unsigned char>(bits[i / 2] + (i & 1));
-    return bits;
-}();
-inline unsigned BitsSet(unsigned mask16)
-{
-    return kBitsSet[mask16 & 0xFF] + kBitsSet[mask16 >> 8];
-}
-
-uint64_t SumLanes(__m128i v)
-{
-    alignas(16) uint64_t halves[2];
-    _mm_store_si128(reinterpret_cast<__m128i*>(halves), _mm_sad_epu8(v, _mm_setzero_si128()));
-    return halves[0] + halves[1];
-}
-
-// Counts kept per byte lane and summed before any lane can wrap.
-struct LaneTally {
-    __m128i cr = _mm_setzero_si128(), lf = cr, crlf = cr, c1 = cr, marks = cr, nul = cr;
-    unsigned blocks = 0;
-
-    // The line breaks of a block whose first byte follows a CR when afterCr is set.
-    void AddBreaks(__m128i crs, __m128i lfs, bool afterCr)
-    {
-        const __m128i before = _mm_or_si128(_mm_slli_si128(crs, 1), _mm_cvtsi32_si128(afterCr ? 0xFF : 0));
-        cr = _mm_sub_epi8(cr, crs);
-        lf = _mm_sub_epi8(lf, lfs);
-        crlf = _mm_sub_epi8(crlf, _mm_and_si128(lfs, before));
-    }
-    void Drain(Sink& s)
-    {
-        s.counts.cr += SumLanes(cr);
-        s.counts.lf += SumLanes(lf);
-        s.counts.crlf += SumLanes(crlf);
-        s.counts.c1 += SumLanes(c1);
-        const uint64_t nuls = SumLanes(nul);
-        s.counts.marks += SumLanes(marks) + nuls;
-        s.replaced += nuls;
-        *this = LaneTally{};
-    }
-};
-
-// What a block's code keeps in registers while it runs.
-struct BlockState {
-    unsigned char* q;
-    bool afterCr;    // the byte before the block is a CR
-    uint64_t tally;  // packed as SingleByteUtf8::tally
-    LaneTally lanes;
-    Breaks breaks;
-};
-
-// Writes the bytes of a block, p[0, 16), that carry a set bit in special
-// through put(q, byte, index) and copies the others as they are. p[0, 32)
-// must be readable.
-template <typename Put>
-inline unsigned char* PutBlockWith(unsigned char* q, const unsigned char* p, unsigned special, Put put)
-{
-    unsigned pos = 0;
-    do {
-        const unsigned k = static_cast<unsigned>(std::countr_zero(special));
-        special &= special - 1;
-        Store(q, Load(p + pos));
-        q += k - pos;
-        q = put(q, p[k], k);
-        pos = k + 1;
-    } while (special != 0);
-    Store(q, Load(p + pos));
-    return q + 16 - pos;
-}
-
-// The line break a CR or LF at p[k] is written as, in a block whose first
-// byte follows a CR when afterCr is set; nothing for the LF of a CR LF.
-inline unsigned char* PutBreak(unsigned char* q, const Breaks& breaks, const unsigned char* p, unsigned k, bool afterCr)
-{
-    if (p[k] == kLf && (k > 0 ? p[k - 1] == kCr : afterCr))
-        return q;
-    std::memcpy(q, breaks.bytes, 2);
-    return q + breaks.size;
-}
-
-#endif
-
 // Well-formed UTF-8 (a NUL included, which becomes U+FFFD): characters are
 // copied as they are and line breaks rewritten. A lead byte takes one unit
 // of the room a Read leaves, a four-byte lead two.
@@ -335,48 +243,6 @@ struct Utf8Text {
             units += ((*p & 0xC0) != 0x80) + (*p >= 0xF0);
         return units;
     }
-#if defined(__SSE2__)
-    static unsigned Units(__m128i v)
-    {
-        const unsigned trails = Mask(_mm_cmplt_epi8(v, Bytes(0xC0)));  // signed: 80..BF
-        const unsigned fours = Mask(_mm_cmpeq_epi8(_mm_max_epu8(v, Bytes(0xF0)), v));
-        return 16 - BitsSet(trails) + BitsSet(fours);
-    }
-    // Writes p[0, 16); p[0, 32) must be readable and the output have
-    // kBlockRoom bytes free.
-    void PutBlock(BlockState& b, __m128i v, const unsigned char* p) const
-    {
-        const __m128i crs = _mm_cmpeq_epi8(v, Bytes(kCr)), lfs = _mm_cmpeq_epi8(v, Bytes(kLf));
-        const __m128i nuls = _mm_cmpeq_epi8(v, _mm_setzero_si128());
-        const bool afterCr = b.afterCr;
-        b.lanes.AddBreaks(crs, lfs, afterCr);
-        b.lanes.nul = _mm_sub_epi8(b.lanes.nul, nuls);
-        // C2 80..C2 9F is a C1 control, EF BF BD U+FFFD.
-        const __m128i c2 = _mm_cmpeq_epi8(v, Bytes(0xC2)), ef = _mm_cmpeq_epi8(v, Bytes(0xEF));
-        if (Mask(_mm_or_si128(c2, ef)) != 0) {
-            const __m128i next = Load(p + 1);
-            const __m128i c1 = _mm_and_si128(c2, _mm_cmplt_epi8(next, Bytes(0xA0)));
-            const __m128i mark = _mm_and_si128(_mm_and_si128(ef, _mm_cmpeq_epi8(next, Bytes(0xBF))),
-                                               _mm_cmpeq_epi8(Load(p + 2), Bytes(0xBD)));
-            b.lanes.c1 = _mm_sub_epi8(b.lanes.c1, c1);
-            b.lanes.marks = _mm_sub_epi8(b.lanes.marks, mark);
-        }
-        const unsigned special = Mask(b.breaks.rewrite ? _mm_or_si128(nuls, _mm_or_si128(crs, lfs)) : nuls);
-        if (special == 0) {
-            Store(b.q, v);
-            b.q += 16;
-        } else {
-            const Breaks& breaks = b.breaks;
-            b.q = PutBlockWith(b.q, p, special, [&](unsigned char* q, unsigned char c, unsigned k) {
-                if (c != 0)
-                    return PutBreak(q, breaks, p, k, afterCr);
-                std::memcpy(q, kReplacementUtf8, 3);
-                return q + 3;
-            });
-        }
-        b.afterCr = p[15] == kCr;
-    }
-#endif
 };
 
 // A single-byte code page that SingleByteUtf8For takes: ASCII as it is,
@@ -393,46 +259,113 @@ struct SingleByteText {
             return 1;
         }
         s.counts.endsWithCr = false;
-        s.out.Put(table->bytes[b].data(), table->size[b]);
+        const uint32_t bytes = table->utf8[b];
+        s.out.Put(reinterpret_cast<const unsigned char*>(&bytes), SingleByteUtf8::Size(bytes));
         s.tally += table->tally[b];
         return 1;
     }
     static size_t Units(const unsigned char* p, const unsigned char* e) { return static_cast<size_t>(e - p); }
-#if defined(__SSE2__)
-    static unsigned Units(__m128i)
-    {
-        return 16;
-    }
-    unsigned char* PutHigh(BlockState& b, unsigned char* q, unsigned char c) const
-    {
-        std::memcpy(q, table->bytes[c].data(), 4);
-        b.tally += table->tally[c];
-        return q + table->size[c];
-    }
-    void PutBlock(BlockState& b, __m128i v, const unsigned char* p) const
-    {
-        const __m128i crs = _mm_cmpeq_epi8(v, Bytes(kCr)), lfs = _mm_cmpeq_epi8(v, Bytes(kLf));
-        const bool afterCr = b.afterCr;
-        b.lanes.AddBreaks(crs, lfs, afterCr);
-        const unsigned high = Mask(v);
-        const unsigned breaks = b.breaks.rewrite ? Mask(_mm_or_si128(crs, lfs)) : 0;
-        if ((high | breaks) == 0) {
-            Store(b.q, v);
-            b.q += 16;
-        } else if (breaks == 0 && BitsSet(high) > 4) {
-            // Text in another script: byte by byte through the table is
-            // cheaper than a copy between each two of its letters.
-            for (unsigned k = 0; k < 16; ++k)
-                b.q = PutHigh(b, b.q, p[k]);
-        } else {
-            b.q = PutBlockWith(b.q, p, high | breaks, [&](unsigned char* q, unsigned char c, unsigned k) {
-                return c >= 0x80 ? PutHigh(b, q, c) : PutBreak(q, b.breaks, p, k, afterCr);
-            });
-        }
-        b.afterCr = p[15] == kCr;
-    }
-#endif
 };
+
+#if defined(__SSE2__)
+
+// Set bits of a byte, for counting those of a block's mask where the
+// instruction is not in the baseline the code is built for.
+constexpr std::array<unsigned char, 256> kBitsSet = [] {
+    std::array<unsigned char, 256> bits{};
+    for (unsigned i = 1; i < 256; ++i)
+        bits[i] = static_cast<unsigned char>(bits[i / 2] + (i & 1));
+    return bits;
+}();
+
+// The operations the blocks use, 16 bytes at a time.
+struct Sse2 {
+    using V = __m128i;
+    static constexpr size_t kWidth = 16;
+    static V Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+    static void Store(unsigned char* q, V v) { _mm_storeu_si128(reinterpret_cast<V*>(q), v); }
+    static V Set(unsigned char b) { return _mm_set1_epi8(static_cast<char>(b)); }
+    static V Zero() { return _mm_setzero_si128(); }
+    static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+    static V LessSigned(V a, V b) { return _mm_cmplt_epi8(a, b); }
+    static V Max(V a, V b) { return _mm_max_epu8(a, b); }
+    static V Or(V a, V b) { return _mm_or_si128(a, b); }
+    static V And(V a, V b) { return _mm_and_si128(a, b); }
+    static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }
+    static V Sub(V a, V b) { return _mm_sub_epi8(a, b); }
+    static uint32_t Mask(V v) { return static_cast<uint32_t>(_mm_movemask_epi8(v)); }
+    static unsigned Bits(uint32_t mask16) { return kBitsSet[mask16 & 0xFF] + kBitsSet[mask16 >> 8]; }
+    static uint64_t SumLanes(V v)
+    {
+        alignas(16) uint64_t sums[2];
+        _mm_store_si128(reinterpret_cast<V*>(sums), _mm_sad_epu8(v, Zero()));
+        return sums[0] + sums[1];
+    }
+};
+
+namespace sse2 {
+using Vec = Sse2;
+#include "varnex/convert/byte_blocks.inc"
+}  // namespace sse2
+
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+
+// Everything down to the matching pop is built for AVX2 and POPCNT, which
+// the baseline the code is built for does not have: it runs only where
+// kAvx2 says so.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,popcnt")
+#endif
+
+// The operations the blocks use, 32 bytes at a time.
+struct Avx2 {
+    using V = __m256i;
+    static constexpr size_t kWidth = 32;
+    static V Load(const unsigned char* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+    static void Store(unsigned char* q, V v) { _mm256_storeu_si256(reinterpret_cast<V*>(q), v); }
+    static V Set(unsigned char b) { return _mm256_set1_epi8(static_cast<char>(b)); }
+    static V Zero() { return _mm256_setzero_si256(); }
+    static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+    static V LessSigned(V a, V b) { return _mm256_cmpgt_epi8(b, a); }
+    static V Max(V a, V b) { return _mm256_max_epu8(a, b); }
+    static V Or(V a, V b) { return _mm256_or_si256(a, b); }
+    static V And(V a, V b) { return _mm256_and_si256(a, b); }
+    static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }
+    static V Sub(V a, V b) { return _mm256_sub_epi8(a, b); }
+    static uint32_t Mask(V v) { return static_cast<uint32_t>(_mm256_movemask_epi8(v)); }
+    static unsigned Bits(uint32_t mask) { return static_cast<unsigned>(std::popcount(mask)); }
+    static uint64_t SumLanes(V v)
+    {
+        alignas(32) uint64_t sums[4];
+        _mm256_store_si256(reinterpret_cast<V*>(sums), _mm256_sad_epu8(v, Zero()));
+        return sums[0] + sums[1] + sums[2] + sums[3];
+    }
+};
+
+namespace avx2 {
+using Vec = Avx2;
+#include "varnex/convert/byte_blocks.inc"
+}  // namespace avx2
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+bool HaveAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+}
+const bool kAvx2 = HaveAvx2();
+
+#endif
 
 // Writes and counts text [p, e) that ends with a whole character, or
 // (UTF-8) up to the first character whose units would go past units, which
@@ -442,53 +375,31 @@ const unsigned char* PutRun(const Text& text, Sink& s, const unsigned char* p, c
                             const unsigned char* const readable, size_t& units)
 {
     while (p < e) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+        if (kAvx2)
+            p = avx2::PutBlocks(text, s, p, e, readable, units);
+#endif
 #if defined(__SSE2__)
-        if (s.out.Room() >= kBlockRoom && e - p >= 16 && readable - p >= 32) {
-            // Everything the blocks use lives here, in registers: a byte
-            // stored through q could be anything the compiler cannot see.
-            const Text local = text;
-            unsigned char* const qEnd = s.out.q + s.out.Room();
-            BlockState b{s.out.q, s.counts.endsWithCr, 0, {}, s.breaks};
-            size_t left = units;
-            while (qEnd - b.q >= static_cast<ptrdiff_t>(kBlockRoom) && e - p >= 16 && readable - p >= 32) {
-                const __m128i v = Load(p);
-                if constexpr (Text::kUnits) {
-                    const unsigned need = Text::Units(v);
-                    if (need > left)
-                        break;
-                    left -= need;
-                }
-                local.PutBlock(b, v, p);
-                p += 16;
-                if (++b.lanes.blocks == 255)
-                    b.lanes.Drain(s);
-            }
-            units = left;
-            s.out.q = b.q;
-            s.counts.endsWithCr = b.afterCr;
-            s.tally += b.tally;
-            b.lanes.Drain(s);
-            if (p >= e)
-                break;
-        }
+        p = sse2::PutBlocks(text, s, p, e, readable, units);
         const auto n = static_cast<size_t>(e - p);
-        if (n < 32 && s.out.Room() >= 2 * kBlockRoom && Text::Units(p, e) <= units) {
+        if (n > 0 && n < 2 * sse2::kWidth && s.out.Room() >= 2 * sse2::kBlockRoom && Text::Units(p, e) <= units) {
             // The last bytes go as blocks too, from a copy padded with ASCII
             // letters, which come out one byte each and are taken back.
-            alignas(16) unsigned char tail[64];
+            alignas(16) unsigned char tail[2 * sse2::kWidth + sse2::kBlockReads];
             std::memcpy(tail, p, n);
             std::memset(tail + n, 'a', sizeof tail - n);
-            units -= Text::Units(p, e);
-            BlockState b{s.out.q, s.counts.endsWithCr, 0, {}, s.breaks};
-            for (size_t k = 0; k < n; k += 16)
-                text.PutBlock(b, Load(tail + k), tail + k);
-            s.out.q = b.q - (16 - n % 16) % 16;
-            s.counts.endsWithCr = e[-1] == kCr;
-            s.tally += b.tally;
-            b.lanes.Drain(s);
+            units -= Text::Units(p, e);  // the padding's are not
+            sse2::BlockState b(s);
+            for (size_t k = 0; k < n; k += sse2::kWidth)
+                sse2::PutBlock(text, b, Sse2::Load(tail + k), tail + k);
+            b.q -= (sse2::kWidth - n % sse2::kWidth) % sse2::kWidth;
+            b.crBefore = e[-1] == kCr;
+            b.Drain(s);
             p = e;
             break;
         }
+        if (p == e)
+            break;
 #endif
         const size_t taken = text.PutOne(s, p, units);
         if (taken == 0)
