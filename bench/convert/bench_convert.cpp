@@ -6,7 +6,8 @@
 //   bench_convert convert <in> <out> <source code page> <format> <return type> [bom]
 //       converts as a converter thread does with the default job setting
 //       (2048-unit chunks, 4096-byte read and write buffers, allocated once;
-//       BENCH_CONVERT_BUFFERS=<chunk>,<read>,<write> in the environment changes them);
+//       BENCH_CONVERT_BUFFERS=<chunk>,<read>,<write> in the environment changes them;
+//       BENCH_CONVERT_PLAIN=1 turns the fast paths off, for the figures before);
 //       format and return type in their text forms (UTF8, UTF16LE, … / NOCHANGE, LF, …).
 //   bench_convert detect <in>
 //       detects with the default job setting (2048-byte blocks, 4 MB sample).
@@ -211,6 +212,8 @@ int Convert(const char* in, const char* out, unsigned codepage, const char* form
     std::vector<unsigned char> writeBuffer(writeBytes);
     CTextFileConverter converter(text::FromUtf8(in).c_str(), chunkUnits, readBytes, writeBytes, chunk.data(),
                                  readBuffer.data(), writeBuffer.data());
+    if (const char* plain = std::getenv("BENCH_CONVERT_PLAIN"))
+        converter.SetFastPaths(std::strcmp(plain, "1") != 0);
 
     const auto start = std::chrono::steady_clock::now();
     const auto result = converter.Convert(text::FromUtf8(out).c_str(), codepage, format, returnType, bom);

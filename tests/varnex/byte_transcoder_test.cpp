@@ -59,7 +59,8 @@ std::string SingleByteMix(size_t size)
 }
 
 // The sizes of the reads and of the writes the file layer sees. (In
-// whole-file mode the UTF-16 way reads everything before it writes.)
+// whole-file mode the UTF-16 way reads everything before it writes; a run
+// that stops has read and written ahead of where it reports it stopped.)
 class Accesses : public testing_support::FaultInjector {
 public:
     int BeforeRead(platform::FileHandle handle, size_t size) override
@@ -89,12 +90,12 @@ struct Calls {
     int stopAfter = -1;
 };
 
-// Everything a conversion shows: its output, its record and counts, its
-// callbacks and its reads and writes.
-std::string Convert(const TempDir& dir, unsigned codepage, const Setting& run, bool bytePaths)
+// Everything a conversion shows: its record and counts, its callbacks and,
+// when it converted the file, its output, reads and writes.
+std::string Convert(const TempDir& dir, unsigned codepage, const Setting& run, bool fast)
 {
     Converter converter(dir.File16("in.txt").c_str(), run.chunk, 4096, 4096);
-    converter.SetBytePaths(bytePaths);
+    converter.SetFastPaths(fast);
     Calls calls{{}, run.stopAfter};
     converter.SetReportProgressCallback(
         [](Converter*, uint64_t processed, uint64_t total, void* user) {
@@ -114,10 +115,10 @@ std::string Convert(const TempDir& dir, unsigned codepage, const Setting& run, b
         << o.bytesIn << ", out " << o.bytesOut << ", replaced " << o.replaced << "/" << converter.GetReplacementCount()
         << ", C1 " << converter.GetC1ControlCount() << ", U+FFFD " << converter.GetReplacementsInTextCount()
         << ", breaks " << o.lineEndings.crlf << " " << o.lineEndings.lf << " " << o.lineEndings.cr << " "
-        << o.lineEndings.counted << "\ncalls " << calls.log.str() << "\nreads " << accesses.reads.str() << "\nwrites "
-        << accesses.writes.str() << "\noutput ";
+        << o.lineEndings.counted << "\ncalls " << calls.log.str();
     if (result == Converter::CONVERTRESULT_OK)
-        all << ReadBytes(dir.File("out.txt"));
+        all << "\nreads " << accesses.reads.str() << "\nwrites " << accesses.writes.str() << "\noutput "
+            << ReadBytes(dir.File("out.txt"));
     return all.str();
 }
 
@@ -145,6 +146,7 @@ TEST(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCal
             runs.push_back({chunk, breaks, chunk == 17});
     // Stopped, or failing midway, each at a chunk of its own.
     runs.push_back({16, Converter::RETURNTYPE_LF, false, 40});
+    runs.push_back({2048, Converter::RETURNTYPE_LF, false, 60});
     runs.push_back({2048, Converter::RETURNTYPE_CRLF, true, -1, 3});
     runs.push_back({2048, Converter::RETURNTYPE_CRLF, true, -1, -1, 2});
     runs.push_back({0, Converter::RETURNTYPE_CR, false, -1, -1, 2});

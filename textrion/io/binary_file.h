@@ -99,6 +99,8 @@ public:
     bool Open() override;
     // Bytes delivered so far, read ahead included.
     uint64_t GetPosition() const;
+    // What the reads gave so far: the position's moves, without asking the system.
+    uint64_t GetBytesDelivered() const { return m_delivered; }
 
     // Bytes read: retries short reads, so fewer than count means the end of the
     // file or an error. An error sets both the end-of-file and the error flag.
@@ -125,7 +127,7 @@ protected:
     bool m_stream = false;
     std::vector<unsigned char> m_head;
     size_t m_headTaken = 0;
-    uint64_t m_delivered = 0;  // of a stream
+    uint64_t m_delivered = 0;
 };
 
 class TEXTRION_API CBinaryFileWriter : public CBinaryFile {

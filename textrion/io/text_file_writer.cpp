@@ -1,13 +1,43 @@
 #include "textrion/io/text_file_writer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/text.h"
 #include "platform/codepage.h"
 #include "textrion/encoding/unicode_forms.h"
+
+// The thread that makes the writes of full blocks, and the blocks it
+// writes from, while the caller fills another.
+struct CTextFileWriter::Background {
+    // Blocks written at once at most, besides the one being filled: enough to
+    // ride out a slow write, little to wait for on a stop.
+    static constexpr size_t kBlocks = 3;
+
+    struct Job {
+        unsigned char* data;
+        unsigned size;
+    };
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Job> queue;
+    std::vector<unsigned char*> free;
+    std::vector<std::unique_ptr<unsigned char[]>> blocks;
+    std::atomic<uint64_t> done{0};  // writes made, in their order
+    std::atomic<uint64_t> firstFailed{UINT64_MAX};
+    int lastError = 0;
+    bool stopping = false;
+    bool running = false;
+    std::jthread thread;
+};
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append,
                                  unsigned bufferSize, bool createNew)
@@ -55,6 +85,7 @@ void CTextFileWriter::AllocateBuffer(unsigned size)
 unsigned CTextFileWriter::SetInternalWriteBufferSize(unsigned size)
 {
     const unsigned previous = m_bufferSize;
+    StopBackground();
     WritePending();
     AllocateBuffer(size);
     return previous;
@@ -62,6 +93,7 @@ unsigned CTextFileWriter::SetInternalWriteBufferSize(unsigned size)
 
 void CTextFileWriter::SetWriteBehind(unsigned blockBytes)
 {
+    StopBackground();
     WritePending();
     if (blockBytes > m_bufferSize)
         AllocateBuffer(blockBytes);
@@ -70,9 +102,126 @@ void CTextFileWriter::SetWriteBehind(unsigned blockBytes)
 
 void CTextFileWriter::WritePending()
 {
-    if (m_fill > 0)
-        m_file.Write(m_buffer, m_fill);
+    if (m_fill > 0 && !HandOver())
+        WriteHere(m_buffer, m_fill);
     m_fill = 0;
+}
+
+void CTextFileWriter::WriteHere(const unsigned char* data, unsigned size)
+{
+    const uint64_t index = m_writeCount++;
+    m_file.Write(data, size);
+    if (m_file.HasWriteError() && m_firstFailedWrite == UINT64_MAX)
+        m_firstFailedWrite = index;
+}
+
+bool CTextFileWriter::BackgroundRunning() const
+{
+    return m_background && m_background->running;
+}
+
+bool CTextFileWriter::HandOver()
+{
+    // A short output never starts a thread.
+    if (!m_backgroundWanted || !m_writeBehind || !IsOpen() || (!m_background && m_writeCount < 2))
+        return false;
+    if (!m_background) {
+        auto background = std::make_unique<Background>();
+        for (size_t i = 0; i < Background::kBlocks; ++i) {
+            background->blocks.emplace_back(new unsigned char[m_bufferSize]);
+            background->free.push_back(background->blocks.back().get());
+        }
+        background->done = m_writeCount;
+        background->firstFailed = m_firstFailedWrite;
+        background->running = true;
+        Background& b = *background;
+        try {
+            b.thread = std::jthread([this, &b] {
+                for (;;) {
+                    Background::Job job{};
+                    {
+                        std::unique_lock lock(b.mutex);
+                        b.changed.wait(lock, [&] { return !b.queue.empty() || b.stopping; });
+                        if (b.queue.empty())
+                            return;
+                        job = b.queue.front();
+                        b.queue.pop_front();
+                    }
+                    m_file.Write(job.data, job.size);
+                    {
+                        std::lock_guard lock(b.mutex);
+                        const uint64_t index = b.done;
+                        if (m_file.HasWriteError() && b.firstFailed == UINT64_MAX)
+                            b.firstFailed = index;
+                        b.lastError = m_file.GetLastError();
+                        b.free.push_back(job.data);
+                        b.done = index + 1;
+                    }
+                    b.changed.notify_all();
+                }
+            });
+        } catch (const std::system_error&) {
+            m_backgroundWanted = false;  // no thread to be had: written here
+            return false;
+        }
+        m_background = std::move(background);
+    }
+    Background& b = *m_background;
+    if (!b.running)
+        return false;
+    std::unique_lock lock(b.mutex);
+    b.queue.push_back({m_buffer, m_fill});
+    ++m_writeCount;
+    b.changed.notify_all();
+    b.changed.wait(lock, [&] { return !b.free.empty(); });
+    m_buffer = b.free.back();
+    b.free.pop_back();
+    return true;
+}
+
+void CTextFileWriter::StopBackground()
+{
+    if (!BackgroundRunning())
+        return;
+    Background& b = *m_background;
+    {
+        std::lock_guard lock(b.mutex);
+        b.stopping = true;
+    }
+    b.changed.notify_all();
+    b.thread.join();
+    b.running = false;
+    m_firstFailedWrite = b.firstFailed;
+}
+
+CTextFileWriter::WritesState CTextFileWriter::GetWritesState(uint64_t count, bool wait)
+{
+    if (!BackgroundRunning())
+        return m_firstFailedWrite < count ? WritesState::kFailed : WritesState::kWritten;
+    Background& b = *m_background;
+    const auto known = [&] { return b.firstFailed < count || b.done >= count; };
+    if (!known()) {
+        if (!wait)
+            return WritesState::kPending;
+        std::unique_lock lock(b.mutex);
+        b.changed.wait(lock, known);
+    }
+    return b.firstFailed < count ? WritesState::kFailed : WritesState::kWritten;
+}
+
+bool CTextFileWriter::HasWriteError() const
+{
+    if (BackgroundRunning())
+        return m_unwritable || m_background->firstFailed != UINT64_MAX;
+    return m_unwritable || m_file.HasWriteError();
+}
+
+int CTextFileWriter::GetLastError() const
+{
+    if (!BackgroundRunning())
+        return m_file.GetLastError();
+    std::lock_guard lock(m_background->mutex);
+    return m_background->lastError;
 }
 
 void CTextFileWriter::Init(TEXTENCODING encoding, bool writeBom, bool append)
@@ -92,7 +241,8 @@ void CTextFileWriter::WriteBOM()
     if (!IsOpen())
         return;
     if (const UnicodeForm* form = FindUnicodeForm(m_codec.GetEncoding()))
-        m_file.Write(form->bomBytes.data(), static_cast<unsigned>(form->bomBytes.size()));
+        WriteHere(reinterpret_cast<const unsigned char*>(form->bomBytes.data()),
+                  static_cast<unsigned>(form->bomBytes.size()));
 }
 
 unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
@@ -221,6 +371,7 @@ bool CTextFileWriter::Close()
 {
     if (IsOpen() && m_codec.GetEncoding() == TEXTENCODING_CODEPAGE && m_encoder && m_encoder->IsOpen())
         WriteCodePage(u"", 0, true);  // closing shift sequence of stateful code pages
+    StopBackground();
     if (IsOpen())
         WritePending();
     m_fill = 0;
@@ -229,6 +380,7 @@ bool CTextFileWriter::Close()
 
 void CTextFileWriter::Flush()
 {
+    StopBackground();
     if (IsOpen())
         WritePending();
     m_file.Flush();

@@ -61,6 +61,20 @@ public:
     void BlockFilled(unsigned n) { m_fill += n; }
     void WriteBlock() { WritePending(); }
 
+    // Background writes, with write-behind on: from the third write on
+    // (blocks, and the mark), the blocks go to the file from a thread of the
+    // writer's own while the caller goes on. A failed write then shows once
+    // its block was written (GetWritesState), at the latest on Close. File()
+    // and the file's own calls are the caller's again after Close or Flush.
+    void SetBackgroundWrites(bool on) { m_backgroundWanted = on; }
+    // Writes handed to the file so far (each block, the mark), made or not.
+    uint64_t GetWriteCount() const { return m_writeCount; }
+    enum class WritesState { kWritten, kFailed, kPending };
+    // Whether the first count writes were made: all of them, one of them
+    // failed, or some are still being made (only without wait: wait blocks
+    // until that is known).
+    WritesState GetWritesState(uint64_t count, bool wait);
+
     // Returns the units consumed. Code page text (TEXTENCODING_CODEPAGE) is
     // written in full, U+0000 included; line endings are not converted there.
     // The base's byte writes are hidden on purpose: Write(u"text") must not
@@ -97,10 +111,14 @@ public:
 
     bool IsOpen() const { return m_file.IsOpen(); }
     int GetFileHandle() const { return m_file.GetFileHandle(); }
-    int GetLastError() const { return m_file.GetLastError(); }
-    bool HasWriteError() const { return m_file.HasWriteError() || m_unwritable; }
+    int GetLastError() const;
+    bool HasWriteError() const;
     uint64_t GetFileSize() const { return m_file.GetFileSize(); }
-    bool SeekToEnd(uint64_t* newPosition = nullptr) { return m_file.SeekToEnd(newPosition); }
+    bool SeekToEnd(uint64_t* newPosition = nullptr)
+    {
+        StopBackground();
+        return m_file.SeekToEnd(newPosition);
+    }
 
     TEXTENCODING GetEncoding() const { return m_codec.GetEncoding(); }
     void SetCodePage(unsigned codePage) { m_codec.SetCodePage(codePage); }
@@ -123,8 +141,17 @@ private:
     void AllocateBuffer(unsigned size);
     void WriteBOM();
     unsigned WriteCodePage(const char16_t* text, unsigned count, bool endOfInput);
-    // Writes the gathered bytes m_buffer[0, m_fill) to the file.
+    // Writes the gathered bytes m_buffer[0, m_fill) to the file, or hands
+    // them to the background thread.
     void WritePending();
+    // Makes one write here, counted.
+    void WriteHere(const unsigned char* data, unsigned size);
+    // Hands the gathered block to the background thread (started on the way
+    // when wanted) and takes a free one; false when it is written here.
+    bool HandOver();
+    // Waits for the background writes and ends the thread.
+    void StopBackground();
+    bool BackgroundRunning() const;
 
     CBinaryFileWriter m_file;
     CTextFileProcessor m_codec;
@@ -138,4 +165,9 @@ private:
     char16_t m_heldHigh = 0;  // kept by WriteStream
     uint64_t m_ownReplacements = 0;  // held high surrogates that never got their low half
     bool m_unwritable = false;  // a code page this system cannot write
+    struct Background;
+    std::unique_ptr<Background> m_background;
+    bool m_backgroundWanted = false;
+    uint64_t m_writeCount = 0;
+    uint64_t m_firstFailedWrite = UINT64_MAX;  // by its number among the writes
 };

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <optional>
@@ -32,6 +33,21 @@ constexpr unsigned kStreamBlock = 64 * 1024;
 
 // The units the reader decodes at a time in whole-file mode.
 constexpr unsigned kWholeFileBlock = 2048;
+
+// Chunks whose writes may be outstanding before the converter waits for them.
+constexpr size_t kUnsettledChunks = 4096;
+
+// A run as it stood after a chunk.
+struct ChunkEnd {
+    uint64_t processed;
+    uint64_t writes;     // the writer's writes so far
+    uint64_t delivered;  // the input's bytes read so far
+    uint64_t decoded;    // replacements made reading
+    uint64_t encoded;    // and writing
+    bool readError;
+    int readErrno;
+    UnitCounts counts;
+};
 
 // Adds the units of text to the counts. Branch-free with 16-bit sums over
 // blocks short enough not to overflow them, so that the compiler vectorises
@@ -317,10 +333,11 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     writer->SetLineEnding(LineEndingOf(returnType));
     reader->SetReadAhead(kStreamBlock);
     writer->SetWriteBehind(kStreamBlock);
+    writer->SetBackgroundWrites(m_fastPaths);
 
     // Straight from the bytes where that gives the same; a repair needs the text.
     std::unique_ptr<ByteTranscoder> bytes;
-    if (m_bytePaths && !m_repairDoubleEncoding)
+    if (m_fastPaths && !m_repairDoubleEncoding)
         bytes = ByteTranscoder::For(*reader, *writer);
 
     CONVERTRESULT result = CONVERTRESULT_OK;
@@ -329,6 +346,18 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (m_repairDoubleEncoding)
         repair.emplace();
     UnitCounts counts;
+    // Where the run is now, and where it ended when it stopped after a chunk.
+    const auto current = [&] {
+        return ChunkEnd{processed,
+                        writer->GetWriteCount(),
+                        reader->File().GetBytesDelivered(),
+                        reader->GetReplacementCount() + (bytes ? bytes->GetReplacementCount() : 0),
+                        writer->GetReplacementCount(),
+                        reader->HasReadError(),
+                        reader->GetLastError(),
+                        counts};
+    };
+    std::optional<ChunkEnd> end;
     // Writes text as it is, or repaired; a run the next text may continue waits.
     const auto write = [&](const char16_t* text, size_t length, bool final) {
         if (repair) {
@@ -368,6 +397,31 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             own.resize(capacity);
             chunk = own.data();
         }
+        // A chunk is done once the writes made for it are: only then is it
+        // known whether a failed write stops the run there, so its callbacks
+        // wait for that while the next chunks are converted. A run that
+        // stops after a chunk reports what it had done up to that chunk.
+        std::deque<ChunkEnd> unsettled;
+        const auto settle = [&](bool wait) {
+            for (; !unsettled.empty(); unsettled.pop_front()) {
+                const ChunkEnd& chunkEnd = unsettled.front();
+                const auto writes = writer->GetWritesState(chunkEnd.writes, wait);
+                if (writes == CTextFileWriter::WritesState::kPending)
+                    return true;
+                if (writes == CTextFileWriter::WritesState::kFailed) {
+                    end = chunkEnd;
+                    return false;
+                }
+                if (m_progressCallback)
+                    m_progressCallback(this, chunkEnd.processed, total, m_progressUserData);
+                if (m_continueCallback && !m_continueCallback(this, m_continueUserData)) {
+                    result = CONVERTRESULT_CANCELLED;
+                    end = chunkEnd;
+                    return false;
+                }
+            }
+            return true;
+        };
         for (;;) {
             unsigned consumed = 0;
             const unsigned n = next(chunk, capacity, &consumed);
@@ -375,37 +429,38 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             if (n == 0) {
                 write(chunk, 0, true);
                 writer->EndStream();  // a high surrogate whose low half never came
+                settle(true);
                 break;
             }
-            if (writer->HasWriteError())
+            unsettled.push_back(current());
+            if (!settle(unsettled.size() > kUnsettledChunks))
                 break;
-            if (m_progressCallback)
-                m_progressCallback(this, processed, total, m_progressUserData);
-            if (m_continueCallback && !m_continueCallback(this, m_continueUserData)) {
-                result = CONVERTRESULT_CANCELLED;
-                break;
-            }
         }
     }
 
-    if (reader->HasReadError())
-        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_READ_FAILED, reader->GetLastError());
-    m_outcome.bytesIn = reader->GetPosition();
+    const bool stopped = end.has_value();
+    if (!end)
+        end = current();
+    if (end->readError)
+        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_READ_FAILED, end->readErrno);
+    // The position as the system has it, back by what was read after the end.
+    const uint64_t position = reader->GetPosition() - (reader->File().GetBytesDelivered() - end->delivered);
+    m_outcome.bytesIn = position;
     platform::FileStatus now;
     if (result == CONVERTRESULT_OK && snapshot && platform::GetHandleStatus(reader->GetFileHandle(), &now) &&
         (now.size != opened.size || now.modified != opened.modified ||
-         now.modifiedNanoseconds != opened.modifiedNanoseconds || reader->GetPosition() != opened.size)) {
+         now.modifiedNanoseconds != opened.modifiedNanoseconds || position != opened.size)) {
         m_change = VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_CONVERTED, opened.size, now.size);
     }
     if (!writer->Close() && result != CONVERTRESULT_CANCELLED)
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, writer->GetLastError(), true);
     m_outcome.bytesOut = writer->File().GetBytesWritten();
-    const uint64_t decoded = reader->GetReplacementCount() + (bytes ? bytes->GetReplacementCount() : 0);
-    m_replacements = decoded + writer->GetReplacementCount();
-    m_c1Controls = counts.c1;
+    const ChunkEnd& last = stopped ? *end : current();
+    m_replacements = last.decoded + last.encoded;
+    m_c1Controls = last.counts.c1;
     // The reader's replacements are in the text too; the writer's come later.
-    m_replacementsInText = counts.marks - std::min<uint64_t>(counts.marks, decoded);
-    m_lineEndings = {counts.crlf, counts.lf - counts.crlf, counts.cr - counts.crlf, true};
+    m_replacementsInText = last.counts.marks - std::min<uint64_t>(last.counts.marks, last.decoded);
+    m_lineEndings = {last.counts.crlf, last.counts.lf - last.counts.crlf, last.counts.cr - last.counts.crlf, true};
     return result;
 }
 

@@ -57,8 +57,10 @@ public:
     void SetRepairDoubleEncoding(bool repair) { m_repairDoubleEncoding = repair; }
     // Single-byte and UTF-8 text go into UTF-8 straight from their bytes
     // where that gives exactly what decoding into UTF-16 and encoding again
-    // gives (on by default); off, every text goes through UTF-16.
-    void SetBytePaths(bool use) { m_bytePaths = use; }
+    // gives, and the output is written from a thread of its own while the
+    // next chunks are converted (on by default); off, every text goes
+    // through UTF-16 and is written between chunks. Both give the same.
+    void SetFastPaths(bool use) { m_fastPaths = use; }
     // The output takes the input's permission bits and modification time
     // (before it is renamed into place, so it never shows without them).
     void SetKeepModeAndTime(bool keep) { m_keepModeAndTime = keep; }
@@ -141,7 +143,7 @@ private:
     unsigned m_chunkSize;
     char16_t* m_chunkBuffer;
     bool m_repairDoubleEncoding = false;
-    bool m_bytePaths = true;
+    bool m_fastPaths = true;
     bool m_keepModeAndTime = false;
     int m_inputStream = -1;
     std::vector<unsigned char> m_head;
