@@ -124,8 +124,9 @@ TEST(ProgressLine, NeverWiderThanTheTerminal)
         if (columns > 60) {
             // The name, when shown, keeps its end.
             const size_t name = line.find("deep/");
-            if (name != std::string::npos || line.find("...") != std::string::npos)
+            if (name != std::string::npos || line.find("...") != std::string::npos) {
                 EXPECT_NE(line.find(".txt"), std::string::npos) << line;
+            }
         }
     }
     EXPECT_NE(FormatProgressLine(state, 220).find(state.current), std::string::npos);
