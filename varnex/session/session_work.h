@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "varnex/session/session_records.h"
@@ -14,6 +15,10 @@ public:
 
     // A job item to take on: a folder to search, or a file for the queue.
     virtual void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) = 0;
+    // A file a folder item's walk found, for the queue: its job is shared by
+    // every file of the walk.
+    virtual void SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+                                 const std::u16string& outputPath) = 0;
     // An entry the walk met but cannot take as a file: listed as finished,
     // with its state and why, so the summary and the report name it.
     virtual void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) = 0;

@@ -130,9 +130,10 @@ protected:
     virtual void OnSessionContinued() {}
     virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON&) {}
     virtual void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
-    // The record carries the item's options (see CVarnexFileInfo).
-    virtual CVarnexFileInfo* CreateVarnexFileInfo(unsigned uniqueId, const tagVARNEXBATCHJOBITEM& item,
-                                                  void* ownerData);
+    // The record of a file of job (see CVarnexFileInfo).
+    virtual CVarnexFileInfo* CreateVarnexFileInfo(unsigned uniqueId, const std::u16string& inputPath,
+                                                  const std::u16string& outputPath,
+                                                  std::shared_ptr<const VARNEXFILEJOB> job, void* ownerData);
 
     std::vector<CThreadBase*> OnVarnexThreadStart() override;
     void OnVarnexThreadStop() override;
@@ -155,6 +156,8 @@ private:
     std::vector<CThreadBase*> StartSession();
     // What the threads may reach (CVarnexSessionWork).
     void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) override { HandleJob(item); }
+    void SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+                         const std::u16string& outputPath) override;
     void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) override;
     void SessionCountFolderError() override;
     void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const override { SafeCopyJobSetting(&setting); }

@@ -1,6 +1,8 @@
 #include "varnex/session/varnex_file_info.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
 
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_info.h"
@@ -23,23 +25,68 @@ bool CopyToBuffer(const std::u16string& path, char16_t* buffer, unsigned size)
     return true;
 }
 
+// Records made without a job share one of default options.
+const std::shared_ptr<const VARNEXFILEJOB>& DefaultJob()
+{
+    static const auto job = std::make_shared<const VARNEXFILEJOB>();
+    return job;
+}
+
+std::shared_ptr<const VARNEXFILEJOB> JobOf(const VARNEXCONVERSIONOPTIONS& options)
+{
+    auto job = std::make_shared<VARNEXFILEJOB>();
+    job->options = options;
+    return job;
+}
+
+// A copy ending in a zero; null for an empty path.
+std::unique_ptr<char16_t[]> StoredPath(std::u16string_view path)
+{
+    if (path.empty())
+        return nullptr;
+    std::unique_ptr<char16_t[]> stored(new char16_t[path.size() + 1]);
+    std::copy(path.begin(), path.end(), stored.get());
+    stored[path.size()] = 0;
+    return stored;
+}
+
 }  // namespace
+
+struct CVarnexFileInfo::Rare {
+    std::u16string message;
+    std::vector<VARNEXREASON> reasons;
+    uint64_t replaced = 0;
+    std::optional<std::u16string> outputFile;  // set when it is not the one the job gives
+    std::shared_ptr<const VARNEXCONVERSIONOPTIONS> options;  // set when the record has its own
+};
 
 CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
                                  void* ownerData)
-    : m_ownerData(ownerData),
-      m_sessionUniqueId(sessionUniqueId),
-      m_inputFile(inputFile ? inputFile : u""),
-      m_outputFile(outputFile ? outputFile : u"")
+    : CVarnexFileInfo(sessionUniqueId, inputFile ? inputFile : u"", outputFile ? outputFile : u"", nullptr, ownerData)
 {
 }
 
 CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
                                  const VARNEXCONVERSIONOPTIONS& options, void* ownerData)
-    : CVarnexFileInfo(sessionUniqueId, inputFile, outputFile, ownerData)
+    : CVarnexFileInfo(sessionUniqueId, inputFile ? inputFile : u"", outputFile ? outputFile : u"", JobOf(options),
+                      ownerData)
 {
-    m_options = options;
+}
+
+CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const std::u16string& inputFile,
+                                 const std::u16string& outputFile, std::shared_ptr<const VARNEXFILEJOB> job,
+                                 void* ownerData)
+    : m_ownerData(ownerData), m_job(job ? std::move(job) : DefaultJob()), m_sessionUniqueId(sessionUniqueId)
+{
+    // A path ends at its first zero, as a C string passed in does.
+    const std::u16string_view input(inputFile.c_str());
+    const std::u16string& folder = m_job->inputFolder;
+    m_inputBelowJob = !folder.empty() && input.size() > folder.size() && input.starts_with(folder);
+    m_input = StoredPath(m_inputBelowJob ? input.substr(folder.size()) : input);
+    if (const std::u16string_view output(outputFile.c_str()); output != DerivedOutputFile())
+        MakeRare().outputFile = std::u16string(output);
     // A negative number names no code page: the file is detected.
+    const VARNEXCONVERSIONOPTIONS& options = m_job->options;
     if (options.inputCodepage && *options.inputCodepage > -1) {
         m_allowAutoDetect.store(false, kRelaxed);
         m_codepageInfo.store(CCodepageInfo::GetCodepageInfo(*options.inputCodepage), kRelaxed);
@@ -47,15 +94,15 @@ CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* input
 }
 
 CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
-    : CLockable(), m_sessionUniqueId(other.m_sessionUniqueId), m_inputFile(other.m_inputFile)
+    : CLockable(), m_job(other.m_job), m_sessionUniqueId(other.m_sessionUniqueId)
 {
+    m_inputBelowJob = other.m_inputBelowJob;
+    m_input = StoredPath(other.m_input ? other.m_input.get() : u"");
     CSingleLock lock(other.GetCriticalSection());
     m_ownerData.store(other.m_ownerData.load(kRelaxed), kRelaxed);
     m_status.store(other.m_status.load(kRelaxed), kRelaxed);
-    m_outputFile = other.m_outputFile;
-    m_outputRoot = other.m_outputRoot;
-    m_outputNamed = other.m_outputNamed;
-    m_options = other.m_options;
+    if (other.m_rare)
+        m_rare = std::make_unique<Rare>(*other.m_rare);
     m_codepageInfo.store(other.m_codepageInfo.load(kRelaxed), kRelaxed);
     m_confidence.store(other.m_confidence.load(kRelaxed), kRelaxed);
     m_hasBom.store(other.m_hasBom.load(kRelaxed), kRelaxed);
@@ -65,13 +112,13 @@ CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
     m_processedBytes.store(other.m_processedBytes.load(kRelaxed), kRelaxed);
     m_totalBytes.store(other.m_totalBytes.load(kRelaxed), kRelaxed);
     m_progress.store(other.m_progress.load(kRelaxed), kRelaxed);
-    m_message = other.m_message;
-    m_reasons = other.m_reasons;
-    m_replaced.store(other.m_replaced.load(kRelaxed), kRelaxed);
     m_bytesIn.store(other.m_bytesIn.load(kRelaxed), kRelaxed);
     m_bytesOut.store(other.m_bytesOut.load(kRelaxed), kRelaxed);
     m_method.store(other.m_method.load(kRelaxed), kRelaxed);
-    m_lineEndings = other.m_lineEndings;
+    m_crlf = other.m_crlf;
+    m_lf = other.m_lf;
+    m_cr = other.m_cr;
+    m_lineEndingsCounted = other.m_lineEndingsCounted;
 }
 
 CVarnexFileInfo::~CVarnexFileInfo() = default;
@@ -105,26 +152,54 @@ void CVarnexFileInfo::SetOwnerData(void* data)
     m_ownerData.store(data, kRelaxed);
 }
 
+CVarnexFileInfo::Rare& CVarnexFileInfo::MakeRare()
+{
+    if (!m_rare)
+        m_rare = std::make_unique<Rare>();
+    return *m_rare;
+}
+
+std::u16string CVarnexFileInfo::GetInputFile() const
+{
+    const char16_t* stored = m_input ? m_input.get() : u"";
+    if (!m_inputBelowJob)
+        return stored;
+    return m_job->inputFolder + stored;
+}
+
 bool CVarnexFileInfo::GetInputFile(char16_t* buffer, unsigned size) const
 {
-    return CopyToBuffer(m_inputFile, buffer, size);
+    return CopyToBuffer(GetInputFile(), buffer, size);
 }
 
 std::u16string CVarnexFileInfo::GetInputFileName() const
 {
-    return CLongPath(m_inputFile).GetFileName();
+    return CLongPath(GetInputFile()).GetFileName();
+}
+
+std::u16string CVarnexFileInfo::DerivedOutputFile() const
+{
+    if (!m_inputBelowJob || m_job->outputFolder.empty())
+        return {};
+    return m_job->outputFolder + m_input.get();
 }
 
 std::u16string CVarnexFileInfo::GetOutputFile() const
 {
     CSingleLock lock(GetCriticalSection());
-    return m_outputFile;
+    return FastGetOutputFile();
+}
+
+std::u16string CVarnexFileInfo::FastGetOutputFile() const
+{
+    if (m_rare && m_rare->outputFile)
+        return *m_rare->outputFile;
+    return DerivedOutputFile();
 }
 
 bool CVarnexFileInfo::GetOutputFile(char16_t* buffer, unsigned size) const
 {
-    CSingleLock lock(GetCriticalSection());
-    return CopyToBuffer(m_outputFile, buffer, size);
+    return CopyToBuffer(GetOutputFile(), buffer, size);
 }
 
 std::u16string CVarnexFileInfo::GetOutputFileName() const
@@ -134,67 +209,55 @@ std::u16string CVarnexFileInfo::GetOutputFileName() const
 
 std::u16string CVarnexFileInfo::FastGetOutputFileName() const
 {
-    return CLongPath(m_outputFile).GetFileName();
+    return CLongPath(FastGetOutputFile()).GetFileName();
 }
 
 void CVarnexFileInfo::SetOutputFile(const char16_t* path)
 {
+    const std::u16string output = path ? path : u"";
     CSingleLock lock(GetCriticalSection());
-    m_outputFile = path ? path : u"";
+    if (output != DerivedOutputFile())
+        MakeRare().outputFile = output;
+    else if (m_rare)
+        m_rare->outputFile.reset();
 }
 
-std::u16string CVarnexFileInfo::GetOutputRoot() const
+const VARNEXCONVERSIONOPTIONS& CVarnexFileInfo::LockedOptions() const
 {
-    CSingleLock lock(GetCriticalSection());
-    return m_outputRoot;
-}
-
-void CVarnexFileInfo::SetOutputRoot(const std::u16string& folder)
-{
-    CSingleLock lock(GetCriticalSection());
-    m_outputRoot = folder;
-}
-
-bool CVarnexFileInfo::IsOutputNamed() const
-{
-    CSingleLock lock(GetCriticalSection());
-    return m_outputNamed;
-}
-
-void CVarnexFileInfo::SetOutputNamed(bool named)
-{
-    CSingleLock lock(GetCriticalSection());
-    m_outputNamed = named;
+    return m_rare && m_rare->options ? *m_rare->options : m_job->options;
 }
 
 VARNEXCONVERSIONOPTIONS CVarnexFileInfo::GetOptions() const
 {
     CSingleLock lock(GetCriticalSection());
-    return m_options;
+    return LockedOptions();
 }
 
 void CVarnexFileInfo::SetOptions(const VARNEXCONVERSIONOPTIONS& options)
 {
+    auto own = std::make_shared<const VARNEXCONVERSIONOPTIONS>(options);
     CSingleLock lock(GetCriticalSection());
-    m_options = options;
+    MakeRare().options = std::move(own);
 }
 
 CTextFileConverter::OUTPUTTEXTFORMAT CVarnexFileInfo::GetOutputTextFormat() const
 {
     CSingleLock lock(GetCriticalSection());
-    return m_options.outputTextFormat;
+    return LockedOptions().outputTextFormat;
 }
 
 void CVarnexFileInfo::SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
 {
     CSingleLock lock(GetCriticalSection());
-    m_options.outputTextFormat = format;
+    auto own = std::make_shared<VARNEXCONVERSIONOPTIONS>(LockedOptions());
+    own->outputTextFormat = format;
+    MakeRare().options = std::move(own);
 }
 
 bool CVarnexFileInfo::GetWriteBOM() const
 {
     CSingleLock lock(GetCriticalSection());
-    return m_options.writeBom;
+    return LockedOptions().writeBom;
 }
 
 unsigned CVarnexFileInfo::GetOutputCodepage() const
@@ -258,19 +321,33 @@ void CVarnexFileInfo::ResetProgress()
 std::u16string CVarnexFileInfo::GetMessage() const
 {
     CSingleLock lock(GetCriticalSection());
-    return m_message;
+    return FastGetMessage();
+}
+
+const std::u16string& CVarnexFileInfo::FastGetMessage() const
+{
+    static const std::u16string none;
+    return m_rare ? m_rare->message : none;
 }
 
 void CVarnexFileInfo::SetMessage(const std::u16string& message)
 {
     CSingleLock lock(GetCriticalSection());
-    m_message = message;
+    if (m_rare || !message.empty())
+        MakeRare().message = message;
+}
+
+uint64_t CVarnexFileInfo::GetReplacedCount() const
+{
+    CSingleLock lock(GetCriticalSection());
+    return m_rare ? m_rare->replaced : 0;
 }
 
 void CVarnexFileInfo::SetReplacedCount(uint64_t count)
 {
     CSingleLock lock(GetCriticalSection());
-    m_replaced.store(count, kRelaxed);
+    if (m_rare || count != 0)
+        MakeRare().replaced = count;
 }
 
 void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
@@ -283,16 +360,23 @@ void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
         m_codepageInfo.store(info, kRelaxed);
         m_confidence.store(outcome.confidence, kRelaxed);
         m_hasBom.store(outcome.hasBom, kRelaxed);
-        m_replaced.store(outcome.replaced, kRelaxed);
+        if (m_rare || outcome.replaced != 0)
+            MakeRare().replaced = outcome.replaced;
         m_method.store(outcome.method, kRelaxed);
     }
-    m_lineEndings = outcome.lineEndings;
+    m_crlf = outcome.lineEndings.crlf;
+    m_lf = outcome.lineEndings.lf;
+    m_cr = outcome.lineEndings.cr;
+    m_lineEndingsCounted = outcome.lineEndings.counted;
     m_resultState.store(outcome.state, kRelaxed);
     m_resultOperation.store(outcome.operation, kRelaxed);
-    m_message = std::move(message);
-    m_reasons.clear();
-    for (const VARNEXREASONNOTE& note : outcome.reasons)
-        m_reasons.push_back(note.reason);
+    if (m_rare || !message.empty() || !outcome.reasons.empty()) {
+        Rare& rare = MakeRare();
+        rare.message = std::move(message);
+        rare.reasons.clear();
+        for (const VARNEXREASONNOTE& note : outcome.reasons)
+            rare.reasons.push_back(note.reason);
+    }
     m_bytesIn.store(outcome.bytesIn, kRelaxed);
     m_bytesOut.store(outcome.bytesOut, kRelaxed);
 }
@@ -300,7 +384,7 @@ void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
 bool CVarnexFileInfo::HasReason(VARNEXREASON reason) const
 {
     CSingleLock lock(GetCriticalSection());
-    for (VARNEXREASON held : m_reasons)
+    for (VARNEXREASON held : FastGetReasons())
         if (held == reason)
             return true;
     return false;
@@ -309,11 +393,22 @@ bool CVarnexFileInfo::HasReason(VARNEXREASON reason) const
 std::vector<VARNEXREASON> CVarnexFileInfo::GetReasons() const
 {
     CSingleLock lock(GetCriticalSection());
-    return m_reasons;
+    return FastGetReasons();
+}
+
+const std::vector<VARNEXREASON>& CVarnexFileInfo::FastGetReasons() const
+{
+    static const std::vector<VARNEXREASON> none;
+    return m_rare ? m_rare->reasons : none;
 }
 
 VARNEXLINEENDINGS CVarnexFileInfo::GetLineEndings() const
 {
     CSingleLock lock(GetCriticalSection());
-    return m_lineEndings;
+    return FastGetLineEndings();
+}
+
+VARNEXLINEENDINGS CVarnexFileInfo::FastGetLineEndings() const
+{
+    return {m_crlf, m_lf, m_cr, m_lineEndingsCounted};
 }

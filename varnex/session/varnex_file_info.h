@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,14 +22,36 @@ enum VARNEXFILESTATUS : int {
     VARNEXFILESTATUS_RETRYING = 4,
 };
 
+// What every file of one job has in common: what the job asks of each file
+// and where its outputs go. Records share one immutable copy per job.
+struct VARNEX_API VARNEXFILEJOB {
+    VARNEXCONVERSIONOPTIONS options;
+    // The output folder the session writes below: no folder between it and
+    // the output file may be a link (empty: the output file's own folder).
+    std::u16string outputRoot;
+    // The output path was named for the file (not found by a folder walk):
+    // a link there is kept and the file it leads to replaced, a FIFO or
+    // device is written into. A walk's outputs never follow anything.
+    bool outputNamed = false;
+    // A file below inputFolder whose output is outputFolder plus the same
+    // rest of the path keeps only that rest (both end in '/'; empty: none).
+    std::u16string inputFolder;
+    std::u16string outputFolder;
+};
+
 // The engine's record of one input file, shared by the converter threads that
 // fill it and the views that read it. Every field has a locking accessor.
 //
 // Scalar fields are atomic, so their Fast (unlocked) getters are defined from
-// any thread. The output path and the message are strings that another thread
-// may replace: their Fast getters are for callers that hold the record's lock
-// (GetCriticalSection). The input path never changes after construction.
-// The job's options are kept whole under the record's lock.
+// any thread. The output path, the message, the reasons, the replaced count
+// and the line endings may be replaced by another thread: their Fast getters
+// are for callers that hold the record's lock (GetCriticalSection). The input
+// path never changes after construction, nor does the job it came from.
+//
+// A record is kept small (a session may hold millions): what its job shares
+// lives in the job, an output path that follows from the job is not stored,
+// and what few files have (a message, reasons, another output or options)
+// is allocated only when set.
 class VARNEX_API CVarnexFileInfo : public CLockable {
 public:
     ~CVarnexFileInfo() override;
@@ -39,6 +62,9 @@ public:
     // record's code page until a retry changes it.
     CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
                     const VARNEXCONVERSIONOPTIONS& options, void* ownerData);
+    // The same for a file of a job; null takes a job of default options.
+    CVarnexFileInfo(unsigned sessionUniqueId, const std::u16string& inputFile, const std::u16string& outputFile,
+                    std::shared_ptr<const VARNEXFILEJOB> job, void* ownerData);
     CVarnexFileInfo(const CVarnexFileInfo& other);
     CVarnexFileInfo& operator=(const CVarnexFileInfo&) = delete;
 
@@ -53,15 +79,15 @@ public:
     void SetStatus(VARNEXFILESTATUS status);
     VARNEXFILESTATUS FastGetStatus() const { return m_status.load(std::memory_order_relaxed); }
 
-    // Input path (fixed for the record's life).
-    std::u16string GetInputFile() const { return m_inputFile; }
-    void GetInputFile(std::u16string& path) const { path = m_inputFile; }
+    // Input path (fixed for the record's life; no lock needed).
+    std::u16string GetInputFile() const;
+    void GetInputFile(std::u16string& path) const { path = GetInputFile(); }
     // Copies into a buffer of size units, zero-terminated; false (and an empty
     // buffer) when it does not fit.
     bool GetInputFile(char16_t* buffer, unsigned size) const;
     std::u16string GetInputFileName() const;
     void GetInputFileName(std::u16string& name) const { name = GetInputFileName(); }
-    const std::u16string& FastGetInputFile() const { return m_inputFile; }
+    std::u16string FastGetInputFile() const { return GetInputFile(); }
     std::u16string FastGetInputFileName() const { return GetInputFileName(); }
 
     std::u16string GetOutputFile() const;
@@ -71,17 +97,11 @@ public:
     void GetOutputFileName(std::u16string& name) const { name = GetOutputFileName(); }
     void SetOutputFile(const char16_t* path);
     // Caller holds the record's lock.
-    const std::u16string& FastGetOutputFile() const { return m_outputFile; }
+    std::u16string FastGetOutputFile() const;
     std::u16string FastGetOutputFileName() const;
-    // The output folder the session writes below: no folder between it and
-    // the output file may be a link (empty: the output file's own folder).
-    std::u16string GetOutputRoot() const;
-    void SetOutputRoot(const std::u16string& folder);
-    // The output path was named for this one file (not found by a folder
-    // walk): a link there is kept and the file it leads to replaced, a FIFO
-    // or device is written into. A walk's outputs never follow anything.
-    bool IsOutputNamed() const;
-    void SetOutputNamed(bool named);
+    // The job's (see VARNEXFILEJOB); fixed for the record's life.
+    const std::u16string& GetOutputRoot() const { return m_job->outputRoot; }
+    bool IsOutputNamed() const { return m_job->outputNamed; }
 
     // What the job asked of this file (a copy, read under the record's lock).
     VARNEXCONVERSIONOPTIONS GetOptions() const;
@@ -134,8 +154,9 @@ public:
     // how many characters were replaced while converting it.
     std::u16string GetMessage() const;
     void SetMessage(const std::u16string& message);
-    const std::u16string& FastGetMessage() const { return m_message; }
-    uint64_t GetReplacedCount() const { return m_replaced.load(std::memory_order_relaxed); }
+    // Caller holds the record's lock.
+    const std::u16string& FastGetMessage() const;
+    uint64_t GetReplacedCount() const;
     void SetReplacedCount(uint64_t count);
 
     // Bytes of the input read and of the output written, for the run's
@@ -152,7 +173,7 @@ public:
     bool HasReason(VARNEXREASON reason) const;
     // The reasons of the last outcome, in order (Fast: caller holds the lock).
     std::vector<VARNEXREASON> GetReasons() const;
-    const std::vector<VARNEXREASON>& FastGetReasons() const { return m_reasons; }
+    const std::vector<VARNEXREASON>& FastGetReasons() const;
 
     // Which test found the code page in the last outcome.
     VARNEXDETECTIONMETHOD GetDetectionMethod() const { return m_method.load(std::memory_order_relaxed); }
@@ -160,31 +181,37 @@ public:
     // The line endings of the text the last outcome converted (not counted
     // when it converted nothing). Fast: caller holds the lock.
     VARNEXLINEENDINGS GetLineEndings() const;
-    const VARNEXLINEENDINGS& FastGetLineEndings() const { return m_lineEndings; }
+    VARNEXLINEENDINGS FastGetLineEndings() const;
 
 private:
+    // What few records have; made under the lock when first set.
+    struct Rare;
+    Rare& MakeRare();
+    const VARNEXCONVERSIONOPTIONS& LockedOptions() const;
+    std::u16string LockedOutputFile() const;
+    // The output the job gives this file (empty when none).
+    std::u16string DerivedOutputFile() const;
+
     std::atomic<void*> m_ownerData;
-    const unsigned m_sessionUniqueId;
-    std::atomic<VARNEXFILESTATUS> m_status{VARNEXFILESTATUS_IDLE};
-    const std::u16string m_inputFile;
-    std::u16string m_outputFile;
-    std::u16string m_outputRoot;
-    bool m_outputNamed = false;
-    VARNEXCONVERSIONOPTIONS m_options;
+    const std::shared_ptr<const VARNEXFILEJOB> m_job;
+    std::unique_ptr<Rare> m_rare;  // under the lock
+    // The input path, or its rest below the job's input folder; zero-terminated.
+    std::unique_ptr<char16_t[]> m_input;
     std::atomic<const CCodepageInfo*> m_codepageInfo{nullptr};
-    std::atomic<float> m_confidence{0.0f};
-    std::atomic<bool> m_hasBom{false};
-    std::atomic<VARNEXRESULTSTATE> m_resultState{VARNEXRESULTSTATE_NONE};
-    std::atomic<VARNEXRESULTOPERATION> m_resultOperation{VARNEXRESULTOPERATION_NONE};
-    std::atomic<bool> m_allowAutoDetect{true};
     std::atomic<uint64_t> m_processedBytes{0};
     std::atomic<uint64_t> m_totalBytes{0};
-    std::atomic<unsigned> m_progress{0};
-    std::u16string m_message;
-    std::vector<VARNEXREASON> m_reasons;
-    std::atomic<uint64_t> m_replaced{0};
     std::atomic<uint64_t> m_bytesIn{0};
     std::atomic<uint64_t> m_bytesOut{0};
+    uint64_t m_crlf = 0, m_lf = 0, m_cr = 0;  // under the lock
+    const unsigned m_sessionUniqueId;
+    std::atomic<VARNEXFILESTATUS> m_status{VARNEXFILESTATUS_IDLE};
+    std::atomic<float> m_confidence{0.0f};
+    std::atomic<VARNEXRESULTSTATE> m_resultState{VARNEXRESULTSTATE_NONE};
+    std::atomic<VARNEXRESULTOPERATION> m_resultOperation{VARNEXRESULTOPERATION_NONE};
     std::atomic<VARNEXDETECTIONMETHOD> m_method{VARNEXDETECTIONMETHOD_NONE};
-    VARNEXLINEENDINGS m_lineEndings;
+    std::atomic<unsigned> m_progress{0};
+    std::atomic<bool> m_hasBom{false};
+    std::atomic<bool> m_allowAutoDetect{true};
+    bool m_lineEndingsCounted = false;  // under the lock
+    bool m_inputBelowJob = false;       // m_input is the rest below m_job->inputFolder
 };

@@ -14,16 +14,25 @@ CVarnexFileFinderThread::~CVarnexFileFinderThread()
 
 void CVarnexFileFinderThread::FindFiles(const tagVARNEXBATCHJOBITEM& item)
 {
+    auto files = std::make_shared<VARNEXFILEJOB>();
+    files->options = item.options;
+    files->outputRoot = item.outputPath;
+    files->outputNamed = item.outputPath.empty();
+    files->inputFolder = CLongPath(item.inputPath).AddBackslash().GetPath();
+    if (!item.outputPath.empty())
+        files->outputFolder = CLongPath(item.outputPath).AddBackslash().GetPath();
+    auto walk = std::make_shared<VARNEXFOLDERWALK>();
+    walk->files = std::move(files);
+    if (item.options.filter.IsEnabled())
+        walk->filter = CNameFilter(item.options.filter.IsRegex(), item.options.filter.GetFilterString());
+    walk->shard = item.shard;
+
     auto* job = new CVarnexFileFinderJob;
     job->m_baseFolder = item.inputPath;
     job->m_jobFolder = item.inputPath;
     job->m_recursive = item.options.recursive;
     job->m_includeHidden = item.options.processHiddenFiles;
-    job->m_options = item.options;
-    if (item.options.filter.IsEnabled())
-        job->m_filter = CNameFilter(item.options.filter.IsRegex(), item.options.filter.GetFilterString());
-    job->m_outputFolder = item.outputPath;
-    job->m_shard = item.shard;
+    job->m_walk = std::move(walk);
     if (!item.outputPath.empty()) {
         // Outputs are never inputs: the output folder is made now and left
         // out of the walk, also when it lies inside the input tree.
@@ -42,12 +51,7 @@ void CVarnexFileFinderThread::InitNewRecursiveJob(CFileFinderJob* newJob, const 
                                                   CFileFinderJob* parent)
 {
     CFileFinderThread::InitNewRecursiveJob(newJob, folderEntry, parent);
-    auto* target = static_cast<CVarnexFileFinderJob*>(newJob);
-    const auto* source = static_cast<const CVarnexFileFinderJob*>(parent);
-    target->m_options = source->m_options;
-    target->m_outputFolder = source->m_outputFolder;
-    target->m_filter = source->m_filter;
-    target->m_shard = source->m_shard;
+    static_cast<CVarnexFileFinderJob*>(newJob)->m_walk = static_cast<const CVarnexFileFinderJob*>(parent)->m_walk;
 }
 
 void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJob* baseJob)
@@ -55,19 +59,15 @@ void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJo
     if (entry.IsDirectory())
         return;
     const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
-    if (job->IsFilterEnabled() && !job->m_filter.Passes(entry.name))
+    if (job->IsFilterEnabled() && !job->m_walk->filter.Passes(entry.name))
         return;
     CLongPath path(job->m_jobFolder);
     path.Append(entry.name);
     if (!job->Owns(path.GetPath()))
         return;
-    tagVARNEXBATCHJOBITEM item;
-    item.options = job->m_options;
-    item.inputPath = path.GetPath();
-    item.outputPath =
-        MirroredTargetPath(item.inputPath.c_str(), job->m_baseFolder.c_str(), job->m_outputFolder.c_str());
-    item.outputRoot = job->m_outputFolder;
-    m_owner->SessionHandleJob(item);
+    const std::shared_ptr<const VARNEXFILEJOB>& files = job->m_walk->files;
+    m_owner->SessionAddFound(files, path.GetPath(),
+                             MirroredTargetPath(path.c_str(), job->m_baseFolder.c_str(), files->outputRoot.c_str()));
 }
 
 void CVarnexFileFinderThread::OnFolderError(CFileFinderJob* job, int error)
@@ -82,7 +82,7 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
 {
     const auto* job = static_cast<const CVarnexFileFinderJob*>(baseJob);
     // The name filter chooses files; an entry it would not pass is not the user's concern.
-    if (!entry.isFolder && job->IsFilterEnabled() && !job->m_filter.Passes(CLongPath(entry.path).GetFileName()))
+    if (!entry.isFolder && job->IsFilterEnabled() && !job->m_walk->filter.Passes(CLongPath(entry.path).GetFileName()))
         return;
     // What cannot be examined may be a folder holding files of any slice.
     if (entry.reason != CSkippedEntry::REASON_UNREACHABLE && !job->Owns(entry.path))

@@ -1,16 +1,25 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "textrion/finder/file_finder.h"
 #include "varnex/session/conversion_options.h"
 #include "varnex/session/name_filter.h"
 #include "varnex/session/session_records.h"
+#include "varnex/session/varnex_file_info.h"
 #include "varnex/varnex_export.h"
 
 class CVarnexSessionWork;
 
-// A folder item's search, with what every file found inherits from the item.
+// What every folder of one item's search has in common, made once per item.
+struct VARNEXFOLDERWALK {
+    std::shared_ptr<const VARNEXFILEJOB> files;  // what every file found takes on
+    CNameFilter filter;                          // the options' filter, compiled once
+    VARNEXSHARD shard;  // folders are walked whole; files and rows only of this slice
+};
+
+// A folder item's search: one folder, and the walk it belongs to.
 class VARNEX_API CVarnexFileFinderJob : public CFileFinderJob {
 public:
     CVarnexFileFinderJob() = default;
@@ -18,16 +27,13 @@ public:
     CVarnexFileFinderJob(const CVarnexFileFinderJob&) = default;
     CVarnexFileFinderJob& operator=(const CVarnexFileFinderJob&) = default;
 
-    bool IsFilterEnabled() const { return m_options.filter.IsEnabled(); }
+    const VARNEXCONVERSIONOPTIONS& Options() const { return m_walk->files->options; }
+    bool IsFilterEnabled() const { return Options().filter.IsEnabled(); }
+    bool Owns(const std::u16string& path) const { return m_walk->shard.OwnsBelow(path, m_baseFolder); }
 
-    // The item's options; recursive and hidden are also in the base job,
-    // which walks by them.
-    VARNEXCONVERSIONOPTIONS m_options;
-    std::u16string m_outputFolder;
-    CNameFilter m_filter;  // m_options.filter, compiled once per item
-    VARNEXSHARD m_shard;   // folders are walked whole; files and rows only of this slice
-
-    bool Owns(const std::u16string& path) const { return m_shard.OwnsBelow(path, m_baseFolder); }
+    // Shared by every folder of the walk. Recursive and hidden are also in
+    // the base job, which walks by them.
+    std::shared_ptr<const VARNEXFOLDERWALK> m_walk;
 };
 
 // The engine's finder: every file found becomes a file item of the session.

@@ -10,26 +10,55 @@
 #include "varnex/session/target_path.h"
 #include "varnex/session/varnex_finder_thread.h"
 
-CVarnexFileInfo* CVarnex::CreateVarnexFileInfo(unsigned uniqueId, const tagVARNEXBATCHJOBITEM& item, void* ownerData)
+namespace {
+
+// A file item's own job: its output root is the output's folder unless the
+// item names one.
+std::shared_ptr<const VARNEXFILEJOB> FileItemJob(const tagVARNEXBATCHJOBITEM& item)
 {
-    return new CVarnexFileInfo(uniqueId, item.inputPath.c_str(), item.outputPath.c_str(), item.options, ownerData);
+    auto job = std::make_shared<VARNEXFILEJOB>();
+    job->options = item.options;
+    job->outputRoot = !item.outputRoot.empty() || item.outputPath.empty()
+                          ? item.outputRoot
+                          : CLongPath(CLongPath(item.outputPath).GetDirectory()).RemoveBackslash().GetPath();
+    job->outputNamed = item.outputRoot.empty();
+    return job;
+}
+
+// Entries the walk could not take carry a bare item's options.
+const std::shared_ptr<const VARNEXFILEJOB>& SkippedEntryJob()
+{
+    static const std::shared_ptr<const VARNEXFILEJOB> job = [] {
+        auto bare = std::make_shared<VARNEXFILEJOB>();
+        bare->options = tagVARNEXBATCHJOBITEM{}.options;
+        return bare;
+    }();
+    return job;
+}
+
+}  // namespace
+
+CVarnexFileInfo* CVarnex::CreateVarnexFileInfo(unsigned uniqueId, const std::u16string& inputPath,
+                                               const std::u16string& outputPath,
+                                               std::shared_ptr<const VARNEXFILEJOB> job, void* ownerData)
+{
+    return new CVarnexFileInfo(uniqueId, inputPath, outputPath, std::move(job), ownerData);
 }
 
 void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
 {
-    if (item.folder) {
+    if (item.folder)
         m_finder->FindFiles(item);
-        return;
-    }
+    else
+        SessionAddFound(FileItemJob(item), item.inputPath, item.outputPath);
+}
+
+void CVarnex::SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+                              const std::u16string& outputPath)
+{
     const unsigned id = IncrementQueueFileUniqueIdCounter();
-    CVarnexFileInfo* record = CreateVarnexFileInfo(id, item, GetDefaultOwnerData());
-    if (record == nullptr)
-        return;
-    record->SetOutputRoot(!item.outputRoot.empty() || item.outputPath.empty()
-                              ? item.outputRoot
-                              : CLongPath(CLongPath(item.outputPath).GetDirectory()).RemoveBackslash().GetPath());
-    record->SetOutputNamed(item.outputRoot.empty());
-    HandleFileInfo(record);
+    if (CVarnexFileInfo* record = CreateVarnexFileInfo(id, inputPath, outputPath, job, GetDefaultOwnerData()))
+        HandleFileInfo(record);
 }
 
 void CVarnex::HandleFileInfo(CVarnexFileInfo* record)
@@ -241,9 +270,8 @@ void CVarnex::SessionCountFolderError()
 
 void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why)
 {
-    tagVARNEXBATCHJOBITEM item;
-    item.inputPath = path;
-    CVarnexFileInfo* record = CreateVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), item, GetDefaultOwnerData());
+    CVarnexFileInfo* record =
+        CreateVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), path, {}, SkippedEntryJob(), GetDefaultOwnerData());
     if (record == nullptr)
         return;
     VARNEXFILEOUTCOME outcome;
