@@ -321,6 +321,11 @@ if have uchardet; then
 fi
 measure $row "cp -a" floor "$clean_out" "cp -a $t $o"
 tree_rss=${rss[tree|varnelpro]:-}
+# The program alone, so that what each file of the tree costs shows.
+alone_rss=
+if [ "$have_time" -eq 1 ] && /usr/bin/time -f %M -o "$work/rss" "$program" --version >/dev/null 2>&1; then
+    alone_rss=$(tail -n 1 "$work/rss")
+fi
 summarize $row "tree of $tree_files files, detect and convert" "$tree_files" files/s
 rm -rf "$out" && mkdir -p "$out"
 
@@ -383,7 +388,10 @@ version() { "$@" 2>&1 | head -n 1 || true; }
     echo "Detection answers on the $detect_mib MiB KOI8-R text: program $answer_program, uchardet $answer_uchardet."
     echo
     echo "Peak RSS of the program: $(mib "$largest_rss") MiB on the largest file ($largest_title, $largest bytes);"
-    echo "$(mib "$tree_rss") MiB on the tree ($tree_files files, $tree_bytes bytes, made by $tree_maker)."
+    per_file=n/a
+    [ -n "$tree_rss" ] && [ -n "$alone_rss" ] && per_file=$(((tree_rss - alone_rss) * 1024 / tree_files))
+    echo "$(mib "$tree_rss") MiB on the tree ($tree_files files, $tree_bytes bytes, made by $tree_maker),"
+    echo "$per_file bytes per file above the program alone ($(mib "$alone_rss") MiB)."
     echo
     echo "## Every command"
     echo
