@@ -56,8 +56,10 @@ struct CVarnexFileInfo::Rare {
     std::u16string message;
     std::vector<VARNEXREASON> reasons;
     uint64_t replaced = 0;
-    std::optional<std::u16string> outputFile;  // set when it is not the one the job gives
-    std::shared_ptr<const VARNEXCONVERSIONOPTIONS> options;  // set when the record has its own
+    // Set when the output is not the one the job gives the file.
+    std::optional<std::u16string> outputFile;
+    // Set when the record has options of its own.
+    std::shared_ptr<const VARNEXCONVERSIONOPTIONS> options;
 };
 
 CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,

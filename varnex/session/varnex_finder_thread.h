@@ -16,7 +16,8 @@ class CVarnexSessionWork;
 struct VARNEXFOLDERWALK {
     std::shared_ptr<const VARNEXFILEJOB> files;  // what every file found takes on
     CNameFilter filter;                          // the options' filter, compiled once
-    VARNEXSHARD shard;  // folders are walked whole; files and rows only of this slice
+    // Folders are walked whole; files and rows only of this slice.
+    VARNEXSHARD shard;
 };
 
 // A folder item's search: one folder, and the walk it belongs to.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "base/text.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/session/session_records.h"
 #include "varnex/session/varnex_file_info.h"
@@ -81,6 +82,66 @@ TEST(VarnexFileInfo, UnlockedReadsWhileAnotherThreadWrites)
     writer.join();
     EXPECT_LE(last, 100u);
     EXPECT_EQ(info.FastGetProgress(), 100u);
+}
+
+TEST(VarnexFileInfo, RecordsOfOneJobShareItAndKeepTheirOwnChanges)
+{
+    auto job = std::make_shared<VARNEXFILEJOB>();
+    job->options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE;
+    job->outputRoot = u"/out";
+    job->inputFolder = u"/in/";
+    job->outputFolder = u"/out/";
+    const struct {
+        const char16_t *input, *output;
+    } rows[] = {
+        {u"/in/d/a.txt", u"/out/d/a.txt"},    // mirrored: derived
+        {u"/in/b.txt", u"/elsewhere/b.txt"},  // named otherwise
+        {u"/in/c.txt", u""},                  // no output although mirrored would be one
+        {u"/other/c.txt", u""},               // not below the input folder
+        {u"/in/", u""},                       // the folder itself
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(text::ToUtf8(row.input));
+        CVarnexFileInfo record(1, row.input, row.output, job, nullptr);
+        EXPECT_EQ(record.GetInputFile(), row.input);
+        EXPECT_EQ(record.GetOutputFile(), row.output);
+        EXPECT_EQ(record.GetOutputRoot(), u"/out");
+        record.SetOutputFile(u"/out/d/a.txt");
+        EXPECT_EQ(CVarnexFileInfo(record).GetOutputFile(), u"/out/d/a.txt");
+        record.SetOutputFile(row.output);
+        EXPECT_EQ(record.GetOutputFile(), row.output);
+    }
+
+    // Options set on one record never reach the others of its job.
+    CVarnexFileInfo first(1, u"/in/a.txt", u"/out/a.txt", job, nullptr);
+    CVarnexFileInfo second(2, u"/in/b.txt", u"/out/b.txt", job, nullptr);
+    first.SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT_UTF8);
+    EXPECT_EQ(first.GetOutputCodepage(), 65001u);
+    EXPECT_EQ(CVarnexFileInfo(first).GetOutputCodepage(), 65001u);
+    EXPECT_EQ(second.GetOptions(), job->options);
+    second.SetOptions({.writeBom = false});
+    EXPECT_FALSE(second.GetWriteBOM());
+    EXPECT_EQ(job->options.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE);
+}
+
+TEST(VarnexFileInfo, AnOutcomeReplacesTheMessageAndReasonsOfTheLastOne)
+{
+    CVarnexFileInfo record(1, u"/in/a.txt", u"/out/a.txt", nullptr);
+    VARNEXFILEOUTCOME warned;
+    warned.replaced = 3;
+    warned.lineEndings = {1, 2, 3, true};
+    warned.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE));
+    record.SetOutcome(warned);
+    EXPECT_FALSE(record.GetMessage().empty());
+    EXPECT_TRUE(record.HasReason(VARNEXREASON_DETECTION_UNSURE));
+    EXPECT_EQ(record.GetReplacedCount(), 3u);
+    EXPECT_EQ(record.GetLineEndings(), (VARNEXLINEENDINGS{1, 2, 3, true}));
+
+    record.SetOutcome(VARNEXFILEOUTCOME{});  // a retry that ends clean
+    EXPECT_EQ(record.GetMessage(), u"");
+    EXPECT_TRUE(record.GetReasons().empty());
+    EXPECT_EQ(record.GetReplacedCount(), 0u);
+    EXPECT_FALSE(record.GetLineEndings().counted);
 }
 
 TEST(JobSetting, ClampsEveryFieldIntoItsRange)
