@@ -16,13 +16,6 @@ using textrion::detail::kUtf8Blocks;
 
 namespace {
 
-// Trailing bytes by lead byte, as in the Unicode reference conversion: 0 for
-// 00..BF, 1 for C0..DF, 2 for E0..EF, 3 for F0..F7, 4 for F8..FB, 5 for FC..FF.
-constexpr unsigned char TrailingBytes(unsigned char lead)
-{
-    return lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : lead < 0xFC ? 4 : 5;
-}
-
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;
 constexpr uint64_t kOnes = 0x0101010101010101ULL;
 

@@ -58,6 +58,13 @@ public:
 
     // True when src holds the lead byte's whole sequence and it is well-formed.
     static bool IsLegalUTF8Sequence(const unsigned char* src, unsigned len);
+    // Trailing bytes a lead byte claims, as in the Unicode reference
+    // conversion: 0 for 00..BF, 1 for C0..DF, 2 for E0..EF, 3 for F0..F7, 4 for
+    // F8..FB, 5 for FC..FF.
+    static constexpr unsigned TrailingBytes(unsigned char lead)
+    {
+        return lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : lead < 0xFC ? 4 : 5;
+    }
 
     // --- encode side ---------------------------------------------------------
     // Line breaks (CR, LF or CR LF) are written in the chosen style unless it is

@@ -423,12 +423,6 @@ struct Pass {
     Stop stop = Stop::kNone;
 };
 
-// What a lead byte claims, as the reader's UTF-8 decoder reads it.
-constexpr size_t TrailingBytes(unsigned char lead)
-{
-    return lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : lead < 0xFC ? 4 : 5;
-}
-
 class Utf8Transcoder : public ByteTranscoder {
 public:
     Utf8Transcoder(CTextFileReader& reader, CTextFileWriter& writer)
@@ -495,7 +489,7 @@ private:
             // anything else, then a full output stops, a bad lead byte becomes
             // U+FFFD and decoding goes on at the next byte.
             const auto rest = static_cast<size_t>(e - p);
-            const size_t trailing = TrailingBytes(*p);
+            const size_t trailing = CUTFProcessor::TrailingBytes(*p);
             bool bad = true;
             if (trailing < rest)
                 bad = !CUTFProcessor::IsLegalUTF8Sequence(p, static_cast<unsigned>(std::min<size_t>(rest, 8)));
