@@ -32,11 +32,12 @@ CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
         Model& model = m_models[i];
         model.model = prober->*Fields::kModel;
         model.reversed = prober->*Fields::kReversed;
-        for (unsigned b = 0; b < 256; ++b)
-            if (model.model->charToOrderMap[b] == ILL)
+        for (unsigned b = 0; b < 256; ++b) {
+            const unsigned order = model.model->charToOrderMap[b];
+            if (order == ILL)
                 model.illegal[b / 64] |= uint64_t{1} << (b % 64);
-        for (unsigned b = 0; b < 256; ++b)
-            m_pairless[b] = m_pairless[b] && model.model->charToOrderMap[b] >= model.model->freqCharCount;
+            m_pairless[b] = m_pairless[b] && order >= static_cast<unsigned>(model.model->freqCharCount);
+        }
     }
 }
 
