@@ -164,7 +164,9 @@ CBinaryFileReader::~CBinaryFileReader() = default;
 
 uint64_t CBinaryFileReader::GetPosition() const
 {
-    return m_stream ? m_delivered : CBinaryFile::GetPosition();
+    if (m_stream)
+        return m_delivered;
+    return m_positionKnown ? m_position : CBinaryFile::GetPosition();
 }
 
 bool CBinaryFileReader::Open()
@@ -174,6 +176,19 @@ bool CBinaryFileReader::Open()
     const bool ok = CBinaryFile::Open();
     m_eof = !ok;
     m_readError = false;
+    m_position = 0;
+    m_positionKnown = ok && !m_adopted;
+    return ok;
+}
+
+bool CBinaryFileReader::Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition)
+{
+    uint64_t position = 0;
+    const bool ok = CBinaryFile::Seek(distance, direction, &position);
+    m_positionKnown = ok && !m_stream;
+    m_position = position;
+    if (newPosition != nullptr)
+        *newPosition = position;
     return ok;
 }
 
@@ -209,6 +224,7 @@ unsigned CBinaryFileReader::Read(void* buffer, unsigned count)
                                        &got, &m_lastError);
     got += fromHead;
     m_delivered += got;
+    m_position += got;
     if (!ok) {
         m_eof = true;
         m_readError = true;

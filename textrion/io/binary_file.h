@@ -57,7 +57,7 @@ public:
     // errno of the last failed operation, 0 when none failed.
     int GetLastError() const { return m_lastError; }
 
-    bool Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition = nullptr);
+    virtual bool Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition = nullptr);
     bool SeekToBegin();
     bool SeekToEnd(uint64_t* newPosition = nullptr);
     uint64_t GetPosition() const;  // 0 when it cannot be read
@@ -97,6 +97,7 @@ public:
     CBinaryFileReader(int stream, std::vector<unsigned char> head, const char16_t* name);
 
     bool Open() override;
+    bool Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition = nullptr) override;
     // Bytes delivered so far, read ahead included.
     uint64_t GetPosition() const;
     // What the reads gave so far: the position's moves, without asking the system.
@@ -128,6 +129,10 @@ protected:
     std::vector<unsigned char> m_head;
     size_t m_headTaken = 0;
     uint64_t m_delivered = 0;
+    // The file position as the reads and seeks left it, so that a read with a
+    // limit needs no call to ask it; unknown after a failed seek.
+    uint64_t m_position = 0;
+    bool m_positionKnown = false;
 };
 
 class TEXTRION_API CBinaryFileWriter : public CBinaryFile {

@@ -25,12 +25,14 @@ struct CTextFileWriter::Background {
     struct Job {
         unsigned char* data;
         unsigned size;
+        bool recycled;  // one of blocks, free again once written
     };
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Job> queue;
     std::vector<unsigned char*> free;
     std::vector<std::unique_ptr<unsigned char[]>> blocks;
+    unsigned blockSize = 0;
     std::atomic<uint64_t> done{0};  // writes made, in their order
     std::atomic<uint64_t> firstFailed{UINT64_MAX};
     int lastError = 0;
@@ -127,8 +129,9 @@ bool CTextFileWriter::HandOver()
         return false;
     if (!m_background) {
         auto background = std::make_unique<Background>();
+        background->blockSize = std::max(m_bufferSize, m_backgroundBlock);
         for (size_t i = 0; i < Background::kBlocks; ++i) {
-            background->blocks.emplace_back(new unsigned char[m_bufferSize]);
+            background->blocks.emplace_back(new unsigned char[background->blockSize]);
             background->free.push_back(background->blocks.back().get());
         }
         background->done = m_writeCount;
@@ -154,7 +157,8 @@ bool CTextFileWriter::HandOver()
                         if (m_file.HasWriteError() && b.firstFailed == UINT64_MAX)
                             b.firstFailed = index;
                         b.lastError = m_file.GetLastError();
-                        b.free.push_back(job.data);
+                        if (job.recycled)
+                            b.free.push_back(job.data);
                         b.done = index + 1;
                     }
                     b.changed.notify_all();
@@ -169,12 +173,17 @@ bool CTextFileWriter::HandOver()
     Background& b = *m_background;
     if (!b.running)
         return false;
+    const bool recycled = m_bufferSize == b.blockSize &&
+                          std::any_of(b.blocks.begin(), b.blocks.end(), [&](const auto& block) {
+                              return block.get() == m_buffer;
+                          });
     std::unique_lock lock(b.mutex);
-    b.queue.push_back({m_buffer, m_fill});
+    b.queue.push_back({m_buffer, m_fill, recycled});
     ++m_writeCount;
     b.changed.notify_all();
     b.changed.wait(lock, [&] { return !b.free.empty(); });
     m_buffer = b.free.back();
+    m_bufferSize = b.blockSize;
     b.free.pop_back();
     return true;
 }

@@ -63,10 +63,17 @@ public:
 
     // Background writes, with write-behind on: from the third write on
     // (blocks, and the mark), the blocks go to the file from a thread of the
-    // writer's own while the caller goes on. A failed write then shows once
-    // its block was written (GetWritesState), at the latest on Close. File()
-    // and the file's own calls are the caller's again after Close or Flush.
-    void SetBackgroundWrites(bool on) { m_backgroundWanted = on; }
+    // writer's own while the caller goes on, in blocks of blockBytes from
+    // then on when that is more than the write-behind block (fewer hand-overs
+    // on a long output, none of it paid by a short one). A failed write then
+    // shows once its block was written (GetWritesState), at the latest on
+    // Close. File() and the file's own calls are the caller's again after
+    // Close or Flush.
+    void SetBackgroundWrites(bool on, unsigned blockBytes = 0)
+    {
+        m_backgroundWanted = on;
+        m_backgroundBlock = blockBytes;
+    }
     // Writes handed to the file so far (each block, the mark), made or not.
     uint64_t GetWriteCount() const { return m_writeCount; }
     enum class WritesState { kWritten, kFailed, kPending };
@@ -168,6 +175,7 @@ private:
     struct Background;
     std::unique_ptr<Background> m_background;
     bool m_backgroundWanted = false;
+    unsigned m_backgroundBlock = 0;
     uint64_t m_writeCount = 0;
     uint64_t m_firstFailedWrite = UINT64_MAX;  // by its number among the writes
 };

@@ -30,6 +30,8 @@ constexpr unsigned kMinChunk = 16;
 // buffer settings: small buffers would otherwise cost a system call for every
 // few kilobytes of a long file.
 constexpr unsigned kStreamBlock = 64 * 1024;
+// Blocks of a long output once its writes go to a thread: fewer hand-overs.
+constexpr unsigned kBackgroundBlock = 1024 * 1024;
 
 // The units the reader decodes at a time in whole-file mode.
 constexpr unsigned kWholeFileBlock = 2048;
@@ -331,9 +333,9 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     else
         reader->SetCodePage(sourceCodepage);
     writer->SetLineEnding(LineEndingOf(returnType));
-    reader->SetReadAhead(kStreamBlock);
+    reader->SetReadAhead(4 * kStreamBlock);
     writer->SetWriteBehind(kStreamBlock);
-    writer->SetBackgroundWrites(m_fastPaths);
+    writer->SetBackgroundWrites(m_fastPaths, kBackgroundBlock);
 
     // Straight from the bytes where that gives the same; a repair needs the text.
     std::unique_ptr<ByteTranscoder> bytes;

@@ -120,4 +120,28 @@ TEST(BinaryFile, ReaderIsAtTheEndUntilItOpens)
     EXPECT_FALSE(reader.HasReadError());
 }
 
+// The limit is a file position: reads and seeks both move toward it.
+TEST(BinaryFile, ReadLimitCountsFromWhereReadsAndSeeksLeftTheFile)
+{
+    TempDir dir;
+    WriteBytes(dir.File("f.bin"), "0123456789abcdefghij");
+    CBinaryFileReader reader(dir.File16("f.bin").c_str(), true);
+    reader.SetReadLimit(12);
+    char buffer[32] = {};
+    EXPECT_EQ(reader.Read(buffer, 4), 4u);
+    EXPECT_EQ(reader.GetPosition(), 4u);
+    ASSERT_TRUE(reader.Seek(3, FILESEEK_CURRENT));
+    EXPECT_EQ(reader.Read(buffer, 32), 5u);
+    EXPECT_EQ(std::string(buffer, 5), "789ab");
+    EXPECT_TRUE(reader.Eof());
+    uint64_t end = 0;
+    ASSERT_TRUE(reader.SeekToEnd(&end));
+    EXPECT_EQ(end, 20u);
+    EXPECT_EQ(reader.GetPosition(), 20u);
+    EXPECT_EQ(reader.Read(buffer, 1), 0u);
+    ASSERT_TRUE(reader.SeekToBegin());
+    EXPECT_EQ(reader.Read(buffer, 32), 12u);
+    EXPECT_EQ(reader.GetPosition(), 12u);
+}
+
 }  // namespace
