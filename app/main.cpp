@@ -4,14 +4,15 @@
 #include "app/varnelpro_app.h"
 #include "utils/command_line_parser.h"
 #ifdef VARNEL_WITH_WINDOW
-#include "app/window/window_runner.h"
+#include "app/window_module.h"
 #endif
 
 int main(int argc, char** argv)
 {
     CVarnelProApp app(CCommandLineParser::BuildCommandLine(argc, argv));
 #ifdef VARNEL_WITH_WINDOW
-    app.SetWindowRunner(MakeWindowRunner());
+    // Beside the program in the build tree, in its private library folder once installed.
+    app.SetWindowRunner(ModuleWindowRunner({VARNEL_WINDOW_MODULE, VARNEL_WINDOW_MODULE_INSTALLED}));
 #endif
     return app.InitInstance(argc, argv);
 }

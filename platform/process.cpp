@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <dlfcn.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,6 +124,33 @@ std::u16string UserDataFolder()
 std::u16string UserConfigFolder()
 {
     return XdgFolder("XDG_CONFIG_HOME", ".config");
+}
+
+void* ProgramModuleFunction(const std::vector<std::string>& places, const char* function, std::string* error)
+{
+    const std::string program = ToNativePath(ExecutablePath());
+    const std::string folder = program.substr(0, program.rfind('/') + 1);
+    std::string why = "not found:";
+    for (const std::string& place : places)
+        why += " " + folder + place;
+    for (const std::string& place : places) {
+        const std::string path = folder + place;
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0)
+            continue;
+        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module == nullptr) {
+            const char* reason = dlerror();
+            why = reason ? reason : path;
+            continue;
+        }
+        if (void* address = dlsym(module, function))
+            return address;
+        why = path + ": no " + function;
+    }
+    if (error)
+        *error = why;
+    return nullptr;
 }
 
 }  // namespace platform

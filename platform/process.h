@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // The running process and what it learns from its environment.
 namespace platform {
@@ -27,5 +28,11 @@ std::optional<std::u16string> EnvironmentValue(const char* name);
 // ~/.local/share and ~/.config; empty when there is no home either.
 std::u16string UserDataFolder();
 std::u16string UserConfigFolder();
+
+// A function a module of the program's own exports: the module is the first
+// of places (paths relative to the program's folder) that exists, loaded once
+// and never unloaded. Null when none loads or it lacks the function; error
+// then says why, as the loader put it.
+void* ProgramModuleFunction(const std::vector<std::string>& places, const char* function, std::string* error);
 
 }  // namespace platform

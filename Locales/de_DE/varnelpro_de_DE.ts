@@ -503,6 +503,10 @@ Pipes und Dateirechte:
         <translation>keine Anzeige für das Fenster; zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
     </message>
     <message>
+        <source>the window cannot be loaded (%1); to convert on the command line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)</source>
+        <translation>das Fenster kann nicht geladen werden (%1); zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
+    </message>
+    <message>
         <source>no language bundle for &quot;%1&quot;; English is used</source>
         <translation>kein Sprachpaket für &quot;%1&quot;; Englisch wird verwendet</translation>
     </message>

@@ -61,5 +61,22 @@ grep 'logo.png' "$work/report.json" | grep -q '"detected_by":"extension"' ||
 help=$("$exe" -locale=de_DE -help 2>&1 || true)
 case "$help" in Aufruf:*) ;; *) fail "-locale=de_DE -help is not German: ${help%%$'\n'*}" ;; esac
 
+# The window comes from the prefix's module, loaded only when it opens: a
+# window still open when the time is up was loaded. Without the module the
+# program says so and ends.
+if [ -f "$build/app/libvarnelpro_window.so" ]; then
+    module=$(find "$prefix" -name libvarnelpro_window.so)
+    [ -n "$module" ] || fail "window module not installed"
+    if ldd "$exe" | grep -q Widgets; then fail "the program loads Qt Widgets before a window opens"; fi
+    window() { HOME="$work/home" XDG_RUNTIME_DIR="$work/home" QT_QPA_PLATFORM=offscreen timeout 4 "$exe" >"$work/window.log" 2>&1; }
+    mkdir -p "$work/home"
+    status=0 && window || status=$?
+    [ "$status" -eq 124 ] || { cat "$work/window.log"; fail "window did not stay open (exit status $status)"; }
+    mv "$module" "$work/module.so"
+    status=0 && window || status=$?
+    [ "$status" -eq 2 ] && grep -q "window cannot be loaded" "$work/window.log" ||
+        { cat "$work/window.log"; fail "a missing window module gave exit status $status"; }
+fi
+
 [ "$failures" -eq 0 ] || exit 1
 echo "installed program ran from $prefix"
