@@ -99,6 +99,9 @@ struct SingleByteUtf8 {
     // replaced << 42: fields that cannot run into each other within kTallyRun bytes.
     std::array<uint64_t, 256> tally{};
     bool counted = false;  // some byte adds to the counts
+    // Bytes A0..FF are U+00A0..U+00FF, unreplaced (ISO-8859-1, windows-1252):
+    // blocks of Western text widen in vector registers without the table.
+    bool latin1 = false;
 
     static unsigned Size(uint32_t utf8)
     {
@@ -150,6 +153,9 @@ std::shared_ptr<const SingleByteUtf8> MakeSingleByteUtf8(unsigned codePage)
                           uint64_t{replaced[b]} << (2 * kTallyShift);
         table->counted |= table->tally[b] != 0;
     }
+    table->latin1 = true;
+    for (unsigned b = 0xA0; b < 0x100; ++b)
+        table->latin1 &= units[b] == b && !replaced[b];
     return table;
 }
 
@@ -282,6 +288,8 @@ constexpr std::array<unsigned char, 256> kBitsSet = [] {
 struct Sse2 {
     using V = __m128i;
     static constexpr size_t kWidth = 16;
+    static constexpr bool kLatin1 = false;  // its byte shuffle is not in SSE2
+    static unsigned char* PutLatin1(unsigned char* q, V) { return q; }
     static V Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
     static void Store(unsigned char* q, V v) { _mm_storeu_si128(reinterpret_cast<V*>(q), v); }
     static V Set(unsigned char b) { return _mm_set1_epi8(static_cast<char>(b)); }
@@ -322,10 +330,59 @@ using Vec = Sse2;
 #pragma GCC target("avx2,popcnt")
 #endif
 
+// Where the bytes of eight characters below U+0800 come from, each in a
+// 16-bit lane with its lead byte first, by the mask of those that take two
+// bytes; 0x80 makes the unused tail zero.
+struct PairShuffles {
+    alignas(16) unsigned char from[256][16];
+};
+
+constexpr PairShuffles MakePairShuffles()
+{
+    PairShuffles t{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned k = 0;
+        for (unsigned lane = 0; lane < 8; ++lane) {
+            t.from[mask][k++] = static_cast<unsigned char>(2 * lane);
+            if ((mask >> lane) & 1)
+                t.from[mask][k++] = static_cast<unsigned char>(2 * lane + 1);
+        }
+        while (k < 16)
+            t.from[mask][k++] = 0x80;
+    }
+    return t;
+}
+
+constexpr PairShuffles kPairShuffles = MakePairShuffles();
+
 // The operations the blocks use, 32 bytes at a time.
 struct Avx2 {
     using V = __m256i;
     static constexpr size_t kWidth = 32;
+    static constexpr bool kLatin1 = true;
+    // Writes a block of ASCII and bytes A0..FF as UTF-8 (C2 or C3, then the
+    // byte's low six bits), sixteen bytes at a time; 48 bytes of room.
+    static unsigned char* PutLatin1(unsigned char* q, V v)
+    {
+        for (int half = 0; half < 2; ++half) {
+            const __m128i bytes = half == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
+            const __m256i w = _mm256_cvtepu8_epi16(bytes);
+            const __m256i lead = _mm256_or_si256(_mm256_srli_epi16(w, 6), _mm256_set1_epi16(0xC0));
+            const __m256i trail = _mm256_or_si256(_mm256_and_si256(w, _mm256_set1_epi16(0x3F)), _mm256_set1_epi16(0x80));
+            const __m256i pair = _mm256_or_si256(lead, _mm256_slli_epi16(trail, 8));
+            const __m256i units = _mm256_blendv_epi8(w, pair, _mm256_cmpgt_epi16(w, _mm256_set1_epi16(0x7F)));
+            const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            const __m256i order = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kPairShuffles.from[high & 0xFF]))),
+                _mm_load_si128(reinterpret_cast<const __m128i*>(kPairShuffles.from[high >> 8])), 1);
+            const __m256i packed = _mm256_shuffle_epi8(units, order);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm256_castsi256_si128(packed));
+            q += 8 + std::popcount(high & 0xFF);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm256_extracti128_si256(packed, 1));
+            q += 8 + std::popcount(high >> 8);
+        }
+        return q;
+    }
     static V Load(const unsigned char* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
     static void Store(unsigned char* q, V v) { _mm256_storeu_si256(reinterpret_cast<V*>(q), v); }
     static V Set(unsigned char b) { return _mm256_set1_epi8(static_cast<char>(b)); }
