@@ -87,16 +87,14 @@ void CTextFileWriter::AllocateBuffer(unsigned size)
 unsigned CTextFileWriter::SetInternalWriteBufferSize(unsigned size)
 {
     const unsigned previous = m_bufferSize;
-    StopBackground();
-    WritePending();
+    WriteAllHere();
     AllocateBuffer(size);
     return previous;
 }
 
 void CTextFileWriter::SetWriteBehind(unsigned blockBytes)
 {
-    StopBackground();
-    WritePending();
+    WriteAllHere();
     if (blockBytes > m_bufferSize)
         AllocateBuffer(blockBytes);
     m_writeBehind = true;
@@ -105,6 +103,16 @@ void CTextFileWriter::SetWriteBehind(unsigned blockBytes)
 void CTextFileWriter::WritePending()
 {
     if (m_fill > 0 && !HandOver())
+        WriteHere(m_buffer, m_fill);
+    m_fill = 0;
+}
+
+void CTextFileWriter::WriteAllHere()
+{
+    StopBackground();
+    // Here, not handed over: that would start the thread for the last block
+    // of a short output, to write it after the file was closed or flushed.
+    if (IsOpen() && m_fill > 0)
         WriteHere(m_buffer, m_fill);
     m_fill = 0;
 }
@@ -380,18 +388,13 @@ bool CTextFileWriter::Close()
 {
     if (IsOpen() && m_codec.GetEncoding() == TEXTENCODING_CODEPAGE && m_encoder && m_encoder->IsOpen())
         WriteCodePage(u"", 0, true);  // closing shift sequence of stateful code pages
-    StopBackground();
-    if (IsOpen())
-        WritePending();
-    m_fill = 0;
+    WriteAllHere();
     return m_file.Close();
 }
 
 void CTextFileWriter::Flush()
 {
-    StopBackground();
-    if (IsOpen())
-        WritePending();
+    WriteAllHere();
     m_file.Flush();
 }
 

@@ -151,6 +151,9 @@ private:
     // Writes the gathered bytes m_buffer[0, m_fill) to the file, or hands
     // them to the background thread.
     void WritePending();
+    // Ends the background writes, then writes the gathered bytes here: no
+    // write is in flight afterwards.
+    void WriteAllHere();
     // Makes one write here, counted.
     void WriteHere(const unsigned char* data, unsigned size);
     // Hands the gathered block to the background thread (started on the way

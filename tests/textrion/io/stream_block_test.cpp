@@ -161,6 +161,23 @@ TEST(StreamBlocks, WriteBehindHoldsBytesUntilTheBlockFillsOrAFlushOrClose)
     EXPECT_EQ(ReadBytes(dir.File("out.txt")).size(), 12u + 1400u);
 }
 
+// A mark and a block make two writes, so the rest, written on Close or
+// Flush, would be the first to start the background thread: it must be
+// written there and then, before the file is closed or flushed.
+TEST(StreamBlocks, BackgroundWritesLeaveNothingBehindOnCloseOrFlush)
+{
+    TempDir dir;
+    for (const bool close : {true, false}) {
+        SCOPED_TRACE(close ? "close" : "flush");
+        CTextFileWriter writer(dir.File16("out.txt").c_str(), TEXTENCODING_UTF16LE, true, false, 64);
+        writer.SetWriteBehind(1024);
+        writer.SetBackgroundWrites(true);
+        writer.Write(std::u16string(700, u'x'));
+        EXPECT_TRUE(close ? writer.Close() : (writer.Flush(), true));
+        EXPECT_EQ(ReadBytes(dir.File("out.txt")).size(), 2u + 1400u);
+    }
+}
+
 TEST(StreamBlocks, WriteBehindReportsAFailedBlockByTheCloseAtTheLatest)
 {
     TempDir dir;
