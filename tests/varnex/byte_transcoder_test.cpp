@@ -139,6 +139,7 @@ TEST(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCal
         {"UTF-8 past the read buffer, cut at the end", 65001, Utf8Mix(150000) + "\xE2\x82"},
         {"UTF-8 mark over a code page, CR at the end", 1252, "\xEF\xBB\xBF" + Utf8Mix(3000) + "\r"},
         {"windows-1252 past the read buffer", 1252, SingleByteMix(150000)},
+        {"windows-1252, the last write at the close", 1252, SingleByteMix(70000)},
         {"windows-1252, Western letters only", 1252, Mix({"words ", "\xE9", "\xFC\xDF", "\xA0", "\xFF", "\r\n"}, 20000)},
         {"windows-1253, bytes it leaves out", 1253, SingleByteMix(3000)},
         {"ISO-8859-1, C1 controls", 28591, SingleByteMix(3000) + "\r"},
