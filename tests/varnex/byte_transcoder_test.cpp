@@ -44,6 +44,20 @@ std::string Utf8Mix(size_t size)
                size);
 }
 
+// Runs of one script each, long enough for whole blocks of two-, three- and
+// four-byte characters, among line breaks, marks and ill-formed sequences:
+// surrogates and overlong forms, a sequence past U+10FFFF.
+std::string ScriptMix(size_t size)
+{
+    return Mix({"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\x96\x87\xE7\xAB\xA0\xE3\x81\xA7\xE3\x81\x99"
+                "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\x96\x87\xE7\xAB\xA0\xEF\xBC\x8C",
+                "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80, ",
+                "\xF0\x9F\x98\x80\xF0\x9F\x98\x81\xF0\x9F\x98\x82\xF0\x9F\x98\x83\xF0\x9F\x98\x84\xF0\x9F\x98\x85",
+                "plain ASCII text", "\r\n", "\n", "\r", "\xC2\x85", "\xEF\xBF\xBD", std::string(1, '\0'),
+                "\xED\xA0\x80", "\xED\xBF\xBF", "\xC1\xBF", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xE6\x97"},
+               size);
+}
+
 // Every byte of a single-byte code page, unassigned ones included.
 std::string SingleByteMix(size_t size)
 {
@@ -98,7 +112,8 @@ struct Calls {
 
 // Everything a conversion shows: its record and counts, its callbacks and,
 // when it converted the file, its output, reads and writes.
-std::string Convert(const TempDir& dir, unsigned codepage, const Setting& run, bool fast)
+std::string Convert(const TempDir& dir, unsigned codepage, Converter::OUTPUTTEXTFORMAT format, const Setting& run,
+                    bool fast)
 {
     Converter converter(dir.File16("in.txt").c_str(), run.chunk, 4096, 4096);
     converter.SetFastPaths(fast);
@@ -113,8 +128,7 @@ std::string Convert(const TempDir& dir, unsigned codepage, const Setting& run, b
     Accesses accesses;
     accesses.failReadFrom = run.failReadFrom;
     accesses.failWriteFrom = run.failWriteFrom;
-    const auto result = converter.Convert(dir.File16("out.txt").c_str(), codepage, Converter::OUTPUTTEXTFORMAT_UTF8,
-                                          run.breaks, run.bom);
+    const auto result = converter.Convert(dir.File16("out.txt").c_str(), codepage, format, run.breaks, run.bom);
     const VARNEXFILEOUTCOME& o = converter.GetOutcome();
     std::ostringstream all;
     all << "result " << result << ", " << text::ToUtf8(DescribeOutcome(o)) << ", state " << o.state << ", in "
@@ -137,6 +151,12 @@ TEST(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCal
     };
     const Input inputs[] = {
         {"UTF-8 past the read buffer, cut at the end", 65001, Utf8Mix(150000) + "\xE2\x82"},
+        {"scripts past the read buffer, a pair cut at the end", 65001, ScriptMix(150000) + "\xF0\x9F\x98"},
+        // Three-byte and, after one byte, four-byte characters: the buffer's
+        // refills cut them.
+        {"CJK alone", 65001, Mix({"\xE6\x97\xA5\xE6\x9C\xAC", "\xE8\xAA\x9E"}, 100000)},
+        {"pairs alone", 65001, "x" + Mix({"\xF0\x9F\x98\x80", "\xF0\x90\x8D\x88"}, 100000)},
+        {"CR LF across chunks of 16", 65001, Mix({std::string(15, 'a') + "\r\n"}, 3000)},
         {"UTF-8 mark over a code page, CR at the end", 1252, "\xEF\xBB\xBF" + Utf8Mix(3000) + "\r"},
         {"windows-1252 past the read buffer", 1252, SingleByteMix(150000)},
         {"windows-1252, the last write at the close", 1252, SingleByteMix(70000)},
@@ -161,16 +181,22 @@ TEST(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCal
     TempDir dir;
     for (const Input& input : inputs) {
         WriteBytes(dir.File("in.txt"), input.bytes);
-        for (const Setting& run : runs) {
-            SCOPED_TRACE(std::string(input.name) + ", chunk " + std::to_string(run.chunk) + ", " +
-                         text::ToUtf8(Converter::ReturnTypeToString(run.breaks)) + ", stop " +
-                         std::to_string(run.stopAfter) + ", read fault " + std::to_string(run.failReadFrom) +
-                         ", write fault " + std::to_string(run.failWriteFrom));
-            const std::string general = Convert(dir, input.codepage, run, false);
-            const std::string bytes = Convert(dir, input.codepage, run, true);
-            const auto at = std::mismatch(general.begin(), general.end(), bytes.begin(), bytes.end()).first;
-            const size_t from = static_cast<size_t>(at - general.begin()) / 100 * 100;
-            ASSERT_EQ(bytes.substr(from, 300), general.substr(from, 300)) << "from byte " << from;
+        for (const auto format : {Converter::OUTPUTTEXTFORMAT_UTF8, Converter::OUTPUTTEXTFORMAT_UTF16LE,
+                                  Converter::OUTPUTTEXTFORMAT_UTF16BE}) {
+            if (format != Converter::OUTPUTTEXTFORMAT_UTF8 && input.codepage != 65001)
+                continue;
+            for (const Setting& run : runs) {
+                SCOPED_TRACE(std::string(input.name) + ", format " + std::to_string(format) + ", chunk " +
+                             std::to_string(run.chunk) + ", " +
+                             text::ToUtf8(Converter::ReturnTypeToString(run.breaks)) + ", stop " +
+                             std::to_string(run.stopAfter) + ", read fault " + std::to_string(run.failReadFrom) +
+                             ", write fault " + std::to_string(run.failWriteFrom));
+                const std::string general = Convert(dir, input.codepage, format, run, false);
+                const std::string bytes = Convert(dir, input.codepage, format, run, true);
+                const auto at = std::mismatch(general.begin(), general.end(), bytes.begin(), bytes.end()).first;
+                const size_t from = static_cast<size_t>(at - general.begin()) / 100 * 100;
+                ASSERT_EQ(bytes.substr(from, 300), general.substr(from, 300)) << "from byte " << from;
+            }
         }
     }
 }

@@ -25,7 +25,64 @@ namespace {
 
 constexpr unsigned char kCr = 0x0D;
 constexpr unsigned char kLf = 0x0A;
-constexpr unsigned char kReplacementUtf8[3] = {0xEF, 0xBF, 0xBD};
+
+// The bytes of the text's output form: U+FFFD, and a character up to U+FFFF
+// (Put) or up to U+10FFFF (PutPair, a surrogate pair in UTF-16), each
+// written at q; they return the end.
+struct Utf8Form {
+    static constexpr unsigned char kMark[3] = {0xEF, 0xBF, 0xBD};
+    static constexpr size_t kAsciiBytes = 1;
+    static unsigned char* Put(unsigned char* q, uint32_t u)
+    {
+        if (u < 0x80) {
+            q[0] = static_cast<unsigned char>(u);
+            return q + 1;
+        }
+        if (u < 0x800) {
+            q[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
+            q[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            return q + 2;
+        }
+        q[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+        q[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+        q[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        return q + 3;
+    }
+};
+
+template <bool kBigEndian> struct Utf16Form {
+    static constexpr unsigned char kMark[2] = {kBigEndian ? 0xFF : 0xFD, kBigEndian ? 0xFD : 0xFF};
+    static constexpr size_t kAsciiBytes = 2;
+    static unsigned char* Put(unsigned char* q, uint32_t u)
+    {
+        q[kBigEndian ? 1 : 0] = static_cast<unsigned char>(u);
+        q[kBigEndian ? 0 : 1] = static_cast<unsigned char>(u >> 8);
+        return q + 2;
+    }
+    static unsigned char* PutPair(unsigned char* q, uint32_t cp)
+    {
+        if (cp < 0x10000)
+            return Put(q, cp);
+        cp -= 0x10000;
+        Put(q, 0xD800 | (cp >> 10));
+        return Put(q + 2, 0xDC00 | (cp & 0x3FF));
+    }
+};
+
+// The code point of a well-formed UTF-8 sequence of n bytes.
+inline uint32_t DecodeUtf8(const unsigned char* p, size_t n)
+{
+    switch (n) {
+    case 1:
+        return p[0];
+    case 2:
+        return (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+    case 3:
+        return (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    default:
+        return (p[0] & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+    }
+}
 
 // The writer's write-behind block, filled in place. A character or a line
 // break goes in whole: when it does not fit, the block is written out first,
@@ -77,15 +134,15 @@ private:
 // rewrite false they stay as they are.
 struct Breaks {
     bool rewrite = false;
-    unsigned char bytes[2] = {};
+    unsigned char bytes[4] = {};
     unsigned size = 0;
 };
 
-Breaks BreaksFor(LineEnding ending)
+template <typename Form> Breaks BreaksFor(LineEnding ending)
 {
     Breaks breaks;
     for (const char16_t unit : LineBreakUnits(ending))
-        breaks.bytes[breaks.size++] = static_cast<unsigned char>(unit);
+        breaks.size = static_cast<unsigned>(Form::Put(breaks.bytes + breaks.size, unit) - breaks.bytes);
     breaks.rewrite = breaks.size > 0;
     return breaks;
 }
@@ -135,19 +192,7 @@ std::shared_ptr<const SingleByteUtf8> MakeSingleByteUtf8(unsigned codePage)
         if (!fits)
             return nullptr;
         unsigned char out[4] = {};
-        if (u < 0x80) {
-            out[0] = static_cast<unsigned char>(u);
-            out[3] = 1;
-        } else if (u < 0x800) {
-            out[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
-            out[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            out[3] = 2;
-        } else {
-            out[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
-            out[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-            out[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            out[3] = 3;
-        }
+        out[3] = static_cast<unsigned char>(Utf8Form::Put(out, u) - out);
         std::memcpy(&table->utf8[b], out, 4);
         table->tally[b] = uint64_t{u - 0x80 < 0x20} | uint64_t{u == 0xFFFD} << kTallyShift |
                           uint64_t{replaced[b]} << (2 * kTallyShift);
@@ -190,7 +235,7 @@ struct Sink {
 
 // One ASCII byte: counted, and written as it is, as the line break it is,
 // or (a NUL in UTF-8, which the decoder replaces) as U+FFFD.
-inline void PutAscii(Sink& s, unsigned char b, bool nulReplaced)
+template <typename Form = Utf8Form> inline void PutAscii(Sink& s, unsigned char b, bool nulReplaced)
 {
     UnitCounts& c = s.counts;
     const bool cr = b == kCr, lf = b == kLf;
@@ -200,45 +245,60 @@ inline void PutAscii(Sink& s, unsigned char b, bool nulReplaced)
     c.crlf += pairLf;
     c.endsWithCr = cr;
     if (b == 0 && nulReplaced) {
-        s.out.Put(kReplacementUtf8, 3);
+        s.out.Put(Form::kMark, sizeof Form::kMark);
         ++s.replaced;
         ++c.marks;
     } else if (!s.breaks.rewrite || !(cr || lf)) {
-        s.out.Put(&b, 1);
+        unsigned char unit[2];
+        s.out.Put(unit, static_cast<size_t>(Form::Put(unit, b) - unit));
     } else if (!pairLf) {
         s.out.Put(s.breaks.bytes, s.breaks.size);
     }
+}
+
+// What one well-formed UTF-8 character at p comes to in every output form:
+// its units taken off the room left (none when they do not fit: returns 0),
+// ASCII written, the rest counted. Returns its length.
+template <typename Form> size_t TakeUtf8(Sink& s, const unsigned char* p, size_t& units)
+{
+    const unsigned char b = *p;
+    const size_t need = b >= 0xF0 ? 2 : 1;
+    if (need > units)
+        return 0;
+    units -= need;
+    if (b < 0x80) {
+        PutAscii<Form>(s, b, true);
+        return 1;
+    }
+    s.counts.c1 += b == 0xC2 && p[1] < 0xA0;
+    s.counts.marks += b == 0xEF && p[1] == 0xBF && p[2] == 0xBD;
+    s.counts.endsWithCr = false;
+    return b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
 }
 
 // Well-formed UTF-8 (a NUL included, which becomes U+FFFD): characters are
 // copied as they are and line breaks rewritten. A lead byte takes one unit
 // of the room a Read leaves, a four-byte lead two.
 struct Utf8Text {
+    using Form = Utf8Form;
     static constexpr bool kUnits = true;
+    static constexpr bool kShuffles = false;
+    // Bytes a block writes per byte at most (U+FFFD for a NUL), and vectors
+    // its stores run past that; the block does not look past its end.
+    static constexpr size_t kMostBytesPerByte = 3, kStoresPast = 1, kAhead = 0;
 
     // Writes the character at p when its units fit; returns the bytes taken,
     // 0 when they do not fit. A block may have taken the first bytes of a
     // character: the rest goes into the same block, which leaves room for it.
     size_t PutOne(Sink& s, const unsigned char* p, size_t& units) const
     {
-        const unsigned char b = *p;
-        if ((b & 0xC0) == 0x80) {
-            *s.out.q++ = b;
+        if ((*p & 0xC0) == 0x80) {
+            *s.out.q++ = *p;
             return 1;
         }
-        const size_t need = b >= 0xF0 ? 2 : 1;
-        if (need > units)
-            return 0;
-        units -= need;
-        if (b < 0x80) {
-            PutAscii(s, b, true);
-            return 1;
-        }
-        const size_t n = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        s.counts.c1 += b == 0xC2 && p[1] < 0xA0;
-        s.counts.marks += b == 0xEF && p[1] == 0xBF && p[2] == 0xBD;
-        s.counts.endsWithCr = false;
-        s.out.Put(p, n);
+        const size_t n = TakeUtf8<Form>(s, p, units);
+        if (n > 1)
+            s.out.Put(p, n);
         return n;
     }
     // The units of the characters whose lead bytes lie in [p, e).
@@ -251,10 +311,42 @@ struct Utf8Text {
     }
 };
 
+// Well-formed UTF-8 written as UTF-16 in the byte order given: a NUL as
+// U+FFFD, a four-byte character as a surrogate pair (two units of the room a
+// Read leaves), line breaks rewritten. Its blocks (utf16_blocks.inc) need
+// byte shuffles, and they write whole characters only.
+template <bool kBigEndian> struct Utf8TextAsUtf16 {
+    using Form = Utf16Form<kBigEndian>;
+    static constexpr bool kUnits = true;
+    static constexpr bool kShuffles = true;
+    // A lone CR or LF of one byte may be written as CR LF; a block looks at
+    // the byte after it, to tell whether its last character ends there.
+    static constexpr size_t kMostBytesPerByte = 4, kStoresPast = 2, kAhead = 1;
+
+    // As Utf8Text's; a pair may be split between two of the writer's blocks,
+    // as its encoder writes each unit on its own.
+    size_t PutOne(Sink& s, const unsigned char* p, size_t& units) const
+    {
+        const size_t n = TakeUtf8<Form>(s, p, units);
+        if (n > 1) {
+            unsigned char pair[4];
+            const auto size = static_cast<size_t>(Form::PutPair(pair, DecodeUtf8(p, n)) - pair);
+            s.out.Put(pair, 2);
+            if (size > 2)
+                s.out.Put(pair + 2, 2);
+        }
+        return n;
+    }
+    static size_t Units(const unsigned char* p, const unsigned char* e) { return Utf8Text::Units(p, e); }
+};
+
 // A single-byte code page that SingleByteUtf8For takes: ASCII as it is,
 // the bytes above through the table; a byte is one unit.
 struct SingleByteText {
+    using Form = Utf8Form;
     static constexpr bool kUnits = false;
+    static constexpr bool kShuffles = false;
+    static constexpr size_t kMostBytesPerByte = 3, kStoresPast = 1, kAhead = 0;
     const SingleByteUtf8* table;
 
     size_t PutOne(Sink& s, const unsigned char* p, size_t&) const
@@ -319,6 +411,88 @@ using Vec = Sse2;
 #endif
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+
+// Where the bytes of the UTF-16 units a block keeps come from, by the mask of
+// the eight 16-bit lanes kept: the two bytes of each kept lane in order, then
+// zeros; and how many bytes that is.
+struct KeptUnits {
+    alignas(16) unsigned char from[256][16];
+    unsigned char bytes[256];
+};
+
+constexpr KeptUnits MakeKeptUnits()
+{
+    KeptUnits t{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned k = 0;
+        for (unsigned lane = 0; lane < 8; ++lane) {
+            if ((mask >> lane) & 1) {
+                t.from[mask][k++] = static_cast<unsigned char>(2 * lane);
+                t.from[mask][k++] = static_cast<unsigned char>(2 * lane + 1);
+            }
+        }
+        t.bytes[mask] = static_cast<unsigned char>(k);
+        while (k < 16)
+            t.from[mask][k++] = 0x80;
+    }
+    return t;
+}
+
+constexpr KeptUnits kKeptUnits = MakeKeptUnits();
+
+// Everything down to the matching pop is built for SSSE3, which the baseline
+// the code is built for does not have: it runs only where kSsse3 says so.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("ssse3"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("ssse3")
+#endif
+
+// The operations of the UTF-16 blocks besides, 16 bytes at a time.
+struct Ssse3 : Sse2 {
+    // v as seen n bytes on: byte k is v[k - n], the first n the last of before.
+    template <int n> static V After(V before, V v) { return _mm_alignr_epi8(v, before, 16 - n); }
+    template <int n> static V ShiftLeft16(V v) { return _mm_slli_epi16(v, n); }
+    template <int n> static V ShiftRight16(V v) { return _mm_srli_epi16(v, n); }
+    // Writes, in order, the units whose bits are set in keep, each made of
+    // the bytes of its lane in low and high; returns their end.
+    template <bool kBigEndian> static unsigned char* PutUnits(unsigned char* q, V low, V high, uint32_t keep)
+    {
+        const V first = kBigEndian ? _mm_unpacklo_epi8(high, low) : _mm_unpacklo_epi8(low, high);
+        const V second = kBigEndian ? _mm_unpackhi_epi8(high, low) : _mm_unpackhi_epi8(low, high);
+        const uint32_t keep0 = keep & 0xFF, keep1 = keep >> 8;
+        Store(q, _mm_shuffle_epi8(first, Load(kKeptUnits.from[keep0])));
+        q += kKeptUnits.bytes[keep0];
+        Store(q, _mm_shuffle_epi8(second, Load(kKeptUnits.from[keep1])));
+        return q + kKeptUnits.bytes[keep1];
+    }
+    // Writes the units of a block of ASCII.
+    template <bool kBigEndian> static void PutAsciiUnits(unsigned char* q, V v)
+    {
+        Store(q, kBigEndian ? _mm_unpacklo_epi8(Zero(), v) : _mm_unpacklo_epi8(v, Zero()));
+        Store(q + kWidth, kBigEndian ? _mm_unpackhi_epi8(Zero(), v) : _mm_unpackhi_epi8(v, Zero()));
+    }
+};
+
+namespace ssse3 {
+using Vec = Ssse3;
+#include "varnex/convert/byte_blocks.inc"
+#include "varnex/convert/utf16_blocks.inc"
+}  // namespace ssse3
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+bool HaveSsse3()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3");
+}
+const bool kSsse3 = HaveSsse3();
 
 // Everything down to the matching pop is built for AVX2 and POPCNT, which
 // the baseline the code is built for does not have: it runs only where
@@ -402,11 +576,51 @@ struct Avx2 {
         _mm256_store_si256(reinterpret_cast<V*>(sums), _mm256_sad_epu8(v, Zero()));
         return sums[0] + sums[1] + sums[2] + sums[3];
     }
+    // As Ssse3's. The byte operations work within each half of 16 bytes:
+    // what crosses the middle is moved there first.
+    template <int n> static V After(V before, V v)
+    {
+        return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(before, v, 0x21), 16 - n);
+    }
+    template <int n> static V ShiftLeft16(V v) { return _mm256_slli_epi16(v, n); }
+    template <int n> static V ShiftRight16(V v) { return _mm256_srli_epi16(v, n); }
+    template <bool kBigEndian> static unsigned char* PutUnits(unsigned char* q, V low, V high, uint32_t keep)
+    {
+        // Units 0..7 and 16..23, then 8..15 and 24..31.
+        const V first = kBigEndian ? _mm256_unpacklo_epi8(high, low) : _mm256_unpacklo_epi8(low, high);
+        const V second = kBigEndian ? _mm256_unpackhi_epi8(high, low) : _mm256_unpackhi_epi8(low, high);
+        const uint32_t keep0 = keep & 0xFF, keep1 = (keep >> 8) & 0xFF, keep2 = (keep >> 16) & 0xFF, keep3 = keep >> 24;
+        const V a = _mm256_shuffle_epi8(first, KeptFrom(keep0, keep2));
+        const V b = _mm256_shuffle_epi8(second, KeptFrom(keep1, keep3));
+        q = PutHalf(q, _mm256_castsi256_si128(a), keep0);
+        q = PutHalf(q, _mm256_castsi256_si128(b), keep1);
+        q = PutHalf(q, _mm256_extracti128_si256(a, 1), keep2);
+        return PutHalf(q, _mm256_extracti128_si256(b, 1), keep3);
+    }
+    static V KeptFrom(uint32_t keepLow, uint32_t keepHigh)
+    {
+        const auto* from = reinterpret_cast<const __m128i*>(kKeptUnits.from);
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(from + keepLow)),
+                                       _mm_load_si128(from + keepHigh), 1);
+    }
+    static unsigned char* PutHalf(unsigned char* q, __m128i units, uint32_t keep)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(q), units);
+        return q + kKeptUnits.bytes[keep];
+    }
+    template <bool kBigEndian> static void PutAsciiUnits(unsigned char* q, V v)
+    {
+        const V first = kBigEndian ? _mm256_unpacklo_epi8(Zero(), v) : _mm256_unpacklo_epi8(v, Zero());
+        const V second = kBigEndian ? _mm256_unpackhi_epi8(Zero(), v) : _mm256_unpackhi_epi8(v, Zero());
+        Store(q, _mm256_permute2x128_si256(first, second, 0x20));
+        Store(q + kWidth, _mm256_permute2x128_si256(first, second, 0x31));
+    }
 };
 
 namespace avx2 {
 using Vec = Avx2;
 #include "varnex/convert/byte_blocks.inc"
+#include "varnex/convert/utf16_blocks.inc"
 }  // namespace avx2
 
 #if defined(__clang__)
@@ -435,29 +649,21 @@ const unsigned char* PutRun(const Text& text, Sink& s, const unsigned char* p, c
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
         if (kAvx2)
             p = avx2::PutBlocks(text, s, p, e, readable, units);
+        if constexpr (Text::kShuffles) {
+            p = ssse3::PutBlocks(text, s, p, e, readable, units);
+            if (ssse3::PutTail(text, s, p, e, units))
+                p = e;
+        }
 #endif
 #if defined(__SSE2__)
-        p = sse2::PutBlocks(text, s, p, e, readable, units);
-        const auto n = static_cast<size_t>(e - p);
-        if (n > 0 && n < 2 * sse2::kWidth && s.out.Room() >= 2 * sse2::kBlockRoom && Text::Units(p, e) <= units) {
-            // The last bytes go as blocks too, from a copy padded with ASCII
-            // letters, which come out one byte each and are taken back.
-            alignas(16) unsigned char tail[2 * sse2::kWidth + sse2::kBlockReads];
-            std::memcpy(tail, p, n);
-            std::memset(tail + n, 'a', sizeof tail - n);
-            units -= Text::Units(p, e);  // the padding's are not
-            sse2::BlockState b(s);
-            for (size_t k = 0; k < n; k += sse2::kWidth)
-                sse2::PutBlock(text, b, Sse2::Load(tail + k), tail + k);
-            b.q -= (sse2::kWidth - n % sse2::kWidth) % sse2::kWidth;
-            b.crBefore = e[-1] == kCr;
-            b.Drain(s);
-            p = e;
-            break;
+        if constexpr (!Text::kShuffles) {
+            p = sse2::PutBlocks(text, s, p, e, readable, units);
+            if (sse2::PutTail(text, s, p, e, units))
+                p = e;
         }
+#endif
         if (p == e)
             break;
-#endif
         const size_t taken = text.PutOne(s, p, units);
         if (taken == 0)
             break;
@@ -480,10 +686,12 @@ struct Pass {
     Stop stop = Stop::kNone;
 };
 
-class Utf8Transcoder : public ByteTranscoder {
+// UTF-8 into the output form of Text (Utf8Text or Utf8TextAsUtf16).
+template <typename Text> class Utf8Transcoder : public ByteTranscoder {
 public:
     Utf8Transcoder(CTextFileReader& reader, CTextFileWriter& writer)
-        : m_reader(reader), m_writer(writer), m_breaks(BreaksFor(static_cast<LineEnding>(writer.GetCrLfType())))
+        : m_reader(reader), m_writer(writer),
+          m_breaks(BreaksFor<typename Text::Form>(static_cast<LineEnding>(writer.GetCrLfType())))
     {
     }
 
@@ -536,7 +744,7 @@ private:
                 const Utf8Validity validity = ValidateUtf8(p, static_cast<size_t>(e - p));
                 m_checkedEnd = p + validity.position;
             }
-            p = PutRun(Utf8Text{}, s, p, m_checkedEnd, e, left);
+            p = PutRun(Text{}, s, p, m_checkedEnd, e, left);
             const auto used = static_cast<size_t>(p - begin);
             if (p == e)
                 return {used, room - left, Stop::kNone};
@@ -556,7 +764,7 @@ private:
             if (left < need)
                 return {used, room - left, Stop::kTarget};
             if (bad) {
-                s.out.Put(kReplacementUtf8, 3);
+                s.out.Put(Text::Form::kMark, sizeof Text::Form::kMark);
                 ++s.replaced;
                 ++s.counts.marks;
                 s.counts.endsWithCr = false;
@@ -566,7 +774,7 @@ private:
                 // Whole after all (the check and the decoder agree on what
                 // is well-formed, so this is never expected).
                 size_t units = need;
-                PutRun(Utf8Text{}, s, p, p + trailing + 1, e, units);
+                PutRun(Text{}, s, p, p + trailing + 1, e, units);
                 p += trailing + 1;
                 left -= need;
             }
@@ -584,8 +792,8 @@ private:
 class SingleByteTranscoder : public ByteTranscoder {
 public:
     SingleByteTranscoder(CTextFileReader& reader, CTextFileWriter& writer, std::shared_ptr<const SingleByteUtf8> table)
-        : m_reader(reader), m_writer(writer), m_breaks(BreaksFor(static_cast<LineEnding>(writer.GetCrLfType()))),
-          m_table(std::move(table))
+        : m_reader(reader), m_writer(writer),
+          m_breaks(BreaksFor<Utf8Form>(static_cast<LineEnding>(writer.GetCrLfType()))), m_table(std::move(table))
     {
     }
 
@@ -632,10 +840,19 @@ private:
 
 std::unique_ptr<ByteTranscoder> ByteTranscoder::For(CTextFileReader& reader, CTextFileWriter& writer)
 {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    // Without byte shuffles the UTF-16 way is as quick.
+    if (reader.GetEncoding() == TEXTENCODING_UTF8 && kSsse3) {
+        if (writer.GetEncoding() == TEXTENCODING_UTF16LE)
+            return std::make_unique<Utf8Transcoder<Utf8TextAsUtf16<false>>>(reader, writer);
+        if (writer.GetEncoding() == TEXTENCODING_UTF16BE)
+            return std::make_unique<Utf8Transcoder<Utf8TextAsUtf16<true>>>(reader, writer);
+    }
+#endif
     if (writer.GetEncoding() != TEXTENCODING_UTF8)
         return nullptr;
     if (reader.GetEncoding() == TEXTENCODING_UTF8)
-        return std::make_unique<Utf8Transcoder>(reader, writer);
+        return std::make_unique<Utf8Transcoder<Utf8Text>>(reader, writer);
     if (reader.GetEncoding() == TEXTENCODING_CODEPAGE) {
         if (auto table = SingleByteUtf8For(reader.GetCodePage()))
             return std::make_unique<SingleByteTranscoder>(reader, writer, std::move(table));
