@@ -26,12 +26,13 @@ namespace {
 constexpr unsigned char kCr = 0x0D;
 constexpr unsigned char kLf = 0x0A;
 
-// The bytes of the text's output form: U+FFFD, and a character up to U+FFFF
-// (Put) or up to U+10FFFF (PutPair, a surrogate pair in UTF-16), each
-// written at q; they return the end.
+// The bytes of the text's output form: U+FFFD, a code unit's size (an ASCII
+// character's), and a character up to U+FFFF (Put) or up to U+10FFFF
+// (PutPair, a surrogate pair in UTF-16), each written at q; they return the
+// end.
 struct Utf8Form {
     static constexpr unsigned char kMark[3] = {0xEF, 0xBF, 0xBD};
-    static constexpr size_t kAsciiBytes = 1;
+    static constexpr size_t kUnitBytes = 1;
     static unsigned char* Put(unsigned char* q, uint32_t u)
     {
         if (u < 0x80) {
@@ -52,7 +53,7 @@ struct Utf8Form {
 
 template <bool kBigEndian> struct Utf16Form {
     static constexpr unsigned char kMark[2] = {kBigEndian ? 0xFF : 0xFD, kBigEndian ? 0xFD : 0xFF};
-    static constexpr size_t kAsciiBytes = 2;
+    static constexpr size_t kUnitBytes = 2;
     static unsigned char* Put(unsigned char* q, uint32_t u)
     {
         q[kBigEndian ? 1 : 0] = static_cast<unsigned char>(u);
@@ -412,28 +413,31 @@ using Vec = Sse2;
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 
-// Where the bytes of the UTF-16 units a block keeps come from, by the mask of
-// the eight 16-bit lanes kept: the two bytes of each kept lane in order, then
-// zeros; and how many bytes that is.
+// Where the bytes of the UTF-16 units a block keeps come from, by the byte
+// order and the mask of the eight 16-bit lanes kept: the two bytes of each
+// kept lane in order (swapped for big-endian), then zeros; and how many
+// bytes that is.
 struct KeptUnits {
-    alignas(16) unsigned char from[256][16];
+    alignas(16) unsigned char from[2][256][16];
     unsigned char bytes[256];
 };
 
 constexpr KeptUnits MakeKeptUnits()
 {
     KeptUnits t{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned k = 0;
-        for (unsigned lane = 0; lane < 8; ++lane) {
-            if ((mask >> lane) & 1) {
-                t.from[mask][k++] = static_cast<unsigned char>(2 * lane);
-                t.from[mask][k++] = static_cast<unsigned char>(2 * lane + 1);
+    for (unsigned big = 0; big < 2; ++big) {
+        for (unsigned mask = 0; mask < 256; ++mask) {
+            unsigned k = 0;
+            for (unsigned lane = 0; lane < 8; ++lane) {
+                if ((mask >> lane) & 1) {
+                    t.from[big][mask][k++] = static_cast<unsigned char>(2 * lane + big);
+                    t.from[big][mask][k++] = static_cast<unsigned char>(2 * lane + 1 - big);
+                }
             }
+            t.bytes[mask] = static_cast<unsigned char>(k);
+            while (k < 16)
+                t.from[big][mask][k++] = 0x80;
         }
-        t.bytes[mask] = static_cast<unsigned char>(k);
-        while (k < 16)
-            t.from[mask][k++] = 0x80;
     }
     return t;
 }
@@ -455,16 +459,21 @@ struct Ssse3 : Sse2 {
     template <int n> static V After(V before, V v) { return _mm_alignr_epi8(v, before, 16 - n); }
     template <int n> static V ShiftLeft16(V v) { return _mm_slli_epi16(v, n); }
     template <int n> static V ShiftRight16(V v) { return _mm_srli_epi16(v, n); }
-    // Writes, in order, the units whose bits are set in keep, each made of
-    // the bytes of its lane in low and high; returns their end.
-    template <bool kBigEndian> static unsigned char* PutUnits(unsigned char* q, V low, V high, uint32_t keep)
+    // The 16-bit lanes of the bytes of a and b in turn: the units of a
+    // block's first and second half, from their low and high bytes.
+    static V InterleaveLow(V a, V b) { return _mm_unpacklo_epi8(a, b); }
+    static V InterleaveHigh(V a, V b) { return _mm_unpackhi_epi8(a, b); }
+    static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+    static V Set16(uint16_t u) { return _mm_set1_epi16(static_cast<short>(u)); }
+    // Writes, in order and in the byte order given, the units of first and
+    // second (as InterleaveLow and InterleaveHigh make them) whose bits are
+    // set in keep; returns their end.
+    template <bool kBigEndian> static unsigned char* PutUnits(unsigned char* q, V first, V second, uint32_t keep)
     {
-        const V first = kBigEndian ? _mm_unpacklo_epi8(high, low) : _mm_unpacklo_epi8(low, high);
-        const V second = kBigEndian ? _mm_unpackhi_epi8(high, low) : _mm_unpackhi_epi8(low, high);
         const uint32_t keep0 = keep & 0xFF, keep1 = keep >> 8;
-        Store(q, _mm_shuffle_epi8(first, Load(kKeptUnits.from[keep0])));
+        Store(q, _mm_shuffle_epi8(first, Load(kKeptUnits.from[kBigEndian][keep0])));
         q += kKeptUnits.bytes[keep0];
-        Store(q, _mm_shuffle_epi8(second, Load(kKeptUnits.from[keep1])));
+        Store(q, _mm_shuffle_epi8(second, Load(kKeptUnits.from[kBigEndian][keep1])));
         return q + kKeptUnits.bytes[keep1];
     }
     // Writes the units of a block of ASCII.
@@ -584,22 +593,24 @@ struct Avx2 {
     }
     template <int n> static V ShiftLeft16(V v) { return _mm256_slli_epi16(v, n); }
     template <int n> static V ShiftRight16(V v) { return _mm256_srli_epi16(v, n); }
-    template <bool kBigEndian> static unsigned char* PutUnits(unsigned char* q, V low, V high, uint32_t keep)
+    // Units 0..7 and 16..23, then 8..15 and 24..31.
+    static V InterleaveLow(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
+    static V InterleaveHigh(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
+    static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
+    static V Set16(uint16_t u) { return _mm256_set1_epi16(static_cast<short>(u)); }
+    template <bool kBigEndian> static unsigned char* PutUnits(unsigned char* q, V first, V second, uint32_t keep)
     {
-        // Units 0..7 and 16..23, then 8..15 and 24..31.
-        const V first = kBigEndian ? _mm256_unpacklo_epi8(high, low) : _mm256_unpacklo_epi8(low, high);
-        const V second = kBigEndian ? _mm256_unpackhi_epi8(high, low) : _mm256_unpackhi_epi8(low, high);
         const uint32_t keep0 = keep & 0xFF, keep1 = (keep >> 8) & 0xFF, keep2 = (keep >> 16) & 0xFF, keep3 = keep >> 24;
-        const V a = _mm256_shuffle_epi8(first, KeptFrom(keep0, keep2));
-        const V b = _mm256_shuffle_epi8(second, KeptFrom(keep1, keep3));
+        const V a = _mm256_shuffle_epi8(first, KeptFrom(kBigEndian, keep0, keep2));
+        const V b = _mm256_shuffle_epi8(second, KeptFrom(kBigEndian, keep1, keep3));
         q = PutHalf(q, _mm256_castsi256_si128(a), keep0);
         q = PutHalf(q, _mm256_castsi256_si128(b), keep1);
         q = PutHalf(q, _mm256_extracti128_si256(a, 1), keep2);
         return PutHalf(q, _mm256_extracti128_si256(b, 1), keep3);
     }
-    static V KeptFrom(uint32_t keepLow, uint32_t keepHigh)
+    static V KeptFrom(bool bigEndian, uint32_t keepLow, uint32_t keepHigh)
     {
-        const auto* from = reinterpret_cast<const __m128i*>(kKeptUnits.from);
+        const auto* from = reinterpret_cast<const __m128i*>(kKeptUnits.from[bigEndian]);
         return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(from + keepLow)),
                                        _mm_load_si128(from + keepHigh), 1);
     }
