@@ -18,7 +18,8 @@ struct UnitCounts {
 
 // Converts text straight from its bytes where that gives exactly what
 // decoding with the reader and encoding with the writer give: single-byte
-// code pages and UTF-8 into UTF-8, line breaks rewritten as the writer would.
+// code pages and UTF-8 into UTF-8, UTF-8 into UTF-16 LE and BE (where the
+// processor has SSSE3), line breaks rewritten as the writer would.
 // It takes the reader's bytes as Read would take them and fills the writer's
 // blocks as its encoder would, so the output, the counts, the bytes reported
 // between chunks and the reads and writes made on the way are all the same.
