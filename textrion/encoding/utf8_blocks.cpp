@@ -1,6 +1,8 @@
 // The vector UTF-8 kernels: SSSE3 block decoding and encoding, chosen at run time.
 #include "textrion/encoding/utf8_blocks.h"
 
+#include "textrion/encoding/two_byte_shuffles.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 
 #include <cstdint>
@@ -87,31 +89,6 @@ constexpr Utf8Steps MakeUtf8Steps()
 }
 
 constexpr Utf8Steps kUtf8Steps = MakeUtf8Steps();
-
-// Where the bytes of eight units below U+0800 come from, by the mask of those
-// that take two bytes: each unit's 16-bit lane holds its first byte and then,
-// for two bytes, its second. 0x80 leaves a byte zero.
-struct TwoByteShuffles {
-    alignas(16) unsigned char from[256][16];
-    unsigned char length[256];
-};
-
-constexpr TwoByteShuffles MakeTwoByteShuffles()
-{
-    TwoByteShuffles t{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned k = 0;
-        for (unsigned lane = 0; lane < 8; ++lane) {
-            t.from[mask][k++] = static_cast<unsigned char>(2 * lane);
-            if ((mask >> lane) & 1)
-                t.from[mask][k++] = static_cast<unsigned char>(2 * lane + 1);
-        }
-        t.length[mask] = static_cast<unsigned char>(k);
-        while (k < 16)
-            t.from[mask][k++] = 0x80;
-    }
-    return t;
-}
 
 constexpr TwoByteShuffles kTwoByteShuffles = MakeTwoByteShuffles();
 

@@ -16,6 +16,7 @@
 
 #include "platform/codepage.h"
 #include "textrion/encoding/line_ending.h"
+#include "textrion/encoding/two_byte_shuffles.h"
 #include "textrion/encoding/utf8_validation.h"
 #include "textrion/encoding/utf_processor.h"
 #include "textrion/io/text_file_reader.h"
@@ -513,30 +514,7 @@ const bool kSsse3 = HaveSsse3();
 #pragma GCC target("avx2,popcnt")
 #endif
 
-// Where the bytes of eight characters below U+0800 come from, each in a
-// 16-bit lane with its lead byte first, by the mask of those that take two
-// bytes; 0x80 makes the unused tail zero.
-struct PairShuffles {
-    alignas(16) unsigned char from[256][16];
-};
-
-constexpr PairShuffles MakePairShuffles()
-{
-    PairShuffles t{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned k = 0;
-        for (unsigned lane = 0; lane < 8; ++lane) {
-            t.from[mask][k++] = static_cast<unsigned char>(2 * lane);
-            if ((mask >> lane) & 1)
-                t.from[mask][k++] = static_cast<unsigned char>(2 * lane + 1);
-        }
-        while (k < 16)
-            t.from[mask][k++] = 0x80;
-    }
-    return t;
-}
-
-constexpr PairShuffles kPairShuffles = MakePairShuffles();
+constexpr TwoByteShuffles kTwoByteShuffles = MakeTwoByteShuffles();
 
 // The operations the blocks use, 32 bytes at a time.
 struct Avx2 {
@@ -556,8 +534,8 @@ struct Avx2 {
             const __m256i units = _mm256_blendv_epi8(w, pair, _mm256_cmpgt_epi16(w, _mm256_set1_epi16(0x7F)));
             const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
             const __m256i order = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kPairShuffles.from[high & 0xFF]))),
-                _mm_load_si128(reinterpret_cast<const __m128i*>(kPairShuffles.from[high >> 8])), 1);
+                _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteShuffles.from[high & 0xFF]))),
+                _mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteShuffles.from[high >> 8])), 1);
             const __m256i packed = _mm256_shuffle_epi8(units, order);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm256_castsi256_si128(packed));
             q += 8 + std::popcount(high & 0xFF);
