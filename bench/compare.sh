@@ -320,12 +320,13 @@ row=tree t=$(q "$tree") o=$(q "$out/tree") one=$(q "$work/pipe-one.sh")
 # tool. The kept outputs take a few GB for as long as the tree rows run.
 keep_out="[ ! -e $o ] || mv $o $(q "$out")/kept.\$(date +%s%N); sync"
 measure $row varnelpro program "$keep_out" "$(q "$program") -in=$t -out=$o -r -h -c"
+# The floor next, so that it meets the disk as the program did.
+measure $row "cp -a" floor "$keep_out" "cp -a $t $o"
 if have uchardet; then
     measure $row "uchardet+iconv serial" peer "$keep_out" "cd $t && find . -type f -print0 | xargs -0 -n 100 sh $one $o"
     measure $row "uchardet+iconv xargs -P2" peer "$keep_out" \
         "cd $t && find . -type f -print0 | xargs -0 -n 100 -P 2 sh $one $o"
 fi
-measure $row "cp -a" floor "$keep_out" "cp -a $t $o"
 tree_rss=${rss[tree|varnelpro]:-}
 # The program alone, so that what each file of the tree costs shows.
 alone_rss=
