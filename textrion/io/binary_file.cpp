@@ -177,7 +177,7 @@ bool CBinaryFileReader::Open()
     m_eof = !ok;
     m_readError = false;
     m_position = 0;
-    m_positionKnown = ok && !m_adopted;
+    m_positionKnown = ok;
     return ok;
 }
 
@@ -185,7 +185,7 @@ bool CBinaryFileReader::Seek(int64_t distance, FILESEEK_DIRECTION direction, uin
 {
     uint64_t position = 0;
     const bool ok = CBinaryFile::Seek(distance, direction, &position);
-    m_positionKnown = ok && !m_stream;
+    m_positionKnown = ok;
     m_position = position;
     if (newPosition != nullptr)
         *newPosition = position;
