@@ -538,9 +538,9 @@ struct Avx2 {
                 _mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteShuffles.from[high >> 8])), 1);
             const __m256i packed = _mm256_shuffle_epi8(units, order);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm256_castsi256_si128(packed));
-            q += 8 + std::popcount(high & 0xFF);
+            q += kTwoByteShuffles.length[high & 0xFF];
             _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm256_extracti128_si256(packed, 1));
-            q += 8 + std::popcount(high >> 8);
+            q += kTwoByteShuffles.length[high >> 8];
         }
         return q;
     }
