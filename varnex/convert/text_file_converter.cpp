@@ -30,6 +30,9 @@ constexpr unsigned kMinChunk = 16;
 // buffer settings: small buffers would otherwise cost a system call for every
 // few kilobytes of a long file.
 constexpr unsigned kStreamBlock = 64 * 1024;
+// Reads of a long file: a quarter of the system calls of kStreamBlock; the
+// reader's buffer grows to it only as the file goes on.
+constexpr unsigned kReadAhead = 4 * kStreamBlock;
 // Blocks of a long output once its writes go to a thread: fewer hand-overs.
 constexpr unsigned kBackgroundBlock = 1024 * 1024;
 
@@ -333,7 +336,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     else
         reader->SetCodePage(sourceCodepage);
     writer->SetLineEnding(LineEndingOf(returnType));
-    reader->SetReadAhead(4 * kStreamBlock);
+    reader->SetReadAhead(kReadAhead);
     writer->SetWriteBehind(kStreamBlock);
     writer->SetBackgroundWrites(m_fastPaths, kBackgroundBlock);
 
