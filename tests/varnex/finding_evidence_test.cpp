@@ -30,6 +30,8 @@ TEST(FindingEvidence, SharesWordsCapitalisedInsideByALetterOutsideAscii)
     // ASCII letters alone are not counted.
     EXPECT_DOUBLE_EQ(MixedCaseWordShare(u"le cafŽ est prs d'ici, ÉCOLE Élan"), 1.0 / 3);
     EXPECT_DOUBLE_EQ(MixedCaseWordShare(u"Über Straße, MÜNCHEN"), 0.0);
+    for (const char16_t* text : {u"Über Straße, MÜNCHEN", u"camelCase iPhone я Я", u"", u"моЯ книга", u"le cafŽ"})
+        EXPECT_EQ(HasMixedCaseWord(text), MixedCaseWordShare(text) > 0);
 }
 
 TEST(FindingEvidence, SharesSymbolsStandingInsideWords)

@@ -31,6 +31,8 @@ const WidenCase kCases[] = {
     // ╔══╕ / ║ текст ║ / ╚══╜: A6 and AD are corners here.
     {"BoxDrawingBytesStayKoi8R", "\xA5\xA0\xA0\xA6\n\xA1 \xD4\xC5\xCB\xD3\xD4 \xA1\n\xAB\xA0\xA0\xAD\n", 20866,
      20866},
+    {"FourByteAmongAsciiWidensGbk", "text \x81\x30\x8B\x30 more text", 936, 54936},
+    {"UkrainianLetterBeforeAsciiMakesKoi8U", "\xCB\xA6x", 20866, 21866},
     {"Latin5WithoutC1Stays", "A\xF0\x61\xE7", 28599, 28599},
     {"Latin5QuotesWiden", "\x93\x41\xF0\x61\xE7\x94", 28599, 1254},
     {"Latin5UnassignedByteStillC1", "\x81\x41", 28599, 1254, true},

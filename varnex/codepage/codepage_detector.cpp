@@ -506,10 +506,16 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
         if (!platform::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr))
             continue;
         // A reading with more capitals inside words than the finding wins
-        // at no score, and scoring it is most of this step's cost.
-        const double mixed = finding_evidence::MixedCaseWordShare(text);
-        const bool fewerCapitals = mixed <= m_mixedCase;
-        const bool mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords;
+        // at no score, and scoring it is most of this step's cost. Against
+        // a finding with none, one such word settles it.
+        bool fewerCapitals = false, mendsCapitals = false;
+        if (m_mixedCase == 0.0) {
+            fewerCapitals = !finding_evidence::HasMixedCaseWord(text);
+        } else {
+            const double mixed = finding_evidence::MixedCaseWordShare(text);
+            fewerCapitals = mixed <= m_mixedCase;
+            mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords;
+        }
         if (!fewerCapitals && !mendsCapitals)
             continue;
         std::string moved;

@@ -12,20 +12,29 @@ uint64_t NonAsciiBytes(const char* data, size_t size)
     return n;
 }
 
-double MixedCaseWordShare(std::u16string_view text)
+namespace {
+
+// The words of MixedCaseWordShare and how many are mixed; with stopAtMixed
+// it ends at the first mixed word, all that a zero share needs to know.
+struct MixedCaseCount {
+    uint64_t words = 0;
+    uint64_t mixed = 0;
+};
+
+MixedCaseCount CountMixedCaseWords(std::u16string_view text, bool stopAtMixed)
 {
     // Only pairs with a letter outside ASCII count, so that camel case in
     // code is no misplaced script; only words holding such a letter are
     // counted at all, so that English words around them dilute nothing.
-    uint64_t words = 0, mixed = 0;
+    MixedCaseCount count;
     size_t letters = 0;
     bool foreign = false, isMixed = false;
     platform::LetterCase previous = platform::LetterCase::kNone;
     bool previousForeign = false;
     const auto endWord = [&] {
         if (letters >= 2 && foreign) {
-            ++words;
-            mixed += isMixed ? 1 : 0;
+            ++count.words;
+            count.mixed += isMixed ? 1 : 0;
         }
         letters = 0;
         foreign = isMixed = false;
@@ -41,13 +50,29 @@ double MixedCaseWordShare(std::u16string_view text)
         ++letters;
         foreign = foreign || isForeign;
         if (kind == platform::LetterCase::kCapital && previous == platform::LetterCase::kSmall &&
-            (isForeign || previousForeign))
+            (isForeign || previousForeign)) {
             isMixed = true;
+            if (stopAtMixed)
+                break;  // the pair makes a word of two letters, one foreign
+        }
         previous = kind;
         previousForeign = isForeign;
     }
     endWord();
-    return words == 0 ? 0.0 : static_cast<double>(mixed) / static_cast<double>(words);
+    return count;
+}
+
+}  // namespace
+
+double MixedCaseWordShare(std::u16string_view text)
+{
+    const MixedCaseCount count = CountMixedCaseWords(text, false);
+    return count.words == 0 ? 0.0 : static_cast<double>(count.mixed) / static_cast<double>(count.words);
+}
+
+bool HasMixedCaseWord(std::u16string_view text)
+{
+    return CountMixedCaseWords(text, true).mixed > 0;
 }
 
 double SymbolInWordShare(std::u16string_view text, uint64_t* counted)

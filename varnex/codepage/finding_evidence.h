@@ -17,6 +17,8 @@ VARNEX_API uint64_t NonAsciiBytes(const char* data, size_t size);
 // "cafŽ"). Natural text has none; a single-byte code page that places the
 // script's letters elsewhere makes many.
 VARNEX_API double MixedCaseWordShare(std::u16string_view text);
+// Whether that share is above zero; stops at the first such word.
+VARNEX_API bool HasMixedCaseWord(std::u16string_view text);
 
 // The share of characters outside ASCII standing between two letters that
 // are no letters themselves ("h›jre", "caf†"): a page that puts punctuation

@@ -38,8 +38,22 @@ bool IsJohabHangul(unsigned code)
 
 void CSupersetScan::Feed(const char* data, size_t length)
 {
-    for (size_t i = 0; i < length; ++i)
-        FeedByte(static_cast<unsigned char>(data[i]));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    const auto plain = [](unsigned char b) { return b != 0 && b < 0x80; };
+    for (size_t i = 0; i < length;) {
+        // With no sequence open and an ASCII byte before, a run of ASCII
+        // bytes other than zero only moves the two-byte window.
+        if (m_gbState == 0 && m_uhcLead == 0 && m_big5Lead == 0 && m_johabLead == 0 && m_prev < 0x80 &&
+            plain(bytes[i])) {
+            const size_t start = i;
+            while (i < length && plain(bytes[i]))
+                ++i;
+            m_prevPrev = i - start >= 2 ? bytes[i - 2] : m_prev;
+            m_prev = bytes[i - 1];
+            continue;
+        }
+        FeedByte(bytes[i++]);
+    }
 }
 
 void CSupersetScan::FeedLetters(const char* data, size_t length)
