@@ -79,6 +79,7 @@ template <class MakeTheirs, class MakeOurs> void ExpectSameAnswers(MakeTheirs th
 TEST(ProberGroups, SingleByteGroupAnswersLikeTheProbersItCounts)
 {
     ExpectSameAnswers([] { return new nsSBCSGroupProber; }, [] { return new CSingleByteGroup; });
+    ExpectSameAnswers([] { return new nsSBCSGroupProber; }, [] { return new CSingleByteGroup(false); });
 }
 
 TEST(ProberGroups, MultiByteGroupAnswersLikeTheOneThatFeedsFailedProbers)

@@ -18,7 +18,9 @@
 // in the block still walks it, because where it stops changes its counts.
 class CSingleByteGroup : public nsSBCSGroupProber {
 public:
-    CSingleByteGroup();
+    // sideBySide: eight models at a time where the processor can (AVX2);
+    // false counts one model after another, as other processors do.
+    explicit CSingleByteGroup(bool sideBySide = true);
 
     nsProbingState HandleData(const char* aBuf, PRUint32 aLen) override;
 
@@ -26,13 +28,23 @@ private:
     struct Model {
         const SequenceModel* model = nullptr;  // null: a prober walked as it is
         bool reversed = false;
+        int lane = -1;             // its column in the tables read eight models at a time
         uint64_t illegal[4] = {};  // the bytes that make the model give up
+    };
+    // What one block adds to a model's counters.
+    struct BlockCounts {
+        PRUint32 letters = 0;
+        PRUint32 controls = 0;
+        PRUint32 inSample = 0;
+        PRUint32 kinds[NUMBER_OF_SEQ_CAT] = {};
     };
 
     uint32_t Filter(const char* data, uint32_t length);
     void Count(const unsigned char* bytes, uint32_t length);
     void Uncount();
     bool HoldsIllegal(const Model& model) const;
+    BlockCounts CountModel(const Model& model) const;
+    void CountLanes();
     nsProbingState Take(unsigned index, const unsigned char* bytes, uint32_t length);
 
     Model m_models[NUM_OF_SBCS_PROBERS];
@@ -49,4 +61,16 @@ private:
     };
     std::vector<PairCount> m_pairCounts;  // the block's pairs, read by every model
     std::vector<uint8_t> m_seenBytes;
+
+    // The models side by side, so that a byte or pair is looked up in eight
+    // at once: each byte's order in every model (a row of m_lanes bytes), and
+    // per model its frequent count, matrix place and row and column steps
+    // (a reversed model reads its matrix transposed).
+    bool m_useLanes = false;
+    unsigned m_lanes = 0;
+    std::vector<uint8_t> m_orders;
+    std::vector<int32_t> m_laneFrequent, m_laneMatrix, m_laneRowStep, m_laneColumnStep;
+    std::vector<uint8_t> m_matrices;  // every model's matrix once, and slack for four-byte reads
+    std::vector<uint8_t> m_laneLive;  // per block: the lane's model is still being fed
+    std::vector<BlockCounts> m_laneCounts;
 };
