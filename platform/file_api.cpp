@@ -204,9 +204,7 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
         SetError(error, why);
         return INVALID_FILE_HANDLE;
     }
-    const int fl = fcntl(fd, F_GETFL);
-    if (fl >= 0)
-        fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for a regular file.
     SetError(error, 0);
     return fd;
 }

@@ -95,15 +95,13 @@ double SymbolInWordShare(std::u16string_view text, uint64_t* counted)
 
 unsigned DistinctNonAsciiBytes(const char* data, size_t size)
 {
-    bool seen[128] = {};
+    // Marked without a test per byte; ASCII bytes mark places not counted.
+    bool seen[256] = {};
+    for (size_t i = 0; i < size; ++i)
+        seen[static_cast<unsigned char>(data[i])] = true;
     unsigned distinct = 0;
-    for (size_t i = 0; i < size; ++i) {
-        const auto b = static_cast<unsigned char>(data[i]);
-        if (b >= 0x80 && !seen[b - 0x80]) {
-            seen[b - 0x80] = true;
-            ++distinct;
-        }
-    }
+    for (unsigned b = 0x80; b < 256; ++b)
+        distinct += seen[b] ? 1 : 0;
     return distinct;
 }
 

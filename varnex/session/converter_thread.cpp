@@ -285,8 +285,14 @@ void CConverterThread::WriteOutput(CVarnexFileInfo* record, const CLongPath& inp
     if (!asIs && !supported)
         outcome.End(VARNEXRESULTSTATE_NOT_SUPPORTED,
                     VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, static_cast<uint64_t>(codepage)));
-    // The folder is made even for a file that is then left alone.
-    if (VARNEXREASONNOTE why; !MakeOutputFolder(*record, output, why))
+    // The folder is made even for a file that is then left alone. Files
+    // come folder by folder: one made and checked for the last file is not
+    // walked again.
+    std::u16string folder = record->GetOutputRoot() + u'\0' + output.GetDirectory();
+    VARNEXREASONNOTE why;
+    const bool made = folder == m_lastFolder || MakeOutputFolder(*record, output, why);
+    m_lastFolder = made ? std::move(folder) : std::u16string();
+    if (!made)
         outcome.End(VARNEXRESULTSTATE_WRITE_ERROR, std::move(why));
     else if (supported)
         outcome.Then(ConvertText(record, input, output, codepage, options, IsRepaired(outcome)));

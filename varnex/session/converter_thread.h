@@ -61,4 +61,5 @@ private:
     std::unique_ptr<unsigned char[]> m_readBuffer;
     std::unique_ptr<unsigned char[]> m_writeBuffer;
     CAdvancedDetector::CWorkspace m_detection;  // kept: the statistical detector is costly to build
+    std::u16string m_lastFolder;                // output root and folder last made
 };
