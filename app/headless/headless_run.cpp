@@ -61,7 +61,10 @@ protected:
     {
         std::lock_guard lock(m_mutex);
         m_finished.push_back(record);
-        m_changed.notify_one();
+        // The main thread looks every 100 ms anyway: waking it for each of
+        // thousands of small files would cost the workers more than the files.
+        if (m_finished.size() % kWakeEvery == 0)
+            m_changed.notify_one();
     }
 
 private:
@@ -73,6 +76,8 @@ private:
         m_stopped = true;
         m_changed.notify_one();
     }
+
+    static constexpr size_t kWakeEvery = 256;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

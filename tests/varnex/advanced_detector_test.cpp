@@ -250,10 +250,13 @@ TEST_F(WithLists, ReportsAFileItCannotReadAsAnErrorNotAsBinary)
 
 TEST_F(WithLists, ReportsAReadErrorInAnyTestAsAnError)
 {
-    // Several blocks of 7-bit text: the mark, the zero runs and the
-    // statistics each read it. Fail the n-th read and every one after it,
-    // for n rising until all tests get through.
-    WriteBytes(m_dir.File("text.txt"), kAscii + kAscii + kAscii + kAscii);
+    // 7-bit text too long to be read whole at once: the mark, the zero runs
+    // and the statistics each read it. Fail the n-th read and every one
+    // after it, for n rising until all tests get through.
+    std::string text;
+    while (text.size() < 80 * 1024)
+        text += kAscii;
+    WriteBytes(m_dir.File("text.txt"), text);
     int firstClean = -1;
     for (int n = 0; n < 64 && firstClean < 0; ++n) {
         SCOPED_TRACE("reads fail from " + std::to_string(n));

@@ -25,9 +25,15 @@ bool CFileSample::Open(const char16_t* path, unsigned firstRead, uint64_t limit)
     m_firstRead = std::max(firstRead, 1u);
     m_limit = limit;
     m_reader.emplace(path, true);
-    if (!m_reader->IsOpen())
+    if (!m_reader->IsOpen()) {
         m_reader.reset();
-    return m_reader.has_value();
+        return false;
+    }
+    // A small file is read whole at once: tests asking block by block would
+    // otherwise cost a read each.
+    if (const uint64_t size = m_reader->GetFileSize(); size < kLargestRead)
+        m_firstRead = std::max(m_firstRead, static_cast<unsigned>(size) + 1);
+    return true;
 }
 
 void CFileSample::Hold(const unsigned char* bytes, uint64_t size, bool whole)

@@ -9,9 +9,10 @@
 
 // The start of one file, read once and shared by every detection test: each
 // test asks for the bytes it needs and only what no test asked for before is
-// read. Reads double from one block up to 64 KiB, so a test that decides on
-// its first block reads little and a large sample is read in steps that a
-// stop request can come between.
+// read. A file under 64 KiB is read whole at once; a larger one in reads that
+// double from one block up to 64 KiB, so a test that decides on its first
+// block reads little and a large sample is read in steps that a stop request
+// can come between.
 //
 // One object serves file after file (a worker keeps it); opening the next
 // file forgets everything of the last. Not for use by several threads at once.

@@ -69,7 +69,8 @@ TEST(BinFileDetector, MissingFileIsNotBinaryWithReadError)
 TEST(BinFileDetector, ReadFailureIsReportedAndNotTakenForText)
 {
     TempDir dir;
-    WriteBytes(dir.File("f.bin"), std::string(100, 'a'));
+    // Too long to be read whole at once.
+    WriteBytes(dir.File("f.bin"), std::string(100 * 1024, 'a'));
     CBinFileDetector detector(dir.File16("f.bin").c_str(), 4, 16, 1);
     textrion_test::FaultInjector faults;
     faults.failReadFrom = 2;
