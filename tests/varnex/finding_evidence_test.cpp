@@ -4,6 +4,10 @@
 
 #include <string>
 
+#include "base/text.h"
+#include "platform/codepage.h"
+#include "tools/corpus/corpus_texts.h"
+
 namespace {
 
 using namespace finding_evidence;
@@ -65,6 +69,37 @@ TEST(FindingEvidence, FindsHzShiftIn)
     EXPECT_TRUE(HasHzShift(hz.data(), hz.size()));
     const std::string plain = "a ~ { b";
     EXPECT_FALSE(HasHzShift(plain.data(), plain.size()));
+}
+
+// The shares taken from the bytes with a page's table are those of the
+// decoded text: for the right page and for readings in the wrong one.
+TEST(FindingEvidence, BytesMeasureAsTheirDecodedText)
+{
+    struct Written {
+        const char* paragraph;
+        unsigned codepage;
+    };
+    const Written written[] = {{"ru", 1251}, {"ru", 20866}, {"fr", 1252}, {"de", 1252}, {"el", 1253}, {"pl", 1250}};
+    for (const Written& w : written) {
+        std::string bytes;
+        ASSERT_TRUE(
+            platform::EncodeCodePage(w.codepage, text::FromUtf8(corpus::ParagraphById(w.paragraph).utf8), bytes));
+        for (unsigned page : {w.codepage, 1251u, 20866u, 1252u, 10000u, 10007u, 850u}) {
+            SCOPED_TRACE(std::string(w.paragraph) + " read as " + std::to_string(page));
+            ByteKinds kinds;
+            ASSERT_TRUE(MakeByteKinds(page, kinds));
+            std::u16string text;
+            ASSERT_TRUE(platform::DecodeCodePage(page, bytes.data(), bytes.size(), text));
+            const TextShares shares = MeasureBytes(bytes, kinds);
+            uint64_t symbols = 0;
+            EXPECT_DOUBLE_EQ(shares.mixedCase, MixedCaseWordShare(text));
+            EXPECT_DOUBLE_EQ(shares.symbolShare, SymbolInWordShare(text, &symbols));
+            EXPECT_EQ(shares.symbols, symbols);
+            EXPECT_EQ(MeasureBytes(bytes, kinds, Measure::kAnyMixedCase).mixedCase > 0, HasMixedCaseWord(text));
+        }
+    }
+    ByteKinds kinds;
+    EXPECT_FALSE(MakeByteKinds(932, kinds));
 }
 
 }  // namespace

@@ -451,8 +451,27 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     return certain;
 }
 
+const finding_evidence::ByteKinds* CCodepageDetector::KindsOf(int codepage)
+{
+    for (const auto& [page, kinds] : m_byteKinds)
+        if (page == codepage)
+            return kinds.get();
+    auto kinds = std::make_unique<finding_evidence::ByteKinds>();
+    if (codepage <= 0 || !finding_evidence::MakeByteKinds(static_cast<unsigned>(codepage), *kinds))
+        kinds.reset();
+    return m_byteKinds.emplace_back(codepage, std::move(kinds)).second.get();
+}
+
 void CCodepageDetector::MeasureText(std::string_view bytes)
 {
+    // A page with a character per byte is measured on the bytes themselves.
+    if (const finding_evidence::ByteKinds* kinds = KindsOf(m_codepage)) {
+        const finding_evidence::TextShares shares = finding_evidence::MeasureBytes(bytes, *kinds);
+        m_mixedCase = shares.mixedCase;
+        m_symbolShare = shares.symbolShare;
+        m_symbolsInWords = shares.symbols;
+        return;
+    }
     std::u16string text;
     if (!platform::DecodeCodePage(static_cast<unsigned>(m_codepage), bytes.data(), bytes.size(), text, nullptr))
         return;
@@ -502,21 +521,34 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
     for (const UnmodelledPage& page : kUnmodelledPages) {
         if (static_cast<int>(page.page) == m_codepage || page.cyrillic != cyrillic)
             continue;
-        std::u16string text;
-        if (!platform::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr))
-            continue;
         // A reading with more capitals inside words than the finding wins
         // at no score, and scoring it is most of this step's cost. Against
-        // a finding with none, one such word settles it.
+        // a finding with none, one such word settles it. A page that gives
+        // each byte a character tells from the bytes, before decoding.
+        const finding_evidence::ByteKinds* kinds = KindsOf(static_cast<int>(page.page));
+        const auto decode = [&](std::u16string& text) {
+            return platform::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr);
+        };
+        std::u16string text;
+        if (kinds == nullptr && !decode(text))
+            continue;
         bool fewerCapitals = false, mendsCapitals = false;
         if (m_mixedCase == 0.0) {
-            fewerCapitals = !finding_evidence::HasMixedCaseWord(text);
+            fewerCapitals = kinds != nullptr ? finding_evidence::MeasureBytes(bytes, *kinds,
+                                                                              finding_evidence::Measure::kAnyMixedCase)
+                                                       .mixedCase == 0.0
+                                             : !finding_evidence::HasMixedCaseWord(text);
         } else {
-            const double mixed = finding_evidence::MixedCaseWordShare(text);
+            const double mixed =
+                kinds != nullptr
+                    ? finding_evidence::MeasureBytes(bytes, *kinds, finding_evidence::Measure::kMixedCase).mixedCase
+                    : finding_evidence::MixedCaseWordShare(text);
             fewerCapitals = mixed <= m_mixedCase;
             mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords;
         }
         if (!fewerCapitals && !mendsCapitals)
+            continue;
+        if (kinds != nullptr && !decode(text))
             continue;
         std::string moved;
         uint64_t lost = 0;

@@ -5,7 +5,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "varnex/codepage/finding_evidence.h"
 #include "varnex/codepage/superset_scan.h"
 #include "varnex/varnex_export.h"
 
@@ -100,6 +103,9 @@ private:
     // The measures of the finding's text below (the Get...Share getters).
     void MeasureText(std::string_view bytes);
     void ReadInUnmodelledPage(std::string_view bytes);
+    // The byte table of a code page with one character per byte, null for
+    // another; made once per detector.
+    const finding_evidence::ByteKinds* KindsOf(int codepage);
 
     std::u16string m_path;
     unsigned m_blockSize;
@@ -117,4 +123,5 @@ private:
     CSupersetScan m_scan;
     std::function<bool()> m_canContinue;
     std::unique_ptr<UniversalDetector> m_detector;
+    std::vector<std::pair<int, std::unique_ptr<finding_evidence::ByteKinds>>> m_byteKinds;
 };

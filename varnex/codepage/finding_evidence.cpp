@@ -1,5 +1,8 @@
 #include "varnex/codepage/finding_evidence.h"
 
+#include <array>
+
+#include "platform/codepage.h"
 #include "platform/letter_case.h"
 
 namespace finding_evidence {
@@ -14,14 +17,44 @@ uint64_t NonAsciiBytes(const char* data, size_t size)
 
 namespace {
 
+constexpr uint8_t kCaseBits = 3;  // a platform::LetterCase
+constexpr uint8_t kWordBit = 4;
+constexpr uint8_t kForeignBit = 8;  // the character is outside ASCII
+constexpr uint8_t kJoinsBit = 16;
+
+bool JoinsWords(char16_t c)
+{
+    return c == 0x2019 || c == 0x00B7 || c == 0x00AD || c == 0x2010;
+}
+
+// What the shares read of a UTF-16 unit, one lookup per unit.
+struct UnitKinds {
+    static platform::LetterCase Case(char16_t c) { return platform::CaseOfLetter(c); }
+    static bool Foreign(char16_t c) { return c >= 0x80; }
+    static bool Word(char16_t c) { return platform::IsWordCharacter(c); }
+    static bool Joins(char16_t c) { return JoinsWords(c); }
+};
+
+// The same read from a byte's entry in a code page's table.
+struct TableKinds {
+    const ByteKinds* table;
+    uint8_t Of(char b) const { return table->kind[static_cast<unsigned char>(b)]; }
+    platform::LetterCase Case(char b) const { return static_cast<platform::LetterCase>(Of(b) & kCaseBits); }
+    bool Foreign(char b) const { return (Of(b) & kForeignBit) != 0; }
+    bool Word(char b) const { return (Of(b) & kWordBit) != 0; }
+    bool Joins(char b) const { return (Of(b) & kJoinsBit) != 0; }
+};
+
 // The words of MixedCaseWordShare and how many are mixed; with stopAtMixed
 // it ends at the first mixed word, all that a zero share needs to know.
 struct MixedCaseCount {
     uint64_t words = 0;
     uint64_t mixed = 0;
+    double Share() const { return words == 0 ? 0.0 : static_cast<double>(mixed) / static_cast<double>(words); }
 };
 
-MixedCaseCount CountMixedCaseWords(std::u16string_view text, bool stopAtMixed)
+template <typename Text, typename Kinds>
+MixedCaseCount CountMixedCaseWords(Text text, const Kinds& kinds, bool stopAtMixed)
 {
     // Only pairs with a letter outside ASCII count, so that camel case in
     // code is no misplaced script; only words holding such a letter are
@@ -40,13 +73,13 @@ MixedCaseCount CountMixedCaseWords(std::u16string_view text, bool stopAtMixed)
         foreign = isMixed = false;
         previous = platform::LetterCase::kNone;
     };
-    for (char16_t c : text) {
-        const platform::LetterCase kind = platform::CaseOfLetter(c);
+    for (const auto c : text) {
+        const platform::LetterCase kind = kinds.Case(c);
         if (kind == platform::LetterCase::kNone) {
             endWord();
             continue;
         }
-        const bool isForeign = c >= 0x80;
+        const bool isForeign = kinds.Foreign(c);
         ++letters;
         foreign = foreign || isForeign;
         if (kind == platform::LetterCase::kCapital && previous == platform::LetterCase::kSmall &&
@@ -62,35 +95,63 @@ MixedCaseCount CountMixedCaseWords(std::u16string_view text, bool stopAtMixed)
     return count;
 }
 
-}  // namespace
-
-double MixedCaseWordShare(std::u16string_view text)
+template <typename Text, typename Kinds> double CountSymbolsInWords(Text text, const Kinds& kinds, uint64_t* counted)
 {
-    const MixedCaseCount count = CountMixedCaseWords(text, false);
-    return count.words == 0 ? 0.0 : static_cast<double>(count.mixed) / static_cast<double>(count.words);
-}
-
-bool HasMixedCaseWord(std::u16string_view text)
-{
-    return CountMixedCaseWords(text, true).mixed > 0;
-}
-
-double SymbolInWordShare(std::u16string_view text, uint64_t* counted)
-{
-    const auto isLetter = [](char16_t c) { return platform::IsWordCharacter(c); };
-    const auto joinsWords = [](char16_t c) { return c == 0x2019 || c == 0x00B7 || c == 0x00AD || c == 0x2010; };
     uint64_t inside = 0, symbols = 0;
     for (size_t i = 1; i + 1 < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c < 0x80 || !isLetter(text[i - 1]) || !isLetter(text[i + 1]))
+        const auto c = text[i];
+        if (!kinds.Foreign(c) || !kinds.Word(text[i - 1]) || !kinds.Word(text[i + 1]))
             continue;
         ++inside;
-        if (!isLetter(c) && !joinsWords(c))
+        if (!kinds.Word(c) && !kinds.Joins(c))
             ++symbols;
     }
     if (counted != nullptr)
         *counted = symbols;
     return inside == 0 ? 0.0 : static_cast<double>(symbols) / static_cast<double>(inside);
+}
+
+}  // namespace
+
+double MixedCaseWordShare(std::u16string_view text)
+{
+    return CountMixedCaseWords(text, UnitKinds{}, false).Share();
+}
+
+bool HasMixedCaseWord(std::u16string_view text)
+{
+    return CountMixedCaseWords(text, UnitKinds{}, true).mixed > 0;
+}
+
+double SymbolInWordShare(std::u16string_view text, uint64_t* counted)
+{
+    return CountSymbolsInWords(text, UnitKinds{}, counted);
+}
+
+bool MakeByteKinds(unsigned codepage, ByteKinds& kinds)
+{
+    std::array<char16_t, 256> units{};
+    std::array<bool, 256> replaced{};
+    const platform::CodePageDecoder decoder(codepage);
+    if (!decoder.IsOpen() || !decoder.GetSingleByteMap(units, replaced))
+        return false;
+    for (unsigned b = 0; b < 256; ++b) {
+        const char16_t c = units[b];
+        kinds.kind[b] =
+            static_cast<uint8_t>(static_cast<uint8_t>(UnitKinds::Case(c)) | (UnitKinds::Word(c) ? kWordBit : 0) |
+                                 (UnitKinds::Foreign(c) ? kForeignBit : 0) | (UnitKinds::Joins(c) ? kJoinsBit : 0));
+    }
+    return true;
+}
+
+TextShares MeasureBytes(std::string_view bytes, const ByteKinds& kinds, Measure what)
+{
+    const TableKinds table{&kinds};
+    TextShares shares;
+    shares.mixedCase = CountMixedCaseWords(bytes, table, what == Measure::kAnyMixedCase).Share();
+    if (what == Measure::kBoth)
+        shares.symbolShare = CountSymbolsInWords(bytes, table, &shares.symbols);
+    return shares;
 }
 
 unsigned DistinctNonAsciiBytes(const char* data, size_t size)

@@ -26,6 +26,28 @@ VARNEX_API bool HasMixedCaseWord(std::u16string_view text);
 // stand inside words. counted (optional): how many such characters there were.
 VARNEX_API double SymbolInWordShare(std::u16string_view text, uint64_t* counted = nullptr);
 
+// The characters of a code page that gives each byte one character whatever
+// its neighbours, as the two shares above see them, so that they can be taken
+// from the bytes without decoding.
+struct ByteKinds {
+    uint8_t kind[256] = {};
+};
+// False for a code page that is not of that kind.
+VARNEX_API bool MakeByteKinds(unsigned codepage, ByteKinds& kinds);
+
+struct TextShares {
+    double mixedCase = 0.0;    // MixedCaseWordShare
+    double symbolShare = 0.0;  // SymbolInWordShare
+    uint64_t symbols = 0;
+};
+enum class Measure {
+    kBoth,
+    kMixedCase,     // mixedCase only
+    kAnyMixedCase,  // only whether mixedCase is above zero, as HasMixedCaseWord
+};
+// The shares of the bytes' text.
+VARNEX_API TextShares MeasureBytes(std::string_view bytes, const ByteKinds& kinds, Measure what = Measure::kBoth);
+
 // How many different bytes 80..FF the data holds: a finding made from one
 // says nothing of the code page (a no-break space, one accented letter).
 VARNEX_API unsigned DistinctNonAsciiBytes(const char* data, size_t size);
