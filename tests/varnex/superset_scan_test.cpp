@@ -58,7 +58,10 @@ TEST_P(SupersetScanTest, WidensTheFindingAndFlagsC1WhetherFedWholeOrByteByByte)
     letters.FeedLetters(c.bytes.data(), c.bytes.size());
     for (size_t at = 0; at < c.bytes.size(); at += 2)
         letterPieces.FeedLetters(c.bytes.data() + at, std::min<size_t>(2, c.bytes.size() - at));
-    std::vector<const CSupersetScan*> scans = {&whole, &pieces};
+    // The finding's own pairs answer the same for it.
+    CSupersetScan pairsOf;
+    pairsOf.FeedPairsOf(c.finding, c.bytes.data(), c.bytes.size());
+    std::vector<const CSupersetScan*> scans = {&whole, &pieces, &pairsOf};
     if (!CSupersetScan::ReadsPairs(c.finding))
         scans.insert(scans.end(), {&letters, &letterPieces});
     for (const CSupersetScan* scan : scans) {

@@ -421,8 +421,10 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     const bool structureDecides =
         codepage == -1 || (confidence < kStructureConfidence && codepage != 0 && codepage != 65001);
     // The fed bytes are all held: scanned once, for what the finding needs.
-    if (structureDecides || CSupersetScan::ReadsPairs(codepage))
+    if (structureDecides)
         m_scan.Feed(sample.Chars(), static_cast<size_t>(m_bytesFed));
+    else if (CSupersetScan::ReadsPairs(codepage))
+        m_scan.FeedPairsOf(codepage, sample.Chars(), static_cast<size_t>(m_bytesFed));
     else
         m_scan.FeedLetters(sample.Chars(), static_cast<size_t>(m_bytesFed));
     // Read with the widest compatible code page the data needs.

@@ -96,7 +96,7 @@ void CSupersetScan::FeedLetter(unsigned char b)
     m_prev = b;
 }
 
-void CSupersetScan::FeedByte(unsigned char b)
+void CSupersetScan::FeedGb(unsigned char b)
 {
     // GB18030 four-byte: 81..FE 30..39 81..FE 30..39; any other pair is GBK.
     switch (m_gbState) {
@@ -108,7 +108,10 @@ void CSupersetScan::FeedByte(unsigned char b)
         m_gbState = 0;
         break;
     }
+}
 
+void CSupersetScan::FeedUhc(unsigned char b)
+{
     // UHC: leads 81..C6 also take trails 41..5A, 61..7A and 81..A0, and
     // leads 81..A0 trails A1..FE; EUC-KR uses A1..FE for both bytes only.
     if (m_uhcLead != 0) {
@@ -119,7 +122,10 @@ void CSupersetScan::FeedByte(unsigned char b)
     } else if (b >= 0x81 && b <= 0xFE) {
         m_uhcLead = b;
     }
+}
 
+void CSupersetScan::FeedBig5(unsigned char b)
+{
     // Big5-HKSCS: leads 87..A0 and FA..FE, which Big5 leaves unassigned.
     if (m_big5Lead != 0) {
         const bool trail = (b >= 0x40 && b <= 0x7E) || (b >= 0xA1 && b <= 0xFE);
@@ -138,6 +144,36 @@ void CSupersetScan::FeedByte(unsigned char b)
     } else if (b >= 0x80) {
         ++m_big5Bad;
     }
+}
+
+void CSupersetScan::FeedPairsOf(int codepage, const char* data, size_t length)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    switch (codepage) {
+    case 936:
+    case 54936:
+        for (size_t i = 0; i < length; ++i)
+            FeedGb(bytes[i]);
+        break;
+    case 51949:
+        for (size_t i = 0; i < length; ++i)
+            FeedUhc(bytes[i]);
+        break;
+    case 950:
+        for (size_t i = 0; i < length; ++i)
+            FeedBig5(bytes[i]);
+        break;
+    default:
+        break;
+    }
+    FeedLetters(data, length);
+}
+
+void CSupersetScan::FeedByte(unsigned char b)
+{
+    FeedGb(b);
+    FeedUhc(b);
+    FeedBig5(b);
 
     if (m_johabLead != 0) {
         const bool hangul = m_johabLead <= 0xD3;

@@ -18,6 +18,9 @@ public:
     void FeedLetters(const char* data, size_t length);
     // Whether Widen needs the multi-byte pairs of Feed for this finding.
     static bool ReadsPairs(int codepage);
+    // What Widen and DecodesToC1 need for that finding and no more: its own
+    // pairs and the letters. Not for ByStructure.
+    void FeedPairsOf(int codepage, const char* data, size_t length);
 
     // The code page to read a finding with. reportGB18030 keeps deciding only
     // the name of GBK text: four-byte sequences always need 54936.
@@ -42,6 +45,9 @@ public:
 private:
     void FeedByte(unsigned char b);
     void FeedLetter(unsigned char b);
+    void FeedGb(unsigned char b);
+    void FeedUhc(unsigned char b);
+    void FeedBig5(unsigned char b);
 
     // GBK / GB18030: 0 nothing, 1 after a lead, 2 lead and digit, 3 lead, digit, lead.
     int m_gbState = 0;
