@@ -19,6 +19,10 @@ int Cp1252Byte(uint32_t c) noexcept
 {
     if (c >= 0x80 && c <= 0xFF)
         return static_cast<int>(c);
+    // The table's characters lie in U+0152..U+02DC and U+2013..U+2122: most
+    // text outside Latin (Cyrillic, CJK) is ruled out without the search.
+    if (c < 0x0152 || c > 0x2122 || (c > 0x02DC && c < 0x2013))
+        return -1;
     for (int i = 0; i < 32; ++i)
         if (kCp1252High[i] == c)
             return 0x80 + i;
