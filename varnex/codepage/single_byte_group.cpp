@@ -2,6 +2,7 @@
 
 #include <immintrin.h>
 
+#include <array>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -189,32 +190,37 @@ void CSingleByteGroup::Count(const unsigned char* bytes, uint32_t length)
 }
 
 // uchardet's FilterWithoutEnglishLetters into a buffer kept from block to
-// block: words with a high byte, each followed by one space.
+// block: words with a high byte, each followed by one space. Each byte is
+// written as it comes; a word without a high byte is taken back at its end.
 uint32_t CSingleByteGroup::Filter(const char* data, uint32_t length)
 {
+    // 0 ends a word, 1 an ASCII letter, 2 a high byte.
+    static constexpr auto kKinds = [] {
+        std::array<uint8_t, 256> kinds{};
+        for (unsigned b = 0; b < 256; ++b)
+            kinds[b] = b >= 0x80 ? 2 : ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') ? 1 : 0;
+        return kinds;
+    }();
     m_filtered.resize(length);
     char* out = m_filtered.data();
-    uint32_t start = 0;
+    uint32_t at = 0, wordStart = 0;
     bool high = false;
     for (uint32_t i = 0; i < length; ++i) {
         const auto b = static_cast<unsigned char>(data[i]);
-        if (b >= 0x80) {
-            high = true;
-        } else if (!((b | 0x20) >= 'a' && (b | 0x20) <= 'z')) {
-            if (high && i > start) {
-                std::memcpy(out, data + start, i - start);
-                out += i - start;
-                *out++ = ' ';
-                high = false;
-            }
-            start = i + 1;
+        out[at] = static_cast<char>(b);  // at <= i: within the buffer
+        if (const uint8_t kind = kKinds[b]; kind != 0) {
+            high = high || kind == 2;
+            ++at;
+            continue;
         }
+        if (high)
+            out[at++] = ' ';
+        else
+            at = wordStart;
+        wordStart = at;
+        high = false;
     }
-    if (high && length > start) {
-        std::memcpy(out, data + start, length - start);
-        out += length - start;
-    }
-    return static_cast<uint32_t>(out - m_filtered.data());
+    return high ? at : wordStart;
 }
 
 void CSingleByteGroup::Uncount()
