@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "platform/codepage.h"
 #include "tools/corpus/corpus_texts.h"
+#include "varnex/codepage/latin1_prober.h"
 #include "varnex/codepage/multi_byte_group.h"
 #include "varnex/codepage/single_byte_group.h"
 
@@ -45,6 +46,11 @@ std::vector<Sample> Samples()
         if (w.codepage == 1255)
             samples.push_back({"he-visual", std::string(bytes.rbegin(), bytes.rend())});
     }
+    // Markup: what stands in tags is left out, and the run before a '<' too.
+    std::string markup;
+    for (int i = 0; i < 200; ++i)
+        markup += "<p class=\"x\">Caf\xE9 na\xEFve<b>r\xE9sum\xE9</b> \xC0 bient\xF4t<br/>\x81\n";
+    samples.push_back({"markup", markup});
     std::mt19937 random(20261208);
     for (unsigned share : {2u, 30u, 100u}) {
         std::string noise(40000, ' ');
@@ -86,6 +92,11 @@ TEST(ProberGroups, MultiByteGroupAnswersLikeTheOneThatFeedsFailedProbers)
 {
     ExpectSameAnswers([] { return new nsMBCSGroupProber(NS_FILTER_ALL); },
                       [] { return new CMultiByteGroup(NS_FILTER_ALL); });
+}
+
+TEST(ProberGroups, Latin1ProberAnswersLikeTheOneThatCopiesWords)
+{
+    ExpectSameAnswers([] { return new nsLatin1Prober; }, [] { return new CLatin1Prober; });
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "textrion/io/file_sample.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/codepage/finding_evidence.h"
+#include "varnex/codepage/latin1_prober.h"
 #include "varnex/codepage/multi_byte_group.h"
 #include "varnex/codepage/single_byte_group.h"
 
@@ -179,6 +180,7 @@ public:
         // kept through Reset like the others.
         mCharSetProbers[0] = new CMultiByteGroup(mLanguageFilter);
         mCharSetProbers[1] = new CSingleByteGroup;
+        mCharSetProbers[2] = new CLatin1Prober;
     }
 
     void Restart()

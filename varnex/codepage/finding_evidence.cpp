@@ -59,39 +59,33 @@ MixedCaseCount CountMixedCaseWords(Text text, const Kinds& kinds, bool stopAtMix
     // Only pairs with a letter outside ASCII count, so that camel case in
     // code is no misplaced script; only words holding such a letter are
     // counted at all, so that English words around them dilute nothing.
+    // Selects instead of branches: words end every few characters.
+    using platform::LetterCase;
     MixedCaseCount count;
-    size_t letters = 0;
+    uint64_t letters = 0;
     bool foreign = false, isMixed = false;
-    platform::LetterCase previous = platform::LetterCase::kNone;
+    LetterCase previous = LetterCase::kNone;
     bool previousForeign = false;
-    const auto endWord = [&] {
-        if (letters >= 2 && foreign) {
-            ++count.words;
-            count.mixed += isMixed ? 1 : 0;
-        }
-        letters = 0;
-        foreign = isMixed = false;
-        previous = platform::LetterCase::kNone;
-    };
     for (const auto c : text) {
-        const platform::LetterCase kind = kinds.Case(c);
-        if (kind == platform::LetterCase::kNone) {
-            endWord();
-            continue;
-        }
+        const LetterCase kind = kinds.Case(c);
         const bool isForeign = kinds.Foreign(c);
-        ++letters;
-        foreign = foreign || isForeign;
-        if (kind == platform::LetterCase::kCapital && previous == platform::LetterCase::kSmall &&
-            (isForeign || previousForeign)) {
-            isMixed = true;
-            if (stopAtMixed)
-                break;  // the pair makes a word of two letters, one foreign
-        }
+        const bool ends = kind == LetterCase::kNone;
+        const bool counted = ends && letters >= 2 && foreign;
+        count.words += counted;
+        count.mixed += counted && isMixed;
+        const bool mixedPair =
+            kind == LetterCase::kCapital && previous == LetterCase::kSmall && (isForeign || previousForeign);
+        letters = ends ? 0 : letters + 1;
+        foreign = !ends && (foreign || isForeign);
+        isMixed = !ends && (isMixed || mixedPair);
         previous = kind;
         previousForeign = isForeign;
+        if (stopAtMixed && isMixed)
+            return {count.words + 1, count.mixed + 1};  // the pair makes a word of two letters, one foreign
     }
-    endWord();
+    const bool counted = letters >= 2 && foreign;
+    count.words += counted;
+    count.mixed += counted && isMixed;
     return count;
 }
 
@@ -100,11 +94,9 @@ template <typename Text, typename Kinds> double CountSymbolsInWords(Text text, c
     uint64_t inside = 0, symbols = 0;
     for (size_t i = 1; i + 1 < text.size(); ++i) {
         const auto c = text[i];
-        if (!kinds.Foreign(c) || !kinds.Word(text[i - 1]) || !kinds.Word(text[i + 1]))
-            continue;
-        ++inside;
-        if (!kinds.Word(c) && !kinds.Joins(c))
-            ++symbols;
+        const bool between = kinds.Foreign(c) && kinds.Word(text[i - 1]) && kinds.Word(text[i + 1]);
+        inside += between;
+        symbols += between && !kinds.Word(c) && !kinds.Joins(c);
     }
     if (counted != nullptr)
         *counted = symbols;
