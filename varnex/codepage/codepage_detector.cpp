@@ -209,8 +209,15 @@ public:
         m_zeros += zeros;
         for (unsigned i = 0; i < length && m_headLength < sizeof(m_head); ++i)
             m_head[m_headLength++] = static_cast<unsigned char>(data[i]);
-        m_iso2022Cn.Scan(data, length);
         m_utf8.Scan(data, length);
+        // Past the first high byte the state can change no more: the base
+        // class's walk of every byte for it would find nothing, and no
+        // ISO-2022-CN finding is made from such data.
+        if (mInputState == eHighbyte && !mStart) {
+            FeedProbers(data, length);
+            return;
+        }
+        m_iso2022Cn.Scan(data, length);
         HandleData(data, length);
     }
 
@@ -269,6 +276,22 @@ protected:
     }
 
 private:
+    // What HandleData does with data once the input has high bytes.
+    void FeedProbers(const char* data, unsigned length)
+    {
+        if (mDone)
+            return;
+        if (length > 0)
+            mGotData = PR_TRUE;
+        for (nsCharSetProber* prober : mCharSetProbers) {
+            if (prober != nullptr && prober->HandleData(data, length) == eFoundIt) {
+                mDone = PR_TRUE;
+                mDetectedCharset = prober->GetCharSetName();
+                return;
+            }
+        }
+    }
+
     // uchardet's UTF-8 prober stops counting at an invalid sequence yet keeps
     // the confidence of the characters before it (0.75 after two), so a few
     // chance pairs in other data make a UTF-8 finding. Data that is not UTF-8
