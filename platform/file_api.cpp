@@ -524,7 +524,7 @@ int OpenRootFolder(const std::string& rootNative, int* error)
 
 }  // namespace
 
-bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error)
+bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error, FileStatus* last)
 {
     const std::string rootNative = ToNativePath(root);
     // Every file of a run asks for the same root: made once, then only opened.
@@ -575,6 +575,8 @@ bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, i
         close(dir);
         dir = sub;
     }
+    if (why == 0 && last != nullptr && !GetHandleStatus(dir, last))
+        why = errno;
     close(dir);
     SetError(error, why);
     return why == 0;

@@ -116,7 +116,9 @@ bool IsSameOrInside(std::u16string_view path, std::u16string_view folder);
 // anything but a folder: nothing below root can lead outside it. Fails with
 // ELOOP for a link, ENOTDIR for another kind of entry. root itself may be
 // reached through links; relative must not hold "..".
-bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error = nullptr);
+// last (optional): the status of the last folder, to tell it again later.
+bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error = nullptr,
+                       FileStatus* last = nullptr);
 bool RemoveFile(std::u16string_view path, int* error = nullptr);
 bool RemoveDirectoryOne(std::u16string_view path, int* error = nullptr);
 // Replaces an existing target atomically (same file system).

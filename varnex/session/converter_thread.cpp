@@ -28,7 +28,8 @@ bool IsRepaired(const VARNEXFILEOUTCOME& outcome)
 // Makes the output file's folder below the record's output root without
 // passing through a link, so a link planted in the output tree cannot send
 // an output elsewhere.
-bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why)
+bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why,
+                      platform::FileStatus& made)
 {
     const std::u16string folder = CLongPath(output.GetDirectory()).RemoveBackslash().GetPath();
     std::u16string root = record.GetOutputRoot();
@@ -45,7 +46,7 @@ bool MakeOutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VA
         }
     }
     int error = 0;
-    if (platform::CreateFolderChain(root, relative, &error))
+    if (platform::CreateFolderChain(root, relative, &error, &made))
         return true;
     if (error == ELOOP)
         why = VARNEXREASONNOTE::Of(VARNEXREASON_OUTPUT_FOLDER_LINK);
@@ -286,11 +287,16 @@ void CConverterThread::WriteOutput(CVarnexFileInfo* record, const CLongPath& inp
         outcome.End(VARNEXRESULTSTATE_NOT_SUPPORTED,
                     VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, static_cast<uint64_t>(codepage)));
     // The folder is made even for a file that is then left alone. Files
-    // come folder by folder: one made and checked for the last file is not
-    // walked again.
+    // come folder by folder: the folder made and checked for the last file
+    // is not walked again while its path still leads to that same folder
+    // (one swapped for a link, or removed, is walked, and refused or made).
     std::u16string folder = record->GetOutputRoot() + u'\0' + output.GetDirectory();
+    platform::FileStatus now;
+    const bool same = folder == m_lastFolder && platform::GetFileStatus(output.GetDirectory(), &now) &&
+                      now.type == platform::FileType::Directory && now.device == m_lastFolderStatus.device &&
+                      now.inode == m_lastFolderStatus.inode;
     VARNEXREASONNOTE why;
-    const bool made = folder == m_lastFolder || MakeOutputFolder(*record, output, why);
+    const bool made = same || MakeOutputFolder(*record, output, why, m_lastFolderStatus);
     m_lastFolder = made ? std::move(folder) : std::u16string();
     if (!made)
         outcome.End(VARNEXRESULTSTATE_WRITE_ERROR, std::move(why));

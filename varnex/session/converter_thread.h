@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/thread_base.h"
+#include "platform/file_api.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/convert/file_outcome.h"
@@ -62,4 +63,5 @@ private:
     std::unique_ptr<unsigned char[]> m_writeBuffer;
     CAdvancedDetector::CWorkspace m_detection;  // kept: the statistical detector is costly to build
     std::u16string m_lastFolder;                // output root and folder last made
+    platform::FileStatus m_lastFolderStatus;    // and what it was
 };

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -47,6 +48,7 @@ enum class Fault {
     InputDenied,
     OutputDenied,
     FolderRemoved,
+    FolderSwappedForLink,
     RenameFails,
     OutOfMemory,
 };
@@ -67,6 +69,7 @@ const FaultRow kFaults[] = {
     {"InputDenied", Fault::InputDenied, true},
     {"OutputDenied", Fault::OutputDenied, true},
     {"FolderRemoved", Fault::FolderRemoved, true},
+    {"FolderSwappedForLink", Fault::FolderSwappedForLink, true},
     {"RenameFails", Fault::RenameFails, true},
     {"OutOfMemory", Fault::OutOfMemory, true},  // thrown where no layer below the session catches it
 };
@@ -142,7 +145,7 @@ public:
     }
     int BeforeWrite(platform::FileHandle handle, size_t) override
     {
-        if (m_fault != Fault::DiskFull && m_fault != Fault::FolderRemoved)
+        if (m_fault != Fault::DiskFull && m_fault != Fault::FolderRemoved && m_fault != Fault::FolderSwappedForLink)
             return 0;
         const std::string path = PathOf(handle);
         if (!Below(path, m_out) || !Chosen(path))
@@ -154,7 +157,14 @@ public:
         const std::string folder = fs::path(path).parent_path().string();
         if (folder != m_out && m_removedFolders.insert(folder.substr(m_out.size() + 1)).second) {
             std::error_code ignored;
-            fs::remove_all(folder, ignored);
+            if (m_fault == Fault::FolderRemoved) {
+                fs::remove_all(folder, ignored);
+            } else {
+                // Or puts a link to a folder outside the output in its place.
+                fs::rename(folder, m_out + "-moved-" + std::to_string(m_removedFolders.size()), ignored);
+                fs::create_directories(Victim(), ignored);
+                fs::create_directory_symlink(Victim(), folder, ignored);
+            }
             Hit(0);
         }
         return 0;
@@ -174,6 +184,7 @@ public:
     }
 
     unsigned Injected() const { return m_injected.load(); }
+    std::string Victim() const { return m_out + "-victim"; }
     const std::set<std::string>& ChangedInputs() const { return m_changed; }
     const std::set<std::string>& RemovedFolders() const { return m_removedFolders; }
 
@@ -275,7 +286,8 @@ protected:
         delete s_inputs;
         delete s_dir;
     }
-    static bool Run(EndingSession& session, const std::string& output, CVarnexResultExporter* exporter = nullptr)
+    static bool Run(EndingSession& session, const std::string& output, CVarnexResultExporter* exporter = nullptr,
+                    unsigned threads = 2)
     {
         tagVARNEXBATCHJOBITEM item;
         item.folder = item.options.recursive = item.options.processHiddenFiles = item.options.copyUnconverted = true;
@@ -284,7 +296,7 @@ protected:
         item.outputPath = s_dir->File16(output);
         VARNEXJOBSETTING setting;
         setting.detectOnly = false;
-        setting.converterThreads = 2;
+        setting.converterThreads = threads;
         session.SetResultExporter(exporter, false);
         session.PrepareJob(item);
         return session.Start(setting) && session.WaitForEnd(kSessionLimit);
@@ -310,9 +322,14 @@ TEST_P(FaultInjection, EveryFileEndsWholeOrFailedAndTheReportAgrees)
     EndingSession session;
     CVarnexStandardCSVExporter exporter(text::FromUtf8(report).c_str(), TEXTENCODING_UTF8, false, 4096);
     std::set<std::string> changed, removedFolders;
+    std::string victim;
     {
         Injector injector(row.fault, in, out);
-        ASSERT_TRUE(Run(session, row.name, &exporter)) << "the session did not end";
+        victim = injector.Victim();
+        // One thread for the swap: a file another thread is creating in
+        // the folder at that moment is created by its path after the check.
+        const unsigned threads = row.fault == Fault::FolderSwappedForLink ? 1 : 2;
+        ASSERT_TRUE(Run(session, row.name, &exporter, threads)) << "the session did not end";
         changed = injector.ChangedInputs();
         removedFolders = injector.RemovedFolders();
         s_injected += injector.Injected();
@@ -344,16 +361,19 @@ TEST_P(FaultInjection, EveryFileEndsWholeOrFailedAndTheReportAgrees)
             const std::string output = platform::ToNativePath(record->GetOutputFile());
             const bool hasOutput = fs::exists(fs::symlink_status(output));
             const std::string folder = fs::path(output.substr(out.size() + 1)).parent_path().string();
+            // The folder or one above it was removed or swapped.
+            const bool removed = std::any_of(removedFolders.begin(), removedFolders.end(), [&](const std::string& r) {
+                return folder == r || folder.compare(0, r.size() + 1, r + "/") == 0;
+            });
             if (IsFailure(state)) {
                 // A removed folder also fails the other files being written into it.
-                EXPECT_TRUE(row.chosenFail && (Chosen(input) || removedFolders.count(folder)))
-                    << "a file the fault did not touch failed";
+                EXPECT_TRUE(row.chosenFail && (Chosen(input) || removed)) << "a file the fault did not touch failed";
                 EXPECT_FALSE(record->GetMessage().empty());
                 EXPECT_FALSE(hasOutput) << "a failed file left an output";
                 continue;
             }
             EXPECT_NE(operation, VARNEXRESULTOPERATION_NONE);
-            if (removedFolders.count(folder) && !hasOutput)
+            if (removed && !hasOutput)
                 continue;  // written, then removed with its folder by someone else
             ASSERT_TRUE(hasOutput);
             if (changed.count(relative) && row.fault == Fault::TruncatedWhileRead) {
@@ -380,6 +400,11 @@ TEST_P(FaultInjection, EveryFileEndsWholeOrFailedAndTheReportAgrees)
         ASSERT_GE(rows[i].size(), 6u);
         ASSERT_TRUE(statusOf.count(rows[i][0])) << "a row names no record: " << rows[i][0];
         EXPECT_EQ(rows[i][5], statusOf[rows[i][0]]) << rows[i][0];
+    }
+
+    // Nothing went through a link put in the output tree.
+    if (fs::exists(victim)) {
+        EXPECT_TRUE(fs::is_empty(victim)) << "written outside the output folder";
     }
 
     // No temporary file anywhere; no input changed but by the fault itself.
