@@ -59,7 +59,6 @@ MixedCaseCount CountMixedCaseWords(Text text, const Kinds& kinds, bool stopAtMix
     // Only pairs with a letter outside ASCII count, so that camel case in
     // code is no misplaced script; only words holding such a letter are
     // counted at all, so that English words around them dilute nothing.
-    // Selects instead of branches: words end every few characters.
     using platform::LetterCase;
     MixedCaseCount count;
     uint64_t letters = 0;
@@ -81,7 +80,7 @@ MixedCaseCount CountMixedCaseWords(Text text, const Kinds& kinds, bool stopAtMix
         previous = kind;
         previousForeign = isForeign;
         if (stopAtMixed && isMixed)
-            return {count.words + 1, count.mixed + 1};  // the pair makes a word of two letters, one foreign
+            break;  // the pair makes a word of two letters, one foreign: counted below
     }
     const bool counted = letters >= 2 && foreign;
     count.words += counted;

@@ -3,7 +3,6 @@
 #include <immintrin.h>
 
 #include <array>
-#include <cstring>
 #include <type_traits>
 #include <utility>
 

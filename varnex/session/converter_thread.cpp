@@ -290,9 +290,10 @@ void CConverterThread::WriteOutput(CVarnexFileInfo* record, const CLongPath& inp
     // come folder by folder: the folder made and checked for the last file
     // is not walked again while its path still leads to that same folder
     // (one swapped for a link, or removed, is walked, and refused or made).
-    std::u16string folder = record->GetOutputRoot() + u'\0' + output.GetDirectory();
+    const std::u16string directory = output.GetDirectory();
+    std::u16string folder = record->GetOutputRoot() + u'\0' + directory;
     platform::FileStatus now;
-    const bool same = folder == m_lastFolder && platform::GetFileStatus(output.GetDirectory(), &now) &&
+    const bool same = folder == m_lastFolder && platform::GetFileStatus(directory, &now) &&
                       now.type == platform::FileType::Directory && now.device == m_lastFolderStatus.device &&
                       now.inode == m_lastFolderStatus.inode;
     VARNEXREASONNOTE why;
