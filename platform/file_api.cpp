@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "platform/native_path.h"
@@ -445,36 +448,59 @@ std::string AbsoluteNative(std::u16string_view path)
     return native.empty() ? cwd : cwd + "/" + native;
 }
 
+std::string JoinComponents(const std::vector<std::string>& parts)
+{
+    std::string path;
+    for (const std::string& part : parts)
+        path += "/" + part;
+    return path.empty() ? "/" : path;
+}
+
+// As realpath, one component at a time, so that the part that does not
+// exist yet is kept, and a link that leads there is followed all the same.
 std::string ResolveNative(std::u16string_view path)
 {
-    const std::vector<std::string> parts = Components(AbsoluteNative(path));
-    // The longest prefix the system can resolve; the rest does not exist yet.
-    std::string result = "/";
-    size_t resolved = 0;
-    for (size_t n = parts.size(); n > 0; --n) {
-        std::string prefix;
-        for (size_t i = 0; i < n; ++i)
-            prefix += "/" + parts[i];
-        if (char* real = realpath(prefix.c_str(), nullptr)) {
-            result = real;
-            free(real);
-            resolved = n;
-            break;
-        }
-    }
-    for (size_t i = resolved; i < parts.size(); ++i) {
-        if (parts[i] == ".")
+    std::deque<std::string> todo;
+    for (std::string& part : Components(AbsoluteNative(path)))
+        todo.push_back(std::move(part));
+    std::vector<std::string> done;
+    bool missing = false;
+    int links = 0;
+    while (!todo.empty()) {
+        std::string part = std::move(todo.front());
+        todo.pop_front();
+        if (part == ".")
             continue;
-        if (parts[i] == "..") {
-            const size_t slash = result.rfind('/');
-            result.erase(slash == 0 ? 1 : slash);
+        if (part == "..") {
+            if (!done.empty())
+                done.pop_back();
             continue;
         }
-        if (result.back() != '/')
-            result += '/';
-        result += parts[i];
+        done.push_back(std::move(part));
+        if (missing)
+            continue;
+        const std::string here = JoinComponents(done);
+        struct stat st;
+        if (lstat(here.c_str(), &st) != 0) {
+            missing = true;
+            continue;
+        }
+        if (!S_ISLNK(st.st_mode) || ++links > 40)
+            continue;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = readlink(here.c_str(), target.data(), target.size());
+        if (n <= 0) {
+            missing = true;
+            continue;
+        }
+        target.resize(static_cast<size_t>(n));
+        done.pop_back();
+        if (target[0] == '/')
+            done.clear();
+        std::vector<std::string> inner = Components(target);
+        todo.insert(todo.begin(), inner.begin(), inner.end());
     }
-    return result;
+    return JoinComponents(done);
 }
 
 }  // namespace
@@ -507,56 +533,58 @@ bool IsSameOrInside(std::u16string_view path, std::u16string_view folder)
     }
 }
 
-namespace {
+OpenFolder::OpenFolder(int handle, std::u16string path) : m_handle(handle), m_path(std::move(path)) {}
 
-// The root is the user's choice and may be reached through links.
-int OpenRootFolder(const std::string& rootNative, int* error)
+OpenFolder::~OpenFolder()
 {
-    ResolvedPath resolved(rootNative.empty() ? "." : rootNative);
-    if (!resolved.Ok()) {
-        SetError(error, resolved.Error());
-        return -1;
-    }
-    const int dir = openat(resolved.Dir(), resolved.Leaf(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    SetError(error, dir < 0 ? errno : 0);
-    return dir;
+    if (m_handle >= 0)
+        close(m_handle);
 }
 
-}  // namespace
-
-bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error, FileStatus* last)
+std::u16string OpenFolder::PathOf(std::u16string_view name) const
 {
-    const std::string rootNative = ToNativePath(root);
-    // Every file of a run asks for the same root: made once, then only opened.
-    int dir = OpenRootFolder(rootNative, nullptr);
+    std::u16string path = m_path;
+    if (path.empty() || path.back() != u'/')
+        path += u'/';
+    path += name;
+    return path;
+}
+
+namespace {
+
+FolderRef Folder(int handle, std::u16string path)
+{
+    return std::make_shared<const OpenFolder>(handle, std::move(path));
+}
+
+// Opens relative below root one component at a time, never through a link;
+// made: missing folders are made on the way (with their modes).
+int WalkBelow(int root, const std::string& relative, bool make, const std::string& inputRoot, int* error)
+{
+    int dir = fcntl(root, F_DUPFD_CLOEXEC, 3);
     if (dir < 0) {
-        const std::vector<std::string> parts = Components(rootNative);
-        std::string prefix = rootNative.empty() || rootNative[0] != '/' ? "" : "/";
-        for (const std::string& part : parts) {
-            prefix += part;
-            int made = 0;
-            if (!CreateDirectoryOne(FromNativePath(prefix), &made) && made != EEXIST) {
-                SetError(error, made);
-                return false;
-            }
-            prefix += '/';
-        }
-        dir = OpenRootFolder(rootNative, error);
-        if (dir < 0)
-            return false;
+        SetError(error, errno);
+        return -1;
     }
+    std::string input = inputRoot;
     int why = 0;
-    for (const std::string& part : Components(ToNativePath(relative))) {
+    for (const std::string& part : Components(relative)) {
         if (part == ".")
             continue;
         if (part == "..") {
             why = EINVAL;
             break;
         }
+        if (!input.empty())
+            input += "/" + part;
         // O_PATH with O_NOFOLLOW opens a link itself, so fstat tells what it is.
         int sub = openat(dir, part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-        if (sub < 0 && errno == ENOENT) {
-            if (mkdirat(dir, part.c_str(), 0777) != 0 && errno != EEXIST) {
+        if (sub < 0 && errno == ENOENT && make) {
+            mode_t mode = 0777;
+            struct stat from;
+            if (!input.empty() && stat(input.c_str(), &from) == 0 && S_ISDIR(from.st_mode))
+                mode = (from.st_mode & 0777) | S_IRWXU;
+            if (mkdirat(dir, part.c_str(), mode) != 0 && errno != EEXIST) {
                 why = errno;
                 break;
             }
@@ -575,11 +603,229 @@ bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, i
         close(dir);
         dir = sub;
     }
-    if (why == 0 && last != nullptr && !GetHandleStatus(dir, last))
-        why = errno;
-    close(dir);
+    if (why != 0) {
+        close(dir);
+        dir = -1;
+    }
     SetError(error, why);
-    return why == 0;
+    return dir;
+}
+
+// openat2 does the walk in one call where the kernel has it.
+std::atomic<bool> g_noOpenat2{false};
+
+int OpenBelow(int root, const std::string& relative, int* error)
+{
+    if (relative.find("..") != std::string::npos) {
+        for (const std::string& part : Components(relative))
+            if (part == "..") {
+                SetError(error, EINVAL);
+                return -1;
+            }
+    }
+    if (!g_noOpenat2.load(std::memory_order_relaxed)) {
+        struct open_how how = {};
+        how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        const long fd = syscall(SYS_openat2, root, relative.empty() ? "." : relative.c_str(), &how, sizeof how);
+        if (fd >= 0) {
+            SetError(error, 0);
+            return static_cast<int>(fd);
+        }
+        // Older kernels lack the call; seccomp filters of some containers refuse it.
+        if (errno != ENOSYS && errno != EPERM) {
+            SetError(error, errno == EXDEV ? ELOOP : errno);
+            return -1;
+        }
+        g_noOpenat2.store(true, std::memory_order_relaxed);
+    }
+    return WalkBelow(root, relative, false, {}, error);
+}
+
+}  // namespace
+
+FolderRef OpenFolderAt(std::u16string_view path, int* error)
+{
+    ResolvedPath resolved(ToNativePath(path.empty() ? u"." : path));
+    if (!resolved.Ok()) {
+        SetError(error, resolved.Error());
+        return nullptr;
+    }
+    const int dir = openat(resolved.Dir(), resolved.Leaf(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        SetError(error, errno);
+        return nullptr;
+    }
+    SetError(error, 0);
+    return Folder(dir, std::u16string(path));
+}
+
+FolderRef OpenFolderBelow(const OpenFolder& root, std::u16string_view relative, int* error)
+{
+    const int dir = OpenBelow(root.Handle(), ToNativePath(relative), error);
+    if (dir < 0)
+        return nullptr;
+    return Folder(dir, relative.empty() ? root.Path() : root.PathOf(relative));
+}
+
+FolderRef CreateFolderChain(const OpenFolder& root, std::u16string_view relative, int* error,
+                            const FolderModeSource* modes)
+{
+    const std::string inputRoot = modes && !modes->inputRoot.empty() ? ToNativePath(modes->inputRoot) : "";
+    const int dir = WalkBelow(root.Handle(), ToNativePath(relative), true, inputRoot, error);
+    if (dir < 0)
+        return nullptr;
+    return Folder(dir, relative.empty() ? root.Path() : root.PathOf(relative));
+}
+
+FolderRef CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error,
+                            const FolderModeSource* modes)
+{
+    // Every file of a run asks for the same root: made once, then only opened.
+    FolderRef top = OpenFolderAt(root, nullptr);
+    if (!top) {
+        const std::string rootNative = ToNativePath(root);
+        const std::vector<std::string> parts = Components(rootNative);
+        std::string prefix = rootNative.empty() || rootNative[0] != '/' ? "" : "/";
+        for (size_t i = 0; i < parts.size(); ++i) {
+            prefix += parts[i];
+            mode_t mode = 0777;
+            struct stat from;
+            if (i + 1 == parts.size() && modes && !modes->inputRoot.empty() &&
+                stat(ToNativePath(modes->inputRoot).c_str(), &from) == 0 && S_ISDIR(from.st_mode))
+                mode = (from.st_mode & 0777) | S_IRWXU;
+            if (mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) {
+                SetError(error, errno);
+                return nullptr;
+            }
+            prefix += '/';
+        }
+        top = OpenFolderAt(root, error);
+        if (!top)
+            return nullptr;
+    }
+    return CreateFolderChain(*top, relative, error, modes);
+}
+
+FileHandle CreateFileIn(const OpenFolder& folder, std::u16string_view name, int* error)
+{
+    if (FileFaultInjector* faults = g_faults.load()) {
+        if (const int fault = faults->BeforeOpen(folder.PathOf(name), FILE_ACCESS_WRITE)) {
+            SetError(error, fault);
+            return INVALID_FILE_HANDLE;
+        }
+    }
+    const std::string leaf = ToNativePath(name);
+    int fd;
+    do {
+        fd = openat(folder.Handle(), leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                    0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        SetError(error, errno);
+        return INVALID_FILE_HANDLE;
+    }
+    if (TemporaryFilesEnding()) {
+        // The process is ending on a signal: a file made now would outlive it.
+        unlinkat(folder.Handle(), leaf.c_str(), 0);
+        close(fd);
+        SetError(error, ECANCELED);
+        return INVALID_FILE_HANDLE;
+    }
+    SetError(error, 0);
+    return fd;
+}
+
+bool GetFileStatusIn(const OpenFolder& folder, std::u16string_view name, FileStatus* status, int* error)
+{
+    struct stat st;
+    if (fstatat(folder.Handle(), ToNativePath(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetError(error, errno);
+        return false;
+    }
+    FillStatus(st, status);
+    SetError(error, 0);
+    return true;
+}
+
+bool RenameFileIn(const OpenFolder& folder, std::u16string_view from, std::u16string_view to, int* error)
+{
+    if (FileFaultInjector* faults = g_faults.load()) {
+        if (const int fault = faults->BeforeRename(folder.PathOf(from), folder.PathOf(to))) {
+            SetError(error, fault);
+            return false;
+        }
+    }
+    if (renameat(folder.Handle(), ToNativePath(from).c_str(), folder.Handle(), ToNativePath(to).c_str()) != 0) {
+        SetError(error, errno);
+        return false;
+    }
+    SetError(error, 0);
+    return true;
+}
+
+bool RemoveFileIn(const OpenFolder& folder, std::u16string_view name, int* error)
+{
+    if (unlinkat(folder.Handle(), ToNativePath(name).c_str(), 0) != 0) {
+        SetError(error, errno);
+        return false;
+    }
+    SetError(error, 0);
+    return true;
+}
+
+bool CopyModeAndTimeTo(FileHandle handle, const FileStatus& from, int* error)
+{
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = from.modified;
+    times[1].tv_nsec = from.modifiedNanoseconds;
+    const bool ok = fchmod(handle, from.mode & 0777) == 0 && futimens(handle, times) == 0;
+    SetError(error, ok ? 0 : errno);
+    return ok;
+}
+
+namespace {
+
+struct flock WholeFile(short type)
+{
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return lock;  // start 0, length 0: the whole file
+}
+
+}  // namespace
+
+bool LockInUse(FileHandle handle, int* error)
+{
+    struct flock lock = WholeFile(F_WRLCK);
+    int result;
+    do {
+        result = fcntl(handle, F_OFD_SETLKW, &lock);
+    } while (result != 0 && errno == EINTR);
+    SetError(error, result == 0 ? 0 : errno);
+    return result == 0;
+}
+
+bool RemoveIfNotInUse(const OpenFolder& folder, std::u16string_view name)
+{
+    const std::string leaf = ToNativePath(name);
+    const int fd = openat(folder.Handle(), leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat opened, named;
+    struct flock lock = WholeFile(F_RDLCK);
+    // The lock is held while the name is removed: a writer that made the
+    // file just now gets its own lock only afterwards, sees the file gone and
+    // makes another.
+    const bool removed = fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && fcntl(fd, F_OFD_SETLK, &lock) == 0 &&
+                         fstatat(folder.Handle(), leaf.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+                         unlinkat(folder.Handle(), leaf.c_str(), 0) == 0;
+    close(fd);
+    return removed;
 }
 
 bool RemoveFile(std::u16string_view path, int* error)
@@ -666,7 +912,19 @@ bool DirectoryReader::Open(std::u16string_view path, int* error)
         SetError(error, m_error);
         return false;
     }
-    const int fd = openat(resolved.Dir(), resolved.Leaf(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return OpenAt(resolved.Dir(), resolved.Leaf(), error);
+}
+
+bool DirectoryReader::Open(const OpenFolder& folder, int* error)
+{
+    Close();
+    m_error = 0;
+    return OpenAt(folder.Handle(), ".", error);
+}
+
+bool DirectoryReader::OpenAt(int dir, const char* name, int* error)
+{
+    const int fd = openat(dir, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         m_error = errno;
         SetError(error, m_error);

@@ -104,21 +104,86 @@ bool CopyModeAndTime(std::u16string_view path, const FileStatus& from, int* erro
 bool CreateDirectoryOne(std::u16string_view path, int* error = nullptr);
 
 // The absolute path the system reaches: symbolic links, "." and ".." are
-// resolved in the part that exists; the rest is appended as written, with
-// "." and ".." folded. Relative paths start at the current folder.
+// resolved in the part that exists, a link whose target is missing leads to
+// that target (where a file made through it would land); the rest is
+// appended as written, with "." and ".." folded. Relative paths start at the
+// current folder.
 std::u16string ResolvePath(std::u16string_view path);
 // Whether path is folder or lies below it. Both are resolved first; a folder
 // reached by two names (a bind mount) is also recognised by device and inode.
 bool IsSameOrInside(std::u16string_view path, std::u16string_view folder);
 
-// Makes the folders of `relative` below `root` (made like mkdir -p when
+// A folder held open, so that files are made, renamed and removed in it by
+// name: once it is open, no folder or link swapped in on its path can send a
+// write anywhere else. Shared by the files written into one folder.
+class OpenFolder {
+public:
+    // Takes over handle (an O_PATH descriptor of a folder); path names it in
+    // messages and before the fault seam.
+    OpenFolder(int handle, std::u16string path);
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    int Handle() const { return m_handle; }
+    const std::u16string& Path() const { return m_path; }
+    // path/name, for messages.
+    std::u16string PathOf(std::u16string_view name) const;
+
+private:
+    int m_handle;
+    std::u16string m_path;
+};
+using FolderRef = std::shared_ptr<const OpenFolder>;
+
+// Opens a folder by its path, links followed (a path the user chose).
+FolderRef OpenFolderAt(std::u16string_view path, int* error = nullptr);
+// Opens the folder `relative` below root, never through a symbolic link nor
+// out of root: ELOOP for a link on the way, ENOENT when a folder is missing,
+// ENOTDIR for another kind of entry; relative must not hold "..".
+FolderRef OpenFolderBelow(const OpenFolder& root, std::u16string_view relative, int* error = nullptr);
+// Where a folder made below an output root takes its permission bits: the
+// folder of the same relative path below this input folder (its bits, with
+// the owner's read, write and search added so that outputs can be made in
+// it; the umask applies). Empty, or a folder that is not there: 0777 and the umask.
+struct FolderModeSource {
+    std::u16string inputRoot;
+};
+// Makes the folders of `relative` below root (made like mkdir -p when
 // missing), one component at a time, never through a symbolic link nor
 // anything but a folder: nothing below root can lead outside it. Fails with
-// ELOOP for a link, ENOTDIR for another kind of entry. root itself may be
-// reached through links; relative must not hold "..".
-// last (optional): the status of the last folder, to tell it again later.
-bool CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error = nullptr,
-                       FileStatus* last = nullptr);
+// ELOOP for a link, ENOTDIR for another kind of entry; relative must not
+// hold "..". Returns the last folder, open.
+FolderRef CreateFolderChain(const OpenFolder& root, std::u16string_view relative, int* error = nullptr,
+                            const FolderModeSource* modes = nullptr);
+// The same below a root given by its path, which is made when missing (its
+// own last folder with the input root's bits) and may be reached through links.
+FolderRef CreateFolderChain(std::u16string_view root, std::u16string_view relative, int* error = nullptr,
+                            const FolderModeSource* modes = nullptr);
+
+// Files in an open folder, by a name of one component; a link there is
+// never followed.
+// Creates a new file for writing (EEXIST when anything has the name);
+// INVALID_FILE_HANDLE with errno in *error.
+FileHandle CreateFileIn(const OpenFolder& folder, std::u16string_view name, int* error = nullptr);
+bool GetFileStatusIn(const OpenFolder& folder, std::u16string_view name, FileStatus* status,
+                     int* error = nullptr);
+// Replaces an existing file of the name `to` atomically.
+bool RenameFileIn(const OpenFolder& folder, std::u16string_view from, std::u16string_view to,
+                  int* error = nullptr);
+bool RemoveFileIn(const OpenFolder& folder, std::u16string_view name, int* error = nullptr);
+// Gives an open file the permission bits (0777 of mode) and modification time of another.
+bool CopyModeAndTimeTo(FileHandle handle, const FileStatus& from, int* error = nullptr);
+
+// A lock that tells other processes a file is in use, held until the handle
+// (and every duplicate of it) is closed. It is an open-file-description
+// lock: it holds across process namespaces and containers, and on NFS
+// through its lock service. Waits for a short check by another process.
+bool LockInUse(FileHandle handle, int* error = nullptr);
+// Removes a regular file of folder whose in-use lock nobody holds (a file
+// left by a process that ended). False when it is in use, when locks cannot
+// be told on its file system, or when it is gone or cannot be removed.
+bool RemoveIfNotInUse(const OpenFolder& folder, std::u16string_view name);
 bool RemoveFile(std::u16string_view path, int* error = nullptr);
 bool RemoveDirectoryOne(std::u16string_view path, int* error = nullptr);
 // Replaces an existing target atomically (same file system).
@@ -140,12 +205,16 @@ public:
     DirectoryReader& operator=(const DirectoryReader&) = delete;
 
     bool Open(std::u16string_view path, int* error = nullptr);
+    // Lists an open folder, wherever its path leads by now.
+    bool Open(const OpenFolder& folder, int* error = nullptr);
     // False at the end of the listing or on an error (then Error() is non-zero).
     bool Next(DirectoryEntry& entry);
     int Error() const { return m_error; }
     void Close();
 
 private:
+    bool OpenAt(int dir, const char* name, int* error);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     int m_error = 0;

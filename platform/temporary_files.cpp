@@ -1,5 +1,6 @@
 #include "platform/temporary_files.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +18,7 @@ namespace {
 // half written, and the owner waits for a removal under way.
 struct Slot {
     std::atomic<int> state{0};
+    int folder = AT_FDCWD;  // the folder path is relative to (owned unless AT_FDCWD)
     char path[PATH_MAX];
 };
 
@@ -26,37 +28,53 @@ std::atomic<bool> g_ending{false};
 
 }  // namespace
 
-TemporaryFileGuard::TemporaryFileGuard(std::u16string_view path)
+namespace {
+
+int Register(int folder, const std::string& native)
 {
-    const std::string native = ToNativePath(path);
     if (native.size() >= PATH_MAX)
-        return;
+        return -1;
     for (int i = 0; i < kSlots; ++i) {
         int expected = 0;
         if (g_slots[i].state.compare_exchange_strong(expected, 1)) {
+            g_slots[i].folder = folder;
             std::memcpy(g_slots[i].path, native.c_str(), native.size() + 1);
             g_slots[i].state.store(2);
-            m_slot = i;
-            return;
+            return i;
         }
     }
+    return -1;
+}
+
+}  // namespace
+
+TemporaryFileGuard::TemporaryFileGuard(std::u16string_view path) : m_slot(Register(AT_FDCWD, ToNativePath(path))) {}
+
+TemporaryFileGuard::TemporaryFileGuard(int folderHandle, std::u16string_view name)
+{
+    const int folder = fcntl(folderHandle, F_DUPFD_CLOEXEC, 3);
+    if (folder < 0)
+        return;
+    m_slot = Register(folder, ToNativePath(name));
+    if (m_slot < 0)
+        close(folder);
 }
 
 TemporaryFileGuard::~TemporaryFileGuard()
 {
     if (m_slot < 0)
         return;
-    std::atomic<int>& state = g_slots[m_slot].state;
+    Slot& slot = g_slots[m_slot];
     for (;;) {
         int expected = 2;
-        if (state.compare_exchange_strong(expected, 0))
-            return;
-        if (expected == 4) {
-            state.store(0);
-            return;
-        }
+        if (slot.state.compare_exchange_strong(expected, 1) || expected == 4)
+            break;
         usleep(1000);  // a removal is under way
     }
+    if (slot.folder != AT_FDCWD)
+        close(slot.folder);
+    slot.folder = AT_FDCWD;
+    slot.state.store(0);
 }
 
 void RemoveTemporaryFilesNow()
@@ -65,7 +83,7 @@ void RemoveTemporaryFilesNow()
     for (Slot& slot : g_slots) {
         int expected = 2;
         if (slot.state.compare_exchange_strong(expected, 3)) {
-            unlink(slot.path);
+            unlinkat(slot.folder, slot.path, 0);
             slot.state.store(4);
         }
     }

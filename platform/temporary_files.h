@@ -11,6 +11,9 @@ namespace platform {
 class TemporaryFileGuard {
 public:
     explicit TemporaryFileGuard(std::u16string_view path);
+    // The file `name` in an open folder (a descriptor the guard duplicates):
+    // removed there, wherever the folder's path leads by then.
+    TemporaryFileGuard(int folderHandle, std::u16string_view name);
     ~TemporaryFileGuard();
     TemporaryFileGuard(const TemporaryFileGuard&) = delete;
     TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;

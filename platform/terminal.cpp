@@ -23,7 +23,9 @@ struct sigaction g_previous[std::size(kStopSignals)];
 
 void OnStopSignal(int signal)
 {
-    if (!g_stopRequested.exchange(true))
+    // A closed pipe stops the run as a first signal does; the writes that
+    // meet the closed pipe after it fail with EPIPE and change nothing more.
+    if (!g_stopRequested.exchange(true) || signal == SIGPIPE)
         return;
     // The second signal ends the program at once, but never leaves a
     // half-written temporary file behind.

@@ -19,8 +19,10 @@ unsigned ColumnWidth(std::string_view utf8);
 
 // While an object lives, Ctrl+C (SIGINT), kill (SIGTERM), a closed terminal
 // (SIGHUP) and a closed pipe (SIGPIPE) set the stop request instead of ending
-// the process; a second one removes the temporary files being written and
-// ends the process at once with 128 + the signal. One object at a time.
+// the process; a second SIGINT, SIGTERM or SIGHUP removes the temporary
+// files being written and ends the process at once with 128 + the signal (a
+// closed pipe is met again by every later write: it never ends the process).
+// One object at a time.
 class StopSignals {
 public:
     StopSignals();

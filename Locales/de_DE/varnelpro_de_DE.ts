@@ -277,6 +277,10 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
         <translation>Exportdatei kann nicht geschrieben werden: %1</translation>
     </message>
     <message>
+        <source>cannot write the summary</source>
+        <translation>Die Zusammenfassung kann nicht geschrieben werden</translation>
+    </message>
+    <message>
         <source>export file is a folder: %1</source>
         <translation>Exportdatei ist ein Ordner: %1</translation>
     </message>

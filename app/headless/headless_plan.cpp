@@ -48,13 +48,31 @@ std::u16string CheckOutputFolder(const std::u16string& folder, std::u16string& t
 
 namespace {
 
-std::u16string CheckExportFile(const std::u16string& path, std::u16string& folderToCreate)
+bool IsStandardOutput(const platform::FileStatus& status)
+{
+    platform::FileStatus out;
+    return platform::GetHandleStatus(platform::STANDARD_OUTPUT, &out) && out.device == status.device &&
+           out.inode == status.inode;
+}
+
+std::u16string CheckExportFile(const std::u16string& path, HeadlessPlan& plan)
 {
     platform::FileStatus status;
-    if (Exists(path, status) && status.type == platform::FileType::Directory)
-        return Arg(TrH("export file is a folder: %1"), path);
-    const std::u16string folder = CLongPath(CLongPath(path).GetDirectory()).RemoveBackslash().GetPath();
-    if (std::u16string why = CheckOutputFolder(folder.empty() ? u"/" : folder, folderToCreate); !why.empty())
+    if (Exists(path, status)) {
+        if (status.type == platform::FileType::Directory)
+            return Arg(TrH("export file is a folder: %1"), path);
+        // A FIFO, a process substitution, a device or a standard stream.
+        if (status.type != platform::FileType::Regular || platform::IsStandardHandleFile(status)) {
+            plan.reportWrittenInto = true;
+            plan.standardOutputTaken |= IsStandardOutput(status);
+            return {};
+        }
+    }
+    // The report is made where the path leads, through a link not yet resolvable too.
+    const std::u16string folder =
+        CLongPath(CLongPath(platform::ResolvePath(path)).GetDirectory()).RemoveBackslash().GetPath();
+    if (std::u16string why = CheckOutputFolder(folder.empty() ? u"/" : folder, plan.exportFolderToCreate);
+        !why.empty())
         return Arg(TrH("cannot write the export file: %1"), path) + u" (" + why + u")";
     return {};
 }
@@ -118,9 +136,12 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
             item.outputPath = outputPath;
             plan.outputWrittenThrough = Exists(outputPath, out) && (out.type != platform::FileType::Regular ||
                                                                     platform::IsStandardHandleFile(out));
+            plan.standardOutputTaken |= plan.outputWrittenThrough && IsStandardOutput(out);
         } else if (folder) {
             item.outputPath = outputPath;
         } else {
+            // The file's name in the folder: made like a walk's outputs, a link there replaced.
+            item.outputRoot = outputPath;
             item.outputPath = CLongPath(outputPath).Append(CLongPath(inputPath).GetFileName()).GetPath();
             platform::FileStatus out;
             if (Exists(item.outputPath, out) && out.device == input.device && out.inode == input.inode)
@@ -136,7 +157,7 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
     if (options.exportType != CCommandLineOptions::EXPORT_NONE) {
         if (options.exportPath.empty())
             return TrH("no export file given");
-        if (std::u16string why = CheckExportFile(options.exportPath, plan.exportFolderToCreate); !why.empty())
+        if (std::u16string why = CheckExportFile(options.exportPath, plan); !why.empty())
             return why;
         // JSON text is UTF-8 by its standard; another form would not parse.
         if (options.exportType == CCommandLineOptions::EXPORT_JSON && options.exportEncoding != TEXTENCODING_UTF8)

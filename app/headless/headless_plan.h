@@ -14,6 +14,11 @@ struct HeadlessPlan {
     CCommandLineOptions::ExportType exportType = CCommandLineOptions::EXPORT_NONE;
     std::u16string exportPath;
     std::u16string exportFolderToCreate;
+    // The report is a FIFO, a device or a standard stream: written into.
+    bool reportWrittenInto = false;
+    // Standard output is the report or the output: the summary and every
+    // status line go to standard error.
+    bool standardOutputTaken = false;
     bool outputInsideInput = false;  // the output folder is left out of the walk
     // A FIFO, a device or what a standard handle is open on: written into,
     // no file made beside it, and the summary goes to standard error.

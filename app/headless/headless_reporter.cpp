@@ -1,6 +1,7 @@
 #include "app/headless/headless_reporter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -171,10 +172,10 @@ void HeadlessReporter::ClearBar()
     }
 }
 
-void HeadlessReporter::PrintSummary(const VARNEXSESSIONSUMMARY& summary, const Ending& ending) const
+bool HeadlessReporter::PrintSummary(const VARNEXSESSIONSUMMARY& summary, const Ending& ending, int* error) const
 {
     if (m_console.quiet)
-        return;  // the exit status and the problem lines say it
+        return true;  // the exit status and the problem lines say it
     FILE* out = m_console.out;
     const double seconds = Seconds();
     std::vector<std::pair<std::u16string, std::string>> rows;
@@ -214,5 +215,9 @@ void HeadlessReporter::PrintSummary(const VARNEXSESSIONSUMMARY& summary, const E
     PrintTable(out, rows);
     if (ending.stoppedByUser)
         fprintf(out, "%s\n", Out(TrH("Stopped before the end.")).c_str());
-    fflush(out);
+    errno = 0;
+    if (fflush(out) == 0 && !ferror(out))
+        return true;
+    *error = errno;
+    return false;
 }

@@ -50,7 +50,9 @@ public:
     // Redraws the bar, at most a few times a second.
     void Bar(unsigned done, unsigned total, bool finding, const std::u16string& current);
     void ClearBar();
-    void PrintSummary(const VARNEXSESSIONSUMMARY& summary, const Ending& ending) const;
+    // False with errno in *error when the summary could not be written (a
+    // full device, a closed pipe).
+    bool PrintSummary(const VARNEXSESSIONSUMMARY& summary, const Ending& ending, int* error) const;
     const Totals& GetTotals() const { return m_totals; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "app/options/command_line_switches.h"
 #include "app/options/program_version.h"
 #include "platform/codepage.h"
+#include "platform/file_api.h"
 #include "platform/terminal.h"
 #include "textrion/io/atomic_output_file.h"
 #include "textrion/path/long_path.h"
@@ -97,28 +99,10 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         fprintf(console.err, "varnelpro: %s\n", Term(why).c_str());
         return HEADLESS_EXIT_BAD_START;
     }
-    for (const std::u16string& folder : {plan.outputFolderToCreate, plan.exportFolderToCreate}) {
-        if (!folder.empty() && !CLongPath(folder).AddBackslash().EnsureDirectoryExists()) {
-            fprintf(console.err, "varnelpro: %s\n", Term(Arg(TrH("cannot write to output folder: %1"), folder)).c_str());
-            return HEADLESS_EXIT_BAD_START;
-        }
-    }
-
-    if (plan.outputInsideInput)
+    if (!plan.exportFolderToCreate.empty() && !CLongPath(plan.exportFolderToCreate).AddBackslash().EnsureDirectoryExists()) {
         fprintf(console.err, "varnelpro: %s\n",
-                Out(TrH("the output folder lies inside the input folder: it is left out of the walk, and a file "
-                        "in it is replaced where an input of the same name is converted"))
-                    .c_str());
-
-    if (!plan.detectOnly && !plan.outputWrittenThrough) {
-        // Temporary files of a run that was killed before it could remove them.
-        const bool folder = plan.item.folder;
-        const std::u16string outputFolder =
-            folder ? plan.item.outputPath
-                   : CLongPath(CLongPath(plan.item.outputPath).GetDirectory()).RemoveBackslash().GetPath();
-        for (const std::u16string& stale : CAtomicOutputFile::RemoveStaleTemporaryFiles(outputFolder, folder))
-            fprintf(console.err, "varnelpro: %s\n",
-                    Term(Arg(TrH("removed a temporary file left by an interrupted run: %1"), stale)).c_str());
+                Term(Arg(TrH("cannot write to output folder: %1"), plan.exportFolderToCreate)).c_str());
+        return HEADLESS_EXIT_BAD_START;
     }
 
     VARNEXJOBSETTING setting = jobSetting;
@@ -146,6 +130,43 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
             json->SetConcatenable(options.exportHeader);
         exporter = std::move(json);
     }
+    // A report that cannot be written stops the run before any file is
+    // done; a FIFO's reader is waited for here.
+    if (int error = 0; exporter && !exporter->Prepare(&error)) {
+        fprintf(console.err, "varnelpro: %s (%s)\n", Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str(),
+                strerror(error));
+        return HEADLESS_EXIT_BAD_START;
+    }
+    if (!plan.outputFolderToCreate.empty()) {
+        // Made with the input folder's permission bits: a folder only its
+        // owner could read does not become readable by all.
+        const platform::FolderModeSource modes{
+            plan.item.folder ? plan.item.inputPath
+                             : CLongPath(CLongPath(plan.item.inputPath).GetDirectory()).RemoveBackslash().GetPath()};
+        int error = 0;
+        if (!platform::CreateFolderChain(plan.outputFolderToCreate, u"", &error, &modes)) {
+            fprintf(console.err, "varnelpro: %s\n",
+                    Term(Arg(TrH("cannot write to output folder: %1"), plan.outputFolderToCreate)).c_str());
+            return HEADLESS_EXIT_BAD_START;
+        }
+    }
+
+    if (plan.outputInsideInput)
+        fprintf(console.err, "varnelpro: %s\n",
+                Out(TrH("the output folder lies inside the input folder: it is left out of the walk, and a file "
+                        "in it is replaced where an input of the same name is converted"))
+                    .c_str());
+
+    if (!plan.detectOnly && !plan.outputWrittenThrough) {
+        // Temporary files of runs that were killed before they could remove them.
+        const bool folder = plan.item.folder;
+        const std::u16string outputFolder =
+            folder ? plan.item.outputPath
+                   : CLongPath(CLongPath(plan.item.outputPath).GetDirectory()).RemoveBackslash().GetPath();
+        for (const std::u16string& stale : CAtomicOutputFile::RemoveStaleTemporaryFiles(outputFolder, folder))
+            fprintf(console.err, "varnelpro: %s\n",
+                    Term(Arg(TrH("removed a temporary file left by an interrupted run: %1"), stale)).c_str());
+    }
 
     platform::StopSignals stopSignals;
     HeadlessSession session;
@@ -158,8 +179,8 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     }
 
     HeadlessConsole shown = console;
-    if (plan.outputWrittenThrough)
-        shown.out = console.err;  // standard output may be the output itself
+    if (plan.standardOutputTaken)
+        shown.out = console.err;  // standard output is the output or the report
     HeadlessReporter reporter(shown, plan.detectOnly, plan.item.folder ? plan.item.inputPath : std::u16string());
     bool stopRequested = false;
     std::deque<CVarnexFileInfo*> finished;
@@ -188,7 +209,11 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     ending.report = exporter != nullptr;
     ending.reportOk = !exporter || session.IsResultExportOk();
     ending.reportPath = plan.exportPath;
-    reporter.PrintSummary(summary, ending);
+    int summaryError = 0;
+    const bool summaryWritten = reporter.PrintSummary(summary, ending, &summaryError);
+    if (!summaryWritten)
+        fprintf(console.err, "varnelpro: %s: %s\n", Out(TrH("cannot write the summary")).c_str(),
+                strerror(summaryError ? summaryError : EIO));
     if (reporter.GetTotals().unknownText > 0 && !plan.detectOnly) {
         // Text left unconverted must say how to convert it.
         const std::u16string hint =
@@ -203,7 +228,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         fprintf(console.err, "varnelpro: %s\n",
                 Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str());
 
-    const bool clean = !ending.stoppedByUser && ending.reportOk && ending.unreadableFolders == 0 &&
+    const bool clean = summaryWritten && !ending.stoppedByUser && ending.reportOk && ending.unreadableFolders == 0 &&
                        summary.warningFiles == 0 && summary.errorFiles == 0 &&
                        summary.processedFiles == summary.totalFiles;
     return clean ? HEADLESS_EXIT_OK : HEADLESS_EXIT_PROBLEMS;

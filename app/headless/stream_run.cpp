@@ -19,7 +19,7 @@
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
-#include "varnex/export/csv_exporter.h"
+#include "varnex/session/file_job.h"
 
 using headless::Arg;
 using headless::Out;
@@ -27,11 +27,6 @@ using headless::Term;
 using headless::TrH;
 
 namespace {
-
-bool StopNotRequested(CTextFileConverter*, void* signals)
-{
-    return !static_cast<const platform::StopSignals*>(signals)->Requested();
-}
 
 // Bytes read so far and the rate, redrawn on a terminal's standard error: a
 // long pipe shows that it moves.
@@ -120,52 +115,6 @@ std::string StatusLine(const VARNEXFILEOUTCOME& outcome, const std::u16string& s
                     DescribeOutcome(outcome), true);
 }
 
-// -c: the bytes as they are, the head first, then the rest of the stream or
-// file, into standard output or the named output (replaced when whole).
-VARNEXFILEOUTCOME CopyAsIs(const CCommandLineOptions& options, bool toStdout, std::vector<unsigned char> head)
-{
-    VARNEXFILEOUTCOME result;
-    const bool fromStdin = options.ReadsStandardInput();
-    const std::unique_ptr<CBinaryFileReader> reader =
-        fromStdin ? std::make_unique<CBinaryFileReader>(platform::DuplicateHandle(platform::STANDARD_INPUT),
-                                                        std::move(head), CCommandLineOptions::kStandardStream)
-                  : std::make_unique<CBinaryFileReader>(options.inputPath->c_str(), true);
-    std::optional<CAtomicOutputFile> target;
-    std::unique_ptr<CBinaryFileWriter> writer;
-    int error = 0;
-    if (toStdout) {
-        writer = std::make_unique<CBinaryFileWriter>(platform::DuplicateHandle(platform::STANDARD_OUTPUT), u"-");
-    } else {
-        target.emplace(*options.outputPath, true);
-        writer = target->IsWriteThrough()
-                     ? std::make_unique<CBinaryFileWriter>(target->OpenWriteThrough(&error), target->GetFinalPath().c_str())
-                     : std::make_unique<CBinaryFileWriter>(target->GetTemporaryPath().c_str(), false, true, true);
-    }
-    std::vector<unsigned char> block(1u << 16);
-    while (reader->IsOpen() && writer->IsOpen() && !reader->Eof() && !writer->HasWriteError()) {
-        const unsigned n = reader->Read(block.data(), static_cast<unsigned>(block.size()));
-        writer->Write(block.data(), n);
-    }
-    const bool written = writer->IsOpen() && writer->Close();
-    platform::FileStatus input;
-    if (!reader->IsOpen() || reader->HasReadError())
-        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_READ_FAILED, reader->GetLastError()));
-    else if (!written)
-        result.End(VARNEXRESULTSTATE_WRITE_ERROR,
-                   VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, writer->GetLastError()));
-    else if (target && !target->IsWriteThrough() && options.conversion.keepModeAndTime && !fromStdin &&
-             (!platform::GetHandleStatus(reader->GetFileHandle(), &input) ||
-              !platform::CopyModeAndTime(target->GetTemporaryPath(), input, &error)))
-        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, error));
-    else if (target && !target->Commit(&error))
-        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_COMMIT_FAILED, error));
-    else
-        result.operation = VARNEXRESULTOPERATION_COPIED;
-    result.bytesIn = reader->GetPosition();
-    result.bytesOut = writer->GetBytesWritten();
-    return result;
-}
-
 }  // namespace
 
 bool IsStreamRun(const CCommandLineOptions& options)
@@ -194,68 +143,40 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
     platform::StopSignals stopSignals;
 
     // Detection sees what it would see of a file: every byte a test may read.
-    std::vector<unsigned char> head;
-    bool whole = true;
+    FILEJOBSOURCE source;
+    source.path = fromStdin ? std::u16string(CCommandLineOptions::kStandardStream) : *options.inputPath;
     if (fromStdin) {
         int error = 0;
-        if (!ReadHead(uint64_t{setting.sampleSizeMB} * 1048576u + CAdvancedDetector::kHeadMargin, head, whole,
-                      error)) {
+        if (!ReadHead(uint64_t{setting.sampleSizeMB} * 1048576u + CAdvancedDetector::kHeadMargin, source.head,
+                      source.whole, error)) {
             fprintf(console.err, "varnelpro: %s: %s\n", Out(TrH("cannot read standard input")).c_str(),
                     strerror(error));
             return HEADLESS_EXIT_BAD_START;
         }
+        source.stream = platform::DuplicateHandle(platform::STANDARD_INPUT);
     }
+    // Nothing in, nothing out: an empty stream is passed on as it is, as a
+    // file of no bytes in a folder is.
+    const bool empty = fromStdin && source.head.empty() && source.whole;
 
+    CFileJob job(setting, [&stopSignals] { return !stopSignals.Requested(); });
     VARNEXFILEOUTCOME outcome;
-    bool repair = false;
     if (conversion.inputCodepage) {
         outcome.codepage = *conversion.inputCodepage;
         outcome.confidence = 1.0f;
     } else {
-        const auto detector =
-            fromStdin ? std::make_unique<CAdvancedDetector>(shown, head, whole, setting.chunkSize, setting.sampleSizeMB,
-                                                            setting.allowBinaryListDetection, setting.useGB18030)
-                      : std::make_unique<CAdvancedDetector>(*options.inputPath, setting.chunkSize,
-                                                            setting.sampleSizeMB, setting.allowBinaryListDetection,
-                                                            setting.useGB18030);
-        outcome.codepage = detector->GetCodepage();
-        outcome.confidence = detector->GetConfidence();
-        outcome.hasBom = detector->HasBom();
-        switch (detector->GetResult()) {
-        case CAdvancedDetector::DETECTIONRESULT_UNSURE:
-            outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE));
-            break;
-        case CAdvancedDetector::DETECTIONRESULT_UNKNOWN_TEXT:
-            outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_UNKNOWN_TEXT));
-            break;
-        case CAdvancedDetector::DETECTIONRESULT_ERROR:
-            outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_UNREADABLE));
-            break;
-        case CAdvancedDetector::DETECTIONRESULT_OK:
-            if (detector->HasC1Controls())
-                outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS));
-            else if (detector->IsDoubleEncoded())
-                outcome.End(VARNEXRESULTSTATE_WARNING,
-                            VARNEXREASONNOTE::Of(VARNEXREASON_DOUBLE_ENCODED, conversion.repairDoubleEncoding));
-            repair = detector->IsDoubleEncoded() && conversion.repairDoubleEncoding;
-            break;
-        }
+        outcome = job.Detect(source, conversion.repairDoubleEncoding);
     }
 
-    const bool convertible = outcome.codepage >= 0 && outcome.state != VARNEXRESULTSTATE_ERROR &&
-                             CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(outcome.codepage));
+    const bool convertible = outcome.state != VARNEXRESULTSTATE_ERROR && CFileJob::IsConvertible(outcome);
     if (options.detectOnly) {
         // The finding is what was asked for: it goes to standard output.
         fprintf(console.out, "%s\n", StatusLine(outcome, shown, !conversion.inputCodepage).c_str());
         return outcome.state == VARNEXRESULTSTATE_OK ? HEADLESS_EXIT_OK : HEADLESS_EXIT_PROBLEMS;
     }
-    if (!convertible && conversion.copyUnconverted && outcome.state != VARNEXRESULTSTATE_ERROR) {
-        outcome.Then(CopyAsIs(options, toStdout, std::move(head)));
-        if (!options.quiet || outcome.state != VARNEXRESULTSTATE_OK)
-            fprintf(console.err, "%s\n", StatusLine(outcome, shown, true).c_str());
-        return outcome.state == VARNEXRESULTSTATE_OK ? HEADLESS_EXIT_OK : HEADLESS_EXIT_PROBLEMS;
-    }
-    if (!convertible) {
+    const bool copy = (conversion.copyUnconverted || empty) && outcome.state != VARNEXRESULTSTATE_ERROR &&
+                      outcome.state != VARNEXRESULTSTATE_CANCELLED;
+    if (!convertible && !copy) {
         // Binary data, or text whose encoding nothing found: not passed off as converted.
         fprintf(console.err, "%s\n", StatusLine(outcome, shown, true).c_str());
         if (outcome.codepage == CAdvancedDetector::kUnknownTextCodepage)
@@ -269,27 +190,24 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
         return HEADLESS_EXIT_PROBLEMS;
     }
 
-    const std::u16string name = fromStdin ? std::u16string(CCommandLineOptions::kStandardStream) : *options.inputPath;
-    CTextFileConverter converter(name.c_str(), setting.chunkSize, setting.readBufferSize, setting.writeBufferSize);
-    if (fromStdin)
-        converter.SetInputStream(platform::DuplicateHandle(platform::STANDARD_INPUT), std::move(head));
+    FILEJOBTARGET target;
+    target.named = true;
     if (toStdout) {
         fflush(console.out);
-        converter.SetOutputHandle(platform::STANDARD_OUTPUT);
+        target.handle = platform::STANDARD_OUTPUT;
+    } else {
+        target.path = *options.outputPath;
     }
-    converter.SetKeepModeAndTime(conversion.keepModeAndTime);
-    converter.SetOutputNamed(true);
-    converter.SetRepairDoubleEncoding(repair);
-    converter.SetContinueCallback(StopNotRequested, &stopSignals);
     StreamProgress progress;
     progress.err = console.err;
     if (console.progressBar && !options.quiet)
-        converter.SetReportProgressCallback(StreamProgress::Show, &progress);
-    converter.Convert(toStdout ? u"" : options.outputPath->c_str(), static_cast<unsigned>(outcome.codepage),
-                      conversion.outputTextFormat, conversion.returnType, conversion.writeBom);
+        job.SetProgress(StreamProgress::Show, &progress);
+    VARNEXCONVERSIONOPTIONS asked = conversion;
+    asked.copyUnconverted = copy;
+    job.Write(source, target, asked, outcome);
     progress.Clear();
-    outcome.Then(converter.GetOutcome());
+    const bool detected = !conversion.inputCodepage || outcome.operation == VARNEXRESULTOPERATION_COPIED;
     if (!options.quiet || outcome.state != VARNEXRESULTSTATE_OK)
-        fprintf(console.err, "%s\n", StatusLine(outcome, shown, !conversion.inputCodepage).c_str());
+        fprintf(console.err, "%s\n", StatusLine(outcome, shown, detected).c_str());
     return outcome.state == VARNEXRESULTSTATE_OK ? HEADLESS_EXIT_OK : HEADLESS_EXIT_PROBLEMS;
 }

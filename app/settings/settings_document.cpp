@@ -453,8 +453,7 @@ bool WriteAtomically(const std::u16string& path, const std::string& bytes, const
     CAtomicOutputFile target(path);
     const std::u16string& temp = target.GetTemporaryPath();
     int error = 0;
-    const platform::FileHandle file =
-        platform::OpenFile(temp, platform::FILE_ACCESS_WRITE, platform::FILE_CREATE_NEW, &error);
+    const platform::FileHandle file = target.Create(&error);
     if (file == platform::INVALID_FILE_HANDLE) {
         problem = Tr("Settings", "cannot create \"%1\" (%2)", {temp, SystemError(error)});
         return false;

@@ -80,7 +80,11 @@ bool ExportListFile(CFilterableVarnex& session, const std::vector<CVarnexListMod
     const std::u16string text = ListText(session, columns);
     try {
         CAtomicOutputFile file(U16(path));
-        CTextFileWriter writer(file.GetTemporaryPath().c_str(), encoding, true, false, kWriteBuffer, true);
+        int created = 0;
+        const int handle = file.Create(&created);
+        if (handle < 0)
+            return fail(created);
+        CTextFileWriter writer(handle, file.GetTemporaryPath().c_str(), encoding, true, kWriteBuffer);
         if (!writer.IsOpen())
             return fail(writer.GetLastError());
         // Paths are the names on disk, byte for byte, also where they are not UTF-8.

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -555,11 +556,14 @@ TEST(PathResolution, ResolvesLinksDotsAndTheMissingRestAndTellsWhatLiesInside)
     ASSERT_EQ(mkdir(dir.File("real").c_str(), 0777), 0);
     ASSERT_EQ(mkdir(dir.File("real/sub").c_str(), 0777), 0);
     ASSERT_EQ(symlink("real", dir.File("link").c_str()), 0);
+    ASSERT_EQ(symlink("real/new", dir.File("ahead").c_str()), 0);  // leads where nothing is yet
     const std::string root = ToNativePath(ResolvePath(dir.File16("")));
     struct Case {
         std::string path, resolved;
     };
     const Case cases[] = {
+        {"ahead/r.csv", "/real/new/r.csv"},
+        {"ahead", "/real/new"},
         {"link", "/real"},
         {"link/./sub/../sub/", "/real/sub"},
         {"link/new/deeper", "/real/new/deeper"},
@@ -602,6 +606,94 @@ TEST(FolderChain, MakesFoldersBelowTheRootButNeverThroughALink)
         EXPECT_EQ(error, c.error);
     }
     EXPECT_FALSE(GetFileStatus(dir.File16("outside/new"), &status)) << "nothing was made outside the root";
+}
+
+// Files made in a folder held open land there, whatever its path leads to
+// by the time they are made, renamed or removed.
+TEST(FolderChain, FilesOfAnOpenFolderStayThereWhenItsPathIsSwappedForALink)
+{
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.File("out").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(dir.File("victim").c_str(), 0777), 0);
+    testing_support::WriteBytes(dir.File("victim/a.txt"), "keep");
+    int error = 0;
+    const FolderRef root = OpenFolderAt(dir.File16("out"), &error);
+    ASSERT_TRUE(root) << error;
+    const FolderRef sub = CreateFolderChain(*root, u"d1", &error);
+    ASSERT_TRUE(sub) << error;
+    ASSERT_EQ(rename(dir.File("out/d1").c_str(), dir.File("moved").c_str()), 0);
+    ASSERT_EQ(symlink("../victim", dir.File("out/d1").c_str()), 0);
+
+    const FileHandle file = CreateFileIn(*sub, u"tmp", &error);
+    ASSERT_NE(file, INVALID_FILE_HANDLE) << error;
+    size_t written = 0;
+    ASSERT_TRUE(WriteFile(file, "new", 3, &written));
+    CloseFile(file);
+    ASSERT_TRUE(RenameFileIn(*sub, u"tmp", u"a.txt", &error)) << error;
+    EXPECT_EQ(testing_support::ReadBytes(dir.File("victim/a.txt")), "keep");
+    EXPECT_EQ(testing_support::ReadBytes(dir.File("moved/a.txt")), "new");
+    EXPECT_EQ(CreateFileIn(*sub, u"a.txt", &error), INVALID_FILE_HANDLE) << "made new, never replaced";
+    EXPECT_EQ(error, EEXIST);
+
+    // Opened again from the root, the link is refused.
+    EXPECT_FALSE(OpenFolderBelow(*root, u"d1", &error));
+    EXPECT_EQ(error, ELOOP);
+    EXPECT_FALSE(OpenFolderBelow(*root, u"missing", &error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_FALSE(CreateFolderChain(*root, u"d1/deeper", &error));
+    EXPECT_EQ(error, ELOOP);
+}
+
+TEST(FolderChain, FoldersTakeTheInputFoldersPermissionBitsWithTheOwnersAccess)
+{
+    TempDir dir;
+    const mode_t umaskWas = umask(022);
+    for (const char* folder : {"in", "in/private", "in/private/open", "in/readonly"})
+        ASSERT_EQ(mkdir(dir.File(folder).c_str(), 0777), 0);
+    chmod(dir.File("in/private").c_str(), 0700);
+    chmod(dir.File("in/private/open").c_str(), 0777);
+    chmod(dir.File("in/readonly").c_str(), 0555);
+    const FolderModeSource modes{dir.File16("in")};
+    int error = 0;
+    EXPECT_TRUE(CreateFolderChain(dir.File16("out"), u"private/open", &error, &modes)) << error;
+    EXPECT_TRUE(CreateFolderChain(dir.File16("out"), u"readonly", &error, &modes)) << error;
+    EXPECT_TRUE(CreateFolderChain(dir.File16("out"), u"private/unknown", &error, &modes)) << error;
+    umask(umaskWas);
+    struct Case {
+        const char* folder;
+        mode_t mode;
+    };
+    for (const Case& c : {Case{"out", 0755}, Case{"out/private", 0700}, Case{"out/private/open", 0755},
+                          Case{"out/readonly", 0755}, Case{"out/private/unknown", 0755}}) {
+        struct stat st;
+        ASSERT_EQ(stat(dir.File(c.folder).c_str(), &st), 0) << c.folder;
+        EXPECT_EQ(st.st_mode & 0777, c.mode) << c.folder;
+    }
+}
+
+// The lock says "in use" to another process, whatever its process id means
+// there; a file whose lock is free is removed, a locked one is kept.
+TEST(InUseLock, OnlyFilesWhoseLockIsFreeAreRemoved)
+{
+    TempDir dir;
+    int error = 0;
+    const FolderRef folder = OpenFolderAt(dir.File16(""), &error);
+    ASSERT_TRUE(folder) << error;
+    const FileHandle held = CreateFileIn(*folder, u"held", &error);
+    ASSERT_NE(held, INVALID_FILE_HANDLE);
+    ASSERT_TRUE(LockInUse(held, &error)) << error;
+    testing_support::WriteBytes(dir.File("left"), "x");
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(RemoveIfNotInUse(*folder, u"held") ? 1 : RemoveIfNotInUse(*folder, u"left") ? 0 : 2);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(access(dir.File("held").c_str(), F_OK), 0);
+    EXPECT_NE(access(dir.File("left").c_str(), F_OK), 0);
+    CloseFile(held);
+    EXPECT_TRUE(RemoveIfNotInUse(*folder, u"held")) << "free once its writer closed it";
+    EXPECT_FALSE(RemoveIfNotInUse(*folder, u"held")) << "gone";
 }
 
 }  // namespace

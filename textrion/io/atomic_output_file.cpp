@@ -1,6 +1,7 @@
 #include "textrion/io/atomic_output_file.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <string_view>
 
@@ -15,8 +16,8 @@ namespace {
 
 constexpr std::u16string_view kTemporarySuffix = u".varnel-part";
 
-// Eight hex digits naming this host, so machines writing into one shared
-// output tree never take each other's temporary files for stale ones.
+// Eight hex digits naming this host: with the process id and a counter, a
+// name that no other run makes at the same time in a shared output tree.
 const std::u16string& HostTag()
 {
     static const std::u16string tag = [] {
@@ -71,6 +72,20 @@ CAtomicOutputFile::CAtomicOutputFile(std::u16string finalPath, bool followNamed)
             (!reachable || reached.type == platform::FileType::Regular))
             m_final = platform::ResolvePath(m_final);
     }
+    if (m_writeThrough)
+        return;
+    const CLongPath path(m_final);
+    m_name = path.GetFileName();
+    const std::u16string folder = path.GetDirectory();
+    m_folder = platform::OpenFolderAt(folder.empty() ? u"." : folder, &m_folderError);
+    Restart();
+}
+
+CAtomicOutputFile::CAtomicOutputFile(platform::FolderRef folder, std::u16string name, std::u16string finalPath)
+    : m_folder(std::move(folder)), m_name(std::move(name)), m_final(std::move(finalPath))
+{
+    if (!m_folder)
+        m_folderError = ENOENT;
     Restart();
 }
 
@@ -93,27 +108,89 @@ void CAtomicOutputFile::Restart()
         return;
     }
     m_temporary = TemporaryPathFor(m_final);
-    m_removedOnSignal = std::make_unique<platform::TemporaryFileGuard>(m_temporary);
+    m_temporaryName = CLongPath(m_temporary).GetFileName();
+}
+
+int CAtomicOutputFile::Create(int* error)
+{
+    if (m_writeThrough || !m_folder) {
+        if (error)
+            *error = m_writeThrough ? EINVAL : m_folderError;
+        return -1;
+    }
+    for (int attempt = 0; m_handle < 0; ++attempt) {
+        if (attempt > 0)
+            Restart();
+        int why = 0;
+        m_handle = platform::CreateFileIn(*m_folder, m_temporaryName, &why);
+        if (m_handle < 0) {
+            if (error)
+                *error = why;
+            return -1;
+        }
+        m_removedOnSignal = std::make_unique<platform::TemporaryFileGuard>(m_folder->Handle(), m_temporaryName);
+        // Another run's clean-up may have taken the file for stale between
+        // its making and the lock: it is then gone, and another name is made.
+        platform::FileStatus status;
+        if (!platform::LockInUse(m_handle, &why) ||
+            !platform::GetFileStatusIn(*m_folder, m_temporaryName, &status, &why)) {
+            platform::CloseFile(m_handle);
+            m_handle = -1;
+            if (attempt < 3 && why == ENOENT)
+                continue;
+            if (error)
+                *error = why;
+            return -1;
+        }
+    }
+    const int handle = platform::DuplicateHandle(m_handle);
+    if (handle < 0 && error)
+        *error = errno;
+    return handle;
+}
+
+bool CAtomicOutputFile::GetFinalStatus(platform::FileStatus* status) const
+{
+    if (!m_folder)
+        return platform::GetFileStatus(m_final, status, false);
+    return platform::GetFileStatusIn(*m_folder, m_name, status);
+}
+
+bool CAtomicOutputFile::CopyModeAndTime(const platform::FileStatus& from, int* error)
+{
+    if (m_handle < 0) {
+        if (error)
+            *error = EBADF;
+        return false;
+    }
+    return platform::CopyModeAndTimeTo(m_handle, from, error);
 }
 
 bool CAtomicOutputFile::Commit(int* error)
 {
-    int why = 0;
-    if (!m_committed && !m_writeThrough && !platform::RenameFile(m_temporary, m_final, &why)) {
+    int why = m_folder ? 0 : m_folderError;
+    if (!m_committed && !m_writeThrough &&
+        (m_handle < 0 || !platform::RenameFileIn(*m_folder, m_temporaryName, m_name, &why))) {
         if (error)
-            *error = why;
+            *error = why ? why : EBADF;
         return false;
     }
     m_committed = true;
     m_removedOnSignal.reset();
+    if (m_handle >= 0)
+        platform::CloseFile(m_handle);
+    m_handle = -1;
     return true;
 }
 
 void CAtomicOutputFile::Discard()
 {
-    if (!m_committed && !m_temporary.empty())
-        platform::RemoveFile(m_temporary);
+    if (!m_committed && m_handle >= 0)
+        platform::RemoveFileIn(*m_folder, m_temporaryName);
     m_removedOnSignal.reset();
+    if (m_handle >= 0)
+        platform::CloseFile(m_handle);  // the lock goes with it
+    m_handle = -1;
 }
 
 // A name of our own in the final file's folder, so the rename stays on one file system.
@@ -135,7 +212,7 @@ std::u16string CAtomicOutputFile::TemporaryPathFor(const std::u16string& finalPa
     return temp;
 }
 
-bool CAtomicOutputFile::IsStaleTemporaryName(const std::u16string& name)
+bool CAtomicOutputFile::IsTemporaryName(const std::u16string& name)
 {
     const std::u16string_view view(name);
     if (view.size() <= kTemporarySuffix.size() + 1 || view[0] != u'.' ||
@@ -149,33 +226,38 @@ bool CAtomicOutputFile::IsStaleTemporaryName(const std::u16string& name)
     const std::u16string_view tail = stem.substr(dot + 1);
     const size_t first = tail.find(u'-'), second = tail.rfind(u'-');
     unsigned long long pid = 0, n = 0;
-    if (first == std::u16string_view::npos || first == second || tail.substr(0, first) != HostTag() ||
-        !text::ToUnsigned(tail.substr(first + 1, second - first - 1), 19, pid) ||
-        !text::ToUnsigned(tail.substr(second + 1), 19, n))
-        return false;
-    return pid != 0 && pid <= 0x7FFFFFFF && pid != platform::ProcessId() && !platform::ProcessExists(pid);
+    return first == 8 && first != second && text::ToUnsigned(tail.substr(first + 1, second - first - 1), 19, pid) &&
+           text::ToUnsigned(tail.substr(second + 1), 19, n);
 }
 
 std::vector<std::u16string> CAtomicOutputFile::RemoveStaleTemporaryFiles(const std::u16string& folder, bool recursive)
 {
     std::vector<std::u16string> removed;
-    std::vector<std::u16string> folders{CLongPath(folder).RemoveBackslash().GetPath()};
+    std::vector<platform::FolderRef> folders;
+    if (platform::FolderRef top = platform::OpenFolderAt(CLongPath(folder).RemoveBackslash().GetPath()))
+        folders.push_back(std::move(top));
     while (!folders.empty()) {
-        const std::u16string current = std::move(folders.back());
+        const platform::FolderRef current = std::move(folders.back());
         folders.pop_back();
-        platform::DirectoryReader reader;
-        if (!reader.Open(current))
-            continue;
-        platform::DirectoryEntry entry;
-        while (reader.Next(entry)) {
-            const std::u16string path = CLongPath(current).Append(entry.name).GetPath();
-            // The listing's own type: a link is never followed.
-            if (entry.type == platform::FileType::Directory && recursive)
-                folders.push_back(path);
-            else if (entry.type == platform::FileType::Regular && IsStaleTemporaryName(entry.name) &&
-                     platform::RemoveFile(path))
-                removed.push_back(path);
+        std::vector<std::u16string> names;
+        {
+            platform::DirectoryReader reader;
+            if (!reader.Open(*current))
+                continue;
+            platform::DirectoryEntry entry;
+            while (reader.Next(entry)) {
+                // The listing's own type: a link is never followed.
+                if (entry.type == platform::FileType::Directory && recursive) {
+                    if (platform::FolderRef sub = platform::OpenFolderBelow(*current, entry.name))
+                        folders.push_back(std::move(sub));
+                } else if (entry.type == platform::FileType::Regular && IsTemporaryName(entry.name)) {
+                    names.push_back(entry.name);
+                }
+            }
         }
+        for (const std::u16string& name : names)
+            if (platform::RemoveIfNotInUse(*current, name))
+                removed.push_back(current->PathOf(name));
     }
     return removed;
 }

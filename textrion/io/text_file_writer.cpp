@@ -57,17 +57,30 @@ CTextFileWriter::CTextFileWriter(int handle, const char16_t* name, TEXTENCODING 
     Init(encoding, writeBom, false);
 }
 
+CTextFileWriter::CTextFileWriter(int handle, const char16_t* name, unsigned char* buffer, unsigned bufferSize,
+                                 TEXTENCODING encoding, bool writeBom)
+    : m_file(handle, name)
+{
+    UseBuffer(buffer, bufferSize);
+    Init(encoding, writeBom, false);
+}
+
 CTextFileWriter::CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize,
                                  TEXTENCODING encoding, bool writeBom, bool append, bool createNew)
     : m_file(path, append, false, createNew)
 {
-    if (buffer != nullptr && bufferSize >= kMinBufferSize) {
-        m_buffer = buffer;
-        m_bufferSize = bufferSize;
-    } else {
-        AllocateBuffer(bufferSize);
-    }
+    UseBuffer(buffer, bufferSize);
     Init(encoding, writeBom, append);
+}
+
+void CTextFileWriter::UseBuffer(unsigned char* buffer, unsigned size)
+{
+    if (buffer != nullptr && size >= kMinBufferSize) {
+        m_buffer = buffer;
+        m_bufferSize = size;
+    } else {
+        AllocateBuffer(size);
+    }
 }
 
 CTextFileWriter::~CTextFileWriter()

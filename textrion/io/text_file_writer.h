@@ -37,6 +37,9 @@ public:
     // Writes into an open handle it owns (standard output, a FIFO); the BOM
     // is written when asked and the handle is not positioned past a start.
     CTextFileWriter(int handle, const char16_t* name, TEXTENCODING encoding, bool writeBom, unsigned bufferSize);
+    // The same with the caller's buffer (null: one of its own).
+    CTextFileWriter(int handle, const char16_t* name, unsigned char* buffer, unsigned bufferSize,
+                    TEXTENCODING encoding, bool writeBom);
 
     static constexpr unsigned kMinBufferSize = 16;
 
@@ -146,6 +149,7 @@ public:
 private:
     void Init(TEXTENCODING encoding, bool writeBom, bool append);
     void AllocateBuffer(unsigned size);
+    void UseBuffer(unsigned char* buffer, unsigned size);
     void WriteBOM();
     unsigned WriteCodePage(const char16_t* text, unsigned count, bool endOfInput);
     // Writes the gathered bytes m_buffer[0, m_fill) to the file, or hands

@@ -156,6 +156,20 @@ CAdvancedDetector::CAdvancedDetector(const std::u16string& name, const std::vect
     m_head = nullptr;
 }
 
+CAdvancedDetector::CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>* head, bool whole,
+                                     CWorkspace* workspace, unsigned blockSize, unsigned scanLimitMB,
+                                     bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue)
+    : CAdvancedDetector(name, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
+{
+    m_canContinue = std::move(canContinue);
+    m_keptWorkspace = workspace;
+    m_head = head;
+    m_headWhole = whole;
+    CAdvancedDetector::Detect();
+    m_head = nullptr;
+    m_keptWorkspace = nullptr;
+}
+
 CAdvancedDetector::~CAdvancedDetector() = default;
 
 bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary)

@@ -122,6 +122,11 @@ public:
     CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>& head, bool whole,
                       unsigned blockSize, unsigned scanLimitMB, bool binaryListShortcut, bool reportGB18030);
     static constexpr unsigned kHeadMargin = 256 * 1024;
+    // Any of the above: a stream when head is given, a file otherwise; the
+    // workspace (optional) is used only while the constructor runs.
+    CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>* head, bool whole,
+                      CWorkspace* workspace, unsigned blockSize, unsigned scanLimitMB, bool binaryListShortcut,
+                      bool reportGB18030, std::function<bool()> canContinue);
 
     int GetCodepage() const { return m_codepage; }
     float GetConfidence() const { return m_confidence; }

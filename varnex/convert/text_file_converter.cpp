@@ -230,8 +230,14 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
     }
     if (output.empty())
         return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_NO_OUTPUT_FILE, 0, true);
+    std::optional<CAtomicOutputFile> target;
+    if (m_outputFolder)
+        target.emplace(m_outputFolder, CLongPath(output).GetFileName(), output);
+    else
+        target.emplace(output, m_outputNamed);
     platform::FileStatus existing;
-    if (platform::GetFileStatus(output, &existing)) {
+    // A named output is what its link leads to; a folder's is the entry itself.
+    if (m_outputFolder ? target->GetFinalStatus(&existing) : platform::GetFileStatus(output, &existing)) {
         if (!stream && existing.device == input.device && existing.inode == input.inode)
             return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OUTPUT_IS_INPUT, 0, true);
         if (existing.type == platform::FileType::Directory)
@@ -241,10 +247,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
         m_failure = VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, sourceCodepage);
         return CONVERTRESULT_OPEN_FAILED;
     }
-
-    CAtomicOutputFile target(output, m_outputNamed);
-    if (target.IsWriteThrough()) {
-        const int handle = target.OpenWriteThrough(&error);
+    if (target->IsWriteThrough()) {
+        const int handle = target->OpenWriteThrough(&error);
         if (handle < 0)
             return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, error, true);
         return ConvertGuarded({}, handle, sourceCodepage, format, returnType, writeBom);
@@ -254,15 +258,17 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
     CONVERTRESULT result = CONVERTRESULT_OK;
     for (int attempt = 0; attempt < (stream ? 1 : 2); ++attempt) {
         if (attempt > 0)
-            target.Restart();
-        result = ConvertGuarded(target.GetTemporaryPath(), -1, sourceCodepage, format, returnType, writeBom);
+            target->Restart();
+        const int handle = target->Create(&error);
+        if (handle < 0)
+            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, error, true);
+        result = ConvertGuarded(target->GetTemporaryPath(), handle, sourceCodepage, format, returnType, writeBom);
         if (result != CONVERTRESULT_OK || m_change.reason == VARNEXREASON_NONE)
             break;
     }
-    if (result == CONVERTRESULT_OK && m_keepModeAndTime && !stream &&
-        !platform::CopyModeAndTime(target.GetTemporaryPath(), input, &error))
+    if (result == CONVERTRESULT_OK && m_keepModeAndTime && !stream && !target->CopyModeAndTime(input, &error))
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, error, true);
-    if (result == CONVERTRESULT_OK && !target.Commit(&error))
+    if (result == CONVERTRESULT_OK && !target->Commit(&error))
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_COMMIT_FAILED, error, true);
     return result;
 }
@@ -310,16 +316,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             platform::CloseFile(outputHandle);
         return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OPEN_FAILED, reader->GetLastError());
     }
-    std::unique_ptr<CTextFileWriter> writer;
-    if (outputHandle >= 0)
-        writer = std::make_unique<CTextFileWriter>(outputHandle, tempPath.c_str(), encoding, writeBom,
-                                                   m_writeBufferSize);
-    else if (m_writeBuffer)
-        writer = std::make_unique<CTextFileWriter>(tempPath.c_str(), m_writeBuffer, m_writeBufferSize, encoding,
-                                                   writeBom, false, true);
-    else
-        writer = std::make_unique<CTextFileWriter>(tempPath.c_str(), encoding, writeBom, false, m_writeBufferSize,
-                                                   true);
+    auto writer = std::make_unique<CTextFileWriter>(outputHandle, tempPath.c_str(), m_writeBuffer,
+                                                    m_writeBufferSize, encoding, writeBom);
     if (!writer->IsOpen())
         return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, writer->GetLastError(), true);
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_api.h"
 #include "textrion/encoding/line_ending.h"
 #include "varnex/convert/file_outcome.h"
 #include "varnex/varnex_export.h"
@@ -74,6 +75,9 @@ public:
     // The output path was named by the user (CAtomicOutputFile's followNamed):
     // a link there is kept, a FIFO or device written into.
     void SetOutputNamed(bool named) { m_outputNamed = named; }
+    // The output's folder, opened by the caller: the output is made there
+    // under the output path's file name, whatever the path leads to by then.
+    void SetOutputFolder(platform::FolderRef folder) { m_outputFolder = std::move(folder); }
 
     // sourceCodepage: a Unicode number (65001, 1200, 1201, 12000, 12001, 3412,
     // 2143) decodes in that form, replacing any BOM's choice; any other number
@@ -124,7 +128,7 @@ private:
     CONVERTRESULT Fail(CONVERTRESULT result, VARNEXREASON reason, int error = 0, bool outputSide = false);
     // Sets the outcome and the texts of the getters from what the run left.
     void Finish(CONVERTRESULT result, unsigned sourceCodepage);
-    // Writes to tempPath, made new, or into outputHandle (owned) when it is not -1.
+    // Writes into outputHandle (owned); tempPath names it.
     CONVERTRESULT ConvertTo(const std::u16string& tempPath, int outputHandle, unsigned sourceCodepage,
                             OUTPUTTEXTFORMAT format, RETURNTYPE returnType, bool writeBom);
     // ConvertTo with what it throws turned into a result.
@@ -149,6 +153,7 @@ private:
     std::vector<unsigned char> m_head;
     int m_outputHandle = -1;
     bool m_outputNamed = false;
+    platform::FolderRef m_outputFolder;
     std::u16string m_errorText;
     bool m_outputError = false;
     uint64_t m_replacements = 0;

@@ -46,7 +46,11 @@ bool IsHighSurrogate(char16_t c)
 
 CVarnexCSVExporter::CVarnexCSVExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom,
                                        unsigned bufferSize)
-    : m_path(path ? path : u""), m_encoding(encoding), m_writeBom(writeBom), m_bufferSize(bufferSize)
+    : m_path(path ? path : u""),
+      m_encoding(encoding),
+      m_writeBom(writeBom),
+      m_bufferSize(bufferSize),
+      m_target(m_path)
 {
 }
 
@@ -65,10 +69,19 @@ bool CVarnexCSVExporter::Open(VARNEXSESSIONTYPE type, bool append)
 
     const bool holdsRows = append && ReportHoldsRows(m_path, m_encoding);
     std::unique_ptr<CTextFileWriter> writer;
-    try {
-        writer = std::make_unique<CTextFileWriter>(m_path.c_str(), m_encoding, m_writeBom, append, m_bufferSize);
-    } catch (const std::exception&) {
-        return false;
+    {
+        CSingleLock lock(m_writerLock);
+        uint64_t carried = 0;
+        const int handle = m_target.Begin(append, &carried);
+        if (handle < 0)
+            return false;
+        try {
+            writer = std::make_unique<CTextFileWriter>(handle, m_path.c_str(), nullptr, m_bufferSize, m_encoding,
+                                                       m_writeBom && carried == 0);
+        } catch (const std::exception&) {
+            m_target.Abandon();
+            return false;
+        }
     }
     if (!writer->IsOpen())
         return false;
@@ -175,6 +188,10 @@ void CVarnexCSVExporter::NonLockedCloseWriter()
     if (!closed || m_writer->HasWriteError())
         m_writeError.store(true, std::memory_order_release);
     m_writer.reset();
+    // An incomplete report is put in place too: it ends where it failed,
+    // and the failure is reported.
+    if (!m_target.End())
+        m_writeError.store(true, std::memory_order_release);
 }
 
 bool CVarnexCSVExporter::IsOpen() const

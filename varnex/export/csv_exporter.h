@@ -11,6 +11,7 @@
 #include "base/lockable_containers.h"
 #include "base/thread_base.h"
 #include "textrion/encoding/text_encoding.h"
+#include "varnex/export/report_target.h"
 #include "varnex/export/result_exporter.h"
 #include "varnex/session/varnex_file_info.h"
 #include "varnex/varnex_export.h"
@@ -23,7 +24,8 @@ class CTextFileWriter;
 // waits for the report's disk. Derived classes choose the columns with the two
 // hooks.
 //
-// The file: rows separated by CR LF, no line break after the last row, cells
+// The report is put in place when it is closed (CReportTarget). The file:
+// rows separated by CR LF, no line break after the last row, cells
 // separated by a comma and quoted only where the CSV value formatter requires.
 // Every Open queues the header row, also when a resumed session appends, so the
 // report shows where each session starts.
@@ -47,6 +49,7 @@ public:
     // open is closed first. False, with nothing queued, when the file cannot be
     // opened for writing or the writer thread cannot start.
     bool Open(VARNEXSESSIONTYPE type, bool append) override;
+    bool Prepare(int* error) override { return m_target.Prepare(error); }
     // Builds the record's row and queues it. Rows handed over while the
     // exporter is not open are dropped: they belong to no report.
     void ExportFileInfo(CVarnexFileInfo& info) override;
@@ -112,6 +115,7 @@ private:
     const TEXTENCODING m_encoding;
     const bool m_writeBom;
     const unsigned m_bufferSize;
+    CReportTarget m_target;  // under the writer lock once open
 
     // Guards the writer pointer, the first-row flag, the scratch buffers and
     // every write. Lock order: the queue's lock, then this one.

@@ -14,6 +14,10 @@ class VARNEX_API CVarnexResultExporter {
 public:
     virtual ~CVarnexResultExporter() = default;
 
+    // Opens the report's destination ahead of the session, so that one that
+    // cannot be written stops a run before any file is done; Open then uses
+    // it. False with errno in *error.
+    virtual bool Prepare(int* /*error*/) { return true; }
     // False when the report cannot be written; the caller reports that, since
     // the session would otherwise run without the report it was asked for.
     // append: continue the report of an earlier session (a resumed session).

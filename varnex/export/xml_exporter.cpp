@@ -40,7 +40,8 @@ std::u16string ExactPath(const std::u16string& path)
 
 CVarnexXMLExporter::CVarnexXMLExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom)
     : m_path(path ? path : u""), m_encoding(encoding == TEXTENCODING_CODEPAGE ? TEXTENCODING_UTF8 : encoding),
-      m_writeBom(writeBom)
+      m_writeBom(writeBom),
+      m_target(m_path)
 {
 }
 
@@ -78,6 +79,12 @@ std::u16string CVarnexXMLExporter::Escape(const std::u16string& text)
     return out;
 }
 
+bool CVarnexXMLExporter::Prepare(int* error)
+{
+    std::lock_guard lock(m_mutex);
+    return m_target.Prepare(error);
+}
+
 bool CVarnexXMLExporter::Open(VARNEXSESSIONTYPE type, bool append)
 {
     std::lock_guard lock(m_mutex);
@@ -85,9 +92,13 @@ bool CVarnexXMLExporter::Open(VARNEXSESSIONTYPE type, bool append)
     m_writeError = false;
     // A resumed session starts a new report: an XML document cannot be continued.
     (void)append;
-    m_writer = std::make_unique<CTextFileWriter>(m_path.c_str(), m_encoding, m_writeBom, false, 65536);
+    const int handle = m_target.Begin(false, nullptr);
+    if (handle < 0)
+        return false;
+    m_writer = std::make_unique<CTextFileWriter>(handle, m_path.c_str(), nullptr, 65536, m_encoding, m_writeBom);
     if (!m_writer->IsOpen()) {
         m_writer.reset();
+        m_target.Abandon();
         return false;
     }
     *m_writer << u"<?xml version=\"1.0\" encoding=\"" << EncodingName(m_encoding) << u"\"?>\n";
@@ -165,6 +176,10 @@ void CVarnexXMLExporter::NonLockedClose()
     if (!m_writer->Close() || m_writer->HasWriteError())
         m_writeError = true;
     m_writer.reset();
+    // An incomplete report is put in place too: it ends where it failed,
+    // and the failure is reported.
+    if (!m_target.End())
+        m_writeError = true;
 }
 
 bool CVarnexXMLExporter::IsOpen() const

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "textrion/encoding/text_encoding.h"
+#include "varnex/export/report_target.h"
 #include "varnex/export/result_exporter.h"
 #include "varnex/varnex_export.h"
 
@@ -19,6 +20,7 @@ public:
     ~CVarnexXMLExporter() override;
 
     bool Open(VARNEXSESSIONTYPE type, bool append) override;
+    bool Prepare(int* error) override;
     void ExportFileInfo(CVarnexFileInfo& info) override;
     // A <file> element whose status is "Not processed".
     void ExportNotProcessed(CVarnexFileInfo& info) override;
@@ -40,5 +42,6 @@ private:
     bool m_writeBom;
     mutable std::mutex m_mutex;
     std::unique_ptr<CTextFileWriter> m_writer;
+    CReportTarget m_target;
     bool m_writeError = false;
 };

@@ -12,7 +12,6 @@
 #include "varnex/session/session_records.h"
 #include "varnex/varnex_export.h"
 
-class CBinaryFileWriter;
 class CVarnexSessionWork;
 class CVarnexFileInfo;
 
@@ -30,31 +29,13 @@ protected:
     unsigned ThreadHandler() override;
     bool ConvertNextFile();
 
-    static bool ConverterCanContinue(CTextFileConverter* converter, void* thread);
-    static void ConverterReportProgress(CTextFileConverter* converter, uint64_t processed,
-                                        uint64_t total, void* record);
-    // Copies in blocks into a temporary name that is renamed into place, so a
-    // stopped or failed copy leaves nothing. Copied: operation COPIED, state
-    // OK (WARNING when the input changed meanwhile), both byte counts the
-    // copy's size. keepModeAndTime gives the copy the input's permission bits
-    // and modification time; outputNamed: as CAtomicOutputFile's followNamed.
-    VARNEXFILEOUTCOME CopyUnconverted(const CLongPath& input, const CLongPath& output, bool keepModeAndTime = true,
-                                      bool outputNamed = false);
-
 private:
-    VARNEXFILEOUTCOME CopyOnce(const CLongPath& input, CBinaryFileWriter& writer);
     void Process(CVarnexFileInfo* record);
     // The file's outcome: detected, then converted or copied when asked.
     VARNEXFILEOUTCOME DetectAndConvert(CVarnexFileInfo* record);
-    // The code page, confidence and BOM (found, or as the record assigns
-    // them); bytes in is the file's size.
-    VARNEXFILEOUTCOME Detect(const CVarnexFileInfo& record, const CLongPath& input);
-    // Converts the detected file, or copies it when it cannot be converted and
-    // the job asks for a copy, adding what that did to the outcome.
-    void WriteOutput(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
-                     VARNEXFILEOUTCOME& outcome);
-    VARNEXFILEOUTCOME ConvertText(CVarnexFileInfo* record, const CLongPath& input, const CLongPath& output,
-                                  int codepage, const VARNEXCONVERSIONOPTIONS& options, bool repair);
+    // The open folder the record's output goes into, made below the output
+    // root when missing and never reached through a link; null with why.
+    platform::FolderRef OutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why);
 
     CVarnexSessionWork* m_owner;
     VARNEXJOBSETTING m_setting;
@@ -62,6 +43,7 @@ private:
     std::unique_ptr<unsigned char[]> m_readBuffer;
     std::unique_ptr<unsigned char[]> m_writeBuffer;
     CAdvancedDetector::CWorkspace m_detection;  // kept: the statistical detector is costly to build
-    std::u16string m_lastFolder;                // output root and folder last made
-    platform::FileStatus m_lastFolderStatus;    // and what it was
+    // The output root last written below, opened once for all its files.
+    std::u16string m_rootPath;
+    platform::FolderRef m_root;
 };

@@ -1,5 +1,6 @@
 #include "varnex/session/varnex_finder_thread.h"
 
+#include "platform/file_api.h"
 #include "textrion/path/long_path.h"
 #include "varnex/session/session_work.h"
 #include "varnex/session/target_path.h"
@@ -36,7 +37,8 @@ void CVarnexFileFinderThread::FindFiles(const tagVARNEXBATCHJOBITEM& item)
     if (!item.outputPath.empty()) {
         // Outputs are never inputs: the output folder is made now and left
         // out of the walk, also when it lies inside the input tree.
-        CLongPath(item.outputPath).AddBackslash().EnsureDirectoryExists();
+        const platform::FolderModeSource modes{item.inputPath};
+        platform::CreateFolderChain(item.outputPath, u"", nullptr, &modes);
         ExcludeFolder(item.outputPath);
     }
     SafeEnqueueJob(job);

@@ -10,12 +10,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/headless/program_runner.h"
 #include "base/text.h"
 #include "platform/temporary_files.h"
+#include "textrion/io/atomic_output_file.h"
 #include "tools/corpus/mixed_tree.h"
 #include "varnex/convert/text_file_converter.h"
 
@@ -284,31 +286,43 @@ TEST(TemporaryFiles, TheSignalTimeRemovalTakesEveryRegisteredFileAndOnlyThose)
     EXPECT_TRUE(Exists(dir.File("kept")));
 }
 
-TEST_F(SafetyTest, ALaterRunRemovesWhatAKilledRunLeftAndSaysSo)
+TEST_F(SafetyTest, ALaterRunRemovesWhatKilledRunsLeftAndSaysSoButNotWhatARunHolds)
 {
-    // What a run of this machine left when it was killed: its process is gone.
-    const pid_t gone = fork();
-    if (gone == 0)
-        _exit(0);
-    waitpid(gone, nullptr, 0);
     mkdir(dir.File("out").c_str(), 0777);
     mkdir(dir.File("out/sub").c_str(), 0777);
-    std::string ours = text::ToUtf8(CTextFileConverter::GetTemporaryPath(dir.File16("out/sub/b.txt")));
-    const std::string pid = "-" + std::to_string(getpid()) + "-";
-    ours.replace(ours.rfind(pid), pid.size(), "-" + std::to_string(gone) + "-");
+    // Left by killed runs: of this machine, and of another machine or container on a shared tree.
+    const std::string ours = text::ToUtf8(CTextFileConverter::GetTemporaryPath(dir.File16("out/sub/b.txt")));
     WriteBytes(ours, "half");
-    // Not ours to remove: a run that is still going, and another machine's run on a shared tree.
-    const std::string running = text::ToUtf8(CTextFileConverter::GetTemporaryPath(dir.File16("out/keep.txt")));
-    WriteBytes(running, "mine");
     WriteBytes(dir.File("out/.x.txt.0badf00d-1-0.varnel-part"), "theirs");
+    // Being written by a run that is still going, whatever its process id means here.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t running = fork();
+    if (running == 0) {
+        CAtomicOutputFile held(dir.File16("out/keep.txt"));
+        const char byte = held.Create() >= 0 ? 'y' : 'n';
+        (void)!write(ready[1], &byte, 1);
+        pause();
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
 
     const RunResult run = Run("-in=in -out=out -r");
+    kill(running, SIGKILL);
+    waitpid(running, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("removed a temporary file left by an interrupted run: " + ours), std::string::npos)
         << run.err;
     EXPECT_FALSE(Exists(ours));
-    EXPECT_TRUE(Exists(running));
-    EXPECT_TRUE(Exists(dir.File("out/.x.txt.0badf00d-1-0.varnel-part")));
+    EXPECT_FALSE(Exists(dir.File("out/.x.txt.0badf00d-1-0.varnel-part")));
+    size_t held = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("out")))
+        held += entry.path().filename().string().rfind(".keep.txt.", 0) == 0;
+    EXPECT_EQ(held, 1u) << "the running run's file stays";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,15 +33,25 @@ std::string Native(const std::u16string& path)
     return text::ToUtf8(path);
 }
 
+// Makes the temporary file and writes text into it.
+void Fill(CAtomicOutputFile& file, const std::string& text)
+{
+    int error = 0;
+    const int handle = file.Create(&error);
+    ASSERT_GE(handle, 0) << error;
+    ASSERT_EQ(write(handle, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(handle);
+}
+
 TEST(AtomicOutputFile, OnlyACommitReplacesTheFileAndNothingElseStays)
 {
     TempDir dir;
     WriteBytes(dir.File("out.txt"), "older");
     {
         CAtomicOutputFile file(dir.File16("out.txt"));
-        WriteBytes(Native(file.GetTemporaryPath()), "first try");
+        Fill(file, "first try");
         file.Restart();  // the first try is dropped
-        WriteBytes(Native(file.GetTemporaryPath()), "half");
+        Fill(file, "half");
         EXPECT_EQ(ReadBytes(dir.File("out.txt")), "older");
     }  // not committed: the older file stays
     EXPECT_EQ(ReadBytes(dir.File("out.txt")), "older");
@@ -52,7 +63,7 @@ TEST(AtomicOutputFile, OnlyACommitReplacesTheFileAndNothingElseStays)
     std::filesystem::create_symlink("victim", dir.File("out.txt"));
     {
         CAtomicOutputFile file(dir.File16("out.txt"));
-        WriteBytes(Native(file.GetTemporaryPath()), "new");
+        Fill(file, "new");
         int error = 0;
         ASSERT_TRUE(file.Commit(&error)) << error;
     }
@@ -62,40 +73,63 @@ TEST(AtomicOutputFile, OnlyACommitReplacesTheFileAndNothingElseStays)
     EXPECT_EQ(Names(dir), (std::set<std::string>{"out.txt", "victim"}));
 }
 
-TEST(AtomicOutputFile, OnlyTemporaryNamesOfThisHostsEndedProcessesAreStale)
+// A temporary file is stale once no run holds its lock: whichever host or
+// process namespace made it, its process id says nothing.
+TEST(AtomicOutputFile, OnlyTemporaryFilesNoRunHoldsAreStale)
 {
     TempDir dir;
-    const pid_t ended = fork();
-    if (ended == 0)
-        _exit(0);
-    waitpid(ended, nullptr, 0);
-    const std::u16string ours = CAtomicOutputFile::TemporaryPathFor(dir.File16("a.txt"));
-    std::string left = Native(ours);
-    const std::string pid = "-" + std::to_string(getpid()) + "-";
-    left.replace(left.rfind(pid), pid.size(), "-" + std::to_string(ended) + "-");
-    const std::string name = std::filesystem::path(left).filename().string();
+    const std::string ours = std::filesystem::path(Native(CAtomicOutputFile::TemporaryPathFor(dir.File16("a.txt"))))
+                                 .filename()
+                                 .string();
     struct Case {
         std::string name;
-        bool stale;
+        bool temporary;
     };
     const Case cases[] = {
-        {name, true},
-        {std::filesystem::path(Native(ours)).filename().string(), false},  // this process is running
-        {".a.txt.0badf00d-" + std::to_string(ended) + "-0.varnel-part", false},  // another host
-        {name.substr(1), false},                                                   // not hidden
-        {name.substr(0, name.size() - 5), false},                                  // another suffix
-        {"." + name.substr(name.rfind('.', name.size() - 13) + 1), false},          // no name before the tag
+        {ours, true},
+        {".a.txt.0badf00d-1-0.varnel-part", true},                       // another host, a process id of any meaning
+        {ours.substr(1), false},                                          // not hidden
+        {ours.substr(0, ours.size() - 5), false},                         // another suffix
+        {"." + ours.substr(ours.rfind('.', ours.size() - 13) + 1), false},  // no name before the tag
+        {".a.txt.0badf00d-x-0.varnel-part", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(CAtomicOutputFile::IsStaleTemporaryName(text::FromUtf8(c.name)), c.stale);
+        EXPECT_EQ(CAtomicOutputFile::IsTemporaryName(text::FromUtf8(c.name)), c.temporary);
     }
     std::filesystem::create_directory(dir.File("sub"));
-    WriteBytes(dir.File("sub/" + name), "half");
-    WriteBytes(dir.File(name), "half");
+    WriteBytes(dir.File("sub/.a.txt.0badf00d-1-0.varnel-part"), "left by a killed run");
+    WriteBytes(dir.File(".b.txt.0badf00d-1-0.varnel-part"), "left on another host");
+    // One being written by this process, one by another process.
+    CAtomicOutputFile writing(dir.File16("c.txt"));
+    Fill(writing, "in use");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t other = fork();
+    if (other == 0) {
+        CAtomicOutputFile theirs(dir.File16("sub/d.txt"));
+        int error = 0;
+        const int handle = theirs.Create(&error);
+        char byte = handle >= 0 ? 'y' : 'n';
+        (void)!write(ready[1], &byte, 1);
+        pause();
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'y');
     EXPECT_EQ(CAtomicOutputFile::RemoveStaleTemporaryFiles(dir.File16(""), false).size(), 1u);
     EXPECT_EQ(CAtomicOutputFile::RemoveStaleTemporaryFiles(dir.File16(""), true).size(), 1u);
-    EXPECT_EQ(Names(dir), std::set<std::string>{"sub"});
+    EXPECT_EQ(Names(dir), (std::set<std::string>{"sub", std::filesystem::path(Native(writing.GetTemporaryPath()))
+                                                            .filename()
+                                                            .string()}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")), {}), 1) << "theirs is kept";
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    // Killed, it leaves its file behind, and the next clean-up takes it.
+    EXPECT_EQ(CAtomicOutputFile::RemoveStaleTemporaryFiles(dir.File16(""), true).size(), 1u);
+    close(ready[0]);
+    close(ready[1]);
 }
 
 // What the user named as the output: a link stays and its file is replaced,
@@ -137,7 +171,7 @@ TEST(AtomicOutputFile, NamedOutputsKeepLinksAndWriteIntoFifos)
         // The temporary file lies beside the file it replaces: one rename, one file system.
         EXPECT_EQ(Native(CLongPath(file.GetTemporaryPath()).GetDirectory()),
                   Native(CLongPath(file.GetFinalPath()).GetDirectory()));
-        WriteBytes(Native(file.GetTemporaryPath()), "new");
+        Fill(file, "new");
         ASSERT_TRUE(file.Commit());
         EXPECT_EQ(ReadBytes(dir.File(c.replaced)), "new");
         EXPECT_EQ(std::filesystem::is_symlink(dir.File("link")), c.named || std::string(c.output) != "link");

@@ -1,0 +1,233 @@
+#include "varnex/session/file_job.h"
+
+#include <cerrno>
+#include <memory>
+#include <optional>
+
+#include "platform/file_api.h"
+#include "textrion/io/atomic_output_file.h"
+#include "textrion/io/binary_file.h"
+#include "textrion/path/long_path.h"
+#include "varnex/codepage/codepage_info.h"
+
+namespace {
+
+bool ConverterCanContinue(CTextFileConverter*, void* job)
+{
+    return (*static_cast<const std::function<bool()>*>(job))();
+}
+
+// The output of target, made atomically (or written through where the user
+// named a FIFO or device).
+std::unique_ptr<CAtomicOutputFile> OutputFile(const FILEJOBTARGET& target)
+{
+    if (target.folder)
+        return std::make_unique<CAtomicOutputFile>(target.folder, CLongPath(target.path).GetFileName(),
+                                                   target.path);
+    return std::make_unique<CAtomicOutputFile>(target.path, target.named);
+}
+
+}  // namespace
+
+FILEJOBSOURCE::~FILEJOBSOURCE()
+{
+    if (stream >= 0)
+        platform::CloseFile(stream);
+}
+
+CFileJob::CFileJob(const VARNEXJOBSETTING& setting, std::function<bool()> canContinue,
+                   CAdvancedDetector::CWorkspace* workspace, char16_t* textBuffer, unsigned char* readBuffer,
+                   unsigned char* writeBuffer)
+    : m_setting(setting),
+      m_canContinue(std::move(canContinue)),
+      m_workspace(workspace),
+      m_textBuffer(textBuffer),
+      m_readBuffer(readBuffer),
+      m_writeBuffer(writeBuffer)
+{
+}
+
+VARNEXFILEOUTCOME CFileJob::Detect(const FILEJOBSOURCE& source, bool repairDoubleEncoding)
+{
+    VARNEXFILEOUTCOME outcome;
+    platform::FileStatus status;
+    if (!source.IsStream() && platform::GetFileStatus(source.path, &status) &&
+        status.type == platform::FileType::Regular)
+        outcome.bytesIn = status.size;
+    // A large sample must not hold up a stop or a pause.
+    CAdvancedDetector detector(source.path, source.IsStream() ? &source.head : nullptr, source.whole, m_workspace,
+                               m_setting.chunkSize, m_setting.sampleSizeMB, m_setting.allowBinaryListDetection,
+                               m_setting.useGB18030, [this] { return CanContinue(); });
+    outcome.codepage = detector.GetCodepage();
+    outcome.confidence = detector.GetConfidence();
+    outcome.hasBom = detector.HasBom();
+    outcome.method = detector.GetMethod();
+    if (detector.WasStopped())
+        outcome.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+    else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE)
+        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE));
+    else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNKNOWN_TEXT)
+        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_UNKNOWN_TEXT));
+    else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR)
+        outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_UNREADABLE));
+    else if (detector.HasC1Controls())
+        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS));
+    else if (detector.IsDoubleEncoded())
+        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DOUBLE_ENCODED, repairDoubleEncoding));
+    return outcome;
+}
+
+VARNEXFILEOUTCOME CFileJob::Assigned(const CCodepageInfo* info, bool hasBom, uint64_t size)
+{
+    VARNEXFILEOUTCOME outcome;
+    outcome.bytesIn = size;
+    outcome.codepage = info ? info->GetCodepage() : -1;
+    outcome.confidence = 1.0f;
+    outcome.hasBom = hasBom;
+    outcome.method = VARNEXDETECTIONMETHOD_FIXED;
+    // Never pass a file without a code page off as binary.
+    if (info == nullptr || outcome.codepage == -1)
+        outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_NO_CODEPAGE));
+    return outcome;
+}
+
+bool CFileJob::IsConvertible(const VARNEXFILEOUTCOME& outcome)
+{
+    return outcome.codepage >= 0 && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(outcome.codepage));
+}
+
+void CFileJob::Write(FILEJOBSOURCE& source, const FILEJOBTARGET& target, const VARNEXCONVERSIONOPTIONS& options,
+                     VARNEXFILEOUTCOME& outcome, const std::function<void()>& beforeConverting)
+{
+    const int codepage = outcome.codepage;
+    // Neither a binary file nor text of unknown code page is converted; both
+    // are copied as they are when asked.
+    const bool asIs = codepage == -1 || codepage == CAdvancedDetector::kUnknownTextCodepage;
+    const bool supported = !asIs && IsConvertible(outcome);
+    if (!asIs && !supported)
+        outcome.End(VARNEXRESULTSTATE_NOT_SUPPORTED,
+                    VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, static_cast<uint64_t>(codepage)));
+    if (supported) {
+        if (beforeConverting)
+            beforeConverting();
+        // Detection found the text encoded twice, and the job asks to repair it.
+        bool repair = false;
+        for (const VARNEXREASONNOTE& note : outcome.reasons)
+            repair |= note.reason == VARNEXREASON_DOUBLE_ENCODED && note.number != 0;
+        outcome.Then(Convert(source, target, options, codepage, repair));
+    } else if (options.copyUnconverted) {
+        outcome.Then(Copy(source, target, options.keepModeAndTime));
+    }
+}
+
+VARNEXFILEOUTCOME CFileJob::Convert(FILEJOBSOURCE& source, const FILEJOBTARGET& target,
+                                    const VARNEXCONVERSIONOPTIONS& options, int codepage, bool repair)
+{
+    CTextFileConverter converter(source.path.c_str(), m_setting.chunkSize, m_setting.readBufferSize,
+                                 m_setting.writeBufferSize, m_textBuffer, m_readBuffer, m_writeBuffer);
+    if (source.IsStream()) {
+        converter.SetInputStream(source.stream, std::move(source.head));
+        source.stream = -1;  // the converter's now
+    }
+    if (target.handle >= 0)
+        converter.SetOutputHandle(target.handle);
+    converter.SetOutputFolder(target.folder);
+    converter.SetOutputNamed(target.named);
+    if (m_canContinue)
+        converter.SetContinueCallback(ConverterCanContinue, &m_canContinue);
+    converter.SetReportProgressCallback(m_progress, m_progressData);
+    converter.SetRepairDoubleEncoding(repair);
+    converter.SetKeepModeAndTime(options.keepModeAndTime);
+    converter.Convert(target.path.c_str(), static_cast<unsigned>(codepage), options.outputTextFormat,
+                      options.returnType, options.writeBom, 0);
+    return converter.GetOutcome();
+}
+
+VARNEXFILEOUTCOME CFileJob::Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& target, bool keepModeAndTime)
+{
+    VARNEXFILEOUTCOME result;
+    const bool file = !source.IsStream();
+    std::unique_ptr<CBinaryFileReader> reader;
+    if (file) {
+        reader = std::make_unique<CBinaryFileReader>(source.path.c_str(), true);
+    } else {
+        reader = std::make_unique<CBinaryFileReader>(source.stream, std::move(source.head), source.path.c_str());
+        source.stream = -1;
+    }
+    if (target.handle >= 0) {
+        CBinaryFileWriter writer(platform::DuplicateHandle(target.handle), u"-");
+        return CopyOnce(*reader, file, writer);
+    }
+    const std::unique_ptr<CAtomicOutputFile> output = OutputFile(target);
+    int error = 0;
+    if (output->IsWriteThrough()) {
+        CBinaryFileWriter writer(output->OpenWriteThrough(&error), output->GetFinalPath().c_str());
+        return CopyOnce(*reader, file, writer);
+    }
+    // As with conversions: a file that changed while it was read is read once
+    // more, and one that keeps changing is kept as read, with a warning.
+    for (int attempt = 0; attempt < (file ? 2 : 1); ++attempt) {
+        if (attempt > 0) {
+            output->Restart();
+            reader = std::make_unique<CBinaryFileReader>(source.path.c_str(), true);
+        }
+        CBinaryFileWriter writer(output->Create(&error), output->GetTemporaryPath().c_str());
+        result = CopyOnce(*reader, file, writer);
+        if (result.operation != VARNEXRESULTOPERATION_COPIED || result.reasons.empty())
+            break;
+    }
+    platform::FileStatus from;
+    if (result.operation == VARNEXRESULTOPERATION_COPIED && keepModeAndTime && file &&
+        (!platform::GetHandleStatus(reader->GetFileHandle(), &from) || !output->CopyModeAndTime(from, &error))) {
+        result = {};
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, error));
+    }
+    if (result.operation == VARNEXRESULTOPERATION_COPIED && !output->Commit(&error)) {
+        result = {};
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_COMMIT_FAILED, error));
+    }
+    return result;
+}
+
+VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer)
+{
+    VARNEXFILEOUTCOME result;
+    platform::FileStatus opened;
+    if (!reader.IsOpen() || (file && !platform::GetHandleStatus(reader.GetFileHandle(), &opened))) {
+        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_OPEN_FAILED, reader.GetLastError()));
+        return result;
+    }
+    if (file)
+        reader.SetReadLimit(opened.size);  // a growing file is copied as it was at open
+    if (!writer.IsOpen()) {
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR,
+                   VARNEXREASONNOTE::Error(VARNEXREASON_CREATE_FAILED, writer.GetLastError()));
+        return result;
+    }
+    std::vector<unsigned char> block(1u << 16);
+    while (result.state == VARNEXRESULTSTATE_OK && !reader.Eof()) {
+        const unsigned n = reader.Read(block.data(), static_cast<unsigned>(block.size()));
+        if (n > 0 && writer.Write(block.data(), n) != n)
+            result.End(VARNEXRESULTSTATE_WRITE_ERROR,
+                       VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, writer.GetLastError()));
+        else if (!CanContinue())
+            result.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+    }
+    if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError())
+        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_READ_FAILED, reader.GetLastError()));
+    if (!writer.Close() && result.state == VARNEXRESULTSTATE_OK)
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR,
+                   VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, writer.GetLastError()));
+    if (result.state != VARNEXRESULTSTATE_OK)
+        return result;
+    result.operation = VARNEXRESULTOPERATION_COPIED;
+    result.bytesIn = result.bytesOut = writer.GetBytesWritten();
+    platform::FileStatus now;
+    if (file && platform::GetHandleStatus(reader.GetFileHandle(), &now) &&
+        (now.size != opened.size || now.modified != opened.modified ||
+         now.modifiedNanoseconds != opened.modifiedNanoseconds || reader.GetPosition() != opened.size)) {
+        result.state = VARNEXRESULTSTATE_WARNING;
+        result.reasons.push_back(VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_COPIED, opened.size, now.size));
+    }
+    return result;
+}
