@@ -507,6 +507,10 @@ Pipes und Dateirechte:
         <translation>das Fenster kann nicht geladen werden (%1); zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
     </message>
     <message>
+        <source>the display &quot;%1&quot; cannot be opened; to convert on the command line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)</source>
+        <translation>die Anzeige &quot;%1&quot; kann nicht geöffnet werden; zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
+    </message>
+    <message>
         <source>no language bundle for &quot;%1&quot;; English is used</source>
         <translation>kein Sprachpaket für &quot;%1&quot;; Englisch wird verwendet</translation>
     </message>
