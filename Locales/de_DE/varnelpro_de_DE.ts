@@ -587,6 +587,10 @@ Pipes und Dateirechte:
     <message><source>Session View</source><translation>Sitzungsansicht</translation></message>
     <message><source>Stop the session and quit the program?</source><translation>Die Sitzung beenden und das Programm schließen?</translation></message>
     <message><source>User Manual</source><translation>Benutzerhandbuch</translation></message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
 </context>
 <context>
     <name>FolderView</name>

@@ -88,8 +88,13 @@ CVarnelProApp::WindowRunner MakeWindowRunner()
         return application;
     };
     runner.run = [](CVarnelProApp& app) {
+        // The same file, read by the same rules, as a command-line run; what
+        // a file that could not be used says stays in view above the lists.
+        SettingsMessages messages;
+        app.GetSettings().Load(&messages);
         CProfileStore store;
         CMainFrame frame(app.GetSettings(), app.GetLocales(), store);
+        frame.ShowMessages(messages);
         frame.show();
         if (app.OpensPathInWindow()) {
             // A text file opens on its folder.
