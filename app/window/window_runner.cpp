@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,16 @@ struct HeldMessage {
 };
 QtMessageHandler g_previousHandler = nullptr;
 std::vector<HeldMessage>* g_heldMessages = nullptr;
+std::mutex g_heldLock;  // threads Qt starts meanwhile (D-Bus) may speak too
 
 void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     const std::string category = context.category != nullptr ? context.category : "";
+    std::lock_guard lock(g_heldLock);
+    if (g_heldMessages == nullptr) {  // a late message of another thread
+        g_previousHandler(type, context, text);
+        return;
+    }
     if (type != QtFatalMsg) {
         g_heldMessages->push_back({type, category, text});
         return;
@@ -69,7 +76,10 @@ std::unique_ptr<QApplication> MakeApplicationOrEnd(int& argc, char** argv)
     g_previousHandler = qInstallMessageHandler(HoldStartMessage);
     auto application = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(g_previousHandler);
-    g_heldMessages = nullptr;
+    {
+        std::lock_guard lock(g_heldLock);
+        g_heldMessages = nullptr;
+    }
     for (const HeldMessage& message : held) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.c_str());
         g_previousHandler(message.type, context, message.text);

@@ -9,6 +9,7 @@
 //   VARNEL_DRIVER_PREFERENCES "ok" presses OK in Preferences, else Cancel
 //   VARNEL_DRIVER_CONVERT     a folder to open the Convert dialog on (cancelled)
 //   VARNEL_DRIVER_SCREENSHOT  a PNG of Preferences as shown
+//   VARNEL_DRIVER_WINDOW_SHOT a PNG of the main window as it opened
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -133,6 +134,8 @@ private:
             Log(QStringLiteral("Window/MessageBar=") +
                 (bar != nullptr && bar->isVisible() && text != nullptr ? text->text().replace(u'\n', u'|')
                                                                         : QStringLiteral("hidden")));
+            if (const QString shot = Env("VARNEL_DRIVER_WINDOW_SHOT"); !shot.isEmpty())
+                frame->grab().save(shot);
             // What "File > Preferences..." does; the dialog runs in its own loop.
             QAction* preferences = frame->findChild<QMenu*>(QStringLiteral("FileMenu"))->actions().value(0);
             QTimer::singleShot(0, preferences, &QAction::trigger);
