@@ -23,19 +23,12 @@ CVarnelProApp::CVarnelProApp(const std::u16string& commandLine)
     m_options.Parse(commandLine);
 }
 
-namespace {
-
-bool HasDisplay()
+const platform::DisplayProbe& CVarnelProApp::Display() const
 {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = getenv(name);
-        if (value != nullptr && *value != '\0')
-            return true;
-    }
-    return false;
+    if (!m_display)
+        m_display = platform::ProbeDisplay(platform::DisplayEnvironment::FromProcess());
+    return *m_display;
 }
-
-}  // namespace
 
 bool CVarnelProApp::OpensPathInWindow() const
 {
@@ -53,7 +46,10 @@ bool CVarnelProApp::WantsWindow() const
         m_options.helpRequested || m_options.versionRequested || m_options.listCodePages || m_options.upgrade ||
         m_options.regToXml)
         return false;
-    return m_windowRunner.run && m_windowRunner.makeApplication && HasDisplay();
+    if (!m_windowRunner.run || !m_windowRunner.makeApplication)
+        return false;
+    const platform::DisplayReach reach = Display().reach;
+    return reach == platform::DisplayReach::Reachable || reach == platform::DisplayReach::Unknown;
 }
 
 int CVarnelProApp::InitInstance(int argc, char** argv)
@@ -119,6 +115,15 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         return HEADLESS_EXIT_OK;
     if (window)
         return m_windowRunner.run(*this);
+    // Qt would abort on a display that leads nowhere (a stale DISPLAY of an ssh session).
+    if (m_display && m_display->reach == platform::DisplayReach::Unreachable && !m_display->name.empty()) {
+        fprintf(stderr, "varnelpro: %s\n",
+                text::ForTerminal(Tr("Startup", "the display \"%1\" cannot be opened; to convert on the command "
+                                                "line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)",
+                                     text::FromUtf8(m_display->name)))
+                    .c_str());
+        return HEADLESS_EXIT_BAD_START;
+    }
     fprintf(stderr, "varnelpro: %s\n",
             Out(Tr("Startup", "no display for the window; to convert on the command line run: "
                               "varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)"))

@@ -2,10 +2,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/locale/locale_resource_manager.h"
 #include "app/options/command_line_options.h"
 #include "app/settings/my_settings.h"
+#include "platform/display.h"
 
 class QCoreApplication;
 
@@ -34,14 +36,18 @@ public:
 
     // Whether this start opens the window: no conversion or action switch
     // (a path alone opens the window on it), a window in the build, and a
-    // display to show it on.
+    // display to show it on that answers (or one only Qt can judge).
     bool WantsWindow() const;
     // Only a path was given: the window, when there is one, shows it.
     bool OpensPathInWindow() const;
 
 private:
+    // The display the environment names, probed once when a window is wanted.
+    const platform::DisplayProbe& Display() const;
+
     CLocaleResourceManager m_locales;
     CCommandLineOptions m_options;
     CMySettings m_settings;
     WindowRunner m_windowRunner;
+    mutable std::optional<platform::DisplayProbe> m_display;
 };

@@ -511,6 +511,10 @@ Pipes und Dateirechte:
         <translation>das Fenster kann nicht geladen werden (%1); zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
     </message>
     <message>
+        <source>the display &quot;%1&quot; cannot be opened; to convert on the command line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)</source>
+        <translation>die Anzeige &quot;%1&quot; kann nicht geöffnet werden; zum Konvertieren auf der Befehlszeile: varnelpro -in=ORDNER -out=ORDNER (-help zeigt die Schalter)</translation>
+    </message>
+    <message>
         <source>no language bundle for &quot;%1&quot;; English is used</source>
         <translation>kein Sprachpaket für &quot;%1&quot;; Englisch wird verwendet</translation>
     </message>
@@ -587,6 +591,10 @@ Pipes und Dateirechte:
     <message><source>Session View</source><translation>Sitzungsansicht</translation></message>
     <message><source>Stop the session and quit the program?</source><translation>Die Sitzung beenden und das Programm schließen?</translation></message>
     <message><source>User Manual</source><translation>Benutzerhandbuch</translation></message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
 </context>
 <context>
     <name>FolderView</name>

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
+#include <string>
 #include <utility>
 
 #include "app/options/program_version.h"
@@ -27,6 +29,103 @@ pugi::xml_node ChildOrNew(pugi::xml_node parent, const char* name)
         return child;
     const pugi::xml_node profiles = parent.child("sessionProfiles");
     return profiles ? parent.insert_child_before(name, profiles) : parent.append_child(name);
+}
+
+// One element and all it holds, as text, to tell whether two are the same.
+std::string XmlText(pugi::xml_node node)
+{
+    struct StringWriter : pugi::xml_writer {
+        std::string bytes;
+        void write(const void* data, size_t size) override { bytes.append(static_cast<const char*>(data), size); }
+    } writer;
+    node.print(writer, "", pugi::format_raw);
+    return std::move(writer.bytes);
+}
+
+// Text the parser split (at a comment or processing instruction it skips)
+// would be written back joined, as another value: such an element is not
+// kept as the file has it.
+bool HasSplitText(pugi::xml_node element)
+{
+    int texts = 0;
+    for (const pugi::xml_node child : element.children()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+            ++texts;
+        else if (child.type() == pugi::node_element && HasSplitText(child))
+            return true;
+    }
+    return texts > 1;
+}
+
+// Reads the preferences element over the values given.
+void ReadPreferences(pugi::xml_node preferences, bool& showLanguageMenu, uint32_t& previewSizeLimit,
+                     bool& previewLimitFixed, SettingsMessages& notes)
+{
+    showLanguageMenu = preferences.child("showLanguageMenu").text().as_bool(showLanguageMenu);
+    previewLimitFixed = preferences.child("previewLimitFixed").text().as_bool(previewLimitFixed);
+    const std::string given = settings_xml::ChildText(preferences, "previewSizeLimit");
+    long long value = 0;
+    if (given.empty()) {
+        // keeps 0: not set
+    } else if (!settings_xml::ParseDecimal(given, value)) {
+        notes.push_back(Tr("Settings", "Preference \"previewSizeLimit\" \"%1\" is no number; it stays unset.",
+                           text::FromUtf8(given)));
+    } else {
+        // 0 means "not set"; anything else lies within the page's range.
+        const long long held = value <= 0 ? 0 : std::clamp<long long>(value, kPreviewMinBytes, kPreviewMaxBytes);
+        previewSizeLimit = static_cast<uint32_t>(held);
+        if (held != value)
+            notes.push_back(Tr("Settings",
+                               "Preference \"previewSizeLimit\" \"%1\" is out of range (%2 to %3 bytes, or 0); "
+                               "%4 is used.",
+                               {text::FromUtf8(given), text::FromUnsigned(kPreviewMinBytes),
+                                text::FromUnsigned(kPreviewMaxBytes), text::FromUnsigned(previewSizeLimit)}));
+    }
+}
+
+// Adds "section/element" for each element of the section whose text a read
+// had to replace: read alone, it says so.
+void NoteCorrected(pugi::xml_node section, const std::function<void(pugi::xml_node, SettingsMessages&)>& read,
+                   std::set<std::string>& corrected)
+{
+    for (const pugi::xml_node child : section.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        pugi::xml_document scratch;
+        pugi::xml_node alone = scratch.append_child(section.name());
+        alone.append_copy(child);
+        SettingsMessages said;
+        read(alone, said);
+        if (!said.empty())
+            corrected.insert(std::string(section.name()) + "/" + child.name());
+    }
+}
+
+// Writes the section's elements from now where the file lacks one, where
+// its value differs from was (the file's, null when not known), where the
+// load corrected it or where its text was split; the others keep the file's
+// text, and elements this version does not write stay as they are.
+void UpdateSection(pugi::xml_node settings, const char* name,
+                   const std::function<void(pugi::xml_node, bool now)>& write, bool known,
+                   const std::set<std::string>& corrected)
+{
+    pugi::xml_document scratch;
+    const pugi::xml_node fresh = scratch.append_child(name);
+    write(fresh, true);
+    const pugi::xml_node before = scratch.append_child(name);
+    if (known)
+        write(before, false);
+    pugi::xml_node target = ChildOrNew(settings, name);
+    for (pugi::xml_node child = fresh.first_child(); child; child = child.next_sibling()) {
+        const pugi::xml_node present = target.child(child.name());
+        if (present && known && !corrected.contains(std::string(name) + "/" + child.name()) &&
+            XmlText(before.child(child.name())) == XmlText(child) && !HasSplitText(present))
+            continue;
+        const pugi::xml_node copy = present ? target.insert_copy_before(child, present) : target.append_copy(child);
+        // The one replaced, and any later one of the name a reader would never reach.
+        while (const pugi::xml_node old = copy.next_sibling(child.name()))
+            target.remove_child(old);
+    }
 }
 
 void Append(SettingsMessages* to, SettingsMessages&& from)
@@ -152,10 +251,48 @@ void CMySettings::SetPreviewSizeLimitKiB(uint32_t kib)
     m_previewSizeLimit = held << 10;
 }
 
+CMySettings::Stored CMySettings::Values() const
+{
+    Stored values;
+    values.job = m_jobSetting;
+    values.current = m_currentProfile;
+    values.showLanguageMenu = m_showLanguageMenu;
+    values.previewSizeLimit = m_previewSizeLimit;
+    values.previewLimitFixed = m_previewLimitFixed;
+    return values;
+}
+
+void CMySettings::WriteValues(pugi::xml_node settings, const Stored& now, const Stored* was)
+{
+    const bool known = was != nullptr;
+    const std::set<std::string> none;
+    const std::set<std::string>& corrected = known ? was->corrected : none;
+    auto pick = [&](bool fresh) -> const Stored& { return fresh ? now : *was; };
+    UpdateSection(
+        settings, "jobSetting",
+        [&](pugi::xml_node element, bool fresh) { settings_xml::WriteJobSetting(element, pick(fresh).job); }, known,
+        corrected);
+    UpdateSection(
+        settings, "currentProfile",
+        [&](pugi::xml_node element, bool fresh) { settings_xml::WriteProfile(element, pick(fresh).current, false); },
+        known, corrected);
+    UpdateSection(
+        settings, "preferences",
+        [&](pugi::xml_node element, bool fresh) {
+            const Stored& values = pick(fresh);
+            settings_xml::SetChildText(element, "showLanguageMenu", values.showLanguageMenu ? "true" : "false");
+            settings_xml::SetChildText(element, "previewSizeLimit", std::to_string(values.previewSizeLimit));
+            settings_xml::SetChildText(element, "previewLimitFixed", values.previewLimitFixed ? "true" : "false");
+        },
+        known, corrected);
+    ChildOrNew(settings, "sessionProfiles");
+}
+
 bool CMySettings::Load(SettingsMessages* messages)
 {
     SettingsMessages notes;
     ResetToDefaults();
+    m_stored.reset();
     Document d;
     settings_xml::LoadDocument(m_settingsFilePath, m_version, d);
     if (d.problem != FileProblem::None) {
@@ -165,54 +302,54 @@ bool CMySettings::Load(SettingsMessages* messages)
         Append(messages, std::move(notes));
         return false;
     }
-    if (const pugi::xml_node job = d.settings.child("jobSetting"))
+    std::set<std::string> corrected;
+    if (const pugi::xml_node job = d.settings.child("jobSetting")) {
         settings_xml::ReadJobSetting(job, m_jobSetting, notes);
+        NoteCorrected(
+            job,
+            [](pugi::xml_node element, SettingsMessages& said) {
+                VARNEXJOBSETTING scratch = GetDefaultJobSetting();
+                settings_xml::ReadJobSetting(element, scratch, said);
+            },
+            corrected);
+    }
     if (const pugi::xml_node current = d.settings.child("currentProfile")) {
         m_currentProfile = settings_xml::ReadProfile(current, notes);
         m_currentProfile.name.clear();
+        NoteCorrected(
+            current, [](pugi::xml_node element, SettingsMessages& said) { settings_xml::ReadProfile(element, said); },
+            corrected);
     }
     if (const pugi::xml_node preferences = d.settings.child("preferences")) {
-        m_showLanguageMenu = preferences.child("showLanguageMenu").text().as_bool(m_showLanguageMenu);
-        m_previewLimitFixed = preferences.child("previewLimitFixed").text().as_bool(m_previewLimitFixed);
-        const std::string given = settings_xml::ChildText(preferences, "previewSizeLimit");
-        long long value = 0;
-        if (given.empty()) {
-            // keeps 0: not set
-        } else if (!settings_xml::ParseDecimal(given, value)) {
-            notes.push_back(Tr("Settings", "Preference \"previewSizeLimit\" \"%1\" is no number; it stays unset.",
-                               text::FromUtf8(given)));
-        } else {
-            // 0 means "not set"; anything else lies within the page's range.
-            const long long held = value <= 0 ? 0 : std::clamp<long long>(value, kPreviewMinBytes, kPreviewMaxBytes);
-            m_previewSizeLimit = static_cast<uint32_t>(held);
-            if (held != value)
-                notes.push_back(Tr("Settings",
-                                   "Preference \"previewSizeLimit\" \"%1\" is out of range (%2 to %3 bytes, or 0); "
-                                   "%4 is used.",
-                                   {text::FromUtf8(given), text::FromUnsigned(kPreviewMinBytes),
-                                    text::FromUnsigned(kPreviewMaxBytes), text::FromUnsigned(m_previewSizeLimit)}));
-        }
+        ReadPreferences(preferences, m_showLanguageMenu, m_previewSizeLimit, m_previewLimitFixed, notes);
+        NoteCorrected(
+            preferences,
+            [](pugi::xml_node element, SettingsMessages& said) {
+                bool show = true, fixed = false;
+                uint32_t limit = 0;
+                ReadPreferences(element, show, limit, fixed, said);
+            },
+            corrected);
     }
+    m_stored = Values();
+    m_stored->corrected = std::move(corrected);
     Append(messages, std::move(notes));
     return true;
 }
 
-bool CMySettings::Save(SettingsMessages* messages) const
+bool CMySettings::Save(SettingsMessages* messages)
 {
     SettingsMessages notes;
+    const Stored now = Values();
     const bool saved = UpdateFile(
         m_settingsFilePath, m_version,
-        [this](pugi::xml_node settings, SettingsMessages&) {
-            settings_xml::WriteJobSetting(ChildOrNew(settings, "jobSetting"), m_jobSetting);
-            settings_xml::WriteProfile(ChildOrNew(settings, "currentProfile"), m_currentProfile, false);
-            const pugi::xml_node preferences = ChildOrNew(settings, "preferences");
-            settings_xml::SetChildText(preferences, "showLanguageMenu", m_showLanguageMenu ? "true" : "false");
-            settings_xml::SetChildText(preferences, "previewSizeLimit", std::to_string(m_previewSizeLimit));
-            settings_xml::SetChildText(preferences, "previewLimitFixed", m_previewLimitFixed ? "true" : "false");
-            ChildOrNew(settings, "sessionProfiles");
+        [&](pugi::xml_node settings, SettingsMessages&) {
+            WriteValues(settings, now, m_stored ? &*m_stored : nullptr);
             return true;
         },
         notes);
+    if (saved)
+        m_stored = now;
     Append(messages, std::move(notes));
     return saved;
 }

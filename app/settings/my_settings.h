@@ -1,11 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/settings/session_profile.h"
 #include "varnex/session/session_records.h"
+
+namespace pugi {
+class xml_node;
+}
 
 // One line each: what a load or save found worth telling the user (a file
 // that could not be used, a value that was replaced). Meant to be shown or
@@ -21,6 +27,11 @@ using SettingsMessages = std::vector<std::u16string>;
 // why in the messages. Saving writes a new file beside the old one and renames
 // it into place, so a failed save leaves the previous file as it was. Used from
 // one thread (the user interface's, or the command line's).
+//
+// After a load, a save writes only what changed since (and what the load had
+// to correct): a value nobody changed keeps the file's text, even when another
+// program wrote it in the meantime, and elements this version does not know
+// stay where they are.
 class CMySettings {
 public:
     virtual ~CMySettings() = default;
@@ -52,11 +63,13 @@ public:
     // unreadable, empty, malformed, without settings for this version): every
     // value is then the default, and messages say why.
     bool Load(SettingsMessages* messages = nullptr);
-    // Writes the job setting, the current profile and the preferences; the
-    // session profiles and any settings of other versions stay as they are. A
-    // file that could not be read as settings is kept beside the new one as
+    // Writes the job setting, the current profile and the preferences: every
+    // value when nothing was loaded, else those changed since the last load or
+    // save, those the load corrected and those the file lacks. The session
+    // profiles and any settings of other versions stay as they are. A file
+    // that could not be read as settings is kept beside the new one as
     // "<name>.unreadable"; one that cannot be read at all is not replaced.
-    bool Save(SettingsMessages* messages = nullptr) const;
+    bool Save(SettingsMessages* messages = nullptr);
 
     // The job setting a session start copies (detectOnly is set by the start).
     const VARNEXJOBSETTING& GetJobSetting() const { return m_jobSetting; }
@@ -110,6 +123,23 @@ public:
                        PROFILENAMESTATUS* status = nullptr, SettingsMessages* messages = nullptr) const;
 
 private:
+    // The values of the file, as this object last read or wrote them.
+    struct Stored {
+        VARNEXJOBSETTING job;
+        VARNELSESSIONPROFILE current;
+        bool showLanguageMenu = true;
+        uint32_t previewSizeLimit = 0;
+        bool previewLimitFixed = false;
+        // "section/element" of values the load replaced (out of range, no
+        // number, a code page not available): written at the next save.
+        std::set<std::string> corrected;
+    };
+
+    Stored Values() const;
+    // Brings this version's settings element up to now, writing each value
+    // the rules of Save pick (was: the file's values, null when unknown).
+    static void WriteValues(pugi::xml_node settings, const Stored& now, const Stored* was);
+
     std::u16string m_settingsFilePath;
     std::u16string m_version;
     VARNEXJOBSETTING m_jobSetting;
@@ -117,4 +147,5 @@ private:
     bool m_showLanguageMenu = true;
     uint32_t m_previewSizeLimit = 0;
     bool m_previewLimitFixed = false;
+    std::optional<Stored> m_stored;  // empty until a load or save succeeds
 };

@@ -5,10 +5,15 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/locale/tr.h"
 #include "app/options/program_version.h"
@@ -85,7 +90,36 @@ QString CMainFrame::WindowTitle()
 
 void CMainFrame::CreateViews()
 {
-    m_tabs = new QTabWidget(this);
+    auto* central = new QWidget(this);
+    m_messageBar = new QFrame(central);
+    m_messageBar->setObjectName(QStringLiteral("MessageBar"));
+    m_messageBar->setFrameShape(QFrame::StyledPanel);
+    m_messageBar->setBackgroundRole(QPalette::ToolTipBase);
+    m_messageBar->setAutoFillBackground(true);
+    auto* icon = new QLabel(m_messageBar);
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
+    icon->setAlignment(Qt::AlignTop);
+    m_messageText = new QLabel(m_messageBar);
+    m_messageText->setObjectName(QStringLiteral("MessageText"));
+    m_messageText->setTextFormat(Qt::PlainText);  // file names are shown as they are
+    m_messageText->setWordWrap(true);
+    m_messageText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_messageText->setForegroundRole(QPalette::ToolTipText);
+    auto* close = new QToolButton(m_messageBar);
+    close->setObjectName(QStringLiteral("MessageClose"));
+    close->setAutoRaise(true);
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setToolTip(Qs(Tr("MainFrame", "Close")));
+    connect(close, &QToolButton::clicked, m_messageBar, &QWidget::hide);
+    auto* bar = new QHBoxLayout(m_messageBar);
+    bar->setContentsMargins(8, 4, 4, 4);
+    bar->addWidget(icon);
+    bar->addWidget(m_messageText, 1);
+    bar->addWidget(close, 0, Qt::AlignTop);
+    m_messageBar->hide();
+
+    m_tabs = new QTabWidget(central);
     m_tabs->setObjectName(QStringLiteral("Tabs"));
     m_fileView = new CFileListView(m_tabs);
     m_fileView->SetJobSetting(m_settings.GetJobSetting());
@@ -93,7 +127,21 @@ void CMainFrame::CreateViews()
     m_sessionView = new CVarnexSessionView(m_tabs);
     m_tabs->addTab(m_fileView, Qs(Tr("MainFrame", "File View")));
     m_tabs->addTab(m_sessionView, Qs(Tr("MainFrame", "Session View")));
-    setCentralWidget(m_tabs);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_messageBar);
+    layout->addWidget(m_tabs, 1);
+    setCentralWidget(central);
+}
+
+void CMainFrame::ShowMessages(const std::vector<std::u16string>& lines)
+{
+    QStringList text;
+    for (const std::u16string& line : lines)
+        text.append(Qs(line));
+    m_messageText->setText(text.join(u'\n'));
+    m_messageBar->setVisible(!lines.empty());
 }
 
 QDockWidget* CMainFrame::AddDock(const QString& objectName, const QString& title, QWidget* content,

@@ -20,6 +20,7 @@ class CVarnexSessionView;
 class CVarnexTrayIcon;
 class QAction;
 class QDockWidget;
+class QFrame;
 class QLabel;
 class QMenu;
 class QTabWidget;
@@ -55,6 +56,9 @@ public:
     bool ConvertFiles(const std::vector<std::u16string>& files);
     // "Make correction..." for a file of the session list.
     void MakeCorrection(const FileSelection& file);
+    // Lines for the user above the views (what a settings file that could
+    // not be used said), until closed; none hides the bar.
+    void ShowMessages(const std::vector<std::u16string>& lines);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +89,8 @@ private:
     CLocaleResourceManager& m_locales;
     CProfileStore& m_store;
     QTabWidget* m_tabs = nullptr;
+    QFrame* m_messageBar = nullptr;
+    QLabel* m_messageText = nullptr;
     CFileListView* m_fileView = nullptr;
     CVarnexSessionView* m_sessionView = nullptr;
     CFolderListWnd* m_folders = nullptr;

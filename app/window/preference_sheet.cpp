@@ -285,6 +285,13 @@ void CPreferenceSheet::accept()
         ShowDialogPrompt(this, QMessageBox::Critical, text);
         return;
     }
+    // Saved, with something to tell (a file that could not be read was set aside).
+    if (!messages.empty()) {
+        QStringList lines;
+        for (const std::u16string& line : messages)
+            lines.append(Qs(line));
+        ShowDialogPrompt(this, QMessageBox::Information, lines.join(u'\n'));
+    }
     if (!ApplyLanguage())
         return;
     QDialog::accept();

@@ -540,6 +540,50 @@ TEST_F(MySettingsTest, SaveLeavesSharedAndOtherVersionsAlone)
     EXPECT_NE(file.find(kept, first + 1), std::string::npos) << file;
 }
 
+// Two windows (or a window and a hand edit) share the file: a save writes
+// what its own user changed and what its load had to correct, nothing else.
+TEST_F(MySettingsTest, SaveAfterLoadWritesOnlyChangedAndCorrectedValues)
+{
+    Write(FileWith("<jobSetting><chunkSize>4096</chunkSize><converterThreads> 3 </converterThreads></jobSetting>"
+                   "<currentProfile><recursive>yes</recursive><inputCodepage>437</inputCodepage>"
+                   "<laterOption>7</laterOption></currentProfile>"
+                   "<preferences><previewSizeLimit>100</previewSizeLimit></preferences>"));
+    CMySettings first = Make();
+    CMySettings second = Make();
+    SettingsMessages messages;
+    ASSERT_TRUE(first.Load(&messages));
+    ASSERT_EQ(messages.size(), 2u) << Joined(messages);  // the code page and the preview limit
+    ASSERT_TRUE(second.Load());
+
+    VARNEXJOBSETTING job = second.GetJobSetting();
+    job.sampleSizeMB = 9;
+    second.SetJobSetting(job);
+    ASSERT_TRUE(second.Save());
+    first.SetShowLanguageMenu(false);
+    ASSERT_TRUE(first.Save());
+
+    const std::string file = ReadBytes(NativePath());
+    for (const char* kept : {"<chunkSize>4096</chunkSize>", "<converterThreads> 3 </converterThreads>",
+                             "<recursive>yes</recursive>", "<laterOption>7</laterOption>"})
+        EXPECT_NE(file.find(kept), std::string::npos) << kept << "\n" << file;
+    CMySettings reread = Make();
+    messages.clear();
+    ASSERT_TRUE(reread.Load(&messages));
+    EXPECT_TRUE(messages.empty()) << Joined(messages);  // the corrections were written
+    EXPECT_EQ(reread.GetJobSetting().sampleSizeMB, 9u);  // the other save survived
+    EXPECT_FALSE(reread.GetShowLanguageMenu());
+    EXPECT_EQ(reread.GetJobSetting().converterThreads, 3u);
+    EXPECT_EQ(reread.GetCurrentProfile().options.StoredInputCodepage(), -1);
+    EXPECT_EQ(reread.GetPreviewSizeLimit(), 1024u);
+
+    // Putting the defaults back is a change too.
+    reread.ResetToDefaults();
+    ASSERT_TRUE(reread.Save());
+    ASSERT_TRUE(second.Load());
+    ExpectSameJob(second.GetJobSetting(), GetDefaultJobSetting());
+    EXPECT_TRUE(second.GetShowLanguageMenu());
+}
+
 class FailingWrites : public platform::FileFaultInjector {
 public:
     int BeforeWrite(platform::FileHandle, size_t) override { return ENOSPC; }
