@@ -510,6 +510,10 @@ Pipes und Dateirechte:
         <source>no language bundle for &quot;%1&quot;; English is used</source>
         <translation>kein Sprachpaket für &quot;%1&quot;; Englisch wird verwendet</translation>
     </message>
+    <message>
+        <source>cannot write to standard output: %1</source>
+        <translation>die Standardausgabe kann nicht geschrieben werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>MainFrame</name>

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -91,6 +94,23 @@ TEST_F(CommandLineTest, EveryMistakeExitsTwoWithOneLineAndChangesNothing)
         EXPECT_NE(run.err.find("cannot read the command file"), std::string::npos) << run.err;
     }
     EXPECT_EQ(Listing(dir.Path()), before);  // no output, no settings, no layout written
+}
+
+// As GNU tools do: text that could not be written is an error, not exit 0.
+TEST_F(CommandLineTest, PrintingIntoAFullDeviceFails)
+{
+    for (const char* args : {"--help", "--version", "--list-code-pages", "-locale=de_DE --help"}) {
+        SCOPED_TRACE(args);
+        const std::string err = dir.File("err.txt");
+        const int raw = std::system(("cd '" + dir.Path() + "' && '" + VARNELPRO_EXE + "' " + args +
+                                     " >/dev/full 2>'" + err + "'").c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), 1);
+        const std::string said = ReadBytes(err);
+        EXPECT_EQ(said.rfind("varnelpro: ", 0), 0u) << said;
+        EXPECT_NE(said.find(strerror(ENOSPC)), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
 }
 
 TEST_F(CommandLineTest, MistakesAreReportedInTheChosenLanguage)
