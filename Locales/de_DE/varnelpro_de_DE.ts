@@ -297,6 +297,10 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
         <translation>Modus FILE konvertiert eine Datei, aber die Eingabe ist ein Ordner: %1</translation>
     </message>
     <message>
+        <source>mode FILE writes one file, but the output names a folder: %1</source>
+        <translation>Modus FILE schreibt eine Datei, aber die Ausgabe benennt einen Ordner: %1</translation>
+    </message>
+    <message>
         <source>no export file given</source>
         <translation>keine Exportdatei angegeben</translation>
     </message>

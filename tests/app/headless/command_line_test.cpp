@@ -73,6 +73,7 @@ TEST_F(CommandLineTest, EveryMistakeExitsTwoWithOneLineAndChangesNothing)
         {"-CmdFile=missing.cmd", "-CmdFile: the command file does not exist: "},
         {"-CmdFile=in", "-CmdFile: cannot read the command file: "},
         {"-CmdFile=bad.cmd", "-rt: unknown value \"XX\""},
+        {"-mode=FILE -in=in/a.txt -out=newdir/", "mode FILE writes one file, but the output names a folder: "},
         {"-resetlayout -quit -bogus", "unknown switch: -bogus"},
         {"-in=in -out=out -shard=2/2", "-shard: \"2/2\" is not K/N"},
         {"-in=in/a.txt -out=out -shard=0/2", "-shard splits the files of a folder, but the input is a file: "},
