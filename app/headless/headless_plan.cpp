@@ -109,8 +109,9 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
         const std::u16string& outputPath = *options.outputPath;
         std::u16string outputFolder = outputPath;
         if (fileMode) {
-            // "newdir/" names a folder: refused before anything is made.
-            if (outputPath.ends_with(u'/'))
+            // "newdir/" and "newdir/." name a folder: refused before anything is made.
+            const std::u16string name = outputPath.substr(outputPath.rfind(u'/') + 1);
+            if (name.empty() || name == u"." || name == u"..")
                 return Arg(TrH("mode FILE writes one file, but the output names a folder: %1"), outputPath);
             platform::FileStatus out;
             if (Exists(outputPath, out) && out.type == platform::FileType::Directory)

@@ -89,6 +89,8 @@ TEST_F(CommandLineTest, EveryMistakeExitsTwoWithOneLineAndChangesNothing)
         {"-in=in -out=out -locale=de_DE/../../../../tmp", "-locale: \"de_DE/../../../../tmp\" is not a language name"},
         {"-in=in -d -locale=/tmp", "-locale: \"/tmp\" is not a language name"},
         {"-mode=FILE -in=in/a.txt -out=newdir/", "mode FILE writes one file, but the output names a folder: "},
+        {"-mode=FILE -in=in/a.txt -out=newdir/.", "mode FILE writes one file, but the output names a folder: "},
+        {"-mode=FILE -in=in/a.txt -out=new/dir/..", "mode FILE writes one file, but the output names a folder: "},
         {"-resetlayout -quit -bogus", "unknown switch: -bogus"},
         {"-in=in -out=out -shard=2/2", "-shard: \"2/2\" is not K/N"},
         {"-in=in/a.txt -out=out -shard=0/2", "-shard splits the files of a folder, but the input is a file: "},
