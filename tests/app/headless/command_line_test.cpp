@@ -137,7 +137,6 @@ TEST_F(CommandLineTest, CommandFileSwitchesJoinThoseOnTheLine)
              EXPECT_NE(ReadBytes(dir.File("r.csv")).find("-exporttype=JSON -in=in -out=out -r\""), std::string::npos);
          }},
         {"-CmdFile=c.cmd -out=out -in=in -r", [&](const RunResult&) { EXPECT_TRUE(Exists(out + "/a.txt")); }},
-        {"-cmdfilemaxsize=18 -CmdFile=c.cmd", [&](const RunResult&) { EXPECT_TRUE(Exists(out + "/sub/b.txt")); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
