@@ -1,6 +1,8 @@
 #include "app/varnelpro_app.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include <QCoreApplication>
 
@@ -15,6 +17,29 @@
 namespace {
 
 std::string Out(const std::u16string& s) { return platform::ToNativePath(s); }
+
+// Prints a text whole and makes sure it arrived: a write error (a full
+// disk) is said, as GNU tools do, not hidden behind exit 0. The text is
+// made in memory first, so that the error is the one of the write itself.
+int PrintChecked(void (*print)(FILE*))
+{
+    char* printed = nullptr;
+    size_t size = 0;
+    FILE* memory = open_memstream(&printed, &size);
+    print(memory != nullptr ? memory : stdout);
+    if (memory != nullptr)
+        fclose(memory);
+    errno = 0;
+    const bool written = (size == 0 || fwrite(printed, 1, size, stdout) == size) && fflush(stdout) == 0;
+    const int error = errno != 0 ? errno : EIO;
+    free(printed);
+    if (written && !ferror(stdout))
+        return HEADLESS_EXIT_OK;
+    fprintf(stderr, "varnelpro: %s\n",
+            text::ForTerminal(Tr("Startup", "cannot write to standard output: %1", text::FromUtf8(strerror(error))))
+                .c_str());
+    return HEADLESS_EXIT_PROBLEMS;
+}
 
 }  // namespace
 
@@ -64,8 +89,7 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         return m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
     };
     if (m_options.versionRequested) {
-        PrintVersion(stdout);
-        return HEADLESS_EXIT_OK;
+        return PrintChecked(PrintVersion);
     }
     if (m_options.problem) {
         // Nothing is done on a line with a mistake in it; only the language
@@ -93,12 +117,10 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     SetReasonTranslator([](const char* english) { return Tr("Reasons", english); });
 
     if (m_options.helpRequested) {
-        PrintUsage(stdout);
-        return HEADLESS_EXIT_OK;
+        return PrintChecked(PrintUsage);
     }
     if (m_options.listCodePages) {
-        PrintCodePages(stdout);
-        return HEADLESS_EXIT_OK;
+        return PrintChecked(PrintCodePages);
     }
     if (m_options.inputPath && !window) {
         SettingsMessages messages;

@@ -45,6 +45,10 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
         <translation>%1: unbekannter Wert &quot;%2&quot;; erlaubt: %3</translation>
     </message>
     <message>
+        <source>%1: &quot;%2&quot; is not a language name (letters, digits and _ - . @, as in de_DE.UTF-8)</source>
+        <translation>%1: &quot;%2&quot; ist kein Sprachname (Buchstaben, Ziffern und _ - . @, etwa de_DE.UTF-8)</translation>
+    </message>
+    <message>
         <source>%1: unknown code page &quot;%2&quot; (--list-code-pages lists them)</source>
         <translation>%1: unbekannte Codepage &quot;%2&quot; (--list-code-pages listet sie auf)</translation>
     </message>
@@ -61,6 +65,10 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
         <translation>Schalter doppelt mit verschiedenen Werten angegeben: %1 und %2</translation>
     </message>
     <message>
+        <source>switch given twice with different values: %1 and, in the command file %3, %2</source>
+        <translation>Schalter doppelt mit verschiedenen Werten angegeben: %1 und, in der Befehlsdatei %3, %2</translation>
+    </message>
+    <message>
         <source>unexpected argument: %1 (give an input and an output, or use -in= and -out=)</source>
         <translation>unerwartetes Argument: %1 (Eingabe und Ausgabe angeben oder -in= und -out= verwenden)</translation>
     </message>
@@ -75,6 +83,10 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
     <message>
         <source>%1: the first line of the command file holds no switches: %2</source>
         <translation>%1: die erste Zeile der Befehlsdatei enthält keine Schalter: %2</translation>
+    </message>
+    <message>
+        <source>%1: the first line of the command file is longer than %2 characters (-cmdfilemaxsize): %3</source>
+        <translation>%1: die erste Zeile der Befehlsdatei ist länger als %2 Zeichen (-cmdfilemaxsize): %3</translation>
     </message>
     <message>
         <source>input folder or file (relative to the current folder); - reads standard input</source>
@@ -205,8 +217,8 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
         <translation>die Schalter aus der ersten Zeile von DATEI lesen</translation>
     </message>
     <message>
-        <source>read at most N characters of that line (default 32768)</source>
-        <translation>höchstens N Zeichen dieser Zeile lesen (Standard 32768)</translation>
+        <source>longest first line a command file may have (default 32768); a longer one is refused</source>
+        <translation>längste erste Zeile, die eine Befehlsdatei haben darf (Standard 32768); eine längere wird abgelehnt</translation>
     </message>
     <message>
         <source>print only problems: no progress, no line per file, no summary</source>
@@ -299,6 +311,10 @@ Ohne Schalter auf einem Desktop gestartet, öffnet varnelpro das Fenster.
     <message>
         <source>mode FILE converts one file, but the input is a folder: %1</source>
         <translation>Modus FILE konvertiert eine Datei, aber die Eingabe ist ein Ordner: %1</translation>
+    </message>
+    <message>
+        <source>mode FILE writes one file, but the output names a folder: %1</source>
+        <translation>Modus FILE schreibt eine Datei, aber die Ausgabe benennt einen Ordner: %1</translation>
     </message>
     <message>
         <source>no export file given</source>
@@ -517,6 +533,10 @@ Pipes und Dateirechte:
     <message>
         <source>no language bundle for &quot;%1&quot;; English is used</source>
         <translation>kein Sprachpaket für &quot;%1&quot;; Englisch wird verwendet</translation>
+    </message>
+    <message>
+        <source>cannot write to standard output: %1</source>
+        <translation>die Standardausgabe kann nicht geschrieben werden: %1</translation>
     </message>
 </context>
 <context>

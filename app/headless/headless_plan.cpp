@@ -127,6 +127,10 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
         const std::u16string& outputPath = *options.outputPath;
         std::u16string outputFolder = outputPath;
         if (fileMode) {
+            // "newdir/" and "newdir/." name a folder: refused before anything is made.
+            const std::u16string name = outputPath.substr(outputPath.rfind(u'/') + 1);
+            if (name.empty() || name == u"." || name == u"..")
+                return Arg(TrH("mode FILE writes one file, but the output names a folder: %1"), outputPath);
             platform::FileStatus out;
             if (Exists(outputPath, out) && out.type == platform::FileType::Directory)
                 return Arg(TrH("output file is a folder: %1"), outputPath);

@@ -177,6 +177,16 @@ bool CLocaleEnvironment::IsEnglish(const std::u16string& locale)
     return language == u"en" || IsPlainLocale(locale);
 }
 
+bool CLocaleEnvironment::IsLanguageName(std::u16string_view name)
+{
+    if (name.empty() || name[0] == u'.' || name.find(u"..") != std::u16string_view::npos)
+        return false;
+    for (const char16_t c : name)
+        if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != u'_' && c != u'-' && c != u'.' && c != u'@')
+            return false;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 
 CLocaleResourceManager::~CLocaleResourceManager()
@@ -204,25 +214,13 @@ bool CLocaleResourceManager::Initialize(const std::u16string& switchLocale, cons
 
 std::unique_ptr<CLocaleResourceInfo> CLocaleResourceManager::ReadBundle(const std::u16string& name) const
 {
-    // The name is a path below "Locales"; ".." is kept (the user's own choice).
-    std::u16string folder = GetLocalesFolder();
-    size_t begin = 0;
-    while (begin <= name.size()) {
-        size_t end = name.find(u'/', begin);
-        if (end == std::u16string::npos)
-            end = name.size();
-        const std::u16string part = name.substr(begin, end - begin);
-        begin = end + 1;
-        if (part.empty())
-            continue;
-        if (part == u"." || part == u"..") {
-            folder = CLongPath(folder).Append(part).GetPath();
-            continue;
-        }
-        folder = ResolveNoCase(folder, part, platform::FileType::Directory);
-        if (folder.empty())
-            return nullptr;
-    }
+    // The switch is checked when the line is read, but a stored setting is
+    // not: neither may lead outside Locales.
+    if (!CLocaleEnvironment::IsLanguageName(name))
+        return nullptr;
+    const std::u16string folder = ResolveNoCase(GetLocalesFolder(), name, platform::FileType::Directory);
+    if (folder.empty())
+        return nullptr;
     const std::u16string xml = ResolveNoCase(folder, LOCALE_XML, platform::FileType::Regular);
     if (xml.empty())
         return nullptr;

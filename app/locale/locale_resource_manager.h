@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/locale/locale_resource_finder.h"
@@ -24,6 +25,10 @@ struct CLocaleEnvironment {
     static bool IsPlainLocale(const std::u16string& locale);
     // English, which is built in: "en", "en_GB.UTF-8", or a plain locale.
     static bool IsEnglish(const std::u16string& locale);
+    // A name that can only mean a folder of its own below Locales: ASCII
+    // letters, digits and _ - . @ ("sr_RS.UTF-8@latin"), no "..", not
+    // starting with '.'. Paths and anything else are no language.
+    static bool IsLanguageName(std::u16string_view name);
 
     // "fr_FR.UTF-8@euro" gives language "fr" and country "FR". "C", "POSIX"
     // and anything that is not language[_COUNTRY] give an empty language.

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "app/headless/console_text.h"
+#include "app/locale/locale_resource_manager.h"
 #include "app/options/command_line_switches.h"
 #include "base/text.h"
 #include "platform/native_path.h"
@@ -95,45 +96,56 @@ void CCommandLineOptions::Parse(const std::u16string& line)
 {
     commandLine = line;
     if (!commandLine.empty())
-        ParseLine(commandLine, true);
+        ParseLine(commandLine);
 }
 
-void CCommandLineOptions::ParseLine(const std::u16string& line, bool allowCommandFile)
+void CCommandLineOptions::ParseLine(const std::u16string& line)
 {
     std::vector<Given> given;
-    if (!ReadSwitches(line, given)) {
+    bool read = ReadSwitches(line, given);
+    if (read) {
+        const auto cmdFile =
+            std::find_if(given.begin(), given.end(), [](const Given& g) { return g.row->key == u"cmdfile"; });
+        if (cmdFile != given.end()) {
+            // The maximum applies to the file's line, so only the process's line can set it.
+            for (const Given& g : given)
+                if (g.row->key == u"cmdfilemaxsize")
+                    cmdFileMaxSize = g.code;
+            const Given file = *cmdFile;  // given grows below
+            read = ReadCommandFile(file, given);
+        }
+    }
+    if (!read) {
         // The message about the line is still given in the language it asks for.
-        const CCommandLineParser parser(line.c_str(), false);
-        if (parser.HasVal(u"locale"))
+        const CCommandLineParser parser(commandLine.c_str(), false);
+        if (parser.HasVal(u"locale") && CLocaleEnvironment::IsLanguageName(parser.GetVal(u"locale")))
             locale = parser.GetVal(u"locale");
         return;
     }
     hasSwitches = !given.empty();
-    const auto cmdFile = std::find_if(given.begin(), given.end(), [](const Given& g) { return g.row->key == u"cmdfile"; });
-    if (allowCommandFile && !cmdFileRead && cmdFile != given.end()) {
-        // Only the maximum of the process line counts beside a command file.
-        for (const Given& g : given)
-            if (g.row->key == u"cmdfilemaxsize")
-                cmdFileMaxSize = g.code;
-        ReadCommandFile(*cmdFile);
-        return;
-    }
     Fill(given);
 }
 
-bool CCommandLineOptions::ReadSwitches(const std::u16string& line, std::vector<Given>& given)
+bool CCommandLineOptions::ReadSwitches(const std::u16string& line, std::vector<Given>& given,
+                                       const std::u16string& commandFile)
 {
     auto fail = [this](Problem::Kind kind, std::u16string argument, std::u16string name = {},
                        std::u16string value = {}) {
         problem = Problem{kind, std::move(argument), std::move(name), std::move(value)};
         return false;
     };
-    // Two spellings of one switch must ask for the same.
+    // Two spellings of one switch must ask for the same, also one on the
+    // process's line and one in the command file.
     auto add = [&](Given g) {
-        for (const Given& earlier : given)
-            if (earlier.row->key == g.row->key)
-                return earlier.meaning == g.meaning ||
-                       fail(Problem::CONFLICT, g.argument, earlier.argument, g.argument);
+        for (const Given& earlier : given) {
+            if (earlier.row->key != g.row->key)
+                continue;
+            if (earlier.meaning == g.meaning)
+                return true;
+            fail(Problem::CONFLICT, g.argument, earlier.argument, g.argument);
+            problem->commandFile = commandFile;
+            return false;
+        }
         given.push_back(std::move(g));
         return true;
     };
@@ -206,6 +218,9 @@ bool CCommandLineOptions::CheckValue(Given& g)
     case SwitchValueKind::None:
         break;
     case SwitchValueKind::Text:
+        // A language is looked up as a folder of its own below Locales, never a path.
+        if (row.key == u"locale" && !CLocaleEnvironment::IsLanguageName(g.value))
+            break;
         g.meaning = g.value;
         return true;
     case SwitchValueKind::Path:
@@ -255,27 +270,32 @@ bool CCommandLineOptions::CheckValue(Given& g)
     return false;
 }
 
-bool CCommandLineOptions::ReadCommandFile(const Given& file)
+bool CCommandLineOptions::ReadCommandFile(const Given& file, std::vector<Given>& given)
 {
     const CLongPath path(Resolve(file.value));
+    auto fail = [&](Problem::Kind kind) {
+        problem = Problem{kind, file.argument, file.name, path.GetPath()};
+        return false;
+    };
+    if (!path.FileExists() && !path.IsDirectory())
+        return fail(Problem::CMDFILE_MISSING);
+    // Two more characters than allowed show a longer line: the reader drops
+    // half of a surrogate pair cut at its limit, so one more could hide it.
+    const int probe = cmdFileMaxSize > INT_MAX - 2 ? INT_MAX : cmdFileMaxSize + 2;
     std::u16string first;
-    if (!path.FileExists() && !path.IsDirectory()) {
-        problem = Problem{Problem::CMDFILE_MISSING, file.argument, file.name, path.GetPath()};
-        return false;
-    }
-    if (path.IsDirectory() || !CFirstLineTextReader(path.c_str()).Read(cmdFileMaxSize, first)) {
-        problem = Problem{Problem::CMDFILE_UNREADABLE, file.argument, file.name, path.GetPath()};
-        return false;
-    }
-    if (first.find_first_not_of(u" \t") == std::u16string::npos) {
-        problem = Problem{Problem::CMDFILE_EMPTY, file.argument, file.name, path.GetPath()};
-        return false;
-    }
+    if (path.IsDirectory() || !CFirstLineTextReader(path.c_str()).Read(probe, first))
+        return fail(Problem::CMDFILE_UNREADABLE);
+    // A line cut at the limit would run with part of a path or a filter.
+    if (first.size() > static_cast<size_t>(std::max(cmdFileMaxSize, 0)))
+        return fail(Problem::CMDFILE_TOO_LONG);
+    if (first.find_first_not_of(u" \t") == std::u16string::npos)
+        return fail(Problem::CMDFILE_EMPTY);
     cmdFileRead = true;
     cmdFilePath = path.GetPath();
-    commandLine = u" " + first;
-    ParseLine(commandLine, false);
-    return !problem;
+    // The leading blank keeps the file's first word from being read as a program name.
+    const std::u16string fileLine = u" " + first;
+    commandLine += fileLine;
+    return ReadSwitches(fileLine, given, cmdFilePath);
 }
 
 void CCommandLineOptions::Fill(const std::vector<Given>& given)
@@ -396,6 +416,9 @@ std::u16string CCommandLineOptions::DescribeProblem() const
             return Args(TrH("%1: \"%2\" is not a number"), {p.name, p.value});
         if (row != nullptr && ValueRow(*row).kind == SwitchValueKind::Slice)
             return Args(TrH("%1: \"%2\" is not K/N (N at least 1, K from 0 to N-1)"), {p.name, p.value});
+        if (row != nullptr && row->key == u"locale")
+            return Args(TrH("%1: \"%2\" is not a language name (letters, digits and _ - . @, as in de_DE.UTF-8)"),
+                        {p.name, p.value});
         if (row != nullptr && ValueRow(*row).kind == SwitchValueKind::Bool)
             return Args(TrH("%1: unknown value \"%2\"; one of: %3"), {p.name, p.value, u"yes, no"});
         return Args(TrH("%1: unknown value \"%2\"; one of: %3"),
@@ -408,6 +431,9 @@ std::u16string CCommandLineOptions::DescribeProblem() const
     case Problem::TAKES_NO_VALUE:
         return Args(TrH("%1 takes no value: %2"), {p.name, p.argument});
     case Problem::CONFLICT:
+        if (!p.commandFile.empty())
+            return Args(TrH("switch given twice with different values: %1 and, in the command file %3, %2"),
+                        {p.name, p.value, p.commandFile});
         return Args(TrH("switch given twice with different values: %1 and %2"), {p.name, p.value});
     case Problem::EXTRA_ARGUMENT:
         return Args(TrH("unexpected argument: %1 (give an input and an output, or use -in= and -out=)"),
@@ -418,6 +444,10 @@ std::u16string CCommandLineOptions::DescribeProblem() const
         return Args(TrH("%1: cannot read the command file: %2"), {p.name, p.value});
     case Problem::CMDFILE_EMPTY:
         return Args(TrH("%1: the first line of the command file holds no switches: %2"), {p.name, p.value});
+    case Problem::CMDFILE_TOO_LONG:
+        return Args(TrH("%1: the first line of the command file is longer than %2 characters "
+                        "(-cmdfilemaxsize): %3"),
+                    {p.name, text::FromUnsigned(static_cast<unsigned>(std::max(cmdFileMaxSize, 0))), p.value});
     }
     return {};
 }

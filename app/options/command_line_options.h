@@ -30,16 +30,20 @@ public:
             UNKNOWN_CODEPAGE, // name, value
             NO_VALUE,         // name
             TAKES_NO_VALUE,   // name, value
-            CONFLICT,         // name: the earlier argument, value: the later one
+            CONFLICT,         // name: the earlier argument, value: the later one; commandFile
             EXTRA_ARGUMENT,   // argument
             CMDFILE_MISSING,  // name, value: the file
             CMDFILE_UNREADABLE,
             CMDFILE_EMPTY,
+            CMDFILE_TOO_LONG, // name, value: the file; its first line is longer than cmdFileMaxSize
         };
         Kind kind = UNKNOWN_SWITCH;
         std::u16string argument;
         std::u16string name;
         std::u16string value;
+        // The command file the later of two clashing switches came from; empty
+        // when both are on the process's line.
+        std::u16string commandFile{};
     };
 
     // Defaults, with the process's current directory; no parsing.
@@ -47,7 +51,8 @@ public:
     // Defaults, then parses the line as the process's command line.
     CCommandLineOptions(const std::u16string& commandLine, const std::u16string& currentDirectory);
 
-    // Reads the switches of the line (a command file named in it replaces it).
+    // Reads the switches of the line and of the first line of a command file
+    // it names, as one line: a switch given in both must ask for the same.
     void Parse(const std::u16string& commandLine);
 
     // One line naming the switch and what is wrong with it, in the interface
@@ -57,6 +62,7 @@ public:
     // The mode asked for; without "mode", folders.
     Mode GetMode() const { return mode.value_or(MODE_FOLDER); }
 
+    // The process's line, followed by the command file's first line when one was read.
     std::u16string commandLine;
     bool quiet = false;    // headless: no per-file lines nor progress, only problems and the summary
     bool verbose = false;  // headless: a line per file even on a terminal
@@ -108,10 +114,10 @@ public:
 
 private:
     struct Given;
-    void ParseLine(const std::u16string& line, bool allowCommandFile);
-    bool ReadSwitches(const std::u16string& line, std::vector<Given>& given);
+    void ParseLine(const std::u16string& line);
+    bool ReadSwitches(const std::u16string& line, std::vector<Given>& given, const std::u16string& commandFile = {});
     bool CheckValue(Given& given);
-    bool ReadCommandFile(const Given& file);
+    bool ReadCommandFile(const Given& file, std::vector<Given>& given);
     void Fill(const std::vector<Given>& given);
     std::u16string Resolve(const std::u16string& path) const;
 };

@@ -80,7 +80,7 @@ const std::vector<CommandLineSwitch> kSwitches = {
     {u"exportbom", {u"-exportbom"}, Kind::Bool, {}, {}, "yes|no", TrNoop("report byte order mark (default yes)")},
     {u"cmdfile", {u"-CmdFile"}, Kind::Path, {}, {}, "FILE", TrNoop("read the switches from the first line of FILE")},
     {u"cmdfilemaxsize", {u"-cmdfilemaxsize"}, Kind::Number, {}, {}, "N",
-     TrNoop("read at most N characters of that line (default 32768)")},
+     TrNoop("longest first line a command file may have (default 32768); a longer one is refused")},
     {u"quiet", {u"-q", u"-quiet", u"--quiet"}, Kind::None, {}, {}, nullptr,
      TrNoop("print only problems: no progress, no line per file, no summary")},
     {u"verbose", {u"-v", u"--verbose"}, Kind::None, {}, {}, nullptr, TrNoop("a line per file also on a terminal (beside the progress bar)")},

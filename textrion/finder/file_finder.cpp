@@ -113,6 +113,22 @@ void CFileFinderThread::FreeRemainingJobs()
     }
 }
 
+bool CFileFinderThread::LeadsIntoExcluded(const std::u16string& path) const
+{
+    // The target's own folders, from the target up, by device and inode.
+    std::u16string at = platform::ResolvePath(path);
+    for (;;) {
+        platform::FileStatus st;
+        if (platform::GetFileStatus(at, &st) && st.type == platform::FileType::Directory &&
+            m_excluded.count({st.device, st.inode}))
+            return true;
+        const size_t slash = at.rfind(u'/');
+        if (slash == std::u16string::npos || at.size() <= 1)
+            return false;
+        at.erase(slash == 0 ? 1 : slash);
+    }
+}
+
 unsigned CFileFinderThread::ThreadHandler()
 {
     m_visited.clear();
@@ -174,6 +190,18 @@ void CFileFinderThread::SearchJob(CFileFinderJob* job)
             if (!CanContinue())
                 return;
             continue;
+        }
+        // A link into an output folder would read outputs as inputs; it is
+        // said, not followed, unlike the excluded folder itself.
+        if (entry.isLink && !m_excluded.empty()) {
+            const std::u16string path = CLongPath(folder).Append(listed.name).GetPath();
+            if (LeadsIntoExcluded(path)) {
+                skipped = CSkippedEntry{path, CSkippedEntry::REASON_INTO_EXCLUDED, 0, entry.IsDirectory()};
+                OnEntrySkipped(skipped, job);
+                if (!CanContinue())
+                    return;
+                continue;
+            }
         }
         if (entry.IsDirectory()) {
             if (m_excluded.count({entry.device, entry.inode}))

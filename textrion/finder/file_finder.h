@@ -38,6 +38,7 @@ struct TEXTRION_API CSkippedEntry {
         REASON_LINK_LOOP,          // a symbolic link that leads back to itself
         REASON_UNREACHABLE,        // listed but cannot be examined (a folder without search permission)
         REASON_FOLDER_REPEATED,    // a folder already searched, reached again through a link
+        REASON_INTO_EXCLUDED,      // a symbolic link to an excluded folder or to something inside one
     };
 
     std::u16string path;  // the entry's full path
@@ -72,7 +73,8 @@ public:
 // Hidden entries are names starting with '.'; without "include hidden" they
 // are neither reported nor, as folders, searched. A folder reached again
 // through a link (same device and inode) is searched once per run, and
-// excluded folders (ExcludeFolder) are neither reported nor searched. A folder
+// excluded folders (ExcludeFolder) are neither reported nor searched; a link
+// that leads into one is passed to OnEntrySkipped. A folder
 // that cannot be listed is counted and passed to OnFolderError; every other
 // entry it cannot report goes to OnEntrySkipped, so nothing the walk meets
 // vanishes without a word.
@@ -145,6 +147,8 @@ protected:
 
 private:
     void SearchJob(CFileFinderJob* job);
+    // Whether the target of the link at path is an excluded folder or lies below one.
+    bool LeadsIntoExcluded(const std::u16string& path) const;
 
     std::set<std::pair<uint64_t, uint64_t>> m_excluded;
     std::set<std::tuple<uint64_t, uint64_t, std::u16string>> m_excludedFiles;

@@ -98,6 +98,10 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
     case CSkippedEntry::REASON_DANGLING_LINK: why = VARNEXREASONNOTE::Of(VARNEXREASON_DANGLING_LINK); break;
     case CSkippedEntry::REASON_LINK_LOOP: why = VARNEXREASONNOTE::Of(VARNEXREASON_LINK_LOOP); break;
     case CSkippedEntry::REASON_FOLDER_REPEATED: why = VARNEXREASONNOTE::Of(VARNEXREASON_FOLDER_REPEATED); break;
+    case CSkippedEntry::REASON_INTO_EXCLUDED:
+        // Only the output folder is left out of a walk: its files are never inputs.
+        why = VARNEXREASONNOTE::Detail(VARNEXREASON_NOT_REGULAR, u"symbolic link into the output folder");
+        break;
     default:
         state = VARNEXRESULTSTATE_ERROR;
         why = VARNEXREASONNOTE::Error(VARNEXREASON_UNREACHABLE, entry.error);

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -48,6 +51,12 @@ TEST_F(CommandLineTest, EveryMistakeExitsTwoWithOneLineAndChangesNothing)
     WriteBytes(dir.File("locked.cmd"), "-in=in -out=out");
     chmod(dir.File("locked.cmd").c_str(), 0);
     WriteBytes(dir.File("bad.cmd"), "-in=in -out=out -rt=XX");
+    WriteBytes(dir.File("plain.cmd"), "-in=in -out=out");
+    WriteBytes(dir.File("long.cmd"), "-in=in -out=cf/trunc_directory");
+    std::string filters = "-in=in -out=out -wf=";
+    for (int i = 0; filters.size() < 38938; ++i)
+        filters += "*.x" + std::to_string(i) + ";";
+    WriteBytes(dir.File("filters.cmd"), filters);
     const struct {
         const char* args;
         const char* says;
@@ -70,6 +79,18 @@ TEST_F(CommandLineTest, EveryMistakeExitsTwoWithOneLineAndChangesNothing)
         {"-CmdFile=missing.cmd", "-CmdFile: the command file does not exist: "},
         {"-CmdFile=in", "-CmdFile: cannot read the command file: "},
         {"-CmdFile=bad.cmd", "-rt: unknown value \"XX\""},
+        {"-CmdFile=plain.cmd -out=other",
+         "switch given twice with different values: -out=other and, in the command file "},
+        {"-CmdFile=plain.cmd in/a.txt", "switch given twice with different values: in/a.txt and, in the command file "},
+        {"-CmdFile=long.cmd -cmdfilemaxsize=25",
+         "-CmdFile: the first line of the command file is longer than 25 characters (-cmdfilemaxsize): "},
+        {"-CmdFile=plain.cmd -cmdfilemaxsize=0", "-CmdFile: the first line of the command file is longer than 0 "},
+        {"-CmdFile=filters.cmd", "-CmdFile: the first line of the command file is longer than 32768 "},
+        {"-in=in -out=out -locale=de_DE/../../../../tmp", "-locale: \"de_DE/../../../../tmp\" is not a language name"},
+        {"-in=in -d -locale=/tmp", "-locale: \"/tmp\" is not a language name"},
+        {"-mode=FILE -in=in/a.txt -out=newdir/", "mode FILE writes one file, but the output names a folder: "},
+        {"-mode=FILE -in=in/a.txt -out=newdir/.", "mode FILE writes one file, but the output names a folder: "},
+        {"-mode=FILE -in=in/a.txt -out=new/dir/..", "mode FILE writes one file, but the output names a folder: "},
         {"-resetlayout -quit -bogus", "unknown switch: -bogus"},
         {"-in=in -out=out -shard=2/2", "-shard: \"2/2\" is not K/N"},
         {"-in=in/a.txt -out=out -shard=0/2", "-shard splits the files of a folder, but the input is a file: "},
@@ -91,6 +112,80 @@ TEST_F(CommandLineTest, EveryMistakeExitsTwoWithOneLineAndChangesNothing)
         EXPECT_NE(run.err.find("cannot read the command file"), std::string::npos) << run.err;
     }
     EXPECT_EQ(Listing(dir.Path()), before);  // no output, no settings, no layout written
+}
+
+// The switches beside -CmdFile count as much as those in the file.
+TEST_F(CommandLineTest, CommandFileSwitchesJoinThoseOnTheLine)
+{
+    WriteBytes(dir.File("c.cmd"), "-in=in -out=out -r");
+    const std::string out = dir.File("out");
+    const struct {
+        const char* args;
+        std::function<void(const RunResult&)> check;
+    } cases[] = {
+        {"-CmdFile=c.cmd -d",
+         [&](const RunResult& run) {
+             EXPECT_FALSE(Exists(out));
+             EXPECT_NE(run.out.find("Files detected"), std::string::npos) << run.out;
+         }},
+        {"-CmdFile=c.cmd -q", [&](const RunResult& run) {
+             EXPECT_EQ(run.out + run.err, "");
+             EXPECT_EQ(ReadBytes(out + "/sub/b.txt"), "sub\n");
+         }},
+        {"-CmdFile=c.cmd -export=r.csv -exporttype=JSON", [&](const RunResult&) {
+             // The report's header names every switch that took effect.
+             EXPECT_NE(ReadBytes(dir.File("r.csv")).find("-exporttype=JSON -in=in -out=out -r\""), std::string::npos);
+         }},
+        {"-CmdFile=c.cmd -out=out -in=in -r", [&](const RunResult&) { EXPECT_TRUE(Exists(out + "/a.txt")); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::filesystem::remove_all(out);
+        std::filesystem::remove(dir.File("r.csv"));
+        const RunResult run = Varnelpro(c.args);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        c.check(run);
+    }
+}
+
+// As GNU tools do: text that could not be written is an error, not exit 0.
+TEST_F(CommandLineTest, PrintingIntoAFullDeviceFails)
+{
+    for (const char* args : {"--help", "--version", "--list-code-pages", "-locale=de_DE --help"}) {
+        SCOPED_TRACE(args);
+        const std::string err = dir.File("err.txt");
+        const int raw = std::system(("cd '" + dir.Path() + "' && '" + VARNELPRO_EXE + "' " + args +
+                                     " >/dev/full 2>'" + err + "'").c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), 1);
+        const std::string said = ReadBytes(err);
+        EXPECT_EQ(said.rfind("varnelpro: ", 0), 0u) << said;
+        EXPECT_NE(said.find(strerror(ENOSPC)), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+}
+
+// A language is a folder of its own below Locales: neither the switch nor the
+// stored setting can load a bundle from anywhere else.
+TEST_F(CommandLineTest, LanguageBundlesComeOnlyFromTheLocalesFolder)
+{
+    const std::filesystem::path program(VARNELPRO_EXE);
+    std::filesystem::create_directories(dir.File("elsewhere"));
+    std::filesystem::copy(program.parent_path() / "Locales" / "de_DE", dir.File("elsewhere/de_DE"));
+    const std::string escape = "de_DE/../../../../../../../../../../../.." + dir.File("elsewhere/de_DE");
+
+    RunResult run = Varnelpro("-help '-locale=" + escape + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("is not a language name"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    std::filesystem::create_directories(dir.File("config/Quillmark"));
+    WriteBytes(dir.File("config/Quillmark/Varnel Professional 2.ini"), "[Settings]\nLanguageDir=" + escape + "\n");
+    run = Varnelpro("-help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("Usage:", 0), 0u) << run.out.substr(0, 80);
+    run = Varnelpro("-in=in -out=out -enc=UTF9");
+    EXPECT_EQ(run.err.rfind("varnelpro: -enc: unknown value", 0), 0u) << run.err;
 }
 
 TEST_F(CommandLineTest, MistakesAreReportedInTheChosenLanguage)

@@ -145,6 +145,29 @@ TEST_F(SafetyTest, EveryEntryTheWalkMeetsIsNamedInTheLinesAndTheReport)
     EXPECT_NE(run.out.find("Not files (left alone) 4"), std::string::npos) << run.out;
 }
 
+// The output folder may lie inside the input and is left out of the walk;
+// links that lead into it are outputs too, but each is named, never dropped.
+TEST_F(SafetyTest, LinksIntoTheOutputFolderAreNamedNotFollowed)
+{
+    mkdir(dir.File("in/out").c_str(), 0777);
+    WriteBytes(dir.File("in/out/old.txt"), "an earlier output\n");
+    symlink("out", dir.File("in/to-out").c_str());
+    symlink("../out/old.txt", dir.File("in/sub/to-old").c_str());
+    const RunResult run = Run("-in=in -out=in/out -r -export=report.csv");
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    const std::string report = ReadBytes(dir.File("report.csv"));
+    for (const char* name : {"to-out", "sub/to-old"}) {
+        EXPECT_NE(run.err.find(std::string(name) + ": not a regular file (symbolic link into the output folder)"),
+                  std::string::npos)
+            << name << "\n" << run.err;
+        EXPECT_NE(report.find(dir.File("in/") + name), std::string::npos) << report;
+    }
+    EXPECT_NE(run.out.find("Not files (left alone) 2"), std::string::npos) << run.out;
+    EXPECT_FALSE(Exists(dir.File("in/out/to-out")));
+    EXPECT_FALSE(Exists(dir.File("in/out/sub/to-old")));
+    EXPECT_EQ(ReadBytes(dir.File("in/out/keep.txt")), "keep me\n");
+}
+
 // Permissions do not hold for root: the unreadable folders are tried as an
 // ordinary user then.
 TEST_F(SafetyTest, FoldersThatCannotBeListedOrEnteredAreErrorsWithTheirNames)

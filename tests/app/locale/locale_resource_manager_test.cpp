@@ -77,7 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceRow{"LanguageListWithoutBundlesGivesTheLocale", {"fr"}, u"", u"", u"fr_FR", u"", u"fr", {u"xx"}},
         ChoiceRow{"NoLocaleAnywhere", {"de_DE"}, u"", u"", u"", u"POSIX", u"en_US"},
         ChoiceRow{"FolderNameCaseIgnored", {"de_DE"}, u"DE_de", u"", u"", u"", u"de_DE"},
-        ChoiceRow{"RelativeNameMayLeaveLocales", {"../outside"}, u"../outside", u"", u"", u"", u"outside"}),
+        ChoiceRow{"SwitchCannotLeaveLocales", {"../outside", "de_DE"}, u"../outside", u"", u"", u"", u"en_US"},
+        ChoiceRow{"SettingCannotLeaveLocales", {"../outside", "de_DE"}, u"", u"de_DE/../../outside", u"", u"", u"en_US"},
+        ChoiceRow{"CodesetAndModifierFindTheFolder", {"sr_RS"}, u"sr_RS.UTF-8@latin", u"", u"", u"", u"sr_RS"}),
     [](const testing::TestParamInfo<ChoiceRow>& row) { return std::string(row.param.name); });
 
 TEST(LocaleEnvironment, SplitsPosixLocaleNames)

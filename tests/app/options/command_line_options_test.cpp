@@ -257,6 +257,10 @@ const Row kRows[] = {
          EXPECT_EQ(o.shard, std::optional(VARNEXSHARD{6, 7}));
          EXPECT_TRUE(o.exportHeader);
      }},
+    {"LocaleNamesWithCodesetAndModifier", u" -locale=sr_RS.UTF-8@latin", [](const CCommandLineOptions& o) {
+         EXPECT_FALSE(o.problem);
+         EXPECT_EQ(o.locale, u"sr_RS.UTF-8@latin");
+     }},
     {"OneShardIsTheWholeTree", u" -shard=0/1", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.shard && o.shard->IsWhole()); }},
 };
 
@@ -324,6 +328,11 @@ const BadLine kBadLines[] = {
     {"KeepModeBothWays", u" -keepmode=no --preserve", K::CONFLICT, "--preserve"},
     {"PositionalAndIn", u" elsewhere", K::CONFLICT, "elsewhere"},
     {"ThreePositional", u" x y", K::CONFLICT, "x"},
+    {"LocaleLeavingItsFolder", u" -locale=de_DE/../../../../tmp/x", K::BAD_VALUE, "not a language name"},
+    {"LocaleParent", u" -locale=..", K::BAD_VALUE, "-locale"},
+    {"LocaleAbsolutePath", u" -locale=/usr/share/x", K::BAD_VALUE, "/usr/share/x"},
+    {"LocaleHidden", u" -locale=.x", K::BAD_VALUE, "-locale"},
+    {"LocaleWithBlank", u" \"-locale=de DE\"", K::BAD_VALUE, "-locale"},
     {"CodePageNotInTheCatalogue", u" -cp=437", K::UNKNOWN_CODEPAGE, "437"},
     {"CodePageNegative", u" -cp=-1", K::UNKNOWN_CODEPAGE, "-1"},
     {"CodePageWithLetters", u" -cp=12a", K::UNKNOWN_CODEPAGE, "12a"},
@@ -407,19 +416,50 @@ protected:
     std::u16string Path(const char* name) { return dir.File16(name); }
 };
 
-TEST_F(CommandFile, ItsFirstLineReplacesTheProcessLine)
+TEST_F(CommandFile, ItsSwitchesJoinThoseBesideIt)
 {
     WriteBytes(dir.File("cmd.txt"), "-in=/data/in -r -enc=UTF16LE\r\n-c\n");
-    const auto o = Parse(u" -CmdFile=" + Path("cmd.txt") + u" -h -in=/elsewhere -cmdfilemaxsize=100");
+    const std::u16string line = u" -CmdFile=" + Path("cmd.txt") + u" -h -d -q -in=/data/in -cmdfilemaxsize=100";
+    const auto o = Parse(line);
+    EXPECT_FALSE(o.problem) << text::ToUtf8(o.DescribeProblem());
     EXPECT_TRUE(o.cmdFileRead);
     EXPECT_EQ(o.cmdFilePath, Path("cmd.txt"));
-    EXPECT_EQ(o.commandLine, u" -in=/data/in -r -enc=UTF16LE");
+    EXPECT_EQ(o.commandLine, line + u" -in=/data/in -r -enc=UTF16LE");
     EXPECT_EQ(o.inputPath, u"/data/in");
     EXPECT_TRUE(o.conversion.recursive);
     EXPECT_EQ(o.conversion.outputTextFormat, 1);
-    EXPECT_FALSE(o.conversion.processHiddenFiles);       // beside CmdFile: no effect
-    EXPECT_FALSE(o.conversion.copyUnconverted);   // second line: not read
-    EXPECT_EQ(o.cmdFileMaxSize, 100);  // the one switch that does count
+    EXPECT_TRUE(o.conversion.processHiddenFiles && o.detectOnly && o.quiet);  // beside CmdFile
+    EXPECT_FALSE(o.conversion.copyUnconverted);                               // second line: not read
+    EXPECT_EQ(o.cmdFileMaxSize, 100);
+}
+
+// A switch on the process's line and in the file that ask for different
+// things: neither wins, the line is refused naming both and the file.
+TEST_F(CommandFile, ClashesWithTheProcessLineAreRefused)
+{
+    const struct {
+        const char* file;
+        std::u16string beside;
+        const char* named;
+    } rows[] = {
+        {"-in=/a -out=/b", u" -out=/c", "-out=/c and, in the command file "},
+        {"-in=/a --no-bom", u" -bom=yes", "-bom=yes and, in the command file "},
+        {"/a /b", u" -in=/x", "-in=/x and, in the command file "},
+        {"-in=/a -enc=UTF8", u" --encoding=UTF-16", "--encoding=UTF-16 and"},
+        {"-cmdfile=other.txt -in=/a", u"", "-CmdFile="},  // no chain to another file
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        WriteBytes(dir.File("c.txt"), row.file);
+        const auto o = Parse(u" -CmdFile=" + Path("c.txt") + row.beside + u" -r");
+        ASSERT_TRUE(o.problem.has_value());
+        EXPECT_EQ(o.problem->kind, CCommandLineOptions::Problem::CONFLICT);
+        EXPECT_FALSE(o.conversionRequested);
+        EXPECT_FALSE(o.conversion.recursive);
+        const std::string message = text::ToUtf8(o.DescribeProblem());
+        EXPECT_NE(message.find(row.named), std::string::npos) << message;
+        EXPECT_NE(message.find(dir.File("c.txt")), std::string::npos) << message;
+    }
 }
 
 TEST_F(CommandFile, RelativeNameIsFoundInTheCurrentDirectory)
@@ -445,15 +485,6 @@ TEST_F(CommandFile, Utf16WithBomIsDecoded)
     const auto o = Parse(u" -cmdfile=" + Path("c.txt"));
     EXPECT_EQ(o.inputPath, u"/a");
     EXPECT_TRUE(o.conversion.recursive);
-}
-
-TEST_F(CommandFile, CannotChainToAnotherCommandFile)
-{
-    WriteBytes(dir.File("a.txt"), "-cmdfile=" + dir.File("b.txt") + " -r");
-    WriteBytes(dir.File("b.txt"), "-c");
-    const auto o = Parse(u" -cmdfile=" + Path("a.txt"));
-    EXPECT_TRUE(o.conversion.recursive);
-    EXPECT_FALSE(o.conversion.copyUnconverted);
 }
 
 TEST_F(CommandFile, MissingUnreadableOrEmptyIsRefusedNamingTheFile)
@@ -494,17 +525,42 @@ TEST_F(CommandFile, ItsSwitchesAreCheckedAsWellAsThoseBesideIt)
     EXPECT_EQ(o.problem->argument, u"-bogus");
 }
 
-TEST_F(CommandFile, MaximumSizeCutsTheLineAndZeroReadsNothing)
+// A first line over the maximum is refused whole: cut, it would run with
+// part of a path or a filter. The limit counts UTF-16 units, so a pair at the
+// limit is where a cut would hide.
+TEST_F(CommandFile, LineOverTheMaximumIsRefusedNamingTheLimit)
 {
-    WriteBytes(dir.File("c.txt"), "-r -c");
-    auto o = Parse(u" -cmdfilemaxsize=2 -cmdfile=" + Path("c.txt"));
-    EXPECT_TRUE(o.cmdFileRead);
-    EXPECT_EQ(o.commandLine, u" -r");
-    EXPECT_FALSE(o.conversion.copyUnconverted);
-    o = Parse(u" -h -cmdfilemaxsize=0 -cmdfile=" + Path("c.txt"));
-    EXPECT_FALSE(o.cmdFileRead);
-    ASSERT_TRUE(o.problem.has_value());
-    EXPECT_EQ(o.problem->kind, CCommandLineOptions::Problem::CMDFILE_EMPTY);
+    const std::string emoji = "\xF0\x9F\x98\x80";  // one character, two UTF-16 units
+    const struct {
+        const char* name;
+        std::string line;
+        const char16_t* maximum;
+        const char* limit;  // in the message; null: the line is taken
+    } rows[] = {
+        {"ZeroTakesNoLine", "-r -c", u"0", "0"},
+        {"ExactlyTheMaximum", "-r -c", u"5", nullptr},
+        {"PairEndsAtTheMaximum", "-in=/a" + emoji, u"8", nullptr},
+        {"PairAcrossTheMaximum", "-in=/a" + emoji, u"7", "7"},
+        {"PairJustPastTheMaximum", "-in=/a" + emoji, u"6", "6"},
+        {"PairTwoPastTheMaximum", "-in=/a" + emoji, u"5", "5"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WriteBytes(dir.File("c.txt"), row.line + "\n-q\n");
+        const auto o = Parse(u" -CmdFile=" + Path("c.txt") + u" -cmdfilemaxsize=" + row.maximum);
+        if (row.limit == nullptr) {
+            EXPECT_FALSE(o.problem) << text::ToUtf8(o.DescribeProblem());
+            EXPECT_TRUE(o.commandLine.ends_with(u" " + text::FromUtf8(row.line)));
+            continue;
+        }
+        ASSERT_TRUE(o.problem.has_value());
+        EXPECT_EQ(o.problem->kind, CCommandLineOptions::Problem::CMDFILE_TOO_LONG);
+        EXPECT_FALSE(o.cmdFileRead);
+        EXPECT_FALSE(o.conversionRequested);
+        const std::string message = text::ToUtf8(o.DescribeProblem());
+        EXPECT_NE(message.find(std::string("longer than ") + row.limit + " characters"), std::string::npos) << message;
+        EXPECT_NE(message.find(dir.File("c.txt")), std::string::npos) << message;
+    }
 }
 
 }  // namespace

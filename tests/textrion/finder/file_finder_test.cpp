@@ -40,6 +40,10 @@ protected:
             SetStop();
     }
     void OnFolderError(CFileFinderJob* job, int) override { folderErrors.push_back(text::ToUtf8(job->GetJobFolder())); }
+    void OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob*) override { skipped.push_back(entry); }
+
+public:
+    std::vector<CSkippedEntry> skipped;
 };
 
 void RunWalk(RecordingFinder& finder)
@@ -154,6 +158,32 @@ TEST(FileFinderThread, ExcludedFolderIsNeitherReportedNorSearched)
     finder.FindFiles(text::FromUtf8(dir.Path()).c_str(), true, false);
     RunWalk(finder);
     EXPECT_EQ(Sorted(finder.found), (std::vector<std::string>{"a.txt", "other/", "other/e.txt"}));
+}
+
+// An output folder inside the input is left out; a link that leads into it
+// is named, so that no entry of the input goes without a word.
+TEST(FileFinderThread, LinksIntoAnExcludedFolderAreSkippedWithTheirReason)
+{
+    TempDir dir;
+    MakeTree(dir);
+    mkdir(dir.File("sub/deeper/more").c_str(), 0777);
+    ASSERT_EQ(symlink("sub", dir.File("to-excluded").c_str()), 0);
+    ASSERT_EQ(symlink(dir.File("sub/deeper").c_str(), dir.File("other/to-inside").c_str()), 0);
+    ASSERT_EQ(symlink("../sub/b.txt", dir.File("other/to-file").c_str()), 0);
+    ASSERT_EQ(symlink("sub/deeper/../../other", dir.File("via-excluded").c_str()), 0);  // ends outside it
+    ASSERT_EQ(symlink("a.txt", dir.File("to-input").c_str()), 0);
+    RecordingFinder finder;
+    ASSERT_TRUE(finder.ExcludeFolder(text::FromUtf8(dir.File("sub"))));
+    finder.FindFiles(text::FromUtf8(dir.Path()).c_str(), true, false);
+    RunWalk(finder);
+    std::vector<std::string> skipped;
+    for (const CSkippedEntry& entry : finder.skipped)
+        if (entry.reason == CSkippedEntry::REASON_INTO_EXCLUDED)
+            skipped.push_back(text::ToUtf8(entry.path).substr(dir.Path().size() + 1) + (entry.isFolder ? "/" : ""));
+    EXPECT_EQ(Sorted(skipped), (std::vector<std::string>{"other/to-file", "other/to-inside/", "to-excluded/"}));
+    for (const std::string& found : finder.found)
+        EXPECT_EQ(found.find("b.txt"), std::string::npos) << found;
+    EXPECT_NE(std::find(finder.found.begin(), finder.found.end(), "to-input"), finder.found.end());
 }
 
 TEST(FileFinderThread, CountsFoldersThatCannotBeListed)
