@@ -68,21 +68,19 @@ std::u16string Times(const std::u16string& text, int n)
 
 const std::u32string kLatin = U"Zażółć gęślą jaźń, Łukasz: \"Grüße aus Köln\" \U0001F600.\r\n";
 
-// Text in scripts whose units have no zero byte at all, or nearly none; the
-// detector's own table covers every script and extension.
+// Texts whose UTF-16 units have few zero bytes or none.
 const std::u16string kCyrillic = u"Старый смотритель маяка.\n";
 const std::u16string kJapanese = u"吾輩は猫である。名前はまだ無い。\n";
 const std::u16string kChineseOneLine = u"老灯塔看守人每天晚上都爬楼梯，数着台阶：一百一十二级。";
 const std::u16string kGlossary = u"apple яблоко μήλο תפוח تفاحة 苹果 りんご 사과 แอปเปิล सेब\n";
 
+// The detector's tests cover scripts, forms and names; these are the texts
+// with the fewest separators.
 TEST(UnicodeStructure, RecognisesTextInEveryFormAndByteOrder)
 {
     for (unsigned cp : {1200u, 1201u, 12000u, 12001u}) {
-        for (const std::u16string& text : {kCyrillic, kJapanese, kGlossary}) {
-            SCOPED_TRACE(std::string(Charset(cp)) + ": " + Iconv("UTF-8", text));
-            EXPECT_EQ(Judge(Iconv(Charset(cp), text)), cp);
-            EXPECT_EQ(Judge(Iconv(Charset(cp), Times(text, 100))), cp);
-        }
+        SCOPED_TRACE(Charset(cp));
+        EXPECT_EQ(Judge(Iconv(Charset(cp), kJapanese)), cp);
         // One long line, its punctuation its only separators.
         EXPECT_EQ(Judge(Iconv(Charset(cp), Times(kChineseOneLine, 100))), cp);
     }
