@@ -2,8 +2,9 @@
 # How many of this machine's binaries detection takes for BOM-less UTF-16 or
 # UTF-32 text: programs and libraries (/usr/bin, /usr/lib), fonts, icons and
 # pixmaps, images and archives anywhere under /usr/share, packages in the apt
-# cache and message catalogues (.mo). Every count of "taken as" must be 0;
-# each file taken is listed. What cannot be read is skipped and counted.
+# cache and message catalogues (.mo). No binary may be taken: each file taken
+# is listed, to be looked at (the test data of other programs holds real
+# BOM-less UTF-16 and UTF-32 text). What cannot be read is skipped and counted.
 #
 #   scripts/bomless-census.sh                  uses build/tools/bomless_census
 #   BUILD_DIR=build-rel scripts/bomless-census.sh

@@ -207,8 +207,8 @@ const UnicodeForm* JudgeUnicodeStructure(const unsigned char* bytes, size_t n, b
         return nullptr;
     size_t separators = 0;
     // A whole file holds whole units; a cut sample drops its partial last one.
-    // Text in one form never passes the first look in another but the other
-    // byte order of UTF-16.
+    // Text in one form never passes the first look in another, the other byte
+    // order of UTF-16 aside.
     if (n % 4 == 0 || cut) {
         for (const Form& form : {kUtf32Le, kUtf32Be})
             if (Shaped(bytes, n, form, cut, separators) && ReadsAsText(bytes, n, form, cut))
