@@ -143,4 +143,30 @@ bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
     return finish(false);
 }
 
+CharacterTraits DescribeCharacter(char32_t c) noexcept
+{
+    CharacterTraits traits;
+    switch (u_charType(static_cast<UChar32>(c))) {
+    case U_UNASSIGNED:
+    case U_SURROGATE:
+    case U_CONTROL_CHAR:
+        return traits;
+    case U_PRIVATE_USE_CHAR:
+        traits.use = CharacterTraits::PRIVATE_USE;
+        return traits;
+    default:
+        traits.use = CharacterTraits::TEXT;
+        break;
+    }
+    UErrorCode err = U_ZERO_ERROR;
+    const UScriptCode script = uscript_getScript(static_cast<UChar32>(c), &err);
+    if (U_FAILURE(err) || script == USCRIPT_COMMON || script == USCRIPT_INHERITED || script == USCRIPT_UNKNOWN)
+        return traits;
+    // Japanese writes kana and Han in one word, Chinese notes Bopomofo beside Han.
+    traits.script = script == USCRIPT_HIRAGANA || script == USCRIPT_KATAKANA || script == USCRIPT_BOPOMOFO
+                        ? USCRIPT_HAN
+                        : script;
+    return traits;
+}
+
 }  // namespace platform

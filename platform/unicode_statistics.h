@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // The statistical test for UTF-16 LE text without a BOM. It is deliberately
 // conservative: 8-bit text is never taken for UTF-16 ("Bush hid the facts"),
@@ -37,5 +38,21 @@ enum : unsigned {
 // True when the bytes look like UTF-16 LE text. flags (optional) receives the
 // TEXT_UNICODE_ values that led to the answer.
 bool IsTextUnicode(const void* data, size_t size, unsigned* flags = nullptr);
+
+// What a test for text asks of one code point.
+struct CharacterTraits {
+    enum Use : uint8_t {
+        TEXT,         // an assigned character text holds
+        PRIVATE_USE,  // meaningful only between the parties that agreed on it
+        NOT_TEXT,     // unassigned (noncharacters too), a surrogate or a control
+    };
+    Use use = NOT_TEXT;
+    // The script the character is written in, kana and Bopomofo given as Han,
+    // with which they share words; kNoScript for the characters every script
+    // shares (digits, punctuation, symbols, combining marks).
+    int script = kNoScript;
+    static constexpr int kNoScript = -1;
+};
+CharacterTraits DescribeCharacter(char32_t c) noexcept;
 
 }  // namespace platform

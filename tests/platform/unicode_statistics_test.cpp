@@ -138,4 +138,42 @@ TEST(UnicodeStatistics, RefusesANullPointer)
     EXPECT_FALSE(IsTextUnicode(nullptr, 16));
 }
 
+TEST(UnicodeStatistics, DescribesWhatATextTestAsksOfACharacter)
+{
+    const int latin = DescribeCharacter(U'a').script;
+    const int han = DescribeCharacter(U'\u4E2D').script;
+    const int cyrillic = DescribeCharacter(U'\u0416').script;
+    EXPECT_NE(latin, CharacterTraits::kNoScript);
+    EXPECT_NE(han, CharacterTraits::kNoScript);
+    EXPECT_NE(cyrillic, latin);
+    EXPECT_NE(han, latin);
+    struct Row {
+        char32_t c;
+        CharacterTraits::Use use;
+        int script;
+    };
+    const Row rows[] = {
+        {U'\u00E9', CharacterTraits::TEXT, latin},
+        {U'\u044F', CharacterTraits::TEXT, cyrillic},
+        {U'\u3042', CharacterTraits::TEXT, han},  // Hiragana
+        {U'\u3105', CharacterTraits::TEXT, han},  // Bopomofo
+        {U'7', CharacterTraits::TEXT, CharacterTraits::kNoScript},
+        {U'\u3002', CharacterTraits::TEXT, CharacterTraits::kNoScript},
+        {U'\u0301', CharacterTraits::TEXT, CharacterTraits::kNoScript},  // combining acute
+        {U'\U0001F600', CharacterTraits::TEXT, CharacterTraits::kNoScript},
+        {U'\uE000', CharacterTraits::PRIVATE_USE, CharacterTraits::kNoScript},
+        {U'\u0378', CharacterTraits::NOT_TEXT, CharacterTraits::kNoScript},  // unassigned
+        {0xFDD0, CharacterTraits::NOT_TEXT, CharacterTraits::kNoScript},
+        {0xD800, CharacterTraits::NOT_TEXT, CharacterTraits::kNoScript},
+        {0x0085, CharacterTraits::NOT_TEXT, CharacterTraits::kNoScript},
+        {0x110000, CharacterTraits::NOT_TEXT, CharacterTraits::kNoScript},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<unsigned>(row.c));
+        const CharacterTraits traits = DescribeCharacter(row.c);
+        EXPECT_EQ(traits.use, row.use);
+        EXPECT_EQ(traits.script, row.script);
+    }
+}
+
 }  // namespace

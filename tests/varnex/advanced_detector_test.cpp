@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,10 @@ const std::string kAscii = [] {
         s += "Plain seven-bit text, line " + std::to_string(i) + ".\n";
     return s;
 }();
+
+// UTF-16LE that only the late BOM-less test for the text list takes: 7-bit,
+// with a stray control that the structure test refuses.
+const std::string kUtf16WithAControl = IcuEncode("UTF-16LE", u"\x01" + text::FromUtf8(kAscii));
 
 // A detector whose statistical step answers what the test says, and counts
 // how often it was asked.
@@ -138,9 +143,9 @@ TEST_F(WithLists, FallsBackToZeroRunsAndBomlessUtf16WhenNothingIsFound)
         Result result = Result::DETECTIONRESULT_OK;
     };
     const Case cases[] = {
-        {"utf16.txt", utf16, 1200, 1},
-        {"utf16.LOG", utf16, 1200, 1},
-        {"utf16.dat", utf16, -1, 1},
+        {"utf16.txt", kUtf16WithAControl, 1200, 1},
+        {"utf16.LOG", kUtf16WithAControl, 1200, 1},
+        {"utf16.dat", kUtf16WithAControl, -1, 1},
         {"utf16-nul.txt", utf16Nul, -1, 1},
         {"ascii.txt", kAscii, CAdvancedDetector::kUnknownTextCodepage, 1, Result::DETECTIONRESULT_UNKNOWN_TEXT},
         {"four-zeros.txt", kAscii + std::string(4, '\0') + kAscii, -1, 0},
@@ -322,11 +327,13 @@ TEST_F(WithLists, DetectsRealFilesThroughTheWholeChain)
         {"ascii.dat", kAscii, kLimitMB, false, 0, 0.99f, Result::DETECTIONRESULT_OK, false},
         {"ascii.txt", kAscii, 0, false, CAdvancedDetector::kUnknownTextCodepage, 0.0f,
          Result::DETECTIONRESULT_UNKNOWN_TEXT, false},
-        {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 0, false, 1200, 0.0f, Result::DETECTIONRESULT_OK,
+        {"utf16.txt", kUtf16WithAControl, 0, false, 1200, 0.0f, Result::DETECTIONRESULT_OK, false},
+        {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 0, false, 1200, 0.99f,
+         Result::DETECTIONRESULT_OK, false},
+        {"french16.txt", IcuEncode("UTF-16LE", french), kLimitMB, false, 1200, 0.99f, Result::DETECTIONRESULT_OK,
          false},
-        {"french16.txt", IcuEncode("UTF-16LE", french), kLimitMB, false, 1200, 0.0f, Result::DETECTIONRESULT_OK,
+        {"french16.dat", IcuEncode("UTF-16LE", french), kLimitMB, false, 1200, 0.99f, Result::DETECTIONRESULT_OK,
          false},
-        {"french16.dat", IcuEncode("UTF-16LE", french), kLimitMB, false, -1, 0.0f, Result::DETECTIONRESULT_OK, false},
         {"utf8.dat", "\xEF\xBB\xBF" + IcuEncode("UTF-8", french), kLimitMB, false, 65001, 1.0f,
          Result::DETECTIONRESULT_OK, true},
         {"russian.dat", IcuEncode("KOI8-R", varnex_test::kRussianProse), kLimitMB, false, 20866, 0.7f,
@@ -394,7 +401,7 @@ TEST_F(WithLists, OpensEachFileOnceAndReadsNoByteTwice)
         {"marked.dat", "\xEF\xBB\xBF" + french, 65001, kBlock},
         {"ascii.dat", kAscii, 0, kBlock},
         // Every test runs, the BOM-less one last.
-        {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 1200, kBlock},
+        {"utf16.txt", kUtf16WithAControl, 1200, kBlock},
         {"early-zeros.dat", std::string("a\0\0\0\0a", 6) + RepeatTo(kAscii, 3u << 20), -1, kBlock},
         {"longer-than-the-sample.txt", RepeatTo(kAscii, 3u << 20), 0, 1u << 20},
     };
@@ -507,7 +514,7 @@ TEST_F(WithLists, DecidesUtf8AndBomlessUnicodeBeforeTheStatistics)
         {"utf32be.dat", IcuEncode("UTF-32BE", many), 12001, false, false},
         // Text resources inside a binary: the zero runs after them decide.
         {"resource.dat", IcuEncode("UTF-16BE", many) + std::string(64, '\0') + "\x01\x02", -1, false, false},
-        {"utf16le.dat", IcuEncode("UTF-16LE", many), 1250, true, false},
+        {"utf16le.dat", IcuEncode("UTF-16LE", many), 1200, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -548,13 +555,110 @@ TEST_F(WithLists, TakesUtf8CutByTheScanLimitButNotByTheEndOfTheFile)
     }
 }
 
+// --- BOM-less Unicode in any script -------------------------------------------
+
+struct ScriptText {
+    const char* script;
+    std::u16string shortText;  // about 20 characters
+    std::u16string line;       // repeated into a long text
+};
+
+const ScriptText kScriptTexts[] = {
+    {"Latin", u"Grüße aus Köln, café.\n",
+     u"The old lighthouse keeper climbed the stairs every evening, counting the steps: 112.\n"},
+    {"Cyrillic", u"Старый смотритель маяка.\n",
+     u"Старый смотритель маяка каждый вечер поднимался по лестнице, считая ступени.\n"},
+    {"Greek", u"Ο γέρος φαροφύλακας.\n", u"Ο γέρος φαροφύλακας ανέβαινε τη σκάλα κάθε βράδυ, μετρώντας τα σκαλιά.\n"},
+    {"Arabic", u"حارس المنارة العجوز.\n", u"كان حارس المنارة العجوز يصعد الدرج كل مساء، ويعد الدرجات.\n"},
+    {"Hebrew", u"שומר המגדלור הזקן.\n", u"שומר המגדלור הזקן טיפס במדרגות בכל ערב, וספר את המדרגות.\n"},
+    {"Chinese", u"老灯塔看守人每天晚上都爬楼梯。\n", u"老灯塔看守人每天晚上都爬楼梯，数着台阶：一百一十二级。\n"},
+    {"Japanese", u"吾輩は猫である。名前はまだ無い。\n", u"年老いた灯台守は毎晩階段を上り、段数を数えた。百十二段だった。\n"},
+    {"Hangul", u"늙은 등대지기는 계단을 올랐다.\n", u"늙은 등대지기는 매일 저녁 계단을 오르며 계단 수를 세었다.\n"},
+    {"Thai", u"สวัสดีครับ ยินดีต้อนรับ\n", u"ผู้ดูแลประภาคารชราปีนบันไดทุกเย็น นับขั้นบันได หนึ่งร้อยสิบสองขั้น\n"},
+    {"Devanagari", u"बूढ़ा रक्षक हर शाम।\n", u"बूढ़ा प्रकाशस्तंभ रक्षक हर शाम सीढ़ियाँ चढ़ता था, सीढ़ियाँ गिनता था।\n"},
+    {"emoji-heavy", u"Party 🎉🎉 snacks 🍕🍔 😀👍\n", u"Party tonight 🎉🎉 bring snacks 🍕🍔 and music 🎶 see you 😀👍\n"},
+    {"many scripts", u"apple яблоко μήλο 苹果 사과\n", u"apple яблоко μήλο תפוח تفاحة 苹果 りんご 사과 แอปเปิล सेब\n"},
+};
+
+// Text without a byte order mark in any script, form and extension is text:
+// found by its structure, before the statistics and the zero-byte test.
+TEST_F(WithLists, FindsBomlessUnicodeInEveryScriptFormAndExtension)
+{
+    const std::pair<const char*, int> forms[] = {
+        {"UTF-16LE", 1200}, {"UTF-16BE", 1201}, {"UTF-32LE", 12000}, {"UTF-32BE", 12001}};
+    for (const ScriptText& text : kScriptTexts) {
+        std::u16string longText;
+        while (longText.size() < 4096)
+            longText += text.line;
+        for (const auto& [charset, codepage] : forms) {
+            for (const auto& [size, content] : {std::pair{"short", text.shortText}, {"long", longText}}) {
+                for (const char* name : {"text.txt", "text.dat", "text"}) {
+                    SCOPED_TRACE(std::string(text.script) + ", " + charset + ", " + name + ", " + size);
+                    WriteBytes(m_dir.File(name), IcuEncode(charset, content));
+                    ForcedDetector detector(m_dir.File16(name), 1251, 0.9f);
+                    EXPECT_EQ(detector.GetCodepage(), codepage);
+                    EXPECT_EQ(detector.GetConfidence(), CAdvancedDetector::kStructureConfidence);
+                    EXPECT_EQ(detector.GetMethod(), VARNEXDETECTIONMETHOD_BOMLESS);
+                    EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+                    EXPECT_FALSE(detector.HasBom());
+                    EXPECT_EQ(detector.StatisticsCalls(), 0);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(WithLists, KeepsBinariesBinary)
+{
+    std::mt19937 random(20261209);
+    const auto noise = [&random](size_t size) {
+        std::string bytes(size, '\0');
+        for (char& b : bytes)
+            b = static_cast<char>(random());
+        return bytes;
+    };
+    std::string quietSound;  // 16-bit samples close to silence
+    for (int i = 0; i < 8192; ++i) {
+        const int sample = static_cast<int>(random() % 64) - 32;
+        quietSound += static_cast<char>(sample & 0xFF);
+        quietSound += static_cast<char>((sample >> 8) & 0xFF);
+    }
+    std::string resource;  // NUL-terminated UTF-16 strings of a program's resources
+    for (const char16_t* s : {u"Open", u"Старый смотритель маяка", u"吾輩は猫である", u"Close"})
+        resource += IcuEncode("UTF-16LE", s) + std::string(2, '\0');
+    struct Case {
+        const char* file;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"program", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0", 20) + noise(4000)},
+        {"logo.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x20", 20) + noise(3000)},
+        {"photo.jpg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01", 12) + noise(3000)},
+        {"notes.gz", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03", 10) + noise(5000)},
+        {"messages.mo", std::string("\xDE\x12\x04\x95\0\0\0\0\x2A\0\0\0\x1C\0\0\0", 16) + noise(2000)},
+        {"font.ttf", std::string("\0\x01\0\0\0\x0F\0\x80\0\x03\0\x70", 12) + noise(3000)},
+        {"resource.dat", resource + resource},
+        {"samples.raw", quietSound},
+        {"key.bin", noise(32)},
+        {"seed", noise(512)},
+        {"blob.dat", noise(70000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        WriteBytes(m_dir.File(c.file), c.bytes);
+        ForcedDetector detector(m_dir.File16(c.file), -1, 0.0f, false);
+        EXPECT_EQ(detector.GetCodepage(), -1);
+        EXPECT_NE(detector.GetMethod(), VARNEXDETECTIONMETHOD_BOMLESS);
+        EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
+    }
+}
+
 // --- The extension lists --------------------------------------------------------
 
 TEST_F(WithLists, LowerCasesTheExtensionButNeverTheList)
 {
     WriteBytes(m_lists.File("Text.bin"), ".TXT\n.log\n\n");
     CAdvancedDetector::GetKnownExtList().SetFolder(ListFolder());
-    const std::string utf16 = IcuEncode("UTF-16LE", text::FromUtf8(kAscii));
     struct Case {
         const char* file;
         int codepage;
@@ -568,7 +672,7 @@ TEST_F(WithLists, LowerCasesTheExtensionButNeverTheList)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        WriteBytes(m_dir.File(c.file), utf16);
+        WriteBytes(m_dir.File(c.file), kUtf16WithAControl);
         EXPECT_EQ(CAdvancedDetector(m_dir.File16(c.file), kBlock, kLimitMB, true, false).GetCodepage(), c.codepage);
     }
     CAdvancedDetector::CKnownExtList& lists = CAdvancedDetector::GetKnownExtList();

@@ -16,10 +16,10 @@ class CFileSample;
 struct UnicodeForm;
 
 // Decides for one file, from the cheapest test to the dearest: binary by
-// extension, byte order mark, BOM-less UTF-16BE and UTF-32 by structure, runs
-// of zero bytes, valid UTF-8, statistical detection, then
-// (when the statistics find nothing) a second zero-byte test and, for known
-// text extensions, BOM-less UTF-16. The findings are ready when the
+// extension, byte order mark, BOM-less UTF-16 and UTF-32 text in any script
+// (JudgeUnicodeStructure), runs of zero bytes, valid UTF-8, statistical
+// detection, then (when the statistics find nothing) a second zero-byte test
+// and, for known text extensions, the looser BOM-less UTF-16LE test. The findings are ready when the
 // constructor returns. The file is opened once: every test reads from one
 // sample of it, and each byte is read at most once.
 //
@@ -157,8 +157,8 @@ public:
     static constexpr uint64_t kLeastSymbolsInWords = 3;
     static constexpr double kMostSymbolsInWords = 0.1;
     // A sample that is valid UTF-8 with a multi-byte character, or that has
-    // the strict structure of UTF-16BE or UTF-32: legacy text or a binary is
-    // that by chance too rarely to doubt it.
+    // the strict structure of UTF-16 or UTF-32 text: legacy text or a binary
+    // is that by chance too rarely to doubt it.
     static constexpr float kStructureConfidence = 0.99f;
 
 protected:
