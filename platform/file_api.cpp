@@ -24,6 +24,7 @@ namespace platform {
 namespace {
 
 std::atomic<FileFaultInjector*> g_faults{nullptr};
+std::atomic<bool> g_readsInterrupted{false};
 
 void SetError(int* error, int value)
 {
@@ -220,6 +221,11 @@ bool CloseFile(FileHandle handle)
     return close(handle) == 0 || errno == EINTR;
 }
 
+void InterruptWaitingReads(bool on)
+{
+    g_readsInterrupted.store(on);
+}
+
 bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, int* error)
 {
     size_t done = 0;
@@ -236,7 +242,7 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
         const size_t want = faults ? std::max<size_t>(1, faults->MaxTransfer(handle, count - done)) : count - done;
         const ssize_t n = read(handle, out + done, std::min(want, count - done));
         if (n < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR && !g_readsInterrupted.load())
                 continue;
             if (bytesRead) *bytesRead = done;
             SetError(error, errno);

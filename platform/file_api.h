@@ -53,6 +53,10 @@ bool CloseFile(FileHandle handle);
 // Reads until count bytes came or the end of the file; retries interrupted and
 // short reads. *bytesRead gets what came even when it fails.
 bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, int* error = nullptr);
+// Once on, a read that a signal interrupts fails with EINTR instead of
+// waiting on, so that a stop asked for by a signal is not held up by a pipe
+// that sends nothing. Async-signal-safe.
+void InterruptWaitingReads(bool on);
 // Writes all count bytes or fails (disk full, I/O error); retries short writes.
 bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* bytesWritten,
                int* error = nullptr);

@@ -18,7 +18,7 @@ namespace {
 // half written, and the owner waits for a removal under way.
 struct Slot {
     std::atomic<int> state{0};
-    int folder = AT_FDCWD;  // the folder path is relative to (owned unless AT_FDCWD)
+    int folder = AT_FDCWD;  // the folder path is relative to (the owner's)
     char path[PATH_MAX];
 };
 
@@ -51,13 +51,8 @@ int Register(int folder, const std::string& native)
 TemporaryFileGuard::TemporaryFileGuard(std::u16string_view path) : m_slot(Register(AT_FDCWD, ToNativePath(path))) {}
 
 TemporaryFileGuard::TemporaryFileGuard(int folderHandle, std::u16string_view name)
+    : m_slot(Register(folderHandle, ToNativePath(name)))
 {
-    const int folder = fcntl(folderHandle, F_DUPFD_CLOEXEC, 3);
-    if (folder < 0)
-        return;
-    m_slot = Register(folder, ToNativePath(name));
-    if (m_slot < 0)
-        close(folder);
 }
 
 TemporaryFileGuard::~TemporaryFileGuard()
@@ -71,8 +66,6 @@ TemporaryFileGuard::~TemporaryFileGuard()
             break;
         usleep(1000);  // a removal is under way
     }
-    if (slot.folder != AT_FDCWD)
-        close(slot.folder);
     slot.folder = AT_FDCWD;
     slot.state.store(0);
 }

@@ -11,8 +11,8 @@ namespace platform {
 class TemporaryFileGuard {
 public:
     explicit TemporaryFileGuard(std::u16string_view path);
-    // The file `name` in an open folder (a descriptor the guard duplicates):
-    // removed there, wherever the folder's path leads by then.
+    // The file `name` in an open folder, removed there, wherever the folder's
+    // path leads by then; the descriptor must stay open while the guard lives.
     TemporaryFileGuard(int folderHandle, std::u16string_view name);
     ~TemporaryFileGuard();
     TemporaryFileGuard(const TemporaryFileGuard&) = delete;

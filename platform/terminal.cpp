@@ -11,6 +11,7 @@
 
 #include "base/text.h"
 
+#include "platform/file_api.h"
 #include "platform/temporary_files.h"
 
 namespace platform {
@@ -25,7 +26,11 @@ void OnStopSignal(int signal)
 {
     // A closed pipe stops the run as a first signal does; the writes that
     // meet the closed pipe after it fail with EPIPE and change nothing more.
-    if (!g_stopRequested.exchange(true) || signal == SIGPIPE)
+    if (!g_stopRequested.exchange(true)) {
+        InterruptWaitingReads(true);
+        return;
+    }
+    if (signal == SIGPIPE)
         return;
     // The second signal ends the program at once, but never leaves a
     // half-written temporary file behind.
@@ -81,6 +86,7 @@ unsigned ColumnWidth(std::string_view utf8)
 StopSignals::StopSignals()
 {
     g_stopRequested.store(false);
+    InterruptWaitingReads(false);
     struct sigaction action = {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);

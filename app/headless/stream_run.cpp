@@ -79,6 +79,10 @@ std::u16string CheckStreamRun(const CCommandLineOptions& options, bool toStdout,
     if (toStdout || options.detectOnly)
         return {};
     const std::u16string& output = *options.outputPath;
+    // "newdir/" and "newdir/." name a folder: refused before anything is made.
+    const std::u16string name = output.substr(output.rfind(u'/') + 1);
+    if (name.empty() || name == u"." || name == u"..")
+        return Arg(TrH("output file is a folder: %1"), output);
     platform::FileStatus out;
     if (platform::GetFileStatus(output, &out)) {
         if (out.type == platform::FileType::Directory)
@@ -149,6 +153,13 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
         int error = 0;
         if (!ReadHead(uint64_t{setting.sampleSizeMB} * 1048576u + CAdvancedDetector::kHeadMargin, source.head,
                       source.whole, error)) {
+            if (stopSignals.Requested()) {
+                // Stopped while the stream was still coming: nothing is written.
+                VARNEXFILEOUTCOME stopped;
+                stopped.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+                fprintf(console.err, "%s\n", StatusLine(stopped, shown, false).c_str());
+                return HEADLESS_EXIT_PROBLEMS;
+            }
             fprintf(console.err, "varnelpro: %s: %s\n", Out(TrH("cannot read standard input")).c_str(),
                     strerror(error));
             return HEADLESS_EXIT_BAD_START;

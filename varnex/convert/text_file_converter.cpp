@@ -444,7 +444,11 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     const bool stopped = end.has_value();
     if (!end)
         end = current();
-    if (end->readError)
+    // A read a stop interrupted (a pipe that sends nothing) is the stop's.
+    if (end->readError && end->readErrno == EINTR && m_continueCallback &&
+        !m_continueCallback(this, m_continueUserData))
+        result = CONVERTRESULT_CANCELLED;
+    else if (end->readError)
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_READ_FAILED, end->readErrno);
     // The position as the system has it, back by what was read after the end.
     const uint64_t position = reader->GetPosition() - (reader->File().GetBytesDelivered() - end->delivered);

@@ -213,7 +213,10 @@ VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBina
         else if (!CanContinue())
             result.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
     }
-    if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError())
+    // A read a stop interrupted (a pipe that sends nothing) is the stop's.
+    if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError() && !CanContinue())
+        result.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+    else if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError())
         result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_READ_FAILED, reader.GetLastError()));
     if (!writer.Close() && result.state == VARNEXRESULTSTATE_OK)
         result.End(VARNEXRESULTSTATE_WRITE_ERROR,
