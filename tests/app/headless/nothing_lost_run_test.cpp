@@ -210,16 +210,17 @@ TEST_F(NothingLost, RunsInOtherPidNamespacesKeepEachOthersFilesInFlight)
     if (Shell("unshare --pid --fork --mount-proc true 2>/dev/null") != 0)
         GTEST_SKIP() << "no PID namespaces here";
     fs::create_directory(dir.File("shared"));
-    // The first writes a slow stream into shared/a.txt, as the second one starts.
+    // The first writes a slow stream into shared/a.txt (more than detection's
+    // head, so that it is being written), as the second one starts.
     const int status = Shell(
-        "{ head -c 2000000 /dev/zero | tr '\\0' a; sleep 3; } |\n"
+        "{ head -c 6000000 /dev/zero | tr '\\0' a; sleep 3; } |\n"
         "  unshare --pid --fork --mount-proc sh -c '\"$V\" -in=- -out=shared/a.txt; echo $? > first.txt' &\n"
         "sleep 1.5\n"
         "unshare --pid --fork --mount-proc \"$V\" -in=in -out=shared -r 2> second.txt\n"
         "wait\n"
         "exit $(cat first.txt)");
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(fs::file_size(dir.File("shared/a.txt")), 2000000u);
+    EXPECT_EQ(fs::file_size(dir.File("shared/a.txt")), 6000000u);
     EXPECT_EQ(ReadBytes(dir.File("second.txt")).find("removed a temporary file"), std::string::npos);
 }
 
