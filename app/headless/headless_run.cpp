@@ -99,9 +99,10 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         fprintf(console.err, "varnelpro: %s\n", Term(why).c_str());
         return HEADLESS_EXIT_BAD_START;
     }
-    if (!plan.exportFolderToCreate.empty() && !CLongPath(plan.exportFolderToCreate).AddBackslash().EnsureDirectoryExists()) {
+    const std::u16string& reportFolder = plan.exportFolderToCreate;
+    if (!reportFolder.empty() && !CLongPath(reportFolder).AddBackslash().EnsureDirectoryExists()) {
         fprintf(console.err, "varnelpro: %s\n",
-                Term(Arg(TrH("cannot write to output folder: %1"), plan.exportFolderToCreate)).c_str());
+                Term(Arg(TrH("cannot write to output folder: %1"), reportFolder)).c_str());
         return HEADLESS_EXIT_BAD_START;
     }
 
@@ -133,8 +134,8 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     // A report that cannot be written stops the run before any file is
     // done; a FIFO's reader is waited for here.
     if (int error = 0; exporter && !exporter->Prepare(&error)) {
-        fprintf(console.err, "varnelpro: %s (%s)\n", Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str(),
-                strerror(error));
+        fprintf(console.err, "varnelpro: %s (%s)\n",
+                Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str(), strerror(error));
         return HEADLESS_EXIT_BAD_START;
     }
     if (!plan.outputFolderToCreate.empty()) {

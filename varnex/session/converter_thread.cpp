@@ -1,10 +1,6 @@
 #include "varnex/session/converter_thread.h"
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstring>
-#include <vector>
 
 #include "base/text.h"
 #include "platform/file_api.h"
@@ -161,17 +157,19 @@ platform::FolderRef CConverterThread::OutputFolder(const CVarnexFileInfo& record
             return nullptr;
         }
     }
-    const platform::FolderModeSource modes{InputRootOf(record.GetInputFile(), relative)};
     int error = 0;
-    // The root is opened once: what its path leads to later does not matter.
-    if (!m_root || m_rootPath != root) {
-        m_root = platform::CreateFolderChain(root, u"", &error, &modes);
-        m_rootPath = m_root ? root : std::u16string();
-    }
     platform::FolderRef made;
-    if (m_root) {
+    // The root is opened once: what its path leads to later does not matter.
+    if (m_root && m_rootPath == root)
         made = platform::OpenFolderBelow(*m_root, relative, &error);
-        if (!made && error == ENOENT)
+    if (!made && (error == ENOENT || !m_root || m_rootPath != root)) {
+        // New folders take the permission bits of the input folders they mirror.
+        const platform::FolderModeSource modes{InputRootOf(record.GetInputFile(), relative)};
+        if (!m_root || m_rootPath != root) {
+            m_root = platform::CreateFolderChain(root, u"", &error, &modes);
+            m_rootPath = m_root ? root : std::u16string();
+        }
+        if (m_root)
             made = platform::CreateFolderChain(*m_root, relative, &error, &modes);
     }
     if (made)

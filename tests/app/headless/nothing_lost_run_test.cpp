@@ -147,8 +147,9 @@ TEST_F(NothingLost, AClosedStandardErrorStopsTheRunAndTheReportIsWhole)
     corpus::TreeOptions options;
     options.files = 300;
     corpus::MakeMixedTree(dir.File("big"), options);
-    const int status = Shell("\"$V\" -in=big -out=o -r -h -v -export=r.jsonl -exporttype=JSON 2>&1 | head -1 >/dev/null\n"
-                             "exit ${PIPESTATUS[0]}");
+    const int status =
+        Shell("\"$V\" -in=big -out=o -r -h -v -export=r.jsonl -exporttype=JSON 2>&1 | head -1 >/dev/null\n"
+              "exit ${PIPESTATUS[0]}");
     EXPECT_TRUE(status == 0 || status == 1) << status << ": not ended by the pipe";
     std::string why;
     const auto lines = ParseJsonLines(ReadBytes(dir.File("r.jsonl")), &why);
