@@ -36,7 +36,7 @@ run_all() {  # binary, folder
         for src in "$root/samples" "$work/tree"; do
             name=$i-$(basename "$src")
             # shellcheck disable=SC2086 # the set is split into switches on purpose
-            (cd "$out" && "$bin" -in="$src" -out="$name" -r $set -export="$name.csv" >"$name.log" 2>&1; echo "exit $?" >>"$name.log")
+            (cd "$out" && "$bin" -in="$src" -out="$name" -r $set -export="$name.csv" >"$name.log" 2>&1 && rc=0 || rc=$?; echo "exit $rc" >>"$name.log")
             # shellcheck disable=SC2086
             (cd "$out" && "$bin" -in="$src" -out="$name-d" -r -d $set -export="$name.xml" -exporttype=XML >/dev/null 2>&1 || true)
         done
