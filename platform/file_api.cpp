@@ -399,13 +399,7 @@ bool CopyModeAndTime(std::u16string_view path, const FileStatus& from, int* erro
         SetError(error, errno);
         return false;
     }
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = from.modified;
-    times[1].tv_nsec = from.modifiedNanoseconds;
-    const bool ok = fchmod(fd, from.mode & 0777) == 0 && futimens(fd, times) == 0;
-    SetError(error, ok ? 0 : errno);
+    const bool ok = CopyModeAndTimeTo(fd, from, error);
     close(fd);
     return ok;
 }

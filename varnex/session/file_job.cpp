@@ -162,7 +162,7 @@ VARNEXFILEOUTCOME CFileJob::Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& tar
     int error = 0;
     if (output->IsWriteThrough()) {
         CBinaryFileWriter writer(output->OpenWriteThrough(&error), output->GetFinalPath().c_str());
-        return CopyOnce(*reader, file, writer);
+        return CopyOnce(*reader, file, writer, error);
     }
     // As with conversions: a file that changed while it was read is read once
     // more, and one that keeps changing is kept as read, with a warning.
@@ -172,7 +172,7 @@ VARNEXFILEOUTCOME CFileJob::Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& tar
             reader = std::make_unique<CBinaryFileReader>(source.path.c_str(), true);
         }
         CBinaryFileWriter writer(output->Create(&error), output->GetTemporaryPath().c_str());
-        result = CopyOnce(*reader, file, writer);
+        result = CopyOnce(*reader, file, writer, error);
         if (result.operation != VARNEXRESULTOPERATION_COPIED || result.reasons.empty())
             break;
     }
@@ -189,7 +189,8 @@ VARNEXFILEOUTCOME CFileJob::Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& tar
     return result;
 }
 
-VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer)
+VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
+                                     int createError)
 {
     VARNEXFILEOUTCOME result;
     platform::FileStatus opened;
@@ -201,7 +202,7 @@ VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBina
         reader.SetReadLimit(opened.size);  // a growing file is copied as it was at open
     if (!writer.IsOpen()) {
         result.End(VARNEXRESULTSTATE_WRITE_ERROR,
-                   VARNEXREASONNOTE::Error(VARNEXREASON_CREATE_FAILED, writer.GetLastError()));
+                   VARNEXREASONNOTE::Error(VARNEXREASON_CREATE_FAILED, createError ? createError : writer.GetLastError()));
         return result;
     }
     std::vector<unsigned char> block(1u << 16);

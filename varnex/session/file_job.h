@@ -76,7 +76,9 @@ private:
     VARNEXFILEOUTCOME Convert(FILEJOBSOURCE& source, const FILEJOBTARGET& target,
                               const VARNEXCONVERSIONOPTIONS& options, int codepage, bool repair);
     VARNEXFILEOUTCOME Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& target, bool keepModeAndTime);
-    VARNEXFILEOUTCOME CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer);
+    // createError: why the writer could not be opened, when it was not.
+    VARNEXFILEOUTCOME CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
+                               int createError = 0);
     bool CanContinue() const { return !m_canContinue || m_canContinue(); }
 
     VARNEXJOBSETTING m_setting;
