@@ -583,6 +583,12 @@ const BadInput kBadInputs[] = {
     {"Utf32CutUnit", 12000, "a\0\0\0b\0"sv, u"a\uFFFD"sv, 1, 4},
     {"AsciiHighByte", 20127, "a\x80", u"a\uFFFD"sv, 1, 1},
     {"Iso8859_6Unassigned", 28596, "a\xA1", u"a\uFFFD"sv, 1, 1},
+    // Code page 0 covers ASCII and UTF-8; any other byte is read in the
+    // fallback code page (windows-1252 here), not replaced, but not covered.
+    {"DefaultLatinAfterUtf8", 0, "\xC3\xA9t\xE9", u"\u00E9t\u00E9"sv, 0, 3},
+    {"DefaultUtf8CutAtEnd", 0, "ab\xE2\x82", u"ab\u00E2\u201A"sv, 0, 2},
+    {"DefaultLeadWithoutTrail", 0, "\xC3(x", u"\u00C3(x"sv, 0, 0},
+    {"DefaultUtf8Whole", 0, "\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u20AC\U0001F600"sv, 0, kNone},
     {"ZeroBytesPassWhole", 932, "a\0\x82\xA0\0b"sv, u"a\0あ\0b"sv, 0, kNone},
     {"ZeroBytesInUtf16", 1200, "a\0\0\0b\0"sv, u"a\0b"sv, 0, kNone},
 };
@@ -616,34 +622,6 @@ TEST_P(CodePageBadInput, BecomesCountedReplacementsWhereverTheInputIsCut)
     }
     const Decoded bytewise = DecodePieces(c.codePage, c.bytes, EveryOffset(c.bytes.size()), 1);
     EXPECT_EQ(bytewise.firstUncovered, c.firstAt) << "byte by byte";
-}
-
-// Code page 0 covers ASCII and UTF-8; any other byte is read in the fallback
-// code page and is the first it does not cover.
-TEST(CodePageDefault, FindsTheFirstByteThatIsNotUtf8WhereverTheInputIsCut)
-{
-    const struct {
-        const char* name;
-        std::string_view bytes;
-        uint64_t firstAt;
-    } cases[] = {
-        {"ascii", "plain text\n", kNone},
-        {"utf8", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", kNone},
-        {"latin byte", "caf\xE9 ok", 3},
-        {"after utf8", "\xC3\xA9t\xE9", 3},
-        {"cut utf8 at the end", "ab\xE2\x82", 2},
-        {"lead without trail", "\xC3(x", 0},
-        {"koi8 after ascii", "text \xF3\xDF\xC5\xDB\xD8", 5},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
-            const Decoded d = DecodePieces(0, c.bytes, {cut}, 1);
-            ASSERT_FALSE(d.stalled);
-            EXPECT_EQ(d.firstUncovered, c.firstAt) << "cut at " << cut;
-            EXPECT_EQ(d.replaced, 0u);
-        }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CodePageBadInput, testing::ValuesIn(kBadInputs),

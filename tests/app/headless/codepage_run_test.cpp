@@ -51,8 +51,7 @@ TEST_F(CodePageRun, Latin1AndAsciiDecodeAsTheStandardsSayUnderEveryName)
          "2 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
          "cover, the first at byte offset 3"},
         {"US-ASCII", "caf\\351", 1, "caf\xEF\xBF\xBD", "US-ASCII"},
-        {"ANSI_X3.4-1968", "plain", 0, "plain", "Converted"},
-        // The page detection reads Latin text with stays windows-1252.
+        // windows-1252, what detection reads Latin text as, keeps its letters there.
         {"1252", "a\\200\\237", 0, "a\xE2\x82\xAC\xC5\xB8", "Windows-1252"},
     };
     for (const auto& c : cases) {
@@ -74,9 +73,9 @@ TEST_F(CodePageRun, ListsLatin1AndAsciiAsPagesOfTheirOwn)
 }
 
 // Past the megabytes detection reads, a paragraph in another code page
-// (KOI8-R after 7-bit text, Latin-1 after UTF-8, a byte windows-1253 does
-// not have) is converted as before, but the file ends with a warning that
-// says where it starts: in a folder, in its report and from a pipe.
+// (KOI8-R after 7-bit text, Latin-1 after UTF-8, a byte ISO-8859-6 does not
+// have) is converted as before, but the file ends with a warning that says
+// where it starts: in a folder, in its report and from a pipe.
 TEST_F(CodePageRun, WarnsOfBytesBeyondTheDetectionSampleWithTheirOffset)
 {
     const std::string line = "Plain text for the detection sample, seven bits only.\n";
