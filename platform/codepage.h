@@ -107,6 +107,14 @@ public:
     // Invalid or unmappable input sequences replaced by U+FFFD so far.
     uint64_t ReplacementCount() const;
 
+    // Where the first byte lies that the code page does not cover, counted
+    // from the first byte given to Decode: the start of the first replaced
+    // sequence, or for code page 0 also the first byte that is not UTF-8 and
+    // was read in the fallback code page. kNoOffset while there is none. It
+    // is found where the byte is decoded, so it costs a fast path nothing.
+    static constexpr uint64_t kNoOffset = UINT64_MAX;
+    uint64_t FirstUncoveredOffset() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;

@@ -109,7 +109,7 @@ struct DefaultDecoder {
 
 struct CodePageDecoder::Impl {
     unsigned codePage = 0;
-    uint64_t replacements = 0;
+    detail::DecodeTally tally;
     CallbackContext callbacks;  // ICU holds its address
     std::variant<std::monostate, IcuDecoder, TableDecoder, DefaultDecoder, detail::SevenBitDecoder, detail::JohabDecoder>
         kind;
@@ -132,7 +132,8 @@ struct CodePageDecoder::Impl {
                 for (auto high = static_cast<unsigned>(_mm_movemask_epi8(v)); high != 0; high &= high - 1) {
                     const size_t k = i + static_cast<size_t>(std::countr_zero(high));
                     dst[k] = t.units[src[k]];
-                    replacements += t.invalid[src[k]];
+                    if (t.invalid[src[k]]) [[unlikely]]
+                        tally.Replaced(static_cast<ptrdiff_t>(k));
                 }
             }
         }
@@ -140,7 +141,8 @@ struct CodePageDecoder::Impl {
         for (; i < count; ++i) {
             const unsigned char b = src[i];
             dst[i] = t.units[b];
-            replacements += t.invalid[b];
+            if (t.invalid[b]) [[unlikely]]
+                tally.Replaced(static_cast<ptrdiff_t>(i));
         }
         return {count, count};
     }
@@ -159,7 +161,7 @@ struct CodePageDecoder::Impl {
         if (U_FAILURE(err) && err != U_BUFFER_OVERFLOW_ERROR) {
             // Not expected with a substituting callback; never stall the stream.
             ucnv_resetToUnicode(d.cnv.get());
-            ++replacements;
+            tally.Replaced(s - reinterpret_cast<const char*>(src));
             s = sl;
         }
         const size_t produced = static_cast<size_t>(t - reinterpret_cast<UChar*>(dst));
@@ -186,7 +188,7 @@ struct CodePageDecoder::Impl {
             if (U_FAILURE(err)) {
                 // Not expected with a substituting callback; never stall the stream.
                 ucnv_resetToUnicode(d.cnv.get());
-                ++replacements;
+                tally.Replaced(s - callbacks.source);
             }
             return;
         }
@@ -232,6 +234,23 @@ struct CodePageDecoder::Impl {
         return {used, out};
     }
 
+    Result DecodeAny(const unsigned char* src, size_t srcLen, char16_t* dst, size_t dstCap, bool endOfInput)
+    {
+        if (auto* t = std::get_if<TableDecoder>(&kind))
+            return DecodeTable(*t, src, srcLen, dst, dstCap);
+        if (auto* d = std::get_if<DefaultDecoder>(&kind))
+            return DecodeDefault(*d, src, srcLen, dst, dstCap, endOfInput);
+        if (auto* s = std::get_if<detail::SevenBitDecoder>(&kind)) {
+            const auto p = s->Decode(src, srcLen, dst, dstCap, endOfInput, tally);
+            return {p.consumed, p.produced};
+        }
+        if (auto* j = std::get_if<detail::JohabDecoder>(&kind)) {
+            const auto p = j->Decode(src, srcLen, dst, dstCap, endOfInput, tally);
+            return {p.consumed, p.produced};
+        }
+        return DecodeIcu(std::get<IcuDecoder>(kind), src, srcLen, dst, dstCap, endOfInput);
+    }
+
     Result DecodeDefault(DefaultDecoder& d, const unsigned char* src, size_t n, char16_t* dst,
                          size_t cap, bool end)
     {
@@ -251,9 +270,13 @@ struct CodePageDecoder::Impl {
             else
                 d.pendingLow = low;
         };
-        auto putFallback = [&](unsigned char b) {
+        // A byte that is not UTF-8, at index at of this call's input (below 0: a held byte).
+        auto putFallback = [&](unsigned char b, ptrdiff_t at) {
             dst[out++] = fb.units[b];
-            replacements += fb.invalid[b];
+            if (fb.invalid[b])
+                tally.Replaced(at);
+            else
+                tally.Uncovered(at);
         };
         if (d.pendingLow != 0) {
             if (cap == 0)
@@ -286,7 +309,7 @@ struct CodePageDecoder::Impl {
                 break;
             }
             // Not UTF-8: the first held byte is a fallback character.
-            putFallback(d.held[0]);
+            putFallback(d.held[0], -static_cast<ptrdiff_t>(d.heldCount));
             std::memmove(d.held, d.held + 1, --d.heldCount);
         }
         while (used < n && out < cap) {
@@ -304,7 +327,7 @@ struct CodePageDecoder::Impl {
                 return {n, out};
             }
             if (len <= 0) {
-                putFallback(b);
+                putFallback(b, static_cast<ptrdiff_t>(used));
                 ++used;
             } else {
                 put(cp);
@@ -350,7 +373,8 @@ CodePageDecoder::CodePageDecoder(unsigned codePage, Route route) : m_impl(std::m
     ConverterPtr cnv = OpenConverter(row->decoderName);
     if (!cnv)
         return;
-    m_impl->callbacks = {codePage, &m_impl->replacements};
+    m_impl->callbacks.codePage = codePage;
+    m_impl->callbacks.tally = &m_impl->tally;
     UErrorCode err = U_ZERO_ERROR;
     ucnv_setToUCallBack(cnv.get(), CountingToUCallback, &m_impl->callbacks, nullptr, nullptr, &err);
     if (U_FAILURE(err))
@@ -381,19 +405,10 @@ CodePageDecoder::Result CodePageDecoder::Decode(const unsigned char* src, size_t
     if (!IsOpen())
         return {};
     Impl& impl = *m_impl;
-    if (auto* t = std::get_if<TableDecoder>(&impl.kind))
-        return impl.DecodeTable(*t, src, srcLen, dst, dstCap);
-    if (auto* d = std::get_if<DefaultDecoder>(&impl.kind))
-        return impl.DecodeDefault(*d, src, srcLen, dst, dstCap, endOfInput);
-    if (auto* s = std::get_if<detail::SevenBitDecoder>(&impl.kind)) {
-        const auto p = s->Decode(src, srcLen, dst, dstCap, endOfInput, impl.replacements);
-        return {p.consumed, p.produced};
-    }
-    if (auto* j = std::get_if<detail::JohabDecoder>(&impl.kind)) {
-        const auto p = j->Decode(src, srcLen, dst, dstCap, endOfInput, impl.replacements);
-        return {p.consumed, p.produced};
-    }
-    return impl.DecodeIcu(std::get<IcuDecoder>(impl.kind), src, srcLen, dst, dstCap, endOfInput);
+    impl.callbacks.source = reinterpret_cast<const char*>(src);
+    const Result r = impl.DecodeAny(src, srcLen, dst, dstCap, endOfInput);
+    impl.tally.callStart += r.consumed;
+    return r;
 }
 
 size_t CodePageDecoder::PendingBytes() const
@@ -445,7 +460,12 @@ bool CodePageDecoder::GetSingleByteMap(std::array<char16_t, 256>& units, std::ar
 
 uint64_t CodePageDecoder::ReplacementCount() const
 {
-    return m_impl ? m_impl->replacements : 0;
+    return m_impl ? m_impl->tally.replaced : 0;
+}
+
+uint64_t CodePageDecoder::FirstUncoveredOffset() const
+{
+    return m_impl ? m_impl->tally.firstUncovered : kNoOffset;
 }
 
 bool DecodeCodePage(unsigned codePage, const void* data, size_t size, std::u16string& out,

@@ -33,7 +33,12 @@ void U_CALLCONV CountingToUCallback(const void* context, UConverterToUnicodeArgs
             return;
         }
     }
-    ++*ctx.replacements;
+    // The sequence ends where ICU stands in the source; it may have begun in
+    // bytes the converter held from the call before.
+    if (ctx.tally != nullptr)
+        ctx.tally->Replaced(args->source - ctx.source - length);
+    else
+        ++*ctx.replacements;
     const UChar sub = kReplacement;
     ucnv_cbToUWriteUChars(args, &sub, 1, 0, err);
 }

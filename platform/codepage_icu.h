@@ -6,6 +6,8 @@
 
 #include <unicode/ucnv.h>
 
+#include "platform/seven_bit_codecs.h"
+
 // Internal to platform/: ICU types stay behind codepage.h.
 namespace platform::detail {
 
@@ -15,6 +17,11 @@ namespace platform::detail {
 struct CallbackContext {
     unsigned codePage = 0;
     uint64_t* replacements = nullptr;
+    // A decoder's tally instead of the count, and the first byte of the
+    // Decode call under way (set before each call), which the tally's
+    // offsets count from.
+    DecodeTally* tally = nullptr;
+    const char* source = nullptr;
 };
 
 // Hidden: the libraries this static library goes into do not export these.
@@ -28,8 +35,9 @@ using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 // The converter of an ICU name, or null when ICU has none.
 ConverterPtr OpenConverter(const char* name);
 
-// Writes U+FFFD for every bad input sequence and counts it; the sequences
-// Windows maps where ICU has nothing (WindowsExtras) decode as Windows does.
+// Writes U+FFFD for every bad input sequence and counts it (and where the
+// first starts, when asked); the sequences Windows maps where ICU has
+// nothing (WindowsExtras) decode as Windows does.
 void U_CALLCONV CountingToUCallback(const void* context, UConverterToUnicodeArgs* args, const char* bytes,
                                     int32_t length, UConverterCallbackReason reason, UErrorCode* err);
 

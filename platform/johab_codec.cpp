@@ -140,9 +140,11 @@ int JohabCodeOf(char32_t c)
 }
 
 Progress JohabDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
-                              uint64_t& replaced)
+                              DecodeTally& tally)
 {
     size_t used = 0, out = 0;
+    // A lead byte, held or not, is the byte before the one at used.
+    const auto leadAt = [&used] { return static_cast<ptrdiff_t>(used) - 1; };
     while (used < n && out < cap) {
         const unsigned char b = src[used];
         if (m_lead < 0) {
@@ -153,7 +155,7 @@ Progress JohabDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst,
                 m_lead = b;
             } else {
                 dst[out++] = kReplacement;
-                ++replaced;
+                tally.Replaced(leadAt());
             }
             continue;
         }
@@ -166,16 +168,16 @@ Progress JohabDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst,
         } else {
             // A pair without a character is one replacement; a byte that
             // cannot trail and is ASCII starts over as itself.
+            tally.Replaced(leadAt());
             if (b >= 0x80 || IsTrailOf(lead, b))
                 ++used;
             dst[out++] = kReplacement;
-            ++replaced;
         }
     }
     if (end && used == n && m_lead >= 0 && out < cap) {
         m_lead = -1;
         dst[out++] = kReplacement;
-        ++replaced;
+        tally.Replaced(leadAt());
     }
     return {used, out};
 }

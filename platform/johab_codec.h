@@ -17,7 +17,7 @@ class JohabDecoder {
 public:
     bool IsOpen() const { return HasKsX1001(); }
     Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
-                    uint64_t& replaced);
+                    DecodeTally& tally);
     size_t PendingBytes() const { return m_lead >= 0 ? 1 : 0; }
     void Reset() { m_lead = -1; }
 

@@ -133,12 +133,13 @@ bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16
 SevenBitDecoder::SevenBitDecoder(ShiftScheme scheme) : m_scheme(scheme), m_set(SetFor(scheme)) {}
 
 Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap,
-                                 bool end, uint64_t& replaced)
+                                 bool end, DecodeTally& tally)
 {
     size_t used = 0, out = 0;
-    auto bad = [&] {
+    // The bad sequence started back bytes before the one at used.
+    auto bad = [&](size_t back) {
         dst[out++] = kReplacement;
-        ++replaced;
+        tally.Replaced(static_cast<ptrdiff_t>(used) - static_cast<ptrdiff_t>(back));
     };
     // Each pass takes at most one byte and writes at most one unit. Where a
     // sequence turns out bad at a byte that can start something else, the
@@ -146,9 +147,10 @@ Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* d
     while (out < cap && used < n) {
         const unsigned char c = src[used];
         if (m_escape > 0) {
+            const int seen = m_escape;
             m_escape = c == kKrDesignation[m_escape] ? m_escape + 1 : 0;
             if (m_escape == 0) {
-                bad();
+                bad(static_cast<size_t>(seen));
                 continue;
             }
             ++used;
@@ -166,7 +168,7 @@ Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* d
                 dst[out++] = '~';
                 ++used;
             } else {
-                bad();
+                bad(1);
             }
             continue;
         }
@@ -174,14 +176,14 @@ Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* d
             const int lead = m_lead;
             m_lead = -1;
             if (!Is94(c)) {
-                bad();
+                bad(1);
                 continue;
             }
             ++used;
             if (const char16_t u = m_set->Unit(lead, c))
                 dst[out++] = u;
             else
-                bad();
+                bad(2);
             continue;
         }
         ++used;
@@ -192,7 +194,7 @@ Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* d
         } else if (m_scheme == ShiftScheme::Iso2022Kr && (c == kShiftOut || c == kShiftIn)) {
             m_double = c == kShiftOut;
         } else if (c >= 0x80) {
-            bad();  // both are 7-bit codes
+            bad(1);  // both are 7-bit codes
         } else if (m_double && Is94(c)) {
             m_lead = c;
         } else {
@@ -200,10 +202,10 @@ Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* d
         }
     }
     if (end && used == n) {
-        if (PendingBytes() > 0) {
+        if (const size_t pending = PendingBytes(); pending > 0) {
             if (out == cap)
                 return {used, out};  // its U+FFFD comes with the next call
-            bad();
+            bad(pending);
         }
         Reset();  // the stream is over: back to ASCII
     }

@@ -20,6 +20,30 @@ struct Progress {
     size_t produced = 0;
 };
 
+// What one decoder counts over its stream: the sequences it replaced, and
+// where the first byte lies that its code page does not cover (the first
+// replaced sequence's start; for code page 0 also a byte that is not UTF-8).
+// Offsets count the bytes given to the decoder since it was made.
+struct DecodeTally {
+    static constexpr uint64_t kNone = UINT64_MAX;
+    uint64_t replaced = 0;
+    uint64_t firstUncovered = kNone;
+    uint64_t callStart = 0;  // the offset of the current call's first byte
+
+    // A sequence that starts at byte at of the current call (before it when
+    // negative: bytes an earlier call left held) was replaced, or not covered.
+    void Replaced(ptrdiff_t at)
+    {
+        ++replaced;
+        Uncovered(at);
+    }
+    void Uncovered(ptrdiff_t at)
+    {
+        if (firstUncovered == kNone)
+            firstUncovered = callStart + static_cast<uint64_t>(at);
+    }
+};
+
 // A 94x94 set in its 7-bit form: both bytes 21..7E.
 class Set94;
 
@@ -39,13 +63,13 @@ bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16
                    char32_t& c);
 
 // Same contract as CodePageDecoder::Decode: never stops at bad input (U+FFFD,
-// counted into replaced); at the end a cut character or escape becomes U+FFFD.
+// counted into tally); at the end a cut character or escape becomes U+FFFD.
 class SevenBitDecoder {
 public:
     explicit SevenBitDecoder(ShiftScheme scheme);
     bool IsOpen() const { return m_set != nullptr; }
     Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
-                    uint64_t& replaced);
+                    DecodeTally& tally);
     size_t PendingBytes() const;
     void Reset();
 

@@ -1723,6 +1723,10 @@ Copyright © Quillmark. Alle Rechte vorbehalten.</translation>
         <translation>%1 U+FFFD-Zeichen im Text: schon vor dieser Konvertierung wurden Zeichen ersetzt</translation>
     </message>
     <message>
+        <source>bytes the code page does not cover, the first at byte offset %1: check the code page</source>
+        <translation>Bytes, die die Codepage nicht abdeckt, das erste bei Byte-Offset %1: Codepage prüfen</translation>
+    </message>
+    <message>
         <source>%1 characters could not be decoded or written and were replaced by U+FFFD</source>
         <translation>%1 Zeichen konnten nicht dekodiert oder geschrieben werden und wurden durch U+FFFD ersetzt</translation>
     </message>

@@ -68,6 +68,7 @@ std::optional<std::string> IconvEncode(const char* charset, const std::u16string
 struct Decoded {
     std::u16string text;
     uint64_t replaced = 0;
+    uint64_t firstUncovered = CodePageDecoder::kNoOffset;
     bool stalled = false;  // a call had work and did nothing, or the output ran on
 };
 
@@ -101,6 +102,7 @@ Decoded DecodePieces(unsigned codePage, std::string_view bytes, std::vector<size
         }
     }
     result.replaced = decoder.ReplacementCount();
+    result.firstUncovered = decoder.FirstUncoveredOffset();
     return result;
 }
 
@@ -546,40 +548,49 @@ struct BadInput {
     std::string_view bytes;
     std::u16string_view text;
     uint64_t replaced;
+    uint64_t firstAt;  // where the first replaced sequence starts
 };
 
+constexpr uint64_t kNone = CodePageDecoder::kNoOffset;
+
 const BadInput kBadInputs[] = {
-    {"ShiftJisCutLeadAtEnd", 932, "a\x82", u"a\uFFFD"sv, 1},
-    {"ShiftJisBadTrailResumesAtIt", 932, "a\x82\x20" "b", u"a\uFFFD b"sv, 1},
-    {"ShiftJisBadSingleByte", 932, "a\xFF" "b", u"a\uFFFDb"sv, 1},
-    {"GbkCutLeadAtEnd", 936, "a\x81", u"a\uFFFD"sv, 1},
-    {"Gb18030CutFourByteAtEnd", 54936, "a\x81\x30", u"a\uFFFD"sv, 1},
-    {"Gb18030CutThreeOfFour", 54936, "a\x81\x30\x81", u"a\uFFFD"sv, 1},
-    {"UhcBadTrail", 949, "\xB0\x20" "A", u"\uFFFD A"sv, 1},
-    {"JohabBadTrailResumesAtIt", 1361, "\x88\x20" "A", u"\uFFFD A"sv, 1},
-    {"JohabCutLeadAtEnd", 1361, "a\x88", u"a\uFFFD"sv, 1},
-    {"JohabBadSingleByte", 1361, "a\xFF" "b", u"a\uFFFDb"sv, 1},
-    {"JohabJamoCellOfTheSymbolArea", 1361, "\xDA\xA1", u"\uFFFD"sv, 1},
-    {"JohabUserDefinedArea", 1361, "\xD8\x31", u"\uFFFD"sv, 1},
-    {"Big5CutLeadAtEnd", 950, "a\xA4", u"a\uFFFD"sv, 1},
-    {"EucJpCutThreeByte", 20932, "a\x8F\xB0", u"a\uFFFD"sv, 1},
-    {"EucTwCutFourByte", 51950, "a\x8E\xA1", u"a\uFFFD"sv, 1},
-    {"Iso2022JpCutCharacter", 50220, "a\x1B$B0", u"a\uFFFD"sv, 1},
-    {"Iso2022JpCutEscape", 50220, "a\x1B$", u"a\uFFFD"sv, 1},
-    {"Iso2022KrCutCharacter", 50225, "\x1B$)C\x0E\x30", u"\uFFFD"sv, 1},
-    {"HzLoneTildeAtEnd", 52936, "a~", u"a\uFFFD"sv, 1},
-    {"HzCutCharacter", 52936, "~{V", u"\uFFFD"sv, 1},
-    {"HzTildeAfterCharacter", 52936, "~{VP~", u"中\uFFFD"sv, 1},
-    {"HzBadEscapeResumesAtIt", 52936, "a~xb", u"a\uFFFDxb"sv, 1},
-    {"Utf8CutSequence", 65001, "a\xE2\x82", u"a\uFFFD"sv, 1},
-    {"Utf8Overlong", 65001, "\xC0\x80" "A", u"\uFFFD\uFFFDA"sv, 2},
-    {"Utf8EncodedSurrogate", 65001, "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"sv, 3},
-    {"Utf16OddByte", 1200, "a\0b"sv, u"a\uFFFD"sv, 1},
-    {"Utf32CutUnit", 12000, "a\0\0\0b\0"sv, u"a\uFFFD"sv, 1},
-    {"AsciiHighByte", 20127, "a\x80", u"a\uFFFD"sv, 1},
-    {"Iso8859_6Unassigned", 28596, "a\xA1", u"a\uFFFD"sv, 1},
-    {"ZeroBytesPassWhole", 932, "a\0\x82\xA0\0b"sv, u"a\0あ\0b"sv, 0},
-    {"ZeroBytesInUtf16", 1200, "a\0\0\0b\0"sv, u"a\0b"sv, 0},
+    {"ShiftJisCutLeadAtEnd", 932, "a\x82", u"a\uFFFD"sv, 1, 1},
+    {"ShiftJisBadTrailResumesAtIt", 932, "a\x82\x20" "b", u"a\uFFFD b"sv, 1, 1},
+    {"ShiftJisBadSingleByte", 932, "a\xFF" "b", u"a\uFFFDb"sv, 1, 1},
+    {"GbkCutLeadAtEnd", 936, "a\x81", u"a\uFFFD"sv, 1, 1},
+    {"Gb18030CutFourByteAtEnd", 54936, "a\x81\x30", u"a\uFFFD"sv, 1, 1},
+    {"Gb18030CutThreeOfFour", 54936, "a\x81\x30\x81", u"a\uFFFD"sv, 1, 1},
+    {"UhcBadTrail", 949, "\xB0\x20" "A", u"\uFFFD A"sv, 1, 0},
+    {"JohabBadTrailResumesAtIt", 1361, "\x88\x20" "A", u"\uFFFD A"sv, 1, 0},
+    {"JohabCutLeadAtEnd", 1361, "a\x88", u"a\uFFFD"sv, 1, 1},
+    {"JohabBadSingleByte", 1361, "a\xFF" "b", u"a\uFFFDb"sv, 1, 1},
+    {"JohabJamoCellOfTheSymbolArea", 1361, "\xDA\xA1", u"\uFFFD"sv, 1, 0},
+    {"JohabUserDefinedArea", 1361, "\xD8\x31", u"\uFFFD"sv, 1, 0},
+    {"Big5CutLeadAtEnd", 950, "a\xA4", u"a\uFFFD"sv, 1, 1},
+    {"EucJpCutThreeByte", 20932, "a\x8F\xB0", u"a\uFFFD"sv, 1, 1},
+    {"EucTwCutFourByte", 51950, "a\x8E\xA1", u"a\uFFFD"sv, 1, 1},
+    {"Iso2022JpCutCharacter", 50220, "a\x1B$B0", u"a\uFFFD"sv, 1, 4},
+    {"Iso2022JpCutEscape", 50220, "a\x1B$", u"a\uFFFD"sv, 1, 1},
+    {"Iso2022KrCutCharacter", 50225, "\x1B$)C\x0E\x30", u"\uFFFD"sv, 1, 5},
+    {"HzLoneTildeAtEnd", 52936, "a~", u"a\uFFFD"sv, 1, 1},
+    {"HzCutCharacter", 52936, "~{V", u"\uFFFD"sv, 1, 2},
+    {"HzTildeAfterCharacter", 52936, "~{VP~", u"中\uFFFD"sv, 1, 4},
+    {"HzBadEscapeResumesAtIt", 52936, "a~xb", u"a\uFFFDxb"sv, 1, 1},
+    {"Utf8CutSequence", 65001, "a\xE2\x82", u"a\uFFFD"sv, 1, 1},
+    {"Utf8Overlong", 65001, "\xC0\x80" "A", u"\uFFFD\uFFFDA"sv, 2, 0},
+    {"Utf8EncodedSurrogate", 65001, "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"sv, 3, 0},
+    {"Utf16OddByte", 1200, "a\0b"sv, u"a\uFFFD"sv, 1, 2},
+    {"Utf32CutUnit", 12000, "a\0\0\0b\0"sv, u"a\uFFFD"sv, 1, 4},
+    {"AsciiHighByte", 20127, "a\x80", u"a\uFFFD"sv, 1, 1},
+    {"Iso8859_6Unassigned", 28596, "a\xA1", u"a\uFFFD"sv, 1, 1},
+    // Code page 0 covers ASCII and UTF-8; any other byte is read in the
+    // fallback code page (windows-1252 here), not replaced, but not covered.
+    {"DefaultLatinAfterUtf8", 0, "\xC3\xA9t\xE9", u"\u00E9t\u00E9"sv, 0, 3},
+    {"DefaultUtf8CutAtEnd", 0, "ab\xE2\x82", u"ab\u00E2\u201A"sv, 0, 2},
+    {"DefaultLeadWithoutTrail", 0, "\xC3(x", u"\u00C3(x"sv, 0, 0},
+    {"DefaultUtf8Whole", 0, "\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u20AC\U0001F600"sv, 0, kNone},
+    {"ZeroBytesPassWhole", 932, "a\0\x82\xA0\0b"sv, u"a\0あ\0b"sv, 0, kNone},
+    {"ZeroBytesInUtf16", 1200, "a\0\0\0b\0"sv, u"a\0b"sv, 0, kNone},
 };
 
 void PrintTo(const BadInput& row, std::ostream* os) { *os << row.name; }
@@ -595,13 +606,22 @@ TEST_P(CodePageBadInput, BecomesCountedReplacementsWhereverTheInputIsCut)
     ASSERT_TRUE(platform::DecodeCodePage(c.codePage, c.bytes.data(), c.bytes.size(), whole, &replaced));
     EXPECT_EQ(whole, expected);
     EXPECT_EQ(replaced, c.replaced);
+    // Behind whole characters of every form (zeros are U+0000 in UTF-16 and UTF-32).
+    const bool wide = c.codePage == 1200 || c.codePage == 12000;
+    const std::string padded = std::string(36, wide ? '\0' : ' ') + std::string(c.bytes);
+    EXPECT_EQ(DecodePieces(c.codePage, padded, {}, 4096).firstUncovered, c.firstAt == kNone ? kNone : 36 + c.firstAt);
     for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
         SCOPED_TRACE(testing::Message() << "cut at " << cut);
-        const Decoded d = DecodePieces(c.codePage, c.bytes, {cut}, 1);
-        ASSERT_FALSE(d.stalled);
-        EXPECT_EQ(d.text, expected);
-        EXPECT_EQ(d.replaced, c.replaced);
+        for (size_t capacity : {1, 4096}) {
+            const Decoded d = DecodePieces(c.codePage, c.bytes, {cut}, capacity);
+            ASSERT_FALSE(d.stalled);
+            EXPECT_EQ(d.text, expected);
+            EXPECT_EQ(d.replaced, c.replaced);
+            EXPECT_EQ(d.firstUncovered, c.firstAt) << "capacity " << capacity;
+        }
     }
+    const Decoded bytewise = DecodePieces(c.codePage, c.bytes, EveryOffset(c.bytes.size()), 1);
+    EXPECT_EQ(bytewise.firstUncovered, c.firstAt) << "byte by byte";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CodePageBadInput, testing::ValuesIn(kBadInputs),

@@ -163,6 +163,12 @@ TEST(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCal
         {"windows-1252, Western letters only", 1252, Mix({"words ", "\xE9", "\xFC\xDF", "\xA0", "\xFF", "\r\n"}, 20000)},
         {"windows-1253, bytes it leaves out", 1253, SingleByteMix(3000)},
         {"ISO-8859-1, C1 controls", 28591, SingleByteMix(3000) + "\r"},
+        {"US-ASCII, every byte from 80 replaced", 20127, SingleByteMix(3000)},
+        // The first replacement far past the first chunks and buffers.
+        {"ISO-8859-6, a byte it leaves out far on", 28596,
+         Mix({"plain words ", "\xC7\xC8\xC9", "\r\n"}, 150000) + "\xA1" + SingleByteMix(3000)},
+        {"UTF-8, a NUL far on", 65001, Mix({"plain words ", "\xCE\xB1", "\r\n"}, 150000) + '\0' + Utf8Mix(3000)},
+        {"UTF-8, a bad byte far on", 65001, Mix({"plain words ", "\xCE\xB1", "\r\n"}, 150000) + "\xE9 " + Utf8Mix(3000)},
         {"KOI8-R", 20866, SingleByteMix(3000)},
         {"empty", 65001, ""},
         {"a mark alone", 1252, "\xEF\xBB\xBF"},

@@ -105,7 +105,7 @@ TEST(CodepageCatalogue, ExtraRowsFollowWithUniqueNumbersAndFullTexts)
     }
     // The extra rows the detector needs, so that no text finding lacks an entry.
     for (int codepage : {28605, 852, 10029, 28606, 28593, 28599, 28594, 28603, 1257, 28600, 1256, 28596, 1258, 65010,
-                         1254, 949, 21866, 10000, 1375, 50220, 50221, 1361, 850})
+                         1254, 949, 21866, 10000, 1375, 50220, 50221, 1361, 850, 28591, 20127})
         EXPECT_TRUE(seen.count(codepage)) << codepage;
 }
 
@@ -119,8 +119,25 @@ TEST(CodepageCatalogue, LooksUpEveryEntryByNumberAndRefusesOthers)
     }
     EXPECT_EQ(Utf8(CCodepageInfo::GetCodepageInfo(-1)->GetCodepageName()), "Binary");
     EXPECT_EQ(Utf8(CCodepageInfo::GetCodepageInfo(0)->GetCodepageName()), "ASCII/UTF-8");
-    for (int unknown : {437, -2, 1, 65000, 20127})
+    for (int unknown : {437, -2, 1, 65000, 20})
         EXPECT_EQ(CCodepageInfo::GetCodepageInfo(unknown), nullptr) << unknown;
+}
+
+TEST(CodepageCatalogue, NamesMeanTheirOwnCodePage)
+{
+    // Latin-1 and ASCII are pages of their own under every common name; their neighbours keep theirs.
+    const std::pair<const char16_t*, int> names[] = {
+        {u"latin1", 28591}, {u"ISO-8859-1", 28591}, {u"iso_8859-1", 28591}, {u"l1", 28591}, {u"IBM819", 28591},
+        {u"ascii", 20127},  {u"US-ASCII", 20127},   {u"us", 20127},         {u"ANSI_X3.4-1968", 20127},
+        {u"cp1252", 1252},  {u"ISO-8859-15", 28605}, {u"0", 0},
+    };
+    for (const auto& [name, codepage] : names) {
+        const CCodepageInfo* info = CCodepageInfo::GetCodepageInfoByName(name);
+        EXPECT_EQ(info ? info->GetCodepage() : -2, codepage) << Utf8(name);
+    }
+    // The pseudo entries go by number only.
+    for (const char16_t* name : {u"Binary", u"ASCII/UTF-8"})
+        EXPECT_EQ(CCodepageInfo::GetCodepageInfoByName(name), nullptr) << Utf8(name);
 }
 
 TEST(CodepageList, TakesTheMapKeysInSignedOrderAndDropsWhatItHeld)
@@ -214,6 +231,8 @@ const ScriptSample kSamples[] = {
     {50221, u"日本語のテキスト、カタカナとひらがな"},
     {1361, u"똠방각하 ㄱㄳㅏ ※ 漢字 다람쥐 헌 쳇바퀴에 타고파"},
     {850, u"Dès Noël où un zéphyr haï me vêt de glaçons würmiens ÆØÅ æøå ß"},
+    {28591, u"Dès Noël où un zéphyr haï me vêt de glaçons würmiens ÆØÅ æøå ß ¤ \u0080\u009F"},
+    {20127, u"Plain 7-bit text: [brackets], {braces}, ~tilde, \\backslash"},
 };
 
 TEST(CodepageCatalogue, EverySampleRowNamesACatalogueEntryAndEveryEntryHasARow)

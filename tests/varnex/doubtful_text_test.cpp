@@ -24,6 +24,7 @@ struct DoubtfulRow {
     uint64_t replaced;  // what decoding replaced
     uint64_t c1;
     uint64_t inText;    // U+FFFD the input held itself
+    uint64_t firstReplacedAt = 0;  // where decoding first replaced, when it did
 };
 
 // Padding pushes the units past chunk ends of every size tried.
@@ -36,7 +37,7 @@ const DoubtfulRow kDoubtfulRows[] = {
     {"C1InUtf8", kPad + "a\xC2\x80" "b" + kPad + "\xC2\x9F", 65001, 0, 2, 0},
     {"MarkInUtf8", kPad + "\xEF\xBF\xBD" + kPad + "\xEF\xBF\xBD\xEF\xBF\xBD", 65001, 0, 0, 3},
     // Decoding's own replacements are not counted twice.
-    {"MarkBesideBadBytes", kPad + "\xFF\xEF\xBF\xBD" + kPad + "\xC3", 65001, 2, 0, 1},
+    {"MarkBesideBadBytes", kPad + "\xFF\xEF\xBF\xBD" + kPad + "\xC3", 65001, 2, 0, 1, kPad.size()},
     {"Both", "\xC2\x85" + kPad + "\xEF\xBF\xBD", 65001, 0, 1, 1},
     {"C1InUtf16", std::string("a\0\x80\0\x9F\0\xFD\xFF\x7F\0\xA0\0", 12), 1200, 0, 2, 1},
     {"C1FromLatin1", kPad + "\x80\x9F\xA0", 28591, 0, 2, 0},
@@ -51,6 +52,7 @@ TEST_P(DoubtfulText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
     WriteBytes(dir.File("in.txt"), row.bytes);
     std::vector<std::pair<VARNEXREASON, uint64_t>> expected;
     for (auto [reason, count] : {std::pair{VARNEXREASON_REPLACED_CHARACTERS, row.replaced},
+                                 std::pair{VARNEXREASON_UNCOVERED_BYTES, row.replaced ? row.firstReplacedAt : 0},
                                  std::pair{VARNEXREASON_C1_CONTROLS, row.c1},
                                  std::pair{VARNEXREASON_REPLACEMENT_IN_TEXT, row.inText}})
         if (count != 0)

@@ -83,6 +83,17 @@ const StepRow kSteps[] = {
      u"the text looks encoded as UTF-8 twice (\u00C3\u00A9 for \u00E9): converted as it is; 3 characters could not "
      u"be decoded or written and were replaced by U+FFFD",
      100, 200},
+    // A conversion says everything it met, each beside the others.
+    {"UnsureThenReplacedAndDoubtful", Outcome(WARNING, NONE, {kUnsure}, 100),
+     Outcome(WARNING, CONVERTED,
+             {Note::Of(VARNEXREASON_REPLACED_CHARACTERS, 3), Note::Of(VARNEXREASON_UNCOVERED_BYTES, 70),
+              Note::Of(VARNEXREASON_C1_CONTROLS, 2)},
+             100, 200),
+     WARNING, CONVERTED,
+     u"3 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
+     u"cover, the first at byte offset 70: check the code page; 2 invisible control characters (U+0080 to U+009F) "
+     u"in the text: check the code page",
+     100, 200},
     {"CopyStopped", Outcome(OK, NONE, {}, 100),
      Outcome(VARNEXRESULTSTATE_CANCELLED, NONE, {Note::Of(VARNEXREASON_CANCELLED)}, 30, 0),
      VARNEXRESULTSTATE_CANCELLED, NONE, u"cancelled", 100, 0},
@@ -160,7 +171,8 @@ TEST(ConverterOutcomeFailures, CarryTheReasonTheErrorTextShows)
         {"missing.txt", "out.txt", 1252, VARNEXRESULTSTATE_CONVERSION_ERROR, VARNEXREASON_OPEN_FAILED,
          "cannot open the input file: No such file or directory"},
         {"bad.txt", "out.txt", 65001, VARNEXRESULTSTATE_WARNING, VARNEXREASON_REPLACED_CHARACTERS,
-         "2 characters could not be decoded or written and were replaced by U+FFFD"},
+         "2 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
+         "cover, the first at byte offset 3: check the code page"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -169,7 +181,7 @@ TEST(ConverterOutcomeFailures, CarryTheReasonTheErrorTextShows)
                                               Converter::OUTPUTTEXTFORMAT_UTF8, Converter::RETURNTYPE_NOCHANGE, false);
         const VARNEXFILEOUTCOME& outcome = converter.GetOutcome();
         EXPECT_EQ(outcome.state, c.state);
-        ASSERT_EQ(outcome.reasons.size(), 1u);
+        ASSERT_FALSE(outcome.reasons.empty());
         EXPECT_EQ(outcome.reasons[0].reason, c.reason);
         EXPECT_EQ(text::ToUtf8(DescribeOutcome(outcome)), c.text);
         if (result == Converter::CONVERTRESULT_OK) {

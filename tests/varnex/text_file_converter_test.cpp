@@ -651,6 +651,63 @@ TEST(TextFileConverter, CountsWhatTheReaderReplaced)
     EXPECT_EQ(converter.GetReplacementCount(), 0u);
 }
 
+// Detection judges a file by its first megabytes. Bytes further on that its
+// finding does not cover (a 7-bit start, then KOI8-R; UTF-8, then Latin-1)
+// end the record with a warning that says where the first one lies, on every
+// way through the converter; a file its code page covers gets none.
+TEST(TextFileConverter, NamesTheFirstByteItsCodePageDoesNotCover)
+{
+    const std::string ascii(300000, 'a');
+    const std::string koi8 = "\xF3\xDF\xC5\xDB\xD8 \xD6\xC5";  // "Съешь же"
+    const struct {
+        const char* name;
+        unsigned codepage;
+        std::string bytes;
+        const char* message;  // "": none
+    } cases[] = {
+        {"code page 0, KOI8-R after ASCII", 0, ascii + "\n" + koi8 + "\n",
+         "bytes the code page does not cover, the first at byte offset 300001: check the code page"},
+        {"code page 0, UTF-8 then a Latin-1 byte", 0, "caf\xC3\xA9 " + ascii + "\xE9",
+         "bytes the code page does not cover, the first at byte offset 300006: check the code page"},
+        {"UTF-8, Latin-1 after ASCII", 65001, ascii + "caf\xE9 na\xEFve",
+         "2 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
+         "cover, the first at byte offset 300003: check the code page"},
+        {"UTF-8 with its mark, a NUL far on", 65001, "\xEF\xBB\xBF" + ascii + std::string(1, '\0'),
+         "1 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
+         "cover, the first at byte offset 300003: check the code page"},
+        {"Shift_JIS, a bad trail far on", 932, ascii + "\x82\xA0\x82\x20",
+         "1 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
+         "cover, the first at byte offset 300002: check the code page"},
+        {"ISO-8859-6, a byte it leaves out", 28596, ascii + "\xC7\xA1",
+         "1 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
+         "cover, the first at byte offset 300001: check the code page"},
+        {"US-ASCII, Latin-1 letters", 20127, "caf\xE9 na\xEFve",
+         "2 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
+         "cover, the first at byte offset 3: check the code page"},
+        {"code page 0, UTF-8 throughout", 0, ascii + "caf\xC3\xA9", ""},
+        {"KOI8-R throughout", 20866, ascii + koi8, ""},
+        {"ISO-8859-1, C1 bytes are its own", 28591, ascii + "\xE9",  ""},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        WriteBytes(dir.File("in.txt"), c.bytes);
+        for (const bool fast : {true, false}) {
+            for (const unsigned chunk : {0u, 16u, 2048u}) {
+                SCOPED_TRACE(std::string(c.name) + (fast ? ", fast" : ", through UTF-16") + ", chunk " +
+                             std::to_string(chunk));
+                Converter converter(dir.File16("in.txt").c_str(), chunk, 4096, 4096);
+                converter.SetFastPaths(fast);
+                ASSERT_EQ(converter.Convert(dir.File16("out.txt").c_str(), c.codepage, Converter::OUTPUTTEXTFORMAT_UTF8,
+                                            Converter::RETURNTYPE_NOCHANGE, false),
+                          Converter::CONVERTRESULT_OK);
+                const VARNEXFILEOUTCOME& outcome = converter.GetOutcome();
+                EXPECT_EQ(text::ToUtf8(DescribeOutcome(outcome)), c.message);
+                EXPECT_EQ(outcome.state, *c.message ? VARNEXRESULTSTATE_WARNING : VARNEXRESULTSTATE_OK);
+            }
+        }
+    }
+}
+
 TEST(TextFileConverter, WritesOutputsWithLongMultibyteNames)
 {
     TempDir dir;

@@ -172,7 +172,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
         }
         if (bad) {
             *q++ = kReplacement;  // decoding goes on at the next byte
-            ++m_replacements;
+            CountReplacement(static_cast<unsigned>(p - src));
             ++p;
             continue;
         }
@@ -193,7 +193,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
             *q++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else if (cp == 0) {
             *q++ = kReplacement;  // a NUL byte is not text
-            ++m_replacements;
+            CountReplacement(static_cast<unsigned>(p - src));
         } else {
             *q++ = static_cast<char16_t>(cp);
         }
@@ -250,7 +250,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF16(const unsigned char*
     if (dstUsed >= dstLen)
         return UTFPROCESS_TARGET_EXHAUSTED;
     dst[dstUsed++] = kReplacement;  // an odd last byte is no character
-    ++m_replacements;
+    CountReplacement(srcUsed);
     ++srcUsed;
     return UTFPROCESS_OK;
 }
@@ -285,7 +285,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF32(const unsigned char*
             dst[d++] = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
         } else if (v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) {
             dst[d++] = kReplacement;
-            ++m_replacements;
+            CountReplacement(s);
         } else {
             dst[d++] = static_cast<char16_t>(v);
         }
@@ -298,7 +298,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF32(const unsigned char*
             result = UTFPROCESS_TARGET_EXHAUSTED;
         } else {
             dst[d++] = kReplacement;  // 1..3 bytes are no character
-            ++m_replacements;
+            CountReplacement(s);
             s = srcLen;
         }
     }

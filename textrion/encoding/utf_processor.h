@@ -110,6 +110,10 @@ public:
     // U+FFFD (encoding) since construction or the last reset.
     uint64_t GetReplacementCount() const { return m_replacements; }
     void ResetReplacementCount() { m_replacements = 0; }
+    // Decoding: where the first of those replacements began, as the index of
+    // its first byte in the src of the Read call that made it (a reader that
+    // knows where that src lies in its stream gets the stream offset).
+    unsigned GetFirstReplacementIndex() const { return m_firstReplacementIndex; }
 
 protected:
     static bool IsLegalUTF8(const unsigned char* src, unsigned length);
@@ -117,6 +121,13 @@ protected:
     CLineBreakRewriter m_breaks;
     bool m_fileNameBytes = false;
     uint64_t m_replacements = 0;
+    unsigned m_firstReplacementIndex = 0;
+
+    void CountReplacement(unsigned srcIndex)
+    {
+        if (m_replacements++ == 0)
+            m_firstReplacementIndex = srcIndex;
+    }
 
 private:
     template <typename Sink>

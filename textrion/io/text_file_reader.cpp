@@ -119,8 +119,12 @@ unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t
         const unsigned srcLen = m_dataEnd - m_dataBegin;
         const bool endOfInput = m_fileEnded;
         unsigned used = 0, made = 0;
+        const uint64_t replacedBefore = m_codec.GetReplacementCount();
         const CUTFProcessor::tagUTFPROCESSRESULT r =
             m_codec.ReadForm(form, src, srcLen, used, out + produced, capacity - produced, made, endOfInput);
+        if (replacedBefore == 0 && m_codec.GetReplacementCount() != 0)
+            m_firstUncovered = m_bomLength + m_unicodeDecoded + m_codec.GetFirstReplacementIndex();
+        m_unicodeDecoded += used;
         m_dataBegin += used;
         produced += made;
         consumed += used;
@@ -217,6 +221,14 @@ unsigned CTextFileReader::ReadToEnd(std::u16string& s, unsigned blockSize)
 uint64_t CTextFileReader::GetReplacementCount() const
 {
     return m_codec.GetReplacementCount() + (m_decoder ? m_decoder->ReplacementCount() : 0);
+}
+
+uint64_t CTextFileReader::GetFirstUncoveredOffset() const
+{
+    if (m_firstUncovered != kNoOffset || !m_decoder)
+        return m_firstUncovered;
+    const uint64_t first = m_decoder->FirstUncoveredOffset();
+    return first == platform::CodePageDecoder::kNoOffset ? kNoOffset : m_bomLength + first;
 }
 
 // ---------------------------------------------------------------------------

@@ -98,6 +98,11 @@ public:
     unsigned GetBomLength() const { return m_bomLength; }
     // Replacements of the Unicode decoders and of the code page decoder together.
     uint64_t GetReplacementCount() const;
+    // The file offset of the first byte the encoding does not cover, as far
+    // as Read has decoded: where the first replaced sequence starts, or for
+    // code page 0 also the first byte that is not UTF-8. kNoOffset: none.
+    static constexpr uint64_t kNoOffset = UINT64_MAX;
+    uint64_t GetFirstUncoveredOffset() const;
 
 private:
     void ReadBOM();
@@ -122,8 +127,10 @@ private:
     bool m_decodeDone = false; // the decoder was flushed at the end of the data
     unsigned m_bomLength = 0;
     std::unique_ptr<platform::CodePageDecoder> m_decoder;
-    char16_t m_heldHigh = 0;
-    bool m_undecodable = false;  // a code page this system cannot decode   // first half of a pair the code page decoder split
+    char16_t m_heldHigh = 0;     // first half of a pair the code page decoder split
+    bool m_undecodable = false;  // a code page this system cannot decode
+    uint64_t m_unicodeDecoded = 0;  // bytes the Unicode decoders took, after the BOM
+    uint64_t m_firstUncovered = kNoOffset;  // the Unicode decoders' (the code page decoder keeps its own)
 };
 
 // The first line of a text file, for previews: BOM files by their BOM, all

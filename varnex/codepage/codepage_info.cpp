@@ -85,6 +85,11 @@ constexpr CatalogueRow kCatalogue[] = {
     {50221, 128, u"Japanese (csISO2022JP - Allow 1 byte Kana)", u"csISO2022JP", u"Japanese"},
     {1361, 130, u"Korean (Johab)", u"Johab", u"Korean"},
     {850, 0, u"Western (IBM850)", u"IBM850", u"Western"},
+    // Latin-1 and ASCII as the standards define them, for files known to be
+    // in them: 80..9F are the C1 controls, and every byte from 80 is not
+    // ASCII. Detection reads their labels as windows-1252, as browsers do.
+    {28591, 0, u"Western (ISO-8859-1)", u"ISO-8859-1", u"Western"},
+    {20127, 0, u"Western (US-ASCII)", u"US-ASCII", u"Western"},
 };
 
 // Lower-case ASCII letters and digits only: "Shift_JIS" and "shift-jis" meet.
@@ -113,8 +118,6 @@ std::optional<int> DecimalNumber(std::u16string_view text)
     }
     return static_cast<int>(value);
 }
-
-constexpr unsigned kLatin1 = 28591;
 
 }  // namespace
 
@@ -148,16 +151,16 @@ const CCodepageInfo* CCodepageInfo::GetCodepageInfoByName(std::u16string_view na
     const std::string key = NameKey(name);
     if (key.empty())
         return nullptr;
+    // "ASCII", the short name of code page 0, names US-ASCII as everywhere
+    // else; the pseudo entries are chosen by number.
     for (const CCodepageInfo* info : GetCodepageInfoCache())
-        if (NameKey(info->m_shortName) == key)
+        if (info->m_codepage > 0 && NameKey(info->m_shortName) == key)
             return info;
     // Charset names hold no characters outside ASCII.
     for (const char16_t c : name)
         if (c >= 0x80)
             return nullptr;
-    unsigned codepage = platform::CodePageOfCharsetName(text::ToUtf8(name));
-    if (codepage == kLatin1)
-        codepage = 1252;
+    const unsigned codepage = platform::CodePageOfCharsetName(text::ToUtf8(name));
     return codepage == 0 ? nullptr : GetCodepageInfo(static_cast<int>(codepage));
 }
 

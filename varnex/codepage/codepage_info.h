@@ -32,9 +32,8 @@ public:
     static const CCodepageInfo* GetCodepageInfo(int codepage);
     // The entry a user's name means, or null: a decimal number, a short name
     // ("Windows-1252", "Shift_JIS": case, '-', '_' and blanks ignored), or
-    // any IANA or ICU alias of its charset ("cp1252", "KOI8-R", "latin2").
-    // ISO-8859-1 names 1252, which reads all of its text the same and C1
-    // bytes as browsers do.
+    // any IANA or ICU alias of its charset ("cp1252", "KOI8-R", "latin2",
+    // "latin1", "ascii"). The pseudo entries (-1, 0) are found by number only.
     static const CCodepageInfo* GetCodepageInfoByName(std::u16string_view name);
 
     int m_codepage = 0;

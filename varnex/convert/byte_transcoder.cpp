@@ -680,7 +680,8 @@ template <typename Text> class Utf8Transcoder : public ByteTranscoder {
 public:
     Utf8Transcoder(CTextFileReader& reader, CTextFileWriter& writer)
         : m_reader(reader), m_writer(writer),
-          m_breaks(BreaksFor<typename Text::Form>(static_cast<LineEnding>(writer.GetCrLfType())))
+          m_breaks(BreaksFor<typename Text::Form>(static_cast<LineEnding>(writer.GetCrLfType()))),
+          m_offset(reader.GetBomLength())
     {
     }
 
@@ -700,6 +701,7 @@ public:
             const bool endOfInput = m_reader.InputEnded();
             const Pass pass = Decode(sink, data, data + size, capacity - produced, endOfInput);
             m_reader.TakeBytes(static_cast<unsigned>(pass.used));
+            m_offset += pass.used;
             produced += pass.units;
             taken += pass.used;
             if (pass.stop == Stop::kTarget)
@@ -733,7 +735,13 @@ private:
                 const Utf8Validity validity = ValidateUtf8(p, static_cast<size_t>(e - p));
                 m_checkedEnd = p + validity.position;
             }
+            const unsigned char* const run = p;
+            const uint64_t replaced = s.replaced;
             p = PutRun(Text{}, s, p, m_checkedEnd, e, left);
+            // Well-formed text replaces only its NULs.
+            if (s.replaced != replaced && m_firstUncovered == kNoOffset)
+                if (const void* nul = std::memchr(run, 0, static_cast<size_t>(p - run)))
+                    Uncovered(begin, static_cast<const unsigned char*>(nul));
             const auto used = static_cast<size_t>(p - begin);
             if (p == e)
                 return {used, room - left, Stop::kNone};
@@ -753,6 +761,8 @@ private:
             if (left < need)
                 return {used, room - left, Stop::kTarget};
             if (bad) {
+                if (m_firstUncovered == kNoOffset)
+                    Uncovered(begin, p);
                 s.out.Put(Text::Form::kMark, sizeof Text::Form::kMark);
                 ++s.replaced;
                 ++s.counts.marks;
@@ -770,19 +780,27 @@ private:
         }
     }
 
+    // The byte at, in a pass over the bytes from begin on, is the first replaced.
+    void Uncovered(const unsigned char* begin, const unsigned char* at)
+    {
+        m_firstUncovered = m_offset + static_cast<uint64_t>(at - begin);
+    }
+
     CTextFileReader& m_reader;
     CTextFileWriter& m_writer;
     const Breaks m_breaks;
     // The bytes of the buffer from the reader's position up to here are
     // well-formed UTF-8, whole characters; null: not known.
     const unsigned char* m_checkedEnd = nullptr;
+    uint64_t m_offset;  // the file offset of the reader's position
 };
 
 class SingleByteTranscoder : public ByteTranscoder {
 public:
     SingleByteTranscoder(CTextFileReader& reader, CTextFileWriter& writer, std::shared_ptr<const SingleByteUtf8> table)
         : m_reader(reader), m_writer(writer),
-          m_breaks(BreaksFor<Utf8Form>(static_cast<LineEnding>(writer.GetCrLfType()))), m_table(std::move(table))
+          m_breaks(BreaksFor<Utf8Form>(static_cast<LineEnding>(writer.GetCrLfType()))), m_table(std::move(table)),
+          m_offset(reader.GetBomLength())
     {
     }
 
@@ -803,10 +821,14 @@ public:
             for (unsigned at = 0; at < n;) {
                 size_t units = std::min<size_t>(n - at, kTallyRun);
                 const auto run = static_cast<unsigned>(units);
+                const uint64_t replaced = m_replaced;
                 PutRun(text, sink, data + at, data + at + run, data + size, units);
+                if (m_replaced != replaced && m_firstUncovered == kNoOffset)
+                    m_firstUncovered = m_offset + at + FirstReplaced(data + at, run);
                 at += run;
             }
             m_reader.TakeBytes(n);
+            m_offset += n;
             produced += n;
             if (m_reader.InputEnded() && n == size && produced < capacity)
                 m_done = true;
@@ -818,11 +840,23 @@ public:
     }
 
 private:
+    // Where the first replaced byte of a run lies that holds one. The run
+    // is at most a chunk, and only the one that holds the file's first
+    // replacement is looked at again: the blocks count without looking.
+    unsigned FirstReplaced(const unsigned char* run, unsigned size) const
+    {
+        unsigned k = 0;
+        while (k < size && (m_table->tally[run[k]] >> (2 * kTallyShift)) == 0)
+            ++k;
+        return k;
+    }
+
     CTextFileReader& m_reader;
     CTextFileWriter& m_writer;
     const Breaks m_breaks;
     std::shared_ptr<const SingleByteUtf8> m_table;
     bool m_done = false;  // the last bytes were taken
+    uint64_t m_offset;    // the file offset of the reader's position
 };
 
 }  // namespace

@@ -40,7 +40,12 @@ public:
 
     // Input sequences replaced by U+FFFD so far: what the reader would count.
     uint64_t GetReplacementCount() const { return m_replaced; }
+    // The file offset of the first of them, as the reader would give it
+    // (CTextFileReader::GetFirstUncoveredOffset); kNoOffset: none yet.
+    static constexpr uint64_t kNoOffset = UINT64_MAX;
+    uint64_t GetFirstUncoveredOffset() const { return m_firstUncovered; }
 
 protected:
     uint64_t m_replaced = 0;
+    uint64_t m_firstUncovered = kNoOffset;
 };

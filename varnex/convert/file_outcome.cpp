@@ -1,5 +1,6 @@
 #include "varnex/convert/file_outcome.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <initializer_list>
@@ -65,11 +66,12 @@ void VARNEXFILEOUTCOME::Then(const VARNEXFILEOUTCOME& step)
     if (step.lineEndings.counted)
         lineEndings = step.lineEndings;
     replaced += step.replaced;
-    for (const VARNEXREASONNOTE& note : step.reasons) {
-        if (!AddsToEarlierReasons(note.reason))
-            std::erase_if(reasons, [](const VARNEXREASONNOTE& n) { return !OutlivesLaterSteps(n.reason); });
-        reasons.push_back(note);
-    }
+    // The step's reasons replace the earlier ones together: none of them
+    // takes another of the same step away.
+    if (std::any_of(step.reasons.begin(), step.reasons.end(),
+                    [](const VARNEXREASONNOTE& n) { return !AddsToEarlierReasons(n.reason); }))
+        std::erase_if(reasons, [](const VARNEXREASONNOTE& n) { return !OutlivesLaterSteps(n.reason); });
+    reasons.insert(reasons.end(), step.reasons.begin(), step.reasons.end());
 }
 
 const char16_t* ReasonKeyword(VARNEXREASON reason)
@@ -109,6 +111,7 @@ const char16_t* ReasonKeyword(VARNEXREASON reason)
     case VARNEXREASON_C1_CONTROLS: return u"c1_controls";
     case VARNEXREASON_DOUBLE_ENCODED: return u"double_encoded";
     case VARNEXREASON_REPLACEMENT_IN_TEXT: return u"replacement_in_text";
+    case VARNEXREASON_UNCOVERED_BYTES: return u"uncovered_bytes";
     }
     return u"unknown";
 }
@@ -169,6 +172,8 @@ std::u16string DescribeReason(const VARNEXREASONNOTE& note)
                                 : Say("the text looks encoded as UTF-8 twice (Ã© for é): converted as it is");
     case VARNEXREASON_REPLACEMENT_IN_TEXT:
         return Say("%1 U+FFFD characters in the text: something replaced characters before this conversion", {number});
+    case VARNEXREASON_UNCOVERED_BYTES:
+        return Say("bytes the code page does not cover, the first at byte offset %1: check the code page", {number});
     }
     return {};
 }

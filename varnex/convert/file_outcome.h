@@ -66,6 +66,9 @@ enum VARNEXREASON : int {
     // UTF-8 that holds UTF-8 read as windows-1252 ("Ã©"); number: 1 when repaired
     VARNEXREASON_DOUBLE_ENCODED,
     VARNEXREASON_REPLACEMENT_IN_TEXT,        // number: U+FFFD the input itself holds
+    // Bytes the code page does not cover (replaced, or for code page 0 not
+    // UTF-8); number: the file offset of the first
+    VARNEXREASON_UNCOVERED_BYTES,
 };
 
 struct VARNEX_API VARNEXREASONNOTE {

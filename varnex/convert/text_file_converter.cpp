@@ -49,6 +49,7 @@ struct ChunkEnd {
     uint64_t delivered;  // the input's bytes read so far
     uint64_t decoded;    // replacements made reading
     uint64_t encoded;    // and writing
+    uint64_t uncovered;  // the first byte the input's encoding does not cover
     bool readError;
     int readErrno;
     UnitCounts counts;
@@ -187,6 +188,14 @@ void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
         if (m_replacements > 0)
             m_outcome.End(VARNEXRESULTSTATE_WARNING,
                           VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, m_replacements));
+        // Detection reads a sample: text after it may not be in the code
+        // page it found (a 7-bit start, then KOI8-R), and even where nothing
+        // was replaced (code page 0 reads such bytes as its fallback) the
+        // user is told where to look.
+        if (m_firstUncovered != kNoOffset) {
+            m_outcome.state = VARNEXRESULTSTATE_WARNING;
+            m_outcome.reasons.push_back(VARNEXREASONNOTE::Of(VARNEXREASON_UNCOVERED_BYTES, m_firstUncovered));
+        }
         // What the text itself holds, apart from what decoding replaced.
         for (const auto& [reason, count] : {std::pair{VARNEXREASON_C1_CONTROLS, m_c1Controls},
                                             std::pair{VARNEXREASON_REPLACEMENT_IN_TEXT, m_replacementsInText}}) {
@@ -281,6 +290,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertGuarded(const std::
     m_change = {};
     m_lineEndings = {};
     m_replacements = 0;
+    m_firstUncovered = kNoOffset;
     m_c1Controls = 0;
     m_replacementsInText = 0;
     try {
@@ -356,6 +366,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
                         reader->File().GetBytesDelivered(),
                         reader->GetReplacementCount() + (bytes ? bytes->GetReplacementCount() : 0),
                         writer->GetReplacementCount(),
+                        bytes ? bytes->GetFirstUncoveredOffset() : reader->GetFirstUncoveredOffset(),
                         reader->HasReadError(),
                         reader->GetLastError(),
                         counts};
@@ -464,6 +475,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     m_outcome.bytesOut = writer->File().GetBytesWritten();
     const ChunkEnd& last = stopped ? *end : current();
     m_replacements = last.decoded + last.encoded;
+    m_firstUncovered = last.uncovered;
     m_c1Controls = last.counts.c1;
     // The reader's replacements are in the text too; the writer's come later.
     m_replacementsInText = last.counts.marks - std::min<uint64_t>(last.counts.marks, last.decoded);

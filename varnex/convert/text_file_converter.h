@@ -157,6 +157,8 @@ private:
     std::u16string m_errorText;
     bool m_outputError = false;
     uint64_t m_replacements = 0;
+    static constexpr uint64_t kNoOffset = UINT64_MAX;
+    uint64_t m_firstUncovered = kNoOffset;  // the file offset of the first byte not in the input's encoding
     uint64_t m_c1Controls = 0;
     uint64_t m_replacementsInText = 0;
     VARNEXLINEENDINGS m_lineEndings;

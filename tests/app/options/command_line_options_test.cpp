@@ -383,11 +383,12 @@ TEST(CommandLineOptions, CodePagesByNumberAndByName)
 {
     const std::pair<std::u16string, int> names[] = {
         {u"1252", 1252},          {u"windows-1252", 1252}, {u"cp1252", 1252},  {u"Windows-1252", 1252},
-        {u"latin1", 1252},        {u"KOI8-R", 20866},      {u"koi8r", 20866},  {u"Shift_JIS", 932},
+        {u"latin1", 28591},       {u"KOI8-R", 20866},      {u"koi8r", 20866},  {u"Shift_JIS", 932},
         {u"shift-jis", 932},      {u"sjis", 932},          {u"GB18030", 54936}, {u"GB2312", 936},
         {u"EUC-KR", 51949},       {u"Big5", 950},          {u"ISO-2022-JP", 50220}, {u"HZ-GB-2312", 52936},
         {u"ISO-8859-2", 28592},   {u"latin2", 28592},      {u"IBM866", 866},   {u"cp866", 866},
         {u"x-mac-cyrillic", 10007}, {u"UTF-8", 65001},     {u"utf-16le", 1200}, {u"KOI8-U", 21866},
+        {u"28591", 28591},        {u"ascii", 20127},       {u"US-ASCII", 20127},
     };
     for (const auto& [name, codepage] : names) {
         SCOPED_TRACE(text::ToUtf8(name));

@@ -151,34 +151,40 @@ struct BadInput {
     std::u16string text;
     uint64_t replaced;
     unsigned codePage = 0;  // for TEXTENCODING_CODEPAGE
+    uint64_t firstAt = CTextFileReader::kNoOffset;  // the first byte not covered
 };
 
 TEST(TextFileReader, DecodesBadInputToReplacementsAndKeepsTheRest)
 {
     const std::vector<BadInput> rows = {
-        {"overlong C0 80", TEXTENCODING_UTF8, "a\xC0\x80z", u"a\uFFFD\uFFFDz", 2},
-        {"NUL byte", TEXTENCODING_UTF8, Bytes({'a', 0, 'b'}), u"a\uFFFDb", 1},
-        {"encoded surrogate", TEXTENCODING_UTF8, "\xED\xA0\x80!", u"\uFFFD\uFFFD\uFFFD!", 3},
-        {"above U+10FFFF", TEXTENCODING_UTF8, "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", 4},
-        {"five-byte form", TEXTENCODING_UTF8, "\xF8\x88\x80\x80\x80.", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.", 5},
-        {"invalid lead mid-text", TEXTENCODING_UTF8, "\xFFok\n", u"\uFFFDok\n", 1},
-        {"Latin-1 ending in E9 LF", TEXTENCODING_UTF8, "caf\xE9\n", u"caf\uFFFD\n", 1},
-        {"sequence cut by the end", TEXTENCODING_UTF8, "ab\xE2\x82", u"ab\uFFFD\uFFFD", 2},
-        {"lone four-byte lead at the end", TEXTENCODING_UTF8, "ab\xF0", u"ab\uFFFD", 1},
-        {"UTF-16 odd byte", TEXTENCODING_UTF16LE, Bytes({'a', 0, 'b'}), u"a\uFFFD", 1},
+        {"overlong C0 80", TEXTENCODING_UTF8, "a\xC0\x80z", u"a\uFFFD\uFFFDz", 2, 0, 1},
+        {"NUL byte", TEXTENCODING_UTF8, Bytes({'a', 0, 'b'}), u"a\uFFFDb", 1, 0, 1},
+        {"encoded surrogate", TEXTENCODING_UTF8, "\xED\xA0\x80!", u"\uFFFD\uFFFD\uFFFD!", 3, 0, 0},
+        {"above U+10FFFF", TEXTENCODING_UTF8, "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", 4, 0, 0},
+        {"five-byte form", TEXTENCODING_UTF8, "\xF8\x88\x80\x80\x80.", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.", 5, 0, 0},
+        {"invalid lead mid-text", TEXTENCODING_UTF8, "\xFFok\n", u"\uFFFDok\n", 1, 0, 0},
+        {"Latin-1 ending in E9 LF", TEXTENCODING_UTF8, "caf\xE9\n", u"caf\uFFFD\n", 1, 0, 3},
+        {"sequence cut by the end", TEXTENCODING_UTF8, "ab\xE2\x82", u"ab\uFFFD\uFFFD", 2, 0, 2},
+        {"lone four-byte lead at the end", TEXTENCODING_UTF8, "ab\xF0", u"ab\uFFFD", 1, 0, 2},
+        {"UTF-16 odd byte", TEXTENCODING_UTF16LE, Bytes({'a', 0, 'b'}), u"a\uFFFD", 1, 0, 2},
         {"UTF-16 U+0000 stays", TEXTENCODING_UTF16BE, Bytes({0, 0, 0, 'x'}), std::u16string(u"\0x", 2), 0},
         {"UTF-16 lone surrogates pass", TEXTENCODING_UTF16LE, Bytes({0x00, 0xD8, 'A', 0, 0x00, 0xDC}),
          u"\xD800" u"A\xDC00", 0},
-        {"UTF-32 surrogate value", TEXTENCODING_UTF32LE, Bytes({0x00, 0xD8, 0, 0, 'A', 0, 0, 0}), u"\uFFFDA", 1},
-        {"UTF-32 above U+10FFFF", TEXTENCODING_UTF32BE, Bytes({0, 0x11, 0, 0}), u"\uFFFD", 1},
+        {"UTF-32 surrogate value", TEXTENCODING_UTF32LE, Bytes({0x00, 0xD8, 0, 0, 'A', 0, 0, 0}), u"\uFFFDA", 1, 0, 0},
+        {"UTF-32 above U+10FFFF", TEXTENCODING_UTF32BE, Bytes({0, 0x11, 0, 0}), u"\uFFFD", 1, 0, 0},
         {"UTF-32 U+0000 stays", TEXTENCODING_UTF32BE, Bytes({0, 0, 0, 0, 0, 0, 0, 'x'}), std::u16string(u"\0x", 2), 0},
-        {"UTF-32 three-byte tail", TEXTENCODING_UTF32LE, Bytes({'a', 0, 0, 0, 'b', 0, 0}), u"a\uFFFD", 1},
-        {"UTF-32 one-byte tail", TEXTENCODING_UCS4_3412, Bytes({0, 'a', 0, 0, 'b'}), u"a\uFFFD", 1},
-        {"Shift_JIS lead byte at the end", TEXTENCODING_CODEPAGE, "ab\x82", u"ab\uFFFD", 1, 932},
-        {"Shift_JIS invalid trail", TEXTENCODING_CODEPAGE, "\x82\x20z", u"\uFFFD z", 1, 932},
-        {"GB18030 four-byte form cut", TEXTENCODING_CODEPAGE, "a\x81\x30", u"a\uFFFD", 1, 54936},
-        {"ISO-2022-JP cut escape", TEXTENCODING_CODEPAGE, "a\x1B$", u"a\uFFFD", 1, 50220},
+        {"UTF-32 three-byte tail", TEXTENCODING_UTF32LE, Bytes({'a', 0, 0, 0, 'b', 0, 0}), u"a\uFFFD", 1, 0, 4},
+        {"UTF-32 one-byte tail", TEXTENCODING_UCS4_3412, Bytes({0, 'a', 0, 0, 'b'}), u"a\uFFFD", 1, 0, 4},
+        {"Shift_JIS lead byte at the end", TEXTENCODING_CODEPAGE, "ab\x82", u"ab\uFFFD", 1, 932, 2},
+        {"Shift_JIS invalid trail", TEXTENCODING_CODEPAGE, "\x82\x20z", u"\uFFFD z", 1, 932, 0},
+        {"GB18030 four-byte form cut", TEXTENCODING_CODEPAGE, "a\x81\x30", u"a\uFFFD", 1, 54936, 1},
+        {"ISO-2022-JP cut escape", TEXTENCODING_CODEPAGE, "a\x1B$", u"a\uFFFD", 1, 50220, 1},
         {"windows-1252 keeps E9 LF", TEXTENCODING_CODEPAGE, "caf\xE9\n", u"caf\u00E9\n", 0, 1252},
+        {"after a mark", TEXTENCODING_UTF8, "\xEF\xBB\xBF" "ab\xFF", u"ab\uFFFD", 1, 0, 5},
+        {"code page 0 reads a byte that is not UTF-8", TEXTENCODING_CODEPAGE, "\xC3\xA9t\xE9", u"\u00E9t\u00E9", 0,
+         0, 3},
+        {"code page 0 reads UTF-8 and ASCII whole", TEXTENCODING_CODEPAGE, "\xC3\xA9t\xE2\x82\xAC", u"\u00E9t\u20AC",
+         0, 0},
     };
     TempDir dir;
     const std::u16string path = dir.File16("bad.txt");
@@ -201,6 +207,7 @@ TEST(TextFileReader, DecodesBadInputToReplacementsAndKeepsTheRest)
                 }
                 EXPECT_EQ(back, row.text);
                 EXPECT_EQ(reader.GetReplacementCount(), row.replaced);
+                EXPECT_EQ(reader.GetFirstUncoveredOffset(), row.firstAt);
                 EXPECT_FALSE(reader.HasReadError());
             }
         }

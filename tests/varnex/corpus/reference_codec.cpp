@@ -155,6 +155,8 @@ constexpr CharsetNames kCharsets[] = {
     {50221, "ISO-2022-JP", "ISO-2022-JP", Tool::Glibc},
     {1361, "JOHAB", nullptr, Tool::Glibc},
     {850, "IBM850", "ibm-850", Tool::Glibc},
+    {28591, "ISO-8859-1", "ISO-8859-1", Tool::Glibc},
+    {20127, "ASCII", "US-ASCII", Tool::Glibc},
 };
 
 const char* NameFor(const CharsetNames& row, Tool tool)

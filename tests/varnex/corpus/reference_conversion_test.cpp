@@ -302,7 +302,9 @@ TEST_F(ReferenceConversion, CoversEveryConvertibleCataloguePageWithItsTexts)
     std::cout << summary.str() << "\n";
     for (const CCodepageInfo* info : CCodepageInfo::GetCodepageInfoCache()) {
         const int cp = info->GetCodepage();
-        if (cp <= 0 || std::find(s_corpus->skipped.begin(), s_corpus->skipped.end(), cp) != s_corpus->skipped.end())
+        // US-ASCII carries no text beyond 7 bits: its bytes from 80 are tested as replacements.
+        if (cp <= 0 || cp == 20127 ||
+            std::find(s_corpus->skipped.begin(), s_corpus->skipped.end(), cp) != s_corpus->skipped.end())
             continue;
         SCOPED_TRACE(cp);
         // At least one text beyond 7-bit ASCII, or the code page's own table was never used.
