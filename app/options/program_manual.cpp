@@ -172,6 +172,8 @@ std::string ManualPage(std::string_view version)
     Example(page, "Detect only, with a JSON Lines report, then list the files that ended with a warning:",
             "varnelpro -d -r -in=texts -export=found.jsonl -exporttype=JSON\n"
             "jq -r 'select(.type == \"file\" and .result == \"warning\") | .input' found.jsonl");
+    Example(page, "The report into a pipe (the summary then goes to standard error):",
+            "varnelpro -d -r -in=texts -export=/dev/stdout -exporttype=JSON | jq -r .input");
     Example(page, "Split a tree among three machines that share it (one line on each), then join the reports:",
             "varnelpro -in=/mnt/in -out=/mnt/out -r -shard=0/3 -export=/mnt/r0.jsonl -exporttype=JSON "
             "--no-report-header\n"
