@@ -171,7 +171,9 @@ VARNEXFILEOUTCOME CFileJob::Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& tar
             output->Restart();
             reader = std::make_unique<CBinaryFileReader>(source.path.c_str(), true);
         }
-        CBinaryFileWriter writer(output->Create(&error), output->GetTemporaryPath().c_str());
+        // Made first: making it may choose another name.
+        const int handle = output->Create(&error);
+        CBinaryFileWriter writer(handle, output->GetTemporaryPath().c_str());
         result = CopyOnce(*reader, file, writer, error);
         if (result.operation != VARNEXRESULTOPERATION_COPIED || result.reasons.empty())
             break;
