@@ -24,6 +24,15 @@ namespace {
 
 using testing_support::TempDir;
 
+constexpr bool HasWindow()
+{
+#ifdef VARNELPRO_HAS_WINDOW
+    return true;
+#else
+    return false;
+#endif
+}
+
 class WindowStartTest : public testing::Test {
 protected:
     void SetUp() override
@@ -144,7 +153,10 @@ TEST_F(WindowStartTest, ADisplayThatCannotBeOpenedEndsInOneLine)
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
             // A path alone without a window is a run that lacks its output folder.
             if (*args == '\0') {
-                EXPECT_EQ(run.err.rfind("varnelpro: " + c.said, 0), 0u) << run.err;
+                // A program built without the window never loads Qt's platform.
+                const bool needsQt = c.said.starts_with("the window cannot be loaded");
+                const std::string said = HasWindow() || !needsQt ? c.said : "no display for the window";
+                EXPECT_EQ(run.err.rfind("varnelpro: " + said, 0), 0u) << run.err;
             }
         }
     }
