@@ -29,7 +29,10 @@ else
     # so its build covers the engine and its tests.
     gui=ON
     case "$sanitize" in *thread*) gui=OFF ;; esac
+    # -O1 with line tables: what the sanitizers' reports need, built in less
+    # than half the time of -O2 -g.
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
         -DVARNEL_BUILD_TESTS=ON -DVARNEL_BUILD_BENCH=OFF -DVARNEL_BUILD_GUI="$gui" \
         -DVARNEL_SANITIZE="$sanitize"
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:${ASAN_OPTIONS:-}"

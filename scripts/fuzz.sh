@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of fuzz/ with clang in build-fuzz and runs each
-# for a while on a copy of its seed corpus. Prints the executions and crashes
-# per target and fails when any target crashed, hung, leaked or ran out of
-# memory; the inputs that did are kept in build-fuzz/artifacts/<target>/.
+# for a while on a copy of its seed corpus, one target per core at a time.
+# Prints the executions and crashes per target and fails when any target
+# crashed, hung, leaked or ran out of memory; the inputs that did are kept in
+# build-fuzz/artifacts/<target>/.
 #   ./scripts/fuzz.sh [seconds-per-target]      (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,20 +33,35 @@ scratch_base=/dev/shm
 scratch=$(mktemp -d "$scratch_base/varnel-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-failed=()
-printf '%-24s %12s %8s\n' target executions crashes
-for corpus in fuzz/corpus/*/; do
-    target=$(basename "$corpus")
-    binary="$build/fuzz/$target"
-    artifacts="$build/artifacts/$target"
+# One target per core at a time; each keeps its own log and exit status.
+fuzz_one() {
+    local target=$1 corpus=$2
+    local binary="$build/fuzz/$target" artifacts="$build/artifacts/$target"
     rm -rf "$artifacts" && mkdir -p "$artifacts" "$scratch/$target"
     cp -r "$corpus" "$scratch/$target/corpus"
-    args=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1
-          -artifact_prefix="$artifacts/")
+    local args=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1
+                -artifact_prefix="$artifacts/")
     [ -f "fuzz/dict/$target.dict" ] && args+=(-dict="fuzz/dict/$target.dict")
+    local status=0
+    VARNEL_FUZZ_TMP="$scratch/$target" "$binary" "${args[@]}" "$scratch/$target/corpus" \
+        >"$artifacts/log.txt" 2>&1 || status=$?
+    echo "$status" >"$artifacts/status"
+}
+targets=()
+for corpus in fuzz/corpus/*/; do
+    target=$(basename "$corpus")
+    targets+=("$target")
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    fuzz_one "$target" "$corpus" &
+done
+wait
+
+failed=()
+printf '%-24s %12s %8s\n' target executions crashes
+for target in "${targets[@]}"; do
+    artifacts="$build/artifacts/$target"
     log="$artifacts/log.txt"
-    status=0
-    VARNEL_FUZZ_TMP="$scratch/$target" "$binary" "${args[@]}" "$scratch/$target/corpus" >"$log" 2>&1 || status=$?
+    status=$(cat "$artifacts/status" 2>/dev/null || echo 1)
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
     crashes=$(find "$artifacts" -type f \( -name 'crash-*' -o -name 'timeout-*' -o -name 'leak-*' \
         -o -name 'oom-*' \) | wc -l)
