@@ -14,6 +14,13 @@ public:
     // The file `name` in an open folder, removed there, wherever the folder's
     // path leads by then; the descriptor must stay open while the guard lives.
     TemporaryFileGuard(int folderHandle, std::u16string_view name);
+    // Registers a file about to be made, before its making, so a signal in
+    // between cannot miss it; Made() once it exists. The maker checks
+    // TemporaryFilesEnding after this and makes nothing if it holds. A guard
+    // dropped before Made() unregisters the name without removing anything.
+    struct BeforeMaking {};
+    TemporaryFileGuard(int folderHandle, std::u16string_view name, BeforeMaking);
+    void Made();
     ~TemporaryFileGuard();
     TemporaryFileGuard(const TemporaryFileGuard&) = delete;
     TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;

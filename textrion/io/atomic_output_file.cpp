@@ -122,13 +122,21 @@ int CAtomicOutputFile::Create(int* error)
         if (attempt > 0)
             Restart();
         int why = 0;
-        m_handle = platform::CreateFileIn(*m_folder, m_temporaryName, &why);
+        // Named before it is made: a signal between the two must not miss it.
+        m_removedOnSignal = std::make_unique<platform::TemporaryFileGuard>(
+            m_folder->Handle(), m_temporaryName, platform::TemporaryFileGuard::BeforeMaking{});
+        // Checked after the naming: a removal that began before it sees the name or is seen here.
+        m_handle = platform::TemporaryFilesEnding() ? platform::INVALID_FILE_HANDLE
+                                                    : platform::CreateFileIn(*m_folder, m_temporaryName, &why);
         if (m_handle < 0) {
+            if (platform::TemporaryFilesEnding())
+                why = ECANCELED;
+            m_removedOnSignal.reset();
             if (error)
                 *error = why;
             return -1;
         }
-        m_removedOnSignal = std::make_unique<platform::TemporaryFileGuard>(m_folder->Handle(), m_temporaryName);
+        m_removedOnSignal->Made();
         // Another run's clean-up may have taken the file for stale between
         // its making and the lock: it is then gone, and another name is made.
         platform::FileStatus status;

@@ -9,9 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/headless/program_runner.h"
@@ -307,6 +309,34 @@ TEST(TemporaryFiles, TheSignalTimeRemovalTakesEveryRegisteredFileAndOnlyThose)
     EXPECT_FALSE(Exists(dir.File("a.part")));
     EXPECT_FALSE(Exists(dir.File("b.part")));
     EXPECT_TRUE(Exists(dir.File("kept")));
+}
+
+TEST(TemporaryFiles, TheSignalTimeRemovalWaitsForAFileBeingMadeAndLeavesANameGivenUp)
+{
+    TempDir dir;
+    WriteBytes(dir.File("theirs"), "t");
+    const pid_t child = fork();
+    if (child == 0) {
+        using Guard = platform::TemporaryFileGuard;
+        {
+            Guard givenUp(AT_FDCWD, dir.File16("theirs"), Guard::BeforeMaking{});  // its making failed
+        }
+        // Made by another thread while the removal runs, as a worker does at a second Ctrl+C.
+        Guard late(AT_FDCWD, dir.File16("late.part"), Guard::BeforeMaking{});
+        std::thread maker([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            WriteBytes(dir.File("late.part"), "half");
+            late.Made();
+        });
+        maker.detach();
+        platform::RemoveTemporaryFilesNow();
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(Exists(dir.File("late.part")));
+    EXPECT_TRUE(Exists(dir.File("theirs")));
 }
 
 TEST_F(SafetyTest, ALaterRunRemovesWhatKilledRunsLeftAndSaysSoButNotWhatARunHolds)
