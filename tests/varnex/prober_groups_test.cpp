@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/latin1_prober.h"
 #include "varnex/codepage/multi_byte_group.h"
@@ -40,7 +40,7 @@ std::vector<Sample> Samples()
     for (const Written& w : written) {
         const std::u16string text = text::FromUtf8(corpus::ParagraphById(w.paragraph).utf8);
         std::string bytes;
-        platform::EncodeCodePage(w.codepage, text + u"\n" + text, bytes);
+        codecs::EncodeCodePage(w.codepage, text + u"\n" + text, bytes);
         samples.push_back({std::string(w.paragraph) + "-" + std::to_string(w.codepage), bytes});
         // Hebrew written backwards is the visual form the group tells apart.
         if (w.codepage == 1255)

@@ -14,7 +14,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "textrion/encoding/line_ending.h"
 #include "textrion/encoding/two_byte_shuffles.h"
 #include "textrion/encoding/utf8_validation.h"
@@ -185,7 +185,7 @@ std::shared_ptr<const SingleByteUtf8> MakeSingleByteUtf8(unsigned codePage)
 {
     std::array<char16_t, 256> units{};
     std::array<bool, 256> replaced{};
-    if (!platform::CodePageDecoder(codePage).GetSingleByteMap(units, replaced))
+    if (!codecs::CodePageDecoder(codePage).GetSingleByteMap(units, replaced))
         return nullptr;
     auto table = std::make_shared<SingleByteUtf8>();
     for (unsigned b = 0; b < 256; ++b) {

@@ -5,11 +5,11 @@
 #include <span>
 #include <string_view>
 
-#include "platform/seven_bit_codecs.h"
+#include "codecs/seven_bit_codecs.h"
 
-// Internal to platform/: what the code page queries, tables, decoder and
+// Internal to codecs/: what the code page queries, tables, decoder and
 // encoder look up by number.
-namespace platform::detail {
+namespace codecs::detail {
 
 // Hidden: the libraries this static library goes into do not export these.
 #pragma GCC visibility push(hidden)
@@ -77,8 +77,6 @@ inline constexpr unsigned kSymbolCodePage = 42;  // CP_SYMBOL
 // Johab, converted by johab_codec.h: ICU has no table for it.
 inline constexpr unsigned kJohabCodePage = 1361;
 
-inline constexpr char16_t kReplacement = 0xFFFD;
-
 // Code pages that convert as code page 0.
 inline bool IsDefaultCodePage(unsigned codePage)
 {
@@ -120,4 +118,4 @@ inline unsigned char WindowsByteOfIcu(unsigned char b)
 
 #pragma GCC visibility pop
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

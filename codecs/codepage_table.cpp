@@ -1,7 +1,7 @@
 // The code page table: Windows code page numbers, the converters whose tables match them, the corrections.
-#include "platform/codepage_table.h"
+#include "codecs/codepage_table.h"
 
-namespace platform::detail {
+namespace codecs::detail {
 
 namespace {
 
@@ -146,4 +146,4 @@ std::optional<ShiftScheme> SevenBitSchemeOf(unsigned codePage)
     return std::nullopt;
 }
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

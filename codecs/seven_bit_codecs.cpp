@@ -1,4 +1,4 @@
-#include "platform/seven_bit_codecs.h"
+#include "codecs/seven_bit_codecs.h"
 
 #include <unicode/ucnv.h>
 
@@ -7,16 +7,14 @@
 #include <cstring>
 #include <unordered_map>
 
-namespace platform::detail {
+namespace codecs::detail {
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
 constexpr unsigned char kEscape = 0x1B, kShiftOut = 0x0E, kShiftIn = 0x0F;
 constexpr unsigned char kKrDesignation[4] = {kEscape, '$', ')', 'C'};
 
 bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 bool Is94(int b) { return b >= 0x21 && b <= 0x7E; }
 
 }  // namespace
@@ -96,36 +94,6 @@ int KsX1001Code(char32_t c)
 {
     const Set94* set = SetFor(ShiftScheme::Iso2022Kr);
     return set ? set->Code(c) : -1;
-}
-
-bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16_t& heldHigh,
-                   char32_t& c)
-{
-    constexpr char32_t kSurrogateCharacter = 0xD800;
-    if (heldHigh != 0) {
-        if (used == n && !end)
-            return false;
-        heldHigh = 0;
-        if (used < n && IsLowSurrogate(src[used]))
-            ++used;
-        c = kSurrogateCharacter;
-        return true;
-    }
-    if (used == n)
-        return false;
-    const char16_t u = src[used++];
-    if (IsHighSurrogate(u)) {
-        if (used == n && !end) {
-            heldHigh = u;
-            return false;
-        }
-        if (used < n && IsLowSurrogate(src[used]))
-            ++used;
-        c = kSurrogateCharacter;
-        return true;
-    }
-    c = IsLowSurrogate(u) ? kSurrogateCharacter : u;
-    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -312,4 +280,4 @@ void SevenBitEncoder::Reset()
     m_pendingCount = 0;
 }
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

@@ -1,16 +1,21 @@
-// Both directions of a single-byte code page, read off ICU or glibc once per code page and shared.
-#include "platform/single_byte_table.h"
+// The single-byte family: tables read off ICU or glibc once per code page and shared, and their loops.
+#include "codecs/single_byte_table.h"
 
+#include <bit>
 #include <cerrno>
 #include <map>
 #include <mutex>
 
 #include <iconv.h>
 
-#include "platform/codepage_icu.h"
-#include "platform/codepage_table.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
-namespace platform::detail {
+#include "codecs/codepage_icu.h"
+#include "codecs/codepage_table.h"
+
+namespace codecs::detail {
 
 namespace {
 
@@ -126,4 +131,70 @@ std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned requested)
     return table;
 }
 
-}  // namespace platform::detail
+// ---------------------------------------------------------------------------
+
+SingleByteDecoder::SingleByteDecoder(std::shared_ptr<const SingleByteTable> table) : m_table(std::move(table))
+{
+    m_asciiSame = true;
+    for (unsigned b = 0; b < 0x80; ++b)
+        m_asciiSame = m_asciiSame && m_table->units[b] == b && !m_table->invalid[b];
+}
+
+Progress SingleByteDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool,
+                                   DecodeTally& tally)
+{
+    const size_t count = n < cap ? n : cap;
+    const SingleByteTable& t = *m_table;
+    size_t i = 0;
+#if defined(__SSE2__)
+    if (m_asciiSame) {
+        // Sixteen bytes at a time, widened as they are; only the bytes from
+        // 80 up are looked up (a few letters in most Latin text).
+        const __m128i zero = _mm_setzero_si128();
+        for (; count - i >= 16; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(v, zero));
+            for (auto high = static_cast<unsigned>(_mm_movemask_epi8(v)); high != 0; high &= high - 1) {
+                const size_t k = i + static_cast<size_t>(std::countr_zero(high));
+                dst[k] = t.units[src[k]];
+                if (t.invalid[src[k]]) [[unlikely]]
+                    tally.Replaced(static_cast<ptrdiff_t>(k));
+            }
+        }
+    }
+#endif
+    for (; i < count; ++i) {
+        const unsigned char b = src[i];
+        dst[i] = t.units[b];
+        if (t.invalid[b]) [[unlikely]]
+            tally.Replaced(static_cast<ptrdiff_t>(i));
+    }
+    return {count, count};
+}
+
+SingleByteEncoder::SingleByteEncoder(std::shared_ptr<const SingleByteTable> table) : m_table(std::move(table))
+{
+    if (m_table->bytes[u'?'] != SingleByteTable::kNoByte)
+        m_question = static_cast<unsigned char>(m_table->bytes[u'?']);
+}
+
+Progress SingleByteEncoder::Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end,
+                                   uint64_t& replaced)
+{
+    const SingleByteTable& t = *m_table;
+    size_t used = 0, out = 0;
+    char32_t c = 0;
+    while (out < cap && TakeCharacter(src, n, used, end, m_heldHigh, c)) {
+        const uint16_t b = t.bytes[c];
+        if (b == SingleByteTable::kNoByte) {
+            dst[out++] = m_question;
+            ++replaced;
+        } else {
+            dst[out++] = static_cast<unsigned char>(b);
+        }
+    }
+    return {used, out};
+}
+
+}  // namespace codecs::detail

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 
 namespace {
 
-using platform::CodePageDecoder;
+using codecs::CodePageDecoder;
 using Route = CodePageDecoder::Route;
 
 struct Decoded {

@@ -30,7 +30,7 @@
 //                                  U+F020..U+F0FF, where symbol fonts put their
 //                                  glyphs; encoding is the reverse, and any other
 //                                  character is written as '?' and counted.
-namespace platform {
+namespace codecs {
 
 // True when the code page can be converted here (its converter or table opens).
 bool IsValidCodePage(unsigned codePage);
@@ -161,4 +161,4 @@ bool DecodeCodePage(unsigned codePage, const void* data, size_t size, std::u16st
 bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& out,
                     uint64_t* replaced = nullptr);
 
-}  // namespace platform
+}  // namespace codecs

@@ -1,6 +1,6 @@
-#include "platform/multibyte_table.h"
+#include "codecs/multibyte_table.h"
 
-namespace platform::detail {
+namespace codecs::detail {
 
 namespace {
 
@@ -138,4 +138,4 @@ size_t DecodeByTable(const MultiByteTable& table, const unsigned char* src, size
     return i;
 }
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

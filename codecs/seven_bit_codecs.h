@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Internal to platform/: the two 7-bit code pages that switch between ASCII
+#include "codecs/codec_state.h"
+
+// Internal to codecs/: the two 7-bit code pages that switch between ASCII
 // and a 94x94 double-byte set, HZ (52936, GB2312 between "~{" and "~}") and
 // ISO-2022-KR (50225, KS X 1001 between SO and SI after "ESC $ ) C"). They are
 // written here rather than taken from ICU, whose converters read six KS X 1001
@@ -11,38 +13,9 @@
 // output with a needless "~}", write "~~" inside GB runs, and drop a cut
 // character at the end of HZ input without a trace. The double-byte sets come
 // from ICU's tables of the Windows code pages 936 and 949.
-namespace platform::detail {
+namespace codecs::detail {
 
 enum class ShiftScheme { Hz, Iso2022Kr };
-
-struct Progress {
-    size_t consumed = 0;
-    size_t produced = 0;
-};
-
-// What one decoder counts over its stream: the sequences it replaced, and
-// where the first byte lies that its code page does not cover (the first
-// replaced sequence's start; for code page 0 also a byte that is not UTF-8).
-// Offsets count the bytes given to the decoder since it was made.
-struct DecodeTally {
-    static constexpr uint64_t kNone = UINT64_MAX;
-    uint64_t replaced = 0;
-    uint64_t firstUncovered = kNone;
-    uint64_t callStart = 0;  // the offset of the current call's first byte
-
-    // A sequence that starts at byte at of the current call (before it when
-    // negative: bytes an earlier call left held) was replaced, or not covered.
-    void Replaced(ptrdiff_t at)
-    {
-        ++replaced;
-        Uncovered(at);
-    }
-    void Uncovered(ptrdiff_t at)
-    {
-        if (firstUncovered == kNone)
-            firstUncovered = callStart + static_cast<uint64_t>(at);
-    }
-};
 
 // A 94x94 set in its 7-bit form: both bytes 21..7E.
 class Set94;
@@ -53,14 +26,6 @@ class Set94;
 bool HasKsX1001();
 char16_t KsX1001Unit(int lead, int trail);
 int KsX1001Code(char32_t c);
-
-// Takes the next character from a UTF-16 input for the encoders that map unit
-// by unit. A surrogate, paired or lone, is one character (returned as U+D800)
-// that none of their code pages has. A high surrogate that ends an input which
-// goes on is consumed and held in heldHigh until the next call. False when
-// there is nothing (more) to take now.
-bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16_t& heldHigh,
-                   char32_t& c);
 
 // Same contract as CodePageDecoder::Decode: never stops at bad input (U+FFFD,
 // counted into tally); at the end a cut character or escape becomes U+FFFD.
@@ -111,4 +76,4 @@ private:
     size_t m_pendingCount = 0;
 };
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

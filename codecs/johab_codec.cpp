@@ -1,8 +1,8 @@
-#include "platform/johab_codec.h"
+#include "codecs/johab_codec.h"
 
-#include "platform/codepage_table.h"
+#include "codecs/codepage_table.h"
 
-namespace platform::detail {
+namespace codecs::detail {
 
 namespace {
 
@@ -209,4 +209,4 @@ Progress JohabEncoder::Encode(const char16_t* src, size_t n, unsigned char* dst,
     return {used, out};
 }
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

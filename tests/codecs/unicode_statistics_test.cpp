@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "platform/codepage.h"
-#include "platform/unicode_statistics.h"
+#include "codecs/codepage.h"
+#include "codecs/unicode_statistics.h"
 
 namespace {
 
 using namespace std::literals;
-using namespace platform;
+using namespace codecs;
 
 std::string Le(std::u16string_view text)
 {

@@ -7,12 +7,12 @@
 #include <memory>
 #include <vector>
 
-// Internal to platform/: direct tables for the double-byte code pages and
+// Internal to codecs/: direct tables for the double-byte code pages and
 // GB18030, so that their common characters need no converter call. The tables
 // are read off the code page's converter once, and hold only what it decodes
 // the same wherever it stands; everything else (bad bytes, unmapped pairs, a
 // character cut by the end of an input) is left to the converter itself.
-namespace platform::detail {
+namespace codecs::detail {
 
 struct MultiByteTable {
     // A byte or pair the tables do not cover. U+FFFF is a noncharacter that no
@@ -50,4 +50,4 @@ std::shared_ptr<const MultiByteTable> BuildMultiByteTable(const SequenceProbe& p
 size_t DecodeByTable(const MultiByteTable& table, const unsigned char* src, size_t n, char16_t* dst,
                      size_t cap, size_t& out);
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

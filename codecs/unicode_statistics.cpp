@@ -1,4 +1,4 @@
-#include "platform/unicode_statistics.h"
+#include "codecs/unicode_statistics.h"
 
 #include <bitset>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <unicode/uchar.h>
 #include <unicode/uscript.h>
 
-namespace platform {
+namespace codecs {
 
 namespace {
 
@@ -169,4 +169,4 @@ CharacterTraits DescribeCharacter(char32_t c) noexcept
     return traits;
 }
 
-}  // namespace platform
+}  // namespace codecs

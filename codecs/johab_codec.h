@@ -3,14 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/seven_bit_codecs.h"
+#include "codecs/seven_bit_codecs.h"
 
-// Internal to platform/: code page 1361 (Johab), which ICU lacks. Hangul is
+// Internal to codecs/: code page 1361 (Johab), which ICU lacks. Hangul is
 // composed bit by bit (5 bits each for initial, medial and final, lead bytes
 // 84..D3); symbols and Hanja are KS X 1001 rows folded two to a lead byte
 // (D9..DE and E0..F9), taken from 949's table. Bytes 00..7F are ASCII, as in
 // the Windows code page.
-namespace platform::detail {
+namespace codecs::detail {
 
 // Same contract as CodePageDecoder::Decode.
 class JohabDecoder {
@@ -49,4 +49,4 @@ private:
 int JohabCodeOf(char32_t c);
 char16_t JohabUnitOf(int lead, int trail);
 
-}  // namespace platform::detail
+}  // namespace codecs::detail

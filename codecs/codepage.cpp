@@ -1,5 +1,5 @@
 // The code page queries: what converts here, under which converter name, and code page 0's fallback.
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 
 #include <cstdlib>
 #include <map>
@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "platform/codepage_icu.h"
-#include "platform/codepage_table.h"
-#include "platform/seven_bit_codecs.h"
-#include "platform/single_byte_table.h"
+#include "codecs/codepage_icu.h"
+#include "codecs/codepage_table.h"
+#include "codecs/seven_bit_codecs.h"
+#include "codecs/single_byte_table.h"
 
-namespace platform {
+namespace codecs {
 
 using detail::CodePageRow;
 using detail::ConverterPtr;
@@ -147,4 +147,4 @@ unsigned FallbackCodePage()
     return fallback;
 }
 
-}  // namespace platform
+}  // namespace codecs

@@ -22,7 +22,7 @@
 //    ASCII, at least eight of them, are all assigned, none private-use, and of
 //    at most three scripts. The second catches a few lines of Chinese, whose
 //    bytes vary too much for the first to tell; random bytes fail it.
-namespace platform {
+namespace codecs {
 
 enum : unsigned {
     TEXT_UNICODE_ASCII16 = 0x0001,       // every unit is 7-bit
@@ -55,4 +55,4 @@ struct CharacterTraits {
 };
 CharacterTraits DescribeCharacter(char32_t c) noexcept;
 
-}  // namespace platform
+}  // namespace codecs

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "support/iconv_oracle.h"
 
 namespace {
 
 using namespace std::literals;
-using platform::CodePageDecoder;
-using platform::CodePageEncoder;
+using codecs::CodePageDecoder;
+using codecs::CodePageEncoder;
 
 // Names parameterised cases after their row.
 struct RowName {
@@ -217,7 +217,7 @@ TEST_P(CodePageSample, EncodesWithoutLossAndGlibcReadsItBack)
     const Sample& s = GetParam();
     std::string bytes;
     uint64_t replaced = 99;
-    ASSERT_TRUE(platform::EncodeCodePage(s.codePage, s.text, bytes, &replaced));
+    ASSERT_TRUE(codecs::EncodeCodePage(s.codePage, s.text, bytes, &replaced));
     EXPECT_EQ(replaced, 0u);
     if (s.iconvName == nullptr)
         return;
@@ -225,7 +225,7 @@ TEST_P(CodePageSample, EncodesWithoutLossAndGlibcReadsItBack)
     // And bytes written by glibc read back here.
     if (auto theirs = IconvEncode(s.iconvName, s.text)) {
         std::u16string back;
-        ASSERT_TRUE(platform::DecodeCodePage(s.codePage, theirs->data(), theirs->size(), back));
+        ASSERT_TRUE(codecs::DecodeCodePage(s.codePage, theirs->data(), theirs->size(), back));
         EXPECT_EQ(back, s.text) << Hex(*theirs);
     }
 }
@@ -234,7 +234,7 @@ TEST_P(CodePageSample, DecodesTheSameWhereverTheInputIsCut)
 {
     const Sample& s = GetParam();
     std::string bytes;
-    ASSERT_TRUE(platform::EncodeCodePage(s.codePage, s.text, bytes));
+    ASSERT_TRUE(codecs::EncodeCodePage(s.codePage, s.text, bytes));
     for (size_t capacity : {1, 2, 3, 4096}) {
         for (size_t cut = 0; cut <= bytes.size(); ++cut) {
             SCOPED_TRACE(testing::Message() << "cut at " << cut << ", capacity " << capacity);
@@ -256,7 +256,7 @@ TEST_P(CodePageSample, EncodesTheSameWhereverTheTextIsCut)
     const Sample& s = GetParam();
     const std::u16string text = s.text;
     std::string whole;
-    ASSERT_TRUE(platform::EncodeCodePage(s.codePage, text, whole));
+    ASSERT_TRUE(codecs::EncodeCodePage(s.codePage, text, whole));
     for (size_t capacity : {1, 2, 3, 4096}) {
         SCOPED_TRACE(testing::Message() << "capacity " << capacity);
         for (size_t cut = 0; cut <= text.size(); ++cut)
@@ -349,7 +349,7 @@ TEST(CodePageTables, SingleByteCodePagesMatchGlibcByteForByte)
             const char byte = static_cast<char>(b);
             std::u16string ours;
             uint64_t replaced = 0;
-            ASSERT_TRUE(platform::DecodeCodePage(row.codePage, &byte, 1, ours, &replaced));
+            ASSERT_TRUE(codecs::DecodeCodePage(row.codePage, &byte, 1, ours, &replaced));
             ASSERT_EQ(ours.size(), 1u);
             const auto theirs = IconvDecode(row.iconvName, std::string_view(&byte, 1));
             const bool same = replaced != 0 ? !theirs : theirs == ours;
@@ -368,11 +368,11 @@ TEST(CodePageTables, EveryAssignedByteOfASingleByteCodePageRoundTrips)
             const char byte = static_cast<char>(b);
             std::u16string unit;
             uint64_t replaced = 0;
-            platform::DecodeCodePage(row.codePage, &byte, 1, unit, &replaced);
+            codecs::DecodeCodePage(row.codePage, &byte, 1, unit, &replaced);
             if (replaced != 0)
                 continue;
             std::string back;
-            platform::EncodeCodePage(row.codePage, unit, back, &replaced);
+            codecs::EncodeCodePage(row.codePage, unit, back, &replaced);
             ASSERT_EQ(Hex(back), Hex(std::string(1, byte))) << "U+" << std::hex << unsigned(unit[0]);
             ASSERT_EQ(replaced, 0u);
         }
@@ -385,13 +385,13 @@ TEST(CodePageTables, TablesReadFromGlibcRoundTripEveryAssignedByteThroughGlibc)
 {
     for (const auto& [codePage, charset] : {std::pair{28606u, "ISO-8859-16"}, std::pair{65010u, "VISCII"}}) {
         SCOPED_TRACE(charset);
-        ASSERT_TRUE(platform::IsValidCodePage(codePage));
+        ASSERT_TRUE(codecs::IsValidCodePage(codePage));
         int assigned = 0;
         for (int b = 0; b < 256; ++b) {
             const std::string byte(1, static_cast<char>(b));
             std::u16string ours;
             uint64_t replaced = 0;
-            ASSERT_TRUE(platform::DecodeCodePage(codePage, byte.data(), 1, ours, &replaced));
+            ASSERT_TRUE(codecs::DecodeCodePage(codePage, byte.data(), 1, ours, &replaced));
             const auto theirs = IconvDecode(charset, byte);
             ASSERT_EQ(replaced != 0, !theirs) << Hex(byte);
             if (!theirs)
@@ -400,7 +400,7 @@ TEST(CodePageTables, TablesReadFromGlibcRoundTripEveryAssignedByteThroughGlibc)
             ASSERT_EQ(ours, *theirs) << Hex(byte);
             EXPECT_EQ(IconvEncode(charset, ours), byte) << Hex(byte);
             std::string back;
-            ASSERT_TRUE(platform::EncodeCodePage(codePage, *theirs, back, &replaced));
+            ASSERT_TRUE(codecs::EncodeCodePage(codePage, *theirs, back, &replaced));
             EXPECT_EQ(Hex(back), Hex(byte));
             EXPECT_EQ(replaced, 0u);
         }
@@ -427,10 +427,10 @@ TEST(CodePageTables, NewSingleByteTablesHoldTheirPublishedLetters)
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.codePage << " byte " << Hex(std::string(1, char(row.byte))));
         std::u16string text;
-        ASSERT_TRUE(platform::DecodeCodePage(row.codePage, &row.byte, 1, text));
+        ASSERT_TRUE(codecs::DecodeCodePage(row.codePage, &row.byte, 1, text));
         EXPECT_EQ(text, std::u16string(1, row.unit));
         std::string bytes;
-        ASSERT_TRUE(platform::EncodeCodePage(row.codePage, std::u16string(1, row.unit), bytes));
+        ASSERT_TRUE(codecs::EncodeCodePage(row.codePage, std::u16string(1, row.unit), bytes));
         EXPECT_EQ(Hex(bytes), Hex(std::string(1, char(row.byte))));
     }
 }
@@ -443,10 +443,10 @@ TEST(CodePageTables, KeepsControlCharactersInPlaceOnIbmPcCodePages)
     for (unsigned cp : {437u, 720u, 850u, 852u, 866u, 932u}) {
         SCOPED_TRACE(cp);
         std::u16string text;
-        ASSERT_TRUE(platform::DecodeCodePage(cp, controls.data(), controls.size(), text));
+        ASSERT_TRUE(codecs::DecodeCodePage(cp, controls.data(), controls.size(), text));
         EXPECT_EQ(text, u"\x1A\x1C\x7F");
         std::string back;
-        ASSERT_TRUE(platform::EncodeCodePage(cp, text, back));
+        ASSERT_TRUE(codecs::EncodeCodePage(cp, text, back));
         EXPECT_EQ(Hex(back), Hex(controls));
     }
 }
@@ -521,8 +521,8 @@ TEST(CodePageTables, Iso2022KrReadsKsX1001AsGlibcAndEucKrDo)
             const std::string euc = {char(a | 0x80), char(b | 0x80)};
             std::u16string fromIso, fromEuc;
             uint64_t replaced = 0;
-            platform::DecodeCodePage(50225, iso.data(), iso.size(), fromIso, &replaced);
-            platform::DecodeCodePage(51949, euc.data(), euc.size(), fromEuc);
+            codecs::DecodeCodePage(50225, iso.data(), iso.size(), fromIso, &replaced);
+            codecs::DecodeCodePage(51949, euc.data(), euc.size(), fromEuc);
             ASSERT_EQ(fromIso, fromEuc) << Hex(euc);
             const auto glibc = IconvDecode("ISO-2022-KR", iso);
             if (replaced == 0 && glibc)
@@ -536,7 +536,7 @@ TEST(CodePageTables, Iso2022KrReadsKsX1001AsGlibcAndEucKrDo)
     EXPECT_EQ(onlyGlibc, "A2E8");
     // Its ASCII half is ASCII: no won sign for the backslash.
     std::u16string text;
-    platform::DecodeCodePage(50225, "\x1B$)Cc:\\dir", 10, text);
+    codecs::DecodeCodePage(50225, "\x1B$)Cc:\\dir", 10, text);
     EXPECT_EQ(text, u"c:\\dir");
 }
 
@@ -603,7 +603,7 @@ TEST_P(CodePageBadInput, BecomesCountedReplacementsWhereverTheInputIsCut)
     const std::u16string expected(c.text);
     std::u16string whole;
     uint64_t replaced = 0;
-    ASSERT_TRUE(platform::DecodeCodePage(c.codePage, c.bytes.data(), c.bytes.size(), whole, &replaced));
+    ASSERT_TRUE(codecs::DecodeCodePage(c.codePage, c.bytes.data(), c.bytes.size(), whole, &replaced));
     EXPECT_EQ(whole, expected);
     EXPECT_EQ(replaced, c.replaced);
     // Behind whole characters of every form (zeros are U+0000 in UTF-16 and UTF-32).
@@ -665,7 +665,7 @@ TEST_P(CodePageUnmappable, IsWrittenAsTheDefaultCharacterAndCounted)
     const Unmappable& c = GetParam();
     std::string whole;
     uint64_t replaced = 0;
-    ASSERT_TRUE(platform::EncodeCodePage(c.codePage, c.text, whole, &replaced));
+    ASSERT_TRUE(codecs::EncodeCodePage(c.codePage, c.text, whole, &replaced));
     EXPECT_EQ(Hex(whole), Hex(c.bytes));
     EXPECT_EQ(replaced, c.replaced);
     for (size_t cut = 0; cut <= c.text.size(); ++cut) {
@@ -685,7 +685,7 @@ TEST(CodePageHz, WritesTheGbCodesIcuWritesWithoutItsOpeningEscape)
 {
     const std::u16string text = u"Hello 中文文本，简体字。\r\n第二行 é";
     std::string ours;
-    ASSERT_TRUE(platform::EncodeCodePage(52936, text, ours));
+    ASSERT_TRUE(codecs::EncodeCodePage(52936, text, ours));
     UErrorCode err = U_ZERO_ERROR;
     UConverter* icu = ucnv_open("HZ", &err);
     ASSERT_TRUE(U_SUCCESS(err));
@@ -726,8 +726,8 @@ class DefaultCodePage : public testing::TestWithParam<DefaultCase> {};
 
 TEST_P(DefaultCodePage, ReadsUtf8AndFallsBackPerByteWhereverTheInputIsCut)
 {
-    if (platform::FallbackCodePage() != 1252)
-        GTEST_SKIP() << "the locale names fallback code page " << platform::FallbackCodePage();
+    if (codecs::FallbackCodePage() != 1252)
+        GTEST_SKIP() << "the locale names fallback code page " << codecs::FallbackCodePage();
     const DefaultCase& c = GetParam();
     for (size_t capacity : {1, 2, 3, 4096}) {
         for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
@@ -748,7 +748,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, DefaultCodePage, testing::ValuesIn(kDefaultCases
 TEST(DefaultCodePage, WritesUtf8)
 {
     std::string bytes;
-    ASSERT_TRUE(platform::EncodeCodePage(0, u"café 😀", bytes));
+    ASSERT_TRUE(codecs::EncodeCodePage(0, u"café 😀", bytes));
     EXPECT_EQ(bytes, "caf\xC3\xA9 \xF0\x9F\x98\x80");
 }
 
@@ -783,7 +783,7 @@ TEST(DefaultCodePage, FallbackIsTheLocalesSingleByteCodePage)
         {"", 1252},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(platform::LegacyCodePageOfLocale(row.locale), row.codePage) << row.locale;
+        EXPECT_EQ(codecs::LegacyCodePageOfLocale(row.locale), row.codePage) << row.locale;
 }
 
 // ---------------------------------------------------------------------------
@@ -802,19 +802,19 @@ TEST(CodePageCatalogue, EveryCodePageOfTheCatalogueConvertsHere)
     };
     for (unsigned cp : catalogue) {
         SCOPED_TRACE(cp);
-        EXPECT_TRUE(platform::IsValidCodePage(cp));
+        EXPECT_TRUE(codecs::IsValidCodePage(cp));
         EXPECT_TRUE(CodePageDecoder(cp).IsOpen());
         EXPECT_TRUE(CodePageEncoder(cp).IsOpen());
         std::string bytes;
         std::u16string back;
         uint64_t lost = 1;
-        ASSERT_TRUE(platform::EncodeCodePage(cp, u"Hello, World 42", bytes, &lost));
+        ASSERT_TRUE(codecs::EncodeCodePage(cp, u"Hello, World 42", bytes, &lost));
         EXPECT_EQ(lost, 0u);
-        ASSERT_TRUE(platform::DecodeCodePage(cp, bytes.data(), bytes.size(), back, &lost));
+        ASSERT_TRUE(codecs::DecodeCodePage(cp, bytes.data(), bytes.size(), back, &lost));
         EXPECT_EQ(back, u"Hello, World 42");
         EXPECT_EQ(lost, 0u);
         // Nothing in, nothing out; and a finished stream stays finished.
-        ASSERT_TRUE(platform::EncodeCodePage(cp, u"", bytes));
+        ASSERT_TRUE(codecs::EncodeCodePage(cp, u"", bytes));
         EXPECT_EQ(Hex(bytes), "");
         CodePageEncoder encoder(cp);
         unsigned char out[64];
@@ -827,10 +827,10 @@ TEST(CodePageCatalogue, RefusesNumbersItDoesNotKnow)
 {
     for (unsigned cp : {4u, 41u, 999u, 1259u, 28601u, 65002u, 65011u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(cp);
-        EXPECT_FALSE(platform::IsValidCodePage(cp));
+        EXPECT_FALSE(codecs::IsValidCodePage(cp));
         EXPECT_FALSE(CodePageDecoder(cp).IsOpen());
         std::u16string text = u"kept?";
-        EXPECT_FALSE(platform::DecodeCodePage(cp, "abc", 3, text));
+        EXPECT_FALSE(codecs::DecodeCodePage(cp, "abc", 3, text));
         EXPECT_TRUE(text.empty());
     }
 }
@@ -846,31 +846,31 @@ TEST(SymbolicCodePage, OemAndMacCodePagesConvertAsTheirTables)
         all += static_cast<char>(b);
     for (const auto& [symbolic, real] : {std::pair{1u, 437u}, std::pair{2u, 10000u}}) {
         SCOPED_TRACE(symbolic);
-        EXPECT_TRUE(platform::IsValidCodePage(symbolic));
+        EXPECT_TRUE(codecs::IsValidCodePage(symbolic));
         EXPECT_EQ(CodePageDecoder(symbolic).GetCodePage(), symbolic);  // readers compare it
         std::u16string ours, theirs;
         uint64_t oursLost = 1, theirsLost = 2;
-        ASSERT_TRUE(platform::DecodeCodePage(symbolic, all.data(), all.size(), ours, &oursLost));
-        ASSERT_TRUE(platform::DecodeCodePage(real, all.data(), all.size(), theirs, &theirsLost));
+        ASSERT_TRUE(codecs::DecodeCodePage(symbolic, all.data(), all.size(), ours, &oursLost));
+        ASSERT_TRUE(codecs::DecodeCodePage(real, all.data(), all.size(), theirs, &theirsLost));
         EXPECT_EQ(ours, theirs);
         EXPECT_EQ(oursLost, theirsLost);
         std::string encoded, expected;
-        ASSERT_TRUE(platform::EncodeCodePage(symbolic, theirs + u"€中", encoded, &oursLost));
-        ASSERT_TRUE(platform::EncodeCodePage(real, theirs + u"€中", expected, &theirsLost));
+        ASSERT_TRUE(codecs::EncodeCodePage(symbolic, theirs + u"€中", encoded, &oursLost));
+        ASSERT_TRUE(codecs::EncodeCodePage(real, theirs + u"€中", expected, &theirsLost));
         EXPECT_EQ(Hex(encoded), Hex(expected));
         EXPECT_EQ(oursLost, theirsLost);
     }
     // A line of each, as glibc writes it.
     std::string bytes;
-    ASSERT_TRUE(platform::EncodeCodePage(1, u"Grüße ½ ░▒▓ │┤", bytes));
+    ASSERT_TRUE(codecs::EncodeCodePage(1, u"Grüße ½ ░▒▓ │┤", bytes));
     EXPECT_EQ(IconvDecode("CP437", bytes), u"Grüße ½ ░▒▓ │┤");
-    ASSERT_TRUE(platform::EncodeCodePage(2, u"Façade naïve ‰ ﬁ", bytes));
+    ASSERT_TRUE(codecs::EncodeCodePage(2, u"Façade naïve ‰ ﬁ", bytes));
     EXPECT_EQ(IconvDecode("MACINTOSH", bytes), u"Façade naïve ‰ ﬁ");
 }
 
 TEST(SymbolicCodePage, ThreadCodePageConvertsAsTheDefaultCodePage)
 {
-    EXPECT_TRUE(platform::IsValidCodePage(3));
+    EXPECT_TRUE(codecs::IsValidCodePage(3));
     const std::string_view bytes = "caf\xC3\xA9 \xE9t\xE9 \xF0\x9F\x98\x80 \x80";
     for (size_t cut = 0; cut <= bytes.size(); ++cut) {
         SCOPED_TRACE(testing::Message() << "cut at " << cut);
@@ -882,13 +882,13 @@ TEST(SymbolicCodePage, ThreadCodePageConvertsAsTheDefaultCodePage)
     }
     EXPECT_EQ(DecodePieces(3, bytes, {}, 64).text.substr(0, 5), u"café ");
     std::string out;
-    ASSERT_TRUE(platform::EncodeCodePage(3, u"café 😀", out));
+    ASSERT_TRUE(codecs::EncodeCodePage(3, u"café 😀", out));
     EXPECT_EQ(out, "caf\xC3\xA9 \xF0\x9F\x98\x80");
 }
 
 TEST(SymbolicCodePage, SymbolMapsBytesToThePrivateUseGlyphsAndBack)
 {
-    EXPECT_TRUE(platform::IsValidCodePage(42));
+    EXPECT_TRUE(codecs::IsValidCodePage(42));
     std::string all;
     std::u16string expected;
     for (int b = 0; b < 256; ++b) {
@@ -897,15 +897,15 @@ TEST(SymbolicCodePage, SymbolMapsBytesToThePrivateUseGlyphsAndBack)
     }
     uint64_t lost = 1;
     std::u16string text;
-    ASSERT_TRUE(platform::DecodeCodePage(42, all.data(), all.size(), text, &lost));
+    ASSERT_TRUE(codecs::DecodeCodePage(42, all.data(), all.size(), text, &lost));
     EXPECT_EQ(AsBytes(text), AsBytes(expected));
     EXPECT_EQ(lost, 0u);
     std::string back;
-    ASSERT_TRUE(platform::EncodeCodePage(42, text, back, &lost));
+    ASSERT_TRUE(codecs::EncodeCodePage(42, text, back, &lost));
     EXPECT_EQ(Hex(back), Hex(all));
     EXPECT_EQ(lost, 0u);
     // Characters outside the two ranges, plain letters included, are the default character.
-    ASSERT_TRUE(platform::EncodeCodePage(42, u"\uF061A\uF01F\uF100\t😀", back, &lost));
+    ASSERT_TRUE(codecs::EncodeCodePage(42, u"\uF061A\uF01F\uF100\t😀", back, &lost));
     EXPECT_EQ(Hex(back), Hex("a???\t?"));
     EXPECT_EQ(lost, 4u);
 }
