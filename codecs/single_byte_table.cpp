@@ -1,19 +1,15 @@
 // The single-byte family: tables read off ICU or glibc once per code page and shared, and their loops.
 #include "codecs/single_byte_table.h"
 
-#include <bit>
 #include <cerrno>
 #include <map>
 #include <mutex>
 
 #include <iconv.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "codecs/codepage_icu.h"
 #include "codecs/codepage_table.h"
+#include "codecs/cpu_kernels.h"
 
 namespace codecs::detail {
 
@@ -147,22 +143,8 @@ Progress SingleByteDecoder::Decode(const unsigned char* src, size_t n, char16_t*
     const SingleByteTable& t = *m_table;
     size_t i = 0;
 #if defined(__SSE2__)
-    if (m_asciiSame) {
-        // Sixteen bytes at a time, widened as they are; only the bytes from
-        // 80 up are looked up (a few letters in most Latin text).
-        const __m128i zero = _mm_setzero_si128();
-        for (; count - i >= 16; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(v, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(v, zero));
-            for (auto high = static_cast<unsigned>(_mm_movemask_epi8(v)); high != 0; high &= high - 1) {
-                const size_t k = i + static_cast<size_t>(std::countr_zero(high));
-                dst[k] = t.units[src[k]];
-                if (t.invalid[src[k]]) [[unlikely]]
-                    tally.Replaced(static_cast<ptrdiff_t>(k));
-            }
-        }
-    }
+    if (m_asciiSame && ActiveKernel() >= Kernel::Sse2)
+        i = DecodeAsciiSameSse2(t, src, count, dst, tally);
 #endif
     for (; i < count; ++i) {
         const unsigned char b = src[i];

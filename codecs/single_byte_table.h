@@ -30,6 +30,13 @@ struct SingleByteTable {
 // are immutable and shared by every decoder and encoder of the code page.
 std::shared_ptr<const SingleByteTable> SingleByteTableFor(unsigned codePage);
 
+// Decodes bytes[0, n) in whole blocks of 16 with SSE2, for a table whose
+// bytes 00..7F are themselves and none replaced: the blocks are widened as
+// they are, and only the bytes from 80 up are looked up (and counted). Returns
+// the bytes taken, a multiple of 16; the rest is left to the caller.
+size_t DecodeAsciiSameSse2(const SingleByteTable& table, const unsigned char* src, size_t n, char16_t* dst,
+                           DecodeTally& tally);
+
 #pragma GCC visibility pop
 
 // Same contract as CodePageDecoder::Decode: each byte is one unit, and a byte

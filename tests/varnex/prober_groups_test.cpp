@@ -9,6 +9,7 @@
 
 #include "base/text.h"
 #include "codecs/codepage.h"
+#include "support/kernels.h"
 #include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/latin1_prober.h"
 #include "varnex/codepage/multi_byte_group.h"
@@ -82,11 +83,15 @@ template <class MakeTheirs, class MakeOurs> void ExpectSameAnswers(MakeTheirs th
     }
 }
 
-TEST(ProberGroups, SingleByteGroupAnswersLikeTheProbersItCounts)
+// Eight models at a time under the AVX2 kernel, one after another under the others.
+class SingleByteGroupKernels : public testing_support::KernelTest {};
+
+TEST_P(SingleByteGroupKernels, AnswersLikeTheProbersItCounts)
 {
     ExpectSameAnswers([] { return new nsSBCSGroupProber; }, [] { return new CSingleByteGroup; });
-    ExpectSameAnswers([] { return new nsSBCSGroupProber; }, [] { return new CSingleByteGroup(false); });
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, SingleByteGroupKernels, testing_support::AllKernels(), testing_support::KernelName());
 
 TEST(ProberGroups, MultiByteGroupAnswersLikeTheOneThatFeedsFailedProbers)
 {

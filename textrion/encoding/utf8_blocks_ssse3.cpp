@@ -1,4 +1,4 @@
-// The vector UTF-8 kernels: SSSE3 block decoding and encoding, chosen at run time.
+// The vector UTF-8 kernels: SSSE3 block decoding and encoding, run where the active kernel has SSSE3.
 #include "textrion/encoding/utf8_blocks.h"
 
 #include "textrion/encoding/two_byte_shuffles.h"
@@ -12,12 +12,6 @@
 namespace textrion::detail {
 
 namespace {
-
-bool HaveSsse3()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3");
-}
 
 // How the block decoder takes the characters that end within 12 bytes, by the
 // mask of the bytes that end one: up to six of one or two bytes, each into a
@@ -120,8 +114,6 @@ constexpr MixedShuffles MakeMixedShuffles()
 constexpr MixedShuffles kMixedShuffles = MakeMixedShuffles();
 
 }  // namespace
-
-const bool kUtf8Blocks = HaveSsse3();
 
 [[gnu::target("ssse3")]] BlocksDone<unsigned char, char16_t> DecodeUtf8Blocks(const unsigned char* p,
                                                                              const unsigned char* end, char16_t* q,
