@@ -17,11 +17,13 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/text.h"
+#include "codecs/cpu_kernels.h"
 #include "textrion/encoding/utf8_validation.h"
 #include "textrion/encoding/utf_processor.h"
 #include "textrion/io/text_file_reader.h"
@@ -300,11 +302,15 @@ const std::vector<Utf8Corpus>& Utf8Corpora()
     return corpora;
 }
 
-void CheckUtf8Corpus(benchmark::State& state, const Utf8Corpus& corpus, Utf8Check way)
+// On the kernel given, or (none) on the one the process chose.
+void CheckUtf8Corpus(benchmark::State& state, const Utf8Corpus& corpus, std::optional<codecs::Kernel> kernel)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(corpus.bytes.data());
+    std::optional<codecs::ScopedKernel> scope;
+    if (kernel)
+        scope.emplace(*kernel);
     for (auto _ : state) {
-        const Utf8Validity v = ValidateUtf8With(way, bytes, corpus.bytes.size());
+        const Utf8Validity v = ValidateUtf8(bytes, corpus.bytes.size());
         if (v.status != Utf8Validity::kValid || v.multiByte != (corpus.name != std::string_view("ASCII"))) {
             state.SkipWithError("the corpus does not check as it should");
             break;
@@ -340,18 +346,17 @@ void DecodeUtf8Corpus(benchmark::State& state, const Utf8Corpus& corpus)
 
 void RegisterUtf8Benchmarks()
 {
-    const std::pair<const char*, Utf8Check> ways[] = {
-        {"scalar", Utf8Check::kScalar}, {"ssse3", Utf8Check::kSsse3}, {"avx2", Utf8Check::kAvx2}};
     for (const Utf8Corpus& corpus : Utf8Corpora()) {
         const std::string name = corpus.name;
         benchmark::RegisterBenchmark(("utf8/decode/" + name).c_str(), DecodeUtf8Corpus, corpus)
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("utf8/validate/" + name).c_str(), CheckUtf8Corpus, corpus, Utf8Check::kBest)
+        benchmark::RegisterBenchmark(("utf8/validate/" + name).c_str(), CheckUtf8Corpus, corpus, std::nullopt)
             ->Unit(benchmark::kMicrosecond);
-        for (const auto& [way, check] : ways) {
-            if (CanCheckUtf8With(check))
-                benchmark::RegisterBenchmark(("utf8/validate-" + std::string(way) + "/" + name).c_str(),
-                                             CheckUtf8Corpus, corpus, check)
+        for (const codecs::Kernel kernel : {codecs::Kernel::Scalar, codecs::Kernel::Ssse3, codecs::Kernel::Avx2}) {
+            if (codecs::CanRun(kernel))
+                benchmark::RegisterBenchmark(
+                    ("utf8/validate-" + std::string(codecs::KernelName(kernel)) + "/" + name).c_str(),
+                    CheckUtf8Corpus, corpus, kernel)
                     ->Unit(benchmark::kMicrosecond);
         }
     }

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/unicode_statistics.h"
+#include "codecs/unicode_statistics.h"
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
 
@@ -45,15 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(file.IsShortFile() == (size < 4));
 
     unsigned flags = 0;
-    const bool utf16 = platform::IsTextUnicode(data, size, &flags);
-    FUZZ_CHECK(utf16 == platform::IsTextUnicode(data, size));
-    constexpr unsigned kPassed = platform::TEXT_UNICODE_ASCII16 | platform::TEXT_UNICODE_STATISTICS;
+    const bool utf16 = codecs::IsTextUnicode(data, size, &flags);
+    FUZZ_CHECK(utf16 == codecs::IsTextUnicode(data, size));
+    constexpr unsigned kPassed = codecs::TEXT_UNICODE_ASCII16 | codecs::TEXT_UNICODE_STATISTICS;
     FUZZ_CHECK(utf16 == ((flags & kPassed) != 0));
     FUZZ_CHECK(!utf16 || (flags & ~kPassed) == 0);
 
     CBomlessUnicodeDetector bomless(path.c_str());
     const size_t sample = std::min<size_t>(size, CBomlessUnicodeDetector::kSampleSize);
-    FUZZ_CHECK(bomless.Detect() == (platform::IsTextUnicode(data, sample) ? BOMLESS_UTF16LE : BOMLESS_NONE));
+    FUZZ_CHECK(bomless.Detect() == (codecs::IsTextUnicode(data, sample) ? BOMLESS_UTF16LE : BOMLESS_NONE));
     FUZZ_CHECK(bomless.IsShortFile() == (size < CBomlessUnicodeDetector::kSampleSize));
     return 0;
 }

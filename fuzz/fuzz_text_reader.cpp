@@ -15,7 +15,7 @@
 
 #include "base/text.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "textrion/io/text_file_reader.h"
 
 namespace {
@@ -164,9 +164,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (whole.encoding == TEXTENCODING_CODEPAGE && !whole.error) {
         const unsigned codePage = reading == kFromBom ? 0 : CodePageOf(reading);
-        platform::CodePageDecoder icu(codePage, platform::CodePageDecoder::Route::IcuOnly);
+        codecs::CodePageDecoder icu(codePage, codecs::CodePageDecoder::Route::IcuOnly);
         const std::string_view body = file.substr(whole.bom);
-        std::u16string units(4 * body.size() + platform::CodePageDecoder::kMaxPendingUnits, u'\0');
+        std::u16string units(4 * body.size() + codecs::CodePageDecoder::kMaxPendingUnits, u'\0');
         const auto r = icu.Decode(reinterpret_cast<const unsigned char*>(body.data()), body.size(), units.data(),
                                   units.size(), true);
         units.resize(r.produced);

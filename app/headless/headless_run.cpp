@@ -13,7 +13,7 @@
 #include "app/headless/stream_run.h"
 #include "app/options/command_line_switches.h"
 #include "app/options/program_version.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "platform/file_api.h"
 #include "platform/terminal.h"
 #include "textrion/io/atomic_output_file.h"
@@ -285,7 +285,7 @@ void PrintCodePages(FILE* to)
         const int codepage = info->GetCodepage();
         if (codepage < 0 || !CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(codepage)))
             continue;  // "Binary" and pages this system cannot read are not for -cp
-        const std::string iana = platform::IanaCharsetName(static_cast<unsigned>(codepage));
+        const std::string iana = codecs::IanaCharsetName(static_cast<unsigned>(codepage));
         fprintf(to, "%d\t%s\t%s\t%s\n", codepage, Out(info->GetCodepageShortName()).c_str(),
                 iana.empty() ? "-" : iana.c_str(), Out(info->GetLanguageGroup()).c_str());
     }

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "textrion/io/file_sample.h"
 #include "tools/corpus/corpus_texts.h"
 #include "tools/corpus/mixed_tree.h"
@@ -89,7 +89,7 @@ std::string MakeLargeText(const LargeText& large)
             line = 0;
     }
     std::string bytes;
-    if (!platform::EncodeCodePage(large.codepage, text, bytes))
+    if (!codecs::EncodeCodePage(large.codepage, text, bytes))
         throw std::runtime_error(std::string("cannot encode ") + large.name);
     bytes.resize(kLargeBytes);
     return bytes;

@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "support/file_faults.h"
+#include "support/kernels.h"
 #include "support/temp_dir.h"
 #include "varnex/convert/text_file_converter.h"
 
@@ -142,7 +143,12 @@ std::string Convert(const TempDir& dir, unsigned codepage, Converter::OUTPUTTEXT
     return all.str();
 }
 
-TEST(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCall)
+// On each kernel the processor has: the byte paths' blocks of that
+// instruction set, and under the scalar kernel their character-by-character way
+// over whole inputs.
+class ByteTranscoder : public testing_support::KernelTest {};
+
+TEST_P(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCall)
 {
     struct Input {
         const char* name;
@@ -206,5 +212,7 @@ TEST(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCal
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, ByteTranscoder, testing_support::AllKernels(), testing_support::KernelName());
 
 }  // namespace

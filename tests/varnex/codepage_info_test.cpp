@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "support/temp_dir.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
@@ -269,11 +269,11 @@ TEST_P(ScriptSampleRoundTrip, DecodesAndEncodesWithoutReplacement)
         bytes = varnex_test::EncodeUnicodeForm(codepage, sample);
     } else {
         uint64_t replaced = 1;
-        ASSERT_TRUE(platform::EncodeCodePage(codepage, sample, bytes, &replaced));
+        ASSERT_TRUE(codecs::EncodeCodePage(codepage, sample, bytes, &replaced));
         EXPECT_EQ(replaced, 0u);
         std::u16string back;
         replaced = 1;
-        ASSERT_TRUE(platform::DecodeCodePage(codepage, bytes.data(), bytes.size(), back, &replaced));
+        ASSERT_TRUE(codecs::DecodeCodePage(codepage, bytes.data(), bytes.size(), back, &replaced));
         EXPECT_EQ(Utf8(back), Utf8(sample));
         EXPECT_EQ(replaced, 0u);
     }

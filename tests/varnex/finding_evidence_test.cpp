@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "tools/corpus/corpus_texts.h"
 
 namespace {
@@ -83,13 +83,13 @@ TEST(FindingEvidence, BytesMeasureAsTheirDecodedText)
     for (const Written& w : written) {
         std::string bytes;
         ASSERT_TRUE(
-            platform::EncodeCodePage(w.codepage, text::FromUtf8(corpus::ParagraphById(w.paragraph).utf8), bytes));
+            codecs::EncodeCodePage(w.codepage, text::FromUtf8(corpus::ParagraphById(w.paragraph).utf8), bytes));
         for (unsigned page : {w.codepage, 1251u, 20866u, 1252u, 10000u, 10007u, 850u}) {
             SCOPED_TRACE(std::string(w.paragraph) + " read as " + std::to_string(page));
             ByteKinds kinds;
             ASSERT_TRUE(MakeByteKinds(page, kinds));
             std::u16string text;
-            ASSERT_TRUE(platform::DecodeCodePage(page, bytes.data(), bytes.size(), text));
+            ASSERT_TRUE(codecs::DecodeCodePage(page, bytes.data(), bytes.size(), text));
             const TextShares shares = MeasureBytes(bytes, kinds);
             uint64_t symbols = 0;
             EXPECT_DOUBLE_EQ(shares.mixedCase, MixedCaseWordShare(text));

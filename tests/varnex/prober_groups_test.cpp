@@ -8,7 +8,8 @@
 #include <string>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
+#include "support/kernels.h"
 #include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/latin1_prober.h"
 #include "varnex/codepage/multi_byte_group.h"
@@ -40,7 +41,7 @@ std::vector<Sample> Samples()
     for (const Written& w : written) {
         const std::u16string text = text::FromUtf8(corpus::ParagraphById(w.paragraph).utf8);
         std::string bytes;
-        platform::EncodeCodePage(w.codepage, text + u"\n" + text, bytes);
+        codecs::EncodeCodePage(w.codepage, text + u"\n" + text, bytes);
         samples.push_back({std::string(w.paragraph) + "-" + std::to_string(w.codepage), bytes});
         // Hebrew written backwards is the visual form the group tells apart.
         if (w.codepage == 1255)
@@ -82,11 +83,15 @@ template <class MakeTheirs, class MakeOurs> void ExpectSameAnswers(MakeTheirs th
     }
 }
 
-TEST(ProberGroups, SingleByteGroupAnswersLikeTheProbersItCounts)
+// Eight models at a time under the AVX2 kernel, one after another under the others.
+class SingleByteGroupKernels : public testing_support::KernelTest {};
+
+TEST_P(SingleByteGroupKernels, AnswersLikeTheProbersItCounts)
 {
     ExpectSameAnswers([] { return new nsSBCSGroupProber; }, [] { return new CSingleByteGroup; });
-    ExpectSameAnswers([] { return new nsSBCSGroupProber; }, [] { return new CSingleByteGroup(false); });
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, SingleByteGroupKernels, testing_support::AllKernels(), testing_support::KernelName());
 
 TEST(ProberGroups, MultiByteGroupAnswersLikeTheOneThatFeedsFailedProbers)
 {

@@ -14,7 +14,7 @@
 
 #include "app/window/qt_text.h"
 #include "app/window/varnex_list_model.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "support/temp_dir.h"
 
 namespace list_tests {
@@ -30,7 +30,7 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kSessio
 inline std::string Encode(unsigned codepage, const std::u16string& text)
 {
     std::string bytes;
-    platform::EncodeCodePage(codepage, text, bytes);
+    codecs::EncodeCodePage(codepage, text, bytes);
     return bytes;
 }
 

@@ -1,6 +1,6 @@
 #include "textrion/encoding/bomless_unicode_detector.h"
 
-#include "platform/unicode_statistics.h"
+#include "codecs/unicode_statistics.h"
 #include "textrion/io/binary_file.h"
 
 CBomlessUnicodeDetector::CBomlessUnicodeDetector(const char16_t* path) : m_path(path ? path : u"") {}
@@ -22,5 +22,5 @@ BOMLESS_UNICODE CBomlessUnicodeDetector::Detect()
 
 BOMLESS_UNICODE CBomlessUnicodeDetector::Judge(const unsigned char* bytes, size_t n)
 {
-    return platform::IsTextUnicode(bytes, n < kSampleSize ? n : kSampleSize) ? BOMLESS_UTF16LE : BOMLESS_NONE;
+    return codecs::IsTextUnicode(bytes, n < kSampleSize ? n : kSampleSize) ? BOMLESS_UTF16LE : BOMLESS_NONE;
 }

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <cstring>
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "textrion/encoding/unicode_forms.h"
 
 int CTextFileProcessor::IsLegalCodePage(unsigned codePage)
@@ -12,7 +12,7 @@ int CTextFileProcessor::IsLegalCodePage(unsigned codePage)
     case 0: case 1: case 2: case 3: case 42: case 65000:
         return 1;
     default:
-        return FindUnicodeFormByCodePage(codePage) != nullptr || platform::IsValidCodePage(codePage) ? 1 : 0;
+        return FindUnicodeFormByCodePage(codePage) != nullptr || codecs::IsValidCodePage(codePage) ? 1 : 0;
     }
 }
 
@@ -33,7 +33,7 @@ void CTextFileProcessor::ConvertCharToWstring(const char* src, int length, std::
     out.clear();
     if (src == nullptr || length <= 0)
         return;
-    platform::DecodeCodePage(codePage, src, static_cast<size_t>(length), out);
+    codecs::DecodeCodePage(codePage, src, static_cast<size_t>(length), out);
 }
 
 void CTextFileProcessor::ConvertWcharToString(const char16_t* src, int length, std::string& out, unsigned codePage,
@@ -42,7 +42,7 @@ void CTextFileProcessor::ConvertWcharToString(const char16_t* src, int length, s
     out.clear();
     if (src == nullptr || length <= 0)
         return;
-    platform::EncodeCodePage(codePage, std::u16string_view(src, static_cast<size_t>(length)), out);
+    codecs::EncodeCodePage(codePage, std::u16string_view(src, static_cast<size_t>(length)), out);
 }
 
 void CTextFileProcessor::ConvertCharToWstring(const char* src, std::u16string& out)

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
-#include "platform/unicode_statistics.h"
+#include "codecs/unicode_statistics.h"
 
 namespace {
 
-using platform::CharacterTraits;
+using codecs::CharacterTraits;
 
 // The controls text holds: TAB, LF, VT, FF, CR, SUB (the DOS end of file)
 // and ESC (terminal colours).
@@ -143,7 +143,7 @@ public:
             if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')
                 script = LatinScript();
         } else {
-            const CharacterTraits traits = platform::DescribeCharacter(c);
+            const CharacterTraits traits = codecs::DescribeCharacter(c);
             if (traits.use == CharacterTraits::NOT_TEXT)
                 return false;
             m_privateUse += traits.use == CharacterTraits::PRIVATE_USE;
@@ -175,7 +175,7 @@ private:
 
     static int LatinScript()
     {
-        static const int latin = platform::DescribeCharacter(U'a').script;
+        static const int latin = codecs::DescribeCharacter(U'a').script;
         return latin;
     }
 

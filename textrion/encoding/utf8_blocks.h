@@ -1,6 +1,8 @@
 // The vector UTF-8 kernels (SSSE3, chosen at run time) behind CUTFProcessor's scalar paths.
 #pragma once
 
+#include "codecs/cpu_kernels.h"
+
 // Internal to textrion/encoding/: each kernel converts whole blocks while
 // they hold only what it can take, then leaves the rest (and the decisions on
 // bad input) to the scalar code of utf_processor.cpp and utf_processor_write.cpp.
@@ -23,8 +25,12 @@ struct BlocksDone {
 #pragma GCC visibility push(hidden)
 
 // SSSE3 is in every x86-64 processor of the last fifteen years, but not in the
-// baseline the code is built for: the kernels are used only when this is set.
-extern const bool kUtf8Blocks;
+// baseline the code is built for: the kernels (utf8_blocks_ssse3.cpp) run only
+// when the active kernel has it. Read once per call of a caller.
+inline bool UseUtf8Blocks() noexcept
+{
+    return codecs::ActiveKernel() >= codecs::Kernel::Ssse3;
+}
 
 // Decodes well-formed characters of one to three bytes a block at a time and
 // leaves at the first block that holds anything else (a NUL, a four-byte
@@ -37,7 +43,7 @@ extern const bool kUtf8Blocks;
 // Encodes eight units at a time while none is a surrogate (nor, with line
 // breaks converted, one of the control characters up to CR), and leaves at the
 // first block with one. Needs 32 bytes of room (stores run past the output).
-// Instantiated for both values in utf8_blocks.cpp.
+// Instantiated for both values in utf8_blocks_ssse3.cpp.
 template <bool kConvertBreaks>
 [[gnu::target("ssse3")]] BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks(const char16_t* p, const char16_t* end,
                                                                              unsigned char* q, unsigned char* qEnd);
@@ -46,7 +52,10 @@ template <bool kConvertBreaks>
 
 #else
 
-constexpr bool kUtf8Blocks = false;
+inline bool UseUtf8Blocks() noexcept
+{
+    return false;
+}
 
 inline BlocksDone<unsigned char, char16_t> DecodeUtf8Blocks(const unsigned char* p, const unsigned char*, char16_t* q,
                                                             char16_t*)

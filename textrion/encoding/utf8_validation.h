@@ -20,14 +20,7 @@ struct Utf8Validity {
 };
 
 // Checks bytes[0, n) and stops at the first ill-formed sequence: 64 bytes at
-// a time with the widest vector check the processor runs, then character by
-// character from just before the block where it sees a fault, and for the
-// tail.
+// a time with the vector check of the active kernel (codecs/cpu_kernels.h),
+// then character by character from just before the block where it sees a
+// fault, and for the tail. Every kernel gives the same answer.
 TEXTRION_API Utf8Validity ValidateUtf8(const unsigned char* bytes, size_t n) noexcept;
-
-// The ways of checking, for tests and benchmarks: kBest is ValidateUtf8's.
-enum class Utf8Check { kBest, kScalar, kSsse3, kAvx2 };
-// Whether this processor (and this build) runs the way.
-TEXTRION_API bool CanCheckUtf8With(Utf8Check way) noexcept;
-// ValidateUtf8 the way given; character by character where it cannot run.
-TEXTRION_API Utf8Validity ValidateUtf8With(Utf8Check way, const unsigned char* bytes, size_t n) noexcept;

@@ -12,7 +12,7 @@ using textrion::detail::IsHigh;
 using textrion::detail::IsLow;
 using textrion::detail::kLittleEndianHost;
 using textrion::detail::kReplacement;
-using textrion::detail::kUtf8Blocks;
+using textrion::detail::UseUtf8Blocks;
 
 namespace {
 
@@ -85,9 +85,10 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
     // Where the processor has them, blocks of up to sixteen bytes of any
     // characters but four-byte ones go instead, tried again after each
     // character the careful loop below takes.
-    const unsigned tryEvery = kUtf8Blocks ? 1 : 8;
+    const bool useBlocks = UseUtf8Blocks();
+    const unsigned tryEvery = useBlocks ? 1 : 8;
     auto blocks = [&] {
-        if (kUtf8Blocks) {
+        if (useBlocks) {
             const auto done = DecodeUtf8Blocks(p, end, q, qEnd);
             p = done.in;
             q = done.out;

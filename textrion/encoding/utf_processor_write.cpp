@@ -15,7 +15,7 @@ using textrion::detail::IsHigh;
 using textrion::detail::IsLow;
 using textrion::detail::kLittleEndianHost;
 using textrion::detail::kReplacement;
-using textrion::detail::kUtf8Blocks;
+using textrion::detail::UseUtf8Blocks;
 
 namespace {
 
@@ -95,10 +95,11 @@ struct Utf8Sink {
         const char16_t* const end = src + srcLen;
         unsigned char* q = dst + dIO;
         unsigned char* const qEnd = dst + dstLen;
+        const bool useBlocks = UseUtf8Blocks();
         for (;;) {
             // Whole blocks first where the processor has the instructions; the
             // rest of this loop then takes one group of units before trying again.
-            if (kUtf8Blocks) {
+            if (useBlocks) {
                 const auto done = EncodeUtf8Blocks<kConvertBreaks>(p, end, q, qEnd);
                 p = done.in;
                 q = done.out;
@@ -132,7 +133,7 @@ struct Utf8Sink {
                     q[1] = static_cast<unsigned char>(0x80u | (u & 0x3Fu));
                     q += 1 + two;
                 }
-                if (p < group || kUtf8Blocks)
+                if (p < group || useBlocks)
                     break;
             }
             if (p == end || qEnd - q < 4)
@@ -150,7 +151,7 @@ struct Utf8Sink {
             if (u - 0xD800u >= 0x800u) {
                 // Three bytes each, for as long as they come (CJK text), or
                 // eight before the blocks are tried again.
-                const char16_t* const runEnd = kUtf8Blocks && end - p > 8 ? p + 8 : end;
+                const char16_t* const runEnd = useBlocks && end - p > 8 ? p + 8 : end;
                 uint32_t v = u;
                 do {
                     q[0] = static_cast<unsigned char>(0xE0 | (v >> 12));

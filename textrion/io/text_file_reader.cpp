@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "textrion/encoding/unicode_forms.h"
 
 CTextFileReader::CTextFileReader(const char16_t* path, unsigned bufferSize) : m_file(path, false)
@@ -142,7 +142,7 @@ unsigned CTextFileReader::ReadUnicode(char16_t* out, unsigned capacity, uint64_t
 unsigned CTextFileReader::ReadCodePage(char16_t* out, unsigned capacity, uint64_t& consumed)
 {
     if (!m_decoder || m_decoder->GetCodePage() != m_codec.GetCodePage()) {
-        m_decoder = std::make_unique<platform::CodePageDecoder>(m_codec.GetCodePage());
+        m_decoder = std::make_unique<codecs::CodePageDecoder>(m_codec.GetCodePage());
         m_decodeDone = false;
         m_heldHigh = 0;
     }
@@ -228,7 +228,7 @@ uint64_t CTextFileReader::GetFirstUncoveredOffset() const
     if (m_firstUncovered != kNoOffset || !m_decoder)
         return m_firstUncovered;
     const uint64_t first = m_decoder->FirstUncoveredOffset();
-    return first == platform::CodePageDecoder::kNoOffset ? kNoOffset : m_bomLength + first;
+    return first == codecs::CodePageDecoder::kNoOffset ? kNoOffset : m_bomLength + first;
 }
 
 // ---------------------------------------------------------------------------

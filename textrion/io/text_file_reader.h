@@ -9,7 +9,7 @@
 #include "textrion/io/binary_file.h"
 #include "textrion/textrion_export.h"
 
-namespace platform {
+namespace codecs {
 class CodePageDecoder;
 }
 
@@ -126,7 +126,7 @@ private:
     bool m_fileEnded = false;  // the file gave all it has (or failed)
     bool m_decodeDone = false; // the decoder was flushed at the end of the data
     unsigned m_bomLength = 0;
-    std::unique_ptr<platform::CodePageDecoder> m_decoder;
+    std::unique_ptr<codecs::CodePageDecoder> m_decoder;
     char16_t m_heldHigh = 0;     // first half of a pair the code page decoder split
     bool m_undecodable = false;  // a code page this system cannot decode
     uint64_t m_unicodeDecoded = 0;  // bytes the Unicode decoders took, after the BOM

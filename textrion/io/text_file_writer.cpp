@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "textrion/encoding/unicode_forms.h"
 
 // The thread that makes the writes of full blocks, and the blocks it
@@ -307,7 +307,7 @@ unsigned CTextFileWriter::WriteCodePage(const char16_t* text, unsigned count, bo
 {
     if (!m_encoder || m_encoderCodePage != m_codec.GetCodePage()) {
         m_encoderCodePage = m_codec.GetCodePage();
-        m_encoder = std::make_unique<platform::CodePageEncoder>(m_encoderCodePage);
+        m_encoder = std::make_unique<codecs::CodePageEncoder>(m_encoderCodePage);
     }
     if (!m_encoder->IsOpen()) {
         // A code page this system cannot write: the text is lost, and that is an error.

@@ -8,7 +8,7 @@
 #include "textrion/io/binary_file.h"
 #include "textrion/textrion_export.h"
 
-namespace platform {
+namespace codecs {
 class CodePageEncoder;
 }
 
@@ -174,7 +174,7 @@ private:
     unsigned m_bufferSize = 0;
     unsigned m_fill = 0;          // bytes encoded but not yet written
     bool m_writeBehind = false;   // keep them between Writes (SetWriteBehind)
-    std::unique_ptr<platform::CodePageEncoder> m_encoder;
+    std::unique_ptr<codecs::CodePageEncoder> m_encoder;
     unsigned m_encoderCodePage = 0;
     char16_t m_heldHigh = 0;  // kept by WriteStream
     uint64_t m_ownReplacements = 0;  // held high surrogates that never got their low half

@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "tools/corpus/corpus_texts.h"
 
 namespace corpus {
@@ -63,7 +63,7 @@ std::string Encode(const Kind& kind, const std::u16string& text)
     std::string bytes;
     switch (kind.form) {
     case CODEPAGE:
-        if (!platform::EncodeCodePage(static_cast<unsigned>(kind.codepage), text, bytes))
+        if (!codecs::EncodeCodePage(static_cast<unsigned>(kind.codepage), text, bytes))
             throw std::runtime_error(std::string("cannot encode ") + kind.tag);
         break;
     case UTF8_BOM: bytes = "\xEF\xBB\xBF"; [[fallthrough]];

@@ -10,7 +10,7 @@
 #include "nsCharSetProber.h"
 #include "nsUniversalDetector.h"
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/unicode_forms.h"
 #include "textrion/encoding/utf8_validation.h"
@@ -500,7 +500,7 @@ void CCodepageDetector::MeasureText(std::string_view bytes)
         return;
     }
     std::u16string text;
-    if (!platform::DecodeCodePage(static_cast<unsigned>(m_codepage), bytes.data(), bytes.size(), text, nullptr))
+    if (!codecs::DecodeCodePage(static_cast<unsigned>(m_codepage), bytes.data(), bytes.size(), text, nullptr))
         return;
     m_mixedCase = finding_evidence::MixedCaseWordShare(text);
     m_symbolShare = finding_evidence::SymbolInWordShare(text, &m_symbolsInWords);
@@ -554,7 +554,7 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
         // each byte a character tells from the bytes, before decoding.
         const finding_evidence::ByteKinds* kinds = KindsOf(static_cast<int>(page.page));
         const auto decode = [&](std::u16string& text) {
-            return platform::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr);
+            return codecs::DecodeCodePage(page.page, bytes.data(), bytes.size(), text, nullptr);
         };
         std::u16string text;
         if (kinds == nullptr && !decode(text))
@@ -579,7 +579,7 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
             continue;
         std::string moved;
         uint64_t lost = 0;
-        if (!platform::EncodeCodePage(page.windows, text, moved, &lost) || lost * 50 > nonAscii)
+        if (!codecs::EncodeCodePage(page.windows, text, moved, &lost) || lost * 50 > nonAscii)
             continue;
         m_detector->Restart();
         for (size_t at = 0; at < moved.size() && !m_detector->IsDone(); at += m_blockSize)
@@ -588,7 +588,7 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
         const int named = CodepageOfCharset(m_detector->Finish(confidence), true);
         std::u16string again;
         if (named != static_cast<int>(page.windows) &&
-            (named <= 0 || !platform::DecodeCodePage(static_cast<unsigned>(named), moved.data(), moved.size(), again,
+            (named <= 0 || !codecs::DecodeCodePage(static_cast<unsigned>(named), moved.data(), moved.size(), again,
                                                      nullptr) ||
              again != text))
             continue;

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 
 namespace {
 
@@ -160,7 +160,7 @@ const CCodepageInfo* CCodepageInfo::GetCodepageInfoByName(std::u16string_view na
     for (const char16_t c : name)
         if (c >= 0x80)
             return nullptr;
-    const unsigned codepage = platform::CodePageOfCharsetName(text::ToUtf8(name));
+    const unsigned codepage = codecs::CodePageOfCharsetName(text::ToUtf8(name));
     return codepage == 0 ? nullptr : GetCodepageInfo(static_cast<int>(codepage));
 }
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "platform/letter_case.h"
 
 namespace finding_evidence {
@@ -123,7 +123,7 @@ bool MakeByteKinds(unsigned codepage, ByteKinds& kinds)
 {
     std::array<char16_t, 256> units{};
     std::array<bool, 256> replaced{};
-    const platform::CodePageDecoder decoder(codepage);
+    const codecs::CodePageDecoder decoder(codepage);
     if (!decoder.IsOpen() || !decoder.GetSingleByteMap(units, replaced))
         return false;
     for (unsigned b = 0; b < 256; ++b) {

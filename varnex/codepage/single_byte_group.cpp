@@ -1,12 +1,16 @@
 #include "varnex/codepage/single_byte_group.h"
 
-#include <immintrin.h>
-
 #include <array>
 #include <type_traits>
 #include <utility>
 
+#include "codecs/cpu_kernels.h"
+
 namespace {
+
+using single_byte_lanes::kLaneWidth;
+using single_byte_lanes::LaneSums;
+using single_byte_lanes::LaneTables;
 
 // The prober's counters, reached the one way the language allows from
 // outside: member pointers named through a class derived from it.
@@ -22,96 +26,9 @@ struct Fields : nsSingleByteCharSetProber {
     static constexpr auto kFreqChar = &Fields::mFreqChar;
 };
 
-constexpr unsigned kLaneWidth = 8;
-
-struct LaneTables {
-    const uint8_t* orders;  // byte * lanes + lane
-    unsigned lanes;
-    const int32_t* frequent;
-    const int32_t* matrix;
-    const int32_t* rowStep;
-    const int32_t* columnStep;
-    const uint8_t* matrices;
-};
-
-struct LaneSums {
-    uint32_t letters[kLaneWidth];
-    uint32_t controls[kLaneWidth];
-    uint32_t inSample[kLaneWidth];
-    uint32_t kinds[NUMBER_OF_SEQ_CAT][kLaneWidth];
-};
-
-// Built for AVX2 down to the matching pop; run only where the processor has it.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
-
-// Eight models' counts for one block: the distinct bytes with their counts
-// and the distinct pairs with theirs, looked up in all eight at once.
-template <typename Pair>
-void SumLanes(const LaneTables& t, unsigned first, const uint8_t* bytes, const uint32_t* byteCounts, size_t byteCount,
-              const Pair* pairs, size_t pairCount, LaneSums& out)
-{
-    const uint8_t* column = t.orders + first;
-    const auto ordersOf = [&](unsigned b) {
-        return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(column + b * t.lanes)));
-    };
-    const auto lanes = [&](const int32_t* v) {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + first));
-    };
-    const __m256i frequent = lanes(t.frequent);
-    const __m256i symbols = _mm256_set1_epi32(SYMBOL_CAT_ORDER);
-    const __m256i control = _mm256_set1_epi32(CTR);
-    __m256i letters = _mm256_setzero_si256(), controls = letters, inSample = letters;
-    for (size_t i = 0; i < byteCount; ++i) {
-        const __m256i order = ordersOf(bytes[i]);
-        const __m256i n = _mm256_set1_epi32(static_cast<int>(byteCounts[bytes[i]]));
-        letters = _mm256_add_epi32(letters, _mm256_and_si256(_mm256_cmpgt_epi32(symbols, order), n));
-        controls = _mm256_add_epi32(controls, _mm256_and_si256(_mm256_cmpeq_epi32(order, control), n));
-        inSample = _mm256_add_epi32(inSample, _mm256_and_si256(_mm256_cmpgt_epi32(frequent, order), n));
-    }
-    const __m256i matrix = lanes(t.matrix);
-    const __m256i rowStep = lanes(t.rowStep);
-    const __m256i columnStep = lanes(t.columnStep);
-    const __m256i none = _mm256_set1_epi32(-1);
-    const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    __m256i kinds[NUMBER_OF_SEQ_CAT];
-    for (__m256i& k : kinds)
-        k = _mm256_setzero_si256();
-    for (size_t i = 0; i < pairCount; ++i) {
-        const __m256i o1 = ordersOf(pairs[i].first);
-        const __m256i o2 = ordersOf(pairs[i].second);
-        const __m256i paired = _mm256_and_si256(_mm256_cmpgt_epi32(frequent, o1), _mm256_cmpgt_epi32(frequent, o2));
-        if (_mm256_testz_si256(paired, paired))
-            continue;
-        const __m256i at = _mm256_add_epi32(
-            matrix, _mm256_add_epi32(_mm256_mullo_epi32(o1, rowStep), _mm256_mullo_epi32(o2, columnStep)));
-        // Lanes that do not pair read nothing and fall in no kind.
-        const __m256i kind = _mm256_and_si256(
-            _mm256_mask_i32gather_epi32(none, reinterpret_cast<const int*>(t.matrices), at, paired, 1), byteMask);
-        const __m256i n = _mm256_set1_epi32(static_cast<int>(pairs[i].n));
-        for (int k = 0; k < NUMBER_OF_SEQ_CAT; ++k)
-            kinds[k] = _mm256_add_epi32(kinds[k], _mm256_and_si256(_mm256_cmpeq_epi32(kind, _mm256_set1_epi32(k)), n));
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.letters), letters);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.controls), controls);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.inSample), inSample);
-    for (int k = 0; k < NUMBER_OF_SEQ_CAT; ++k)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.kinds[k]), kinds[k]);
-}
-
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
-
 }  // namespace
 
-CSingleByteGroup::CSingleByteGroup(bool sideBySide) : m_pairs(65536, 0)
+CSingleByteGroup::CSingleByteGroup() : m_pairs(65536, 0)
 {
     for (bool& pairless : m_pairless)
         pairless = true;
@@ -130,7 +47,7 @@ CSingleByteGroup::CSingleByteGroup(bool sideBySide) : m_pairs(65536, 0)
         }
         model.lane = static_cast<int>(m_lanes++);
     }
-    m_useLanes = sideBySide && __builtin_cpu_supports("avx2");
+    m_useLanes = codecs::ActiveKernel() >= codecs::Kernel::Avx2;
     if (!m_useLanes)
         return;
     // Padding lanes have no frequent byte, so they pair nothing.
@@ -299,8 +216,8 @@ void CSingleByteGroup::CountLanes()
         if (!live)
             continue;
         LaneSums sums;
-        SumLanes(tables, first, m_seenBytes.data(), m_bytes, m_seenBytes.size(), m_pairCounts.data(),
-                 m_pairCounts.size(), sums);
+        single_byte_lanes::SumLanesAvx2(tables, first, m_seenBytes.data(), m_bytes, m_seenBytes.size(),
+                                        m_pairCounts.data(), m_pairCounts.size(), sums);
         for (unsigned l = 0; l < kLaneWidth; ++l) {
             BlockCounts& counts = m_laneCounts[first + l];
             counts.letters = sums.letters[l];

@@ -9,6 +9,7 @@
 #include "nsCharSetProber.h"
 #include "nsSBCSGroupProber.h"
 #include "nsSBCharSetProber.h"
+#include "varnex/codepage/single_byte_lanes.h"
 
 // uchardet's single-byte group, with the same probers, answers and order,
 // made cheaper: its hundred language models each walk every block byte by
@@ -18,9 +19,9 @@
 // in the block still walks it, because where it stops changes its counts.
 class CSingleByteGroup : public nsSBCSGroupProber {
 public:
-    // sideBySide: eight models at a time where the processor can (AVX2);
-    // false counts one model after another, as other processors do.
-    explicit CSingleByteGroup(bool sideBySide = true);
+    // Eight models at a time under the AVX2 kernel (codecs/cpu_kernels.h),
+    // one model after another under the others.
+    CSingleByteGroup();
 
     nsProbingState HandleData(const char* aBuf, PRUint32 aLen) override;
 
@@ -54,11 +55,7 @@ private:
     bool m_pairless[256] = {};      // bytes no model pairs: spaces, digits, signs
     std::vector<uint32_t> m_pairs;  // 65,536 counters, first byte high
     std::vector<uint16_t> m_seenPairs;
-    struct PairCount {
-        uint8_t first;
-        uint8_t second;
-        uint32_t n;
-    };
+    using PairCount = single_byte_lanes::PairCount;
     std::vector<PairCount> m_pairCounts;  // the block's pairs, read by every model
     std::vector<uint8_t> m_seenBytes;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 
 namespace {
 
@@ -242,7 +242,7 @@ bool CSupersetScan::DecodesToC1(int codepage) const
             continue;
         const char byte = static_cast<char>(0x80 + n);
         std::u16string unit;
-        if (platform::DecodeCodePage(static_cast<unsigned>(codepage), &byte, 1, unit) && unit.size() == 1 &&
+        if (codecs::DecodeCodePage(static_cast<unsigned>(codepage), &byte, 1, unit) && unit.size() == 1 &&
             unit[0] >= 0x80 && unit[0] <= 0x9F)
             return true;
     }

@@ -2,7 +2,7 @@
 
 #include "base/lockable.h"
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "platform/native_path.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/session/varnex_file_info.h"
@@ -63,7 +63,7 @@ std::u16string VARNEXREPORTRECORD::IanaName() const
 {
     if (codepage == nullptr || codepage->GetCodepage() < 0)
         return {};
-    return text::FromUtf8(platform::IanaCharsetName(static_cast<unsigned>(codepage->GetCodepage())));
+    return text::FromUtf8(codecs::IanaCharsetName(static_cast<unsigned>(codepage->GetCodepage())));
 }
 
 std::u16string VARNEXREPORTRECORD::ReasonKeywords(char16_t separator) const

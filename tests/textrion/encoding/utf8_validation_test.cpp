@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/kernels.h"
 #include "textrion/encoding/utf8_validation.h"
 
 namespace {
@@ -13,9 +14,12 @@ Utf8Validity Check(const std::string& s)
     return ValidateUtf8(reinterpret_cast<const unsigned char*>(s.data()), s.size());
 }
 
+// Every test runs on each kernel the processor has.
+class Utf8Validation : public testing_support::KernelTest {};
+
 // Each row is checked alone and behind 40 bytes of 7-bit text, so that the
 // 16-byte fast path hands over to the character check at every offset.
-TEST(Utf8Validation, JudgesEachSequenceByTheStrictRules)
+TEST_P(Utf8Validation, JudgesEachSequenceByTheStrictRules)
 {
     struct Row {
         const char* name;
@@ -60,7 +64,7 @@ TEST(Utf8Validation, JudgesEachSequenceByTheStrictRules)
     }
 }
 
-TEST(Utf8Validation, FindsAHighByteInEveryLaneOfTheFastPath)
+TEST_P(Utf8Validation, FindsAHighByteInEveryLaneOfTheFastPath)
 {
     for (size_t at = 0; at < 48; ++at) {
         SCOPED_TRACE(at);
@@ -102,17 +106,12 @@ Utf8Validity Reference(const std::string& s)
     return r;
 }
 
-class Utf8Ways : public testing::TestWithParam<Utf8Check> {
+class Utf8Ways : public testing_support::KernelTest {
 protected:
-    void SetUp() override
-    {
-        if (!CanCheckUtf8With(GetParam()))
-            GTEST_SKIP() << "not on this processor";
-    }
     void Compare(const std::string& s)
     {
         const Utf8Validity want = Reference(s);
-        const Utf8Validity got = ValidateUtf8With(GetParam(), reinterpret_cast<const unsigned char*>(s.data()), s.size());
+        const Utf8Validity got = Check(s);
         ASSERT_TRUE(got.status == want.status && got.position == want.position && got.multiByte == want.multiByte)
             << testing::PrintToString(s) << ": " << got.status << "@" << got.position << "/" << got.multiByte
             << ", not " << want.status << "@" << want.position << "/" << want.multiByte;
@@ -166,14 +165,7 @@ TEST_P(Utf8Ways, AgreesOnRandomText)
     }
 }
 
-std::string WayName(const testing::TestParamInfo<Utf8Check>& info)
-{
-    const char* const names[] = {"Best", "Scalar", "Ssse3", "Avx2"};
-    return names[static_cast<int>(info.param)];
-}
-
-INSTANTIATE_TEST_SUITE_P(Ways, Utf8Ways,
-                         testing::Values(Utf8Check::kBest, Utf8Check::kScalar, Utf8Check::kSsse3, Utf8Check::kAvx2),
-                         WayName);
+INSTANTIATE_TEST_SUITE_P(Kernels, Utf8Validation, testing_support::AllKernels(), testing_support::KernelName());
+INSTANTIATE_TEST_SUITE_P(Kernels, Utf8Ways, testing_support::AllKernels(), testing_support::KernelName());
 
 }  // namespace

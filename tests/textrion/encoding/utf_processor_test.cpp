@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/kernels.h"
 #include "textrion/encoding/utf_processor.h"
 #include "textrion_test_util.h"
 
@@ -370,7 +371,11 @@ void ExpectDecoderMatchesReference(std::mt19937& random, const std::string& byte
     });
 }
 
-TEST(UtfProcessor, Utf8DecoderMatchesAReferenceLoopOnRandomInput)
+// The UTF-8 decoder and encoder against their reference loops on each kernel
+// the processor has: the SSSE3 blocks, and the scalar runs alone.
+class UtfProcessorKernels : public testing_support::KernelTest {};
+
+TEST_P(UtfProcessorKernels, Utf8DecoderMatchesAReferenceLoopOnRandomInput)
 {
     std::mt19937 random(20240611);
     for (int round = 0; round < 40; ++round) {
@@ -383,7 +388,7 @@ TEST(UtfProcessor, Utf8DecoderMatchesAReferenceLoopOnRandomInput)
     }
 }
 
-TEST(UtfProcessor, Utf8AndUtf16EncodersMatchAReferenceLoopOnRandomInput)
+TEST_P(UtfProcessorKernels, Utf8AndUtf16EncodersMatchAReferenceLoopOnRandomInput)
 {
     std::mt19937 random(20240612);
     const CUTFProcessor::tagUTFPROCESSCRLFTYPE modes[] = {CUTFProcessor::UTFCRLF_KEEP, CUTFProcessor::UTFCRLF_CR,
@@ -451,7 +456,7 @@ std::u16string RandomBlocks(std::mt19937& random, size_t blocks)
     return s;
 }
 
-TEST(UtfProcessor, Utf8EncoderMatchesAReferenceLoopOnBlocksOfEveryKind)
+TEST_P(UtfProcessorKernels, Utf8EncoderMatchesAReferenceLoopOnBlocksOfEveryKind)
 {
     std::mt19937 random(20240613);
     const CUTFProcessor::tagUTFPROCESSCRLFTYPE modes[] = {CUTFProcessor::UTFCRLF_KEEP, CUTFProcessor::UTFCRLF_LF,
@@ -488,7 +493,7 @@ TEST(UtfProcessor, Utf8EncoderMatchesAReferenceLoopOnBlocksOfEveryKind)
 // The decoder takes the same blocks in UTF-8, some bytes spoilt (a NUL, a
 // stray trail byte, a lead without its trail, an overlong or surrogate form, a
 // four-byte character), through outputs of every size around a block's.
-TEST(UtfProcessor, Utf8DecoderMatchesAReferenceLoopOnBlocksOfEveryKind)
+TEST_P(UtfProcessorKernels, Utf8DecoderMatchesAReferenceLoopOnBlocksOfEveryKind)
 {
     std::mt19937 random(20240614);
     const char* const spoilers[] = {"\0", "\x80", "\xBF", "\xC3", "\xE4\xB8", "\xC0\xAF", "\xC1\x81",
@@ -529,5 +534,7 @@ TEST(UtfProcessor, CountsAReplacedSurrogateOnceWhenTheOutputFillsBeforeIt)
         EXPECT_EQ(p.GetReplacementCount(), 2u);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, UtfProcessorKernels, testing_support::AllKernels(), testing_support::KernelName());
 
 }  // namespace

@@ -21,7 +21,7 @@
 
 #include "base/text.h"
 #include "tools/corpus/corpus_texts.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "reference_codec.h"
 #include "support/temp_dir.h"
 #include "varnex/codepage/advanced_detector.h"
@@ -220,7 +220,7 @@ std::string SourceFile(std::string_view comment, size_t size)
 std::string EncodedTwice(std::string_view utf8)
 {
     std::u16string misread;
-    if (!platform::DecodeCodePage(1252, utf8.data(), utf8.size(), misread, nullptr))
+    if (!codecs::DecodeCodePage(1252, utf8.data(), utf8.size(), misread, nullptr))
         throw std::runtime_error("windows-1252 is not available");
     return text::ToUtf8(misread);
 }
@@ -356,8 +356,8 @@ bool DecodeEquivalent(int expected, int detected, const std::string& bytes)
         return false;
     std::u16string want, got;
     uint64_t wantLost = 0, gotLost = 0;
-    if (!platform::DecodeCodePage(static_cast<unsigned>(expected), bytes.data(), bytes.size(), want, &wantLost) ||
-        !platform::DecodeCodePage(static_cast<unsigned>(detected), bytes.data(), bytes.size(), got, &gotLost))
+    if (!codecs::DecodeCodePage(static_cast<unsigned>(expected), bytes.data(), bytes.size(), want, &wantLost) ||
+        !codecs::DecodeCodePage(static_cast<unsigned>(detected), bytes.data(), bytes.size(), got, &gotLost))
         return false;
     return wantLost == 0 && gotLost == 0 && want == got;
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "platform/codepage.h"
+#include "codecs/codepage.h"
 #include "support/temp_dir.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
@@ -71,7 +71,7 @@ public:
 std::string Encode(unsigned codepage, const std::u16string& text)
 {
     std::string bytes;
-    EXPECT_TRUE(platform::EncodeCodePage(codepage, text, bytes));
+    EXPECT_TRUE(codecs::EncodeCodePage(codepage, text, bytes));
     return bytes;
 }
 
