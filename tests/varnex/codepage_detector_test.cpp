@@ -453,6 +453,22 @@ TEST(CodepageDetector, KeepsNothingOfTheLastFileWhenTheNextIsPlainSevenBit)
     EXPECT_EQ(reused.GetBytesFed(), kAscii.size());
 }
 
+TEST(CodepageDetector, KeepsNothingOfTheLastRunWhenTheFileCannotBeOpened)
+{
+    TempDir dir;
+    WriteBytes(dir.File("gone.txt"), IcuEncode("windows-1251", varnex_test::kRussianProse));
+    CCodepageDetector detector(dir.File16("gone.txt").c_str(), kBlock, kLimitMB, false);
+    (void)detector.Detect();
+    ASSERT_GT(detector.GetNonAsciiBytes(), 0u);
+    ASSERT_GT(detector.GetDistinctNonAsciiBytes(), 0u);
+    ASSERT_EQ(unlink(dir.File("gone.txt").c_str()), 0);
+    const bool certain = detector.Detect();
+    EXPECT_TRUE(detector.HasFailed());
+    CCodepageDetector fresh(dir.File16("gone.txt").c_str(), kBlock, kLimitMB, false);
+    const bool freshCertain = fresh.Detect();
+    EXPECT_EQ(Report(detector, certain), Report(fresh, freshCertain));
+}
+
 // --- How much is read ---------------------------------------------------------
 
 TEST(CodepageDetector, FeedsNothingWithAZeroScanLimitOrBlockSize)
