@@ -130,6 +130,12 @@ protected:
     }
 
 private:
+    // One character the fast path of ReadUTF8 leaves: NUL, a sequence cut by
+    // the end of the input, a bad lead byte, or too little room for its units.
+    enum class CarefulStep { kDecoded, kReplaced, kSourceExhausted, kTargetExhausted };
+    static CarefulStep DecodeCarefully(const unsigned char*& p, const unsigned char* end, char16_t*& q,
+                                       char16_t* qEnd, bool endOfInput);
+
     template <typename Sink>
     tagUTFPROCESSRESULT Encode(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
                                unsigned char* dst, unsigned dstLen, unsigned& dstUsed, Sink sink,
