@@ -139,9 +139,13 @@ class TEXTRION_API CBinaryFileWriter : public CBinaryFile {
 public:
     ~CBinaryFileWriter() override;
 
-    // Appending keeps the content but leaves the position at 0. createNew:
-    // the open fails when anything, a link included, is at the path already.
-    CBinaryFileWriter(const char16_t* path, bool append, bool openNow, bool createNew = false);
+    // How a path is opened for writing; by default it is made anew, or emptied.
+    struct Options {
+        bool append = false;     // the content is kept, the position left at 0
+        bool createNew = false;  // the open fails when anything, a link included, is at the path already
+        bool openNow = false;    // opened by the constructor, else by Open
+    };
+    CBinaryFileWriter(const char16_t* path, Options options);
     // Writes into an open handle (standard output, a FIFO), owning it; name
     // only labels it.
     CBinaryFileWriter(int handle, const char16_t* name);

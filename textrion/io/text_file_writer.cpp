@@ -43,7 +43,7 @@ struct CTextFileWriter::Background {
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append,
                                  unsigned bufferSize, bool createNew)
-    : m_file(path, append, false, createNew)
+    : m_file(path, {.append = append, .createNew = createNew})
 {
     AllocateBuffer(bufferSize);
     Init(encoding, writeBom, append);
@@ -67,7 +67,7 @@ CTextFileWriter::CTextFileWriter(int handle, const char16_t* name, unsigned char
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize,
                                  TEXTENCODING encoding, bool writeBom, bool append, bool createNew)
-    : m_file(path, append, false, createNew)
+    : m_file(path, {.append = append, .createNew = createNew})
 {
     UseBuffer(buffer, bufferSize);
     Init(encoding, writeBom, append);
