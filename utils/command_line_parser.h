@@ -113,13 +113,8 @@ private:
 // Value helpers for switch values.
 namespace utils {
 
-// True when the first character is 1, T, t, Y or y ("yes", "True", "1");
-// anything else, an empty text and null give false.
-UTILS_API bool ParseBool(const char16_t* text);
 // True when every character is an ASCII decimal digit; an empty text counts
 // as numeric. Signs, blanks and separators make it false.
 UTILS_API bool IsNumeric(std::u16string_view text);
-// "True" or "False".
-UTILS_API const char16_t* BoolToStr(bool value);
 
 }  // namespace utils
