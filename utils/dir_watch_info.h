@@ -82,7 +82,7 @@ private:
         const uint32_t bit = isDirectory ? FILE_NOTIFY_CHANGE_DIR_NAME : FILE_NOTIFY_CHANGE_FILE_NAME;
         return (changeMask & bit) ? type : 0;
     }
-    bool ReportsModification(platform::DirEventKind kind) const;
+    [[nodiscard]] bool ReportsModification(platform::DirEventKind kind) const;
     void Add(int type, std::u16string path, int sourceWatch = -1)
     {
         Outgoing report;

@@ -422,8 +422,8 @@ TEST_F(WithLists, OpensEachFileOnceAndReadsNoByteTwice)
         {"longer-than-the-sample.txt", RepeatTo(kAscii, 3u << 20), 0, 1u << 20},
     };
     // The lists are read on their first lookup: not here.
-    CAdvancedDetector::GetKnownExtList().ExtInTextList(u".txt");
-    CAdvancedDetector::GetKnownExtList().ExtInBinaryList(u".exe");
+    ASSERT_TRUE(CAdvancedDetector::GetKnownExtList().ExtInTextList(u".txt"));
+    ASSERT_TRUE(CAdvancedDetector::GetKnownExtList().ExtInBinaryList(u".exe"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         WriteBytes(m_dir.File(c.file), c.bytes);

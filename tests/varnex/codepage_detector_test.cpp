@@ -412,14 +412,14 @@ TEST(CodepageDetector, FindsTheSameInASampleHeldWholeAsInOneReadBlockByBlock)
 
         CFileSample sample;
         ASSERT_TRUE(sample.Open(dir.File16("sample.txt").c_str(), kBlock, uint64_t{c.limitMB} << 20));
-        sample.Fill(uint64_t{c.limitMB} << 20);
+        ASSERT_TRUE(sample.Fill(uint64_t{c.limitMB} << 20));
         CCodepageDetector held(kBlock, c.limitMB, false);
         const bool heldCertain = held.Detect(sample);
         EXPECT_EQ(Report(held, heldCertain), Report(read, readCertain));
         // A sample holding only its first block reads the rest as it goes.
         CFileSample started;
         ASSERT_TRUE(started.Open(dir.File16("sample.txt").c_str(), kBlock, uint64_t{c.limitMB} << 20));
-        started.Fill(kBlock);
+        ASSERT_TRUE(started.Fill(kBlock));
         CCodepageDetector fromStart(kBlock, c.limitMB, false);
         const bool startCertain = fromStart.Detect(started);
         EXPECT_EQ(Report(fromStart, startCertain), Report(read, readCertain));

@@ -85,7 +85,7 @@ void CTextFileWriter::UseBuffer(unsigned char* buffer, unsigned size)
 
 CTextFileWriter::~CTextFileWriter()
 {
-    CTextFileWriter::Close();
+    (void)CTextFileWriter::Close();  // a caller that must know whether all was written closes first
 }
 
 void CTextFileWriter::AllocateBuffer(unsigned size)
@@ -260,8 +260,11 @@ void CTextFileWriter::Init(TEXTENCODING encoding, bool writeBom, bool append)
     if (!m_file.Open())
         return;
     uint64_t position = 0;
-    if (append)
-        SeekToEnd(&position);
+    // An end that cannot be found is not appended to: writing would overwrite the start.
+    if (append && !SeekToEnd(&position)) {
+        (void)m_file.Close();
+        return;
+    }
     if (writeBom && position == 0)
         WriteBOM();
 }

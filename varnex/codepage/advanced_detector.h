@@ -40,7 +40,7 @@ public:
 
     // The text test: false when the bytes hold more control characters than
     // text has (more than one in a hundred of those no text uses).
-    static bool LooksLikeText(const unsigned char* bytes, uint64_t size);
+    [[nodiscard]] static bool LooksLikeText(const unsigned char* bytes, uint64_t size);
 
     // The "Binary.bin" and "Text.bin" lists of the program's data folder
     // (beside the program, or share/varnelpro when installed): one lower-case
@@ -54,8 +54,8 @@ public:
         CKnownExtList& operator=(const CKnownExtList&) = delete;
 
         // extension: from the last dot on, dot included, lower-cased by the caller.
-        bool ExtInBinaryList(const char16_t* extension);
-        bool ExtInTextList(const char16_t* extension);
+        [[nodiscard]] bool ExtInBinaryList(const char16_t* extension);
+        [[nodiscard]] bool ExtInTextList(const char16_t* extension);
 
         // Reads the lists from another folder from now on (tests, other installs).
         void SetFolder(const std::u16string& folder);
@@ -63,7 +63,7 @@ public:
         std::u16string GetListPath(bool binary) const;
 
     private:
-        bool InList(const char16_t* extension, CTextLineList& list, bool& loaded, const char16_t* fileName);
+        [[nodiscard]] bool InList(const char16_t* extension, CTextLineList& list, bool& loaded, const char16_t* fileName);
 
         mutable CCriticalSection m_lock;
         std::u16string m_folder;  // empty: the program's folder
@@ -148,16 +148,16 @@ public:
     const Findings& GetFindings() const { return m_found; }
     int GetCodepage() const { return m_found.codepage; }
     float GetConfidence() const { return m_found.confidence; }
-    bool HasBom() const { return m_found.hasBom; }
+    [[nodiscard]] bool HasBom() const { return m_found.hasBom; }
     DETECTIONRESULT GetResult() const { return m_found.result; }
     // The test that settled the finding (NONE when the file could not be read).
     VARNEXDETECTIONMETHOD GetMethod() const { return m_found.method; }
-    bool WasStopped() const { return m_found.stopped; }
+    [[nodiscard]] bool WasStopped() const { return m_found.stopped; }
     // The code page found would still decode some bytes to C1 controls: the
     // engine warns, as such text is most likely in another code page.
-    bool HasC1Controls() const { return m_found.c1Controls; }
+    [[nodiscard]] bool HasC1Controls() const { return m_found.c1Controls; }
     // UTF-8 whose text is UTF-8 read once more as windows-1252 ("Ã©" for "é").
-    bool IsDoubleEncoded() const { return m_found.doubleEncoded; }
+    [[nodiscard]] bool IsDoubleEncoded() const { return m_found.doubleEncoded; }
 
     // The confidence from which a finding stands, and from which it stands
     // for an extension in the text list. Measured on the detection corpus:
@@ -183,30 +183,30 @@ public:
 protected:
     // The statistical step, for subclasses that replace it: false when the
     // file could not be read.
-    virtual bool DetectStatistically(int& codepage, float& confidence);
+    [[nodiscard]] virtual bool DetectStatistically(int& codepage, float& confidence);
 
 private:
     // Runs the steps with a workspace, turning what they throw into an error.
     void Run();
     void RunSteps();
     // Each step: true when it settled the finding (or failed, with the result ERROR).
-    bool ByBom(CFileSample& sample);
-    bool ByStructure();
-    bool ByZeroRuns(unsigned threshold);
-    bool ByUtf8(CFileSample& sample);
-    bool ByStatistics(CFileSample& sample, CKnownExtList& lists, const std::u16string& extension);
+    [[nodiscard]] bool ByBom(CFileSample& sample);
+    [[nodiscard]] bool ByStructure();
+    [[nodiscard]] bool ByZeroRuns(unsigned threshold);
+    [[nodiscard]] bool ByUtf8(CFileSample& sample);
+    [[nodiscard]] bool ByStatistics(CFileSample& sample, CKnownExtList& lists, const std::u16string& extension);
     // The looser BOM-less UTF-16 test for an extension of the text list.
     void ByTextList(CFileSample& sample);
     // Nothing found the code page: binary unless the file is text.
     void JudgeUnfound(CFileSample& sample);
     // The zero-byte test; false when the file could not be read.
-    bool ZeroRuns(unsigned threshold, bool& binary);
+    [[nodiscard]] bool ZeroRuns(unsigned threshold, bool& binary);
     // The Unicode form the sample has by structure alone, nullptr for none;
     // false when the file could not be read.
-    bool UnicodeStructure(const UnicodeForm*& form);
+    [[nodiscard]] bool UnicodeStructure(const UnicodeForm*& form);
     // Whether the whole sample is UTF-8 holding a multi-byte character; false
     // when the file could not be read.
-    bool MultiByteUtf8(bool& utf8);
+    [[nodiscard]] bool MultiByteUtf8(bool& utf8);
     uint64_t ScanLimit() const { return static_cast<uint64_t>(m_options.scanLimitMB) * 1048576u; }
 
     Options m_options;

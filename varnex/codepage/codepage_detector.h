@@ -61,14 +61,14 @@ public:
     // Bytes handed to the detector by the last Detect.
     uint64_t GetBytesFed() const { return m_found.bytesFed; }
     // True when the last Detect could not open or read the file.
-    bool HasFailed() const { return m_found.failed; }
+    [[nodiscard]] bool HasFailed() const { return m_found.failed; }
     // Asked every 64 KiB fed: false (a stopped session) ends the detection
     // at once with no finding, and WasStopped() tells.
     void SetContinueCheck(std::function<bool()> check) { m_canContinue = std::move(check); }
-    bool WasStopped() const { return m_found.stopped; }
+    [[nodiscard]] bool WasStopped() const { return m_found.stopped; }
     // The finding's text would hold C1 controls (bytes 80..9F that its code
     // page leaves as controls): most likely the wrong single-byte code page.
-    bool HasC1Controls() const { return m_found.c1Controls; }
+    [[nodiscard]] bool HasC1Controls() const { return m_found.c1Controls; }
     // Bytes 80..FF among those fed: what a legacy code page finding rests on.
     uint64_t GetNonAsciiBytes() const { return m_found.nonAscii; }
     // Words of the finding's text with a capital after a small letter, one of

@@ -93,7 +93,7 @@ public:
     const std::u16string& GetErrorText() const { return m_errorText; }
     // True when the last Convert failed on the output side (creating, writing
     // or moving the output file, or an output that is the input itself).
-    bool IsOutputError() const { return m_outputError; }
+    [[nodiscard]] bool IsOutputError() const { return m_outputError; }
     // Input sequences and characters replaced by U+FFFD in the last Convert.
     uint64_t GetReplacementCount() const { return m_found.replacements; }
     // C1 controls and U+FFFD the decoded text holds (U+FFFD not counted above).
@@ -115,9 +115,9 @@ public:
     // before the finished file is renamed into place (CAtomicOutputFile).
     static std::u16string GetTemporaryPath(const std::u16string& output);
     static unsigned GetCodepage(OUTPUTTEXTFORMAT format);
-    static bool IsUTFCodepage(unsigned codepage);
-    static bool IsLegalCodepage(unsigned codepage);
-    static bool IsSameCodepage(unsigned codepage, OUTPUTTEXTFORMAT format);
+    [[nodiscard]] static bool IsUTFCodepage(unsigned codepage);
+    [[nodiscard]] static bool IsLegalCodepage(unsigned codepage);
+    [[nodiscard]] static bool IsSameCodepage(unsigned codepage, OUTPUTTEXTFORMAT format);
     static OUTPUTTEXTFORMAT ParseOutputTextFormat(const char16_t* text, OUTPUTTEXTFORMAT defaultValue);
     static const char16_t* OutputTextFormatToString(OUTPUTTEXTFORMAT format);
     static RETURNTYPE ParseReturnType(const char16_t* text, RETURNTYPE defaultValue);
