@@ -16,7 +16,9 @@ while [ $# -gt 0 ]; do
 done
 table=${table:-$root/docs/layers.txt}
 [ -r "$table" ] || { echo "check-layers: no table at $table" >&2; exit 2; }
+table=$(cd "$(dirname "$table")" && pwd)/$(basename "$table")
 cd "$root"
+shown=${table#"$root"/}  # the table as named in messages
 
 # "folder allowed..." per row, comments and blanks dropped.
 rows=$(sed -e 's/#.*//' -e 's/:/ /' "$table" | awk 'NF { $1 = $1; print }')
@@ -27,7 +29,7 @@ status=0
 while read -r folder allowed; do
     for name in $allowed; do
         if [ "$name" != "*" ] && ! grep -qx -- "$name" <<<"$folders"; then
-            echo "$table: $folder may include \"$name\", which has no row" >&2
+            echo "$shown: $folder may include \"$name\", which has no row" >&2
             status=1
         fi
     done
@@ -39,7 +41,7 @@ for dir in */; do
     case "$dir" in build* | .*) continue ;; esac
     grep -qx -- "$dir" <<<"$folders" && continue
     if [ -n "$(find "$dir" \( -name '*.cpp' -o -name '*.h' -o -name '*.cc' -o -name '*.hpp' \) -print -quit)" ]; then
-        echo "$table: folder $dir holds sources but has no row" >&2
+        echo "$shown: folder $dir holds sources but has no row" >&2
         status=1
     fi
 done
@@ -98,7 +100,7 @@ report=$({ grep -rHnE --include='*.cpp' --include='*.h' --include='*.cc' --inclu
 grep -v '^checked ' <<<"$report" >&2 || true
 checked=$(sed -n 's/^checked //p' <<<"$report")
 if [ "$status" -ne 0 ]; then
-    echo "check-layers: FAILED (table $table)" >&2
+    echo "check-layers: FAILED (table $shown)" >&2
     exit 1
 fi
-echo "check-layers: ${checked} includes of project headers in ${existing[*]} checked: none against $table"
+echo "check-layers: ${checked} includes of project headers in ${existing[*]} checked: none against $shown"
