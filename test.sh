@@ -15,6 +15,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+# Includes against the layers fail at once, before a long build.
+./scripts/check-layers.sh
 ./scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -31,16 +31,16 @@ std::u16string FromNumber(long long value);
 std::u16string FromUnsigned(unsigned long long value);
 // Plain decimal digits only (no sign, no blanks), at most maxDigits of them,
 // so the value cannot overflow when maxDigits is 19 or less.
-bool ToUnsigned(std::u16string_view digits, size_t maxDigits, unsigned long long& value);
+[[nodiscard]] bool ToUnsigned(std::u16string_view digits, size_t maxDigits, unsigned long long& value);
 
 // ASCII case folding only: keywords, switches and extensions are ASCII.
 char16_t AsciiLower(char16_t c);
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+[[nodiscard]] bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 std::u16string AsciiLowered(std::u16string_view s);
 
 // Shell wildcards: '*' matches any run of characters (also none), '?' one
 // character; any other character matches itself, ASCII letters in either
 // case when ignoreAsciiCase.
-bool MatchesWildcard(std::u16string_view pattern, std::u16string_view name, bool ignoreAsciiCase);
+[[nodiscard]] bool MatchesWildcard(std::u16string_view pattern, std::u16string_view name, bool ignoreAsciiCase);
 
 }  // namespace text

@@ -44,7 +44,8 @@ CThreadBase::~CThreadBase()
     // the thread may still call into this object.
     if (IsThreadAlive())
         Signals().RequestStop();
-    WaitState(INFINITE_TIMEOUT, [this] { return m_state != State::Starting && m_state != State::Running; });
+    // Without a timeout the wait ends only once the thread has.
+    (void)WaitState(INFINITE_TIMEOUT, [this] { return m_state != State::Starting && m_state != State::Running; });
     SafeCloseHandle();
 }
 

@@ -20,8 +20,8 @@ public:
     // Drops any earlier stop or pause request (a reused thread object starts clean).
     void Clear();
 
-    bool IsStopRequested() const { return m_stop.load(std::memory_order_acquire); }
-    bool IsPauseRequested() const { return m_pause.load(std::memory_order_acquire); }
+    [[nodiscard]] bool IsStopRequested() const { return m_stop.load(std::memory_order_acquire); }
+    [[nodiscard]] bool IsPauseRequested() const { return m_pause.load(std::memory_order_acquire); }
 
 private:
     // CanContinue waits on the condition and acknowledges the pause under
@@ -55,13 +55,13 @@ public:
     // stop or pause meant for an earlier run does not reach this one; otherwise
     // it follows the given ones as they are. False when a thread of this object
     // still runs or the system refuses a new thread.
-    virtual bool CreateThread(CThreadSignals* sharedSignals = nullptr);
+    [[nodiscard]] virtual bool CreateThread(CThreadSignals* sharedSignals = nullptr);
 
     bool WaitForThreadRunning(unsigned timeoutMs = INFINITE_TIMEOUT);
     // Joins the thread; true at once when none runs. False on timeout, and
     // when called from the thread itself (it cannot join itself).
     bool WaitForThreadExit(unsigned timeoutMs = INFINITE_TIMEOUT);
-    bool IsThreadAlive() const;
+    [[nodiscard]] bool IsThreadAlive() const;
 
     void SetStop();
     bool SetStopAndWait(unsigned timeoutMs = INFINITE_TIMEOUT);
@@ -86,12 +86,12 @@ public:
 
     // The code of the run that ended last; 0 while a run goes on and before the first.
     unsigned GetExitCode() const { return m_exitCode.load(); }
-    bool IsStopRequested() const;
+    [[nodiscard]] bool IsStopRequested() const;
 
 protected:
     // False once a stop was requested; while a pause is requested it blocks
     // (acknowledged to WaitForPause) until continued or stopped.
-    bool CanContinue();
+    [[nodiscard]] bool CanContinue();
 
     // Run on the new thread around the body. An exception from any of them
     // ends the run with EXIT_CODE_EXCEPTION; the post handler still runs then
@@ -107,9 +107,9 @@ private:
 
     void Run();
     void SetPausedAck(bool paused);
-    bool IsOwnThread();
+    [[nodiscard]] bool IsOwnThread();
     template <typename Pred>
-    bool WaitState(unsigned timeoutMs, Pred pred);
+    [[nodiscard]] bool WaitState(unsigned timeoutMs, Pred pred);
 
     static inline std::atomic<StartFaultHook> s_startFault{nullptr};
 

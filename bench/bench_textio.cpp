@@ -251,7 +251,10 @@ void WriteFileBench(benchmark::State& state, const Format& f)
         CTextFileWriter writer(PathOf(outName.c_str()).c_str(), f.encoding, false, false, kBufferBytes);
         writer.SetCodePage(f.codePage);
         WriteChunks(writer, text);
-        writer.Close();
+        if (!writer.Close()) {
+            state.SkipWithError("the output could not be written");
+            break;
+        }
     }
     const uint64_t fileBytes = std::filesystem::file_size(g_dir + "/" + outName);
     std::filesystem::remove(g_dir + "/" + outName);

@@ -73,7 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(detector.Detect() == certain);
     FUZZ_CHECK(detector.GetCodepage() == codepage && detector.GetConfidence() == confidence);
 
-    const CAdvancedDetector advanced(path, blockSize, 1, shortcut, reportGB18030);
+    CAdvancedDetector advanced(
+        {.blockSize = blockSize, .scanLimitMB = 1, .binaryListShortcut = shortcut, .reportGB18030 = reportGB18030});
+    advanced.Detect(path);
     FUZZ_CHECK(advanced.GetResult() != CAdvancedDetector::DETECTIONRESULT_ERROR);
     const bool marked = CBomDetector::Judge(reinterpret_cast<const unsigned char*>(file.data()),
                                              static_cast<unsigned>(std::min<size_t>(file.size(), 4))) != BOM_NONE;

@@ -52,8 +52,8 @@ public:
     DirNotifier& operator=(const DirNotifier&) = delete;
 
     // False with errno in *error when no inotify instance can be had.
-    bool Open(int* error = nullptr);
-    bool IsOpen() const { return m_fd >= 0; }
+    [[nodiscard]] bool Open(int* error = nullptr);
+    [[nodiscard]] bool IsOpen() const { return m_fd >= 0; }
     void Close();
     int Descriptor() const { return m_fd; }
 
@@ -64,7 +64,7 @@ public:
 
     // Appends the events ready now, at most one read buffer's worth. Nothing
     // ready is not an error; false (errno in *error) when the read fails.
-    bool ReadEvents(std::vector<DirEvent>& events, int* error = nullptr);
+    [[nodiscard]] bool ReadEvents(std::vector<DirEvent>& events, int* error = nullptr);
 
     // Size of each read; raised to the least that holds an event with the
     // longest name. Small sizes split what is ready over several reads.
@@ -85,7 +85,7 @@ public:
     WakeEvent(const WakeEvent&) = delete;
     WakeEvent& operator=(const WakeEvent&) = delete;
 
-    bool IsOpen() const { return m_fd >= 0; }
+    [[nodiscard]] bool IsOpen() const { return m_fd >= 0; }
     int Descriptor() const { return m_fd; }
     void Signal();
     void Clear();
@@ -97,6 +97,6 @@ private:
 // Waits until one of the descriptors can be read or timeoutMs passes (-1 has
 // no limit); ready gets one flag per descriptor. Retries interrupted waits.
 // False when the wait itself fails.
-bool WaitReadable(const std::vector<int>& descriptors, int timeoutMs, std::vector<bool>& ready);
+[[nodiscard]] bool WaitReadable(const std::vector<int>& descriptors, int timeoutMs, std::vector<bool>& ready);
 
 }  // namespace platform

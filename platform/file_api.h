@@ -58,19 +58,19 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
 // that sends nothing. Async-signal-safe.
 void InterruptWaitingReads(bool on);
 // Writes all count bytes or fails (disk full, I/O error); retries short writes.
-bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* bytesWritten,
+[[nodiscard]] bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* bytesWritten,
                int* error = nullptr);
-bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t* newPosition);
-bool GetFileSizeOf(FileHandle handle, uint64_t* size);
+[[nodiscard]] bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t* newPosition);
+[[nodiscard]] bool GetFileSizeOf(FileHandle handle, uint64_t* size);
 // Asks the system to write the file's data to the device.
-bool FlushFile(FileHandle handle, int* error = nullptr);
+[[nodiscard]] bool FlushFile(FileHandle handle, int* error = nullptr);
 
 struct FileTimes {
     std::time_t created = 0;  // 0 where the file system keeps no birth time
     std::time_t accessed = 0;
     std::time_t modified = 0;
 };
-bool GetFileTimesOf(FileHandle handle, FileTimes* times);
+[[nodiscard]] bool GetFileTimesOf(FileHandle handle, FileTimes* times);
 
 enum class FileType { None, Regular, Directory, Symlink, Fifo, Socket, CharDevice, BlockDevice, Other };
 
@@ -85,13 +85,13 @@ struct FileStatus {
 };
 // followLinks false reports a symbolic link itself. False when the path does
 // not exist or cannot be reached (errno in *error).
-bool GetFileStatus(std::u16string_view path, FileStatus* status, bool followLinks = true,
+[[nodiscard]] bool GetFileStatus(std::u16string_view path, FileStatus* status, bool followLinks = true,
                    int* error = nullptr);
-bool GetHandleStatus(FileHandle handle, FileStatus* status);
+[[nodiscard]] bool GetHandleStatus(FileHandle handle, FileStatus* status);
 
 // Whether status is the file one of the process's standard handles (0 to 2)
 // is open on: /dev/stdout and the like lead there.
-bool IsStandardHandleFile(const FileStatus& status);
+[[nodiscard]] bool IsStandardHandleFile(const FileStatus& status);
 
 // The standard streams of the process.
 inline constexpr FileHandle STANDARD_INPUT = 0;
@@ -102,10 +102,10 @@ FileHandle DuplicateHandle(FileHandle handle);
 // Gives a file (never through a link) the permission bits (0777 of mode;
 // set-id and sticky bits are not passed on) and the modification time of
 // another.
-bool CopyModeAndTime(std::u16string_view path, const FileStatus& from, int* error = nullptr);
+[[nodiscard]] bool CopyModeAndTime(std::u16string_view path, const FileStatus& from, int* error = nullptr);
 
 // Creates one directory (its parent must exist). EEXIST is reported as a failure.
-bool CreateDirectoryOne(std::u16string_view path, int* error = nullptr);
+[[nodiscard]] bool CreateDirectoryOne(std::u16string_view path, int* error = nullptr);
 
 // The absolute path the system reaches: symbolic links, "." and ".." are
 // resolved in the part that exists, a link whose target is missing leads to
@@ -115,7 +115,7 @@ bool CreateDirectoryOne(std::u16string_view path, int* error = nullptr);
 std::u16string ResolvePath(std::u16string_view path);
 // Whether path is folder or lies below it. Both are resolved first; a folder
 // reached by two names (a bind mount) is also recognised by device and inode.
-bool IsSameOrInside(std::u16string_view path, std::u16string_view folder);
+[[nodiscard]] bool IsSameOrInside(std::u16string_view path, std::u16string_view folder);
 
 // A folder held open, so that files are made, renamed and removed in it by
 // name: once it is open, no folder or link swapped in on its path can send a
@@ -170,30 +170,30 @@ FolderRef CreateFolderChain(std::u16string_view root, std::u16string_view relati
 // Creates a new file for writing (EEXIST when anything has the name);
 // INVALID_FILE_HANDLE with errno in *error.
 FileHandle CreateFileIn(const OpenFolder& folder, std::u16string_view name, int* error = nullptr);
-bool GetFileStatusIn(const OpenFolder& folder, std::u16string_view name, FileStatus* status,
+[[nodiscard]] bool GetFileStatusIn(const OpenFolder& folder, std::u16string_view name, FileStatus* status,
                      int* error = nullptr);
 // Replaces an existing file of the name `to` atomically.
-bool RenameFileIn(const OpenFolder& folder, std::u16string_view from, std::u16string_view to,
+[[nodiscard]] bool RenameFileIn(const OpenFolder& folder, std::u16string_view from, std::u16string_view to,
                   int* error = nullptr);
-bool RemoveFileIn(const OpenFolder& folder, std::u16string_view name, int* error = nullptr);
+[[nodiscard]] bool RemoveFileIn(const OpenFolder& folder, std::u16string_view name, int* error = nullptr);
 // Gives an open file the permission bits (0777 of mode) and modification time of another.
-bool CopyModeAndTimeTo(FileHandle handle, const FileStatus& from, int* error = nullptr);
+[[nodiscard]] bool CopyModeAndTimeTo(FileHandle handle, const FileStatus& from, int* error = nullptr);
 
 // A lock that tells other processes a file is in use, held until the handle
 // (and every duplicate of it) is closed. It is an open-file-description
 // lock: it holds across process namespaces and containers, and on NFS
 // through its lock service. Waits for a short check by another process.
-bool LockInUse(FileHandle handle, int* error = nullptr);
+[[nodiscard]] bool LockInUse(FileHandle handle, int* error = nullptr);
 // Removes a regular file of folder whose in-use lock nobody holds (a file
 // left by a process that ended). False when it is in use, when locks cannot
 // be told on its file system, or when it is gone or cannot be removed.
-bool RemoveIfNotInUse(const OpenFolder& folder, std::u16string_view name);
-bool RemoveFile(std::u16string_view path, int* error = nullptr);
-bool RemoveDirectoryOne(std::u16string_view path, int* error = nullptr);
+[[nodiscard]] bool RemoveIfNotInUse(const OpenFolder& folder, std::u16string_view name);
+[[nodiscard]] bool RemoveFile(std::u16string_view path, int* error = nullptr);
+[[nodiscard]] bool RemoveDirectoryOne(std::u16string_view path, int* error = nullptr);
 // Replaces an existing target atomically (same file system).
-bool RenameFile(std::u16string_view from, std::u16string_view to, int* error = nullptr);
+[[nodiscard]] bool RenameFile(std::u16string_view from, std::u16string_view to, int* error = nullptr);
 // Whether the calling process could write into (create files in) the directory.
-bool IsWritableDirectory(std::u16string_view path);
+[[nodiscard]] bool IsWritableDirectory(std::u16string_view path);
 
 struct DirectoryEntry {
     std::u16string name;
@@ -208,16 +208,16 @@ public:
     DirectoryReader(const DirectoryReader&) = delete;
     DirectoryReader& operator=(const DirectoryReader&) = delete;
 
-    bool Open(std::u16string_view path, int* error = nullptr);
+    [[nodiscard]] bool Open(std::u16string_view path, int* error = nullptr);
     // Lists an open folder, wherever its path leads by now.
-    bool Open(const OpenFolder& folder, int* error = nullptr);
+    [[nodiscard]] bool Open(const OpenFolder& folder, int* error = nullptr);
     // False at the end of the listing or on an error (then Error() is non-zero).
-    bool Next(DirectoryEntry& entry);
+    [[nodiscard]] bool Next(DirectoryEntry& entry);
     int Error() const { return m_error; }
     void Close();
 
 private:
-    bool OpenAt(int dir, const char* name, int* error);
+    [[nodiscard]] bool OpenAt(int dir, const char* name, int* error);
 
     struct Impl;
     std::unique_ptr<Impl> m_impl;

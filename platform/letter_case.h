@@ -24,7 +24,7 @@ constexpr uint8_t kWordBit = 4;
 extern const std::array<uint8_t, kTabledLetters> g_letterKinds;
 
 LetterCase LookUpCase(char32_t c);
-bool LookUpWordCharacter(char32_t c);
+[[nodiscard]] bool LookUpWordCharacter(char32_t c);
 
 }  // namespace detail
 
@@ -37,7 +37,7 @@ inline LetterCase CaseOfLetter(char32_t c)
 
 // A letter of any script, or a mark that combines with one: what words are
 // made of.
-inline bool IsWordCharacter(char32_t c)
+[[nodiscard]] inline bool IsWordCharacter(char32_t c)
 {
     if (c < detail::kTabledLetters)
         return (detail::g_letterKinds[c] & detail::kWordBit) != 0;

@@ -9,7 +9,7 @@ namespace platform {
 
 unsigned long ProcessId();
 // False only when the system says no such process exists.
-bool ProcessExists(unsigned long processId);
+[[nodiscard]] bool ProcessExists(unsigned long processId);
 std::u16string HostName();
 // The program file's own path (empty when the system does not say).
 std::u16string ExecutablePath();

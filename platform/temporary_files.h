@@ -37,6 +37,6 @@ void RemoveTemporaryFilesNow();
 // may have been missed by it (registered too late, or created just after its
 // removal), so whoever creates one checks this after creating and removes
 // the file itself.
-bool TemporaryFilesEnding();
+[[nodiscard]] bool TemporaryFilesEnding();
 
 }  // namespace platform

@@ -6,7 +6,7 @@
 // The terminal the program writes to, and the signals that ask it to stop.
 namespace platform {
 
-bool IsTerminal(FILE* stream);
+[[nodiscard]] bool IsTerminal(FILE* stream);
 // Columns of the terminal behind stream; 80 when it does not say (or says
 // fewer than 20).
 unsigned TerminalWidth(FILE* stream);
@@ -30,7 +30,7 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    bool Requested() const;
+    [[nodiscard]] bool Requested() const;
 };
 
 }  // namespace platform

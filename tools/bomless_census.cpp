@@ -30,7 +30,9 @@ int main(int argc, char**)
             ++skipped;
             return;
         }
-        const CAdvancedDetector detector(text::FromUtf8(path), workspace, kBlock, kLimitMB, false, false, nullptr);
+        CAdvancedDetector detector(
+            {.blockSize = kBlock, .scanLimitMB = kLimitMB, .binaryListShortcut = false, .workspace = &workspace});
+        detector.Detect(text::FromUtf8(path));
         if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR) {
             ++skipped;  // unreadable
             return;

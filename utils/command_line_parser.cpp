@@ -215,22 +215,6 @@ std::vector<CCommandLineParser::Argument> CCommandLineParser::ReadArguments(std:
 
 namespace utils {
 
-bool ParseBool(const char16_t* text)
-{
-    if (text == nullptr)
-        return false;
-    switch (text[0]) {
-    case u'1':
-    case u'T':
-    case u't':
-    case u'Y':
-    case u'y':
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool IsNumeric(std::u16string_view text)
 {
     for (const char16_t c : text) {
@@ -238,11 +222,6 @@ bool IsNumeric(std::u16string_view text)
             return false;
     }
     return true;
-}
-
-const char16_t* BoolToStr(bool value)
-{
-    return value ? u"True" : u"False";
 }
 
 }  // namespace utils

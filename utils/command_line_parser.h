@@ -52,20 +52,20 @@ public:
     // false. True when at least one switch was stored.
     bool Parse(const char16_t* commandLine);
 
-    bool HasArgs() const { return !m_switches.empty(); }
+    [[nodiscard]] bool HasArgs() const { return !m_switches.empty(); }
     // A null name is never found.
-    bool HasKey(const char16_t* name) const;
+    [[nodiscard]] bool HasKey(const char16_t* name) const;
     // The switch exists and its value is not empty.
-    bool HasVal(const char16_t* name) const;
+    [[nodiscard]] bool HasVal(const char16_t* name) const;
     // The value (empty for a switch without value), or null when there is no
     // such switch. The pointer lives until the next Parse or assignment.
     const char16_t* GetVal(const char16_t* name) const;
     // False, value untouched, when there is no such switch.
-    bool GetVal(const char16_t* name, std::u16string& value) const;
+    [[nodiscard]] bool GetVal(const char16_t* name, std::u16string& value) const;
 
     // Affects later Parse calls and lookups only; stored keys stay as they are.
     void SetCaseSensitive(bool caseSensitive) { m_caseSensitive = caseSensitive; }
-    bool GetCaseSensitive() const { return m_caseSensitive; }
+    [[nodiscard]] bool GetCaseSensitive() const { return m_caseSensitive; }
 
     const char16_t* GetCommandLineW() const { return m_commandLine.c_str(); }
     const SwitchMap& GetVals() const { return m_switches; }
@@ -76,7 +76,7 @@ public:
     // it only empties key.
     iterator GetFirst() const { return m_switches.begin(); }
     iterator GetNext(iterator& it, std::u16string& key, std::u16string& value) const;
-    bool IsLast(const iterator& it) const { return it == m_switches.end(); }
+    [[nodiscard]] bool IsLast(const iterator& it) const { return it == m_switches.end(); }
 
     // Splits a line as Windows does: blanks (space, tab) separate arguments;
     // double quotes group text and are removed; 2n backslashes before a quote
@@ -113,13 +113,8 @@ private:
 // Value helpers for switch values.
 namespace utils {
 
-// True when the first character is 1, T, t, Y or y ("yes", "True", "1");
-// anything else, an empty text and null give false.
-UTILS_API bool ParseBool(const char16_t* text);
 // True when every character is an ASCII decimal digit; an empty text counts
 // as numeric. Signs, blanks and separators make it false.
-UTILS_API bool IsNumeric(std::u16string_view text);
-// "True" or "False".
-UTILS_API const char16_t* BoolToStr(bool value);
+[[nodiscard]] UTILS_API bool IsNumeric(std::u16string_view text);
 
 }  // namespace utils

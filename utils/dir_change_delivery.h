@@ -21,9 +21,9 @@ class CDelayedDirChangeHandler;
 class CDirChangeLatch {
 public:
     void Set();
-    bool IsSet() const;
+    [[nodiscard]] bool IsSet() const;
     // False when timeoutMs passed first.
-    bool Wait(unsigned timeoutMs) const;
+    [[nodiscard]] bool Wait(unsigned timeoutMs) const;
 
 private:
     mutable std::mutex m_mutex;
@@ -49,10 +49,10 @@ public:
     virtual void PostNotification(std::unique_ptr<CDirChangeNotification> notification);
     // Delivers what is queued on the calling thread.
     size_t DispatchPending();
-    bool WaitForPosted(unsigned timeoutMs);
+    [[nodiscard]] bool WaitForPosted(unsigned timeoutMs);
     // Whether the calling thread is the one that delivers, and so must keep
     // delivering while it waits for a stop report.
-    virtual bool DeliversOnThisThread() const = 0;
+    [[nodiscard]] virtual bool DeliversOnThisThread() const = 0;
 
 protected:
     std::mutex m_mutex;
@@ -67,7 +67,7 @@ class CDelayedDirChangeNotificationWindow : public CDelayedDirChangeNotifier {
 public:
     static CDelayedDirChangeNotificationWindow& Instance();
     void PostNotification(std::unique_ptr<CDirChangeNotification> notification) override;
-    bool DeliversOnThisThread() const override;
+    [[nodiscard]] bool DeliversOnThisThread() const override;
     void SetTarget(HandlerTarget* target);
     // Drains the queue, marking the caller as the interface thread.
     size_t DispatchAsInterfaceThread();
@@ -81,9 +81,9 @@ private:
 class CDelayedDirChangeNotificationThread : public CDelayedDirChangeNotifier {
 public:
     static CDelayedDirChangeNotificationThread& Instance();
-    bool Acquire();  // false when no thread can be started
+    [[nodiscard]] bool Acquire();  // false when no thread can be started
     void Release();
-    bool DeliversOnThisThread() const override;
+    [[nodiscard]] bool DeliversOnThisThread() const override;
 
 private:
     void Run();
@@ -112,8 +112,8 @@ public:
     static void Deliver(CDirChangeNotification& notification);
 
 private:
-    bool Passes(const CDirChangeNotification& notification) const;
-    bool PassesPatterns(const std::u16string& path) const;
+    [[nodiscard]] bool Passes(const CDirChangeNotification& notification) const;
+    [[nodiscard]] bool PassesPatterns(const std::u16string& path) const;
 
     CDirChangeHandler* m_client;
     CDelayedDirChangeNotifier* m_notifier;

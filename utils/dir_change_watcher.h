@@ -47,7 +47,7 @@ public:
     virtual void OnReadDirectoryChangesError(uint32_t error, const std::u16string& directory);
     virtual void OnWatchStopped(const std::u16string& directory);
     // Asked for reports of types 1-4 (see the filter flags); false drops the report.
-    virtual bool OnFilterNotification(REPORTTYPE type, const std::u16string& path, const std::u16string& newPath);
+    [[nodiscard]] virtual bool OnFilterNotification(REPORTTYPE type, const std::u16string& path, const std::u16string& newPath);
     // The system's change queue overflowed and reports under the directory were
     // lost; the client must list it again. Watching goes on.
     virtual void OnRescanNeeded(const std::u16string& directory);
@@ -139,7 +139,7 @@ public:
     // Stops every directory and ends the worker thread; watching again starts
     // a new one. False when nothing was ever watched.
     bool UnwatchAllDirectories();
-    bool IsWatchingDirectory(const std::u16string& directory) const;
+    [[nodiscard]] bool IsWatchingDirectory(const std::u16string& directory) const;
     int GetWatchedDirectoryCount() const;
     // Applies to later watches; returns the old flags.
     uint32_t SetFilterFlags(uint32_t filterFlags);
@@ -151,7 +151,7 @@ public:
     // Delivers every queued report on the calling thread; the count delivered.
     static size_t DispatchPendingNotifications();
     // Waits up to timeoutMs for a queued report; true when one is there.
-    static bool WaitForNotifications(unsigned timeoutMs);
+    [[nodiscard]] static bool WaitForNotifications(unsigned timeoutMs);
 
     // Test hooks: the size of each read of the change queue (applies to later
     // watches), and holding the worker from reading while events pile up.

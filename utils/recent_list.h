@@ -34,11 +34,11 @@ public:
     // Reads every entry from the store; a missing entry reads as empty. False
     // when the store cannot be read (the entries are then all empty) or the
     // section name is empty.
-    virtual bool ReadList();
+    [[nodiscard]] virtual bool ReadList();
     // Replaces the section with the non-empty entries (so entries removed from
     // the list leave the store too). False when the store cannot be written or
     // the section name is empty (an empty name would address the whole store).
-    virtual bool WriteList();
+    [[nodiscard]] virtual bool WriteList();
 
     // Throws std::invalid_argument for an index outside 0..size-1.
     const std::u16string& operator[](int index) const;

@@ -88,29 +88,10 @@ private:
     bool m_stopped = false;
 };
 
-}  // namespace
-
-int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSetting, const HeadlessConsole& console)
+// The report the options ask for, or null.
+std::unique_ptr<CVarnexResultExporter> MakeExporter(const CCommandLineOptions& options, const HeadlessPlan& plan,
+                                                    const VARNEXJOBSETTING& setting)
 {
-    if (IsStreamRun(options))
-        return RunStream(options, jobSetting, console);
-    HeadlessPlan plan;
-    if (std::u16string why = PlanHeadlessRun(options, plan); !why.empty()) {
-        fprintf(console.err, "varnelpro: %s\n", Term(why).c_str());
-        return HEADLESS_EXIT_BAD_START;
-    }
-    const std::u16string& reportFolder = plan.exportFolderToCreate;
-    if (!reportFolder.empty() && !CLongPath(reportFolder).AddBackslash().EnsureDirectoryExists()) {
-        fprintf(console.err, "varnelpro: %s\n",
-                Term(Arg(TrH("cannot write to output folder: %1"), reportFolder)).c_str());
-        return HEADLESS_EXIT_BAD_START;
-    }
-
-    VARNEXJOBSETTING setting = jobSetting;
-    setting.detectOnly = plan.detectOnly;
-    setting.Clamp();
-
-    std::unique_ptr<CVarnexResultExporter> exporter;
     const TEXTENCODING encoding = options.exportEncoding;
     // A report to be joined to others holds no BOM but at its start: the first, headed one.
     const bool concatenable = !options.exportHeader || options.shard.has_value();
@@ -119,25 +100,26 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
             plan.exportPath.c_str(), encoding, options.exportBom && options.exportHeader, setting.writeBufferSize);
         if (concatenable)
             csv->SetConcatenable(options.exportHeader);
-        exporter = std::move(csv);
-    } else if (plan.exportType == CCommandLineOptions::EXPORT_XML) {
-        exporter = std::make_unique<CVarnexXMLExporter>(plan.exportPath.c_str(), encoding, options.exportBom);
-    } else if (plan.exportType == CCommandLineOptions::EXPORT_JSON) {
+        return csv;
+    }
+    if (plan.exportType == CCommandLineOptions::EXPORT_XML)
+        return std::make_unique<CVarnexXMLExporter>(plan.exportPath.c_str(), encoding, options.exportBom);
+    if (plan.exportType == CCommandLineOptions::EXPORT_JSON) {
         CVarnexJSONExporter::RUNINFO run{ProgramVersion(), options.commandLine, setting, plan.item.options,
                                          plan.item.folder};
         auto json = std::make_unique<CVarnexJSONExporter>(plan.exportPath.c_str(), setting.writeBufferSize,
                                                           std::move(run));
         if (concatenable)
             json->SetConcatenable(options.exportHeader);
-        exporter = std::move(json);
+        return json;
     }
-    // A report that cannot be written stops the run before any file is
-    // done; a FIFO's reader is waited for here.
-    if (int error = 0; exporter && !exporter->Prepare(&error)) {
-        fprintf(console.err, "varnelpro: %s (%s)\n",
-                Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str(), strerror(error));
-        return HEADLESS_EXIT_BAD_START;
-    }
+    return nullptr;
+}
+
+// Makes the output folder and removes what interrupted runs left in it;
+// false, said on the console, when the folder cannot be made.
+bool PrepareOutputFolder(const HeadlessPlan& plan, const HeadlessConsole& console)
+{
     if (!plan.outputFolderToCreate.empty()) {
         // Made with the input folder's permission bits: a folder only its
         // owner could read does not become readable by all.
@@ -148,7 +130,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
         if (!platform::CreateFolderChain(plan.outputFolderToCreate, u"", &error, &modes)) {
             fprintf(console.err, "varnelpro: %s\n",
                     Term(Arg(TrH("cannot write to output folder: %1"), plan.outputFolderToCreate)).c_str());
-            return HEADLESS_EXIT_BAD_START;
+            return false;
         }
     }
 
@@ -168,21 +150,14 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
             fprintf(console.err, "varnelpro: %s\n",
                     Term(Arg(TrH("removed a temporary file left by an interrupted run: %1"), stale)).c_str());
     }
+    return true;
+}
 
-    platform::StopSignals stopSignals;
-    HeadlessSession session;
-    if (exporter)
-        session.SetResultExporter(exporter.get(), false);
-    session.PrepareJob(plan.item);
-    if (!session.Start(setting)) {
-        fprintf(console.err, "varnelpro: %s\n", Out(TrH("the session could not start")).c_str());
-        return HEADLESS_EXIT_BAD_START;
-    }
-
-    HeadlessConsole shown = console;
-    if (plan.standardOutputTaken)
-        shown.out = console.err;  // standard output is the output or the report
-    HeadlessReporter reporter(shown, plan.detectOnly, plan.item.folder ? plan.item.inputPath : std::u16string());
+// Shows the files as they finish, and the progress, until the session has
+// stopped; a stop signal (Ctrl-C) stops it.
+void FollowSession(HeadlessSession& session, const platform::StopSignals& stopSignals, HeadlessReporter& reporter,
+                   const HeadlessConsole& console)
+{
     bool stopRequested = false;
     std::deque<CVarnexFileInfo*> finished;
     VARNEXSESSIONSUMMARY summary;
@@ -203,12 +178,19 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
                      session.CurrentFile());
     }
     reporter.ClearBar();
+}
+
+// The summary and what else the user must be told; the exit status.
+int EndRun(HeadlessSession& session, HeadlessReporter& reporter, const HeadlessPlan& plan, bool report,
+           const HeadlessConsole& console)
+{
+    VARNEXSESSIONSUMMARY summary;
     session.GetSessionSummary(summary);
     HeadlessReporter::Ending ending;
     ending.unreadableFolders = session.GetUnreadableFolderCount();
     ending.stoppedByUser = session.GetStopReason() == VARNEXSESSIONSTOPREASON_USER;
-    ending.report = exporter != nullptr;
-    ending.reportOk = !exporter || session.IsResultExportOk();
+    ending.report = report;
+    ending.reportOk = !report || session.IsResultExportOk();
     ending.reportPath = plan.exportPath;
     int summaryError = 0;
     const bool summaryWritten = reporter.PrintSummary(summary, ending, &summaryError);
@@ -233,6 +215,58 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
                        summary.warningFiles == 0 && summary.errorFiles == 0 &&
                        summary.processedFiles == summary.totalFiles;
     return clean ? HEADLESS_EXIT_OK : HEADLESS_EXIT_PROBLEMS;
+}
+
+}  // namespace
+
+int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSetting, const HeadlessConsole& console)
+{
+    if (IsStreamRun(options))
+        return RunStream(options, jobSetting, console);
+    HeadlessPlan plan;
+    if (std::u16string why = PlanHeadlessRun(options, plan); !why.empty()) {
+        fprintf(console.err, "varnelpro: %s\n", Term(why).c_str());
+        return HEADLESS_EXIT_BAD_START;
+    }
+    const std::u16string& reportFolder = plan.exportFolderToCreate;
+    if (!reportFolder.empty() && !CLongPath(reportFolder).AddBackslash().EnsureDirectoryExists()) {
+        fprintf(console.err, "varnelpro: %s\n",
+                Term(Arg(TrH("cannot write to output folder: %1"), reportFolder)).c_str());
+        return HEADLESS_EXIT_BAD_START;
+    }
+
+    VARNEXJOBSETTING setting = jobSetting;
+    setting.detectOnly = plan.detectOnly;
+    setting.Clamp();
+
+    const std::unique_ptr<CVarnexResultExporter> exporter = MakeExporter(options, plan, setting);
+    // A report that cannot be written stops the run before any file is
+    // done; a FIFO's reader is waited for here.
+    if (int error = 0; exporter && !exporter->Prepare(&error)) {
+        fprintf(console.err, "varnelpro: %s (%s)\n",
+                Term(Arg(TrH("cannot write the export file: %1"), plan.exportPath)).c_str(), strerror(error));
+        return HEADLESS_EXIT_BAD_START;
+    }
+    if (!PrepareOutputFolder(plan, console))
+        return HEADLESS_EXIT_BAD_START;
+
+    // Caught from before the session starts until it is gone.
+    platform::StopSignals stopSignals;
+    HeadlessSession session;
+    if (exporter)
+        session.SetResultExporter(exporter.get(), false);
+    session.PrepareJob(plan.item);
+    if (!session.Start(setting)) {
+        fprintf(console.err, "varnelpro: %s\n", Out(TrH("the session could not start")).c_str());
+        return HEADLESS_EXIT_BAD_START;
+    }
+
+    HeadlessConsole shown = console;
+    if (plan.standardOutputTaken)
+        shown.out = console.err;  // standard output is the output or the report
+    HeadlessReporter reporter(shown, plan.detectOnly, plan.item.folder ? plan.item.inputPath : std::u16string());
+    FollowSession(session, stopSignals, reporter, console);
+    return EndRun(session, reporter, plan, exporter != nullptr, console);
 }
 
 void PrintUsage(FILE* to)

@@ -391,13 +391,6 @@ void CCommandLineOptions::Fill(const std::vector<Given>& given)
         exportHeader = code(u"exportheader") != 0;
     if (has(u"shard"))
         ParseSwitchSlice(value(u"shard"), shard.emplace().index, shard->count);
-
-    if (detectOnly)
-        conversionRequested = inputPath.has_value();
-    else if (GetMode() == MODE_FILE && !ReadsStandardInput())
-        conversionRequested = inputPath && outputPath;
-    else
-        conversionRequested = inputPath.has_value();
 }
 
 std::u16string CCommandLineOptions::DescribeProblem() const

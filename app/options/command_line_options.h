@@ -72,7 +72,6 @@ public:
     bool regToXml = false;
     bool upgrade = false;
     bool cmdFileRead = false;
-    bool conversionRequested = false;
     bool hasSwitches = false;
     bool detectOnly = false;
     std::optional<Mode> mode;  // any value given that is not FILE nor CORVENTA is FOLDER

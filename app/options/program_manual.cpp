@@ -190,16 +190,30 @@ std::string ManualPage(std::string_view version)
     return page;
 }
 
-std::string BashCompletion()
+namespace {
+
+// Every listed spelling of the switches, quoted for the script; "-enc="
+// where a value follows '='.
+std::string CompletionSwitchWords()
 {
-    std::string switchWords;  // every listed spelling; "-enc=" where a value follows '='
-    std::string valueCases;   // case branches: spellings -> what their value is
+    std::string words;
     for (const CommandLineSwitch& row : CommandLineSwitches()) {
-        if (row.help != nullptr)
-            for (const std::u16string_view name : row.names) {
-                const bool equals = row.kind != SwitchValueKind::None && !name.starts_with(u"--");
-                switchWords += " " + Quoted(text::ToUtf8(name) + (equals ? "=" : ""));
-            }
+        if (row.help == nullptr)
+            continue;
+        for (const std::u16string_view name : row.names) {
+            const bool equals = row.kind != SwitchValueKind::None && !name.starts_with(u"--");
+            words += " " + Quoted(text::ToUtf8(name) + (equals ? "=" : ""));
+        }
+    }
+    return words;
+}
+
+// The script's case branches: the spellings of each switch that takes a
+// value, and what completes that value.
+std::string CompletionValueCases()
+{
+    std::string valueCases;
+    for (const CommandLineSwitch& row : CommandLineSwitches()) {
         std::string values;
         switch (row.kind) {
         case SwitchValueKind::None:
@@ -229,8 +243,12 @@ std::string BashCompletion()
             pattern += (pattern.empty() ? "" : "|") + Quoted(Lower(name));
         valueCases += "        " + pattern + ") " + values + " ;;\n";
     }
+    return valueCases;
+}
 
-    std::string script = R"(# bash completion for varnelpro, written from its switch table at build time.
+// The script around the parts made from the switch table: its helpers and
+// the start of the value completion, ...
+constexpr std::string_view kCompletionStart = R"(# bash completion for varnelpro, written from its switch table at build time.
 
 # Numbers and IANA names of the code pages, asked of the program once.
 _varnelpro_code_pages()
@@ -280,7 +298,9 @@ _varnelpro_value()
     local switch=${1,,} value=$2 lead=$3
     [[ $switch == /* ]] && switch=-${switch#/}
     case $switch in
-)" + valueCases + R"(        *) return 1 ;;
+)";
+// ... the main function up to the list of switches, ...
+constexpr std::string_view kCompletionMiddle = R"(        *) return 1 ;;
     esac
     return 0
 }
@@ -312,7 +332,9 @@ _varnelpro()
     fi
     [[ -n $switch ]] && _varnelpro_value "$switch" "$value" "$lead" && return
     if [[ $cur == -* ]]; then
-        for word in)" + switchWords + R"(; do
+        for word in)";
+// ... and its end.
+constexpr std::string_view kCompletionEnd = R"(; do
             [[ ${word,,} == "${cur,,}"* ]] && COMPREPLY+=("$word")
         done
         [[ ${COMPREPLY[*]} == *= || ${COMPREPLY[*]} == *"= "* ]] && compopt -o nospace 2>/dev/null
@@ -323,5 +345,15 @@ _varnelpro()
 
 complete -F _varnelpro varnelpro
 )";
+
+}  // namespace
+
+std::string BashCompletion()
+{
+    std::string script(kCompletionStart);
+    script += CompletionValueCases();
+    script += kCompletionMiddle;
+    script += CompletionSwitchWords();
+    script += kCompletionEnd;
     return script;
 }

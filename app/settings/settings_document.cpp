@@ -474,8 +474,10 @@ bool WriteAtomically(const std::u16string& path, const std::string& bytes, const
     if (ok && !target.Commit(&error)) {
         problem = Tr("Settings", "cannot move \"%1\" into place (%2)", {temp, SystemError(error)});
         ok = false;
+        // The old file back in its place; should that fail too, it is still
+        // there under the name it was set aside as, and the run already failed.
         if (!setAsideAs.empty())
-            platform::RenameFile(setAsideAs, path);
+            (void)platform::RenameFile(setAsideAs, path);
     }
     return ok;
 }

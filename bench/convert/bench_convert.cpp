@@ -238,7 +238,8 @@ int Detect(const char* path)
     const std::u16string file = text::FromUtf8(path);
 
     const uint64_t before = BytesReadSoFar();
-    CAdvancedDetector detector(file, kBlockSize, kSampleMB, true, false);
+    CAdvancedDetector detector({.blockSize = kBlockSize, .scanLimitMB = kSampleMB});
+    detector.Detect(file);
     const uint64_t read = BytesReadSoFar() - before;
 
     // The statistical step alone, to show what it was fed.

@@ -124,8 +124,8 @@ void TreeKept(benchmark::State& state)
     for (auto _ : state) {
         sum = 0;
         for (const std::u16string& path : g_treePaths) {
-            const CAdvancedDetector detector(path, workspace, kBlockSize, kSampleMB, true, false, nullptr);
-            sum = Fingerprint(sum, detector.GetCodepage());
+            CAdvancedDetector detector({.blockSize = kBlockSize, .scanLimitMB = kSampleMB, .workspace = &workspace});
+            sum = Fingerprint(sum, detector.Detect(path).codepage);
         }
     }
     state.counters["fingerprint"] = static_cast<double>(sum % 1000000);
@@ -138,8 +138,8 @@ void TreeFresh(benchmark::State& state)
     for (auto _ : state) {
         sum = 0;
         for (const std::u16string& path : g_treePaths) {
-            const CAdvancedDetector detector(path, kBlockSize, kSampleMB, true, false);
-            sum = Fingerprint(sum, detector.GetCodepage());
+            CAdvancedDetector detector({.blockSize = kBlockSize, .scanLimitMB = kSampleMB});
+            sum = Fingerprint(sum, detector.Detect(path).codepage);
         }
     }
     state.counters["fingerprint"] = static_cast<double>(sum % 1000000);
@@ -152,8 +152,8 @@ void LargeFile(benchmark::State& state, const LargeText* large)
     const std::u16string path = text::FromUtf8(large->path);
     int codepage = -1;
     for (auto _ : state) {
-        const CAdvancedDetector detector(path, workspace, kBlockSize, kSampleMB, true, false, nullptr);
-        codepage = detector.GetCodepage();
+        CAdvancedDetector detector({.blockSize = kBlockSize, .scanLimitMB = kSampleMB, .workspace = &workspace});
+        codepage = detector.Detect(path).codepage;
     }
     if (codepage != large->detected)
         state.SkipWithError(("found code page " + std::to_string(codepage)).c_str());

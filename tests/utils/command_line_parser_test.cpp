@@ -202,19 +202,6 @@ TEST(CommandLineParser, ValueHelpersLookAtTheRightCharacters)
 {
     const struct {
         const char16_t* text;
-        bool isTrue;
-    } bools[] = {
-        {u"1", true},   {u"T", true},    {u"true", true}, {u"Yes", true},  {u"y", true},
-        {u"0", false},  {u"no", false},  {u"No", false},  {u"False", false}, {u"", false},
-        {u" y", false}, {nullptr, false},
-    };
-    for (const auto& row : bools) {
-        SCOPED_TRACE(row.text ? text::ToUtf8(row.text) : "null");
-        EXPECT_EQ(utils::ParseBool(row.text), row.isTrue);
-    }
-
-    const struct {
-        const char16_t* text;
         bool numeric;
     } numbers[] = {
         {u"", true},     {u"1252", true},  {u"007", true},      {u"-5", false},

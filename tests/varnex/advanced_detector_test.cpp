@@ -47,11 +47,12 @@ const std::string kUtf16WithAControl = IcuEncode("UTF-16LE", u"\x01" + text::Fro
 class ForcedDetector : public CAdvancedDetector {
 public:
     ForcedDetector(const std::u16string& path, int codepage, float confidence, bool shortcut = true)
-        : CAdvancedDetector(path, kBlock, kLimitMB, shortcut, false, false),
+        : CAdvancedDetector({.blockSize = kBlock, .scanLimitMB = kLimitMB, .binaryListShortcut = shortcut}),
+          m_path(path),
           m_forcedCodepage(codepage),
           m_forcedConfidence(confidence)
     {
-        Detect();
+        Detect(m_path);
     }
 
     void Force(int codepage, float confidence)
@@ -59,7 +60,7 @@ public:
         m_forcedCodepage = codepage;
         m_forcedConfidence = confidence;
     }
-    void Rerun() { Detect(); }
+    void Rerun() { Detect(m_path); }
     int StatisticsCalls() const { return m_calls; }
 
 protected:
@@ -72,10 +73,20 @@ protected:
     }
 
 private:
+    std::u16string m_path;
     int m_forcedCodepage;
     float m_forcedConfidence;
     int m_calls = 0;
 };
+
+// The findings for path, with the options most tests use unless others are given.
+CAdvancedDetector DetectFile(const std::u16string& path,
+                             CAdvancedDetector::Options options = {.blockSize = kBlock, .scanLimitMB = kLimitMB})
+{
+    CAdvancedDetector detector(std::move(options));
+    detector.Detect(path);
+    return detector;
+}
 
 // A folder with lists of our own: ".txt" and ".log" are text, ".exe" binary.
 class WithLists : public testing::Test {
@@ -247,7 +258,7 @@ TEST_F(WithLists, ReportsAFileItCannotReadAsAnErrorNotAsBinary)
             continue;  // root reads it anyway; the fault injection below covers it
         if (std::string(file) == "folder.txt")
             mkdir(m_dir.File(file).c_str(), 0700);
-        CAdvancedDetector detector(m_dir.File16(file), kBlock, kLimitMB, true, false);
+        const CAdvancedDetector detector = DetectFile(m_dir.File16(file));
         EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_ERROR);
         EXPECT_EQ(detector.GetCodepage(), -1);
     }
@@ -270,7 +281,8 @@ TEST_F(WithLists, ReportsAReadErrorInAnyTestAsAnError)
         {
             varnex_test::FaultInjector faults;
             faults.failReadFrom = n;
-            CAdvancedDetector detector(m_dir.File16("text.txt"), 512, kLimitMB, true, false);
+            const CAdvancedDetector detector =
+                DetectFile(m_dir.File16("text.txt"), {.blockSize = 512, .scanLimitMB = kLimitMB});
             result = detector.GetResult();
             codepage = detector.GetCodepage();
         }
@@ -300,8 +312,11 @@ TEST_F(WithLists, AStopEndsALongScanWithinOneCheckInEveryStep)
         for (int allowed : {0, 1, 2}) {  // stop at the first, second or third check
             SCOPED_TRACE(std::string(file) + " after " + std::to_string(allowed));
             int checks = 0;
-            CAdvancedDetector detector(m_dir.File16(file), 2048, 64, false, false,
-                                       [&] { return checks++ < allowed; });
+            const CAdvancedDetector detector =
+                DetectFile(m_dir.File16(file), {.blockSize = 2048,
+                                                .scanLimitMB = 64,
+                                                .binaryListShortcut = false,
+                                                .canContinue = [&] { return checks++ < allowed; }});
             EXPECT_TRUE(detector.WasStopped());
             EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_ERROR);
             EXPECT_EQ(checks, allowed + 1);
@@ -346,7 +361,8 @@ TEST_F(WithLists, DetectsRealFilesThroughTheWholeChain)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + ", limit " + std::to_string(c.limitMB) + (c.gb18030 ? ", GB18030" : ""));
         WriteBytes(m_dir.File(c.file), c.bytes);
-        CAdvancedDetector detector(m_dir.File16(c.file), kBlock, c.limitMB, true, c.gb18030);
+        const CAdvancedDetector detector = DetectFile(
+            m_dir.File16(c.file), {.blockSize = kBlock, .scanLimitMB = c.limitMB, .reportGB18030 = c.gb18030});
         EXPECT_EQ(detector.GetCodepage(), c.codepage);
         if (c.minConfidence == 0.0f) {
             EXPECT_EQ(detector.GetConfidence(), 0.0f);
@@ -406,13 +422,13 @@ TEST_F(WithLists, OpensEachFileOnceAndReadsNoByteTwice)
         {"longer-than-the-sample.txt", RepeatTo(kAscii, 3u << 20), 0, 1u << 20},
     };
     // The lists are read on their first lookup: not here.
-    CAdvancedDetector::GetKnownExtList().ExtInTextList(u".txt");
-    CAdvancedDetector::GetKnownExtList().ExtInBinaryList(u".exe");
+    ASSERT_TRUE(CAdvancedDetector::GetKnownExtList().ExtInTextList(u".txt"));
+    ASSERT_TRUE(CAdvancedDetector::GetKnownExtList().ExtInBinaryList(u".exe"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         WriteBytes(m_dir.File(c.file), c.bytes);
         FileCounter counter;
-        CAdvancedDetector detector(m_dir.File16(c.file), kBlock, 1, true, false);
+        const CAdvancedDetector detector = DetectFile(m_dir.File16(c.file), {.blockSize = kBlock, .scanLimitMB = 1});
         EXPECT_EQ(detector.GetCodepage(), c.codepage);
         EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
         EXPECT_EQ(counter.opens, 1);
@@ -450,6 +466,10 @@ TEST_F(WithLists, AReusedWorkspaceCarriesNothingFromOneFileToTheNext)
         {"zeros.dat", std::string(64, '\0'), -1},
     };
     CAdvancedDetector::CWorkspace workspace;
+    // One detector for every file too: nothing of a file is left for the next.
+    bool stop = false;
+    CAdvancedDetector kept(
+        {.blockSize = kBlock, .scanLimitMB = 1, .canContinue = [&stop] { return !stop; }, .workspace = &workspace});
     for (const Step& step : steps) {
         SCOPED_TRACE(std::string(step.file) + (step.stop ? ", stopped" : step.readFails ? ", unreadable" : ""));
         if (step.bytes != "-")
@@ -458,8 +478,14 @@ TEST_F(WithLists, AReusedWorkspaceCarriesNothingFromOneFileToTheNext)
         if (step.readFails)
             faults.emplace().failReadFrom = 0;
         const auto canContinue = [&step] { return !step.stop; };
-        const CAdvancedDetector reused(m_dir.File16(step.file), workspace, kBlock, 1, true, false, canContinue);
-        const CAdvancedDetector fresh(m_dir.File16(step.file), kBlock, 1, true, false, canContinue);
+        const CAdvancedDetector reused = DetectFile(
+            m_dir.File16(step.file),
+            {.blockSize = kBlock, .scanLimitMB = 1, .canContinue = canContinue, .workspace = &workspace});
+        const CAdvancedDetector fresh =
+            DetectFile(m_dir.File16(step.file), {.blockSize = kBlock, .scanLimitMB = 1, .canContinue = canContinue});
+        stop = step.stop;
+        EXPECT_TRUE(kept.Detect(m_dir.File16(step.file)) == fresh.GetFindings());
+        EXPECT_TRUE(reused.GetFindings() == fresh.GetFindings());
         EXPECT_EQ(reused.GetCodepage(), step.codepage);
         EXPECT_EQ(reused.WasStopped(), step.stop);
         EXPECT_EQ(reused.GetCodepage(), fresh.GetCodepage());
@@ -673,7 +699,7 @@ TEST_F(WithLists, LowerCasesTheExtensionButNeverTheList)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         WriteBytes(m_dir.File(c.file), kUtf16WithAControl);
-        EXPECT_EQ(CAdvancedDetector(m_dir.File16(c.file), kBlock, kLimitMB, true, false).GetCodepage(), c.codepage);
+        EXPECT_EQ(DetectFile(m_dir.File16(c.file)).GetCodepage(), c.codepage);
     }
     CAdvancedDetector::CKnownExtList& lists = CAdvancedDetector::GetKnownExtList();
     EXPECT_FALSE(lists.ExtInTextList(u""));
@@ -823,7 +849,7 @@ TEST(AdvancedDetector, FlagsAFindingThatLeavesC1ControlsInTheText)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(dir.File("c1.txt"), c.bytes);
-        CAdvancedDetector detector(dir.File16("c1.txt"), kBlock, kLimitMB, true, false);
+        const CAdvancedDetector detector = DetectFile(dir.File16("c1.txt"));
         EXPECT_EQ(detector.GetCodepage(), c.codepage);
         EXPECT_EQ(detector.HasC1Controls(), c.c1);
     }
@@ -842,7 +868,7 @@ TEST(AdvancedDetector, CallsAFindingFromASingleByteValueUnsure)
         text += "Voici la ligne " + std::to_string(i) + "\xFF: un exemple\xFF; encore une phrase.\n";
     TempDir dir;
     WriteBytes(dir.File("nbsp.txt"), text);
-    CAdvancedDetector detector(dir.File16("nbsp.txt"), kBlock, kLimitMB, true, false);
+    const CAdvancedDetector detector = DetectFile(dir.File16("nbsp.txt"));
     EXPECT_NE(detector.GetCodepage(), -1);
     EXPECT_EQ(detector.GetResult(), CAdvancedDetector::DETECTIONRESULT_UNSURE);
 }

@@ -412,14 +412,14 @@ TEST(CodepageDetector, FindsTheSameInASampleHeldWholeAsInOneReadBlockByBlock)
 
         CFileSample sample;
         ASSERT_TRUE(sample.Open(dir.File16("sample.txt").c_str(), kBlock, uint64_t{c.limitMB} << 20));
-        sample.Fill(uint64_t{c.limitMB} << 20);
+        ASSERT_TRUE(sample.Fill(uint64_t{c.limitMB} << 20));
         CCodepageDetector held(kBlock, c.limitMB, false);
         const bool heldCertain = held.Detect(sample);
         EXPECT_EQ(Report(held, heldCertain), Report(read, readCertain));
         // A sample holding only its first block reads the rest as it goes.
         CFileSample started;
         ASSERT_TRUE(started.Open(dir.File16("sample.txt").c_str(), kBlock, uint64_t{c.limitMB} << 20));
-        started.Fill(kBlock);
+        ASSERT_TRUE(started.Fill(kBlock));
         CCodepageDetector fromStart(kBlock, c.limitMB, false);
         const bool startCertain = fromStart.Detect(started);
         EXPECT_EQ(Report(fromStart, startCertain), Report(read, readCertain));
@@ -451,6 +451,22 @@ TEST(CodepageDetector, KeepsNothingOfTheLastFileWhenTheNextIsPlainSevenBit)
     EXPECT_EQ(reused.GetConfidence(), kCertain);
     EXPECT_EQ(reused.GetNonAsciiBytes(), 0u);
     EXPECT_EQ(reused.GetBytesFed(), kAscii.size());
+}
+
+TEST(CodepageDetector, KeepsNothingOfTheLastRunWhenTheFileCannotBeOpened)
+{
+    TempDir dir;
+    WriteBytes(dir.File("gone.txt"), IcuEncode("windows-1251", varnex_test::kRussianProse));
+    CCodepageDetector detector(dir.File16("gone.txt").c_str(), kBlock, kLimitMB, false);
+    (void)detector.Detect();
+    ASSERT_GT(detector.GetNonAsciiBytes(), 0u);
+    ASSERT_GT(detector.GetDistinctNonAsciiBytes(), 0u);
+    ASSERT_EQ(unlink(dir.File("gone.txt").c_str()), 0);
+    const bool certain = detector.Detect();
+    EXPECT_TRUE(detector.HasFailed());
+    CCodepageDetector fresh(dir.File16("gone.txt").c_str(), kBlock, kLimitMB, false);
+    const bool freshCertain = fresh.Detect();
+    EXPECT_EQ(Report(detector, certain), Report(fresh, freshCertain));
 }
 
 // --- How much is read ---------------------------------------------------------

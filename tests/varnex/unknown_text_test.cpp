@@ -56,7 +56,8 @@ TEST(UnknownText, IsTextNoStatisticNamesAndOnlyEmptinessZeroRunsOrControlsMakeBi
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
         testing_support::WriteBytes(dir.File(row.file), row.bytes);
-        const CAdvancedDetector detector(dir.File16(row.file), 2048, row.limitMB, true, false);
+        CAdvancedDetector detector({.blockSize = 2048, .scanLimitMB = row.limitMB});
+        detector.Detect(dir.File16(row.file));
         EXPECT_EQ(detector.GetCodepage(), row.codepage);
         EXPECT_EQ(detector.GetResult(),
                   row.codepage == kUnknown ? Result::DETECTIONRESULT_UNKNOWN_TEXT : Result::DETECTIONRESULT_OK);

@@ -19,9 +19,9 @@ public:
     // A file that cannot be opened or read gives BOM_NONE.
     void Detect();
     BOM GetResult() const { return m_result; }
-    bool IsShortFile() const { return m_shortFile; }
+    [[nodiscard]] bool IsShortFile() const { return m_shortFile; }
     // True when the file could not be opened or read.
-    bool HasReadError() const { return m_readError; }
+    [[nodiscard]] bool HasReadError() const { return m_readError; }
 
     // The judgement on the first n (at most 4) bytes of a file.
     static BOM Judge(const unsigned char* bytes, unsigned n);

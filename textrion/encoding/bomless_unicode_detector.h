@@ -21,7 +21,7 @@ public:
     // The same test on a file's first n bytes, of which it takes kSampleSize.
     static BOMLESS_UNICODE Judge(const unsigned char* bytes, size_t n);
     BOMLESS_UNICODE GetResult() const { return m_result; }
-    bool IsShortFile() const { return m_shortFile; }
+    [[nodiscard]] bool IsShortFile() const { return m_shortFile; }
 
     static constexpr unsigned kSampleSize = 2048;
 

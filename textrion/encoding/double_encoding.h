@@ -23,7 +23,7 @@ TEXTRION_API DoubleEncodingScan ScanDoubleEncoding(std::string_view utf8) noexce
 // Double-encoded: some run decodes again, and such runs hold at least four
 // in five of the non-ASCII characters (genuine text has Latin-1 letters
 // standing alone, which never decode again).
-TEXTRION_API bool LooksDoubleEncoded(std::string_view utf8) noexcept;
+[[nodiscard]] TEXTRION_API bool LooksDoubleEncoded(std::string_view utf8) noexcept;
 
 // Undoes double encoding in a stream of UTF-16 text: every run that decodes
 // again is replaced by what it decodes to, everything else is kept. A run

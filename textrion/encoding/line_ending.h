@@ -27,11 +27,11 @@ public:
 
     void SetTarget(LineEnding target) { m_target = target; }
     LineEnding GetTarget() const { return m_target; }
-    bool Rewrites() const { return m_target != LineEnding::Keep; }
+    [[nodiscard]] bool Rewrites() const { return m_target != LineEnding::Keep; }
     // What every break becomes.
     std::u16string_view Replacement() const { return LineBreakUnits(m_target); }
 
-    static bool IsBreak(char16_t u) { return u == u'\r' || u == u'\n'; }
+    [[nodiscard]] static bool IsBreak(char16_t u) { return u == u'\r' || u == u'\n'; }
     // The units (1 or 2) of the break starting at src[at].
     static unsigned BreakLength(const char16_t* src, unsigned at, unsigned srcLength)
     {

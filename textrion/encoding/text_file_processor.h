@@ -20,7 +20,7 @@ public:
     unsigned GetCodePage() const { return m_codePage; }
 
     void SetUnknownChar(char c) { m_unknownChar = c; }
-    bool IsDataLost() const { return m_dataLost; }
+    [[nodiscard]] bool IsDataLost() const { return m_dataLost; }
     void ResetDataLostFlag() { m_dataLost = false; }
     void SetDataLostFlag() { m_dataLost = true; }
 

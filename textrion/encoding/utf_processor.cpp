@@ -62,6 +62,107 @@ bool CUTFProcessor::IsLegalUTF8Sequence(const unsigned char* src, unsigned len)
     return length <= len && IsLegalUTF8(src, length);
 }
 
+namespace {
+
+// One whole well-formed sequence with room for its units: decoded, both
+// pointers moved on. Anything else leaves them for the careful path.
+[[gnu::always_inline]] inline bool DecodeWellFormed(const unsigned char*& p, const unsigned char* end, char16_t*& q,
+                                                    char16_t* qEnd)
+{
+    const unsigned lead = *p;
+    if (lead < 0x80) {
+        if (lead == 0 || q >= qEnd)
+            return false;
+        *q++ = static_cast<char16_t>(lead);
+        ++p;
+        return true;
+    }
+    if (lead < 0xE0) {
+        if (lead < 0xC2 || end - p < 2 || q >= qEnd || !IsTrail(p[1]))
+            return false;
+        *q++ = static_cast<char16_t>(((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu));
+        p += 2;
+        return true;
+    }
+    if (lead < 0xF0) {
+        if (end - p < 3 || q >= qEnd)
+            return false;
+        const unsigned b1 = p[1];
+        // E0 needs A0..BF (no overlong form), ED 80..9F (no surrogate).
+        const unsigned lo = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned hi = lead == 0xED ? 0x9F : 0xBF;
+        if (b1 < lo || b1 > hi || !IsTrail(p[2]))
+            return false;
+        *q++ = static_cast<char16_t>(((lead & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+        p += 3;
+        return true;
+    }
+    if (lead > 0xF4 || end - p < 4 || qEnd - q < 2)
+        return false;
+    const unsigned b1 = p[1];
+    // F0 needs 90..BF (no overlong form), F4 80..8F (nothing past U+10FFFF).
+    const unsigned lo = lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned hi = lead == 0xF4 ? 0x8F : 0xBF;
+    if (b1 < lo || b1 > hi || !IsTrail(p[2]) || !IsTrail(p[3]))
+        return false;
+    const char32_t cp =
+        (((lead & 0x07u) << 18) | ((b1 & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu)) - 0x10000;
+    q[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
+    q[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    q += 2;
+    p += 4;
+    return true;
+}
+
+}  // namespace
+
+CUTFProcessor::CarefulStep CUTFProcessor::DecodeCarefully(const unsigned char*& p, const unsigned char* end,
+                                                          char16_t*& q, char16_t* qEnd, bool endOfInput)
+{
+    const unsigned lead = *p;
+    const auto left = static_cast<unsigned>(end - p);
+    const unsigned trailing = TrailingBytes(static_cast<unsigned char>(lead));
+    bool bad = false;
+    if (trailing >= left) {
+        // The claimed sequence runs past the input. At the real end, decide
+        // on what is there: a lead byte without its trail is bad.
+        if (!endOfInput)
+            return CarefulStep::kSourceExhausted;
+        bad = true;
+    } else if (!IsLegalUTF8(p, trailing + 1)) {
+        bad = true;
+    }
+    if (q >= qEnd)
+        return CarefulStep::kTargetExhausted;
+    if (bad) {
+        *q++ = kReplacement;  // decoding goes on at the next byte
+        ++p;
+        return CarefulStep::kReplaced;
+    }
+    char32_t cp = 0;
+    switch (trailing) {
+    case 3: cp = ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu); break;
+    case 2: cp = ((lead & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu); break;
+    case 1: cp = ((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu); break;
+    default: cp = lead; break;
+    }
+    CarefulStep step = CarefulStep::kDecoded;
+    if (cp > 0xFFFF) {
+        if (qEnd - q < 2)
+            return CarefulStep::kTargetExhausted;
+        cp -= 0x10000;
+        *q++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *q++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else if (cp == 0) {
+        *q++ = kReplacement;  // a NUL byte is not text
+        step = CarefulStep::kReplaced;
+    } else {
+        *q++ = static_cast<char16_t>(cp);
+    }
+    p += trailing + 1;
+    return step;
+}
+
 CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* src, unsigned srcLen,
                                                            unsigned& srcUsed, char16_t* dst, unsigned dstLen,
                                                            unsigned& dstUsed, bool endOfInput)
@@ -84,7 +185,7 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
     };
     // Where the processor has them, blocks of up to sixteen bytes of any
     // characters but four-byte ones go instead, tried again after each
-    // character the careful loop below takes.
+    // character the loop below takes.
     const bool useBlocks = UseUtf8Blocks();
     const unsigned tryEvery = useBlocks ? 1 : 8;
     auto blocks = [&] {
@@ -105,100 +206,19 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* 
             if (p == end)
                 break;
         }
-        const unsigned lead = *p;
-        // Whole well-formed sequences with room for their units are decoded
-        // here; anything else takes the careful path below.
-        if (lead < 0x80) {
-            if (lead != 0 && q < qEnd) {
-                *q++ = static_cast<char16_t>(lead);
-                ++p;
-                continue;
-            }
-        } else if (lead < 0xE0) {
-            if (lead >= 0xC2 && end - p >= 2 && q < qEnd && IsTrail(p[1])) {
-                *q++ = static_cast<char16_t>(((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu));
-                p += 2;
-                continue;
-            }
-        } else if (lead < 0xF0) {
-            if (end - p >= 3 && q < qEnd) {
-                const unsigned b1 = p[1];
-                // E0 needs A0..BF (no overlong form), ED 80..9F (no surrogate).
-                const unsigned lo = lead == 0xE0 ? 0xA0 : 0x80;
-                const unsigned hi = lead == 0xED ? 0x9F : 0xBF;
-                if (b1 >= lo && b1 <= hi && IsTrail(p[2])) {
-                    *q++ = static_cast<char16_t>(((lead & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (p[2] & 0x3Fu));
-                    p += 3;
-                    continue;
-                }
-            }
-        } else if (lead <= 0xF4) {
-            if (end - p >= 4 && qEnd - q >= 2) {
-                const unsigned b1 = p[1];
-                // F0 needs 90..BF (no overlong form), F4 80..8F (nothing past U+10FFFF).
-                const unsigned lo = lead == 0xF0 ? 0x90 : 0x80;
-                const unsigned hi = lead == 0xF4 ? 0x8F : 0xBF;
-                if (b1 >= lo && b1 <= hi && IsTrail(p[2]) && IsTrail(p[3])) {
-                    const char32_t cp =
-                        (((lead & 0x07u) << 18) | ((b1 & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu)) -
-                        0x10000;
-                    q[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
-                    q[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-                    q += 2;
-                    p += 4;
-                    continue;
-                }
-            }
-        }
-
-        // The careful path, one character: NUL, a sequence cut by the end of
-        // the input, a bad lead byte, or too little room for the output.
-        const auto left = static_cast<unsigned>(end - p);
-        const unsigned trailing = TrailingBytes(static_cast<unsigned char>(lead));
-        bool bad = false;
-        if (trailing >= left) {
-            // The claimed sequence runs past the input. At the real end, decide
-            // on what is there: a lead byte without its trail is bad.
-            if (!endOfInput) {
-                result = UTFPROCESS_SOURCE_EXHAUSTED;
-                break;
-            }
-            bad = true;
-        } else if (!IsLegalUTF8(p, trailing + 1)) {
-            bad = true;
-        }
-        if (q >= qEnd) {
+        if (DecodeWellFormed(p, end, q, qEnd))
+            continue;
+        const unsigned char* const at = p;
+        const CarefulStep step = DecodeCarefully(p, end, q, qEnd, endOfInput);
+        if (step == CarefulStep::kReplaced) {
+            CountReplacement(static_cast<unsigned>(at - src));
+        } else if (step == CarefulStep::kSourceExhausted) {
+            result = UTFPROCESS_SOURCE_EXHAUSTED;
+            break;
+        } else if (step == CarefulStep::kTargetExhausted) {
             result = UTFPROCESS_TARGET_EXHAUSTED;
             break;
         }
-        if (bad) {
-            *q++ = kReplacement;  // decoding goes on at the next byte
-            CountReplacement(static_cast<unsigned>(p - src));
-            ++p;
-            continue;
-        }
-        char32_t cp = 0;
-        switch (trailing) {
-        case 3: cp = ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu); break;
-        case 2: cp = ((lead & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu); break;
-        case 1: cp = ((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu); break;
-        default: cp = lead; break;
-        }
-        if (cp > 0xFFFF) {
-            if (qEnd - q < 2) {
-                result = UTFPROCESS_TARGET_EXHAUSTED;
-                break;
-            }
-            cp -= 0x10000;
-            *q++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-            *q++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else if (cp == 0) {
-            *q++ = kReplacement;  // a NUL byte is not text
-            CountReplacement(static_cast<unsigned>(p - src));
-        } else {
-            *q++ = static_cast<char16_t>(cp);
-        }
-        p += trailing + 1;
     }
     srcUsed = static_cast<unsigned>(p - src);
     dstUsed = static_cast<unsigned>(q - dst);

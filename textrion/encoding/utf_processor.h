@@ -57,7 +57,7 @@ public:
                                   unsigned& dstUsed, bool endOfInput = false);
 
     // True when src holds the lead byte's whole sequence and it is well-formed.
-    static bool IsLegalUTF8Sequence(const unsigned char* src, unsigned len);
+    [[nodiscard]] static bool IsLegalUTF8Sequence(const unsigned char* src, unsigned len);
     // Trailing bytes a lead byte claims, as in the Unicode reference
     // conversion: 0 for 00..BF, 1 for C0..DF, 2 for E0..EF, 3 for F0..F7, 4 for
     // F8..FB, 5 for FC..FF.
@@ -116,7 +116,7 @@ public:
     unsigned GetFirstReplacementIndex() const { return m_firstReplacementIndex; }
 
 protected:
-    static bool IsLegalUTF8(const unsigned char* src, unsigned length);
+    [[nodiscard]] static bool IsLegalUTF8(const unsigned char* src, unsigned length);
 
     CLineBreakRewriter m_breaks;
     bool m_fileNameBytes = false;
@@ -130,6 +130,12 @@ protected:
     }
 
 private:
+    // One character the fast path of ReadUTF8 leaves: NUL, a sequence cut by
+    // the end of the input, a bad lead byte, or too little room for its units.
+    enum class CarefulStep { kDecoded, kReplaced, kSourceExhausted, kTargetExhausted };
+    static CarefulStep DecodeCarefully(const unsigned char*& p, const unsigned char* end, char16_t*& q,
+                                       char16_t* qEnd, bool endOfInput);
+
     template <typename Sink>
     tagUTFPROCESSRESULT Encode(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
                                unsigned char* dst, unsigned dstLen, unsigned& dstUsed, Sink sink,

@@ -27,7 +27,7 @@ struct TEXTRION_API CFindEntry {
     uint64_t inode = 0;
     bool isLink = false;
 
-    bool IsDirectory() const { return type == TYPE_DIRECTORY; }
+    [[nodiscard]] bool IsDirectory() const { return type == TYPE_DIRECTORY; }
 };
 
 // An entry the walk met but does not report as a file or folder, with why.
@@ -58,8 +58,8 @@ public:
 
     const std::u16string& GetBaseFolder() const { return m_baseFolder; }
     const std::u16string& GetJobFolder() const { return m_jobFolder; }
-    bool IsRecursive() const { return m_recursive; }
-    bool IncludeHidden() const { return m_includeHidden; }
+    [[nodiscard]] bool IsRecursive() const { return m_recursive; }
+    [[nodiscard]] bool IncludeHidden() const { return m_includeHidden; }
 
     std::u16string m_baseFolder;  // where the whole search started
     std::u16string m_jobFolder;   // the folder this job lists
@@ -112,23 +112,23 @@ public:
     // Folders that could not be listed during the last run.
     unsigned GetFolderErrorCount() const { return m_folderErrors.load(); }
 
-    static bool IsReadOnly(uint32_t attributes) { return attributes & ATTRIBUTE_READONLY; }
-    static bool IsHidden(uint32_t attributes) { return attributes & ATTRIBUTE_HIDDEN; }
-    static bool IsSystem(uint32_t attributes) { return attributes & ATTRIBUTE_SYSTEM; }
-    static bool IsDirectory(uint32_t attributes) { return attributes & ATTRIBUTE_DIRECTORY; }
-    static bool IsArchived(uint32_t attributes) { return attributes & ATTRIBUTE_ARCHIVE; }
-    static bool IsNormal(uint32_t attributes) { return attributes & ATTRIBUTE_NORMAL; }
-    static bool IsTemporary(uint32_t attributes) { return attributes & ATTRIBUTE_TEMPORARY; }
-    static bool IsCompressed(uint32_t attributes) { return attributes & ATTRIBUTE_COMPRESSED; }
-    static bool MatchesMask(uint32_t attributes, uint32_t mask) { return (attributes & mask) == mask; }
-    static bool IsDots(const std::u16string& name) { return name == u"." || name == u".."; }
+    [[nodiscard]] static bool IsReadOnly(uint32_t attributes) { return attributes & ATTRIBUTE_READONLY; }
+    [[nodiscard]] static bool IsHidden(uint32_t attributes) { return attributes & ATTRIBUTE_HIDDEN; }
+    [[nodiscard]] static bool IsSystem(uint32_t attributes) { return attributes & ATTRIBUTE_SYSTEM; }
+    [[nodiscard]] static bool IsDirectory(uint32_t attributes) { return attributes & ATTRIBUTE_DIRECTORY; }
+    [[nodiscard]] static bool IsArchived(uint32_t attributes) { return attributes & ATTRIBUTE_ARCHIVE; }
+    [[nodiscard]] static bool IsNormal(uint32_t attributes) { return attributes & ATTRIBUTE_NORMAL; }
+    [[nodiscard]] static bool IsTemporary(uint32_t attributes) { return attributes & ATTRIBUTE_TEMPORARY; }
+    [[nodiscard]] static bool IsCompressed(uint32_t attributes) { return attributes & ATTRIBUTE_COMPRESSED; }
+    [[nodiscard]] static bool MatchesMask(uint32_t attributes, uint32_t mask) { return (attributes & mask) == mask; }
+    [[nodiscard]] static bool IsDots(const std::u16string& name) { return name == u"." || name == u".."; }
     // Shell wildcard match (* and ?), case-insensitive for ASCII letters.
-    static bool MatchesWildcard(const std::u16string& pattern, const std::u16string& name);
+    [[nodiscard]] static bool MatchesWildcard(const std::u16string& pattern, const std::u16string& name);
 
 protected:
     unsigned ThreadHandler() override;
 
-    virtual bool OnTakingJob(CFileFinderJob* job);
+    [[nodiscard]] virtual bool OnTakingJob(CFileFinderJob* job);
     virtual void OnFileFound(const CFindEntry& entry, CFileFinderJob* job) = 0;
     virtual CFileFinderJob* CreateJobInstance();
     virtual void InitNewRecursiveJob(CFileFinderJob* newJob, const CFindEntry& folderEntry, CFileFinderJob* parent);
@@ -148,7 +148,7 @@ protected:
 private:
     void SearchJob(CFileFinderJob* job);
     // Whether the target of the link at path is an excluded folder or lies below one.
-    bool LeadsIntoExcluded(const std::u16string& path) const;
+    [[nodiscard]] bool LeadsIntoExcluded(const std::u16string& path) const;
 
     std::set<std::pair<uint64_t, uint64_t>> m_excluded;
     std::set<std::tuple<uint64_t, uint64_t, std::u16string>> m_excludedFiles;

@@ -106,7 +106,8 @@ void CFileFinder::Search(const CFindOpts& opts)
             pass = false;
         if (pass && (opts.options & (FIND_DATE_CREATED | FIND_DATE_ACCESSED))) {
             std::time_t created = 0, accessed = 0, modified = 0;
-            CBinaryFileReader::GetFileTime((folder + listed.name).c_str(), created, accessed, modified);
+            // Times that cannot be read stay 0 and are judged as 0.
+            (void)CBinaryFileReader::GetFileTime((folder + listed.name).c_str(), created, accessed, modified);
             if ((opts.options & FIND_DATE_CREATED) && (created < opts.minCreated || created > opts.maxCreated))
                 pass = false;
             if ((opts.options & FIND_DATE_ACCESSED) && (accessed < opts.minAccessed || accessed > opts.maxAccessed))

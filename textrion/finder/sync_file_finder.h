@@ -70,10 +70,10 @@ public:
     int FindTextInFile(const std::u16string& path, const std::u16string& text);
 
 protected:
-    virtual bool CanContinue() { return !m_stop; }
+    [[nodiscard]] virtual bool CanContinue() { return !m_stop; }
 
 private:
-    static bool IsDotsName(const std::u16string& name) { return name == u"." || name == u".."; }
+    [[nodiscard]] static bool IsDotsName(const std::u16string& name) { return name == u"." || name == u".."; }
     void Search(const CFindOpts& opts);
     void Report(CallbackCode code);
 

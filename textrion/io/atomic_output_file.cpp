@@ -193,8 +193,10 @@ bool CAtomicOutputFile::Commit(int* error)
 
 void CAtomicOutputFile::Discard()
 {
+    // A temporary file that cannot be removed now is found by its name and
+    // removed by the next run into this folder.
     if (!m_committed && m_handle >= 0)
-        platform::RemoveFileIn(*m_folder, m_temporaryName);
+        (void)platform::RemoveFileIn(*m_folder, m_temporaryName);
     m_removedOnSignal.reset();
     if (m_handle >= 0)
         platform::CloseFile(m_handle);  // the lock goes with it

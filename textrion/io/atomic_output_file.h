@@ -46,25 +46,25 @@ public:
     // The temporary file's path, for messages (empty when written through).
     const std::u16string& GetTemporaryPath() const { return m_temporary; }
     const std::u16string& GetFinalPath() const { return m_final; }
-    bool IsWriteThrough() const { return m_writeThrough; }
+    [[nodiscard]] bool IsWriteThrough() const { return m_writeThrough; }
     // Opens the final path for writing through; -1 with errno in *error.
     int OpenWriteThrough(int* error) const;
     // What the final name holds now (a link itself, not followed).
-    bool GetFinalStatus(platform::FileStatus* status) const;
+    [[nodiscard]] bool GetFinalStatus(platform::FileStatus* status) const;
     // Gives the temporary file another file's permission bits and modification time.
-    bool CopyModeAndTime(const platform::FileStatus& from, int* error = nullptr);
+    [[nodiscard]] bool CopyModeAndTime(const platform::FileStatus& from, int* error = nullptr);
     // Drops what was written; Create then starts again under a fresh name.
     void Restart();
     // Renames the temporary file into place (replacing a file or a link of
     // the final name, never following it); false with errno in *error.
-    bool Commit(int* error = nullptr);
+    [[nodiscard]] bool Commit(int* error = nullptr);
     // Removes the temporary file now (nothing happens after a Commit).
     void Discard();
 
     // A temporary name for finalPath, unique on this machine.
     static std::u16string TemporaryPathFor(const std::u16string& finalPath);
     // Whether a file name has the form of such a temporary name.
-    static bool IsTemporaryName(const std::u16string& name);
+    [[nodiscard]] static bool IsTemporaryName(const std::u16string& name);
     // Removes the temporary files below folder (all its subfolders when
     // recursive, never through a link) that no run holds in use any more,
     // whichever machine or container made them, and returns their paths.

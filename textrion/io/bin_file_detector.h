@@ -21,22 +21,22 @@ public:
     CBinFileDetector& operator=(const CBinFileDetector&) = delete;
 
     void SetThreshold(unsigned threshold) { m_threshold = threshold; }
-    bool IsBinary() const { return m_result; }
+    [[nodiscard]] bool IsBinary() const { return m_result; }
 
     // A file that cannot be opened is not binary; HasReadError tells it apart.
-    virtual bool Detect();
+    [[nodiscard]] virtual bool Detect();
     // The same scan over a sample of the file opened by the caller, which
     // reads only the blocks not read before.
-    bool Detect(CFileSample& sample);
+    [[nodiscard]] bool Detect(CFileSample& sample);
     // True when the file could not be opened or a read failed during the scan.
-    bool HasReadError() const { return m_readError; }
+    [[nodiscard]] bool HasReadError() const { return m_readError; }
     // Asked every 64 KiB of the scan: false (a stopped session) ends it at
     // once, not binary, and WasStopped() tells.
     void SetContinueCheck(std::function<bool()> check) { m_canContinue = std::move(check); }
-    bool WasStopped() const { return m_stopped; }
+    [[nodiscard]] bool WasStopped() const { return m_stopped; }
 
 protected:
-    virtual bool DetectBinary(const char* block, unsigned length);
+    [[nodiscard]] virtual bool DetectBinary(const char* block, unsigned length);
 
     std::u16string m_path;
     unsigned m_blockSize;

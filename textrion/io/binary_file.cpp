@@ -150,7 +150,7 @@ CBinaryFileReader::CBinaryFileReader(const char16_t* path, bool openNow) : CBina
     SetFileCreationFlags(platform::FILE_ACCESS_READ, platform::FILE_SHARE_READ_ACCESS, platform::FILE_OPEN_EXISTING,
                          platform::FILE_ATTRIBUTES_NORMAL);
     if (openNow)
-        CBinaryFileReader::Open();
+        (void)CBinaryFileReader::Open();  // IsOpen and GetLastError tell the caller
 }
 
 CBinaryFileReader::CBinaryFileReader(int stream, std::vector<unsigned char> head, const char16_t* name)
@@ -255,16 +255,15 @@ bool CBinaryFileReader::GetFileTime(const char16_t* path, std::time_t& created, 
 
 // ---------------------------------------------------------------------------
 
-CBinaryFileWriter::CBinaryFileWriter(const char16_t* path, bool append, bool openNow, bool createNew)
-    : CBinaryFile(path)
+CBinaryFileWriter::CBinaryFileWriter(const char16_t* path, Options options) : CBinaryFile(path)
 {
     SetFileCreationFlags(platform::FILE_ACCESS_WRITE, platform::FILE_SHARE_READ_ACCESS,
-                         createNew ? platform::FILE_CREATE_NEW
-                         : append  ? platform::FILE_OPEN_ALWAYS
-                                   : platform::FILE_CREATE_ALWAYS,
+                         options.createNew ? platform::FILE_CREATE_NEW
+                         : options.append  ? platform::FILE_OPEN_ALWAYS
+                                           : platform::FILE_CREATE_ALWAYS,
                          platform::FILE_ATTRIBUTES_NORMAL);
-    if (openNow)
-        CBinaryFile::Open();
+    if (options.openNow)
+        (void)CBinaryFile::Open();  // IsOpen and GetLastError tell the caller
 }
 
 CBinaryFileWriter::CBinaryFileWriter(int handle, const char16_t* name) : CBinaryFile(name)

@@ -48,24 +48,24 @@ public:
 
     // Opens with the stored creation values; throws CFileException when they
     // were never set.
-    virtual bool Open();
+    [[nodiscard]] virtual bool Open();
     // False when the system reported an error while closing (a delayed write error).
-    virtual bool Close();
-    bool IsOpen() const { return m_handle >= 0; }
+    [[nodiscard]] virtual bool Close();
+    [[nodiscard]] bool IsOpen() const { return m_handle >= 0; }
     int GetFileHandle() const { return m_handle; }
     const std::u16string& GetFilePath() const { return m_path; }
     // errno of the last failed operation, 0 when none failed.
     int GetLastError() const { return m_lastError; }
 
-    virtual bool Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition = nullptr);
-    bool SeekToBegin();
-    bool SeekToEnd(uint64_t* newPosition = nullptr);
+    [[nodiscard]] virtual bool Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition = nullptr);
+    [[nodiscard]] bool SeekToBegin();
+    [[nodiscard]] bool SeekToEnd(uint64_t* newPosition = nullptr);
     uint64_t GetPosition() const;  // 0 when it cannot be read
     uint64_t GetFileSize() const;  // 0 when it cannot be read
 
     // Times in seconds since the epoch; a time before 1900 is 0, and a missing
     // creation or access time is replaced by the modification time.
-    bool GetFileTime(std::time_t& created, std::time_t& accessed, std::time_t& modified) const;
+    [[nodiscard]] bool GetFileTime(std::time_t& created, std::time_t& accessed, std::time_t& modified) const;
 
     BINARY_UNIT GetTranslatedFileSize(uint64_t& value) const;
     static uint64_t TranslateUnit(uint64_t size, BINARY_UNIT unit);
@@ -96,8 +96,8 @@ public:
     // gives. Nothing seeks; name only labels it.
     CBinaryFileReader(int stream, std::vector<unsigned char> head, const char16_t* name);
 
-    bool Open() override;
-    bool Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition = nullptr) override;
+    [[nodiscard]] bool Open() override;
+    [[nodiscard]] bool Seek(int64_t distance, FILESEEK_DIRECTION direction, uint64_t* newPosition = nullptr) override;
     // Bytes delivered so far, read ahead included.
     uint64_t GetPosition() const;
     // What the reads gave so far: the position's moves, without asking the system.
@@ -106,16 +106,16 @@ public:
     // Bytes read: retries short reads, so fewer than count means the end of the
     // file or an error. An error sets both the end-of-file and the error flag.
     unsigned Read(void* buffer, unsigned count);
-    bool Read(void* oneByte);
-    bool Eof() const { return m_eof; }
+    [[nodiscard]] bool Read(void* oneByte);
+    [[nodiscard]] bool Eof() const { return m_eof; }
     // True once a read failed (I/O error): the data ended early, not the file.
-    bool HasReadError() const { return m_readError; }
+    [[nodiscard]] bool HasReadError() const { return m_readError; }
     // Reads end at this file position, as if the file ended there: a file
     // that grows while it is read is read as it was when the limit was set.
     void SetReadLimit(uint64_t position) { m_readLimit = position; }
 
     static uint64_t GetFileSize(const char16_t* path);
-    static bool GetFileTime(const char16_t* path, std::time_t& created, std::time_t& accessed,
+    [[nodiscard]] static bool GetFileTime(const char16_t* path, std::time_t& created, std::time_t& accessed,
                             std::time_t& modified);
 
     using CBinaryFile::GetFileSize;
@@ -139,23 +139,27 @@ class TEXTRION_API CBinaryFileWriter : public CBinaryFile {
 public:
     ~CBinaryFileWriter() override;
 
-    // Appending keeps the content but leaves the position at 0. createNew:
-    // the open fails when anything, a link included, is at the path already.
-    CBinaryFileWriter(const char16_t* path, bool append, bool openNow, bool createNew = false);
+    // How a path is opened for writing; by default it is made anew, or emptied.
+    struct Options {
+        bool append = false;     // the content is kept, the position left at 0
+        bool createNew = false;  // the open fails when anything, a link included, is at the path already
+        bool openNow = false;    // opened by the constructor, else by Open
+    };
+    CBinaryFileWriter(const char16_t* path, Options options);
     // Writes into an open handle (standard output, a FIFO), owning it; name
     // only labels it.
     CBinaryFileWriter(int handle, const char16_t* name);
 
-    bool Close() override;
+    [[nodiscard]] bool Close() override;
 
     // Bytes written; fewer than count (0 when nothing) means it failed, and
     // the error flag is set.
     unsigned Write(const void* buffer, unsigned count);
-    bool Write(const void* oneByte);
+    [[nodiscard]] bool Write(const void* oneByte);
     // Writes the file's data to the device; throws CFileException on failure.
     void Flush();
     // True once a write, a flush or the close failed: the file is incomplete.
-    bool HasWriteError() const { return m_writeError; }
+    [[nodiscard]] bool HasWriteError() const { return m_writeError; }
     // Bytes this object has written to the file.
     uint64_t GetBytesWritten() const { return m_bytesWritten; }
 

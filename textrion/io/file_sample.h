@@ -27,7 +27,7 @@ public:
     // firstRead: the bytes of the first read (a test's block); limit: the
     // sample size in bytes, which reads stay within unless a test asks for
     // more. False when the file cannot be opened.
-    bool Open(const char16_t* path, unsigned firstRead, uint64_t limit);
+    [[nodiscard]] bool Open(const char16_t* path, unsigned firstRead, uint64_t limit);
     // Takes bytes already read from the start of a stream instead of a file;
     // whole: they are all of it. Nothing is read past them.
     void Hold(const unsigned char* bytes, uint64_t size, bool whole);
@@ -36,15 +36,15 @@ public:
 
     // Makes the file's first `end` bytes available (all of a shorter file).
     // False when some of them are missing: a read failed, or no file is open.
-    bool Fill(uint64_t end);
+    [[nodiscard]] bool Fill(uint64_t end);
 
     const unsigned char* Data() const { return m_bytes.data(); }
     const char* Chars() const { return reinterpret_cast<const char*>(m_bytes.data()); }
     // Bytes held, from the start of the file.
     uint64_t Size() const { return m_size; }
     // The bytes held are the whole file.
-    bool AtEnd() const { return m_atEnd; }
-    bool HasReadError() const { return m_readError; }
+    [[nodiscard]] bool AtEnd() const { return m_atEnd; }
+    [[nodiscard]] bool HasReadError() const { return m_readError; }
 
     // The largest single read; tests that stream through the sample ask
     // whether to go on at the same distance.

@@ -158,7 +158,7 @@ unsigned CTextFileReader::ReadCodePage(char16_t* out, unsigned capacity, uint64_
     }
     while (produced < capacity && !m_decodeDone) {
         if (m_dataBegin == m_dataEnd)
-            Refill();
+            (void)Refill();  // the end and a failed read show in m_fileEnded and HasReadError
         const auto r = m_decoder->Decode(m_buffer + m_dataBegin, m_dataEnd - m_dataBegin, out + produced,
                                          capacity - produced, m_fileEnded);
         m_dataBegin += static_cast<unsigned>(r.consumed);

@@ -64,16 +64,16 @@ public:
     const CBinaryFileReader& File() const { return m_file; }
     const CTextFileProcessor& Codec() const { return m_codec; }
 
-    bool IsOpen() const { return m_file.IsOpen(); }
-    bool Close() { return m_file.Close(); }
+    [[nodiscard]] bool IsOpen() const { return m_file.IsOpen(); }
+    [[nodiscard]] bool Close() { return m_file.Close(); }
     int GetFileHandle() const { return m_file.GetFileHandle(); }
     int GetLastError() const { return m_file.GetLastError(); }
     uint64_t GetFileSize() const { return m_file.GetFileSize(); }
     // The file position: bytes read ahead into the buffer included.
     uint64_t GetPosition() const { return m_file.GetPosition(); }
-    bool HasReadError() const { return m_file.HasReadError() || m_undecodable; }
+    [[nodiscard]] bool HasReadError() const { return m_file.HasReadError() || m_undecodable; }
     // The file gave all it has; decoded text may still wait in the buffer.
-    bool Eof() const { return m_file.Eof(); }
+    [[nodiscard]] bool Eof() const { return m_file.Eof(); }
     void SetReadLimit(uint64_t position) { m_file.SetReadLimit(position); }
 
     TEXTENCODING GetEncoding() const { return m_codec.GetEncoding(); }
@@ -92,7 +92,7 @@ public:
     void TakeBytes(unsigned n) { m_dataBegin += n; }
     bool FetchBytes() { return Refill(); }
     // The file gave all it has (or failed): the pending bytes are the last.
-    bool InputEnded() const { return m_fileEnded; }
+    [[nodiscard]] bool InputEnded() const { return m_fileEnded; }
 
     // Bytes the BOM took at the start of the file (0 without one).
     unsigned GetBomLength() const { return m_bomLength; }
@@ -111,7 +111,7 @@ private:
     void ResizeBuffer(unsigned size);
     // Moves the undecoded bytes to the front and fills the rest of the buffer;
     // false when nothing more came.
-    bool Refill();
+    [[nodiscard]] bool Refill();
     unsigned ReadUnicode(char16_t* out, unsigned capacity, uint64_t& consumed);
     unsigned ReadCodePage(char16_t* out, unsigned capacity, uint64_t& consumed);
 
@@ -143,11 +143,11 @@ public:
     // Up to maxChars units before the first CR or LF. True also for an empty
     // file; false for an empty path or a file that cannot be opened, and for
     // maxChars 0 or below (nothing is read then) returns true with an empty line.
-    bool Read(int maxChars, std::u16string& line);
+    [[nodiscard]] bool Read(int maxChars, std::u16string& line);
 
 protected:
     // Index of the first CR or LF among count units (true), or count (false).
-    static bool FindEndOfLine(const char16_t* text, unsigned* position, unsigned count);
+    [[nodiscard]] static bool FindEndOfLine(const char16_t* text, unsigned* position, unsigned count);
 
 private:
     std::u16string m_path;

@@ -43,7 +43,7 @@ struct CTextFileWriter::Background {
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, TEXTENCODING encoding, bool writeBom, bool append,
                                  unsigned bufferSize, bool createNew)
-    : m_file(path, append, false, createNew)
+    : m_file(path, {.append = append, .createNew = createNew})
 {
     AllocateBuffer(bufferSize);
     Init(encoding, writeBom, append);
@@ -67,7 +67,7 @@ CTextFileWriter::CTextFileWriter(int handle, const char16_t* name, unsigned char
 
 CTextFileWriter::CTextFileWriter(const char16_t* path, unsigned char* buffer, unsigned bufferSize,
                                  TEXTENCODING encoding, bool writeBom, bool append, bool createNew)
-    : m_file(path, append, false, createNew)
+    : m_file(path, {.append = append, .createNew = createNew})
 {
     UseBuffer(buffer, bufferSize);
     Init(encoding, writeBom, append);
@@ -85,7 +85,7 @@ void CTextFileWriter::UseBuffer(unsigned char* buffer, unsigned size)
 
 CTextFileWriter::~CTextFileWriter()
 {
-    CTextFileWriter::Close();
+    (void)CTextFileWriter::Close();  // a caller that must know whether all was written closes first
 }
 
 void CTextFileWriter::AllocateBuffer(unsigned size)
@@ -260,8 +260,11 @@ void CTextFileWriter::Init(TEXTENCODING encoding, bool writeBom, bool append)
     if (!m_file.Open())
         return;
     uint64_t position = 0;
-    if (append)
-        SeekToEnd(&position);
+    // An end that cannot be found is not appended to: writing would overwrite the start.
+    if (append && !SeekToEnd(&position)) {
+        (void)m_file.Close();
+        return;
+    }
     if (writeBom && position == 0)
         WriteBOM();
 }

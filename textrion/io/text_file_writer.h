@@ -110,7 +110,7 @@ public:
 
     // Ends a stateful code page (the closing shift sequence), writes what
     // write-behind gathered, then closes.
-    virtual bool Close();
+    [[nodiscard]] virtual bool Close();
     // Writes what write-behind gathered, then the file's data to the device;
     // throws CFileException when the device flush fails.
     void Flush();
@@ -119,12 +119,12 @@ public:
     const CBinaryFileWriter& File() const { return m_file; }
     const CTextFileProcessor& Codec() const { return m_codec; }
 
-    bool IsOpen() const { return m_file.IsOpen(); }
+    [[nodiscard]] bool IsOpen() const { return m_file.IsOpen(); }
     int GetFileHandle() const { return m_file.GetFileHandle(); }
     int GetLastError() const;
-    bool HasWriteError() const;
+    [[nodiscard]] bool HasWriteError() const;
     uint64_t GetFileSize() const { return m_file.GetFileSize(); }
-    bool SeekToEnd(uint64_t* newPosition = nullptr)
+    [[nodiscard]] bool SeekToEnd(uint64_t* newPosition = nullptr)
     {
         StopBackground();
         return m_file.SeekToEnd(newPosition);
@@ -133,7 +133,7 @@ public:
     TEXTENCODING GetEncoding() const { return m_codec.GetEncoding(); }
     void SetCodePage(unsigned codePage) { m_codec.SetCodePage(codePage); }
     unsigned GetCodePage() const { return m_codec.GetCodePage(); }
-    bool IsDataLost() const { return m_codec.IsDataLost(); }
+    [[nodiscard]] bool IsDataLost() const { return m_codec.IsDataLost(); }
     void SetCrLfType(CUTFProcessor::tagUTFPROCESSCRLFTYPE type) { m_codec.SetCrLfType(type); }
     CUTFProcessor::tagUTFPROCESSCRLFTYPE GetCrLfType() const { return m_codec.GetCrLfType(); }
     void SetLineEnding(LineEnding ending) { m_codec.SetLineEnding(ending); }
@@ -162,10 +162,10 @@ private:
     void WriteHere(const unsigned char* data, unsigned size);
     // Hands the gathered block to the background thread (started on the way
     // when wanted) and takes a free one; false when it is written here.
-    bool HandOver();
+    [[nodiscard]] bool HandOver();
     // Waits for the background writes and ends the thread.
     void StopBackground();
-    bool BackgroundRunning() const;
+    [[nodiscard]] bool BackgroundRunning() const;
 
     CBinaryFileWriter m_file;
     CTextFileProcessor m_codec;

@@ -32,7 +32,7 @@ public:
     // No prefix is ever needed here: these return the path unchanged.
     std::u16string CheckAddLongFilePrefix() const { return m_path; }
     std::u16string CheckAddLongDirectoryPrefix() const { return m_path; }
-    static bool StringHasLongPathPrefix(const std::u16string&) { return false; }
+    [[nodiscard]] static bool StringHasLongPathPrefix(const std::u16string&) { return false; }
 
     // Building; each returns the path itself.
     CLongPath& AddBackslash();  // adds the separator unless empty or already there
@@ -58,32 +58,32 @@ public:
     char16_t GetDriveLetter() const { return 0; }
 
     // Tests.
-    bool IsEmpty() const { return m_path.empty(); }
-    bool IsRoot() const { return m_path == u"/"; }
-    bool IsAbsolute() const { return !m_path.empty() && m_path[0] == u'/'; }
-    bool IsRelative() const { return !IsAbsolute(); }
-    bool IsUNC() const { return false; }
-    bool IsFileSpec() const { return m_path.find(u'/') == std::u16string::npos; }
-    bool EndsWithBackslash() const { return !m_path.empty() && m_path.back() == u'/'; }
+    [[nodiscard]] bool IsEmpty() const { return m_path.empty(); }
+    [[nodiscard]] bool IsRoot() const { return m_path == u"/"; }
+    [[nodiscard]] bool IsAbsolute() const { return !m_path.empty() && m_path[0] == u'/'; }
+    [[nodiscard]] bool IsRelative() const { return !IsAbsolute(); }
+    [[nodiscard]] bool IsUNC() const { return false; }
+    [[nodiscard]] bool IsFileSpec() const { return m_path.find(u'/') == std::u16string::npos; }
+    [[nodiscard]] bool EndsWithBackslash() const { return !m_path.empty() && m_path.back() == u'/'; }
     // True when other lies in this path or is this path; case is ignored, so a
     // path that differs only in case also counts (the safe side for refusals).
-    bool IsParentOf(const std::u16string& other) const;
+    [[nodiscard]] bool IsParentOf(const std::u16string& other) const;
 
     // File system.
-    bool FileExists() const;
-    bool IsDirectory() const;
+    [[nodiscard]] bool FileExists() const;
+    [[nodiscard]] bool IsDirectory() const;
     // Any entry, hidden ones included, makes a directory non-empty; one that
     // cannot be listed counts as empty.
-    bool IsDirectoryEmpty() const;
+    [[nodiscard]] bool IsDirectoryEmpty() const;
     // Creates the missing folders of a directory path (one ending in '/') or of
     // a file path's directory. A folder made meanwhile by someone else counts
     // as made.
-    bool EnsureDirectoryExists() const;
-    static bool LongPathIsExistedDirectory(const std::u16string& path);
-    static bool LongPathIsLocalRoot(const std::u16string& path) { return path == u"/"; }
+    [[nodiscard]] bool EnsureDirectoryExists() const;
+    [[nodiscard]] static bool LongPathIsExistedDirectory(const std::u16string& path);
+    [[nodiscard]] static bool LongPathIsLocalRoot(const std::u16string& path) { return path == u"/"; }
 
     // Removes the last component; false at the root or for an empty path.
-    bool UpOneLevel();
+    [[nodiscard]] bool UpOneLevel();
 
     // Locations.
     static std::u16string GetAppExePath();
@@ -124,22 +124,22 @@ public:
     CPathEx& QuoteSpaces();
     CPathEx& UnquoteSpaces();
     // Shell-style wildcard match of the file name against a pattern (* and ?); case is ignored.
-    bool MatchSpec(const std::u16string& pattern) const;
+    [[nodiscard]] bool MatchSpec(const std::u16string& pattern) const;
 
     std::u16string GetExtension() const;
     std::u16string GetFileName() const;
     std::u16string GetDirectory() const;
     static std::u16string GetPathDirectory(const std::u16string& path);
     std::u16string GetFolderName() const;
-    bool UpOneLevel();
+    [[nodiscard]] bool UpOneLevel();
 
-    bool IsEmpty() const { return m_path.empty(); }
-    bool IsRoot() const { return m_path == u"/"; }
-    bool IsRelative() const { return m_path.empty() || m_path[0] != u'/'; }
-    bool FileExists() const;
-    bool IsDirectory() const;
-    bool IsDirectoryEmpty() const;
-    bool IsParentOf(const std::u16string& other) const;
+    [[nodiscard]] bool IsEmpty() const { return m_path.empty(); }
+    [[nodiscard]] bool IsRoot() const { return m_path == u"/"; }
+    [[nodiscard]] bool IsRelative() const { return m_path.empty() || m_path[0] != u'/'; }
+    [[nodiscard]] bool FileExists() const;
+    [[nodiscard]] bool IsDirectory() const;
+    [[nodiscard]] bool IsDirectoryEmpty() const;
+    [[nodiscard]] bool IsParentOf(const std::u16string& other) const;
 
     static std::u16string GetAppExePath() { return CLongPath::GetAppExePath(); }
     static std::u16string GetAppDir() { return CLongPath::GetAppDir(); }

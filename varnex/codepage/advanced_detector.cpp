@@ -108,77 +108,47 @@ CCodepageDetector& CAdvancedDetector::CWorkspace::Statistics(unsigned blockSize,
 
 // ---------------------------------------------------------------------------
 
-CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
-                                     bool binaryListShortcut, bool reportGB18030)
-    : CAdvancedDetector(path, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, true)
-{
-}
-
-CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
-                                     bool binaryListShortcut, bool reportGB18030, bool detectNow)
-    : m_path(path),
-      m_blockSize(blockSize),
-      m_scanLimitMB(scanLimitMB),
-      m_reportGB18030(reportGB18030),
-      m_binaryListShortcut(binaryListShortcut)
-{
-    if (detectNow)
-        CAdvancedDetector::Detect();
-}
-
-CAdvancedDetector::CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
-                                     bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue)
-    : CAdvancedDetector(path, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
-{
-    m_canContinue = std::move(canContinue);
-    CAdvancedDetector::Detect();
-}
-
-CAdvancedDetector::CAdvancedDetector(const std::u16string& path, CWorkspace& workspace, unsigned blockSize,
-                                     unsigned scanLimitMB, bool binaryListShortcut, bool reportGB18030,
-                                     std::function<bool()> canContinue)
-    : CAdvancedDetector(path, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
-{
-    m_canContinue = std::move(canContinue);
-    m_keptWorkspace = &workspace;
-    CAdvancedDetector::Detect();
-    m_keptWorkspace = nullptr;
-}
-
-CAdvancedDetector::CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>& head, bool whole,
-                                     unsigned blockSize, unsigned scanLimitMB, bool binaryListShortcut,
-                                     bool reportGB18030)
-    : CAdvancedDetector(name, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
-{
-    m_head = &head;
-    m_headWhole = whole;
-    CAdvancedDetector::Detect();
-    m_head = nullptr;
-}
+CAdvancedDetector::CAdvancedDetector(Options options) : m_options(std::move(options)) {}
 
 CAdvancedDetector::CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>* head, bool whole,
                                      CWorkspace* workspace, unsigned blockSize, unsigned scanLimitMB,
                                      bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue)
-    : CAdvancedDetector(name, blockSize, scanLimitMB, binaryListShortcut, reportGB18030, false)
+    : CAdvancedDetector(Options{blockSize, scanLimitMB, binaryListShortcut, reportGB18030, std::move(canContinue),
+                                workspace})
 {
-    m_canContinue = std::move(canContinue);
-    m_keptWorkspace = workspace;
-    m_head = head;
-    m_headWhole = whole;
-    CAdvancedDetector::Detect();
-    m_head = nullptr;
-    m_keptWorkspace = nullptr;
+    if (head != nullptr)
+        DetectStream(name, *head, whole);
+    else
+        Detect(name);
 }
 
 CAdvancedDetector::~CAdvancedDetector() = default;
 
+const CAdvancedDetector::Findings& CAdvancedDetector::Detect(const std::u16string& path)
+{
+    m_path = path;
+    Run();
+    return m_found;
+}
+
+const CAdvancedDetector::Findings& CAdvancedDetector::DetectStream(const std::u16string& name,
+                                                                   const std::vector<unsigned char>& head, bool whole)
+{
+    m_path = name;
+    m_head = &head;
+    m_headWhole = whole;
+    Run();
+    m_head = nullptr;
+    return m_found;
+}
+
 bool CAdvancedDetector::ZeroRuns(unsigned threshold, bool& binary)
 {
-    CBinFileDetector detector(m_path.c_str(), threshold, m_blockSize, m_scanLimitMB);
-    detector.SetContinueCheck(m_canContinue);
+    CBinFileDetector detector(m_path.c_str(), threshold, m_options.blockSize, m_options.scanLimitMB);
+    detector.SetContinueCheck(m_options.canContinue);
     binary = detector.Detect(m_workspace->Sample());
     if (detector.WasStopped())
-        m_stopped = true;
+        m_found.stopped = true;
     return !detector.HasReadError() && !detector.WasStopped();
 }
 
@@ -188,8 +158,8 @@ bool CAdvancedDetector::UnicodeStructure(const UnicodeForm*& form)
     CFileSample& sample = m_workspace->Sample();
     // First the block read already: nearly every binary fails on it, so only
     // text is read on to the scan limit.
-    const uint64_t prefix = std::max<uint64_t>(m_blockSize, kUnicodeStructureMinimum);
-    const uint64_t limit = std::max<uint64_t>(static_cast<uint64_t>(m_scanLimitMB) * 1048576u, prefix);
+    const uint64_t prefix = std::max<uint64_t>(m_options.blockSize, kUnicodeStructureMinimum);
+    const uint64_t limit = std::max<uint64_t>(ScanLimit(), prefix);
     if (!sample.Fill(prefix))
         return false;
     const auto judge = [&] {
@@ -199,8 +169,8 @@ bool CAdvancedDetector::UnicodeStructure(const UnicodeForm*& form)
     if (judge() == nullptr)
         return true;
     for (uint64_t end = prefix; end < limit && !sample.AtEnd();) {
-        if (m_canContinue && !m_canContinue()) {
-            m_stopped = true;
+        if (m_options.canContinue && !m_options.canContinue()) {
+            m_found.stopped = true;
             return false;
         }
         end = std::min(limit, end + CFileSample::kLargestRead);
@@ -228,15 +198,16 @@ bool CAdvancedDetector::MultiByteUtf8(bool& utf8)
 {
     utf8 = false;
     CFileSample& sample = m_workspace->Sample();
-    const uint64_t limit = static_cast<uint64_t>(m_scanLimitMB) * 1048576u;
+    const uint64_t limit = ScanLimit();
     uint64_t checked = 0;  // whole characters up to here
     bool multiByte = false;
     while (checked < limit) {
-        if (m_canContinue && checked > 0 && !m_canContinue()) {
-            m_stopped = true;
+        if (m_options.canContinue && checked > 0 && !m_options.canContinue()) {
+            m_found.stopped = true;
             return false;
         }
-        const uint64_t end = std::min(limit, std::max<uint64_t>(checked, m_blockSize) + CFileSample::kLargestRead);
+        const uint64_t end =
+            std::min(limit, std::max<uint64_t>(checked, m_options.blockSize) + CFileSample::kLargestRead);
         if (!sample.Fill(end))
             return false;
         const uint64_t held = std::min(sample.Size(), end);
@@ -269,38 +240,43 @@ bool CAdvancedDetector::MultiByteUtf8(bool& utf8)
 
 bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
 {
-    CCodepageDetector& detector = m_workspace->Statistics(m_blockSize, m_scanLimitMB, m_reportGB18030);
-    detector.SetContinueCheck(m_canContinue);
-    detector.Detect(m_workspace->Sample());
+    CCodepageDetector& detector =
+        m_workspace->Statistics(m_options.blockSize, m_options.scanLimitMB, m_options.reportGB18030);
+    detector.SetContinueCheck(m_options.canContinue);
+    // The finding "certain" adds nothing here: the confidence says it.
+    (void)detector.Detect(m_workspace->Sample());
     // The check belongs to this file's caller; the detector serves the next file.
     detector.SetContinueCheck(nullptr);
     if (detector.WasStopped()) {
-        m_stopped = true;
+        m_found.stopped = true;
         return false;
     }
     codepage = detector.GetCodepage();
     confidence = detector.GetConfidence();
-    m_c1Controls = detector.HasC1Controls();
+    m_found.c1Controls = detector.HasC1Controls();
     // Escape encodings and certain findings are 7-bit by nature or need no more.
     const bool symbolsInWords = detector.GetSymbolsInWords() >= kLeastSymbolsInWords &&
                                 detector.GetSymbolInWordShare() > kMostSymbolsInWords;
-    m_weakEvidence = detector.GetConfidence() < kStructureConfidence &&
+    m_found.weakEvidence = detector.GetConfidence() < kStructureConfidence &&
                      (detector.GetNonAsciiBytes() < kLeastNonAsciiBytes || detector.GetDistinctNonAsciiBytes() < 2 ||
                       detector.GetMixedCaseShare() > CCodepageDetector::kMostMixedCaseWords || symbolsInWords);
     return !detector.HasFailed();
 }
 
-void CAdvancedDetector::Detect()
+void CAdvancedDetector::Run()
 {
+    // A second run starts from nothing: a code page left from the first
+    // would pass for a byte order mark.
+    m_found = {};
     std::unique_ptr<CWorkspace> own;
     try {
-        if (m_keptWorkspace == nullptr)
+        if (m_options.workspace == nullptr)
             own = std::make_unique<CWorkspace>();
-        m_workspace = own ? own.get() : m_keptWorkspace;
+        m_workspace = own ? own.get() : m_options.workspace;
         RunSteps();
     } catch (const std::exception&) {
-        m_result = DETECTIONRESULT_ERROR;
-        m_method = VARNEXDETECTIONMETHOD_NONE;
+        m_found.result = DETECTIONRESULT_ERROR;
+        m_found.method = VARNEXDETECTIONMETHOD_NONE;
     }
     // No file stays open between detections.
     if (m_workspace != nullptr)
@@ -310,156 +286,156 @@ void CAdvancedDetector::Detect()
 
 void CAdvancedDetector::RunSteps()
 {
-    // A second run starts from nothing: a code page left from the first
-    // would pass for a byte order mark below.
-    m_result = DETECTIONRESULT_OK;
-    m_stopped = false;
-    m_c1Controls = false;
-    m_weakEvidence = false;
-    m_codepage = -1;
-    m_confidence = 0.0f;
-    m_hasBom = false;
-    m_doubleEncoded = false;
-    m_method = VARNEXDETECTIONMETHOD_NONE;
     const std::u16string extension = text::AsciiLowered(CLongPath(m_path).GetExtension());
     CKnownExtList& lists = GetKnownExtList();
-
-    if (m_binaryListShortcut && lists.ExtInBinaryList(extension.c_str())) {
-        m_method = VARNEXDETECTIONMETHOD_EXTENSION;
+    if (m_options.binaryListShortcut && lists.ExtInBinaryList(extension.c_str())) {
+        m_found.method = VARNEXDETECTIONMETHOD_EXTENSION;
         return;
     }
 
     // Every test below reads from this one sample of the file.
     CFileSample& sample = m_workspace->Sample();
-    constexpr unsigned kLongestMark = 4;
-    if (m_head != nullptr)
+    if (m_head != nullptr) {
         sample.Hold(m_head->data(), m_head->size(), m_headWhole);
-    else if (!sample.Open(m_path.c_str(), m_blockSize, static_cast<uint64_t>(m_scanLimitMB) * 1048576u)) {
-        m_result = DETECTIONRESULT_ERROR;  // unreadable is not binary
+    } else if (!sample.Open(m_path.c_str(), m_options.blockSize, ScanLimit())) {
+        m_found.result = DETECTIONRESULT_ERROR;  // unreadable is not binary
         return;
     }
-    if (!sample.Fill(kLongestMark)) {
-        m_result = DETECTIONRESULT_ERROR;  // unreadable is not binary
+    // The structure before the zero-byte test, which takes such text for binary.
+    if (ByBom(sample) || ByStructure() || ByZeroRuns(4) || ByUtf8(sample))
         return;
+    if (ByStatistics(sample, lists, extension) || ByZeroRuns(3))
+        return;
+    if (lists.ExtInTextList(extension.c_str()))
+        ByTextList(sample);
+    if (m_found.codepage == -1)
+        JudgeUnfound(sample);
+}
+
+bool CAdvancedDetector::ByBom(CFileSample& sample)
+{
+    constexpr unsigned kLongestMark = 4;
+    if (!sample.Fill(kLongestMark)) {
+        m_found.result = DETECTIONRESULT_ERROR;  // unreadable is not binary
+        return true;
     }
     const BOM bom =
         CBomDetector::Judge(sample.Data(), static_cast<unsigned>(std::min<uint64_t>(sample.Size(), kLongestMark)));
-    if (const UnicodeForm* form = FindUnicodeFormByBom(bom))
-        m_codepage = static_cast<int>(form->codePage);
-    if (m_codepage != -1) {
-        m_confidence = 1.0f;
-        m_hasBom = true;
-        m_method = VARNEXDETECTIONMETHOD_BOM;
-        // Tools that encode twice often mark their output; the block read
-        // already is looked at, nothing more is read for it.
-        if (bom == BOM_UTF8)
-            m_doubleEncoded = DoubleEncodedUtf8(sample.Data() + 3, sample.Size() - 3);
-        return;
-    }
-    m_confidence = 0.0f;
-    m_hasBom = false;
+    const UnicodeForm* form = FindUnicodeFormByBom(bom);
+    if (form == nullptr)
+        return false;
+    m_found.codepage = static_cast<int>(form->codePage);
+    m_found.confidence = 1.0f;
+    m_found.hasBom = true;
+    m_found.method = VARNEXDETECTIONMETHOD_BOM;
+    // Tools that encode twice often mark their output; the block read
+    // already is looked at, nothing more is read for it.
+    if (bom == BOM_UTF8)
+        m_found.doubleEncoded = DoubleEncodedUtf8(sample.Data() + 3, sample.Size() - 3);
+    return true;
+}
 
-    // Before the zero-byte test, which takes such text for binary.
+bool CAdvancedDetector::ByStructure()
+{
     const UnicodeForm* structured = nullptr;
     if (!UnicodeStructure(structured)) {
-        m_result = DETECTIONRESULT_ERROR;
-        return;
+        m_found.result = DETECTIONRESULT_ERROR;
+        return true;
     }
-    if (structured != nullptr) {
-        m_codepage = static_cast<int>(structured->codePage);
-        m_confidence = kStructureConfidence;
-        m_method = VARNEXDETECTIONMETHOD_BOMLESS;
-        return;
-    }
+    if (structured == nullptr)
+        return false;
+    m_found.codepage = static_cast<int>(structured->codePage);
+    m_found.confidence = kStructureConfidence;
+    m_found.method = VARNEXDETECTIONMETHOD_BOMLESS;
+    return true;
+}
 
+bool CAdvancedDetector::ByZeroRuns(unsigned threshold)
+{
     bool binary = false;
-    if (!ZeroRuns(4, binary)) {
-        m_result = DETECTIONRESULT_ERROR;
-        return;
+    if (!ZeroRuns(threshold, binary)) {
+        m_found.result = DETECTIONRESULT_ERROR;
+        return true;
     }
-    if (binary) {
-        m_method = VARNEXDETECTIONMETHOD_ZERO_BYTES;
-        return;
-    }
+    if (binary)
+        m_found.method = VARNEXDETECTIONMETHOD_ZERO_BYTES;
+    return binary;
+}
 
+bool CAdvancedDetector::ByUtf8(CFileSample& sample)
+{
     // Valid UTF-8 decides before the statistics, which misjudge UTF-8 with
     // few non-ASCII characters as some legacy code page; 7-bit text is left
     // to them.
     bool utf8 = false;
     if (!MultiByteUtf8(utf8)) {
-        m_result = DETECTIONRESULT_ERROR;
-        return;
+        m_found.result = DETECTIONRESULT_ERROR;
+        return true;
     }
-    if (utf8) {
-        m_codepage = static_cast<int>(FindUnicodeForm(TEXTENCODING_UTF8)->codePage);
-        m_confidence = kStructureConfidence;
-        m_method = VARNEXDETECTIONMETHOD_UTF8_CHECK;
-        const uint64_t n = std::min<uint64_t>(sample.Size(), static_cast<uint64_t>(m_scanLimitMB) * 1048576u);
-        m_doubleEncoded = LooksDoubleEncoded(std::string_view(sample.Chars(), static_cast<size_t>(n)));
-        return;
-    }
+    if (!utf8)
+        return false;
+    m_found.codepage = static_cast<int>(FindUnicodeForm(TEXTENCODING_UTF8)->codePage);
+    m_found.confidence = kStructureConfidence;
+    m_found.method = VARNEXDETECTIONMETHOD_UTF8_CHECK;
+    const uint64_t n = std::min<uint64_t>(sample.Size(), ScanLimit());
+    m_found.doubleEncoded = LooksDoubleEncoded(std::string_view(sample.Chars(), static_cast<size_t>(n)));
+    return true;
+}
 
+bool CAdvancedDetector::ByStatistics(CFileSample& sample, CKnownExtList& lists, const std::u16string& extension)
+{
     int codepage = -1;
     float confidence = 0.0f;
     if (!DetectStatistically(codepage, confidence)) {
-        m_result = DETECTIONRESULT_ERROR;
-        return;
+        m_found.result = DETECTIONRESULT_ERROR;
+        return true;
     }
-    m_codepage = codepage;
-    m_confidence = confidence;
-    if (m_codepage != -1) {
-        m_method = VARNEXDETECTIONMETHOD_STATISTICS;
-        if (m_confidence >= kSureConfidence)
-            m_result = DETECTIONRESULT_OK;
-        else if (m_confidence >= kTextListConfidence)
-            m_result = lists.ExtInTextList(extension.c_str()) ? DETECTIONRESULT_OK : DETECTIONRESULT_UNSURE;
-        else
-            m_result = DETECTIONRESULT_UNSURE;
-        // Whatever the confidence: a legacy code page told by a few bytes, a
-        // script whose capitals land inside words, or 7-bit text with HZ
-        // shifts the detector could not confirm is a guess.
-        const bool hz = m_codepage == 0 && finding_evidence::HasHzShift(sample.Chars(), sample.Size());
-        if ((m_codepage > 0 && m_weakEvidence) || hz)
-            m_result = DETECTIONRESULT_UNSURE;
-        return;
-    }
+    m_found.codepage = codepage;
+    m_found.confidence = confidence;
+    if (codepage == -1)
+        return false;
+    m_found.method = VARNEXDETECTIONMETHOD_STATISTICS;
+    if (confidence >= kSureConfidence)
+        m_found.result = DETECTIONRESULT_OK;
+    else if (confidence >= kTextListConfidence)
+        m_found.result = lists.ExtInTextList(extension.c_str()) ? DETECTIONRESULT_OK : DETECTIONRESULT_UNSURE;
+    else
+        m_found.result = DETECTIONRESULT_UNSURE;
+    // Whatever the confidence: a legacy code page told by a few bytes, a
+    // script whose capitals land inside words, or 7-bit text with HZ
+    // shifts the detector could not confirm is a guess.
+    const bool hz = codepage == 0 && finding_evidence::HasHzShift(sample.Chars(), sample.Size());
+    if ((codepage > 0 && m_found.weakEvidence) || hz)
+        m_found.result = DETECTIONRESULT_UNSURE;
+    return true;
+}
 
-    if (!ZeroRuns(3, binary)) {
-        m_result = DETECTIONRESULT_ERROR;
+void CAdvancedDetector::ByTextList(CFileSample& sample)
+{
+    // Reads past the sample only when the sample size is 0; like the
+    // test on a file, a failed read leaves it the bytes it got.
+    (void)sample.Fill(CBomlessUnicodeDetector::kSampleSize);
+    const BOMLESS_UNICODE bomless = CBomlessUnicodeDetector::Judge(sample.Data(), sample.Size());
+    if (bomless == BOMLESS_NONE)
         return;
-    }
-    if (binary) {
-        m_method = VARNEXDETECTIONMETHOD_ZERO_BYTES;
-        return;
-    }
-    if (lists.ExtInTextList(extension.c_str())) {
-        // Reads past the sample only when the sample size is 0; like the
-        // test on a file, a failed read leaves it the bytes it got.
-        sample.Fill(CBomlessUnicodeDetector::kSampleSize);
-        const BOMLESS_UNICODE bomless = CBomlessUnicodeDetector::Judge(sample.Data(), sample.Size());
-        if (bomless != BOMLESS_NONE) {
-            m_codepage = static_cast<int>(
-                FindUnicodeForm(bomless == BOMLESS_UTF16BE ? TEXTENCODING_UTF16BE : TEXTENCODING_UTF16LE)->codePage);
-            m_method = VARNEXDETECTIONMETHOD_BOMLESS;
-        }
-    }
-    if (m_codepage == -1)
-        JudgeUnfound(sample);
+    m_found.codepage = static_cast<int>(
+        FindUnicodeForm(bomless == BOMLESS_UTF16BE ? TEXTENCODING_UTF16BE : TEXTENCODING_UTF16LE)->codePage);
+    m_found.method = VARNEXDETECTIONMETHOD_BOMLESS;
 }
 
 void CAdvancedDetector::JudgeUnfound(CFileSample& sample)
 {
     // At least one block to judge by, even with a sample size of 0.
-    if (!sample.Fill(m_blockSize) && sample.HasReadError()) {
-        m_result = DETECTIONRESULT_ERROR;
+    if (!sample.Fill(m_options.blockSize) && sample.HasReadError()) {
+        m_found.result = DETECTIONRESULT_ERROR;
         return;
     }
-    m_method = VARNEXDETECTIONMETHOD_TEXT_TEST;
+    m_found.method = VARNEXDETECTIONMETHOD_TEXT_TEST;
     // An empty file stays binary: there is no text to lose.
     if (sample.Size() == 0 || !LooksLikeText(sample.Data(), sample.Size()))
         return;
-    m_codepage = kUnknownTextCodepage;
-    m_result = DETECTIONRESULT_UNKNOWN_TEXT;
+    m_found.codepage = kUnknownTextCodepage;
+    m_found.result = DETECTIONRESULT_UNKNOWN_TEXT;
 }
 
 bool CAdvancedDetector::LooksLikeText(const unsigned char* bytes, uint64_t size)

@@ -19,9 +19,9 @@ struct UnicodeForm;
 // extension, byte order mark, BOM-less UTF-16 and UTF-32 text in any script
 // (JudgeUnicodeStructure), runs of zero bytes, valid UTF-8, statistical
 // detection, then (when the statistics find nothing) a second zero-byte test
-// and, for known text extensions, the looser BOM-less UTF-16LE test. The findings are ready when the
-// constructor returns. The file is opened once: every test reads from one
-// sample of it, and each byte is read at most once.
+// and, for known text extensions, the looser BOM-less UTF-16LE test. Detect
+// does the work; the findings stay until the next Detect. The file is opened
+// once: every test reads from one sample of it, and each byte is read at most once.
 //
 // A file that cannot be opened or read ends as DETECTIONRESULT_ERROR with
 // code page -1: it is never passed off as a binary file. A file that is not
@@ -40,7 +40,7 @@ public:
 
     // The text test: false when the bytes hold more control characters than
     // text has (more than one in a hundred of those no text uses).
-    static bool LooksLikeText(const unsigned char* bytes, uint64_t size);
+    [[nodiscard]] static bool LooksLikeText(const unsigned char* bytes, uint64_t size);
 
     // The "Binary.bin" and "Text.bin" lists of the program's data folder
     // (beside the program, or share/varnelpro when installed): one lower-case
@@ -54,8 +54,8 @@ public:
         CKnownExtList& operator=(const CKnownExtList&) = delete;
 
         // extension: from the last dot on, dot included, lower-cased by the caller.
-        bool ExtInBinaryList(const char16_t* extension);
-        bool ExtInTextList(const char16_t* extension);
+        [[nodiscard]] bool ExtInBinaryList(const char16_t* extension);
+        [[nodiscard]] bool ExtInTextList(const char16_t* extension);
 
         // Reads the lists from another folder from now on (tests, other installs).
         void SetFolder(const std::u16string& folder);
@@ -63,7 +63,7 @@ public:
         std::u16string GetListPath(bool binary) const;
 
     private:
-        bool InList(const char16_t* extension, CTextLineList& list, bool& loaded, const char16_t* fileName);
+        [[nodiscard]] bool InList(const char16_t* extension, CTextLineList& list, bool& loaded, const char16_t* fileName);
 
         mutable CCriticalSection m_lock;
         std::u16string m_folder;  // empty: the program's folder
@@ -97,48 +97,67 @@ public:
         bool m_reportGB18030 = false;
     };
 
-    virtual ~CAdvancedDetector();
+    // How detections run: the job setting's detection fields.
+    struct Options {
+        unsigned blockSize = 2048;        // bytes read at a time; the zero-byte test's block
+        unsigned scanLimitMB = 4;         // the sample: no test reads past it
+        bool binaryListShortcut = true;   // an extension of Binary.bin is binary, unread
+        bool reportGB18030 = false;       // a GB18030 finding stays 54936, else it is 936
+        // Asked between blocks of the sample (a session's stop or pause): when
+        // it says stop, detection ends with an error and WasStopped() is true.
+        std::function<bool()> canContinue = nullptr;
+        // Kept from file to file, as the statistical detector is costly to
+        // build; used only while Detect runs. Null: one per detection.
+        CWorkspace* workspace = nullptr;
+    };
 
-    CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
-                      bool binaryListShortcut, bool reportGB18030);
+    // What one detection found; each Detect starts from {}.
+    struct Findings {
+        int codepage = -1;
+        float confidence = 0.0f;
+        bool hasBom = false;
+        DETECTIONRESULT result = DETECTIONRESULT_OK;
+        VARNEXDETECTIONMETHOD method = VARNEXDETECTIONMETHOD_NONE;  // NONE: the file could not be read
+        bool stopped = false;        // canContinue said stop
+        bool c1Controls = false;     // see HasC1Controls
+        bool doubleEncoded = false;  // see IsDoubleEncoded
+        bool weakEvidence = false;   // see kLeastNonAsciiBytes
+
+        bool operator==(const Findings&) const = default;
+    };
+
+    virtual ~CAdvancedDetector();
+    explicit CAdvancedDetector(Options options);
     CAdvancedDetector(const CAdvancedDetector&) = default;
     CAdvancedDetector& operator=(const CAdvancedDetector&) = default;
 
-    // As above, asking canContinue between blocks of the sample (a session's
-    // stop or pause): when it says stop, detection ends with an error and
-    // WasStopped() is true.
-    CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
-                      bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue);
-    bool WasStopped() const { return m_stopped; }
-
-    // As above, with a workspace kept from file to file; it is used only
-    // while the constructor runs.
-    CAdvancedDetector(const std::u16string& path, CWorkspace& workspace, unsigned blockSize, unsigned scanLimitMB,
-                      bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue);
-
+    // Decides for the file at path.
+    const Findings& Detect(const std::u16string& path);
     // Decides for the start of a stream (standard input) as for a file of that
     // name: head holds its first bytes, whole says whether they are all of it.
     // A head as long as the scan limit plus kHeadMargin is all any test reads.
-    CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>& head, bool whole,
-                      unsigned blockSize, unsigned scanLimitMB, bool binaryListShortcut, bool reportGB18030);
+    const Findings& DetectStream(const std::u16string& name, const std::vector<unsigned char>& head, bool whole);
     static constexpr unsigned kHeadMargin = 256 * 1024;
-    // Any of the above: a stream when head is given, a file otherwise; the
-    // workspace (optional) is used only while the constructor runs.
+
+    // Detects at once, a stream when head is given, else a file: for the
+    // per-file job until it names its options.
     CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>* head, bool whole,
                       CWorkspace* workspace, unsigned blockSize, unsigned scanLimitMB, bool binaryListShortcut,
                       bool reportGB18030, std::function<bool()> canContinue);
 
-    int GetCodepage() const { return m_codepage; }
-    float GetConfidence() const { return m_confidence; }
-    bool HasBom() const { return m_hasBom; }
-    DETECTIONRESULT GetResult() const { return m_result; }
+    const Findings& GetFindings() const { return m_found; }
+    int GetCodepage() const { return m_found.codepage; }
+    float GetConfidence() const { return m_found.confidence; }
+    [[nodiscard]] bool HasBom() const { return m_found.hasBom; }
+    DETECTIONRESULT GetResult() const { return m_found.result; }
     // The test that settled the finding (NONE when the file could not be read).
-    VARNEXDETECTIONMETHOD GetMethod() const { return m_method; }
+    VARNEXDETECTIONMETHOD GetMethod() const { return m_found.method; }
+    [[nodiscard]] bool WasStopped() const { return m_found.stopped; }
     // The code page found would still decode some bytes to C1 controls: the
     // engine warns, as such text is most likely in another code page.
-    bool HasC1Controls() const { return m_c1Controls; }
+    [[nodiscard]] bool HasC1Controls() const { return m_found.c1Controls; }
     // UTF-8 whose text is UTF-8 read once more as windows-1252 ("Ã©" for "é").
-    bool IsDoubleEncoded() const { return m_doubleEncoded; }
+    [[nodiscard]] bool IsDoubleEncoded() const { return m_found.doubleEncoded; }
 
     // The confidence from which a finding stands, and from which it stands
     // for an extension in the text list. Measured on the detection corpus:
@@ -162,45 +181,38 @@ public:
     static constexpr float kStructureConfidence = 0.99f;
 
 protected:
-    // For subclasses that replace a step: construct without detecting, then call Detect.
-    CAdvancedDetector(const std::u16string& path, unsigned blockSize, unsigned scanLimitMB,
-                      bool binaryListShortcut, bool reportGB18030, bool detectNow);
-
-    virtual void Detect();
-    // The statistical step: false when the file could not be read.
-    virtual bool DetectStatistically(int& codepage, float& confidence);
-
-    std::u16string m_path;
-    int m_codepage = -1;
-    float m_confidence = 0.0f;
-    bool m_hasBom = false;
-    unsigned m_blockSize;
-    unsigned m_scanLimitMB;
-    bool m_reportGB18030;
-    DETECTIONRESULT m_result = DETECTIONRESULT_OK;
-    VARNEXDETECTIONMETHOD m_method = VARNEXDETECTIONMETHOD_NONE;
-    bool m_binaryListShortcut;
-    std::function<bool()> m_canContinue;
-    bool m_stopped = false;
-    bool m_c1Controls = false;
-    bool m_doubleEncoded = false;
-    bool m_weakEvidence = false;  // see kLeastNonAsciiBytes
+    // The statistical step, for subclasses that replace it: false when the
+    // file could not be read.
+    [[nodiscard]] virtual bool DetectStatistically(int& codepage, float& confidence);
 
 private:
-    CWorkspace* m_keptWorkspace = nullptr;  // the caller's, when given
-    CWorkspace* m_workspace = nullptr;      // the one in use while detecting
-    const std::vector<unsigned char>* m_head = nullptr;  // a stream's first bytes, while detecting
-    bool m_headWhole = false;
-
+    // Runs the steps with a workspace, turning what they throw into an error.
+    void Run();
     void RunSteps();
+    // Each step: true when it settled the finding (or failed, with the result ERROR).
+    [[nodiscard]] bool ByBom(CFileSample& sample);
+    [[nodiscard]] bool ByStructure();
+    [[nodiscard]] bool ByZeroRuns(unsigned threshold);
+    [[nodiscard]] bool ByUtf8(CFileSample& sample);
+    [[nodiscard]] bool ByStatistics(CFileSample& sample, CKnownExtList& lists, const std::u16string& extension);
+    // The looser BOM-less UTF-16 test for an extension of the text list.
+    void ByTextList(CFileSample& sample);
     // Nothing found the code page: binary unless the file is text.
     void JudgeUnfound(CFileSample& sample);
     // The zero-byte test; false when the file could not be read.
-    bool ZeroRuns(unsigned threshold, bool& binary);
+    [[nodiscard]] bool ZeroRuns(unsigned threshold, bool& binary);
     // The Unicode form the sample has by structure alone, nullptr for none;
     // false when the file could not be read.
-    bool UnicodeStructure(const UnicodeForm*& form);
+    [[nodiscard]] bool UnicodeStructure(const UnicodeForm*& form);
     // Whether the whole sample is UTF-8 holding a multi-byte character; false
     // when the file could not be read.
-    bool MultiByteUtf8(bool& utf8);
+    [[nodiscard]] bool MultiByteUtf8(bool& utf8);
+    uint64_t ScanLimit() const { return static_cast<uint64_t>(m_options.scanLimitMB) * 1048576u; }
+
+    Options m_options;
+    Findings m_found;
+    std::u16string m_path;                               // the file, or the stream's name, while detecting
+    CWorkspace* m_workspace = nullptr;                   // the one in use while detecting
+    const std::vector<unsigned char>* m_head = nullptr;  // a stream's first bytes, while detecting
+    bool m_headWhole = false;
 };

@@ -366,12 +366,8 @@ bool CCodepageDetector::Detect()
 {
     CFileSample sample;
     if (!sample.Open(m_path.c_str(), m_blockSize, static_cast<uint64_t>(m_scanLimitMB) * 1048576u)) {
-        m_codepage = -1;
-        m_confidence = 0.0f;
-        m_bytesFed = 0;
-        m_failed = true;
-        m_stopped = false;
-        m_c1Controls = false;
+        m_found = {};  // no measure of an earlier file stays
+        m_found.failed = true;
         return false;
     }
     return Detect(sample);
@@ -379,17 +375,7 @@ bool CCodepageDetector::Detect()
 
 bool CCodepageDetector::Detect(CFileSample& sample)
 {
-    m_codepage = -1;
-    m_confidence = 0.0f;
-    m_bytesFed = 0;
-    m_failed = false;
-    m_stopped = false;
-    m_c1Controls = false;
-    m_nonAscii = 0;
-    m_mixedCase = 0.0;
-    m_symbolShare = 0.0;
-    m_symbolsInWords = 0;
-    m_distinctNonAscii = 0;
+    m_found = {};
     m_detector->Restart();
     m_scan.Reset();
 
@@ -400,9 +386,9 @@ bool CCodepageDetector::Detect(CFileSample& sample)
     // all): fed block by block it would come out as ASCII, certain.
     if (const uint64_t held = std::min(sample.Size(), limit);
         held > 0 && m_blockSize > 0 && (sample.AtEnd() || held == limit) && PlainSevenBit(sample.Data(), held)) {
-        m_bytesFed = held;
-        m_codepage = CodepageOfCharset("ASCII", m_reportGB18030);
-        m_confidence = kCertain;
+        m_found.bytesFed = held;
+        m_found.codepage = CodepageOfCharset("ASCII", m_reportGB18030);
+        m_found.confidence = kCertain;
         return false;
     }
     if (limit > 0 && m_blockSize > 0) {
@@ -413,19 +399,19 @@ bool CCodepageDetector::Detect(CFileSample& sample)
             if (m_canContinue && requested >= nextCheck) {
                 nextCheck = requested + 64 * 1024;
                 if (!m_canContinue()) {
-                    m_stopped = true;
+                    m_found.stopped = true;
                     return false;
                 }
             }
             const auto want = static_cast<unsigned>(std::min<uint64_t>(m_blockSize, limit - requested));
             if (!sample.Fill(requested + want))
-                m_failed = true;
+                m_found.failed = true;
             const uint64_t held = sample.Size() > requested ? sample.Size() - requested : 0;
             const auto n = static_cast<unsigned>(std::min<uint64_t>(want, held));
             if (n > 0) {
                 m_detector->Feed(sample.Chars() + requested, n);
-                m_nonAscii += finding_evidence::NonAsciiBytes(sample.Chars() + requested, n);
-                m_bytesFed += n;
+                m_found.nonAscii += finding_evidence::NonAsciiBytes(sample.Chars() + requested, n);
+                m_found.bytesFed += n;
             }
             requested += want;
             ended = n < want;
@@ -447,11 +433,11 @@ bool CCodepageDetector::Detect(CFileSample& sample)
         codepage == -1 || (confidence < kStructureConfidence && codepage != 0 && codepage != 65001);
     // The fed bytes are all held: scanned once, for what the finding needs.
     if (structureDecides)
-        m_scan.Feed(sample.Chars(), static_cast<size_t>(m_bytesFed));
+        m_scan.Feed(sample.Chars(), static_cast<size_t>(m_found.bytesFed));
     else if (CSupersetScan::ReadsPairs(codepage))
-        m_scan.FeedPairsOf(codepage, sample.Chars(), static_cast<size_t>(m_bytesFed));
+        m_scan.FeedPairsOf(codepage, sample.Chars(), static_cast<size_t>(m_found.bytesFed));
     else
-        m_scan.FeedLetters(sample.Chars(), static_cast<size_t>(m_bytesFed));
+        m_scan.FeedLetters(sample.Chars(), static_cast<size_t>(m_found.bytesFed));
     // Read with the widest compatible code page the data needs.
     codepage = m_scan.Widen(codepage, m_reportGB18030);
     if (structureDecides) {
@@ -462,17 +448,17 @@ bool CCodepageDetector::Detect(CFileSample& sample)
         }
     }
     if (codepage != -1 || charset == nullptr) {
-        m_codepage = codepage;
-        m_c1Controls = m_scan.DecodesToC1(codepage);
-        m_confidence = codepage == -1 ? 0.0f : confidence;
+        m_found.codepage = codepage;
+        m_found.c1Controls = m_scan.DecodesToC1(codepage);
+        m_found.confidence = codepage == -1 ? 0.0f : confidence;
     }
-    if (m_codepage > 0 && m_confidence < kCertain) {
+    if (m_found.codepage > 0 && m_found.confidence < kCertain) {
         // The start of the text is enough to see a misplaced script.
         constexpr uint64_t kCaseSample = 64 * 1024;
-        const std::string_view start(sample.Chars(), static_cast<size_t>(std::min(m_bytesFed, kCaseSample)));
-        m_distinctNonAscii = finding_evidence::DistinctNonAsciiBytes(start.data(), start.size());
+        const std::string_view start(sample.Chars(), static_cast<size_t>(std::min(m_found.bytesFed, kCaseSample)));
+        m_found.distinctNonAscii = finding_evidence::DistinctNonAsciiBytes(start.data(), start.size());
         MeasureText(start);
-        if (m_confidence < kUnmodelledReadingBelow)
+        if (m_found.confidence < kUnmodelledReadingBelow)
             ReadInUnmodelledPage(start);
     }
     return certain;
@@ -492,18 +478,18 @@ const finding_evidence::ByteKinds* CCodepageDetector::KindsOf(int codepage)
 void CCodepageDetector::MeasureText(std::string_view bytes)
 {
     // A page with a character per byte is measured on the bytes themselves.
-    if (const finding_evidence::ByteKinds* kinds = KindsOf(m_codepage)) {
+    if (const finding_evidence::ByteKinds* kinds = KindsOf(m_found.codepage)) {
         const finding_evidence::TextShares shares = finding_evidence::MeasureBytes(bytes, *kinds);
-        m_mixedCase = shares.mixedCase;
-        m_symbolShare = shares.symbolShare;
-        m_symbolsInWords = shares.symbols;
+        m_found.mixedCase = shares.mixedCase;
+        m_found.symbolShare = shares.symbolShare;
+        m_found.symbolsInWords = shares.symbols;
         return;
     }
     std::u16string text;
-    if (!codecs::DecodeCodePage(static_cast<unsigned>(m_codepage), bytes.data(), bytes.size(), text, nullptr))
+    if (!codecs::DecodeCodePage(static_cast<unsigned>(m_found.codepage), bytes.data(), bytes.size(), text, nullptr))
         return;
-    m_mixedCase = finding_evidence::MixedCaseWordShare(text);
-    m_symbolShare = finding_evidence::SymbolInWordShare(text, &m_symbolsInWords);
+    m_found.mixedCase = finding_evidence::MixedCaseWordShare(text);
+    m_found.symbolShare = finding_evidence::SymbolInWordShare(text, &m_found.symbolsInWords);
 }
 
 namespace {
@@ -541,12 +527,12 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
     const uint64_t nonAscii = finding_evidence::NonAsciiBytes(bytes.data(), bytes.size());
     if (nonAscii < kUnmodelledReadingEvidence)
         return;
-    const CCodepageInfo* finding = CCodepageInfo::GetCodepageInfo(m_codepage);
+    const CCodepageInfo* finding = CCodepageInfo::GetCodepageInfo(m_found.codepage);
     const bool cyrillic = finding != nullptr && finding->GetLanguageGroup() == u"Cyrillic";
     int best = -1;
     float bestConfidence = 0.0f;
     for (const UnmodelledPage& page : kUnmodelledPages) {
-        if (static_cast<int>(page.page) == m_codepage || page.cyrillic != cyrillic)
+        if (static_cast<int>(page.page) == m_found.codepage || page.cyrillic != cyrillic)
             continue;
         // A reading with more capitals inside words than the finding wins
         // at no score, and scoring it is most of this step's cost. Against
@@ -560,7 +546,7 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
         if (kinds == nullptr && !decode(text))
             continue;
         bool fewerCapitals = false, mendsCapitals = false;
-        if (m_mixedCase == 0.0) {
+        if (m_found.mixedCase == 0.0) {
             fewerCapitals = kinds != nullptr ? finding_evidence::MeasureBytes(bytes, *kinds,
                                                                               finding_evidence::Measure::kAnyMixedCase)
                                                        .mixedCase == 0.0
@@ -570,8 +556,8 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
                 kinds != nullptr
                     ? finding_evidence::MeasureBytes(bytes, *kinds, finding_evidence::Measure::kMixedCase).mixedCase
                     : finding_evidence::MixedCaseWordShare(text);
-            fewerCapitals = mixed <= m_mixedCase;
-            mendsCapitals = m_mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords;
+            fewerCapitals = mixed <= m_found.mixedCase;
+            mendsCapitals = m_found.mixedCase > kMostMixedCaseWords && mixed * 4 <= kMostMixedCaseWords;
         }
         if (!fewerCapitals && !mendsCapitals)
             continue;
@@ -592,8 +578,8 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
                                                      nullptr) ||
              again != text))
             continue;
-        const bool scoresBetter = fewerCapitals && confidence >= m_confidence + kUnmodelledReadingMargin;
-        const bool keepsScore = mendsCapitals && confidence + kUnmodelledReadingMargin / 5 >= m_confidence;
+        const bool scoresBetter = fewerCapitals && confidence >= m_found.confidence + kUnmodelledReadingMargin;
+        const bool keepsScore = mendsCapitals && confidence + kUnmodelledReadingMargin / 5 >= m_found.confidence;
         if ((scoresBetter || keepsScore) && confidence > bestConfidence) {
             best = static_cast<int>(page.page);
             bestConfidence = confidence;
@@ -601,8 +587,8 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
     }
     if (best == -1)
         return;
-    m_codepage = best;
-    m_confidence = bestConfidence;
-    m_c1Controls = false;  // these pages give every byte a character
+    m_found.codepage = best;
+    m_found.confidence = bestConfidence;
+    m_found.c1Controls = false;  // these pages give every byte a character
     MeasureText(bytes);
 }

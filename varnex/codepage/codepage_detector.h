@@ -50,45 +50,42 @@ public:
     CCodepageDetector& operator=(const CCodepageDetector&) = delete;
 
     // Runs the detection; true when the detector was certain before the end of
-    // the data. The findings are in m_codepage and m_confidence.
+    // the data (GetConfidence says it too). Each run starts from no findings.
     virtual bool Detect();
     // The same over a sample of the file opened by the caller, which reads
     // only the blocks not read before; HasFailed when a read of them failed.
     bool Detect(CFileSample& sample);
 
-    int GetCodepage() const { return m_codepage; }
-    float GetConfidence() const { return m_confidence; }
+    int GetCodepage() const { return m_found.codepage; }
+    float GetConfidence() const { return m_found.confidence; }
     // Bytes handed to the detector by the last Detect.
-    uint64_t GetBytesFed() const { return m_bytesFed; }
+    uint64_t GetBytesFed() const { return m_found.bytesFed; }
     // True when the last Detect could not open or read the file.
-    bool HasFailed() const { return m_failed; }
+    [[nodiscard]] bool HasFailed() const { return m_found.failed; }
     // Asked every 64 KiB fed: false (a stopped session) ends the detection
     // at once with no finding, and WasStopped() tells.
     void SetContinueCheck(std::function<bool()> check) { m_canContinue = std::move(check); }
-    bool WasStopped() const { return m_stopped; }
+    [[nodiscard]] bool WasStopped() const { return m_found.stopped; }
     // The finding's text would hold C1 controls (bytes 80..9F that its code
     // page leaves as controls): most likely the wrong single-byte code page.
-    bool HasC1Controls() const { return m_c1Controls; }
+    [[nodiscard]] bool HasC1Controls() const { return m_found.c1Controls; }
     // Bytes 80..FF among those fed: what a legacy code page finding rests on.
-    uint64_t GetNonAsciiBytes() const { return m_nonAscii; }
+    uint64_t GetNonAsciiBytes() const { return m_found.nonAscii; }
     // Words of the finding's text with a capital after a small letter, one of
     // them outside ASCII, as a share of the words with such letters
     // (finding_evidence.h).
-    double GetMixedCaseShare() const { return m_mixedCase; }
+    double GetMixedCaseShare() const { return m_found.mixedCase; }
     // Characters outside ASCII between two letters that are no letters in the
     // finding's text, as a share of all characters there, and their number
     // (finding_evidence.h).
-    double GetSymbolInWordShare() const { return m_symbolShare; }
-    uint64_t GetSymbolsInWords() const { return m_symbolsInWords; }
+    double GetSymbolInWordShare() const { return m_found.symbolShare; }
+    uint64_t GetSymbolsInWords() const { return m_found.symbolsInWords; }
     // Different bytes 80..FF at the start of the data.
-    unsigned GetDistinctNonAsciiBytes() const { return m_distinctNonAscii; }
+    unsigned GetDistinctNonAsciiBytes() const { return m_found.distinctNonAscii; }
 
     // The code page of a charset name the detector reports (-1 when unknown);
     // a GB18030 finding is 936 unless reportGB18030.
     static int CodepageOfCharset(const char* charset, bool reportGB18030);
-
-    int m_codepage = -1;
-    float m_confidence = 0.0f;
 
     // A finding below this confidence is tried against the readings of the
     // pages the statistics have no model for (Mac, DOS Western).
@@ -111,15 +108,21 @@ private:
     unsigned m_blockSize;
     unsigned m_scanLimitMB;
     bool m_reportGB18030;
-    uint64_t m_bytesFed = 0;
-    bool m_failed = false;
-    bool m_stopped = false;
-    bool m_c1Controls = false;
-    uint64_t m_nonAscii = 0;
-    double m_mixedCase = 0.0;
-    double m_symbolShare = 0.0;
-    uint64_t m_symbolsInWords = 0;
-    unsigned m_distinctNonAscii = 0;
+    // What the last Detect found and measured (the getters above).
+    struct Findings {
+        int codepage = -1;
+        float confidence = 0.0f;
+        uint64_t bytesFed = 0;
+        bool failed = false;
+        bool stopped = false;
+        bool c1Controls = false;
+        uint64_t nonAscii = 0;
+        double mixedCase = 0.0;
+        double symbolShare = 0.0;
+        uint64_t symbolsInWords = 0;
+        unsigned distinctNonAscii = 0;
+    };
+    Findings m_found;
     CSupersetScan m_scan;
     std::function<bool()> m_canContinue;
     std::unique_ptr<UniversalDetector> m_detector;

@@ -18,7 +18,7 @@ VARNEX_API uint64_t NonAsciiBytes(const char* data, size_t size);
 // script's letters elsewhere makes many.
 VARNEX_API double MixedCaseWordShare(std::u16string_view text);
 // Whether that share is above zero; stops at the first such word.
-VARNEX_API bool HasMixedCaseWord(std::u16string_view text);
+[[nodiscard]] VARNEX_API bool HasMixedCaseWord(std::u16string_view text);
 
 // The share of characters outside ASCII standing between two letters that
 // are no letters themselves ("h›jre", "caf†"): a page that puts punctuation
@@ -33,7 +33,7 @@ struct ByteKinds {
     uint8_t kind[256] = {};
 };
 // False for a code page that is not of that kind.
-VARNEX_API bool MakeByteKinds(unsigned codepage, ByteKinds& kinds);
+[[nodiscard]] VARNEX_API bool MakeByteKinds(unsigned codepage, ByteKinds& kinds);
 
 struct TextShares {
     double mixedCase = 0.0;    // MixedCaseWordShare
@@ -54,6 +54,6 @@ VARNEX_API unsigned DistinctNonAsciiBytes(const char* data, size_t size);
 
 // 7-bit data holding an HZ shift-in ("~{"): Chinese the detector could not
 // confirm rather than plain 7-bit text.
-VARNEX_API bool HasHzShift(const char* data, size_t size);
+[[nodiscard]] VARNEX_API bool HasHzShift(const char* data, size_t size);
 
 }  // namespace finding_evidence

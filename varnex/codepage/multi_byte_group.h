@@ -20,8 +20,8 @@ public:
 
 private:
     // Hands one run to the probers in order; true once one is sure.
-    bool Take(const char* run, PRUint32 length);
-    bool Failed(unsigned index) const;
+    [[nodiscard]] bool Take(const char* run, PRUint32 length);
+    [[nodiscard]] bool Failed(unsigned index) const;
 
     // Null where a prober's machine could leave its error state.
     nsCodingStateMachine* m_machines[NUM_OF_PROBERS] = {};

@@ -43,7 +43,7 @@ private:
     uint32_t Filter(const char* data, uint32_t length);
     void Count(const unsigned char* bytes, uint32_t length);
     void Uncount();
-    bool HoldsIllegal(const Model& model) const;
+    [[nodiscard]] bool HoldsIllegal(const Model& model) const;
     BlockCounts CountModel(const Model& model) const;
     void CountLanes();
     nsProbingState Take(unsigned index, const unsigned char* bytes, uint32_t length);

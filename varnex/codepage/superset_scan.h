@@ -17,7 +17,7 @@ public:
     // KOI8-U letters): a fraction of the work of Feed.
     void FeedLetters(const char* data, size_t length);
     // Whether Widen needs the multi-byte pairs of Feed for this finding.
-    static bool ReadsPairs(int codepage);
+    [[nodiscard]] static bool ReadsPairs(int codepage);
     // What Widen and DecodesToC1 need for that finding and no more: its own
     // pairs and the letters. Not for ByStructure.
     void FeedPairsOf(int codepage, const char* data, size_t length);
@@ -28,7 +28,7 @@ public:
 
     // Whether some byte 80..9F of the sample decodes to a C1 control in the
     // code page, which text never holds on purpose.
-    bool DecodesToC1(int codepage) const;
+    [[nodiscard]] bool DecodesToC1(int codepage) const;
 
     // A code page the byte structure alone shows where the statistics name
     // none: Johab (Hangul pairs whose trail bytes EUC-KR never has) or
@@ -37,9 +37,9 @@ public:
     // have made the structure.
     int ByStructure(bool* strong = nullptr) const;
 
-    bool HasGb18030FourByte() const { return m_gbFourByte; }
-    bool HasUhcExtension() const { return m_uhc; }
-    bool HasHkscsExtension() const { return m_hkscs; }
+    [[nodiscard]] bool HasGb18030FourByte() const { return m_gbFourByte; }
+    [[nodiscard]] bool HasUhcExtension() const { return m_uhc; }
+    [[nodiscard]] bool HasHkscsExtension() const { return m_hkscs; }
     unsigned UkrainianLetters() const { return m_ukrainian; }
 
 private:

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
@@ -41,19 +42,6 @@ constexpr unsigned kWholeFileBlock = 2048;
 
 // Chunks whose writes may be outstanding before the converter waits for them.
 constexpr size_t kUnsettledChunks = 4096;
-
-// A run as it stood after a chunk.
-struct ChunkEnd {
-    uint64_t processed;
-    uint64_t writes;     // the writer's writes so far
-    uint64_t delivered;  // the input's bytes read so far
-    uint64_t decoded;    // replacements made reading
-    uint64_t encoded;    // and writing
-    uint64_t uncovered;  // the first byte the input's encoding does not cover
-    bool readError;
-    int readErrno;
-    UnitCounts counts;
-};
 
 // Adds the units of text to the counts. Branch-free with 16-bit sums over
 // blocks short enough not to overflow them, so that the compiler vectorises
@@ -90,6 +78,151 @@ void CountUnits(const char16_t* text, size_t length, UnitCounts& counts)
     }
     counts.endsWithCr = text[length - 1] == u'\r';
 }
+
+// A run as it stood after a chunk.
+struct ChunkEnd {
+    uint64_t processed;
+    uint64_t writes;     // the writer's writes so far
+    uint64_t delivered;  // the input's bytes read so far
+    uint64_t decoded;    // replacements made reading
+    uint64_t encoded;    // and writing
+    uint64_t uncovered;  // the first byte the input's encoding does not cover
+    bool readError;
+    int readErrno;
+    UnitCounts counts;
+};
+
+// What the chunked run tells after each chunk: the converter's callbacks.
+struct ChunkListener {
+    CTextFileConverter* converter;
+    CTextFileConverter::ProgressCallback progress;
+    void* progressData;
+    CTextFileConverter::ContinueCallback canContinue;
+    void* continueData;
+    uint64_t total;  // the bytes progress is told against
+};
+
+// Moves one file's text from the reader to the writer: straight from the
+// bytes where a transcoder is given, else as UTF-16 (repaired when asked),
+// counting the units written.
+class ChunkLoop {
+public:
+    ChunkLoop(CTextFileReader& reader, CTextFileWriter& writer, ByteTranscoder* bytes, bool repair)
+        : m_reader(reader), m_writer(writer), m_bytes(bytes)
+    {
+        if (repair)
+            m_repair.emplace();
+    }
+
+    // Whole-file mode: no callbacks. From the bytes, the reader's blocks
+    // written as they come give the same output in the end.
+    void RunWhole()
+    {
+        if (m_bytes) {
+            unsigned consumed = 0;
+            while (m_bytes->Chunk(kWholeFileBlock, &consumed, m_counts) > 0) {
+            }
+            return;
+        }
+        std::u16string text;
+        m_reader.ReadToEnd(text, kWholeFileBlock);
+        Write(text.data(), text.size(), true);
+        m_writer.EndStream();
+    }
+
+    // Chunks of up to capacity units through chunk. A chunk is done once the
+    // writes made for it are: only then is it known whether a failed write
+    // stops the run there, so its callbacks wait for that while the next
+    // chunks are converted. Returns where the run stopped after a chunk (a
+    // failed write, or a stop when cancelled is set), nothing when it
+    // went to the end.
+    std::optional<ChunkEnd> RunChunks(char16_t* chunk, unsigned capacity, const ChunkListener& listener,
+                                      bool& cancelled)
+    {
+        for (;;) {
+            unsigned consumed = 0;
+            const unsigned n = Next(chunk, capacity, &consumed);
+            m_processed += consumed;
+            if (n == 0) {
+                Write(chunk, 0, true);
+                m_writer.EndStream();  // a high surrogate whose low half never came
+                return Settle(true, listener, cancelled);
+            }
+            m_unsettled.push_back(Current());
+            if (auto stopped = Settle(m_unsettled.size() > kUnsettledChunks, listener, cancelled))
+                return stopped;
+        }
+    }
+
+    // Where the run is now.
+    ChunkEnd Current() const
+    {
+        return ChunkEnd{m_processed,
+                        m_writer.GetWriteCount(),
+                        m_reader.File().GetBytesDelivered(),
+                        m_reader.GetReplacementCount() + (m_bytes ? m_bytes->GetReplacementCount() : 0),
+                        m_writer.GetReplacementCount(),
+                        m_bytes ? m_bytes->GetFirstUncoveredOffset() : m_reader.GetFirstUncoveredOffset(),
+                        m_reader.HasReadError(),
+                        m_reader.GetLastError(),
+                        m_counts};
+    }
+
+private:
+    // Writes text as it is, or repaired; a run the next text may continue waits.
+    void Write(const char16_t* text, size_t length, bool final)
+    {
+        if (m_repair) {
+            m_repaired.clear();
+            m_repair->Repair(std::u16string_view(text, length), final, m_repaired);
+            text = m_repaired.data();
+            length = m_repaired.size();
+        }
+        CountUnits(text, length, m_counts);
+        m_writer.WriteStream(text, static_cast<unsigned>(length));
+    }
+
+    // Reads and writes one chunk: its units, 0 at the end of the text.
+    unsigned Next(char16_t* chunk, unsigned capacity, unsigned* consumed)
+    {
+        if (m_bytes)
+            return m_bytes->Chunk(capacity, consumed, m_counts);
+        const unsigned n = m_reader.Read(chunk, capacity, consumed);
+        if (n > 0)
+            Write(chunk, n, false);
+        return n;
+    }
+
+    // Calls back for the chunks whose writes are done (waiting for them with
+    // wait); the chunk a failed write or a stop ended the run after.
+    std::optional<ChunkEnd> Settle(bool wait, const ChunkListener& listener, bool& cancelled)
+    {
+        for (; !m_unsettled.empty(); m_unsettled.pop_front()) {
+            const ChunkEnd& chunkEnd = m_unsettled.front();
+            const auto writes = m_writer.GetWritesState(chunkEnd.writes, wait);
+            if (writes == CTextFileWriter::WritesState::kPending)
+                return std::nullopt;
+            if (writes == CTextFileWriter::WritesState::kFailed)
+                return chunkEnd;
+            if (listener.progress)
+                listener.progress(listener.converter, chunkEnd.processed, listener.total, listener.progressData);
+            if (listener.canContinue && !listener.canContinue(listener.converter, listener.continueData)) {
+                cancelled = true;
+                return chunkEnd;
+            }
+        }
+        return std::nullopt;
+    }
+
+    CTextFileReader& m_reader;
+    CTextFileWriter& m_writer;
+    ByteTranscoder* m_bytes;
+    std::optional<CDoubleEncodingRepair> m_repair;
+    std::u16string m_repaired;
+    UnitCounts m_counts;
+    uint64_t m_processed = 0;
+    std::deque<ChunkEnd> m_unsettled;
+};
 
 const UnicodeForm* FindFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
 {
@@ -153,12 +286,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
                                                               bool writeBom, unsigned /*reserved*/)
 {
     m_outputError = false;
-    m_replacements = 0;
-    m_c1Controls = 0;
-    m_replacementsInText = 0;
-    m_lineEndings = {};
+    m_found = {};
     m_failure = {};
-    m_change = {};
     m_outcome = {};
     const CONVERTRESULT result =
         ConvertWithRetry(outputPath ? outputPath : u"", sourceCodepage, format, returnType, writeBom);
@@ -178,35 +307,37 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Fail(CONVERTRESULT result,
 void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
 {
     m_errorText = DescribeReason(m_failure);
-    m_inputChange = DescribeReason(m_change);
+    m_inputChange = DescribeReason(m_found.change);
     m_outcome.codepage = static_cast<int>(sourceCodepage);
-    m_outcome.replaced = m_replacements;
+    m_outcome.replaced = m_found.replacements;
     switch (result) {
     case CONVERTRESULT_OK:
         m_outcome.operation = VARNEXRESULTOPERATION_CONVERTED;
-        m_outcome.lineEndings = m_lineEndings;
-        if (m_replacements > 0)
+        m_outcome.lineEndings = m_found.lineEndings;
+        if (m_found.replacements > 0)
             m_outcome.End(VARNEXRESULTSTATE_WARNING,
-                          VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, m_replacements));
+                          VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, m_found.replacements));
         // Detection reads a sample: text after it may not be in the code
         // page it found (a 7-bit start, then KOI8-R), and even where nothing
         // was replaced (code page 0 reads such bytes as its fallback) the
         // user is told where to look.
-        if (m_firstUncovered != kNoOffset) {
+        if (m_found.firstUncovered != RunFindings::kNoOffset) {
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
-            m_outcome.reasons.push_back(VARNEXREASONNOTE::Of(VARNEXREASON_UNCOVERED_BYTES, m_firstUncovered));
+            m_outcome.reasons.push_back(
+                VARNEXREASONNOTE::Of(VARNEXREASON_UNCOVERED_BYTES, m_found.firstUncovered));
         }
         // What the text itself holds, apart from what decoding replaced.
-        for (const auto& [reason, count] : {std::pair{VARNEXREASON_C1_CONTROLS, m_c1Controls},
-                                            std::pair{VARNEXREASON_REPLACEMENT_IN_TEXT, m_replacementsInText}}) {
+        for (const auto& [reason, count] :
+             {std::pair{VARNEXREASON_C1_CONTROLS, m_found.c1Controls},
+              std::pair{VARNEXREASON_REPLACEMENT_IN_TEXT, m_found.replacementsInText}}) {
             if (count == 0)
                 continue;
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
             m_outcome.reasons.push_back(VARNEXREASONNOTE::Of(reason, count));
         }
-        if (m_change.reason != VARNEXREASON_NONE) {
+        if (m_found.change.reason != VARNEXREASON_NONE) {
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
-            m_outcome.reasons.push_back(m_change);
+            m_outcome.reasons.push_back(m_found.change);
         }
         break;
     case CONVERTRESULT_CANCELLED:
@@ -272,7 +403,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
         if (handle < 0)
             return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, error, true);
         result = ConvertGuarded(target->GetTemporaryPath(), handle, sourceCodepage, format, returnType, writeBom);
-        if (result != CONVERTRESULT_OK || m_change.reason == VARNEXREASON_NONE)
+        if (result != CONVERTRESULT_OK || m_found.change.reason == VARNEXREASON_NONE)
             break;
     }
     if (result == CONVERTRESULT_OK && m_keepModeAndTime && !stream && !target->CopyModeAndTime(input, &error))
@@ -287,12 +418,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertGuarded(const std::
                                                                      OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
                                                                      bool writeBom)
 {
-    m_change = {};
-    m_lineEndings = {};
-    m_replacements = 0;
-    m_firstUncovered = kNoOffset;
-    m_c1Controls = 0;
-    m_replacementsInText = 0;
+    m_found = {};  // a second try starts from nothing
     try {
         return ConvertTo(tempPath, outputHandle, sourceCodepage, format, returnType, writeBom);
     } catch (const std::bad_alloc&) {
@@ -303,6 +429,17 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertGuarded(const std::
     }
 }
 
+std::unique_ptr<CTextFileReader> CTextFileConverter::OpenReader()
+{
+    if (m_inputStream >= 0) {
+        const int stream = std::exchange(m_inputStream, -1);
+        return std::make_unique<CTextFileReader>(stream, std::move(m_head), m_inputPath.c_str(), m_readBufferSize);
+    }
+    if (m_readBuffer)
+        return std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBuffer, m_readBufferSize);
+    return std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBufferSize);
+}
+
 CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16string& tempPath, int outputHandle,
                                                                 unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
                                                                 RETURNTYPE returnType, bool writeBom)
@@ -311,16 +448,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     const TEXTENCODING encoding = form ? form->encoding : TEXTENCODING_CODEPAGE;
 
     const bool stream = m_inputStream >= 0;
-    std::unique_ptr<CTextFileReader> reader;
-    if (stream) {
-        reader = std::make_unique<CTextFileReader>(m_inputStream, std::move(m_head), m_inputPath.c_str(),
-                                                   m_readBufferSize);
-        m_inputStream = -1;
-    } else if (m_readBuffer) {
-        reader = std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBuffer, m_readBufferSize);
-    } else {
-        reader = std::make_unique<CTextFileReader>(m_inputPath.c_str(), m_readBufferSize);
-    }
+    const std::unique_ptr<CTextFileReader> reader = OpenReader();
     if (!reader->IsOpen()) {
         if (outputHandle >= 0)
             platform::CloseFile(outputHandle);
@@ -338,7 +466,6 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (snapshot)
         reader->SetReadLimit(opened.size);
     const uint64_t total = snapshot ? opened.size : reader->GetFileSize();
-    uint64_t processed = 0;
     if (IsUTFCodepage(sourceCodepage))
         reader->SetEncoding(CTextFileProcessor::GetEncodingForCodepage(sourceCodepage));
     else
@@ -353,55 +480,11 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (m_fastPaths && !m_repairDoubleEncoding)
         bytes = ByteTranscoder::For(*reader, *writer);
 
-    CONVERTRESULT result = CONVERTRESULT_OK;
-    std::optional<CDoubleEncodingRepair> repair;
-    std::u16string repaired;
-    if (m_repairDoubleEncoding)
-        repair.emplace();
-    UnitCounts counts;
-    // Where the run is now, and where it ended when it stopped after a chunk.
-    const auto current = [&] {
-        return ChunkEnd{processed,
-                        writer->GetWriteCount(),
-                        reader->File().GetBytesDelivered(),
-                        reader->GetReplacementCount() + (bytes ? bytes->GetReplacementCount() : 0),
-                        writer->GetReplacementCount(),
-                        bytes ? bytes->GetFirstUncoveredOffset() : reader->GetFirstUncoveredOffset(),
-                        reader->HasReadError(),
-                        reader->GetLastError(),
-                        counts};
-    };
-    std::optional<ChunkEnd> end;
-    // Writes text as it is, or repaired; a run the next text may continue waits.
-    const auto write = [&](const char16_t* text, size_t length, bool final) {
-        if (repair) {
-            repaired.clear();
-            repair->Repair(std::u16string_view(text, length), final, repaired);
-            text = repaired.data();
-            length = repaired.size();
-        }
-        CountUnits(text, length, counts);
-        writer->WriteStream(text, static_cast<unsigned>(length));
-    };
-    // Reads and writes one chunk: its units, 0 at the end of the text.
-    const auto next = [&](char16_t* chunk, unsigned capacity, unsigned* consumed) {
-        if (bytes)
-            return bytes->Chunk(capacity, consumed, counts);
-        const unsigned n = reader->Read(chunk, capacity, consumed);
-        if (n > 0)
-            write(chunk, n, false);
-        return n;
-    };
-    if (m_chunkSize == 0 && bytes) {
-        // The reader's blocks, written as they come: the same output in the end.
-        unsigned consumed = 0;
-        while (bytes->Chunk(kWholeFileBlock, &consumed, counts) > 0) {
-        }
-    } else if (m_chunkSize == 0) {
-        std::u16string text;
-        reader->ReadToEnd(text, kWholeFileBlock);
-        write(text.data(), text.size(), true);
-        writer->EndStream();
+    ChunkLoop loop(*reader, *writer, bytes.get(), m_repairDoubleEncoding);
+    bool cancelled = false;
+    std::optional<ChunkEnd> end;  // where a run that stopped after a chunk ended
+    if (m_chunkSize == 0) {
+        loop.RunWhole();
     } else {
         std::vector<char16_t> own;
         char16_t* chunk = m_chunkBuffer;
@@ -411,50 +494,15 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             own.resize(capacity);
             chunk = own.data();
         }
-        // A chunk is done once the writes made for it are: only then is it
-        // known whether a failed write stops the run there, so its callbacks
-        // wait for that while the next chunks are converted. A run that
-        // stops after a chunk reports what it had done up to that chunk.
-        std::deque<ChunkEnd> unsettled;
-        const auto settle = [&](bool wait) {
-            for (; !unsettled.empty(); unsettled.pop_front()) {
-                const ChunkEnd& chunkEnd = unsettled.front();
-                const auto writes = writer->GetWritesState(chunkEnd.writes, wait);
-                if (writes == CTextFileWriter::WritesState::kPending)
-                    return true;
-                if (writes == CTextFileWriter::WritesState::kFailed) {
-                    end = chunkEnd;
-                    return false;
-                }
-                if (m_progressCallback)
-                    m_progressCallback(this, chunkEnd.processed, total, m_progressUserData);
-                if (m_continueCallback && !m_continueCallback(this, m_continueUserData)) {
-                    result = CONVERTRESULT_CANCELLED;
-                    end = chunkEnd;
-                    return false;
-                }
-            }
-            return true;
-        };
-        for (;;) {
-            unsigned consumed = 0;
-            const unsigned n = next(chunk, capacity, &consumed);
-            processed += consumed;
-            if (n == 0) {
-                write(chunk, 0, true);
-                writer->EndStream();  // a high surrogate whose low half never came
-                settle(true);
-                break;
-            }
-            unsettled.push_back(current());
-            if (!settle(unsettled.size() > kUnsettledChunks))
-                break;
-        }
+        const ChunkListener listener{this, m_progressCallback, m_progressUserData, m_continueCallback,
+                                     m_continueUserData, total};
+        end = loop.RunChunks(chunk, capacity, listener, cancelled);
     }
 
+    CONVERTRESULT result = cancelled ? CONVERTRESULT_CANCELLED : CONVERTRESULT_OK;
     const bool stopped = end.has_value();
     if (!end)
-        end = current();
+        end = loop.Current();
     // A read a stop interrupted (a pipe that sends nothing) is the stop's.
     if (end->readError && end->readErrno == EINTR && m_continueCallback &&
         !m_continueCallback(this, m_continueUserData))
@@ -468,18 +516,19 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (result == CONVERTRESULT_OK && snapshot && platform::GetHandleStatus(reader->GetFileHandle(), &now) &&
         (now.size != opened.size || now.modified != opened.modified ||
          now.modifiedNanoseconds != opened.modifiedNanoseconds || position != opened.size)) {
-        m_change = VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_CONVERTED, opened.size, now.size);
+        m_found.change = VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_CONVERTED, opened.size, now.size);
     }
     if (!writer->Close() && result != CONVERTRESULT_CANCELLED)
         result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, writer->GetLastError(), true);
     m_outcome.bytesOut = writer->File().GetBytesWritten();
-    const ChunkEnd& last = stopped ? *end : current();
-    m_replacements = last.decoded + last.encoded;
-    m_firstUncovered = last.uncovered;
-    m_c1Controls = last.counts.c1;
+    const ChunkEnd last = stopped ? *end : loop.Current();
+    m_found.replacements = last.decoded + last.encoded;
+    m_found.firstUncovered = last.uncovered;
+    m_found.c1Controls = last.counts.c1;
     // The reader's replacements are in the text too; the writer's come later.
-    m_replacementsInText = last.counts.marks - std::min<uint64_t>(last.counts.marks, last.decoded);
-    m_lineEndings = {last.counts.crlf, last.counts.lf - last.counts.crlf, last.counts.cr - last.counts.crlf, true};
+    m_found.replacementsInText = last.counts.marks - std::min<uint64_t>(last.counts.marks, last.decoded);
+    m_found.lineEndings = {last.counts.crlf, last.counts.lf - last.counts.crlf, last.counts.cr - last.counts.crlf,
+                           true};
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "textrion/encoding/line_ending.h"
 #include "varnex/convert/file_outcome.h"
 #include "varnex/varnex_export.h"
+
+class CTextFileReader;
 
 // Converts one text file from its code page or Unicode form into one of the
 // seven Unicode output forms, with or without BOM and with a chosen line-ending
@@ -90,14 +93,14 @@ public:
     const std::u16string& GetErrorText() const { return m_errorText; }
     // True when the last Convert failed on the output side (creating, writing
     // or moving the output file, or an output that is the input itself).
-    bool IsOutputError() const { return m_outputError; }
+    [[nodiscard]] bool IsOutputError() const { return m_outputError; }
     // Input sequences and characters replaced by U+FFFD in the last Convert.
-    uint64_t GetReplacementCount() const { return m_replacements; }
+    uint64_t GetReplacementCount() const { return m_found.replacements; }
     // C1 controls and U+FFFD the decoded text holds (U+FFFD not counted above).
-    uint64_t GetC1ControlCount() const { return m_c1Controls; }
-    uint64_t GetReplacementsInTextCount() const { return m_replacementsInText; }
+    uint64_t GetC1ControlCount() const { return m_found.c1Controls; }
+    uint64_t GetReplacementsInTextCount() const { return m_found.replacementsInText; }
     // The text's line endings as read, for a Convert that succeeded.
-    const VARNEXLINEENDINGS& GetLineEndings() const { return m_lineEndings; }
+    const VARNEXLINEENDINGS& GetLineEndings() const { return m_found.lineEndings; }
     // Non-empty when the input changed while it was read, also on a second
     // try: the output holds what was read, up to the size the file had when
     // it was opened, and this says how the file changed.
@@ -112,9 +115,9 @@ public:
     // before the finished file is renamed into place (CAtomicOutputFile).
     static std::u16string GetTemporaryPath(const std::u16string& output);
     static unsigned GetCodepage(OUTPUTTEXTFORMAT format);
-    static bool IsUTFCodepage(unsigned codepage);
-    static bool IsLegalCodepage(unsigned codepage);
-    static bool IsSameCodepage(unsigned codepage, OUTPUTTEXTFORMAT format);
+    [[nodiscard]] static bool IsUTFCodepage(unsigned codepage);
+    [[nodiscard]] static bool IsLegalCodepage(unsigned codepage);
+    [[nodiscard]] static bool IsSameCodepage(unsigned codepage, OUTPUTTEXTFORMAT format);
     static OUTPUTTEXTFORMAT ParseOutputTextFormat(const char16_t* text, OUTPUTTEXTFORMAT defaultValue);
     static const char16_t* OutputTextFormatToString(OUTPUTTEXTFORMAT format);
     static RETURNTYPE ParseReturnType(const char16_t* text, RETURNTYPE defaultValue);
@@ -128,6 +131,8 @@ private:
     CONVERTRESULT Fail(CONVERTRESULT result, VARNEXREASON reason, int error = 0, bool outputSide = false);
     // Sets the outcome and the texts of the getters from what the run left.
     void Finish(CONVERTRESULT result, unsigned sourceCodepage);
+    // The input as set: the stream (taken over), or the path with the caller's buffer or one of its own.
+    std::unique_ptr<CTextFileReader> OpenReader();
     // Writes into outputHandle (owned); tempPath names it.
     CONVERTRESULT ConvertTo(const std::u16string& tempPath, int outputHandle, unsigned sourceCodepage,
                             OUTPUTTEXTFORMAT format, RETURNTYPE returnType, bool writeBom);
@@ -154,16 +159,21 @@ private:
     int m_outputHandle = -1;
     bool m_outputNamed = false;
     platform::FolderRef m_outputFolder;
+    // What one try found in the text; each try starts from {}.
+    struct RunFindings {
+        static constexpr uint64_t kNoOffset = UINT64_MAX;
+        uint64_t replacements = 0;
+        uint64_t firstUncovered = kNoOffset;  // the file offset of the first byte not in the input's encoding
+        uint64_t c1Controls = 0;
+        uint64_t replacementsInText = 0;
+        VARNEXLINEENDINGS lineEndings;
+        VARNEXREASONNOTE change;  // the input changed while it was read
+    };
+
     std::u16string m_errorText;
     bool m_outputError = false;
-    uint64_t m_replacements = 0;
-    static constexpr uint64_t kNoOffset = UINT64_MAX;
-    uint64_t m_firstUncovered = kNoOffset;  // the file offset of the first byte not in the input's encoding
-    uint64_t m_c1Controls = 0;
-    uint64_t m_replacementsInText = 0;
-    VARNEXLINEENDINGS m_lineEndings;
+    RunFindings m_found;
     std::u16string m_inputChange;
     VARNEXREASONNOTE m_failure;
-    VARNEXREASONNOTE m_change;
     VARNEXFILEOUTCOME m_outcome;
 };

@@ -48,8 +48,8 @@ public:
     // a line of its own when the file already holds rows). An exporter still
     // open is closed first. False, with nothing queued, when the file cannot be
     // opened for writing or the writer thread cannot start.
-    bool Open(VARNEXSESSIONTYPE type, bool append) override;
-    bool Prepare(int* error) override { return m_target.Prepare(error); }
+    [[nodiscard]] bool Open(VARNEXSESSIONTYPE type, bool append) override;
+    [[nodiscard]] bool Prepare(int* error) override { return m_target.Prepare(error); }
     // Builds the record's row and queues it. Rows handed over while the
     // exporter is not open are dropped: they belong to no report.
     void ExportFileInfo(CVarnexFileInfo& info) override;
@@ -58,12 +58,12 @@ public:
     // The reason is not used.
     void Close(VARNEXSESSIONSTOPREASON reason) override;
     // Does not wait for a write in progress.
-    bool IsOpen() const override;
+    [[nodiscard]] bool IsOpen() const override;
 
     // True once a write or the close of the report failed since the last Open
     // (a full disk, an I/O error): the report is incomplete. Rows after the
     // first failure are dropped, so the report ends where it failed.
-    bool HasWriteError() const override { return m_writeError.load(std::memory_order_acquire); }
+    [[nodiscard]] bool HasWriteError() const override { return m_writeError.load(std::memory_order_acquire); }
 
     const std::u16string& GetPath() const { return m_path; }
     std::u16string GetReportPath() const override { return m_path; }
@@ -77,7 +77,7 @@ public:
         m_concatenable = true;
         m_header = header;
     }
-    bool WritesHeader() const { return m_header; }
+    [[nodiscard]] bool WritesHeader() const { return m_header; }
 
 protected:
     // Stops the writer thread, writes every row still queued and closes the

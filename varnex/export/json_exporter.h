@@ -42,7 +42,7 @@ public:
     ~CVarnexJSONExporter() override;
     CVarnexJSONExporter(const char16_t* path, unsigned bufferSize, RUNINFO run);
 
-    bool Open(VARNEXSESSIONTYPE type, bool append) override;
+    [[nodiscard]] bool Open(VARNEXSESSIONTYPE type, bool append) override;
     // Queues the summary line, then closes as the CSV exporter does.
     void Close(VARNEXSESSIONSTOPREASON reason) override;
 

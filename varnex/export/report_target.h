@@ -25,20 +25,20 @@ public:
     // Opens the destination now and holds it for the next Begin, so a report
     // that cannot be written is known before any file is done (a FIFO waits
     // here for its reader). False with errno in *error.
-    bool Prepare(int* error = nullptr);
+    [[nodiscard]] bool Prepare(int* error = nullptr);
     // The handle to write the report with (the caller closes it), prepared
     // now unless it was. append: what the file holds comes first, and
     // *carried gets its size. -1 with errno in *error.
     int Begin(bool append, uint64_t* carried, int* error = nullptr);
     // Puts the report in place once its handle was closed (nothing to do for
     // one written into); false with errno in *error.
-    bool End(int* error = nullptr);
+    [[nodiscard]] bool End(int* error = nullptr);
     // Drops a report begun or prepared: nothing is replaced.
     void Abandon();
 
     const std::u16string& GetPath() const { return m_path; }
     // The destination is written into (a FIFO, a device, a standard stream).
-    bool IsWrittenInto() const;
+    [[nodiscard]] bool IsWrittenInto() const;
 
 private:
     std::u16string m_path;

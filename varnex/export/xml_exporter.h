@@ -19,15 +19,15 @@ public:
     CVarnexXMLExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom);
     ~CVarnexXMLExporter() override;
 
-    bool Open(VARNEXSESSIONTYPE type, bool append) override;
-    bool Prepare(int* error) override;
+    [[nodiscard]] bool Open(VARNEXSESSIONTYPE type, bool append) override;
+    [[nodiscard]] bool Prepare(int* error) override;
     void ExportFileInfo(CVarnexFileInfo& info) override;
     // A <file> element whose status is "Not processed".
     void ExportNotProcessed(CVarnexFileInfo& info) override;
     void Close(VARNEXSESSIONSTOPREASON reason) override;
-    bool IsOpen() const override;
+    [[nodiscard]] bool IsOpen() const override;
     std::u16string GetReportPath() const override { return m_path; }
-    bool HasWriteError() const override;
+    [[nodiscard]] bool HasWriteError() const override;
 
     // Text as attribute content: markup characters escaped, characters XML
     // cannot hold (controls, lone surrogates) as U+FFFD.

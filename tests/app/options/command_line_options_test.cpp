@@ -44,7 +44,6 @@ const Row kRows[] = {
     {"NothingGivenKeepsDefaults", u"",
      [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.hasSwitches);
-         EXPECT_FALSE(o.conversionRequested);
          EXPECT_EQ(o.GetMode(), 1);
          EXPECT_EQ(o.conversion.StoredInputCodepage(), -1);
          EXPECT_EQ(o.exportEncoding, 3);
@@ -57,7 +56,6 @@ const Row kRows[] = {
      [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.inputPath.has_value());
          EXPECT_EQ(o.inputPath, u"/work/sub");
-         EXPECT_TRUE(o.conversionRequested);
      }},
     {"AbsoluteInputIsTakenUnchanged", u" -in=/data/x -out=out",
      [](const CCommandLineOptions& o) {
@@ -135,13 +133,9 @@ const Row kRows[] = {
     {"ModeFileNeedsInputAndOutput", u" -mode=FILE -in=a",
      [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.mode, 0);
-         EXPECT_FALSE(o.conversionRequested);
      }},
-    {"ModeFileWithDetectOnlyIsRequested", u" -mode=file -in=a -d",
-     [](const CCommandLineOptions& o) { EXPECT_TRUE(o.conversionRequested); }},
     {"ModeCorventa", u" -mode=Corventa -in=a", [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.mode, 2);
-         EXPECT_TRUE(o.conversionRequested);
      }},
     {"ModeFolder", u" -mode=folder", [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.mode.has_value());
@@ -222,7 +216,6 @@ const Row kRows[] = {
     {"DashIsAStandardStreamNotAFile", u" -mode=FILE -in=-", [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.ReadsStandardInput());
          EXPECT_FALSE(o.WritesStandardOutput());
-         EXPECT_TRUE(o.conversionRequested);
      }},
     {"DotSlashDashIsAFile", u" -in=./- -out=-", [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.ReadsStandardInput());
@@ -285,7 +278,6 @@ TEST_P(BadLines, AreRefusedNamingTheSwitch)
     const CCommandLineOptions o = Parse(GetParam().line + u" -in=a -out=b -r");
     ASSERT_TRUE(o.problem.has_value());
     EXPECT_EQ(o.problem->kind, GetParam().kind);
-    EXPECT_FALSE(o.conversionRequested);
     EXPECT_FALSE(o.conversion.recursive);
     const std::string message = text::ToUtf8(o.DescribeProblem());
     EXPECT_NE(message.find(GetParam().named), std::string::npos) << message;
@@ -455,7 +447,6 @@ TEST_F(CommandFile, ClashesWithTheProcessLineAreRefused)
         const auto o = Parse(u" -CmdFile=" + Path("c.txt") + row.beside + u" -r");
         ASSERT_TRUE(o.problem.has_value());
         EXPECT_EQ(o.problem->kind, CCommandLineOptions::Problem::CONFLICT);
-        EXPECT_FALSE(o.conversionRequested);
         EXPECT_FALSE(o.conversion.recursive);
         const std::string message = text::ToUtf8(o.DescribeProblem());
         EXPECT_NE(message.find(row.named), std::string::npos) << message;
@@ -506,7 +497,6 @@ TEST_F(CommandFile, MissingUnreadableOrEmptyIsRefusedNamingTheFile)
         const auto o = Parse(u" -cmdfile=" + Path(name) + u" -in=x -r");
         ASSERT_TRUE(o.problem.has_value());
         EXPECT_EQ(o.problem->kind, kind);
-        EXPECT_FALSE(o.conversionRequested);
         EXPECT_FALSE(o.conversion.recursive);
         const std::string message = text::ToUtf8(o.DescribeProblem());
         EXPECT_EQ(message.rfind("-cmdfile: ", 0), 0u) << message;
@@ -557,7 +547,6 @@ TEST_F(CommandFile, LineOverTheMaximumIsRefusedNamingTheLimit)
         ASSERT_TRUE(o.problem.has_value());
         EXPECT_EQ(o.problem->kind, CCommandLineOptions::Problem::CMDFILE_TOO_LONG);
         EXPECT_FALSE(o.cmdFileRead);
-        EXPECT_FALSE(o.conversionRequested);
         const std::string message = text::ToUtf8(o.DescribeProblem());
         EXPECT_NE(message.find(std::string("longer than ") + row.limit + " characters"), std::string::npos) << message;
         EXPECT_NE(message.find(dir.File("c.txt")), std::string::npos) << message;

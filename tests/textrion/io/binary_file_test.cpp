@@ -145,4 +145,47 @@ TEST(BinaryFile, ReadLimitCountsFromWhereReadsAndSeeksLeftTheFile)
     EXPECT_EQ(reader.GetPosition(), 12u);
 }
 
+// What each named option does to a path that holds a file, a link or nothing.
+TEST(BinaryFile, WriterOpensAsItsOptionsSay)
+{
+    enum class Before { kNothing, kFile, kLink };
+    struct Row {
+        const char* name;
+        CBinaryFileWriter::Options options;
+        Before before;
+        bool opens;
+        const char* after;  // the file's bytes once "new" was written
+    };
+    const Row rows[] = {
+        {"made", {.openNow = true}, Before::kNothing, true, "new"},
+        {"emptied", {.openNow = true}, Before::kFile, true, "new"},
+        {"appended to, from its start", {.append = true, .openNow = true}, Before::kFile, true, "new.."},
+        {"appended to when missing", {.append = true, .openNow = true}, Before::kNothing, true, "new"},
+        {"new where nothing is", {.createNew = true, .openNow = true}, Before::kNothing, true, "new"},
+        {"new refused over a file", {.createNew = true, .openNow = true}, Before::kFile, false, "old.."},
+        {"new refused over a link", {.createNew = true, .openNow = true}, Before::kLink, false, nullptr},
+        {"not opened until Open", {}, Before::kFile, false, "old.."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        if (row.before == Before::kFile)
+            WriteBytes(dir.File("f.txt"), "old..");
+        if (row.before == Before::kLink) {
+            ASSERT_EQ(symlink(dir.File("elsewhere").c_str(), dir.File("f.txt").c_str()), 0);
+        }
+        CBinaryFileWriter writer(dir.File16("f.txt").c_str(), row.options);
+        EXPECT_EQ(writer.IsOpen(), row.opens);
+        if (writer.IsOpen()) {
+            EXPECT_EQ(writer.Write("new", 3), 3u);
+            EXPECT_TRUE(writer.Close());
+        }
+        if (row.after != nullptr) {
+            EXPECT_EQ(testing_support::ReadBytes(dir.File("f.txt")), row.after);
+        } else {
+            EXPECT_NE(access(dir.File("elsewhere").c_str(), F_OK), 0);  // nothing made through the link
+        }
+    }
+}
+
 }  // namespace

@@ -391,7 +391,8 @@ protected:
         s_run = std::make_unique<DetectionRun>();
         for (const auto& c : s_run->cases) {
             WriteBytes(s_run->dir.File(c.file), c.bytes);
-            CAdvancedDetector d(s_run->dir.File16(c.file), kBlockSize, kScanLimitMB, true, false);
+            CAdvancedDetector d({.blockSize = kBlockSize, .scanLimitMB = kScanLimitMB});
+            d.Detect(s_run->dir.File16(c.file));
             const bool right = d.GetCodepage() == c.expected ||
                                (c.kind == Kind::Statistical && DecodeEquivalent(c.expected, d.GetCodepage(), c.bytes));
             const bool flagRight = d.IsDoubleEncoded() == (c.kind == Kind::DoubleEncoded);
