@@ -4,7 +4,7 @@
 
 #include "base/text.h"
 #include "platform/file_api.h"
-#include "varnex/session/file_job.h"
+#include "varnex/convert/file_job.h"
 #include "varnex/session/session_work.h"
 #include "varnex/session/varnex_file_info.h"
 
@@ -102,8 +102,24 @@ void CConverterThread::Process(CVarnexFileInfo* record)
 
 VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
 {
-    CFileJob job(m_setting, [this] { return CanContinue(); }, &m_detection, m_textBuffer.get(), m_readBuffer.get(),
-                 m_writeBuffer.get());
+    FileJobParams params = FileJobParamsOf(m_setting);
+    params.workspace = &m_detection;
+    params.textBuffer = m_textBuffer.get();
+    params.readBuffer = m_readBuffer.get();
+    params.writeBuffer = m_writeBuffer.get();
+    // The thread's check waits out a pause; its stop reaches the job as the job's own.
+    params.stop = m_stop.get_token();
+    params.gate = [this] {
+        if (!CanContinue())
+            m_stop.request_stop();
+    };
+    params.progress = ReportProgress;
+    params.progressData = record;
+    params.beforeConverting = [&] {
+        record->SetStatus(VARNEXFILESTATUS_CONVERTING);
+        m_owner->SessionNotifyUpdate(record);
+    };
+    CFileJob job(std::move(params));
     FILEJOBSOURCE source;
     source.path = record->GetInputFile();
     const VARNEXCONVERSIONOPTIONS options = record->GetOptions();
@@ -132,12 +148,7 @@ VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
     // A name the user gave keeps its link; a walk's outputs go into the folder as opened.
     if (!target.named)
         target.folder = std::move(folder);
-    job.SetProgress(ReportProgress, record);
-    job.Write(source, target, options, outcome, [&] {
-        record->SetStatus(VARNEXFILESTATUS_CONVERTING);
-        m_owner->SessionNotifyUpdate(record);
-    });
-    return outcome;
+    return job.Write(source, target, FileJobOutputOf(options), std::move(outcome));
 }
 
 platform::FolderRef CConverterThread::OutputFolder(const CVarnexFileInfo& record, const CLongPath& output,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "base/thread_base.h"
@@ -42,6 +43,7 @@ private:
     std::unique_ptr<char16_t[]> m_textBuffer;
     std::unique_ptr<unsigned char[]> m_readBuffer;
     std::unique_ptr<unsigned char[]> m_writeBuffer;
+    std::stop_source m_stop;  // requested once the thread is stopped
     CAdvancedDetector::CWorkspace m_detection;  // kept: the statistical detector is costly to build
     // The output root last written below, opened once for all its files.
     std::u16string m_rootPath;
