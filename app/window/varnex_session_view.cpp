@@ -13,6 +13,7 @@
 #include "app/window/varnex_control_bar.h"
 #include "app/window/window_format.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/session/session_start.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ bool IsAcceptable(const CVarnexFileInfo& record)
 CVarnexSessionView::CVarnexSessionView(QWidget* parent) : CVarnexListView(CVarnexListModel::SessionColumns(), parent)
 {
     setObjectName(QStringLiteral("SessionView"));
-    InitSession(std::make_unique<CVarnexViewSession>(Target()));
+    InitSession(std::make_unique<CListNotifier>(Target()));
     m_bar = new CVarnexControlBar(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -74,17 +75,12 @@ bool CVarnexSessionView::StartItems(const std::vector<VARNEXBATCHJOBITEM>& items
 {
     if (!IsIdle())
         return false;
-    VARNEXJOBSETTING setting = job;
-    setting.detectOnly = detectOnly;
-    CFilterableVarnex& session = Session();
-    session.ClearPreparedJobs();
-    session.SetJobSetting(setting);
-    for (const VARNEXBATCHJOBITEM& item : items)
-        session.PrepareJob(item);
-    if (!session.Start(false)) {
-        session.ClearPreparedJobs();
+    SessionStartParams start;
+    start.setting = job;
+    start.setting.detectOnly = detectOnly;
+    start.items = items;
+    if (!StartNewSession(Session(), start))
         return false;
-    }
     m_retriesWaiting = false;
     return true;
 }

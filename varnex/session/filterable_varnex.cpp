@@ -15,8 +15,8 @@ int CodepageNumber(const CVarnexFileInfo* record)
 
 }  // namespace
 
-CFilterableVarnex::CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData)
-    : CVarnex(handler, defaultOwnerData)
+CFilterableVarnex::CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer)
+    : CVarnex(handler, defaultOwnerData, observer)
 {
 }
 
@@ -151,13 +151,22 @@ void CFilterableVarnex::OnClearingFileList()
         CSingleLock lock(m_filteredSummaryLock);
         m_filteredSummary = FILTEREDSESSIONSUMMARY{};
     }
-    CSingleLock lock(m_codepageStatistics.GetCriticalSection());
-    m_codepageStatistics.clear();
-    m_countedCodepage.clear();
-    m_retriesAhead.clear();
+    {
+        CSingleLock lock(m_codepageStatistics.GetCriticalSection());
+        m_codepageStatistics.clear();
+        m_countedCodepage.clear();
+        m_retriesAhead.clear();
+    }
+    CVarnex::OnClearingFileList();
 }
 
 void CFilterableVarnex::OnFileInfoAdding(CVarnexFileInfo* record)
+{
+    ListIfPassing(record);
+    CVarnex::OnFileInfoAdding(record);
+}
+
+void CFilterableVarnex::ListIfPassing(CVarnexFileInfo* record)
 {
     // The filter changes only while the filtered list is held.
     CSingleLock filtered(m_filteredFileList.GetCriticalSection());
@@ -171,6 +180,12 @@ void CFilterableVarnex::OnFileInfoAdding(CVarnexFileInfo* record)
 }
 
 void CFilterableVarnex::OnFileProcessed(CVarnexFileInfo* record)
+{
+    TakeProcessed(record);
+    CVarnex::OnFileProcessed(record);
+}
+
+void CFilterableVarnex::TakeProcessed(CVarnexFileInfo* record)
 {
     {
         const int codepage = CodepageNumber(record);
@@ -210,6 +225,12 @@ void CFilterableVarnex::OnFileProcessed(CVarnexFileInfo* record)
 
 void CFilterableVarnex::OnPreparingFileRetry(CVarnexFileInfo* record)
 {
+    TakeBackProcessed(record);
+    CVarnex::OnPreparingFileRetry(record);
+}
+
+void CFilterableVarnex::TakeBackProcessed(CVarnexFileInfo* record)
+{
     CSingleLock lock(m_codepageStatistics.GetCriticalSection());
     auto counted = m_countedCodepage.find(record);
     if (counted != m_countedCodepage.end()) {
@@ -234,4 +255,5 @@ void CFilterableVarnex::OnSessionStarted(bool resumed)
 {
     if (!resumed)
         ClearFilter();
+    CVarnex::OnSessionStarted(resumed);
 }

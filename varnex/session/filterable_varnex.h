@@ -44,7 +44,7 @@ class VARNEX_API CFilterableVarnex : public CVarnex {
 public:
     ~CFilterableVarnex() override;
 
-    CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData);
+    CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer = nullptr);
     CFilterableVarnex(const CFilterableVarnex&) = delete;
     CFilterableVarnex& operator=(const CFilterableVarnex&) = delete;
 
@@ -78,6 +78,12 @@ protected:
     void OnSessionStarted(bool resumed) override;
 
 private:
+    // The record joins the filtered list when it passes the filter.
+    void ListIfPassing(CVarnexFileInfo* record);
+    // Counts the record's code page and lists or unlists it by the filter.
+    void TakeProcessed(CVarnexFileInfo* record);
+    // Takes back the count of a record that is retried.
+    void TakeBackProcessed(CVarnexFileInfo* record);
     // Caller holds the file list and the filtered list.
     void RebuildFilteredList(const CFileInfoFilter& filter);
     // Caller holds the filtered list; summary was read before any lock.

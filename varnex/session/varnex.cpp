@@ -28,8 +28,9 @@ unsigned CVarnexHelperThread::ThreadHandler()
 
 // ---------------------------------------------------------------------------
 
-CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData)
-    : m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
+CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer)
+    : m_observer(observer),
+      m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
 {
     if (handler)
         m_handlers.push_back(handler);
@@ -49,6 +50,72 @@ void CVarnex::DisposeVarnex()
     WaitForThreadExit();
     m_finder.reset();
     ResetSession(VARNEXSESSIONTYPE_NONE);
+}
+
+void CVarnex::OnClearingFileList()
+{
+    if (m_observer)
+        m_observer->OnClearingFileList();
+}
+
+void CVarnex::OnFileInfoAdding(CVarnexFileInfo* record)
+{
+    if (m_observer)
+        m_observer->OnFileInfoAdding(record);
+}
+
+void CVarnex::OnFileInfoDeleting(CVarnexFileInfo* record)
+{
+    if (m_observer)
+        m_observer->OnFileInfoDeleting(record);
+}
+
+void CVarnex::OnFileStartProcessing(CVarnexFileInfo* record)
+{
+    if (m_observer)
+        m_observer->OnFileStartProcessing(record);
+}
+
+void CVarnex::OnFileProcessed(CVarnexFileInfo* record)
+{
+    if (m_observer)
+        m_observer->OnFileProcessed(record);
+}
+
+void CVarnex::OnPreparingFileRetry(CVarnexFileInfo* record)
+{
+    if (m_observer)
+        m_observer->OnPreparingFileRetry(record);
+}
+
+void CVarnex::OnSessionReset(const VARNEXSESSIONTYPE& type)
+{
+    if (m_observer)
+        m_observer->OnSessionReset(type);
+}
+
+void CVarnex::OnSessionStarted(bool resumed)
+{
+    if (m_observer)
+        m_observer->OnSessionStarted(resumed);
+}
+
+void CVarnex::OnSessionPaused()
+{
+    if (m_observer)
+        m_observer->OnSessionPaused();
+}
+
+void CVarnex::OnSessionContinued()
+{
+    if (m_observer)
+        m_observer->OnSessionContinued();
+}
+
+void CVarnex::OnSessionStopped(VARNEXSESSIONSTOPREASON& reason)
+{
+    if (m_observer)
+        m_observer->OnSessionStopped(reason);
 }
 
 unsigned CVarnex::GetHandlerMessage()
@@ -279,6 +346,8 @@ std::vector<CThreadBase*> CVarnex::StartSession()
 
 void CVarnex::OnVarnexThreadStop()
 {
+    if (m_observer)
+        m_observer->OnSessionEnding();
     if (m_finder)
         m_finder->SafeCloseHandle();
     {

@@ -13,6 +13,7 @@
 #include "base/thread_base.h"
 #include "varnex/session/batch_job.h"
 #include "varnex/session/output_folder_list.h"
+#include "varnex/session/session_observer.h"
 #include "varnex/session/session_work.h"
 #include "varnex/session/session_records.h"
 #include "varnex/session/varnex_file_info.h"
@@ -50,7 +51,9 @@ class VARNEX_API CVarnex : public CLockable, public CVarnexHelperThread, private
 public:
     ~CVarnex() override;
 
-    CVarnex(HandlerTarget* handler, void* defaultOwnerData);
+    // The observer, when given, is told of every step (see SessionObserver)
+    // and must outlive the session.
+    CVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer = nullptr);
 
     // The message the session posts (wParam: VARNEXMESSAGE, lParam as noted there).
     static unsigned GetHandlerMessage();
@@ -109,6 +112,14 @@ public:
     unsigned DispatchUpdateList(CLockableVector<CVarnexFileInfo*>& out, VARNEXSESSIONSUMMARY* summary,
                                 unsigned maxCount);
     void GetOutputFolderList(COutputFolderList& out) const;
+    // Incremented whenever the file list is cleared (a new session): a view
+    // that kept rows of the list knows they are gone.
+    unsigned ListGeneration() const { return m_listGeneration.load(); }
+
+    // A record its owner made itself, with an id from NewRecordId: listed
+    // and queued as a file found by the session.
+    unsigned NewRecordId() { return IncrementQueueFileUniqueIdCounter(); }
+    void AddRecord(std::unique_ptr<CVarnexFileInfo> record) { HandleFileInfo(record.release()); }
 
     // The target of a file found under baseFolder, mirrored into outputFolder;
     // empty when there is no output folder or the target would not lie inside it.
@@ -118,17 +129,18 @@ public:
 
 protected:
     virtual void CalcProgress();
-    virtual void OnClearingFileList() {}
-    virtual void OnFileInfoAdding(CVarnexFileInfo*) {}
-    virtual void OnFileInfoDeleting(CVarnexFileInfo*) {}
-    virtual void OnFileStartProcessing(CVarnexFileInfo*) {}
-    virtual void OnFileProcessed(CVarnexFileInfo*) {}
-    virtual void OnPreparingFileRetry(CVarnexFileInfo*) {}
-    virtual void OnSessionReset(const VARNEXSESSIONTYPE&) {}
-    virtual void OnSessionStarted(bool /*resumed*/) {}
-    virtual void OnSessionPaused() {}
-    virtual void OnSessionContinued() {}
-    virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON&) {}
+    // The hooks tell the observer.
+    virtual void OnClearingFileList();
+    virtual void OnFileInfoAdding(CVarnexFileInfo* record);
+    virtual void OnFileInfoDeleting(CVarnexFileInfo* record);
+    virtual void OnFileStartProcessing(CVarnexFileInfo* record);
+    virtual void OnFileProcessed(CVarnexFileInfo* record);
+    virtual void OnPreparingFileRetry(CVarnexFileInfo* record);
+    virtual void OnSessionReset(const VARNEXSESSIONTYPE& type);
+    virtual void OnSessionStarted(bool resumed);
+    virtual void OnSessionPaused();
+    virtual void OnSessionContinued();
+    virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON& reason);
     virtual void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
     // The record of a file of job (see CVarnexFileInfo).
     virtual CVarnexFileInfo* CreateVarnexFileInfo(unsigned uniqueId, const std::u16string& inputPath,
@@ -172,8 +184,10 @@ private:
     bool SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage);
     void ResetSession(VARNEXSESSIONTYPE type);
 
+    SessionObserver* const m_observer;
     std::atomic<bool> m_dispatching{false};
     mutable CLockableVector<CVarnexFileInfo*> m_fileList;
+    std::atomic<unsigned> m_listGeneration{0};
     CLockableList<CVarnexFileInfo*> m_updateList;
     CLockableList<CVarnexFileInfo*> m_processingList;
 

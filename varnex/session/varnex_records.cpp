@@ -248,6 +248,7 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
             while (!m_fileQueue.empty())
                 m_fileQueue.pop();
         }
+        ++m_listGeneration;
         OnClearingFileList();
         for (CVarnexFileInfo* record : m_fileList) {
             OnFileInfoDeleting(record);
