@@ -31,8 +31,8 @@ public:
         const std::u16string output = record->GetOutputFile();
         if (operation == VARNEXRESULTOPERATION_NONE || output.empty())
             return;
-        auto written = std::make_unique<CVarnexFileInfo>(m_session->NewRecordId(), output.c_str(), nullptr,
-                                                         m_session->GetDefaultOwnerData());
+        auto written = std::make_unique<CVarnexFileInfo>(m_session->IncrementQueueFileUniqueIdCounter(),
+                                                         output.c_str(), nullptr, m_session->GetDefaultOwnerData());
         const CCodepageInfo* input = record->GetCodepageInfo();
         if (operation == VARNEXRESULTOPERATION_CONVERTED && input != nullptr && input->GetCodepage() != -1) {
             written->SetAllowAutoDetect(false);
@@ -40,7 +40,7 @@ public:
             written->SetHasBom(record->GetWriteBOM());
         }
         record->SetOutputFile(nullptr);
-        m_session->AddRecord(std::move(written));
+        m_session->HandleFileInfo(std::move(written));
     }
 
 private:

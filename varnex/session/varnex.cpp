@@ -280,7 +280,7 @@ std::vector<CThreadBase*> CVarnex::StartSession()
         m_resumeRequested = false;
         m_sessionExists = true;
         ResetSession(type);
-        ResetQueueFileUniqueIdCounter();
+        m_records.ResetIds();
         m_unreadableFolders.store(0);
         m_finder->ClearExcludedFolders();
         CSingleLock lock(m_outputFolders.GetCriticalSection());
@@ -387,8 +387,8 @@ void CVarnex::OnVarnexThreadStop()
         // them, so that a rerun can be scoped to them.
         std::vector<CVarnexFileInfo*> notProcessed;
         {
-            CSingleLock lock(m_fileList.GetCriticalSection());
-            for (CVarnexFileInfo* record : m_fileList)
+            CSingleLock lock(GetFileList().GetCriticalSection());
+            for (CVarnexFileInfo* record : GetFileList())
                 if (record->GetStatus() != VARNEXFILESTATUS_FINISHED)
                     notProcessed.push_back(record);
         }

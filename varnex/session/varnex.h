@@ -13,6 +13,7 @@
 #include "base/thread_base.h"
 #include "varnex/session/batch_job.h"
 #include "varnex/session/output_folder_list.h"
+#include "varnex/session/record_store.h"
 #include "varnex/session/session_observer.h"
 #include "varnex/session/session_work.h"
 #include "varnex/session/session_records.h"
@@ -104,7 +105,7 @@ public:
     VARNEXSESSIONSTOPREASON GetStopReason() const { return m_stopReason.load(); }
     bool HasIncomingJob() const;
 
-    CLockableVector<CVarnexFileInfo*>& GetFileList() const { return m_fileList; }
+    CLockableVector<CVarnexFileInfo*>& GetFileList() const { return m_records.List(); }
     CLockableQueue<CVarnexFileInfo*, 0>& GetFileQueue() const { return m_fileQueue; }
     void GetSessionSummary(VARNEXSESSIONSUMMARY& summary);
     // Folders that could not be listed in this session.
@@ -114,12 +115,14 @@ public:
     void GetOutputFolderList(COutputFolderList& out) const;
     // Incremented whenever the file list is cleared (a new session): a view
     // that kept rows of the list knows they are gone.
-    unsigned ListGeneration() const { return m_listGeneration.load(); }
+    unsigned ListGeneration() const { return m_records.Generation(); }
 
-    // A record its owner made itself, with an id from NewRecordId: listed
-    // and queued as a file found by the session.
-    unsigned NewRecordId() { return IncrementQueueFileUniqueIdCounter(); }
-    void AddRecord(std::unique_ptr<CVarnexFileInfo> record) { HandleFileInfo(record.release()); }
+    // A record its owner made itself, with an id from
+    // IncrementQueueFileUniqueIdCounter: listed and queued as a file found
+    // by the session, which owns it from now on.
+    void HandleFileInfo(std::unique_ptr<CVarnexFileInfo> record);
+    // The id of the next record (the value before the increment).
+    unsigned IncrementQueueFileUniqueIdCounter() { return m_records.NextId(); }
 
     // The target of a file found under baseFolder, mirrored into outputFolder;
     // empty when there is no output folder or the target would not lie inside it.
@@ -142,18 +145,11 @@ protected:
     virtual void OnSessionContinued();
     virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON& reason);
     virtual void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
-    // The record of a file of job (see CVarnexFileInfo).
-    virtual CVarnexFileInfo* CreateVarnexFileInfo(unsigned uniqueId, const std::u16string& inputPath,
-                                                  const std::u16string& outputPath,
-                                                  std::shared_ptr<const VARNEXFILEJOB> job, void* ownerData);
 
     std::vector<CThreadBase*> OnVarnexThreadStart() override;
     void OnVarnexThreadStop() override;
 
     void HandleJob(const tagVARNEXBATCHJOBITEM& item);
-    void HandleFileInfo(CVarnexFileInfo* record);
-    unsigned IncrementQueueFileUniqueIdCounter();
-    void ResetQueueFileUniqueIdCounter();
     void PostListChangedMessage() { PostHandlerInfo(VARNEXMESSAGE_LISTCHANGED, 0); }
     bool WaitForPause();
     bool WaitForContinue();
@@ -180,14 +176,14 @@ private:
     void SessionFileFinished(CVarnexFileInfo* record) override;
     bool SessionNotifyUpdate(CVarnexFileInfo* record) override;
 
-    void SessionAddFile(CVarnexFileInfo* record);
+    // Counts and lists the record, which the store keeps from now on.
+    CVarnexFileInfo* SessionAddFile(std::unique_ptr<CVarnexFileInfo> record);
     bool SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage);
     void ResetSession(VARNEXSESSIONTYPE type);
 
     SessionObserver* const m_observer;
     std::atomic<bool> m_dispatching{false};
-    mutable CLockableVector<CVarnexFileInfo*> m_fileList;
-    std::atomic<unsigned> m_listGeneration{0};
+    CSessionRecordStore m_records;
     CLockableList<CVarnexFileInfo*> m_updateList;
     CLockableList<CVarnexFileInfo*> m_processingList;
 
@@ -220,8 +216,6 @@ private:
     VARNEXJOBSETTING m_jobSetting;
     VARNEXJOBSETTING m_runningSetting;  // the copy the running session uses
 
-    CCriticalSection m_counterLock;
-    unsigned m_uniqueIdCounter = 0;
 
     std::unique_ptr<CVarnexFileFinderThread> m_finder;
     mutable CLockableQueue<CVarnexFileInfo*, 0> m_fileQueue;

@@ -38,13 +38,6 @@ const std::shared_ptr<const VARNEXFILEJOB>& SkippedEntryJob()
 
 }  // namespace
 
-CVarnexFileInfo* CVarnex::CreateVarnexFileInfo(unsigned uniqueId, const std::u16string& inputPath,
-                                               const std::u16string& outputPath,
-                                               std::shared_ptr<const VARNEXFILEJOB> job, void* ownerData)
-{
-    return new CVarnexFileInfo(uniqueId, inputPath, outputPath, std::move(job), ownerData);
-}
-
 void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
 {
     if (item.folder)
@@ -57,13 +50,12 @@ void CVarnex::SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, c
                               const std::u16string& outputPath)
 {
     const unsigned id = IncrementQueueFileUniqueIdCounter();
-    if (CVarnexFileInfo* record = CreateVarnexFileInfo(id, inputPath, outputPath, job, GetDefaultOwnerData()))
-        HandleFileInfo(record);
+    HandleFileInfo(std::make_unique<CVarnexFileInfo>(id, inputPath, outputPath, job, GetDefaultOwnerData()));
 }
 
-void CVarnex::HandleFileInfo(CVarnexFileInfo* record)
+void CVarnex::HandleFileInfo(std::unique_ptr<CVarnexFileInfo> owned)
 {
-    SessionAddFile(record);
+    CVarnexFileInfo* record = SessionAddFile(std::move(owned));
     {
         CSingleLock lock(m_fileQueue.GetCriticalSection());
         m_fileQueue.push(record);
@@ -71,20 +63,9 @@ void CVarnex::HandleFileInfo(CVarnexFileInfo* record)
     m_queueChanged.notify_one();
 }
 
-unsigned CVarnex::IncrementQueueFileUniqueIdCounter()
+CVarnexFileInfo* CVarnex::SessionAddFile(std::unique_ptr<CVarnexFileInfo> owned)
 {
-    CSingleLock lock(m_counterLock);
-    return m_uniqueIdCounter++;
-}
-
-void CVarnex::ResetQueueFileUniqueIdCounter()
-{
-    CSingleLock lock(m_counterLock);
-    m_uniqueIdCounter = 0;
-}
-
-void CVarnex::SessionAddFile(CVarnexFileInfo* record)
-{
+    CVarnexFileInfo* record;
     {
         CSingleLock lock(m_summaryLock);
         ++m_summary.totalFiles;
@@ -92,11 +73,12 @@ void CVarnex::SessionAddFile(CVarnexFileInfo* record)
     {
         // The hook runs with the record listed and the list held, so a filter
         // applied meanwhile (which reads the list) cannot miss the record.
-        CSingleLock lock(m_fileList.GetCriticalSection());
-        m_fileList.push_back(record);
+        CSingleLock lock(GetFileList().GetCriticalSection());
+        record = m_records.Add(std::move(owned));
         OnFileInfoAdding(record);
     }
     SessionNotifyUpdate(record);
+    return record;
 }
 
 CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
@@ -237,7 +219,7 @@ bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDet
 void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
 {
     {
-        CSingleLock files(m_fileList.GetCriticalSection());
+        CSingleLock files(GetFileList().GetCriticalSection());
         CSingleLock updates(m_updateList.GetCriticalSection());
         CSingleLock processing(m_processingList.GetCriticalSection());
         m_processingList.clear();
@@ -248,13 +230,8 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
             while (!m_fileQueue.empty())
                 m_fileQueue.pop();
         }
-        ++m_listGeneration;
-        OnClearingFileList();
-        for (CVarnexFileInfo* record : m_fileList) {
-            OnFileInfoDeleting(record);
-            delete record;
-        }
-        m_fileList.clear();
+        m_records.Clear([this] { OnClearingFileList(); },
+                        [this](CVarnexFileInfo* record) { OnFileInfoDeleting(record); });
     }
     {
         CSingleLock lock(m_summaryLock);
@@ -271,16 +248,13 @@ void CVarnex::SessionCountFolderError()
 
 void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why)
 {
-    CVarnexFileInfo* record =
-        CreateVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), path, {}, SkippedEntryJob(), GetDefaultOwnerData());
-    if (record == nullptr)
-        return;
+    auto owned = std::make_unique<CVarnexFileInfo>(IncrementQueueFileUniqueIdCounter(), path, std::u16string(),
+                                                   SkippedEntryJob(), GetDefaultOwnerData());
     VARNEXFILEOUTCOME outcome;
     outcome.hasFindings = false;  // never looked at: no code page, not even "Binary"
     outcome.End(state, std::move(why));
-    record->SetOutcome(outcome);
-    SessionAddFile(record);
-    SessionFileFinished(record);
+    owned->SetOutcome(outcome);
+    SessionFileFinished(SessionAddFile(std::move(owned)));
 }
 
 void CVarnex::CalcProgress()
