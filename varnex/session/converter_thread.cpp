@@ -7,6 +7,7 @@
 #include "varnex/convert/file_job.h"
 #include "varnex/session/session_work.h"
 #include "varnex/session/varnex_file_info.h"
+#include "varnex/session/worker_pool.h"
 
 namespace {
 
@@ -42,8 +43,7 @@ void ReportProgress(CTextFileConverter*, uint64_t processed, uint64_t total, voi
 
 }  // namespace
 
-CConverterThread::CConverterThread(CVarnexSessionWork* owner, void* param)
-    : CThreadBase(reinterpret_cast<std::uintptr_t>(param)), m_owner(owner)
+CConverterThread::CConverterThread(CVarnexSessionWork* owner, CWorkerPool& pool) : m_owner(owner), m_pool(pool)
 {
     owner->SessionCopyJobSetting(m_setting);
     if (m_setting.useConsolidatedBuffer) {
@@ -53,14 +53,10 @@ CConverterThread::CConverterThread(CVarnexSessionWork* owner, void* param)
     }
 }
 
-CConverterThread::~CConverterThread()
+void CConverterThread::Run(std::stop_token stop)
 {
-    SetStopAndWait();
-}
-
-unsigned CConverterThread::ThreadHandler()
-{
-    while (CanContinue()) {
+    m_stop = stop;
+    while (m_pool.Pass(m_stop)) {
         bool noMore = false;
         CVarnexFileInfo* record = m_owner->TakeQueuedRecord(&noMore, kIdlePollMs);
         if (record != nullptr)
@@ -68,17 +64,6 @@ unsigned CConverterThread::ThreadHandler()
         else if (noMore)
             break;
     }
-    return 0;
-}
-
-bool CConverterThread::ConvertNextFile()
-{
-    bool noMore = false;
-    CVarnexFileInfo* record = m_owner->TakeQueuedRecord(&noMore, 0);
-    if (record == nullptr)
-        return false;
-    Process(record);
-    return true;
 }
 
 void CConverterThread::Process(CVarnexFileInfo* record)
@@ -107,12 +92,8 @@ VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
     params.textBuffer = m_textBuffer.get();
     params.readBuffer = m_readBuffer.get();
     params.writeBuffer = m_writeBuffer.get();
-    // The thread's check waits out a pause; its stop reaches the job as the job's own.
-    params.stop = m_stop.get_token();
-    params.gate = [this] {
-        if (!CanContinue())
-            m_stop.request_stop();
-    };
+    params.stop = m_stop;
+    params.gate = [this] { (void)m_pool.Pass(m_stop); };  // the job looks at the stop itself
     params.progress = ReportProgress;
     params.progressData = record;
     params.beforeConverting = [&] {

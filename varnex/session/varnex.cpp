@@ -112,6 +112,12 @@ void CVarnex::OnSessionContinued()
         m_observer->OnSessionContinued();
 }
 
+void CVarnex::OnSessionEnding()
+{
+    if (m_observer)
+        m_observer->OnSessionEnding();
+}
+
 void CVarnex::OnSessionStopped(VARNEXSESSIONSTOPREASON& reason)
 {
     if (m_observer)
@@ -245,6 +251,7 @@ bool CVarnex::Start(bool resume)
     }
     m_running.store(true);
     m_status.store(VARNEXSESSIONSTATUS_RUNNING);
+    m_workers.Clear();  // as CreateThread clears the session thread's own signals
     if (!CreateThread()) {
         m_running.store(false);
         m_status.store(VARNEXSESSIONSTATUS_IDLE);
@@ -262,7 +269,7 @@ std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
         // Whatever started follows this thread's stop signal and is joined by
         // the stop hook; the session ends as stopped, never as "finished".
         m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
-        SetStop();
+        RequestStop();
         return {m_finder.get()};
     }
 }
@@ -310,7 +317,8 @@ std::vector<CThreadBase*> CVarnex::StartSession()
     m_startPostedChanged.notify_all();
 
     std::vector<CThreadBase*> children;
-    // The children follow the session thread's own stop and pause signals.
+    // The finder follows the session thread's own stop and pause signals,
+    // the converters the pool's.
     const bool finderStarted = m_finder->CreateThread(&Signals());
     if (finderStarted)
         children.push_back(m_finder.get());
@@ -320,44 +328,33 @@ std::vector<CThreadBase*> CVarnex::StartSession()
                                                                                 : GetAvailableProcessorCount());
     bool anyConverter = false;
     for (unsigned i = 0; i < wanted; ++i) {
-        // Started and listed in one step under the list's lock: a Pause that
-        // waits on the listed threads cannot miss one that already works.
-        CSingleLock lock(m_converterThreads.GetCriticalSection());
-        std::unique_ptr<CConverterThread> thread;
+        std::shared_ptr<CConverterThread> converter;
         try {
-            thread = std::make_unique<CConverterThread>(static_cast<CVarnexSessionWork*>(this), nullptr);
+            converter = std::make_shared<CConverterThread>(static_cast<CVarnexSessionWork*>(this), m_workers);
         } catch (const std::bad_alloc&) {
             break;
         }
-        if (!thread->CreateThread(&Signals()))
+        if (!m_workers.Start([converter](std::stop_token stop) { converter->Run(stop); }))
             break;
-        children.push_back(thread.get());
-        m_converterThreads.push_back(thread.release());
         anyConverter = true;
     }
     if (!anyConverter || !finderStarted) {
         // Nothing could process the files, or the folders would go unwalked:
         // end now rather than "finish" with files left idle or never found.
         m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
-        SetStop();
+        RequestStop();
     }
     return children;
 }
 
 void CVarnex::OnVarnexThreadStop()
 {
-    if (m_observer)
-        m_observer->OnSessionEnding();
+    // The finder has ended; the converters end once the queue is empty and
+    // can bring no more, or once stopped.
+    m_workers.Join();
+    OnSessionEnding();
     if (m_finder)
         m_finder->SafeCloseHandle();
-    {
-        CSingleLock lock(m_converterThreads.GetCriticalSection());
-        for (CConverterThread* thread : m_converterThreads) {
-            thread->WaitForThreadExit();
-            delete thread;
-        }
-        m_converterThreads.clear();
-    }
     {
         // Retries asked for while the session ended wait for the next Start(true).
         CSingleLock lock(m_fileQueue.GetCriticalSection());
@@ -425,6 +422,7 @@ void CVarnex::Pause()
             return;
         m_paused.store(true);
         SetPause();
+        m_workers.Pause();
     }
     WaitForPause();
     // Not once the session has ended meanwhile: a PAUSED after its STOPPED
@@ -445,6 +443,7 @@ void CVarnex::Continue()
             return;
         m_paused.store(false);
         SetContinue();
+        m_workers.Continue();
     }
     WaitForContinue();
     std::lock_guard end(m_endLock);
@@ -460,11 +459,7 @@ bool CVarnex::WaitForPause()
         return false;
     if (m_finder)
         m_finder->WaitForPause();
-    // The vector's lock is held across the waits: the session end cannot delete
-    // a thread that is being waited on.
-    CSingleLock lock(m_converterThreads.GetCriticalSection());
-    for (CConverterThread* thread : m_converterThreads)
-        thread->WaitForPause();
+    m_workers.WaitParked();
     return true;
 }
 
@@ -474,9 +469,7 @@ bool CVarnex::WaitForContinue()
         return false;
     if (m_finder)
         m_finder->WaitForContinue();
-    CSingleLock lock(m_converterThreads.GetCriticalSection());
-    for (CConverterThread* thread : m_converterThreads)
-        thread->WaitForContinue();
+    m_workers.WaitLeft();
     return true;
 }
 
@@ -491,8 +484,14 @@ void CVarnex::Stop()
     }
     m_stopping.store(true);
     m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
-    SetStop();
+    RequestStop();
     WaitForThreadExit();
+}
+
+void CVarnex::RequestStop()
+{
+    SetStop();
+    m_workers.RequestStop();
 }
 
 bool CVarnex::HasIncomingJob() const

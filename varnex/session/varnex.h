@@ -18,9 +18,9 @@
 #include "varnex/session/session_work.h"
 #include "varnex/session/session_records.h"
 #include "varnex/session/varnex_file_info.h"
+#include "varnex/session/worker_pool.h"
 #include "varnex/varnex_export.h"
 
-class CConverterThread;
 class CVarnexFileFinderThread;
 class CVarnexResultExporter;
 
@@ -143,6 +143,7 @@ protected:
     virtual void OnSessionStarted(bool resumed);
     virtual void OnSessionPaused();
     virtual void OnSessionContinued();
+    virtual void OnSessionEnding();
     virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON& reason);
     virtual void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
 
@@ -160,6 +161,8 @@ protected:
     VARNEXSESSIONSUMMARY m_summary;
 
 private:
+    // Stops the session thread, the finder and the converters.
+    void RequestStop();
     // Resets or resumes the session and starts the finder and converter threads.
     std::vector<CThreadBase*> StartSession();
     // What the threads may reach (CVarnexSessionWork).
@@ -220,8 +223,9 @@ private:
     std::unique_ptr<CVarnexFileFinderThread> m_finder;
     mutable CLockableQueue<CVarnexFileInfo*, 0> m_fileQueue;
     std::condition_variable_any m_queueChanged;
-    CLockableVector<CConverterThread*> m_converterThreads;
     CVarnexBatchJob m_preparedJobs;
     COutputFolderList m_outputFolders;
     std::atomic<unsigned> m_unreadableFolders{0};
+    // Last: its threads are joined before the members they use go.
+    CWorkerPool m_workers;
 };

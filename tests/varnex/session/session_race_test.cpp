@@ -23,7 +23,6 @@
 #include "support/temp_dir.h"
 #include "support/watchdog.h"
 #include "varnex/codepage/advanced_detector.h"
-#include "varnex/session/converter_thread.h"
 #include "varnex/session/filterable_varnex.h"
 #include "varnex/session/varnex_finder_thread.h"
 
@@ -137,10 +136,10 @@ protected:
         std::lock_guard lock(m_seenLock);
         m_seen.insert(record->GetInputFile());
     }
-    void OnVarnexThreadStop() override
+    void OnSessionEnding() override
     {
         sessionEnd.Pass();
-        CFilterableVarnex::OnVarnexThreadStop();
+        CFilterableVarnex::OnSessionEnding();
     }
     void OnSessionPaused() override { paused.Pass(); }
     void OnSessionContinued() override { continued.Pass(); }
@@ -493,10 +492,12 @@ std::atomic<int> g_converterStarts;
 
 bool FailStart(const CThreadBase& thread)
 {
-    if (dynamic_cast<const CVarnexFileFinderThread*>(&thread))
-        return g_fault.load() == StartFault::Finder;
-    if (!dynamic_cast<const CConverterThread*>(&thread))
-        return false;
+    return dynamic_cast<const CVarnexFileFinderThread*>(&thread) && g_fault.load() == StartFault::Finder;
+}
+
+// The converters are the pool's threads.
+bool FailConverterStart()
+{
     const int n = ++g_converterStarts;
     return g_fault.load() == StartFault::EveryConverter || (g_fault.load() == StartFault::SecondConverter && n == 2);
 }
@@ -506,6 +507,7 @@ protected:
     void TearDown() override
     {
         CThreadBase::SetStartFaultHook(nullptr);
+        CWorkerPool::SetStartFaultHook(nullptr);
         SessionRace::TearDown();
     }
 };
@@ -521,9 +523,11 @@ TEST_P(ThreadsFailing, SessionStopsInsteadOfFinishingIdleAndTheNextOneRuns)
     g_fault.store(GetParam());
     g_converterStarts.store(0);
     CThreadBase::SetStartFaultHook(FailStart);
+    CWorkerPool::SetStartFaultHook(FailConverterStart);
     ASSERT_TRUE(session.Start(Setting(3)));
     ASSERT_TRUE(handler.WaitForStops(1));
     CThreadBase::SetStartFaultHook(nullptr);
+    CWorkerPool::SetStartFaultHook(nullptr);
 
     const VARNEXSESSIONSUMMARY summary = Summary(session);
     if (GetParam() == StartFault::SecondConverter) {
