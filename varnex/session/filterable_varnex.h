@@ -1,113 +1,27 @@
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-#include <unordered_map>
-#include <unordered_set>
-
-#include "base/lockable_containers.h"
-#include "varnex/session/file_info_filter.h"
-#include "varnex/session/session_records.h"
+#include "varnex/session/filtered_list.h"
 #include "varnex/session/varnex.h"
 #include "varnex/varnex_export.h"
 
-// The session summary with the number of records the filtered list holds
-// (totalFiles when no filter is applied).
-struct VARNEX_API FILTEREDSESSIONSUMMARY : VARNEXSESSIONSUMMARY {
-    uint32_t filteredFiles = 0;
-};
-
-// The session the views use: beside the full file list it keeps a filtered
-// list that follows the session (records that pass are appended when added
-// and re-tested when processed), a summary of it, and how many processed
-// records each code page has.
-//
-// Lock order. Every path takes these in this order and never the other way:
-//   file list -> update list -> processing list (CVarnex, the reset holds
-//   all three while it calls OnClearingFileList)
-//   -> filtered list -> filter lock -> filtered-summary lock -> summary lock
-//   -> a record's lock.
-// ApplyFilter and ReApplyFilter take the file list before the filtered list,
-// as the reset does. Progress (which takes the processing list) is computed
-// before any lock of this class is taken. The statistics lock is a leaf:
-// nothing else is taken while it is held. The applied filter changes only
-// while the filtered list is held, so a record is tested against one filter
-// from start to end and the list, the filter and filteredFiles always agree.
-//
-// Callers holding the list from GetFilteredFileList may read its records
-// (whose locks come last) but must not call into the session meanwhile.
-//
-// Subclasses that override the session hooks call these versions too, and
-// call DisposeVarnex() in their own destructor.
-class VARNEX_API CFilterableVarnex : public CVarnex {
+// The session the views use: a session with a filtered list that follows it
+// (see CFilteredList), which observes the session before the owner's
+// observer does. The list is a base that comes before the session, so the
+// session's threads, which call into it, are joined before it goes.
+class VARNEX_API CFilterableVarnex : private CFilteredList, public CVarnex {
 public:
-    ~CFilterableVarnex() override;
-
     CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer = nullptr);
+    ~CFilterableVarnex() override;
     CFilterableVarnex(const CFilterableVarnex&) = delete;
     CFilterableVarnex& operator=(const CFilterableVarnex&) = delete;
 
-    // Disallowing clears the applied filter.
-    void AllowFiltering(bool allow);
-    bool IsFilteringAllowered() const { return m_filteringAllowed.load(); }
-    bool IsFilterApplied() const { return m_filterApplied.load(); }
-
-    // Applies a copy of filter and rebuilds the filtered list in file-list
-    // order. False, and no filter left applied, when the filter selects
-    // nothing by its nature; false and nothing changed when filtering is not
-    // allowed.
-    bool ApplyFilter(const CFileInfoFilter& filter);
-    // Rebuilds the filtered list with the applied filter; false when none.
-    bool ReApplyFilter();
-    void ClearFilter();
-
-    // The filtered list while a filter is applied, else the full file list.
-    // Lock the list you got while reading it.
-    CLockableVector<CVarnexFileInfo*>& GetFilteredFileList() const;
-    void GetFilteredSessionSummary(FILTEREDSESSIONSUMMARY& summary);
-    // Replaces target's content with the counts per code page number (-1:
-    // records without a code page). target's own lock is not taken.
-    void GetCodepageStatisticList(CLockableMap<int, unsigned int>& target);
-
-protected:
-    void OnClearingFileList() override;
-    void OnFileInfoAdding(CVarnexFileInfo* record) override;
-    void OnFileProcessed(CVarnexFileInfo* record) override;
-    void OnPreparingFileRetry(CVarnexFileInfo* record) override;
-    void OnSessionStarted(bool resumed) override;
-
-private:
-    // The record joins the filtered list when it passes the filter.
-    void ListIfPassing(CVarnexFileInfo* record);
-    // Counts the record's code page and lists or unlists it by the filter.
-    void TakeProcessed(CVarnexFileInfo* record);
-    // Takes back the count of a record that is retried.
-    void TakeBackProcessed(CVarnexFileInfo* record);
-    // Caller holds the file list and the filtered list.
-    void RebuildFilteredList(const CFileInfoFilter& filter);
-    // Caller holds the filtered list; summary was read before any lock.
-    void ResetFilteredSummary(const VARNEXSESSIONSUMMARY& summary);
-    // Caller holds the statistics lock.
-    void TakeBackCount(int codepage);
-
-    std::atomic<bool> m_filterApplied{false};
-    std::atomic<bool> m_filteringAllowed{false};
-
-    FILTEREDSESSIONSUMMARY m_filteredSummary;
-    CCriticalSection m_filterLock;
-    CCriticalSection m_filteredSummaryLock;
-    mutable CLockableVector<CVarnexFileInfo*> m_filteredFileList;
-    // The same records, for the membership test of each processed record.
-    std::unordered_set<const CVarnexFileInfo*> m_filteredMembers;
-    std::unique_ptr<CFileInfoFilter> m_filter;
-
-    // Guarded by the statistics' own lock, as are the two maps after it.
-    CLockableMap<int, unsigned int> m_codepageStatistics;
-    // The code page each processed record is counted under, so a retry takes
-    // back exactly its own count.
-    std::unordered_map<const CVarnexFileInfo*, int> m_countedCodepage;
-    // Retries that reached a record before its processed hook did (it is
-    // marked finished just before): that pass is then not counted.
-    std::unordered_map<const CVarnexFileInfo*, unsigned> m_retriesAhead;
+    using CFilteredList::AllowFiltering;
+    using CFilteredList::ApplyFilter;
+    using CFilteredList::ClearFilter;
+    using CFilteredList::GetCodepageStatisticList;
+    using CFilteredList::GetFilteredFileList;
+    using CFilteredList::GetFilteredSessionSummary;
+    using CFilteredList::IsFilterApplied;
+    using CFilteredList::IsFilteringAllowered;
+    using CFilteredList::ReApplyFilter;
 };

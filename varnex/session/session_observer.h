@@ -32,3 +32,6 @@ public:
     // The reason is posted after the call, so the observer may change it.
     virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON& /*reason*/) {}
 };
+
+// An observer that does nothing, for sessions given none.
+VARNEX_API SessionObserver& NoSessionObserver();

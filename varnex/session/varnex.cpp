@@ -29,16 +29,21 @@ unsigned CVarnexHelperThread::ThreadHandler()
 // ---------------------------------------------------------------------------
 
 CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer)
-    : m_observer(observer),
+    : m_observer(observer ? observer : &NoSessionObserver()),
       m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
 {
     if (handler)
         m_handlers.push_back(handler);
 }
 
+SessionObserver& NoSessionObserver()
+{
+    static SessionObserver none;
+    return none;
+}
+
 CVarnex::~CVarnex()
 {
-    // Subclasses have called this already; here it only covers a plain CVarnex.
     DisposeVarnex();
 }
 
@@ -50,78 +55,6 @@ void CVarnex::DisposeVarnex()
     WaitForThreadExit();
     m_finder.reset();
     ResetSession(VARNEXSESSIONTYPE_NONE);
-}
-
-void CVarnex::OnClearingFileList()
-{
-    if (m_observer)
-        m_observer->OnClearingFileList();
-}
-
-void CVarnex::OnFileInfoAdding(CVarnexFileInfo* record)
-{
-    if (m_observer)
-        m_observer->OnFileInfoAdding(record);
-}
-
-void CVarnex::OnFileInfoDeleting(CVarnexFileInfo* record)
-{
-    if (m_observer)
-        m_observer->OnFileInfoDeleting(record);
-}
-
-void CVarnex::OnFileStartProcessing(CVarnexFileInfo* record)
-{
-    if (m_observer)
-        m_observer->OnFileStartProcessing(record);
-}
-
-void CVarnex::OnFileProcessed(CVarnexFileInfo* record)
-{
-    if (m_observer)
-        m_observer->OnFileProcessed(record);
-}
-
-void CVarnex::OnPreparingFileRetry(CVarnexFileInfo* record)
-{
-    if (m_observer)
-        m_observer->OnPreparingFileRetry(record);
-}
-
-void CVarnex::OnSessionReset(const VARNEXSESSIONTYPE& type)
-{
-    if (m_observer)
-        m_observer->OnSessionReset(type);
-}
-
-void CVarnex::OnSessionStarted(bool resumed)
-{
-    if (m_observer)
-        m_observer->OnSessionStarted(resumed);
-}
-
-void CVarnex::OnSessionPaused()
-{
-    if (m_observer)
-        m_observer->OnSessionPaused();
-}
-
-void CVarnex::OnSessionContinued()
-{
-    if (m_observer)
-        m_observer->OnSessionContinued();
-}
-
-void CVarnex::OnSessionEnding()
-{
-    if (m_observer)
-        m_observer->OnSessionEnding();
-}
-
-void CVarnex::OnSessionStopped(VARNEXSESSIONSTOPREASON& reason)
-{
-    if (m_observer)
-        m_observer->OnSessionStopped(reason);
 }
 
 unsigned CVarnex::GetHandlerMessage()
@@ -308,7 +241,7 @@ std::vector<CThreadBase*> CVarnex::StartSession()
             m_exportOk.store(true);
         }
     }
-    OnSessionStarted(resumed);
+    m_observer->OnSessionStarted(resumed);
     PostHandlerInfo(VARNEXMESSAGE_STARTED, resumed ? 1 : 0);
     {
         std::lock_guard end(m_endLock);
@@ -352,7 +285,7 @@ void CVarnex::OnVarnexThreadStop()
     // The finder has ended; the converters end once the queue is empty and
     // can bring no more, or once stopped.
     m_workers.Join();
-    OnSessionEnding();
+    m_observer->OnSessionEnding();
     if (m_finder)
         m_finder->SafeCloseHandle();
     {
@@ -403,7 +336,7 @@ void CVarnex::OnVarnexThreadStop()
             }
         }
     }
-    OnSessionStopped(reason);
+    m_observer->OnSessionStopped(reason);
     PostHandlerInfo(VARNEXMESSAGE_STOPPED, reason);
     m_resumeRequested = false;
     m_stopping.store(false);
@@ -430,7 +363,7 @@ void CVarnex::Pause()
     std::lock_guard end(m_endLock);
     if (!m_running.load())
         return;
-    OnSessionPaused();
+    m_observer->OnSessionPaused();
     PostHandlerInfo(VARNEXMESSAGE_PAUSED, 0);
 }
 
@@ -449,7 +382,7 @@ void CVarnex::Continue()
     std::lock_guard end(m_endLock);
     if (!m_running.load())
         return;
-    OnSessionContinued();
+    m_observer->OnSessionContinued();
     PostHandlerInfo(VARNEXMESSAGE_CONTINUED, 0);
 }
 

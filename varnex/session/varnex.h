@@ -39,21 +39,26 @@ protected:
 
 // The engine's batch session. The owner prepares job items, sets the job
 // setting, registers handlers and starts it; a session thread hands folders to
-// a finder thread, runs converter threads until every file is processed, and
-// posts what happens to the handlers. The session owns its records.
+// a finder thread, runs converter threads until every file is processed, tells
+// its observer of each step and posts what happens to the handlers. The
+// session owns its records (in a CSessionRecordStore).
 //
 // Threads: Start, Pause, Continue, Stop, retries and configuration come from
 // the owner's thread; records arrive from the session and finder threads and
-// are processed on converter threads. Hooks run without session locks except
-// OnClearingFileList and OnFileInfoDeleting (file, update and processing
-// lists held) and OnFileInfoAdding (file list held, the record already in it). A subclass must call DisposeVarnex() in its own destructor:
-// the threads call its hooks, so they must end before any part of it goes.
+// are processed on the converter threads of the pool.
+//
+// Lock order, where two are held together: the file list, the update list,
+// the processing list, the file queue (a reset holds all four; the observer
+// hears of an added record with the file list held, so its own locks come
+// after that); the control lock before the end lock (a pause or a continue
+// checks and posts under the end lock).
 class VARNEX_API CVarnex : public CLockable, public CVarnexHelperThread, private CVarnexSessionWork {
 public:
+    // Stops the session and joins its threads before any part of it goes.
     ~CVarnex() override;
 
     // The observer, when given, is told of every step (see SessionObserver)
-    // and must outlive the session.
+    // and must outlive the session: its owner declares it before the session.
     CVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer = nullptr);
 
     // The message the session posts (wParam: VARNEXMESSAGE, lParam as noted there).
@@ -108,6 +113,11 @@ public:
     CLockableVector<CVarnexFileInfo*>& GetFileList() const { return m_records.List(); }
     CLockableQueue<CVarnexFileInfo*, 0>& GetFileQueue() const { return m_fileQueue; }
     void GetSessionSummary(VARNEXSESSIONSUMMARY& summary);
+    // The summary with the progress as last computed (CalcProgress).
+    void GetSessionSummaryAsComputed(VARNEXSESSIONSUMMARY& summary) const;
+    // Recomputes progress and progressDetailed; takes the processing list.
+    void CalcProgress();
+    void PostListChangedMessage() { PostHandlerInfo(VARNEXMESSAGE_LISTCHANGED, 0); }
     // Folders that could not be listed in this session.
     unsigned GetUnreadableFolderCount() const { return m_unreadableFolders.load(); }
     unsigned DispatchUpdateList(CLockableVector<CVarnexFileInfo*>& out, VARNEXSESSIONSUMMARY* summary,
@@ -131,36 +141,20 @@ public:
     static std::u16string GenerateTargetPath(const char16_t* file, const char16_t* outputFolder);
 
 protected:
-    virtual void CalcProgress();
-    // The hooks tell the observer.
-    virtual void OnClearingFileList();
-    virtual void OnFileInfoAdding(CVarnexFileInfo* record);
-    virtual void OnFileInfoDeleting(CVarnexFileInfo* record);
-    virtual void OnFileStartProcessing(CVarnexFileInfo* record);
-    virtual void OnFileProcessed(CVarnexFileInfo* record);
-    virtual void OnPreparingFileRetry(CVarnexFileInfo* record);
-    virtual void OnSessionReset(const VARNEXSESSIONTYPE& type);
-    virtual void OnSessionStarted(bool resumed);
-    virtual void OnSessionPaused();
-    virtual void OnSessionContinued();
-    virtual void OnSessionEnding();
-    virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON& reason);
-    virtual void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
-
     std::vector<CThreadBase*> OnVarnexThreadStart() override;
     void OnVarnexThreadStop() override;
 
     void HandleJob(const tagVARNEXBATCHJOBITEM& item);
-    void PostListChangedMessage() { PostHandlerInfo(VARNEXMESSAGE_LISTCHANGED, 0); }
     bool WaitForPause();
     bool WaitForContinue();
-    // Stops and joins every thread and deletes the records; runs once.
-    void DisposeVarnex();
 
     mutable CCriticalSection m_summaryLock;
     VARNEXSESSIONSUMMARY m_summary;
 
 private:
+    void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
+    // Stops and joins every thread and lets the records go; runs once.
+    void DisposeVarnex();
     // Stops the session thread, the finder and the converters.
     void RequestStop();
     // Resets or resumes the session and starts the finder and converter threads.
@@ -184,7 +178,7 @@ private:
     bool SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage);
     void ResetSession(VARNEXSESSIONTYPE type);
 
-    SessionObserver* const m_observer;
+    SessionObserver* const m_observer;  // never null
     std::atomic<bool> m_dispatching{false};
     CSessionRecordStore m_records;
     CLockableList<CVarnexFileInfo*> m_updateList;

@@ -75,7 +75,7 @@ CVarnexFileInfo* CVarnex::SessionAddFile(std::unique_ptr<CVarnexFileInfo> owned)
         // applied meanwhile (which reads the list) cannot miss the record.
         CSingleLock lock(GetFileList().GetCriticalSection());
         record = m_records.Add(std::move(owned));
-        OnFileInfoAdding(record);
+        m_observer->OnFileInfoAdding(record);
     }
     SessionNotifyUpdate(record);
     return record;
@@ -105,7 +105,7 @@ CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
 
 void CVarnex::SessionFileStarted(CVarnexFileInfo* record)
 {
-    OnFileStartProcessing(record);
+    m_observer->OnFileStartProcessing(record);
     CSingleLock lock(m_processingList.GetCriticalSection());
     m_processingList.push_back(record);
 }
@@ -154,7 +154,7 @@ void CVarnex::SessionFileFinished(CVarnexFileInfo* record)
         if (m_exporter && m_exporter->IsOpen())
             m_exporter->ExportFileInfo(*record);
     }
-    OnFileProcessed(record);
+    m_observer->OnFileProcessed(record);
     SessionNotifyUpdate(record);
 }
 
@@ -202,7 +202,7 @@ bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDet
         }
         record->SetStatus(VARNEXFILESTATUS_RETRYING);
     }
-    OnPreparingFileRetry(record);
+    m_observer->OnPreparingFileRetry(record);
     record->SetAllowAutoDetect(allowAutoDetect);
     if (!allowAutoDetect && setCodepage)
         record->SetCodepage(codepage);
@@ -230,15 +230,15 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
             while (!m_fileQueue.empty())
                 m_fileQueue.pop();
         }
-        m_records.Clear([this] { OnClearingFileList(); },
-                        [this](CVarnexFileInfo* record) { OnFileInfoDeleting(record); });
+        m_records.Clear([this] { m_observer->OnClearingFileList(); },
+                        [this](CVarnexFileInfo* record) { m_observer->OnFileInfoDeleting(record); });
     }
     {
         CSingleLock lock(m_summaryLock);
         m_summary = VARNEXSESSIONSUMMARY{};
         m_summary.sessionType = type;
     }
-    OnSessionReset(type);
+    m_observer->OnSessionReset(type);
 }
 
 void CVarnex::SessionCountFolderError()
@@ -284,6 +284,11 @@ void CVarnex::CalcProgress()
 void CVarnex::GetSessionSummary(VARNEXSESSIONSUMMARY& summary)
 {
     CalcProgress();
+    GetSessionSummaryAsComputed(summary);
+}
+
+void CVarnex::GetSessionSummaryAsComputed(VARNEXSESSIONSUMMARY& summary) const
+{
     CSingleLock lock(m_summaryLock);
     summary = m_summary;
 }

@@ -110,25 +110,19 @@ private:
     int m_skip = 0;
 };
 
-// A view's engine: the filterable session with hooks that use its own
-// members, gates at the racy steps, and a hold on the summary.
-class RaceSession : public CFilterableVarnex {
+// What a view's engine is observed by: hooks that use the observer's own
+// members, with gates at the racy steps.
+class RaceHooks : public SessionObserver {
 public:
-    explicit RaceSession(HandlerTarget* handler) : CFilterableVarnex(handler, nullptr) {}
-    ~RaceSession() override { DisposeVarnex(); }
-
     Gate fileStart, sessionEnd, paused, continued;
     std::atomic<CVarnexFileInfo*> started{nullptr};
 
-    CSingleLock HoldSummary() { return CSingleLock(m_summaryLock); }
-    void Ping() { PostListChangedMessage(); }
     size_t HookedFiles()
     {
         std::lock_guard lock(m_seenLock);
         return m_seen.size();
     }
 
-protected:
     void OnFileStartProcessing(CVarnexFileInfo* record) override
     {
         started.store(record);
@@ -136,17 +130,26 @@ protected:
         std::lock_guard lock(m_seenLock);
         m_seen.insert(record->GetInputFile());
     }
-    void OnSessionEnding() override
-    {
-        sessionEnd.Pass();
-        CFilterableVarnex::OnSessionEnding();
-    }
+    void OnSessionEnding() override { sessionEnd.Pass(); }
     void OnSessionPaused() override { paused.Pass(); }
     void OnSessionContinued() override { continued.Pass(); }
 
 private:
     std::mutex m_seenLock;
-    std::set<std::u16string> m_seen;  // a member the hooks use: gone before the base's destructor
+    std::set<std::u16string> m_seen;  // a member the hooks use
+};
+
+// A view's engine: the filterable session, its observer (a base that comes
+// first, so it outlives the session's threads) and a hold on the summary.
+class RaceSession : public RaceHooks, public CFilterableVarnex {
+public:
+    explicit RaceSession(HandlerTarget* handler)
+        : CFilterableVarnex(handler, nullptr, static_cast<RaceHooks*>(this))
+    {
+    }
+
+    CSingleLock HoldSummary() { return CSingleLock(m_summaryLock); }
+    void Ping() { PostListChangedMessage(); }
 };
 
 std::u16string MakeFolder(const TempDir& dir, const std::string& name, int files)
