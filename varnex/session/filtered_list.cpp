@@ -80,7 +80,7 @@ void CFilteredList::RebuildFilteredList(const CFileInfoFilter& filter)
 void CFilteredList::ClearFilter()
 {
     VARNEXSESSIONSUMMARY summary;
-    m_session->GetSessionSummary(summary);  // progress takes the processing list: before our locks
+    m_session->GetSessionSummary(summary);  // progress takes the summary lock: before ours
     {
         CSingleLock filtered(m_filteredFileList.GetCriticalSection());
         m_filterApplied.store(false);
@@ -117,7 +117,7 @@ void CFilteredList::GetFilteredSessionSummary(FILTEREDSESSIONSUMMARY& summary)
 
 void CFilteredList::GetCodepageStatisticList(CLockableMap<int, unsigned int>& target)
 {
-    CSingleLock lock(m_codepageStatistics.GetCriticalSection());
+    CSingleLock filtered(m_filteredFileList.GetCriticalSection());
     static_cast<std::map<int, unsigned int>&>(target) = m_codepageStatistics;
 }
 
@@ -126,15 +126,12 @@ void CFilteredList::GetCodepageStatisticList(CLockableMap<int, unsigned int>& ta
 
 void CFilteredList::OnClearingFileList()
 {
-    // The file, update and processing lists are held: the records go next.
+    // The file list, update list and file queue are held: the records go next.
     {
         CSingleLock filtered(m_filteredFileList.GetCriticalSection());
         m_filteredFileList.clear();
         m_filteredMembers.clear();
         m_filteredSummary = FILTEREDSESSIONSUMMARY{};
-    }
-    {
-        CSingleLock lock(m_codepageStatistics.GetCriticalSection());
         m_codepageStatistics.clear();
         m_countedCodepage.clear();
         m_retriesAhead.clear();
@@ -167,9 +164,9 @@ void CFilteredList::OnFileProcessed(CVarnexFileInfo* record)
 
 void CFilteredList::TakeProcessed(CVarnexFileInfo* record)
 {
+    const int codepage = CodepageNumber(record);
+    CSingleLock filtered(m_filteredFileList.GetCriticalSection());
     {
-        const int codepage = CodepageNumber(record);
-        CSingleLock lock(m_codepageStatistics.GetCriticalSection());
         auto ahead = m_retriesAhead.find(record);
         if (ahead != m_retriesAhead.end()) {
             // A retry already took this pass back before it was counted.
@@ -183,7 +180,6 @@ void CFilteredList::TakeProcessed(CVarnexFileInfo* record)
             m_countedCodepage[record] = codepage;
         }
     }
-    CSingleLock filtered(m_filteredFileList.GetCriticalSection());
     if (!m_filteringAllowed.load() || !m_filter)
         return;
     const bool passes = (*m_filter)(record);
@@ -209,7 +205,7 @@ void CFilteredList::OnPreparingFileRetry(CVarnexFileInfo* record)
 
 void CFilteredList::TakeBackProcessed(CVarnexFileInfo* record)
 {
-    CSingleLock lock(m_codepageStatistics.GetCriticalSection());
+    CSingleLock filtered(m_filteredFileList.GetCriticalSection());
     auto counted = m_countedCodepage.find(record);
     if (counted != m_countedCodepage.end()) {
         TakeBackCount(counted->second);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -26,17 +27,19 @@ struct VARNEX_API FILTEREDSESSIONSUMMARY : VARNEXSESSIONSUMMARY {
 // each code page has. It observes the session and then tells the next
 // observer (the owner's) of each step.
 //
+// One lock, the filtered list's, guards everything here: the applied filter,
+// the list, its members, the filtered summary and the counts per code page.
+// So a record is tested against one filter from start to end, and the list,
+// the filter and filteredFiles always agree.
+//
 // Lock order. Every path takes these in this order and never the other way:
-//   file list -> update list -> processing list (the session's reset holds
-//   all three while it calls OnClearingFileList)
+//   file list -> update list -> file queue (the session's reset holds all
+//   three while it calls OnClearingFileList)
 //   -> filtered list -> summary lock -> a record's lock.
 // ApplyFilter and ReApplyFilter take the file list before the filtered list,
-// as the reset does. Progress (which takes the processing list) is computed
-// before the filtered list is taken. The applied filter, the filtered list,
-// its members and the filtered summary are all guarded by the filtered
-// list's lock, so a record is tested against one filter from start to end and
-// the list, the filter and filteredFiles always agree. The statistics lock is
-// a leaf: nothing else is taken while it is held.
+// as the reset does; the session adds a record with the file list held.
+// Progress (which takes the summary lock) is computed before the filtered
+// list is taken.
 //
 // Callers holding the list from GetFilteredFileList may read its records
 // (whose locks come last) but must not call into the session meanwhile.
@@ -96,7 +99,7 @@ private:
     void TakeProcessed(CVarnexFileInfo* record);
     // Takes back the count of a record that is retried.
     void TakeBackProcessed(CVarnexFileInfo* record);
-    // Caller holds the statistics lock.
+    // Caller holds the filtered list.
     void TakeBackCount(int codepage);
 
     SessionObserver* const m_next;
@@ -104,15 +107,14 @@ private:
     std::atomic<bool> m_filterApplied{false};
     std::atomic<bool> m_filteringAllowed{false};
 
-    // Guarded by the filtered list's lock, as are the three members after it.
+    // Guarded by the filtered list's lock, as is every member after it.
     mutable CLockableVector<CVarnexFileInfo*> m_filteredFileList;
     FILTEREDSESSIONSUMMARY m_filteredSummary;
     // The same records, for the membership test of each processed record.
     std::unordered_set<const CVarnexFileInfo*> m_filteredMembers;
     std::unique_ptr<CFileInfoFilter> m_filter;
 
-    // Guarded by the statistics' own lock, as are the two maps after it.
-    CLockableMap<int, unsigned int> m_codepageStatistics;
+    std::map<int, unsigned int> m_codepageStatistics;
     // The code page each processed record is counted under, so a retry takes
     // back exactly its own count.
     std::unordered_map<const CVarnexFileInfo*, int> m_countedCodepage;

@@ -9,10 +9,11 @@ class CVarnexFileInfo;
 // session's own threads (the session thread, the finder, the converters) and
 // from the owner's thread for retries, pause and continue; an observer guards
 // its own state. Each runs without session locks except OnClearingFileList
-// and OnFileInfoDeleting (file, update and processing lists held) and
-// OnFileInfoAdding (file list held, the record already in it): those must not
-// call into the session. The observer must outlive the session, so an owner
-// declares it before the session it hands it to.
+// and OnFileInfoDeleting (the file list, update list and file queue held),
+// OnFileInfoAdding (file list held, the record already in it) and
+// OnSessionPaused and OnSessionContinued (the control and end locks held):
+// those must not call into the session. The observer must outlive the
+// session, so an owner declares it before the session it hands it to.
 class VARNEX_API SessionObserver {
 public:
     virtual ~SessionObserver() = default;

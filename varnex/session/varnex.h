@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,12 +48,15 @@ protected:
 // the owner's thread; records arrive from the session and finder threads and
 // are processed on the converter threads of the pool.
 //
-// Lock order, where two are held together: the file list, the update list,
-// the processing list, the file queue (a reset holds all four; the observer
-// hears of an added record with the file list held, so its own locks come
-// after that); the control lock before the end lock (a pause or a continue
-// checks and posts under the end lock).
-class VARNEX_API CVarnex : public CLockable, public CVarnexHelperThread, private CVarnexSessionWork {
+// Lock order, where two are held together (never the other way round):
+//   the file list -> the update list -> the file queue (a reset holds all
+//   three while the observer hears of it); the file list -> the observer's
+//   own locks (an added record is told with the list held);
+//   the summary lock -> a record's lock (counts and progress read records);
+//   the control lock -> the end lock -> the handler lock (a pause or a
+//   continue checks the running flags and posts under the end lock);
+//   the exporter lock -> a record's lock.
+class VARNEX_API CVarnex : public CVarnexHelperThread, private CVarnexSessionWork {
 public:
     // Stops the session and joins its threads before any part of it goes.
     ~CVarnex() override;
@@ -115,7 +119,7 @@ public:
     void GetSessionSummary(VARNEXSESSIONSUMMARY& summary);
     // The summary with the progress as last computed (CalcProgress).
     void GetSessionSummaryAsComputed(VARNEXSESSIONSUMMARY& summary) const;
-    // Recomputes progress and progressDetailed; takes the processing list.
+    // Recomputes progress and progressDetailed; takes the summary lock.
     void CalcProgress();
     void PostListChangedMessage() { PostHandlerInfo(VARNEXMESSAGE_LISTCHANGED, 0); }
     // Folders that could not be listed in this session.
@@ -148,8 +152,11 @@ protected:
     bool WaitForPause();
     bool WaitForContinue();
 
+    // Guards the summary and the records being processed, whose progress
+    // the summary's progress adds up.
     mutable CCriticalSection m_summaryLock;
     VARNEXSESSIONSUMMARY m_summary;
+    std::list<CVarnexFileInfo*> m_processing;
 
 private:
     void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
@@ -182,7 +189,6 @@ private:
     std::atomic<bool> m_dispatching{false};
     CSessionRecordStore m_records;
     CLockableList<CVarnexFileInfo*> m_updateList;
-    CLockableList<CVarnexFileInfo*> m_processingList;
 
     mutable CCriticalSection m_exporterLock;
     CVarnexResultExporter* m_exporter = nullptr;

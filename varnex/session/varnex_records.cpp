@@ -106,8 +106,8 @@ CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
 void CVarnex::SessionFileStarted(CVarnexFileInfo* record)
 {
     m_observer->OnFileStartProcessing(record);
-    CSingleLock lock(m_processingList.GetCriticalSection());
-    m_processingList.push_back(record);
+    CSingleLock lock(m_summaryLock);
+    m_processing.push_back(record);
 }
 
 namespace {
@@ -130,11 +130,8 @@ bool IsError(VARNEXRESULTSTATE state)
 void CVarnex::SessionFileFinished(CVarnexFileInfo* record)
 {
     {
-        CSingleLock lock(m_processingList.GetCriticalSection());
-        m_processingList.remove(record);
-    }
-    {
         CSingleLock lock(m_summaryLock);
+        m_processing.remove(record);
         ++m_summary.processedFiles;
         const VARNEXRESULTSTATE state = record->GetResultState();
         if (IsWarning(state))
@@ -219,10 +216,14 @@ bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDet
 void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
 {
     {
+        // No worker runs: the records being processed are only forgotten
+        // before they go.
+        CSingleLock lock(m_summaryLock);
+        m_processing.clear();
+    }
+    {
         CSingleLock files(GetFileList().GetCriticalSection());
         CSingleLock updates(m_updateList.GetCriticalSection());
-        CSingleLock processing(m_processingList.GetCriticalSection());
-        m_processingList.clear();
         m_updateList.clear();
         {
             // Queued retries point into the list that is about to go.
@@ -259,24 +260,17 @@ void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE st
 
 void CVarnex::CalcProgress()
 {
-    uint64_t processed, total;
-    {
-        CSingleLock lock(m_summaryLock);
-        processed = m_summary.processedFiles;
-        total = m_summary.totalFiles;
-    }
+    CSingleLock lock(m_summaryLock);
+    const uint64_t processed = m_summary.processedFiles;
+    const uint64_t total = m_summary.totalFiles;
     uint64_t running = 0;
-    {
-        CSingleLock lock(m_processingList.GetCriticalSection());
-        for (CVarnexFileInfo* record : m_processingList)
-            running += record->GetProgress();
-    }
+    for (CVarnexFileInfo* record : m_processing)
+        running += record->GetProgress();
     uint32_t progress = 0, detailed = 0;
     if (total != 0) {
         progress = static_cast<uint32_t>(std::min<uint64_t>(processed * 100 / total, 100));
         detailed = static_cast<uint32_t>(std::min<uint64_t>((processed * 100 + running) / total, 100));
     }
-    CSingleLock lock(m_summaryLock);
     m_summary.progress = progress;
     m_summary.progressDetailed = detailed;
 }
