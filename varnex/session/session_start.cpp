@@ -4,6 +4,9 @@
 
 bool StartNewSession(CVarnex& session, const SessionStartParams& params)
 {
+    // A running session may not have taken its own items yet.
+    if (session.IsRunning() || session.IsStopping())
+        return false;
     // Items an earlier start left behind are not this session's.
     session.ClearPreparedJobs();
     session.SetResultExporter(params.exporter, false);

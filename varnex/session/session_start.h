@@ -17,6 +17,8 @@ struct VARNEX_API SessionStartParams {
     CVarnexResultExporter* exporter = nullptr;
 };
 
-// Starts a new session of params on an idle session: its records and counts
-// start over. False, and nothing left prepared, when it does not start.
+// Starts a new session of params, from the owner's thread: its records and
+// counts start over. False, and nothing left prepared, when it does not start
+// (a session still runs, or its thread cannot be made); a running session's
+// own items are left alone.
 [[nodiscard]] VARNEX_API bool StartNewSession(CVarnex& session, const SessionStartParams& params);
