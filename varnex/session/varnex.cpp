@@ -30,7 +30,8 @@ unsigned CVarnexHelperThread::ThreadHandler()
 
 CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer)
     : m_observer(observer ? observer : &NoSessionObserver()),
-      m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
+      m_defaultOwnerData(defaultOwnerData),
+      m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
 {
     if (handler)
         m_handlers.push_back(handler);

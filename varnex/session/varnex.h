@@ -146,17 +146,17 @@ public:
 
 protected:
     std::vector<CThreadBase*> OnVarnexThreadStart() override;
+    // Joins the converters once the finder has ended, then ends the session.
     void OnVarnexThreadStop() override;
 
     void HandleJob(const tagVARNEXBATCHJOBITEM& item);
     bool WaitForPause();
     bool WaitForContinue();
 
-    // Guards the summary and the records being processed, whose progress
-    // the summary's progress adds up.
+    // Guards the summary and the records being processed (m_processing),
+    // whose progress the summary's progress adds up.
     mutable CCriticalSection m_summaryLock;
     VARNEXSESSIONSUMMARY m_summary;
-    std::list<CVarnexFileInfo*> m_processing;
 
 private:
     void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
@@ -186,6 +186,7 @@ private:
     void ResetSession(VARNEXSESSIONTYPE type);
 
     SessionObserver* const m_observer;  // never null
+    std::list<CVarnexFileInfo*> m_processing;  // under m_summaryLock
     std::atomic<bool> m_dispatching{false};
     CSessionRecordStore m_records;
     CLockableList<CVarnexFileInfo*> m_updateList;

@@ -41,7 +41,8 @@ bool CWorkerPool::Start(std::function<void(std::stop_token)> body)
             --m_live;
             m_changed.notify_all();
         });
-    } catch (const std::system_error&) {
+    } catch (...) {
+        // Refused, or no memory for the worker: it never ran.
         --m_live;
         return false;
     }

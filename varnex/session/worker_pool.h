@@ -23,7 +23,8 @@ public:
     CWorkerPool& operator=(const CWorkerPool&) = delete;
 
     // Starts one more worker running body. False, and nothing started, when
-    // the system refuses a thread or a stop was requested since Clear.
+    // the system refuses a thread (or memory for it) or a stop was requested
+    // since Clear.
     bool Start(std::function<void(std::stop_token)> body);
     // Asks every worker to stop, also those started from now until Clear;
     // a parked worker leaves the gate at once.
