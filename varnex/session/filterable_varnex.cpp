@@ -1,9 +1,15 @@
 #include "varnex/session/filterable_varnex.h"
 
 CFilterableVarnex::CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer)
-    : CFilteredList(observer), CVarnex(handler, defaultOwnerData, static_cast<CFilteredList*>(this))
+    : CFilterableVarnex(handler, defaultOwnerData, std::make_unique<CFilteredList>(observer))
 {
-    Follow(this);
+}
+
+CFilterableVarnex::CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData,
+                                     std::unique_ptr<CFilteredList> list)
+    : CVarnex(handler, defaultOwnerData, std::move(list)), m_list(static_cast<CFilteredList*>(OwnObserver()))
+{
+    m_list->Follow(this);
 }
 
 CFilterableVarnex::~CFilterableVarnex() = default;

@@ -6,22 +6,29 @@
 
 // The session the views use: a session with a filtered list that follows it
 // (see CFilteredList), which observes the session before the owner's
-// observer does. The list is a base that comes before the session, so the
-// session's threads, which call into it, are joined before it goes.
-class VARNEX_API CFilterableVarnex : private CFilteredList, public CVarnex {
+// observer does. The session owns the list, so it goes only once the
+// session's threads, which call into it, have been joined.
+class VARNEX_API CFilterableVarnex : public CVarnex {
 public:
     CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer = nullptr);
     ~CFilterableVarnex() override;
-    CFilterableVarnex(const CFilterableVarnex&) = delete;
-    CFilterableVarnex& operator=(const CFilterableVarnex&) = delete;
 
-    using CFilteredList::AllowFiltering;
-    using CFilteredList::ApplyFilter;
-    using CFilteredList::ClearFilter;
-    using CFilteredList::GetCodepageStatisticList;
-    using CFilteredList::GetFilteredFileList;
-    using CFilteredList::GetFilteredSessionSummary;
-    using CFilteredList::IsFilterApplied;
-    using CFilteredList::IsFilteringAllowered;
-    using CFilteredList::ReApplyFilter;
+    // See CFilteredList.
+    void AllowFiltering(bool allow) { m_list->AllowFiltering(allow); }
+    bool IsFilteringAllowered() const { return m_list->IsFilteringAllowered(); }
+    bool IsFilterApplied() const { return m_list->IsFilterApplied(); }
+    bool ApplyFilter(const CFileInfoFilter& filter) { return m_list->ApplyFilter(filter); }
+    bool ReApplyFilter() { return m_list->ReApplyFilter(); }
+    void ClearFilter() { m_list->ClearFilter(); }
+    CLockableVector<CVarnexFileInfo*>& GetFilteredFileList() const { return m_list->GetFilteredFileList(); }
+    void GetFilteredSessionSummary(FILTEREDSESSIONSUMMARY& summary) { m_list->GetFilteredSessionSummary(summary); }
+    void GetCodepageStatisticList(CLockableMap<int, unsigned int>& target)
+    {
+        m_list->GetCodepageStatisticList(target);
+    }
+
+private:
+    CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, std::unique_ptr<CFilteredList> list);
+
+    CFilteredList* const m_list;  // the session's own observer
 };

@@ -31,10 +31,26 @@ unsigned CVarnexHelperThread::ThreadHandler()
 CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer)
     : m_observer(observer ? observer : &NoSessionObserver()),
       m_defaultOwnerData(defaultOwnerData),
-      m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
+      m_finder(std::make_unique<CVarnexFileFinderThread>(&m_work))
 {
     if (handler)
         m_handlers.push_back(handler);
+}
+
+CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData, std::unique_ptr<SessionObserver> ownObserver)
+    : m_ownObserver(std::move(ownObserver)),
+      m_observer(m_ownObserver ? m_ownObserver.get() : &NoSessionObserver()),
+      m_defaultOwnerData(defaultOwnerData),
+      m_finder(std::make_unique<CVarnexFileFinderThread>(&m_work))
+{
+    if (handler)
+        m_handlers.push_back(handler);
+}
+
+CVarnex::SessionThread::~SessionThread()
+{
+    // Its handler reads the session; the session has joined it already.
+    SetStopAndWait();
 }
 
 SessionObserver& NoSessionObserver()
@@ -53,7 +69,7 @@ void CVarnex::DisposeVarnex()
     if (m_disposed.exchange(true))
         return;
     Stop();
-    WaitForThreadExit();
+    m_thread.WaitForThreadExit();
     m_finder.reset();
     ResetSession(VARNEXSESSIONTYPE_NONE);
 }
@@ -172,7 +188,7 @@ bool CVarnex::Start(bool resume)
     std::lock_guard control(m_controlLock);
     if (m_stopping.load() || m_running.load())
         return false;
-    WaitForThreadExit();
+    m_thread.WaitForThreadExit();
     m_resumeRequested = resume;
     // Running from here on, so that a Stop right after Start always stops; the
     // flags a Pause or Stop may set next are reset here, never on the session
@@ -186,12 +202,12 @@ bool CVarnex::Start(bool resume)
     m_running.store(true);
     m_status.store(VARNEXSESSIONSTATUS_RUNNING);
     m_workers.Clear();  // as CreateThread clears the session thread's own signals
-    if (!CreateThread()) {
+    if (!m_thread.CreateThread()) {
         m_running.store(false);
         m_status.store(VARNEXSESSIONSTATUS_IDLE);
         return false;
     }
-    WaitForThreadRunning();
+    m_thread.WaitForThreadRunning();
     return true;
 }
 
@@ -226,10 +242,10 @@ std::vector<CThreadBase*> CVarnex::StartSession()
         m_finder->ClearExcludedFolders();
         CSingleLock lock(m_outputFolders.GetCriticalSection());
         m_outputFolders.m_folders.clear();
-        m_preparedJobs.Deploy(*this, &m_outputFolders);
+        m_preparedJobs.Deploy(m_work, &m_outputFolders);
     } else {
         CSingleLock lock(m_outputFolders.GetCriticalSection());
-        m_preparedJobs.Deploy(*this, &m_outputFolders);
+        m_preparedJobs.Deploy(m_work, &m_outputFolders);
     }
     {
         CSingleLock lock(m_exporterLock);
@@ -253,7 +269,7 @@ std::vector<CThreadBase*> CVarnex::StartSession()
     std::vector<CThreadBase*> children;
     // The finder follows the session thread's own stop and pause signals,
     // the converters the pool's.
-    const bool finderStarted = m_finder->CreateThread(&Signals());
+    const bool finderStarted = m_finder->CreateThread(&m_thread.ChildSignals());
     if (finderStarted)
         children.push_back(m_finder.get());
     else
@@ -264,7 +280,7 @@ std::vector<CThreadBase*> CVarnex::StartSession()
     for (unsigned i = 0; i < wanted; ++i) {
         std::shared_ptr<CConverterThread> converter;
         try {
-            converter = std::make_shared<CConverterThread>(static_cast<CVarnexSessionWork*>(this), m_workers);
+            converter = std::make_shared<CConverterThread>(&m_work, m_workers);
         } catch (const std::bad_alloc&) {
             break;
         }
@@ -350,12 +366,12 @@ void CVarnex::Pause()
         // A pause right after Start waits for STARTED: posted after PAUSED,
         // it would show a running session that is in fact paused.
         std::unique_lock end(m_endLock);
-        while (!m_startPosted && m_running.load() && IsThreadAlive())
+        while (!m_startPosted && m_running.load() && m_thread.IsThreadAlive())
             m_startPostedChanged.wait_for(end, std::chrono::milliseconds(50));
         if (m_stopping.load() || !m_running.load() || m_paused.load())
             return;
         m_paused.store(true);
-        SetPause();
+        m_thread.SetPause();
         m_workers.Pause();
     }
     WaitForPause();
@@ -376,7 +392,7 @@ void CVarnex::Continue()
         if (m_stopping.load() || !m_running.load() || !m_paused.load())
             return;
         m_paused.store(false);
-        SetContinue();
+        m_thread.SetContinue();
         m_workers.Continue();
     }
     WaitForContinue();
@@ -419,12 +435,12 @@ void CVarnex::Stop()
     m_stopping.store(true);
     m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
     RequestStop();
-    WaitForThreadExit();
+    m_thread.WaitForThreadExit();
 }
 
 void CVarnex::RequestStop()
 {
-    SetStop();
+    m_thread.SetStop();
     m_workers.RequestStop();
 }
 

@@ -46,7 +46,11 @@ protected:
 //
 // Threads: Start, Pause, Continue, Stop, retries and configuration come from
 // the owner's thread; records arrive from the session and finder threads and
-// are processed on the converter threads of the pool.
+// are processed on the converter threads of the pool. The threads reach the
+// session only through members of it (the session thread, the work the
+// finder and the converters are given) and the observer, never through a
+// virtual function of the session itself: so a subclass's destructor may
+// run while they still do, and the session's own destructor joins them.
 //
 // Lock order, where two are held together (never the other way round):
 //   the file list -> the update list -> the file queue (a reset holds all
@@ -56,10 +60,12 @@ protected:
 //   the control lock -> the end lock -> the handler lock (a pause or a
 //   continue checks the running flags and posts under the end lock);
 //   the exporter lock -> a record's lock.
-class VARNEX_API CVarnex : public CVarnexHelperThread, private CVarnexSessionWork {
+class VARNEX_API CVarnex {
 public:
     // Stops the session and joins its threads before any part of it goes.
-    ~CVarnex() override;
+    virtual ~CVarnex();
+    CVarnex(const CVarnex&) = delete;
+    CVarnex& operator=(const CVarnex&) = delete;
 
     // The observer, when given, is told of every step (see SessionObserver)
     // and must outlive the session: its owner declares it before the session.
@@ -113,6 +119,9 @@ public:
     VARNEXSESSIONSTATUS GetSessionStatus() const { return m_status.load(); }
     VARNEXSESSIONSTOPREASON GetStopReason() const { return m_stopReason.load(); }
     bool HasIncomingJob() const;
+    // Joins the session thread, which runs its last steps after it posted
+    // STOPPED; true at once when none runs.
+    bool WaitForThreadExit() { return m_thread.WaitForThreadExit(); }
 
     CLockableVector<CVarnexFileInfo*>& GetFileList() const { return m_records.List(); }
     CLockableQueue<CVarnexFileInfo*, 0>& GetFileQueue() const { return m_fileQueue; }
@@ -145,9 +154,10 @@ public:
     static std::u16string GenerateTargetPath(const char16_t* file, const char16_t* outputFolder);
 
 protected:
-    std::vector<CThreadBase*> OnVarnexThreadStart() override;
-    // Joins the converters once the finder has ended, then ends the session.
-    void OnVarnexThreadStop() override;
+    // A session that owns its observer (a filtered list): it goes once the
+    // threads that call it have been joined.
+    CVarnex(HandlerTarget* handler, void* defaultOwnerData, std::unique_ptr<SessionObserver> ownObserver);
+    SessionObserver* OwnObserver() const { return m_ownObserver.get(); }
 
     void HandleJob(const tagVARNEXBATCHJOBITEM& item);
     bool WaitForPause();
@@ -159,6 +169,58 @@ protected:
     VARNEXSESSIONSUMMARY m_summary;
 
 private:
+    // The session thread: its hooks start and end the session.
+    class SessionThread final : public CVarnexHelperThread {
+    public:
+        explicit SessionThread(CVarnex& session) : m_session(session) {}
+        ~SessionThread() override;
+        // What the finder follows: this thread's stop and pause.
+        CThreadSignals& ChildSignals() const { return Signals(); }
+
+    protected:
+        std::vector<CThreadBase*> OnVarnexThreadStart() override { return m_session.OnVarnexThreadStart(); }
+        void OnVarnexThreadStop() override { m_session.OnVarnexThreadStop(); }
+
+    private:
+        CVarnex& m_session;
+    };
+
+    // What the finder and the converters may reach of the session.
+    class Work final : public CVarnexSessionWork {
+    public:
+        explicit Work(CVarnex& session) : m_session(session) {}
+
+        void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) override { m_session.HandleJob(item); }
+        void SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+                             const std::u16string& outputPath) override
+        {
+            m_session.SessionAddFound(job, inputPath, outputPath);
+        }
+        void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) override
+        {
+            m_session.SessionAddSkipped(path, state, std::move(why));
+        }
+        void SessionCountFolderError() override { ++m_session.m_unreadableFolders; }
+        void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const override
+        {
+            m_session.SafeCopyJobSetting(&setting);
+        }
+        CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs) override
+        {
+            return m_session.TakeQueuedRecord(noMore, waitMs);
+        }
+        void SessionFileStarted(CVarnexFileInfo* record) override { m_session.SessionFileStarted(record); }
+        void SessionFileFinished(CVarnexFileInfo* record) override { m_session.SessionFileFinished(record); }
+        bool SessionNotifyUpdate(CVarnexFileInfo* record) override { return m_session.SessionNotifyUpdate(record); }
+
+    private:
+        CVarnex& m_session;
+    };
+
+    // Starts the finder and the converters (on the session thread).
+    std::vector<CThreadBase*> OnVarnexThreadStart();
+    // Joins the converters once the finder has ended, then ends the session.
+    void OnVarnexThreadStop();
     void PostHandlerInfo(VARNEXMESSAGE message, intptr_t data);
     // Stops and joins every thread and lets the records go; runs once.
     void DisposeVarnex();
@@ -166,26 +228,24 @@ private:
     void RequestStop();
     // Resets or resumes the session and starts the finder and converter threads.
     std::vector<CThreadBase*> StartSession();
-    // What the threads may reach (CVarnexSessionWork).
-    void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) override { HandleJob(item); }
+    // What the threads reach through Work (see CVarnexSessionWork).
     void SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
-                         const std::u16string& outputPath) override;
-    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) override;
-    void SessionCountFolderError() override;
-    void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const override { SafeCopyJobSetting(&setting); }
-    CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs) override;
-    void SessionFileStarted(CVarnexFileInfo* record) override;
+                         const std::u16string& outputPath);
+    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why);
+    CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs);
+    void SessionFileStarted(CVarnexFileInfo* record);
     // Counts the record and then marks it finished, as one step under the
     // summary lock, so a retry never undoes counts that were not yet added.
-    void SessionFileFinished(CVarnexFileInfo* record) override;
-    bool SessionNotifyUpdate(CVarnexFileInfo* record) override;
+    void SessionFileFinished(CVarnexFileInfo* record);
+    bool SessionNotifyUpdate(CVarnexFileInfo* record);
 
     // Counts and lists the record, which the store keeps from now on.
     CVarnexFileInfo* SessionAddFile(std::unique_ptr<CVarnexFileInfo> record);
     bool SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDetect, bool setCodepage, int codepage);
     void ResetSession(VARNEXSESSIONTYPE type);
 
-    SessionObserver* const m_observer;  // never null
+    const std::unique_ptr<SessionObserver> m_ownObserver;  // may be null
+    SessionObserver* const m_observer;                     // never null
     std::list<CVarnexFileInfo*> m_processing;  // under m_summaryLock
     std::atomic<bool> m_dispatching{false};
     CSessionRecordStore m_records;
@@ -221,12 +281,14 @@ private:
     VARNEXJOBSETTING m_runningSetting;  // the copy the running session uses
 
 
+    Work m_work{*this};
     std::unique_ptr<CVarnexFileFinderThread> m_finder;
     mutable CLockableQueue<CVarnexFileInfo*, 0> m_fileQueue;
     std::condition_variable_any m_queueChanged;
     CVarnexBatchJob m_preparedJobs;
     COutputFolderList m_outputFolders;
     std::atomic<unsigned> m_unreadableFolders{0};
+    SessionThread m_thread{*this};
     // Last: its threads are joined before the members they use go.
     CWorkerPool m_workers;
 };

@@ -105,9 +105,12 @@ CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
 
 void CVarnex::SessionFileStarted(CVarnexFileInfo* record)
 {
+    {
+        CSingleLock lock(m_summaryLock);
+        m_processing.push_back(record);
+    }
+    // Told without the summary lock: an observer may wait on whoever holds it.
     m_observer->OnFileStartProcessing(record);
-    CSingleLock lock(m_summaryLock);
-    m_processing.push_back(record);
 }
 
 namespace {
@@ -240,11 +243,6 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
         m_summary.sessionType = type;
     }
     m_observer->OnSessionReset(type);
-}
-
-void CVarnex::SessionCountFolderError()
-{
-    ++m_unreadableFolders;
 }
 
 void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why)
