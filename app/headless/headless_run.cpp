@@ -22,6 +22,7 @@
 #include "varnex/export/csv_exporter.h"
 #include "varnex/export/json_exporter.h"
 #include "varnex/export/xml_exporter.h"
+#include "varnex/session/session_start.h"
 #include "varnex/session/varnex.h"
 
 using headless::Arg;
@@ -32,11 +33,8 @@ using headless::TrH;
 namespace {
 
 // Hands finished records and the end of the session to the main thread.
-class HeadlessSession : public CVarnex, private HandlerTarget {
+class HeadlessFollower : public SessionObserver {
 public:
-    HeadlessSession() : CVarnex(nullptr, nullptr) { RegisterHandlerWnd(this); }
-    ~HeadlessSession() override { DisposeVarnex(); }
-
     // Waits until something happened or the timeout passed; moves the
     // finished records out. True once the session has stopped.
     bool Wait(std::chrono::milliseconds timeout, std::deque<CVarnexFileInfo*>& finished)
@@ -53,7 +51,6 @@ public:
         return m_current;
     }
 
-protected:
     void OnFileStartProcessing(CVarnexFileInfo* record) override
     {
         std::lock_guard lock(m_mutex);
@@ -69,16 +66,14 @@ protected:
             m_changed.notify_one();
     }
 
-private:
-    void Post(unsigned, uintptr_t wParam, intptr_t) override
+    void OnSessionStopped(VARNEXSESSIONSTOPREASON&) override
     {
-        if (static_cast<VARNEXMESSAGE>(wParam) != VARNEXMESSAGE_STOPPED)
-            return;
         std::lock_guard lock(m_mutex);
         m_stopped = true;
         m_changed.notify_one();
     }
 
+private:
     static constexpr size_t kWakeEvery = 256;
 
     std::mutex m_mutex;
@@ -155,14 +150,14 @@ bool PrepareOutputFolder(const HeadlessPlan& plan, const HeadlessConsole& consol
 
 // Shows the files as they finish, and the progress, until the session has
 // stopped; a stop signal (Ctrl-C) stops it.
-void FollowSession(HeadlessSession& session, const platform::StopSignals& stopSignals, HeadlessReporter& reporter,
-                   const HeadlessConsole& console)
+void FollowSession(CVarnex& session, HeadlessFollower& follower, const platform::StopSignals& stopSignals,
+                   HeadlessReporter& reporter, const HeadlessConsole& console)
 {
     bool stopRequested = false;
     std::deque<CVarnexFileInfo*> finished;
     VARNEXSESSIONSUMMARY summary;
     for (bool stopped = false; !stopped;) {
-        stopped = session.Wait(std::chrono::milliseconds(100), finished);
+        stopped = follower.Wait(std::chrono::milliseconds(100), finished);
         if (stopSignals.Requested() && !stopRequested) {
             stopRequested = true;
             reporter.ClearBar();
@@ -175,13 +170,13 @@ void FollowSession(HeadlessSession& session, const platform::StopSignals& stopSi
             reporter.Finished(*record, summary.totalFiles);
         finished.clear();
         reporter.Bar(summary.processedFiles, summary.totalFiles, session.HasIncomingJob(),
-                     session.CurrentFile());
+                     follower.CurrentFile());
     }
     reporter.ClearBar();
 }
 
 // The summary and what else the user must be told; the exit status.
-int EndRun(HeadlessSession& session, HeadlessReporter& reporter, const HeadlessPlan& plan, bool report,
+int EndRun(CVarnex& session, HeadlessReporter& reporter, const HeadlessPlan& plan, bool report,
            const HeadlessConsole& console)
 {
     VARNEXSESSIONSUMMARY summary;
@@ -252,11 +247,9 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
 
     // Caught from before the session starts until it is gone.
     platform::StopSignals stopSignals;
-    HeadlessSession session;
-    if (exporter)
-        session.SetResultExporter(exporter.get(), false);
-    session.PrepareJob(plan.item);
-    if (!session.Start(setting)) {
+    HeadlessFollower follower;
+    CVarnex session(nullptr, nullptr, &follower);
+    if (!StartNewSession(session, SessionStartParams{setting, {plan.item}, exporter.get()})) {
         fprintf(console.err, "varnelpro: %s\n", Out(TrH("the session could not start")).c_str());
         return HEADLESS_EXIT_BAD_START;
     }
@@ -265,7 +258,7 @@ int RunHeadless(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobS
     if (plan.standardOutputTaken)
         shown.out = console.err;  // standard output is the output or the report
     HeadlessReporter reporter(shown, plan.detectOnly, plan.item.folder ? plan.item.inputPath : std::u16string());
-    FollowSession(session, stopSignals, reporter, console);
+    FollowSession(session, follower, stopSignals, reporter, console);
     return EndRun(session, reporter, plan, exporter != nullptr, console);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 #include "app/headless/console_text.h"
@@ -19,7 +20,7 @@
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
-#include "varnex/session/file_job.h"
+#include "varnex/convert/file_job.h"
 
 using headless::Arg;
 using headless::Out;
@@ -170,7 +171,20 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
     // file of no bytes in a folder is.
     const bool empty = fromStdin && source.head.empty() && source.whole;
 
-    CFileJob job(setting, [&stopSignals] { return !stopSignals.Requested(); });
+    StreamProgress progress;
+    progress.err = console.err;
+    FileJobParams params = FileJobParamsOf(setting);
+    std::stop_source stop;
+    params.stop = stop.get_token();
+    params.gate = [&stopSignals, &stop] {
+        if (stopSignals.Requested())
+            stop.request_stop();
+    };
+    if (console.progressBar && !options.quiet) {
+        params.progress = StreamProgress::Show;
+        params.progressData = &progress;
+    }
+    CFileJob job(std::move(params));
     VARNEXFILEOUTCOME outcome;
     if (conversion.inputCodepage) {
         outcome.codepage = *conversion.inputCodepage;
@@ -209,13 +223,10 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
     } else {
         target.path = *options.outputPath;
     }
-    StreamProgress progress;
-    progress.err = console.err;
-    if (console.progressBar && !options.quiet)
-        job.SetProgress(StreamProgress::Show, &progress);
-    VARNEXCONVERSIONOPTIONS asked = conversion;
-    asked.copyUnconverted = copy;
-    job.Write(source, target, asked, outcome);
+    FileJobOutput output = FileJobOutputOf(conversion);
+    output.copyUnconverted = copy;
+    progress.start = progress.last = std::chrono::steady_clock::now();  // the rate is the writing's
+    outcome = job.Write(source, target, output, std::move(outcome));
     progress.Clear();
     const bool detected = !conversion.inputCodepage || outcome.operation == VARNEXRESULTOPERATION_COPIED;
     if (!options.quiet || outcome.state != VARNEXRESULTSTATE_OK)

@@ -10,28 +10,29 @@
 #include "app/window/output_proposal.h"
 #include "app/window/qt_text.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/session/session_start.h"
 
 namespace {
 
-// The file view's engine: every file it writes joins the list as a record of
-// its own, known without detection when it was converted (its code page is the
-// output form's), detected like any file when it was copied as it was. The
-// input's record then no longer names it.
-class CFileViewSession : public CVarnexViewSession {
+// What the file view's session does: every file it writes joins the list as
+// a record of its own, known without detection when it was converted (its code
+// page is the output form's), detected like any file when it was copied as it
+// was. The input's record then no longer names it.
+class CFileViewNotifier : public CListNotifier {
 public:
-    using CVarnexViewSession::CVarnexViewSession;
-    ~CFileViewSession() override { DisposeVarnex(); }
+    using CListNotifier::CListNotifier;
+    // Set before the session first starts.
+    void SetSession(CVarnex* session) { m_session = session; }
 
-protected:
     void OnFileProcessed(CVarnexFileInfo* record) override
     {
-        CVarnexViewSession::OnFileProcessed(record);
+        CListNotifier::OnFileProcessed(record);
         const VARNEXRESULTOPERATION operation = record->GetResultOperation();
         const std::u16string output = record->GetOutputFile();
         if (operation == VARNEXRESULTOPERATION_NONE || output.empty())
             return;
-        auto* written = new CVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), output.c_str(), nullptr,
-                                            GetDefaultOwnerData());
+        auto written = std::make_unique<CVarnexFileInfo>(m_session->IncrementQueueFileUniqueIdCounter(),
+                                                         output.c_str(), nullptr, m_session->GetDefaultOwnerData());
         const CCodepageInfo* input = record->GetCodepageInfo();
         if (operation == VARNEXRESULTOPERATION_CONVERTED && input != nullptr && input->GetCodepage() != -1) {
             written->SetAllowAutoDetect(false);
@@ -39,8 +40,11 @@ protected:
             written->SetHasBom(record->GetWriteBOM());
         }
         record->SetOutputFile(nullptr);
-        HandleFileInfo(written);
+        m_session->HandleFileInfo(std::move(written));
     }
+
+private:
+    CVarnex* m_session = nullptr;
 };
 
 }  // namespace
@@ -48,7 +52,10 @@ protected:
 CFileListView::CFileListView(QWidget* parent) : CVarnexListView(CVarnexListModel::FileColumns(), parent)
 {
     setObjectName(QStringLiteral("FileView"));
-    InitSession(std::make_unique<CFileViewSession>(Target()));
+    auto notifier = std::make_unique<CFileViewNotifier>(Target());
+    CFileViewNotifier* files = notifier.get();
+    InitSession(std::move(notifier));
+    files->SetSession(&Session());
     m_options.writeBom = false;  // UTF-8 without a mark unless the profile asks
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -113,19 +120,15 @@ void CFileListView::StartFolderWhenDue()
     m_folderDue = false;
     m_stopAsked = false;
     m_converting = false;
-    VARNEXJOBSETTING setting = m_job;
-    setting.detectOnly = true;
-    VARNEXBATCHJOBITEM item;
+    SessionStartParams start;
+    start.setting = m_job;
+    start.setting.detectOnly = true;
+    VARNEXBATCHJOBITEM& item = start.items.emplace_back();
     item.folder = true;
     item.options.recursive = false;
     item.options.processHiddenFiles = false;
     item.inputPath = m_folder;
-    CFilterableVarnex& session = Session();
-    session.ClearPreparedJobs();
-    session.SetJobSetting(setting);
-    session.PrepareJob(item);
-    if (!session.Start(false))
-        session.ClearPreparedJobs();
+    (void)StartNewSession(Session(), start);  // one that does not start leaves the list as it was
 }
 
 void CFileListView::OnSessionMessage(VARNEXMESSAGE message, intptr_t /*lParam*/)

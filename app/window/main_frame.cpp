@@ -33,8 +33,8 @@
 #include "app/window/preference_sheet.h"
 #include "app/window/preview_wnd.h"
 #include "app/window/qt_text.h"
+#include "app/window/session_list_view.h"
 #include "app/window/shell_actions.h"
-#include "app/window/varnex_session_view.h"
 #include "app/window/varnex_tray_icon.h"
 
 namespace {
@@ -67,7 +67,7 @@ CMainFrame::CMainFrame(CMySettings& settings, CLocaleResourceManager& locales, C
     CreateStatusBar();
     ConnectViews();
     m_tray = new CVarnexTrayIcon(this);
-    connect(m_sessionView, &CVarnexSessionView::trayTextChanged, m_tray, &CVarnexTrayIcon::SetStatusLine);
+    connect(m_sessionView, &CSessionListView::trayTextChanged, m_tray, &CVarnexTrayIcon::SetStatusLine);
     m_tray->Show();
     resize(1280, 800);
     RestoreLayout();
@@ -124,7 +124,7 @@ void CMainFrame::CreateViews()
     m_fileView = new CFileListView(m_tabs);
     m_fileView->SetJobSetting(m_settings.GetJobSetting());
     m_fileView->SetConvertOptions(m_settings.GetCurrentProfile().options);
-    m_sessionView = new CVarnexSessionView(m_tabs);
+    m_sessionView = new CSessionListView(m_tabs);
     m_tabs->addTab(m_fileView, Qs(Tr("MainFrame", "File View")));
     m_tabs->addTab(m_sessionView, Qs(Tr("MainFrame", "Session View")));
     auto* layout = new QVBoxLayout(central);
@@ -212,8 +212,8 @@ void CMainFrame::CreateMenus()
     m_continueAction = operation->addAction(Qs(Tr("MainFrame", "&Continue Session")));
     m_pauseAction = operation->addAction(Qs(Tr("MainFrame", "&Pause")));
     m_stopAction = operation->addAction(Qs(Tr("MainFrame", "&Stop")));
-    connect(m_continueAction, &QAction::triggered, m_sessionView, &CVarnexSessionView::Continue);
-    connect(m_pauseAction, &QAction::triggered, m_sessionView, &CVarnexSessionView::Pause);
+    connect(m_continueAction, &QAction::triggered, m_sessionView, &CSessionListView::Continue);
+    connect(m_pauseAction, &QAction::triggered, m_sessionView, &CSessionListView::Pause);
     connect(m_stopAction, &QAction::triggered, this, [this] {
         if (isMinimized())
             showNormal();
@@ -279,10 +279,10 @@ void CMainFrame::ConnectViews()
             m_filters->Refresh();
         });
     }
-    connect(m_sessionView, &CVarnexSessionView::tabTitleChanged, this,
+    connect(m_sessionView, &CSessionListView::tabTitleChanged, this,
             [this](const QString& title) { m_tabs->setTabText(m_tabs->indexOf(m_sessionView), title); });
-    connect(m_sessionView, &CVarnexSessionView::trayTextChanged, this, [this] { UpdateStatusPanes(); });
-    connect(m_sessionView, &CVarnexSessionView::correctionRequested, this, &CMainFrame::MakeCorrection);
+    connect(m_sessionView, &CSessionListView::trayTextChanged, this, [this] { UpdateStatusPanes(); });
+    connect(m_sessionView, &CSessionListView::correctionRequested, this, &CMainFrame::MakeCorrection);
     connect(m_tabs, &QTabWidget::currentChanged, this, &CMainFrame::OnTabChanged);
 }
 

@@ -16,7 +16,7 @@ class CMySettings;
 class CPreviewWnd;
 class CProfileStore;
 class CVarnexListView;
-class CVarnexSessionView;
+class CSessionListView;
 class CVarnexTrayIcon;
 class QAction;
 class QDockWidget;
@@ -43,7 +43,7 @@ public:
     QTabWidget* Tabs() const { return m_tabs; }
     CFolderListWnd* FolderView() const { return m_folders; }
     CFileListView* FileView() const { return m_fileView; }
-    CVarnexSessionView* SessionView() const { return m_sessionView; }
+    CSessionListView* SessionView() const { return m_sessionView; }
     CFilterWnd* FilterPane() const { return m_filters; }
     CPreviewWnd* PreviewPane() const { return m_preview; }
     CDetailWnd* DetailsPane() const { return m_details; }
@@ -92,7 +92,7 @@ private:
     QFrame* m_messageBar = nullptr;
     QLabel* m_messageText = nullptr;
     CFileListView* m_fileView = nullptr;
-    CVarnexSessionView* m_sessionView = nullptr;
+    CSessionListView* m_sessionView = nullptr;
     CFolderListWnd* m_folders = nullptr;
     CDetailWnd* m_details = nullptr;
     CPreviewWnd* m_preview = nullptr;

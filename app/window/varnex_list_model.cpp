@@ -8,9 +8,9 @@
 
 #include "app/locale/tr.h"
 #include "app/window/qt_text.h"
-#include "app/window/varnex_view_session.h"
 #include "app/window/window_format.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/session/filterable_varnex.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ std::vector<CVarnexListModel::Column> CVarnexListModel::FileColumns()
     return {ColumnFile, ColumnCodepage, ColumnBom, ColumnStatus, ColumnConfidence};
 }
 
-CVarnexListModel::CVarnexListModel(CVarnexViewSession& session, std::vector<Column> columns, QObject* parent)
+CVarnexListModel::CVarnexListModel(CFilterableVarnex& session, std::vector<Column> columns, QObject* parent)
     : QAbstractTableModel(parent), m_session(session), m_columns(std::move(columns)),
       m_generation(session.ListGeneration())
 {

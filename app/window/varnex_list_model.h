@@ -8,7 +8,6 @@
 
 class CFilterableVarnex;
 class CVarnexFileInfo;
-class CVarnexViewSession;
 
 // The rows of a session's filtered list, read where they lie: a row is an
 // index into the engine's list, and each cell's text is made when the view
@@ -31,7 +30,7 @@ public:
     // "File", "Codepage", "BOM", "Status", "Confidence".
     static std::vector<Column> FileColumns();
 
-    CVarnexListModel(CVarnexViewSession& session, std::vector<Column> columns, QObject* parent = nullptr);
+    CVarnexListModel(CFilterableVarnex& session, std::vector<Column> columns, QObject* parent = nullptr);
     ~CVarnexListModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -66,7 +65,7 @@ public:
     static void FillSelection(const CVarnexFileInfo& record, FileSelection& selection);
 
 private:
-    CVarnexViewSession& m_session;
+    CFilterableVarnex& m_session;
     const std::vector<Column> m_columns;
     int m_rowCount = 0;
     unsigned m_generation = 0;

@@ -45,9 +45,11 @@ CVarnexListView::~CVarnexListView()
     m_model = nullptr;
 }
 
-void CVarnexListView::InitSession(std::unique_ptr<CVarnexViewSession> session)
+void CVarnexListView::InitSession(std::unique_ptr<CListNotifier> notifier)
 {
-    m_session = std::move(session);
+    m_notifier = std::move(notifier);
+    m_session = std::make_unique<CFilterableVarnex>(&m_target, nullptr, m_notifier.get());
+    m_session->AllowFiltering(true);
     m_model = new CVarnexListModel(*m_session, m_columns, this);
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("List"));

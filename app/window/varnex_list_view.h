@@ -8,7 +8,8 @@
 #include "app/window/qt_handler_target.h"
 #include "app/window/session_commands.h"
 #include "app/window/varnex_list_model.h"
-#include "app/window/varnex_view_session.h"
+#include "app/window/list_notifier.h"
+#include "varnex/session/filterable_varnex.h"
 
 class CFileInfoFilter;
 class QMenu;
@@ -59,12 +60,11 @@ signals:
 
 protected:
     CVarnexListView(std::vector<CVarnexListModel::Column> columns, QWidget* parent);
-    // The subclass hands over the session it made with Target(); called once
-    // from its constructor.
-    void InitSession(std::unique_ptr<CVarnexViewSession> session);
+    // Makes the view's session, observed by the notifier the subclass made
+    // with Target(); called once from its constructor.
+    void InitSession(std::unique_ptr<CListNotifier> notifier);
 
     HandlerTarget* Target() { return &m_target; }
-    CVarnexViewSession& ViewSession() { return *m_session; }
     CSessionCommands& Commands() { return m_commands; }
 
     // The engine's messages, after the list took in what changed.
@@ -83,9 +83,10 @@ private:
     void EmitCurrentIfChanged();
 
     // Declared in this order so that they go in the reverse one: commands
-    // (joined), then the session (stopped and joined), then the target.
+    // (joined), then the session (stopped and joined), then what it tells.
     CQtHandlerTarget m_target;
-    std::unique_ptr<CVarnexViewSession> m_session;
+    std::unique_ptr<CListNotifier> m_notifier;
+    std::unique_ptr<CFilterableVarnex> m_session;
     CSessionCommands m_commands;
 
     const std::vector<CVarnexListModel::Column> m_columns;

@@ -19,14 +19,15 @@
 
 namespace {
 
-class BenchSession : public CVarnex {
+// The signal comes first: it outlives the session's threads, which post to it.
+struct EndSignal {
+    CSessionEndSignal m_end;
+};
+
+class BenchSession : private EndSignal, public CVarnex {
 public:
     BenchSession() : CVarnex(&m_end, nullptr) {}
-    ~BenchSession() override { DisposeVarnex(); }
     void WaitForEnd() { m_end.WaitForStops(1, std::chrono::hours(24)); }
-
-private:
-    CSessionEndSignal m_end;
 };
 
 long StatusKb(const char* key)

@@ -298,18 +298,17 @@ struct Probe : HandlerTarget {
     static inline std::atomic<int> late{0};
 };
 
-class SoakSession : public CFilterableVarnex {
-public:
-    explicit SoakSession(HandlerTarget* handler) : CFilterableVarnex(handler, nullptr) {}
-    ~SoakSession() override { DisposeVarnex(); }
-
+struct PassCounter : SessionObserver {
     std::atomic<unsigned> passes{0};  // processings finished (a retried record counts again)
 
-protected:
-    void OnFileProcessed(CVarnexFileInfo* record) override
+    void OnFileProcessed(CVarnexFileInfo*) override { ++passes; }
+};
+
+// The counter comes first: it outlives the session's threads.
+class SoakSession : public PassCounter, public CFilterableVarnex {
+public:
+    explicit SoakSession(HandlerTarget* handler) : CFilterableVarnex(handler, nullptr, static_cast<PassCounter*>(this))
     {
-        ++passes;
-        CFilterableVarnex::OnFileProcessed(record);
     }
 };
 

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "app/window/qt_handler_target.h"
+#include "app/window/session_list_view.h"
 #include "app/window/varnex_control_bar.h"
-#include "app/window/varnex_session_view.h"
 #include "list_test_support.h"
 #include "tools/corpus/mixed_tree.h"
 
@@ -58,7 +58,7 @@ TEST(SessionViewResponsiveness, ReportsTheLongestUiStallOfAConversionSession)
     testing_support::TempDir dir;
     std::filesystem::create_directory(dir.File("in"));
     corpus::MakeMixedTree(dir.File("in"), {.files = files, .filesPerFolder = 40});
-    CVarnexSessionView view;
+    CSessionListView view;
     view.resize(1000, 700);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));  // the first paint is not the session's

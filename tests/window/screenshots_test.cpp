@@ -21,7 +21,7 @@
 #include "app/window/folder_list_wnd.h"
 #include "app/window/main_frame.h"
 #include "app/window/preference_sheet.h"
-#include "app/window/varnex_session_view.h"
+#include "app/window/session_list_view.h"
 #include "list_test_support.h"
 #include "locale_test_folder.h"
 #include "tools/corpus/mixed_tree.h"

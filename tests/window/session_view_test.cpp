@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "app/window/session_list_view.h"
 #include "app/window/varnex_control_bar.h"
-#include "app/window/varnex_session_view.h"
 #include "tools/corpus/mixed_tree.h"
 #include "dialog_test_support.h"
 #include "list_test_support.h"
@@ -29,12 +29,12 @@ VARNEXJOBSETTING Job(unsigned threads = 2)
     return job;
 }
 
-bool Finished(CVarnexSessionView& view, const QString& title)
+bool Finished(CSessionListView& view, const QString& title)
 {
     return view.IsIdle() && view.ControlBar()->Title() == title;
 }
 
-void Select(CVarnexSessionView& view, int row)
+void Select(CSessionListView& view, int row)
 {
     view.Table()->selectionModel()->setCurrentIndex(view.Model()->index(row, 0),
                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -60,7 +60,7 @@ TEST(SessionView, DetectsAFolderAndListsEveryFileWithItsCodepageAndStatus)
 {
     TempDir dir;
     const int files = WriteMixedFolder(dir.Path());
-    CVarnexSessionView view;
+    CSessionListView view;
     EXPECT_FALSE(view.StartDetection(dir.File16("missing"), false, false, Job()));
     EXPECT_TRUE(view.IsIdle());
 
@@ -84,7 +84,7 @@ TEST(SessionView, ConvertsAndNamesTheFoldersItWroteTo)
     TempDir dir;
     std::filesystem::create_directory(dir.File("in"));
     WriteMixedFolder(dir.File("in"));
-    CVarnexSessionView view;
+    CSessionListView view;
     ASSERT_TRUE(view.StartConversion({FolderItem(dir.File("in"), dir.File("out"))}, Job()));
     ASSERT_TRUE(WaitUntil([&] { return Finished(view, QStringLiteral("Conversion Finished")); }));
     const CVarnexListModel& model = *view.Model();
@@ -107,8 +107,8 @@ TEST(SessionView, PausesContinuesAndStopsOnlyWhenTheUserSaysYes)
 {
     TempDir dir;
     corpus::MakeMixedTree(dir.Path(), {.files = 2000, .filesPerFolder = 50});
-    CVarnexSessionView view;
-    QSignalSpy tabTitles(&view, &CVarnexSessionView::tabTitleChanged);
+    CSessionListView view;
+    QSignalSpy tabTitles(&view, &CSessionListView::tabTitleChanged);
     VARNEXBATCHJOBITEM item = FolderItem(dir.Path(), dir.File("out"));
     item.options.recursive = true;
     ASSERT_TRUE(view.StartConversion({item}, Job(1)));
@@ -155,7 +155,7 @@ TEST(SessionView, AcceptingADoubtfulResultAndCorrectingACodepageRetryTheFile)
 {
     TempDir dir;
     WriteMixedFolder(dir.Path());
-    CVarnexSessionView view;
+    CSessionListView view;
     ASSERT_TRUE(view.StartDetection(dir.File16(""), false, false, Job()));
     ASSERT_TRUE(WaitUntil([&] { return Finished(view, QStringLiteral("Detection Finished")); }));
     const CVarnexListModel& model = *view.Model();
@@ -198,13 +198,13 @@ TEST_P(SessionListExport, WritesAMarkTheTitlesAndOneCrLfRowPerFile)
     TempDir dir;
     std::filesystem::create_directory(dir.File("in"));
     const int files = WriteMixedFolder(dir.File("in"));
-    CVarnexSessionView view;
+    CSessionListView view;
     ASSERT_TRUE(view.StartDetection(dir.File16("in"), false, false, Job()));
     ASSERT_TRUE(WaitUntil([&] { return Finished(view, QStringLiteral("Detection Finished")); }));
 
     const QString path = QString::fromStdString(dir.File("list.csv"));
     QString error;
-    ASSERT_TRUE(CVarnexSessionView::ExportList(view.Session(), path, GetParam().encoding, &error)) << error.toStdString();
+    ASSERT_TRUE(CSessionListView::ExportList(view.Session(), path, GetParam().encoding, &error)) << error.toStdString();
     const std::string bytes = ReadBytes(path.toStdString());
     ASSERT_EQ(bytes.substr(0, GetParam().bom.size()), GetParam().bom);
     const std::string body = bytes.substr(GetParam().bom.size());
@@ -227,7 +227,7 @@ TEST_P(SessionListExport, WritesAMarkTheTitlesAndOneCrLfRowPerFile)
 
     // A folder that is not there: a message, and no file at all.
     const QString nowhere = QString::fromStdString(dir.File("missing/list.csv"));
-    EXPECT_FALSE(CVarnexSessionView::ExportList(view.Session(), nowhere, GetParam().encoding, &error));
+    EXPECT_FALSE(CSessionListView::ExportList(view.Session(), nowhere, GetParam().encoding, &error));
     EXPECT_TRUE(error.contains(nowhere));
     EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
 }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "varnex/convert/file_job.h"
+
 CVarnexBatchJobFilter::CVarnexBatchJobFilter(bool regex, const char16_t* expression)
     : m_enabled(true), m_regex(regex), m_expression(expression ? expression : u"")
 {
@@ -25,4 +27,15 @@ void VARNEXCONVERSIONOPTIONS::SetStoredInputCodepage(int32_t stored)
         inputCodepage.reset();
     else
         inputCodepage = stored;
+}
+
+FileJobOutput FileJobOutputOf(const VARNEXCONVERSIONOPTIONS& options)
+{
+    FileJobOutput output;
+    output.textFormat = options.outputTextFormat;
+    output.returnType = options.returnType;
+    output.writeBom = options.writeBom;
+    output.copyUnconverted = options.copyUnconverted;
+    output.keepModeAndTime = options.keepModeAndTime;
+    return output;
 }

@@ -7,6 +7,8 @@
 #include "varnex/convert/text_file_converter.h"
 #include "varnex/varnex_export.h"
 
+struct FileJobOutput;
+
 // The file-name filter of a job: a wildcard list or a regular expression.
 class VARNEX_API CVarnexBatchJobFilter {
 public:
@@ -61,3 +63,6 @@ struct VARNEX_API VARNEXCONVERSIONOPTIONS {
     int32_t StoredInputCodepage() const { return inputCodepage.value_or(kDetectEachFile); }
     void SetStoredInputCodepage(int32_t stored);
 };
+
+// How a file's job writes a file of these options (varnex/convert/file_job.h).
+VARNEX_API FileJobOutput FileJobOutputOf(const VARNEXCONVERSIONOPTIONS& options);

@@ -4,9 +4,10 @@
 
 #include "base/text.h"
 #include "platform/file_api.h"
-#include "varnex/session/file_job.h"
+#include "varnex/convert/file_job.h"
 #include "varnex/session/session_work.h"
 #include "varnex/session/varnex_file_info.h"
+#include "varnex/session/worker_pool.h"
 
 namespace {
 
@@ -42,8 +43,7 @@ void ReportProgress(CTextFileConverter*, uint64_t processed, uint64_t total, voi
 
 }  // namespace
 
-CConverterThread::CConverterThread(CVarnexSessionWork* owner, void* param)
-    : CThreadBase(reinterpret_cast<std::uintptr_t>(param)), m_owner(owner)
+CConverterThread::CConverterThread(CVarnexSessionWork* owner, CWorkerPool& pool) : m_owner(owner), m_pool(pool)
 {
     owner->SessionCopyJobSetting(m_setting);
     if (m_setting.useConsolidatedBuffer) {
@@ -53,14 +53,10 @@ CConverterThread::CConverterThread(CVarnexSessionWork* owner, void* param)
     }
 }
 
-CConverterThread::~CConverterThread()
+void CConverterThread::Run(std::stop_token stop)
 {
-    SetStopAndWait();
-}
-
-unsigned CConverterThread::ThreadHandler()
-{
-    while (CanContinue()) {
+    m_stop = stop;
+    while (m_pool.Pass(m_stop)) {
         bool noMore = false;
         CVarnexFileInfo* record = m_owner->TakeQueuedRecord(&noMore, kIdlePollMs);
         if (record != nullptr)
@@ -68,17 +64,6 @@ unsigned CConverterThread::ThreadHandler()
         else if (noMore)
             break;
     }
-    return 0;
-}
-
-bool CConverterThread::ConvertNextFile()
-{
-    bool noMore = false;
-    CVarnexFileInfo* record = m_owner->TakeQueuedRecord(&noMore, 0);
-    if (record == nullptr)
-        return false;
-    Process(record);
-    return true;
 }
 
 void CConverterThread::Process(CVarnexFileInfo* record)
@@ -102,8 +87,20 @@ void CConverterThread::Process(CVarnexFileInfo* record)
 
 VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
 {
-    CFileJob job(m_setting, [this] { return CanContinue(); }, &m_detection, m_textBuffer.get(), m_readBuffer.get(),
-                 m_writeBuffer.get());
+    FileJobParams params = FileJobParamsOf(m_setting);
+    params.workspace = &m_detection;
+    params.textBuffer = m_textBuffer.get();
+    params.readBuffer = m_readBuffer.get();
+    params.writeBuffer = m_writeBuffer.get();
+    params.stop = m_stop;
+    params.gate = [this] { (void)m_pool.Pass(m_stop); };  // the job looks at the stop itself
+    params.progress = ReportProgress;
+    params.progressData = record;
+    params.beforeConverting = [&] {
+        record->SetStatus(VARNEXFILESTATUS_CONVERTING);
+        m_owner->SessionNotifyUpdate(record);
+    };
+    CFileJob job(std::move(params));
     FILEJOBSOURCE source;
     source.path = record->GetInputFile();
     const VARNEXCONVERSIONOPTIONS options = record->GetOptions();
@@ -132,12 +129,7 @@ VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
     // A name the user gave keeps its link; a walk's outputs go into the folder as opened.
     if (!target.named)
         target.folder = std::move(folder);
-    job.SetProgress(ReportProgress, record);
-    job.Write(source, target, options, outcome, [&] {
-        record->SetStatus(VARNEXFILESTATUS_CONVERTING);
-        m_owner->SessionNotifyUpdate(record);
-    });
-    return outcome;
+    return job.Write(source, target, FileJobOutputOf(options), std::move(outcome));
 }
 
 platform::FolderRef CConverterThread::OutputFolder(const CVarnexFileInfo& record, const CLongPath& output,

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <stop_token>
 #include <string>
 
-#include "base/thread_base.h"
 #include "platform/file_api.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/advanced_detector.h"
@@ -14,20 +14,23 @@
 
 class CVarnexSessionWork;
 class CVarnexFileInfo;
+class CWorkerPool;
 
-// Takes records from the session's queue, detects and converts them.
-class VARNEX_API CConverterThread : public CThreadBase {
+// What one converter thread of the session's pool does: takes records from
+// the session's queue, detects and converts them, until the queue can bring
+// no more or the thread is stopped. Made on the session thread, run on the
+// worker; it keeps its buffers and detector from file to file.
+class VARNEX_API CConverterThread {
 public:
-    CConverterThread(CVarnexSessionWork* owner, void* param);
-    ~CConverterThread() override;
+    CConverterThread(CVarnexSessionWork* owner, CWorkerPool& pool);
+    CConverterThread(const CConverterThread&) = delete;
+    CConverterThread& operator=(const CConverterThread&) = delete;
 
     // Longest wait of an idle thread for the finder to queue more records
     // (queuing wakes it at once; the bound keeps stop requests prompt).
     static constexpr unsigned kIdlePollMs = 100;
 
-protected:
-    unsigned ThreadHandler() override;
-    bool ConvertNextFile();
+    void Run(std::stop_token stop);
 
 private:
     void Process(CVarnexFileInfo* record);
@@ -38,6 +41,8 @@ private:
     platform::FolderRef OutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why);
 
     CVarnexSessionWork* m_owner;
+    CWorkerPool& m_pool;
+    std::stop_token m_stop;
     VARNEXJOBSETTING m_setting;
     std::unique_ptr<char16_t[]> m_textBuffer;
     std::unique_ptr<unsigned char[]> m_readBuffer;

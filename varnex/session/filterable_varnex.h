@@ -1,107 +1,34 @@
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-#include <unordered_map>
-#include <unordered_set>
-
-#include "base/lockable_containers.h"
-#include "varnex/session/file_info_filter.h"
-#include "varnex/session/session_records.h"
+#include "varnex/session/filtered_list.h"
 #include "varnex/session/varnex.h"
 #include "varnex/varnex_export.h"
 
-// The session summary with the number of records the filtered list holds
-// (totalFiles when no filter is applied).
-struct VARNEX_API FILTEREDSESSIONSUMMARY : VARNEXSESSIONSUMMARY {
-    uint32_t filteredFiles = 0;
-};
-
-// The session the views use: beside the full file list it keeps a filtered
-// list that follows the session (records that pass are appended when added
-// and re-tested when processed), a summary of it, and how many processed
-// records each code page has.
-//
-// Lock order. Every path takes these in this order and never the other way:
-//   file list -> update list -> processing list (CVarnex, the reset holds
-//   all three while it calls OnClearingFileList)
-//   -> filtered list -> filter lock -> filtered-summary lock -> summary lock
-//   -> a record's lock.
-// ApplyFilter and ReApplyFilter take the file list before the filtered list,
-// as the reset does. Progress (which takes the processing list) is computed
-// before any lock of this class is taken. The statistics lock is a leaf:
-// nothing else is taken while it is held. The applied filter changes only
-// while the filtered list is held, so a record is tested against one filter
-// from start to end and the list, the filter and filteredFiles always agree.
-//
-// Callers holding the list from GetFilteredFileList may read its records
-// (whose locks come last) but must not call into the session meanwhile.
-//
-// Subclasses that override the session hooks call these versions too, and
-// call DisposeVarnex() in their own destructor.
+// The session the views use: a session with a filtered list that follows it
+// (see CFilteredList), which observes the session before the owner's
+// observer does. The session owns the list, so it goes only once the
+// session's threads, which call into it, have been joined.
 class VARNEX_API CFilterableVarnex : public CVarnex {
 public:
+    CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer = nullptr);
     ~CFilterableVarnex() override;
 
-    CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData);
-    CFilterableVarnex(const CFilterableVarnex&) = delete;
-    CFilterableVarnex& operator=(const CFilterableVarnex&) = delete;
-
-    // Disallowing clears the applied filter.
-    void AllowFiltering(bool allow);
-    bool IsFilteringAllowered() const { return m_filteringAllowed.load(); }
-    bool IsFilterApplied() const { return m_filterApplied.load(); }
-
-    // Applies a copy of filter and rebuilds the filtered list in file-list
-    // order. False, and no filter left applied, when the filter selects
-    // nothing by its nature; false and nothing changed when filtering is not
-    // allowed.
-    bool ApplyFilter(const CFileInfoFilter& filter);
-    // Rebuilds the filtered list with the applied filter; false when none.
-    bool ReApplyFilter();
-    void ClearFilter();
-
-    // The filtered list while a filter is applied, else the full file list.
-    // Lock the list you got while reading it.
-    CLockableVector<CVarnexFileInfo*>& GetFilteredFileList() const;
-    void GetFilteredSessionSummary(FILTEREDSESSIONSUMMARY& summary);
-    // Replaces target's content with the counts per code page number (-1:
-    // records without a code page). target's own lock is not taken.
-    void GetCodepageStatisticList(CLockableMap<int, unsigned int>& target);
-
-protected:
-    void OnClearingFileList() override;
-    void OnFileInfoAdding(CVarnexFileInfo* record) override;
-    void OnFileProcessed(CVarnexFileInfo* record) override;
-    void OnPreparingFileRetry(CVarnexFileInfo* record) override;
-    void OnSessionStarted(bool resumed) override;
+    // See CFilteredList.
+    void AllowFiltering(bool allow) { m_list->AllowFiltering(allow); }
+    bool IsFilteringAllowered() const { return m_list->IsFilteringAllowered(); }
+    bool IsFilterApplied() const { return m_list->IsFilterApplied(); }
+    bool ApplyFilter(const CFileInfoFilter& filter) { return m_list->ApplyFilter(filter); }
+    bool ReApplyFilter() { return m_list->ReApplyFilter(); }
+    void ClearFilter() { m_list->ClearFilter(); }
+    CLockableVector<CVarnexFileInfo*>& GetFilteredFileList() const { return m_list->GetFilteredFileList(); }
+    void GetFilteredSessionSummary(FILTEREDSESSIONSUMMARY& summary) { m_list->GetFilteredSessionSummary(summary); }
+    void GetCodepageStatisticList(CLockableMap<int, unsigned int>& target)
+    {
+        m_list->GetCodepageStatisticList(target);
+    }
 
 private:
-    // Caller holds the file list and the filtered list.
-    void RebuildFilteredList(const CFileInfoFilter& filter);
-    // Caller holds the filtered list; summary was read before any lock.
-    void ResetFilteredSummary(const VARNEXSESSIONSUMMARY& summary);
-    // Caller holds the statistics lock.
-    void TakeBackCount(int codepage);
+    CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, std::unique_ptr<CFilteredList> list);
 
-    std::atomic<bool> m_filterApplied{false};
-    std::atomic<bool> m_filteringAllowed{false};
-
-    FILTEREDSESSIONSUMMARY m_filteredSummary;
-    CCriticalSection m_filterLock;
-    CCriticalSection m_filteredSummaryLock;
-    mutable CLockableVector<CVarnexFileInfo*> m_filteredFileList;
-    // The same records, for the membership test of each processed record.
-    std::unordered_set<const CVarnexFileInfo*> m_filteredMembers;
-    std::unique_ptr<CFileInfoFilter> m_filter;
-
-    // Guarded by the statistics' own lock, as are the two maps after it.
-    CLockableMap<int, unsigned int> m_codepageStatistics;
-    // The code page each processed record is counted under, so a retry takes
-    // back exactly its own count.
-    std::unordered_map<const CVarnexFileInfo*, int> m_countedCodepage;
-    // Retries that reached a record before its processed hook did (it is
-    // marked finished just before): that pass is then not counted.
-    std::unordered_map<const CVarnexFileInfo*, unsigned> m_retriesAhead;
+    CFilteredList* const m_list;  // the session's own observer
 };

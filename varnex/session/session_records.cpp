@@ -2,9 +2,23 @@
 
 #include <algorithm>
 
+#include "varnex/convert/file_job.h"
+
 VARNEXJOBSETTING GetDefaultJobSetting()
 {
     return VARNEXJOBSETTING{};
+}
+
+FileJobParams FileJobParamsOf(const VARNEXJOBSETTING& setting)
+{
+    FileJobParams params;
+    params.chunkSize = setting.chunkSize;
+    params.sampleSizeMB = setting.sampleSizeMB;
+    params.readBufferSize = setting.readBufferSize;
+    params.writeBufferSize = setting.writeBufferSize;
+    params.allowBinaryListDetection = setting.allowBinaryListDetection;
+    params.useGB18030 = setting.useGB18030;
+    return params;
 }
 
 std::string VARNEXJOBSETTING::Clamp()

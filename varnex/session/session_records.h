@@ -7,6 +7,8 @@
 #include "varnex/session/path_shard.h"
 #include "varnex/varnex_export.h"
 
+struct FileJobParams;
+
 enum VARNEXSESSIONTYPE : int {
     VARNEXSESSIONTYPE_NONE = 0,
     VARNEXSESSIONTYPE_DETECTION = 1,
@@ -53,6 +55,9 @@ struct VARNEX_API VARNEXJOBSETTING {
 };
 
 VARNEX_API VARNEXJOBSETTING GetDefaultJobSetting();
+
+// The part of the setting a file's job reads (varnex/convert/file_job.h).
+VARNEX_API FileJobParams FileJobParamsOf(const VARNEXJOBSETTING& setting);
 
 // One prepared job item.
 struct VARNEX_API tagVARNEXBATCHJOBITEM {

@@ -28,16 +28,39 @@ unsigned CVarnexHelperThread::ThreadHandler()
 
 // ---------------------------------------------------------------------------
 
-CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData)
-    : m_defaultOwnerData(defaultOwnerData), m_finder(std::make_unique<CVarnexFileFinderThread>(static_cast<CVarnexSessionWork*>(this)))
+CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData, SessionObserver* observer)
+    : m_observer(observer ? observer : &NoSessionObserver()),
+      m_defaultOwnerData(defaultOwnerData),
+      m_finder(std::make_unique<CVarnexFileFinderThread>(&m_work))
 {
     if (handler)
         m_handlers.push_back(handler);
 }
 
+CVarnex::CVarnex(HandlerTarget* handler, void* defaultOwnerData, std::unique_ptr<SessionObserver> ownObserver)
+    : m_ownObserver(std::move(ownObserver)),
+      m_observer(m_ownObserver ? m_ownObserver.get() : &NoSessionObserver()),
+      m_defaultOwnerData(defaultOwnerData),
+      m_finder(std::make_unique<CVarnexFileFinderThread>(&m_work))
+{
+    if (handler)
+        m_handlers.push_back(handler);
+}
+
+CVarnex::SessionThread::~SessionThread()
+{
+    // Its handler reads the session; the session has joined it already.
+    SetStopAndWait();
+}
+
+SessionObserver& NoSessionObserver()
+{
+    static SessionObserver none;
+    return none;
+}
+
 CVarnex::~CVarnex()
 {
-    // Subclasses have called this already; here it only covers a plain CVarnex.
     DisposeVarnex();
 }
 
@@ -46,7 +69,7 @@ void CVarnex::DisposeVarnex()
     if (m_disposed.exchange(true))
         return;
     Stop();
-    WaitForThreadExit();
+    m_thread.WaitForThreadExit();
     m_finder.reset();
     ResetSession(VARNEXSESSIONTYPE_NONE);
 }
@@ -165,7 +188,7 @@ bool CVarnex::Start(bool resume)
     std::lock_guard control(m_controlLock);
     if (m_stopping.load() || m_running.load())
         return false;
-    WaitForThreadExit();
+    m_thread.WaitForThreadExit();
     m_resumeRequested = resume;
     // Running from here on, so that a Stop right after Start always stops; the
     // flags a Pause or Stop may set next are reset here, never on the session
@@ -178,12 +201,13 @@ bool CVarnex::Start(bool resume)
     }
     m_running.store(true);
     m_status.store(VARNEXSESSIONSTATUS_RUNNING);
-    if (!CreateThread()) {
+    m_workers.Clear();  // as CreateThread clears the session thread's own signals
+    if (!m_thread.CreateThread()) {
         m_running.store(false);
         m_status.store(VARNEXSESSIONSTATUS_IDLE);
         return false;
     }
-    WaitForThreadRunning();
+    m_thread.WaitForThreadRunning();
     return true;
 }
 
@@ -195,7 +219,7 @@ std::vector<CThreadBase*> CVarnex::OnVarnexThreadStart()
         // Whatever started follows this thread's stop signal and is joined by
         // the stop hook; the session ends as stopped, never as "finished".
         m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
-        SetStop();
+        RequestStop();
         return {m_finder.get()};
     }
 }
@@ -213,15 +237,15 @@ std::vector<CThreadBase*> CVarnex::StartSession()
         m_resumeRequested = false;
         m_sessionExists = true;
         ResetSession(type);
-        ResetQueueFileUniqueIdCounter();
+        m_records.ResetIds();
         m_unreadableFolders.store(0);
         m_finder->ClearExcludedFolders();
         CSingleLock lock(m_outputFolders.GetCriticalSection());
         m_outputFolders.m_folders.clear();
-        m_preparedJobs.Deploy(*this, &m_outputFolders);
+        m_preparedJobs.Deploy(m_work, &m_outputFolders);
     } else {
         CSingleLock lock(m_outputFolders.GetCriticalSection());
-        m_preparedJobs.Deploy(*this, &m_outputFolders);
+        m_preparedJobs.Deploy(m_work, &m_outputFolders);
     }
     {
         CSingleLock lock(m_exporterLock);
@@ -234,7 +258,7 @@ std::vector<CThreadBase*> CVarnex::StartSession()
             m_exportOk.store(true);
         }
     }
-    OnSessionStarted(resumed);
+    m_observer->OnSessionStarted(resumed);
     PostHandlerInfo(VARNEXMESSAGE_STARTED, resumed ? 1 : 0);
     {
         std::lock_guard end(m_endLock);
@@ -243,8 +267,9 @@ std::vector<CThreadBase*> CVarnex::StartSession()
     m_startPostedChanged.notify_all();
 
     std::vector<CThreadBase*> children;
-    // The children follow the session thread's own stop and pause signals.
-    const bool finderStarted = m_finder->CreateThread(&Signals());
+    // The finder follows the session thread's own stop and pause signals,
+    // the converters the pool's.
+    const bool finderStarted = m_finder->CreateThread(&m_thread.ChildSignals());
     if (finderStarted)
         children.push_back(m_finder.get());
     else
@@ -253,42 +278,33 @@ std::vector<CThreadBase*> CVarnex::StartSession()
                                                                                 : GetAvailableProcessorCount());
     bool anyConverter = false;
     for (unsigned i = 0; i < wanted; ++i) {
-        // Started and listed in one step under the list's lock: a Pause that
-        // waits on the listed threads cannot miss one that already works.
-        CSingleLock lock(m_converterThreads.GetCriticalSection());
-        std::unique_ptr<CConverterThread> thread;
+        std::shared_ptr<CConverterThread> converter;
         try {
-            thread = std::make_unique<CConverterThread>(static_cast<CVarnexSessionWork*>(this), nullptr);
+            converter = std::make_shared<CConverterThread>(&m_work, m_workers);
         } catch (const std::bad_alloc&) {
             break;
         }
-        if (!thread->CreateThread(&Signals()))
+        if (!m_workers.Start([converter](std::stop_token stop) { converter->Run(stop); }))
             break;
-        children.push_back(thread.get());
-        m_converterThreads.push_back(thread.release());
         anyConverter = true;
     }
     if (!anyConverter || !finderStarted) {
         // Nothing could process the files, or the folders would go unwalked:
         // end now rather than "finish" with files left idle or never found.
         m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
-        SetStop();
+        RequestStop();
     }
     return children;
 }
 
 void CVarnex::OnVarnexThreadStop()
 {
+    // The finder has ended; the converters end once the queue is empty and
+    // can bring no more, or once stopped.
+    m_workers.Join();
+    m_observer->OnSessionEnding();
     if (m_finder)
         m_finder->SafeCloseHandle();
-    {
-        CSingleLock lock(m_converterThreads.GetCriticalSection());
-        for (CConverterThread* thread : m_converterThreads) {
-            thread->WaitForThreadExit();
-            delete thread;
-        }
-        m_converterThreads.clear();
-    }
     {
         // Retries asked for while the session ended wait for the next Start(true).
         CSingleLock lock(m_fileQueue.GetCriticalSection());
@@ -318,8 +334,8 @@ void CVarnex::OnVarnexThreadStop()
         // them, so that a rerun can be scoped to them.
         std::vector<CVarnexFileInfo*> notProcessed;
         {
-            CSingleLock lock(m_fileList.GetCriticalSection());
-            for (CVarnexFileInfo* record : m_fileList)
+            CSingleLock lock(GetFileList().GetCriticalSection());
+            for (CVarnexFileInfo* record : GetFileList())
                 if (record->GetStatus() != VARNEXFILESTATUS_FINISHED)
                     notProcessed.push_back(record);
         }
@@ -337,7 +353,7 @@ void CVarnex::OnVarnexThreadStop()
             }
         }
     }
-    OnSessionStopped(reason);
+    m_observer->OnSessionStopped(reason);
     PostHandlerInfo(VARNEXMESSAGE_STOPPED, reason);
     m_resumeRequested = false;
     m_stopping.store(false);
@@ -350,12 +366,13 @@ void CVarnex::Pause()
         // A pause right after Start waits for STARTED: posted after PAUSED,
         // it would show a running session that is in fact paused.
         std::unique_lock end(m_endLock);
-        while (!m_startPosted && m_running.load() && IsThreadAlive())
+        while (!m_startPosted && m_running.load() && m_thread.IsThreadAlive())
             m_startPostedChanged.wait_for(end, std::chrono::milliseconds(50));
         if (m_stopping.load() || !m_running.load() || m_paused.load())
             return;
         m_paused.store(true);
-        SetPause();
+        m_thread.SetPause();
+        m_workers.Pause();
     }
     WaitForPause();
     // Not once the session has ended meanwhile: a PAUSED after its STOPPED
@@ -363,7 +380,7 @@ void CVarnex::Pause()
     std::lock_guard end(m_endLock);
     if (!m_running.load())
         return;
-    OnSessionPaused();
+    m_observer->OnSessionPaused();
     PostHandlerInfo(VARNEXMESSAGE_PAUSED, 0);
 }
 
@@ -375,13 +392,14 @@ void CVarnex::Continue()
         if (m_stopping.load() || !m_running.load() || !m_paused.load())
             return;
         m_paused.store(false);
-        SetContinue();
+        m_thread.SetContinue();
+        m_workers.Continue();
     }
     WaitForContinue();
     std::lock_guard end(m_endLock);
     if (!m_running.load())
         return;
-    OnSessionContinued();
+    m_observer->OnSessionContinued();
     PostHandlerInfo(VARNEXMESSAGE_CONTINUED, 0);
 }
 
@@ -391,11 +409,7 @@ bool CVarnex::WaitForPause()
         return false;
     if (m_finder)
         m_finder->WaitForPause();
-    // The vector's lock is held across the waits: the session end cannot delete
-    // a thread that is being waited on.
-    CSingleLock lock(m_converterThreads.GetCriticalSection());
-    for (CConverterThread* thread : m_converterThreads)
-        thread->WaitForPause();
+    m_workers.WaitParked();
     return true;
 }
 
@@ -405,9 +419,7 @@ bool CVarnex::WaitForContinue()
         return false;
     if (m_finder)
         m_finder->WaitForContinue();
-    CSingleLock lock(m_converterThreads.GetCriticalSection());
-    for (CConverterThread* thread : m_converterThreads)
-        thread->WaitForContinue();
+    m_workers.WaitLeft();
     return true;
 }
 
@@ -422,8 +434,14 @@ void CVarnex::Stop()
     }
     m_stopping.store(true);
     m_stopReason.store(VARNEXSESSIONSTOPREASON_USER);
-    SetStop();
-    WaitForThreadExit();
+    RequestStop();
+    m_thread.WaitForThreadExit();
+}
+
+void CVarnex::RequestStop()
+{
+    m_thread.SetStop();
+    m_workers.RequestStop();
 }
 
 bool CVarnex::HasIncomingJob() const

@@ -38,13 +38,6 @@ const std::shared_ptr<const VARNEXFILEJOB>& SkippedEntryJob()
 
 }  // namespace
 
-CVarnexFileInfo* CVarnex::CreateVarnexFileInfo(unsigned uniqueId, const std::u16string& inputPath,
-                                               const std::u16string& outputPath,
-                                               std::shared_ptr<const VARNEXFILEJOB> job, void* ownerData)
-{
-    return new CVarnexFileInfo(uniqueId, inputPath, outputPath, std::move(job), ownerData);
-}
-
 void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
 {
     if (item.folder)
@@ -57,13 +50,12 @@ void CVarnex::SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, c
                               const std::u16string& outputPath)
 {
     const unsigned id = IncrementQueueFileUniqueIdCounter();
-    if (CVarnexFileInfo* record = CreateVarnexFileInfo(id, inputPath, outputPath, job, GetDefaultOwnerData()))
-        HandleFileInfo(record);
+    HandleFileInfo(std::make_unique<CVarnexFileInfo>(id, inputPath, outputPath, job, GetDefaultOwnerData()));
 }
 
-void CVarnex::HandleFileInfo(CVarnexFileInfo* record)
+void CVarnex::HandleFileInfo(std::unique_ptr<CVarnexFileInfo> owned)
 {
-    SessionAddFile(record);
+    CVarnexFileInfo* record = SessionAddFile(std::move(owned));
     {
         CSingleLock lock(m_fileQueue.GetCriticalSection());
         m_fileQueue.push(record);
@@ -71,20 +63,9 @@ void CVarnex::HandleFileInfo(CVarnexFileInfo* record)
     m_queueChanged.notify_one();
 }
 
-unsigned CVarnex::IncrementQueueFileUniqueIdCounter()
+CVarnexFileInfo* CVarnex::SessionAddFile(std::unique_ptr<CVarnexFileInfo> owned)
 {
-    CSingleLock lock(m_counterLock);
-    return m_uniqueIdCounter++;
-}
-
-void CVarnex::ResetQueueFileUniqueIdCounter()
-{
-    CSingleLock lock(m_counterLock);
-    m_uniqueIdCounter = 0;
-}
-
-void CVarnex::SessionAddFile(CVarnexFileInfo* record)
-{
+    CVarnexFileInfo* record;
     {
         CSingleLock lock(m_summaryLock);
         ++m_summary.totalFiles;
@@ -92,11 +73,12 @@ void CVarnex::SessionAddFile(CVarnexFileInfo* record)
     {
         // The hook runs with the record listed and the list held, so a filter
         // applied meanwhile (which reads the list) cannot miss the record.
-        CSingleLock lock(m_fileList.GetCriticalSection());
-        m_fileList.push_back(record);
-        OnFileInfoAdding(record);
+        CSingleLock lock(GetFileList().GetCriticalSection());
+        record = m_records.Add(std::move(owned));
+        m_observer->OnFileInfoAdding(record);
     }
     SessionNotifyUpdate(record);
+    return record;
 }
 
 CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
@@ -123,9 +105,12 @@ CVarnexFileInfo* CVarnex::TakeQueuedRecord(bool* noMore, unsigned waitMs)
 
 void CVarnex::SessionFileStarted(CVarnexFileInfo* record)
 {
-    OnFileStartProcessing(record);
-    CSingleLock lock(m_processingList.GetCriticalSection());
-    m_processingList.push_back(record);
+    {
+        CSingleLock lock(m_summaryLock);
+        m_processing.push_back(record);
+    }
+    // Told without the summary lock: an observer may wait on whoever holds it.
+    m_observer->OnFileStartProcessing(record);
 }
 
 namespace {
@@ -148,11 +133,8 @@ bool IsError(VARNEXRESULTSTATE state)
 void CVarnex::SessionFileFinished(CVarnexFileInfo* record)
 {
     {
-        CSingleLock lock(m_processingList.GetCriticalSection());
-        m_processingList.remove(record);
-    }
-    {
         CSingleLock lock(m_summaryLock);
+        m_processing.remove(record);
         ++m_summary.processedFiles;
         const VARNEXRESULTSTATE state = record->GetResultState();
         if (IsWarning(state))
@@ -172,7 +154,7 @@ void CVarnex::SessionFileFinished(CVarnexFileInfo* record)
         if (m_exporter && m_exporter->IsOpen())
             m_exporter->ExportFileInfo(*record);
     }
-    OnFileProcessed(record);
+    m_observer->OnFileProcessed(record);
     SessionNotifyUpdate(record);
 }
 
@@ -220,7 +202,7 @@ bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDet
         }
         record->SetStatus(VARNEXFILESTATUS_RETRYING);
     }
-    OnPreparingFileRetry(record);
+    m_observer->OnPreparingFileRetry(record);
     record->SetAllowAutoDetect(allowAutoDetect);
     if (!allowAutoDetect && setCodepage)
         record->SetCodepage(codepage);
@@ -237,10 +219,14 @@ bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDet
 void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
 {
     {
-        CSingleLock files(m_fileList.GetCriticalSection());
+        // No worker runs: the records being processed are only forgotten
+        // before they go.
+        CSingleLock lock(m_summaryLock);
+        m_processing.clear();
+    }
+    {
+        CSingleLock files(GetFileList().GetCriticalSection());
         CSingleLock updates(m_updateList.GetCriticalSection());
-        CSingleLock processing(m_processingList.GetCriticalSection());
-        m_processingList.clear();
         m_updateList.clear();
         {
             // Queued retries point into the list that is about to go.
@@ -248,60 +234,41 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
             while (!m_fileQueue.empty())
                 m_fileQueue.pop();
         }
-        OnClearingFileList();
-        for (CVarnexFileInfo* record : m_fileList) {
-            OnFileInfoDeleting(record);
-            delete record;
-        }
-        m_fileList.clear();
+        m_records.Clear([this] { m_observer->OnClearingFileList(); },
+                        [this](CVarnexFileInfo* record) { m_observer->OnFileInfoDeleting(record); });
     }
     {
         CSingleLock lock(m_summaryLock);
         m_summary = VARNEXSESSIONSUMMARY{};
         m_summary.sessionType = type;
     }
-    OnSessionReset(type);
-}
-
-void CVarnex::SessionCountFolderError()
-{
-    ++m_unreadableFolders;
+    m_observer->OnSessionReset(type);
 }
 
 void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why)
 {
-    CVarnexFileInfo* record =
-        CreateVarnexFileInfo(IncrementQueueFileUniqueIdCounter(), path, {}, SkippedEntryJob(), GetDefaultOwnerData());
-    if (record == nullptr)
-        return;
+    auto owned = std::make_unique<CVarnexFileInfo>(IncrementQueueFileUniqueIdCounter(), path, std::u16string(),
+                                                   SkippedEntryJob(), GetDefaultOwnerData());
     VARNEXFILEOUTCOME outcome;
     outcome.hasFindings = false;  // never looked at: no code page, not even "Binary"
     outcome.End(state, std::move(why));
-    record->SetOutcome(outcome);
-    SessionAddFile(record);
-    SessionFileFinished(record);
+    owned->SetOutcome(outcome);
+    SessionFileFinished(SessionAddFile(std::move(owned)));
 }
 
 void CVarnex::CalcProgress()
 {
-    uint64_t processed, total;
-    {
-        CSingleLock lock(m_summaryLock);
-        processed = m_summary.processedFiles;
-        total = m_summary.totalFiles;
-    }
+    CSingleLock lock(m_summaryLock);
+    const uint64_t processed = m_summary.processedFiles;
+    const uint64_t total = m_summary.totalFiles;
     uint64_t running = 0;
-    {
-        CSingleLock lock(m_processingList.GetCriticalSection());
-        for (CVarnexFileInfo* record : m_processingList)
-            running += record->GetProgress();
-    }
+    for (CVarnexFileInfo* record : m_processing)
+        running += record->GetProgress();
     uint32_t progress = 0, detailed = 0;
     if (total != 0) {
         progress = static_cast<uint32_t>(std::min<uint64_t>(processed * 100 / total, 100));
         detailed = static_cast<uint32_t>(std::min<uint64_t>((processed * 100 + running) / total, 100));
     }
-    CSingleLock lock(m_summaryLock);
     m_summary.progress = progress;
     m_summary.progressDetailed = detailed;
 }
@@ -309,6 +276,11 @@ void CVarnex::CalcProgress()
 void CVarnex::GetSessionSummary(VARNEXSESSIONSUMMARY& summary)
 {
     CalcProgress();
+    GetSessionSummaryAsComputed(summary);
+}
+
+void CVarnex::GetSessionSummaryAsComputed(VARNEXSESSIONSUMMARY& summary) const
+{
     CSingleLock lock(m_summaryLock);
     summary = m_summary;
 }

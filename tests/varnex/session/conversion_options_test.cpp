@@ -95,7 +95,6 @@ private:
 class OptionsSession : public CVarnex {
 public:
     explicit OptionsSession(HandlerTarget* handler) : CVarnex(handler, nullptr) {}
-    ~OptionsSession() override { DisposeVarnex(); }
 };
 
 // Files found at any depth carry the folder item's options, filter included.

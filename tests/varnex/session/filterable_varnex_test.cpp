@@ -52,13 +52,12 @@ private:
     std::map<VARNEXMESSAGE, size_t> m_counts;
 };
 
-// Once armed, holds the next processed hook twice: before it runs (the record
-// is marked finished by then, so a retry can reach it before it is counted)
-// and after it ran.
-class TestSession : public CFilterableVarnex {
+// The filtered list that, once armed, holds the next processed hook twice:
+// before it runs (the record is marked finished by then, so a retry can reach
+// it before it is counted) and after it ran.
+class GatedList : public CFilteredList {
 public:
-    explicit TestSession(HandlerTarget* handler) : CFilterableVarnex(handler, nullptr) {}
-    ~TestSession() override { DisposeVarnex(); }
+    GatedList() : CFilteredList(nullptr) {}
 
     void Arm()
     {
@@ -81,7 +80,6 @@ public:
         m_changed.notify_all();
     }
 
-protected:
     void OnFileProcessed(CVarnexFileInfo* record) override
     {
         std::unique_lock lock(m_mutex);
@@ -91,7 +89,7 @@ protected:
             Reach(lock, 1);
         }
         lock.unlock();
-        CFilterableVarnex::OnFileProcessed(record);
+        CFilteredList::OnFileProcessed(record);
         lock.lock();
         if (hold)
             Reach(lock, 2);
@@ -111,6 +109,16 @@ private:
     CVarnexFileInfo* m_gated = nullptr;
     int m_reached = 0;
     int m_released = 0;
+};
+
+// The views' filterable session, built as CFilterableVarnex builds it, with
+// the gated list in front.
+class TestSession : public GatedList, public CVarnex {
+public:
+    explicit TestSession(HandlerTarget* handler) : CVarnex(handler, nullptr, static_cast<GatedList*>(this))
+    {
+        Follow(this);
+    }
 };
 
 class PlainFilter : public CFileInfoFilter {
@@ -213,7 +221,8 @@ Names Plus(Names names, const std::string& name)
     return names;
 }
 
-CVarnexFileInfo* Find(CFilterableVarnex& session, const char16_t* name)
+template <class Session>
+CVarnexFileInfo* Find(Session& session, const char16_t* name)
 {
     CSingleLock lock(session.GetFileList().GetCriticalSection());
     for (CVarnexFileInfo* record : session.GetFileList())
@@ -222,14 +231,16 @@ CVarnexFileInfo* Find(CFilterableVarnex& session, const char16_t* name)
     return nullptr;
 }
 
-FILTEREDSESSIONSUMMARY Summary(CFilterableVarnex& session)
+template <class Session>
+FILTEREDSESSIONSUMMARY Summary(Session& session)
 {
     FILTEREDSESSIONSUMMARY summary;
     session.GetFilteredSessionSummary(summary);
     return summary;
 }
 
-std::map<int, unsigned> Statistics(CFilterableVarnex& session)
+template <class Session>
+std::map<int, unsigned> Statistics(Session& session)
 {
     CLockableMap<int, unsigned> target;
     target[12345] = 9;  // replaced, not merged

@@ -23,7 +23,6 @@
 #include "support/temp_dir.h"
 #include "support/watchdog.h"
 #include "varnex/codepage/advanced_detector.h"
-#include "varnex/session/converter_thread.h"
 #include "varnex/session/filterable_varnex.h"
 #include "varnex/session/varnex_finder_thread.h"
 
@@ -111,25 +110,19 @@ private:
     int m_skip = 0;
 };
 
-// A view's engine: the filterable session with hooks that use its own
-// members, gates at the racy steps, and a hold on the summary.
-class RaceSession : public CFilterableVarnex {
+// What a view's engine is observed by: hooks that use the observer's own
+// members, with gates at the racy steps.
+class RaceHooks : public SessionObserver {
 public:
-    explicit RaceSession(HandlerTarget* handler) : CFilterableVarnex(handler, nullptr) {}
-    ~RaceSession() override { DisposeVarnex(); }
-
     Gate fileStart, sessionEnd, paused, continued;
     std::atomic<CVarnexFileInfo*> started{nullptr};
 
-    CSingleLock HoldSummary() { return CSingleLock(m_summaryLock); }
-    void Ping() { PostListChangedMessage(); }
     size_t HookedFiles()
     {
         std::lock_guard lock(m_seenLock);
         return m_seen.size();
     }
 
-protected:
     void OnFileStartProcessing(CVarnexFileInfo* record) override
     {
         started.store(record);
@@ -137,17 +130,26 @@ protected:
         std::lock_guard lock(m_seenLock);
         m_seen.insert(record->GetInputFile());
     }
-    void OnVarnexThreadStop() override
-    {
-        sessionEnd.Pass();
-        CFilterableVarnex::OnVarnexThreadStop();
-    }
+    void OnSessionEnding() override { sessionEnd.Pass(); }
     void OnSessionPaused() override { paused.Pass(); }
     void OnSessionContinued() override { continued.Pass(); }
 
 private:
     std::mutex m_seenLock;
-    std::set<std::u16string> m_seen;  // a member the hooks use: gone before the base's destructor
+    std::set<std::u16string> m_seen;  // a member the hooks use
+};
+
+// A view's engine: the filterable session, its observer (a base that comes
+// first, so it outlives the session's threads) and a hold on the summary.
+class RaceSession : public RaceHooks, public CFilterableVarnex {
+public:
+    explicit RaceSession(HandlerTarget* handler)
+        : CFilterableVarnex(handler, nullptr, static_cast<RaceHooks*>(this))
+    {
+    }
+
+    CSingleLock HoldSummary() { return CSingleLock(m_summaryLock); }
+    void Ping() { PostListChangedMessage(); }
 };
 
 std::u16string MakeFolder(const TempDir& dir, const std::string& name, int files)
@@ -493,10 +495,12 @@ std::atomic<int> g_converterStarts;
 
 bool FailStart(const CThreadBase& thread)
 {
-    if (dynamic_cast<const CVarnexFileFinderThread*>(&thread))
-        return g_fault.load() == StartFault::Finder;
-    if (!dynamic_cast<const CConverterThread*>(&thread))
-        return false;
+    return dynamic_cast<const CVarnexFileFinderThread*>(&thread) && g_fault.load() == StartFault::Finder;
+}
+
+// The converters are the pool's threads.
+bool FailConverterStart()
+{
     const int n = ++g_converterStarts;
     return g_fault.load() == StartFault::EveryConverter || (g_fault.load() == StartFault::SecondConverter && n == 2);
 }
@@ -506,6 +510,7 @@ protected:
     void TearDown() override
     {
         CThreadBase::SetStartFaultHook(nullptr);
+        CWorkerPool::SetStartFaultHook(nullptr);
         SessionRace::TearDown();
     }
 };
@@ -521,9 +526,11 @@ TEST_P(ThreadsFailing, SessionStopsInsteadOfFinishingIdleAndTheNextOneRuns)
     g_fault.store(GetParam());
     g_converterStarts.store(0);
     CThreadBase::SetStartFaultHook(FailStart);
+    CWorkerPool::SetStartFaultHook(FailConverterStart);
     ASSERT_TRUE(session.Start(Setting(3)));
     ASSERT_TRUE(handler.WaitForStops(1));
     CThreadBase::SetStartFaultHook(nullptr);
+    CWorkerPool::SetStartFaultHook(nullptr);
 
     const VARNEXSESSIONSUMMARY summary = Summary(session);
     if (GetParam() == StartFault::SecondConverter) {

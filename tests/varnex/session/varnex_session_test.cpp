@@ -61,11 +61,12 @@ private:
     std::vector<std::pair<VARNEXMESSAGE, intptr_t>> m_messages;
 };
 
-// A session whose owner stops it before it goes, as every subclass must.
 class TestSession : public CVarnex {
 public:
-    explicit TestSession(HandlerTarget* handler) : CVarnex(handler, nullptr) {}
-    ~TestSession() override { DisposeVarnex(); }
+    explicit TestSession(HandlerTarget* handler, SessionObserver* observer = nullptr)
+        : CVarnex(handler, nullptr, observer)
+    {
+    }
 };
 
 std::string Encode(unsigned codepage, const std::u16string& text)
@@ -200,13 +201,10 @@ TEST_F(SessionTest, EmptySessionEndsAtOnceWithZeroProgress)
 
 TEST_F(SessionTest, AFailureWhileStartingEndsTheSessionAsStoppedAndTheNextOneRuns)
 {
-    class Throwing : public TestSession {
+    class Throwing : public SessionObserver {
     public:
-        using TestSession::TestSession;
-        ~Throwing() override { DisposeVarnex(); }
         bool fail = true;
 
-    protected:
         void OnSessionStarted(bool) override
         {
             if (fail)
@@ -216,14 +214,15 @@ TEST_F(SessionTest, AFailureWhileStartingEndsTheSessionAsStoppedAndTheNextOneRun
     Tree tree;
     MakeTree(tree, 2);
     RecordingHandler handler;
-    Throwing session(&handler);
+    Throwing throwing;
+    TestSession session(&handler, &throwing);
     session.PrepareJob(FolderItem(tree));
     ASSERT_TRUE(session.Start(ConversionSetting(2)));
     ASSERT_TRUE(handler.WaitForStops(1));
     EXPECT_FALSE(session.IsRunning());
     EXPECT_EQ(session.GetStopReason(), VARNEXSESSIONSTOPREASON_USER);
 
-    session.fail = false;
+    throwing.fail = false;
     session.PrepareJob(FolderItem(tree));
     ASSERT_TRUE(session.Start(ConversionSetting(2)));
     ASSERT_TRUE(handler.WaitForStops(2));

@@ -12,12 +12,12 @@ class CVarnexControlBar;
 
 // The "Session View" tab: the progress panel above the list of the session's
 // files. It owns the detection and conversion session of the main window.
-class CVarnexSessionView : public CVarnexListView {
+class CSessionListView : public CVarnexListView {
     Q_OBJECT
 
 public:
-    explicit CVarnexSessionView(QWidget* parent = nullptr);
-    ~CVarnexSessionView() override;
+    explicit CSessionListView(QWidget* parent = nullptr);
+    ~CSessionListView() override;
 
     // A new detection session over a folder; false, and nothing started, when
     // the folder does not exist or a session is not idle.

@@ -1,4 +1,4 @@
-#include "app/window/varnex_session_view.h"
+#include "app/window/session_list_view.h"
 
 #include <QFileInfo>
 #include <QMenu>
@@ -13,6 +13,7 @@
 #include "app/window/varnex_control_bar.h"
 #include "app/window/window_format.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/session/session_start.h"
 
 namespace {
 
@@ -27,25 +28,25 @@ bool IsAcceptable(const CVarnexFileInfo& record)
 
 }  // namespace
 
-CVarnexSessionView::CVarnexSessionView(QWidget* parent) : CVarnexListView(CVarnexListModel::SessionColumns(), parent)
+CSessionListView::CSessionListView(QWidget* parent) : CVarnexListView(CVarnexListModel::SessionColumns(), parent)
 {
     setObjectName(QStringLiteral("SessionView"));
-    InitSession(std::make_unique<CVarnexViewSession>(Target()));
+    InitSession(std::make_unique<CListNotifier>(Target()));
     m_bar = new CVarnexControlBar(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_bar);
     layout->addWidget(Table(), 1);
-    connect(m_bar, &CVarnexControlBar::pauseOrContinueClicked, this, &CVarnexSessionView::PauseOrContinue);
-    connect(m_bar, &CVarnexControlBar::stopClicked, this, &CVarnexSessionView::StopAsking);
+    connect(m_bar, &CVarnexControlBar::pauseOrContinueClicked, this, &CSessionListView::PauseOrContinue);
+    connect(m_bar, &CVarnexControlBar::stopClicked, this, &CSessionListView::StopAsking);
     UpdateTexts(VARNEXSESSIONSUMMARY{});
 }
 
-CVarnexSessionView::~CVarnexSessionView() = default;
+CSessionListView::~CSessionListView() = default;
 
-bool CVarnexSessionView::StartDetection(const std::u16string& folder, bool recursive, bool hiddenFiles,
-                                        const VARNEXJOBSETTING& job)
+bool CSessionListView::StartDetection(const std::u16string& folder, bool recursive, bool hiddenFiles,
+                                      const VARNEXJOBSETTING& job)
 {
     if (!IsIdle() || folder.empty() || !QFileInfo(Qs(folder)).isDir())
         return false;
@@ -59,37 +60,32 @@ bool CVarnexSessionView::StartDetection(const std::u16string& folder, bool recur
     return StartItems({item}, job, true);
 }
 
-bool CVarnexSessionView::StartDetection(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job)
+bool CSessionListView::StartDetection(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job)
 {
     return !items.empty() && StartItems(items, job, true);
 }
 
-bool CVarnexSessionView::StartConversion(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job)
+bool CSessionListView::StartConversion(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job)
 {
     return !items.empty() && StartItems(items, job, false);
 }
 
-bool CVarnexSessionView::StartItems(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job,
-                                    bool detectOnly)
+bool CSessionListView::StartItems(const std::vector<VARNEXBATCHJOBITEM>& items, const VARNEXJOBSETTING& job,
+                                  bool detectOnly)
 {
     if (!IsIdle())
         return false;
-    VARNEXJOBSETTING setting = job;
-    setting.detectOnly = detectOnly;
-    CFilterableVarnex& session = Session();
-    session.ClearPreparedJobs();
-    session.SetJobSetting(setting);
-    for (const VARNEXBATCHJOBITEM& item : items)
-        session.PrepareJob(item);
-    if (!session.Start(false)) {
-        session.ClearPreparedJobs();
+    SessionStartParams start;
+    start.setting = job;
+    start.setting.detectOnly = detectOnly;
+    start.items = items;
+    if (!StartNewSession(Session(), start))
         return false;
-    }
     m_retriesWaiting = false;
     return true;
 }
 
-void CVarnexSessionView::PauseOrContinue()
+void CSessionListView::PauseOrContinue()
 {
     if (IsPaused())
         Continue();
@@ -97,7 +93,7 @@ void CVarnexSessionView::PauseOrContinue()
         Pause();
 }
 
-void CVarnexSessionView::Pause()
+void CSessionListView::Pause()
 {
     if (!IsRunning() || IsPaused())
         return;
@@ -105,7 +101,7 @@ void CVarnexSessionView::Pause()
     Commands().Run([session] { session->Pause(); });
 }
 
-void CVarnexSessionView::Continue()
+void CSessionListView::Continue()
 {
     if (!IsPaused())
         return;
@@ -113,7 +109,7 @@ void CVarnexSessionView::Continue()
     Commands().Run([session] { session->Continue(); });
 }
 
-bool CVarnexSessionView::StopAsking()
+bool CSessionListView::StopAsking()
 {
     if (!IsRunning())
         return false;
@@ -132,7 +128,7 @@ bool CVarnexSessionView::StopAsking()
     return true;
 }
 
-bool CVarnexSessionView::CanAcceptSelected() const
+bool CSessionListView::CanAcceptSelected() const
 {
     bool any = false;
     for (int row : SelectedRows()) {
@@ -143,7 +139,7 @@ bool CVarnexSessionView::CanAcceptSelected() const
     return any;
 }
 
-void CVarnexSessionView::AcceptSelected()
+void CSessionListView::AcceptSelected()
 {
     bool retried = false;
     CFilterableVarnex& session = Session();
@@ -158,7 +154,7 @@ void CVarnexSessionView::AcceptSelected()
         ContinueRetries();
 }
 
-void CVarnexSessionView::RetryFocusedWithCodepage(int codepage)
+void CSessionListView::RetryFocusedWithCodepage(int codepage)
 {
     const QModelIndex current = Table()->currentIndex();
     if (!current.isValid())
@@ -171,7 +167,7 @@ void CVarnexSessionView::RetryFocusedWithCodepage(int codepage)
         ContinueRetries();
 }
 
-void CVarnexSessionView::ContinueRetries()
+void CSessionListView::ContinueRetries()
 {
     RefreshList();
     if (IsIdle()) {
@@ -184,13 +180,13 @@ void CVarnexSessionView::ContinueRetries()
     }
 }
 
-bool CVarnexSessionView::ExportList(CFilterableVarnex& session, const QString& path, TEXTENCODING encoding,
-                                    QString* error)
+bool CSessionListView::ExportList(CFilterableVarnex& session, const QString& path, TEXTENCODING encoding,
+                                  QString* error)
 {
     return ExportListFile(session, CVarnexListModel::SessionColumns(), path, encoding, error);
 }
 
-void CVarnexSessionView::OnSessionMessage(VARNEXMESSAGE message, intptr_t lParam)
+void CSessionListView::OnSessionMessage(VARNEXMESSAGE message, intptr_t lParam)
 {
     VARNEXSESSIONSUMMARY summary;
     Session().GetSessionSummary(summary);
@@ -223,7 +219,7 @@ void CVarnexSessionView::OnSessionMessage(VARNEXMESSAGE message, intptr_t lParam
     UpdateTexts(summary);
 }
 
-void CVarnexSessionView::OnListRefreshed()
+void CSessionListView::OnListRefreshed()
 {
     if (!IsRunning())
         return;
@@ -234,7 +230,7 @@ void CVarnexSessionView::OnListRefreshed()
     UpdateTexts(summary);
 }
 
-void CVarnexSessionView::UpdateTexts(const VARNEXSESSIONSUMMARY& s)
+void CSessionListView::UpdateTexts(const VARNEXSESSIONSUMMARY& s)
 {
     QString tab, tray;
     const bool conversion = s.sessionType == VARNEXSESSIONTYPE_CONVERSION;
@@ -263,7 +259,7 @@ void CVarnexSessionView::UpdateTexts(const VARNEXSESSIONSUMMARY& s)
     }
 }
 
-void CVarnexSessionView::FillContextMenu(QMenu& menu)
+void CSessionListView::FillContextMenu(QMenu& menu)
 {
     const FileSelection file = FocusedFile();
     const bool output = file.valid && !file.outputPath.empty();
@@ -272,11 +268,11 @@ void CVarnexSessionView::FillContextMenu(QMenu& menu)
     AddShellAction(menu, Qs(Tr("SessionView", "Execute output file")), ExecuteOutputFile, output);
     AddShellAction(menu, Qs(Tr("SessionView", "Execute input file")), ExecuteInputFile, file.valid);
     menu.addSeparator();
-    menu.addAction(Qs(Tr("SessionView", "Detail...")), this, &CVarnexSessionView::detailsRequested)
+    menu.addAction(Qs(Tr("SessionView", "Detail...")), this, &CSessionListView::detailsRequested)
         ->setEnabled(file.valid);
     AddShellAction(menu, Qs(Tr("SessionView", "Properties...")), ShowProperties, file.valid);
     menu.addSeparator();
-    menu.addAction(Qs(Tr("SessionView", "Accept result")), this, &CVarnexSessionView::AcceptSelected)
+    menu.addAction(Qs(Tr("SessionView", "Accept result")), this, &CSessionListView::AcceptSelected)
         ->setEnabled(CanAcceptSelected());
     menu.addAction(Qs(Tr("SessionView", "Make correction...")), this, [this] {
             const FileSelection focused = FocusedFile();
@@ -286,6 +282,6 @@ void CVarnexSessionView::FillContextMenu(QMenu& menu)
     menu.addSeparator();
     menu.addAction(Qs(Tr("SessionView", "Export list")), this, [this] { ExportList(); })
         ->setEnabled(Model()->rowCount() > 0);
-    menu.addAction(Qs(Tr("SessionView", "Copy")), this, &CVarnexSessionView::CopySelected)
+    menu.addAction(Qs(Tr("SessionView", "Copy")), this, &CSessionListView::CopySelected)
         ->setEnabled(!SelectedRows().empty());
 }

@@ -1,4 +1,4 @@
-#include "varnex/session/file_job.h"
+#include "varnex/convert/file_job.h"
 
 #include <cerrno>
 #include <memory>
@@ -11,11 +11,6 @@
 #include "varnex/codepage/codepage_info.h"
 
 namespace {
-
-bool ConverterCanContinue(CTextFileConverter*, void* job)
-{
-    return (*static_cast<const std::function<bool()>*>(job))();
-}
 
 // The output of target, made atomically (or written through where the user
 // named a FIFO or device).
@@ -35,16 +30,18 @@ FILEJOBSOURCE::~FILEJOBSOURCE()
         platform::CloseFile(stream);
 }
 
-CFileJob::CFileJob(const VARNEXJOBSETTING& setting, std::function<bool()> canContinue,
-                   CAdvancedDetector::CWorkspace* workspace, char16_t* textBuffer, unsigned char* readBuffer,
-                   unsigned char* writeBuffer)
-    : m_setting(setting),
-      m_canContinue(std::move(canContinue)),
-      m_workspace(workspace),
-      m_textBuffer(textBuffer),
-      m_readBuffer(readBuffer),
-      m_writeBuffer(writeBuffer)
+CFileJob::CFileJob(FileJobParams params) : m_params(std::move(params)) {}
+
+bool CFileJob::CanContinue() const
 {
+    if (m_params.gate)
+        m_params.gate();
+    return !m_params.stop.stop_requested();
+}
+
+bool CFileJob::ConverterCanContinue(CTextFileConverter*, void* job)
+{
+    return static_cast<const CFileJob*>(job)->CanContinue();
 }
 
 VARNEXFILEOUTCOME CFileJob::Detect(const FILEJOBSOURCE& source, bool repairDoubleEncoding)
@@ -55,9 +52,10 @@ VARNEXFILEOUTCOME CFileJob::Detect(const FILEJOBSOURCE& source, bool repairDoubl
         status.type == platform::FileType::Regular)
         outcome.bytesIn = status.size;
     // A large sample must not hold up a stop or a pause.
-    CAdvancedDetector detector(source.path, source.IsStream() ? &source.head : nullptr, source.whole, m_workspace,
-                               m_setting.chunkSize, m_setting.sampleSizeMB, m_setting.allowBinaryListDetection,
-                               m_setting.useGB18030, [this] { return CanContinue(); });
+    CAdvancedDetector detector(source.path, source.IsStream() ? &source.head : nullptr, source.whole,
+                               m_params.workspace, m_params.chunkSize, m_params.sampleSizeMB,
+                               m_params.allowBinaryListDetection, m_params.useGB18030,
+                               [this] { return CanContinue(); });
     outcome.codepage = detector.GetCodepage();
     outcome.confidence = detector.GetConfidence();
     outcome.hasBom = detector.HasBom();
@@ -96,9 +94,10 @@ bool CFileJob::IsConvertible(const VARNEXFILEOUTCOME& outcome)
     return outcome.codepage >= 0 && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(outcome.codepage));
 }
 
-void CFileJob::Write(FILEJOBSOURCE& source, const FILEJOBTARGET& target, const VARNEXCONVERSIONOPTIONS& options,
-                     VARNEXFILEOUTCOME& outcome, const std::function<void()>& beforeConverting)
+VARNEXFILEOUTCOME CFileJob::Write(FILEJOBSOURCE& source, const FILEJOBTARGET& target, const FileJobOutput& output,
+                                  VARNEXFILEOUTCOME found)
 {
+    VARNEXFILEOUTCOME outcome = std::move(found);
     const int codepage = outcome.codepage;
     // Neither a binary file nor text of unknown code page is converted; both
     // are copied as they are when asked.
@@ -108,23 +107,25 @@ void CFileJob::Write(FILEJOBSOURCE& source, const FILEJOBTARGET& target, const V
         outcome.End(VARNEXRESULTSTATE_NOT_SUPPORTED,
                     VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, static_cast<uint64_t>(codepage)));
     if (supported) {
-        if (beforeConverting)
-            beforeConverting();
+        if (m_params.beforeConverting)
+            m_params.beforeConverting();
         // Detection found the text encoded twice, and the job asks to repair it.
         bool repair = false;
         for (const VARNEXREASONNOTE& note : outcome.reasons)
             repair |= note.reason == VARNEXREASON_DOUBLE_ENCODED && note.number != 0;
-        outcome.Then(Convert(source, target, options, codepage, repair));
-    } else if (options.copyUnconverted) {
-        outcome.Then(Copy(source, target, options.keepModeAndTime));
+        outcome.Then(Convert(source, target, output, codepage, repair));
+    } else if (output.copyUnconverted) {
+        outcome.Then(Copy(source, target, output.keepModeAndTime));
     }
+    return outcome;
 }
 
 VARNEXFILEOUTCOME CFileJob::Convert(FILEJOBSOURCE& source, const FILEJOBTARGET& target,
-                                    const VARNEXCONVERSIONOPTIONS& options, int codepage, bool repair)
+                                    const FileJobOutput& output, int codepage, bool repair)
 {
-    CTextFileConverter converter(source.path.c_str(), m_setting.chunkSize, m_setting.readBufferSize,
-                                 m_setting.writeBufferSize, m_textBuffer, m_readBuffer, m_writeBuffer);
+    CTextFileConverter converter(source.path.c_str(), m_params.chunkSize, m_params.readBufferSize,
+                                 m_params.writeBufferSize, m_params.textBuffer, m_params.readBuffer,
+                                 m_params.writeBuffer);
     if (source.IsStream()) {
         converter.SetInputStream(source.stream, std::move(source.head));
         source.stream = -1;  // the converter's now
@@ -133,13 +134,12 @@ VARNEXFILEOUTCOME CFileJob::Convert(FILEJOBSOURCE& source, const FILEJOBTARGET& 
         converter.SetOutputHandle(target.handle);
     converter.SetOutputFolder(target.folder);
     converter.SetOutputNamed(target.named);
-    if (m_canContinue)
-        converter.SetContinueCallback(ConverterCanContinue, &m_canContinue);
-    converter.SetReportProgressCallback(m_progress, m_progressData);
+    converter.SetContinueCallback(ConverterCanContinue, this);
+    converter.SetReportProgressCallback(m_params.progress, m_params.progressData);
     converter.SetRepairDoubleEncoding(repair);
-    converter.SetKeepModeAndTime(options.keepModeAndTime);
-    converter.Convert(target.path.c_str(), static_cast<unsigned>(codepage), options.outputTextFormat,
-                      options.returnType, options.writeBom, 0);
+    converter.SetKeepModeAndTime(output.keepModeAndTime);
+    converter.Convert(target.path.c_str(), static_cast<unsigned>(codepage), output.textFormat, output.returnType,
+                      output.writeBom, 0);
     return converter.GetOutcome();
 }
 
