@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t preview = settings.GetPreviewSizeLimit();
     FUZZ_CHECK(preview == 0 || (preview >= CMySettings::kPreviewLimitMinKiB << 10 &&
                                 preview <= CMySettings::kPreviewLimitMaxKiB << 10));
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     settings.LoadSessionProfiles(profiles, &messages);
-    for (const VARNELSESSIONPROFILE& profile : profiles)
+    for (const SessionProfile& profile : profiles)
         FUZZ_CHECK(IsUsableInputCodepage(profile.options.inputCodepage));
 
     FUZZ_CHECK(settings.Save(&messages));
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CMySettings again(path, u"2.0.0");
     SettingsMessages notes;
     FUZZ_CHECK(again.Load(&notes));
-    VARNELSESSIONPROFILELIST profilesAgain;
+    SessionProfileList profilesAgain;
     FUZZ_CHECK(again.LoadSessionProfiles(profilesAgain, &notes));
     FUZZ_CHECK(notes.empty());
     FUZZ_CHECK(Fields(again.GetJobSetting()) == Fields(settings.GetJobSetting()));

@@ -39,7 +39,7 @@ int main(int argc, char**)
         }
         ++files;
         bytes += static_cast<unsigned long long>(st.st_size);
-        if (detector.GetMethod() == VARNEXDETECTIONMETHOD_BOMLESS) {
+        if (detector.GetMethod() == DetectionMethod::Bomless) {
             ++unicode;
             ++byForm[detector.GetCodepage()];
             printf("taken as text (code page %d): %s\n", detector.GetCodepage(), path.c_str());

@@ -102,7 +102,7 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
     if (fileMode && folder && !options.detectOnly)
         return Arg(TrH("mode FILE converts one file, but the input is a folder: %1"), inputPath);
 
-    const VARNEXCONVERSIONOPTIONS& conversion = options.conversion;
+    const ConversionOptions& conversion = options.conversion;
     if (conversion.filter.IsEnabled() && conversion.filter.IsRegex()) {
         const std::u16string expression = conversion.filter.GetFilterString();
         std::string why;
@@ -114,7 +114,7 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
     item.folder = folder;
     item.options = conversion;
     item.inputPath = inputPath;
-    item.shard = options.shard.value_or(VARNEXSHARD{});
+    item.shard = options.shard.value_or(Shard{});
     // Slices are taken of the files a walk finds; a single file has no tree to split.
     if (!folder && !item.shard.IsWhole())
         return Arg(TrH("-shard splits the files of a folder, but the input is a file: %1"), inputPath);
@@ -174,19 +174,19 @@ std::u16string PlanHeadlessRun(const CCommandLineOptions& options, HeadlessPlan&
     }
 
     // Nothing may write onto an input or onto the report, however the paths are spelt.
-    const JOBPATHCHECK paths = CheckJobPaths(item, plan.exportPath);
+    const JobPathCheck paths = CheckJobPaths(item, plan.exportPath);
     switch (paths.clash) {
-    case JOBPATHCHECK::CLASH_INPUT_IN_OUTPUT:
+    case JobPathCheck::CLASH_INPUT_IN_OUTPUT:
         return platform::ResolvePath(item.inputPath) == platform::ResolvePath(item.outputPath)
                    ? Arg(TrH("the output folder is the input folder: %1"), options.outputPath.value_or(u""))
                    : Arg(TrH("the input lies inside the output folder: %1"), options.outputPath.value_or(u""));
-    case JOBPATHCHECK::CLASH_OUTPUT_IS_INPUT:
+    case JobPathCheck::CLASH_OUTPUT_IS_INPUT:
         return Arg(TrH("output file is the input file: %1"), item.outputPath);
-    case JOBPATHCHECK::CLASH_REPORT_IS_INPUT:
+    case JobPathCheck::CLASH_REPORT_IS_INPUT:
         return Arg(TrH("the export file is an input file: %1"), paths.path);
-    case JOBPATHCHECK::CLASH_REPORT_IS_OUTPUT:
+    case JobPathCheck::CLASH_REPORT_IS_OUTPUT:
         return Arg(TrH("the export file would be replaced by the output of %1"), paths.path);
-    case JOBPATHCHECK::CLASH_NONE:
+    case JobPathCheck::CLASH_NONE:
         break;
     }
     plan.outputInsideInput = paths.outputInsideInput;

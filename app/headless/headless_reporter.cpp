@@ -127,7 +127,7 @@ void HeadlessReporter::Finished(CVarnexFileInfo& record, unsigned total)
         ++m_totals.binary;
     if (state == VARNEXRESULTSTATE_NOT_SUPPORTED && !info)
         ++m_totals.leftAlone;
-    if (record.HasReason(VARNEXREASON_UNKNOWN_TEXT))
+    if (record.HasReason(OutcomeReason::UnknownText))
         ++m_totals.unknownText;
 
     const bool problem = state != VARNEXRESULTSTATE_OK;

@@ -100,7 +100,7 @@ std::unique_ptr<CVarnexResultExporter> MakeExporter(const CCommandLineOptions& o
     if (plan.exportType == CCommandLineOptions::EXPORT_XML)
         return std::make_unique<CVarnexXMLExporter>(plan.exportPath.c_str(), encoding, options.exportBom);
     if (plan.exportType == CCommandLineOptions::EXPORT_JSON) {
-        CVarnexJSONExporter::RUNINFO run{ProgramVersion(), options.commandLine, setting, plan.item.options,
+        CVarnexJSONExporter::RunInfo run{ProgramVersion(), options.commandLine, setting, plan.item.options,
                                          plan.item.folder};
         auto json = std::make_unique<CVarnexJSONExporter>(plan.exportPath.c_str(), setting.writeBufferSize,
                                                           std::move(run));

@@ -109,7 +109,7 @@ bool ReadHead(uint64_t limit, std::vector<unsigned char>& head, bool& whole, int
 }
 
 // What standard error shows for the text: its result, code page and message.
-std::string StatusLine(const VARNEXFILEOUTCOME& outcome, const std::u16string& shown, bool detected)
+std::string StatusLine(const FileOutcome& outcome, const std::u16string& shown, bool detected)
 {
     const CCodepageInfo* info = CCodepageInfo::GetCodepageInfo(outcome.codepage);
     if (info && outcome.codepage == -1)
@@ -144,11 +144,11 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
     }
     VARNEXJOBSETTING setting = jobSetting;
     setting.Clamp();
-    const VARNEXCONVERSIONOPTIONS& conversion = options.conversion;
+    const ConversionOptions& conversion = options.conversion;
     platform::StopSignals stopSignals;
 
     // Detection sees what it would see of a file: every byte a test may read.
-    FILEJOBSOURCE source;
+    FileJobSource source;
     source.path = fromStdin ? std::u16string(CCommandLineOptions::kStandardStream) : *options.inputPath;
     if (fromStdin) {
         int error = 0;
@@ -156,8 +156,8 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
                       source.whole, error)) {
             if (stopSignals.Requested()) {
                 // Stopped while the stream was still coming: nothing is written.
-                VARNEXFILEOUTCOME stopped;
-                stopped.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+                FileOutcome stopped;
+                stopped.End(VARNEXRESULTSTATE_CANCELLED, ReasonNote::Of(OutcomeReason::Cancelled));
                 fprintf(console.err, "%s\n", StatusLine(stopped, shown, false).c_str());
                 return HEADLESS_EXIT_PROBLEMS;
             }
@@ -185,7 +185,7 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
         params.progressData = &progress;
     }
     CFileJob job(std::move(params));
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     if (conversion.inputCodepage) {
         outcome.codepage = *conversion.inputCodepage;
         outcome.confidence = 1.0f;
@@ -215,7 +215,7 @@ int RunStream(const CCommandLineOptions& options, const VARNEXJOBSETTING& jobSet
         return HEADLESS_EXIT_PROBLEMS;
     }
 
-    FILEJOBTARGET target;
+    FileJobTarget target;
     target.named = true;
     if (toStdout) {
         fflush(console.out);

@@ -77,7 +77,7 @@ public:
     std::optional<Mode> mode;  // any value given that is not FILE nor CORVENTA is FOLDER
     // -r -h -c -bom -enc -rt -cp -wf/-rf over the defaults. Without -bom,
     // UTF-8 gets no byte order mark and UTF-16 and UTF-32 get one.
-    VARNEXCONVERSIONOPTIONS conversion{.writeBom = false};
+    ConversionOptions conversion{.writeBom = false};
     ExportType exportType = EXPORT_NONE;
     std::u16string exportPath;
     TEXTENCODING exportEncoding = TEXTENCODING_UTF8;
@@ -85,7 +85,7 @@ public:
     bool exportHeader = true;  // no: CSV without its header row, JSON Lines without header and summary
     // -shard=K/N: the slice of the input folder's files this run takes; its
     // report is one of several to be joined, also with N = 1.
-    std::optional<VARNEXSHARD> shard;
+    std::optional<Shard> shard;
     std::u16string cmdFilePath;
     int cmdFileMaxSize = 32768;
     std::optional<std::u16string> locale;

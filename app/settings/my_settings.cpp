@@ -221,7 +221,7 @@ std::u16string CMySettings::SettingsVersionOf(const std::u16string& programVersi
 void CMySettings::ResetToDefaults()
 {
     m_jobSetting = GetDefaultJobSetting();
-    m_currentProfile = VARNELSESSIONPROFILE();
+    m_currentProfile = SessionProfile();
     m_showLanguageMenu = true;
     m_previewSizeLimit = 0;
     m_previewLimitFixed = false;
@@ -233,7 +233,7 @@ SettingsMessages CMySettings::SetJobSetting(const VARNEXJOBSETTING& job)
     return settings_xml::HoldJobSetting(m_jobSetting);
 }
 
-void CMySettings::SetCurrentProfile(const VARNELSESSIONPROFILE& profile)
+void CMySettings::SetCurrentProfile(const SessionProfile& profile)
 {
     m_currentProfile = profile;
     m_currentProfile.name.clear();
@@ -354,7 +354,7 @@ bool CMySettings::Save(SettingsMessages* messages)
     return saved;
 }
 
-bool CMySettings::LoadSessionProfiles(const std::u16string& filePath, VARNELSESSIONPROFILELIST& profiles,
+bool CMySettings::LoadSessionProfiles(const std::u16string& filePath, SessionProfileList& profiles,
                                       SettingsMessages* messages) const
 {
     SettingsMessages notes;
@@ -374,7 +374,7 @@ bool CMySettings::LoadSessionProfiles(const std::u16string& filePath, VARNELSESS
     return loaded;
 }
 
-bool CMySettings::SaveSessionProfiles(const VARNELSESSIONPROFILELIST& profiles, SettingsMessages* messages) const
+bool CMySettings::SaveSessionProfiles(const SessionProfileList& profiles, SettingsMessages* messages) const
 {
     SettingsMessages notes;
     const bool saved = UpdateFile(
@@ -382,7 +382,7 @@ bool CMySettings::SaveSessionProfiles(const VARNELSESSIONPROFILELIST& profiles, 
         [&profiles](pugi::xml_node settings, SettingsMessages&) {
             pugi::xml_node list = ChildOrNew(settings, "sessionProfiles");
             list.remove_children();
-            for (const VARNELSESSIONPROFILE& profile : profiles)
+            for (const SessionProfile& profile : profiles)
                 settings_xml::WriteProfile(list.append_child("profile"), profile, true);
             return true;
         },
@@ -391,21 +391,21 @@ bool CMySettings::SaveSessionProfiles(const VARNELSESSIONPROFILELIST& profiles, 
     return saved;
 }
 
-bool CMySettings::SaveCurrentAsProfile(const std::u16string& name, bool overwrite, PROFILENAMESTATUS* status,
+bool CMySettings::SaveCurrentAsProfile(const std::u16string& name, bool overwrite, ProfileNameStatus* status,
                                        SettingsMessages* messages) const
 {
     return SaveAsProfile(m_currentProfile, name, overwrite, status, messages);
 }
 
-bool CMySettings::SaveAsProfile(const VARNELSESSIONPROFILE& options, const std::u16string& name, bool overwrite,
-                                PROFILENAMESTATUS* status, SettingsMessages* messages) const
+bool CMySettings::SaveAsProfile(const SessionProfile& options, const std::u16string& name, bool overwrite,
+                                ProfileNameStatus* status, SettingsMessages* messages) const
 {
-    PROFILENAMESTATUS verdict = CheckNewProfileName(name, {});
+    ProfileNameStatus verdict = CheckNewProfileName(name, {});
     if (status != nullptr)
         *status = verdict;
-    if (verdict != PROFILENAME_OK)
+    if (verdict != ProfileNameStatus::Ok)
         return false;
-    VARNELSESSIONPROFILE profile = options;
+    SessionProfile profile = options;
     profile.name = NormaliseProfileName(name);
 
     SettingsMessages notes;
@@ -423,7 +423,7 @@ bool CMySettings::SaveAsProfile(const VARNELSESSIONPROFILE& options, const std::
                 }
             }
             if (target && !overwrite) {
-                verdict = PROFILENAME_EXISTS;
+                verdict = ProfileNameStatus::Exists;
                 return false;
             }
             if (target) {

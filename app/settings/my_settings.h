@@ -78,8 +78,8 @@ public:
     SettingsMessages SetJobSetting(const VARNEXJOBSETTING& job);
 
     // The options of the convert dialog's "Default" entry; the name is empty.
-    VARNELSESSIONPROFILE GetCurrentProfile() const { return m_currentProfile; }
-    void SetCurrentProfile(const VARNELSESSIONPROFILE& profile);
+    SessionProfile GetCurrentProfile() const { return m_currentProfile; }
+    void SetCurrentProfile(const SessionProfile& profile);
 
     bool GetShowLanguageMenu() const { return m_showLanguageMenu; }
     void SetShowLanguageMenu(bool show) { m_showLanguageMenu = show; }
@@ -103,30 +103,30 @@ public:
     // the file, its settings for this version or its "sessionProfiles" element
     // is missing or unusable. A fixed input code page that cannot be used is
     // replaced by automatic detection and reported.
-    bool LoadSessionProfiles(const std::u16string& filePath, VARNELSESSIONPROFILELIST& profiles,
+    bool LoadSessionProfiles(const std::u16string& filePath, SessionProfileList& profiles,
                              SettingsMessages* messages = nullptr) const;
-    bool LoadSessionProfiles(VARNELSESSIONPROFILELIST& profiles, SettingsMessages* messages = nullptr) const
+    bool LoadSessionProfiles(SessionProfileList& profiles, SettingsMessages* messages = nullptr) const
     {
         return LoadSessionProfiles(m_settingsFilePath, profiles, messages);
     }
     // Replaces the whole list of session profiles in the settings file (after
     // the profiles were managed); names are written as given. Texts keep their
     // line breaks as LF (XML reads a CR LF back as LF).
-    bool SaveSessionProfiles(const VARNELSESSIONPROFILELIST& profiles, SettingsMessages* messages = nullptr) const;
+    bool SaveSessionProfiles(const SessionProfileList& profiles, SettingsMessages* messages = nullptr) const;
     // Saves the current profile under a name (trimmed). A name in use is
-    // replaced only with overwrite; otherwise *status is PROFILENAME_EXISTS
+    // replaced only with overwrite; otherwise *status is ProfileNameStatus::Exists
     // and nothing is written. True when the file was written.
-    bool SaveCurrentAsProfile(const std::u16string& name, bool overwrite, PROFILENAMESTATUS* status = nullptr,
+    bool SaveCurrentAsProfile(const std::u16string& name, bool overwrite, ProfileNameStatus* status = nullptr,
                               SettingsMessages* messages = nullptr) const;
     // The same for any options (the convert dialog saves what it shows).
-    bool SaveAsProfile(const VARNELSESSIONPROFILE& options, const std::u16string& name, bool overwrite,
-                       PROFILENAMESTATUS* status = nullptr, SettingsMessages* messages = nullptr) const;
+    bool SaveAsProfile(const SessionProfile& options, const std::u16string& name, bool overwrite,
+                       ProfileNameStatus* status = nullptr, SettingsMessages* messages = nullptr) const;
 
 private:
     // The values of the file, as this object last read or wrote them.
     struct Stored {
         VARNEXJOBSETTING job;
-        VARNELSESSIONPROFILE current;
+        SessionProfile current;
         bool showLanguageMenu = true;
         uint32_t previewSizeLimit = 0;
         bool previewLimitFixed = false;
@@ -143,7 +143,7 @@ private:
     std::u16string m_settingsFilePath;
     std::u16string m_version;
     VARNEXJOBSETTING m_jobSetting;
-    VARNELSESSIONPROFILE m_currentProfile;
+    SessionProfile m_currentProfile;
     bool m_showLanguageMenu = true;
     uint32_t m_previewSizeLimit = 0;
     bool m_previewLimitFixed = false;

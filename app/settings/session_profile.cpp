@@ -29,7 +29,7 @@ bool IsUsableInputCodepage(int32_t codepage)
 
 bool IsUsableInputCodepage(const std::optional<int32_t>& codepage)
 {
-    return IsUsableInputCodepage(codepage.value_or(VARNEXCONVERSIONOPTIONS::kDetectEachFile));
+    return IsUsableInputCodepage(codepage.value_or(ConversionOptions::kDetectEachFile));
 }
 
 std::u16string NormaliseProfileName(const std::u16string& name)
@@ -44,43 +44,43 @@ bool SameProfileName(const std::u16string& a, const std::u16string& b)
 
 namespace {
 
-PROFILENAMESTATUS CheckName(const std::u16string& name, const VARNELSESSIONPROFILELIST& profiles, size_t skip,
-                            PROFILENAMESTATUS taken)
+ProfileNameStatus CheckName(const std::u16string& name, const SessionProfileList& profiles, size_t skip,
+                            ProfileNameStatus taken)
 {
     const std::u16string trimmed = NormaliseProfileName(name);
     if (trimmed.empty())
-        return PROFILENAME_EMPTY;
+        return ProfileNameStatus::Empty;
     if (SameProfileName(trimmed, kReservedName))
-        return PROFILENAME_RESERVED;
+        return ProfileNameStatus::Reserved;
     for (size_t i = 0; i < profiles.size(); ++i)
         if (i != skip && SameProfileName(profiles[i].name, trimmed))
             return taken;
-    return PROFILENAME_OK;
+    return ProfileNameStatus::Ok;
 }
 
 }  // namespace
 
-PROFILENAMESTATUS CheckNewProfileName(const std::u16string& name, const VARNELSESSIONPROFILELIST& profiles)
+ProfileNameStatus CheckNewProfileName(const std::u16string& name, const SessionProfileList& profiles)
 {
-    return CheckName(name, profiles, profiles.size(), PROFILENAME_EXISTS);
+    return CheckName(name, profiles, profiles.size(), ProfileNameStatus::Exists);
 }
 
-PROFILENAMESTATUS CheckProfileRename(const std::u16string& name, const VARNELSESSIONPROFILELIST& profiles,
+ProfileNameStatus CheckProfileRename(const std::u16string& name, const SessionProfileList& profiles,
                                      size_t index)
 {
-    return CheckName(name, profiles, index, PROFILENAME_DUPLICATE);
+    return CheckName(name, profiles, index, ProfileNameStatus::Duplicate);
 }
 
-std::u16string ProfileNameMessage(PROFILENAMESTATUS status, const std::u16string& name)
+std::u16string ProfileNameMessage(ProfileNameStatus status, const std::u16string& name)
 {
     switch (status) {
-    case PROFILENAME_EMPTY:
+    case ProfileNameStatus::Empty:
         return u"Profile name cannot be empty.";
-    case PROFILENAME_RESERVED:
+    case ProfileNameStatus::Reserved:
         return u"This profile name is reserved. Please enter another name.";
-    case PROFILENAME_EXISTS:
+    case ProfileNameStatus::Exists:
         return u"Overwrite profile [" + NormaliseProfileName(name) + u"]?";
-    case PROFILENAME_DUPLICATE:
+    case ProfileNameStatus::Duplicate:
         return u"Duplicated profile name. Please enter a different profile name.";
     default:
         return {};

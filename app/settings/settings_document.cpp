@@ -282,11 +282,11 @@ pugi::xml_node EnsureOwnSettings(pugi::xml_document& doc, const std::u16string& 
     return settings;
 }
 
-VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
+SessionProfile ReadProfile(pugi::xml_node element, Messages& messages)
 {
-    VARNELSESSIONPROFILE profile;
+    SessionProfile profile;
     profile.name = U16(element.attribute("name").as_string());
-    VARNEXCONVERSIONOPTIONS& options = profile.options;
+    ConversionOptions& options = profile.options;
     options.copyUnconverted = element.child("copyUnconverted").text().as_bool(options.copyUnconverted);
     options.processHiddenFiles = element.child("processHiddenFiles").text().as_bool(options.processHiddenFiles);
     options.recursive = element.child("recursive").text().as_bool(options.recursive);
@@ -337,7 +337,7 @@ VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages)
     return profile;
 }
 
-void WriteProfile(pugi::xml_node element, const VARNELSESSIONPROFILE& profile, bool withName)
+void WriteProfile(pugi::xml_node element, const SessionProfile& profile, bool withName)
 {
     if (withName) {
         pugi::xml_attribute name = element.attribute("name");
@@ -345,7 +345,7 @@ void WriteProfile(pugi::xml_node element, const VARNELSESSIONPROFILE& profile, b
             name = element.prepend_attribute("name");
         name.set_value(text::ToUtf8(profile.name).c_str());
     }
-    const VARNEXCONVERSIONOPTIONS& options = profile.options;
+    const ConversionOptions& options = profile.options;
     SetChildText(element, "copyUnconverted", BoolText(options.copyUnconverted));
     SetChildText(element, "writeBom", BoolText(options.writeBom));
     SetChildText(element, "processHiddenFiles", BoolText(options.processHiddenFiles));

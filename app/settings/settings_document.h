@@ -52,10 +52,10 @@ pugi::xml_node EnsureOwnSettings(pugi::xml_document& doc, const std::u16string& 
 
 // Reads a "profile" element over the defaults; what had to be replaced is
 // described in messages, under the label (e.g. "Profile [Work]").
-VARNELSESSIONPROFILE ReadProfile(pugi::xml_node element, Messages& messages);
+SessionProfile ReadProfile(pugi::xml_node element, Messages& messages);
 // Writes the profile's fields into the element, replacing the children it
 // names; the name attribute only when withName.
-void WriteProfile(pugi::xml_node element, const VARNELSESSIONPROFILE& profile, bool withName);
+void WriteProfile(pugi::xml_node element, const SessionProfile& profile, bool withName);
 
 // Reads a "jobSetting" element over the job setting given; numbers that are
 // no numbers keep the value, numbers out of range are brought into range.

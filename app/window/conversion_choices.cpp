@@ -35,7 +35,7 @@ void FillReturnTypeList(QComboBox* box)
 void FillInputCodepageList(QComboBox* box)
 {
     box->clear();
-    box->addItem(Qs(Tr("ConvertDialog", "Auto Detect")), VARNEXCONVERSIONOPTIONS::kDetectEachFile);
+    box->addItem(Qs(Tr("ConvertDialog", "Auto Detect")), ConversionOptions::kDetectEachFile);
     for (const CCodepageInfo* info : CCodepageInfo::GetCodepageInfoCache()) {
         // -1 is the "Binary" pseudo entry, which names no code page.
         if (info == nullptr || info->GetCodepage() < 0 || !IsUsableInputCodepage(info->GetCodepage()))

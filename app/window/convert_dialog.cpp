@@ -184,18 +184,18 @@ void CConvertDlg::BuildControls()
     setMinimumWidth(560);
 }
 
-VARNELSESSIONPROFILE CConvertDlg::Choices() const
+SessionProfile CConvertDlg::Choices() const
 {
-    VARNELSESSIONPROFILE profile;
+    SessionProfile profile;
     profile.filterName = m_filterName;
     profile.filterComment = m_filterComment;
-    VARNEXCONVERSIONOPTIONS& o = profile.options;
+    ConversionOptions& o = profile.options;
     o.copyUnconverted = m_copyUnconverted->isChecked();
     o.writeBom = m_writeBom->isChecked();
     o.processHiddenFiles = m_processHidden->isChecked();
     o.recursive = m_recursive->isChecked();
     o.repairDoubleEncoding = m_repairDoubleEncoding;
-    o.SetStoredInputCodepage(SelectedCode(m_inputCodepage, VARNEXCONVERSIONOPTIONS::kDetectEachFile));
+    o.SetStoredInputCodepage(SelectedCode(m_inputCodepage, ConversionOptions::kDetectEachFile));
     o.outputTextFormat =
         static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(SelectedCode(m_outputEncoding, 0));
     o.returnType = static_cast<CTextFileConverter::RETURNTYPE>(SelectedCode(m_returnType, 0));
@@ -207,9 +207,9 @@ VARNELSESSIONPROFILE CConvertDlg::Choices() const
     return profile;
 }
 
-void CConvertDlg::ApplyProfile(const VARNELSESSIONPROFILE& profile)
+void CConvertDlg::ApplyProfile(const SessionProfile& profile)
 {
-    const VARNEXCONVERSIONOPTIONS& o = profile.options;
+    const ConversionOptions& o = profile.options;
     m_filterName = profile.filterName;
     m_filterComment = profile.filterComment;
     m_repairDoubleEncoding = o.repairDoubleEncoding;
@@ -243,7 +243,7 @@ void CConvertDlg::RebuildProfilesMenu()
     m_profilesMenu->clear();
     m_profilesMenu->addAction(Qs(Tr("ConvertDialog", "Default")), this,
                               [this] { ChooseProfile(kDefaultProfileId); });
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     m_settings.LoadSessionProfiles(profiles);
     if (!profiles.empty())
         m_profilesMenu->addSeparator();
@@ -267,7 +267,7 @@ void CConvertDlg::ChooseProfile(int id)
         return;
     }
     // The file may have changed since the menu was built: read it again.
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     m_settings.LoadSessionProfiles(profiles);
     const int index = id - kFirstProfileId;
     if (index >= 0 && index < static_cast<int>(profiles.size()))
@@ -276,10 +276,10 @@ void CConvertDlg::ChooseProfile(int id)
 
 void CConvertDlg::SaveCurrentSettings()
 {
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     m_settings.LoadSessionProfiles(profiles);
     QStringList names;
-    for (const VARNELSESSIONPROFILE& profile : profiles)
+    for (const SessionProfile& profile : profiles)
         names.push_back(Qs(profile.name));
     QString name;
     for (;;) {
@@ -336,7 +336,7 @@ bool CConvertDlg::CheckOutputFolder(std::u16string& output)
         item.folder = true;
         item.inputPath = m_inputs.empty() ? std::u16string() : m_inputs.front();
         item.outputPath = output;
-        if (!item.inputPath.empty() && CheckJobPaths(item, {}).clash != JOBPATHCHECK::CLASH_NONE)
+        if (!item.inputPath.empty() && CheckJobPaths(item, {}).clash != JobPathCheck::CLASH_NONE)
             return refuse(FillS(Qs(Tr("ConvertDialog",
                                       "Files cannot be written to input folder. Please select another output "
                                       "folder.\n\nThe input folder is:\n%s\n\nThe output folder you have selected "
@@ -358,7 +358,7 @@ bool CConvertDlg::CheckOutputFolder(std::u16string& output)
 
 bool CConvertDlg::CheckFilter()
 {
-    const VARNEXCONVERSIONOPTIONS options = Choices().options;
+    const ConversionOptions options = Choices().options;
     std::string error;
     if (!m_folder || !options.filter.IsEnabled() || !options.filter.IsRegex() ||
         CNameFilter::IsValidRegex(options.filter.GetFilterString(), &error))
@@ -400,7 +400,7 @@ void CConvertDlg::accept()
         }
     }
     m_output->AddRecent(Qs(chosenOutput));
-    const VARNEXCONVERSIONOPTIONS options = Choices().options;
+    const ConversionOptions options = Choices().options;
     if (m_folder && options.filter.IsEnabled())
         m_filter->AddRecent(m_filter->Text());
     m_detectOnly = detectOnly;
@@ -421,7 +421,7 @@ CConfirmConvertDlg::Choice CConvertDlg::ConfirmOutputFolder(const std::u16string
 void CConvertDlg::MakeJobItems(const std::u16string& output)
 {
     m_items.clear();
-    VARNEXCONVERSIONOPTIONS options = Choices().options;
+    ConversionOptions options = Choices().options;
     if (m_folder) {
         VARNEXBATCHJOBITEM item;
         item.folder = true;

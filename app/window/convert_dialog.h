@@ -47,8 +47,8 @@ public:
     bool DetectOnly() const { return m_detectOnly; }
 
     // The options the dialog shows, as a profile without a name.
-    VARNELSESSIONPROFILE Choices() const;
-    void ApplyProfile(const VARNELSESSIONPROFILE& profile);
+    SessionProfile Choices() const;
+    void ApplyProfile(const SessionProfile& profile);
     // Applies "Default" or the profile of that identifier, read afresh from the
     // settings file; an identifier the file no longer has is ignored.
     void ChooseProfile(int id);

@@ -29,7 +29,7 @@ public:
     // The settings' job setting and the current profile's options, used for
     // detection and for "Convert here".
     void SetJobSetting(const VARNEXJOBSETTING& job) { m_job = job; }
-    void SetConvertOptions(const VARNEXCONVERSIONOPTIONS& options) { m_options = options; }
+    void SetConvertOptions(const ConversionOptions& options) { m_options = options; }
 
     // Input paths of the selected rows.
     std::vector<std::u16string> SelectedFiles() const;
@@ -64,5 +64,5 @@ private:
     bool m_stopAsked = false;
     bool m_converting = false;
     VARNEXJOBSETTING m_job;
-    VARNEXCONVERSIONOPTIONS m_options;
+    ConversionOptions m_options;
 };

@@ -197,7 +197,7 @@ QWidget* CPreferenceSheet::MakeLanguagePage()
 
 void CPreferenceSheet::LoadValues()
 {
-    const VARNELSESSIONPROFILE profile = m_settings.GetCurrentProfile();
+    const SessionProfile profile = m_settings.GetCurrentProfile();
     m_copyUnconverted->setChecked(profile.options.copyUnconverted);
     m_writeBom->setChecked(profile.options.writeBom);
     m_processHidden->setChecked(profile.options.processHiddenFiles);
@@ -253,7 +253,7 @@ void CPreferenceSheet::accept()
     // A save that fails leaves the settings as they were, so that memory and
     // file do not disagree when the user then cancels.
     const CMySettings before = m_settings;
-    VARNELSESSIONPROFILE profile = m_settings.GetCurrentProfile();
+    SessionProfile profile = m_settings.GetCurrentProfile();
     profile.options.copyUnconverted = m_copyUnconverted->isChecked();
     profile.options.writeBom = m_writeBom->isChecked();
     profile.options.processHiddenFiles = m_processHidden->isChecked();

@@ -33,33 +33,33 @@ void ShowSaveFailure(QWidget* parent, const SettingsMessages& messages)
 
 }  // namespace
 
-QString ProfileNameText(PROFILENAMESTATUS status, const QString& name)
+QString ProfileNameText(ProfileNameStatus status, const QString& name)
 {
     switch (status) {
-    case PROFILENAME_EMPTY:
+    case ProfileNameStatus::Empty:
         return Qs(Tr("Profiles", "Profile name cannot be empty."));
-    case PROFILENAME_RESERVED:
+    case ProfileNameStatus::Reserved:
         return Qs(Tr("Profiles", "This profile name is reserved. Please enter another name."));
-    case PROFILENAME_EXISTS:
+    case ProfileNameStatus::Exists:
         return Qs(Tr("Profiles", "Overwrite profile [%s]?")).replace(QStringLiteral("%s"), name.trimmed());
-    case PROFILENAME_DUPLICATE:
+    case ProfileNameStatus::Duplicate:
         return Qs(Tr("Profiles", "Duplicated profile name. Please enter a different profile name."));
     default:
         return {};
     }
 }
 
-bool SaveProfileAs(QWidget* parent, CMySettings& settings, const VARNELSESSIONPROFILE& options, const QString& name)
+bool SaveProfileAs(QWidget* parent, CMySettings& settings, const SessionProfile& options, const QString& name)
 {
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     settings.LoadSessionProfiles(profiles);
-    const PROFILENAMESTATUS verdict = CheckNewProfileName(U16(name), profiles);
-    if (verdict == PROFILENAME_EMPTY || verdict == PROFILENAME_RESERVED) {
+    const ProfileNameStatus verdict = CheckNewProfileName(U16(name), profiles);
+    if (verdict == ProfileNameStatus::Empty || verdict == ProfileNameStatus::Reserved) {
         ShowDialogPrompt(parent, QMessageBox::Warning, ProfileNameText(verdict, name));
         return false;
     }
     bool overwrite = false;
-    if (verdict == PROFILENAME_EXISTS) {
+    if (verdict == ProfileNameStatus::Exists) {
         if (ShowDialogPrompt(parent, QMessageBox::Question, ProfileNameText(verdict, name),
                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
             return false;
@@ -137,8 +137,8 @@ bool CManageProfilesDlg::RenameProfile(int index, const QString& name)
 {
     if (index < 0 || index >= static_cast<int>(m_profiles.size()))
         return false;
-    const PROFILENAMESTATUS verdict = CheckProfileRename(U16(name), m_profiles, static_cast<size_t>(index));
-    if (verdict != PROFILENAME_OK) {
+    const ProfileNameStatus verdict = CheckProfileRename(U16(name), m_profiles, static_cast<size_t>(index));
+    if (verdict != ProfileNameStatus::Ok) {
         ShowDialogPrompt(this, QMessageBox::Warning, ProfileNameText(verdict, name));
         return false;
     }
@@ -178,7 +178,7 @@ void CManageProfilesDlg::accept()
 void CManageProfilesDlg::Refill(int select)
 {
     m_list->clear();
-    for (const VARNELSESSIONPROFILE& profile : m_profiles)
+    for (const SessionProfile& profile : m_profiles)
         m_list->addItem(Qs(profile.name));
     m_list->setCurrentRow(select);
     UpdateButtons();

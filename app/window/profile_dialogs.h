@@ -10,14 +10,14 @@ class QComboBox;
 class QListWidget;
 class QPushButton;
 
-// What to tell the user about a profile name (empty for PROFILENAME_OK).
-QString ProfileNameText(PROFILENAMESTATUS status, const QString& name);
+// What to tell the user about a profile name (empty for ProfileNameStatus::Ok).
+QString ProfileNameText(ProfileNameStatus status, const QString& name);
 
 // Saves options as the named session profile of the settings file: an empty
 // or reserved name is refused, a name in use is overwritten only when the
 // user agrees. Every refusal and failure is shown; true when the file was
 // written.
-bool SaveProfileAs(QWidget* parent, CMySettings& settings, const VARNELSESSIONPROFILE& options, const QString& name);
+bool SaveProfileAs(QWidget* parent, CMySettings& settings, const SessionProfile& options, const QString& name);
 
 // Asks for a profile name; the existing names are offered to pick from.
 class CProfileNameDlg : public QDialog {
@@ -39,7 +39,7 @@ class CManageProfilesDlg : public QDialog {
 public:
     CManageProfilesDlg(QWidget* parent, CMySettings& settings);
 
-    const VARNELSESSIONPROFILELIST& Profiles() const { return m_profiles; }
+    const SessionProfileList& Profiles() const { return m_profiles; }
     // Refuses (and says why) an empty, reserved or duplicated name.
     bool RenameProfile(int index, const QString& name);
     void DeleteProfile(int index);
@@ -54,7 +54,7 @@ private:
     void OnRename();
 
     CMySettings& m_settings;
-    VARNELSESSIONPROFILELIST m_profiles;
+    SessionProfileList m_profiles;
     QListWidget* m_list = nullptr;
     QPushButton* m_rename = nullptr;
     QPushButton* m_delete = nullptr;

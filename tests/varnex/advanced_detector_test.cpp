@@ -624,7 +624,7 @@ TEST_F(WithLists, FindsBomlessUnicodeInEveryScriptFormAndExtension)
                     ForcedDetector detector(m_dir.File16(name), 1251, 0.9f);
                     EXPECT_EQ(detector.GetCodepage(), codepage);
                     EXPECT_EQ(detector.GetConfidence(), CAdvancedDetector::kStructureConfidence);
-                    EXPECT_EQ(detector.GetMethod(), VARNEXDETECTIONMETHOD_BOMLESS);
+                    EXPECT_EQ(detector.GetMethod(), DetectionMethod::Bomless);
                     EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
                     EXPECT_FALSE(detector.HasBom());
                     EXPECT_EQ(detector.StatisticsCalls(), 0);
@@ -674,7 +674,7 @@ TEST_F(WithLists, KeepsBinariesBinary)
         WriteBytes(m_dir.File(c.file), c.bytes);
         ForcedDetector detector(m_dir.File16(c.file), -1, 0.0f, false);
         EXPECT_EQ(detector.GetCodepage(), -1);
-        EXPECT_NE(detector.GetMethod(), VARNEXDETECTIONMETHOD_BOMLESS);
+        EXPECT_NE(detector.GetMethod(), DetectionMethod::Bomless);
         EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_OK);
     }
 }

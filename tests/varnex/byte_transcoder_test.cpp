@@ -130,7 +130,7 @@ std::string Convert(const TempDir& dir, unsigned codepage, Converter::OUTPUTTEXT
     accesses.failReadFrom = run.failReadFrom;
     accesses.failWriteFrom = run.failWriteFrom;
     const auto result = converter.Convert(dir.File16("out.txt").c_str(), codepage, format, run.breaks, run.bom);
-    const VARNEXFILEOUTCOME& o = converter.GetOutcome();
+    const FileOutcome& o = converter.GetOutcome();
     std::ostringstream all;
     all << "result " << result << ", " << text::ToUtf8(DescribeOutcome(o)) << ", state " << o.state << ", in "
         << o.bytesIn << ", out " << o.bytesOut << ", replaced " << o.replaced << "/" << converter.GetReplacementCount()

@@ -50,11 +50,11 @@ TEST_P(DoubtfulText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
     const DoubtfulRow& row = GetParam();
     TempDir dir;
     WriteBytes(dir.File("in.txt"), row.bytes);
-    std::vector<std::pair<VARNEXREASON, uint64_t>> expected;
-    for (auto [reason, count] : {std::pair{VARNEXREASON_REPLACED_CHARACTERS, row.replaced},
-                                 std::pair{VARNEXREASON_UNCOVERED_BYTES, row.replaced ? row.firstReplacedAt : 0},
-                                 std::pair{VARNEXREASON_C1_CONTROLS, row.c1},
-                                 std::pair{VARNEXREASON_REPLACEMENT_IN_TEXT, row.inText}})
+    std::vector<std::pair<OutcomeReason, uint64_t>> expected;
+    for (auto [reason, count] : {std::pair{OutcomeReason::ReplacedCharacters, row.replaced},
+                                 std::pair{OutcomeReason::UncoveredBytes, row.replaced ? row.firstReplacedAt : 0},
+                                 std::pair{OutcomeReason::C1Controls, row.c1},
+                                 std::pair{OutcomeReason::ReplacementInText, row.inText}})
         if (count != 0)
             expected.emplace_back(reason, count);
     for (unsigned chunk : {16u, 17u, 2048u, 0u}) {
@@ -68,10 +68,10 @@ TEST_P(DoubtfulText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
             EXPECT_EQ(converter.GetReplacementCount(), row.replaced);
             EXPECT_EQ(converter.GetC1ControlCount(), row.c1);
             EXPECT_EQ(converter.GetReplacementsInTextCount(), row.inText);
-            const VARNEXFILEOUTCOME& outcome = converter.GetOutcome();
+            const FileOutcome& outcome = converter.GetOutcome();
             EXPECT_EQ(outcome.state, expected.empty() ? VARNEXRESULTSTATE_OK : VARNEXRESULTSTATE_WARNING);
-            std::vector<std::pair<VARNEXREASON, uint64_t>> got;
-            for (const VARNEXREASONNOTE& note : outcome.reasons)
+            std::vector<std::pair<OutcomeReason, uint64_t>> got;
+            for (const ReasonNote& note : outcome.reasons)
                 got.emplace_back(note.reason, note.number);
             EXPECT_EQ(got, expected);
         }
@@ -83,9 +83,9 @@ INSTANTIATE_TEST_SUITE_P(Inputs, DoubtfulText, testing::ValuesIn(kDoubtfulRows),
 
 TEST(DoubtfulText, NamesTheCountInTheMessage)
 {
-    EXPECT_EQ(text::ToUtf8(DescribeReason(VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS, 4))),
+    EXPECT_EQ(text::ToUtf8(DescribeReason(ReasonNote::Of(OutcomeReason::C1Controls, 4))),
               "4 invisible control characters (U+0080 to U+009F) in the text: check the code page");
-    EXPECT_EQ(text::ToUtf8(DescribeReason(VARNEXREASONNOTE::Of(VARNEXREASON_REPLACEMENT_IN_TEXT, 2))),
+    EXPECT_EQ(text::ToUtf8(DescribeReason(ReasonNote::Of(OutcomeReason::ReplacementInText, 2))),
               "2 U+FFFD characters in the text: something replaced characters before this conversion");
 }
 

@@ -17,12 +17,12 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 using Converter = CTextFileConverter;
-using Note = VARNEXREASONNOTE;
+using Note = ReasonNote;
 
-VARNEXFILEOUTCOME Outcome(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operation, std::vector<Note> reasons,
+FileOutcome Outcome(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operation, std::vector<Note> reasons,
                           uint64_t bytesIn = 0, uint64_t bytesOut = 0)
 {
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     outcome.state = state;
     outcome.operation = operation;
     outcome.reasons = std::move(reasons);
@@ -35,18 +35,18 @@ VARNEXFILEOUTCOME Outcome(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operati
 
 struct StepRow {
     const char* name;
-    VARNEXFILEOUTCOME found;
-    VARNEXFILEOUTCOME step;
+    FileOutcome found;
+    FileOutcome step;
     VARNEXRESULTSTATE state;
     VARNEXRESULTOPERATION operation;
     const char16_t* message;
     uint64_t bytesIn, bytesOut;
 };
 
-const Note kUnsure = Note::Of(VARNEXREASON_DETECTION_UNSURE);
-const Note kNotConvertible = Note::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, 42);
-const Note kConvertedChange = Note::Of(VARNEXREASON_CHANGED_WHILE_CONVERTED, 100, 50);
-const Note kCopiedChange = Note::Of(VARNEXREASON_CHANGED_WHILE_COPIED, 7, 9);
+const Note kUnsure = Note::Of(OutcomeReason::DetectionUnsure);
+const Note kNotConvertible = Note::Of(OutcomeReason::CodepageNotConvertible, 42);
+const Note kConvertedChange = Note::Of(OutcomeReason::ChangedWhileConverted, 100, 50);
+const Note kCopiedChange = Note::Of(OutcomeReason::ChangedWhileCopied, 7, 9);
 constexpr auto OK = VARNEXRESULTSTATE_OK, WARNING = VARNEXRESULTSTATE_WARNING;
 constexpr auto NONE = VARNEXRESULTOPERATION_NONE, CONVERTED = VARNEXRESULTOPERATION_CONVERTED,
                COPIED = VARNEXRESULTOPERATION_COPIED;
@@ -60,7 +60,7 @@ const StepRow kSteps[] = {
      u"the end): the output holds what was read",
      50, 9},
     {"ReplacedOutranksUnsure", Outcome(WARNING, NONE, {kUnsure}, 100),
-     Outcome(WARNING, CONVERTED, {Note::Of(VARNEXREASON_REPLACED_CHARACTERS, 3), kConvertedChange}, 100, 200),
+     Outcome(WARNING, CONVERTED, {Note::Of(OutcomeReason::ReplacedCharacters, 3), kConvertedChange}, 100, 200),
      WARNING, CONVERTED,
      u"3 characters could not be decoded or written and were replaced by U+FFFD; the file changed while it was "
      u"converted (100 bytes at the start, 50 at the end): the output holds what was read",
@@ -75,19 +75,19 @@ const StepRow kSteps[] = {
      7, 7},
     // A file not written counts its size as read, whatever the failed step read.
     {"WriteFailed", Outcome(WARNING, NONE, {kUnsure}, 100),
-     Outcome(VARNEXRESULTSTATE_WRITE_ERROR, NONE, {Note::Error(VARNEXREASON_WRITE_FAILED, ENOSPC)}, 60, 0),
+     Outcome(VARNEXRESULTSTATE_WRITE_ERROR, NONE, {Note::Error(OutcomeReason::WriteFailed, ENOSPC)}, 60, 0),
      VARNEXRESULTSTATE_WRITE_ERROR, NONE, u"writing the output file failed: No space left on device", 100, 0},
     // What detection found in the text stays said beside what converting it met.
-    {"DoubleEncodedThenReplaced", Outcome(WARNING, NONE, {Note::Of(VARNEXREASON_DOUBLE_ENCODED)}, 100),
-     Outcome(WARNING, CONVERTED, {Note::Of(VARNEXREASON_REPLACED_CHARACTERS, 3)}, 100, 200), WARNING, CONVERTED,
+    {"DoubleEncodedThenReplaced", Outcome(WARNING, NONE, {Note::Of(OutcomeReason::DoubleEncoded)}, 100),
+     Outcome(WARNING, CONVERTED, {Note::Of(OutcomeReason::ReplacedCharacters, 3)}, 100, 200), WARNING, CONVERTED,
      u"the text looks encoded as UTF-8 twice (\u00C3\u00A9 for \u00E9): converted as it is; 3 characters could not "
      u"be decoded or written and were replaced by U+FFFD",
      100, 200},
     // A conversion says everything it met, each beside the others.
     {"UnsureThenReplacedAndDoubtful", Outcome(WARNING, NONE, {kUnsure}, 100),
      Outcome(WARNING, CONVERTED,
-             {Note::Of(VARNEXREASON_REPLACED_CHARACTERS, 3), Note::Of(VARNEXREASON_UNCOVERED_BYTES, 70),
-              Note::Of(VARNEXREASON_C1_CONTROLS, 2)},
+             {Note::Of(OutcomeReason::ReplacedCharacters, 3), Note::Of(OutcomeReason::UncoveredBytes, 70),
+              Note::Of(OutcomeReason::C1Controls, 2)},
              100, 200),
      WARNING, CONVERTED,
      u"3 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
@@ -95,7 +95,7 @@ const StepRow kSteps[] = {
      u"in the text: check the code page",
      100, 200},
     {"CopyStopped", Outcome(OK, NONE, {}, 100),
-     Outcome(VARNEXRESULTSTATE_CANCELLED, NONE, {Note::Of(VARNEXREASON_CANCELLED)}, 30, 0),
+     Outcome(VARNEXRESULTSTATE_CANCELLED, NONE, {Note::Of(OutcomeReason::Cancelled)}, 30, 0),
      VARNEXRESULTSTATE_CANCELLED, NONE, u"cancelled", 100, 0},
 };
 
@@ -104,7 +104,7 @@ class OutcomeSteps : public testing::TestWithParam<StepRow> {};
 TEST_P(OutcomeSteps, KeepTheFindingsAndSayWhatTheRecordsAlwaysSaid)
 {
     const StepRow& row = GetParam();
-    VARNEXFILEOUTCOME outcome = row.found;
+    FileOutcome outcome = row.found;
     outcome.codepage = 1251;
     outcome.confidence = 0.8f;
     outcome.Then(row.step);
@@ -135,7 +135,7 @@ TEST_P(ConverterOutcome, CountsTheInputReadAndTheOutputWrittenWithItsBom)
     Converter converter(dir.File16("in.txt").c_str(), 16, 64, 64);
     ASSERT_EQ(converter.Convert(dir.File16("out.txt").c_str(), 1252, format, Converter::RETURNTYPE_NOCHANGE, bom),
               Converter::CONVERTRESULT_OK);
-    const VARNEXFILEOUTCOME& outcome = converter.GetOutcome();
+    const FileOutcome& outcome = converter.GetOutcome();
     EXPECT_EQ(outcome.state, VARNEXRESULTSTATE_OK);
     EXPECT_EQ(outcome.operation, VARNEXRESULTOPERATION_CONVERTED);
     EXPECT_TRUE(outcome.reasons.empty());
@@ -161,16 +161,16 @@ TEST(ConverterOutcomeFailures, CarryTheReasonTheErrorTextShows)
         const char* output;
         unsigned codepage;
         VARNEXRESULTSTATE state;
-        VARNEXREASON reason;
+        OutcomeReason reason;
         const char* text;  // the message (the error text when it failed)
     } cases[] = {
-        {"in.txt", "in.txt", 1252, VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASON_OUTPUT_IS_INPUT,
+        {"in.txt", "in.txt", 1252, VARNEXRESULTSTATE_WRITE_ERROR, OutcomeReason::OutputIsInput,
          "the output file is the input file itself"},
-        {"in.txt", "folder", 1252, VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASON_OUTPUT_IS_FOLDER,
+        {"in.txt", "folder", 1252, VARNEXRESULTSTATE_WRITE_ERROR, OutcomeReason::OutputIsFolder,
          "the output path is a folder"},
-        {"missing.txt", "out.txt", 1252, VARNEXRESULTSTATE_CONVERSION_ERROR, VARNEXREASON_OPEN_FAILED,
+        {"missing.txt", "out.txt", 1252, VARNEXRESULTSTATE_CONVERSION_ERROR, OutcomeReason::OpenFailed,
          "cannot open the input file: No such file or directory"},
-        {"bad.txt", "out.txt", 65001, VARNEXRESULTSTATE_WARNING, VARNEXREASON_REPLACED_CHARACTERS,
+        {"bad.txt", "out.txt", 65001, VARNEXRESULTSTATE_WARNING, OutcomeReason::ReplacedCharacters,
          "2 characters could not be decoded or written and were replaced by U+FFFD; bytes the code page does not "
          "cover, the first at byte offset 3: check the code page"},
     };
@@ -179,7 +179,7 @@ TEST(ConverterOutcomeFailures, CarryTheReasonTheErrorTextShows)
         Converter converter(dir.File16(c.input).c_str(), 16, 64, 64);
         const auto result = converter.Convert(dir.File16(c.output).c_str(), c.codepage,
                                               Converter::OUTPUTTEXTFORMAT_UTF8, Converter::RETURNTYPE_NOCHANGE, false);
-        const VARNEXFILEOUTCOME& outcome = converter.GetOutcome();
+        const FileOutcome& outcome = converter.GetOutcome();
         EXPECT_EQ(outcome.state, c.state);
         ASSERT_FALSE(outcome.reasons.empty());
         EXPECT_EQ(outcome.reasons[0].reason, c.reason);
@@ -205,10 +205,10 @@ TEST(ConverterOutcomeFailures, AStoppedConversionIsCancelledAndKeepsNoOutput)
     EXPECT_EQ(converter.Convert(dir.File16("out.txt").c_str(), 1252, Converter::OUTPUTTEXTFORMAT_UTF8,
                                 Converter::RETURNTYPE_NOCHANGE, false),
               Converter::CONVERTRESULT_CANCELLED);
-    const VARNEXFILEOUTCOME& outcome = converter.GetOutcome();
+    const FileOutcome& outcome = converter.GetOutcome();
     EXPECT_EQ(outcome.state, VARNEXRESULTSTATE_CANCELLED);
     ASSERT_EQ(outcome.reasons.size(), 1u);
-    EXPECT_EQ(outcome.reasons[0].reason, VARNEXREASON_CANCELLED);
+    EXPECT_EQ(outcome.reasons[0].reason, OutcomeReason::Cancelled);
     EXPECT_EQ(outcome.bytesOut, 0u);
 }
 

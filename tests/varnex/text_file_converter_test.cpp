@@ -209,7 +209,7 @@ TEST(TextFileConverter, CountsTheInputsLineEndingsWhereverAChunkEnds)
     const struct {
         const char* name;
         std::u16string text;
-        VARNEXLINEENDINGS expected;
+        LineEndingCounts expected;
     } rows[] = {
         {"none", u"abc", {0, 0, 0, true}},
         {"empty", u"", {0, 0, 0, true}},
@@ -243,7 +243,7 @@ TEST(TextFileConverter, CountsTheInputsLineEndingsWhereverAChunkEnds)
     ASSERT_EQ(whole.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF8,
                             Converter::RETURNTYPE_NOCHANGE, false),
               Converter::CONVERTRESULT_OK);
-    EXPECT_EQ(whole.GetLineEndings(), (VARNEXLINEENDINGS{1, 1, 0, true}));
+    EXPECT_EQ(whole.GetLineEndings(), (LineEndingCounts{1, 1, 0, true}));
     // Nothing counted for a conversion that did not happen.
     Converter failed(dir.File16("missing.txt").c_str(), 16, 64, 64);
     failed.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF8,
@@ -700,7 +700,7 @@ TEST(TextFileConverter, NamesTheFirstByteItsCodePageDoesNotCover)
                 ASSERT_EQ(converter.Convert(dir.File16("out.txt").c_str(), c.codepage, Converter::OUTPUTTEXTFORMAT_UTF8,
                                             Converter::RETURNTYPE_NOCHANGE, false),
                           Converter::CONVERTRESULT_OK);
-                const VARNEXFILEOUTCOME& outcome = converter.GetOutcome();
+                const FileOutcome& outcome = converter.GetOutcome();
                 EXPECT_EQ(text::ToUtf8(DescribeOutcome(outcome)), c.message);
                 EXPECT_EQ(outcome.state, *c.message ? VARNEXRESULTSTATE_WARNING : VARNEXRESULTSTATE_OK);
             }

@@ -90,7 +90,7 @@ TEST_F(ConvertDialog, FolderChoicesBecomeOneJobItemAndRecentEntries)
     EXPECT_FALSE(dialog.DetectOnly());
     const std::vector<VARNEXBATCHJOBITEM> items = dialog.JobItems();
     ASSERT_EQ(items.size(), 1u);
-    VARNEXCONVERSIONOPTIONS expected;
+    ConversionOptions expected;
     expected.recursive = true;
     expected.copyUnconverted = true;
     expected.writeBom = false;

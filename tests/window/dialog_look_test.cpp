@@ -60,7 +60,7 @@ protected:
         if (std::string(GetParam()) != "en") {
             ASSERT_TRUE(locales.Initialize(u"de_DE", u""));
         }
-        VARNELSESSIONPROFILE work, reports;
+        SessionProfile work, reports;
         work.name = u"Work";
         reports.name = u"Reports";
         ws.settings.SaveSessionProfiles({work, reports});

@@ -50,7 +50,7 @@ TEST_F(PreferenceSheet, OkSavesEveryPageAndTheFileGivesThemBack)
 
     CMySettings reloaded(ws.settings.GetSettingsFilePath(), u"2.0.0");
     ASSERT_TRUE(reloaded.Load());
-    const VARNEXCONVERSIONOPTIONS& o = reloaded.GetCurrentProfile().options;
+    const ConversionOptions& o = reloaded.GetCurrentProfile().options;
     EXPECT_TRUE(o.copyUnconverted);
     EXPECT_FALSE(o.writeBom);
     EXPECT_EQ(o.outputTextFormat, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE);

@@ -14,9 +14,9 @@ namespace {
 using dialog_test::PromptRecorder;
 using dialog_test::Workspace;
 
-VARNELSESSIONPROFILE Profile(const std::u16string& name, bool copyUnconverted, int codepage = -1)
+SessionProfile Profile(const std::u16string& name, bool copyUnconverted, int codepage = -1)
 {
-    VARNELSESSIONPROFILE p;
+    SessionProfile p;
     p.name = name;
     p.options.copyUnconverted = copyUnconverted;
     p.options.SetStoredInputCodepage(codepage);
@@ -25,7 +25,7 @@ VARNELSESSIONPROFILE Profile(const std::u16string& name, bool copyUnconverted, i
 
 std::vector<std::u16string> NamesInFile(const CMySettings& settings)
 {
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     settings.LoadSessionProfiles(profiles);
     std::vector<std::u16string> names;
     for (const auto& p : profiles)
@@ -64,7 +64,7 @@ TEST_F(Profiles, SavingRefusesEmptyAndReservedNamesAndAsksBeforeOverwriting)
     prompts.answers = {QMessageBox::No, QMessageBox::Yes};
     EXPECT_FALSE(SaveProfileAs(nullptr, ws.settings, Profile({}, false), QStringLiteral("work ")));
     EXPECT_EQ(prompts.texts, std::vector<QString>{QStringLiteral("Overwrite profile [work]?")});
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     ws.settings.LoadSessionProfiles(profiles);
     ASSERT_EQ(profiles.size(), 1u);
     EXPECT_TRUE(profiles[0].options.copyUnconverted);
@@ -102,11 +102,11 @@ TEST_F(Profiles, ManagingRefusesBadNamesAndWritesTheNewOrder)
 
 TEST_F(Profiles, MenuAppliesProfilesReadAfreshAndDefaultAppliesTheCurrentSettings)
 {
-    VARNELSESSIONPROFILE work = Profile(u"Work & Play", true, 1251);
+    SessionProfile work = Profile(u"Work & Play", true, 1251);
     work.options.filter = CVarnexBatchJobFilter(true, u"^a.*\\.txt$");
     work.options.writeBom = true;  // a saved wish for a mark on UTF-8 is kept
     ASSERT_TRUE(ws.settings.SaveSessionProfiles({Profile(u"Plain", false), work}));
-    ws.settings.SetCurrentProfile(VARNELSESSIONPROFILE{});  // UTF-8 without a mark
+    ws.settings.SetCurrentProfile(SessionProfile{});  // UTF-8 without a mark
 
     CConvertDlg dialog(nullptr, ws.settings, ws.store, ws.Folder("in"), false, ws.Path("out"));
     auto* copy = dialog.findChild<QCheckBox*>(QStringLiteral("CopyUnconverted"));

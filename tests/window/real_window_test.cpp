@@ -146,7 +146,7 @@ TEST_F(RealWindow, OkInPreferencesChangesOnlyWhatItShows)
     EXPECT_EQ(settings.GetJobSetting().converterThreads, 3u);
     EXPECT_EQ(settings.GetJobSetting().chunkSize, 4096u);
     // What it does not show.
-    const VARNEXCONVERSIONOPTIONS& o = settings.GetCurrentProfile().options;
+    const ConversionOptions& o = settings.GetCurrentProfile().options;
     EXPECT_TRUE(settings.GetJobSetting().detectOnly);
     EXPECT_TRUE(o.recursive);
     EXPECT_FALSE(o.keepModeAndTime);

@@ -276,7 +276,7 @@ void CAdvancedDetector::Run()
         RunSteps();
     } catch (const std::exception&) {
         m_found.result = DETECTIONRESULT_ERROR;
-        m_found.method = VARNEXDETECTIONMETHOD_NONE;
+        m_found.method = DetectionMethod::None;
     }
     // No file stays open between detections.
     if (m_workspace != nullptr)
@@ -289,7 +289,7 @@ void CAdvancedDetector::RunSteps()
     const std::u16string extension = text::AsciiLowered(CLongPath(m_path).GetExtension());
     CKnownExtList& lists = GetKnownExtList();
     if (m_options.binaryListShortcut && lists.ExtInBinaryList(extension.c_str())) {
-        m_found.method = VARNEXDETECTIONMETHOD_EXTENSION;
+        m_found.method = DetectionMethod::Extension;
         return;
     }
 
@@ -327,7 +327,7 @@ bool CAdvancedDetector::ByBom(CFileSample& sample)
     m_found.codepage = static_cast<int>(form->codePage);
     m_found.confidence = 1.0f;
     m_found.hasBom = true;
-    m_found.method = VARNEXDETECTIONMETHOD_BOM;
+    m_found.method = DetectionMethod::Bom;
     // Tools that encode twice often mark their output; the block read
     // already is looked at, nothing more is read for it.
     if (bom == BOM_UTF8)
@@ -346,7 +346,7 @@ bool CAdvancedDetector::ByStructure()
         return false;
     m_found.codepage = static_cast<int>(structured->codePage);
     m_found.confidence = kStructureConfidence;
-    m_found.method = VARNEXDETECTIONMETHOD_BOMLESS;
+    m_found.method = DetectionMethod::Bomless;
     return true;
 }
 
@@ -358,7 +358,7 @@ bool CAdvancedDetector::ByZeroRuns(unsigned threshold)
         return true;
     }
     if (binary)
-        m_found.method = VARNEXDETECTIONMETHOD_ZERO_BYTES;
+        m_found.method = DetectionMethod::ZeroBytes;
     return binary;
 }
 
@@ -376,7 +376,7 @@ bool CAdvancedDetector::ByUtf8(CFileSample& sample)
         return false;
     m_found.codepage = static_cast<int>(FindUnicodeForm(TEXTENCODING_UTF8)->codePage);
     m_found.confidence = kStructureConfidence;
-    m_found.method = VARNEXDETECTIONMETHOD_UTF8_CHECK;
+    m_found.method = DetectionMethod::Utf8Check;
     const uint64_t n = std::min<uint64_t>(sample.Size(), ScanLimit());
     m_found.doubleEncoded = LooksDoubleEncoded(std::string_view(sample.Chars(), static_cast<size_t>(n)));
     return true;
@@ -394,7 +394,7 @@ bool CAdvancedDetector::ByStatistics(CFileSample& sample, CKnownExtList& lists, 
     m_found.confidence = confidence;
     if (codepage == -1)
         return false;
-    m_found.method = VARNEXDETECTIONMETHOD_STATISTICS;
+    m_found.method = DetectionMethod::Statistics;
     if (confidence >= kSureConfidence)
         m_found.result = DETECTIONRESULT_OK;
     else if (confidence >= kTextListConfidence)
@@ -420,7 +420,7 @@ void CAdvancedDetector::ByTextList(CFileSample& sample)
         return;
     m_found.codepage = static_cast<int>(
         FindUnicodeForm(bomless == BOMLESS_UTF16BE ? TEXTENCODING_UTF16BE : TEXTENCODING_UTF16LE)->codePage);
-    m_found.method = VARNEXDETECTIONMETHOD_BOMLESS;
+    m_found.method = DetectionMethod::Bomless;
 }
 
 void CAdvancedDetector::JudgeUnfound(CFileSample& sample)
@@ -430,7 +430,7 @@ void CAdvancedDetector::JudgeUnfound(CFileSample& sample)
         m_found.result = DETECTIONRESULT_ERROR;
         return;
     }
-    m_found.method = VARNEXDETECTIONMETHOD_TEXT_TEST;
+    m_found.method = DetectionMethod::TextTest;
     // An empty file stays binary: there is no text to lose.
     if (sample.Size() == 0 || !LooksLikeText(sample.Data(), sample.Size()))
         return;

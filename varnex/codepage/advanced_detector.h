@@ -117,7 +117,7 @@ public:
         float confidence = 0.0f;
         bool hasBom = false;
         DETECTIONRESULT result = DETECTIONRESULT_OK;
-        VARNEXDETECTIONMETHOD method = VARNEXDETECTIONMETHOD_NONE;  // NONE: the file could not be read
+        DetectionMethod method = DetectionMethod::None;  // NONE: the file could not be read
         bool stopped = false;        // canContinue said stop
         bool c1Controls = false;     // see HasC1Controls
         bool doubleEncoded = false;  // see IsDoubleEncoded
@@ -151,7 +151,7 @@ public:
     [[nodiscard]] bool HasBom() const { return m_found.hasBom; }
     DETECTIONRESULT GetResult() const { return m_found.result; }
     // The test that settled the finding (NONE when the file could not be read).
-    VARNEXDETECTIONMETHOD GetMethod() const { return m_found.method; }
+    DetectionMethod GetMethod() const { return m_found.method; }
     [[nodiscard]] bool WasStopped() const { return m_found.stopped; }
     // The code page found would still decode some bytes to C1 controls: the
     // engine warns, as such text is most likely in another code page.

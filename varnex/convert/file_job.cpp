@@ -14,7 +14,7 @@ namespace {
 
 // The output of target, made atomically (or written through where the user
 // named a FIFO or device).
-std::unique_ptr<CAtomicOutputFile> OutputFile(const FILEJOBTARGET& target)
+std::unique_ptr<CAtomicOutputFile> OutputFile(const FileJobTarget& target)
 {
     if (target.folder)
         return std::make_unique<CAtomicOutputFile>(target.folder, CLongPath(target.path).GetFileName(),
@@ -24,7 +24,7 @@ std::unique_ptr<CAtomicOutputFile> OutputFile(const FILEJOBTARGET& target)
 
 }  // namespace
 
-FILEJOBSOURCE::~FILEJOBSOURCE()
+FileJobSource::~FileJobSource()
 {
     if (stream >= 0)
         platform::CloseFile(stream);
@@ -44,9 +44,9 @@ bool CFileJob::ConverterCanContinue(CTextFileConverter*, void* job)
     return static_cast<const CFileJob*>(job)->CanContinue();
 }
 
-VARNEXFILEOUTCOME CFileJob::Detect(const FILEJOBSOURCE& source, bool repairDoubleEncoding)
+FileOutcome CFileJob::Detect(const FileJobSource& source, bool repairDoubleEncoding)
 {
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     platform::FileStatus status;
     if (!source.IsStream() && platform::GetFileStatus(source.path, &status) &&
         status.type == platform::FileType::Regular)
@@ -61,43 +61,43 @@ VARNEXFILEOUTCOME CFileJob::Detect(const FILEJOBSOURCE& source, bool repairDoubl
     outcome.hasBom = detector.HasBom();
     outcome.method = detector.GetMethod();
     if (detector.WasStopped())
-        outcome.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+        outcome.End(VARNEXRESULTSTATE_CANCELLED, ReasonNote::Of(OutcomeReason::Cancelled));
     else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE)
-        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE));
+        outcome.End(VARNEXRESULTSTATE_WARNING, ReasonNote::Of(OutcomeReason::DetectionUnsure));
     else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNKNOWN_TEXT)
-        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_UNKNOWN_TEXT));
+        outcome.End(VARNEXRESULTSTATE_WARNING, ReasonNote::Of(OutcomeReason::UnknownText));
     else if (detector.GetResult() == CAdvancedDetector::DETECTIONRESULT_ERROR)
-        outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_UNREADABLE));
+        outcome.End(VARNEXRESULTSTATE_ERROR, ReasonNote::Of(OutcomeReason::Unreadable));
     else if (detector.HasC1Controls())
-        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS));
+        outcome.End(VARNEXRESULTSTATE_WARNING, ReasonNote::Of(OutcomeReason::C1Controls));
     else if (detector.IsDoubleEncoded())
-        outcome.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DOUBLE_ENCODED, repairDoubleEncoding));
+        outcome.End(VARNEXRESULTSTATE_WARNING, ReasonNote::Of(OutcomeReason::DoubleEncoded, repairDoubleEncoding));
     return outcome;
 }
 
-VARNEXFILEOUTCOME CFileJob::Assigned(const CCodepageInfo* info, bool hasBom, uint64_t size)
+FileOutcome CFileJob::Assigned(const CCodepageInfo* info, bool hasBom, uint64_t size)
 {
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     outcome.bytesIn = size;
     outcome.codepage = info ? info->GetCodepage() : -1;
     outcome.confidence = 1.0f;
     outcome.hasBom = hasBom;
-    outcome.method = VARNEXDETECTIONMETHOD_FIXED;
+    outcome.method = DetectionMethod::Fixed;
     // Never pass a file without a code page off as binary.
     if (info == nullptr || outcome.codepage == -1)
-        outcome.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Of(VARNEXREASON_NO_CODEPAGE));
+        outcome.End(VARNEXRESULTSTATE_ERROR, ReasonNote::Of(OutcomeReason::NoCodepage));
     return outcome;
 }
 
-bool CFileJob::IsConvertible(const VARNEXFILEOUTCOME& outcome)
+bool CFileJob::IsConvertible(const FileOutcome& outcome)
 {
     return outcome.codepage >= 0 && CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(outcome.codepage));
 }
 
-VARNEXFILEOUTCOME CFileJob::Write(FILEJOBSOURCE& source, const FILEJOBTARGET& target, const FileJobOutput& output,
-                                  VARNEXFILEOUTCOME found)
+FileOutcome CFileJob::Write(FileJobSource& source, const FileJobTarget& target, const FileJobOutput& output,
+                                  FileOutcome found)
 {
-    VARNEXFILEOUTCOME outcome = std::move(found);
+    FileOutcome outcome = std::move(found);
     const int codepage = outcome.codepage;
     // Neither a binary file nor text of unknown code page is converted; both
     // are copied as they are when asked.
@@ -105,14 +105,14 @@ VARNEXFILEOUTCOME CFileJob::Write(FILEJOBSOURCE& source, const FILEJOBTARGET& ta
     const bool supported = !asIs && IsConvertible(outcome);
     if (!asIs && !supported)
         outcome.End(VARNEXRESULTSTATE_NOT_SUPPORTED,
-                    VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, static_cast<uint64_t>(codepage)));
+                    ReasonNote::Of(OutcomeReason::CodepageNotConvertible, static_cast<uint64_t>(codepage)));
     if (supported) {
         if (m_params.beforeConverting)
             m_params.beforeConverting();
         // Detection found the text encoded twice, and the job asks to repair it.
         bool repair = false;
-        for (const VARNEXREASONNOTE& note : outcome.reasons)
-            repair |= note.reason == VARNEXREASON_DOUBLE_ENCODED && note.number != 0;
+        for (const ReasonNote& note : outcome.reasons)
+            repair |= note.reason == OutcomeReason::DoubleEncoded && note.number != 0;
         outcome.Then(Convert(source, target, output, codepage, repair));
     } else if (output.copyUnconverted) {
         outcome.Then(Copy(source, target, output.keepModeAndTime));
@@ -120,7 +120,7 @@ VARNEXFILEOUTCOME CFileJob::Write(FILEJOBSOURCE& source, const FILEJOBTARGET& ta
     return outcome;
 }
 
-VARNEXFILEOUTCOME CFileJob::Convert(FILEJOBSOURCE& source, const FILEJOBTARGET& target,
+FileOutcome CFileJob::Convert(FileJobSource& source, const FileJobTarget& target,
                                     const FileJobOutput& output, int codepage, bool repair)
 {
     CTextFileConverter converter(source.path.c_str(), m_params.chunkSize, m_params.readBufferSize,
@@ -143,9 +143,9 @@ VARNEXFILEOUTCOME CFileJob::Convert(FILEJOBSOURCE& source, const FILEJOBTARGET& 
     return converter.GetOutcome();
 }
 
-VARNEXFILEOUTCOME CFileJob::Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& target, bool keepModeAndTime)
+FileOutcome CFileJob::Copy(FileJobSource& source, const FileJobTarget& target, bool keepModeAndTime)
 {
-    VARNEXFILEOUTCOME result;
+    FileOutcome result;
     const bool file = !source.IsStream();
     std::unique_ptr<CBinaryFileReader> reader;
     if (file) {
@@ -182,29 +182,29 @@ VARNEXFILEOUTCOME CFileJob::Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& tar
     if (result.operation == VARNEXRESULTOPERATION_COPIED && keepModeAndTime && file &&
         (!platform::GetHandleStatus(reader->GetFileHandle(), &from) || !output->CopyModeAndTime(from, &error))) {
         result = {};
-        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, error));
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, ReasonNote::Error(OutcomeReason::WriteFailed, error));
     }
     if (result.operation == VARNEXRESULTOPERATION_COPIED && !output->Commit(&error)) {
         result = {};
-        result.End(VARNEXRESULTSTATE_WRITE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_COMMIT_FAILED, error));
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, ReasonNote::Error(OutcomeReason::CommitFailed, error));
     }
     return result;
 }
 
-VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
+FileOutcome CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
                                      int createError)
 {
-    VARNEXFILEOUTCOME result;
+    FileOutcome result;
     platform::FileStatus opened;
     if (!reader.IsOpen() || (file && !platform::GetHandleStatus(reader.GetFileHandle(), &opened))) {
-        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_OPEN_FAILED, reader.GetLastError()));
+        result.End(VARNEXRESULTSTATE_ERROR, ReasonNote::Error(OutcomeReason::OpenFailed, reader.GetLastError()));
         return result;
     }
     if (file)
         reader.SetReadLimit(opened.size);  // a growing file is copied as it was at open
     if (!writer.IsOpen()) {
         result.End(VARNEXRESULTSTATE_WRITE_ERROR,
-                   VARNEXREASONNOTE::Error(VARNEXREASON_CREATE_FAILED, createError ? createError : writer.GetLastError()));
+                   ReasonNote::Error(OutcomeReason::CreateFailed, createError ? createError : writer.GetLastError()));
         return result;
     }
     std::vector<unsigned char> block(1u << 16);
@@ -212,18 +212,18 @@ VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBina
         const unsigned n = reader.Read(block.data(), static_cast<unsigned>(block.size()));
         if (n > 0 && writer.Write(block.data(), n) != n)
             result.End(VARNEXRESULTSTATE_WRITE_ERROR,
-                       VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, writer.GetLastError()));
+                       ReasonNote::Error(OutcomeReason::WriteFailed, writer.GetLastError()));
         else if (!CanContinue())
-            result.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+            result.End(VARNEXRESULTSTATE_CANCELLED, ReasonNote::Of(OutcomeReason::Cancelled));
     }
     // A read a stop interrupted (a pipe that sends nothing) is the stop's.
     if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError() && !CanContinue())
-        result.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+        result.End(VARNEXRESULTSTATE_CANCELLED, ReasonNote::Of(OutcomeReason::Cancelled));
     else if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError())
-        result.End(VARNEXRESULTSTATE_ERROR, VARNEXREASONNOTE::Error(VARNEXREASON_READ_FAILED, reader.GetLastError()));
+        result.End(VARNEXRESULTSTATE_ERROR, ReasonNote::Error(OutcomeReason::ReadFailed, reader.GetLastError()));
     if (!writer.Close() && result.state == VARNEXRESULTSTATE_OK)
         result.End(VARNEXRESULTSTATE_WRITE_ERROR,
-                   VARNEXREASONNOTE::Error(VARNEXREASON_WRITE_FAILED, writer.GetLastError()));
+                   ReasonNote::Error(OutcomeReason::WriteFailed, writer.GetLastError()));
     if (result.state != VARNEXRESULTSTATE_OK)
         return result;
     result.operation = VARNEXRESULTOPERATION_COPIED;
@@ -233,7 +233,7 @@ VARNEXFILEOUTCOME CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBina
         (now.size != opened.size || now.modified != opened.modified ||
          now.modifiedNanoseconds != opened.modifiedNanoseconds || reader.GetPosition() != opened.size)) {
         result.state = VARNEXRESULTSTATE_WARNING;
-        result.reasons.push_back(VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_COPIED, opened.size, now.size));
+        result.reasons.push_back(ReasonNote::Of(OutcomeReason::ChangedWhileCopied, opened.size, now.size));
     }
     return result;
 }

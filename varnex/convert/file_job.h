@@ -18,21 +18,21 @@ class CCodepageInfo;
 
 // Where one file's bytes come from: a file, or a stream already begun
 // (standard input) whose first bytes were taken for detection.
-struct VARNEX_API FILEJOBSOURCE {
+struct VARNEX_API FileJobSource {
     std::u16string path;  // the file; for a stream, the name it is shown by
     int stream = -1;      // owned, read once
     std::vector<unsigned char> head;
     bool whole = true;    // head is all of the stream
 
-    FILEJOBSOURCE() = default;
-    ~FILEJOBSOURCE();
-    FILEJOBSOURCE(const FILEJOBSOURCE&) = delete;
-    FILEJOBSOURCE& operator=(const FILEJOBSOURCE&) = delete;
+    FileJobSource() = default;
+    ~FileJobSource();
+    FileJobSource(const FileJobSource&) = delete;
+    FileJobSource& operator=(const FileJobSource&) = delete;
     bool IsStream() const { return stream >= 0; }
 };
 
 // Where its output goes.
-struct VARNEX_API FILEJOBTARGET {
+struct VARNEX_API FileJobTarget {
     std::u16string path;          // the output; empty with handle -1: none
     platform::FolderRef folder;   // set: made in this folder under path's file name
     bool named = false;           // the user named path (CAtomicOutputFile's followNamed)
@@ -90,25 +90,25 @@ public:
     // What detection finds: the code page, confidence, BOM and method, with
     // a warning for an unsure or doubtful finding; bytes in is a file's size.
     // repairDoubleEncoding is noted in a double-encoding warning for Write.
-    [[nodiscard]] VARNEXFILEOUTCOME Detect(const FILEJOBSOURCE& source, bool repairDoubleEncoding);
+    [[nodiscard]] FileOutcome Detect(const FileJobSource& source, bool repairDoubleEncoding);
     // The code page the user gave instead.
-    [[nodiscard]] static VARNEXFILEOUTCOME Assigned(const CCodepageInfo* info, bool hasBom, uint64_t size);
+    [[nodiscard]] static FileOutcome Assigned(const CCodepageInfo* info, bool hasBom, uint64_t size);
 
     // Converts the text as found, or copies the bytes when they cannot be
     // converted and output asks for a copy; returns found with what that
     // did added. A stream source is consumed.
-    [[nodiscard]] VARNEXFILEOUTCOME Write(FILEJOBSOURCE& source, const FILEJOBTARGET& target,
-                                          const FileJobOutput& output, VARNEXFILEOUTCOME found);
+    [[nodiscard]] FileOutcome Write(FileJobSource& source, const FileJobTarget& target,
+                                          const FileJobOutput& output, FileOutcome found);
 
     // Whether the outcome's code page can be converted (not binary, not unknown text).
-    [[nodiscard]] static bool IsConvertible(const VARNEXFILEOUTCOME& outcome);
+    [[nodiscard]] static bool IsConvertible(const FileOutcome& outcome);
 
 private:
-    VARNEXFILEOUTCOME Convert(FILEJOBSOURCE& source, const FILEJOBTARGET& target, const FileJobOutput& output,
+    FileOutcome Convert(FileJobSource& source, const FileJobTarget& target, const FileJobOutput& output,
                               int codepage, bool repair);
-    VARNEXFILEOUTCOME Copy(FILEJOBSOURCE& source, const FILEJOBTARGET& target, bool keepModeAndTime);
+    FileOutcome Copy(FileJobSource& source, const FileJobTarget& target, bool keepModeAndTime);
     // createError: why the writer could not be opened, when it was not.
-    VARNEXFILEOUTCOME CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
+    FileOutcome CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
                                int createError = 0);
     bool CanContinue() const;
     static bool ConverterCanContinue(CTextFileConverter*, void* job);

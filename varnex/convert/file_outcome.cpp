@@ -35,26 +35,26 @@ std::u16string WithError(std::u16string what, int error)
 
 std::u16string ErrorText(int error) { return text::FromUtf8(std::strerror(error)); }
 
-bool AddsToEarlierReasons(VARNEXREASON reason)
+bool AddsToEarlierReasons(OutcomeReason reason)
 {
-    return reason == VARNEXREASON_CHANGED_WHILE_CONVERTED || reason == VARNEXREASON_CHANGED_WHILE_COPIED;
+    return reason == OutcomeReason::ChangedWhileConverted || reason == OutcomeReason::ChangedWhileCopied;
 }
 
 // What detection found about the text itself stays said whatever a later step reports.
-bool OutlivesLaterSteps(VARNEXREASON reason)
+bool OutlivesLaterSteps(OutcomeReason reason)
 {
-    return reason == VARNEXREASON_DOUBLE_ENCODED;
+    return reason == OutcomeReason::DoubleEncoded;
 }
 
 }  // namespace
 
-void VARNEXFILEOUTCOME::End(VARNEXRESULTSTATE endState, VARNEXREASONNOTE note)
+void FileOutcome::End(VARNEXRESULTSTATE endState, ReasonNote note)
 {
     state = endState;
     reasons.assign(1, std::move(note));
 }
 
-void VARNEXFILEOUTCOME::Then(const VARNEXFILEOUTCOME& step)
+void FileOutcome::Then(const FileOutcome& step)
 {
     if (step.state != VARNEXRESULTSTATE_OK)
         state = step.state;
@@ -69,110 +69,110 @@ void VARNEXFILEOUTCOME::Then(const VARNEXFILEOUTCOME& step)
     // The step's reasons replace the earlier ones together: none of them
     // takes another of the same step away.
     if (std::any_of(step.reasons.begin(), step.reasons.end(),
-                    [](const VARNEXREASONNOTE& n) { return !AddsToEarlierReasons(n.reason); }))
-        std::erase_if(reasons, [](const VARNEXREASONNOTE& n) { return !OutlivesLaterSteps(n.reason); });
+                    [](const ReasonNote& n) { return !AddsToEarlierReasons(n.reason); }))
+        std::erase_if(reasons, [](const ReasonNote& n) { return !OutlivesLaterSteps(n.reason); });
     reasons.insert(reasons.end(), step.reasons.begin(), step.reasons.end());
 }
 
-const char16_t* ReasonKeyword(VARNEXREASON reason)
+const char16_t* ReasonKeyword(OutcomeReason reason)
 {
     switch (reason) {
-    case VARNEXREASON_NONE: return u"none";
-    case VARNEXREASON_CANCELLED: return u"cancelled";
-    case VARNEXREASON_DETECTION_UNSURE: return u"detection_unsure";
-    case VARNEXREASON_UNKNOWN_TEXT: return u"unknown_text";
-    case VARNEXREASON_UNREADABLE: return u"unreadable";
-    case VARNEXREASON_NO_CODEPAGE: return u"no_codepage";
-    case VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE: return u"codepage_not_convertible";
-    case VARNEXREASON_OUTPUT_FOLDER_OUTSIDE: return u"output_folder_outside";
-    case VARNEXREASON_OUTPUT_FOLDER_LINK: return u"output_folder_link";
-    case VARNEXREASON_OUTPUT_FOLDER_FAILED: return u"output_folder_failed";
-    case VARNEXREASON_NO_OUTPUT_FILE: return u"no_output_file";
-    case VARNEXREASON_OUTPUT_IS_INPUT: return u"output_is_input";
-    case VARNEXREASON_OUTPUT_IS_FOLDER: return u"output_is_folder";
-    case VARNEXREASON_OPEN_FAILED: return u"open_failed";
-    case VARNEXREASON_CREATE_FAILED: return u"create_failed";
-    case VARNEXREASON_READ_FAILED: return u"read_failed";
-    case VARNEXREASON_WRITE_FAILED: return u"write_failed";
-    case VARNEXREASON_COMMIT_FAILED: return u"commit_failed";
-    case VARNEXREASON_CHANGED_WHILE_CONVERTED: return u"changed_while_converted";
-    case VARNEXREASON_CHANGED_WHILE_COPIED: return u"changed_while_copied";
-    case VARNEXREASON_REPLACED_CHARACTERS: return u"replaced_characters";
-    case VARNEXREASON_OUT_OF_MEMORY: return u"out_of_memory";
-    case VARNEXREASON_CONVERTER_EXCEPTION: return u"converter_exception";
-    case VARNEXREASON_INTERNAL_ERROR: return u"internal_error";
-    case VARNEXREASON_INTERNAL_EXCEPTION: return u"internal_exception";
-    case VARNEXREASON_FOLDER_UNREADABLE: return u"folder_unreadable";
-    case VARNEXREASON_NOT_REGULAR: return u"not_regular";
-    case VARNEXREASON_DANGLING_LINK: return u"dangling_link";
-    case VARNEXREASON_LINK_LOOP: return u"link_loop";
-    case VARNEXREASON_FOLDER_REPEATED: return u"folder_repeated";
-    case VARNEXREASON_UNREACHABLE: return u"unreachable";
-    case VARNEXREASON_C1_CONTROLS: return u"c1_controls";
-    case VARNEXREASON_DOUBLE_ENCODED: return u"double_encoded";
-    case VARNEXREASON_REPLACEMENT_IN_TEXT: return u"replacement_in_text";
-    case VARNEXREASON_UNCOVERED_BYTES: return u"uncovered_bytes";
+    case OutcomeReason::None: return u"none";
+    case OutcomeReason::Cancelled: return u"cancelled";
+    case OutcomeReason::DetectionUnsure: return u"detection_unsure";
+    case OutcomeReason::UnknownText: return u"unknown_text";
+    case OutcomeReason::Unreadable: return u"unreadable";
+    case OutcomeReason::NoCodepage: return u"no_codepage";
+    case OutcomeReason::CodepageNotConvertible: return u"codepage_not_convertible";
+    case OutcomeReason::OutputFolderOutside: return u"output_folder_outside";
+    case OutcomeReason::OutputFolderLink: return u"output_folder_link";
+    case OutcomeReason::OutputFolderFailed: return u"output_folder_failed";
+    case OutcomeReason::NoOutputFile: return u"no_output_file";
+    case OutcomeReason::OutputIsInput: return u"output_is_input";
+    case OutcomeReason::OutputIsFolder: return u"output_is_folder";
+    case OutcomeReason::OpenFailed: return u"open_failed";
+    case OutcomeReason::CreateFailed: return u"create_failed";
+    case OutcomeReason::ReadFailed: return u"read_failed";
+    case OutcomeReason::WriteFailed: return u"write_failed";
+    case OutcomeReason::CommitFailed: return u"commit_failed";
+    case OutcomeReason::ChangedWhileConverted: return u"changed_while_converted";
+    case OutcomeReason::ChangedWhileCopied: return u"changed_while_copied";
+    case OutcomeReason::ReplacedCharacters: return u"replaced_characters";
+    case OutcomeReason::OutOfMemory: return u"out_of_memory";
+    case OutcomeReason::ConverterException: return u"converter_exception";
+    case OutcomeReason::InternalError: return u"internal_error";
+    case OutcomeReason::InternalException: return u"internal_exception";
+    case OutcomeReason::FolderUnreadable: return u"folder_unreadable";
+    case OutcomeReason::NotRegular: return u"not_regular";
+    case OutcomeReason::DanglingLink: return u"dangling_link";
+    case OutcomeReason::LinkLoop: return u"link_loop";
+    case OutcomeReason::FolderRepeated: return u"folder_repeated";
+    case OutcomeReason::Unreachable: return u"unreachable";
+    case OutcomeReason::C1Controls: return u"c1_controls";
+    case OutcomeReason::DoubleEncoded: return u"double_encoded";
+    case OutcomeReason::ReplacementInText: return u"replacement_in_text";
+    case OutcomeReason::UncoveredBytes: return u"uncovered_bytes";
     }
     return u"unknown";
 }
 
-std::u16string DescribeReason(const VARNEXREASONNOTE& note)
+std::u16string DescribeReason(const ReasonNote& note)
 {
     const std::u16string number = text::FromUnsigned(note.number);
     switch (note.reason) {
-    case VARNEXREASON_NONE: return {};
-    case VARNEXREASON_CANCELLED: return Say("cancelled");
-    case VARNEXREASON_DETECTION_UNSURE: return Say("the code page detection is unsure");
-    case VARNEXREASON_UNKNOWN_TEXT: return Say("text in an encoding that could not be found: not converted");
-    case VARNEXREASON_UNREADABLE: return Say("the file could not be read");
-    case VARNEXREASON_NO_CODEPAGE: return Say("no code page is assigned and detection is off");
-    case VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE:
+    case OutcomeReason::None: return {};
+    case OutcomeReason::Cancelled: return Say("cancelled");
+    case OutcomeReason::DetectionUnsure: return Say("the code page detection is unsure");
+    case OutcomeReason::UnknownText: return Say("text in an encoding that could not be found: not converted");
+    case OutcomeReason::Unreadable: return Say("the file could not be read");
+    case OutcomeReason::NoCodepage: return Say("no code page is assigned and detection is off");
+    case OutcomeReason::CodepageNotConvertible:
         return Say("code page %1 cannot be converted here", {text::FromNumber(static_cast<int64_t>(note.number))});
-    case VARNEXREASON_OUTPUT_FOLDER_OUTSIDE: return Say("the output file lies outside the output folder");
-    case VARNEXREASON_OUTPUT_FOLDER_LINK:
+    case OutcomeReason::OutputFolderOutside: return Say("the output file lies outside the output folder");
+    case OutcomeReason::OutputFolderLink:
         return Say("a folder on the way to the output file is a symbolic link: not followed");
-    case VARNEXREASON_OUTPUT_FOLDER_FAILED:
+    case OutcomeReason::OutputFolderFailed:
         // Said with the error's text even when none is known.
         return Say("cannot create the output folder: %1", {ErrorText(note.error)});
-    case VARNEXREASON_NO_OUTPUT_FILE: return Say("no output file given");
-    case VARNEXREASON_OUTPUT_IS_INPUT: return Say("the output file is the input file itself");
-    case VARNEXREASON_OUTPUT_IS_FOLDER: return Say("the output path is a folder");
-    case VARNEXREASON_OPEN_FAILED: return WithError(Say("cannot open the input file"), note.error);
-    case VARNEXREASON_CREATE_FAILED: return WithError(Say("cannot create the output file"), note.error);
-    case VARNEXREASON_READ_FAILED: return WithError(Say("reading the input file failed"), note.error);
-    case VARNEXREASON_WRITE_FAILED: return WithError(Say("writing the output file failed"), note.error);
-    case VARNEXREASON_COMMIT_FAILED: return WithError(Say("cannot move the output file into place"), note.error);
-    case VARNEXREASON_CHANGED_WHILE_CONVERTED:
+    case OutcomeReason::NoOutputFile: return Say("no output file given");
+    case OutcomeReason::OutputIsInput: return Say("the output file is the input file itself");
+    case OutcomeReason::OutputIsFolder: return Say("the output path is a folder");
+    case OutcomeReason::OpenFailed: return WithError(Say("cannot open the input file"), note.error);
+    case OutcomeReason::CreateFailed: return WithError(Say("cannot create the output file"), note.error);
+    case OutcomeReason::ReadFailed: return WithError(Say("reading the input file failed"), note.error);
+    case OutcomeReason::WriteFailed: return WithError(Say("writing the output file failed"), note.error);
+    case OutcomeReason::CommitFailed: return WithError(Say("cannot move the output file into place"), note.error);
+    case OutcomeReason::ChangedWhileConverted:
         return Say("the file changed while it was converted (%1 bytes at the start, %2 at the end): the output "
                    "holds what was read",
                    {number, text::FromUnsigned(note.number2)});
-    case VARNEXREASON_CHANGED_WHILE_COPIED:
+    case OutcomeReason::ChangedWhileCopied:
         return Say("the file changed while it was copied (%1 bytes at the start, %2 at the end): the copy holds "
                    "what was read",
                    {number, text::FromUnsigned(note.number2)});
-    case VARNEXREASON_REPLACED_CHARACTERS:
+    case OutcomeReason::ReplacedCharacters:
         return Say("%1 characters could not be decoded or written and were replaced by U+FFFD", {number});
-    case VARNEXREASON_OUT_OF_MEMORY: return Say("out of memory");
-    case VARNEXREASON_CONVERTER_EXCEPTION: return note.detail;
-    case VARNEXREASON_INTERNAL_ERROR: return Say("internal error");
-    case VARNEXREASON_INTERNAL_EXCEPTION: return Say("internal error: %1", {note.detail});
-    case VARNEXREASON_FOLDER_UNREADABLE: return Say("cannot read the folder: %1", {ErrorText(note.error)});
-    case VARNEXREASON_NOT_REGULAR: return Say("not a regular file (%1): left alone", {note.detail});
-    case VARNEXREASON_DANGLING_LINK: return Say("symbolic link to a missing target");
-    case VARNEXREASON_LINK_LOOP: return Say("symbolic link loop");
-    case VARNEXREASON_FOLDER_REPEATED:
+    case OutcomeReason::OutOfMemory: return Say("out of memory");
+    case OutcomeReason::ConverterException: return note.detail;
+    case OutcomeReason::InternalError: return Say("internal error");
+    case OutcomeReason::InternalException: return Say("internal error: %1", {note.detail});
+    case OutcomeReason::FolderUnreadable: return Say("cannot read the folder: %1", {ErrorText(note.error)});
+    case OutcomeReason::NotRegular: return Say("not a regular file (%1): left alone", {note.detail});
+    case OutcomeReason::DanglingLink: return Say("symbolic link to a missing target");
+    case OutcomeReason::LinkLoop: return Say("symbolic link loop");
+    case OutcomeReason::FolderRepeated:
         return Say("folder already searched under another path (a link): not searched again");
-    case VARNEXREASON_UNREACHABLE: return Say("cannot be reached: %1", {ErrorText(note.error)});
-    case VARNEXREASON_C1_CONTROLS:
+    case OutcomeReason::Unreachable: return Say("cannot be reached: %1", {ErrorText(note.error)});
+    case OutcomeReason::C1Controls:
         if (note.number != 0)
             return Say("%1 invisible control characters (U+0080 to U+009F) in the text: check the code page", {number});
         return Say("the detected code page reads some bytes as invisible control characters: check the code page");
-    case VARNEXREASON_DOUBLE_ENCODED:
+    case OutcomeReason::DoubleEncoded:
         return note.number != 0 ? Say("the text was encoded as UTF-8 twice and has been repaired")
                                 : Say("the text looks encoded as UTF-8 twice (Ã© for é): converted as it is");
-    case VARNEXREASON_REPLACEMENT_IN_TEXT:
+    case OutcomeReason::ReplacementInText:
         return Say("%1 U+FFFD characters in the text: something replaced characters before this conversion", {number});
-    case VARNEXREASON_UNCOVERED_BYTES:
+    case OutcomeReason::UncoveredBytes:
         return Say("bytes the code page does not cover, the first at byte offset %1: check the code page", {number});
     }
     return {};
@@ -183,10 +183,10 @@ void SetReasonTranslator(ReasonTranslator translator)
     g_translator.store(translator, std::memory_order_release);
 }
 
-std::u16string DescribeOutcome(const VARNEXFILEOUTCOME& outcome)
+std::u16string DescribeOutcome(const FileOutcome& outcome)
 {
     std::u16string message;
-    for (const VARNEXREASONNOTE& note : outcome.reasons) {
+    for (const ReasonNote& note : outcome.reasons) {
         if (!message.empty())
             message += u"; ";
         message += DescribeReason(note);

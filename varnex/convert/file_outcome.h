@@ -27,74 +27,74 @@ enum VARNEXRESULTOPERATION : int {
 };
 
 // Why a file ended as it did. The arguments a reason uses are noted beside it.
-enum VARNEXREASON : int {
-    VARNEXREASON_NONE = 0,
-    VARNEXREASON_CANCELLED,
-    VARNEXREASON_DETECTION_UNSURE,
-    VARNEXREASON_UNKNOWN_TEXT,               // text, but no test found its code page
-    VARNEXREASON_UNREADABLE,                 // detection could not read the file
-    VARNEXREASON_NO_CODEPAGE,                // detection off and no code page assigned
-    VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE,   // number: the code page
-    VARNEXREASON_OUTPUT_FOLDER_OUTSIDE,      // the output lies outside the output folder
-    VARNEXREASON_OUTPUT_FOLDER_LINK,         // a folder on the way is a link
-    VARNEXREASON_OUTPUT_FOLDER_FAILED,       // error
-    VARNEXREASON_NO_OUTPUT_FILE,
-    VARNEXREASON_OUTPUT_IS_INPUT,
-    VARNEXREASON_OUTPUT_IS_FOLDER,
-    VARNEXREASON_OPEN_FAILED,                // error (0: none known), the input
-    VARNEXREASON_CREATE_FAILED,              // error (0: none known), the output
-    VARNEXREASON_READ_FAILED,                // error (0: none known)
-    VARNEXREASON_WRITE_FAILED,               // error (0: none known)
-    VARNEXREASON_COMMIT_FAILED,              // error (0: none known): the rename into place
-    VARNEXREASON_CHANGED_WHILE_CONVERTED,    // number: size at open, number2: size at the end
-    VARNEXREASON_CHANGED_WHILE_COPIED,       // number: size at open, number2: size at the end
-    VARNEXREASON_REPLACED_CHARACTERS,        // number: how many
-    VARNEXREASON_OUT_OF_MEMORY,
-    VARNEXREASON_CONVERTER_EXCEPTION,        // detail: what the converter's layers threw
-    VARNEXREASON_INTERNAL_ERROR,             // something nothing below the thread caught
-    VARNEXREASON_INTERNAL_EXCEPTION,         // detail: as above, with what it said
+enum class OutcomeReason : int {
+    None = 0,
+    Cancelled,
+    DetectionUnsure,
+    UnknownText,               // text, but no test found its code page
+    Unreadable,                 // detection could not read the file
+    NoCodepage,                // detection off and no code page assigned
+    CodepageNotConvertible,   // number: the code page
+    OutputFolderOutside,      // the output lies outside the output folder
+    OutputFolderLink,         // a folder on the way is a link
+    OutputFolderFailed,       // error
+    NoOutputFile,
+    OutputIsInput,
+    OutputIsFolder,
+    OpenFailed,                // error (0: none known), the input
+    CreateFailed,              // error (0: none known), the output
+    ReadFailed,                // error (0: none known)
+    WriteFailed,               // error (0: none known)
+    CommitFailed,              // error (0: none known): the rename into place
+    ChangedWhileConverted,    // number: size at open, number2: size at the end
+    ChangedWhileCopied,       // number: size at open, number2: size at the end
+    ReplacedCharacters,        // number: how many
+    OutOfMemory,
+    ConverterException,        // detail: what the converter's layers threw
+    InternalError,             // something nothing below the thread caught
+    InternalException,         // detail: as above, with what it said
     // Entries the folder walk cannot take as files.
-    VARNEXREASON_FOLDER_UNREADABLE,          // error
-    VARNEXREASON_NOT_REGULAR,                // detail: what kind of entry
-    VARNEXREASON_DANGLING_LINK,
-    VARNEXREASON_LINK_LOOP,
-    VARNEXREASON_FOLDER_REPEATED,
-    VARNEXREASON_UNREACHABLE,                // error
+    FolderUnreadable,          // error
+    NotRegular,                // detail: what kind of entry
+    DanglingLink,
+    LinkLoop,
+    FolderRepeated,
+    Unreachable,                // error
     // The detected code page leaves bytes 80..9F as controls; number: how
     // many the converted text holds (0: detection's finding alone)
-    VARNEXREASON_C1_CONTROLS,
+    C1Controls,
     // UTF-8 that holds UTF-8 read as windows-1252 ("Ã©"); number: 1 when repaired
-    VARNEXREASON_DOUBLE_ENCODED,
-    VARNEXREASON_REPLACEMENT_IN_TEXT,        // number: U+FFFD the input itself holds
+    DoubleEncoded,
+    ReplacementInText,        // number: U+FFFD the input itself holds
     // Bytes the code page does not cover (replaced, or for code page 0 not
     // UTF-8); number: the file offset of the first
-    VARNEXREASON_UNCOVERED_BYTES,
+    UncoveredBytes,
 };
 
-struct VARNEX_API VARNEXREASONNOTE {
-    VARNEXREASON reason = VARNEXREASON_NONE;
+struct VARNEX_API ReasonNote {
+    OutcomeReason reason = OutcomeReason::None;
     uint64_t number = 0;
     uint64_t number2 = 0;
     int error = 0;           // errno
     std::u16string detail;
 
-    static VARNEXREASONNOTE Of(VARNEXREASON reason, uint64_t number = 0, uint64_t number2 = 0)
+    static ReasonNote Of(OutcomeReason reason, uint64_t number = 0, uint64_t number2 = 0)
     {
-        VARNEXREASONNOTE note;
+        ReasonNote note;
         note.reason = reason;
         note.number = number;
         note.number2 = number2;
         return note;
     }
-    static VARNEXREASONNOTE Error(VARNEXREASON reason, int error)
+    static ReasonNote Error(OutcomeReason reason, int error)
     {
-        VARNEXREASONNOTE note = Of(reason);
+        ReasonNote note = Of(reason);
         note.error = error;
         return note;
     }
-    static VARNEXREASONNOTE Detail(VARNEXREASON reason, std::u16string detail)
+    static ReasonNote Detail(OutcomeReason reason, std::u16string detail)
     {
-        VARNEXREASONNOTE note = Of(reason);
+        ReasonNote note = Of(reason);
         note.detail = std::move(detail);
         return note;
     }
@@ -104,7 +104,7 @@ struct VARNEX_API VARNEXREASONNOTE {
 // copying it did. Detection, the converter and the copy each return one; the
 // converter thread folds them together (Then) and hands the result to the
 // file's record, which turns the reasons into its message.
-struct VARNEX_API VARNEXFILEOUTCOME {
+struct VARNEX_API FileOutcome {
     VARNEXRESULTSTATE state = VARNEXRESULTSTATE_OK;
     VARNEXRESULTOPERATION operation = VARNEXRESULTOPERATION_NONE;
     // False when the file failed before anything was found: the record keeps
@@ -122,26 +122,26 @@ struct VARNEX_API VARNEXFILEOUTCOME {
     // Which test found the code page (detection), and the text's line
     // endings (counted by the converter in the pass it makes over every
     // unit anyway; not counted for a file that was not converted).
-    VARNEXDETECTIONMETHOD method = VARNEXDETECTIONMETHOD_NONE;
-    VARNEXLINEENDINGS lineEndings{};
+    DetectionMethod method = DetectionMethod::None;
+    LineEndingCounts lineEndings{};
     // In the order they happened; the message joins their texts.
-    std::vector<VARNEXREASONNOTE> reasons;
+    std::vector<ReasonNote> reasons;
 
     // Ends the outcome in state for this reason alone.
-    void End(VARNEXRESULTSTATE endState, VARNEXREASONNOTE note);
+    void End(VARNEXRESULTSTATE endState, ReasonNote note);
     // Adds what a later step (the conversion or the copy) did: its state
     // unless it ended OK, its operation and bytes when it wrote the output.
     // Its reasons replace the earlier ones, except a change of the input while
     // read, which adds to them. What detection found stays.
-    void Then(const VARNEXFILEOUTCOME& step);
+    void Then(const FileOutcome& step);
 };
 
 // A stable English keyword for a reason ("detection_unsure"), for reports
 // that programs read; never translated.
-VARNEX_API const char16_t* ReasonKeyword(VARNEXREASON reason);
+VARNEX_API const char16_t* ReasonKeyword(OutcomeReason reason);
 
 // The text shown for one reason (the engine's texts are English).
-VARNEX_API std::u16string DescribeReason(const VARNEXREASONNOTE& note);
+VARNEX_API std::u16string DescribeReason(const ReasonNote& note);
 
 // The reason texts are English. A program shown in another language installs
 // a translator once at start-up: it gets each English text (UTF-8, its "%1"
@@ -149,4 +149,4 @@ VARNEX_API std::u16string DescribeReason(const VARNEXREASONNOTE& note);
 using ReasonTranslator = std::u16string (*)(const char* english);
 VARNEX_API void SetReasonTranslator(ReasonTranslator translator);
 // The record's message: the reasons' texts, joined by "; ".
-VARNEX_API std::u16string DescribeOutcome(const VARNEXFILEOUTCOME& outcome);
+VARNEX_API std::u16string DescribeOutcome(const FileOutcome& outcome);

@@ -295,10 +295,10 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::Convert(const char16_t* ou
     return result;
 }
 
-CTextFileConverter::CONVERTRESULT CTextFileConverter::Fail(CONVERTRESULT result, VARNEXREASON reason, int error,
+CTextFileConverter::CONVERTRESULT CTextFileConverter::Fail(CONVERTRESULT result, OutcomeReason reason, int error,
                                                            bool outputSide)
 {
-    m_failure = VARNEXREASONNOTE::Error(reason, error);
+    m_failure = ReasonNote::Error(reason, error);
     if (outputSide)
         m_outputError = true;
     return result;
@@ -316,7 +316,7 @@ void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
         m_outcome.lineEndings = m_found.lineEndings;
         if (m_found.replacements > 0)
             m_outcome.End(VARNEXRESULTSTATE_WARNING,
-                          VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, m_found.replacements));
+                          ReasonNote::Of(OutcomeReason::ReplacedCharacters, m_found.replacements));
         // Detection reads a sample: text after it may not be in the code
         // page it found (a 7-bit start, then KOI8-R), and even where nothing
         // was replaced (code page 0 reads such bytes as its fallback) the
@@ -324,24 +324,24 @@ void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
         if (m_found.firstUncovered != RunFindings::kNoOffset) {
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
             m_outcome.reasons.push_back(
-                VARNEXREASONNOTE::Of(VARNEXREASON_UNCOVERED_BYTES, m_found.firstUncovered));
+                ReasonNote::Of(OutcomeReason::UncoveredBytes, m_found.firstUncovered));
         }
         // What the text itself holds, apart from what decoding replaced.
         for (const auto& [reason, count] :
-             {std::pair{VARNEXREASON_C1_CONTROLS, m_found.c1Controls},
-              std::pair{VARNEXREASON_REPLACEMENT_IN_TEXT, m_found.replacementsInText}}) {
+             {std::pair{OutcomeReason::C1Controls, m_found.c1Controls},
+              std::pair{OutcomeReason::ReplacementInText, m_found.replacementsInText}}) {
             if (count == 0)
                 continue;
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
-            m_outcome.reasons.push_back(VARNEXREASONNOTE::Of(reason, count));
+            m_outcome.reasons.push_back(ReasonNote::Of(reason, count));
         }
-        if (m_found.change.reason != VARNEXREASON_NONE) {
+        if (m_found.change.reason != OutcomeReason::None) {
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
             m_outcome.reasons.push_back(m_found.change);
         }
         break;
     case CONVERTRESULT_CANCELLED:
-        m_outcome.End(VARNEXRESULTSTATE_CANCELLED, VARNEXREASONNOTE::Of(VARNEXREASON_CANCELLED));
+        m_outcome.End(VARNEXRESULTSTATE_CANCELLED, ReasonNote::Of(OutcomeReason::Cancelled));
         m_outcome.bytesOut = 0;
         break;
     default:
@@ -361,15 +361,15 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
     int error = 0;
     if (!stream &&
         (!platform::GetFileStatus(m_inputPath, &input, true, &error) || input.type != platform::FileType::Regular))
-        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OPEN_FAILED, error ? error : ENODEV);
+        return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::OpenFailed, error ? error : ENODEV);
     if (m_outputHandle >= 0) {
         const int handle = platform::DuplicateHandle(m_outputHandle);
         if (handle < 0)
-            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, errno, true);
+            return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::CreateFailed, errno, true);
         return ConvertGuarded({}, handle, sourceCodepage, format, returnType, writeBom);
     }
     if (output.empty())
-        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_NO_OUTPUT_FILE, 0, true);
+        return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::NoOutputFile, 0, true);
     std::optional<CAtomicOutputFile> target;
     if (m_outputFolder)
         target.emplace(m_outputFolder, CLongPath(output).GetFileName(), output);
@@ -379,18 +379,18 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
     // A named output is what its link leads to; a folder's is the entry itself.
     if (m_outputFolder ? target->GetFinalStatus(&existing) : platform::GetFileStatus(output, &existing)) {
         if (!stream && existing.device == input.device && existing.inode == input.inode)
-            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OUTPUT_IS_INPUT, 0, true);
+            return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::OutputIsInput, 0, true);
         if (existing.type == platform::FileType::Directory)
-            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OUTPUT_IS_FOLDER, 0, true);
+            return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::OutputIsFolder, 0, true);
     }
     if (!IsUTFCodepage(sourceCodepage) && !IsLegalCodepage(sourceCodepage)) {
-        m_failure = VARNEXREASONNOTE::Of(VARNEXREASON_CODEPAGE_NOT_CONVERTIBLE, sourceCodepage);
+        m_failure = ReasonNote::Of(OutcomeReason::CodepageNotConvertible, sourceCodepage);
         return CONVERTRESULT_OPEN_FAILED;
     }
     if (target->IsWriteThrough()) {
         const int handle = target->OpenWriteThrough(&error);
         if (handle < 0)
-            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, error, true);
+            return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::CreateFailed, error, true);
         return ConvertGuarded({}, handle, sourceCodepage, format, returnType, writeBom);
     }
     // A file that changed while it was read is read once more; a file that
@@ -401,15 +401,15 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
             target->Restart();
         const int handle = target->Create(&error);
         if (handle < 0)
-            return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, error, true);
+            return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::CreateFailed, error, true);
         result = ConvertGuarded(target->GetTemporaryPath(), handle, sourceCodepage, format, returnType, writeBom);
-        if (result != CONVERTRESULT_OK || m_found.change.reason == VARNEXREASON_NONE)
+        if (result != CONVERTRESULT_OK || m_found.change.reason == OutcomeReason::None)
             break;
     }
     if (result == CONVERTRESULT_OK && m_keepModeAndTime && !stream && !target->CopyModeAndTime(input, &error))
-        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, error, true);
+        result = Fail(CONVERTRESULT_ERROR, OutcomeReason::WriteFailed, error, true);
     if (result == CONVERTRESULT_OK && !target->Commit(&error))
-        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_COMMIT_FAILED, error, true);
+        result = Fail(CONVERTRESULT_ERROR, OutcomeReason::CommitFailed, error, true);
     return result;
 }
 
@@ -422,9 +422,9 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertGuarded(const std::
     try {
         return ConvertTo(tempPath, outputHandle, sourceCodepage, format, returnType, writeBom);
     } catch (const std::bad_alloc&) {
-        return Fail(CONVERTRESULT_ERROR, VARNEXREASON_OUT_OF_MEMORY);
+        return Fail(CONVERTRESULT_ERROR, OutcomeReason::OutOfMemory);
     } catch (const std::exception& e) {
-        m_failure = VARNEXREASONNOTE::Detail(VARNEXREASON_CONVERTER_EXCEPTION, text::FromUtf8(e.what()));
+        m_failure = ReasonNote::Detail(OutcomeReason::ConverterException, text::FromUtf8(e.what()));
         return CONVERTRESULT_ERROR;
     }
 }
@@ -452,12 +452,12 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (!reader->IsOpen()) {
         if (outputHandle >= 0)
             platform::CloseFile(outputHandle);
-        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_OPEN_FAILED, reader->GetLastError());
+        return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::OpenFailed, reader->GetLastError());
     }
     auto writer = std::make_unique<CTextFileWriter>(outputHandle, tempPath.c_str(), m_writeBuffer,
                                                     m_writeBufferSize, encoding, writeBom);
     if (!writer->IsOpen())
-        return Fail(CONVERTRESULT_OPEN_FAILED, VARNEXREASON_CREATE_FAILED, writer->GetLastError(), true);
+        return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::CreateFailed, writer->GetLastError(), true);
 
     // The file is read as it was at open: at most its size then, so a file
     // that grows meanwhile cannot be followed forever. A stream has no size.
@@ -508,7 +508,7 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
         !m_continueCallback(this, m_continueUserData))
         result = CONVERTRESULT_CANCELLED;
     else if (end->readError)
-        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_READ_FAILED, end->readErrno);
+        result = Fail(CONVERTRESULT_ERROR, OutcomeReason::ReadFailed, end->readErrno);
     // The position as the system has it, back by what was read after the end.
     const uint64_t position = reader->GetPosition() - (reader->File().GetBytesDelivered() - end->delivered);
     m_outcome.bytesIn = position;
@@ -516,10 +516,10 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
     if (result == CONVERTRESULT_OK && snapshot && platform::GetHandleStatus(reader->GetFileHandle(), &now) &&
         (now.size != opened.size || now.modified != opened.modified ||
          now.modifiedNanoseconds != opened.modifiedNanoseconds || position != opened.size)) {
-        m_found.change = VARNEXREASONNOTE::Of(VARNEXREASON_CHANGED_WHILE_CONVERTED, opened.size, now.size);
+        m_found.change = ReasonNote::Of(OutcomeReason::ChangedWhileConverted, opened.size, now.size);
     }
     if (!writer->Close() && result != CONVERTRESULT_CANCELLED)
-        result = Fail(CONVERTRESULT_ERROR, VARNEXREASON_WRITE_FAILED, writer->GetLastError(), true);
+        result = Fail(CONVERTRESULT_ERROR, OutcomeReason::WriteFailed, writer->GetLastError(), true);
     m_outcome.bytesOut = writer->File().GetBytesWritten();
     const ChunkEnd last = stopped ? *end : loop.Current();
     m_found.replacements = last.decoded + last.encoded;

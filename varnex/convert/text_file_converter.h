@@ -100,7 +100,7 @@ public:
     uint64_t GetC1ControlCount() const { return m_found.c1Controls; }
     uint64_t GetReplacementsInTextCount() const { return m_found.replacementsInText; }
     // The text's line endings as read, for a Convert that succeeded.
-    const VARNEXLINEENDINGS& GetLineEndings() const { return m_found.lineEndings; }
+    const LineEndingCounts& GetLineEndings() const { return m_found.lineEndings; }
     // Non-empty when the input changed while it was read, also on a second
     // try: the output holds what was read, up to the size the file had when
     // it was opened, and this says how the file changed.
@@ -109,7 +109,7 @@ public:
     // when characters were replaced or the input changed; else CANCELLED,
     // WRITE_ERROR (IsOutputError) or CONVERSION_ERROR, with the reason. Bytes
     // in: the input read; bytes out: the output kept, BOM included.
-    const VARNEXFILEOUTCOME& GetOutcome() const { return m_outcome; }
+    const FileOutcome& GetOutcome() const { return m_outcome; }
 
     // A name beside output, hidden and unique on this machine, to write to
     // before the finished file is renamed into place (CAtomicOutputFile).
@@ -128,7 +128,7 @@ public:
 private:
     CONVERTRESULT ConvertWithRetry(const std::u16string& output, unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
                                    RETURNTYPE returnType, bool writeBom);
-    CONVERTRESULT Fail(CONVERTRESULT result, VARNEXREASON reason, int error = 0, bool outputSide = false);
+    CONVERTRESULT Fail(CONVERTRESULT result, OutcomeReason reason, int error = 0, bool outputSide = false);
     // Sets the outcome and the texts of the getters from what the run left.
     void Finish(CONVERTRESULT result, unsigned sourceCodepage);
     // The input as set: the stream (taken over), or the path with the caller's buffer or one of its own.
@@ -166,14 +166,14 @@ private:
         uint64_t firstUncovered = kNoOffset;  // the file offset of the first byte not in the input's encoding
         uint64_t c1Controls = 0;
         uint64_t replacementsInText = 0;
-        VARNEXLINEENDINGS lineEndings;
-        VARNEXREASONNOTE change;  // the input changed while it was read
+        LineEndingCounts lineEndings;
+        ReasonNote change;  // the input changed while it was read
     };
 
     std::u16string m_errorText;
     bool m_outputError = false;
     RunFindings m_found;
     std::u16string m_inputChange;
-    VARNEXREASONNOTE m_failure;
-    VARNEXFILEOUTCOME m_outcome;
+    ReasonNote m_failure;
+    FileOutcome m_outcome;
 };

@@ -347,7 +347,7 @@ CVarnexDetailedCSVExporter::~CVarnexDetailedCSVExporter()
 void CVarnexDetailedCSVExporter::GetHeaderItems(Row* items)
 {
     CVarnexStandardCSVExporter::GetHeaderItems(items);
-    for (const VARNEXADDEDFIELD& field : AddedReportFields())
+    for (const AddedField& field : AddedReportFields())
         items->push_back(field.title);
 }
 
@@ -363,11 +363,11 @@ void CVarnexDetailedCSVExporter::GetNotProcessedItems(Row* items, CVarnexFileInf
 
 void CVarnexDetailedCSVExporter::GetDetailedItems(Row* items, CVarnexFileInfo& info, bool processed)
 {
-    VARNEXREPORTRECORD record;
+    ReportRecord record;
     {
         CSingleLock lock(info.GetCriticalSection());
         GetStandardItems(items, info, processed);
-        record = VARNEXREPORTRECORD::Read(info, processed);
+        record = ReportRecord::Read(info, processed);
     }
     for (std::u16string& cell : AddedReportCells(record))
         items->push_back(std::move(cell));

@@ -52,7 +52,7 @@ std::u16string Confidence(float confidence)
     return CVarnexStandardCSVExporter::FormatConfidence(confidence);
 }
 
-std::u16string DetectionSettings(const CVarnexJSONExporter::RUNINFO& run)
+std::u16string DetectionSettings(const CVarnexJSONExporter::RunInfo& run)
 {
     CAdvancedDetector::CKnownExtList& lists = CAdvancedDetector::GetKnownExtList();
     JsonObject detection;
@@ -73,9 +73,9 @@ std::u16string DetectionSettings(const CVarnexJSONExporter::RUNINFO& run)
     return detection.Done();
 }
 
-std::u16string ConversionSettings(const CVarnexJSONExporter::RUNINFO& run, bool detectOnly)
+std::u16string ConversionSettings(const CVarnexJSONExporter::RunInfo& run, bool detectOnly)
 {
-    const VARNEXCONVERSIONOPTIONS& options = run.options;
+    const ConversionOptions& options = run.options;
     JsonObject conversion;
     conversion.Bool(u"detect_only", detectOnly)
         .Text(u"output_format", CTextFileConverter::OutputTextFormatToString(options.outputTextFormat))
@@ -96,7 +96,7 @@ std::u16string ConversionSettings(const CVarnexJSONExporter::RUNINFO& run, bool 
 
 }  // namespace
 
-CVarnexJSONExporter::CVarnexJSONExporter(const char16_t* path, unsigned bufferSize, RUNINFO run)
+CVarnexJSONExporter::CVarnexJSONExporter(const char16_t* path, unsigned bufferSize, RunInfo run)
     : CVarnexCSVExporter(path, TEXTENCODING_UTF8, false, bufferSize), m_run(std::move(run))
 {
 }
@@ -206,7 +206,7 @@ void CVarnexJSONExporter::GetNotProcessedItems(Row* items, CVarnexFileInfo& info
 
 void CVarnexJSONExporter::GetRecordLine(Row* items, CVarnexFileInfo& info, bool processed)
 {
-    const VARNEXREPORTRECORD record = VARNEXREPORTRECORD::Read(info, processed);
+    const ReportRecord record = ReportRecord::Read(info, processed);
     JsonObject line;
     line.Text(u"type", u"file").Path(u"input", record.input);
     if (record.output.empty())
@@ -248,7 +248,7 @@ void CVarnexJSONExporter::GetRecordLine(Row* items, CVarnexFileInfo& info, bool 
     else
         line.Null(u"line_endings");
     std::u16string reasons = u"[";
-    for (const VARNEXREASON reason : record.reasons)
+    for (const OutcomeReason reason : record.reasons)
         reasons += (reasons.size() > 1 ? u"," : u"") + Quote(ReasonKeyword(reason));
     reasons += u']';
     line.Number(u"replaced", record.replaced)

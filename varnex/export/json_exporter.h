@@ -31,16 +31,16 @@
 class VARNEX_API CVarnexJSONExporter : public CVarnexCSVExporter {
 public:
     // What the header line tells of the run.
-    struct RUNINFO {
+    struct RunInfo {
         std::u16string programVersion;
         std::u16string commandLine;
         VARNEXJOBSETTING setting;
-        VARNEXCONVERSIONOPTIONS options;
+        ConversionOptions options;
         bool folder = true;
     };
 
     ~CVarnexJSONExporter() override;
-    CVarnexJSONExporter(const char16_t* path, unsigned bufferSize, RUNINFO run);
+    CVarnexJSONExporter(const char16_t* path, unsigned bufferSize, RunInfo run);
 
     [[nodiscard]] bool Open(VARNEXSESSIONTYPE type, bool append) override;
     // Queues the summary line, then closes as the CSV exporter does.
@@ -61,7 +61,7 @@ protected:
 private:
     void GetRecordLine(Row* items, CVarnexFileInfo& info, bool processed);
 
-    const RUNINFO m_run;
+    const RunInfo m_run;
 
     // What the summary line counts, since the last Open; records arrive from
     // several converter threads.

@@ -7,9 +7,9 @@
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/session/varnex_file_info.h"
 
-VARNEXREPORTRECORD VARNEXREPORTRECORD::Read(CVarnexFileInfo& info, bool processed)
+ReportRecord ReportRecord::Read(CVarnexFileInfo& info, bool processed)
 {
-    VARNEXREPORTRECORD record;
+    ReportRecord record;
     CSingleLock lock(info.GetCriticalSection());
     record.processed = processed;
     record.input = info.FastGetInputFile();
@@ -35,12 +35,12 @@ VARNEXREPORTRECORD VARNEXREPORTRECORD::Read(CVarnexFileInfo& info, bool processe
     return record;
 }
 
-const char16_t* VARNEXREPORTRECORD::StatusKeyword() const
+const char16_t* ReportRecord::StatusKeyword() const
 {
     return processed ? u"finished" : u"not_processed";
 }
 
-const char16_t* VARNEXREPORTRECORD::ResultKeyword() const
+const char16_t* ReportRecord::ResultKeyword() const
 {
     if (!processed)
         return u"not_processed";
@@ -59,17 +59,17 @@ const char16_t* VARNEXREPORTRECORD::ResultKeyword() const
     }
 }
 
-std::u16string VARNEXREPORTRECORD::IanaName() const
+std::u16string ReportRecord::IanaName() const
 {
     if (codepage == nullptr || codepage->GetCodepage() < 0)
         return {};
     return text::FromUtf8(codecs::IanaCharsetName(static_cast<unsigned>(codepage->GetCodepage())));
 }
 
-std::u16string VARNEXREPORTRECORD::ReasonKeywords(char16_t separator) const
+std::u16string ReportRecord::ReasonKeywords(char16_t separator) const
 {
     std::u16string joined;
-    for (const VARNEXREASON reason : reasons) {
+    for (const OutcomeReason reason : reasons) {
         if (!joined.empty())
             joined += separator;
         joined += ReasonKeyword(reason);
@@ -77,9 +77,9 @@ std::u16string VARNEXREPORTRECORD::ReasonKeywords(char16_t separator) const
     return joined;
 }
 
-std::span<const VARNEXADDEDFIELD> AddedReportFields()
+std::span<const AddedField> AddedReportFields()
 {
-    static constexpr VARNEXADDEDFIELD kFields[] = {
+    static constexpr AddedField kFields[] = {
         {u"Code Page Number", nullptr}, {u"IANA Name", u"ianaName"}, {u"Detected By", u"detectedBy"},
         {u"BOM Out", u"bomOut"},        {u"CR LF", u"crlf"},         {u"LF", u"lf"},
         {u"CR", u"cr"},                 {u"Bytes In", u"bytesIn"},   {u"Bytes Out", u"bytesOut"},
@@ -88,9 +88,9 @@ std::span<const VARNEXADDEDFIELD> AddedReportFields()
     return kFields;
 }
 
-std::vector<std::u16string> AddedReportCells(const VARNEXREPORTRECORD& record)
+std::vector<std::u16string> AddedReportCells(const ReportRecord& record)
 {
-    const VARNEXLINEENDINGS& endings = record.lineEndings;
+    const LineEndingCounts& endings = record.lineEndings;
     const auto count = [&endings](uint64_t n) { return endings.counted ? text::FromUnsigned(n) : std::u16string(); };
     return {
         record.codepage ? text::FromNumber(record.codepage->GetCodepage()) : std::u16string(),
@@ -107,18 +107,18 @@ std::vector<std::u16string> AddedReportCells(const VARNEXREPORTRECORD& record)
     };
 }
 
-const char16_t* DetectionMethodKeyword(VARNEXDETECTIONMETHOD method)
+const char16_t* DetectionMethodKeyword(DetectionMethod method)
 {
     switch (method) {
-    case VARNEXDETECTIONMETHOD_NONE: return u"none";
-    case VARNEXDETECTIONMETHOD_EXTENSION: return u"extension";
-    case VARNEXDETECTIONMETHOD_BOM: return u"bom";
-    case VARNEXDETECTIONMETHOD_BOMLESS: return u"bomless";
-    case VARNEXDETECTIONMETHOD_ZERO_BYTES: return u"zero_bytes";
-    case VARNEXDETECTIONMETHOD_UTF8_CHECK: return u"utf8_check";
-    case VARNEXDETECTIONMETHOD_STATISTICS: return u"statistics";
-    case VARNEXDETECTIONMETHOD_TEXT_TEST: return u"text_test";
-    case VARNEXDETECTIONMETHOD_FIXED: return u"fixed";
+    case DetectionMethod::None: return u"none";
+    case DetectionMethod::Extension: return u"extension";
+    case DetectionMethod::Bom: return u"bom";
+    case DetectionMethod::Bomless: return u"bomless";
+    case DetectionMethod::ZeroBytes: return u"zero_bytes";
+    case DetectionMethod::Utf8Check: return u"utf8_check";
+    case DetectionMethod::Statistics: return u"statistics";
+    case DetectionMethod::TextTest: return u"text_test";
+    case DetectionMethod::Fixed: return u"fixed";
     }
     return u"none";
 }

@@ -124,14 +124,14 @@ void CVarnexXMLExporter::ExportRecord(CVarnexFileInfo& info, bool processed)
                                              u"bom",    u"status", u"replaced",     u"message"};
     CVarnexStandardCSVExporter::Row items;
     std::u16string codepage;
-    VARNEXREPORTRECORD record;
+    ReportRecord record;
     {
         CSingleLock recordLock(info.GetCriticalSection());  // re-entrant: the items take it too
         CVarnexStandardCSVExporter::GetStandardItems(&items, info, processed);
         const CCodepageInfo* entry = info.FastGetCodepageInfo();
         // No code page known (unknown text, an entry never looked at) is not -1, "Binary".
         codepage = entry ? text::FromNumber(entry->GetCodepage()) : u"";
-        record = VARNEXREPORTRECORD::Read(info, processed);
+        record = ReportRecord::Read(info, processed);
     }
     std::u16string row = u"  <file";
     const auto attribute = [&row](const char16_t* name, const std::u16string& value) {
@@ -152,7 +152,7 @@ void CVarnexXMLExporter::ExportRecord(CVarnexFileInfo& info, bool processed)
     }
     // Added after the first ones, which keep their order.
     const std::vector<std::u16string> cells = AddedReportCells(record);
-    const std::span<const VARNEXADDEDFIELD> fields = AddedReportFields();
+    const std::span<const AddedField> fields = AddedReportFields();
     for (size_t i = 0; i < cells.size() && i < fields.size(); ++i)
         if (fields[i].attribute != nullptr)
             attribute(fields[i].attribute, cells[i]);

@@ -21,7 +21,7 @@ void CVarnexBatchJobFilter::SetFilterString(bool regex, std::u16string expressio
     m_expression = std::move(expression);
 }
 
-void VARNEXCONVERSIONOPTIONS::SetStoredInputCodepage(int32_t stored)
+void ConversionOptions::SetStoredInputCodepage(int32_t stored)
 {
     if (stored < 0)
         inputCodepage.reset();
@@ -29,7 +29,7 @@ void VARNEXCONVERSIONOPTIONS::SetStoredInputCodepage(int32_t stored)
         inputCodepage = stored;
 }
 
-FileJobOutput FileJobOutputOf(const VARNEXCONVERSIONOPTIONS& options)
+FileJobOutput FileJobOutputOf(const ConversionOptions& options)
 {
     FileJobOutput output;
     output.textFormat = options.outputTextFormat;

@@ -38,7 +38,7 @@ private:
 // session profiles and the command line each hold one. The session-wide
 // tuning (sample, chunk and buffer sizes) stays in VARNEXJOBSETTING: the
 // converter threads size their buffers from it once per session.
-struct VARNEX_API VARNEXCONVERSIONOPTIONS {
+struct VARNEX_API ConversionOptions {
     // Settings files write "detect each file" as -1.
     static constexpr int32_t kDetectEachFile = -1;
 
@@ -56,7 +56,7 @@ struct VARNEX_API VARNEXCONVERSIONOPTIONS {
     CTextFileConverter::RETURNTYPE returnType = CTextFileConverter::RETURNTYPE_NOCHANGE;
     CVarnexBatchJobFilter filter{};
 
-    bool operator==(const VARNEXCONVERSIONOPTIONS&) const = default;
+    bool operator==(const ConversionOptions&) const = default;
 
     // The input code page in its stored form (-1: detect each file), and
     // back: a negative number names no code page.
@@ -65,4 +65,4 @@ struct VARNEX_API VARNEXCONVERSIONOPTIONS {
 };
 
 // How a file's job writes a file of these options (varnex/convert/file_job.h).
-VARNEX_API FileJobOutput FileJobOutputOf(const VARNEXCONVERSIONOPTIONS& options);
+VARNEX_API FileJobOutput FileJobOutputOf(const ConversionOptions& options);

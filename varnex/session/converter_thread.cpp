@@ -25,9 +25,9 @@ std::u16string InputRootOf(const std::u16string& input, const std::u16string& re
 }
 
 // A failure before anything was found keeps the record's findings.
-VARNEXFILEOUTCOME Unfinished(const CVarnexFileInfo& record, VARNEXREASONNOTE why)
+FileOutcome Unfinished(const CVarnexFileInfo& record, ReasonNote why)
 {
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     outcome.hasFindings = false;
     platform::FileStatus status;
     if (platform::GetFileStatus(record.GetInputFile(), &status) && status.type == platform::FileType::Regular)
@@ -78,14 +78,14 @@ void CConverterThread::Process(CVarnexFileInfo* record)
         record->SetOutcome(DetectAndConvert(record));
     } catch (const std::exception& e) {
         record->SetOutcome(
-            Unfinished(*record, VARNEXREASONNOTE::Detail(VARNEXREASON_INTERNAL_EXCEPTION, text::FromUtf8(e.what()))));
+            Unfinished(*record, ReasonNote::Detail(OutcomeReason::InternalException, text::FromUtf8(e.what()))));
     } catch (...) {
-        record->SetOutcome(Unfinished(*record, VARNEXREASONNOTE::Of(VARNEXREASON_INTERNAL_ERROR)));
+        record->SetOutcome(Unfinished(*record, ReasonNote::Of(OutcomeReason::InternalError)));
     }
     m_owner->SessionFileFinished(record);
 }
 
-VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
+FileOutcome CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
 {
     FileJobParams params = FileJobParamsOf(m_setting);
     params.workspace = &m_detection;
@@ -101,10 +101,10 @@ VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
         m_owner->SessionNotifyUpdate(record);
     };
     CFileJob job(std::move(params));
-    FILEJOBSOURCE source;
+    FileJobSource source;
     source.path = record->GetInputFile();
-    const VARNEXCONVERSIONOPTIONS options = record->GetOptions();
-    VARNEXFILEOUTCOME outcome;
+    const ConversionOptions options = record->GetOptions();
+    FileOutcome outcome;
     if (record->GetAllowAutoDetect()) {
         outcome = job.Detect(source, options.repairDoubleEncoding);
     } else {
@@ -117,10 +117,10 @@ VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
         outcome.state == VARNEXRESULTSTATE_CANCELLED)
         return outcome;
     // The folder is made even for a file that is then left alone.
-    FILEJOBTARGET target;
+    FileJobTarget target;
     target.path = output.GetPath();
     target.named = record->IsOutputNamed();
-    VARNEXREASONNOTE why;
+    ReasonNote why;
     platform::FolderRef folder = OutputFolder(*record, output, why);
     if (!folder) {
         outcome.End(VARNEXRESULTSTATE_WRITE_ERROR, std::move(why));
@@ -133,7 +133,7 @@ VARNEXFILEOUTCOME CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
 }
 
 platform::FolderRef CConverterThread::OutputFolder(const CVarnexFileInfo& record, const CLongPath& output,
-                                                   VARNEXREASONNOTE& why)
+                                                   ReasonNote& why)
 {
     const std::u16string folder = CLongPath(output.GetDirectory()).RemoveBackslash().GetPath();
     std::u16string root = record.GetOutputRoot();
@@ -145,7 +145,7 @@ platform::FolderRef CConverterThread::OutputFolder(const CVarnexFileInfo& record
         if (folder.size() >= prefix.size() && folder.compare(0, prefix.size(), prefix) == 0)
             relative = folder.substr(prefix.size());
         else if (folder != CLongPath(root).RemoveBackslash().GetPath()) {
-            why = VARNEXREASONNOTE::Of(VARNEXREASON_OUTPUT_FOLDER_OUTSIDE);
+            why = ReasonNote::Of(OutcomeReason::OutputFolderOutside);
             return nullptr;
         }
     }
@@ -167,8 +167,8 @@ platform::FolderRef CConverterThread::OutputFolder(const CVarnexFileInfo& record
     if (made)
         return made;
     if (error == ELOOP)
-        why = VARNEXREASONNOTE::Of(VARNEXREASON_OUTPUT_FOLDER_LINK);
+        why = ReasonNote::Of(OutcomeReason::OutputFolderLink);
     else
-        why = VARNEXREASONNOTE::Error(VARNEXREASON_OUTPUT_FOLDER_FAILED, error);
+        why = ReasonNote::Error(OutcomeReason::OutputFolderFailed, error);
     return nullptr;
 }

@@ -35,10 +35,10 @@ public:
 private:
     void Process(CVarnexFileInfo* record);
     // The file's outcome: detected, then converted or copied when asked.
-    VARNEXFILEOUTCOME DetectAndConvert(CVarnexFileInfo* record);
+    FileOutcome DetectAndConvert(CVarnexFileInfo* record);
     // The open folder the record's output goes into, made below the output
     // root when missing and never reached through a link; null with why.
-    platform::FolderRef OutputFolder(const CVarnexFileInfo& record, const CLongPath& output, VARNEXREASONNOTE& why);
+    platform::FolderRef OutputFolder(const CVarnexFileInfo& record, const CLongPath& output, ReasonNote& why);
 
     CVarnexSessionWork* m_owner;
     CWorkerPool& m_pool;

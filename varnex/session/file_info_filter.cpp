@@ -153,10 +153,10 @@ bool CFileInfoFilter::NeedsAttention(const CVarnexFileInfo* record)
         return true;
     // Reasons an OK record may still carry (a repaired double encoding, a
     // kept finding about the text).
-    for (VARNEXREASON reason :
-         {VARNEXREASON_DETECTION_UNSURE, VARNEXREASON_UNKNOWN_TEXT, VARNEXREASON_REPLACED_CHARACTERS,
-          VARNEXREASON_DOUBLE_ENCODED, VARNEXREASON_C1_CONTROLS, VARNEXREASON_REPLACEMENT_IN_TEXT,
-          VARNEXREASON_CHANGED_WHILE_CONVERTED, VARNEXREASON_CHANGED_WHILE_COPIED})
+    for (OutcomeReason reason :
+         {OutcomeReason::DetectionUnsure, OutcomeReason::UnknownText, OutcomeReason::ReplacedCharacters,
+          OutcomeReason::DoubleEncoded, OutcomeReason::C1Controls, OutcomeReason::ReplacementInText,
+          OutcomeReason::ChangedWhileConverted, OutcomeReason::ChangedWhileCopied})
         if (record->HasReason(reason))
             return true;
     return false;

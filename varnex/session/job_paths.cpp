@@ -46,19 +46,19 @@ bool WalkReaches(const tagVARNEXBATCHJOBITEM& item, const std::u16string& relati
 
 }  // namespace
 
-JOBPATHCHECK CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16string& reportPath)
+JobPathCheck CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16string& reportPath)
 {
-    JOBPATHCHECK check;
+    JobPathCheck check;
     const std::u16string input = platform::ResolvePath(item.inputPath);
     const bool hasOutput = !item.outputPath.empty();
     if (hasOutput) {
         if (!item.folder && SameFile(item.inputPath, item.outputPath)) {
-            check.clash = JOBPATHCHECK::CLASH_OUTPUT_IS_INPUT;
+            check.clash = JobPathCheck::CLASH_OUTPUT_IS_INPUT;
             check.path = item.inputPath;
             return check;
         }
         if (item.folder && platform::IsSameOrInside(item.inputPath, item.outputPath)) {
-            check.clash = JOBPATHCHECK::CLASH_INPUT_IN_OUTPUT;
+            check.clash = JobPathCheck::CLASH_INPUT_IN_OUTPUT;
             check.path = item.inputPath;
             return check;
         }
@@ -72,10 +72,10 @@ JOBPATHCHECK CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16stri
     const bool reportExists = platform::GetFileStatus(report, &status, false);
     if (!item.folder) {
         if (SameFile(reportPath, item.inputPath)) {
-            check.clash = JOBPATHCHECK::CLASH_REPORT_IS_INPUT;
+            check.clash = JobPathCheck::CLASH_REPORT_IS_INPUT;
             check.path = item.inputPath;
         } else if (hasOutput && SameFile(reportPath, item.outputPath)) {
-            check.clash = JOBPATHCHECK::CLASH_REPORT_IS_OUTPUT;
+            check.clash = JobPathCheck::CLASH_REPORT_IS_OUTPUT;
             check.path = item.outputPath;
         }
         return check;
@@ -86,11 +86,11 @@ JOBPATHCHECK CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16stri
         // A report in the output tree is safe unless an input is mirrored onto it.
         const std::u16string output = platform::ResolvePath(item.outputPath);
         if (!RelativeTo(report, output, relative)) {
-            check.clash = JOBPATHCHECK::CLASH_REPORT_IS_OUTPUT;  // the same folder by another name: be safe
+            check.clash = JobPathCheck::CLASH_REPORT_IS_OUTPUT;  // the same folder by another name: be safe
             check.path = reportPath;
         } else if (WalkReaches(item, relative) &&
                    platform::GetFileStatus(input + u'/' + relative, &status, false)) {
-            check.clash = JOBPATHCHECK::CLASH_REPORT_IS_OUTPUT;
+            check.clash = JobPathCheck::CLASH_REPORT_IS_OUTPUT;
             check.path = input + u'/' + relative;
         }
         return check;
@@ -99,7 +99,7 @@ JOBPATHCHECK CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16stri
         // A new report inside the input tree is left out of the walk by the
         // session; an existing file there is an input it would replace.
         if (!RelativeTo(report, input, relative) || WalkReaches(item, relative)) {
-            check.clash = JOBPATHCHECK::CLASH_REPORT_IS_INPUT;
+            check.clash = JobPathCheck::CLASH_REPORT_IS_INPUT;
             check.path = reportPath;
         }
     }

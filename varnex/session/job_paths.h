@@ -8,7 +8,7 @@
 // Where a job's input, output and report meet, worked out on the paths the
 // system reaches (links followed) before anything is written. A clash means
 // the run could write onto an input or onto its own report and must not start.
-struct VARNEX_API JOBPATHCHECK {
+struct VARNEX_API JobPathCheck {
     enum Clash {
         CLASH_NONE,
         CLASH_INPUT_IN_OUTPUT,     // the input is the output folder or lies inside it
@@ -23,4 +23,4 @@ struct VARNEX_API JOBPATHCHECK {
 
 // item: a folder or a single-file item with its input and output paths;
 // reportPath: empty when no report is written.
-VARNEX_API JOBPATHCHECK CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16string& reportPath);
+VARNEX_API JobPathCheck CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16string& reportPath);

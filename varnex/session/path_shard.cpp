@@ -2,7 +2,7 @@
 
 #include "platform/native_path.h"
 
-uint64_t VARNEXSHARD::Hash(std::string_view bytes)
+uint64_t Shard::Hash(std::string_view bytes)
 {
     uint64_t hash = 0xcbf29ce484222325ull;
     for (const char c : bytes) {
@@ -12,7 +12,7 @@ uint64_t VARNEXSHARD::Hash(std::string_view bytes)
     return hash;
 }
 
-bool VARNEXSHARD::Owns(std::u16string_view relativePath) const
+bool Shard::Owns(std::u16string_view relativePath) const
 {
     if (IsWhole())
         return true;
@@ -20,7 +20,7 @@ bool VARNEXSHARD::Owns(std::u16string_view relativePath) const
     return Hash(platform::ToNativePath(relativePath)) % count == index;
 }
 
-bool VARNEXSHARD::OwnsBelow(std::u16string_view path, std::u16string_view root) const
+bool Shard::OwnsBelow(std::u16string_view path, std::u16string_view root) const
 {
     if (IsWhole())
         return true;

@@ -11,7 +11,7 @@
 // A file belongs to slice FNV-1a-64(relative path) mod N, the relative path
 // taken below the input root with '/' separators, in its bytes on disk (UTF-8
 // for UTF-8 names). The same on every machine, architecture and run.
-struct VARNEX_API VARNEXSHARD {
+struct VARNEX_API Shard {
     uint32_t index = 0;  // 0 .. count-1
     uint32_t count = 1;  // 1: the whole tree
 
@@ -22,5 +22,5 @@ struct VARNEX_API VARNEXSHARD {
     // The same for a path below root; a path outside root is taken whole.
     bool OwnsBelow(std::u16string_view path, std::u16string_view root) const;
 
-    bool operator==(const VARNEXSHARD&) const = default;
+    bool operator==(const Shard&) const = default;
 };

@@ -63,11 +63,11 @@ VARNEX_API FileJobParams FileJobParamsOf(const VARNEXJOBSETTING& setting);
 struct VARNEX_API tagVARNEXBATCHJOBITEM {
     bool folder = false;
     // A bare item writes no BOM; the user-facing records default to one.
-    VARNEXCONVERSIONOPTIONS options{.writeBom = false};
+    ConversionOptions options{.writeBom = false};
     std::u16string inputPath;
     std::u16string outputPath;  // folder items: the output folder; empty: no output
     std::u16string outputRoot;  // files found in a folder: the output folder their target lies below
-    VARNEXSHARD shard{};        // folder items: the slice of the tree to take
+    Shard shard{};        // folder items: the slice of the tree to take
 };
 using VARNEXBATCHJOBITEM = tagVARNEXBATCHJOBITEM;
 

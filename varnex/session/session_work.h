@@ -17,11 +17,11 @@ public:
     virtual void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) = 0;
     // A file a folder item's walk found, for the queue: its job is shared by
     // every file of the walk.
-    virtual void SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+    virtual void SessionAddFound(const std::shared_ptr<const JobRequest>& job, const std::u16string& inputPath,
                                  const std::u16string& outputPath) = 0;
     // An entry the walk met but cannot take as a file: listed as finished,
     // with its state and why, so the summary and the report name it.
-    virtual void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) = 0;
+    virtual void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, ReasonNote why) = 0;
     virtual void SessionCountFolderError() = 0;
 
     virtual void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const = 0;

@@ -191,12 +191,12 @@ private:
         explicit Work(CVarnex& session) : m_session(session) {}
 
         void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) override { m_session.HandleJob(item); }
-        void SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+        void SessionAddFound(const std::shared_ptr<const JobRequest>& job, const std::u16string& inputPath,
                              const std::u16string& outputPath) override
         {
             m_session.SessionAddFound(job, inputPath, outputPath);
         }
-        void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why) override
+        void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, ReasonNote why) override
         {
             m_session.SessionAddSkipped(path, state, std::move(why));
         }
@@ -229,9 +229,9 @@ private:
     // Resets or resumes the session and starts the finder and converter threads.
     std::vector<CThreadBase*> StartSession();
     // What the threads reach through Work (see CVarnexSessionWork).
-    void SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+    void SessionAddFound(const std::shared_ptr<const JobRequest>& job, const std::u16string& inputPath,
                          const std::u16string& outputPath);
-    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why);
+    void SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, ReasonNote why);
     CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs);
     void SessionFileStarted(CVarnexFileInfo* record);
     // Counts the record and then marks it finished, as one step under the

@@ -26,15 +26,15 @@ bool CopyToBuffer(const std::u16string& path, char16_t* buffer, unsigned size)
 }
 
 // Records made without a job share one of default options.
-const std::shared_ptr<const VARNEXFILEJOB>& DefaultJob()
+const std::shared_ptr<const JobRequest>& DefaultJob()
 {
-    static const auto job = std::make_shared<const VARNEXFILEJOB>();
+    static const auto job = std::make_shared<const JobRequest>();
     return job;
 }
 
-std::shared_ptr<const VARNEXFILEJOB> JobOf(const VARNEXCONVERSIONOPTIONS& options)
+std::shared_ptr<const JobRequest> JobOf(const ConversionOptions& options)
 {
-    auto job = std::make_shared<VARNEXFILEJOB>();
+    auto job = std::make_shared<JobRequest>();
     job->options = options;
     return job;
 }
@@ -54,12 +54,12 @@ std::unique_ptr<char16_t[]> StoredPath(std::u16string_view path)
 
 struct CVarnexFileInfo::Rare {
     std::u16string message;
-    std::vector<VARNEXREASON> reasons;
+    std::vector<OutcomeReason> reasons;
     uint64_t replaced = 0;
     // Set when the output is not the one the job gives the file.
     std::optional<std::u16string> outputFile;
     // Set when the record has options of its own.
-    std::shared_ptr<const VARNEXCONVERSIONOPTIONS> options;
+    std::shared_ptr<const ConversionOptions> options;
 };
 
 CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
@@ -69,14 +69,14 @@ CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* input
 }
 
 CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
-                                 const VARNEXCONVERSIONOPTIONS& options, void* ownerData)
+                                 const ConversionOptions& options, void* ownerData)
     : CVarnexFileInfo(sessionUniqueId, inputFile ? inputFile : u"", outputFile ? outputFile : u"", JobOf(options),
                       ownerData)
 {
 }
 
 CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const std::u16string& inputFile,
-                                 const std::u16string& outputFile, std::shared_ptr<const VARNEXFILEJOB> job,
+                                 const std::u16string& outputFile, std::shared_ptr<const JobRequest> job,
                                  void* ownerData)
     : m_ownerData(ownerData), m_job(job ? std::move(job) : DefaultJob()), m_sessionUniqueId(sessionUniqueId)
 {
@@ -88,7 +88,7 @@ CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const std::u16string&
     if (const std::u16string_view output(outputFile.c_str()); output != DerivedOutputFile())
         MakeRare().outputFile = std::u16string(output);
     // A negative number names no code page: the file is detected.
-    const VARNEXCONVERSIONOPTIONS& options = m_job->options;
+    const ConversionOptions& options = m_job->options;
     if (options.inputCodepage && *options.inputCodepage > -1) {
         m_allowAutoDetect.store(false, kRelaxed);
         m_codepageInfo.store(CCodepageInfo::GetCodepageInfo(*options.inputCodepage), kRelaxed);
@@ -224,20 +224,20 @@ void CVarnexFileInfo::SetOutputFile(const char16_t* path)
         m_rare->outputFile.reset();
 }
 
-const VARNEXCONVERSIONOPTIONS& CVarnexFileInfo::LockedOptions() const
+const ConversionOptions& CVarnexFileInfo::LockedOptions() const
 {
     return m_rare && m_rare->options ? *m_rare->options : m_job->options;
 }
 
-VARNEXCONVERSIONOPTIONS CVarnexFileInfo::GetOptions() const
+ConversionOptions CVarnexFileInfo::GetOptions() const
 {
     CSingleLock lock(GetCriticalSection());
     return LockedOptions();
 }
 
-void CVarnexFileInfo::SetOptions(const VARNEXCONVERSIONOPTIONS& options)
+void CVarnexFileInfo::SetOptions(const ConversionOptions& options)
 {
-    auto own = std::make_shared<const VARNEXCONVERSIONOPTIONS>(options);
+    auto own = std::make_shared<const ConversionOptions>(options);
     CSingleLock lock(GetCriticalSection());
     MakeRare().options = std::move(own);
 }
@@ -251,7 +251,7 @@ CTextFileConverter::OUTPUTTEXTFORMAT CVarnexFileInfo::GetOutputTextFormat() cons
 void CVarnexFileInfo::SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format)
 {
     CSingleLock lock(GetCriticalSection());
-    auto own = std::make_shared<VARNEXCONVERSIONOPTIONS>(LockedOptions());
+    auto own = std::make_shared<ConversionOptions>(LockedOptions());
     own->outputTextFormat = format;
     MakeRare().options = std::move(own);
 }
@@ -352,7 +352,7 @@ void CVarnexFileInfo::SetReplacedCount(uint64_t count)
         MakeRare().replaced = count;
 }
 
-void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
+void CVarnexFileInfo::SetOutcome(const FileOutcome& outcome)
 {
     // The catalogue is read before the record's lock is taken.
     const CCodepageInfo* info = outcome.hasFindings ? CCodepageInfo::GetCodepageInfo(outcome.codepage) : nullptr;
@@ -376,41 +376,41 @@ void CVarnexFileInfo::SetOutcome(const VARNEXFILEOUTCOME& outcome)
         Rare& rare = MakeRare();
         rare.message = std::move(message);
         rare.reasons.clear();
-        for (const VARNEXREASONNOTE& note : outcome.reasons)
+        for (const ReasonNote& note : outcome.reasons)
             rare.reasons.push_back(note.reason);
     }
     m_bytesIn.store(outcome.bytesIn, kRelaxed);
     m_bytesOut.store(outcome.bytesOut, kRelaxed);
 }
 
-bool CVarnexFileInfo::HasReason(VARNEXREASON reason) const
+bool CVarnexFileInfo::HasReason(OutcomeReason reason) const
 {
     CSingleLock lock(GetCriticalSection());
-    for (VARNEXREASON held : FastGetReasons())
+    for (OutcomeReason held : FastGetReasons())
         if (held == reason)
             return true;
     return false;
 }
 
-std::vector<VARNEXREASON> CVarnexFileInfo::GetReasons() const
+std::vector<OutcomeReason> CVarnexFileInfo::GetReasons() const
 {
     CSingleLock lock(GetCriticalSection());
     return FastGetReasons();
 }
 
-const std::vector<VARNEXREASON>& CVarnexFileInfo::FastGetReasons() const
+const std::vector<OutcomeReason>& CVarnexFileInfo::FastGetReasons() const
 {
-    static const std::vector<VARNEXREASON> none;
+    static const std::vector<OutcomeReason> none;
     return m_rare ? m_rare->reasons : none;
 }
 
-VARNEXLINEENDINGS CVarnexFileInfo::GetLineEndings() const
+LineEndingCounts CVarnexFileInfo::GetLineEndings() const
 {
     CSingleLock lock(GetCriticalSection());
     return FastGetLineEndings();
 }
 
-VARNEXLINEENDINGS CVarnexFileInfo::FastGetLineEndings() const
+LineEndingCounts CVarnexFileInfo::FastGetLineEndings() const
 {
     return {m_crlf, m_lf, m_cr, m_lineEndingsCounted};
 }

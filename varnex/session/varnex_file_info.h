@@ -24,8 +24,8 @@ enum VARNEXFILESTATUS : int {
 
 // What every file of one job has in common: what the job asks of each file
 // and where its outputs go. Records share one immutable copy per job.
-struct VARNEX_API VARNEXFILEJOB {
-    VARNEXCONVERSIONOPTIONS options;
+struct VARNEX_API JobRequest {
+    ConversionOptions options;
     // The output folder the session writes below: no folder between it and
     // the output file may be a link (empty: the output file's own folder).
     std::u16string outputRoot;
@@ -61,10 +61,10 @@ public:
     // A fixed input code page in the options turns detection off and is the
     // record's code page until a retry changes it.
     CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
-                    const VARNEXCONVERSIONOPTIONS& options, void* ownerData);
+                    const ConversionOptions& options, void* ownerData);
     // The same for a file of a job; null takes a job of default options.
     CVarnexFileInfo(unsigned sessionUniqueId, const std::u16string& inputFile, const std::u16string& outputFile,
-                    std::shared_ptr<const VARNEXFILEJOB> job, void* ownerData);
+                    std::shared_ptr<const JobRequest> job, void* ownerData);
     CVarnexFileInfo(const CVarnexFileInfo& other);
     CVarnexFileInfo& operator=(const CVarnexFileInfo&) = delete;
 
@@ -99,16 +99,16 @@ public:
     // Caller holds the record's lock.
     std::u16string FastGetOutputFile() const;
     std::u16string FastGetOutputFileName() const;
-    // The job's (see VARNEXFILEJOB); fixed for the record's life.
+    // The job's (see JobRequest); fixed for the record's life.
     const std::u16string& GetOutputRoot() const { return m_job->outputRoot; }
     bool IsOutputNamed() const { return m_job->outputNamed; }
 
     // What the job asked of this file (a copy, read under the record's lock).
-    VARNEXCONVERSIONOPTIONS GetOptions() const;
+    ConversionOptions GetOptions() const;
     // For a finished record that is to be written again with other options
     // (before its retry). The input code page is not applied: the retry
     // says whether the file is detected again.
-    void SetOptions(const VARNEXCONVERSIONOPTIONS& options);
+    void SetOptions(const ConversionOptions& options);
     CTextFileConverter::OUTPUTTEXTFORMAT GetOutputTextFormat() const;
     void SetOutputTextFormat(CTextFileConverter::OUTPUTTEXTFORMAT format);
     bool GetWriteBOM() const;
@@ -160,40 +160,40 @@ public:
     void SetReplacedCount(uint64_t count);
 
     // Bytes of the input read and of the output written, for the run's
-    // totals (see VARNEXFILEOUTCOME).
+    // totals (see FileOutcome).
     uint64_t GetBytesIn() const { return m_bytesIn.load(std::memory_order_relaxed); }
     uint64_t GetBytesOut() const { return m_bytesOut.load(std::memory_order_relaxed); }
 
     // Stores what became of the file in one step under the record's lock:
     // the findings (unless it has none), state, operation, bytes, and the
     // message its reasons give (DescribeOutcome).
-    void SetOutcome(const VARNEXFILEOUTCOME& outcome);
+    void SetOutcome(const FileOutcome& outcome);
     // Whether the last outcome gave this reason: callers that act on one
     // (a hint to the user) need not read the message.
-    bool HasReason(VARNEXREASON reason) const;
+    bool HasReason(OutcomeReason reason) const;
     // The reasons of the last outcome, in order (Fast: caller holds the lock).
-    std::vector<VARNEXREASON> GetReasons() const;
-    const std::vector<VARNEXREASON>& FastGetReasons() const;
+    std::vector<OutcomeReason> GetReasons() const;
+    const std::vector<OutcomeReason>& FastGetReasons() const;
 
     // Which test found the code page in the last outcome.
-    VARNEXDETECTIONMETHOD GetDetectionMethod() const { return m_method.load(std::memory_order_relaxed); }
-    VARNEXDETECTIONMETHOD FastGetDetectionMethod() const { return GetDetectionMethod(); }
+    DetectionMethod GetDetectionMethod() const { return m_method.load(std::memory_order_relaxed); }
+    DetectionMethod FastGetDetectionMethod() const { return GetDetectionMethod(); }
     // The line endings of the text the last outcome converted (not counted
     // when it converted nothing). Fast: caller holds the lock.
-    VARNEXLINEENDINGS GetLineEndings() const;
-    VARNEXLINEENDINGS FastGetLineEndings() const;
+    LineEndingCounts GetLineEndings() const;
+    LineEndingCounts FastGetLineEndings() const;
 
 private:
     // What few records have; made under the lock when first set.
     struct Rare;
     Rare& MakeRare();
-    const VARNEXCONVERSIONOPTIONS& LockedOptions() const;
+    const ConversionOptions& LockedOptions() const;
     std::u16string LockedOutputFile() const;
     // The output the job gives this file (empty when none).
     std::u16string DerivedOutputFile() const;
 
     std::atomic<void*> m_ownerData;
-    const std::shared_ptr<const VARNEXFILEJOB> m_job;
+    const std::shared_ptr<const JobRequest> m_job;
     std::unique_ptr<Rare> m_rare;  // under the lock
     // The input path, or its rest below the job's input folder; zero-terminated.
     std::unique_ptr<char16_t[]> m_input;
@@ -208,7 +208,7 @@ private:
     std::atomic<float> m_confidence{0.0f};
     std::atomic<VARNEXRESULTSTATE> m_resultState{VARNEXRESULTSTATE_NONE};
     std::atomic<VARNEXRESULTOPERATION> m_resultOperation{VARNEXRESULTOPERATION_NONE};
-    std::atomic<VARNEXDETECTIONMETHOD> m_method{VARNEXDETECTIONMETHOD_NONE};
+    std::atomic<DetectionMethod> m_method{DetectionMethod::None};
     std::atomic<unsigned> m_progress{0};
     std::atomic<bool> m_hasBom{false};
     std::atomic<bool> m_allowAutoDetect{true};

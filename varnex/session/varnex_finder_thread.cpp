@@ -15,14 +15,14 @@ CVarnexFileFinderThread::~CVarnexFileFinderThread()
 
 void CVarnexFileFinderThread::FindFiles(const tagVARNEXBATCHJOBITEM& item)
 {
-    auto files = std::make_shared<VARNEXFILEJOB>();
+    auto files = std::make_shared<JobRequest>();
     files->options = item.options;
     files->outputRoot = item.outputPath;
     files->outputNamed = item.outputPath.empty();
     files->inputFolder = CLongPath(item.inputPath).AddBackslash().GetPath();
     if (!item.outputPath.empty())
         files->outputFolder = CLongPath(item.outputPath).AddBackslash().GetPath();
-    auto walk = std::make_shared<VARNEXFOLDERWALK>();
+    auto walk = std::make_shared<FolderWalk>();
     walk->files = std::move(files);
     if (item.options.filter.IsEnabled())
         walk->filter = CNameFilter(item.options.filter.IsRegex(), item.options.filter.GetFilterString());
@@ -67,7 +67,7 @@ void CVarnexFileFinderThread::OnFileFound(const CFindEntry& entry, CFileFinderJo
     path.Append(entry.name);
     if (!job->Owns(path.GetPath()))
         return;
-    const std::shared_ptr<const VARNEXFILEJOB>& files = job->m_walk->files;
+    const std::shared_ptr<const JobRequest>& files = job->m_walk->files;
     m_owner->SessionAddFound(files, path.GetPath(),
                              MirroredTargetPath(path.c_str(), job->m_baseFolder.c_str(), files->outputRoot.c_str()));
 }
@@ -77,7 +77,7 @@ void CVarnexFileFinderThread::OnFolderError(CFileFinderJob* job, int error)
     // Every slice reports it: each may have lost files of its own in it.
     m_owner->SessionCountFolderError();
     m_owner->SessionAddSkipped(job->m_jobFolder, VARNEXRESULTSTATE_ERROR,
-                               VARNEXREASONNOTE::Error(VARNEXREASON_FOLDER_UNREADABLE, error));
+                               ReasonNote::Error(OutcomeReason::FolderUnreadable, error));
 }
 
 void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFinderJob* baseJob)
@@ -90,21 +90,21 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
     if (entry.reason != CSkippedEntry::REASON_UNREACHABLE && !job->Owns(entry.path))
         return;
     VARNEXRESULTSTATE state = VARNEXRESULTSTATE_NOT_SUPPORTED;
-    VARNEXREASONNOTE why;
+    ReasonNote why;
     switch (entry.reason) {
     case CSkippedEntry::REASON_NOT_REGULAR:
-        why = VARNEXREASONNOTE::Detail(VARNEXREASON_NOT_REGULAR, entry.kind);
+        why = ReasonNote::Detail(OutcomeReason::NotRegular, entry.kind);
         break;
-    case CSkippedEntry::REASON_DANGLING_LINK: why = VARNEXREASONNOTE::Of(VARNEXREASON_DANGLING_LINK); break;
-    case CSkippedEntry::REASON_LINK_LOOP: why = VARNEXREASONNOTE::Of(VARNEXREASON_LINK_LOOP); break;
-    case CSkippedEntry::REASON_FOLDER_REPEATED: why = VARNEXREASONNOTE::Of(VARNEXREASON_FOLDER_REPEATED); break;
+    case CSkippedEntry::REASON_DANGLING_LINK: why = ReasonNote::Of(OutcomeReason::DanglingLink); break;
+    case CSkippedEntry::REASON_LINK_LOOP: why = ReasonNote::Of(OutcomeReason::LinkLoop); break;
+    case CSkippedEntry::REASON_FOLDER_REPEATED: why = ReasonNote::Of(OutcomeReason::FolderRepeated); break;
     case CSkippedEntry::REASON_INTO_EXCLUDED:
         // Only the output folder is left out of a walk: its files are never inputs.
-        why = VARNEXREASONNOTE::Detail(VARNEXREASON_NOT_REGULAR, u"symbolic link into the output folder");
+        why = ReasonNote::Detail(OutcomeReason::NotRegular, u"symbolic link into the output folder");
         break;
     default:
         state = VARNEXRESULTSTATE_ERROR;
-        why = VARNEXREASONNOTE::Error(VARNEXREASON_UNREACHABLE, entry.error);
+        why = ReasonNote::Error(OutcomeReason::Unreachable, entry.error);
         break;
     }
     m_owner->SessionAddSkipped(entry.path, state, std::move(why));

@@ -13,11 +13,11 @@
 class CVarnexSessionWork;
 
 // What every folder of one item's search has in common, made once per item.
-struct VARNEXFOLDERWALK {
-    std::shared_ptr<const VARNEXFILEJOB> files;  // what every file found takes on
+struct FolderWalk {
+    std::shared_ptr<const JobRequest> files;  // what every file found takes on
     CNameFilter filter;                          // the options' filter, compiled once
     // Folders are walked whole; files and rows only of this slice.
-    VARNEXSHARD shard;
+    Shard shard;
 };
 
 // A folder item's search: one folder, and the walk it belongs to.
@@ -28,13 +28,13 @@ public:
     CVarnexFileFinderJob(const CVarnexFileFinderJob&) = default;
     CVarnexFileFinderJob& operator=(const CVarnexFileFinderJob&) = default;
 
-    const VARNEXCONVERSIONOPTIONS& Options() const { return m_walk->files->options; }
+    const ConversionOptions& Options() const { return m_walk->files->options; }
     bool IsFilterEnabled() const { return Options().filter.IsEnabled(); }
     bool Owns(const std::u16string& path) const { return m_walk->shard.OwnsBelow(path, m_baseFolder); }
 
     // Shared by every folder of the walk. Recursive and hidden are also in
     // the base job, which walks by them.
-    std::shared_ptr<const VARNEXFOLDERWALK> m_walk;
+    std::shared_ptr<const FolderWalk> m_walk;
 };
 
 // The engine's finder: every file found becomes a file item of the session.

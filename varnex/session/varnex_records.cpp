@@ -14,9 +14,9 @@ namespace {
 
 // A file item's own job: its output root is the output's folder unless the
 // item names one.
-std::shared_ptr<const VARNEXFILEJOB> FileItemJob(const tagVARNEXBATCHJOBITEM& item)
+std::shared_ptr<const JobRequest> FileItemJob(const tagVARNEXBATCHJOBITEM& item)
 {
-    auto job = std::make_shared<VARNEXFILEJOB>();
+    auto job = std::make_shared<JobRequest>();
     job->options = item.options;
     job->outputRoot = !item.outputRoot.empty() || item.outputPath.empty()
                           ? item.outputRoot
@@ -26,10 +26,10 @@ std::shared_ptr<const VARNEXFILEJOB> FileItemJob(const tagVARNEXBATCHJOBITEM& it
 }
 
 // Entries the walk could not take carry a bare item's options.
-const std::shared_ptr<const VARNEXFILEJOB>& SkippedEntryJob()
+const std::shared_ptr<const JobRequest>& SkippedEntryJob()
 {
-    static const std::shared_ptr<const VARNEXFILEJOB> job = [] {
-        auto bare = std::make_shared<VARNEXFILEJOB>();
+    static const std::shared_ptr<const JobRequest> job = [] {
+        auto bare = std::make_shared<JobRequest>();
         bare->options = tagVARNEXBATCHJOBITEM{}.options;
         return bare;
     }();
@@ -46,7 +46,7 @@ void CVarnex::HandleJob(const tagVARNEXBATCHJOBITEM& item)
         SessionAddFound(FileItemJob(item), item.inputPath, item.outputPath);
 }
 
-void CVarnex::SessionAddFound(const std::shared_ptr<const VARNEXFILEJOB>& job, const std::u16string& inputPath,
+void CVarnex::SessionAddFound(const std::shared_ptr<const JobRequest>& job, const std::u16string& inputPath,
                               const std::u16string& outputPath)
 {
     const unsigned id = IncrementQueueFileUniqueIdCounter();
@@ -245,11 +245,11 @@ void CVarnex::ResetSession(VARNEXSESSIONTYPE type)
     m_observer->OnSessionReset(type);
 }
 
-void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, VARNEXREASONNOTE why)
+void CVarnex::SessionAddSkipped(const std::u16string& path, VARNEXRESULTSTATE state, ReasonNote why)
 {
     auto owned = std::make_unique<CVarnexFileInfo>(IncrementQueueFileUniqueIdCounter(), path, std::u16string(),
                                                    SkippedEntryJob(), GetDefaultOwnerData());
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     outcome.hasFindings = false;  // never looked at: no code page, not even "Binary"
     outcome.End(state, std::move(why));
     owned->SetOutcome(outcome);

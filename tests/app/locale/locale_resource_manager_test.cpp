@@ -330,8 +330,8 @@ TEST(LocaleResourceManager, EngineReasonsFollowTheChosenLanguage)
 {
     CLocaleResourceManager manager(U(std::filesystem::path(VARNELPRO_EXE).parent_path().string()));
     ASSERT_TRUE(manager.Initialize(u"de_DE", u"", {}));
-    const VARNEXREASONNOTE unsure = VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE);
-    const VARNEXREASONNOTE replaced = VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, 7);
+    const ReasonNote unsure = ReasonNote::Of(OutcomeReason::DetectionUnsure);
+    const ReasonNote replaced = ReasonNote::Of(OutcomeReason::ReplacedCharacters, 7);
     EXPECT_EQ(DescribeReason(unsure), u"the code page detection is unsure");
     SetReasonTranslator([](const char* english) { return Tr("Reasons", english); });
     EXPECT_EQ(DescribeReason(unsure), u"die Erkennung der Codepage ist unsicher");

@@ -243,11 +243,11 @@ const Row kRows[] = {
          EXPECT_TRUE(o.exportHeader);
      }},
     {"ShardIsZeroBased", u" -shard=0/7 --no-report-header", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.shard, std::optional(VARNEXSHARD{0, 7}));
+         EXPECT_EQ(o.shard, std::optional(Shard{0, 7}));
          EXPECT_FALSE(o.exportHeader);
      }},
     {"ShardLongFormTakesTheNextWord", u" --shard 6/7 -exportheader=yes", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.shard, std::optional(VARNEXSHARD{6, 7}));
+         EXPECT_EQ(o.shard, std::optional(Shard{6, 7}));
          EXPECT_TRUE(o.exportHeader);
      }},
     {"LocaleNamesWithCodesetAndModifier", u" -locale=sr_RS.UTF-8@latin", [](const CCommandLineOptions& o) {

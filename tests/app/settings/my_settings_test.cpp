@@ -71,17 +71,17 @@ protected:
     TempDir dir;
 };
 
-VARNELSESSIONPROFILE Named(const char16_t* name)
+SessionProfile Named(const char16_t* name)
 {
-    VARNELSESSIONPROFILE p;
+    SessionProfile p;
     p.name = name;
     return p;
 }
 
 // Everything a profile can hold, with text the XML must escape.
-VARNELSESSIONPROFILE RichProfile(const std::u16string& name)
+SessionProfile RichProfile(const std::u16string& name)
 {
-    VARNELSESSIONPROFILE p;
+    SessionProfile p;
     p.name = name;
     p.options.copyUnconverted = true;
     p.options.writeBom = false;
@@ -100,25 +100,25 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
 {
     struct Row {
         const char* name;
-        std::function<void(CMySettings&, VARNELSESSIONPROFILELIST&)> edit;
+        std::function<void(CMySettings&, SessionProfileList&)> edit;
     };
-    using P = VARNELSESSIONPROFILE;
+    using P = SessionProfile;
     auto job = [](auto change) {
-        return [change](CMySettings& s, VARNELSESSIONPROFILELIST&) {
+        return [change](CMySettings& s, SessionProfileList&) {
             VARNEXJOBSETTING j = s.GetJobSetting();
             change(j);
             ASSERT_TRUE(s.SetJobSetting(j).empty());
         };
     };
     auto current = [](auto change) {
-        return [change](CMySettings& s, VARNELSESSIONPROFILELIST&) {
+        return [change](CMySettings& s, SessionProfileList&) {
             P p = s.GetCurrentProfile();
             change(p);
             s.SetCurrentProfile(p);
         };
     };
     const Row rows[] = {
-        {"nothing", [](CMySettings&, VARNELSESSIONPROFILELIST&) {}},
+        {"nothing", [](CMySettings&, SessionProfileList&) {}},
         {"detectOnly", job([](VARNEXJOBSETTING& j) { j.detectOnly = false; })},
         {"allowBinaryListDetection", job([](VARNEXJOBSETTING& j) { j.allowBinaryListDetection = false; })},
         {"converterThreads", job([](VARNEXJOBSETTING& j) { j.converterThreads = 16; })},
@@ -138,25 +138,25 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
          current([](P& p) { p.options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE; })},
         {"current return type", current([](P& p) { p.options.returnType = CTextFileConverter::RETURNTYPE_LF; })},
         {"current everything", current([](P& p) { p = RichProfile(u""); })},
-        {"language menu", [](CMySettings& s, VARNELSESSIONPROFILELIST&) { s.SetShowLanguageMenu(false); }},
-        {"preview limit", [](CMySettings& s, VARNELSESSIONPROFILELIST&) { s.SetPreviewSizeLimitKiB(8192); }},
-        {"preview fixed", [](CMySettings& s, VARNELSESSIONPROFILELIST&) { s.SetPreviewLimitFixed(true); }},
-        {"one default profile", [](CMySettings&, VARNELSESSIONPROFILELIST& l) { l.push_back(Named(u"Plain")); }},
+        {"language menu", [](CMySettings& s, SessionProfileList&) { s.SetShowLanguageMenu(false); }},
+        {"preview limit", [](CMySettings& s, SessionProfileList&) { s.SetPreviewSizeLimitKiB(8192); }},
+        {"preview fixed", [](CMySettings& s, SessionProfileList&) { s.SetPreviewLimitFixed(true); }},
+        {"one default profile", [](CMySettings&, SessionProfileList& l) { l.push_back(Named(u"Plain")); }},
         {"profiles in order, same name twice",
-         [](CMySettings&, VARNELSESSIONPROFILELIST& l) {
+         [](CMySettings&, SessionProfileList& l) {
              l = {RichProfile(u"Zeta"), Named(u"Alpha"), RichProfile(u"Zeta")};
              l[2].options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE;
              l[1].options.returnType = CTextFileConverter::RETURNTYPE_CRLF;
              l[1].options.filter.EnableFilter(true);  // an enabled filter with an empty wildcard list
          }},
         {"profile names with markup and blanks",
-         [](CMySettings&, VARNELSESSIONPROFILELIST& l) { l = {Named(u" a<b>&\"c\" \u00fc "), Named(u"tab\there")}; }},
+         [](CMySettings&, SessionProfileList& l) { l = {Named(u" a<b>&\"c\" \u00fc "), Named(u"tab\there")}; }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(dir.File("conf"));
         CMySettings saved = Make();
-        VARNELSESSIONPROFILELIST profiles;
+        SessionProfileList profiles;
         row.edit(saved, profiles);
         SettingsMessages messages;
         ASSERT_TRUE(saved.Save(&messages)) << Joined(messages);
@@ -171,7 +171,7 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
         EXPECT_EQ(loaded.GetShowLanguageMenu(), saved.GetShowLanguageMenu());
         EXPECT_EQ(loaded.GetPreviewSizeLimit(), saved.GetPreviewSizeLimit());
         EXPECT_EQ(loaded.GetPreviewLimitFixed(), saved.GetPreviewLimitFixed());
-        VARNELSESSIONPROFILELIST read;
+        SessionProfileList read;
         ASSERT_TRUE(loaded.LoadSessionProfiles(read, &messages)) << Joined(messages);
         EXPECT_EQ(read, profiles);
         EXPECT_TRUE(messages.empty()) << Joined(messages);
@@ -188,7 +188,7 @@ TEST_F(MySettingsTest, BlankTextsReadBackAfterSave)
     CMySettings settings = Make();
     ASSERT_TRUE(settings.Load());
     ASSERT_EQ(settings.GetCurrentProfile().filterComment, u" ");
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     ASSERT_TRUE(settings.LoadSessionProfiles(profiles));
     ASSERT_TRUE(settings.Save());
     ASSERT_TRUE(settings.SaveSessionProfiles(profiles));
@@ -196,7 +196,7 @@ TEST_F(MySettingsTest, BlankTextsReadBackAfterSave)
     CMySettings loaded = Make();
     ASSERT_TRUE(loaded.Load());
     EXPECT_EQ(loaded.GetCurrentProfile().filterComment, u" ");
-    VARNELSESSIONPROFILELIST read;
+    SessionProfileList read;
     ASSERT_TRUE(loaded.LoadSessionProfiles(read));
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].options.filter.GetFilterString(), u"\t\n");
@@ -263,7 +263,7 @@ TEST_F(MySettingsTest, UnusableFileGivesDefaultsAndSaysWhy)
             EXPECT_TRUE(Mentions(messages, NativePath())) << Joined(messages);
         }
 
-        VARNELSESSIONPROFILELIST profiles{Named(u"kept")};
+        SessionProfileList profiles{Named(u"kept")};
         EXPECT_FALSE(settings.LoadSessionProfiles(profiles, &messages));
         EXPECT_EQ(profiles.size(), 1u);
     }
@@ -281,12 +281,12 @@ TEST_F(MySettingsTest, PartialFileKeepsDefaultsForWhatItLacks)
     expected.chunkSize = 8192;
     expected.useGB18030 = true;
     ExpectSameJob(settings.GetJobSetting(), expected);
-    VARNELSESSIONPROFILE current;
+    SessionProfile current;
     current.options.recursive = true;
     EXPECT_EQ(settings.GetCurrentProfile(), current);
     EXPECT_EQ(settings.GetPreviewSizeLimit(), 0u);
     // No "sessionProfiles" element: the profile list is not there.
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     EXPECT_FALSE(settings.LoadSessionProfiles(profiles));
 }
 
@@ -389,7 +389,7 @@ TEST_F(MySettingsTest, ProfileInputCodepageIsKeptOnlyWhenUsable)
         SettingsMessages messages;
         ASSERT_TRUE(settings.Load(&messages));
         EXPECT_EQ(settings.GetCurrentProfile().options.StoredInputCodepage(), row.expected);
-        VARNELSESSIONPROFILELIST profiles;
+        SessionProfileList profiles;
         ASSERT_TRUE(settings.LoadSessionProfiles(profiles, &messages));
         ASSERT_EQ(profiles.size(), 1u);
         EXPECT_EQ(profiles[0].options.StoredInputCodepage(), row.expected);
@@ -407,65 +407,65 @@ TEST_F(MySettingsTest, ProfileElementsReadAsTheFileSaysOrFallBack)
     struct Row {
         const char* name;
         std::string children;
-        std::function<void(VARNELSESSIONPROFILE&)> expect;  // turns defaults into the expected record
+        std::function<void(SessionProfile&)> expect;  // turns defaults into the expected record
         const char* said;
     };
     using F = CTextFileConverter;
     const Row rows[] = {
-        {"no filter child", "", [](VARNELSESSIONPROFILE&) {}, nullptr},
+        {"no filter child", "", [](SessionProfile&) {}, nullptr},
         {"modes and times kept unless it says no", "<keepModeAndTime>false</keepModeAndTime>",
-         [](VARNELSESSIONPROFILE& p) { p.options.keepModeAndTime = false; }, nullptr},
+         [](SessionProfile& p) { p.options.keepModeAndTime = false; }, nullptr},
         {"booleans by first letter",
          "<copyUnconverted>Yes</copyUnconverted><writeBom>0</writeBom><processHiddenFiles>T</processHiddenFiles>"
          "<recursive>no</recursive>",
-         [](VARNELSESSIONPROFILE& p) {
+         [](SessionProfile& p) {
              p.options.copyUnconverted = true;
              p.options.writeBom = false;
              p.options.processHiddenFiles = true;
          },
          nullptr},
         {"words in any case", "<outputTextFormat>utf16be</outputTextFormat><returnType>lf</returnType>",
-         [](VARNELSESSIONPROFILE& p) {
+         [](SessionProfile& p) {
              p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UTF16BE;
              p.options.returnType = F::RETURNTYPE_LF;
              p.options.writeBom = true;  // no stored choice: the wide forms keep their mark
          },
          nullptr},
         {"UCS-4 orders", "<outputTextFormat>2143</outputTextFormat><returnType>NOCHANGE</returnType>",
-         [](VARNELSESSIONPROFILE& p) {
+         [](SessionProfile& p) {
              p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UCS4_2143;
              p.options.writeBom = true;
          },
          nullptr},
         {"a stored mark on UTF-8 is kept", "<writeBom>true</writeBom>",
-         [](VARNELSESSIONPROFILE& p) { p.options.writeBom = true; }, nullptr},
+         [](SessionProfile& p) { p.options.writeBom = true; }, nullptr},
         {"UTF-16 told to write no mark", "<outputTextFormat>UTF16LE</outputTextFormat><writeBom>0</writeBom>",
-         [](VARNELSESSIONPROFILE& p) { p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UTF16LE; }, nullptr},
-        {"unknown format", "<outputTextFormat>UTF7</outputTextFormat>", [](VARNELSESSIONPROFILE&) {},
+         [](SessionProfile& p) { p.options.outputTextFormat = F::OUTPUTTEXTFORMAT_UTF16LE; }, nullptr},
+        {"unknown format", "<outputTextFormat>UTF7</outputTextFormat>", [](SessionProfile&) {},
          "output text format \"UTF7\" is unknown"},
-        {"unknown return type", "<returnType>CRCR</returnType>", [](VARNELSESSIONPROFILE&) {}, "return type"},
+        {"unknown return type", "<returnType>CRCR</returnType>", [](SessionProfile&) {}, "return type"},
         {"regex filter written Regex",
          "<filter name=\"f\" enabled=\"true\" type=\"Regex\"><expression> a.* </expression>"
          "<comment>c</comment></filter>",
-         [](VARNELSESSIONPROFILE& p) {
+         [](SessionProfile& p) {
              p.filterName = u"f";
              p.options.filter = CVarnexBatchJobFilter(true, u" a.* ");
              p.filterComment = u"c";
          },
          nullptr},
         {"wildcard filter", "<filter type=\"wildcard\"><expression>*.txt;*.md</expression></filter>",
-         [](VARNELSESSIONPROFILE& p) { p.options.filter.SetFilterString(false, u"*.txt;*.md"); }, nullptr},
+         [](SessionProfile& p) { p.options.filter.SetFilterString(false, u"*.txt;*.md"); }, nullptr},
         {"filter without type", "<filter enabled=\"1\"/>",
-         [](VARNELSESSIONPROFILE& p) { p.options.filter.EnableFilter(true); }, nullptr},
+         [](SessionProfile& p) { p.options.filter.EnableFilter(true); }, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Write(FileWith("<sessionProfiles>" + ProfileXml("P", row.children) + "</sessionProfiles>"));
         SettingsMessages messages;
-        VARNELSESSIONPROFILELIST profiles;
+        SessionProfileList profiles;
         ASSERT_TRUE(Make().LoadSessionProfiles(profiles, &messages));
         ASSERT_EQ(profiles.size(), 1u);
-        VARNELSESSIONPROFILE expected;
+        SessionProfile expected;
         expected.name = u"P";
         row.expect(expected);
         EXPECT_EQ(profiles[0], expected);
@@ -496,7 +496,7 @@ TEST_F(MySettingsTest, ChoosesOwnVersionOverSharedSettings)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Write(row.file);
-        VARNELSESSIONPROFILELIST profiles;
+        SessionProfileList profiles;
         ASSERT_TRUE(Make().LoadSessionProfiles(profiles));
         ASSERT_EQ(profiles.size(), 1u);
         EXPECT_EQ(profiles[0].name, row.expected);
@@ -523,7 +523,7 @@ TEST_F(MySettingsTest, SaveLeavesSharedAndOtherVersionsAlone)
     ASSERT_TRUE(other.Load());
     EXPECT_TRUE(other.GetShowLanguageMenu());
     EXPECT_EQ(other.GetJobSetting().chunkSize, 4096u);
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     ASSERT_TRUE(CMySettings(Path(), u"1.0").LoadSessionProfiles(profiles));
     ASSERT_TRUE(settings.LoadSessionProfiles(profiles));
     ASSERT_EQ(profiles.size(), 2u);
@@ -657,7 +657,7 @@ TEST_F(MySettingsTest, SavedFileIsUtf8WhateverItWasRead)
     ASSERT_TRUE(settings.Save());
     const std::string saved = ReadBytes(NativePath());
     EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << saved;
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     ASSERT_TRUE(settings.LoadSessionProfiles(profiles));
     ASSERT_EQ(profiles.size(), 1u);
     EXPECT_EQ(profiles[0].name, u"\u00fc");
@@ -666,25 +666,25 @@ TEST_F(MySettingsTest, SavedFileIsUtf8WhateverItWasRead)
 TEST_F(MySettingsTest, SaveCurrentAsProfileFollowsTheNameRules)
 {
     CMySettings settings = Make();
-    VARNELSESSIONPROFILE current = RichProfile(u"ignored");
+    SessionProfile current = RichProfile(u"ignored");
     settings.SetCurrentProfile(current);
     Write(FileWith("<sessionProfiles>" + ProfileXml("Work", "<inputCodepage>437</inputCodepage>") +
                    ProfileXml("Home", "<recursive>true</recursive>") + "</sessionProfiles>"));
     const std::string original = ReadBytes(NativePath());
 
-    PROFILENAMESTATUS status = PROFILENAME_OK;
+    ProfileNameStatus status = ProfileNameStatus::Ok;
     EXPECT_FALSE(settings.SaveCurrentAsProfile(u"  ", false, &status));
-    EXPECT_EQ(status, PROFILENAME_EMPTY);
+    EXPECT_EQ(status, ProfileNameStatus::Empty);
     EXPECT_FALSE(settings.SaveCurrentAsProfile(u"DEFAULT", false, &status));
-    EXPECT_EQ(status, PROFILENAME_RESERVED);
+    EXPECT_EQ(status, ProfileNameStatus::Reserved);
     EXPECT_FALSE(settings.SaveCurrentAsProfile(u" home ", false, &status));
-    EXPECT_EQ(status, PROFILENAME_EXISTS);
+    EXPECT_EQ(status, ProfileNameStatus::Exists);
     EXPECT_EQ(ReadBytes(NativePath()), original);
 
     ASSERT_TRUE(settings.SaveCurrentAsProfile(u" home ", true, &status));
-    EXPECT_EQ(status, PROFILENAME_OK);
+    EXPECT_EQ(status, ProfileNameStatus::Ok);
     ASSERT_TRUE(settings.SaveCurrentAsProfile(u"New", false, &status));
-    VARNELSESSIONPROFILELIST profiles;
+    SessionProfileList profiles;
     SettingsMessages messages;
     ASSERT_TRUE(settings.LoadSessionProfiles(profiles, &messages));
     ASSERT_EQ(profiles.size(), 3u);

@@ -8,9 +8,9 @@
 
 namespace {
 
-VARNELSESSIONPROFILELIST Named(std::initializer_list<const char16_t*> names)
+SessionProfileList Named(std::initializer_list<const char16_t*> names)
 {
-    VARNELSESSIONPROFILELIST list;
+    SessionProfileList list;
     for (const char16_t* name : names) {
         list.emplace_back();
         list.back().name = name;
@@ -24,36 +24,36 @@ TEST(ProfileNames, VerdictsFollowTheDialogRules)
     struct Row {
         const char* name;
         const char16_t* typed;
-        VARNELSESSIONPROFILELIST profiles;
+        SessionProfileList profiles;
         size_t renaming;
-        PROFILENAMESTATUS expected;
+        ProfileNameStatus expected;
     };
     const Row rows[] = {
-        {"empty", u"", Named({}), kNew, PROFILENAME_EMPTY},
-        {"blanks only", u" \t\u3000", Named({}), kNew, PROFILENAME_EMPTY},
-        {"reserved", u"Default", Named({}), kNew, PROFILENAME_RESERVED},
-        {"reserved in other case with blanks", u" dEFAULT ", Named({}), kNew, PROFILENAME_RESERVED},
-        {"reserved when renaming", u"default", Named({u"A"}), 0, PROFILENAME_RESERVED},
-        {"free", u"Work", Named({u"Home", u"Working"}), kNew, PROFILENAME_OK},
-        {"in use asks to overwrite", u" work", Named({u"Home", u"Work"}), kNew, PROFILENAME_EXISTS},
-        {"in use, other script case", u"\u00dcBER", Named({u"\u00fcber"}), kNew, PROFILENAME_EXISTS},
-        {"rename to itself", u"Home ", Named({u"Home", u"Work"}), 0, PROFILENAME_OK},
-        {"rename onto another", u"WORK", Named({u"Home", u"Work"}), 0, PROFILENAME_DUPLICATE},
-        {"rename among duplicates", u"Same", Named({u"Same", u"Same"}), 0, PROFILENAME_DUPLICATE},
+        {"empty", u"", Named({}), kNew, ProfileNameStatus::Empty},
+        {"blanks only", u" \t\u3000", Named({}), kNew, ProfileNameStatus::Empty},
+        {"reserved", u"Default", Named({}), kNew, ProfileNameStatus::Reserved},
+        {"reserved in other case with blanks", u" dEFAULT ", Named({}), kNew, ProfileNameStatus::Reserved},
+        {"reserved when renaming", u"default", Named({u"A"}), 0, ProfileNameStatus::Reserved},
+        {"free", u"Work", Named({u"Home", u"Working"}), kNew, ProfileNameStatus::Ok},
+        {"in use asks to overwrite", u" work", Named({u"Home", u"Work"}), kNew, ProfileNameStatus::Exists},
+        {"in use, other script case", u"\u00dcBER", Named({u"\u00fcber"}), kNew, ProfileNameStatus::Exists},
+        {"rename to itself", u"Home ", Named({u"Home", u"Work"}), 0, ProfileNameStatus::Ok},
+        {"rename onto another", u"WORK", Named({u"Home", u"Work"}), 0, ProfileNameStatus::Duplicate},
+        {"rename among duplicates", u"Same", Named({u"Same", u"Same"}), 0, ProfileNameStatus::Duplicate},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const PROFILENAMESTATUS status = row.renaming == kNew ? CheckNewProfileName(row.typed, row.profiles)
+        const ProfileNameStatus status = row.renaming == kNew ? CheckNewProfileName(row.typed, row.profiles)
                                                               : CheckProfileRename(row.typed, row.profiles, row.renaming);
         EXPECT_EQ(status, row.expected);
-        EXPECT_EQ(ProfileNameMessage(status, row.typed).empty(), status == PROFILENAME_OK);
+        EXPECT_EQ(ProfileNameMessage(status, row.typed).empty(), status == ProfileNameStatus::Ok);
     }
-    EXPECT_EQ(ProfileNameMessage(PROFILENAME_EXISTS, u"  Work "), u"Overwrite profile [Work]?");
+    EXPECT_EQ(ProfileNameMessage(ProfileNameStatus::Exists, u"  Work "), u"Overwrite profile [Work]?");
 }
 
 TEST(ProfileToJobItem, CarriesEveryOptionButTheItemsOwnPaths)
 {
-    VARNELSESSIONPROFILE profile;
+    SessionProfile profile;
     profile.options.copyUnconverted = true;
     profile.options.writeBom = false;
     profile.options.processHiddenFiles = true;

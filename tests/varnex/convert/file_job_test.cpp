@@ -74,17 +74,17 @@ TEST_P(FileJobStop, CancelsTheFileAndLeavesNoOutput)
             stop.request_stop();
     };
     CFileJob job(std::move(params));
-    FILEJOBSOURCE source;
+    FileJobSource source;
     source.path = dir.File16("in.dat");
 
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     if (row.step == Step::Detect) {
         outcome = job.Detect(source, false);
     } else {
         // What detection would find; the stop is the writing's to see.
-        VARNEXFILEOUTCOME found;
+        FileOutcome found;
         found.codepage = row.step == Step::Copy ? -1 : 65001;
-        FILEJOBTARGET target;
+        FileJobTarget target;
         target.path = dir.File16("out.dat");
         FileJobOutput output;
         output.copyUnconverted = true;
@@ -121,13 +121,13 @@ TEST(FileJobPause, HoldsTheFileInItsGateUntilContinued)
         changed.notify_all();
         changed.wait(lock, [&] { return !paused; });
     };
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     std::thread worker([&] {
         CFileJob job(std::move(params));
-        FILEJOBSOURCE source;
+        FileJobSource source;
         source.path = dir.File16("in.txt");
-        VARNEXFILEOUTCOME found = job.Detect(source, false);
-        FILEJOBTARGET target;
+        FileOutcome found = job.Detect(source, false);
+        FileJobTarget target;
         target.path = dir.File16("out.txt");
         outcome = job.Write(source, target, FileJobOutput{}, found);
     });
@@ -162,16 +162,16 @@ TEST(FileJobCopy, KeepsModeAndTimeOnlyWhenAsked)
         ASSERT_EQ(utimensat(AT_FDCWD, dir.File("in.bin").c_str(), times, 0), 0);
 
         CFileJob job(FileJobParams{});
-        FILEJOBSOURCE source;
+        FileJobSource source;
         source.path = dir.File16("in.bin");
-        VARNEXFILEOUTCOME found = job.Detect(source, false);
+        FileOutcome found = job.Detect(source, false);
         ASSERT_EQ(found.codepage, -1) << "binary";
-        FILEJOBTARGET target;
+        FileJobTarget target;
         target.path = dir.File16("out.bin");
         FileJobOutput output;
         output.copyUnconverted = true;
         output.keepModeAndTime = keep;
-        const VARNEXFILEOUTCOME outcome = job.Write(source, target, output, found);
+        const FileOutcome outcome = job.Write(source, target, output, found);
         ASSERT_EQ(outcome.operation, VARNEXRESULTOPERATION_COPIED);
         EXPECT_EQ(ReadBytes(dir.File("out.bin")), bytes);
         struct stat out {};
@@ -187,25 +187,25 @@ TEST(FileJobCopy, WritesNothingForBinaryUnlessACopyIsAsked)
     TempDir dir;
     WriteBytes(dir.File("in.bin"), Binary());
     CFileJob job(FileJobParams{});
-    FILEJOBSOURCE source;
+    FileJobSource source;
     source.path = dir.File16("in.bin");
-    FILEJOBTARGET target;
+    FileJobTarget target;
     target.path = dir.File16("out.bin");
-    const VARNEXFILEOUTCOME outcome = job.Write(source, target, FileJobOutput{}, job.Detect(source, false));
+    const FileOutcome outcome = job.Write(source, target, FileJobOutput{}, job.Detect(source, false));
     EXPECT_EQ(outcome.operation, VARNEXRESULTOPERATION_NONE);
     EXPECT_FALSE(Exists(dir.File("out.bin")));
 }
 
 TEST(FileJobAssigned, WithoutACodePageIsAnErrorNeverBinary)
 {
-    const VARNEXFILEOUTCOME none = CFileJob::Assigned(nullptr, false, 10);
+    const FileOutcome none = CFileJob::Assigned(nullptr, false, 10);
     EXPECT_EQ(none.state, VARNEXRESULTSTATE_ERROR);
     EXPECT_EQ(none.bytesIn, 10u);
-    const VARNEXFILEOUTCOME given = CFileJob::Assigned(CCodepageInfo::GetCodepageInfo(1252), true, 10);
+    const FileOutcome given = CFileJob::Assigned(CCodepageInfo::GetCodepageInfo(1252), true, 10);
     EXPECT_EQ(given.state, VARNEXRESULTSTATE_OK);
     EXPECT_EQ(given.codepage, 1252);
     EXPECT_TRUE(given.hasBom);
-    EXPECT_EQ(given.method, VARNEXDETECTIONMETHOD_FIXED);
+    EXPECT_EQ(given.method, DetectionMethod::Fixed);
 }
 
 }  // namespace

@@ -57,47 +57,47 @@ TEST(JsonExporter, QuotesEveryCharacterSoThatAStrictParserReadsItBack)
 }
 
 // A record as a converter thread leaves it.
-void Finish(CVarnexFileInfo& info, VARNEXFILEOUTCOME outcome)
+void Finish(CVarnexFileInfo& info, FileOutcome outcome)
 {
     info.SetOutcome(outcome);
     info.SetStatus(VARNEXFILESTATUS_FINISHED);
 }
 
-VARNEXFILEOUTCOME Converted()
+FileOutcome Converted()
 {
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     outcome.operation = VARNEXRESULTOPERATION_CONVERTED;
     outcome.codepage = 1251;
     outcome.confidence = 0.876f;
-    outcome.method = VARNEXDETECTIONMETHOD_STATISTICS;
+    outcome.method = DetectionMethod::Statistics;
     outcome.lineEndings = {3, 1, 0, true};
     outcome.bytesIn = 100;
     outcome.bytesOut = 180;
     return outcome;
 }
 
-VARNEXFILEOUTCOME Warned()
+FileOutcome Warned()
 {
-    VARNEXFILEOUTCOME outcome = Converted();
+    FileOutcome outcome = Converted();
     outcome.state = VARNEXRESULTSTATE_WARNING;
     outcome.replaced = 2;
-    outcome.reasons = {VARNEXREASONNOTE::Of(VARNEXREASON_REPLACED_CHARACTERS, 2),
-                       VARNEXREASONNOTE::Of(VARNEXREASON_C1_CONTROLS, 1)};
+    outcome.reasons = {ReasonNote::Of(OutcomeReason::ReplacedCharacters, 2),
+                       ReasonNote::Of(OutcomeReason::C1Controls, 1)};
     return outcome;
 }
 
-VARNEXFILEOUTCOME DetectedBinary()
+FileOutcome DetectedBinary()
 {
-    VARNEXFILEOUTCOME outcome;
+    FileOutcome outcome;
     outcome.codepage = -1;
-    outcome.method = VARNEXDETECTIONMETHOD_ZERO_BYTES;
+    outcome.method = DetectionMethod::ZeroBytes;
     outcome.bytesIn = 7;
     return outcome;
 }
 
-CVarnexJSONExporter::RUNINFO RunOf1251()
+CVarnexJSONExporter::RunInfo RunOf1251()
 {
-    CVarnexJSONExporter::RUNINFO run;
+    CVarnexJSONExporter::RunInfo run;
     run.programVersion = u"9.8.7";
     run.commandLine = u" -in=in -exporttype=JSON";
     run.options.inputCodepage = 1251;

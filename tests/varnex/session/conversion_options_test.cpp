@@ -31,7 +31,7 @@ TEST(ConversionOptions, StoredInputCodepageKeepsMinusOneForDetection)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.stored);
-        VARNEXCONVERSIONOPTIONS options;
+        ConversionOptions options;
         options.inputCodepage = 936;  // replaced, never kept
         options.SetStoredInputCodepage(row.stored);
         EXPECT_EQ(options.inputCodepage, row.typed);
@@ -54,7 +54,7 @@ TEST(ConversionOptions, FileRecordTakesThemWholeAndAFixedCodepageTurnsDetectionO
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.codepage.value_or(-100));
-        VARNEXCONVERSIONOPTIONS options;
+        ConversionOptions options;
         options.inputCodepage = row.codepage;
         options.writeBom = false;
         options.copyUnconverted = true;

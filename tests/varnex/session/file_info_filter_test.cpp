@@ -251,32 +251,32 @@ TEST_F(FileInfoFilterTest, CopiesCarryEveryCriterionAndPredicatesFollowTheirFilt
 
 TEST(FileInfoFilter, AttentionPicksEveryDoubtfulResultAndCombinesLikeTheOtherCriteria)
 {
-    const auto note = [](VARNEXREASON reason, uint64_t number = 0) { return VARNEXREASONNOTE::Of(reason, number); };
+    const auto note = [](OutcomeReason reason, uint64_t number = 0) { return ReasonNote::Of(reason, number); };
     const struct {
         const char* name;
         VARNEXRESULTSTATE state;
-        std::vector<VARNEXREASONNOTE> reasons;
+        std::vector<ReasonNote> reasons;
         uint64_t replaced;
         bool attention;
     } rows[] = {
         {"not processed", VARNEXRESULTSTATE_NONE, {}, 0, false},
         {"clean", VARNEXRESULTSTATE_OK, {}, 0, false},
-        {"cancelled by the user", VARNEXRESULTSTATE_CANCELLED, {note(VARNEXREASON_CANCELLED)}, 0, false},
-        {"unsure", VARNEXRESULTSTATE_WARNING, {note(VARNEXREASON_DETECTION_UNSURE)}, 0, true},
-        {"unknown text", VARNEXRESULTSTATE_WARNING, {note(VARNEXREASON_UNKNOWN_TEXT)}, 0, true},
+        {"cancelled by the user", VARNEXRESULTSTATE_CANCELLED, {note(OutcomeReason::Cancelled)}, 0, false},
+        {"unsure", VARNEXRESULTSTATE_WARNING, {note(OutcomeReason::DetectionUnsure)}, 0, true},
+        {"unknown text", VARNEXRESULTSTATE_WARNING, {note(OutcomeReason::UnknownText)}, 0, true},
         {"not supported", VARNEXRESULTSTATE_NOT_SUPPORTED, {}, 0, true},
-        {"write error", VARNEXRESULTSTATE_WRITE_ERROR, {note(VARNEXREASON_WRITE_FAILED)}, 0, true},
+        {"write error", VARNEXRESULTSTATE_WRITE_ERROR, {note(OutcomeReason::WriteFailed)}, 0, true},
         {"failed", VARNEXRESULTSTATE_FAILED, {}, 0, true},
-        {"OK with a repaired double encoding", VARNEXRESULTSTATE_OK, {note(VARNEXREASON_DOUBLE_ENCODED, 1)}, 0, true},
+        {"OK with a repaired double encoding", VARNEXRESULTSTATE_OK, {note(OutcomeReason::DoubleEncoded, 1)}, 0, true},
         {"OK with replaced characters", VARNEXRESULTSTATE_OK, {}, 3, true},
-        {"OK with U+FFFD in the input", VARNEXRESULTSTATE_OK, {note(VARNEXREASON_REPLACEMENT_IN_TEXT, 2)}, 0, true},
-        {"OK, a reason of no concern", VARNEXRESULTSTATE_OK, {note(VARNEXREASON_NO_OUTPUT_FILE)}, 0, false},
+        {"OK with U+FFFD in the input", VARNEXRESULTSTATE_OK, {note(OutcomeReason::ReplacementInText, 2)}, 0, true},
+        {"OK, a reason of no concern", VARNEXRESULTSTATE_OK, {note(OutcomeReason::NoOutputFile)}, 0, false},
     };
     std::vector<std::unique_ptr<CVarnexFileInfo>> records;
     std::string expected;
     for (const auto& row : rows) {
         records.push_back(std::make_unique<CVarnexFileInfo>(0, u"/data/a.txt", u"", nullptr));
-        VARNEXFILEOUTCOME outcome;
+        FileOutcome outcome;
         outcome.state = row.state;
         outcome.codepage = 1252;
         outcome.replaced = row.replaced;

@@ -20,10 +20,10 @@ class ShardHash : public testing::TestWithParam<Vector> {};
 TEST_P(ShardHash, IsFnv1a64OfTheBytesOnDisk)
 {
     const Vector& v = GetParam();
-    EXPECT_EQ(VARNEXSHARD::Hash(v.bytes), v.hash);
+    EXPECT_EQ(Shard::Hash(v.bytes), v.hash);
     const std::u16string path = platform::FromNativePath(v.bytes);
     for (uint32_t k = 0; k < 7; ++k)
-        EXPECT_EQ((VARNEXSHARD{k, 7}).Owns(path), k == v.of7) << k;
+        EXPECT_EQ((Shard{k, 7}).Owns(path), k == v.of7) << k;
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, ShardHash,
@@ -35,13 +35,13 @@ INSTANTIATE_TEST_SUITE_P(Vectors, ShardHash,
 
 TEST(ShardHash, PathsAreTakenBelowTheRootWhateverItsSpelling)
 {
-    const VARNEXSHARD shard{2, 7};
+    const Shard shard{2, 7};
     for (const char16_t* root : {u"/data/in", u"/data/in/", u"/data/in//"})
         EXPECT_TRUE(shard.OwnsBelow(u"/data/in/docs/readme.txt", root)) << text::ToUtf8(root);
     EXPECT_TRUE(shard.OwnsBelow(u"/docs/readme.txt", u"/"));
     // "/data/inside" is not below "/data/in".
     EXPECT_EQ(shard.OwnsBelow(u"/data/inside/a", u"/data/in"), shard.Owns(u"/data/inside/a"));
-    EXPECT_TRUE((VARNEXSHARD{}).OwnsBelow(u"/x", u"/data/in"));
+    EXPECT_TRUE((Shard{}).OwnsBelow(u"/x", u"/data/in"));
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(VarnexFileInfo, UnlockedReadsWhileAnotherThreadWrites)
 
 TEST(VarnexFileInfo, RecordsOfOneJobShareItAndKeepTheirOwnChanges)
 {
-    auto job = std::make_shared<VARNEXFILEJOB>();
+    auto job = std::make_shared<JobRequest>();
     job->options.outputTextFormat = CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE;
     job->outputRoot = u"/out";
     job->inputFolder = u"/in/";
@@ -127,17 +127,17 @@ TEST(VarnexFileInfo, RecordsOfOneJobShareItAndKeepTheirOwnChanges)
 TEST(VarnexFileInfo, AnOutcomeReplacesTheMessageAndReasonsOfTheLastOne)
 {
     CVarnexFileInfo record(1, u"/in/a.txt", u"/out/a.txt", nullptr);
-    VARNEXFILEOUTCOME warned;
+    FileOutcome warned;
     warned.replaced = 3;
     warned.lineEndings = {1, 2, 3, true};
-    warned.End(VARNEXRESULTSTATE_WARNING, VARNEXREASONNOTE::Of(VARNEXREASON_DETECTION_UNSURE));
+    warned.End(VARNEXRESULTSTATE_WARNING, ReasonNote::Of(OutcomeReason::DetectionUnsure));
     record.SetOutcome(warned);
     EXPECT_FALSE(record.GetMessage().empty());
-    EXPECT_TRUE(record.HasReason(VARNEXREASON_DETECTION_UNSURE));
+    EXPECT_TRUE(record.HasReason(OutcomeReason::DetectionUnsure));
     EXPECT_EQ(record.GetReplacedCount(), 3u);
-    EXPECT_EQ(record.GetLineEndings(), (VARNEXLINEENDINGS{1, 2, 3, true}));
+    EXPECT_EQ(record.GetLineEndings(), (LineEndingCounts{1, 2, 3, true}));
 
-    record.SetOutcome(VARNEXFILEOUTCOME{});  // a retry that ends clean
+    record.SetOutcome(FileOutcome{});  // a retry that ends clean
     EXPECT_EQ(record.GetMessage(), u"");
     EXPECT_TRUE(record.GetReasons().empty());
     EXPECT_EQ(record.GetReplacedCount(), 0u);
