@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window/file_selection.h"
+#include "app/window/models/file_selection.h"
 
 class CDetailWnd;
 class CFileListView;

@@ -13,7 +13,7 @@
 #include "app/headless/headless_run.h"
 #include "app/locale/tr.h"
 #include "app/settings/profile_store.h"
-#include "app/window/folder_list_wnd.h"
+#include "app/window/panes/folder_list_wnd.h"
 #include "app/window/main_frame.h"
 #include "app/window/qt_text.h"
 #include "base/text.h"

@@ -11,10 +11,10 @@
 
 #include "app/locale/locale_resource_manager.h"
 #include "app/options/program_version.h"
-#include "app/window/help_about.h"
+#include "app/window/dialogs/help_about.h"
 #include "app/window/qt_text.h"
-#include "app/window/shell_actions.h"
-#include "app/window/varnex_tray_icon.h"
+#include "app/window/models/shell_actions.h"
+#include "app/window/panes/varnex_tray_icon.h"
 #include "platform/native_path.h"
 #include "support/temp_dir.h"
 #include "textrion/path/long_path.h"

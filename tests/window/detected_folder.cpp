@@ -1,4 +1,4 @@
-#include "detected_folder.h"
+#include "tests/window/detected_folder.h"
 
 #include <sys/stat.h>
 

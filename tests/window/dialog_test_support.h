@@ -14,7 +14,7 @@
 
 #include "app/settings/my_settings.h"
 #include "app/settings/profile_store.h"
-#include "app/window/dialog_prompt.h"
+#include "app/window/dialogs/dialog_prompt.h"
 #include "base/text.h"
 #include "support/temp_dir.h"
 

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "app/window/qt_handler_target.h"
-#include "app/window/session_list_view.h"
-#include "app/window/varnex_control_bar.h"
-#include "list_test_support.h"
+#include "app/window/panes/session_list_view.h"
+#include "app/window/panes/varnex_control_bar.h"
+#include "tests/window/list_test_support.h"
 #include "tools/corpus/mixed_tree.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include "app/window/qt_text.h"
-#include "app/window/varnex_list_model.h"
+#include "app/window/models/varnex_list_model.h"
 #include "codecs/codepage.h"
 #include "support/temp_dir.h"
 
