@@ -35,7 +35,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: varnelpro_manual MANPAGE COMPLETION\n");
         return 2;
     }
-    const bool ok = WriteFile(argv[1], ManualPage(text::ToUtf8(ProgramVersion()))) &&
-                    WriteFile(argv[2], BashCompletion());
+    const bool ok =
+        WriteFile(argv[1], ManualPage(text::ToUtf8(ProgramVersion()))) && WriteFile(argv[2], BashCompletion());
     return ok ? 0 : 1;
 }

@@ -9,14 +9,17 @@
 #include "app/headless/headless_run.h"
 #include "app/locale/tr.h"
 #include "app/settings/profile_store.h"
-#include "varnex/convert/file_outcome.h"
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "platform/terminal.h"
+#include "varnex/convert/file_outcome.h"
 
 namespace {
 
-std::string Out(const std::u16string& s) { return platform::ToNativePath(s); }
+std::string Out(const std::u16string& s)
+{
+    return platform::ToNativePath(s);
+}
 
 // Prints a text whole and makes sure it arrived: a write error (a full
 // disk) is said, as GNU tools do, not hidden behind exit 0. The text is
@@ -60,9 +63,8 @@ bool CVarnelProApp::OpensPathInWindow() const
     // What a file manager starts for a folder or a text file: a path and no
     // output, report or detection, which on the command line alone would be
     // refused for want of an output folder.
-    return m_options.inputPath && !m_options.ReadsStandardInput() && !m_options.outputPath &&
-           !m_options.detectOnly && m_options.exportType == CCommandLineOptions::EXPORT_NONE &&
-           !m_options.cmdFileRead;
+    return m_options.inputPath && !m_options.ReadsStandardInput() && !m_options.outputPath && !m_options.detectOnly &&
+           m_options.exportType == CCommandLineOptions::EXPORT_NONE && !m_options.cmdFileRead;
 }
 
 bool CVarnelProApp::WantsWindow() const
@@ -86,7 +88,8 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
         window ? m_windowRunner.makeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     CProfileStore store;
     auto chooseLanguage = [&] {
-        return m_locales.Initialize(m_options.locale.value_or(u""), store.GetProfileString(u"Settings", u"LanguageDir", u""));
+        return m_locales.Initialize(m_options.locale.value_or(u""),
+                                    store.GetProfileString(u"Settings", u"LanguageDir", u""));
     };
     if (m_options.versionRequested) {
         return PrintChecked(PrintVersion);
@@ -140,8 +143,9 @@ int CVarnelProApp::InitInstance(int argc, char** argv)
     // Qt would abort on a display that leads nowhere (a stale DISPLAY of an ssh session).
     if (m_display && m_display->reach == platform::DisplayReach::Unreachable && !m_display->name.empty()) {
         fprintf(stderr, "varnelpro: %s\n",
-                text::ForTerminal(Tr("Startup", "the display \"%1\" cannot be opened; to convert on the command "
-                                                "line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)",
+                text::ForTerminal(Tr("Startup",
+                                     "the display \"%1\" cannot be opened; to convert on the command "
+                                     "line run: varnelpro -in=FOLDER -out=FOLDER (-help lists the switches)",
                                      text::FromUtf8(m_display->name)))
                     .c_str());
         return HEADLESS_EXIT_BAD_START;

@@ -17,7 +17,7 @@ public:
     virtual ~CLockable() = default;
 
     CLockable() = default;
-    CLockable(const CLockable&) {}
+    CLockable(const CLockable&) { }
     CLockable& operator=(const CLockable&) { return *this; }
 
     CCriticalSection& GetCriticalSection() const { return m_criticalSection; }

@@ -32,8 +32,7 @@ void CThreadSignals::Clear()
     m_changed.notify_all();
 }
 
-CThreadBase::CThreadBase(std::uintptr_t parameter)
-    : m_parameter(parameter), m_signals(&m_ownSignals)
+CThreadBase::CThreadBase(std::uintptr_t parameter) : m_parameter(parameter), m_signals(&m_ownSignals)
 {
 }
 
@@ -117,8 +116,7 @@ void CThreadBase::Run()
     m_stateChanged.notify_all();
 }
 
-template <typename Pred>
-bool CThreadBase::WaitState(unsigned timeoutMs, Pred pred)
+template <typename Pred> bool CThreadBase::WaitState(unsigned timeoutMs, Pred pred)
 {
     std::unique_lock lock(m_stateMutex);
     if (timeoutMs == INFINITE_TIMEOUT) {
@@ -184,16 +182,12 @@ void CThreadBase::SetContinue()
 
 bool CThreadBase::WaitForPause(unsigned timeoutMs)
 {
-    return WaitState(timeoutMs, [this] {
-        return m_pausedAck || m_state == State::Ended || m_state == State::Idle;
-    });
+    return WaitState(timeoutMs, [this] { return m_pausedAck || m_state == State::Ended || m_state == State::Idle; });
 }
 
 bool CThreadBase::WaitForContinue(unsigned timeoutMs)
 {
-    return WaitState(timeoutMs, [this] {
-        return !m_pausedAck || m_state == State::Ended || m_state == State::Idle;
-    });
+    return WaitState(timeoutMs, [this] { return !m_pausedAck || m_state == State::Ended || m_state == State::Idle; });
 }
 
 void CThreadBase::SafeCloseHandle()

@@ -96,9 +96,9 @@ protected:
     // Run on the new thread around the body. An exception from any of them
     // ends the run with EXIT_CODE_EXCEPTION; the post handler still runs then
     // (it sees that code), so its clean-up is never skipped.
-    virtual void ThreadPreHandler() {}
+    virtual void ThreadPreHandler() { }
     virtual unsigned ThreadHandler() = 0;
-    virtual void ThreadPostHandler(unsigned& /*exitCode*/) {}
+    virtual void ThreadPostHandler(unsigned& /*exitCode*/) { }
 
     CThreadSignals& Signals() const { return *m_signals.load(); }
 
@@ -108,8 +108,7 @@ private:
     void Run();
     void SetPausedAck(bool paused);
     [[nodiscard]] bool IsOwnThread();
-    template <typename Pred>
-    [[nodiscard]] bool WaitState(unsigned timeoutMs, Pred pred);
+    template <typename Pred> [[nodiscard]] bool WaitState(unsigned timeoutMs, Pred pred);
 
     static inline std::atomic<StartFaultHook> s_startFault{nullptr};
 

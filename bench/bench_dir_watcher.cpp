@@ -115,8 +115,8 @@ int main(int argc, char** argv)
             delays.push_back(std::chrono::duration<double, std::micro>(handler->WaitForCall(i) - made).count());
         }
         std::sort(delays.begin(), delays.end());
-        std::printf("notification delay over %zu creations: median %.0f us, p90 %.0f us, max %.0f us\n",
-                    delays.size(), delays[delays.size() / 2], delays[delays.size() * 9 / 10], delays.back());
+        std::printf("notification delay over %zu creations: median %.0f us, p90 %.0f us, max %.0f us\n", delays.size(),
+                    delays[delays.size() / 2], delays[delays.size() * 9 / 10], delays.back());
         watcher.UnwatchAllDirectories();
         handler->Release();
     }
@@ -128,8 +128,9 @@ int main(int argc, char** argv)
     auto* handler = new Timestamps;
     CDirChangeWatcher watcher(false);
     const auto watchStart = Clock::now();
-    const uint32_t result = watcher.WatchDirectory(text::FromUtf8(tree), CDirChangeWatcher::FILE_NOTIFY_CHANGE_FILE_NAME |
-                                                                            CDirChangeWatcher::FILE_NOTIFY_CHANGE_LAST_WRITE,
+    const uint32_t result = watcher.WatchDirectory(text::FromUtf8(tree),
+                                                   CDirChangeWatcher::FILE_NOTIFY_CHANGE_FILE_NAME |
+                                                       CDirChangeWatcher::FILE_NOTIFY_CHANGE_LAST_WRITE,
                                                    handler, true);
     const double watchMs = std::chrono::duration<double, std::milli>(Clock::now() - watchStart).count();
     handler->WaitForStart();

@@ -37,11 +37,11 @@ constexpr uint64_t kTargetFileBytes = 32ull * 1024 * 1024;
 
 // One file format under test: how the text is stored and what it says.
 struct Format {
-    const char* name;      // benchmark row name
-    const char* fileName;  // the encoded file
-    const char* utf16Name; // the same text as UTF-16 LE (iconv's encoding input)
+    const char* name;       // benchmark row name
+    const char* fileName;   // the encoded file
+    const char* utf16Name;  // the same text as UTF-16 LE (iconv's encoding input)
     TEXTENCODING encoding;
-    unsigned codePage;     // for TEXTENCODING_CODEPAGE
+    unsigned codePage;  // for TEXTENCODING_CODEPAGE
     enum Corpus { Mixed, Latin, Japanese } corpus;
 };
 
@@ -56,7 +56,7 @@ const Format kFormats[] = {
 // unlike the standard distributions whose algorithms are unspecified.
 class Rng {
 public:
-    explicit Rng(uint64_t seed) : m_state(seed) {}
+    explicit Rng(uint64_t seed) : m_state(seed) { }
     unsigned Below(unsigned n)
     {
         m_state ^= m_state >> 12;
@@ -73,24 +73,26 @@ private:
 // Japanese ones inside JIS X 0208 (no half-width kana, no characters whose
 // mapping differs between Shift_JIS tables), so both encode without loss.
 const char* const kLatinWords[] = {
-    "the", "and", "of", "to", "in", "file", "text", "page", "été", "garçon", "déjà", "où", "naïve",
-    "cœur", "œuvre", "Straße", "Größe", "über", "Mädchen", "schön", "niño", "año", "mañana", "corazón",
-    "canción", "São", "coração", "informação", "açúcar", "élève", "fenêtre", "Ångström", "smörgåsbord",
-    "façade", "crème", "brûlée", "€", "«", "»", "café", "résumé", "Zürich", "København", "Øresund",
-    "señor", "pingüino", "Ærø", "ça", "voilà", "l’été", "“quoted”", "–", "12,50", "1998",
+    "the",        "and",    "of",    "to",      "in",       "file",        "text",      "page",    "été",
+    "garçon",     "déjà",   "où",    "naïve",   "cœur",     "œuvre",       "Straße",    "Größe",   "über",
+    "Mädchen",    "schön",  "niño",  "año",     "mañana",   "corazón",     "canción",   "São",     "coração",
+    "informação", "açúcar", "élève", "fenêtre", "Ångström", "smörgåsbord", "façade",    "crème",   "brûlée",
+    "€",          "«",      "»",     "café",    "résumé",   "Zürich",      "København", "Øresund", "señor",
+    "pingüino",   "Ærø",    "ça",    "voilà",   "l’été",    "“quoted”",    "–",         "12,50",   "1998",
 };
 const char* const kJapaneseWords[] = {
-    "日本語", "東京", "大阪", "こんにちは", "ありがとう", "カタカナ", "ひらがな", "漢字", "文章", "変換",
-    "文字", "ファイル", "読み込み", "書き込み", "です", "ます", "した", "という", "これは", "それから",
-    "新しい", "古い", "会社", "社会", "研究", "情報", "技術", "経済", "学校", "先生", "学生", "電車",
-    "時間", "今日", "明日", "天気", "コンピュータ", "データ", "システム", "プログラム", "の", "に", "を",
-    "は", "が", "、", "、", "「", "」", "（", "）", "・", "2024", "ABC",
+    "日本語",       "東京",     "大阪",     "こんにちは", "ありがとう", "カタカナ", "ひらがな", "漢字", "文章",
+    "変換",         "文字",     "ファイル", "読み込み",   "書き込み",   "です",     "ます",     "した", "という",
+    "これは",       "それから", "新しい",   "古い",       "会社",       "社会",     "研究",     "情報", "技術",
+    "経済",         "学校",     "先生",     "学生",       "電車",       "時間",     "今日",     "明日", "天気",
+    "コンピュータ", "データ",   "システム", "プログラム", "の",         "に",       "を",       "は",   "が",
+    "、",           "、",       "「",       "」",         "（",         "）",       "・",       "2024", "ABC",
 };
 const char* const kMixedWords[] = {
-    "the", "and", "of", "to", "in", "is", "that", "for", "it", "with", "as", "was", "on", "file",
-    "text", "encoding", "value", "result", "naïve", "café", "Straße", "señor", "Привет", "мир",
-    "Ελληνικά", "λόγος", "日本語", "テキスト", "中文", "汉字", "한국어", "עברית", "العربية", "हिन्दी",
-    "ไทย", "😀", "🚀", "𝔘𝔫𝔦𝔠𝔬𝔡𝔢", "€", "—", "“", "”", "2024", "0x1F",
+    "the",    "and", "of",       "to",    "in",       "is",       "that",   "for",   "it",     "with",   "as",
+    "was",    "on",  "file",     "text",  "encoding", "value",    "result", "naïve", "café",   "Straße", "señor",
+    "Привет", "мир", "Ελληνικά", "λόγος", "日本語",   "テキスト", "中文",   "汉字",  "한국어", "עברית",  "العربية",
+    "हिन्दी",  "ไทย", "😀",        "🚀",     "𝔘𝔫𝔦𝔠𝔬𝔡𝔢",  "€",        "—",      "“",     "”",      "2024",   "0x1F",
 };
 
 template <size_t N>
@@ -280,12 +282,33 @@ void ValidateUtf8Bench(benchmark::State& state)
 // The UTF-8 check next to the reader's decoding of the same bytes, on 1 MiB
 // of text in one script each, held in memory.
 const char* const kEnglishWords[] = {
-    "the", "and", "of", "to", "in", "is", "that", "for", "it", "with", "as", "was", "on", "file",
-    "text", "encoding", "value", "result", "page", "line", "window", "folder", "(see", "below)", "1998",
+    "the",  "and",  "of",       "to",    "in",     "is",   "that", "for",    "it",     "with", "as",     "was",  "on",
+    "file", "text", "encoding", "value", "result", "page", "line", "window", "folder", "(see", "below)", "1998",
 };
 const char* const kCyrillicWords[] = {
-    "и", "в", "не", "на", "что", "файл", "текст", "кодировка", "страница", "строка", "Привет", "мир",
-    "преобразование", "символ", "папка", "результат", "значение", "«", "»", "—", "2024", "ещё", "объём",
+    "и",
+    "в",
+    "не",
+    "на",
+    "что",
+    "файл",
+    "текст",
+    "кодировка",
+    "страница",
+    "строка",
+    "Привет",
+    "мир",
+    "преобразование",
+    "символ",
+    "папка",
+    "результат",
+    "значение",
+    "«",
+    "»",
+    "—",
+    "2024",
+    "ещё",
+    "объём",
 };
 
 struct Utf8Corpus {
@@ -358,8 +381,8 @@ void RegisterUtf8Benchmarks()
         for (const codecs::Kernel kernel : {codecs::Kernel::Scalar, codecs::Kernel::Ssse3, codecs::Kernel::Avx2}) {
             if (codecs::CanRun(kernel))
                 benchmark::RegisterBenchmark(
-                    ("utf8/validate-" + std::string(codecs::KernelName(kernel)) + "/" + name).c_str(),
-                    CheckUtf8Corpus, corpus, kernel)
+                    ("utf8/validate-" + std::string(codecs::KernelName(kernel)) + "/" + name).c_str(), CheckUtf8Corpus,
+                    corpus, kernel)
                     ->Unit(benchmark::kMicrosecond);
         }
     }
@@ -401,12 +424,15 @@ int main(int argc, char** argv)
         } else {
             for (const Format& f : kFormats) {
                 benchmark::RegisterBenchmark((std::string("read/") + f.name).c_str(), ReadFile, f)
-                    ->UseRealTime()->Unit(benchmark::kMillisecond);
+                    ->UseRealTime()
+                    ->Unit(benchmark::kMillisecond);
                 benchmark::RegisterBenchmark((std::string("write/") + f.name).c_str(), WriteFileBench, f)
-                    ->UseRealTime()->Unit(benchmark::kMillisecond);
+                    ->UseRealTime()
+                    ->Unit(benchmark::kMillisecond);
             }
             benchmark::RegisterBenchmark("validate/UTF-8", ValidateUtf8Bench)
-                ->UseRealTime()->Unit(benchmark::kMillisecond);
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
             RegisterUtf8Benchmarks();
             benchmark::RunSpecifiedBenchmarks();
             benchmark::Shutdown();

@@ -5,13 +5,18 @@ namespace codecs::detail {
 
 namespace {
 
-bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHigh(char16_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLow(char16_t u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 }  // namespace
 
-bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16_t& heldHigh,
-                   char32_t& c)
+bool TakeCharacter(const char16_t* src, size_t n, size_t& used, bool end, char16_t& heldHigh, char32_t& c)
 {
     constexpr char32_t kSurrogateCharacter = 0xD800;
     if (heldHigh != 0) {

@@ -3,8 +3,8 @@
 
 #include <cstdlib>
 #include <map>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 

@@ -59,7 +59,6 @@ std::string IanaCharsetName(unsigned codePage);
 // one's table are never the answer.
 unsigned CodePageOfCharsetName(std::string_view charset);
 
-
 // Decodes one byte stream. Keeps the bytes of a character split at the end of
 // an input and the shift state of stateful code pages (ISO-2022, HZ) between
 // calls. Not thread-safe: one decoder per stream.
@@ -88,8 +87,7 @@ public:
     // an incomplete character left at the end become U+FFFD (counted) and the
     // shift state is reset. The input is taken whole unless dst fills first;
     // units that did not fit are kept and come out first on the next call.
-    Result Decode(const unsigned char* src, size_t srcLen, char16_t* dst, size_t dstCap,
-                  bool endOfInput);
+    Result Decode(const unsigned char* src, size_t srcLen, char16_t* dst, size_t dstCap, bool endOfInput);
 
     // Bytes held inside the decoder (part of a character not yet complete).
     size_t PendingBytes() const;
@@ -138,8 +136,7 @@ public:
 
     // Encodes as much as fits; endOfInput also writes the closing shift
     // sequence of stateful code pages.
-    Result Encode(const char16_t* src, size_t srcLen, unsigned char* dst, size_t dstCap,
-                  bool endOfInput);
+    Result Encode(const char16_t* src, size_t srcLen, unsigned char* dst, size_t dstCap, bool endOfInput);
 
     // Upper bound of bytes produced for n units, shift sequences included.
     size_t MaxBytesFor(size_t units) const;
@@ -158,7 +155,6 @@ private:
 // cannot be converted yields an empty result and returns false.
 bool DecodeCodePage(unsigned codePage, const void* data, size_t size, std::u16string& out,
                     uint64_t* replaced = nullptr);
-bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& out,
-                    uint64_t* replaced = nullptr);
+bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& out, uint64_t* replaced = nullptr);
 
 }  // namespace codecs

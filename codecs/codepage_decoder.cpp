@@ -89,8 +89,8 @@ unsigned CodePageDecoder::GetCodePage() const
     return m_impl ? m_impl->codePage : 0;
 }
 
-CodePageDecoder::Result CodePageDecoder::Decode(const unsigned char* src, size_t srcLen, char16_t* dst,
-                                                size_t dstCap, bool endOfInput)
+CodePageDecoder::Result CodePageDecoder::Decode(const unsigned char* src, size_t srcLen, char16_t* dst, size_t dstCap,
+                                                bool endOfInput)
 {
     if (!IsOpen())
         return {};

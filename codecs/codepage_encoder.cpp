@@ -78,8 +78,8 @@ bool CodePageEncoder::IsOpen() const
     return m_impl && !std::holds_alternative<std::monostate>(m_impl->kind);
 }
 
-CodePageEncoder::Result CodePageEncoder::Encode(const char16_t* src, size_t srcLen, unsigned char* dst,
-                                                size_t dstCap, bool endOfInput)
+CodePageEncoder::Result CodePageEncoder::Encode(const char16_t* src, size_t srcLen, unsigned char* dst, size_t dstCap,
+                                                bool endOfInput)
 {
     detail::Progress p;
     if (IsOpen())

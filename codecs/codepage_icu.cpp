@@ -126,8 +126,7 @@ bool IcuDecoder::Open(const CodePageRow& row, bool tables, CallbackContext& cont
     return true;
 }
 
-Progress IcuDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
-                            DecodeTally& tally)
+Progress IcuDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end, DecodeTally& tally)
 {
     if (m_table)
         return DecodeByTables(src, n, dst, cap, end, tally);
@@ -252,8 +251,7 @@ bool IcuEncoder::Open(const char* name, bool pcControls, CallbackContext& contex
     return true;
 }
 
-Progress IcuEncoder::Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end,
-                            uint64_t& replaced)
+Progress IcuEncoder::Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end, uint64_t& replaced)
 {
     const UChar* s = reinterpret_cast<const UChar*>(src);
     char* t = reinterpret_cast<char*>(dst);

@@ -116,10 +116,22 @@ constexpr ExtraMapping kWindowsExtras[] = {
 
 }  // namespace
 
-std::span<const CodePageRow> CodePageRows() { return kCodePages; }
-std::span<const IconvRow> IconvRows() { return kIconvCodePages; }
-std::span<const ByteOverride> WindowsByteOverrides() { return kWindowsBytes; }
-std::span<const ExtraMapping> WindowsExtras() { return kWindowsExtras; }
+std::span<const CodePageRow> CodePageRows()
+{
+    return kCodePages;
+}
+std::span<const IconvRow> IconvRows()
+{
+    return kIconvCodePages;
+}
+std::span<const ByteOverride> WindowsByteOverrides()
+{
+    return kWindowsBytes;
+}
+std::span<const ExtraMapping> WindowsExtras()
+{
+    return kWindowsExtras;
+}
 
 const CodePageRow* FindRow(unsigned codePage)
 {

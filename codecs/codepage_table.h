@@ -87,9 +87,12 @@ inline bool IsDefaultCodePage(unsigned codePage)
 inline unsigned TableCodePageOf(unsigned codePage)
 {
     switch (codePage) {
-    case kOemCodePage: return 437;
-    case kMacCodePage: return 10000;
-    default: return codePage;
+    case kOemCodePage:
+        return 437;
+    case kMacCodePage:
+        return 10000;
+    default:
+        return codePage;
     }
 }
 
@@ -99,20 +102,28 @@ inline unsigned TableCodePageOf(unsigned codePage)
 inline char16_t WindowsUnitOfIcu(char16_t u)
 {
     switch (u) {
-    case 0x1C: return 0x1A;
-    case 0x7F: return 0x1C;
-    case 0x1A: return 0x7F;
-    default: return u;
+    case 0x1C:
+        return 0x1A;
+    case 0x7F:
+        return 0x1C;
+    case 0x1A:
+        return 0x7F;
+    default:
+        return u;
     }
 }
 
 inline unsigned char WindowsByteOfIcu(unsigned char b)
 {
     switch (b) {
-    case 0x7F: return 0x1A;
-    case 0x1A: return 0x1C;
-    case 0x1C: return 0x7F;
-    default: return b;
+    case 0x7F:
+        return 0x1A;
+    case 0x1A:
+        return 0x1C;
+    case 0x1C:
+        return 0x7F;
+    default:
+        return b;
     }
 }
 

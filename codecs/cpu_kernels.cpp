@@ -114,8 +114,7 @@ Kernel KernelOfSetting(const char* value, Kernel widest, std::string& note)
 
 ScopedKernel::ScopedKernel(Kernel kernel) noexcept : m_before(ActiveKernel())
 {
-    detail::g_activeKernel.store(static_cast<uint8_t>(RunnableUpTo(kernel, WidestKernel())),
-                                 std::memory_order_relaxed);
+    detail::g_activeKernel.store(static_cast<uint8_t>(RunnableUpTo(kernel, WidestKernel())), std::memory_order_relaxed);
 }
 
 ScopedKernel::~ScopedKernel()

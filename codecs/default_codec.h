@@ -15,7 +15,7 @@ namespace codecs::detail {
 // table, and counted as uncovered (or replaced, where the table has none).
 class DefaultDecoder {
 public:
-    explicit DefaultDecoder(std::shared_ptr<const SingleByteTable> fallback) : m_fallback(std::move(fallback)) {}
+    explicit DefaultDecoder(std::shared_ptr<const SingleByteTable> fallback) : m_fallback(std::move(fallback)) { }
     Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end, DecodeTally& tally);
     size_t PendingBytes() const { return m_heldCount; }
     void Reset()
@@ -28,7 +28,7 @@ private:
     std::shared_ptr<const SingleByteTable> m_fallback;
     unsigned char m_held[4] = {};  // a UTF-8 sequence cut by the end of the last input
     size_t m_heldCount = 0;
-    char16_t m_pendingLow = 0;     // the second half of a pair that found no room
+    char16_t m_pendingLow = 0;  // the second half of a pair that found no room
 };
 
 }  // namespace codecs::detail

@@ -11,7 +11,10 @@ constexpr char16_t kHangulFiller = 0x3164;
 constexpr int kFill = 0;
 
 // The 5-bit fields to jamo indexes (kFill for the fill code, -1 invalid).
-int InitialIndex(int bits) { return bits == 1 ? kFill : bits >= 2 && bits <= 20 ? bits - 1 : -1; }
+int InitialIndex(int bits)
+{
+    return bits == 1 ? kFill : bits >= 2 && bits <= 20 ? bits - 1 : -1;
+}
 
 int MedialIndex(int bits)
 {
@@ -28,24 +31,32 @@ int MedialIndex(int bits)
     return -1;
 }
 
-int FinalIndex(int bits) { return bits == 1 ? kFill : bits >= 2 && bits <= 17 ? bits - 1 : bits >= 19 && bits <= 29 ? bits - 2 : -1; }
+int FinalIndex(int bits)
+{
+    return bits == 1 ? kFill : bits >= 2 && bits <= 17 ? bits - 1 : bits >= 19 && bits <= 29 ? bits - 2 : -1;
+}
 
-int InitialBits(int index) { return index + 1; }
+int InitialBits(int index)
+{
+    return index + 1;
+}
 int MedialBits(int index)
 {
     if (index == kFill)
         return 2;
     return index <= 5 ? index + 2 : index <= 11 ? index + 4 : index <= 17 ? index + 6 : index + 8;
 }
-int FinalBits(int index) { return index == kFill ? 1 : index <= 16 ? index + 1 : index + 2; }
+int FinalBits(int index)
+{
+    return index == kFill ? 1 : index <= 16 ? index + 1 : index + 2;
+}
 
 // Compatibility jamo written as a lone initial, or as a lone final where the
 // consonant cluster can only close a syllable.
-constexpr char16_t kInitialJamo[19] = {0x3131, 0x3132, 0x3134, 0x3137, 0x3138, 0x3139, 0x3141,
-                                       0x3142, 0x3143, 0x3145, 0x3146, 0x3147, 0x3148, 0x3149,
-                                       0x314A, 0x314B, 0x314C, 0x314D, 0x314E};
-constexpr char16_t kFinalOnlyJamo[28] = {0, 0, 0, 0x3133, 0, 0x3135, 0x3136, 0, 0, 0x313A, 0x313B, 0x313C,
-                                         0x313D, 0x313E, 0x313F, 0x3140, 0, 0, 0x3144};
+constexpr char16_t kInitialJamo[19] = {0x3131, 0x3132, 0x3134, 0x3137, 0x3138, 0x3139, 0x3141, 0x3142, 0x3143, 0x3145,
+                                       0x3146, 0x3147, 0x3148, 0x3149, 0x314A, 0x314B, 0x314C, 0x314D, 0x314E};
+constexpr char16_t kFinalOnlyJamo[28] = {0,      0,      0,      0x3133, 0,      0x3135, 0x3136, 0, 0,     0x313A,
+                                         0x313B, 0x313C, 0x313D, 0x313E, 0x313F, 0x3140, 0,      0, 0x3144};
 
 int Code(int initial, int medial, int final)
 {
@@ -85,7 +96,10 @@ bool IsTrailOf(int lead, int b)
     return (b >= 0x31 && b <= 0x7E) || (b >= 0x91 && b <= 0xFE);
 }
 
-bool IsLead(int b) { return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) || (b >= 0xE0 && b <= 0xF9); }
+bool IsLead(int b)
+{
+    return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) || (b >= 0xE0 && b <= 0xF9);
+}
 
 }  // namespace
 

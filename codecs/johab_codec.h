@@ -16,8 +16,7 @@ namespace codecs::detail {
 class JohabDecoder {
 public:
     bool IsOpen() const { return HasKsX1001(); }
-    Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
-                    DecodeTally& tally);
+    Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end, DecodeTally& tally);
     size_t PendingBytes() const { return m_lead >= 0 ? 1 : 0; }
     void Reset() { m_lead = -1; }
 
@@ -29,8 +28,7 @@ private:
 class JohabEncoder {
 public:
     bool IsOpen() const { return HasKsX1001(); }
-    Progress Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end,
-                    uint64_t& replaced);
+    Progress Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end, uint64_t& replaced);
     static size_t MaxBytesFor(size_t units) { return units * 2 + 2; }
     void Reset()
     {

@@ -92,8 +92,8 @@ std::shared_ptr<const MultiByteTable> BuildMultiByteTable(const SequenceProbe& p
     return table;
 }
 
-size_t DecodeByTable(const MultiByteTable& table, const unsigned char* src, size_t n, char16_t* dst,
-                     size_t cap, size_t& out)
+size_t DecodeByTable(const MultiByteTable& table, const unsigned char* src, size_t n, char16_t* dst, size_t cap,
+                     size_t& out)
 {
     const bool fourBytes = !table.fourByte.empty();
     size_t i = 0, o = out;

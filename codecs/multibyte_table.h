@@ -25,7 +25,7 @@ struct MultiByteTable {
     MultiByteTable(const MultiByteTable&) = delete;  // rows point into rowStore
     MultiByteTable& operator=(const MultiByteTable&) = delete;
 
-    std::array<char16_t, 256> single{};      // a byte that is a character alone
+    std::array<char16_t, 256> single{};       // a byte that is a character alone
     std::array<const char16_t*, 256> rows{};  // by lead byte, 256 units by trail byte
     std::vector<char16_t> rowStore;           // the rows; the first is all kNone
     // GB18030 only: the four-byte sequences 81 30 81 30 .. 84 39 FE 39 by their
@@ -47,7 +47,7 @@ std::shared_ptr<const MultiByteTable> BuildMultiByteTable(const SequenceProbe& p
 // Decodes src[0, n) into dst while the tables cover it and there is room;
 // returns the bytes used and adds the units written to out. Stops at the first
 // byte the tables leave to the converter.
-size_t DecodeByTable(const MultiByteTable& table, const unsigned char* src, size_t n, char16_t* dst,
-                     size_t cap, size_t& out);
+size_t DecodeByTable(const MultiByteTable& table, const unsigned char* src, size_t n, char16_t* dst, size_t cap,
+                     size_t& out);
 
 }  // namespace codecs::detail

@@ -14,8 +14,14 @@ namespace {
 constexpr unsigned char kEscape = 0x1B, kShiftOut = 0x0E, kShiftIn = 0x0F;
 constexpr unsigned char kKrDesignation[4] = {kEscape, '$', ')', 'C'};
 
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool Is94(int b) { return b >= 0x21 && b <= 0x7E; }
+bool IsHighSurrogate(char16_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool Is94(int b)
+{
+    return b >= 0x21 && b <= 0x7E;
+}
 
 }  // namespace
 
@@ -47,10 +53,7 @@ public:
 
     bool Empty() const { return m_codes.empty(); }
     // 0 where the set has no character.
-    char16_t Unit(int lead, int trail) const
-    {
-        return Is94(lead) && Is94(trail) ? m_units[Index(lead, trail)] : 0;
-    }
+    char16_t Unit(int lead, int trail) const { return Is94(lead) && Is94(trail) ? m_units[Index(lead, trail)] : 0; }
     // The 7-bit code (lead << 8 | trail), or -1.
     int Code(char32_t c) const
     {
@@ -59,10 +62,7 @@ public:
     }
 
 private:
-    static size_t Index(int lead, int trail)
-    {
-        return static_cast<size_t>((lead - 0x21) * 94 + trail - 0x21);
-    }
+    static size_t Index(int lead, int trail) { return static_cast<size_t>((lead - 0x21) * 94 + trail - 0x21); }
 
     std::array<char16_t, 94 * 94> m_units{};
     std::unordered_map<char32_t, uint16_t> m_codes;
@@ -82,7 +82,10 @@ const Set94* SetFor(ShiftScheme scheme)
 
 }  // namespace
 
-bool HasKsX1001() { return SetFor(ShiftScheme::Iso2022Kr) != nullptr; }
+bool HasKsX1001()
+{
+    return SetFor(ShiftScheme::Iso2022Kr) != nullptr;
+}
 
 char16_t KsX1001Unit(int lead, int trail)
 {
@@ -98,10 +101,12 @@ int KsX1001Code(char32_t c)
 
 // ---------------------------------------------------------------------------
 
-SevenBitDecoder::SevenBitDecoder(ShiftScheme scheme) : m_scheme(scheme), m_set(SetFor(scheme)) {}
+SevenBitDecoder::SevenBitDecoder(ShiftScheme scheme) : m_scheme(scheme), m_set(SetFor(scheme))
+{
+}
 
-Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap,
-                                 bool end, DecodeTally& tally)
+Progress SevenBitDecoder::Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
+                                 DecodeTally& tally)
 {
     size_t used = 0, out = 0;
     // The bad sequence started back bytes before the one at used.
@@ -195,7 +200,9 @@ void SevenBitDecoder::Reset()
 
 // ---------------------------------------------------------------------------
 
-SevenBitEncoder::SevenBitEncoder(ShiftScheme scheme) : m_scheme(scheme), m_set(SetFor(scheme)) {}
+SevenBitEncoder::SevenBitEncoder(ShiftScheme scheme) : m_scheme(scheme), m_set(SetFor(scheme))
+{
+}
 
 void SevenBitEncoder::EnterDouble()
 {
@@ -232,8 +239,8 @@ void SevenBitEncoder::Drain(unsigned char* dst, size_t cap, size_t& out)
     out += k;
 }
 
-Progress SevenBitEncoder::Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap,
-                                 bool end, uint64_t& replaced)
+Progress SevenBitEncoder::Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end,
+                                 uint64_t& replaced)
 {
     size_t used = 0, out = 0;
     Drain(dst, cap, out);

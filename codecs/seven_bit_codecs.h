@@ -33,8 +33,7 @@ class SevenBitDecoder {
 public:
     explicit SevenBitDecoder(ShiftScheme scheme);
     bool IsOpen() const { return m_set != nullptr; }
-    Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end,
-                    DecodeTally& tally);
+    Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end, DecodeTally& tally);
     size_t PendingBytes() const;
     void Reset();
 
@@ -54,8 +53,7 @@ class SevenBitEncoder {
 public:
     explicit SevenBitEncoder(ShiftScheme scheme);
     bool IsOpen() const { return m_set != nullptr; }
-    Progress Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end,
-                    uint64_t& replaced);
+    Progress Encode(const char16_t* src, size_t n, unsigned char* dst, size_t cap, bool end, uint64_t& replaced);
     static size_t MaxBytesFor(size_t units) { return (units + 1) * 7; }
     void Reset();
 

@@ -77,10 +77,9 @@ std::shared_ptr<const SingleByteTable> BuildIconvTable(const char* charset)
             table->invalid[b] = true;
             continue;
         }
-        ok = iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1) &&
-             sizeof out - dstLeft == 2;
-        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
-                                                static_cast<unsigned char>(out[1]) << 8);
+        ok = iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1) && sizeof out - dstLeft == 2;
+        const auto unit =
+            static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8);
         ok = ok && (unit < 0xD800 || unit > 0xDFFF);
         table->units[b] = unit;
     }

@@ -46,7 +46,7 @@ public:
     explicit SingleByteDecoder(std::shared_ptr<const SingleByteTable> table);
     Progress Decode(const unsigned char* src, size_t n, char16_t* dst, size_t cap, bool end, DecodeTally& tally);
     size_t PendingBytes() const { return 0; }
-    void Reset() {}
+    void Reset() { }
     const SingleByteTable& Table() const { return *m_table; }
 
 private:

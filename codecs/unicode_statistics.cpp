@@ -10,9 +10,15 @@ namespace codecs {
 
 namespace {
 
-bool IsBlank(uint16_t u) { return u == 0x09 || u == 0x0A || u == 0x0D || u == 0x20; }
+bool IsBlank(uint16_t u)
+{
+    return u == 0x09 || u == 0x0A || u == 0x0D || u == 0x20;
+}
 // A blank as UTF-16 BE text shows it when read as LE.
-bool IsSwappedBlank(uint16_t u) { return u == 0x0900 || u == 0x0A00 || u == 0x0D00 || u == 0x2000; }
+bool IsSwappedBlank(uint16_t u)
+{
+    return u == 0x0900 || u == 0x0A00 || u == 0x0D00 || u == 0x2000;
+}
 
 // Collects the scripts of the characters outside ASCII; a sample of one
 // language uses few, random bytes hit unassigned and private-use code points
@@ -104,8 +110,7 @@ bool IsTextUnicode(const void* data, size_t size, unsigned* flags)
             result |= TEXT_UNICODE_ILLEGAL_CHARS;
             return finish(false);
         }
-        if (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A &&
-            u != 0x1B)
+        if (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A && u != 0x1B)
             ++badControls;
         if (u >= 0x80) {
             allAscii = false;
@@ -163,9 +168,8 @@ CharacterTraits DescribeCharacter(char32_t c) noexcept
     if (U_FAILURE(err) || script == USCRIPT_COMMON || script == USCRIPT_INHERITED || script == USCRIPT_UNKNOWN)
         return traits;
     // Japanese writes kana and Han in one word, Chinese notes Bopomofo beside Han.
-    traits.script = script == USCRIPT_HIRAGANA || script == USCRIPT_KATAKANA || script == USCRIPT_BOPOMOFO
-                        ? USCRIPT_HAN
-                        : script;
+    traits.script =
+        script == USCRIPT_HIRAGANA || script == USCRIPT_KATAKANA || script == USCRIPT_BOPOMOFO ? USCRIPT_HAN : script;
     return traits;
 }
 

@@ -25,14 +25,14 @@
 namespace codecs {
 
 enum : unsigned {
-    TEXT_UNICODE_ASCII16 = 0x0001,       // every unit is 7-bit
-    TEXT_UNICODE_STATISTICS = 0x0002,    // the rest reads as text (see above)
-    TEXT_UNICODE_ODD_LENGTH = 0x0100,    // refused: a byte count that is not even
-    TEXT_UNICODE_NUL = 0x0200,           // refused: a U+0000 unit
-    TEXT_UNICODE_ILLEGAL_CHARS = 0x0400, // refused: U+FFFE, U+FFFF or an unpaired surrogate
-    TEXT_UNICODE_CONTROLS = 0x0800,      // refused: too many control units
-    TEXT_UNICODE_REVERSE = 0x1000,       // refused: looks like byte-swapped (BE) text
-    TEXT_UNICODE_NO_ZERO_HIGH = 0x2000,  // refused: no unit with a zero high byte
+    TEXT_UNICODE_ASCII16 = 0x0001,        // every unit is 7-bit
+    TEXT_UNICODE_STATISTICS = 0x0002,     // the rest reads as text (see above)
+    TEXT_UNICODE_ODD_LENGTH = 0x0100,     // refused: a byte count that is not even
+    TEXT_UNICODE_NUL = 0x0200,            // refused: a U+0000 unit
+    TEXT_UNICODE_ILLEGAL_CHARS = 0x0400,  // refused: U+FFFE, U+FFFF or an unpaired surrogate
+    TEXT_UNICODE_CONTROLS = 0x0800,       // refused: too many control units
+    TEXT_UNICODE_REVERSE = 0x1000,        // refused: looks like byte-swapped (BE) text
+    TEXT_UNICODE_NO_ZERO_HIGH = 0x2000,   // refused: no unit with a zero high byte
 };
 
 // True when the bytes look like UTF-16 LE text. flags (optional) receives the

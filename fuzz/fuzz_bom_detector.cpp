@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "fuzz/fuzz_support.h"
 #include "codecs/unicode_statistics.h"
+#include "fuzz/fuzz_support.h"
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
 
@@ -17,8 +17,12 @@ struct Mark {
 };
 
 constexpr Mark kMarks[] = {
-    {BOM_UTF32LE, {"\xFF\xFE\0\0", 4}}, {BOM_UTF32BE, {"\0\0\xFE\xFF", 4}}, {BOM_UCS4_2143, {"\0\0\xFF\xFE", 4}},
-    {BOM_UCS4_3412, {"\xFE\xFF\0\0", 4}}, {BOM_UTF8, "\xEF\xBB\xBF"},       {BOM_UTF16LE, "\xFF\xFE"},
+    {BOM_UTF32LE, {"\xFF\xFE\0\0", 4}},
+    {BOM_UTF32BE, {"\0\0\xFE\xFF", 4}},
+    {BOM_UCS4_2143, {"\0\0\xFF\xFE", 4}},
+    {BOM_UCS4_3412, {"\xFE\xFF\0\0", 4}},
+    {BOM_UTF8, "\xEF\xBB\xBF"},
+    {BOM_UTF16LE, "\xFF\xFE"},
     {BOM_UTF16BE, "\xFE\xFF"},
 };
 

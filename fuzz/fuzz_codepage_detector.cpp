@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     advanced.Detect(path);
     FUZZ_CHECK(advanced.GetResult() != CAdvancedDetector::DETECTIONRESULT_ERROR);
     const bool marked = CBomDetector::Judge(reinterpret_cast<const unsigned char*>(file.data()),
-                                             static_cast<unsigned>(std::min<size_t>(file.size(), 4))) != BOM_NONE;
+                                            static_cast<unsigned>(std::min<size_t>(file.size(), 4))) != BOM_NONE;
     FUZZ_CHECK(advanced.HasBom() == (marked && !(shortcut && name == kNames[1])));
     FUZZ_CHECK(advanced.GetCodepage() == -1 || advanced.GetCodepage() == CAdvancedDetector::kUnknownTextCodepage ||
                InCatalogue(advanced.GetCodepage()));

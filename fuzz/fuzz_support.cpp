@@ -40,7 +40,8 @@ std::u16string WriteTempFile(std::string_view name, std::string_view bytes)
 {
     const std::string path = TempFolder() + "/" + std::string(name);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return text::FromUtf8(path);
 }
 

@@ -19,7 +19,7 @@ std::u16string WriteTempFile(std::string_view name, std::string_view bytes);
 // The parameter bytes at the front of an input; a byte past the end reads as 0.
 class Input {
 public:
-    Input(const uint8_t* data, size_t size) : m_data(reinterpret_cast<const char*>(data)), m_size(size) {}
+    Input(const uint8_t* data, size_t size) : m_data(reinterpret_cast<const char*>(data)), m_size(size) { }
     uint8_t Byte() { return m_pos < m_size ? static_cast<uint8_t>(m_data[m_pos++]) : 0; }
     std::string_view Rest() const { return {m_data + m_pos, m_size - m_pos}; }
 

@@ -14,16 +14,15 @@
 #include <vector>
 
 #include "base/text.h"
-#include "fuzz/fuzz_support.h"
 #include "codecs/codepage.h"
+#include "fuzz/fuzz_support.h"
 #include "textrion/io/text_file_reader.h"
 
 namespace {
 
 constexpr int kFromBom = 0;
-constexpr int kCodePages[] = {0,     65001, 1252,  20866, 932,   936,   949,   950,   54936, 52936,
-                              50220, 50221, 50222, 50225, 50227, 50229, 20932, 51949, 874,   1251,
-                              1200,  1201,  42,    28606, 65010};
+constexpr int kCodePages[] = {0,     65001, 1252,  20866, 932,   936, 949,  950,  54936, 52936, 50220, 50221, 50222,
+                              50225, 50227, 50229, 20932, 51949, 874, 1251, 1200, 1201,  42,    28606, 65010};
 constexpr int kUnicodeForms = 7;  // TEXTENCODING 1..7
 constexpr int kReadings = 1 + kUnicodeForms + static_cast<int>(std::size(kCodePages));
 

@@ -58,7 +58,9 @@ DirEventKind KindOf(uint32_t mask)
 
 }  // namespace
 
-DirNotifier::DirNotifier() : m_buffer(64 * 1024) {}
+DirNotifier::DirNotifier() : m_buffer(64 * 1024)
+{
+}
 
 DirNotifier::~DirNotifier()
 {
@@ -135,7 +137,9 @@ bool DirNotifier::ReadEvents(std::vector<DirEvent>& events, int* error)
     return true;
 }
 
-WakeEvent::WakeEvent() : m_fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+WakeEvent::WakeEvent() : m_fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+}
 
 WakeEvent::~WakeEvent()
 {
@@ -147,15 +151,13 @@ void WakeEvent::Signal()
 {
     const uint64_t one = 1;
     // A full counter is still readable, so a failed write loses nothing.
-    while (::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) { }
 }
 
 void WakeEvent::Clear()
 {
     uint64_t count;
-    while (::read(m_fd, &count, sizeof count) < 0 && errno == EINTR) {
-    }
+    while (::read(m_fd, &count, sizeof count) < 0 && errno == EINTR) { }
 }
 
 bool WaitReadable(const std::vector<int>& descriptors, int timeoutMs, std::vector<bool>& ready)

@@ -32,16 +32,16 @@ enum class DirEventKind {
     Accessed,
     SelfDeleted,  // the watched folder itself
     SelfMoved,
-    WatchGone,    // the watch ended: folder gone, file system unmounted, or removed
-    Overflow,     // the kernel queue overflowed; events were lost (watch is -1)
+    WatchGone,  // the watch ended: folder gone, file system unmounted, or removed
+    Overflow,   // the kernel queue overflowed; events were lost (watch is -1)
 };
 
 struct DirEvent {
     int watch = -1;
     DirEventKind kind = DirEventKind::Overflow;
     bool isDirectory = false;
-    uint32_t cookie = 0;    // pairs MovedFrom with MovedTo
-    std::u16string name;    // empty for events on the watched folder itself
+    uint32_t cookie = 0;  // pairs MovedFrom with MovedTo
+    std::u16string name;  // empty for events on the watched folder itself
 };
 
 class DirNotifier {

@@ -85,13 +85,20 @@ ResolvedPath::~ResolvedPath()
 
 FileType TypeOfMode(mode_t mode)
 {
-    if (S_ISREG(mode)) return FileType::Regular;
-    if (S_ISDIR(mode)) return FileType::Directory;
-    if (S_ISLNK(mode)) return FileType::Symlink;
-    if (S_ISFIFO(mode)) return FileType::Fifo;
-    if (S_ISSOCK(mode)) return FileType::Socket;
-    if (S_ISCHR(mode)) return FileType::CharDevice;
-    if (S_ISBLK(mode)) return FileType::BlockDevice;
+    if (S_ISREG(mode))
+        return FileType::Regular;
+    if (S_ISDIR(mode))
+        return FileType::Directory;
+    if (S_ISLNK(mode))
+        return FileType::Symlink;
+    if (S_ISFIFO(mode))
+        return FileType::Fifo;
+    if (S_ISSOCK(mode))
+        return FileType::Socket;
+    if (S_ISCHR(mode))
+        return FileType::CharDevice;
+    if (S_ISBLK(mode))
+        return FileType::BlockDevice;
     return FileType::Other;
 }
 
@@ -147,11 +154,20 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
         return INVALID_FILE_HANDLE;
     }
     switch (disposition) {
-    case FILE_CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-    case FILE_CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case FILE_OPEN_EXISTING: break;
-    case FILE_OPEN_ALWAYS: flags |= O_CREAT; break;
-    case FILE_TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    case FILE_CREATE_NEW:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case FILE_CREATE_ALWAYS:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case FILE_OPEN_EXISTING:
+        break;
+    case FILE_OPEN_ALWAYS:
+        flags |= O_CREAT;
+        break;
+    case FILE_TRUNCATE_EXISTING:
+        flags |= O_TRUNC;
+        break;
     case FILE_WRITE_THROUGH:
         if (!write) {
             SetError(error, EINVAL);
@@ -159,7 +175,9 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
         }
         flags = (flags & ~O_NONBLOCK) | O_APPEND;
         break;
-    default: SetError(error, EINVAL); return INVALID_FILE_HANDLE;
+    default:
+        SetError(error, EINVAL);
+        return INVALID_FILE_HANDLE;
     }
     if ((flags & O_TRUNC) && !write) {
         SetError(error, EINVAL);
@@ -192,7 +210,7 @@ FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposit
         SetError(error, ECANCELED);
         return INVALID_FILE_HANDLE;
     }
-    struct stat st{};
+    struct stat st { };
     if (disposition == FILE_WRITE_THROUGH) {
         if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
             const int why = S_ISDIR(st.st_mode) ? EISDIR : errno;
@@ -234,7 +252,8 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
     FileFaultInjector* faults = g_faults.load();
     if (faults) {
         if (const int fault = faults->BeforeRead(handle, count)) {
-            if (bytesRead) *bytesRead = 0;
+            if (bytesRead)
+                *bytesRead = 0;
             SetError(error, fault);
             return false;
         }
@@ -245,7 +264,8 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
         if (n < 0) {
             if (errno == EINTR && !g_readsInterrupted.load())
                 continue;
-            if (bytesRead) *bytesRead = done;
+            if (bytesRead)
+                *bytesRead = done;
             SetError(error, errno);
             return false;
         }
@@ -253,7 +273,8 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
             break;
         done += static_cast<size_t>(n);
     }
-    if (bytesRead) *bytesRead = done;
+    if (bytesRead)
+        *bytesRead = done;
     SetError(error, 0);
     return true;
 }
@@ -265,7 +286,8 @@ bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* byte
     FileFaultInjector* faults = g_faults.load();
     if (faults) {
         if (const int fault = faults->BeforeWrite(handle, count)) {
-            if (bytesWritten) *bytesWritten = 0;
+            if (bytesWritten)
+                *bytesWritten = 0;
             SetError(error, fault);
             return false;
         }
@@ -276,18 +298,21 @@ bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* byte
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            if (bytesWritten) *bytesWritten = done;
+            if (bytesWritten)
+                *bytesWritten = done;
             SetError(error, errno);
             return false;
         }
         if (n == 0) {  // no progress and no error: treat as a full device
-            if (bytesWritten) *bytesWritten = done;
+            if (bytesWritten)
+                *bytesWritten = done;
             SetError(error, ENOSPC);
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    if (bytesWritten) *bytesWritten = done;
+    if (bytesWritten)
+        *bytesWritten = done;
     SetError(error, 0);
     return true;
 }

@@ -45,8 +45,7 @@ enum class SeekOrigin { Begin, Current, End };
 // Opens a regular file. Returns INVALID_FILE_HANDLE on failure with the errno
 // value in *error (EINVAL for an access or disposition it does not know,
 // EISDIR or ENODEV for something that is not a regular file).
-FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposition,
-                    int* error = nullptr);
+FileHandle OpenFile(std::u16string_view path, uint32_t access, uint32_t disposition, int* error = nullptr);
 // False when the system reports an error on close (a delayed write error).
 bool CloseFile(FileHandle handle);
 
@@ -59,7 +58,7 @@ bool ReadFile(FileHandle handle, void* buffer, size_t count, size_t* bytesRead, 
 void InterruptWaitingReads(bool on);
 // Writes all count bytes or fails (disk full, I/O error); retries short writes.
 [[nodiscard]] bool WriteFile(FileHandle handle, const void* buffer, size_t count, size_t* bytesWritten,
-               int* error = nullptr);
+                             int* error = nullptr);
 [[nodiscard]] bool SeekFile(FileHandle handle, int64_t distance, SeekOrigin origin, uint64_t* newPosition);
 [[nodiscard]] bool GetFileSizeOf(FileHandle handle, uint64_t* size);
 // Asks the system to write the file's data to the device.
@@ -86,7 +85,7 @@ struct FileStatus {
 // followLinks false reports a symbolic link itself. False when the path does
 // not exist or cannot be reached (errno in *error).
 [[nodiscard]] bool GetFileStatus(std::u16string_view path, FileStatus* status, bool followLinks = true,
-                   int* error = nullptr);
+                                 int* error = nullptr);
 [[nodiscard]] bool GetHandleStatus(FileHandle handle, FileStatus* status);
 
 // Whether status is the file one of the process's standard handles (0 to 2)
@@ -171,10 +170,10 @@ FolderRef CreateFolderChain(std::u16string_view root, std::u16string_view relati
 // INVALID_FILE_HANDLE with errno in *error.
 FileHandle CreateFileIn(const OpenFolder& folder, std::u16string_view name, int* error = nullptr);
 [[nodiscard]] bool GetFileStatusIn(const OpenFolder& folder, std::u16string_view name, FileStatus* status,
-                     int* error = nullptr);
+                                   int* error = nullptr);
 // Replaces an existing file of the name `to` atomically.
 [[nodiscard]] bool RenameFileIn(const OpenFolder& folder, std::u16string_view from, std::u16string_view to,
-                  int* error = nullptr);
+                                int* error = nullptr);
 [[nodiscard]] bool RemoveFileIn(const OpenFolder& folder, std::u16string_view name, int* error = nullptr);
 // Gives an open file the permission bits (0777 of mode) and modification time of another.
 [[nodiscard]] bool CopyModeAndTimeTo(FileHandle handle, const FileStatus& from, int* error = nullptr);

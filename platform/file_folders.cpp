@@ -27,7 +27,9 @@ using detail::ResolvedPath;
 using detail::SetError;
 using detail::TypeOfMode;
 
-OpenFolder::OpenFolder(int handle, std::u16string path) : m_handle(handle), m_path(std::move(path)) {}
+OpenFolder::OpenFolder(int handle, std::u16string path) : m_handle(handle), m_path(std::move(path))
+{
+}
 
 OpenFolder::~OpenFolder()
 {
@@ -88,7 +90,7 @@ int WalkBelow(int root, const std::string& relative, bool make, const std::strin
             why = errno;
             break;
         }
-        struct stat st{};
+        struct stat st { };
         if (fstat(sub, &st) != 0 || !S_ISDIR(st.st_mode)) {
             why = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
             close(sub);
@@ -272,7 +274,9 @@ struct DirectoryReader::Impl {
     DIR* dir = nullptr;
 };
 
-DirectoryReader::DirectoryReader() : m_impl(std::make_unique<Impl>()) {}
+DirectoryReader::DirectoryReader() : m_impl(std::make_unique<Impl>())
+{
+}
 
 DirectoryReader::~DirectoryReader()
 {
@@ -341,18 +345,31 @@ bool DirectoryReader::Next(DirectoryEntry& entry)
             continue;
         entry.name = FromNativePath(d->d_name);
         switch (d->d_type) {
-        case DT_REG: entry.type = FileType::Regular; break;
-        case DT_DIR: entry.type = FileType::Directory; break;
-        case DT_LNK: entry.type = FileType::Symlink; break;
-        case DT_FIFO: entry.type = FileType::Fifo; break;
-        case DT_SOCK: entry.type = FileType::Socket; break;
-        case DT_CHR: entry.type = FileType::CharDevice; break;
-        case DT_BLK: entry.type = FileType::BlockDevice; break;
+        case DT_REG:
+            entry.type = FileType::Regular;
+            break;
+        case DT_DIR:
+            entry.type = FileType::Directory;
+            break;
+        case DT_LNK:
+            entry.type = FileType::Symlink;
+            break;
+        case DT_FIFO:
+            entry.type = FileType::Fifo;
+            break;
+        case DT_SOCK:
+            entry.type = FileType::Socket;
+            break;
+        case DT_CHR:
+            entry.type = FileType::CharDevice;
+            break;
+        case DT_BLK:
+            entry.type = FileType::BlockDevice;
+            break;
         default: {
             struct stat st;
-            entry.type = fstatat(dirfd(m_impl->dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0
-                             ? TypeOfMode(st.st_mode)
-                             : FileType::None;
+            entry.type = fstatat(dirfd(m_impl->dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? TypeOfMode(st.st_mode)
+                                                                                               : FileType::None;
         }
         }
         return true;

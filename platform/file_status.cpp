@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include "platform/file_api.h"
 #include "platform/file_api_detail.h"
 #include "platform/native_path.h"
+#include <cerrno>
 
 namespace platform {
 

@@ -35,8 +35,7 @@ std::string ToNativePath(std::u16string_view path)
             out.push_back(static_cast<char>(c - 0xDC00));  // an escaped raw byte
             continue;
         }
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
-            path[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {

@@ -23,7 +23,7 @@ enum : int { kFree, kFilling, kRegistered, kRemoving, kRemoved, kMaking };
 struct Slot {
     std::atomic<int> state{kFree};
     std::atomic<pid_t> maker{0};  // the thread making the file, while kMaking
-    int folder = AT_FDCWD;  // the folder path is relative to (the owner's)
+    int folder = AT_FDCWD;        // the folder path is relative to (the owner's)
     char path[PATH_MAX];
 };
 

@@ -18,7 +18,7 @@ public:
     // between cannot miss it; Made() once it exists. The maker checks
     // TemporaryFilesEnding after this and makes nothing if it holds. A guard
     // dropped before Made() unregisters the name without removing anything.
-    struct BeforeMaking {};
+    struct BeforeMaking { };
     TemporaryFileGuard(int folderHandle, std::u16string_view name, BeforeMaking);
     void Made();
     ~TemporaryFileGuard();

@@ -58,8 +58,8 @@ unsigned ColumnWidth(char32_t c)
     if (c < 0x20 || (c >= 0x7F && c < 0xA0))
         return 0;
     const auto category = static_cast<UCharCategory>(u_charType(static_cast<UChar32>(c)));
-    if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK ||
-        (category == U_FORMAT_CHAR && c != 0xAD) || (c >= 0x1160 && c <= 0x11FF))  // Jamo joining a syllable
+    if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK || (category == U_FORMAT_CHAR && c != 0xAD) ||
+        (c >= 0x1160 && c <= 0x11FF))  // Jamo joining a syllable
         return 0;
     const int width = u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_EAST_ASIAN_WIDTH);
     return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;

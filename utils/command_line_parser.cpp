@@ -19,8 +19,7 @@ bool IsOneOf(char16_t c, std::u16string_view set)
 
 CCommandLineParser::~CCommandLineParser() = default;
 
-CCommandLineParser::CCommandLineParser(const char16_t* commandLine, bool caseSensitive)
-    : m_caseSensitive(caseSensitive)
+CCommandLineParser::CCommandLineParser(const char16_t* commandLine, bool caseSensitive) : m_caseSensitive(caseSensitive)
 {
     if (commandLine != nullptr)
         Parse(commandLine);
@@ -78,8 +77,7 @@ bool CCommandLineParser::GetVal(const char16_t* name, std::u16string& value) con
     return true;
 }
 
-CCommandLineParser::iterator CCommandLineParser::GetNext(iterator& it, std::u16string& key,
-                                                         std::u16string& value) const
+CCommandLineParser::iterator CCommandLineParser::GetNext(iterator& it, std::u16string& key, std::u16string& value) const
 {
     if (it == m_switches.end()) {
         key.clear();

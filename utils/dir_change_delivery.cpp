@@ -260,11 +260,21 @@ void CDelayedDirChangeHandler::Deliver(CDirChangeNotification& n)
     }
     const uint32_t flags = self->m_filterFlags;
     switch (n.type) {
-    case REPORT_ADDED: client->OnFileAdded(n.path); break;
-    case REPORT_REMOVED: client->OnFileRemoved(n.path); break;
-    case REPORT_MODIFIED: client->OnFileModified(n.path); break;
-    case REPORT_RENAMED: client->OnFileNameChanged(n.path, n.newPath); break;
-    case REPORT_WATCH_STARTED: client->OnWatchStarted(n.error, n.directory); break;
+    case REPORT_ADDED:
+        client->OnFileAdded(n.path);
+        break;
+    case REPORT_REMOVED:
+        client->OnFileRemoved(n.path);
+        break;
+    case REPORT_MODIFIED:
+        client->OnFileModified(n.path);
+        break;
+    case REPORT_RENAMED:
+        client->OnFileNameChanged(n.path, n.newPath);
+        break;
+    case REPORT_WATCH_STARTED:
+        client->OnWatchStarted(n.error, n.directory);
+        break;
     case REPORT_READ_ERROR:
         if (!(flags & CDirChangeWatcher::FILTERS_NO_READ_ERROR_REPORTS))
             client->OnReadDirectoryChangesError(n.error, n.path);
@@ -273,8 +283,11 @@ void CDelayedDirChangeHandler::Deliver(CDirChangeNotification& n)
         if (!(flags & CDirChangeWatcher::FILTERS_NO_WATCH_STOP_REPORTS))
             client->OnWatchStopped(n.directory);
         break;
-    case REPORT_RESCAN_NEEDED: client->OnRescanNeeded(n.directory); break;
-    default: break;
+    case REPORT_RESCAN_NEEDED:
+        client->OnRescanNeeded(n.directory);
+        break;
+    default:
+        break;
     }
     if (!n.stopped)
         return;

@@ -88,18 +88,34 @@ CDirChangeHandler::~CDirChangeHandler()
     UnwatchDirectory();
 }
 
-void CDirChangeHandler::OnFileAdded(const std::u16string&) {}
-void CDirChangeHandler::OnFileRemoved(const std::u16string&) {}
-void CDirChangeHandler::OnFileNameChanged(const std::u16string&, const std::u16string&) {}
-void CDirChangeHandler::OnFileModified(const std::u16string&) {}
-void CDirChangeHandler::OnWatchStarted(uint32_t, const std::u16string&) {}
-void CDirChangeHandler::OnReadDirectoryChangesError(uint32_t, const std::u16string&) {}
-void CDirChangeHandler::OnWatchStopped(const std::u16string&) {}
+void CDirChangeHandler::OnFileAdded(const std::u16string&)
+{
+}
+void CDirChangeHandler::OnFileRemoved(const std::u16string&)
+{
+}
+void CDirChangeHandler::OnFileNameChanged(const std::u16string&, const std::u16string&)
+{
+}
+void CDirChangeHandler::OnFileModified(const std::u16string&)
+{
+}
+void CDirChangeHandler::OnWatchStarted(uint32_t, const std::u16string&)
+{
+}
+void CDirChangeHandler::OnReadDirectoryChangesError(uint32_t, const std::u16string&)
+{
+}
+void CDirChangeHandler::OnWatchStopped(const std::u16string&)
+{
+}
 bool CDirChangeHandler::OnFilterNotification(REPORTTYPE, const std::u16string&, const std::u16string&)
 {
     return true;
 }
-void CDirChangeHandler::OnRescanNeeded(const std::u16string&) {}
+void CDirChangeHandler::OnRescanNeeded(const std::u16string&)
+{
+}
 
 long CDirChangeHandler::AddRef()
 {
@@ -140,8 +156,9 @@ std::u16string CDirChangeHandler::GetChangedDirectoryName() const
 CDirChangeWatcher::CDirChangeWatcher(bool appHasGUI, uint32_t filterFlags) : m_shared(std::make_unique<Shared>())
 {
     m_shared->appHasGUI = appHasGUI;
-    m_shared->notifier = appHasGUI ? static_cast<CDelayedDirChangeNotifier*>(&CDelayedDirChangeNotificationWindow::Instance())
-                                   : &CDelayedDirChangeNotificationThread::Instance();
+    m_shared->notifier = appHasGUI
+                             ? static_cast<CDelayedDirChangeNotifier*>(&CDelayedDirChangeNotificationWindow::Instance())
+                             : &CDelayedDirChangeNotificationThread::Instance();
     SetFilterFlags(filterFlags);
 }
 
@@ -150,8 +167,12 @@ CDirChangeWatcher::~CDirChangeWatcher()
     UnwatchAllDirectories();
 }
 
-void CDirChangeWatcher::OnThreadInitialize() {}
-void CDirChangeWatcher::OnThreadExit() {}
+void CDirChangeWatcher::OnThreadInitialize()
+{
+}
+void CDirChangeWatcher::OnThreadExit()
+{
+}
 
 uint32_t CDirChangeWatcher::SetFilterFlags(uint32_t filterFlags)
 {
@@ -164,8 +185,8 @@ uint32_t CDirChangeWatcher::GetFilterFlags() const
 }
 
 uint32_t CDirChangeWatcher::WatchDirectory(const std::u16string& directory, uint32_t changeMask,
-                                           CDirChangeHandler* handler, bool watchSubtree,
-                                           const char16_t* includeFilter, const char16_t* excludeFilter)
+                                           CDirChangeHandler* handler, bool watchSubtree, const char16_t* includeFilter,
+                                           const char16_t* excludeFilter)
 {
     Shared& s = *m_shared;
     if (directory.empty() || changeMask == 0 || !handler)
@@ -197,8 +218,8 @@ uint32_t CDirChangeWatcher::WatchDirectory(const std::u16string& directory, uint
     std::lock_guard workerLock(s.workerLock);
     if (const uint32_t result = StartWorker())
         return result;
-    record->handler = new CDelayedDirChangeHandler(handler, s.notifier, includeFilter, excludeFilter,
-                                                   GetFilterFlags(), directory);
+    record->handler =
+        new CDelayedDirChangeHandler(handler, s.notifier, includeFilter, excludeFilter, GetFilterFlags(), directory);
     {
         CSingleLock lock(s.tableLock);
         const auto slot = std::find(s.table.begin(), s.table.end(), nullptr);
@@ -329,8 +350,8 @@ bool CDirChangeWatcher::IsWatchingDirectory(const std::u16string& directory) con
 int CDirChangeWatcher::GetWatchedDirectoryCount() const
 {
     CSingleLock lock(m_shared->tableLock);
-    return static_cast<int>(
-        std::count_if(m_shared->table.begin(), m_shared->table.end(), [](const auto& slot) { return slot != nullptr; }));
+    return static_cast<int>(std::count_if(m_shared->table.begin(), m_shared->table.end(),
+                                          [](const auto& slot) { return slot != nullptr; }));
 }
 
 void CDirChangeWatcher::WorkerLoop()
@@ -382,7 +403,9 @@ void CDirChangeWatcher::WorkerLoop()
                 std::erase(active, command.record);
                 stop(*command.record);
                 break;
-            case Shared::Command::Quit: quit = true; break;
+            case Shared::Command::Quit:
+                quit = true;
+                break;
             }
         }
         if (s.paused.load())

@@ -47,7 +47,8 @@ public:
     virtual void OnReadDirectoryChangesError(uint32_t error, const std::u16string& directory);
     virtual void OnWatchStopped(const std::u16string& directory);
     // Asked for reports of types 1-4 (see the filter flags); false drops the report.
-    [[nodiscard]] virtual bool OnFilterNotification(REPORTTYPE type, const std::u16string& path, const std::u16string& newPath);
+    [[nodiscard]] virtual bool OnFilterNotification(REPORTTYPE type, const std::u16string& path,
+                                                    const std::u16string& newPath);
     // The system's change queue overflowed and reports under the directory were
     // lost; the client must list it again. Watching goes on.
     virtual void OnRescanNeeded(const std::u16string& directory);

@@ -13,15 +13,22 @@ uint32_t ErrorFromErrno(int error)
 {
     switch (error) {
     case EACCES:
-    case EPERM: return Watcher::WATCH_ERROR_ACCESS_DENIED;
+    case EPERM:
+        return Watcher::WATCH_ERROR_ACCESS_DENIED;
     case ENOENT:
-    case ENOTDIR: return Watcher::WATCH_ERROR_BAD_PATHNAME;
-    case ENOSPC: return Watcher::WATCH_ERROR_NO_SYSTEM_RESOURCES;
+    case ENOTDIR:
+        return Watcher::WATCH_ERROR_BAD_PATHNAME;
+    case ENOSPC:
+        return Watcher::WATCH_ERROR_NO_SYSTEM_RESOURCES;
     case EMFILE:
-    case ENFILE: return Watcher::WATCH_ERROR_TOO_MANY_OPEN_FILES;
-    case ENOMEM: return Watcher::WATCH_ERROR_OUT_OF_MEMORY;
-    case ENAMETOOLONG: return Watcher::WATCH_ERROR_FILENAME_TOO_LONG;
-    default: return Watcher::WATCH_ERROR_GEN_FAILURE;
+    case ENFILE:
+        return Watcher::WATCH_ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM:
+        return Watcher::WATCH_ERROR_OUT_OF_MEMORY;
+    case ENAMETOOLONG:
+        return Watcher::WATCH_ERROR_FILENAME_TOO_LONG;
+    default:
+        return Watcher::WATCH_ERROR_GEN_FAILURE;
     }
 }
 
@@ -114,8 +121,10 @@ bool CDirChangeWatcher::CDirWatchInfo::ReportsModification(platform::DirEventKin
         return changeMask & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
     case platform::DirEventKind::AttributesChanged:
         return changeMask & (FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY);
-    case platform::DirEventKind::Accessed: return changeMask & FILE_NOTIFY_CHANGE_LAST_ACCESS;
-    default: return false;
+    case platform::DirEventKind::Accessed:
+        return changeMask & FILE_NOTIFY_CHANGE_LAST_ACCESS;
+    default:
+        return false;
     }
 }
 

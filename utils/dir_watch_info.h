@@ -28,7 +28,10 @@ uint32_t ErrorFromErrno(int error);
 class CDirChangeWatcher::CDirWatchInfo {
 public:
     CDirWatchInfo(CDirChangeHandler* clientHandler, uint32_t mask, bool watchSubtree, std::u16string path)
-        : client(clientHandler), changeMask(mask), subtree(watchSubtree), directory(std::move(path))
+        : client(clientHandler),
+          changeMask(mask),
+          subtree(watchSubtree),
+          directory(std::move(path))
     {
     }
 
@@ -55,7 +58,7 @@ public:
     platform::DirNotifier notifier;
     const std::shared_ptr<CDirChangeLatch> stopped = std::make_shared<CDirChangeLatch>();
 
-    uint32_t endError = 0;   // set when the directory itself went away or reading failed
+    uint32_t endError = 0;  // set when the directory itself went away or reading failed
     bool stopPosted = false;
 
 private:
@@ -106,4 +109,3 @@ private:
     std::unordered_map<int, std::unordered_set<std::u16string>> listed;
     std::deque<Outgoing> outgoing;
 };
-

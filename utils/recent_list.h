@@ -59,7 +59,7 @@ private:
     std::u16string m_section;
     std::u16string m_entryFormat;
     unsigned m_firstNumber;
-    int m_maxDisplayLength;  // kept for the controls that show the list
+    int m_maxDisplayLength;         // kept for the controls that show the list
     std::u16string m_settingsFile;  // empty: the user's store
 };
 

@@ -13,9 +13,18 @@
 // would act on.
 namespace headless {
 
-inline std::string Out(const std::u16string& s) { return platform::ToNativePath(s); }
-inline std::string Term(const std::u16string& s) { return text::ForTerminal(s); }
-inline std::u16string TrH(const char* text) { return Tr("Headless", text); }
+inline std::string Out(const std::u16string& s)
+{
+    return platform::ToNativePath(s);
+}
+inline std::string Term(const std::u16string& s)
+{
+    return text::ForTerminal(s);
+}
+inline std::u16string TrH(const char* text)
+{
+    return Tr("Headless", text);
+}
 
 // format with its "%1" replaced by arg.
 inline std::u16string Arg(std::u16string format, const std::u16string& arg)

@@ -3,8 +3,8 @@
 #include "app/headless/console_text.h"
 #include "platform/file_api.h"
 #include "textrion/path/long_path.h"
-#include "varnex/session/name_filter.h"
 #include "varnex/session/job_paths.h"
+#include "varnex/session/name_filter.h"
 
 using headless::Arg;
 using headless::TrH;
@@ -71,8 +71,7 @@ std::u16string CheckExportFile(const std::u16string& path, HeadlessPlan& plan)
     // The report is made where the path leads, through a link not yet resolvable too.
     const std::u16string folder =
         CLongPath(CLongPath(platform::ResolvePath(path)).GetDirectory()).RemoveBackslash().GetPath();
-    if (std::u16string why = CheckOutputFolder(folder.empty() ? u"/" : folder, plan.exportFolderToCreate);
-        !why.empty())
+    if (std::u16string why = CheckOutputFolder(folder.empty() ? u"/" : folder, plan.exportFolderToCreate); !why.empty())
         return Arg(TrH("cannot write the export file: %1"), path) + u" (" + why + u")";
     return {};
 }

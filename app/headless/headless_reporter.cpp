@@ -48,11 +48,16 @@ std::u16string ResultWord(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operati
         if (!text)
             return Tr("Console", "Binary");
         return detectOnly ? Tr("Console", "Detected") : Tr("Console", "Unchanged");
-    case VARNEXRESULTSTATE_WARNING: return Tr("Console", "Warning");
-    case VARNEXRESULTSTATE_NOT_SUPPORTED: return Tr("Console", "Not Supported");
-    case VARNEXRESULTSTATE_WRITE_ERROR: return Tr("Console", "Write Error");
-    case VARNEXRESULTSTATE_CANCELLED: return Tr("Console", "Cancelled");
-    default: return Tr("Console", "Conversion Error");
+    case VARNEXRESULTSTATE_WARNING:
+        return Tr("Console", "Warning");
+    case VARNEXRESULTSTATE_NOT_SUPPORTED:
+        return Tr("Console", "Not Supported");
+    case VARNEXRESULTSTATE_WRITE_ERROR:
+        return Tr("Console", "Write Error");
+    case VARNEXRESULTSTATE_CANCELLED:
+        return Tr("Console", "Cancelled");
+    default:
+        return Tr("Console", "Conversion Error");
     }
 }
 
@@ -93,7 +98,10 @@ void PrintTable(FILE* f, const std::vector<std::pair<std::u16string, std::string
 
 HeadlessReporter::HeadlessReporter(const HeadlessConsole& console, bool detectOnly, const std::u16string& inputFolder,
                                    Clock clock)
-    : m_console(console), m_detectOnly(detectOnly), m_clock(std::move(clock)), m_start(m_clock())
+    : m_console(console),
+      m_detectOnly(detectOnly),
+      m_clock(std::move(clock)),
+      m_start(m_clock())
 {
     if (m_console.quiet)
         m_console.progressBar = false;
@@ -135,9 +143,9 @@ void HeadlessReporter::Finished(CVarnexFileInfo& record, unsigned total)
         return;
     const std::optional<float> confidence =
         record.GetAllowAutoDetect() ? std::optional<float>(record.GetConfidence()) : std::nullopt;
-    const std::string line = "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " +
-                             FileLine(state, operation, info, confidence, Shown(record.GetInputFile()),
-                                      record.GetMessage(), m_detectOnly);
+    const std::string line =
+        "[" + std::to_string(m_totals.finished) + "/" + std::to_string(total) + "] " +
+        FileLine(state, operation, info, confidence, Shown(record.GetInputFile()), record.GetMessage(), m_detectOnly);
     ClearBar();
     fprintf(m_console.err, "%s\n", line.c_str());
 }
@@ -207,8 +215,8 @@ bool HeadlessReporter::PrintSummary(const VARNEXSESSIONSUMMARY& summary, const E
     snprintf(elapsed, sizeof elapsed, "%.2f s", seconds);
     snprintf(files, sizeof files, "%.0f", seconds > 0 ? m_totals.finished / seconds : 0.0);
     snprintf(bytes, sizeof bytes, "%.1f MB/s", seconds > 0 ? m_totals.bytesRead / seconds / 1e6 : 0.0);
-    row(TrH("Time"), std::string(elapsed) + " (" + Out(Tr("Console", "%1 files/s", text::FromUtf8(files))) + ", " +
-                         bytes + ")");
+    row(TrH("Time"),
+        std::string(elapsed) + " (" + Out(Tr("Console", "%1 files/s", text::FromUtf8(files))) + ", " + bytes + ")");
     if (ending.report)
         row(TrH("Report"), Term(ending.reportPath) + (ending.reportOk ? "" : "  (" + Out(TrH("incomplete")) + ")"));
     fprintf(out, "%s\n", Out(TrH("Summary")).c_str());

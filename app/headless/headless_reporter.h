@@ -30,7 +30,7 @@ public:
         unsigned finished = 0;
         unsigned binary = 0;
         unsigned unknownText = 0;  // text whose encoding was not found
-        unsigned leftAlone = 0;  // entries that are not files: special files, links to nothing, repeated folders
+        unsigned leftAlone = 0;    // entries that are not files: special files, links to nothing, repeated folders
         uint64_t bytesRead = 0;
         uint64_t bytesWritten = 0;
     };

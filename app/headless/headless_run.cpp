@@ -102,8 +102,8 @@ std::unique_ptr<CVarnexResultExporter> MakeExporter(const CCommandLineOptions& o
     if (plan.exportType == CCommandLineOptions::EXPORT_JSON) {
         CVarnexJSONExporter::RunInfo run{ProgramVersion(), options.commandLine, setting, plan.item.options,
                                          plan.item.folder};
-        auto json = std::make_unique<CVarnexJSONExporter>(plan.exportPath.c_str(), setting.writeBufferSize,
-                                                          std::move(run));
+        auto json =
+            std::make_unique<CVarnexJSONExporter>(plan.exportPath.c_str(), setting.writeBufferSize, std::move(run));
         if (concatenable)
             json->SetConcatenable(options.exportHeader);
         return json;
@@ -169,8 +169,7 @@ void FollowSession(CVarnex& session, HeadlessFollower& follower, const platform:
         for (CVarnexFileInfo* record : finished)
             reporter.Finished(*record, summary.totalFiles);
         finished.clear();
-        reporter.Bar(summary.processedFiles, summary.totalFiles, session.HasIncomingJob(),
-                     follower.CurrentFile());
+        reporter.Bar(summary.processedFiles, summary.totalFiles, session.HasIncomingJob(), follower.CurrentFile());
     }
     reporter.ClearBar();
 }

@@ -10,9 +10,9 @@
 
 // Exit status of the command-line run.
 enum HeadlessExitCode {
-    HEADLESS_EXIT_OK = 0,        // every file converted (or detected) without a warning
-    HEADLESS_EXIT_PROBLEMS = 1,  // some file ended with a warning or error, or the run was stopped
-    HEADLESS_EXIT_BAD_START = 2, // the run could not start; nothing was changed on disk
+    HEADLESS_EXIT_OK = 0,         // every file converted (or detected) without a warning
+    HEADLESS_EXIT_PROBLEMS = 1,   // some file ended with a warning or error, or the run was stopped
+    HEADLESS_EXIT_BAD_START = 2,  // the run could not start; nothing was changed on disk
 };
 
 // Runs the batch the options describe with the given job setting and returns

@@ -77,8 +77,9 @@ std::string Percent(const ProgressState& state)
 std::string Bar(const ProgressState& state)
 {
     const unsigned filled =
-        state.total ? static_cast<unsigned>(std::min<uint64_t>(uint64_t{state.done} * kBarCells / state.total, kBarCells))
-                    : 0;
+        state.total
+            ? static_cast<unsigned>(std::min<uint64_t>(uint64_t{state.done} * kBarCells / state.total, kBarCells))
+            : 0;
     return "[" + std::string(filled, '#') + std::string(kBarCells - filled, '-') + "]";
 }
 
@@ -132,9 +133,9 @@ std::string FormatProgressLine(const ProgressState& state, unsigned columns)
 {
     const unsigned limit = columns > 0 ? columns - 1 : 0;
     std::string line = Bar(state) + " " + Percent(state) + "  " +
-                       Out(Tr("Console", "%1 files", text::FromUtf8(std::to_string(state.done) + "/" +
-                                                                    std::to_string(state.total) +
-                                                                    (state.finding ? "+" : ""))));
+                       Out(Tr("Console", "%1 files",
+                              text::FromUtf8(std::to_string(state.done) + "/" + std::to_string(state.total) +
+                                             (state.finding ? "+" : ""))));
     unsigned width = platform::ColumnWidth(line);
     // Later pieces give way first when the terminal is narrow.
     std::vector<std::string> optional;

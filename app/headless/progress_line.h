@@ -11,10 +11,10 @@ namespace headless {
 struct ProgressState {
     unsigned done = 0;
     unsigned total = 0;
-    bool finding = false;     // the walk still adds files: total will grow
-    double seconds = 0;       // since the run started
+    bool finding = false;  // the walk still adds files: total will grow
+    double seconds = 0;    // since the run started
     uint64_t bytesRead = 0;
-    std::string current;      // the file being worked on, already made safe for a terminal
+    std::string current;  // the file being worked on, already made safe for a terminal
 };
 
 // "1:05", or "2:03:07" from an hour on; negative or unknown counts as 0.

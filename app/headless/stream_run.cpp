@@ -19,8 +19,8 @@
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
-#include "varnex/convert/text_file_converter.h"
 #include "varnex/convert/file_job.h"
+#include "varnex/convert/text_file_converter.h"
 
 using headless::Arg;
 using headless::Out;
@@ -116,8 +116,8 @@ std::string StatusLine(const FileOutcome& outcome, const std::u16string& shown, 
         info = nullptr;  // the catalogue's "Binary" entry
     // A stream is left unchanged only when detecting.
     return FileLine(outcome.state, outcome.operation, info,
-                    detected ? std::optional<float>(outcome.confidence) : std::nullopt, shown,
-                    DescribeOutcome(outcome), true);
+                    detected ? std::optional<float>(outcome.confidence) : std::nullopt, shown, DescribeOutcome(outcome),
+                    true);
 }
 
 }  // namespace

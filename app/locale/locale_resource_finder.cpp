@@ -14,7 +14,8 @@ CLocaleResourceFinder::~CLocaleResourceFinder()
 }
 
 CLocaleResourceFinder::CLocaleResourceFinder(std::u16string programFolder)
-    : CFileFinderThread(u"*"), m_programFolder(std::move(programFolder))
+    : CFileFinderThread(u"*"),
+      m_programFolder(std::move(programFolder))
 {
 }
 

@@ -6,8 +6,8 @@
 
 #include "app/locale/locale_resource_info.h"
 #include "base/lockable.h"
-#include "textrion/finder/file_finder.h"
 #include "platform/process.h"
+#include "textrion/finder/file_finder.h"
 #include "textrion/path/long_path.h"
 
 // Lists the installed languages: every "locale.xml" (name compared without

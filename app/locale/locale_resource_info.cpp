@@ -93,7 +93,8 @@ bool CLocaleResourceInfo::VersionMatches(const std::u16string& bundleVersion, co
 CXmlLocaleResourceInfo::~CXmlLocaleResourceInfo() = default;
 
 CXmlLocaleResourceInfo::CXmlLocaleResourceInfo(const std::u16string& programFolder, const std::u16string& xmlPath)
-    : CLocaleResourceInfo(programFolder), m_xmlPath(xmlPath)
+    : CLocaleResourceInfo(programFolder),
+      m_xmlPath(xmlPath)
 {
     m_builtIn = false;
     m_valid = false;

@@ -342,8 +342,11 @@ std::u16string CLocaleResourceManager::GetCurrentHelpFile() const
         for (const std::u16string& name : {locale, locale.substr(0, locale.find(u'_'))}) {
             if (name.empty())
                 continue;
-            const std::u16string translated =
-                CLongPath(GetProgramFolder()).Append(CLocaleResourceInfo::HELP_FOLDER).Append(name).Append(u"index.html").GetPath();
+            const std::u16string translated = CLongPath(GetProgramFolder())
+                                                  .Append(CLocaleResourceInfo::HELP_FOLDER)
+                                                  .Append(name)
+                                                  .Append(u"index.html")
+                                                  .GetPath();
             if (HasType(translated, platform::FileType::Regular))
                 return translated;
         }

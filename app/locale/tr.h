@@ -24,7 +24,10 @@ std::u16string Tr(const char* context, const char* text, std::initializer_list<s
 
 // Marks a literal kept in a table for the translation files; it is
 // translated with Tr where it is shown.
-constexpr const char* TrNoop(const char* text) { return text; }
+constexpr const char* TrNoop(const char* text)
+{
+    return text;
+}
 
 namespace locale_detail {
 

@@ -53,11 +53,13 @@ struct CCommandLineOptions::Given {
     std::u16string argument;  // as typed, for messages
     std::u16string name;      // the switch as typed, without its value
     std::u16string value;
-    int code = 0;             // keyword, yes/no, number or code page
-    std::u16string meaning;   // equal for two occurrences that ask for the same
+    int code = 0;            // keyword, yes/no, number or code page
+    std::u16string meaning;  // equal for two occurrences that ask for the same
 };
 
-CCommandLineOptions::CCommandLineOptions() : currentDirectory(CurrentDirectory()) {}
+CCommandLineOptions::CCommandLineOptions() : currentDirectory(CurrentDirectory())
+{
+}
 
 CCommandLineOptions::CCommandLineOptions(const std::u16string& line, const std::u16string& directory)
     : currentDirectory(directory)
@@ -429,8 +431,7 @@ std::u16string CCommandLineOptions::DescribeProblem() const
                         {p.name, p.value, p.commandFile});
         return Args(TrH("switch given twice with different values: %1 and %2"), {p.name, p.value});
     case Problem::EXTRA_ARGUMENT:
-        return Args(TrH("unexpected argument: %1 (give an input and an output, or use -in= and -out=)"),
-                    {p.argument});
+        return Args(TrH("unexpected argument: %1 (give an input and an output, or use -in= and -out=)"), {p.argument});
     case Problem::CMDFILE_MISSING:
         return Args(TrH("%1: the command file does not exist: %2"), {p.name, p.value});
     case Problem::CMDFILE_UNREADABLE:

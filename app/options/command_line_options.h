@@ -17,25 +17,31 @@
 class CCommandLineOptions {
 public:
     enum LogType { LOG_NONE = 0, LOG_TRACE = 1, LOG_FILE = 2, LOG_XML = 3, LOG_EVENT = 4, LOG_MULTI = 5 };
-    enum LogLevel { LOGLEVEL_DEBUG = 0, LOGLEVEL_INFO = 1, LOGLEVEL_WARNING = 2, LOGLEVEL_ERROR = 3,
-                    LOGLEVEL_FATAL = 4, LOGLEVEL_SYS = 5 };
+    enum LogLevel {
+        LOGLEVEL_DEBUG = 0,
+        LOGLEVEL_INFO = 1,
+        LOGLEVEL_WARNING = 2,
+        LOGLEVEL_ERROR = 3,
+        LOGLEVEL_FATAL = 4,
+        LOGLEVEL_SYS = 5
+    };
     enum Mode { MODE_FILE = 0, MODE_FOLDER = 1, MODE_CORVENTA = 2 };
     enum ExportType { EXPORT_NONE = 0, EXPORT_CSV = 1, EXPORT_XML = 2, EXPORT_JSON = 3 };
 
     // Why the line cannot be used, with what the message names.
     struct Problem {
         enum Kind {
-            UNKNOWN_SWITCH,   // argument: the switch as typed
-            BAD_VALUE,        // name, value
-            UNKNOWN_CODEPAGE, // name, value
-            NO_VALUE,         // name
-            TAKES_NO_VALUE,   // name, value
-            CONFLICT,         // name: the earlier argument, value: the later one; commandFile
-            EXTRA_ARGUMENT,   // argument
-            CMDFILE_MISSING,  // name, value: the file
+            UNKNOWN_SWITCH,    // argument: the switch as typed
+            BAD_VALUE,         // name, value
+            UNKNOWN_CODEPAGE,  // name, value
+            NO_VALUE,          // name
+            TAKES_NO_VALUE,    // name, value
+            CONFLICT,          // name: the earlier argument, value: the later one; commandFile
+            EXTRA_ARGUMENT,    // argument
+            CMDFILE_MISSING,   // name, value: the file
             CMDFILE_UNREADABLE,
             CMDFILE_EMPTY,
-            CMDFILE_TOO_LONG, // name, value: the file; its first line is longer than cmdFileMaxSize
+            CMDFILE_TOO_LONG,  // name, value: the file; its first line is longer than cmdFileMaxSize
         };
         Kind kind = UNKNOWN_SWITCH;
         std::u16string argument;

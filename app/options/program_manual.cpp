@@ -26,7 +26,10 @@ std::string Roff(std::string_view text)
     return out;
 }
 
-std::string Roff(std::u16string_view text) { return Roff(text::ToUtf8(text)); }
+std::string Roff(std::u16string_view text)
+{
+    return Roff(text::ToUtf8(text));
+}
 
 // "\fB\-in\fR=\fIPATH\fR, \fB\-i\fR=\fIPATH\fR": the spellings as -help lists them.
 std::string RoffNames(const CommandLineSwitch& row)
@@ -74,7 +77,10 @@ std::string Lower(std::u16string_view text)
 }
 
 // A word for a shell script, quoted so that "-?" is never a glob.
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text)
+{
+    return "'" + std::string(text) + "'";
+}
 
 }  // namespace
 
@@ -104,8 +110,7 @@ std::string ManualPage(std::string_view version)
     Paragraph(page, Roff(std::string_view(
                         "-in=- reads standard input and -out=- writes standard output: standard output then carries "
                         "the converted text and nothing else, the status line and messages go to standard error.")));
-    Paragraph(page, Roff(std::string_view(
-                        "Run without switches on a desktop, varnelpro opens its window.")));
+    Paragraph(page, Roff(std::string_view("Run without switches on a desktop, varnelpro opens its window.")));
 
     page += ".SH OPTIONS\n";
     page += Roff(std::string_view(
@@ -127,18 +132,18 @@ std::string ManualPage(std::string_view version)
         } else if (row.kind == SwitchValueKind::Bool) {
             text += "\n" + Roff(std::string_view("Also true/false, on/off, y/n, t/f, 1/0."));
         } else if (row.kind == SwitchValueKind::CodePage) {
-            text += "\n" + Roff(std::string_view("Any IANA or ICU name of a listed page; --list-code-pages lists them."));
+            text +=
+                "\n" + Roff(std::string_view("Any IANA or ICU name of a listed page; --list-code-pages lists them."));
         } else if (row.kind == SwitchValueKind::Slice) {
             text += "\n" + Roff(std::string_view("A file belongs to slice FNV-1a-64(its path below the input "
-                                                  "folder, '/' between names) mod N."));
+                                                 "folder, '/' between names) mod N."));
         }
         Entry(page, RoffNames(row), text);
     }
 
     page += ".SH EXIT STATUS\n";
     Entry(page, ".B 0", Roff(std::string_view("Every file was converted (or detected) without a warning.")));
-    Entry(page, ".B 1",
-          Roff(std::string_view("Some files ended with a warning or an error, or the run was stopped.")));
+    Entry(page, ".B 1", Roff(std::string_view("Some files ended with a warning or an error, or the run was stopped.")));
     Entry(page, ".B 2",
           Roff(std::string_view("The run could not start (bad switch, missing input, overlapping input, output "
                                 "and report, unwritable output); nothing on disk was changed.")));
@@ -183,7 +188,8 @@ std::string ManualPage(std::string_view version)
             "--no-report-header\n"
             "cat /mnt/r0.jsonl /mnt/r1.jsonl /mnt/r2.jsonl > report.jsonl");
     Example(page, "Convert a pipe from windows-1252:", "printf 'caf\\xe9\\n' | varnelpro -in=- -out=- -cp=1252");
-    Example(page, "Convert one file into standard output:", "varnelpro -mode=FILE -in=notes.txt -out=- -enc=UTF16LE | od -c");
+    Example(page,
+            "Convert one file into standard output:", "varnelpro -mode=FILE -in=notes.txt -out=- -enc=UTF16LE | od -c");
     Example(page, "Find a code page's number:", "varnelpro --list-code-pages | grep -i cyrillic");
 
     page += ".SH SEE ALSO\n.BR iconv (1),\n.BR uconv (1),\n.BR uchardet (1)\n";
@@ -248,7 +254,8 @@ std::string CompletionValueCases()
 
 // The script around the parts made from the switch table: its helpers and
 // the start of the value completion, ...
-constexpr std::string_view kCompletionStart = R"(# bash completion for varnelpro, written from its switch table at build time.
+constexpr std::string_view kCompletionStart =
+    R"(# bash completion for varnelpro, written from its switch table at build time.
 
 # Numbers and IANA names of the code pages, asked of the program once.
 _varnelpro_code_pages()

@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "app/options/program_version.h"
 #include "app/locale/tr.h"
+#include "app/options/program_version.h"
 #include "app/settings/settings_document.h"
 #include "base/text.h"
 #include "textrion/path/long_path.h"
@@ -174,10 +174,13 @@ bool UpdateFile(const std::u16string& path, const std::u16string& version,
 
 }  // namespace
 
-CMySettings::CMySettings() : CMySettings(DefaultSettingsFilePath(), ProgramVersion()) {}
+CMySettings::CMySettings() : CMySettings(DefaultSettingsFilePath(), ProgramVersion())
+{
+}
 
 CMySettings::CMySettings(std::u16string settingsFilePath, const std::u16string& programVersion)
-    : m_settingsFilePath(std::move(settingsFilePath)), m_version(SettingsVersionOf(programVersion))
+    : m_settingsFilePath(std::move(settingsFilePath)),
+      m_version(SettingsVersionOf(programVersion))
 {
     ResetToDefaults();
 }

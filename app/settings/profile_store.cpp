@@ -31,10 +31,13 @@ QString KeyOf(const std::u16string& section, const std::u16string& entry)
 
 }  // namespace
 
-CProfileStore::CProfileStore() : CProfileStore(DefaultFilePath()) {}
+CProfileStore::CProfileStore() : CProfileStore(DefaultFilePath())
+{
+}
 
 CProfileStore::CProfileStore(const std::u16string& iniFilePath)
-    : m_filePath(iniFilePath), m_settings(std::make_unique<QSettings>(Q(iniFilePath), QSettings::IniFormat))
+    : m_filePath(iniFilePath),
+      m_settings(std::make_unique<QSettings>(Q(iniFilePath), QSettings::IniFormat))
 {
 }
 

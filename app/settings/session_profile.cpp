@@ -65,8 +65,7 @@ ProfileNameStatus CheckNewProfileName(const std::u16string& name, const SessionP
     return CheckName(name, profiles, profiles.size(), ProfileNameStatus::Exists);
 }
 
-ProfileNameStatus CheckProfileRename(const std::u16string& name, const SessionProfileList& profiles,
-                                     size_t index)
+ProfileNameStatus CheckProfileRename(const std::u16string& name, const SessionProfileList& profiles, size_t index)
 {
     return CheckName(name, profiles, index, ProfileNameStatus::Duplicate);
 }

@@ -45,7 +45,6 @@ bool SameProfileName(const std::u16string& a, const std::u16string& b);
 // For "save the current settings as": an existing name asks for overwriting.
 ProfileNameStatus CheckNewProfileName(const std::u16string& name, const SessionProfileList& profiles);
 // For renaming the profile at index: another profile's name is a duplicate.
-ProfileNameStatus CheckProfileRename(const std::u16string& name, const SessionProfileList& profiles,
-                                     size_t index);
+ProfileNameStatus CheckProfileRename(const std::u16string& name, const SessionProfileList& profiles, size_t index);
 // The text to show for a verdict (empty for ProfileNameStatus::Ok).
 std::u16string ProfileNameMessage(ProfileNameStatus status, const std::u16string& name);

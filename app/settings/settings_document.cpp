@@ -90,7 +90,8 @@ bool IsOutputTextFormatWord(const std::u16string& word)
 bool IsReturnTypeWord(const std::u16string& word)
 {
     for (int r = CTextFileConverter::RETURNTYPE_NOCHANGE; r <= CTextFileConverter::RETURNTYPE_LF; ++r)
-        if (text::EqualsNoCase(word, CTextFileConverter::ReturnTypeToString(static_cast<CTextFileConverter::RETURNTYPE>(r))))
+        if (text::EqualsNoCase(word,
+                               CTextFileConverter::ReturnTypeToString(static_cast<CTextFileConverter::RETURNTYPE>(r))))
             return true;
     return false;
 }
@@ -220,11 +221,10 @@ void LoadDocument(const std::u16string& path, const std::u16string& version, Doc
         out.doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
     if (!parsed) {
         out.problem = parsed.status == pugi::status_no_document_element ? FileProblem::Empty : FileProblem::Malformed;
-        out.description =
-            out.problem == FileProblem::Empty
-                ? Tr("Settings", "Settings file \"%1\" holds no XML element", path)
-                : Tr("Settings", "Settings file \"%1\" is not well-formed XML (%2, line %3)",
-                     {path, U16(parsed.description()), text::FromUnsigned(LineAt(bytes, parsed.offset))});
+        out.description = out.problem == FileProblem::Empty
+                              ? Tr("Settings", "Settings file \"%1\" holds no XML element", path)
+                              : Tr("Settings", "Settings file \"%1\" is not well-formed XML (%2, line %3)",
+                                   {path, U16(parsed.description()), text::FromUnsigned(LineAt(bytes, parsed.offset))});
         out.doc.reset();
         return;
     }
@@ -302,7 +302,8 @@ SessionProfile ReadProfile(pugi::xml_node element, Messages& messages)
         if (IsUsableInputCodepage(value))
             options.SetStoredInputCodepage(value);
         else
-            messages.push_back(Tr("Settings", "%1: input code page \"%2\" is not available; automatic detection is used.",
+            messages.push_back(Tr("Settings",
+                                  "%1: input code page \"%2\" is not available; automatic detection is used.",
                                   {ProfileLabel(element), U16(codepage.get())}));
     }
 
@@ -312,12 +313,12 @@ SessionProfile ReadProfile(pugi::xml_node element, Messages& messages)
             options.outputTextFormat =
                 CTextFileConverter::ParseOutputTextFormat(format.c_str(), options.outputTextFormat);
         else
-            messages.push_back(
-                Tr("Settings", "%1: output text format \"%2\" is unknown; UTF8 is used.", {ProfileLabel(element), format}));
+            messages.push_back(Tr("Settings", "%1: output text format \"%2\" is unknown; UTF8 is used.",
+                                  {ProfileLabel(element), format}));
     }
     // Without a stored choice: a mark for UTF-16 and UTF-32, none for UTF-8.
-    options.writeBom = element.child("writeBom").text().as_bool(options.outputTextFormat !=
-                                                                CTextFileConverter::OUTPUTTEXTFORMAT_UTF8);
+    options.writeBom =
+        element.child("writeBom").text().as_bool(options.outputTextFormat != CTextFileConverter::OUTPUTTEXTFORMAT_UTF8);
     const std::u16string returnType = U16(ChildText(element, "returnType"));
     if (!returnType.empty()) {
         if (IsReturnTypeWord(returnType))
@@ -385,8 +386,8 @@ void ReadJobSetting(pugi::xml_node element, VARNEXJOBSETTING& job, Messages& mes
         }
         const long long held = std::clamp<long long>(value, field.low, field.high);
         if (held != value)
-            messages.push_back(OutOfRange(field.name, Quoted(U16(given)), field.low, field.high,
-                                          static_cast<uint32_t>(held)));
+            messages.push_back(
+                OutOfRange(field.name, Quoted(U16(given)), field.low, field.high, static_cast<uint32_t>(held)));
         job.*field.member = static_cast<uint32_t>(held);
     }
     // The engine's own limits; the pages' ranges above lie within them.
@@ -459,8 +460,8 @@ bool WriteAtomically(const std::u16string& path, const std::string& bytes, const
         return false;
     }
     size_t written = 0;
-    bool ok = platform::WriteFile(file, bytes.data(), bytes.size(), &written, &error) &&
-              platform::FlushFile(file, &error);
+    bool ok =
+        platform::WriteFile(file, bytes.data(), bytes.size(), &written, &error) && platform::FlushFile(file, &error);
     if (!ok)
         problem = Tr("Settings", "cannot write \"%1\" (%2)", {temp, SystemError(error)});
     if (!platform::CloseFile(file) && ok) {

@@ -25,7 +25,7 @@ inline constexpr uint64_t kMaxFileBytes = 16u << 20;
 enum class FileProblem {
     None,
     Missing,
-    Unreadable,   // exists but cannot be read (permissions, a folder, an I/O error)
+    Unreadable,  // exists but cannot be read (permissions, a folder, an I/O error)
     TooLarge,
     Empty,
     Malformed,    // not well-formed XML
@@ -37,7 +37,7 @@ struct Document {
     pugi::xml_document doc;
     pugi::xml_node settings;  // the element this version uses; null unless problem is None
     FileProblem problem = FileProblem::None;
-    uint64_t size = 0;  // the file's size in bytes, 0 when it could not be read
+    uint64_t size = 0;           // the file's size in bytes, 0 when it could not be read
     std::u16string description;  // what went wrong, naming the file; empty when nothing did
 };
 

@@ -21,21 +21,21 @@
 #include "app/settings/profile_store.h"
 #include "app/window/dialogs/assign_codepage_dlg.h"
 #include "app/window/dialogs/convert_dialog.h"
-#include "app/window/panes/detail_wnd.h"
 #include "app/window/dialogs/dialog_prompt.h"
+#include "app/window/dialogs/help_about.h"
+#include "app/window/dialogs/preference_sheet.h"
+#include "app/window/models/folder_watch.h"
+#include "app/window/models/output_proposal.h"
+#include "app/window/models/shell_actions.h"
+#include "app/window/panes/detail_wnd.h"
 #include "app/window/panes/file_list_view.h"
 #include "app/window/panes/filter_wnd.h"
 #include "app/window/panes/folder_list_wnd.h"
-#include "app/window/models/folder_watch.h"
-#include "app/window/dialogs/help_about.h"
 #include "app/window/panes/language_menu.h"
-#include "app/window/models/output_proposal.h"
-#include "app/window/dialogs/preference_sheet.h"
 #include "app/window/panes/preview_wnd.h"
-#include "app/window/qt_text.h"
 #include "app/window/panes/session_list_view.h"
-#include "app/window/models/shell_actions.h"
 #include "app/window/panes/varnex_tray_icon.h"
+#include "app/window/qt_text.h"
 
 namespace {
 
@@ -55,9 +55,11 @@ constexpr int kLayoutVersion = 1;
 
 }  // namespace
 
-CMainFrame::CMainFrame(CMySettings& settings, CLocaleResourceManager& locales, CProfileStore& store,
-                       QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_locales(locales), m_store(store)
+CMainFrame::CMainFrame(CMySettings& settings, CLocaleResourceManager& locales, CProfileStore& store, QWidget* parent)
+    : QMainWindow(parent),
+      m_settings(settings),
+      m_locales(locales),
+      m_store(store)
 {
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(WindowTitle());
@@ -262,7 +264,8 @@ void CMainFrame::ConnectViews()
             [this](const QString& folder) { ShowProperties(this, U16(folder)); });
     connect(m_fileView, &CFileListView::convertToRequested, this,
             [this](std::vector<std::u16string> files) { ConvertFiles(files); });
-    for (CVarnexListView* list : {static_cast<CVarnexListView*>(m_fileView), static_cast<CVarnexListView*>(m_sessionView)}) {
+    for (CVarnexListView* list :
+         {static_cast<CVarnexListView*>(m_fileView), static_cast<CVarnexListView*>(m_sessionView)}) {
         connect(list, &CVarnexListView::currentFileChanged, this, [this, list](const FileSelection& file) {
             if (list == CurrentListView())
                 OnCurrentFile(file);

@@ -33,8 +33,7 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
-    CMainFrame(CMySettings& settings, CLocaleResourceManager& locales, CProfileStore& store,
-               QWidget* parent = nullptr);
+    CMainFrame(CMySettings& settings, CLocaleResourceManager& locales, CProfileStore& store, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // "Varnel Professional 2.0.0 (x86_64) - Linux Edition"

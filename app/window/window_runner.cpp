@@ -13,8 +13,8 @@
 #include "app/headless/headless_run.h"
 #include "app/locale/tr.h"
 #include "app/settings/profile_store.h"
-#include "app/window/panes/folder_list_wnd.h"
 #include "app/window/main_frame.h"
+#include "app/window/panes/folder_list_wnd.h"
 #include "app/window/qt_text.h"
 #include "base/text.h"
 
@@ -109,8 +109,8 @@ CVarnelProApp::WindowRunner MakeWindowRunner()
         if (app.OpensPathInWindow()) {
             // A text file opens on its folder.
             const QFileInfo path(QString::fromStdU16String(*app.GetOptions().inputPath));
-            frame.FolderView()->SelectFolder((path.isDir() ? path.absoluteFilePath() : path.absolutePath())
-                                                 .toStdU16String());
+            frame.FolderView()->SelectFolder(
+                (path.isDir() ? path.absoluteFilePath() : path.absolutePath()).toStdU16String());
         }
         return QApplication::exec();
     };

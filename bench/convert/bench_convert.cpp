@@ -40,7 +40,7 @@ namespace {
 // algorithms are unspecified, so they would not give the same text everywhere.
 class Rng {
 public:
-    explicit Rng(uint64_t seed) : m_state(seed) {}
+    explicit Rng(uint64_t seed) : m_state(seed) { }
     unsigned Below(unsigned n)
     {
         m_state ^= m_state >> 12;
@@ -56,35 +56,34 @@ private:
 // Word pools, UTF-8. Scripts without spaces (Japanese, Chinese) use phrases
 // and their own punctuation.
 const std::vector<std::string_view> kLatinWords = {
-    "le",        "la",       "des",       "marché",    "église",   "fenêtre",  "très",       "déjà",
-    "où",        "garçon",   "cœur",      "Noël",      "élève",    "château",  "forêt",      "naïf",
-    "der",       "die",      "und",       "Straße",    "über",     "Mädchen",  "größer",     "schön",
-    "Bäckerei",  "früh",     "el",        "niño",      "mañana",   "canción",  "corazón",    "está",
-    "the",       "of",       "and",       "weather",   "harbour",  "notebook", "island",     "ferry",
-    "is",        "was",      "“quoted”",  "it’s",      "—",        "€12,50",   "£3",         "café",
-    "jalapeño",  "façade",   "résumé",    "Zürich",    "São",      "Ærø",      "smörgåsbord", "à",
+    "le",      "la",      "des",      "marché",  "église",      "fenêtre", "très",    "déjà",     "où",       "garçon",
+    "cœur",    "Noël",    "élève",    "château", "forêt",       "naïf",    "der",     "die",      "und",      "Straße",
+    "über",    "Mädchen", "größer",   "schön",   "Bäckerei",    "früh",    "el",      "niño",     "mañana",   "canción",
+    "corazón", "está",    "the",      "of",      "and",         "weather", "harbour", "notebook", "island",   "ferry",
+    "is",      "was",     "“quoted”", "it’s",    "—",           "€12,50",  "£3",      "café",     "jalapeño", "façade",
+    "résumé",  "Zürich",  "São",      "Ærø",     "smörgåsbord", "à",
 };
 const std::vector<std::string_view> kJapanesePhrases = {
-    "駅から",   "歩いて",     "十五分",     "ほどの",     "所に",       "古い銭湯が", "ある",     "煙突は",
-    "少し",     "傾いている", "毎日",       "午後三時に", "なると",     "湯気が",     "近所の",   "人々が",
-    "集まって", "くる",       "番台に",     "座っている", "おばあさん", "常連客の",   "名前は",   "もちろん",
-    "最近は",   "若い人の",   "姿も",       "増えた",     "写真を",     "撮る",       "タイル",   "ブラシ",
-    "データ",   "ファイル",   "変換",       "文字コード", "東京都",     "2024年",     "ＡＢＣ",   "ｶﾀｶﾅ",
+    "駅から",   "歩いて",     "十五分", "ほどの",     "所に",       "古い銭湯が", "ある",   "煙突は",
+    "少し",     "傾いている", "毎日",   "午後三時に", "なると",     "湯気が",     "近所の", "人々が",
+    "集まって", "くる",       "番台に", "座っている", "おばあさん", "常連客の",   "名前は", "もちろん",
+    "最近は",   "若い人の",   "姿も",   "増えた",     "写真を",     "撮る",       "タイル", "ブラシ",
+    "データ",   "ファイル",   "変換",   "文字コード", "東京都",     "2024年",     "ＡＢＣ", "ｶﾀｶﾅ",
 };
 const std::vector<std::string_view> kJapanesePunctuation = {"、", "。", "「", "」", "・"};
 const std::vector<std::string_view> kChinesePhrases = {
-    "我们",   "小区",     "门口",   "有一家",   "开了",   "二十多年", "的面馆", "老板",   "每天",   "清晨",
-    "五点",   "就开始",   "和面",   "牛肉面",   "准时",   "端上桌",   "店里",   "只有",   "六张",   "桌子",
-    "上班族", "喜欢",     "在这里", "吃早饭",   "学生们", "放学后",   "常来",   "熟客",   "口味",   "香菜",
-    "辣椒",   "装修",     "长队",   "文件",     "编码",   "转换",     "数据",   "2024年", "ＧＢ",   "𠮷野家",
+    "我们",   "小区",   "门口",   "有一家", "开了",   "二十多年", "的面馆", "老板",   "每天", "清晨",
+    "五点",   "就开始", "和面",   "牛肉面", "准时",   "端上桌",   "店里",   "只有",   "六张", "桌子",
+    "上班族", "喜欢",   "在这里", "吃早饭", "学生们", "放学后",   "常来",   "熟客",   "口味", "香菜",
+    "辣椒",   "装修",   "长队",   "文件",   "编码",   "转换",     "数据",   "2024年", "ＧＢ", "𠮷野家",
 };
 const std::vector<std::string_view> kChinesePunctuation = {"，", "。", "、", "：", "；", "！", "？"};
 const std::vector<std::string_view> kMixedWords = {
-    "the",    "file",     "converter", "reads",   "each",    "chunk",     "and",      "writes",   "it",
-    "again",  "with",     "a",         "new",     "line",    "ending",    "settings", "folder",   "output",
-    "café",   "naïve",    "Zürich",    "€5",      "—",       "“ok”",      "Привет",   "файл",     "кодировка",
-    "строка", "Ελληνικά", "αρχείο",    "日本語",  "文字",    "变换",      "한국어",   "파일",     "שלום",
-    "ไทย",    "2024",     "v2.0",      "(beta)",  "x86_64",  "README.md", "🚲",       "𠮷",       "ok",
+    "the",    "file",     "converter", "reads",  "each",   "chunk",     "and",      "writes", "it",
+    "again",  "with",     "a",         "new",    "line",   "ending",    "settings", "folder", "output",
+    "café",   "naïve",    "Zürich",    "€5",     "—",      "“ok”",      "Привет",   "файл",   "кодировка",
+    "строка", "Ελληνικά", "αρχείο",    "日本語", "文字",   "变换",      "한국어",   "파일",   "שלום",
+    "ไทย",    "2024",     "v2.0",      "(beta)", "x86_64", "README.md", "🚲",        "𠮷",     "ok",
 };
 
 std::string MakeUtf8Block(const std::string& kind, Rng& rng, size_t targetBytes, bool crlf)
@@ -188,14 +187,14 @@ uint64_t FileSize(const char* path)
 int Convert(const char* in, const char* out, unsigned codepage, const char* formatText, const char* returnText,
             bool bom)
 {
-    const auto format = CTextFileConverter::ParseOutputTextFormat(text::FromUtf8(formatText).c_str(),
-                                                                  static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(-1));
+    const auto format = CTextFileConverter::ParseOutputTextFormat(
+        text::FromUtf8(formatText).c_str(), static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(-1));
     if (CTextFileConverter::GetCodepage(format) == 0) {
         std::fprintf(stderr, "bench_convert: unknown output format %s\n", formatText);
         return 2;
     }
-    const auto returnType =
-        CTextFileConverter::ParseReturnType(text::FromUtf8(returnText).c_str(), CTextFileConverter::RETURNTYPE_NOCHANGE);
+    const auto returnType = CTextFileConverter::ParseReturnType(text::FromUtf8(returnText).c_str(),
+                                                                CTextFileConverter::RETURNTYPE_NOCHANGE);
 
     // The default job setting, buffers allocated once as a converter thread
     // does; BENCH_CONVERT_BUFFERS=<chunk units>,<read bytes>,<write bytes>
@@ -255,10 +254,9 @@ int Detect(const char* path)
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: bench_convert generate <latin|japanese|chinese|mixed> <out> <MiB> <charset> [crlf]\n"
-                 "       bench_convert convert <in> <out> <source code page> <format> <return type> [bom]\n"
-                 "       bench_convert detect <in>\n");
+    std::fprintf(stderr, "usage: bench_convert generate <latin|japanese|chinese|mixed> <out> <MiB> <charset> [crlf]\n"
+                         "       bench_convert convert <in> <out> <source code page> <format> <return type> [bom]\n"
+                         "       bench_convert detect <in>\n");
     return 2;
 }
 

@@ -106,7 +106,8 @@ void Prepare()
     for (LargeText& large : g_large) {
         large.bytes = MakeLargeText(large);
         large.path = g_dir + "/large-" + large.name + ".txt";
-        std::ofstream(large.path, std::ios::binary).write(large.bytes.data(), static_cast<std::streamsize>(large.bytes.size()));
+        std::ofstream(large.path, std::ios::binary)
+            .write(large.bytes.data(), static_cast<std::streamsize>(large.bytes.size()));
     }
 }
 

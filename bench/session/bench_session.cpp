@@ -26,7 +26,7 @@ struct EndSignal {
 
 class BenchSession : private EndSignal, public CVarnex {
 public:
-    BenchSession() : CVarnex(&m_end, nullptr) {}
+    BenchSession() : CVarnex(&m_end, nullptr) { }
     void WaitForEnd() { m_end.WaitForStops(1, std::chrono::hours(24)); }
 };
 

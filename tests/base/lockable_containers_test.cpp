@@ -7,8 +7,7 @@
 
 namespace {
 
-template <typename C>
-void Add(C& c, int v)
+template <typename C> void Add(C& c, int v)
 {
     if constexpr (requires { c.push_back(v); })
         c.push_back(v);
@@ -18,11 +17,11 @@ void Add(C& c, int v)
         c[v] = static_cast<unsigned>(v);
 }
 
-template <typename C>
-class LockableContainer : public testing::Test {};
+template <typename C> class LockableContainer : public testing::Test {
+};
 
-using Containers = testing::Types<CLockableVector<int>, CLockableQueue<int, 0>, CLockableList<int>,
-                                  CLockableMap<int, unsigned>>;
+using Containers =
+    testing::Types<CLockableVector<int>, CLockableQueue<int, 0>, CLockableList<int>, CLockableMap<int, unsigned>>;
 TYPED_TEST_SUITE(LockableContainer, Containers);
 
 bool OtherThreadCanLock(const CLockable& l)

@@ -15,12 +15,14 @@ TEST(Text, Utf8DecodingReplacesEachMaximalBadSubpartOnce)
         {"abc", u"abc"},
         {"caf\xC3\xA9", u"caf\u00E9"},
         {"\xF0\x9F\x98\x80", u"\U0001F600"},
-        {"\xE2\x82" "A", u"\uFFFDA"},          // a cut 3-byte sequence, then ASCII
-        {"\x80\x80", u"\uFFFD\uFFFD"},          // stray continuation bytes
-        {"\xC0\x80", u"\uFFFD\uFFFD"},          // overlong: C0 is never a lead byte
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}, // an encoded surrogate
+        {"\xE2\x82"
+         "A",
+         u"\uFFFDA"},                                       // a cut 3-byte sequence, then ASCII
+        {"\x80\x80", u"\uFFFD\uFFFD"},                      // stray continuation bytes
+        {"\xC0\x80", u"\uFFFD\uFFFD"},                      // overlong: C0 is never a lead byte
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // an encoded surrogate
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
-        {"\xE2\x82", u"\uFFFD"},                // cut at the end
+        {"\xE2\x82", u"\uFFFD"},                            // cut at the end
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.bytes);
@@ -46,7 +48,9 @@ TEST(Text, TerminalTextShowsWhatIsThereAndCannotDriveTheTerminal)
         {u"line\nbreak\rtab\t", "line\\u000Abreak\\u000Dtab\\u0009"},
         {u"c1\u0085del\u007F", "c1\\u0085del\\u007F"},
         {u"bidi\u202Etxt.exe", "bidi\\u202Etxt.exe"},
-        {u"raw\xDCE9" u"byte", "raw\\xE9byte"},  // a name byte that is not UTF-8
+        {u"raw\xDCE9"
+         u"byte",
+         "raw\\xE9byte"},  // a name byte that is not UTF-8
         {u"lone\xD800", "lone\\uD800"},
         {u"back\\slash", "back\\\\slash"},  // so "\\xE9" typed in a name cannot pass for a byte
     };

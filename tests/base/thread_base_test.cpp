@@ -21,8 +21,7 @@ constexpr unsigned kStopped = 2;
 
 // Waits (without asserting any duration) until pred holds; false only after a
 // generous deadline, so a broken thread fails the test instead of hanging it.
-template <typename Pred>
-bool Eventually(Pred pred)
+template <typename Pred> bool Eventually(Pred pred)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLongWait);
     while (!pred()) {
@@ -162,8 +161,8 @@ TEST(ThreadBase, WaitsWithFiniteTimeoutGiveUpOnARunningThread)
     ASSERT_TRUE(w.WaitForThreadRunning(kLongWait));
     EXPECT_FALSE(w.WaitForThreadExit(30));
     EXPECT_FALSE(w.WaitForPause(30));  // no pause requested
-    EXPECT_FALSE(w.CreateThread());     // one run at a time
-    w.SafeCloseHandle();                // no effect while it runs
+    EXPECT_FALSE(w.CreateThread());    // one run at a time
+    w.SafeCloseHandle();               // no effect while it runs
     EXPECT_TRUE(w.IsThreadAlive());
     EXPECT_TRUE(Advances(w));
     EXPECT_TRUE(w.SetStopAndWait(kLongWait));
@@ -183,8 +182,7 @@ protected:
         for (Worker& c : children)
             c.CreateThread(&Signals());
         started.count_down();
-        while (CanContinue()) {
-        }
+        while (CanContinue()) { }
         for (Worker& c : children)
             c.WaitForThreadExit();
         return kStopped;
@@ -253,8 +251,8 @@ protected:
 
 struct LeftoverCase {
     const char* name;
-    bool stop;             // else pause
-    bool whileRunning;     // else after the run ended (or before the first)
+    bool stop;          // else pause
+    bool whileRunning;  // else after the run ended (or before the first)
     bool firstRun;
 };
 
@@ -263,7 +261,7 @@ void PrintTo(const LeftoverCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class ThreadBaseRestart : public testing::TestWithParam<LeftoverCase> {};
+class ThreadBaseRestart : public testing::TestWithParam<LeftoverCase> { };
 
 TEST_P(ThreadBaseRestart, RequestMeantForEarlierRunDoesNotReachTheNext)
 {

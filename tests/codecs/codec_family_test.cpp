@@ -19,11 +19,11 @@ TEST(CodecFamily, ChoosesTheFamilyThatConvertsEachKindOfCodePage)
         {0, CodecFamily::kDefault},
         {3, CodecFamily::kDefault},  // the thread's code page
         {1252, CodecFamily::kSingleByte},
-        {1, CodecFamily::kSingleByte},  // OEM: 437's table
-        {2, CodecFamily::kSingleByte},  // Mac: 10000's table
-        {42, CodecFamily::kSingleByte},  // symbol
+        {1, CodecFamily::kSingleByte},      // OEM: 437's table
+        {2, CodecFamily::kSingleByte},      // Mac: 10000's table
+        {42, CodecFamily::kSingleByte},     // symbol
         {28606, CodecFamily::kSingleByte},  // read from glibc
-        {37, CodecFamily::kSingleByte},  // EBCDIC
+        {37, CodecFamily::kSingleByte},     // EBCDIC
         // ICU has converters for these two, which read some characters unlike Windows.
         {52936, CodecFamily::kSevenBit},
         {50225, CodecFamily::kSevenBit},

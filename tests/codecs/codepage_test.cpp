@@ -16,11 +16,7 @@ using codecs::CodePageEncoder;
 
 // Names parameterised cases after their row.
 struct RowName {
-    template <class Row>
-    std::string operator()(const testing::TestParamInfo<Row>& row) const
-    {
-        return row.param.name;
-    }
+    template <class Row> std::string operator()(const testing::TestParamInfo<Row>& row) const { return row.param.name; }
 };
 
 std::string Hex(std::string_view bytes)
@@ -55,8 +51,8 @@ std::optional<std::u16string> IconvDecode(const char* charset, std::string_view 
         return std::nullopt;
     std::u16string text;
     for (size_t i = 0; i + 1 < le->size(); i += 2)
-        text += static_cast<char16_t>(static_cast<unsigned char>((*le)[i]) |
-                                      static_cast<unsigned char>((*le)[i + 1]) << 8);
+        text +=
+            static_cast<char16_t>(static_cast<unsigned char>((*le)[i]) | static_cast<unsigned char>((*le)[i + 1]) << 8);
     return text;
 }
 
@@ -74,8 +70,7 @@ struct Decoded {
 
 // Feeds bytes to one decoder in the pieces the cuts make, into an output of
 // capacity units, the last piece with endOfInput.
-Decoded DecodePieces(unsigned codePage, std::string_view bytes, std::vector<size_t> cuts,
-                     size_t capacity)
+Decoded DecodePieces(unsigned codePage, std::string_view bytes, std::vector<size_t> cuts, size_t capacity)
 {
     CodePageDecoder decoder(codePage);
     Decoded result;
@@ -107,8 +102,8 @@ Decoded DecodePieces(unsigned codePage, std::string_view bytes, std::vector<size
 }
 
 // The same for an encoder, cuts in UTF-16 units.
-std::string EncodePieces(unsigned codePage, const std::u16string& text, std::vector<size_t> cuts,
-                         size_t capacity, uint64_t* replaced = nullptr)
+std::string EncodePieces(unsigned codePage, const std::u16string& text, std::vector<size_t> cuts, size_t capacity,
+                         uint64_t* replaced = nullptr)
 {
     CodePageEncoder encoder(codePage);
     std::string result;
@@ -196,8 +191,7 @@ const Sample kSamples[] = {
     {"Windows1256", 1256, u"مرحبا بالعالم\r\n", "CP1256"},
     {"Windows874", 874, u"ภาษาไทย ๑๒๓\r\n", "WINDOWS-874"},
     {"Ebcdic37", 37, u"Hello, World! 123 ¢\r\n", "IBM037"},
-    {"Iso8859_10", 28600, u"Kæmi ný öxi hér, ykist þjófum nú bæði víl og ádrepa. Sámi: Đđ Ŋŋ Ŧŧ\r\n",
-     "ISO-8859-10"},
+    {"Iso8859_10", 28600, u"Kæmi ný öxi hér, ykist þjófum nú bæði víl og ádrepa. Sámi: Đđ Ŋŋ Ŧŧ\r\n", "ISO-8859-10"},
     {"Iso8859_16", 28606, u"Științele și tehnica în România; ȘȚ „citat” 5 €\r\n", "ISO-8859-16"},
     {"Viscii", 65010, u"Tôi có thể ăn thủy tinh mà không hại gì. Ẳ Ẵ Ẫ Ỷ Ỹ Ỵ\r\n", "VISCII"},
     {"Utf8", 65001, kMixed, "UTF-8"},
@@ -208,9 +202,12 @@ const Sample kSamples[] = {
     {"Utf7", 65000, kMixed, "UTF-7"},
 };
 
-void PrintTo(const Sample& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Sample& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class CodePageSample : public testing::TestWithParam<Sample> {};
+class CodePageSample : public testing::TestWithParam<Sample> { };
 
 TEST_P(CodePageSample, EncodesWithoutLossAndGlibcReadsItBack)
 {
@@ -265,8 +262,7 @@ TEST_P(CodePageSample, EncodesTheSameWhereverTheTextIsCut)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, CodePageSample, testing::ValuesIn(kSamples),
-                         RowName());
+INSTANTIATE_TEST_SUITE_P(Scripts, CodePageSample, testing::ValuesIn(kSamples), RowName());
 
 // ---------------------------------------------------------------------------
 
@@ -417,11 +413,10 @@ TEST(CodePageTables, NewSingleByteTablesHoldTheirPublishedLetters)
         unsigned char byte;
         char16_t unit;
     } rows[] = {
-        {28600, 0xA1, u'Ą'}, {28600, 0xAA, u'Š'}, {28600, 0xBD, u'―'}, {28600, 0xDE, u'Þ'},
-        {28600, 0xFF, u'ĸ'}, {28606, 0xA4, u'€'}, {28606, 0xA5, u'„'}, {28606, 0xAA, u'Ș'},
-        {28606, 0xBA, u'ș'}, {28606, 0xDE, u'Ț'}, {28606, 0xFE, u'ț'}, {65010, 0x02, u'Ẳ'},
-        {65010, 0x05, u'Ẵ'}, {65010, 0x06, u'Ẫ'}, {65010, 0x14, u'Ỷ'}, {65010, 0x19, u'Ỹ'},
-        {65010, 0x1E, u'Ỵ'}, {65010, 0x80, u'Ạ'}, {65010, 0xA1, u'ắ'}, {65010, 0xBD, u'ơ'},
+        {28600, 0xA1, u'Ą'}, {28600, 0xAA, u'Š'}, {28600, 0xBD, u'―'}, {28600, 0xDE, u'Þ'}, {28600, 0xFF, u'ĸ'},
+        {28606, 0xA4, u'€'}, {28606, 0xA5, u'„'}, {28606, 0xAA, u'Ș'}, {28606, 0xBA, u'ș'}, {28606, 0xDE, u'Ț'},
+        {28606, 0xFE, u'ț'}, {65010, 0x02, u'Ẳ'}, {65010, 0x05, u'Ẵ'}, {65010, 0x06, u'Ẫ'}, {65010, 0x14, u'Ỷ'},
+        {65010, 0x19, u'Ỹ'}, {65010, 0x1E, u'Ỵ'}, {65010, 0x80, u'Ạ'}, {65010, 0xA1, u'ắ'}, {65010, 0xBD, u'ơ'},
         {65010, 0xFF, u'Ữ'}, {65010, 0x41, u'A'},
     };
     for (const auto& row : rows) {
@@ -489,8 +484,7 @@ TEST(CodePageTables, DoubleByteCodePagesMatchGlibcOnEveryPair)
         CodePageDecoder decoder(row.codePage);
         for (int lead = 0x81; lead <= 0xFE; ++lead) {
             for (int trail = 0x21; trail <= 0xFE; ++trail) {
-                const unsigned char pair[2] = {static_cast<unsigned char>(lead),
-                                               static_cast<unsigned char>(trail)};
+                const unsigned char pair[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
                 char16_t out[8];
                 const uint64_t before = decoder.ReplacementCount();
                 const auto r = decoder.Decode(pair, 2, out, 8, true);
@@ -555,15 +549,30 @@ constexpr uint64_t kNone = CodePageDecoder::kNoOffset;
 
 const BadInput kBadInputs[] = {
     {"ShiftJisCutLeadAtEnd", 932, "a\x82", u"a\uFFFD"sv, 1, 1},
-    {"ShiftJisBadTrailResumesAtIt", 932, "a\x82\x20" "b", u"a\uFFFD b"sv, 1, 1},
-    {"ShiftJisBadSingleByte", 932, "a\xFF" "b", u"a\uFFFDb"sv, 1, 1},
+    {"ShiftJisBadTrailResumesAtIt", 932,
+     "a\x82\x20"
+     "b",
+     u"a\uFFFD b"sv, 1, 1},
+    {"ShiftJisBadSingleByte", 932,
+     "a\xFF"
+     "b",
+     u"a\uFFFDb"sv, 1, 1},
     {"GbkCutLeadAtEnd", 936, "a\x81", u"a\uFFFD"sv, 1, 1},
     {"Gb18030CutFourByteAtEnd", 54936, "a\x81\x30", u"a\uFFFD"sv, 1, 1},
     {"Gb18030CutThreeOfFour", 54936, "a\x81\x30\x81", u"a\uFFFD"sv, 1, 1},
-    {"UhcBadTrail", 949, "\xB0\x20" "A", u"\uFFFD A"sv, 1, 0},
-    {"JohabBadTrailResumesAtIt", 1361, "\x88\x20" "A", u"\uFFFD A"sv, 1, 0},
+    {"UhcBadTrail", 949,
+     "\xB0\x20"
+     "A",
+     u"\uFFFD A"sv, 1, 0},
+    {"JohabBadTrailResumesAtIt", 1361,
+     "\x88\x20"
+     "A",
+     u"\uFFFD A"sv, 1, 0},
     {"JohabCutLeadAtEnd", 1361, "a\x88", u"a\uFFFD"sv, 1, 1},
-    {"JohabBadSingleByte", 1361, "a\xFF" "b", u"a\uFFFDb"sv, 1, 1},
+    {"JohabBadSingleByte", 1361,
+     "a\xFF"
+     "b",
+     u"a\uFFFDb"sv, 1, 1},
     {"JohabJamoCellOfTheSymbolArea", 1361, "\xDA\xA1", u"\uFFFD"sv, 1, 0},
     {"JohabUserDefinedArea", 1361, "\xD8\x31", u"\uFFFD"sv, 1, 0},
     {"Big5CutLeadAtEnd", 950, "a\xA4", u"a\uFFFD"sv, 1, 1},
@@ -577,7 +586,10 @@ const BadInput kBadInputs[] = {
     {"HzTildeAfterCharacter", 52936, "~{VP~", u"中\uFFFD"sv, 1, 4},
     {"HzBadEscapeResumesAtIt", 52936, "a~xb", u"a\uFFFDxb"sv, 1, 1},
     {"Utf8CutSequence", 65001, "a\xE2\x82", u"a\uFFFD"sv, 1, 1},
-    {"Utf8Overlong", 65001, "\xC0\x80" "A", u"\uFFFD\uFFFDA"sv, 2, 0},
+    {"Utf8Overlong", 65001,
+     "\xC0\x80"
+     "A",
+     u"\uFFFD\uFFFDA"sv, 2, 0},
     {"Utf8EncodedSurrogate", 65001, "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"sv, 3, 0},
     {"Utf16OddByte", 1200, "a\0b"sv, u"a\uFFFD"sv, 1, 2},
     {"Utf32CutUnit", 12000, "a\0\0\0b\0"sv, u"a\uFFFD"sv, 1, 4},
@@ -593,9 +605,12 @@ const BadInput kBadInputs[] = {
     {"ZeroBytesInUtf16", 1200, "a\0\0\0b\0"sv, u"a\0b"sv, 0, kNone},
 };
 
-void PrintTo(const BadInput& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const BadInput& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class CodePageBadInput : public testing::TestWithParam<BadInput> {};
+class CodePageBadInput : public testing::TestWithParam<BadInput> { };
 
 TEST_P(CodePageBadInput, BecomesCountedReplacementsWhereverTheInputIsCut)
 {
@@ -624,8 +639,7 @@ TEST_P(CodePageBadInput, BecomesCountedReplacementsWhereverTheInputIsCut)
     EXPECT_EQ(bytewise.firstUncovered, c.firstAt) << "byte by byte";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CodePageBadInput, testing::ValuesIn(kBadInputs),
-                         RowName());
+INSTANTIATE_TEST_SUITE_P(Cases, CodePageBadInput, testing::ValuesIn(kBadInputs), RowName());
 
 struct Unmappable {
     const char* name;
@@ -637,12 +651,18 @@ struct Unmappable {
 
 const Unmappable kUnmappables[] = {
     {"TableLoneHighAtEnd", 1252, u"a\xD83D", "a?", 1},
-    {"TableLoneLow", 1252, u"\xDE00" "b", "?b", 1},
+    {"TableLoneLow", 1252,
+     u"\xDE00"
+     "b",
+     "?b", 1},
     {"TablePairIsOneCharacter", 1252, u"😀b", "?b", 1},
     {"TableIgnorableIsNotDropped", 1252, u"a\u200Bb", "a?b", 1},
     {"EbcdicQuestionMark", 37, u"A€", "\xC1\x6F", 1},
     {"ShiftJisPair", 932, u"a😀", "a?", 1},
-    {"ShiftJisLoneSurrogate", 932, u"\xD800" "a", "?a", 1},
+    {"ShiftJisLoneSurrogate", 932,
+     u"\xD800"
+     "a",
+     "?a", 1},
     {"ShiftJisIgnorableIsNotDropped", 932, u"a\uFEFFb", "a?b", 1},
     {"Iso2022JpInsideKanjiRun", 50220, u"日€", "\x1B$BF|\x1B(B?", 1},
     {"Iso2022KrInsideHangulRun", 50225, u"가ก", "\x1B$)C\x0E\x30\x21\x0F?", 1},
@@ -656,9 +676,12 @@ const Unmappable kUnmappables[] = {
     {"ZeroUnitsInShiftJis", 932, u"\0あ"s, "\0\x82\xA0"sv, 0},
 };
 
-void PrintTo(const Unmappable& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Unmappable& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class CodePageUnmappable : public testing::TestWithParam<Unmappable> {};
+class CodePageUnmappable : public testing::TestWithParam<Unmappable> { };
 
 TEST_P(CodePageUnmappable, IsWrittenAsTheDefaultCharacterAndCounted)
 {
@@ -676,8 +699,7 @@ TEST_P(CodePageUnmappable, IsWrittenAsTheDefaultCharacterAndCounted)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CodePageUnmappable, testing::ValuesIn(kUnmappables),
-                         RowName());
+INSTANTIATE_TEST_SUITE_P(Cases, CodePageUnmappable, testing::ValuesIn(kUnmappables), RowName());
 
 // ICU's own HZ writer is the oracle for the GB codes. It opens every stream
 // with "~}" and leaves the last GB run open; this one closes it.
@@ -690,8 +712,8 @@ TEST(CodePageHz, WritesTheGbCodesIcuWritesWithoutItsOpeningEscape)
     UConverter* icu = ucnv_open("HZ", &err);
     ASSERT_TRUE(U_SUCCESS(err));
     std::string theirs(256, '\0');
-    theirs.resize(static_cast<size_t>(ucnv_fromUChars(icu, theirs.data(), 256, text.data(),
-                                                      static_cast<int32_t>(text.size()), &err)));
+    theirs.resize(static_cast<size_t>(
+        ucnv_fromUChars(icu, theirs.data(), 256, text.data(), static_cast<int32_t>(text.size()), &err)));
     ucnv_close(icu);
     ASSERT_TRUE(U_SUCCESS(err));
     EXPECT_EQ("~}" + ours, theirs + "~}");
@@ -713,16 +735,25 @@ const DefaultCase kDefaultCases[] = {
     {"Latin1Byte", "caf\xE9!", u"café!"},
     {"Windows1252Specials", "\x80\x93\x94\x81", u"€“”\u0081"},
     {"CutUtf8AtEnd", "ab\xE2\x82", u"abâ‚"},
-    {"LeadThenAscii", "\xC3" "A", u"ÃA"},
+    {"LeadThenAscii",
+     "\xC3"
+     "A",
+     u"ÃA"},
     {"EncodedSurrogateIsNotUtf8", "\xED\xA0\x80", u"í\u00A0€"},
     {"OverlongIsNotUtf8", "\xC0\xAF", u"À¯"},
-    {"FourByteCutByAscii", "\xF0\x9F\x98" "x", u"ðŸ˜x"},
+    {"FourByteCutByAscii",
+     "\xF0\x9F\x98"
+     "x",
+     u"ðŸ˜x"},
     {"MixedInOneLine", "\xE9t\xC3\xA9 \xE9", u"été é"},
 };
 
-void PrintTo(const DefaultCase& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const DefaultCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class DefaultCodePage : public testing::TestWithParam<DefaultCase> {};
+class DefaultCodePage : public testing::TestWithParam<DefaultCase> { };
 
 TEST_P(DefaultCodePage, ReadsUtf8AndFallsBackPerByteWhereverTheInputIsCut)
 {
@@ -742,8 +773,7 @@ TEST_P(DefaultCodePage, ReadsUtf8AndFallsBackPerByteWhereverTheInputIsCut)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DefaultCodePage, testing::ValuesIn(kDefaultCases),
-                         RowName());
+INSTANTIATE_TEST_SUITE_P(Cases, DefaultCodePage, testing::ValuesIn(kDefaultCases), RowName());
 
 TEST(DefaultCodePage, WritesUtf8)
 {
@@ -791,14 +821,14 @@ TEST(DefaultCodePage, FallbackIsTheLocalesSingleByteCodePage)
 TEST(CodePageCatalogue, EveryCodePageOfTheCatalogueConvertsHere)
 {
     const unsigned catalogue[] = {
-        0,     37,    437,   500,   708,   720,   737,   775,   850,   852,   855,   857,   858,
-        860,   861,   862,   863,   864,   865,   866,   869,   870,   874,   875,   932,   936,
-        949,   950,   1026,  1047,  1140,  1200,  1201,  1250,  1251,  1252,  1253,  1254,  1255,
-        1256,  1257,  1258,  10000, 10006, 10007, 10029, 10081, 12000, 12001, 20127, 20866, 20932,
-        21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597, 28598, 28599, 28600, 28603, 28605,
-        28606, 38598, 50220, 50221, 50222, 50225, 50227, 50229, 51932, 51936, 51949, 51950, 52936,
-        54936, 65000, 65001, 65010, 1361,  1375,
-        1,     2,     3,  // symbolic numbers (42 writes no plain letter: see SymbolicCodePage)
+        0,     37,    437,   500,   708,   720,   737,   775,   850,   852,   855,   857,   858,   860,   861,
+        862,   863,   864,   865,   866,   869,   870,   874,   875,   932,   936,   949,   950,   1026,  1047,
+        1140,  1200,  1201,  1250,  1251,  1252,  1253,  1254,  1255,  1256,  1257,  1258,  10000, 10006, 10007,
+        10029, 10081, 12000, 12001, 20127, 20866, 20932, 21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597,
+        28598, 28599, 28600, 28603, 28605, 28606, 38598, 50220, 50221, 50222, 50225, 50227, 50229, 51932, 51936,
+        51949, 51950, 52936, 54936, 65000, 65001, 65010, 1361,  1375,  1,     2,     3,  // symbolic numbers (42 writes
+                                                                                         // no plain letter: see
+                                                                                         // SymbolicCodePage)
     };
     for (unsigned cp : catalogue) {
         SCOPED_TRACE(cp);

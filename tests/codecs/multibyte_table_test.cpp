@@ -53,8 +53,8 @@ struct PageRow {
 };
 
 constexpr PageRow kPages[] = {
-    {"ShiftJis932", 932}, {"Gbk936", 936}, {"Uhc949", 949}, {"Big5_950", 950}, {"Gb18030", 54936},
-    {"EucCn51936", 51936},
+    {"ShiftJis932", 932}, {"Gbk936", 936},    {"Uhc949", 949},
+    {"Big5_950", 950},    {"Gb18030", 54936}, {"EucCn51936", 51936},
 };
 
 void PrintTo(const PageRow& row, std::ostream* os)
@@ -74,8 +74,8 @@ protected:
             if (fast.units != icu.units || fast.replacements != icu.replacements) {
                 if (++mismatches <= 10)
                     ADD_FAILURE() << "bytes " << Hex(input) << ": " << fast.units.size() << " units and "
-                                  << fast.replacements << " replaced by the tables, " << icu.units.size()
-                                  << " and " << icu.replacements << " by ICU";
+                                  << fast.replacements << " replaced by the tables, " << icu.units.size() << " and "
+                                  << icu.replacements << " by ICU";
             }
         }
     }

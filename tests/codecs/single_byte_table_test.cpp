@@ -17,7 +17,7 @@ using codecs::CodePageDecoder;
 // The single-byte decoder on each kernel the processor has, against the
 // code page's own table byte by byte: the units, how many bytes were
 // replaced and where the first lies, whatever a block of 16 holds.
-class SingleByteKernels : public testing_support::KernelTest {};
+class SingleByteKernels : public testing_support::KernelTest { };
 
 struct Expected {
     std::u16string units;

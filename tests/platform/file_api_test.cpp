@@ -236,9 +236,8 @@ TEST(FileApi, ListsNamesThatAreNotUtf8WithTheirTypes)
         listed[entry.name] = entry.type;
     EXPECT_EQ(reader.Error(), 0);
     const std::map<std::u16string, FileType> expected = {
-        {u"plain.txt", FileType::Regular},   {u"caf\xDCE9", FileType::Regular},
-        {u"sub\xDCFF", FileType::Directory}, {u"link", FileType::Symlink},
-        {u"fifo", FileType::Fifo},           {u"sock", FileType::Socket},
+        {u"plain.txt", FileType::Regular}, {u"caf\xDCE9", FileType::Regular}, {u"sub\xDCFF", FileType::Directory},
+        {u"link", FileType::Symlink},      {u"fifo", FileType::Fifo},         {u"sock", FileType::Socket},
         {u".hidden", FileType::Directory},
     };
     EXPECT_EQ(listed, expected);
@@ -361,7 +360,7 @@ class InterruptingSignal {
 public:
     InterruptingSignal()
     {
-        struct sigaction action {};
+        struct sigaction action { };
         action.sa_handler = [](int) {};
         sigemptyset(&action.sa_mask);
         action.sa_flags = 0;
@@ -370,7 +369,7 @@ public:
     ~InterruptingSignal() { sigaction(SIGUSR1, &m_saved, nullptr); }
 
 private:
-    struct sigaction m_saved {};
+    struct sigaction m_saved { };
 };
 
 std::string Pattern(size_t size)

@@ -40,7 +40,11 @@ const PathCase kCases[] = {
     {"Overlong", "\xC0\xAF\xE0\x80\xAF"sv, u"\xDCC0\xDCAF\xDCE0\xDC80\xDCAF"sv},
     {"AboveU10FFFF", "\xF4\x90\x80\x80"sv, u"\xDCF4\xDC90\xDC80\xDC80"sv},
     {"CutAtEnd", "ab\xE2\x82"sv, u"ab\xDCE2\xDC82"sv},
-    {"StrayContinuation", "\x80" "a\xBF"sv, u"\xDC80" "a\xDCBF"sv},
+    {"StrayContinuation",
+     "\x80"
+     "a\xBF"sv,
+     u"\xDC80"
+     "a\xDCBF"sv},
     {"FiveByteLead", "\xF8\x88\x80\x80\x80"sv, u"\xDCF8\xDC88\xDC80\xDC80\xDC80"sv},
     {"LastCharacter", "\xF4\x8F\xBF\xBF"sv, u"\U0010FFFF"sv},
     {"ValidAfterInvalid", "\xFF\xC3\xA9"sv, u"\xDCFFé"sv},
@@ -81,7 +85,10 @@ TEST(NativePath, WritesSurrogatesOutsideTheByteRangeAsReplacementCharacters)
 {
     // Only U+DC80..U+DCFF stand for bytes; other lone surrogates never come
     // from a name on disk and must not become ill-formed UTF-8.
-    EXPECT_EQ(ToNativePath(u"a\xD800" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(ToNativePath(u"a\xD800"
+                           "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(ToNativePath(u"\xDC7F"), "\xEF\xBF\xBD");
     EXPECT_EQ(ToNativePath(u"\xDBFF"), "\xEF\xBF\xBD");
 }

@@ -58,7 +58,7 @@ void Fail(const std::string& what)
 // ends the run, since it cannot be unwound.
 class OperationWatch {
 public:
-    explicit OperationWatch(std::chrono::seconds limit) : m_limit(limit), m_thread([this] { Watch(); }) {}
+    explicit OperationWatch(std::chrono::seconds limit) : m_limit(limit), m_thread([this] { Watch(); }) { }
     ~OperationWatch()
     {
         {
@@ -107,8 +107,7 @@ private:
 OperationWatch* g_watch = nullptr;
 
 // Runs op under the watchdog.
-template <typename Op>
-auto Timed(const std::string& what, Op op)
+template <typename Op> auto Timed(const std::string& what, Op op)
 {
     g_watch->Begin(what);
     struct Ender {
@@ -141,18 +140,22 @@ std::vector<std::string> ListFiles(const std::string& root)
     std::vector<std::string> files;
     out = &files;
     skip = root.size() + 1;
-    nftw(root.c_str(), [](const char* path, const struct stat*, int type, FTW*) {
+    nftw(
+        root.c_str(),
+        [](const char* path, const struct stat*, int type, FTW*) {
             if (type == FTW_F)
                 out->push_back(std::string(path).substr(skip));
             return 0;
-        }, 32, FTW_PHYS);
+        },
+        32, FTW_PHYS);
     return files;
 }
 
 void RemoveTree(const std::string& root)
 {
-    nftw(root.c_str(), [](const char* path, const struct stat*, int, FTW*) { return ::remove(path), 0; }, 32,
-         FTW_DEPTH | FTW_PHYS);
+    nftw(
+        root.c_str(), [](const char* path, const struct stat*, int, FTW*) { return ::remove(path), 0; }, 32,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 size_t ThreadCount()
@@ -321,7 +324,7 @@ public:
         return clone;
     }
     bool PassCustomFilter(CVarnexFileInfo*) const override { return true; }
-    void CopyCustomProperties(const CFileInfoFilter*) override {}
+    void CopyCustomProperties(const CFileInfoFilter*) override { }
     bool HasCustomFilters() const override { return false; }
 };
 
@@ -422,12 +425,12 @@ private:
     std::map<std::string, uint64_t> m_checksums;
     Recorder m_handler;
     std::unique_ptr<SoakSession> m_session;
-    size_t m_stops = 0;       // STOPPED messages seen so far
+    size_t m_stops = 0;           // STOPPED messages seen so far
     bool m_chainStopped = false;  // a session since the last fresh start was stopped
     bool m_chainCanRetry = false;
     Plan m_last;
     std::unique_ptr<RecordFilter> m_applied;  // the record filter applied last, when known
-    std::vector<std::string> m_outputs;  // output folders of the current chain
+    std::vector<std::string> m_outputs;       // output folders of the current chain
     unsigned m_outputCounter = 0;
     unsigned m_sessions[KINDS] = {};
     uint64_t m_filesProcessed = 0;
@@ -438,7 +441,7 @@ private:
 Plan Soak::MakePlan(Kind kind)
 {
     static const CTextFileConverter::OUTPUTTEXTFORMAT kFormats[] = {
-        CTextFileConverter::OUTPUTTEXTFORMAT_UTF8, CTextFileConverter::OUTPUTTEXTFORMAT_UTF8,
+        CTextFileConverter::OUTPUTTEXTFORMAT_UTF8,    CTextFileConverter::OUTPUTTEXTFORMAT_UTF8,
         CTextFileConverter::OUTPUTTEXTFORMAT_UTF16LE, CTextFileConverter::OUTPUTTEXTFORMAT_UTF16BE,
         CTextFileConverter::OUTPUTTEXTFORMAT_UTF32LE, CTextFileConverter::OUTPUTTEXTFORMAT_UTF32BE};
     Plan plan;
@@ -466,7 +469,8 @@ Plan Soak::MakePlan(Kind kind)
     case 1:
         item.options.filter = CVarnexBatchJobFilter(true, Rand(2) ? u".*-(1251|koi8r|sjis|utf8)-.*" : u"[a-m].*\\.csv");
         break;
-    default: break;
+    default:
+        break;
     }
     if (!item.options.filter.GetFilterString().empty())
         item.options.filter.EnableFilter(true);
@@ -549,7 +553,10 @@ void Soak::PausesDuring(int count, unsigned maxDelayMs)
     for (int i = 0; i < count && m_session->IsRunning(); ++i) {
         // Often at once: right after Start the session's threads are still starting.
         std::this_thread::sleep_for(std::chrono::milliseconds(Rand(4) == 0 ? 0 : Rand(maxDelayMs + 1)));
-        Timed("Pause", [&] { m_session->Pause(); return 0; });
+        Timed("Pause", [&] {
+            m_session->Pause();
+            return 0;
+        });
         ++m_pauses;
         if (m_session->IsPaused()) {
             // Paused: no record may finish until continued.
@@ -560,7 +567,10 @@ void Soak::PausesDuring(int count, unsigned maxDelayMs)
                 Fail("records finished while paused: " + std::to_string(before) + " -> " + std::to_string(after));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(Rand(maxDelayMs / 4 + 1)));
-        Timed("Continue", [&] { m_session->Continue(); return 0; });
+        Timed("Continue", [&] {
+            m_session->Continue();
+            return 0;
+        });
     }
 }
 
@@ -576,7 +586,9 @@ void Soak::FilterChurn(std::atomic<bool>& done)
             m_applied.reset(m_session->ApplyFilter(filter) ? static_cast<RecordFilter*>(filter.Clone()) : nullptr);
             break;
         }
-        case 2: m_session->ReApplyFilter(); break;
+        case 2:
+            m_session->ReApplyFilter();
+            break;
         case 3:
             m_session->ClearFilter();
             m_applied.reset();
@@ -646,7 +658,10 @@ void Soak::RunOne()
             Timed("Start (destroy)", [&] { return doomed.Start(false); });
             std::this_thread::sleep_for(std::chrono::milliseconds(Rand(1500)));
             if (Rand(2))
-                Timed("Pause (destroy)", [&] { doomed.Pause(); return 0; });
+                Timed("Pause (destroy)", [&] {
+                    doomed.Pause();
+                    return 0;
+                });
             g_watch->Begin("destroying a running session");
         }
         g_watch->End();
@@ -686,7 +701,10 @@ void Soak::RunOne()
         if (stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(Rand(300)));
             ++m_stopsAsked;
-            Timed("Stop (retry)", [&] { m_session->Stop(); return 0; });
+            Timed("Stop (retry)", [&] {
+                m_session->Stop();
+                return 0;
+            });
         }
         WaitForEnd(label);
         retrierDone.store(true);
@@ -731,8 +749,14 @@ void Soak::RunOne()
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
             if (Rand(3) == 0)
-                Timed("Pause (before stop)", [&] { m_session->Pause(); return 0; });
-            Timed("Stop", [&] { m_session->Stop(); return 0; });
+                Timed("Pause (before stop)", [&] {
+                    m_session->Pause();
+                    return 0;
+                });
+            Timed("Stop", [&] {
+                m_session->Stop();
+                return 0;
+            });
         }
     }
     WaitForEnd(label);
@@ -783,12 +807,12 @@ void Soak::Check(const std::string& label, bool stoppedChain)
         for (CVarnexFileInfo* r : records) {
             const VARNEXFILESTATUS status = r->GetStatus();
             if (status == VARNEXFILESTATUS_STARTED || status == VARNEXFILESTATUS_CONVERTING)
-                Fail(label + ": record left " + (status == VARNEXFILESTATUS_STARTED ? "started" : "converting") +
-                     ": " + text::ToUtf8(r->GetInputFile()));
+                Fail(label + ": record left " + (status == VARNEXFILESTATUS_STARTED ? "started" : "converting") + ": " +
+                     text::ToUtf8(r->GetInputFile()));
             retrying += status == VARNEXFILESTATUS_RETRYING;
             if (status == VARNEXFILESTATUS_IDLE && !stoppedChain)
-                Fail(label + ": record left idle in a session that was never stopped: " +
-                     text::ToUtf8(r->GetInputFile()));
+                Fail(label +
+                     ": record left idle in a session that was never stopped: " + text::ToUtf8(r->GetInputFile()));
             if (status != VARNEXFILESTATUS_FINISHED)
                 continue;
             ++processed;

@@ -15,10 +15,9 @@ struct EndSignalHolder {
 
 // A session a test can wait on until it has ended: a CVarnex, or one of its
 // subclasses (the views' filterable session).
-template <class Session = CVarnex>
-class EndingSessionOf : private EndSignalHolder, public Session {
+template <class Session = CVarnex> class EndingSessionOf : private EndSignalHolder, public Session {
 public:
-    EndingSessionOf() : Session(&m_end, nullptr) {}
+    EndingSessionOf() : Session(&m_end, nullptr) { }
     bool WaitForEnd(std::chrono::minutes limit = std::chrono::minutes(2)) { return m_end.WaitForStops(1, limit); }
 };
 

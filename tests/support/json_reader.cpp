@@ -8,7 +8,7 @@ namespace {
 
 class Reader {
 public:
-    explicit Reader(std::string_view text) : m_text(text) {}
+    explicit Reader(std::string_view text) : m_text(text) { }
 
     std::optional<JsonValue> Document()
     {
@@ -197,9 +197,11 @@ private:
     {
         const auto byte = [this](size_t i) { return static_cast<unsigned char>(m_text[i]); };
         const unsigned char lead = byte(m_at);
-        size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                        : lead >= 0xF0 && lead <= 0xF4                                  ? 4
-                                                                                                         : 0;
+        size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
         if (length == 0 || m_at + length > m_text.size())
             return Error("invalid UTF-8");
         uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
@@ -236,14 +238,30 @@ private:
                 break;
             const char escape = m_text[m_at++];
             switch (escape) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 uint32_t unit = 0;
                 if (!Hex4(unit))
@@ -259,7 +277,8 @@ private:
                 AppendUtf8(out, unit);
                 break;
             }
-            default: return Error("bad escape");
+            default:
+                return Error("bad escape");
             }
         }
         return Error("string not closed");

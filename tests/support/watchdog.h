@@ -15,7 +15,8 @@ namespace testing_support {
 class Watchdog {
 public:
     Watchdog(std::string what, std::chrono::seconds limit)
-        : m_what(std::move(what)), m_thread([this, limit] { Watch(limit); })
+        : m_what(std::move(what)),
+          m_thread([this, limit] { Watch(limit); })
     {
     }
     ~Watchdog()

@@ -66,8 +66,7 @@ inline std::u16string ReadAll(const std::u16string& path, unsigned bufferSize, u
 
 // Test names of TEST_P rows from their name field.
 struct RowName {
-    template <typename Row>
-    std::string operator()(const testing::TestParamInfo<Row>& row) const
+    template <typename Row> std::string operator()(const testing::TestParamInfo<Row>& row) const
     {
         return row.param.name;
     }

@@ -45,7 +45,9 @@ TEST(CommandLineParser, ReadsSwitchesByTheGrammar)
         {"2n backslashes then a grouping quote", u"prog -p=a\\\\\"b c\"", {{u"p", u"a\\b c"}}},
         {"2n+1 backslashes then a literal quote", u"prog -p=a\\\\\\\"b", {{u"p", u"a\\\"b"}}},
         {"trailing backslash is literal", u"prog -p=C:\\dir\\", {{u"p", u"C:\\dir\\"}}},
-        {"doubled backslash before a closing quote", u"prog -p=\"C:\\dir\\\\\" -q", {{u"p", u"C:\\dir\\"}, {u"q", u""}}},
+        {"doubled backslash before a closing quote",
+         u"prog -p=\"C:\\dir\\\\\" -q",
+         {{u"p", u"C:\\dir\\"}, {u"q", u""}}},
         {"the program name rule splits the first token", u"-in=\"a b\" -q", {{u"in", u"\"a"}}},
         {"a leading blank leaves the program name empty", u" -in=\"a b\" -q", {{u"in", u"a b"}, {u"q", u""}}},
         {"quoted program name with blanks", u"\"C:\\Program Files\\v.exe\" -q", {{u"q", u""}}},
@@ -74,14 +76,15 @@ TEST(CommandLineParser, ReadsEveryArgumentInOrder)
     auto seen = [](std::u16string_view line) {
         std::vector<std::u16string> out;
         for (const A& a : CCommandLineParser::ReadArguments(line))
-            out.push_back(a.isSwitch ? std::u16string(1, a.prefix) + u"[" + a.key + (a.hasSeparator ? u"|" + a.value : u"") + u"]"
+            out.push_back(a.isSwitch ? std::u16string(1, a.prefix) + u"[" + a.key +
+                                           (a.hasSeparator ? u"|" + a.value : u"") + u"]"
                                      : a.text);
         return out;
     };
     using V = std::vector<std::u16string>;
     EXPECT_EQ(seen(u" in -X=1 -x=2 \"out dir\""), (V{u"in", u"-[X|1]", u"-[x|2]", u"out dir"}));
     EXPECT_EQ(seen(u" --in=a:b /r -key= -flag"), (V{u"-[-in|a:b]", u"/[r]", u"-[key|]", u"-[flag]"}));
-    EXPECT_EQ(seen(u" -=v -q - -r"), (V{u"-[|v]", u"-[q]"}));  // empty key kept; lone dash ends
+    EXPECT_EQ(seen(u" -=v -q - -r"), (V{u"-[|v]", u"-[q]"}));         // empty key kept; lone dash ends
     EXPECT_EQ(seen(u"prog -q \"\" x"), (V{u"prog", u"-[q]", u"x"}));  // the program's place, no empty ones
 }
 
@@ -170,10 +173,23 @@ TEST(CommandLineParser, WalksSwitchesInCodeUnitOrder)
 TEST(CommandLineParser, QuotedArgumentsSplitBackUnchanged)
 {
     const std::u16string tricky[] = {
-        u"",          u"plain",          u"a b",         u"a\"b",          u"\"",
-        u"a\\b",      u"a\\",            u"a\\\\",       u"a\\\"b",        u"\\\\server\\share\\",
-        u"tab\there", u"-in=/my dir/",   u"\\\"",        u" lead and trail ", u"Gr\u00FC\u00DFe \U0001F600",
-        u"raw\xDC81" u"byte",
+        u"",
+        u"plain",
+        u"a b",
+        u"a\"b",
+        u"\"",
+        u"a\\b",
+        u"a\\",
+        u"a\\\\",
+        u"a\\\"b",
+        u"\\\\server\\share\\",
+        u"tab\there",
+        u"-in=/my dir/",
+        u"\\\"",
+        u" lead and trail ",
+        u"Gr\u00FC\u00DFe \U0001F600",
+        u"raw\xDC81"
+        u"byte",
     };
     for (const auto& argument : tricky) {
         SCOPED_TRACE(text::ToUtf8(argument));
@@ -184,8 +200,7 @@ TEST(CommandLineParser, QuotedArgumentsSplitBackUnchanged)
 
 TEST(CommandLineParser, BuildsLineFromArgvThatKeepsValuesAndRawBytes)
 {
-    const char* argv[] = {"/usr/bin/varnelpro", "-in=/data/my files", "-out=/tmp/\xFF\xFE", "-rf=\\.(txt|md)$",
-                          "-q"};
+    const char* argv[] = {"/usr/bin/varnelpro", "-in=/data/my files", "-out=/tmp/\xFF\xFE", "-rf=\\.(txt|md)$", "-q"};
     const std::u16string line = CCommandLineParser::BuildCommandLine(5, argv);
     const CCommandLineParser parser(line.c_str());
     // The program path is not taken for a switch.
@@ -204,9 +219,9 @@ TEST(CommandLineParser, ValueHelpersLookAtTheRightCharacters)
         const char16_t* text;
         bool numeric;
     } numbers[] = {
-        {u"", true},     {u"1252", true},  {u"007", true},      {u"-5", false},
-        {u"+5", false},  {u"12a", false},  {u" 12", false},     {u"1.5", false},
-        {u"\u0663", false},  // an Arabic-Indic digit is not a code page number
+        {u"", true},     {u"1252", true}, {u"007", true},  {u"-5", false},     {u"+5", false},
+        {u"12a", false}, {u" 12", false}, {u"1.5", false}, {u"\u0663", false},  // an Arabic-Indic digit is not a code
+                                                                                // page number
     };
     for (const auto& row : numbers) {
         SCOPED_TRACE(text::ToUtf8(row.text));

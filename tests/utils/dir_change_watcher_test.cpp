@@ -178,7 +178,8 @@ struct RenameRow {
     std::vector<Report> expected;  // paths relative to the watched folder; "@" marks the outside folder
 };
 
-class DirWatcherRenameTest : public DirWatcherTest, public ::testing::WithParamInterface<std::tuple<RenameRow, bool>> {};
+class DirWatcherRenameTest : public DirWatcherTest,
+                             public ::testing::WithParamInterface<std::tuple<RenameRow, bool>> { };
 
 TEST_P(DirWatcherRenameTest, PairsRenamesAndFollowsMovedFolders)
 {
@@ -202,7 +203,8 @@ TEST_P(DirWatcherRenameTest, PairsRenamesAndFollowsMovedFolders)
 
 const RenameRow kRenameRows[] = {
     {"inFolder", [](auto in, auto) { fs::rename(in + "f", in + "g"); }, {{H::REPORT_RENAMED, "f", "g"}}},
-    {"intoSubfolder", [](auto in, auto) { fs::rename(in + "f", in + "d/sub/f"); },
+    {"intoSubfolder",
+     [](auto in, auto) { fs::rename(in + "f", in + "d/sub/f"); },
      {{H::REPORT_RENAMED, "f", "d/sub/f"}}},
     {"outOfTree", [](auto in, auto out) { fs::rename(in + "f", out + "f"); }, {{H::REPORT_REMOVED, "f", {}}}},
     {"intoTree", [](auto in, auto out) { fs::rename(out + "o", in + "o"); }, {{H::REPORT_ADDED, "o", {}}}},
@@ -222,8 +224,8 @@ const RenameRow kRenameRows[] = {
      {{H::REPORT_REMOVED, "d", {}}, {H::REPORT_ADDED, "d", {}}, {H::REPORT_ADDED, "d/y", {}}}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, DirWatcherRenameTest, ::testing::Combine(::testing::ValuesIn(kRenameRows), ::testing::Bool()),
-                         [](const auto& row) {
+INSTANTIATE_TEST_SUITE_P(Rows, DirWatcherRenameTest,
+                         ::testing::Combine(::testing::ValuesIn(kRenameRows), ::testing::Bool()), [](const auto& row) {
                              return std::string(std::get<0>(row.param).name) +
                                     (std::get<1>(row.param) ? "_tinyReads" : "");
                          });
@@ -366,7 +368,7 @@ struct FilterRow {
     std::vector<std::string> consulted;  // what the handler's filter was asked
 };
 
-class DirWatcherFilterTest : public DirWatcherTest, public ::testing::WithParamInterface<FilterRow> {};
+class DirWatcherFilterTest : public DirWatcherTest, public ::testing::WithParamInterface<FilterRow> { };
 
 TEST_P(DirWatcherFilterTest, AppliesPatternsAndTheHandlersFilterInOrder)
 {
@@ -396,13 +398,28 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, DirWatcherFilterTest,
     ::testing::Values(
         FilterRow{"fileNameOnly", W::FILTERS_CHECK_FILE_NAME_ONLY, u"*.txt", nullptr, false, {"x.txt"}, {"x.txt"}},
-        FilterRow{"relativePath", W::FILTERS_CHECK_PARTIAL_PATH, u"a.txt/*", nullptr, false, {"a.txt/b.dat"},
+        FilterRow{"relativePath",
+                  W::FILTERS_CHECK_PARTIAL_PATH,
+                  u"a.txt/*",
+                  nullptr,
+                  false,
+                  {"a.txt/b.dat"},
                   {"a.txt/b.dat"}},
         FilterRow{"excludeOnly", 0, nullptr, u"*.dat;Q.*", false, {"x.txt"}, {"x.txt"}},
-        FilterRow{"patternsOff", W::FILTERS_DONT_USE_FILTERS, u"*.txt", nullptr, true, {"a.txt/b.dat", "y.dat", "Q.TXT"},
+        FilterRow{"patternsOff",
+                  W::FILTERS_DONT_USE_FILTERS,
+                  u"*.txt",
+                  nullptr,
+                  true,
+                  {"a.txt/b.dat", "y.dat", "Q.TXT"},
                   {"a.txt/b.dat", "x.txt", "y.dat", "Q.TXT"}},
         FilterRow{"handlerAfterPatterns", 0, u"*.txt;*.TXT", nullptr, true, {"Q.TXT"}, {"x.txt", "Q.TXT"}},
-        FilterRow{"handlerFirst", W::FILTERS_TEST_HANDLER_FIRST, u"*.txt", nullptr, true, {},
+        FilterRow{"handlerFirst",
+                  W::FILTERS_TEST_HANDLER_FIRST,
+                  u"*.txt",
+                  nullptr,
+                  true,
+                  {},
                   {"a.txt/b.dat", "x.txt", "y.dat", "Q.TXT"}},
         FilterRow{"handlerNever", W::FILTERS_DONT_USE_HANDLER_FILTER, u"*.txt", nullptr, true, {"x.txt"}, {}}),
     [](const auto& row) { return std::string(row.param.name); });

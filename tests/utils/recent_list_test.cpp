@@ -113,7 +113,8 @@ TEST(RecentList, RoundTripsAwkwardTextsThroughTheIniFile)
         u"@at start",
         u"^.*\\.(txt|csv)$",
         u"Gr\u00FC\u00DFe \u65E5\u672C \U0001F600",
-        u"/tmp/raw\xDC81\xDCFF" u"name",  // file-name bytes that are not UTF-8
+        u"/tmp/raw\xDC81\xDCFF"
+        u"name",  // file-name bytes that are not UTF-8
     };
     CRecentList list(1, u"Recent Folder", u"Entry %d", static_cast<int>(texts.size()), 30, text::FromUtf8(file));
     for (auto it = texts.rbegin(); it != texts.rend(); ++it)
@@ -160,8 +161,8 @@ TEST(RecentList, ReadsGapsAtTheirPositionsAndUsesTheFirstNumberAndFormat)
         const char16_t* format;
         const char16_t* name;
     } names[] = {
-        {u"File%d", u"File7"}, {u"%03d", u"007"}, {u"%%%i", u"%7"}, {u"a%sb%d", u"a%sb7"},
-        {u"%d-%d", u"7-%d"},   {u"end%", u"end%"},
+        {u"File%d", u"File7"}, {u"%03d", u"007"},   {u"%%%i", u"%7"},
+        {u"a%sb%d", u"a%sb7"}, {u"%d-%d", u"7-%d"}, {u"end%", u"end%"},
     };
     for (const auto& row : names) {
         SCOPED_TRACE(text::ToUtf8(row.format));

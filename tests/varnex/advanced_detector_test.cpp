@@ -14,8 +14,8 @@
 #include "base/text.h"
 #include "support/temp_dir.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
-#include "tools/corpus/corpus_texts.h"
 #include "textrion/io/file_sample.h"
+#include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex_test_util.h"
 
@@ -313,10 +313,10 @@ TEST_F(WithLists, AStopEndsALongScanWithinOneCheckInEveryStep)
             SCOPED_TRACE(std::string(file) + " after " + std::to_string(allowed));
             int checks = 0;
             const CAdvancedDetector detector =
-                DetectFile(m_dir.File16(file), {.blockSize = 2048,
-                                                .scanLimitMB = 64,
-                                                .binaryListShortcut = false,
-                                                .canContinue = [&] { return checks++ < allowed; }});
+                DetectFile(m_dir.File16(file),
+                           {.blockSize = 2048, .scanLimitMB = 64, .binaryListShortcut = false, .canContinue = [&] {
+                                return checks++ < allowed;
+                            }});
             EXPECT_TRUE(detector.WasStopped());
             EXPECT_EQ(detector.GetResult(), Result::DETECTIONRESULT_ERROR);
             EXPECT_EQ(checks, allowed + 1);
@@ -343,8 +343,8 @@ TEST_F(WithLists, DetectsRealFilesThroughTheWholeChain)
         {"ascii.txt", kAscii, 0, false, CAdvancedDetector::kUnknownTextCodepage, 0.0f,
          Result::DETECTIONRESULT_UNKNOWN_TEXT, false},
         {"utf16.txt", kUtf16WithAControl, 0, false, 1200, 0.0f, Result::DETECTIONRESULT_OK, false},
-        {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 0, false, 1200, 0.99f,
-         Result::DETECTIONRESULT_OK, false},
+        {"utf16.txt", IcuEncode("UTF-16LE", text::FromUtf8(kAscii)), 0, false, 1200, 0.99f, Result::DETECTIONRESULT_OK,
+         false},
         {"french16.txt", IcuEncode("UTF-16LE", french), kLimitMB, false, 1200, 0.99f, Result::DETECTIONRESULT_OK,
          false},
         {"french16.dat", IcuEncode("UTF-16LE", french), kLimitMB, false, 1200, 0.99f, Result::DETECTIONRESULT_OK,
@@ -478,9 +478,9 @@ TEST_F(WithLists, AReusedWorkspaceCarriesNothingFromOneFileToTheNext)
         if (step.readFails)
             faults.emplace().failReadFrom = 0;
         const auto canContinue = [&step] { return !step.stop; };
-        const CAdvancedDetector reused = DetectFile(
-            m_dir.File16(step.file),
-            {.blockSize = kBlock, .scanLimitMB = 1, .canContinue = canContinue, .workspace = &workspace});
+        const CAdvancedDetector reused =
+            DetectFile(m_dir.File16(step.file),
+                       {.blockSize = kBlock, .scanLimitMB = 1, .canContinue = canContinue, .workspace = &workspace});
         const CAdvancedDetector fresh =
             DetectFile(m_dir.File16(step.file), {.blockSize = kBlock, .scanLimitMB = 1, .canContinue = canContinue});
         stop = step.stop;
@@ -598,7 +598,8 @@ const ScriptText kScriptTexts[] = {
     {"Arabic", u"حارس المنارة العجوز.\n", u"كان حارس المنارة العجوز يصعد الدرج كل مساء، ويعد الدرجات.\n"},
     {"Hebrew", u"שומר המגדלור הזקן.\n", u"שומר המגדלור הזקן טיפס במדרגות בכל ערב, וספר את המדרגות.\n"},
     {"Chinese", u"老灯塔看守人每天晚上都爬楼梯。\n", u"老灯塔看守人每天晚上都爬楼梯，数着台阶：一百一十二级。\n"},
-    {"Japanese", u"吾輩は猫である。名前はまだ無い。\n", u"年老いた灯台守は毎晩階段を上り、段数を数えた。百十二段だった。\n"},
+    {"Japanese", u"吾輩は猫である。名前はまだ無い。\n",
+     u"年老いた灯台守は毎晩階段を上り、段数を数えた。百十二段だった。\n"},
     {"Hangul", u"늙은 등대지기는 계단을 올랐다.\n", u"늙은 등대지기는 매일 저녁 계단을 오르며 계단 수를 세었다.\n"},
     {"Thai", u"สวัสดีครับ ยินดีต้อนรับ\n", u"ผู้ดูแลประภาคารชราปีนบันไดทุกเย็น นับขั้นบันได หนึ่งร้อยสิบสองขั้น\n"},
     {"Devanagari", u"बूढ़ा रक्षक हर शाम।\n", u"बूढ़ा प्रकाशस्तंभ रक्षक हर शाम सीढ़ियाँ चढ़ता था, सीढ़ियाँ गिनता था।\n"},
@@ -657,7 +658,10 @@ TEST_F(WithLists, KeepsBinariesBinary)
         std::string bytes;
     };
     const Case cases[] = {
-        {"program", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0", 20) + noise(4000)},
+        {"program", std::string("\x7F"
+                                "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0",
+                                20) +
+                        noise(4000)},
         {"logo.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x20", 20) + noise(3000)},
         {"photo.jpg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01", 12) + noise(3000)},
         {"notes.gz", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03", 10) + noise(5000)},
@@ -690,11 +694,9 @@ TEST_F(WithLists, LowerCasesTheExtensionButNeverTheList)
         int codepage;
     };
     const Case cases[] = {
-        {"upper.TXT", -1},   // lowered to ".txt", which the list does not hold
-        {"lower.txt", -1},
-        {"mixed.LoG", 1200},
-        {"README", -1},      // no extension is in no list, blank lines or not
-        {".log", 1200},      // a hidden file's name is its extension
+        {"upper.TXT", -1},                                       // lowered to ".txt", which the list does not hold
+        {"lower.txt", -1}, {"mixed.LoG", 1200}, {"README", -1},  // no extension is in no list, blank lines or not
+        {".log", 1200},                                          // a hidden file's name is its extension
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -809,8 +811,7 @@ TEST(KnownExtList, ShipsWellFormedDisjointLists)
             ASSERT_GE(line.size(), 2u);
             EXPECT_EQ(line[0], '.');
             for (char ch : line)
-                EXPECT_TRUE((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '.' || ch == '_' ||
-                            ch == '-')
+                EXPECT_TRUE((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '.' || ch == '_' || ch == '-')
                     << "unexpected character";
             const std::u16string ext = text::FromUtf8(line);
             const bool binary = std::string(name) == "Binary.bin";

@@ -138,15 +138,15 @@ std::string Convert(const TempDir& dir, unsigned codepage, Converter::OUTPUTTEXT
         << ", breaks " << o.lineEndings.crlf << " " << o.lineEndings.lf << " " << o.lineEndings.cr << " "
         << o.lineEndings.counted << "\ncalls " << calls.log.str();
     if (result == Converter::CONVERTRESULT_OK)
-        all << "\nreads " << accesses.reads.str() << "\nwrites " << accesses.writes.str() << "... " << accesses.written << "\noutput "
-            << ReadBytes(dir.File("out.txt"));
+        all << "\nreads " << accesses.reads.str() << "\nwrites " << accesses.writes.str() << "... " << accesses.written
+            << "\noutput " << ReadBytes(dir.File("out.txt"));
     return all.str();
 }
 
 // On each kernel the processor has: the byte paths' blocks of that
 // instruction set, and under the scalar kernel their character-by-character way
 // over whole inputs.
-class ByteTranscoder : public testing_support::KernelTest {};
+class ByteTranscoder : public testing_support::KernelTest { };
 
 TEST_P(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForCall)
 {
@@ -166,7 +166,8 @@ TEST_P(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForC
         {"UTF-8 mark over a code page, CR at the end", 1252, "\xEF\xBB\xBF" + Utf8Mix(3000) + "\r"},
         {"windows-1252 past the read buffer", 1252, SingleByteMix(150000)},
         {"windows-1252, the last write at the close", 1252, SingleByteMix(70000)},
-        {"windows-1252, Western letters only", 1252, Mix({"words ", "\xE9", "\xFC\xDF", "\xA0", "\xFF", "\r\n"}, 20000)},
+        {"windows-1252, Western letters only", 1252,
+         Mix({"words ", "\xE9", "\xFC\xDF", "\xA0", "\xFF", "\r\n"}, 20000)},
         {"windows-1253, bytes it leaves out", 1253, SingleByteMix(3000)},
         {"ISO-8859-1, C1 controls", 28591, SingleByteMix(3000) + "\r"},
         {"US-ASCII, every byte from 80 replaced", 20127, SingleByteMix(3000)},
@@ -174,7 +175,8 @@ TEST_P(ByteTranscoder, GivesWhatTheUtf16WayGivesByteForByteCountForCountCallForC
         {"ISO-8859-6, a byte it leaves out far on", 28596,
          Mix({"plain words ", "\xC7\xC8\xC9", "\r\n"}, 150000) + "\xA1" + SingleByteMix(3000)},
         {"UTF-8, a NUL far on", 65001, Mix({"plain words ", "\xCE\xB1", "\r\n"}, 150000) + '\0' + Utf8Mix(3000)},
-        {"UTF-8, a bad byte far on", 65001, Mix({"plain words ", "\xCE\xB1", "\r\n"}, 150000) + "\xE9 " + Utf8Mix(3000)},
+        {"UTF-8, a bad byte far on", 65001,
+         Mix({"plain words ", "\xCE\xB1", "\r\n"}, 150000) + "\xE9 " + Utf8Mix(3000)},
         {"KOI8-R", 20866, SingleByteMix(3000)},
         {"empty", 65001, ""},
         {"a mark alone", 1252, "\xEF\xBB\xBF"},

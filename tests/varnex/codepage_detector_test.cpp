@@ -22,8 +22,8 @@ namespace {
 
 using testing_support::TempDir;
 using testing_support::WriteBytes;
-using varnex_test::IcuEncode;
 using varnex_test::Iconv;
+using varnex_test::IcuEncode;
 
 constexpr unsigned kBlock = 2048;
 constexpr unsigned kLimitMB = 4;
@@ -61,18 +61,22 @@ TEST(CodepageDetector, MapsEveryCharsetNameToItsCodepage)
         int codepage;
     };
     const Case cases[] = {
-        {"UTF-8", 65001},        {"SHIFT_JIS", 932},         {"EUC-JP", 20932},       {"GB18030", 936},
-        {"UHC", 51949},          {"EUC-KR", 51949},          {"BIG5", 950},           {"EUC-TW", 51950},
-        {"HZ-GB-2312", 52936},   {"ISO-2022-CN", 50227},     {"ISO-2022-JP", 50222},  {"ISO-2022-KR", 50225},
-        {"WINDOWS-1252", 1252},  {"ISO-8859-1", 1252},       {"WINDOWS-1251", 1251},  {"KOI8-R", 20866},
-        {"ISO-8859-5", 28595},   {"MAC-CYRILLIC", 10007},    {"IBM866", 866},         {"IBM855", 855},
-        {"ISO-8859-7", 28597},   {"WINDOWS-1253", 1253},     {"WINDOWS-1255", 1255},  {"ISO-8859-8", 28598},
-        {"ASCII", 0},            {"ISO-8859-2", 28592},      {"WINDOWS-1250", 1250},  {"TIS-620", 874},
-        {"ISO-8859-11", 874},    {"ISO-8859-3", 28593},      {"ISO-8859-4", 28594},   {"ISO-8859-6", 28596},
-        {"ISO-8859-9", 28599},   {"ISO-8859-10", 28600},     {"ISO-8859-13", 28603},  {"ISO-8859-15", 28605},
-        {"ISO-8859-16", 28606},  {"WINDOWS-1256", 1256},     {"WINDOWS-1257", 1257},  {"WINDOWS-1258", 1258},
-        {"IBM852", 852},         {"MAC-CENTRALEUROPE", 10029}, {"VISCII", 65010},     {"UTF-16", 1200},
-        {"UTF-32", 12000},       {"Shift_JIS", 932},         {"windows-1255", 1255},
+        {"UTF-8", 65001},       {"SHIFT_JIS", 932},     {"EUC-JP", 20932},
+        {"GB18030", 936},       {"UHC", 51949},         {"EUC-KR", 51949},
+        {"BIG5", 950},          {"EUC-TW", 51950},      {"HZ-GB-2312", 52936},
+        {"ISO-2022-CN", 50227}, {"ISO-2022-JP", 50222}, {"ISO-2022-KR", 50225},
+        {"WINDOWS-1252", 1252}, {"ISO-8859-1", 1252},   {"WINDOWS-1251", 1251},
+        {"KOI8-R", 20866},      {"ISO-8859-5", 28595},  {"MAC-CYRILLIC", 10007},
+        {"IBM866", 866},        {"IBM855", 855},        {"ISO-8859-7", 28597},
+        {"WINDOWS-1253", 1253}, {"WINDOWS-1255", 1255}, {"ISO-8859-8", 28598},
+        {"ASCII", 0},           {"ISO-8859-2", 28592},  {"WINDOWS-1250", 1250},
+        {"TIS-620", 874},       {"ISO-8859-11", 874},   {"ISO-8859-3", 28593},
+        {"ISO-8859-4", 28594},  {"ISO-8859-6", 28596},  {"ISO-8859-9", 28599},
+        {"ISO-8859-10", 28600}, {"ISO-8859-13", 28603}, {"ISO-8859-15", 28605},
+        {"ISO-8859-16", 28606}, {"WINDOWS-1256", 1256}, {"WINDOWS-1257", 1257},
+        {"WINDOWS-1258", 1258}, {"IBM852", 852},        {"MAC-CENTRALEUROPE", 10029},
+        {"VISCII", 65010},      {"UTF-16", 1200},       {"UTF-32", 12000},
+        {"Shift_JIS", 932},     {"windows-1255", 1255},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -156,7 +160,12 @@ TEST(CodepageDetector, AppliesTheReportingRules)
     };
     const Case cases[] = {
         {"7-bit text", kAscii, 0, kCertain},
-        {"7-bit text with NBSP bytes", "Price:\xA0" "100\xA0" "EUR\n" + kAscii, 0, kCertain},
+        {"7-bit text with NBSP bytes",
+         "Price:\xA0"
+         "100\xA0"
+         "EUR\n" +
+             kAscii,
+         0, kCertain},
         {"7-bit text with terminal escapes", "\x1B[31mred\x1B[0m plain\n" + kAscii, 0, kCertain},
         {"7-bit text with two zero bytes", kAscii + std::string(2, '\0') + kAscii, 0, kCertain},
         {"7-bit text with three zero bytes in its one block", kAscii + std::string(3, '\0') + kAscii, -1, 0},
@@ -261,15 +270,22 @@ TEST(CodepageDetector, ReadsMacAndDosTextTheStatisticsGiveToAWindowsPage)
         int codepage;
     };
     const Case cases[] = {
-        {"macintosh", kMacFrench, 10000},          {"macintosh", kMacGerman, 10000},
-        {"macintosh", kMacPortuguese, 10000},      {"macintosh", kMacSwedish, 10000},
-        {"x-mac-cyrillic", kMacBulgarian, 10007},  {"x-mac-cyrillic", varnex_test::kRussianProse, 10007},
-        {"ibm-850", kMacFrench, 850},              {"ibm-850", kMacGerman, 850},
+        {"macintosh", kMacFrench, 10000},
+        {"macintosh", kMacGerman, 10000},
+        {"macintosh", kMacPortuguese, 10000},
+        {"macintosh", kMacSwedish, 10000},
+        {"x-mac-cyrillic", kMacBulgarian, 10007},
+        {"x-mac-cyrillic", varnex_test::kRussianProse, 10007},
+        {"ibm-850", kMacFrench, 850},
+        {"ibm-850", kMacGerman, 850},
         {"ibm-850", kMacSwedish, 850},
         // The Windows pages' own text keeps its finding.
-        {"windows-1252", kMacFrench, 1252},        {"windows-1252", kMacGerman, 1252},
-        {"windows-1252", kMacPortuguese, 1252},    {"windows-1252", kMacSwedish, 1252},
-        {"windows-1251", kMacBulgarian, 1251},     {"windows-1251", varnex_test::kRussianProse, 1251},
+        {"windows-1252", kMacFrench, 1252},
+        {"windows-1252", kMacGerman, 1252},
+        {"windows-1252", kMacPortuguese, 1252},
+        {"windows-1252", kMacSwedish, 1252},
+        {"windows-1251", kMacBulgarian, 1251},
+        {"windows-1251", varnex_test::kRussianProse, 1251},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.charset) + " " + std::to_string(c.codepage));
@@ -357,16 +373,23 @@ struct FullFinding {
 
 FullFinding Report(CCodepageDetector& detector, bool certain)
 {
-    return {detector.GetCodepage(),         detector.GetConfidence(),      certain,
-            detector.GetBytesFed(),         detector.HasFailed(),          detector.HasC1Controls(),
-            detector.GetNonAsciiBytes(),    detector.GetDistinctNonAsciiBytes(), detector.GetMixedCaseShare(),
-            detector.GetSymbolInWordShare(), detector.GetSymbolsInWords()};
+    return {detector.GetCodepage(),
+            detector.GetConfidence(),
+            certain,
+            detector.GetBytesFed(),
+            detector.HasFailed(),
+            detector.HasC1Controls(),
+            detector.GetNonAsciiBytes(),
+            detector.GetDistinctNonAsciiBytes(),
+            detector.GetMixedCaseShare(),
+            detector.GetSymbolInWordShare(),
+            detector.GetSymbolsInWords()};
 }
 
 std::ostream& operator<<(std::ostream& out, const FullFinding& f)
 {
-    return out << "codepage " << f.codepage << ", confidence " << f.confidence << ", certain " << f.certain
-               << ", fed " << f.fed << ", failed " << f.failed << ", c1 " << f.c1 << ", non-ASCII " << f.nonAscii;
+    return out << "codepage " << f.codepage << ", confidence " << f.confidence << ", certain " << f.certain << ", fed "
+               << f.fed << ", failed " << f.failed << ", c1 " << f.c1 << ", non-ASCII " << f.nonAscii;
 }
 
 TEST(CodepageDetector, FindsTheSameInASampleHeldWholeAsInOneReadBlockByBlock)
@@ -397,7 +420,10 @@ TEST(CodepageDetector, FindsTheSameInASampleHeldWholeAsInOneReadBlockByBlock)
         {"7-bit up to the limit and one byte more", ascii1MB + "x", 1},
         {"7-bit exactly the limit", ascii1MB, 1},
         {"a high byte at the last place of the limit", ascii1MB.substr(0, (1u << 20) - 1) + "\xE9", 1},
-        {"control characters", "a\x01" "b\x7F" "c\x1A\x0E\x0F\r\n" + kAscii},
+        {"control characters", "a\x01"
+                               "b\x7F"
+                               "c\x1A\x0E\x0F\r\n" +
+                                   kAscii},
         {"KOI8-R", IcuEncode("KOI8-R", varnex_test::kRussianProse)},
         {"UTF-8", IcuEncode("UTF-8", varnex_test::kRussianProse)},
         {"UTF-16LE mark", "\xFF\xFE" + IcuEncode("UTF-16LE", u"text")},

@@ -104,8 +104,8 @@ TEST(CodepageCatalogue, ExtraRowsFollowWithUniqueNumbersAndFullTexts)
         }
     }
     // The extra rows the detector needs, so that no text finding lacks an entry.
-    for (int codepage : {28605, 852, 10029, 28606, 28593, 28599, 28594, 28603, 1257, 28600, 1256, 28596, 1258, 65010,
-                         1254, 949, 21866, 10000, 1375, 50220, 50221, 1361, 850, 28591, 20127})
+    for (int codepage : {28605, 852,  10029, 28606, 28593, 28599, 28594, 28603, 1257, 28600, 1256,  28596, 1258,
+                         65010, 1254, 949,   21866, 10000, 1375,  50220, 50221, 1361, 850,   28591, 20127})
         EXPECT_TRUE(seen.count(codepage)) << codepage;
 }
 
@@ -127,9 +127,9 @@ TEST(CodepageCatalogue, NamesMeanTheirOwnCodePage)
 {
     // Latin-1 and ASCII are pages of their own under every common name; their neighbours keep theirs.
     const std::pair<const char16_t*, int> names[] = {
-        {u"latin1", 28591}, {u"ISO-8859-1", 28591}, {u"iso_8859-1", 28591}, {u"l1", 28591}, {u"IBM819", 28591},
-        {u"ascii", 20127},  {u"US-ASCII", 20127},   {u"us", 20127},         {u"ANSI_X3.4-1968", 20127},
-        {u"cp1252", 1252},  {u"ISO-8859-15", 28605}, {u"0", 0},
+        {u"latin1", 28591},         {u"ISO-8859-1", 28591}, {u"iso_8859-1", 28591},  {u"l1", 28591},
+        {u"IBM819", 28591},         {u"ascii", 20127},      {u"US-ASCII", 20127},    {u"us", 20127},
+        {u"ANSI_X3.4-1968", 20127}, {u"cp1252", 1252},      {u"ISO-8859-15", 28605}, {u"0", 0},
     };
     for (const auto& [name, codepage] : names) {
         const CCodepageInfo* info = CCodepageInfo::GetCodepageInfoByName(name);
@@ -250,7 +250,7 @@ TEST(CodepageCatalogue, EverySampleRowNamesACatalogueEntryAndEveryEntryHasARow)
     EXPECT_FALSE(CTextFileConverter::IsLegalCodepage(static_cast<unsigned>(-1)));
 }
 
-class ScriptSampleRoundTrip : public testing::TestWithParam<ScriptSample> {};
+class ScriptSampleRoundTrip : public testing::TestWithParam<ScriptSample> { };
 
 TEST_P(ScriptSampleRoundTrip, DecodesAndEncodesWithoutReplacement)
 {

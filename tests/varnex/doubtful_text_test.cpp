@@ -23,7 +23,7 @@ struct DoubtfulRow {
     unsigned codepage;
     uint64_t replaced;  // what decoding replaced
     uint64_t c1;
-    uint64_t inText;    // U+FFFD the input held itself
+    uint64_t inText;               // U+FFFD the input held itself
     uint64_t firstReplacedAt = 0;  // where decoding first replaced, when it did
 };
 
@@ -34,7 +34,12 @@ const DoubtfulRow kDoubtfulRows[] = {
     {"Clean", kPad + "caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D", 65001, 0, 0, 0},
     // The units just outside both ranges.
     {"Neighbours", kPad + "\x7F\xC2\xA0\xEF\xBF\xBC\xEF\xBF\xBE", 65001, 0, 0, 0},
-    {"C1InUtf8", kPad + "a\xC2\x80" "b" + kPad + "\xC2\x9F", 65001, 0, 2, 0},
+    {"C1InUtf8",
+     kPad +
+         "a\xC2\x80"
+         "b" +
+         kPad + "\xC2\x9F",
+     65001, 0, 2, 0},
     {"MarkInUtf8", kPad + "\xEF\xBF\xBD" + kPad + "\xEF\xBF\xBD\xEF\xBF\xBD", 65001, 0, 0, 3},
     // Decoding's own replacements are not counted twice.
     {"MarkBesideBadBytes", kPad + "\xFF\xEF\xBF\xBD" + kPad + "\xC3", 65001, 2, 0, 1, kPad.size()},
@@ -43,7 +48,7 @@ const DoubtfulRow kDoubtfulRows[] = {
     {"C1FromLatin1", kPad + "\x80\x9F\xA0", 28591, 0, 2, 0},
 };
 
-class DoubtfulText : public testing::TestWithParam<DoubtfulRow> {};
+class DoubtfulText : public testing::TestWithParam<DoubtfulRow> { };
 
 TEST_P(DoubtfulText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
 {
@@ -51,10 +56,10 @@ TEST_P(DoubtfulText, CountsWhatTheTextHoldsAndWarnsWithTheCount)
     TempDir dir;
     WriteBytes(dir.File("in.txt"), row.bytes);
     std::vector<std::pair<OutcomeReason, uint64_t>> expected;
-    for (auto [reason, count] : {std::pair{OutcomeReason::ReplacedCharacters, row.replaced},
-                                 std::pair{OutcomeReason::UncoveredBytes, row.replaced ? row.firstReplacedAt : 0},
-                                 std::pair{OutcomeReason::C1Controls, row.c1},
-                                 std::pair{OutcomeReason::ReplacementInText, row.inText}})
+    for (auto [reason, count] :
+         {std::pair{OutcomeReason::ReplacedCharacters, row.replaced},
+          std::pair{OutcomeReason::UncoveredBytes, row.replaced ? row.firstReplacedAt : 0},
+          std::pair{OutcomeReason::C1Controls, row.c1}, std::pair{OutcomeReason::ReplacementInText, row.inText}})
         if (count != 0)
             expected.emplace_back(reason, count);
     for (unsigned chunk : {16u, 17u, 2048u, 0u}) {

@@ -20,7 +20,7 @@ using Converter = CTextFileConverter;
 using Note = ReasonNote;
 
 FileOutcome Outcome(VARNEXRESULTSTATE state, VARNEXRESULTOPERATION operation, std::vector<Note> reasons,
-                          uint64_t bytesIn = 0, uint64_t bytesOut = 0)
+                    uint64_t bytesIn = 0, uint64_t bytesOut = 0)
 {
     FileOutcome outcome;
     outcome.state = state;
@@ -54,14 +54,14 @@ constexpr auto NONE = VARNEXRESULTOPERATION_NONE, CONVERTED = VARNEXRESULTOPERAT
 const StepRow kSteps[] = {
     {"UnsureThenConverted", Outcome(WARNING, NONE, {kUnsure}, 100), Outcome(OK, CONVERTED, {}, 100, 203), WARNING,
      CONVERTED, u"the code page detection is unsure", 100, 203},
-    {"UnsureThenChanged", Outcome(WARNING, NONE, {kUnsure}, 100), Outcome(WARNING, CONVERTED, {kConvertedChange}, 50, 9),
-     WARNING, CONVERTED,
+    {"UnsureThenChanged", Outcome(WARNING, NONE, {kUnsure}, 100),
+     Outcome(WARNING, CONVERTED, {kConvertedChange}, 50, 9), WARNING, CONVERTED,
      u"the code page detection is unsure; the file changed while it was converted (100 bytes at the start, 50 at "
      u"the end): the output holds what was read",
      50, 9},
     {"ReplacedOutranksUnsure", Outcome(WARNING, NONE, {kUnsure}, 100),
-     Outcome(WARNING, CONVERTED, {Note::Of(OutcomeReason::ReplacedCharacters, 3), kConvertedChange}, 100, 200),
-     WARNING, CONVERTED,
+     Outcome(WARNING, CONVERTED, {Note::Of(OutcomeReason::ReplacedCharacters, 3), kConvertedChange}, 100, 200), WARNING,
+     CONVERTED,
      u"3 characters could not be decoded or written and were replaced by U+FFFD; the file changed while it was "
      u"converted (100 bytes at the start, 50 at the end): the output holds what was read",
      100, 200},
@@ -99,7 +99,7 @@ const StepRow kSteps[] = {
      VARNEXRESULTSTATE_CANCELLED, NONE, u"cancelled", 100, 0},
 };
 
-class OutcomeSteps : public testing::TestWithParam<StepRow> {};
+class OutcomeSteps : public testing::TestWithParam<StepRow> { };
 
 TEST_P(OutcomeSteps, KeepTheFindingsAndSayWhatTheRecordsAlwaysSaid)
 {
@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Outcome, OutcomeSteps, testing::ValuesIn(kSteps),
 // windows-1252 text: two bytes in, more out in every Unicode form.
 const std::string kLatin = "caf\xe9 cr\xe8me\r\nna\xefve\n";
 
-class ConverterOutcome : public testing::TestWithParam<std::tuple<Converter::OUTPUTTEXTFORMAT, bool>> {};
+class ConverterOutcome : public testing::TestWithParam<std::tuple<Converter::OUTPUTTEXTFORMAT, bool>> { };
 
 TEST_P(ConverterOutcome, CountsTheInputReadAndTheOutputWrittenWithItsBom)
 {
@@ -143,12 +143,11 @@ TEST_P(ConverterOutcome, CountsTheInputReadAndTheOutputWrittenWithItsBom)
     EXPECT_EQ(outcome.bytesOut, ReadBytes(dir.File("out.txt")).size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, ConverterOutcome,
-                         testing::Combine(testing::Values(Converter::OUTPUTTEXTFORMAT_UTF8,
-                                                          Converter::OUTPUTTEXTFORMAT_UTF16BE,
-                                                          Converter::OUTPUTTEXTFORMAT_UTF32LE,
-                                                          Converter::OUTPUTTEXTFORMAT_UCS4_2143),
-                                          testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(
+    Forms, ConverterOutcome,
+    testing::Combine(testing::Values(Converter::OUTPUTTEXTFORMAT_UTF8, Converter::OUTPUTTEXTFORMAT_UTF16BE,
+                                     Converter::OUTPUTTEXTFORMAT_UTF32LE, Converter::OUTPUTTEXTFORMAT_UCS4_2143),
+                     testing::Bool()));
 
 TEST(ConverterOutcomeFailures, CarryTheReasonTheErrorTextShows)
 {

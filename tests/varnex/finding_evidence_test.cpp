@@ -82,8 +82,7 @@ TEST(FindingEvidence, BytesMeasureAsTheirDecodedText)
     const Written written[] = {{"ru", 1251}, {"ru", 20866}, {"fr", 1252}, {"de", 1252}, {"el", 1253}, {"pl", 1250}};
     for (const Written& w : written) {
         std::string bytes;
-        ASSERT_TRUE(
-            codecs::EncodeCodePage(w.codepage, text::FromUtf8(corpus::ParagraphById(w.paragraph).utf8), bytes));
+        ASSERT_TRUE(codecs::EncodeCodePage(w.codepage, text::FromUtf8(corpus::ParagraphById(w.paragraph).utf8), bytes));
         for (unsigned page : {w.codepage, 1251u, 20866u, 1252u, 10000u, 10007u, 850u}) {
             SCOPED_TRACE(std::string(w.paragraph) + " read as " + std::to_string(page));
             ByteKinds kinds;

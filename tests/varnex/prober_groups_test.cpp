@@ -84,7 +84,7 @@ template <class MakeTheirs, class MakeOurs> void ExpectSameAnswers(MakeTheirs th
 }
 
 // Eight models at a time under the AVX2 kernel, one after another under the others.
-class SingleByteGroupKernels : public testing_support::KernelTest {};
+class SingleByteGroupKernels : public testing_support::KernelTest { };
 
 TEST_P(SingleByteGroupKernels, AnswersLikeTheProbersItCounts)
 {

@@ -11,8 +11,8 @@ struct WidenCase {
     const char* name;
     std::string bytes;
     int finding;
-    int expected;          // GB18030 reported as 936
-    bool c1 = false;       // bytes the expected code page leaves as C1 controls
+    int expected;     // GB18030 reported as 936
+    bool c1 = false;  // bytes the expected code page leaves as C1 controls
 };
 
 // A finding is read with the widest compatible code page its sample needs;
@@ -20,7 +20,11 @@ struct WidenCase {
 const WidenCase kCases[] = {
     {"GbkStaysGbk", "\xD6\xD0\xCE\xC4", 936, 936},
     {"Gb18030FourByteWidensGbk", "\xD6\xD0\x81\x30\x8B\x30", 936, 54936},
-    {"GbkPairBeforeDigitsIsNoFourByte", "\x81\x40" "30\x81\x40" "30", 936, 936},
+    {"GbkPairBeforeDigitsIsNoFourByte",
+     "\x81\x40"
+     "30\x81\x40"
+     "30",
+     936, 936},
     {"EucKrStaysEucKr", "\xB0\xA1\xB3\xAA", 51949, 51949},
     {"UhcSyllableWidensEucKr", "\x8C\x63\xB9\xE6", 51949, 949},
     {"UhcLeadWithHighTrailWidensEucKr", "\xB0\xA1\xA0\xA1", 51949, 949},
@@ -29,8 +33,7 @@ const WidenCase kCases[] = {
     {"RussianKoi8RStays", "\xD7\xD3\xC5 \xC8\xCF\xD2\xCF\xDB\xCF", 20866, 20866},
     {"UkrainianLettersMakeKoi8U", "\xB7\xD6\xC1\xCB \xA6 \xA4\xCE\xCF\xD4", 20866, 21866},
     // ╔══╕ / ║ текст ║ / ╚══╜: A6 and AD are corners here.
-    {"BoxDrawingBytesStayKoi8R", "\xA5\xA0\xA0\xA6\n\xA1 \xD4\xC5\xCB\xD3\xD4 \xA1\n\xAB\xA0\xA0\xAD\n", 20866,
-     20866},
+    {"BoxDrawingBytesStayKoi8R", "\xA5\xA0\xA0\xA6\n\xA1 \xD4\xC5\xCB\xD3\xD4 \xA1\n\xAB\xA0\xA0\xAD\n", 20866, 20866},
     {"FourByteAmongAsciiWidensGbk", "text \x81\x30\x8B\x30 more text", 936, 54936},
     {"UkrainianLetterBeforeAsciiMakesKoi8U", "\xCB\xA6x", 20866, 21866},
     {"Latin5WithoutC1Stays", "A\xF0\x61\xE7", 28599, 28599},
@@ -42,7 +45,7 @@ const WidenCase kCases[] = {
     {"Iso8859_5C1Stays", "\xB0\x85", 28595, 28595, true},
 };
 
-class SupersetScanTest : public testing::TestWithParam<WidenCase> {};
+class SupersetScanTest : public testing::TestWithParam<WidenCase> { };
 
 TEST_P(SupersetScanTest, WidensTheFindingAndFlagsC1WhetherFedWholeOrByteByByte)
 {
@@ -111,7 +114,7 @@ const StructureCase kStructures[] = {
     {"ZeroByteIsNoBig5Hkscs", std::string("\xA7\xDA\x92\x5D\xAB\x59\xAD\xBB\xB4\xE4\xA4\x48\0", 13), -1},
 };
 
-class SupersetStructureTest : public testing::TestWithParam<StructureCase> {};
+class SupersetStructureTest : public testing::TestWithParam<StructureCase> { };
 
 TEST_P(SupersetStructureTest, NamesTheCodePageOnlyItsStructureFits)
 {

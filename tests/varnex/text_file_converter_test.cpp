@@ -97,7 +97,7 @@ std::string Expected(const MatrixCase& c, const std::u16string& text)
     return EncodeUnicodeForm(c.form.codepage, out);
 }
 
-class OutputMatrix : public testing::TestWithParam<MatrixCase> {};
+class OutputMatrix : public testing::TestWithParam<MatrixCase> { };
 
 TEST_P(OutputMatrix, WritesTheIcuBytesInChunksAndWhole)
 {
@@ -191,8 +191,7 @@ TEST(TextFileConverter, WritesOneBreakForACrLfSplitAcrossChunks)
     for (const Case& c : {Case{Converter::RETURNTYPE_LF, u"\n"}, Case{Converter::RETURNTYPE_CR, u"\r"},
                           Case{Converter::RETURNTYPE_CRLF, u"\r\n"}}) {
         for (unsigned lead = 0; lead < 20; ++lead) {
-            SCOPED_TRACE(text::ToUtf8(Converter::ReturnTypeToString(c.type)) + ", CR at unit " +
-                         std::to_string(lead));
+            SCOPED_TRACE(text::ToUtf8(Converter::ReturnTypeToString(c.type)) + ", CR at unit " + std::to_string(lead));
             const std::u16string text = std::u16string(lead, u'a') + u"\r\nb\r\rc\n\nd\r";
             WriteBytes(dir.File("in.txt"), IcuEncode("UTF-8", text));
             ASSERT_EQ(ConvertFile(dir, "in.txt", "out.txt", 65001, Converter::OUTPUTTEXTFORMAT_UTF16LE, c.type, false),
@@ -217,7 +216,8 @@ TEST(TextFileConverter, CountsTheInputsLineEndingsWhereverAChunkEnds)
         {"CR CR LF is a CR, then a pair", u"\r\r\n", {1, 0, 1, true}},
         {"LF CR is two", u"\n\r", {0, 1, 1, true}},
         {"ends with CR", u"x\r\n\r", {1, 0, 1, true}},
-        {"pair across the first chunk's end", std::u16string(15, u'a') + u"\r\n" + std::u16string(20, u'b') + u"\r\n",
+        {"pair across the first chunk's end",
+         std::u16string(15, u'a') + u"\r\n" + std::u16string(20, u'b') + u"\r\n",
          {2, 0, 0, true}},
         {"NEL and LS are no breaks here", u"a\u0085b\u2028c", {0, 0, 0, true}},
     };
@@ -262,9 +262,9 @@ TEST(TextFileConverter, RaisesTinyChunksAndBuffersInsteadOfOverrunningOrLosingTe
         bool callerBuffers;
     };
     const Case cases[] = {
-        {1, 64, 64, false}, {1, 64, 64, true},  {2, 64, 64, true},  {5, 64, 64, true},   {15, 64, 64, true},
-        {16, 64, 64, true}, {17, 0, 0, false},  {17, 1, 1, false},  {17, 1, 1, true},    {17, 5, 7, true},
-        {20, 6, 8, true},   {1, 0, 0, false},   {0, 0, 0, false},   {0, 3, 3, true},
+        {1, 64, 64, false}, {1, 64, 64, true}, {2, 64, 64, true}, {5, 64, 64, true}, {15, 64, 64, true},
+        {16, 64, 64, true}, {17, 0, 0, false}, {17, 1, 1, false}, {17, 1, 1, true},  {17, 5, 7, true},
+        {20, 6, 8, true},   {1, 0, 0, false},  {0, 0, 0, false},  {0, 3, 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("chunk " + std::to_string(c.chunk) + ", read buffer " + std::to_string(c.readBuffer) +
@@ -372,8 +372,8 @@ TEST(TextFileConverter, LeavesNoOutputWhenCancelledAndKeepsAnOlderFile)
             if (older) {
                 EXPECT_EQ(ReadBytes(dir.File("out.txt")), "older result");
             }
-            const std::set<std::string> left = older ? std::set<std::string>{"in.txt", "out.txt"}
-                                                     : std::set<std::string>{"in.txt"};
+            const std::set<std::string> left =
+                older ? std::set<std::string>{"in.txt", "out.txt"} : std::set<std::string>{"in.txt"};
             EXPECT_EQ(Listing(dir), left);
             EXPECT_EQ(ReadBytes(dir.File("in.txt")), input);
         }
@@ -394,8 +394,7 @@ TEST(TextFileConverter, ConvertsEmptyInputWithoutCallingBack)
     const Case cases[] = {
         {"empty, no mark", "", 16, Converter::OUTPUTTEXTFORMAT_UTF8, false, ""},
         {"empty, UTF-8 mark asked", "", 16, Converter::OUTPUTTEXTFORMAT_UTF8, true, "\xEF\xBB\xBF"},
-        {"only a mark, UTF-16BE mark asked", "\xEF\xBB\xBF", 16, Converter::OUTPUTTEXTFORMAT_UTF16BE, true,
-         "\xFE\xFF"},
+        {"only a mark, UTF-16BE mark asked", "\xEF\xBB\xBF", 16, Converter::OUTPUTTEXTFORMAT_UTF16BE, true, "\xFE\xFF"},
         {"only a mark, UCS-4 2143 mark asked", "\xFF\xFE", 16, Converter::OUTPUTTEXTFORMAT_UCS4_2143, true,
          std::string("\0\0\xFF\xFE", 4)},
         {"whole text at once, with callbacks set", IcuEncode("UTF-8", kMultilingual), 0,
@@ -513,10 +512,8 @@ TEST(TextFileConverter, ReportsAReadOrWriteFailureMidwayAndLeavesTheOlderOutput)
         unsigned chunk;
     };
     const Case cases[] = {
-        {"read fails after the first", 2, -1, 16},
-        {"read fails, whole-file mode", 2, -1, 0},
-        {"mark written, then writes fail", -1, 1, 16},
-        {"every write fails", -1, 0, 16},
+        {"read fails after the first", 2, -1, 16},     {"read fails, whole-file mode", 2, -1, 0},
+        {"mark written, then writes fail", -1, 1, 16}, {"every write fails", -1, 0, 16},
         {"writes fail, whole-file mode", -1, 1, 0},
     };
     for (bool older : {false, true}) {
@@ -539,8 +536,8 @@ TEST(TextFileConverter, ReportsAReadOrWriteFailureMidwayAndLeavesTheOlderOutput)
             if (older) {
                 EXPECT_EQ(ReadBytes(dir.File("out.txt")), "older result");
             }
-            const std::set<std::string> left = older ? std::set<std::string>{"in.txt", "out.txt"}
-                                                     : std::set<std::string>{"in.txt"};
+            const std::set<std::string> left =
+                older ? std::set<std::string>{"in.txt", "out.txt"} : std::set<std::string>{"in.txt"};
             EXPECT_EQ(Listing(dir), left);
         }
     }
@@ -636,7 +633,8 @@ TEST(TextFileConverter, ReplacesAndCountsAHighSurrogateThatEndsTheText)
 TEST(TextFileConverter, CountsWhatTheReaderReplaced)
 {
     TempDir dir;
-    WriteBytes(dir.File("in.txt"), "a\xFF" "b\xC3");
+    WriteBytes(dir.File("in.txt"), "a\xFF"
+                                   "b\xC3");
     Converter converter(dir.File16("in.txt").c_str(), 16, 64, 64);
     ASSERT_EQ(converter.Convert(dir.File16("out.txt").c_str(), 65001, Converter::OUTPUTTEXTFORMAT_UTF16LE,
                                 Converter::RETURNTYPE_NOCHANGE, false),
@@ -686,7 +684,7 @@ TEST(TextFileConverter, NamesTheFirstByteItsCodePageDoesNotCover)
          "cover, the first at byte offset 3: check the code page"},
         {"code page 0, UTF-8 throughout", 0, ascii + "caf\xC3\xA9", ""},
         {"KOI8-R throughout", 20866, ascii + koi8, ""},
-        {"ISO-8859-1, C1 bytes are its own", 28591, ascii + "\xE9",  ""},
+        {"ISO-8859-1, C1 bytes are its own", 28591, ascii + "\xE9", ""},
     };
     TempDir dir;
     for (const auto& c : cases) {
@@ -736,12 +734,18 @@ TEST(TextFileConverter, ParsesAndNamesOutputForms)
         F expected;
     };
     const Case cases[] = {
-        {u"UTF8", Converter::OUTPUTTEXTFORMAT_UTF8},      {u"utf8", Converter::OUTPUTTEXTFORMAT_UTF8},
-        {u"utf16be", Converter::OUTPUTTEXTFORMAT_UTF16BE}, {u"Utf16Le", Converter::OUTPUTTEXTFORMAT_UTF16LE},
-        {u"UTF32LE", Converter::OUTPUTTEXTFORMAT_UTF32LE}, {u"3412", Converter::OUTPUTTEXTFORMAT_UCS4_3412},
-        {u"2143", Converter::OUTPUTTEXTFORMAT_UCS4_2143},  {u"UTF-8", fallback},
-        {u" UTF8", fallback},                              {u"UTF8 ", fallback},
-        {u"", fallback},                                   {u"UTF16", fallback},
+        {u"UTF8", Converter::OUTPUTTEXTFORMAT_UTF8},
+        {u"utf8", Converter::OUTPUTTEXTFORMAT_UTF8},
+        {u"utf16be", Converter::OUTPUTTEXTFORMAT_UTF16BE},
+        {u"Utf16Le", Converter::OUTPUTTEXTFORMAT_UTF16LE},
+        {u"UTF32LE", Converter::OUTPUTTEXTFORMAT_UTF32LE},
+        {u"3412", Converter::OUTPUTTEXTFORMAT_UCS4_3412},
+        {u"2143", Converter::OUTPUTTEXTFORMAT_UCS4_2143},
+        {u"UTF-8", fallback},
+        {u" UTF8", fallback},
+        {u"UTF8 ", fallback},
+        {u"", fallback},
+        {u"UTF16", fallback},
         {nullptr, fallback},
     };
     for (const Case& c : cases) {
@@ -769,10 +773,14 @@ TEST(TextFileConverter, ParsesAndNamesLineEndings)
         R expected;
     };
     const Case cases[] = {
-        {u"CRLF", Converter::RETURNTYPE_CRLF},         {u"crlf", Converter::RETURNTYPE_CRLF},
-        {u"lf", Converter::RETURNTYPE_LF},             {u"Cr", Converter::RETURNTYPE_CR},
-        {u"nochange", Converter::RETURNTYPE_NOCHANGE}, {u"CR LF", fallback},
-        {u"LFCR", fallback},                           {u"", fallback},
+        {u"CRLF", Converter::RETURNTYPE_CRLF},
+        {u"crlf", Converter::RETURNTYPE_CRLF},
+        {u"lf", Converter::RETURNTYPE_LF},
+        {u"Cr", Converter::RETURNTYPE_CR},
+        {u"nochange", Converter::RETURNTYPE_NOCHANGE},
+        {u"CR LF", fallback},
+        {u"LFCR", fallback},
+        {u"", fallback},
         {nullptr, fallback},
     };
     for (const Case& c : cases) {

@@ -107,14 +107,23 @@ inline std::string EncodeUnicodeForm(unsigned codepage, std::u16string_view text
     static constexpr int k3412[4] = {3, 4, 1, 2};
     static constexpr int k2143[4] = {2, 1, 4, 3};
     switch (codepage) {
-    case 65001: return IcuEncode("UTF-8", text);
-    case 1200: return IcuEncode("UTF-16LE", text);
-    case 1201: return IcuEncode("UTF-16BE", text);
-    case 12000: return IcuEncode("UTF-32LE", text);
-    case 12001: return IcuEncode("UTF-32BE", text);
-    case 3412: return Reorder32(IcuEncode("UTF-32BE", text), k3412);
-    case 2143: return Reorder32(IcuEncode("UTF-32BE", text), k2143);
-    default: ADD_FAILURE() << "not a Unicode form: " << codepage; return {};
+    case 65001:
+        return IcuEncode("UTF-8", text);
+    case 1200:
+        return IcuEncode("UTF-16LE", text);
+    case 1201:
+        return IcuEncode("UTF-16BE", text);
+    case 12000:
+        return IcuEncode("UTF-32LE", text);
+    case 12001:
+        return IcuEncode("UTF-32BE", text);
+    case 3412:
+        return Reorder32(IcuEncode("UTF-32BE", text), k3412);
+    case 2143:
+        return Reorder32(IcuEncode("UTF-32BE", text), k2143);
+    default:
+        ADD_FAILURE() << "not a Unicode form: " << codepage;
+        return {};
     }
 }
 

@@ -12,9 +12,9 @@
 #include "app/locale/locale_resource_manager.h"
 #include "app/options/program_version.h"
 #include "app/window/dialogs/help_about.h"
-#include "app/window/qt_text.h"
 #include "app/window/models/shell_actions.h"
 #include "app/window/panes/varnex_tray_icon.h"
+#include "app/window/qt_text.h"
 #include "platform/native_path.h"
 #include "support/temp_dir.h"
 #include "textrion/path/long_path.h"
@@ -57,7 +57,9 @@ TEST(ShellActions, OpenFilesAndFoldersWithoutEverRunningAProgram)
     TempDir dir;
     const std::string folder = dir.Path();
     WriteBytes(dir.File("notes.txt"), "text\n");
-    WriteBytes(dir.File("tool"), std::string("\x7F" "ELF\x02\x01", 6));
+    WriteBytes(dir.File("tool"), std::string("\x7F"
+                                             "ELF\x02\x01",
+                                             6));
     WriteBytes(dir.File("run.sh"), "#!/bin/sh\necho hi\n");
     chmod(dir.File("run.sh").c_str(), 0755);
     WriteBytes(dir.File("script.sh"), "#!/bin/sh\necho hi\n");  // not executable: text
@@ -75,14 +77,31 @@ TEST(ShellActions, OpenFilesAndFoldersWithoutEverRunningAProgram)
         {"text script", OpenFile, dir.File("script.sh"), true, true, {"open " + dir.File("script.sh")}},
         {"ELF binary", OpenFile, dir.File("tool"), true, true, {warnProgram, "show " + dir.File("tool")}},
         {"executable script", OpenFile, dir.File("run.sh"), true, true, {warnProgram, "show " + dir.File("run.sh")}},
-        {"desktop entry", OpenFile, dir.File("app.desktop"), true, true,
+        {"desktop entry",
+         OpenFile,
+         dir.File("app.desktop"),
+         true,
+         true,
          {warnProgram, "show " + dir.File("app.desktop")}},
         {"missing file", OpenFile, dir.File("gone.txt"), true, true, {"warn Unable to open this file."}},
         {"a folder is no file", OpenFile, folder, true, true, {"warn Unable to open this file."}},
-        {"desktop refuses", OpenFile, dir.File("notes.txt"), true, false,
+        {"desktop refuses",
+         OpenFile,
+         dir.File("notes.txt"),
+         true,
+         false,
          {"open " + dir.File("notes.txt"), "warn Unable to open this file."}},
-        {"file in its folder", OpenContainingFolder, dir.File("notes.txt"), true, true, {"show " + dir.File("notes.txt")}},
-        {"no file manager: the folder", OpenContainingFolder, dir.File("notes.txt"), false, true,
+        {"file in its folder",
+         OpenContainingFolder,
+         dir.File("notes.txt"),
+         true,
+         true,
+         {"show " + dir.File("notes.txt")}},
+        {"no file manager: the folder",
+         OpenContainingFolder,
+         dir.File("notes.txt"),
+         false,
+         true,
          {"show " + dir.File("notes.txt"), "open " + folder}},
         {"a folder opens itself", OpenContainingFolder, folder, true, true, {"open " + folder}},
         {"gone file: its folder", OpenContainingFolder, dir.File("gone.txt"), true, true, {"open " + folder}},

@@ -19,9 +19,12 @@ std::string MakeMixedFolder(const testing_support::TempDir& dir)
     const auto write = [&](const char* name, const std::string& bytes) {
         testing_support::WriteBytes(folder + "/" + name, bytes);
     };
-    write("bom.txt", "\xEF\xBB\xBF" "hello world\n");
+    write("bom.txt", "\xEF\xBB\xBF"
+                     "hello world\n");
     write("plain.txt", "hello plain text\n");
-    write("u16.txt", std::string("\xFF\xFE" "h\0i\0\n\0", 8));
+    write("u16.txt", std::string("\xFF\xFE"
+                                 "h\0i\0\n\0",
+                                 8));
     write("twice.txt", "Le caf\xC3\x83\xC2\xA9 est d\xC3\x83\xC2\xA9j\xC3\x83\xC2\xA0 pr\xC3\x83\xC2\xAAt.\n");
     write("russian.txt", russian);
     write("image.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\0\0\0IHDR\0\0\0\0", 22));

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "support/ending_session.h"
 #include "support/temp_dir.h"
 #include "varnex/session/filterable_varnex.h"
-#include "support/ending_session.h"
 
 namespace window_test {
 

@@ -45,8 +45,7 @@ private:
     DialogPromptHook m_previous;
 };
 
-template <typename T>
-T* Child(QWidget& dialog, const char* name)
+template <typename T> T* Child(QWidget& dialog, const char* name)
 {
     T* child = dialog.findChild<T*>(QLatin1String(name));
     EXPECT_NE(child, nullptr) << name;

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 #include <gtest/gtest.h>
+#include <thread>
 
-#include "app/window/qt_handler_target.h"
 #include "app/window/panes/session_list_view.h"
 #include "app/window/panes/varnex_control_bar.h"
+#include "app/window/qt_handler_target.h"
 #include "tests/window/list_test_support.h"
 #include "tools/corpus/mixed_tree.h"
 

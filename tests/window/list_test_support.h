@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/window/qt_text.h"
 #include "app/window/models/varnex_list_model.h"
+#include "app/window/qt_text.h"
 #include "codecs/codepage.h"
 #include "support/temp_dir.h"
 

@@ -24,7 +24,8 @@ inline std::u16string MakeProgramFolder(const testing_support::TempDir& dir)
     fs::create_directories(locales / "fr_FR");
     testing_support::WriteBytes((locales / "fr_FR" / "locale.xml").string(),
                                 "<varnelLocaleInfo locale=\"fr_FR\"><version>2.0.0</version>"
-                                "<displayName>Fran\xC3\xA7" "ais (France)</displayName></varnelLocaleInfo>");
+                                "<displayName>Fran\xC3\xA7"
+                                "ais (France)</displayName></varnelLocaleInfo>");
     return dir.File16("program");
 }
 

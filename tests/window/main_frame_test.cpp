@@ -28,16 +28,16 @@
 #include "app/window/dialogs/assign_codepage_dlg.h"
 #include "app/window/dialogs/confirm_convert_dialog.h"
 #include "app/window/dialogs/convert_dialog.h"
+#include "app/window/dialogs/preference_sheet.h"
 #include "app/window/panes/file_list_view.h"
 #include "app/window/panes/filter_wnd.h"
 #include "app/window/panes/folder_list_wnd.h"
-#include "app/window/dialogs/preference_sheet.h"
 #include "app/window/panes/session_list_view.h"
 #include "app/window/panes/varnex_control_bar.h"
 #include "controls/recent_combo_box.h"
+#include "support/temp_dir.h"
 #include "tests/window/dialog_test_support.h"
 #include "tests/window/list_test_support.h"
-#include "support/temp_dir.h"
 #include "tools/corpus/mixed_tree.h"
 
 namespace {
@@ -47,8 +47,7 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 
 // Acts on the next modal dialog of type D once it is shown.
-template <class D>
-void OnNextDialog(std::function<void(D&)> act)
+template <class D> void OnNextDialog(std::function<void(D&)> act)
 {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
@@ -79,9 +78,8 @@ protected:
     }
     bool SessionDone(CMainFrame& frame, const QString& title)
     {
-        return WaitUntil([&] {
-            return frame.SessionView()->IsIdle() && frame.SessionView()->ControlBar()->Title() == title;
-        });
+        return WaitUntil(
+            [&] { return frame.SessionView()->IsIdle() && frame.SessionView()->ControlBar()->Title() == title; });
     }
 
     TempDir dir;
@@ -107,7 +105,8 @@ TEST_F(MainFrameTest, AFolderChosenInTheTreeFillsTheFileView)
 {
     auto frame = Frame();
     ASSERT_TRUE(frame->FolderView()->SelectFolder(dir.File16("in")));
-    ASSERT_TRUE(WaitUntil([&] { return frame->FileView()->Model()->rowCount() == files && frame->FileView()->IsIdle(); }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return frame->FileView()->Model()->rowCount() == files && frame->FileView()->IsIdle(); }));
     EXPECT_EQ(frame->FileView()->Folder(), dir.File16("in"));
 }
 
@@ -116,7 +115,8 @@ TEST_F(MainFrameTest, TheFileViewFollowsFilesAddedAndRemovedOnDisk)
     auto frame = Frame();
     ASSERT_TRUE(frame->FolderView()->SelectFolder(dir.File16("in")));
     const auto listed = [&](int count) {
-        return WaitUntil([&] { return frame->FileView()->IsIdle() && frame->FileView()->Model()->rowCount() == count; });
+        return WaitUntil(
+            [&] { return frame->FileView()->IsIdle() && frame->FileView()->Model()->rowCount() == count; });
     };
     ASSERT_TRUE(listed(files));
     testing_support::WriteBytes(dir.File("in/new-1251.txt"), Encode(1251, kRussian));

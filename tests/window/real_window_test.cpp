@@ -166,15 +166,16 @@ TEST_F(RealWindow, WhatTheSettingsFileSaysIsShownInTheWindow)
     struct Case {
         const char* what;
         std::string file;
-        std::string bar;       // part of the message bar's text
-        std::string onOk;      // part of what OK in Preferences then says, "" for nothing
+        std::string bar;   // part of the message bar's text
+        std::string onOk;  // part of what OK in Preferences then says, "" for nothing
     };
     const Case cases[] = {
         {"cut off", "<varnel><settings version=\"" + Version() + "\"><jobSetting>",
          SettingsFile() + "\" is not well-formed XML", "it was kept as"},
         {"out of range",
-         "<varnel><settings version=\"" + Version() + "\"><jobSetting><chunkSize>5</chunkSize></jobSetting>"
-                                                      "</settings></varnel>",
+         "<varnel><settings version=\"" + Version() +
+             "\"><jobSetting><chunkSize>5</chunkSize></jobSetting>"
+             "</settings></varnel>",
          "\"5\" is out of range (16 to 65536); 16 is used.", ""},
     };
     for (const Case& c : cases) {

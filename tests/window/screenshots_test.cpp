@@ -6,25 +6,25 @@
 
 #include <QApplication>
 #include <QItemSelectionModel>
-#include <QTableView>
 #include <QTabWidget>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 #include "app/locale/locale_resource_manager.h"
+#include "app/locale/tr.h"
 #include "app/settings/my_settings.h"
 #include "app/settings/profile_store.h"
-#include "app/locale/tr.h"
-#include "base/text.h"
-#include "varnex/convert/file_outcome.h"
 #include "app/window/dialogs/assign_codepage_dlg.h"
+#include "app/window/dialogs/preference_sheet.h"
+#include "app/window/main_frame.h"
 #include "app/window/panes/file_list_view.h"
 #include "app/window/panes/folder_list_wnd.h"
-#include "app/window/main_frame.h"
-#include "app/window/dialogs/preference_sheet.h"
 #include "app/window/panes/session_list_view.h"
+#include "base/text.h"
 #include "tests/window/list_test_support.h"
 #include "tests/window/locale_test_folder.h"
 #include "tools/corpus/mixed_tree.h"
+#include "varnex/convert/file_outcome.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ VARNEXBATCHJOBITEM Conversion(const std::u16string& in, const std::u16string& ou
     return item;
 }
 
-class Screenshots : public testing::TestWithParam<const char*> {};
+class Screenshots : public testing::TestWithParam<const char*> { };
 
 TEST_P(Screenshots, MainWindowDialogsAndPreferences)
 {
@@ -81,7 +81,8 @@ TEST_P(Screenshots, MainWindowDialogsAndPreferences)
     // During: a recursive conversion of the whole folder.
     VARNEXJOBSETTING job = settings.GetJobSetting();
     job.converterThreads = 1;
-    ASSERT_TRUE(frame.SessionView()->StartConversion({Conversion(dir.File16("Documents"), dir.File16("Converted"))}, job));
+    ASSERT_TRUE(
+        frame.SessionView()->StartConversion({Conversion(dir.File16("Documents"), dir.File16("Converted"))}, job));
     frame.Tabs()->setCurrentWidget(frame.SessionView());
     ASSERT_TRUE(WaitUntil([&] { return frame.SessionView()->Model()->rowCount() > 800; }));
     frame.SessionView()->Pause();

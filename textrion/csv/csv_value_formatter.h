@@ -48,5 +48,5 @@ public:
 
 private:
     CLineBreakRewriter m_breaks;  // only its reading of breaks
-    bool m_openLine = false;  // the last element still waits for its line end
+    bool m_openLine = false;      // the last element still waits for its line end
 };

@@ -3,7 +3,9 @@
 #include "codecs/unicode_statistics.h"
 #include "textrion/io/binary_file.h"
 
-CBomlessUnicodeDetector::CBomlessUnicodeDetector(const char16_t* path) : m_path(path ? path : u"") {}
+CBomlessUnicodeDetector::CBomlessUnicodeDetector(const char16_t* path) : m_path(path ? path : u"")
+{
+}
 
 CBomlessUnicodeDetector::~CBomlessUnicodeDetector() = default;
 

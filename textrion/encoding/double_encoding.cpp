@@ -56,8 +56,7 @@ bool DecodesAgain(const std::string& bytes) noexcept
 
 // Walks utf8 run by run: onRun(start, end, bytes, decodesAgain) for each run
 // of characters windows-1252 holds, onOther(c) for every other character.
-template <typename OnRun, typename OnOther>
-void WalkRuns(std::string_view utf8, OnRun onRun, OnOther onOther)
+template <typename OnRun, typename OnOther> void WalkRuns(std::string_view utf8, OnRun onRun, OnOther onOther)
 {
     std::string bytes;
     size_t runStart = 0;

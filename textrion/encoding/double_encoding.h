@@ -12,9 +12,9 @@
 // back into those bytes; the run is double-encoded when the bytes are valid
 // UTF-8 holding at least one multi-byte sequence.
 struct DoubleEncodingScan {
-    size_t nonAscii = 0;    // characters from U+0080 on
-    size_t redecoded = 0;   // of them, those in runs that decode again
-    size_t runs = 0;        // runs that decode again
+    size_t nonAscii = 0;   // characters from U+0080 on
+    size_t redecoded = 0;  // of them, those in runs that decode again
+    size_t runs = 0;       // runs that decode again
 };
 
 // utf8 must be valid UTF-8, except that a character cut at its end is ignored.
@@ -36,6 +36,6 @@ public:
 private:
     void EndRun(std::u16string& out);
 
-    std::u16string m_run;   // the characters of the open run
-    std::string m_bytes;    // and their windows-1252 bytes
+    std::u16string m_run;  // the characters of the open run
+    std::string m_bytes;   // and their windows-1252 bytes
 };

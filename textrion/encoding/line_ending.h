@@ -11,10 +11,14 @@ enum class LineEnding : uint8_t { Keep = 0, Cr = 1, Lf = 2, CrLf = 3 };
 constexpr std::u16string_view LineBreakUnits(LineEnding ending)
 {
     switch (ending) {
-    case LineEnding::Cr: return u"\r";
-    case LineEnding::Lf: return u"\n";
-    case LineEnding::CrLf: return u"\r\n";
-    default: return {};
+    case LineEnding::Cr:
+        return u"\r";
+    case LineEnding::Lf:
+        return u"\n";
+    case LineEnding::CrLf:
+        return u"\r\n";
+    default:
+        return {};
     }
 }
 
@@ -23,7 +27,7 @@ constexpr std::u16string_view LineBreakUnits(LineEnding ending)
 // break. The split is remembered from one input to the next.
 class CLineBreakRewriter {
 public:
-    explicit CLineBreakRewriter(LineEnding target = LineEnding::Keep) : m_target(target) {}
+    explicit CLineBreakRewriter(LineEnding target = LineEnding::Keep) : m_target(target) { }
 
     void SetTarget(LineEnding target) { m_target = target; }
     LineEnding GetTarget() const { return m_target; }

@@ -7,15 +7,20 @@ namespace {
 LineEnding LineEndingOf(CReturnTypeFilter::CRLFTYPE target)
 {
     switch (target) {
-    case CReturnTypeFilter::CRLFTYPE_CR: return LineEnding::Cr;
-    case CReturnTypeFilter::CRLFTYPE_LF: return LineEnding::Lf;
-    default: return LineEnding::CrLf;
+    case CReturnTypeFilter::CRLFTYPE_CR:
+        return LineEnding::Cr;
+    case CReturnTypeFilter::CRLFTYPE_LF:
+        return LineEnding::Lf;
+    default:
+        return LineEnding::CrLf;
     }
 }
 
 }  // namespace
 
-CReturnTypeFilter::CReturnTypeFilter(CRLFTYPE target) : m_breaks(LineEndingOf(target)) {}
+CReturnTypeFilter::CReturnTypeFilter(CRLFTYPE target) : m_breaks(LineEndingOf(target))
+{
+}
 
 unsigned CReturnTypeFilter::Filter(char16_t* buffer, unsigned capacity, unsigned& length, unsigned& shortfall)
 {

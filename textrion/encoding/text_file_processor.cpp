@@ -1,7 +1,7 @@
 #include "textrion/encoding/text_file_processor.h"
 
-#include <cwchar>
 #include <cstring>
+#include <cwchar>
 
 #include "codecs/codepage.h"
 #include "textrion/encoding/unicode_forms.h"
@@ -9,7 +9,12 @@
 int CTextFileProcessor::IsLegalCodePage(unsigned codePage)
 {
     switch (codePage) {
-    case 0: case 1: case 2: case 3: case 42: case 65000:
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 42:
+    case 65000:
         return 1;
     default:
         return FindUnicodeFormByCodePage(codePage) != nullptr || codecs::IsValidCodePage(codePage) ? 1 : 0;
@@ -88,7 +93,7 @@ void CTextFileProcessor::ConvertWcharToString(const char16_t* src, std::string& 
             ++p;
         }
         const size_t n = (cp >= 0xD800 && cp <= 0xDFFF) ? static_cast<size_t>(-1)
-                                                         : std::wcrtomb(buf, static_cast<wchar_t>(cp), &state);
+                                                        : std::wcrtomb(buf, static_cast<wchar_t>(cp), &state);
         if (n == static_cast<size_t>(-1)) {
             state = std::mbstate_t{};
             out.push_back(unknownChar);

@@ -38,8 +38,8 @@ public:
     // input becomes U+FFFD, unmappable characters the code page's '?'. The
     // unknown character and data-lost arguments are not used by these forms.
     static void ConvertCharToWstring(const char* src, int length, std::u16string& out, unsigned codePage);
-    static void ConvertWcharToString(const char16_t* src, int length, std::string& out,
-                                     unsigned codePage, bool* dataLost = nullptr, char unknownChar = '?');
+    static void ConvertWcharToString(const char16_t* src, int length, std::string& out, unsigned codePage,
+                                     bool* dataLost = nullptr, char unknownChar = '?');
 
     // Zero-terminated forms in the C runtime's current locale. A byte sequence
     // that does not convert is skipped a byte at a time; a unit that does not

@@ -9,11 +9,11 @@
 
 // The order of a form's bytes within one code unit.
 enum class ByteOrder : uint8_t {
-    None,          // UTF-8: single bytes
+    None,  // UTF-8: single bytes
     LittleEndian,
     BigEndian,
-    Order2143,     // octets 2 1 4 3 of a 32-bit unit, 1 the most significant
-    Order3412,     // octets 3 4 1 2
+    Order2143,  // octets 2 1 4 3 of a 32-bit unit, 1 the most significant
+    Order3412,  // octets 3 4 1 2
 };
 
 // Everything the program knows about one Unicode form, in one row: how the
@@ -24,10 +24,10 @@ struct UnicodeForm {
     BOM bom;
     std::string_view bomBytes;
     unsigned codePage;
-    int outputFormat;          // CTextFileConverter::OUTPUTTEXTFORMAT
+    int outputFormat;  // CTextFileConverter::OUTPUTTEXTFORMAT
     ByteOrder byteOrder;
-    unsigned unitSize;         // bytes per code unit
-    const char16_t* name;      // shown to the user: "UTF-16LE"
+    unsigned unitSize;           // bytes per code unit
+    const char16_t* name;        // shown to the user: "UTF-16LE"
     const char16_t* formatName;  // stored and typed: "UTF16LE"
 };
 

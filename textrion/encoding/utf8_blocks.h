@@ -12,8 +12,7 @@ namespace textrion::detail {
 // output it did not fill. Returned rather than written through references,
 // so that the callers' positions never have their address taken and stay in
 // registers.
-template <typename In, typename Out>
-struct BlocksDone {
+template <typename In, typename Out> struct BlocksDone {
     const In* in;
     Out* out;
 };
@@ -37,8 +36,8 @@ inline bool UseUtf8Blocks() noexcept
 // character, an ill-formed sequence) or that the input or output cannot hold.
 // Reads 16 bytes and writes 16 units ahead, past what it takes and gives.
 [[gnu::target("ssse3")]] BlocksDone<unsigned char, char16_t> DecodeUtf8Blocks(const unsigned char* p,
-                                                                             const unsigned char* end, char16_t* q,
-                                                                             char16_t* qEnd);
+                                                                              const unsigned char* end, char16_t* q,
+                                                                              char16_t* qEnd);
 
 // Encodes eight units at a time while none is a surrogate (nor, with line
 // breaks converted, one of the control characters up to CR), and leaves at the
@@ -46,7 +45,7 @@ inline bool UseUtf8Blocks() noexcept
 // Instantiated for both values in utf8_blocks_ssse3.cpp.
 template <bool kConvertBreaks>
 [[gnu::target("ssse3")]] BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks(const char16_t* p, const char16_t* end,
-                                                                             unsigned char* q, unsigned char* qEnd);
+                                                                              unsigned char* q, unsigned char* qEnd);
 
 #pragma GCC visibility pop
 
@@ -64,7 +63,8 @@ inline BlocksDone<unsigned char, char16_t> DecodeUtf8Blocks(const unsigned char*
 }
 
 template <bool kConvertBreaks>
-BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks(const char16_t* p, const char16_t*, unsigned char* q, unsigned char*)
+BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks(const char16_t* p, const char16_t*, unsigned char* q,
+                                                     unsigned char*)
 {
     return {p, q};
 }

@@ -116,8 +116,8 @@ constexpr MixedShuffles kMixedShuffles = MakeMixedShuffles();
 }  // namespace
 
 [[gnu::target("ssse3")]] BlocksDone<unsigned char, char16_t> DecodeUtf8Blocks(const unsigned char* p,
-                                                                             const unsigned char* end, char16_t* q,
-                                                                             char16_t* qEnd)
+                                                                              const unsigned char* end, char16_t* q,
+                                                                              char16_t* qEnd)
 {
     const __m128i zero = _mm_setzero_si128();
     while (end - p >= 16 && qEnd - q >= 16) {
@@ -137,13 +137,14 @@ constexpr MixedShuffles kMixedShuffles = MakeMixedShuffles();
             break;
         const Utf8Steps::Step step = kUtf8Steps.step[(~trail >> 1) & 0xFFF];
         if (step.kind == Utf8Steps::kSix) {
-            const __m128i lanes = _mm_shuffle_epi8(
-                w, _mm_load_si128(reinterpret_cast<const __m128i*>(kUtf8Steps.sixOrder[step.order])));
+            const __m128i lanes =
+                _mm_shuffle_epi8(w, _mm_load_si128(reinterpret_cast<const __m128i*>(kUtf8Steps.sixOrder[step.order])));
             const __m128i lead = _mm_srli_epi16(lanes, 8);
             const __m128i last = _mm_and_si128(lanes, _mm_set1_epi16(0xFF));
             const __m128i one = _mm_cmpeq_epi16(lead, zero);
             // One byte: 01..7F. Two: a lead byte C2..DF.
-            const __m128i ascii = _mm_and_si128(_mm_cmpgt_epi16(last, zero), _mm_cmplt_epi16(last, _mm_set1_epi16(0x80)));
+            const __m128i ascii =
+                _mm_and_si128(_mm_cmpgt_epi16(last, zero), _mm_cmplt_epi16(last, _mm_set1_epi16(0x80)));
             const __m128i pairLead =
                 _mm_and_si128(_mm_cmpgt_epi16(lead, _mm_set1_epi16(0xC1)), _mm_cmplt_epi16(lead, _mm_set1_epi16(0xE0)));
             const auto ok = static_cast<unsigned>(
@@ -156,38 +157,37 @@ constexpr MixedShuffles kMixedShuffles = MakeMixedShuffles();
                                                _mm_and_si128(_mm_srli_epi16(lanes, 2), _mm_set1_epi16(0x07C0)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(q), units);
         } else if (step.kind == Utf8Steps::kFour) {
-            const __m128i lanes = _mm_shuffle_epi8(
-                w, _mm_load_si128(reinterpret_cast<const __m128i*>(kUtf8Steps.fourOrder[step.order])));
+            const __m128i lanes =
+                _mm_shuffle_epi8(w, _mm_load_si128(reinterpret_cast<const __m128i*>(kUtf8Steps.fourOrder[step.order])));
             const __m128i byte = _mm_set1_epi32(0xFF);
             const __m128i last = _mm_and_si128(lanes, byte);
             const __m128i second = _mm_and_si128(_mm_srli_epi32(lanes, 8), byte);
             const __m128i first = _mm_srli_epi32(lanes, 16);
-            const __m128i value = _mm_or_si128(
-                _mm_or_si128(_mm_and_si128(last, _mm_set1_epi32(0x7F)),
-                             _mm_slli_epi32(_mm_and_si128(second, _mm_set1_epi32(0x3F)), 6)),
-                _mm_slli_epi32(_mm_and_si128(first, _mm_set1_epi32(0x0F)), 12));
+            const __m128i value =
+                _mm_or_si128(_mm_or_si128(_mm_and_si128(last, _mm_set1_epi32(0x7F)),
+                                          _mm_slli_epi32(_mm_and_si128(second, _mm_set1_epi32(0x3F)), 6)),
+                             _mm_slli_epi32(_mm_and_si128(first, _mm_set1_epi32(0x0F)), 12));
             const __m128i three = _mm_cmpgt_epi32(first, zero);
             const __m128i two = _mm_andnot_si128(three, _mm_cmpgt_epi32(second, zero));
             const __m128i one = _mm_cmpeq_epi32(_mm_or_si128(first, second), zero);
             const __m128i ok1 = _mm_and_si128(
                 one, _mm_and_si128(_mm_cmpgt_epi32(last, zero), _mm_cmplt_epi32(last, _mm_set1_epi32(0x80))));
-            const __m128i ok2 = _mm_and_si128(
-                two, _mm_and_si128(_mm_cmpgt_epi32(second, _mm_set1_epi32(0xC1)),
-                                   _mm_cmplt_epi32(second, _mm_set1_epi32(0xE0))));
+            const __m128i ok2 = _mm_and_si128(two, _mm_and_si128(_mm_cmpgt_epi32(second, _mm_set1_epi32(0xC1)),
+                                                                 _mm_cmplt_epi32(second, _mm_set1_epi32(0xE0))));
             // Three: a lead byte E0..EF, no overlong form, no surrogate.
-            const __m128i surrogate = _mm_cmpeq_epi32(_mm_and_si128(value, _mm_set1_epi32(0xF800)),
-                                                      _mm_set1_epi32(0xD800));
+            const __m128i surrogate =
+                _mm_cmpeq_epi32(_mm_and_si128(value, _mm_set1_epi32(0xF800)), _mm_set1_epi32(0xD800));
             const __m128i ok3 = _mm_andnot_si128(
                 surrogate,
                 _mm_and_si128(three, _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(first, _mm_set1_epi32(0xDF)),
                                                                  _mm_cmplt_epi32(first, _mm_set1_epi32(0xF0))),
                                                    _mm_cmpgt_epi32(value, _mm_set1_epi32(0x7FF)))));
-            const auto ok =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(ok1, _mm_or_si128(ok2, ok3))));
+            const auto ok = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(ok1, _mm_or_si128(ok2, ok3))));
             const unsigned need = (1u << (4 * step.count)) - 1;
             if ((ok & need) != need)
                 break;
-            const __m128i low16 = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -128, -128, -128, -128, -128, -128, -128, -128);
+            const __m128i low16 =
+                _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -128, -128, -128, -128, -128, -128, -128, -128);
             _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_shuffle_epi8(value, low16));
         } else {
             break;
@@ -202,7 +202,7 @@ constexpr MixedShuffles kMixedShuffles = MakeMixedShuffles();
 // than a mix.
 template <bool kConvertBreaks>
 [[gnu::target("ssse3")]] BlocksDone<char16_t, unsigned char> EncodeUtf8Blocks(const char16_t* p, const char16_t* end,
-                                                                             unsigned char* q, unsigned char* qEnd)
+                                                                              unsigned char* q, unsigned char* qEnd)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i above7FF = _mm_set1_epi16(static_cast<short>(0xF800));
@@ -260,9 +260,9 @@ template <bool kConvertBreaks>
         // units at a time.
         const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
         const __m128i lead2 = _mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(0xC0));
-        const __m128i first = _mm_or_si128(_mm_and_si128(ascii, v),
-                                           _mm_or_si128(_mm_andnot_si128(ascii, _mm_and_si128(small, lead2)),
-                                                        _mm_andnot_si128(small, lead3)));
+        const __m128i first =
+            _mm_or_si128(_mm_and_si128(ascii, v), _mm_or_si128(_mm_andnot_si128(ascii, _mm_and_si128(small, lead2)),
+                                                               _mm_andnot_si128(small, lead3)));
         const __m128i second = _mm_or_si128(_mm_and_si128(small, trail), _mm_andnot_si128(small, middle));
         const __m128i firstTwo = _mm_or_si128(first, _mm_slli_epi16(second, 8));
         const unsigned from80 = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, zero))) & 0xFF;

@@ -25,14 +25,14 @@ struct VectorScan {
 // and by its own high nibble. Each bit names one kind of fault; a pair is
 // faulty when all three tables give it the same bit.
 enum : uint8_t {
-    kNoTrail = 1 << 0,     // a lead, then no continuation
-    kStrayTrail = 1 << 1,  // a 7-bit byte, then a continuation
-    kOverlong3 = 1 << 2,   // E0 80..9F
-    kAbove10FFFF = 1 << 3, // F4..FF 90..BF
-    kSurrogate = 1 << 4,   // ED A0..BF
-    kOverlong2 = 1 << 5,   // C0 or C1, then a continuation
-    kFourOff = 1 << 6,     // F0 80..8F (overlong), F5..FF 80..8F (too large)
-    kTwoTrails = 1 << 7,   // continuation after continuation: right only when a lead wants it
+    kNoTrail = 1 << 0,      // a lead, then no continuation
+    kStrayTrail = 1 << 1,   // a 7-bit byte, then a continuation
+    kOverlong3 = 1 << 2,    // E0 80..9F
+    kAbove10FFFF = 1 << 3,  // F4..FF 90..BF
+    kSurrogate = 1 << 4,    // ED A0..BF
+    kOverlong2 = 1 << 5,    // C0 or C1, then a continuation
+    kFourOff = 1 << 6,      // F0 80..8F (overlong), F5..FF 80..8F (too large)
+    kTwoTrails = 1 << 7,    // continuation after continuation: right only when a lead wants it
 };
 
 constexpr uint16_t Nibbles(unsigned from, unsigned to)

@@ -20,10 +20,10 @@ struct SseTables {
 {
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i before1 = _mm_alignr_epi8(cur, prev, 15);
-    const __m128i pair = _mm_and_si128(
-        _mm_and_si128(_mm_shuffle_epi8(t.firstHigh, _mm_and_si128(_mm_srli_epi16(before1, 4), nibble)),
-                      _mm_shuffle_epi8(t.firstLow, _mm_and_si128(before1, nibble))),
-        _mm_shuffle_epi8(t.secondHigh, _mm_and_si128(_mm_srli_epi16(cur, 4), nibble)));
+    const __m128i pair =
+        _mm_and_si128(_mm_and_si128(_mm_shuffle_epi8(t.firstHigh, _mm_and_si128(_mm_srli_epi16(before1, 4), nibble)),
+                                    _mm_shuffle_epi8(t.firstLow, _mm_and_si128(before1, nibble))),
+                      _mm_shuffle_epi8(t.secondHigh, _mm_and_si128(_mm_srli_epi16(cur, 4), nibble)));
     // E0..FF two back or F0..FF three back reach 80 and up less 60 or 70.
     const __m128i third = _mm_subs_epu8(_mm_alignr_epi8(cur, prev, 14), _mm_set1_epi8(0x60));
     const __m128i fourth = _mm_subs_epu8(_mm_alignr_epi8(cur, prev, 13), _mm_set1_epi8(0x70));

@@ -27,7 +27,10 @@ inline bool AllAsciiNonZero(const unsigned char* p)
     return ((v | ((v - kOnes) & ~v)) & kHighBits) == 0;
 }
 
-inline bool IsTrail(unsigned char b) { return (b & 0xC0) == 0x80; }
+inline bool IsTrail(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -43,11 +46,25 @@ bool CUTFProcessor::IsLegalUTF8(const unsigned char* src, unsigned length)
             return false;
     const unsigned char second = src[1];
     switch (lead) {
-    case 0xE0: if (second < 0xA0 || second > 0xBF) return false; break;
-    case 0xED: if (second < 0x80 || second > 0x9F) return false; break;
-    case 0xF0: if (second < 0x90 || second > 0xBF) return false; break;
-    case 0xF4: if (second < 0x80 || second > 0x8F) return false; break;
-    default: if (second < 0x80 || second > 0xBF) return false;
+    case 0xE0:
+        if (second < 0xA0 || second > 0xBF)
+            return false;
+        break;
+    case 0xED:
+        if (second < 0x80 || second > 0x9F)
+            return false;
+        break;
+    case 0xF0:
+        if (second < 0x90 || second > 0xBF)
+            return false;
+        break;
+    case 0xF4:
+        if (second < 0x80 || second > 0x8F)
+            return false;
+        break;
+    default:
+        if (second < 0x80 || second > 0xBF)
+            return false;
     }
     if (lead < 0xC2 || lead > 0xF4)
         return false;
@@ -141,10 +158,18 @@ CUTFProcessor::CarefulStep CUTFProcessor::DecodeCarefully(const unsigned char*& 
     }
     char32_t cp = 0;
     switch (trailing) {
-    case 3: cp = ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu); break;
-    case 2: cp = ((lead & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu); break;
-    case 1: cp = ((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu); break;
-    default: cp = lead; break;
+    case 3:
+        cp = ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+        break;
+    case 2:
+        cp = ((lead & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+        break;
+    case 1:
+        cp = ((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+        break;
+    default:
+        cp = lead;
+        break;
     }
     CarefulStep step = CarefulStep::kDecoded;
     if (cp > 0xFFFF) {
@@ -163,9 +188,9 @@ CUTFProcessor::CarefulStep CUTFProcessor::DecodeCarefully(const unsigned char*& 
     return step;
 }
 
-CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* src, unsigned srcLen,
-                                                           unsigned& srcUsed, char16_t* dst, unsigned dstLen,
-                                                           unsigned& dstUsed, bool endOfInput)
+CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF8(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
+                                                           char16_t* dst, unsigned dstLen, unsigned& dstUsed,
+                                                           bool endOfInput)
 {
     const unsigned char* p = src;
     const unsigned char* const end = src + srcLen;
@@ -287,10 +312,18 @@ CUTFProcessor::tagUTFPROCESSRESULT CUTFProcessor::ReadUTF32(const unsigned char*
         const unsigned char* b = src + s;
         char32_t v;
         switch (endian) {
-        case UTF32_LE: v = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<char32_t>(b[3]) << 24); break;
-        case UTF32_BE: v = (static_cast<char32_t>(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | b[3]; break;
-        case UTF32_2143: v = (static_cast<char32_t>(b[1]) << 24) | (b[0] << 16) | (b[3] << 8) | b[2]; break;
-        default: v = (static_cast<char32_t>(b[2]) << 24) | (b[3] << 16) | (b[0] << 8) | b[1]; break;
+        case UTF32_LE:
+            v = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<char32_t>(b[3]) << 24);
+            break;
+        case UTF32_BE:
+            v = (static_cast<char32_t>(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | b[3];
+            break;
+        case UTF32_2143:
+            v = (static_cast<char32_t>(b[1]) << 24) | (b[0] << 16) | (b[3] << 8) | b[2];
+            break;
+        default:
+            v = (static_cast<char32_t>(b[2]) << 24) | (b[3] << 16) | (b[0] << 8) | b[1];
+            break;
         }
         if (d >= dstLen) {
             result = UTFPROCESS_TARGET_EXHAUSTED;
@@ -336,10 +369,14 @@ CUTFProcessor::tagUTF16ENDIANTYPE CUTFProcessor::Utf16EndianOf(const UnicodeForm
 CUTFProcessor::tagUTF32ENDIANTYPE CUTFProcessor::Utf32EndianOf(const UnicodeForm& form)
 {
     switch (form.byteOrder) {
-    case ByteOrder::BigEndian: return UTF32_BE;
-    case ByteOrder::Order2143: return UTF32_2143;
-    case ByteOrder::Order3412: return UTF32_3412;
-    default: return UTF32_LE;
+    case ByteOrder::BigEndian:
+        return UTF32_BE;
+    case ByteOrder::Order2143:
+        return UTF32_2143;
+    case ByteOrder::Order3412:
+        return UTF32_3412;
+    default:
+        return UTF32_LE;
     }
 }
 

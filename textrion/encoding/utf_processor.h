@@ -42,19 +42,18 @@ public:
     // U+FFFD and decoding goes on at the next byte; NUL, encoded surrogates and
     // code points above U+10FFFF become U+FFFD. Units of dst past dstUsed (up
     // to dstLen) may be overwritten.
-    tagUTFPROCESSRESULT ReadUTF8(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
-                                 char16_t* dst, unsigned dstLen, unsigned& dstUsed,
-                                 bool endOfInput = false);
+    tagUTFPROCESSRESULT ReadUTF8(const unsigned char* src, unsigned srcLen, unsigned& srcUsed, char16_t* dst,
+                                 unsigned dstLen, unsigned& dstUsed, bool endOfInput = false);
     // Byte pairs into units, unpaired surrogates passed through. A surrogate
     // pair is never split between two outputs: a high surrogate ending the
     // output or the (not final) input waits for the next call.
-    tagUTFPROCESSRESULT ReadUTF16(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
-                                  char16_t* dst, unsigned dstLen, tagUTF16ENDIANTYPE endian,
-                                  unsigned& dstUsed, bool endOfInput = false);
+    tagUTFPROCESSRESULT ReadUTF16(const unsigned char* src, unsigned srcLen, unsigned& srcUsed, char16_t* dst,
+                                  unsigned dstLen, tagUTF16ENDIANTYPE endian, unsigned& dstUsed,
+                                  bool endOfInput = false);
     // Surrogate values and values above U+10FFFF become U+FFFD; 0 stays U+0000.
-    tagUTFPROCESSRESULT ReadUTF32(const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
-                                  char16_t* dst, unsigned dstLen, tagUTF32ENDIANTYPE endian,
-                                  unsigned& dstUsed, bool endOfInput = false);
+    tagUTFPROCESSRESULT ReadUTF32(const unsigned char* src, unsigned srcLen, unsigned& srcUsed, char16_t* dst,
+                                  unsigned dstLen, tagUTF32ENDIANTYPE endian, unsigned& dstUsed,
+                                  bool endOfInput = false);
 
     // True when src holds the lead byte's whole sequence and it is well-formed.
     [[nodiscard]] static bool IsLegalUTF8Sequence(const unsigned char* src, unsigned len);
@@ -77,22 +76,19 @@ public:
     // always well-formed. UTF-16 writes every unit as it is.
     //
     // Bytes of dst past dstUsed (up to dstLen) may be overwritten.
-    tagUTFPROCESSRESULT WriteUTF8(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
-                                  unsigned char* dst, unsigned dstLen, unsigned& dstUsed);
-    tagUTFPROCESSRESULT WriteUTF16(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
-                                   unsigned char* dst, unsigned dstLen, unsigned& dstUsed,
-                                   tagUTF16ENDIANTYPE endian);
-    tagUTFPROCESSRESULT WriteUTF32(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
-                                   unsigned char* dst, unsigned dstLen, unsigned& dstUsed,
-                                   tagUTF32ENDIANTYPE endian);
+    tagUTFPROCESSRESULT WriteUTF8(const char16_t* src, unsigned srcLen, unsigned& srcUsed, unsigned char* dst,
+                                  unsigned dstLen, unsigned& dstUsed);
+    tagUTFPROCESSRESULT WriteUTF16(const char16_t* src, unsigned srcLen, unsigned& srcUsed, unsigned char* dst,
+                                   unsigned dstLen, unsigned& dstUsed, tagUTF16ENDIANTYPE endian);
+    tagUTFPROCESSRESULT WriteUTF32(const char16_t* src, unsigned srcLen, unsigned& srcUsed, unsigned char* dst,
+                                   unsigned dstLen, unsigned& dstUsed, tagUTF32ENDIANTYPE endian);
 
     // The decoder and encoder of a form of the Unicode form table, chosen by
     // its unit size and byte order.
-    tagUTFPROCESSRESULT ReadForm(const UnicodeForm& form, const unsigned char* src, unsigned srcLen,
-                                 unsigned& srcUsed, char16_t* dst, unsigned dstLen, unsigned& dstUsed,
-                                 bool endOfInput);
-    tagUTFPROCESSRESULT WriteForm(const UnicodeForm& form, const char16_t* src, unsigned srcLen,
-                                  unsigned& srcUsed, unsigned char* dst, unsigned dstLen, unsigned& dstUsed);
+    tagUTFPROCESSRESULT ReadForm(const UnicodeForm& form, const unsigned char* src, unsigned srcLen, unsigned& srcUsed,
+                                 char16_t* dst, unsigned dstLen, unsigned& dstUsed, bool endOfInput);
+    tagUTFPROCESSRESULT WriteForm(const UnicodeForm& form, const char16_t* src, unsigned srcLen, unsigned& srcUsed,
+                                  unsigned char* dst, unsigned dstLen, unsigned& dstUsed);
     static tagUTF16ENDIANTYPE Utf16EndianOf(const UnicodeForm& form);
     static tagUTF32ENDIANTYPE Utf32EndianOf(const UnicodeForm& form);
 
@@ -133,11 +129,10 @@ private:
     // One character the fast path of ReadUTF8 leaves: NUL, a sequence cut by
     // the end of the input, a bad lead byte, or too little room for its units.
     enum class CarefulStep { kDecoded, kReplaced, kSourceExhausted, kTargetExhausted };
-    static CarefulStep DecodeCarefully(const unsigned char*& p, const unsigned char* end, char16_t*& q,
-                                       char16_t* qEnd, bool endOfInput);
+    static CarefulStep DecodeCarefully(const unsigned char*& p, const unsigned char* end, char16_t*& q, char16_t* qEnd,
+                                       bool endOfInput);
 
     template <typename Sink>
-    tagUTFPROCESSRESULT Encode(const char16_t* src, unsigned srcLen, unsigned& srcUsed,
-                               unsigned char* dst, unsigned dstLen, unsigned& dstUsed, Sink sink,
-                               bool passSurrogates);
+    tagUTFPROCESSRESULT Encode(const char16_t* src, unsigned srcLen, unsigned& srcUsed, unsigned char* dst,
+                               unsigned dstLen, unsigned& dstUsed, Sink sink, bool passSurrogates);
 };

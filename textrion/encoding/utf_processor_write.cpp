@@ -32,7 +32,10 @@ constexpr uint64_t kLaneOnes = 0x0001000100010001ULL;
 constexpr uint64_t kLaneHighBits = 0x8000800080008000ULL;
 
 // Non-zero when some 16-bit lane of v is zero.
-inline uint64_t ZeroLane(uint64_t v) { return (v - kLaneOnes) & ~v & kLaneHighBits; }
+inline uint64_t ZeroLane(uint64_t v)
+{
+    return (v - kLaneOnes) & ~v & kLaneHighBits;
+}
 
 inline bool HasCrOrLf(uint64_t v)
 {
@@ -215,8 +218,8 @@ struct Utf16Sink {
     }
     // With surrogates passed through, every unit up to the next line break to
     // convert is copied as it is (byte-swapped for the other byte order).
-    void Run(const char16_t* src, unsigned srcLen, unsigned& sIO, unsigned char* dst, unsigned dstLen,
-             unsigned& dIO, bool convertBreaks, bool passSurrogates) const
+    void Run(const char16_t* src, unsigned srcLen, unsigned& sIO, unsigned char* dst, unsigned dstLen, unsigned& dIO,
+             bool convertBreaks, bool passSurrogates) const
     {
         if (!passSurrogates)
             return;
@@ -249,20 +252,39 @@ struct Utf16Sink {
 struct Utf32Sink {
     CUTFProcessor::tagUTF32ENDIANTYPE endian;
     static unsigned Size(char32_t) { return 4; }
-    static void Run(const char16_t*, unsigned, unsigned&, unsigned char*, unsigned, unsigned&, bool, bool) {}
+    static void Run(const char16_t*, unsigned, unsigned&, unsigned char*, unsigned, unsigned&, bool, bool) { }
     void Put(unsigned char* p, char32_t cp) const
     {
         const unsigned char o1 = static_cast<unsigned char>(cp >> 24), o2 = static_cast<unsigned char>(cp >> 16),
                             o3 = static_cast<unsigned char>(cp >> 8), o4 = static_cast<unsigned char>(cp);
         switch (endian) {
-        case CUTFProcessor::UTF32_LE: p[0] = o4; p[1] = o3; p[2] = o2; p[3] = o1; break;
-        case CUTFProcessor::UTF32_BE: p[0] = o1; p[1] = o2; p[2] = o3; p[3] = o4; break;
-        case CUTFProcessor::UTF32_2143: p[0] = o2; p[1] = o1; p[2] = o4; p[3] = o3; break;
-        default: p[0] = o3; p[1] = o4; p[2] = o1; p[3] = o2; break;
+        case CUTFProcessor::UTF32_LE:
+            p[0] = o4;
+            p[1] = o3;
+            p[2] = o2;
+            p[3] = o1;
+            break;
+        case CUTFProcessor::UTF32_BE:
+            p[0] = o1;
+            p[1] = o2;
+            p[2] = o3;
+            p[3] = o4;
+            break;
+        case CUTFProcessor::UTF32_2143:
+            p[0] = o2;
+            p[1] = o1;
+            p[2] = o4;
+            p[3] = o3;
+            break;
+        default:
+            p[0] = o3;
+            p[1] = o4;
+            p[2] = o1;
+            p[3] = o2;
+            break;
         }
     }
 };
-
 
 }  // namespace
 

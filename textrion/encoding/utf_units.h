@@ -10,7 +10,13 @@ inline constexpr char16_t kReplacement = 0xFFFD;
 
 inline constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
 
-[[nodiscard]] inline bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-[[nodiscard]] inline bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+[[nodiscard]] inline bool IsHigh(char16_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+[[nodiscard]] inline bool IsLow(char16_t u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 }  // namespace textrion::detail

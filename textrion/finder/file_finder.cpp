@@ -11,9 +11,13 @@
 
 using textrion_detail::DescribeEntry;
 
-CFileFinderThread::CFileFinderThread() : m_mask(u"*") {}
+CFileFinderThread::CFileFinderThread() : m_mask(u"*")
+{
+}
 
-CFileFinderThread::CFileFinderThread(const char16_t* mask) : m_mask(mask && *mask ? mask : u"*") {}
+CFileFinderThread::CFileFinderThread(const char16_t* mask) : m_mask(mask && *mask ? mask : u"*")
+{
+}
 
 CFileFinderThread::~CFileFinderThread()
 {
@@ -77,9 +81,13 @@ void CFileFinderThread::InitNewRecursiveJob(CFileFinderJob* newJob, const CFindE
     newJob->m_includeHidden = parent->m_includeHidden;
 }
 
-void CFileFinderThread::OnFolderError(CFileFinderJob*, int) {}
+void CFileFinderThread::OnFolderError(CFileFinderJob*, int)
+{
+}
 
-void CFileFinderThread::OnEntrySkipped(const CSkippedEntry&, CFileFinderJob*) {}
+void CFileFinderThread::OnEntrySkipped(const CSkippedEntry&, CFileFinderJob*)
+{
+}
 
 CFileFinderJob* CFileFinderThread::CreateRecursiveJob(const CFindEntry& entry, CFileFinderJob* parent)
 {

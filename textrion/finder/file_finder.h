@@ -33,17 +33,17 @@ struct TEXTRION_API CFindEntry {
 // An entry the walk met but does not report as a file or folder, with why.
 struct TEXTRION_API CSkippedEntry {
     enum Reason {
-        REASON_NOT_REGULAR,        // a FIFO, socket or device: never opened
-        REASON_DANGLING_LINK,      // a symbolic link to nothing
-        REASON_LINK_LOOP,          // a symbolic link that leads back to itself
-        REASON_UNREACHABLE,        // listed but cannot be examined (a folder without search permission)
-        REASON_FOLDER_REPEATED,    // a folder already searched, reached again through a link
-        REASON_INTO_EXCLUDED,      // a symbolic link to an excluded folder or to something inside one
+        REASON_NOT_REGULAR,      // a FIFO, socket or device: never opened
+        REASON_DANGLING_LINK,    // a symbolic link to nothing
+        REASON_LINK_LOOP,        // a symbolic link that leads back to itself
+        REASON_UNREACHABLE,      // listed but cannot be examined (a folder without search permission)
+        REASON_FOLDER_REPEATED,  // a folder already searched, reached again through a link
+        REASON_INTO_EXCLUDED,    // a symbolic link to an excluded folder or to something inside one
     };
 
     std::u16string path;  // the entry's full path
     Reason reason = REASON_NOT_REGULAR;
-    int error = 0;        // errno where the system gave one
+    int error = 0;  // errno where the system gave one
     bool isFolder = false;
     const char16_t* kind = u"";  // REASON_NOT_REGULAR: "FIFO", "socket", "device"
 };

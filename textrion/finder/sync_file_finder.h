@@ -25,10 +25,26 @@ public:
     public:
         CFindOpts() { Reset(); }
         void Reset();
-        void FindNormalFiles() { options |= FIND_ATTRIBUTES; attributeMask |= 0x20; }
-        void FindAllFiles() { options |= FIND_ATTRIBUTES; attributeMask |= 0x9A7; }
-        void FindDirectories() { options |= FIND_ATTRIBUTES; attributeMask |= 0x10; }
-        void FindTextW(const std::u16string& text) { options |= FIND_TEXT; textToFind = text; }
+        void FindNormalFiles()
+        {
+            options |= FIND_ATTRIBUTES;
+            attributeMask |= 0x20;
+        }
+        void FindAllFiles()
+        {
+            options |= FIND_ATTRIBUTES;
+            attributeMask |= 0x9A7;
+        }
+        void FindDirectories()
+        {
+            options |= FIND_ATTRIBUTES;
+            attributeMask |= 0x10;
+        }
+        void FindTextW(const std::u16string& text)
+        {
+            options |= FIND_TEXT;
+            textToFind = text;
+        }
 
         std::u16string baseFolder;
         std::u16string fileMask;

@@ -42,8 +42,8 @@ std::u16string_view NamePrefix(std::u16string_view name, size_t maxBytes)
     size_t i = 0;
     while (i < name.size()) {
         const char16_t u = name[i];
-        const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-                          name[i + 1] <= 0xDFFF;
+        const bool pair =
+            u >= 0xD800 && u <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
         const size_t size = pair ? 4 : u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
         if (bytes + size > maxBytes)
             break;
@@ -82,7 +82,9 @@ CAtomicOutputFile::CAtomicOutputFile(std::u16string finalPath, bool followNamed)
 }
 
 CAtomicOutputFile::CAtomicOutputFile(platform::FolderRef folder, std::u16string name, std::u16string finalPath)
-    : m_folder(std::move(folder)), m_name(std::move(name)), m_final(std::move(finalPath))
+    : m_folder(std::move(folder)),
+      m_name(std::move(name)),
+      m_final(std::move(finalPath))
 {
     if (!m_folder)
         m_folderError = ENOENT;

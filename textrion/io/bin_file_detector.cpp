@@ -3,7 +3,10 @@
 #include "textrion/io/file_sample.h"
 
 CBinFileDetector::CBinFileDetector(const char16_t* path, unsigned threshold, unsigned blockSize, unsigned maxMegabytes)
-    : m_path(path ? path : u""), m_blockSize(blockSize), m_maxMegabytes(maxMegabytes), m_threshold(threshold)
+    : m_path(path ? path : u""),
+      m_blockSize(blockSize),
+      m_maxMegabytes(maxMegabytes),
+      m_threshold(threshold)
 {
 }
 

@@ -20,7 +20,9 @@ std::time_t KeptTime(std::time_t t)
 }  // namespace
 
 CFileException::CFileException(const std::string& what, int errorCode, std::u16string path)
-    : std::runtime_error(what), m_errorCode(errorCode), m_path(std::move(path))
+    : std::runtime_error(what),
+      m_errorCode(errorCode),
+      m_path(std::move(path))
 {
 }
 
@@ -28,7 +30,9 @@ CFileException::~CFileException() = default;
 
 // ---------------------------------------------------------------------------
 
-CBinaryFile::CBinaryFile(const char16_t* path) : m_path(path ? path : u"") {}
+CBinaryFile::CBinaryFile(const char16_t* path) : m_path(path ? path : u"")
+{
+}
 
 CBinaryFile::~CBinaryFile()
 {
@@ -154,7 +158,9 @@ CBinaryFileReader::CBinaryFileReader(const char16_t* path, bool openNow) : CBina
 }
 
 CBinaryFileReader::CBinaryFileReader(int stream, std::vector<unsigned char> head, const char16_t* name)
-    : CBinaryFile(name), m_stream(true), m_head(std::move(head))
+    : CBinaryFile(name),
+      m_stream(true),
+      m_head(std::move(head))
 {
     Adopt(stream);
     m_eof = !IsOpen();
@@ -219,9 +225,8 @@ unsigned CBinaryFileReader::Read(void* buffer, unsigned count)
         }
     }
     size_t got = 0;
-    const bool ok = fromHead == count ||
-                    platform::ReadFile(m_handle, static_cast<unsigned char*>(buffer) + fromHead, count - fromHead,
-                                       &got, &m_lastError);
+    const bool ok = fromHead == count || platform::ReadFile(m_handle, static_cast<unsigned char*>(buffer) + fromHead,
+                                                            count - fromHead, &got, &m_lastError);
     got += fromHead;
     m_delivered += got;
     m_position += got;

@@ -116,7 +116,7 @@ public:
 
     static uint64_t GetFileSize(const char16_t* path);
     [[nodiscard]] static bool GetFileTime(const char16_t* path, std::time_t& created, std::time_t& accessed,
-                            std::time_t& modified);
+                                          std::time_t& modified);
 
     using CBinaryFile::GetFileSize;
     using CBinaryFile::GetFileTime;

@@ -52,7 +52,7 @@ public:
 
 private:
     std::optional<CBinaryFileReader> m_reader;  // the open file
-    std::vector<unsigned char> m_bytes;  // grows, and its capacity serves the next file
+    std::vector<unsigned char> m_bytes;         // grows, and its capacity serves the next file
     uint64_t m_size = 0;
     unsigned m_firstRead = 1;
     uint64_t m_limit = 0;

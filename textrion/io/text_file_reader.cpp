@@ -14,8 +14,7 @@ CTextFileReader::CTextFileReader(const char16_t* path, unsigned bufferSize) : m_
         ReadBOM();
 }
 
-CTextFileReader::CTextFileReader(int stream, std::vector<unsigned char> head, const char16_t* name,
-                                 unsigned bufferSize)
+CTextFileReader::CTextFileReader(int stream, std::vector<unsigned char> head, const char16_t* name, unsigned bufferSize)
     : m_file(stream, std::move(head), name)
 {
     AllocateBuffer(bufferSize);
@@ -23,8 +22,7 @@ CTextFileReader::CTextFileReader(int stream, std::vector<unsigned char> head, co
         ReadBOM();
 }
 
-CTextFileReader::CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize)
-    : m_file(path, false)
+CTextFileReader::CTextFileReader(const char16_t* path, unsigned char* buffer, unsigned bufferSize) : m_file(path, false)
 {
     if (buffer != nullptr && bufferSize >= kMinBufferSize) {
         m_buffer = buffer;
@@ -185,7 +183,7 @@ unsigned CTextFileReader::Read(char16_t* out, unsigned capacity, unsigned* bytes
     unsigned produced = 0;
     if (IsOpen() && out != nullptr && capacity > 0) {
         produced = m_codec.GetEncoding() == TEXTENCODING_CODEPAGE ? ReadCodePage(out, capacity, consumed)
-                                                       : ReadUnicode(out, capacity, consumed);
+                                                                  : ReadUnicode(out, capacity, consumed);
     }
     if (bytesConsumed)
         *bytesConsumed = static_cast<unsigned>(consumed);
@@ -233,7 +231,9 @@ uint64_t CTextFileReader::GetFirstUncoveredOffset() const
 
 // ---------------------------------------------------------------------------
 
-CFirstLineTextReader::CFirstLineTextReader(const char16_t* path) : m_path(path ? path : u"") {}
+CFirstLineTextReader::CFirstLineTextReader(const char16_t* path) : m_path(path ? path : u"")
+{
+}
 
 CFirstLineTextReader::~CFirstLineTextReader() = default;
 

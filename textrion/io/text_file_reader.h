@@ -123,13 +123,13 @@ private:
     unsigned m_readAhead = 0;  // the size the buffer may grow to (SetReadAhead)
     unsigned m_dataBegin = 0;  // undecoded bytes are m_buffer[m_dataBegin, m_dataEnd)
     unsigned m_dataEnd = 0;
-    bool m_fileEnded = false;  // the file gave all it has (or failed)
-    bool m_decodeDone = false; // the decoder was flushed at the end of the data
+    bool m_fileEnded = false;   // the file gave all it has (or failed)
+    bool m_decodeDone = false;  // the decoder was flushed at the end of the data
     unsigned m_bomLength = 0;
     std::unique_ptr<codecs::CodePageDecoder> m_decoder;
-    char16_t m_heldHigh = 0;     // first half of a pair the code page decoder split
-    bool m_undecodable = false;  // a code page this system cannot decode
-    uint64_t m_unicodeDecoded = 0;  // bytes the Unicode decoders took, after the BOM
+    char16_t m_heldHigh = 0;                // first half of a pair the code page decoder split
+    bool m_undecodable = false;             // a code page this system cannot decode
+    uint64_t m_unicodeDecoded = 0;          // bytes the Unicode decoders took, after the BOM
     uint64_t m_firstUncovered = kNoOffset;  // the Unicode decoders' (the code page decoder keeps its own)
 };
 

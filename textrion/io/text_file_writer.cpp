@@ -194,10 +194,9 @@ bool CTextFileWriter::HandOver()
     Background& b = *m_background;
     if (!b.running)
         return false;
-    const bool recycled = m_bufferSize == b.blockSize &&
-                          std::any_of(b.blocks.begin(), b.blocks.end(), [&](const auto& block) {
-                              return block.get() == m_buffer;
-                          });
+    const bool recycled =
+        m_bufferSize == b.blockSize &&
+        std::any_of(b.blocks.begin(), b.blocks.end(), [&](const auto& block) { return block.get() == m_buffer; });
     std::unique_lock lock(b.mutex);
     b.queue.push_back({m_buffer, m_fill, recycled});
     ++m_writeCount;
@@ -291,7 +290,8 @@ unsigned CTextFileWriter::Write(const char16_t* text, unsigned count)
         unsigned char* const room = m_buffer + m_fill;
         const unsigned roomSize = m_bufferSize - m_fill;
         unsigned used = 0, made = 0;
-        const CUTFProcessor::tagUTFPROCESSRESULT r = m_codec.WriteForm(form, text + done, count - done, used, room, roomSize, made);
+        const CUTFProcessor::tagUTFPROCESSRESULT r =
+            m_codec.WriteForm(form, text + done, count - done, used, room, roomSize, made);
         m_fill += made;
         done += used;
         if (r != CUTFProcessor::UTFPROCESS_TARGET_EXHAUSTED || done >= count)

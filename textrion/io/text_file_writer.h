@@ -38,8 +38,8 @@ public:
     // is written when asked and the handle is not positioned past a start.
     CTextFileWriter(int handle, const char16_t* name, TEXTENCODING encoding, bool writeBom, unsigned bufferSize);
     // The same with the caller's buffer (null: one of its own).
-    CTextFileWriter(int handle, const char16_t* name, unsigned char* buffer, unsigned bufferSize,
-                    TEXTENCODING encoding, bool writeBom);
+    CTextFileWriter(int handle, const char16_t* name, unsigned char* buffer, unsigned bufferSize, TEXTENCODING encoding,
+                    bool writeBom);
 
     static constexpr unsigned kMinBufferSize = 16;
 
@@ -172,13 +172,13 @@ private:
     unsigned char* m_buffer = nullptr;
     std::unique_ptr<unsigned char[]> m_ownedBuffer;
     unsigned m_bufferSize = 0;
-    unsigned m_fill = 0;          // bytes encoded but not yet written
-    bool m_writeBehind = false;   // keep them between Writes (SetWriteBehind)
+    unsigned m_fill = 0;         // bytes encoded but not yet written
+    bool m_writeBehind = false;  // keep them between Writes (SetWriteBehind)
     std::unique_ptr<codecs::CodePageEncoder> m_encoder;
     unsigned m_encoderCodePage = 0;
-    char16_t m_heldHigh = 0;  // kept by WriteStream
+    char16_t m_heldHigh = 0;         // kept by WriteStream
     uint64_t m_ownReplacements = 0;  // held high surrogates that never got their low half
-    bool m_unwritable = false;  // a code page this system cannot write
+    bool m_unwritable = false;       // a code page this system cannot write
     struct Background;
     std::unique_ptr<Background> m_background;
     bool m_backgroundWanted = false;

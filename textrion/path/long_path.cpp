@@ -129,8 +129,12 @@ std::u16string DateTimeName(const std::u16string& extension)
 
 // ---------------------------------------------------------------------------
 
-CLongPath::CLongPath(const char16_t* path) : m_path(path ? path : u"") {}
-CLongPath::CLongPath(const std::u16string& path) : m_path(path) {}
+CLongPath::CLongPath(const char16_t* path) : m_path(path ? path : u"")
+{
+}
+CLongPath::CLongPath(const std::u16string& path) : m_path(path)
+{
+}
 
 CLongPath& CLongPath::operator=(const char16_t* path)
 {
@@ -329,8 +333,12 @@ std::u16string CLongPath::GenerateDateTimeFilename(const std::u16string& extensi
 
 // ---------------------------------------------------------------------------
 
-CPathEx::CPathEx(const char16_t* path) : m_path(Trimmed(path ? path : u"")) {}
-CPathEx::CPathEx(const std::u16string& path) : m_path(Trimmed(path)) {}
+CPathEx::CPathEx(const char16_t* path) : m_path(Trimmed(path ? path : u""))
+{
+}
+CPathEx::CPathEx(const std::u16string& path) : m_path(Trimmed(path))
+{
+}
 
 CPathEx& CPathEx::operator=(const char16_t* path)
 {

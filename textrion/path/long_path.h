@@ -13,7 +13,7 @@
 class TEXTRION_API CLongPath {
 public:
     CLongPath() = default;
-    CLongPath(const char16_t* path);  // NOLINT: paths convert implicitly, as strings do
+    CLongPath(const char16_t* path);        // NOLINT: paths convert implicitly, as strings do
     CLongPath(const std::u16string& path);  // NOLINT
     CLongPath(const CLongPath&) = default;
     CLongPath& operator=(const CLongPath&) = default;
@@ -103,7 +103,7 @@ private:
 class TEXTRION_API CPathEx {
 public:
     CPathEx() = default;
-    CPathEx(const char16_t* path);  // NOLINT
+    CPathEx(const char16_t* path);        // NOLINT
     CPathEx(const std::u16string& path);  // NOLINT
     CPathEx& operator=(const char16_t* path);
     CPathEx& operator=(const std::u16string& path);

@@ -156,12 +156,11 @@ constexpr std::string_view kCzech =
     "dávno nepatří naší rodině, ale když jdu kolem, pořád se zastavím u výlohy a poslouchám, jestli "
     "uvnitř něco tiká.\n";
 
-constexpr std::string_view kThai =
-    "ทุกเช้าวันอาทิตย์ ตลาดริมคลองหน้าบ้านของยายจะคึกคักเป็นพิเศษ แม่ค้าพายเรือนำผักผลไม้และขนมไทยมาขาย"
-    "ตั้งแต่ฟ้ายังไม่สว่าง ยายชอบซื้อขนมครกกับกล้วยทอดจากร้านประจำ ซึ่งขายมานานกว่าสามสิบปีแล้ว\n"
-    "ตอนเด็กๆ ฉันมักตามยายไปตลาดเพื่อช่วยถือของ ยายจะเล่าเรื่องสมัยก่อนให้ฟังเสมอ ว่าคลองนี้เคยเป็น"
-    "เส้นทางหลักของคนในชุมชน ก่อนที่จะมีถนนตัดผ่าน ทุกวันนี้ตลาดเล็กลงกว่าเดิมมาก แต่ก็ยังมีคนมาเดิน"
-    "เที่ยวอยู่ไม่ขาดสาย\n";
+constexpr std::string_view kThai = "ทุกเช้าวันอาทิตย์ ตลาดริมคลองหน้าบ้านของยายจะคึกคักเป็นพิเศษ แม่ค้าพายเรือนำผักผลไม้และขนมไทยมาขาย"
+                                   "ตั้งแต่ฟ้ายังไม่สว่าง ยายชอบซื้อขนมครกกับกล้วยทอดจากร้านประจำ ซึ่งขายมานานกว่าสามสิบปีแล้ว\n"
+                                   "ตอนเด็กๆ ฉันมักตามยายไปตลาดเพื่อช่วยถือของ ยายจะเล่าเรื่องสมัยก่อนให้ฟังเสมอ ว่าคลองนี้เคยเป็น"
+                                   "เส้นทางหลักของคนในชุมชน ก่อนที่จะมีถนนตัดผ่าน ทุกวันนี้ตลาดเล็กลงกว่าเดิมมาก แต่ก็ยังมีคนมาเดิน"
+                                   "เที่ยวอยู่ไม่ขาดสาย\n";
 
 constexpr std::string_view kTurkish =
     "Annemin memleketi olan küçük kasabada, çarşının ortasında yüz yıllık bir çınar ağacı vardır. "
@@ -214,14 +213,13 @@ constexpr std::string_view kMixed =
     "5. 最后，把新版本上传到服务器，并通知各位同事。\n";
 
 // Vietnamese in precomposed letters (VISCII, windows-1258).
-constexpr std::string_view kVietnamese =
-    "Sáng nào bà cũng ra chợ từ lúc trời còn tối. "
-    "Bà mua rau muống, một con cá nhỏ và mấy quả chuối "
-    "cho đám cháu. Người bán hàng đều biết tên "
-    "bà và hỏi thăm sức khỏe.\n"
-    "Khi về đến nhà, bà ghi số tiền đã tiêu vào "
-    "một cuốn sổ nhỏ, như bà vẫn làm suốt ba mươi "
-    "năm nay.\n";
+constexpr std::string_view kVietnamese = "Sáng nào bà cũng ra chợ từ lúc trời còn tối. "
+                                         "Bà mua rau muống, một con cá nhỏ và mấy quả chuối "
+                                         "cho đám cháu. Người bán hàng đều biết tên "
+                                         "bà và hỏi thăm sức khỏe.\n"
+                                         "Khi về đến nhà, bà ghi số tiền đã tiêu vào "
+                                         "một cuốn sổ nhỏ, như bà vẫn làm suốt ba mươi "
+                                         "năm nay.\n";
 
 // Portuguese: Western code pages (windows-1252, ISO-8859-15, Mac Roman).
 constexpr std::string_view kPortuguese =
@@ -275,14 +273,34 @@ constexpr std::string_view kLithuanianTypographic =
     "juokėsi: \u201ETokios eilės čia nebuvo nuo sovietmečio laikų.\u201C\n";
 
 constexpr Paragraph kParagraphs[] = {
-    {"en", kEnglish},   {"ascii", kAscii}, {"fr", kFrench},        {"de", kGerman},
-    {"es", kSpanish},   {"ru", kRussian},  {"bg", kBulgarian},     {"el", kGreek},
-    {"he", kHebrew},    {"ja", kJapanese}, {"zh-hans", kChineseSimplified},
-    {"zh-hant", kChineseTraditional},      {"ko", kKorean},        {"pl", kPolish},
-    {"cs", kCzech},     {"th", kThai},     {"tr", kTurkish},       {"ro", kRomanian},
-    {"lt", kLithuanian}, {"ar", kArabic}, {"vi", kVietnamese}, {"mixed", kMixed},
-    {"uk", kUkrainian}, {"ko-uhc", kKoreanUhc}, {"yue", kCantonese}, {"tr-typo", kTurkishTypographic},
-    {"lt-typo", kLithuanianTypographic}, {"pt", kPortuguese},
+    {"en", kEnglish},
+    {"ascii", kAscii},
+    {"fr", kFrench},
+    {"de", kGerman},
+    {"es", kSpanish},
+    {"ru", kRussian},
+    {"bg", kBulgarian},
+    {"el", kGreek},
+    {"he", kHebrew},
+    {"ja", kJapanese},
+    {"zh-hans", kChineseSimplified},
+    {"zh-hant", kChineseTraditional},
+    {"ko", kKorean},
+    {"pl", kPolish},
+    {"cs", kCzech},
+    {"th", kThai},
+    {"tr", kTurkish},
+    {"ro", kRomanian},
+    {"lt", kLithuanian},
+    {"ar", kArabic},
+    {"vi", kVietnamese},
+    {"mixed", kMixed},
+    {"uk", kUkrainian},
+    {"ko-uhc", kKoreanUhc},
+    {"yue", kCantonese},
+    {"tr-typo", kTurkishTypographic},
+    {"lt-typo", kLithuanianTypographic},
+    {"pt", kPortuguese},
 };
 
 }  // namespace

@@ -23,7 +23,7 @@ struct Kind {
     const char* paragraph;
     int codepage;
     Form form;
-    const char* tag;             // part of the file name
+    const char* tag;              // part of the file name
     const char16_t* extra = u"";  // a line added after the paragraph
 };
 
@@ -35,17 +35,27 @@ constexpr const char16_t* kOneLetter = u"The caf\u00E9 opens at nine.\n";
 // Pairs the detector tells apart from their text alone (see the detection
 // corpus), so that every converted file must read back as its source.
 const Kind kKinds[] = {
-    {"en", 65001, UTF8, "en-utf8"},          {"fr", 1252, CODEPAGE, "fr-1252"},
-    {"de", 65001, UTF8_BOM, "de-utf8bom"},   {"es", 1252, CODEPAGE, "es-1252"},
-    {"ru", 1251, CODEPAGE, "ru-1251"},       {"ru", 20866, CODEPAGE, "ru-koi8r"},
-    {"ru", 1200, UTF16LE_NOBOM, "ru-utf16"}, {"el", 1253, CODEPAGE, "el-1253"},
-    {"he", 1255, CODEPAGE, "he-1255"},       {"ja", 932, CODEPAGE, "ja-sjis"},
-    {"ja", 1201, UTF16BE_BOM, "ja-utf16be"}, {"zh-hans", 936, CODEPAGE, "zh-gbk"},
-    {"zh-hant", 950, CODEPAGE, "zh-big5"},   {"ko", 949, CODEPAGE, "ko-uhc"},
-    {"mixed", 1200, UTF16LE_BOM, "mixed-utf16le"}, {"mixed", 65001, UTF8, "mixed-utf8"},
-    {"ascii", 0, CODEPAGE, "ascii"},         {"th", 874, CODEPAGE, "th-874"},
+    {"en", 65001, UTF8, "en-utf8"},
+    {"fr", 1252, CODEPAGE, "fr-1252"},
+    {"de", 65001, UTF8_BOM, "de-utf8bom"},
+    {"es", 1252, CODEPAGE, "es-1252"},
+    {"ru", 1251, CODEPAGE, "ru-1251"},
+    {"ru", 20866, CODEPAGE, "ru-koi8r"},
+    {"ru", 1200, UTF16LE_NOBOM, "ru-utf16"},
+    {"el", 1253, CODEPAGE, "el-1253"},
+    {"he", 1255, CODEPAGE, "he-1255"},
+    {"ja", 932, CODEPAGE, "ja-sjis"},
+    {"ja", 1201, UTF16BE_BOM, "ja-utf16be"},
+    {"zh-hans", 936, CODEPAGE, "zh-gbk"},
+    {"zh-hant", 950, CODEPAGE, "zh-big5"},
+    {"ko", 949, CODEPAGE, "ko-uhc"},
+    {"mixed", 1200, UTF16LE_BOM, "mixed-utf16le"},
+    {"mixed", 65001, UTF8, "mixed-utf8"},
+    {"ascii", 0, CODEPAGE, "ascii"},
+    {"th", 874, CODEPAGE, "th-874"},
     {"zh-hans", 54936, CODEPAGE, "zh-gb18030", kGbFourByte},
-    {"uk", 21866, CODEPAGE, "uk-koi8u"},     {"tr-typo", 1254, CODEPAGE, "tr-1254"},
+    {"uk", 21866, CODEPAGE, "uk-koi8u"},
+    {"tr-typo", 1254, CODEPAGE, "tr-1254"},
     {"ascii", 65001, UTF8, "en-utf8-one", kOneLetter},
 };
 
@@ -66,10 +76,18 @@ std::string Encode(const Kind& kind, const std::u16string& text)
         if (!codecs::EncodeCodePage(static_cast<unsigned>(kind.codepage), text, bytes))
             throw std::runtime_error(std::string("cannot encode ") + kind.tag);
         break;
-    case UTF8_BOM: bytes = "\xEF\xBB\xBF"; [[fallthrough]];
-    case UTF8: bytes += text::ToUtf8(text); break;
-    case UTF16LE_BOM: bytes = "\xFF\xFE"; [[fallthrough]];
-    case UTF16LE_NOBOM: AppendUtf16(bytes, text, false); break;
+    case UTF8_BOM:
+        bytes = "\xEF\xBB\xBF";
+        [[fallthrough]];
+    case UTF8:
+        bytes += text::ToUtf8(text);
+        break;
+    case UTF16LE_BOM:
+        bytes = "\xFF\xFE";
+        [[fallthrough]];
+    case UTF16LE_NOBOM:
+        AppendUtf16(bytes, text, false);
+        break;
     case UTF16BE_BOM:
         bytes = "\xFE\xFF";
         AppendUtf16(bytes, text, true);
@@ -145,7 +163,10 @@ std::vector<TreeFile> MakeMixedTree(const std::string& root, const TreeOptions& 
         if (roll < 4) {
             file.kind = TreeFile::BINARY;
             file.relative = folder + "image " + number + (roll < 2 ? ".png" : ".bin");
-            bytes = roll < 2 ? std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) : std::string("\x7F" "ELF\2\1\1", 7);
+            bytes = roll < 2 ? std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                             : std::string("\x7F"
+                                           "ELF\2\1\1",
+                                           7);
             for (unsigned k = 0, n = 64 + random() % 512; k < n; ++k)
                 bytes += static_cast<char>(k % 5 == 0 ? 0 : random() % 256);
         } else if (roll < 5) {
@@ -175,7 +196,9 @@ std::vector<TreeFile> MakeMixedTree(const std::string& root, const TreeOptions& 
                 name += " (copy)";
             file.hidden = file.hidden || style == 0;
             // BOM-less UTF-16 is only taken for known text extensions.
-            const char* extension = kind.form == UTF16LE_NOBOM || style % 3 == 0 ? ".txt" : style % 3 == 1 ? ".md" : ".csv";
+            const char* extension = kind.form == UTF16LE_NOBOM || style % 3 == 0 ? ".txt"
+                                    : style % 3 == 1                             ? ".md"
+                                                                                 : ".csv";
             file.relative = folder + name + extension;
         }
         WriteFile(root + "/" + file.relative, bytes);

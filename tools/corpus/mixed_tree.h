@@ -12,11 +12,11 @@ namespace corpus {
 
 struct TreeFile {
     enum Kind { TEXT, BINARY, EMPTY };
-    std::string relative;   // path below the root, in the bytes written to disk
+    std::string relative;  // path below the root, in the bytes written to disk
     Kind kind = TEXT;
-    std::u16string text;    // TEXT: what the file decodes to
-    int codepage = -1;      // TEXT: the code page or Unicode form it was written in
-    bool hidden = false;    // the file or a folder on its way starts with '.'
+    std::u16string text;  // TEXT: what the file decodes to
+    int codepage = -1;    // TEXT: the code page or Unicode form it was written in
+    bool hidden = false;  // the file or a folder on its way starts with '.'
 };
 
 struct TreeOptions {

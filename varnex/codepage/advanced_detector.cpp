@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/text.h"
+#include "platform/process.h"
 #include "textrion/encoding/bom_detector.h"
 #include "textrion/encoding/bomless_unicode_detector.h"
 #include "textrion/encoding/double_encoding.h"
@@ -13,7 +14,6 @@
 #include "textrion/io/bin_file_detector.h"
 #include "textrion/io/file_sample.h"
 #include "textrion/io/text_file_reader.h"
-#include "platform/process.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_detector.h"
 #include "varnex/codepage/finding_evidence.h"
@@ -89,15 +89,16 @@ bool CAdvancedDetector::CKnownExtList::InList(const char16_t* extension, CTextLi
 // ---------------------------------------------------------------------------
 // Workspace
 
-CAdvancedDetector::CWorkspace::CWorkspace() : m_sample(std::make_unique<CFileSample>()) {}
+CAdvancedDetector::CWorkspace::CWorkspace() : m_sample(std::make_unique<CFileSample>())
+{
+}
 
 CAdvancedDetector::CWorkspace::~CWorkspace() = default;
 
 CCodepageDetector& CAdvancedDetector::CWorkspace::Statistics(unsigned blockSize, unsigned scanLimitMB,
                                                              bool reportGB18030)
 {
-    if (!m_statistics || blockSize != m_blockSize || scanLimitMB != m_scanLimitMB ||
-        reportGB18030 != m_reportGB18030) {
+    if (!m_statistics || blockSize != m_blockSize || scanLimitMB != m_scanLimitMB || reportGB18030 != m_reportGB18030) {
         m_statistics = std::make_unique<CCodepageDetector>(blockSize, scanLimitMB, reportGB18030);
         m_blockSize = blockSize;
         m_scanLimitMB = scanLimitMB;
@@ -108,13 +109,15 @@ CCodepageDetector& CAdvancedDetector::CWorkspace::Statistics(unsigned blockSize,
 
 // ---------------------------------------------------------------------------
 
-CAdvancedDetector::CAdvancedDetector(Options options) : m_options(std::move(options)) {}
+CAdvancedDetector::CAdvancedDetector(Options options) : m_options(std::move(options))
+{
+}
 
 CAdvancedDetector::CAdvancedDetector(const std::u16string& name, const std::vector<unsigned char>* head, bool whole,
                                      CWorkspace* workspace, unsigned blockSize, unsigned scanLimitMB,
                                      bool binaryListShortcut, bool reportGB18030, std::function<bool()> canContinue)
-    : CAdvancedDetector(Options{blockSize, scanLimitMB, binaryListShortcut, reportGB18030, std::move(canContinue),
-                                workspace})
+    : CAdvancedDetector(
+          Options{blockSize, scanLimitMB, binaryListShortcut, reportGB18030, std::move(canContinue), workspace})
 {
     if (head != nullptr)
         DetectStream(name, *head, whole);
@@ -255,11 +258,12 @@ bool CAdvancedDetector::DetectStatistically(int& codepage, float& confidence)
     confidence = detector.GetConfidence();
     m_found.c1Controls = detector.HasC1Controls();
     // Escape encodings and certain findings are 7-bit by nature or need no more.
-    const bool symbolsInWords = detector.GetSymbolsInWords() >= kLeastSymbolsInWords &&
-                                detector.GetSymbolInWordShare() > kMostSymbolsInWords;
-    m_found.weakEvidence = detector.GetConfidence() < kStructureConfidence &&
-                     (detector.GetNonAsciiBytes() < kLeastNonAsciiBytes || detector.GetDistinctNonAsciiBytes() < 2 ||
-                      detector.GetMixedCaseShare() > CCodepageDetector::kMostMixedCaseWords || symbolsInWords);
+    const bool symbolsInWords =
+        detector.GetSymbolsInWords() >= kLeastSymbolsInWords && detector.GetSymbolInWordShare() > kMostSymbolsInWords;
+    m_found.weakEvidence =
+        detector.GetConfidence() < kStructureConfidence &&
+        (detector.GetNonAsciiBytes() < kLeastNonAsciiBytes || detector.GetDistinctNonAsciiBytes() < 2 ||
+         detector.GetMixedCaseShare() > CCodepageDetector::kMostMixedCaseWords || symbolsInWords);
     return !detector.HasFailed();
 }
 

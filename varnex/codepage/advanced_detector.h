@@ -63,7 +63,8 @@ public:
         std::u16string GetListPath(bool binary) const;
 
     private:
-        [[nodiscard]] bool InList(const char16_t* extension, CTextLineList& list, bool& loaded, const char16_t* fileName);
+        [[nodiscard]] bool InList(const char16_t* extension, CTextLineList& list, bool& loaded,
+                                  const char16_t* fileName);
 
         mutable CCriticalSection m_lock;
         std::u16string m_folder;  // empty: the program's folder
@@ -99,10 +100,10 @@ public:
 
     // How detections run: the job setting's detection fields.
     struct Options {
-        unsigned blockSize = 2048;        // bytes read at a time; the zero-byte test's block
-        unsigned scanLimitMB = 4;         // the sample: no test reads past it
-        bool binaryListShortcut = true;   // an extension of Binary.bin is binary, unread
-        bool reportGB18030 = false;       // a GB18030 finding stays 54936, else it is 936
+        unsigned blockSize = 2048;       // bytes read at a time; the zero-byte test's block
+        unsigned scanLimitMB = 4;        // the sample: no test reads past it
+        bool binaryListShortcut = true;  // an extension of Binary.bin is binary, unread
+        bool reportGB18030 = false;      // a GB18030 finding stays 54936, else it is 936
         // Asked between blocks of the sample (a session's stop or pause): when
         // it says stop, detection ends with an error and WasStopped() is true.
         std::function<bool()> canContinue = nullptr;
@@ -118,10 +119,10 @@ public:
         bool hasBom = false;
         DETECTIONRESULT result = DETECTIONRESULT_OK;
         DetectionMethod method = DetectionMethod::None;  // NONE: the file could not be read
-        bool stopped = false;        // canContinue said stop
-        bool c1Controls = false;     // see HasC1Controls
-        bool doubleEncoded = false;  // see IsDoubleEncoded
-        bool weakEvidence = false;   // see kLeastNonAsciiBytes
+        bool stopped = false;                            // canContinue said stop
+        bool c1Controls = false;                         // see HasC1Controls
+        bool doubleEncoded = false;                      // see IsDoubleEncoded
+        bool weakEvidence = false;                       // see kLeastNonAsciiBytes
 
         bool operator==(const Findings&) const = default;
     };

@@ -6,9 +6,9 @@
 #include <cstring>
 
 // uchardet's own headers: nscore.h must come first.
-#include "nscore.h"
 #include "nsCharSetProber.h"
 #include "nsUniversalDetector.h"
+#include "nscore.h"
 
 #include "codecs/codepage.h"
 #include "textrion/encoding/bom_detector.h"
@@ -35,24 +35,54 @@ struct CharsetRow {
 // its superset: the two agree on every byte but 80..9F, where real files hold
 // windows-1252's punctuation rather than C1 controls.
 constexpr CharsetRow kCharsets[] = {
-    {"UTF-8", 65001},        {"SHIFT_JIS", 932},       {"EUC-JP", 20932},
-    {"GB18030", 54936},      {"EUC-KR", 51949},        {"UHC", 51949},
-    {"BIG5", 950},           {"EUC-TW", 51950},        {"HZ-GB-2312", 52936},
-    {"ISO-2022-CN", 50227},  {"ISO-2022-JP", 50222},   {"ISO-2022-KR", 50225},
-    {"WINDOWS-1252", 1252},  {"WINDOWS-1251", 1251},   {"KOI8-R", 20866},
-    {"ISO-8859-5", 28595},   {"MAC-CYRILLIC", 10007},  {"IBM866", 866},
-    {"IBM855", 855},         {"ISO-8859-7", 28597},    {"WINDOWS-1253", 1253},
-    {"WINDOWS-1255", 1255},  {"ISO-8859-8-I", 1255},   {"ISO-8859-8", 28598},
-    {"ASCII", 0},            {"ISO-8859-1", 1252},    {"ISO-8859-2", 28592},
-    {"WINDOWS-1250", 1250},  {"TIS-620", 874},         {"ISO-8859-11", 874},
-    {"ISO-8859-3", 28593},   {"ISO-8859-4", 28594},    {"ISO-8859-6", 28596},
-    {"ISO-8859-9", 28599},   {"ISO-8859-10", 28600},   {"ISO-8859-13", 28603},
-    {"ISO-8859-15", 28605},  {"ISO-8859-16", 28606},   {"WINDOWS-1256", 1256},
-    {"WINDOWS-1257", 1257},  {"WINDOWS-1258", 1258},   {"IBM852", 852},
-    {"MAC-CENTRALEUROPE", 10029}, {"VISCII", 65010},
+    {"UTF-8", 65001},
+    {"SHIFT_JIS", 932},
+    {"EUC-JP", 20932},
+    {"GB18030", 54936},
+    {"EUC-KR", 51949},
+    {"UHC", 51949},
+    {"BIG5", 950},
+    {"EUC-TW", 51950},
+    {"HZ-GB-2312", 52936},
+    {"ISO-2022-CN", 50227},
+    {"ISO-2022-JP", 50222},
+    {"ISO-2022-KR", 50225},
+    {"WINDOWS-1252", 1252},
+    {"WINDOWS-1251", 1251},
+    {"KOI8-R", 20866},
+    {"ISO-8859-5", 28595},
+    {"MAC-CYRILLIC", 10007},
+    {"IBM866", 866},
+    {"IBM855", 855},
+    {"ISO-8859-7", 28597},
+    {"WINDOWS-1253", 1253},
+    {"WINDOWS-1255", 1255},
+    {"ISO-8859-8-I", 1255},
+    {"ISO-8859-8", 28598},
+    {"ASCII", 0},
+    {"ISO-8859-1", 1252},
+    {"ISO-8859-2", 28592},
+    {"WINDOWS-1250", 1250},
+    {"TIS-620", 874},
+    {"ISO-8859-11", 874},
+    {"ISO-8859-3", 28593},
+    {"ISO-8859-4", 28594},
+    {"ISO-8859-6", 28596},
+    {"ISO-8859-9", 28599},
+    {"ISO-8859-10", 28600},
+    {"ISO-8859-13", 28603},
+    {"ISO-8859-15", 28605},
+    {"ISO-8859-16", 28606},
+    {"WINDOWS-1256", 1256},
+    {"WINDOWS-1257", 1257},
+    {"WINDOWS-1258", 1258},
+    {"IBM852", 852},
+    {"MAC-CENTRALEUROPE", 10029},
+    {"VISCII", 65010},
     // Named after a byte order mark at the very start; Detect reads the byte
     // order from the mark itself, these are the names' usual forms.
-    {"UTF-16", 1200},        {"UTF-32", 12000},
+    {"UTF-16", 1200},
+    {"UTF-32", 12000},
 };
 
 // The code page of a byte order mark, -1 for none.
@@ -80,14 +110,26 @@ public:
         for (unsigned i = 0; i < length && !m_found; ++i) {
             const char c = data[i];
             switch (m_state) {
-            case kEsc: m_state = c == '$' ? kEscDollar : kNone; break;
+            case kEsc:
+                m_state = c == '$' ? kEscDollar : kNone;
+                break;
             case kEscDollar:
                 m_state = c == ')' ? kSo : c == '*' ? kSs2 : c == '+' ? kSs3 : kNone;
                 break;
-            case kSo: m_found = c == 'A' || c == 'G'; m_state = kNone; break;
-            case kSs2: m_found = c == 'H'; m_state = kNone; break;
-            case kSs3: m_found = c >= 'I' && c <= 'M'; m_state = kNone; break;
-            default: break;
+            case kSo:
+                m_found = c == 'A' || c == 'G';
+                m_state = kNone;
+                break;
+            case kSs2:
+                m_found = c == 'H';
+                m_state = kNone;
+                break;
+            case kSs3:
+                m_found = c >= 'I' && c <= 'M';
+                m_state = kNone;
+                break;
+            default:
+                break;
             }
             if (c == '\033')
                 m_state = kEsc;
@@ -152,8 +194,8 @@ bool PlainSevenBit(const unsigned char* bytes, uint64_t size)
         unsigned bad = 0;
         for (uint64_t i = at; i < end; ++i) {
             const unsigned char c = bytes[i];
-            bad |= static_cast<unsigned>(c >= 0x80) | static_cast<unsigned>(c == 0) |
-                   static_cast<unsigned>(c == 0x1B) | static_cast<unsigned>(c == '{' && previous == '~');
+            bad |= static_cast<unsigned>(c >= 0x80) | static_cast<unsigned>(c == 0) | static_cast<unsigned>(c == 0x1B) |
+                   static_cast<unsigned>(c == '{' && previous == '~');
             previous = c;
         }
         if (bad != 0)
@@ -331,8 +373,7 @@ private:
     Utf8Validator m_utf8;
 };
 
-CCodepageDetector::CCodepageDetector(const char16_t* path, unsigned blockSize, unsigned scanLimitMB,
-                                     bool reportGB18030)
+CCodepageDetector::CCodepageDetector(const char16_t* path, unsigned blockSize, unsigned scanLimitMB, bool reportGB18030)
     : m_path(path ? path : u""),
       m_blockSize(blockSize),
       m_scanLimitMB(scanLimitMB),
@@ -569,13 +610,14 @@ void CCodepageDetector::ReadInUnmodelledPage(std::string_view bytes)
             continue;
         m_detector->Restart();
         for (size_t at = 0; at < moved.size() && !m_detector->IsDone(); at += m_blockSize)
-            m_detector->Feed(moved.data() + at, static_cast<unsigned>(std::min<size_t>(m_blockSize, moved.size() - at)));
+            m_detector->Feed(moved.data() + at,
+                             static_cast<unsigned>(std::min<size_t>(m_blockSize, moved.size() - at)));
         float confidence = 0.0f;
         const int named = CodepageOfCharset(m_detector->Finish(confidence), true);
         std::u16string again;
         if (named != static_cast<int>(page.windows) &&
-            (named <= 0 || !codecs::DecodeCodePage(static_cast<unsigned>(named), moved.data(), moved.size(), again,
-                                                     nullptr) ||
+            (named <= 0 ||
+             !codecs::DecodeCodePage(static_cast<unsigned>(named), moved.data(), moved.size(), again, nullptr) ||
              again != text))
             continue;
         const bool scoresBetter = fewerCapitals && confidence >= m_found.confidence + kUnmodelledReadingMargin;

@@ -9,10 +9,10 @@ enum class DetectionMethod : int {
     Extension = 1,   // binary by the "Binary.bin" extension list
     Bom = 2,         // byte order mark
     Bomless = 3,     // UTF-16 or UTF-32 without BOM, by structure or the UTF-16 test
-    ZeroBytes = 4,  // binary by runs of zero bytes
-    Utf8Check = 5,  // valid UTF-8 with multi-byte characters
+    ZeroBytes = 4,   // binary by runs of zero bytes
+    Utf8Check = 5,   // valid UTF-8 with multi-byte characters
     Statistics = 6,  // the statistical detector
-    TextTest = 7,   // nothing found: binary or unknown text by the text test
+    TextTest = 7,    // nothing found: binary or unknown text by the text test
     Fixed = 8,       // the code page was given, not detected
 };
 

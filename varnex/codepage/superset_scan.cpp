@@ -6,16 +6,30 @@
 
 namespace {
 
-bool IsGbLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-bool IsDigit(unsigned char b) { return b >= 0x30 && b <= 0x39; }
+bool IsGbLead(unsigned char b)
+{
+    return b >= 0x81 && b <= 0xFE;
+}
+bool IsDigit(unsigned char b)
+{
+    return b >= 0x30 && b <= 0x39;
+}
 
 // KOI8-U's є і ї ґ and their capitals; KOI8-R has box-drawing pieces there.
 bool IsUkrainianKoi8U(unsigned char b)
 {
     switch (b) {
-    case 0xA4: case 0xA6: case 0xA7: case 0xAD:
-    case 0xB4: case 0xB6: case 0xB7: case 0xBD: return true;
-    default: return false;
+    case 0xA4:
+    case 0xA6:
+    case 0xA7:
+    case 0xAD:
+    case 0xB4:
+    case 0xB6:
+    case 0xB7:
+    case 0xBD:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -100,9 +114,15 @@ void CSupersetScan::FeedGb(unsigned char b)
 {
     // GB18030 four-byte: 81..FE 30..39 81..FE 30..39; any other pair is GBK.
     switch (m_gbState) {
-    case 0: m_gbState = IsGbLead(b) ? 1 : 0; break;
-    case 1: m_gbState = IsDigit(b) ? 2 : 0; break;
-    case 2: m_gbState = IsGbLead(b) ? 3 : 0; break;
+    case 0:
+        m_gbState = IsGbLead(b) ? 1 : 0;
+        break;
+    case 1:
+        m_gbState = IsDigit(b) ? 2 : 0;
+        break;
+    case 2:
+        m_gbState = IsGbLead(b) ? 3 : 0;
+        break;
     default:
         m_gbFourByte = m_gbFourByte || IsDigit(b);
         m_gbState = 0;
@@ -198,14 +218,22 @@ int CSupersetScan::Widen(int codepage, bool reportGB18030) const
 {
     const bool c1 = m_c1Bytes != 0;
     switch (codepage) {
-    case 936: return m_gbFourByte ? 54936 : 936;
-    case 54936: return m_gbFourByte || reportGB18030 ? 54936 : 936;
-    case 51949: return m_uhc ? 949 : 51949;
-    case 950: return m_hkscs ? 1375 : 950;
-    case 20866: return m_ukrainian > 0 ? 21866 : 20866;
-    case 28599: return c1 ? 1254 : 28599;   // ISO-8859-9 → windows-1254
-    case 28603: return c1 ? 1257 : 28603;   // ISO-8859-13 → windows-1257
-    default: return codepage;
+    case 936:
+        return m_gbFourByte ? 54936 : 936;
+    case 54936:
+        return m_gbFourByte || reportGB18030 ? 54936 : 936;
+    case 51949:
+        return m_uhc ? 949 : 51949;
+    case 950:
+        return m_hkscs ? 1375 : 950;
+    case 20866:
+        return m_ukrainian > 0 ? 21866 : 20866;
+    case 28599:
+        return c1 ? 1254 : 28599;  // ISO-8859-9 → windows-1254
+    case 28603:
+        return c1 ? 1257 : 28603;  // ISO-8859-13 → windows-1257
+    default:
+        return codepage;
     }
 }
 

@@ -35,12 +35,14 @@ struct Avx2 {
             const __m128i bytes = half == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
             const __m256i w = _mm256_cvtepu8_epi16(bytes);
             const __m256i lead = _mm256_or_si256(_mm256_srli_epi16(w, 6), _mm256_set1_epi16(0xC0));
-            const __m256i trail = _mm256_or_si256(_mm256_and_si256(w, _mm256_set1_epi16(0x3F)), _mm256_set1_epi16(0x80));
+            const __m256i trail =
+                _mm256_or_si256(_mm256_and_si256(w, _mm256_set1_epi16(0x3F)), _mm256_set1_epi16(0x80));
             const __m256i pair = _mm256_or_si256(lead, _mm256_slli_epi16(trail, 8));
             const __m256i units = _mm256_blendv_epi8(w, pair, _mm256_cmpgt_epi16(w, _mm256_set1_epi16(0x7F)));
             const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
             const __m256i order = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteShuffles.from[high & 0xFF]))),
+                _mm256_castsi128_si256(
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteShuffles.from[high & 0xFF]))),
                 _mm_load_si128(reinterpret_cast<const __m128i*>(kTwoByteShuffles.from[high >> 8])), 1);
             const __m256i packed = _mm256_shuffle_epi8(units, order);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm256_castsi256_si128(packed));
@@ -122,8 +124,8 @@ template const unsigned char* PutBlocks(const SingleByteText&, Sink&, const unsi
                                         const unsigned char*, size_t&);
 template const unsigned char* PutBlocks(const Utf8TextAsUtf16<false>&, Sink&, const unsigned char*,
                                         const unsigned char*, const unsigned char*, size_t&);
-template const unsigned char* PutBlocks(const Utf8TextAsUtf16<true>&, Sink&, const unsigned char*,
-                                        const unsigned char*, const unsigned char*, size_t&);
+template const unsigned char* PutBlocks(const Utf8TextAsUtf16<true>&, Sink&, const unsigned char*, const unsigned char*,
+                                        const unsigned char*, size_t&);
 
 #if defined(__clang__)
 #pragma clang attribute pop

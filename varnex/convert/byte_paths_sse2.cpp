@@ -8,9 +8,9 @@ namespace byte_paths::sse2 {
 using Vec = Sse2;
 #include "varnex/convert/byte_blocks.inc"
 
-#define VARNEL_INSTANTIATE(Text)                                                                           \
-    template const unsigned char* PutBlocks(const Text&, Sink&, const unsigned char*, const unsigned char*, \
-                                            const unsigned char*, size_t&);                                \
+#define VARNEL_INSTANTIATE(Text)                                                                                       \
+    template const unsigned char* PutBlocks(const Text&, Sink&, const unsigned char*, const unsigned char*,            \
+                                            const unsigned char*, size_t&);                                            \
     template bool PutTail(const Text&, Sink&, const unsigned char*, const unsigned char*, size_t&);
 VARNEL_INSTANTIATE(Utf8Text)
 VARNEL_INSTANTIATE(SingleByteText)

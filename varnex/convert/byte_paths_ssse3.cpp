@@ -53,9 +53,9 @@ using Vec = Ssse3;
 #include "varnex/convert/byte_blocks.inc"
 #include "varnex/convert/utf16_blocks.inc"
 
-#define VARNEL_INSTANTIATE(Text)                                                                           \
-    template const unsigned char* PutBlocks(const Text&, Sink&, const unsigned char*, const unsigned char*, \
-                                            const unsigned char*, size_t&);                                \
+#define VARNEL_INSTANTIATE(Text)                                                                                       \
+    template const unsigned char* PutBlocks(const Text&, Sink&, const unsigned char*, const unsigned char*,            \
+                                            const unsigned char*, size_t&);                                            \
     template bool PutTail(const Text&, Sink&, const unsigned char*, const unsigned char*, size_t&);
 VARNEL_INSTANTIATE(Utf8TextAsUtf16<false>)
 VARNEL_INSTANTIATE(Utf8TextAsUtf16<true>)

@@ -120,7 +120,8 @@ struct Pass {
 template <typename Text> class Utf8Transcoder : public ByteTranscoder {
 public:
     Utf8Transcoder(CTextFileReader& reader, CTextFileWriter& writer)
-        : m_reader(reader), m_writer(writer),
+        : m_reader(reader),
+          m_writer(writer),
           m_breaks(BreaksFor<typename Text::Form>(static_cast<LineEnding>(writer.GetCrLfType()))),
           m_offset(reader.GetBomLength())
     {
@@ -239,8 +240,10 @@ private:
 class SingleByteTranscoder : public ByteTranscoder {
 public:
     SingleByteTranscoder(CTextFileReader& reader, CTextFileWriter& writer, std::shared_ptr<const SingleByteUtf8> table)
-        : m_reader(reader), m_writer(writer),
-          m_breaks(BreaksFor<Utf8Form>(static_cast<LineEnding>(writer.GetCrLfType()))), m_table(std::move(table)),
+        : m_reader(reader),
+          m_writer(writer),
+          m_breaks(BreaksFor<Utf8Form>(static_cast<LineEnding>(writer.GetCrLfType()))),
+          m_table(std::move(table)),
           m_offset(reader.GetBomLength())
     {
     }

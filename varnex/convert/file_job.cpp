@@ -17,8 +17,7 @@ namespace {
 std::unique_ptr<CAtomicOutputFile> OutputFile(const FileJobTarget& target)
 {
     if (target.folder)
-        return std::make_unique<CAtomicOutputFile>(target.folder, CLongPath(target.path).GetFileName(),
-                                                   target.path);
+        return std::make_unique<CAtomicOutputFile>(target.folder, CLongPath(target.path).GetFileName(), target.path);
     return std::make_unique<CAtomicOutputFile>(target.path, target.named);
 }
 
@@ -30,7 +29,9 @@ FileJobSource::~FileJobSource()
         platform::CloseFile(stream);
 }
 
-CFileJob::CFileJob(FileJobParams params) : m_params(std::move(params)) {}
+CFileJob::CFileJob(FileJobParams params) : m_params(std::move(params))
+{
+}
 
 bool CFileJob::CanContinue() const
 {
@@ -95,7 +96,7 @@ bool CFileJob::IsConvertible(const FileOutcome& outcome)
 }
 
 FileOutcome CFileJob::Write(FileJobSource& source, const FileJobTarget& target, const FileJobOutput& output,
-                                  FileOutcome found)
+                            FileOutcome found)
 {
     FileOutcome outcome = std::move(found);
     const int codepage = outcome.codepage;
@@ -120,8 +121,8 @@ FileOutcome CFileJob::Write(FileJobSource& source, const FileJobTarget& target, 
     return outcome;
 }
 
-FileOutcome CFileJob::Convert(FileJobSource& source, const FileJobTarget& target,
-                                    const FileJobOutput& output, int codepage, bool repair)
+FileOutcome CFileJob::Convert(FileJobSource& source, const FileJobTarget& target, const FileJobOutput& output,
+                              int codepage, bool repair)
 {
     CTextFileConverter converter(source.path.c_str(), m_params.chunkSize, m_params.readBufferSize,
                                  m_params.writeBufferSize, m_params.textBuffer, m_params.readBuffer,
@@ -191,8 +192,7 @@ FileOutcome CFileJob::Copy(FileJobSource& source, const FileJobTarget& target, b
     return result;
 }
 
-FileOutcome CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
-                                     int createError)
+FileOutcome CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer, int createError)
 {
     FileOutcome result;
     platform::FileStatus opened;
@@ -222,8 +222,7 @@ FileOutcome CFileJob::CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFile
     else if (result.state == VARNEXRESULTSTATE_OK && reader.HasReadError())
         result.End(VARNEXRESULTSTATE_ERROR, ReasonNote::Error(OutcomeReason::ReadFailed, reader.GetLastError()));
     if (!writer.Close() && result.state == VARNEXRESULTSTATE_OK)
-        result.End(VARNEXRESULTSTATE_WRITE_ERROR,
-                   ReasonNote::Error(OutcomeReason::WriteFailed, writer.GetLastError()));
+        result.End(VARNEXRESULTSTATE_WRITE_ERROR, ReasonNote::Error(OutcomeReason::WriteFailed, writer.GetLastError()));
     if (result.state != VARNEXRESULTSTATE_OK)
         return result;
     result.operation = VARNEXRESULTOPERATION_COPIED;

@@ -22,7 +22,7 @@ struct VARNEX_API FileJobSource {
     std::u16string path;  // the file; for a stream, the name it is shown by
     int stream = -1;      // owned, read once
     std::vector<unsigned char> head;
-    bool whole = true;    // head is all of the stream
+    bool whole = true;  // head is all of the stream
 
     FileJobSource() = default;
     ~FileJobSource();
@@ -33,10 +33,10 @@ struct VARNEX_API FileJobSource {
 
 // Where its output goes.
 struct VARNEX_API FileJobTarget {
-    std::u16string path;          // the output; empty with handle -1: none
-    platform::FolderRef folder;   // set: made in this folder under path's file name
-    bool named = false;           // the user named path (CAtomicOutputFile's followNamed)
-    int handle = -1;              // written into instead (standard output; stays the caller's)
+    std::u16string path;         // the output; empty with handle -1: none
+    platform::FolderRef folder;  // set: made in this folder under path's file name
+    bool named = false;          // the user named path (CAtomicOutputFile's followNamed)
+    int handle = -1;             // written into instead (standard output; stays the caller's)
 };
 
 // How the text is written, and whether what cannot be converted is copied.
@@ -97,19 +97,18 @@ public:
     // Converts the text as found, or copies the bytes when they cannot be
     // converted and output asks for a copy; returns found with what that
     // did added. A stream source is consumed.
-    [[nodiscard]] FileOutcome Write(FileJobSource& source, const FileJobTarget& target,
-                                          const FileJobOutput& output, FileOutcome found);
+    [[nodiscard]] FileOutcome Write(FileJobSource& source, const FileJobTarget& target, const FileJobOutput& output,
+                                    FileOutcome found);
 
     // Whether the outcome's code page can be converted (not binary, not unknown text).
     [[nodiscard]] static bool IsConvertible(const FileOutcome& outcome);
 
 private:
-    FileOutcome Convert(FileJobSource& source, const FileJobTarget& target, const FileJobOutput& output,
-                              int codepage, bool repair);
+    FileOutcome Convert(FileJobSource& source, const FileJobTarget& target, const FileJobOutput& output, int codepage,
+                        bool repair);
     FileOutcome Copy(FileJobSource& source, const FileJobTarget& target, bool keepModeAndTime);
     // createError: why the writer could not be opened, when it was not.
-    FileOutcome CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer,
-                               int createError = 0);
+    FileOutcome CopyOnce(CBinaryFileReader& reader, bool file, CBinaryFileWriter& writer, int createError = 0);
     bool CanContinue() const;
     static bool ConverterCanContinue(CTextFileConverter*, void* job);
 

@@ -31,41 +31,41 @@ enum class OutcomeReason : int {
     None = 0,
     Cancelled,
     DetectionUnsure,
-    UnknownText,               // text, but no test found its code page
-    Unreadable,                 // detection could not read the file
-    NoCodepage,                // detection off and no code page assigned
-    CodepageNotConvertible,   // number: the code page
-    OutputFolderOutside,      // the output lies outside the output folder
-    OutputFolderLink,         // a folder on the way is a link
-    OutputFolderFailed,       // error
+    UnknownText,             // text, but no test found its code page
+    Unreadable,              // detection could not read the file
+    NoCodepage,              // detection off and no code page assigned
+    CodepageNotConvertible,  // number: the code page
+    OutputFolderOutside,     // the output lies outside the output folder
+    OutputFolderLink,        // a folder on the way is a link
+    OutputFolderFailed,      // error
     NoOutputFile,
     OutputIsInput,
     OutputIsFolder,
-    OpenFailed,                // error (0: none known), the input
-    CreateFailed,              // error (0: none known), the output
-    ReadFailed,                // error (0: none known)
-    WriteFailed,               // error (0: none known)
-    CommitFailed,              // error (0: none known): the rename into place
-    ChangedWhileConverted,    // number: size at open, number2: size at the end
-    ChangedWhileCopied,       // number: size at open, number2: size at the end
-    ReplacedCharacters,        // number: how many
+    OpenFailed,             // error (0: none known), the input
+    CreateFailed,           // error (0: none known), the output
+    ReadFailed,             // error (0: none known)
+    WriteFailed,            // error (0: none known)
+    CommitFailed,           // error (0: none known): the rename into place
+    ChangedWhileConverted,  // number: size at open, number2: size at the end
+    ChangedWhileCopied,     // number: size at open, number2: size at the end
+    ReplacedCharacters,     // number: how many
     OutOfMemory,
-    ConverterException,        // detail: what the converter's layers threw
-    InternalError,             // something nothing below the thread caught
-    InternalException,         // detail: as above, with what it said
+    ConverterException,  // detail: what the converter's layers threw
+    InternalError,       // something nothing below the thread caught
+    InternalException,   // detail: as above, with what it said
     // Entries the folder walk cannot take as files.
-    FolderUnreadable,          // error
-    NotRegular,                // detail: what kind of entry
+    FolderUnreadable,  // error
+    NotRegular,        // detail: what kind of entry
     DanglingLink,
     LinkLoop,
     FolderRepeated,
-    Unreachable,                // error
+    Unreachable,  // error
     // The detected code page leaves bytes 80..9F as controls; number: how
     // many the converted text holds (0: detection's finding alone)
     C1Controls,
     // UTF-8 that holds UTF-8 read as windows-1252 ("Ã©"); number: 1 when repaired
     DoubleEncoded,
-    ReplacementInText,        // number: U+FFFD the input itself holds
+    ReplacementInText,  // number: U+FFFD the input itself holds
     // Bytes the code page does not cover (replaced, or for code page 0 not
     // UTF-8); number: the file offset of the first
     UncoveredBytes,
@@ -75,7 +75,7 @@ struct VARNEX_API ReasonNote {
     OutcomeReason reason = OutcomeReason::None;
     uint64_t number = 0;
     uint64_t number2 = 0;
-    int error = 0;           // errno
+    int error = 0;  // errno
     std::u16string detail;
 
     static ReasonNote Of(OutcomeReason reason, uint64_t number = 0, uint64_t number2 = 0)

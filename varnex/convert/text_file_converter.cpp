@@ -108,7 +108,9 @@ struct ChunkListener {
 class ChunkLoop {
 public:
     ChunkLoop(CTextFileReader& reader, CTextFileWriter& writer, ByteTranscoder* bytes, bool repair)
-        : m_reader(reader), m_writer(writer), m_bytes(bytes)
+        : m_reader(reader),
+          m_writer(writer),
+          m_bytes(bytes)
     {
         if (repair)
             m_repair.emplace();
@@ -120,8 +122,7 @@ public:
     {
         if (m_bytes) {
             unsigned consumed = 0;
-            while (m_bytes->Chunk(kWholeFileBlock, &consumed, m_counts) > 0) {
-            }
+            while (m_bytes->Chunk(kWholeFileBlock, &consumed, m_counts) > 0) { }
             return;
         }
         std::u16string text;
@@ -323,13 +324,11 @@ void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
         // user is told where to look.
         if (m_found.firstUncovered != RunFindings::kNoOffset) {
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
-            m_outcome.reasons.push_back(
-                ReasonNote::Of(OutcomeReason::UncoveredBytes, m_found.firstUncovered));
+            m_outcome.reasons.push_back(ReasonNote::Of(OutcomeReason::UncoveredBytes, m_found.firstUncovered));
         }
         // What the text itself holds, apart from what decoding replaced.
-        for (const auto& [reason, count] :
-             {std::pair{OutcomeReason::C1Controls, m_found.c1Controls},
-              std::pair{OutcomeReason::ReplacementInText, m_found.replacementsInText}}) {
+        for (const auto& [reason, count] : {std::pair{OutcomeReason::C1Controls, m_found.c1Controls},
+                                            std::pair{OutcomeReason::ReplacementInText, m_found.replacementsInText}}) {
             if (count == 0)
                 continue;
             m_outcome.state = VARNEXRESULTSTATE_WARNING;
@@ -352,9 +351,8 @@ void CTextFileConverter::Finish(CONVERTRESULT result, unsigned sourceCodepage)
 }
 
 CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std::u16string& output,
-                                                                       unsigned sourceCodepage,
-                                                                       OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
-                                                                       bool writeBom)
+                                                                       unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
+                                                                       RETURNTYPE returnType, bool writeBom)
 {
     const bool stream = m_inputStream >= 0;
     platform::FileStatus input;
@@ -413,10 +411,9 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertWithRetry(const std
     return result;
 }
 
-CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertGuarded(const std::u16string& tempPath,
-                                                                     int outputHandle, unsigned sourceCodepage,
-                                                                     OUTPUTTEXTFORMAT format, RETURNTYPE returnType,
-                                                                     bool writeBom)
+CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertGuarded(const std::u16string& tempPath, int outputHandle,
+                                                                     unsigned sourceCodepage, OUTPUTTEXTFORMAT format,
+                                                                     RETURNTYPE returnType, bool writeBom)
 {
     m_found = {};  // a second try starts from nothing
     try {
@@ -454,8 +451,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             platform::CloseFile(outputHandle);
         return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::OpenFailed, reader->GetLastError());
     }
-    auto writer = std::make_unique<CTextFileWriter>(outputHandle, tempPath.c_str(), m_writeBuffer,
-                                                    m_writeBufferSize, encoding, writeBom);
+    auto writer = std::make_unique<CTextFileWriter>(outputHandle, tempPath.c_str(), m_writeBuffer, m_writeBufferSize,
+                                                    encoding, writeBom);
     if (!writer->IsOpen())
         return Fail(CONVERTRESULT_OPEN_FAILED, OutcomeReason::CreateFailed, writer->GetLastError(), true);
 
@@ -494,8 +491,8 @@ CTextFileConverter::CONVERTRESULT CTextFileConverter::ConvertTo(const std::u16st
             own.resize(capacity);
             chunk = own.data();
         }
-        const ChunkListener listener{this, m_progressCallback, m_progressUserData, m_continueCallback,
-                                     m_continueUserData, total};
+        const ChunkListener listener{
+            this, m_progressCallback, m_progressUserData, m_continueCallback, m_continueUserData, total};
         end = loop.RunChunks(chunk, capacity, listener, cancelled);
     }
 

@@ -48,9 +48,9 @@ public:
 
     // chunkSize 0 selects whole-file mode (no callbacks). Null buffers are
     // allocated per call; caller buffers are never freed.
-    CTextFileConverter(const char16_t* inputPath, unsigned chunkSize, unsigned readBufferSize,
-                       unsigned writeBufferSize, char16_t* chunkBuffer = nullptr,
-                       unsigned char* readBuffer = nullptr, unsigned char* writeBuffer = nullptr);
+    CTextFileConverter(const char16_t* inputPath, unsigned chunkSize, unsigned readBufferSize, unsigned writeBufferSize,
+                       char16_t* chunkBuffer = nullptr, unsigned char* readBuffer = nullptr,
+                       unsigned char* writeBuffer = nullptr);
     CTextFileConverter(const CTextFileConverter&) = default;
     CTextFileConverter& operator=(const CTextFileConverter&) = default;
 

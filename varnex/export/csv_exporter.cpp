@@ -44,8 +44,7 @@ bool IsHighSurrogate(char16_t c)
 
 }  // namespace
 
-CVarnexCSVExporter::CVarnexCSVExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom,
-                                       unsigned bufferSize)
+CVarnexCSVExporter::CVarnexCSVExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom, unsigned bufferSize)
     : m_path(path ? path : u""),
       m_encoding(encoding),
       m_writeBom(writeBom),
@@ -277,11 +276,16 @@ const char16_t* CVarnexStandardCSVExporter::GetResultText(VARNEXRESULTSTATE stat
         return operation == VARNEXRESULTOPERATION_CONVERTED ? u"Converted"
                : operation == VARNEXRESULTOPERATION_COPIED  ? u"Copied"
                                                             : u"OK";
-    case VARNEXRESULTSTATE_WARNING: return u"Warning";
-    case VARNEXRESULTSTATE_NOT_SUPPORTED: return u"Not Supported";
-    case VARNEXRESULTSTATE_WRITE_ERROR: return u"Write Error";
-    case VARNEXRESULTSTATE_CANCELLED: return u"Cancelled";
-    default: return u"Conversion Error";
+    case VARNEXRESULTSTATE_WARNING:
+        return u"Warning";
+    case VARNEXRESULTSTATE_NOT_SUPPORTED:
+        return u"Not Supported";
+    case VARNEXRESULTSTATE_WRITE_ERROR:
+        return u"Write Error";
+    case VARNEXRESULTSTATE_CANCELLED:
+        return u"Cancelled";
+    default:
+        return u"Conversion Error";
     }
 }
 
@@ -300,8 +304,7 @@ std::u16string CVarnexStandardCSVExporter::FormatConfidence(float confidence)
 
 void CVarnexStandardCSVExporter::GetHeaderItems(Row* items)
 {
-    *items = {u"Input File", u"Output File", u"Code Page", u"Confidence",
-              u"BOM",        u"Status",      u"Replaced",  u"Message"};
+    *items = {u"Input File", u"Output File", u"Code Page", u"Confidence", u"BOM", u"Status", u"Replaced", u"Message"};
 }
 
 void CVarnexStandardCSVExporter::GetFileInfoItems(Row* items, CVarnexFileInfo& info)

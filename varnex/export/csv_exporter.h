@@ -100,7 +100,7 @@ protected:
     // Runs on the converter threads, several at once.
     virtual void GetFileInfoItems(Row* items, CVarnexFileInfo& info) = 0;
     // The cells of a record that was not processed; none by default.
-    virtual void GetNotProcessedItems(Row* /*items*/, CVarnexFileInfo& /*info*/) {}
+    virtual void GetNotProcessedItems(Row* /*items*/, CVarnexFileInfo& /*info*/) { }
 
     // The session type given to the last Open.
     VARNEXSESSIONTYPE GetSessionType() const { return m_sessionType.load(std::memory_order_relaxed); }

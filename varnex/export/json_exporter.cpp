@@ -10,8 +10,14 @@
 
 namespace {
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHigh(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLow(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // One JSON object, built member by member in the order they are added.
 class JsonObject {
@@ -86,8 +92,8 @@ std::u16string ConversionSettings(const CVarnexJSONExporter::RunInfo& run, bool 
         .Bool(u"recursive", options.recursive)
         .Bool(u"hidden_files", options.processHiddenFiles);
     if (options.filter.IsEnabled())
-        conversion.Text(u"name_filter", options.filter.GetFilterString()).Bool(u"name_filter_regex",
-                                                                               options.filter.IsRegex());
+        conversion.Text(u"name_filter", options.filter.GetFilterString())
+            .Bool(u"name_filter_regex", options.filter.IsRegex());
     else
         conversion.Null(u"name_filter").Bool(u"name_filter_regex", false);
     conversion.Number(u"converter_threads", run.setting.converterThreads);
@@ -97,7 +103,8 @@ std::u16string ConversionSettings(const CVarnexJSONExporter::RunInfo& run, bool 
 }  // namespace
 
 CVarnexJSONExporter::CVarnexJSONExporter(const char16_t* path, unsigned bufferSize, RunInfo run)
-    : CVarnexCSVExporter(path, TEXTENCODING_UTF8, false, bufferSize), m_run(std::move(run))
+    : CVarnexCSVExporter(path, TEXTENCODING_UTF8, false, bufferSize),
+      m_run(std::move(run))
 {
 }
 
@@ -116,14 +123,29 @@ std::u16string CVarnexJSONExporter::Quote(std::u16string_view text, bool* lossy)
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         switch (c) {
-        case u'"': out += u"\\\""; continue;
-        case u'\\': out += u"\\\\"; continue;
-        case u'\b': out += u"\\b"; continue;
-        case u'\f': out += u"\\f"; continue;
-        case u'\n': out += u"\\n"; continue;
-        case u'\r': out += u"\\r"; continue;
-        case u'\t': out += u"\\t"; continue;
-        default: break;
+        case u'"':
+            out += u"\\\"";
+            continue;
+        case u'\\':
+            out += u"\\\\";
+            continue;
+        case u'\b':
+            out += u"\\b";
+            continue;
+        case u'\f':
+            out += u"\\f";
+            continue;
+        case u'\n':
+            out += u"\\n";
+            continue;
+        case u'\r':
+            out += u"\\r";
+            continue;
+        case u'\t':
+            out += u"\\t";
+            continue;
+        default:
+            break;
         }
         if (c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029) {
             out += u"\\u";
@@ -161,8 +183,8 @@ void CVarnexJSONExporter::Close(VARNEXSESSIONSTOPREASON reason)
 {
     if (IsOpen() && WritesHeader()) {
         JsonObject summary;
-        summary.Text(u"type", u"summary").Text(u"stop_reason",
-                                                 reason == VARNEXSESSIONSTOPREASON_USER ? u"stopped" : u"finished");
+        summary.Text(u"type", u"summary")
+            .Text(u"stop_reason", reason == VARNEXSESSIONSTOPREASON_USER ? u"stopped" : u"finished");
         {
             std::lock_guard lock(m_countLock);
             JsonObject results;

@@ -49,13 +49,20 @@ const char16_t* ReportRecord::ResultKeyword() const
         return operation == VARNEXRESULTOPERATION_CONVERTED ? u"converted"
                : operation == VARNEXRESULTOPERATION_COPIED  ? u"copied"
                                                             : u"ok";
-    case VARNEXRESULTSTATE_WARNING: return u"warning";
-    case VARNEXRESULTSTATE_FAILED: return u"failed";
-    case VARNEXRESULTSTATE_ERROR: return u"error";
-    case VARNEXRESULTSTATE_NOT_SUPPORTED: return u"not_supported";
-    case VARNEXRESULTSTATE_WRITE_ERROR: return u"write_error";
-    case VARNEXRESULTSTATE_CANCELLED: return u"cancelled";
-    default: return u"conversion_error";  // shown as "Conversion Error" too
+    case VARNEXRESULTSTATE_WARNING:
+        return u"warning";
+    case VARNEXRESULTSTATE_FAILED:
+        return u"failed";
+    case VARNEXRESULTSTATE_ERROR:
+        return u"error";
+    case VARNEXRESULTSTATE_NOT_SUPPORTED:
+        return u"not_supported";
+    case VARNEXRESULTSTATE_WRITE_ERROR:
+        return u"write_error";
+    case VARNEXRESULTSTATE_CANCELLED:
+        return u"cancelled";
+    default:
+        return u"conversion_error";  // shown as "Conversion Error" too
     }
 }
 
@@ -80,10 +87,17 @@ std::u16string ReportRecord::ReasonKeywords(char16_t separator) const
 std::span<const AddedField> AddedReportFields()
 {
     static constexpr AddedField kFields[] = {
-        {u"Code Page Number", nullptr}, {u"IANA Name", u"ianaName"}, {u"Detected By", u"detectedBy"},
-        {u"BOM Out", u"bomOut"},        {u"CR LF", u"crlf"},         {u"LF", u"lf"},
-        {u"CR", u"cr"},                 {u"Bytes In", u"bytesIn"},   {u"Bytes Out", u"bytesOut"},
-        {u"Result", u"result"},         {u"Reasons", u"reasons"},
+        {u"Code Page Number", nullptr},
+        {u"IANA Name", u"ianaName"},
+        {u"Detected By", u"detectedBy"},
+        {u"BOM Out", u"bomOut"},
+        {u"CR LF", u"crlf"},
+        {u"LF", u"lf"},
+        {u"CR", u"cr"},
+        {u"Bytes In", u"bytesIn"},
+        {u"Bytes Out", u"bytesOut"},
+        {u"Result", u"result"},
+        {u"Reasons", u"reasons"},
     };
     return kFields;
 }
@@ -110,15 +124,24 @@ std::vector<std::u16string> AddedReportCells(const ReportRecord& record)
 const char16_t* DetectionMethodKeyword(DetectionMethod method)
 {
     switch (method) {
-    case DetectionMethod::None: return u"none";
-    case DetectionMethod::Extension: return u"extension";
-    case DetectionMethod::Bom: return u"bom";
-    case DetectionMethod::Bomless: return u"bomless";
-    case DetectionMethod::ZeroBytes: return u"zero_bytes";
-    case DetectionMethod::Utf8Check: return u"utf8_check";
-    case DetectionMethod::Statistics: return u"statistics";
-    case DetectionMethod::TextTest: return u"text_test";
-    case DetectionMethod::Fixed: return u"fixed";
+    case DetectionMethod::None:
+        return u"none";
+    case DetectionMethod::Extension:
+        return u"extension";
+    case DetectionMethod::Bom:
+        return u"bom";
+    case DetectionMethod::Bomless:
+        return u"bomless";
+    case DetectionMethod::ZeroBytes:
+        return u"zero_bytes";
+    case DetectionMethod::Utf8Check:
+        return u"utf8_check";
+    case DetectionMethod::Statistics:
+        return u"statistics";
+    case DetectionMethod::TextTest:
+        return u"text_test";
+    case DetectionMethod::Fixed:
+        return u"fixed";
     }
     return u"none";
 }

@@ -6,7 +6,9 @@
 #include "platform/file_api.h"
 #include "textrion/io/atomic_output_file.h"
 
-CReportTarget::CReportTarget(std::u16string path) : m_path(std::move(path)) {}
+CReportTarget::CReportTarget(std::u16string path) : m_path(std::move(path))
+{
+}
 
 CReportTarget::~CReportTarget()
 {

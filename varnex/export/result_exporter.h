@@ -28,7 +28,7 @@ public:
     // turn), handed over at session end before Close so that the report
     // lists it and a rerun can be scoped to it. Reports that list only
     // results leave it out.
-    virtual void ExportNotProcessed(CVarnexFileInfo& /*info*/) {}
+    virtual void ExportNotProcessed(CVarnexFileInfo& /*info*/) { }
     // Every record handed over before the call is in the report when it returns.
     virtual void Close(VARNEXSESSIONSTOPREASON reason) = 0;
     [[nodiscard]] virtual bool IsOpen() const = 0;

@@ -19,8 +19,14 @@ const char16_t* EncodingName(TEXTENCODING encoding)
     return form ? form->name : u"UTF-8";
 }
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHigh(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLow(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // XML cannot hold a name's bytes that are not UTF-8, nor most control
 // characters. Such a path is shown with U+FFFD, and a companion attribute
@@ -28,8 +34,8 @@ bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 std::u16string ExactPath(const std::u16string& path)
 {
     const auto lost = [](char16_t c) {
-        return (c >= 0xDC80 && c <= 0xDCFF) || (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') ||
-               c == 0xFFFE || c == 0xFFFF;
+        return (c >= 0xDC80 && c <= 0xDCFF) || (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE ||
+               c == 0xFFFF;
     };
     if (std::none_of(path.begin(), path.end(), lost))
         return {};
@@ -39,7 +45,8 @@ std::u16string ExactPath(const std::u16string& path)
 }  // namespace
 
 CVarnexXMLExporter::CVarnexXMLExporter(const char16_t* path, TEXTENCODING encoding, bool writeBom)
-    : m_path(path ? path : u""), m_encoding(encoding == TEXTENCODING_CODEPAGE ? TEXTENCODING_UTF8 : encoding),
+    : m_path(path ? path : u""),
+      m_encoding(encoding == TEXTENCODING_CODEPAGE ? TEXTENCODING_UTF8 : encoding),
       m_writeBom(writeBom),
       m_target(m_path)
 {
@@ -58,14 +65,29 @@ std::u16string CVarnexXMLExporter::Escape(const std::u16string& text)
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         switch (c) {
-        case u'&': out += u"&amp;"; continue;
-        case u'<': out += u"&lt;"; continue;
-        case u'>': out += u"&gt;"; continue;
-        case u'"': out += u"&quot;"; continue;
-        case u'\t': out += u"&#9;"; continue;
-        case u'\n': out += u"&#10;"; continue;
-        case u'\r': out += u"&#13;"; continue;
-        default: break;
+        case u'&':
+            out += u"&amp;";
+            continue;
+        case u'<':
+            out += u"&lt;";
+            continue;
+        case u'>':
+            out += u"&gt;";
+            continue;
+        case u'"':
+            out += u"&quot;";
+            continue;
+        case u'\t':
+            out += u"&#9;";
+            continue;
+        case u'\n':
+            out += u"&#10;";
+            continue;
+        case u'\r':
+            out += u"&#13;";
+            continue;
+        default:
+            break;
         }
         if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
             out += c;
@@ -102,8 +124,8 @@ bool CVarnexXMLExporter::Open(VARNEXSESSIONTYPE type, bool append)
         return false;
     }
     *m_writer << u"<?xml version=\"1.0\" encoding=\"" << EncodingName(m_encoding) << u"\"?>\n";
-    *m_writer << u"<varnelReport session=\""
-              << (type == VARNEXSESSIONTYPE_DETECTION ? u"detection" : u"conversion") << u"\">\n";
+    *m_writer << u"<varnelReport session=\"" << (type == VARNEXSESSIONTYPE_DETECTION ? u"detection" : u"conversion")
+              << u"\">\n";
     return true;
 }
 
@@ -120,8 +142,8 @@ void CVarnexXMLExporter::ExportNotProcessed(CVarnexFileInfo& info)
 void CVarnexXMLExporter::ExportRecord(CVarnexFileInfo& info, bool processed)
 {
     // The CSV report's columns, plus the code page's number after the output.
-    static const char16_t* const kNames[] = {u"input",  u"output", u"codepageName", u"confidence",
-                                             u"bom",    u"status", u"replaced",     u"message"};
+    static const char16_t* const kNames[] = {u"input", u"output", u"codepageName", u"confidence",
+                                             u"bom",   u"status", u"replaced",     u"message"};
     CVarnexStandardCSVExporter::Row items;
     std::u16string codepage;
     ReportRecord record;

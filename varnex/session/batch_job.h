@@ -28,6 +28,5 @@ public:
     void Deploy(CVarnexSessionWork& session, COutputFolderList* folders);
 
 protected:
-
     std::vector<tagVARNEXBATCHJOBITEM> m_items;
 };

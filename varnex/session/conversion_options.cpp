@@ -5,7 +5,9 @@
 #include "varnex/convert/file_job.h"
 
 CVarnexBatchJobFilter::CVarnexBatchJobFilter(bool regex, const char16_t* expression)
-    : m_enabled(true), m_regex(regex), m_expression(expression ? expression : u"")
+    : m_enabled(true),
+      m_regex(regex),
+      m_expression(expression ? expression : u"")
 {
 }
 

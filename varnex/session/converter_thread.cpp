@@ -109,7 +109,8 @@ FileOutcome CConverterThread::DetectAndConvert(CVarnexFileInfo* record)
         outcome = job.Detect(source, options.repairDoubleEncoding);
     } else {
         platform::FileStatus status;
-        const bool regular = platform::GetFileStatus(source.path, &status) && status.type == platform::FileType::Regular;
+        const bool regular =
+            platform::GetFileStatus(source.path, &status) && status.type == platform::FileType::Regular;
         outcome = CFileJob::Assigned(record->GetCodepageInfo(), record->GetHasBom(), regular ? status.size : 0);
     }
     const CLongPath output(record->GetOutputFile());

@@ -95,9 +95,12 @@ void CFileInfoFilter::SetCodepageFilters(const unsigned int* list, unsigned int 
 bool CFileInfoFilter::PassBomFilter(CVarnexFileInfo* record) const
 {
     switch (m_bomFilter) {
-    case FilterInfoBomWith: return record->GetHasBom();
-    case FilterInfoBomWithout: return !record->GetHasBom();
-    default: return true;
+    case FilterInfoBomWith:
+        return record->GetHasBom();
+    case FilterInfoBomWithout:
+        return !record->GetHasBom();
+    default:
+        return true;
     }
 }
 
@@ -123,9 +126,12 @@ bool CFileInfoFilter::PassStatusFilter(CVarnexFileInfo* record) const
 {
     const VARNEXRESULTSTATE state = record->GetResultState();
     switch (m_statusFilter) {
-    case FileInfoStatusNormal: return state == VARNEXRESULTSTATE_OK;
-    case FileInfoStatusNotDetermined: return state == VARNEXRESULTSTATE_NONE;
-    case FileInfoStatusWarning: return state == VARNEXRESULTSTATE_WARNING;
+    case FileInfoStatusNormal:
+        return state == VARNEXRESULTSTATE_OK;
+    case FileInfoStatusNotDetermined:
+        return state == VARNEXRESULTSTATE_NONE;
+    case FileInfoStatusWarning:
+        return state == VARNEXRESULTSTATE_WARNING;
     case FileInfoStatusError:
         return state == VARNEXRESULTSTATE_FAILED || state == VARNEXRESULTSTATE_ERROR ||
                state == VARNEXRESULTSTATE_CONVERSION_ERROR || state == VARNEXRESULTSTATE_NOT_SUPPORTED ||
@@ -134,8 +140,10 @@ bool CFileInfoFilter::PassStatusFilter(CVarnexFileInfo* record) const
         return state == VARNEXRESULTSTATE_OK && record->GetResultOperation() == VARNEXRESULTOPERATION_CONVERTED;
     case FileInfoStatusCopied:
         return state == VARNEXRESULTSTATE_OK && record->GetResultOperation() == VARNEXRESULTOPERATION_COPIED;
-    case FileInfoStatusCancelled: return state == VARNEXRESULTSTATE_CANCELLED;
-    default: return true;
+    case FileInfoStatusCancelled:
+        return state == VARNEXRESULTSTATE_CANCELLED;
+    default:
+        return true;
     }
 }
 
@@ -145,9 +153,12 @@ bool CFileInfoFilter::NeedsAttention(const CVarnexFileInfo* record)
         return false;
     switch (record->GetResultState()) {
     case VARNEXRESULTSTATE_NONE:
-    case VARNEXRESULTSTATE_CANCELLED: return false;
-    case VARNEXRESULTSTATE_OK: break;
-    default: return true;  // warnings and every kind of failure
+    case VARNEXRESULTSTATE_CANCELLED:
+        return false;
+    case VARNEXRESULTSTATE_OK:
+        break;
+    default:
+        return true;  // warnings and every kind of failure
     }
     if (record->GetReplacedCount() != 0)
         return true;

@@ -20,9 +20,9 @@ enum FileInfoStatusFilter : int32_t {
     FileInfoStatusNormal = 1,         // result OK
     FileInfoStatusNotDetermined = 2,  // no result yet
     FileInfoStatusWarning = 3,
-    FileInfoStatusError = 4,          // failed, error, conversion error, not supported, write error
-    FileInfoStatusConverted = 5,      // OK and converted
-    FileInfoStatusCopied = 6,         // OK and copied
+    FileInfoStatusError = 4,      // failed, error, conversion error, not supported, write error
+    FileInfoStatusConverted = 5,  // OK and converted
+    FileInfoStatusCopied = 6,     // OK and copied
     FileInfoStatusCancelled = 7,
 };
 
@@ -134,7 +134,7 @@ class VARNEX_API CFileInfoFilterPred {
 public:
     virtual ~CFileInfoFilterPred() = default;
 
-    explicit CFileInfoFilterPred(const CFileInfoFilter* filter) : m_filter(filter) {}
+    explicit CFileInfoFilterPred(const CFileInfoFilter* filter) : m_filter(filter) { }
     CFileInfoFilterPred(const CFileInfoFilterPred&) = default;
     CFileInfoFilterPred& operator=(const CFileInfoFilterPred&) = default;
 

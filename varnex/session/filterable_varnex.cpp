@@ -7,7 +7,8 @@ CFilterableVarnex::CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerD
 
 CFilterableVarnex::CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData,
                                      std::unique_ptr<CFilteredList> list)
-    : CVarnex(handler, defaultOwnerData, std::move(list)), m_list(static_cast<CFilteredList*>(OwnObserver()))
+    : CVarnex(handler, defaultOwnerData, std::move(list)),
+      m_list(static_cast<CFilteredList*>(OwnObserver()))
 {
     m_list->Follow(this);
 }

@@ -22,10 +22,7 @@ public:
     void ClearFilter() { m_list->ClearFilter(); }
     CLockableVector<CVarnexFileInfo*>& GetFilteredFileList() const { return m_list->GetFilteredFileList(); }
     void GetFilteredSessionSummary(FILTEREDSESSIONSUMMARY& summary) { m_list->GetFilteredSessionSummary(summary); }
-    void GetCodepageStatisticList(CLockableMap<int, unsigned int>& target)
-    {
-        m_list->GetCodepageStatisticList(target);
-    }
+    void GetCodepageStatisticList(CLockableMap<int, unsigned int>& target) { m_list->GetCodepageStatisticList(target); }
 
 private:
     CFilterableVarnex(HandlerTarget* handler, void* defaultOwnerData, std::unique_ptr<CFilteredList> list);

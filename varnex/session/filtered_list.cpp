@@ -16,7 +16,9 @@ int CodepageNumber(const CVarnexFileInfo* record)
 
 }  // namespace
 
-CFilteredList::CFilteredList(SessionObserver* next) : m_next(next ? next : &NoSessionObserver()) {}
+CFilteredList::CFilteredList(SessionObserver* next) : m_next(next ? next : &NoSessionObserver())
+{
+}
 
 CFilteredList::~CFilteredList() = default;
 

@@ -88,8 +88,7 @@ JobPathCheck CheckJobPaths(const tagVARNEXBATCHJOBITEM& item, const std::u16stri
         if (!RelativeTo(report, output, relative)) {
             check.clash = JobPathCheck::CLASH_REPORT_IS_OUTPUT;  // the same folder by another name: be safe
             check.path = reportPath;
-        } else if (WalkReaches(item, relative) &&
-                   platform::GetFileStatus(input + u'/' + relative, &status, false)) {
+        } else if (WalkReaches(item, relative) && platform::GetFileStatus(input + u'/' + relative, &status, false)) {
             check.clash = JobPathCheck::CLASH_REPORT_IS_OUTPUT;
             check.path = input + u'/' + relative;
         }

@@ -29,7 +29,7 @@ bool CNameFilter::PassesWildcardList(const std::u16string& name, const std::u16s
 }
 
 struct CNameFilter::Compiled {
-    explicit Compiled(const std::string& pattern) : expression(pattern, Options()) {}
+    explicit Compiled(const std::string& pattern) : expression(pattern, Options()) { }
     static RE2::Options Options()
     {
         RE2::Options options;
@@ -40,8 +40,7 @@ struct CNameFilter::Compiled {
     RE2 expression;
 };
 
-std::shared_ptr<const CNameFilter::Compiled> CNameFilter::Compile(const std::u16string& expression,
-                                                                  std::string* error)
+std::shared_ptr<const CNameFilter::Compiled> CNameFilter::Compile(const std::u16string& expression, std::string* error)
 {
     auto compiled = std::make_shared<const CNameFilter::Compiled>(text::ToUtf8(expression));
     if (compiled->expression.ok())

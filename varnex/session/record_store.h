@@ -33,8 +33,7 @@ public:
     CVarnexFileInfo* Add(std::unique_ptr<CVarnexFileInfo> record);
     // Starts a new generation, calls clearing, hands every record to leaving
     // in list order, and then lets them all go. Caller holds the list's lock.
-    template <typename Clearing, typename Leaving>
-    void Clear(Clearing&& clearing, Leaving&& leaving)
+    template <typename Clearing, typename Leaving> void Clear(Clearing&& clearing, Leaving&& leaving)
     {
         ++m_generation;
         clearing();

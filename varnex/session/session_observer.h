@@ -18,20 +18,20 @@ class VARNEX_API SessionObserver {
 public:
     virtual ~SessionObserver() = default;
 
-    virtual void OnClearingFileList() {}
-    virtual void OnFileInfoAdding(CVarnexFileInfo* /*record*/) {}
-    virtual void OnFileInfoDeleting(CVarnexFileInfo* /*record*/) {}
-    virtual void OnFileStartProcessing(CVarnexFileInfo* /*record*/) {}
-    virtual void OnFileProcessed(CVarnexFileInfo* /*record*/) {}
-    virtual void OnPreparingFileRetry(CVarnexFileInfo* /*record*/) {}
-    virtual void OnSessionReset(VARNEXSESSIONTYPE /*type*/) {}
-    virtual void OnSessionStarted(bool /*resumed*/) {}
-    virtual void OnSessionPaused() {}
-    virtual void OnSessionContinued() {}
+    virtual void OnClearingFileList() { }
+    virtual void OnFileInfoAdding(CVarnexFileInfo* /*record*/) { }
+    virtual void OnFileInfoDeleting(CVarnexFileInfo* /*record*/) { }
+    virtual void OnFileStartProcessing(CVarnexFileInfo* /*record*/) { }
+    virtual void OnFileProcessed(CVarnexFileInfo* /*record*/) { }
+    virtual void OnPreparingFileRetry(CVarnexFileInfo* /*record*/) { }
+    virtual void OnSessionReset(VARNEXSESSIONTYPE /*type*/) { }
+    virtual void OnSessionStarted(bool /*resumed*/) { }
+    virtual void OnSessionPaused() { }
+    virtual void OnSessionContinued() { }
     // Every worker has ended; the session's end steps follow.
-    virtual void OnSessionEnding() {}
+    virtual void OnSessionEnding() { }
     // The reason is posted after the call, so the observer may change it.
-    virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON& /*reason*/) {}
+    virtual void OnSessionStopped(VARNEXSESSIONSTOPREASON& /*reason*/) { }
 };
 
 // An observer that does nothing, for sessions given none.

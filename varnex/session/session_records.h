@@ -21,10 +21,10 @@ enum VARNEXSESSIONSTOPREASON : int { VARNEXSESSIONSTOPREASON_FINISHED = 0, VARNE
 
 // What the session posts to its handlers (wParam), with the lParam noted.
 enum VARNEXMESSAGE : int {
-    VARNEXMESSAGE_STARTED = 0,      // lParam 1: resumed, 0: a new session
+    VARNEXMESSAGE_STARTED = 0,  // lParam 1: resumed, 0: a new session
     VARNEXMESSAGE_PAUSED = 1,
     VARNEXMESSAGE_CONTINUED = 2,
-    VARNEXMESSAGE_STOPPED = 3,      // lParam: VARNEXSESSIONSTOPREASON
+    VARNEXMESSAGE_STOPPED = 3,  // lParam: VARNEXSESSIONSTOPREASON
     VARNEXMESSAGE_LISTCHANGED = 4,
 };
 
@@ -36,7 +36,7 @@ struct VARNEX_API VARNEXJOBSETTING {
     uint32_t sampleSizeMB = 4;
     bool useGB18030 = false;
     bool useConsolidatedBuffer = true;
-    uint32_t chunkSize = 2048;      // detection block bytes and converter chunk units
+    uint32_t chunkSize = 2048;  // detection block bytes and converter chunk units
     uint32_t readBufferSize = 4096;
     uint32_t writeBufferSize = 4096;
 
@@ -67,7 +67,7 @@ struct VARNEX_API tagVARNEXBATCHJOBITEM {
     std::u16string inputPath;
     std::u16string outputPath;  // folder items: the output folder; empty: no output
     std::u16string outputRoot;  // files found in a folder: the output folder their target lies below
-    Shard shard{};        // folder items: the slice of the tree to take
+    Shard shard{};              // folder items: the slice of the tree to take
 };
 using VARNEXBATCHJOBITEM = tagVARNEXBATCHJOBITEM;
 

@@ -76,7 +76,8 @@ void CVarnex::DisposeVarnex()
 
 unsigned CVarnex::GetHandlerMessage()
 {
-    static const unsigned message = platform::RegisterMessage(u"VARNEX_HANDLER_MESSAGE_490DBF9A_FBB3_4D83_9E3F_FBA72E007390");
+    static const unsigned message =
+        platform::RegisterMessage(u"VARNEX_HANDLER_MESSAGE_490DBF9A_FBB3_4D83_9E3F_FBA72E007390");
     return message;
 }
 

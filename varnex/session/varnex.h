@@ -16,8 +16,8 @@
 #include "varnex/session/output_folder_list.h"
 #include "varnex/session/record_store.h"
 #include "varnex/session/session_observer.h"
-#include "varnex/session/session_work.h"
 #include "varnex/session/session_records.h"
+#include "varnex/session/session_work.h"
 #include "varnex/session/varnex_file_info.h"
 #include "varnex/session/worker_pool.h"
 #include "varnex/varnex_export.h"
@@ -172,7 +172,7 @@ private:
     // The session thread: its hooks start and end the session.
     class SessionThread final : public CVarnexHelperThread {
     public:
-        explicit SessionThread(CVarnex& session) : m_session(session) {}
+        explicit SessionThread(CVarnex& session) : m_session(session) { }
         ~SessionThread() override;
         // What the finder follows: this thread's stop and pause.
         CThreadSignals& ChildSignals() const { return Signals(); }
@@ -188,7 +188,7 @@ private:
     // What the finder and the converters may reach of the session.
     class Work final : public CVarnexSessionWork {
     public:
-        explicit Work(CVarnex& session) : m_session(session) {}
+        explicit Work(CVarnex& session) : m_session(session) { }
 
         void SessionHandleJob(const tagVARNEXBATCHJOBITEM& item) override { m_session.HandleJob(item); }
         void SessionAddFound(const std::shared_ptr<const JobRequest>& job, const std::u16string& inputPath,
@@ -201,10 +201,7 @@ private:
             m_session.SessionAddSkipped(path, state, std::move(why));
         }
         void SessionCountFolderError() override { ++m_session.m_unreadableFolders; }
-        void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const override
-        {
-            m_session.SafeCopyJobSetting(&setting);
-        }
+        void SessionCopyJobSetting(VARNEXJOBSETTING& setting) const override { m_session.SafeCopyJobSetting(&setting); }
         CVarnexFileInfo* TakeQueuedRecord(bool* noMore, unsigned waitMs) override
         {
             return m_session.TakeQueuedRecord(noMore, waitMs);
@@ -246,7 +243,7 @@ private:
 
     const std::unique_ptr<SessionObserver> m_ownObserver;  // may be null
     SessionObserver* const m_observer;                     // never null
-    std::list<CVarnexFileInfo*> m_processing;  // under m_summaryLock
+    std::list<CVarnexFileInfo*> m_processing;              // under m_summaryLock
     std::atomic<bool> m_dispatching{false};
     CSessionRecordStore m_records;
     CLockableList<CVarnexFileInfo*> m_updateList;
@@ -279,7 +276,6 @@ private:
     mutable CCriticalSection m_jobSettingLock;
     VARNEXJOBSETTING m_jobSetting;
     VARNEXJOBSETTING m_runningSetting;  // the copy the running session uses
-
 
     Work m_work{*this};
     std::unique_ptr<CVarnexFileFinderThread> m_finder;

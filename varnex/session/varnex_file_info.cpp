@@ -78,7 +78,9 @@ CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* input
 CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const std::u16string& inputFile,
                                  const std::u16string& outputFile, std::shared_ptr<const JobRequest> job,
                                  void* ownerData)
-    : m_ownerData(ownerData), m_job(job ? std::move(job) : DefaultJob()), m_sessionUniqueId(sessionUniqueId)
+    : m_ownerData(ownerData),
+      m_job(job ? std::move(job) : DefaultJob()),
+      m_sessionUniqueId(sessionUniqueId)
 {
     // A path ends at its first zero, as a C string passed in does.
     const std::u16string_view input(inputFile.c_str());
@@ -96,7 +98,9 @@ CVarnexFileInfo::CVarnexFileInfo(unsigned sessionUniqueId, const std::u16string&
 }
 
 CVarnexFileInfo::CVarnexFileInfo(const CVarnexFileInfo& other)
-    : CLockable(), m_job(other.m_job), m_sessionUniqueId(other.m_sessionUniqueId)
+    : CLockable(),
+      m_job(other.m_job),
+      m_sessionUniqueId(other.m_sessionUniqueId)
 {
     m_inputBelowJob = other.m_inputBelowJob;
     m_input = StoredPath(other.m_input ? other.m_input.get() : u"");
@@ -127,16 +131,16 @@ CVarnexFileInfo::~CVarnexFileInfo() = default;
 
 // Every locking accessor holds the record's lock for its single read or
 // write, so a caller holding the lock sees the fields it reads consistent.
-#define VARNEX_LOCKED_FIELD(Type, Getter, Setter, member)   \
-    Type CVarnexFileInfo::Getter() const                    \
-    {                                                       \
-        CSingleLock lock(GetCriticalSection());             \
-        return member.load(kRelaxed);                       \
-    }                                                       \
-    void CVarnexFileInfo::Setter(Type value)                \
-    {                                                       \
-        CSingleLock lock(GetCriticalSection());             \
-        member.store(value, kRelaxed);                      \
+#define VARNEX_LOCKED_FIELD(Type, Getter, Setter, member)                                                              \
+    Type CVarnexFileInfo::Getter() const                                                                               \
+    {                                                                                                                  \
+        CSingleLock lock(GetCriticalSection());                                                                        \
+        return member.load(kRelaxed);                                                                                  \
+    }                                                                                                                  \
+    void CVarnexFileInfo::Setter(Type value)                                                                           \
+    {                                                                                                                  \
+        CSingleLock lock(GetCriticalSection());                                                                        \
+        member.store(value, kRelaxed);                                                                                 \
     }
 
 VARNEX_LOCKED_FIELD(VARNEXFILESTATUS, GetStatus, SetStatus, m_status)
@@ -306,9 +310,7 @@ void CVarnexFileInfo::SetConverterProgress(uint64_t processed, uint64_t total)
     m_totalBytes.store(total, kRelaxed);
     unsigned percent = 0;
     if (total != 0)  // 128-bit: processed x 100 must not wrap
-        percent = processed >= total
-                      ? 100
-                      : static_cast<unsigned>(static_cast<Wide>(processed) * 100 / total);
+        percent = processed >= total ? 100 : static_cast<unsigned>(static_cast<Wide>(processed) * 100 / total);
     m_progress.store(percent, kRelaxed);
 }
 

@@ -56,8 +56,7 @@ class VARNEX_API CVarnexFileInfo : public CLockable {
 public:
     ~CVarnexFileInfo() override;
 
-    CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,
-                    void* ownerData);
+    CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile, void* ownerData);
     // A fixed input code page in the options turns detection off and is the
     // record's code page until a retry changes it.
     CVarnexFileInfo(unsigned sessionUniqueId, const char16_t* inputFile, const char16_t* outputFile,

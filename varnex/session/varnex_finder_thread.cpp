@@ -5,7 +5,9 @@
 #include "varnex/session/session_work.h"
 #include "varnex/session/target_path.h"
 
-CVarnexFileFinderThread::CVarnexFileFinderThread(CVarnexSessionWork* owner) : m_owner(owner) {}
+CVarnexFileFinderThread::CVarnexFileFinderThread(CVarnexSessionWork* owner) : m_owner(owner)
+{
+}
 
 CVarnexFileFinderThread::~CVarnexFileFinderThread()
 {
@@ -95,9 +97,15 @@ void CVarnexFileFinderThread::OnEntrySkipped(const CSkippedEntry& entry, CFileFi
     case CSkippedEntry::REASON_NOT_REGULAR:
         why = ReasonNote::Detail(OutcomeReason::NotRegular, entry.kind);
         break;
-    case CSkippedEntry::REASON_DANGLING_LINK: why = ReasonNote::Of(OutcomeReason::DanglingLink); break;
-    case CSkippedEntry::REASON_LINK_LOOP: why = ReasonNote::Of(OutcomeReason::LinkLoop); break;
-    case CSkippedEntry::REASON_FOLDER_REPEATED: why = ReasonNote::Of(OutcomeReason::FolderRepeated); break;
+    case CSkippedEntry::REASON_DANGLING_LINK:
+        why = ReasonNote::Of(OutcomeReason::DanglingLink);
+        break;
+    case CSkippedEntry::REASON_LINK_LOOP:
+        why = ReasonNote::Of(OutcomeReason::LinkLoop);
+        break;
+    case CSkippedEntry::REASON_FOLDER_REPEATED:
+        why = ReasonNote::Of(OutcomeReason::FolderRepeated);
+        break;
     case CSkippedEntry::REASON_INTO_EXCLUDED:
         // Only the output folder is left out of a walk: its files are never inputs.
         why = ReasonNote::Detail(OutcomeReason::NotRegular, u"symbolic link into the output folder");

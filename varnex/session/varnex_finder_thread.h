@@ -15,7 +15,7 @@ class CVarnexSessionWork;
 // What every folder of one item's search has in common, made once per item.
 struct FolderWalk {
     std::shared_ptr<const JobRequest> files;  // what every file found takes on
-    CNameFilter filter;                          // the options' filter, compiled once
+    CNameFilter filter;                       // the options' filter, compiled once
     // Folders are walked whole; files and rows only of this slice.
     Shard shard;
 };

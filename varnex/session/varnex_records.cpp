@@ -142,9 +142,14 @@ void CVarnex::SessionFileFinished(CVarnexFileInfo* record)
         else if (IsError(state))
             ++m_summary.errorFiles;
         switch (record->GetResultOperation()) {
-        case VARNEXRESULTOPERATION_CONVERTED: ++m_summary.convertedFiles; break;
-        case VARNEXRESULTOPERATION_COPIED: ++m_summary.copiedFiles; break;
-        default: break;
+        case VARNEXRESULTOPERATION_CONVERTED:
+            ++m_summary.convertedFiles;
+            break;
+        case VARNEXRESULTOPERATION_COPIED:
+            ++m_summary.copiedFiles;
+            break;
+        default:
+            break;
         }
         // Finished only once counted, within the same step a retry checks.
         record->SetStatus(VARNEXFILESTATUS_FINISHED);
@@ -196,9 +201,14 @@ bool CVarnex::SessionPrepareRetryFile(CVarnexFileInfo* record, bool allowAutoDet
         else if (IsError(state))
             --m_summary.errorFiles;
         switch (record->GetResultOperation()) {
-        case VARNEXRESULTOPERATION_CONVERTED: --m_summary.convertedFiles; break;
-        case VARNEXRESULTOPERATION_COPIED: --m_summary.copiedFiles; break;
-        default: break;
+        case VARNEXRESULTOPERATION_CONVERTED:
+            --m_summary.convertedFiles;
+            break;
+        case VARNEXRESULTOPERATION_COPIED:
+            --m_summary.copiedFiles;
+            break;
+        default:
+            break;
         }
         record->SetStatus(VARNEXFILESTATUS_RETRYING);
     }

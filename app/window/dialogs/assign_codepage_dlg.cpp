@@ -10,8 +10,8 @@
 
 #include "app/locale/tr.h"
 #include "app/settings/profile_store.h"
-#include "app/window/qt_text.h"
 #include "app/window/panes/text_preview_view.h"
+#include "app/window/qt_text.h"
 #include "textrion/path/long_path.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
@@ -34,7 +34,10 @@ std::vector<const CCodepageInfo*> CAssignCodepageDlg::AssignableCodepages()
 
 CAssignCodepageDlg::CAssignCodepageDlg(QWidget* parent, CProfileStore& store, const std::u16string& file,
                                        int presetCodepage, unsigned previewLimitBytes)
-    : QDialog(parent), m_store(store), m_file(file), m_limit(previewLimitBytes)
+    : QDialog(parent),
+      m_store(store),
+      m_file(file),
+      m_limit(previewLimitBytes)
 {
     setObjectName(QStringLiteral("AssignCodepageDlg"));
     setWindowTitle(Qs(Tr("AssignCodepage", "Assign Codepage")));

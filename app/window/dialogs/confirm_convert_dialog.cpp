@@ -15,7 +15,9 @@
 #include "platform/file_api.h"
 
 CConfirmConvertDlg::CConfirmConvertDlg(QWidget* parent, std::u16string outputFolder, std::u16string subfolderBase)
-    : QDialog(parent), m_outputFolder(std::move(outputFolder)), m_subfolderBase(std::move(subfolderBase))
+    : QDialog(parent),
+      m_outputFolder(std::move(outputFolder)),
+      m_subfolderBase(std::move(subfolderBase))
 {
     setWindowTitle(Qs(Tr("ConvertDialog", "Confirm output folder")));
     auto* layout = new QVBoxLayout(this);

@@ -20,12 +20,12 @@
 #include "app/locale/tr.h"
 #include "app/settings/my_settings.h"
 #include "app/settings/profile_store.h"
-#include "app/window/models/conversion_choices.h"
 #include "app/window/dialogs/dialog_prompt.h"
-#include "app/window/models/output_proposal.h"
 #include "app/window/dialogs/profile_dialogs.h"
-#include "app/window/qt_text.h"
+#include "app/window/models/conversion_choices.h"
+#include "app/window/models/output_proposal.h"
 #include "app/window/models/recent_lists.h"
+#include "app/window/qt_text.h"
 #include "app/window/widget_names.h"
 #include "controls/recent_combo_box.h"
 #include "platform/file_api.h"
@@ -83,7 +83,11 @@ CConvertDlg::CConvertDlg(QWidget* parent, CMySettings& settings, CProfileStore& 
 CConvertDlg::CConvertDlg(QWidget* parent, CMySettings& settings, CProfileStore& store,
                          std::vector<std::u16string> inputs, bool folder, bool recursive,
                          const std::u16string& proposedOutput)
-    : QDialog(parent), m_settings(settings), m_store(store), m_inputs(std::move(inputs)), m_folder(folder)
+    : QDialog(parent),
+      m_settings(settings),
+      m_store(store),
+      m_inputs(std::move(inputs)),
+      m_folder(folder)
 {
     setWindowTitle(Qs(Tr("ConvertDialog", "Convert")));
     BuildControls();
@@ -196,8 +200,7 @@ SessionProfile CConvertDlg::Choices() const
     o.recursive = m_recursive->isChecked();
     o.repairDoubleEncoding = m_repairDoubleEncoding;
     o.SetStoredInputCodepage(SelectedCode(m_inputCodepage, ConversionOptions::kDetectEachFile));
-    o.outputTextFormat =
-        static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(SelectedCode(m_outputEncoding, 0));
+    o.outputTextFormat = static_cast<CTextFileConverter::OUTPUTTEXTFORMAT>(SelectedCode(m_outputEncoding, 0));
     o.returnType = static_cast<CTextFileConverter::RETURNTYPE>(SelectedCode(m_returnType, 0));
     const int mode = SelectedCode(m_filterModeBox, FilterDisabled);
     const std::u16string expression = U16(m_filter->Text());
@@ -241,8 +244,7 @@ void CConvertDlg::OnFilterModeChanged()
 void CConvertDlg::RebuildProfilesMenu()
 {
     m_profilesMenu->clear();
-    m_profilesMenu->addAction(Qs(Tr("ConvertDialog", "Default")), this,
-                              [this] { ChooseProfile(kDefaultProfileId); });
+    m_profilesMenu->addAction(Qs(Tr("ConvertDialog", "Default")), this, [this] { ChooseProfile(kDefaultProfileId); });
     SessionProfileList profiles;
     m_settings.LoadSessionProfiles(profiles);
     if (!profiles.empty())
@@ -300,8 +302,8 @@ void CConvertDlg::ManageProfiles()
 
 void CConvertDlg::Browse()
 {
-    const QString chosen = QFileDialog::getExistingDirectory(this, Qs(Tr("ConvertDialog", "Select Output Folder")),
-                                                             m_output->Text());
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, Qs(Tr("ConvertDialog", "Select Output Folder")), m_output->Text());
     if (!chosen.isEmpty())
         m_output->SetText(chosen);
 }
@@ -328,30 +330,30 @@ bool CConvertDlg::CheckOutputFolder(std::u16string& output)
         return refuse(FillS(Qs(Tr("ConvertDialog", "The output folder is not a folder:\n%s")), {typed}));
     if (m_folder) {
         if (!m_inputs.empty() && SameFolder(m_inputs.front(), output))
-            return refuse(Qs(Tr("ConvertDialog",
-                                "Converting the input folder to itself will cause write errors and damage to "
-                                "original file. Please double check the output folder before conversion.")));
+            return refuse(
+                Qs(Tr("ConvertDialog", "Converting the input folder to itself will cause write errors and damage to "
+                                       "original file. Please double check the output folder before conversion.")));
         // An input inside the output tree: an output may land on another input.
         VARNEXBATCHJOBITEM item;
         item.folder = true;
         item.inputPath = m_inputs.empty() ? std::u16string() : m_inputs.front();
         item.outputPath = output;
         if (!item.inputPath.empty() && CheckJobPaths(item, {}).clash != JobPathCheck::CLASH_NONE)
-            return refuse(FillS(Qs(Tr("ConvertDialog",
-                                      "Files cannot be written to input folder. Please select another output "
-                                      "folder.\n\nThe input folder is:\n%s\n\nThe output folder you have selected "
-                                      "is:\n%s")),
-                                {Qs(item.inputPath), typed}));
+            return refuse(FillS(
+                Qs(Tr("ConvertDialog", "Files cannot be written to input folder. Please select another output "
+                                       "folder.\n\nThe input folder is:\n%s\n\nThe output folder you have selected "
+                                       "is:\n%s")),
+                {Qs(item.inputPath), typed}));
         return true;
     }
     for (const std::u16string& file : m_inputs) {
         const std::u16string folder = ParentOf(file);
         if (SameFolder(folder, output))
-            return refuse(FillS(Qs(Tr("ConvertDialog",
-                                      "Files cannot be written to input folder. Please select another output "
-                                      "folder.\n\nThe input folder is:\n%s\n\nThe output folder you have selected "
-                                      "is:\n%s")),
-                                {Qs(folder), typed}));
+            return refuse(FillS(
+                Qs(Tr("ConvertDialog", "Files cannot be written to input folder. Please select another output "
+                                       "folder.\n\nThe input folder is:\n%s\n\nThe output folder you have selected "
+                                       "is:\n%s")),
+                {Qs(folder), typed}));
     }
     return true;
 }
@@ -363,9 +365,9 @@ bool CConvertDlg::CheckFilter()
     if (!m_folder || !options.filter.IsEnabled() || !options.filter.IsRegex() ||
         CNameFilter::IsValidRegex(options.filter.GetFilterString(), &error))
         return true;
-    ShowDialogPrompt(this, QMessageBox::Warning,
-                     FillS(Qs(Tr("ConvertDialog", "The regular expression is not valid:\n%s")),
-                           {QString::fromStdString(error)}));
+    ShowDialogPrompt(
+        this, QMessageBox::Warning,
+        FillS(Qs(Tr("ConvertDialog", "The regular expression is not valid:\n%s")), {QString::fromStdString(error)}));
     m_filter->setFocus();
     return false;
 }

@@ -5,8 +5,8 @@
 #include "app/locale/locale_resource_manager.h"
 #include "app/locale/tr.h"
 #include "app/options/program_version.h"
-#include "app/window/qt_text.h"
 #include "app/window/models/shell_actions.h"
+#include "app/window/qt_text.h"
 #include "platform/file_api.h"
 
 void OpenUserManual(QWidget* parent, CLocaleResourceManager& locales)
@@ -33,7 +33,8 @@ QMessageBox* CreateAboutBox(QWidget* parent)
                                           "form.\n\nCopyright © Quillmark. All rights reserved.")));
     box->setStandardButtons(QMessageBox::Ok);
     // The box sizes itself to its shortest line; the notice reads better wider.
-    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 340px; }"));
+    box->setStyleSheet(
+        QStringLiteral("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 340px; }"));
     return box;
 }
 

@@ -20,8 +20,8 @@
 #include "app/locale/tr.h"
 #include "app/settings/my_settings.h"
 #include "app/settings/profile_store.h"
-#include "app/window/models/conversion_choices.h"
 #include "app/window/dialogs/dialog_prompt.h"
+#include "app/window/models/conversion_choices.h"
 #include "app/window/panes/language_menu.h"
 #include "app/window/qt_text.h"
 #include "app/window/widget_names.h"
@@ -62,7 +62,11 @@ QString ThreadsNote(unsigned processors)
 
 CPreferenceSheet::CPreferenceSheet(QWidget* parent, CMySettings& settings, CLocaleResourceManager& locales,
                                    CProfileStore& store)
-    : QDialog(parent), m_settings(settings), m_locales(locales), m_store(store), m_pages(new QTabWidget(this))
+    : QDialog(parent),
+      m_settings(settings),
+      m_locales(locales),
+      m_store(store),
+      m_pages(new QTabWidget(this))
 {
     setWindowTitle(Qs(Tr("Preferences", "Preferences")));
     m_pages->setObjectName(QStringLiteral("Pages"));
@@ -114,12 +118,11 @@ QWidget* CPreferenceSheet::MakeAdvancedPage()
     m_sampleSize = MakeSpin(page, "SampleSize", 1, VARNEXJOBSETTING::kMaxSampleSizeMB);
     m_readBuffer = MakeSpin(page, "ReadBuffer", VARNEXJOBSETTING::kMinBufferSize, VARNEXJOBSETTING::kMaxBufferSize);
     m_writeBuffer = MakeSpin(page, "WriteBuffer", VARNEXJOBSETTING::kMinBufferSize, VARNEXJOBSETTING::kMaxBufferSize);
-    m_binaryList = Named(new QCheckBox(Qs(Tr("Preferences", "Allow binary list accelerated detection")), page),
-                         "BinaryList");
-    m_gb18030 = Named(new QCheckBox(Qs(Tr("Preferences", "Use codepage GB18030 instead of codepage GB2312")), page),
-                      "GB18030");
-    m_consolidated =
-        Named(new QCheckBox(Qs(Tr("Preferences", "Use Consolidated Buffer")), page), "ConsolidatedBuffer");
+    m_binaryList =
+        Named(new QCheckBox(Qs(Tr("Preferences", "Allow binary list accelerated detection")), page), "BinaryList");
+    m_gb18030 =
+        Named(new QCheckBox(Qs(Tr("Preferences", "Use codepage GB18030 instead of codepage GB2312")), page), "GB18030");
+    m_consolidated = Named(new QCheckBox(Qs(Tr("Preferences", "Use Consolidated Buffer")), page), "ConsolidatedBuffer");
     connect(m_consolidated, &QCheckBox::toggled, m_readBuffer, &QWidget::setEnabled);
     connect(m_consolidated, &QCheckBox::toggled, m_writeBuffer, &QWidget::setEnabled);
 
@@ -223,9 +226,8 @@ void CPreferenceSheet::LoadValues()
 
     const std::u16string stored = StoredLanguage(m_store);
     for (const CXmlLocaleResourceInfo& language : m_locales.GetLocaleList()) {
-        auto* item = new QListWidgetItem(Qs(language.GetDisplayName().empty() ? language.GetLocale()
-                                                                                : language.GetDisplayName()),
-                                         m_languages);
+        auto* item = new QListWidgetItem(
+            Qs(language.GetDisplayName().empty() ? language.GetLocale() : language.GetDisplayName()), m_languages);
         item->setData(Qt::UserRole, Qs(language.GetLocale()));
         if (!stored.empty() && Qs(language.GetLocale()).compare(Qs(stored), Qt::CaseInsensitive) == 0)
             m_languages->setCurrentItem(item);

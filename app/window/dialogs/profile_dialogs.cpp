@@ -72,9 +72,9 @@ bool SaveProfileAs(QWidget* parent, CMySettings& settings, const SessionProfile&
     return false;
 }
 
-CProfileNameDlg::CProfileNameDlg(QWidget* parent, const QString& title, const QStringList& names,
-                                 const QString& preset)
-    : QDialog(parent), m_name(new QComboBox(this))
+CProfileNameDlg::CProfileNameDlg(QWidget* parent, const QString& title, const QStringList& names, const QString& preset)
+    : QDialog(parent),
+      m_name(new QComboBox(this))
 {
     setWindowTitle(title);
     m_name->setObjectName(QStringLiteral("ProfileName"));
@@ -100,7 +100,9 @@ QString CProfileNameDlg::Name() const
 }
 
 CManageProfilesDlg::CManageProfilesDlg(QWidget* parent, CMySettings& settings)
-    : QDialog(parent), m_settings(settings), m_list(new QListWidget(this))
+    : QDialog(parent),
+      m_settings(settings),
+      m_list(new QListWidget(this))
 {
     setWindowTitle(Qs(Tr("Profiles", "Manage Profiles")));
     m_settings.LoadSessionProfiles(m_profiles);

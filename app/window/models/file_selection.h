@@ -7,14 +7,14 @@
 // copy taken under the record's lock, so the panes never hold a record that
 // a new session may delete.
 struct FileSelection {
-    bool valid = false;        // false: nothing selected
-    unsigned sessionId = 0;    // the record's session-unique id
+    bool valid = false;      // false: nothing selected
+    unsigned sessionId = 0;  // the record's session-unique id
     std::u16string inputPath;
     std::u16string outputPath;  // empty while there is none
     // The Unicode form the output is written in (1200, 65001, ...; the
     // record's GetOutputCodepage); 0: not known, read by its BOM or as UTF-8.
     unsigned outputCodepage = 0;
-    int codepage = -1;          // -1: none (binary or not detected yet)
+    int codepage = -1;  // -1: none (binary or not detected yet)
     std::u16string codepageName;
     float confidence = 0.0f;
     bool hasBom = false;

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/window/qt_text.h"
 #include "app/window/models/watch_reports.h"
+#include "app/window/qt_text.h"
 #include "utils/dir_change_watcher.h"
 
 struct CFolderTreeModel::Node {
@@ -17,7 +17,7 @@ struct CFolderTreeModel::Node {
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
     bool read = false;
-    bool open = false; // followed while the view shows it open
+    bool open = false;  // followed while the view shows it open
     bool watched = false;
 };
 
@@ -43,11 +43,11 @@ QString ChildPath(const QString& parent, const QString& name)
     return parent.endsWith(u'/') ? parent + name : parent + u'/' + name;
 }
 
-} // namespace
+}  // namespace
 
 class CFolderTreeModel::Handler : public CDirChangeHandler {
 public:
-    explicit Handler(CFolderTreeModel* owner) : m_owner(owner) {}
+    explicit Handler(CFolderTreeModel* owner) : m_owner(owner) { }
     void Detach() { m_owner = nullptr; }
 
     void OnFileAdded(const std::u16string&) override { Changed(); }
@@ -66,8 +66,10 @@ private:
 };
 
 CFolderTreeModel::CFolderTreeModel(QObject* parent)
-    : QAbstractItemModel(parent), m_reports(CWatchReports::Acquire()),
-      m_watcher(std::make_unique<CDirChangeWatcher>(true)), m_handler(new Handler(this)),
+    : QAbstractItemModel(parent),
+      m_reports(CWatchReports::Acquire()),
+      m_watcher(std::make_unique<CDirChangeWatcher>(true)),
+      m_handler(new Handler(this)),
       m_root(std::make_unique<Node>())
 {
     auto top = std::make_unique<Node>();

@@ -70,8 +70,8 @@ private:
 
     std::shared_ptr<CWatchReports> m_reports;
     std::unique_ptr<CDirChangeWatcher> m_watcher;
-    Handler* m_handler = nullptr; // reference counted
-    std::unique_ptr<Node> m_root; // holds "/" as its one child
+    Handler* m_handler = nullptr;  // reference counted
+    std::unique_ptr<Node> m_root;  // holds "/" as its one child
     QSet<QString> m_changed;
     QTimer* m_settle = nullptr;
 };

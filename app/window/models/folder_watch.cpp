@@ -2,13 +2,13 @@
 
 #include <QTimer>
 
-#include "app/window/qt_text.h"
 #include "app/window/models/watch_reports.h"
+#include "app/window/qt_text.h"
 #include "utils/dir_change_watcher.h"
 
 class CFolderWatch::Handler : public CDirChangeHandler {
 public:
-    explicit Handler(CFolderWatch* owner) : m_owner(owner) {}
+    explicit Handler(CFolderWatch* owner) : m_owner(owner) { }
     // The watch ends before its owner does; reports after that go nowhere.
     void Detach() { m_owner = nullptr; }
 
@@ -29,7 +29,9 @@ private:
 };
 
 CFolderWatch::CFolderWatch(QObject* parent)
-    : QObject(parent), m_reports(CWatchReports::Acquire()), m_watcher(std::make_unique<CDirChangeWatcher>(true)),
+    : QObject(parent),
+      m_reports(CWatchReports::Acquire()),
+      m_watcher(std::make_unique<CDirChangeWatcher>(true)),
       m_handler(new Handler(this))
 {
     m_settle = new QTimer(this);

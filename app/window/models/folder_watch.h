@@ -36,7 +36,7 @@ private:
 
     std::shared_ptr<CWatchReports> m_reports;
     std::unique_ptr<CDirChangeWatcher> m_watcher;
-    Handler* m_handler = nullptr; // reference counted
+    Handler* m_handler = nullptr;  // reference counted
     QTimer* m_settle = nullptr;
     QString m_folder;
 };

@@ -8,7 +8,7 @@ class HandlerTarget;
 // clears or changes (the target folds them into a few redraws a second).
 class CListNotifier : public SessionObserver {
 public:
-    explicit CListNotifier(HandlerTarget* target) : m_target(target) {}
+    explicit CListNotifier(HandlerTarget* target) : m_target(target) { }
     CListNotifier(const CListNotifier&) = delete;
     CListNotifier& operator=(const CListNotifier&) = delete;
 

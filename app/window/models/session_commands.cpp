@@ -1,6 +1,8 @@
 #include "app/window/models/session_commands.h"
 
-CSessionCommands::CSessionCommands(QObject* parent) : QObject(parent) {}
+CSessionCommands::CSessionCommands(QObject* parent) : QObject(parent)
+{
+}
 
 CSessionCommands::~CSessionCommands()
 {

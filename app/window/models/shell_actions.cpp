@@ -78,8 +78,7 @@ DesktopHooks& Hooks()
 QUrl FileUrl(const std::u16string& path)
 {
     const std::string native = platform::ToNativePath(CLongPath(path).GetPath());
-    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(native).toPercentEncoding("/"),
-                             QUrl::StrictMode);
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(native).toPercentEncoding("/"), QUrl::StrictMode);
 }
 
 bool IsProgramFile(const std::u16string& path)
@@ -100,7 +99,9 @@ bool IsProgramFile(const std::u16string& path)
         platform::CloseFile(handle);
     }
     const std::string_view start(head, got);
-    if (start.substr(0, 4) == "\x7F" "ELF" || start.substr(0, 2) == "MZ")
+    if (start.substr(0, 4) == "\x7F"
+                              "ELF" ||
+        start.substr(0, 2) == "MZ")
         return true;
     // A script the user may run: a file manager may run it rather than show it.
     return start.substr(0, 2) == "#!" && (status.mode & 0111) != 0;
@@ -150,7 +151,8 @@ void OpenFile(QWidget* parent, const std::u16string& path)
         return;
     }
     if (shell_detail::IsProgramFile(path)) {
-        Hooks().warn(parent, Qs(Tr("Shell", "This file is a program. It is shown in its folder instead of being run.")));
+        Hooks().warn(parent,
+                     Qs(Tr("Shell", "This file is a program. It is shown in its folder instead of being run.")));
         OpenContainingFolder(parent, path);
         return;
     }
@@ -218,7 +220,7 @@ CFilePropertiesDlg::CFilePropertiesDlg(QWidget* parent, const std::u16string& pa
     AddRow(Qs(Tr("Shell", "Name")), name);
     AddRow(Qs(Tr("Shell", "Location")), Qs(CLongPath(file.GetDirectory()).RemoveBackslash().GetPath()));
     const std::string native = platform::ToNativePath(path);
-    struct statx info {};
+    struct statx info { };
     const bool known =
         statx(AT_FDCWD, native.c_str(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &info) == 0;
     if (!known) {
@@ -235,8 +237,11 @@ CFilePropertiesDlg::CFilePropertiesDlg(QWidget* parent, const std::u16string& pa
         AddRow(Qs(Tr("Shell", "Type")), type);
         if (!folder)
             AddRow(Qs(Tr("Shell", "Size")),
-                   Qs(Tr("Shell", "%1 bytes", QLocale().toString(static_cast<qulonglong>(info.stx_size)).toStdU16String())));
-        const auto stamp = [](const struct statx_timestamp& t) { return timespec{static_cast<time_t>(t.tv_sec), t.tv_nsec}; };
+                   Qs(Tr("Shell", "%1 bytes",
+                         QLocale().toString(static_cast<qulonglong>(info.stx_size)).toStdU16String())));
+        const auto stamp = [](const struct statx_timestamp& t) {
+            return timespec{static_cast<time_t>(t.tv_sec), t.tv_nsec};
+        };
         AddRow(Qs(Tr("Shell", "Modified")), TimeText(stamp(info.stx_mtime)));
         AddRow(Qs(Tr("Shell", "Accessed")), TimeText(stamp(info.stx_atime)));
         AddRow(Qs(Tr("Shell", "Created")),

@@ -9,7 +9,7 @@ struct PreviewText {
     enum Kind { Text, Binary, Unreadable };
     Kind kind = Unreadable;
     std::u16string text;
-    bool truncated = false;  // the file holds more than was read
+    bool truncated = false;   // the file holds more than was read
     unsigned limitBytes = 0;  // the limit the text was read with
 };
 

@@ -20,8 +20,10 @@ bool IsFailure(VARNEXRESULTSTATE state)
     case VARNEXRESULTSTATE_OK:
     case VARNEXRESULTSTATE_WARNING:
     case VARNEXRESULTSTATE_NOT_SUPPORTED:
-    case VARNEXRESULTSTATE_CANCELLED: return false;
-    default: return true;
+    case VARNEXRESULTSTATE_CANCELLED:
+        return false;
+    default:
+        return true;
     }
 }
 
@@ -38,7 +40,9 @@ std::vector<CVarnexListModel::Column> CVarnexListModel::FileColumns()
 }
 
 CVarnexListModel::CVarnexListModel(CFilterableVarnex& session, std::vector<Column> columns, QObject* parent)
-    : QAbstractTableModel(parent), m_session(session), m_columns(std::move(columns)),
+    : QAbstractTableModel(parent),
+      m_session(session),
+      m_columns(std::move(columns)),
       m_generation(session.ListGeneration())
 {
 }
@@ -58,12 +62,18 @@ int CVarnexListModel::columnCount(const QModelIndex& parent) const
 QString CVarnexListModel::ColumnTitle(Column column)
 {
     switch (column) {
-    case ColumnFile: return Qs(Tr("SessionView", "File"));
-    case ColumnCodepage: return Qs(Tr("SessionView", "Codepage"));
-    case ColumnBom: return Qs(Tr("SessionView", "BOM"));
-    case ColumnStatus: return Qs(Tr("SessionView", "Status"));
-    case ColumnOutput: return Qs(Tr("SessionView", "Output"));
-    case ColumnConfidence: return Qs(Tr("FileView", "Confidence"));
+    case ColumnFile:
+        return Qs(Tr("SessionView", "File"));
+    case ColumnCodepage:
+        return Qs(Tr("SessionView", "Codepage"));
+    case ColumnBom:
+        return Qs(Tr("SessionView", "BOM"));
+    case ColumnStatus:
+        return Qs(Tr("SessionView", "Status"));
+    case ColumnOutput:
+        return Qs(Tr("SessionView", "Output"));
+    case ColumnConfidence:
+        return Qs(Tr("FileView", "Confidence"));
     }
     return QString();
 }
@@ -73,36 +83,53 @@ int CVarnexListModel::ColumnWidth(Column column)
     // Wide enough for "Windows-1252" and the longest status, in German too.
     switch (column) {
     case ColumnFile:
-    case ColumnOutput: return 490;
-    case ColumnCodepage: return 110;
-    case ColumnStatus: return 100;
-    case ColumnBom: return 60;
-    default: return 80;
+    case ColumnOutput:
+        return 490;
+    case ColumnCodepage:
+        return 110;
+    case ColumnStatus:
+        return 100;
+    case ColumnBom:
+        return 60;
+    default:
+        return 80;
     }
 }
 
 QString CVarnexListModel::StatusText(const CVarnexFileInfo& record)
 {
     switch (record.FastGetStatus()) {
-    case VARNEXFILESTATUS_IDLE: return Qs(Tr("SessionView", "Idle"));
-    case VARNEXFILESTATUS_STARTED: return Qs(Tr("SessionView", "Started"));
+    case VARNEXFILESTATUS_IDLE:
+        return Qs(Tr("SessionView", "Idle"));
+    case VARNEXFILESTATUS_STARTED:
+        return Qs(Tr("SessionView", "Started"));
     case VARNEXFILESTATUS_CONVERTING:
         return FillFormat(Qs(Tr("SessionView", "%d%%")), {static_cast<long long>(record.FastGetProgress())});
-    case VARNEXFILESTATUS_RETRYING: return Qs(Tr("SessionView", "Retrying"));
-    case VARNEXFILESTATUS_FINISHED: break;
+    case VARNEXFILESTATUS_RETRYING:
+        return Qs(Tr("SessionView", "Retrying"));
+    case VARNEXFILESTATUS_FINISHED:
+        break;
     }
     switch (record.FastGetResultState()) {
     case VARNEXRESULTSTATE_OK:
         switch (record.FastGetResultOperation()) {
-        case VARNEXRESULTOPERATION_CONVERTED: return Qs(Tr("SessionView", "Converted"));
-        case VARNEXRESULTOPERATION_COPIED: return Qs(Tr("SessionView", "Copied"));
-        default: return Qs(Tr("SessionView", "OK"));
+        case VARNEXRESULTOPERATION_CONVERTED:
+            return Qs(Tr("SessionView", "Converted"));
+        case VARNEXRESULTOPERATION_COPIED:
+            return Qs(Tr("SessionView", "Copied"));
+        default:
+            return Qs(Tr("SessionView", "OK"));
         }
-    case VARNEXRESULTSTATE_WARNING: return Qs(Tr("SessionView", "Warning"));
-    case VARNEXRESULTSTATE_NOT_SUPPORTED: return Qs(Tr("SessionView", "Not Supported"));
-    case VARNEXRESULTSTATE_WRITE_ERROR: return Qs(Tr("SessionView", "Write Error"));
-    case VARNEXRESULTSTATE_CANCELLED: return Qs(Tr("SessionView", "Cancelled"));
-    default: return Qs(Tr("SessionView", "Conversion Error"));
+    case VARNEXRESULTSTATE_WARNING:
+        return Qs(Tr("SessionView", "Warning"));
+    case VARNEXRESULTSTATE_NOT_SUPPORTED:
+        return Qs(Tr("SessionView", "Not Supported"));
+    case VARNEXRESULTSTATE_WRITE_ERROR:
+        return Qs(Tr("SessionView", "Write Error"));
+    case VARNEXRESULTSTATE_CANCELLED:
+        return Qs(Tr("SessionView", "Cancelled"));
+    default:
+        return Qs(Tr("SessionView", "Conversion Error"));
     }
 }
 
@@ -110,7 +137,8 @@ QString CVarnexListModel::CellText(const CVarnexFileInfo& record, Column column)
 {
     const bool finished = record.FastGetStatus() == VARNEXFILESTATUS_FINISHED;
     switch (column) {
-    case ColumnFile: return Qs(record.FastGetInputFile());
+    case ColumnFile:
+        return Qs(record.FastGetInputFile());
     case ColumnCodepage: {
         if (!finished)
             return QString();
@@ -121,7 +149,8 @@ QString CVarnexListModel::CellText(const CVarnexFileInfo& record, Column column)
         if (!finished)
             return QString();
         return record.FastGetHasBom() ? Qs(Tr("SessionView", "Yes")) : Qs(Tr("SessionView", "No"));
-    case ColumnStatus: return StatusText(record);
+    case ColumnStatus:
+        return StatusText(record);
     case ColumnOutput:
         if (!finished || record.FastGetResultOperation() == VARNEXRESULTOPERATION_NONE)
             return QString();
@@ -130,8 +159,7 @@ QString CVarnexListModel::CellText(const CVarnexFileInfo& record, Column column)
         // A binary has no confidence worth showing.
         if (!finished || record.FastGetCodepageInfo() == nullptr || record.FastGetCodepageInfo()->GetCodepage() == -1)
             return QString();
-        return FillFormat(QStringLiteral("%d%%"),
-                          {static_cast<long long>(record.FastGetConfidence() * 100.0f + 0.5f)});
+        return FillFormat(QStringLiteral("%d%%"), {static_cast<long long>(record.FastGetConfidence() * 100.0f + 0.5f)});
     }
     return QString();
 }
@@ -194,7 +222,8 @@ QVariant CVarnexListModel::data(const QModelIndex& index, int role) const
                 value = QBrush(QColor(0xC0, 0x1C, 0x28));
         });
         break;
-    default: break;
+    default:
+        break;
     }
     return value;
 }

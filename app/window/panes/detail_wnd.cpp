@@ -81,8 +81,8 @@ void CDetailWnd::ShowFile(const FileSelection& selection)
     const CLongPath input(selection.inputPath);
     AddRow(Qs(Tr("Details", "Name")), Qs(input.GetFileName()));
     AddRow(Qs(Tr("Details", "Folder")), Qs(input.GetDirectory()));
-    AddRow(Qs(Tr("Details", "Output File")), selection.outputPath.empty() ? Qs(Tr("Details", "None"))
-                                                                           : Qs(selection.outputPath));
+    AddRow(Qs(Tr("Details", "Output File")),
+           selection.outputPath.empty() ? Qs(Tr("Details", "None")) : Qs(selection.outputPath));
     AddRow(Qs(Tr("Details", "Status")), Qs(selection.statusText));
     if (!selection.finished) {
         // Findings of a file not processed yet would be empty or stale.
@@ -98,7 +98,8 @@ void CDetailWnd::ShowFile(const FileSelection& selection)
         AddRow(Qs(Tr("Details", "Confidence")),
                QStringLiteral("%1%").arg(qRound(std::clamp(selection.confidence, 0.0f, 1.0f) * 100.0f)));
         AddRow(Qs(Tr("Details", "BOM")), selection.hasBom ? Qs(Tr("Details", "Yes")) : Qs(Tr("Details", "No")));
-        AddRow(Qs(Tr("Details", "Replaced Characters")), QLocale().toString(static_cast<qulonglong>(selection.replaced)));
+        AddRow(Qs(Tr("Details", "Replaced Characters")),
+               QLocale().toString(static_cast<qulonglong>(selection.replaced)));
     }
     AddRow(Qs(Tr("Details", "Input Size")), Bytes(selection.bytesIn));
     if (!selection.outputPath.empty())

@@ -31,8 +31,8 @@ public:
         const std::u16string output = record->GetOutputFile();
         if (operation == VARNEXRESULTOPERATION_NONE || output.empty())
             return;
-        auto written = std::make_unique<CVarnexFileInfo>(m_session->IncrementQueueFileUniqueIdCounter(),
-                                                         output.c_str(), nullptr, m_session->GetDefaultOwnerData());
+        auto written = std::make_unique<CVarnexFileInfo>(m_session->IncrementQueueFileUniqueIdCounter(), output.c_str(),
+                                                         nullptr, m_session->GetDefaultOwnerData());
         const CCodepageInfo* input = record->GetCodepageInfo();
         if (operation == VARNEXRESULTOPERATION_CONVERTED && input != nullptr && input->GetCodepage() != -1) {
             written->SetAllowAutoDetect(false);
@@ -141,9 +141,8 @@ void CFileListView::OnSessionMessage(VARNEXMESSAGE message, intptr_t /*lParam*/)
 
 std::u16string CFileListView::ProposedOutputPath(const std::u16string& input, const std::set<std::u16string>& taken)
 {
-    return ProposeOutputFile(input, [&](const std::u16string& path) {
-        return taken.count(path) != 0 || PathExistsOnDisk(path);
-    });
+    return ProposeOutputFile(
+        input, [&](const std::u16string& path) { return taken.count(path) != 0 || PathExistsOnDisk(path); });
 }
 
 std::vector<std::u16string> CFileListView::SelectedFiles() const
@@ -183,8 +182,9 @@ bool CFileListView::ConvertHere()
             taken.insert(output);
             record.SetOptions(m_options);
             record.SetOutputFile(output.c_str());
-            const bool retried = m_options.inputCodepage ? session.RetryFileSetCodepage(&record, *m_options.inputCodepage)
-                                                         : session.RetryFile(&record, true);
+            const bool retried = m_options.inputCodepage
+                                     ? session.RetryFileSetCodepage(&record, *m_options.inputCodepage)
+                                     : session.RetryFile(&record, true);
             if (retried)
                 any = true;
             else
@@ -212,11 +212,13 @@ void CFileListView::FillContextMenu(QMenu& menu)
             convertHere = Qs(ConvertToLabel(ConvertCommand::Convert, input, ProposedOutputPath(input)));
     }
     menu.addAction(convertHere, this, [this] { ConvertHere(); })->setEnabled(CanConvertHere());
-    menu.addAction(Qs(Tr("FileView", "Convert to...")), this, [this] {
-            const std::vector<std::u16string> files = SelectedFiles();
-            if (!files.empty())
-                emit convertToRequested(files);
-        })->setEnabled(!rows.empty());
+    menu.addAction(Qs(Tr("FileView", "Convert to...")), this,
+                   [this] {
+                       const std::vector<std::u16string> files = SelectedFiles();
+                       if (!files.empty())
+                           emit convertToRequested(files);
+                   })
+        ->setEnabled(!rows.empty());
     menu.addSeparator();
     AddShellAction(menu, Qs(Tr("FileView", "Open file location")), OpenInputLocation, file.valid);
     AddShellAction(menu, Qs(Tr("FileView", "Open/Execute")), ExecuteInputFile, file.valid);

@@ -18,7 +18,7 @@ class CFilterWndFilter : public CFileInfoFilter {
 public:
     CFileInfoFilter* Clone() const override;
     bool PassCustomFilter(CVarnexFileInfo*) const override { return true; }
-    void CopyCustomProperties(const CFileInfoFilter*) override {}
+    void CopyCustomProperties(const CFileInfoFilter*) override { }
     bool HasCustomFilters() const override { return false; }
 };
 

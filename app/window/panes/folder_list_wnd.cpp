@@ -16,8 +16,8 @@
 #include "app/settings/profile_store.h"
 #include "app/window/dialogs/dialog_prompt.h"
 #include "app/window/models/folder_tree_model.h"
-#include "app/window/qt_text.h"
 #include "app/window/models/recent_lists.h"
+#include "app/window/qt_text.h"
 #include "controls/recent_combo_box.h"
 
 CFolderListWnd::CFolderListWnd(CProfileStore& store, QWidget* parent) : QWidget(parent), m_store(store)

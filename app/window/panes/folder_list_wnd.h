@@ -56,6 +56,6 @@ private:
     QTreeView* m_tree = nullptr;
     CFolderTreeModel* m_model = nullptr;
     bool m_sessionIdle = true;
-    bool m_entering = false; // a path entered by Return is being handled
+    bool m_entering = false;  // a path entered by Return is being handled
     std::function<QString(const std::u16string&, bool)> m_labelMaker;
 };

@@ -4,8 +4,8 @@
 #include <QVBoxLayout>
 
 #include "app/locale/tr.h"
-#include "app/window/qt_text.h"
 #include "app/window/panes/text_preview_view.h"
+#include "app/window/qt_text.h"
 #include "platform/file_api.h"
 
 namespace {
@@ -45,9 +45,15 @@ CPreviewWnd::CPreviewWnd(QWidget* parent) : QWidget(parent)
 
 CPreviewWnd::~CPreviewWnd() = default;
 
-bool CPreviewWnd::IsLoading() const { return m_view->IsLoading(); }
+bool CPreviewWnd::IsLoading() const
+{
+    return m_view->IsLoading();
+}
 
-QString CPreviewWnd::Content() const { return m_view->Content(); }
+QString CPreviewWnd::Content() const
+{
+    return m_view->Content();
+}
 
 void CPreviewWnd::SetPreviewLimit(unsigned bytes)
 {

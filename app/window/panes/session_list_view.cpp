@@ -9,8 +9,8 @@
 #include "app/locale/tr.h"
 #include "app/window/dialogs/dialog_prompt.h"
 #include "app/window/models/list_export.h"
-#include "app/window/qt_text.h"
 #include "app/window/panes/varnex_control_bar.h"
+#include "app/window/qt_text.h"
 #include "app/window/window_format.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/session/session_start.h"
@@ -192,8 +192,12 @@ void CSessionListView::OnSessionMessage(VARNEXMESSAGE message, intptr_t lParam)
     Session().GetSessionSummary(summary);
     switch (message) {
     case VARNEXMESSAGE_STARTED:
-    case VARNEXMESSAGE_CONTINUED: m_bar->ShowStarted(); break;
-    case VARNEXMESSAGE_PAUSED: m_bar->ShowPaused(summary); break;
+    case VARNEXMESSAGE_CONTINUED:
+        m_bar->ShowStarted();
+        break;
+    case VARNEXMESSAGE_PAUSED:
+        m_bar->ShowPaused(summary);
+        break;
     case VARNEXMESSAGE_STOPPED: {
         COutputFolderList folders;
         Session().GetOutputFolderList(folders);
@@ -214,7 +218,8 @@ void CSessionListView::OnSessionMessage(VARNEXMESSAGE message, intptr_t lParam)
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
     UpdateTexts(summary);
 }
@@ -274,11 +279,13 @@ void CSessionListView::FillContextMenu(QMenu& menu)
     menu.addSeparator();
     menu.addAction(Qs(Tr("SessionView", "Accept result")), this, &CSessionListView::AcceptSelected)
         ->setEnabled(CanAcceptSelected());
-    menu.addAction(Qs(Tr("SessionView", "Make correction...")), this, [this] {
-            const FileSelection focused = FocusedFile();
-            if (focused.valid && focused.finished)
-                emit correctionRequested(focused);
-        })->setEnabled(file.valid && file.finished);
+    menu.addAction(Qs(Tr("SessionView", "Make correction...")), this,
+                   [this] {
+                       const FileSelection focused = FocusedFile();
+                       if (focused.valid && focused.finished)
+                           emit correctionRequested(focused);
+                   })
+        ->setEnabled(file.valid && file.finished);
     menu.addSeparator();
     menu.addAction(Qs(Tr("SessionView", "Export list")), this, [this] { ExportList(); })
         ->setEnabled(Model()->rowCount() > 0);

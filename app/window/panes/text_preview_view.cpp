@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/locale/tr.h"
-#include "app/window/qt_text.h"
 #include "app/window/models/text_preview.h"
+#include "app/window/qt_text.h"
 
 CTextPreviewView::CTextPreviewView(QWidget* parent) : QWidget(parent)
 {
@@ -70,9 +70,14 @@ void CTextPreviewView::Load(const std::u16string& path, int codepage, unsigned l
 void CTextPreviewView::OnLoaded(const PreviewText& preview, const QString& unreadableNote)
 {
     switch (preview.kind) {
-    case PreviewText::Unreadable: ShowNote(unreadableNote); return;
-    case PreviewText::Binary: ShowNote(Qs(Tr("Preview", "This file is binary; it has no text to preview."))); return;
-    case PreviewText::Text: break;
+    case PreviewText::Unreadable:
+        ShowNote(unreadableNote);
+        return;
+    case PreviewText::Binary:
+        ShowNote(Qs(Tr("Preview", "This file is binary; it has no text to preview.")));
+        return;
+    case PreviewText::Text:
+        break;
     }
     m_loading = false;
     m_text->setPlainText(Qs(preview.text));

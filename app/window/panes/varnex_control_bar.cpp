@@ -47,9 +47,8 @@ CVarnexControlBar::CVarnexControlBar(QWidget* parent) : QWidget(parent)
     m_stop = new QPushButton(Qs(Tr("ControlBar", "Stop")), this);
     m_stop->setObjectName(QStringLiteral("StopButton"));
     // The same width for both captions, so the button does not jump.
-    const int buttonWidth =
-        std::max({m_pause->sizeHint().width(), m_stop->sizeHint().width(),
-                  QPushButton(Qs(Tr("ControlBar", "Continue"))).sizeHint().width()});
+    const int buttonWidth = std::max({m_pause->sizeHint().width(), m_stop->sizeHint().width(),
+                                      QPushButton(Qs(Tr("ControlBar", "Continue"))).sizeHint().width()});
     m_pause->setMinimumWidth(buttonWidth);
     m_stop->setMinimumWidth(buttonWidth);
 
@@ -152,7 +151,7 @@ void CVarnexControlBar::ShowPaused(const VARNEXSESSIONSUMMARY& s)
 }
 
 void CVarnexControlBar::ShowStopped(const VARNEXSESSIONSUMMARY& s, VARNEXSESSIONSTOPREASON reason,
-                                   const std::vector<std::u16string>& outputFolders, unsigned unreadableFolders)
+                                    const std::vector<std::u16string>& outputFolders, unsigned unreadableFolders)
 {
     const bool conversion = s.sessionType == VARNEXSESSIONTYPE_CONVERSION;
     const bool cancelled = reason == VARNEXSESSIONSTOPREASON_USER;

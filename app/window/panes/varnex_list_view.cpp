@@ -26,7 +26,8 @@ bool SameShown(const FileSelection& a, const FileSelection& b)
 }  // namespace
 
 CVarnexListView::CVarnexListView(std::vector<CVarnexListModel::Column> columns, QWidget* parent)
-    : QWidget(parent), m_columns(std::move(columns))
+    : QWidget(parent),
+      m_columns(std::move(columns))
 {
     connect(&m_target, &CQtHandlerTarget::posted, this, &CVarnexListView::OnPosted);
     connect(&m_commands, &CSessionCommands::idle, this, &CVarnexListView::sessionStateChanged, Qt::QueuedConnection);
@@ -90,10 +91,15 @@ void CVarnexListView::OnPosted(unsigned message, quintptr wParam, qintptr lParam
     RefreshList();
     switch (what) {
     case VARNEXMESSAGE_STARTED:
-    case VARNEXMESSAGE_CONTINUED: m_tick->start(); break;
+    case VARNEXMESSAGE_CONTINUED:
+        m_tick->start();
+        break;
     case VARNEXMESSAGE_PAUSED:
-    case VARNEXMESSAGE_STOPPED: m_tick->stop(); break;
-    default: break;
+    case VARNEXMESSAGE_STOPPED:
+        m_tick->stop();
+        break;
+    default:
+        break;
     }
     OnSessionMessage(what, lParam);
     emit sessionStateChanged();

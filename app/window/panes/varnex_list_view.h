@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "app/window/models/file_selection.h"
-#include "app/window/qt_handler_target.h"
+#include "app/window/models/list_notifier.h"
 #include "app/window/models/session_commands.h"
 #include "app/window/models/varnex_list_model.h"
-#include "app/window/models/list_notifier.h"
+#include "app/window/qt_handler_target.h"
 #include "varnex/session/filterable_varnex.h"
 
 class CFileInfoFilter;
@@ -68,9 +68,9 @@ protected:
     CSessionCommands& Commands() { return m_commands; }
 
     // The engine's messages, after the list took in what changed.
-    virtual void OnSessionMessage(VARNEXMESSAGE /*message*/, intptr_t /*lParam*/) {}
+    virtual void OnSessionMessage(VARNEXMESSAGE /*message*/, intptr_t /*lParam*/) { }
     // Every list refresh, at most a few times a second while a session runs.
-    virtual void OnListRefreshed() {}
+    virtual void OnListRefreshed() { }
     virtual void FillContextMenu(QMenu& menu) = 0;
 
     void RefreshList();

@@ -51,7 +51,9 @@ protected:
         mkdir(dir.File("in").c_str(), 0777);
         for (const File& file : kFiles)
             WriteBytes(dir.File(std::string("in/") + file.name), *IconvBytes(file.charset, "UTF-8", *file.text));
-        WriteBytes(dir.File("in/tool"), std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0", 20));
+        WriteBytes(dir.File("in/tool"), std::string("\x7F"
+                                                    "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0",
+                                                    20));
     }
 
     struct File {

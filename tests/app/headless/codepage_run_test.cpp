@@ -56,8 +56,8 @@ TEST_F(CodePageRun, Latin1AndAsciiDecodeAsTheStandardsSayUnderEveryName)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cp);
-        const RunResult run = Varnelpro(std::string("-in=- -out=- -bom=no -cp=") + c.cp,
-                                        std::string("printf '") + c.input + "'");
+        const RunResult run =
+            Varnelpro(std::string("-in=- -out=- -bom=no -cp=") + c.cp, std::string("printf '") + c.input + "'");
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_EQ(run.out, c.out);
         EXPECT_NE(run.err.find(c.errHas), std::string::npos) << run.err;

@@ -128,11 +128,13 @@ TEST_F(CommandLineTest, CommandFileSwitchesJoinThoseOnTheLine)
              EXPECT_FALSE(Exists(out));
              EXPECT_NE(run.out.find("Files detected"), std::string::npos) << run.out;
          }},
-        {"-CmdFile=c.cmd -q", [&](const RunResult& run) {
+        {"-CmdFile=c.cmd -q",
+         [&](const RunResult& run) {
              EXPECT_EQ(run.out + run.err, "");
              EXPECT_EQ(ReadBytes(out + "/sub/b.txt"), "sub\n");
          }},
-        {"-CmdFile=c.cmd -export=r.csv -exporttype=JSON", [&](const RunResult&) {
+        {"-CmdFile=c.cmd -export=r.csv -exporttype=JSON",
+         [&](const RunResult&) {
              // The report's header names every switch that took effect.
              EXPECT_NE(ReadBytes(dir.File("r.csv")).find("-exporttype=JSON -in=in -out=out -r\""), std::string::npos);
          }},
@@ -154,8 +156,8 @@ TEST_F(CommandLineTest, PrintingIntoAFullDeviceFails)
     for (const char* args : {"--help", "--version", "--list-code-pages", "-locale=de_DE --help"}) {
         SCOPED_TRACE(args);
         const std::string err = dir.File("err.txt");
-        const int raw = std::system(("cd '" + dir.Path() + "' && '" + VARNELPRO_EXE + "' " + args +
-                                     " >/dev/full 2>'" + err + "'").c_str());
+        const int raw = std::system(
+            ("cd '" + dir.Path() + "' && '" + VARNELPRO_EXE + "' " + args + " >/dev/full 2>'" + err + "'").c_str());
         ASSERT_TRUE(WIFEXITED(raw));
         EXPECT_EQ(WEXITSTATUS(raw), 1);
         const std::string said = ReadBytes(err);
@@ -206,8 +208,7 @@ TEST_F(CommandLineTest, LongFormsAndAliasesWork)
         Check check;
     } cases[] = {
         {"--in=in --out=out", [&](const RunResult&) { EXPECT_EQ(ReadBytes(out + "/a.txt"), "hi\n"); }},
-        {"--in in --out out --recursive",
-         [&](const RunResult&) { EXPECT_EQ(ReadBytes(out + "/sub/b.txt"), "sub\n"); }},
+        {"--in in --out out --recursive", [&](const RunResult&) { EXPECT_EQ(ReadBytes(out + "/sub/b.txt"), "sub\n"); }},
         {"in out", [&](const RunResult&) { EXPECT_TRUE(Exists(out + "/a.txt")); }},
         {"-r -- in out", [&](const RunResult&) { EXPECT_TRUE(Exists(out + "/sub/b.txt")); }},
         {"in out --hidden", [&](const RunResult&) { EXPECT_TRUE(Exists(out + "/.hidden.txt")); }},
@@ -278,7 +279,10 @@ TEST_F(CommandLineTest, CodePageNamesReadTheirBytes)
         {"windows-1252", "caf\xe9 \x80", "café €"},
         {"cp1252", "caf\xe9 \x80", "café €"},
         {"GB18030", "\xc4\xe3\xba\xc3", "你好"},
-        {"ISO-8859-2", "\xb3\xf3" "d\xbc", "łódź"},
+        {"ISO-8859-2",
+         "\xb3\xf3"
+         "d\xbc",
+         "łódź"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -60,8 +60,11 @@ protected:
         setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
         mkdir(dir.File("in").c_str(), 0777);
         WriteBytes(dir.File("in/plain.txt"), "hello\n");
-        WriteBytes(dir.File("in/utf16.txt"), std::string("\xFF\xFE" "a\0b\0\n\0", 8));
-        WriteBytes(dir.File("in/ru.txt"), "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0! \xdd\xf2\xee \xf2\xe5\xea\xf1\xf2.\n");
+        WriteBytes(dir.File("in/utf16.txt"), std::string("\xFF\xFE"
+                                                         "a\0b\0\n\0",
+                                                         8));
+        WriteBytes(dir.File("in/ru.txt"),
+                   "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0! \xdd\xf2\xee \xf2\xe5\xea\xf1\xf2.\n");
     }
     RunResult Run(const std::string& args, const std::string& environment = "")
     {
@@ -92,7 +95,10 @@ TEST_F(ConsoleOutputTest, GermanFromTheSwitchOrTheEnvironmentWithAnAlignedSummar
         const RunResult run = Run(std::string("-in=in -out=out ") + row.switches, row.environment);
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_EQ(run.out.rfind("Zusammenfassung\n", 0), 0u) << run.out;
-        EXPECT_NE(run.out.find("\xC3\x9C" "bersprungen (bin\xC3\xA4r)"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\xC3\x9C"
+                               "bersprungen (bin\xC3\xA4r)"),
+                  std::string::npos)
+            << run.out;
         EXPECT_NE(run.out.find("Dateien/s"), std::string::npos) << run.out;
         EXPECT_EQ(ValueColumns(run.out).size(), 1u) << run.out;
         EXPECT_NE(run.err.find("] Konvertiert  "), std::string::npos) << run.err;
@@ -124,7 +130,8 @@ TEST_F(ConsoleOutputTest, EnglishForPlainAndUnknownLocales)
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_EQ(run.out.rfind("Summary\n", 0), 0u) << run.out;
         EXPECT_EQ(ValueColumns(run.out).size(), 1u) << run.out;
-        const bool warned = run.err.find("varnelpro: no language bundle for \"xx\"; English is used\n") != std::string::npos;
+        const bool warned =
+            run.err.find("varnelpro: no language bundle for \"xx\"; English is used\n") != std::string::npos;
         EXPECT_EQ(warned, row.warned) << run.err;
     }
 }
@@ -218,8 +225,8 @@ TEST_F(ConsoleOutputTest, OnATerminalTheBarFitsAndVerboseAddsTheLines)
     for (const bool verbose : {false, true}) {
         SCOPED_TRACE(verbose ? "verbose" : "plain");
         std::filesystem::remove_all(dir.File("out"));
-        const std::string inner = "stty cols 50; " + kNoLanguage + " '" + VARNELPRO_EXE + "' -in=in -out=out" +
-                                  (verbose ? " -v" : "");
+        const std::string inner =
+            "stty cols 50; " + kNoLanguage + " '" + VARNELPRO_EXE + "' -in=in -out=out" + (verbose ? " -v" : "");
         const std::string screen = Screen("cd '" + dir.Path() + "' && script -qec \"" + inner + "\" /dev/null");
         ASSERT_NE(screen.find("Summary"), std::string::npos) << screen;
         // Each drawing of the bar stays within 49 columns.

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/headless/headless_run.h"
-#include "app/options/command_line_options.h"
 #include "app/headless/program_runner.h"
+#include "app/options/command_line_options.h"
 #include "base/text.h"
 #include "support/temp_dir.h"
 #include "tools/corpus/mixed_tree.h"
@@ -133,7 +133,9 @@ protected:
                    "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0! \xdd\xf2\xee \xf2\xe5\xea\xf1\xf2 \xed\xe0 "
                    "\xf0\xf3\xf1\xf1\xea\xee\xec \xff\xe7\xfb\xea\xe5, \xea\xee\xf2\xee\xf0\xfb\xe9 "
                    "\xed\xf3\xe6\xed\xee \xef\xf0\xe5\xee\xe1\xf0\xe0\xe7\xee\xe2\xe0\xf2\xfc.\r\n");
-        WriteBytes(dir.File("in/sub/u16.txt"), std::string("\xFF\xFE" "a\0b\0\r\0\n\0", 10));
+        WriteBytes(dir.File("in/sub/u16.txt"), std::string("\xFF\xFE"
+                                                           "a\0b\0\r\0\n\0",
+                                                           10));
         WriteBytes(dir.File("in/sub/image.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\0", 21));
     }
     TempDir dir;
@@ -160,7 +162,9 @@ TEST_F(ProgramTest, CopiesBinariesWithCAndWritesUtf16WithBom)
     const RunResult run = Varnelpro("-in=in -out=out -r -c -enc=UTF16LE");
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(ReadBytes(dir.File("out/sub/image.png")), ReadBytes(dir.File("in/sub/image.png")));
-    EXPECT_EQ(ReadBytes(dir.File("out/sub/u16.txt")), std::string("\xFF\xFE" "a\0b\0\r\0\n\0", 10));
+    EXPECT_EQ(ReadBytes(dir.File("out/sub/u16.txt")), std::string("\xFF\xFE"
+                                                                  "a\0b\0\r\0\n\0",
+                                                                  10));
 }
 
 TEST_F(ProgramTest, WarningsExitOneAndBadStartExitsTwoChangingNothing)
@@ -174,8 +178,8 @@ TEST_F(ProgramTest, WarningsExitOneAndBadStartExitsTwoChangingNothing)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         unsetenv(name);
     const auto before = Listing(dir.Path() + "/in");
-    for (const char* args : {"-in=in -out=in/sub/image.png/x", "-in=nothing -out=o2", "-in=in -out=o2 -cp=437",
-                             "-in=in -enc=UTF16LE"}) {
+    for (const char* args :
+         {"-in=in -out=in/sub/image.png/x", "-in=nothing -out=o2", "-in=in -out=o2 -cp=437", "-in=in -enc=UTF16LE"}) {
         SCOPED_TRACE(args);
         run = Varnelpro(args);
         EXPECT_EQ(run.status, 2);

@@ -161,7 +161,8 @@ TEST_F(SafetyTest, LinksIntoTheOutputFolderAreNamedNotFollowed)
     for (const char* name : {"to-out", "sub/to-old"}) {
         EXPECT_NE(run.err.find(std::string(name) + ": not a regular file (symbolic link into the output folder)"),
                   std::string::npos)
-            << name << "\n" << run.err;
+            << name << "\n"
+            << run.err;
         EXPECT_NE(report.find(dir.File("in/") + name), std::string::npos) << report;
     }
     EXPECT_NE(run.out.find("Not files (left alone) 2"), std::string::npos) << run.out;
@@ -239,15 +240,14 @@ TEST_F(SafetyTest, ABacktrackingFilterCannotHangTheRun)
 // Returns the exit status (128 + signal when a signal ended it).
 int RunAndSignal(const TempDir& dir, const std::vector<int>& signals)
 {
-    const int result =
-        testing_support::RunAndSignal(dir, {"-in=" + dir.File("many"), "-out=" + dir.File("out"), "-r", "-h", "-c"},
-                                      signals);
+    const int result = testing_support::RunAndSignal(
+        dir, {"-in=" + dir.File("many"), "-out=" + dir.File("out"), "-r", "-h", "-c"}, signals);
     EXPECT_NE(result, -1) << "not run, or not signalled";
     const std::string listing = Listing(dir.File("out"));
     const size_t part = listing.find(".varnel-part");
     const size_t lineStart = part == std::string::npos ? 0 : listing.rfind('\n', part) + 1;
-    EXPECT_EQ(part, std::string::npos) << "a temporary file was left (exit " << result << "): "
-                                       << listing.substr(lineStart, listing.find('\n', lineStart) - lineStart);
+    EXPECT_EQ(part, std::string::npos) << "a temporary file was left (exit " << result
+                                       << "): " << listing.substr(lineStart, listing.find('\n', lineStart) - lineStart);
     return result;
 }
 

@@ -39,7 +39,8 @@ protected:
         setenv("XDG_DATA_HOME", dir.File("config").c_str(), 1);
         fs::create_directories(dir.File("in/sub"));
         WriteBytes(dir.File("in/english.txt"), "The keeper of the lighthouse.\n");
-        WriteBytes(dir.File("in/sub/data.txt"), "caf\xc3\xa9 cr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e\n");
+        WriteBytes(dir.File("in/sub/data.txt"), "caf\xc3\xa9 cr\xc3\xa8me br\xc3\xbbl\xc3\xa9"
+                                                "e\n");
         WriteBytes(dir.File("victim.txt"), "victim\n");
     }
     RunResult Run(const std::string& args, const std::string& prefix = "")
@@ -105,7 +106,11 @@ TEST_F(NothingLost, AReportThroughALinkIntoAnOutputFolderNotYetMadeIsCheckedWher
     fs::remove(dir.File("in/r.csv"));
     run = Run("-in=in -out=newout/x -export=nl/r.csv");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadBytes(dir.File("newout/x/r.csv")).rfind("\xEF\xBB\xBF" "Input File,", 0), 0u);
+    EXPECT_EQ(ReadBytes(dir.File("newout/x/r.csv"))
+                  .rfind("\xEF\xBB\xBF"
+                         "Input File,",
+                         0),
+              0u);
 }
 
 TEST_F(NothingLost, AReportOnStandardOutputHoldsTheReportAlone)
@@ -213,13 +218,13 @@ TEST_F(NothingLost, RunsInOtherPidNamespacesKeepEachOthersFilesInFlight)
     fs::create_directory(dir.File("shared"));
     // The first writes a slow stream into shared/a.txt (more than detection's
     // head, so that it is being written), as the second one starts.
-    const int status = Shell(
-        "{ head -c 6000000 /dev/zero | tr '\\0' a; sleep 3; } |\n"
-        "  unshare --pid --fork --mount-proc sh -c '\"$V\" -in=- -out=shared/a.txt; echo $? > first.txt' &\n"
-        "sleep 1.5\n"
-        "unshare --pid --fork --mount-proc \"$V\" -in=in -out=shared -r 2> second.txt\n"
-        "wait\n"
-        "exit $(cat first.txt)");
+    const int status =
+        Shell("{ head -c 6000000 /dev/zero | tr '\\0' a; sleep 3; } |\n"
+              "  unshare --pid --fork --mount-proc sh -c '\"$V\" -in=- -out=shared/a.txt; echo $? > first.txt' &\n"
+              "sleep 1.5\n"
+              "unshare --pid --fork --mount-proc \"$V\" -in=in -out=shared -r 2> second.txt\n"
+              "wait\n"
+              "exit $(cat first.txt)");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(fs::file_size(dir.File("shared/a.txt")), 6000000u);
     EXPECT_EQ(ReadBytes(dir.File("second.txt")).find("removed a temporary file"), std::string::npos);
@@ -228,7 +233,7 @@ TEST_F(NothingLost, RunsInOtherPidNamespacesKeepEachOthersFilesInFlight)
 // While a tree converts, a loop renames output folders away and puts links
 // to a victim folder in their place: no byte may land in the victim.
 // VARNEL_SWAP_SECONDS makes the loop longer (scripts/swap-race.sh).
-class SwapRace : public NothingLost, public testing::WithParamInterface<unsigned> {};
+class SwapRace : public NothingLost, public testing::WithParamInterface<unsigned> { };
 
 TEST_P(SwapRace, NothingLandsOutsideTheOutputFolder)
 {
@@ -251,9 +256,14 @@ TEST_P(SwapRace, NothingLandsOutsideTheOutputFolder)
         fs::remove_all(dir.File("out"));
         pid_t pid = 0;
         std::string in = "-in=" + dir.File("tree"), out = "-out=" + dir.File("out");
-        std::vector<char*> argv{const_cast<char*>(VARNELPRO_EXE), in.data(), out.data(),
-                                const_cast<char*>("-r"), const_cast<char*>("-h"), const_cast<char*>("-c"),
-                                const_cast<char*>("-q"), nullptr};
+        std::vector<char*> argv{const_cast<char*>(VARNELPRO_EXE),
+                                in.data(),
+                                out.data(),
+                                const_cast<char*>("-r"),
+                                const_cast<char*>("-h"),
+                                const_cast<char*>("-c"),
+                                const_cast<char*>("-q"),
+                                nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);

@@ -39,12 +39,12 @@ TEST(ProgressLine, DurationsAndTheEstimate)
         double left;  // negative: not shown yet
     };
     const Row rows[] = {
-        {10, 40, false, 5, 15},      // a quarter in 5 s: 15 s to go
-        {40, 40, false, 9, 0},       // done
-        {10, 40, true, 5, -1},       // the walk still adds files
-        {0, 40, false, 5, -1},       // nothing finished yet
-        {10, 40, false, 1.5, -1},    // too early to say
-        {50, 40, false, 5, -1},      // counts that do not add up
+        {10, 40, false, 5, 15},    // a quarter in 5 s: 15 s to go
+        {40, 40, false, 9, 0},     // done
+        {10, 40, true, 5, -1},     // the walk still adds files
+        {0, 40, false, 5, -1},     // nothing finished yet
+        {10, 40, false, 1.5, -1},  // too early to say
+        {50, 40, false, 5, -1},    // counts that do not add up
     };
     for (const Row& row : rows) {
         ProgressState state;
@@ -67,9 +67,11 @@ TEST(ProgressLine, CutsNamesInTheMiddleByScreenColumns)
         {"short.txt", 20, "short.txt"},
         {"abcdefghijklmnopqrstuvwxyz", 11, "abcd...wxyz"},
         {"abcdefghijklmnopqrstuvwxyz", 10, "abc...wxyz"},
-        {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC", 7, "\xC3\xA4\xC3\xB6...\xC3\xB6\xC3\xBC"},
+        {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC", 7,
+         "\xC3\xA4\xC3\xB6...\xC3\xB6\xC3\xBC"},
         // Wide characters take two columns and are never split.
-        {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt", 12, "\xE6\x97\xA5\xE6\x9C\xAC....txt"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt", 12,
+         "\xE6\x97\xA5\xE6\x9C\xAC....txt"},
         // A mark is not cut from the letter it sits on.
         {"aaaaaaaaaae\xCC\x81z", 5, "a...z"},
         {"aaaaaaaaaae\xCC\x81z", 6, "a...e\xCC\x81z"},

@@ -52,7 +52,9 @@ protected:
                    "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0! \xdd\xf2\xee \xf2\xe5\xea\xf1\xf2 \xed\xe0 "
                    "\xf0\xf3\xf1\xf1\xea\xee\xec \xff\xe7\xfb\xea\xe5, \xea\xee\xf2\xee\xf0\xfb\xe9 "
                    "\xed\xf3\xe6\xed\xee \xef\xf0\xe5\xee\xe1\xf0\xe0\xe7\xee\xe2\xe0\xf2\xfc.\r\n");
-        WriteBytes(dir.File("in/sub/u16.txt"), std::string("\xFF\xFE" "a\0\r\0\n\0b\0\n\0\r\0", 14));
+        WriteBytes(dir.File("in/sub/u16.txt"), std::string("\xFF\xFE"
+                                                           "a\0\r\0\n\0b\0\n\0\r\0",
+                                                           14));
         WriteBytes(dir.File("in/u8.txt"), "caf\xc3\xa9\nna\xc3\xafve\r\n");
         WriteBytes(dir.File("in/sub/image.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\0", 21));
     }

@@ -50,8 +50,7 @@ std::vector<int> RunTogether(const TempDir& dir, const std::vector<std::vector<s
     std::vector<int> statuses;
     for (const pid_t pid : pids) {
         int status = 0;
-        statuses.push_back(pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status)
-                                                                                            : -1);
+        statuses.push_back(pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
     return statuses;
 }
@@ -94,7 +93,7 @@ protected:
 
     static std::vector<std::string> Args(const std::string& out, const std::string& report)
     {
-        return {"-in=" + s_dir->File("in"), "-out=" + s_dir->File(out), "-r", "-h", "-c", "-q",
+        return {"-in=" + s_dir->File("in"),      "-out=" + s_dir->File(out), "-r", "-h", "-c", "-q",
                 "-export=" + s_dir->File(report)};
     }
 
@@ -157,8 +156,8 @@ TEST(ShardedReport, JsonLinesWithoutHeaderJoinIntoTheFileLines)
     options.files = 300;
     corpus::MakeMixedTree(dir.File("in"), options);
     auto args = [&](const std::string& report) {
-        return std::vector<std::string>{"-in=" + dir.File("in"), "-d", "-r", "-h", "-q",
-                                        "-export=" + dir.File(report), "-exporttype=JSON"};
+        return std::vector<std::string>{"-in=" + dir.File("in"), "-d", "-r", "-h", "-q", "-export=" + dir.File(report),
+                                        "-exporttype=JSON"};
     };
     std::vector<std::vector<std::string>> runs{args("whole.jsonl")};
     for (const std::string k : {"0", "1", "2"}) {
@@ -174,9 +173,8 @@ TEST(ShardedReport, JsonLinesWithoutHeaderJoinIntoTheFileLines)
     EXPECT_NE(whole.back().find("\"type\":\"summary\""), std::string::npos);
     EXPECT_NE(whole.back().find("\"files\":" + std::to_string(whole.size() - 2)), std::string::npos);
     whole = std::vector<std::string>(whole.begin() + 1, whole.end() - 1);
-    std::vector<std::string> joined =
-        Lines(ReadBytes(dir.File("s0.jsonl")) + ReadBytes(dir.File("s1.jsonl")) + ReadBytes(dir.File("s2.jsonl")),
-              "\n");
+    std::vector<std::string> joined = Lines(
+        ReadBytes(dir.File("s0.jsonl")) + ReadBytes(dir.File("s1.jsonl")) + ReadBytes(dir.File("s2.jsonl")), "\n");
     for (const std::string& line : joined)
         EXPECT_NE(line.find("\"type\":\"file\""), std::string::npos) << line;
     std::sort(whole.begin(), whole.end());

@@ -38,7 +38,7 @@ protected:
     }
     struct stat Stat(const std::string& name)
     {
-        struct stat st{};
+        struct stat st { };
         EXPECT_EQ(lstat(dir.File(name).c_str(), &st), 0) << name;
         return st;
     }
@@ -52,21 +52,24 @@ TEST_F(StreamRunTest, PipesConvertAndKeepStandardOutputForTheText)
         const char* input;  // printf format
         const char* args;
         int status;
-        std::string out;         // exactly what standard output holds
-        const char* errHas;      // in standard error
+        std::string out;     // exactly what standard output holds
+        const char* errHas;  // in standard error
     };
     const Case cases[] = {
         {"given code page", "caf\\351\\n", "-in=- -out=- -cp=1252 -bom=no", 0, "caf\xC3\xA9\n", "Converted"},
         {"no -out writes standard output", "caf\\351\\n", "-in=- -cp=1252 -bom=no", 0, "caf\xC3\xA9\n", "Converted"},
-        {"BOM of the input wins over -cp", "\\357\\273\\277caf\\303\\251", "-in=- -cp=1252 -bom=no", 0,
-         "caf\xC3\xA9", "Converted"},
+        {"BOM of the input wins over -cp", "\\357\\273\\277caf\\303\\251", "-in=- -cp=1252 -bom=no", 0, "caf\xC3\xA9",
+         "Converted"},
         {"UTF-16 output", "caf\\351", "-in=- -cp=1252 -enc=UTF16LE", 0,
-         std::string("\xFF\xFE" "c\0a\0f\0\xE9\0", 10), "Converted"},
+         std::string("\xFF\xFE"
+                     "c\0a\0f\0\xE9\0",
+                     10),
+         "Converted"},
         {"detected UTF-8", "na\\303\\257ve \\342\\202\\254 caf\\303\\251\\n", "-in=- -bom=no", 0,
          "na\xC3\xAFve \xE2\x82\xAC caf\xC3\xA9\n", "UTF-8"},
         {"detect only: the finding on standard output", "caf\\303\\251 cr\\303\\250me\\n", "-in=- -d", 0, "", ""},
-        {"binary is not passed off as text", "\\000\\001\\002\\000\\000\\000\\377\\376\\000\\000", "-in=- -out=-",
-         1, "", "binary data is not converted"},
+        {"binary is not passed off as text", "\\000\\001\\002\\000\\000\\000\\377\\376\\000\\000", "-in=- -out=-", 1,
+         "", "binary data is not converted"},
         {"-c copies it as it is", "\\000\\001\\002\\000\\000\\000\\377\\376\\000\\000", "-in=- -c", 0,
          std::string("\0\1\2\0\0\0\xFF\xFE\0\0", 10), "Copied"},
         {"no report for a stream", "x", "-in=- -export=r.csv", 2, "", "-export"},
@@ -107,7 +110,10 @@ TEST_F(StreamRunTest, LongPipeConvertsLikeTheSameFile)
     const Case cases[] = {
         {"ASCII head, UTF-8 after the limit", "plain ascii line of text\n", "caf\xC3\xA9 na\xC3\xAFve\n",
          "caf\xC3\xA9 na\xC3\xAFve\n"},
-        {"windows-1252 throughout", "d\xE9j\xE0 vu, cr\xE8me br\xFBl\xE9" "e et caf\xE9 \xE0 la fran\xE7" "aise\n",
+        {"windows-1252 throughout",
+         "d\xE9j\xE0 vu, cr\xE8me br\xFBl\xE9"
+         "e et caf\xE9 \xE0 la fran\xE7"
+         "aise\n",
          "fin: \xE9t\xE9\n", "fin: \xC3\xA9t\xC3\xA9\n"},
     };
     for (const Case& c : cases) {

@@ -81,8 +81,10 @@ TEST_F(UnknownTextRun, FolderRunWarnsKeepsTextOutOfBinaryAndCopiesItOnlyWithC)
         EXPECT_NE(run.out.find(SummaryRow("Copied unconverted", row.copied ? 5 : 0)), std::string::npos) << run.out;
         EXPECT_NE(run.out.find(SummaryRow("Skipped (binary)", row.copied ? 0 : 2)), std::string::npos) << run.out;
         EXPECT_NE(run.err.find("-cp="), std::string::npos) << run.err;
-        for (const auto& [name, bytes] : {std::pair{"latin1.txt", kLatin1}, {"central.dat", kCentral},
-                                          {"koi8.txt", kKoi8}, {"noise.dat", kNoise}}) {
+        for (const auto& [name, bytes] : {std::pair{"latin1.txt", kLatin1},
+                                          {"central.dat", kCentral},
+                                          {"koi8.txt", kKoi8},
+                                          {"noise.dat", kNoise}}) {
             SCOPED_TRACE(name);
             // Unchanged when copied, never converted.
             EXPECT_EQ(Exists(dir.File("out/") + name), row.copied);

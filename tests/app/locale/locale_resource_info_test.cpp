@@ -42,8 +42,8 @@ TEST(XmlLocaleResourceInfo, ReadsFieldsAndResolvesFileNamesAgainstItsFolderKeepi
     EXPECT_EQ(info.GetVersion(), u"2.0.1");
     EXPECT_EQ(info.GetResourceFile(), U(dir + "/../shared/de.qm"));
     EXPECT_EQ(info.GetHelpFile(), U(dir + "/hilfe.html"));
-    EXPECT_EQ(info.GetEnglishName() + info.GetDisplayName() + info.GetAuthor() + info.GetWebUrl() +
-                  info.GetEmail() + info.GetCopyright() + info.GetComment(),
+    EXPECT_EQ(info.GetEnglishName() + info.GetDisplayName() + info.GetAuthor() + info.GetWebUrl() + info.GetEmail() +
+                  info.GetCopyright() + info.GetComment(),
               u"GermanDeutschAWECN");
 }
 
@@ -107,12 +107,24 @@ TEST(LocaleResourceInfo, VersionMatchesOnTheFirstTwoNumbersOnly)
         bool matches;
     };
     const Row rows[] = {
-        {u"2.0.0", u"2.0.0", true},   {u"2.0.9", u"2.0.0", true},    {u"2.0", u"2.0.3", true},
-        {u" 2.0.0\n", u"2.0.0", true}, {u"02.00", u"2.0.0", true},   {u"2.1.0", u"2.0.0", false},
-        {u"2.1", u"2.0.0", false},     {u"3.0.0", u"2.0.0", false},   {u"1.0.0", u"2.0.0", false},
-        {u"20.0", u"2.0.0", false},    {u"2.00", u"2.0.0", true},     {u"2", u"2.0.0", false},
-        {u"", u"2.0.0", false},        {u"2.0.x", u"2.0.0", false},   {u"2..0", u"2.0.0", false},
-        {u"v2.0", u"2.0.0", false},    {u"2.0.0", u"", false},        {u"2.0 beta", u"2.0.0", false},
+        {u"2.0.0", u"2.0.0", true},
+        {u"2.0.9", u"2.0.0", true},
+        {u"2.0", u"2.0.3", true},
+        {u" 2.0.0\n", u"2.0.0", true},
+        {u"02.00", u"2.0.0", true},
+        {u"2.1.0", u"2.0.0", false},
+        {u"2.1", u"2.0.0", false},
+        {u"3.0.0", u"2.0.0", false},
+        {u"1.0.0", u"2.0.0", false},
+        {u"20.0", u"2.0.0", false},
+        {u"2.00", u"2.0.0", true},
+        {u"2", u"2.0.0", false},
+        {u"", u"2.0.0", false},
+        {u"2.0.x", u"2.0.0", false},
+        {u"2..0", u"2.0.0", false},
+        {u"v2.0", u"2.0.0", false},
+        {u"2.0.0", u"", false},
+        {u"2.0 beta", u"2.0.0", false},
         {u"4294967298.0", u"2.0.0", false},
     };
     for (const Row& row : rows) {

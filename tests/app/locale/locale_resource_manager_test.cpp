@@ -36,11 +36,11 @@ struct ChoiceRow {
     const char16_t* stored;
     const char16_t* userLocale;
     const char16_t* systemLocale;
-    const char16_t* expected;  // locale name chosen; en_US is the built-in one
+    const char16_t* expected;                    // locale name chosen; en_US is the built-in one
     std::vector<std::u16string> languages = {};  // LANGUAGE
 };
 
-class LocaleChoice : public testing::TestWithParam<ChoiceRow> {};
+class LocaleChoice : public testing::TestWithParam<ChoiceRow> { };
 
 TEST_P(LocaleChoice, FollowsSwitchThenSettingThenEnvironment)
 {
@@ -50,7 +50,8 @@ TEST_P(LocaleChoice, FollowsSwitchThenSettingThenEnvironment)
     for (const char* folder : row.folders)
         MakeBundle(root, folder, LocaleXml("", "2.0.0"), false);
     CLocaleResourceManager manager(U(root.Path()), PROGRAM_VERSION);
-    const auto chosen = manager.ChooseLanguage(row.switchLocale, row.stored, {row.userLocale, row.systemLocale, row.languages});
+    const auto chosen =
+        manager.ChooseLanguage(row.switchLocale, row.stored, {row.userLocale, row.systemLocale, row.languages});
     EXPECT_EQ(chosen->GetLocale(), row.expected);
     EXPECT_EQ(chosen->IsBuiltIn(), std::u16string(row.expected) == u"en_US");
 }
@@ -78,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceRow{"NoLocaleAnywhere", {"de_DE"}, u"", u"", u"", u"POSIX", u"en_US"},
         ChoiceRow{"FolderNameCaseIgnored", {"de_DE"}, u"DE_de", u"", u"", u"", u"de_DE"},
         ChoiceRow{"SwitchCannotLeaveLocales", {"../outside", "de_DE"}, u"../outside", u"", u"", u"", u"en_US"},
-        ChoiceRow{"SettingCannotLeaveLocales", {"../outside", "de_DE"}, u"", u"de_DE/../../outside", u"", u"", u"en_US"},
+        ChoiceRow{
+            "SettingCannotLeaveLocales", {"../outside", "de_DE"}, u"", u"de_DE/../../outside", u"", u"", u"en_US"},
         ChoiceRow{"CodesetAndModifierFindTheFolder", {"sr_RS"}, u"sr_RS.UTF-8@latin", u"", u"", u"", u"sr_RS"}),
     [](const testing::TestParamInfo<ChoiceRow>& row) { return std::string(row.param.name); });
 
@@ -90,10 +92,18 @@ TEST(LocaleEnvironment, SplitsPosixLocaleNames)
         const char16_t* country;
     };
     const Row rows[] = {
-        {u"fr_FR.UTF-8", u"fr", u"FR"}, {u"de_DE@euro", u"de", u"DE"}, {u"sr_RS.UTF-8@latin", u"sr", u"RS"},
-        {u"es_419", u"es", u"419"},     {u"it", u"it", u""},         {u"de-at", u"de", u"AT"},
-        {u"fil_PH", u"fil", u"PH"},     {u"C", u"", u""},            {u"C.UTF-8", u"", u""},
-        {u"POSIX", u"", u""},           {u"", u"", u""},             {u"../../etc", u"", u""},
+        {u"fr_FR.UTF-8", u"fr", u"FR"},
+        {u"de_DE@euro", u"de", u"DE"},
+        {u"sr_RS.UTF-8@latin", u"sr", u"RS"},
+        {u"es_419", u"es", u"419"},
+        {u"it", u"it", u""},
+        {u"de-at", u"de", u"AT"},
+        {u"fil_PH", u"fil", u"PH"},
+        {u"C", u"", u""},
+        {u"C.UTF-8", u"", u""},
+        {u"POSIX", u"", u""},
+        {u"", u"", u""},
+        {u"../../etc", u"", u""},
         {u"fr_", u"", u""},
     };
     for (const Row& row : rows) {
@@ -155,7 +165,7 @@ struct LoadRow {
     bool accepted;
 };
 
-class LocaleLoading : public testing::TestWithParam<LoadRow> {};
+class LocaleLoading : public testing::TestWithParam<LoadRow> { };
 
 TEST_P(LocaleLoading, AcceptsOnlyAMatchingVersionWithAReadableTranslation)
 {
@@ -182,15 +192,15 @@ INSTANTIATE_TEST_SUITE_P(
                     LoadRow{"OtherPatchLevel", LocaleXml("de_DE", "2.0.7"), true, nullptr, true},
                     LoadRow{"NewerMinorVersion", LocaleXml("de_DE", "2.1.0"), true, nullptr, false},
                     LoadRow{"OlderMajorVersion", LocaleXml("de_DE", "1.0.0"), true, nullptr, false},
-                    LoadRow{"NoVersion", "<varnelLocaleInfo><resourceFile>bundle.qm</resourceFile>"
-                                         "</varnelLocaleInfo>",
+                    LoadRow{"NoVersion",
+                            "<varnelLocaleInfo><resourceFile>bundle.qm</resourceFile>"
+                            "</varnelLocaleInfo>",
                             true, nullptr, false},
                     LoadRow{"NoResourceFile", LocaleXml("de_DE", "2.0.0", ""), true, nullptr, false},
                     LoadRow{"ResourceFileMissing", LocaleXml("de_DE", "2.0.0"), false, nullptr, false},
-                    LoadRow{"ResourceFileNotATranslation", LocaleXml("de_DE", "2.0.0"), false, "not a qm file",
-                            false},
-                    LoadRow{"BrokenDescription", "<varnelLocaleInfo locale=\"de_DE\"><version>2.0.0",
-                            true, nullptr, false}),
+                    LoadRow{"ResourceFileNotATranslation", LocaleXml("de_DE", "2.0.0"), false, "not a qm file", false},
+                    LoadRow{"BrokenDescription", "<varnelLocaleInfo locale=\"de_DE\"><version>2.0.0", true, nullptr,
+                            false}),
     [](const testing::TestParamInfo<LoadRow>& row) { return std::string(row.param.name); });
 
 TEST(LocaleResourceManager, InitialisingAgainAndEndingRestoreThePreviousTranslation)
@@ -250,7 +260,8 @@ TEST(LocaleResourceManager, HelpFileFallsBackToTheProgramsManualInTheLanguageThe
         const char* expected;       // relative to the bundle ("@") or the program folder
     };
     const Row rows[] = {
-        {"bundle help exists", "2.0.0", "<helpFile>hilfe.html</helpFile>", true, "help/de_DE/index.html", "@/hilfe.html"},
+        {"bundle help exists", "2.0.0", "<helpFile>hilfe.html</helpFile>", true, "help/de_DE/index.html",
+         "@/hilfe.html"},
         {"bundle help missing", "2.0.0", "<helpFile>hilfe.html</helpFile>", false, nullptr, "help/index.html"},
         {"no help element", "2.0.0", "", false, nullptr, "help/index.html"},
         {"bundle rejected", "2.1.0", "<helpFile>hilfe.html</helpFile>", true, "help/de_DE/index.html",
@@ -288,17 +299,27 @@ TEST(LocaleResourceManager, ShippedGermanBundleTranslatesEveryProgramString)
     };
     const Message messages[] = {
         {"Language", "Language settings will take effect after you exit and restart Varnel"},
-        {"Language", "Prefer System Language"}, {"Language", "Prefer system language"},
-        {"Language", "Specify language"},       {"Language", "Current Language:"},
-        {"Language", "Author / Translator:"},   {"Headless", "Files converted"},
-        {"Headless", "Copied unconverted"},     {"Headless", "Skipped (binary)"},
-        {"Headless", "Warnings"},               {"Headless", "Errors"},
-        {"Headless", "Bytes read"},             {"Headless", "Bytes written"},
-        {"Headless", "Time"},                   {"Headless", "Summary"},
-        {"Headless", "no input folder given"},  {"Headless", "input folder does not exist: %1"},
-        {"Headless", "no output folder given"}, {"Headless", "output folder is inside a file: %1"},
+        {"Language", "Prefer System Language"},
+        {"Language", "Prefer system language"},
+        {"Language", "Specify language"},
+        {"Language", "Current Language:"},
+        {"Language", "Author / Translator:"},
+        {"Headless", "Files converted"},
+        {"Headless", "Copied unconverted"},
+        {"Headless", "Skipped (binary)"},
+        {"Headless", "Warnings"},
+        {"Headless", "Errors"},
+        {"Headless", "Bytes read"},
+        {"Headless", "Bytes written"},
+        {"Headless", "Time"},
+        {"Headless", "Summary"},
+        {"Headless", "no input folder given"},
+        {"Headless", "input folder does not exist: %1"},
+        {"Headless", "no output folder given"},
+        {"Headless", "output folder is inside a file: %1"},
         {"Headless", "cannot write to output folder: %1"},
-        {"Headless", "unknown code page: %1"},  {"Headless", "Usage"},
+        {"Headless", "unknown code page: %1"},
+        {"Headless", "Usage"},
     };
     // The real program folder and version, as the program starts.
     const std::u16string programFolder = U(std::filesystem::path(VARNELPRO_EXE).parent_path().string());

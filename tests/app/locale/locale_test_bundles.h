@@ -35,9 +35,8 @@ inline std::string LocaleXml(const std::string& locale, const std::string& versi
 
 // Makes <root>/Locales/<folder>/ with the given locale.xml text and, when
 // withTranslation, the shipped German translation as "bundle.qm".
-inline std::string MakeBundle(const testing_support::TempDir& root, const std::string& folder,
-                              const std::string& xml, bool withTranslation = true,
-                              const std::string& xmlName = "locale.xml")
+inline std::string MakeBundle(const testing_support::TempDir& root, const std::string& folder, const std::string& xml,
+                              bool withTranslation = true, const std::string& xmlName = "locale.xml")
 {
     const std::filesystem::path dir = std::filesystem::path(root.Path()) / "Locales" / folder;
     std::filesystem::create_directories(dir);

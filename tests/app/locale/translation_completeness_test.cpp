@@ -110,13 +110,15 @@ TEST(Translations, EveryShippedLanguageTranslatesEveryMessageTheProgramShows)
             for (const auto& message : context.children("message")) {
                 const pugi::xml_node translation = message.child("translation");
                 if (std::string(translation.attribute("type").value()) != "unfinished")
-                    translated[{context.child_value("name"), message.child_value("source")}] = translation.child_value();
+                    translated[{context.child_value("name"), message.child_value("source")}] =
+                        translation.child_value();
             }
         }
         for (const Message& message : used) {
             const auto found = translated.find(message);
             EXPECT_TRUE(found != translated.end() && !found->second.empty())
-                << "untranslated in " << message.first << ": \"" << message.second << "\" (" << message.second.size() << ")";
+                << "untranslated in " << message.first << ": \"" << message.second << "\" (" << message.second.size()
+                << ")";
         }
     }
     EXPECT_GE(languages, 1u);

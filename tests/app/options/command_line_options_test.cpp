@@ -31,9 +31,12 @@ struct Row {
     std::function<void(const CCommandLineOptions&)> check;
 };
 
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Row& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class OptionsTable : public testing::TestWithParam<Row> {};
+class OptionsTable : public testing::TestWithParam<Row> { };
 
 TEST_P(OptionsTable, ParsesIntoTheRecord)
 {
@@ -62,26 +65,31 @@ const Row kRows[] = {
          EXPECT_EQ(o.inputPath, u"/data/x");
          EXPECT_EQ(o.outputPath, u"/work/out");
      }},
-    {"InAndIAreOneSwitch", u" -i=a -in=a", [](const CCommandLineOptions& o) {
+    {"InAndIAreOneSwitch", u" -i=a -in=a",
+     [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.problem);
          EXPECT_EQ(o.inputPath, u"/work/a");
      }},
-    {"PositionalInputAndOutput", u" in out -r", [](const CCommandLineOptions& o) {
+    {"PositionalInputAndOutput", u" in out -r",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.inputPath, u"/work/in");
          EXPECT_EQ(o.outputPath, u"/work/out");
          EXPECT_TRUE(o.conversion.recursive);
      }},
-    {"AbsolutePathsAfterSlashAreNoSwitches", u" /data/in /data/out /r", [](const CCommandLineOptions& o) {
+    {"AbsolutePathsAfterSlashAreNoSwitches", u" /data/in /data/out /r",
+     [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.problem);
          EXPECT_EQ(o.inputPath, u"/data/in");
          EXPECT_EQ(o.outputPath, u"/data/out");
          EXPECT_TRUE(o.conversion.recursive);
      }},
-    {"DoubleDashEndsTheSwitches", u" -r -- -odd-name out", [](const CCommandLineOptions& o) {
+    {"DoubleDashEndsTheSwitches", u" -r -- -odd-name out",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.inputPath, u"/work/-odd-name");
          EXPECT_EQ(o.outputPath, u"/work/out");
      }},
-    {"LongFormTakesTheNextArgument", u" --in a --out /b --encoding utf-16be", [](const CCommandLineOptions& o) {
+    {"LongFormTakesTheNextArgument", u" --in a --out /b --encoding utf-16be",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.inputPath, u"/work/a");
          EXPECT_EQ(o.outputPath, u"/b");
          EXPECT_EQ(o.conversion.outputTextFormat, 2);
@@ -91,21 +99,22 @@ const Row kRows[] = {
          EXPECT_EQ(o.inputPath, u"/my docs/a b");
          EXPECT_EQ(o.outputPath, u"/x y");
      }},
-    {"EncodingKeywordsIgnoreCase", u" -enc=utf16be", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.conversion.outputTextFormat, 2);
-     }},
-    {"EncodingNamesAsIconvWritesThem", u" -enc=UTF-16LE", [](const CCommandLineOptions& o) {
+    {"EncodingKeywordsIgnoreCase", u" -enc=utf16be",
+     [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.outputTextFormat, 2); }},
+    {"EncodingNamesAsIconvWritesThem", u" -enc=UTF-16LE",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.conversion.outputTextFormat, 1);
          EXPECT_TRUE(o.conversion.writeBom);  // the wide forms keep their mark
      }},
-    {"Utf32WithoutOrderIsLittleEndian", u" --encoding=utf_32", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.conversion.outputTextFormat, 3);
-     }},
-    {"Utf8WithMarkWhenAsked", u" -enc=utf8 --bom", [](const CCommandLineOptions& o) {
+    {"Utf32WithoutOrderIsLittleEndian", u" --encoding=utf_32",
+     [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.outputTextFormat, 3); }},
+    {"Utf8WithMarkWhenAsked", u" -enc=utf8 --bom",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.conversion.outputTextFormat, 0);
          EXPECT_TRUE(o.conversion.writeBom);
      }},
-    {"Utf16WithoutMarkWhenAsked", u" -enc=UTF16BE --no-bom -bom=no", [](const CCommandLineOptions& o) {
+    {"Utf16WithoutMarkWhenAsked", u" -enc=UTF16BE --no-bom -bom=no",
+     [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.problem);
          EXPECT_FALSE(o.conversion.writeBom);
      }},
@@ -116,32 +125,26 @@ const Row kRows[] = {
          EXPECT_FALSE(o.exportBom);
      }},
     {"LineEndings", u" -rt=lf", [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.returnType, 3); }},
-    {"LineEndingKeepIsTheDefault", u" --eol=keep", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.conversion.returnType, 0);
-     }},
+    {"LineEndingKeepIsTheDefault", u" --eol=keep",
+     [](const CCommandLineOptions& o) { EXPECT_EQ(o.conversion.returnType, 0); }},
     {"FlagsRCDH", u" -r -c -d -h",
      [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.conversion.recursive && o.conversion.copyUnconverted && o.detectOnly &&
                      o.conversion.processHiddenFiles);
      }},
-    {"RepairIsOffUnlessAsked", u" -r", [](const CCommandLineOptions& o) {
-         EXPECT_FALSE(o.conversion.repairDoubleEncoding);
-     }},
-    {"Repair", u" -REPAIR -r", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.conversion.repairDoubleEncoding && o.conversion.recursive);
-     }},
-    {"ModeFileNeedsInputAndOutput", u" -mode=FILE -in=a",
+    {"RepairIsOffUnlessAsked", u" -r",
+     [](const CCommandLineOptions& o) { EXPECT_FALSE(o.conversion.repairDoubleEncoding); }},
+    {"Repair", u" -REPAIR -r",
+     [](const CCommandLineOptions& o) { EXPECT_TRUE(o.conversion.repairDoubleEncoding && o.conversion.recursive); }},
+    {"ModeFileNeedsInputAndOutput", u" -mode=FILE -in=a", [](const CCommandLineOptions& o) { EXPECT_EQ(o.mode, 0); }},
+    {"ModeCorventa", u" -mode=Corventa -in=a", [](const CCommandLineOptions& o) { EXPECT_EQ(o.mode, 2); }},
+    {"ModeFolder", u" -mode=folder",
      [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.mode, 0);
-     }},
-    {"ModeCorventa", u" -mode=Corventa -in=a", [](const CCommandLineOptions& o) {
-         EXPECT_EQ(o.mode, 2);
-     }},
-    {"ModeFolder", u" -mode=folder", [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.mode.has_value());
          EXPECT_EQ(o.mode, 1);
      }},
-    {"CodePageDigits", u" -cp=1252", [](const CCommandLineOptions& o) {
+    {"CodePageDigits", u" -cp=1252",
+     [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.conversion.inputCodepage.has_value());
          EXPECT_EQ(o.conversion.inputCodepage, 1252);
      }},
@@ -151,7 +154,8 @@ const Row kRows[] = {
          EXPECT_FALSE(o.conversion.filter.IsRegex());
          EXPECT_EQ(o.conversion.filter.GetFilterString(), u"*.txt");
      }},
-    {"RegexFilter", u" -rf=.*\\.md", [](const CCommandLineOptions& o) {
+    {"RegexFilter", u" -rf=.*\\.md",
+     [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.conversion.filter.IsRegex());
          EXPECT_EQ(o.conversion.filter.GetFilterString(), u".*\\.md");
      }},
@@ -199,7 +203,8 @@ const Row kRows[] = {
          EXPECT_FALSE(o.inputPath.has_value());
          EXPECT_FALSE(o.conversion.recursive);
      }},
-    {"RegToXmlStopsTheReading", u" -regtoxml -in=a", [](const CCommandLineOptions& o) {
+    {"RegToXmlStopsTheReading", u" -regtoxml -in=a",
+     [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.regToXml);
          EXPECT_FALSE(o.inputPath.has_value());
      }},
@@ -208,53 +213,57 @@ const Row kRows[] = {
          EXPECT_FALSE(o.problem);
          EXPECT_EQ(o.inputPath, u"/work/a");
      }},
-    {"LoneDashEndsTheLine", u" -r - -c", [](const CCommandLineOptions& o) {
+    {"LoneDashEndsTheLine", u" -r - -c",
+     [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.conversion.recursive);
          EXPECT_FALSE(o.conversion.copyUnconverted);
      }},
     {"Help", u" -?", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.helpRequested); }},
-    {"DashIsAStandardStreamNotAFile", u" -mode=FILE -in=-", [](const CCommandLineOptions& o) {
+    {"DashIsAStandardStreamNotAFile", u" -mode=FILE -in=-",
+     [](const CCommandLineOptions& o) {
          EXPECT_TRUE(o.ReadsStandardInput());
          EXPECT_FALSE(o.WritesStandardOutput());
      }},
-    {"DotSlashDashIsAFile", u" -in=./- -out=-", [](const CCommandLineOptions& o) {
+    {"DotSlashDashIsAFile", u" -in=./- -out=-",
+     [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.ReadsStandardInput());
          EXPECT_TRUE(o.WritesStandardOutput());
      }},
-    {"ModesAndTimesKeptByDefault", u" -in=a", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.conversion.keepModeAndTime);
-     }},
-    {"KeepModeNo", u" -keepmode=no --no-preserve", [](const CCommandLineOptions& o) {
-         EXPECT_FALSE(o.conversion.keepModeAndTime);
-     }},
-    {"NoPreserve", u" --no-preserve", [](const CCommandLineOptions& o) {
-         EXPECT_FALSE(o.conversion.keepModeAndTime);
-     }},
-    {"HiddenStaysHAndHelpIsLong", u" -h --help", [](const CCommandLineOptions& o) {
-         EXPECT_TRUE(o.conversion.processHiddenFiles && o.helpRequested);
-     }},
+    {"ModesAndTimesKeptByDefault", u" -in=a",
+     [](const CCommandLineOptions& o) { EXPECT_TRUE(o.conversion.keepModeAndTime); }},
+    {"KeepModeNo", u" -keepmode=no --no-preserve",
+     [](const CCommandLineOptions& o) { EXPECT_FALSE(o.conversion.keepModeAndTime); }},
+    {"NoPreserve", u" --no-preserve", [](const CCommandLineOptions& o) { EXPECT_FALSE(o.conversion.keepModeAndTime); }},
+    {"HiddenStaysHAndHelpIsLong", u" -h --help",
+     [](const CCommandLineOptions& o) { EXPECT_TRUE(o.conversion.processHiddenFiles && o.helpRequested); }},
     {"QuietAndVerbose", u" -q --verbose", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.quiet && o.verbose); }},
-    {"CodePageByName", u" --code-page=koi8-r", [](const CCommandLineOptions& o) {
+    {"CodePageByName", u" --code-page=koi8-r",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.conversion.inputCodepage, 20866);
          EXPECT_EQ(o.codepageText, u"koi8-r");
      }},
-    {"WholeTreeAndHeadedReportByDefault", u" -in=a", [](const CCommandLineOptions& o) {
+    {"WholeTreeAndHeadedReportByDefault", u" -in=a",
+     [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.shard.has_value());
          EXPECT_TRUE(o.exportHeader);
      }},
-    {"ShardIsZeroBased", u" -shard=0/7 --no-report-header", [](const CCommandLineOptions& o) {
+    {"ShardIsZeroBased", u" -shard=0/7 --no-report-header",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.shard, std::optional(Shard{0, 7}));
          EXPECT_FALSE(o.exportHeader);
      }},
-    {"ShardLongFormTakesTheNextWord", u" --shard 6/7 -exportheader=yes", [](const CCommandLineOptions& o) {
+    {"ShardLongFormTakesTheNextWord", u" --shard 6/7 -exportheader=yes",
+     [](const CCommandLineOptions& o) {
          EXPECT_EQ(o.shard, std::optional(Shard{6, 7}));
          EXPECT_TRUE(o.exportHeader);
      }},
-    {"LocaleNamesWithCodesetAndModifier", u" -locale=sr_RS.UTF-8@latin", [](const CCommandLineOptions& o) {
+    {"LocaleNamesWithCodesetAndModifier", u" -locale=sr_RS.UTF-8@latin",
+     [](const CCommandLineOptions& o) {
          EXPECT_FALSE(o.problem);
          EXPECT_EQ(o.locale, u"sr_RS.UTF-8@latin");
      }},
-    {"OneShardIsTheWholeTree", u" -shard=0/1", [](const CCommandLineOptions& o) { EXPECT_TRUE(o.shard && o.shard->IsWhole()); }},
+    {"OneShardIsTheWholeTree", u" -shard=0/1",
+     [](const CCommandLineOptions& o) { EXPECT_TRUE(o.shard && o.shard->IsWhole()); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, OptionsTable, testing::ValuesIn(kRows),
@@ -269,9 +278,12 @@ struct BadLine {
     const char* named;  // in the one-line message
 };
 
-void PrintTo(const BadLine& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const BadLine& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-class BadLines : public testing::TestWithParam<BadLine> {};
+class BadLines : public testing::TestWithParam<BadLine> { };
 
 TEST_P(BadLines, AreRefusedNamingTheSwitch)
 {
@@ -374,13 +386,15 @@ TEST(CommandLineOptions, LongFormsMeanTheirShortForms)
 TEST(CommandLineOptions, CodePagesByNumberAndByName)
 {
     const std::pair<std::u16string, int> names[] = {
-        {u"1252", 1252},          {u"windows-1252", 1252}, {u"cp1252", 1252},  {u"Windows-1252", 1252},
-        {u"latin1", 28591},       {u"KOI8-R", 20866},      {u"koi8r", 20866},  {u"Shift_JIS", 932},
-        {u"shift-jis", 932},      {u"sjis", 932},          {u"GB18030", 54936}, {u"GB2312", 936},
-        {u"EUC-KR", 51949},       {u"Big5", 950},          {u"ISO-2022-JP", 50220}, {u"HZ-GB-2312", 52936},
-        {u"ISO-8859-2", 28592},   {u"latin2", 28592},      {u"IBM866", 866},   {u"cp866", 866},
-        {u"x-mac-cyrillic", 10007}, {u"UTF-8", 65001},     {u"utf-16le", 1200}, {u"KOI8-U", 21866},
-        {u"28591", 28591},        {u"ascii", 20127},       {u"US-ASCII", 20127},
+        {u"1252", 1252},         {u"windows-1252", 1252}, {u"cp1252", 1252},
+        {u"Windows-1252", 1252}, {u"latin1", 28591},      {u"KOI8-R", 20866},
+        {u"koi8r", 20866},       {u"Shift_JIS", 932},     {u"shift-jis", 932},
+        {u"sjis", 932},          {u"GB18030", 54936},     {u"GB2312", 936},
+        {u"EUC-KR", 51949},      {u"Big5", 950},          {u"ISO-2022-JP", 50220},
+        {u"HZ-GB-2312", 52936},  {u"ISO-8859-2", 28592},  {u"latin2", 28592},
+        {u"IBM866", 866},        {u"cp866", 866},         {u"x-mac-cyrillic", 10007},
+        {u"UTF-8", 65001},       {u"utf-16le", 1200},     {u"KOI8-U", 21866},
+        {u"28591", 28591},       {u"ascii", 20127},       {u"US-ASCII", 20127},
     };
     for (const auto& [name, codepage] : names) {
         SCOPED_TRACE(text::ToUtf8(name));
@@ -393,9 +407,16 @@ TEST(CommandLineOptions, CodePagesByNumberAndByName)
 TEST(CommandLineOptions, LeadingIntegerIsReadLikeTheCRuntime)
 {
     const std::pair<std::u16string, int> cases[] = {
-        {u"", 0},           {u"abc", 0},        {u"42", 42},     {u"  42x", 42},
-        {u"-5", -5},        {u"+7", 7},         {u"2147483647", INT_MAX},
-        {u"2147483648", INT_MAX}, {u"-99999999999", INT_MIN}, {u"00012", 12},
+        {u"", 0},
+        {u"abc", 0},
+        {u"42", 42},
+        {u"  42x", 42},
+        {u"-5", -5},
+        {u"+7", 7},
+        {u"2147483647", INT_MAX},
+        {u"2147483648", INT_MAX},
+        {u"-99999999999", INT_MIN},
+        {u"00012", 12},
     };
     for (const auto& [text, value] : cases) {
         SCOPED_TRACE(text::ToUtf8(text));
@@ -464,7 +485,8 @@ TEST_F(CommandFile, RelativeNameIsFoundInTheCurrentDirectory)
 
 TEST_F(CommandFile, Utf8WithoutBomKeepsNonAsciiPaths)
 {
-    WriteBytes(dir.File("c.txt"), "-in=/home/u/Donn\xC3\xA9" "es");
+    WriteBytes(dir.File("c.txt"), "-in=/home/u/Donn\xC3\xA9"
+                                  "es");
     EXPECT_EQ(Parse(u" -cmdfile=" + Path("c.txt")).inputPath, u"/home/u/Données");
 }
 
@@ -487,8 +509,10 @@ TEST_F(CommandFile, MissingUnreadableOrEmptyIsRefusedNamingTheFile)
     chmod(dir.File("locked.txt").c_str(), 0);
     using K = CCommandLineOptions::Problem;
     std::vector<std::pair<const char*, K::Kind>> cases = {
-        {"missing.txt", K::CMDFILE_MISSING},   {"empty.txt", K::CMDFILE_EMPTY},
-        {"blank-first.txt", K::CMDFILE_EMPTY}, {".", K::CMDFILE_UNREADABLE},
+        {"missing.txt", K::CMDFILE_MISSING},
+        {"empty.txt", K::CMDFILE_EMPTY},
+        {"blank-first.txt", K::CMDFILE_EMPTY},
+        {".", K::CMDFILE_UNREADABLE},
     };
     if (geteuid() != 0)  // root reads it anyway
         cases.push_back({"locked.txt", K::CMDFILE_UNREADABLE});

@@ -57,7 +57,10 @@ std::string Output(const std::string& command)
     return out;
 }
 
-std::string ShellQuoted(const std::string& word) { return "'" + Replace(word, "'", "'\\''") + "'"; }
+std::string ShellQuoted(const std::string& word)
+{
+    return "'" + Replace(word, "'", "'\\''") + "'";
+}
 
 class ProgramManualTest : public testing::Test {
 protected:
@@ -102,8 +105,8 @@ TEST_F(ProgramManualTest, ManualPageListsWhatHelpLists)
         else if (fromHelp.empty() || line.empty() || line[0] != ' ')
             continue;
         if (line.ends_with("]"))
-            fromHelp.back() += " " + Replace(line.substr(line.rfind(" [") + 2, line.size() - line.rfind(" [") - 3),
-                                             ", ", " ");
+            fromHelp.back() +=
+                " " + Replace(line.substr(line.rfind(" [") + 2, line.size() - line.rfind(" [") - 3), ", ", " ");
     }
 
     std::string page = ReadBytes(VARNELPRO_MANUAL_PAGE);

@@ -150,7 +150,9 @@ TEST_F(MySettingsTest, SaveThenLoadKeepsEveryEditedField)
              l[1].options.filter.EnableFilter(true);  // an enabled filter with an empty wildcard list
          }},
         {"profile names with markup and blanks",
-         [](CMySettings&, SessionProfileList& l) { l = {Named(u" a<b>&\"c\" \u00fc "), Named(u"tab\there")}; }},
+         [](CMySettings&, SessionProfileList& l) {
+             l = {Named(u" a<b>&\"c\" \u00fc "), Named(u"tab\there")};
+         }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -303,25 +305,26 @@ TEST_F(MySettingsTest, ValuesOutOfRangeAreHeldAndReported)
     };
     auto preview = [](const CMySettings& s) { return s.GetPreviewSizeLimit(); };
     const Row rows[] = {
-        {"<jobSetting><chunkSize>5</chunkSize></jobSetting>", job(&VARNEXJOBSETTING::chunkSize), 16, "\"5\" is out of range"},
+        {"<jobSetting><chunkSize>5</chunkSize></jobSetting>", job(&VARNEXJOBSETTING::chunkSize), 16,
+         "\"5\" is out of range"},
         {"<jobSetting><chunkSize>99999999999999999999999</chunkSize></jobSetting>", job(&VARNEXJOBSETTING::chunkSize),
          65536, "out of range"},
-        {"<jobSetting><converterThreads>-3</converterThreads></jobSetting>",
-         job(&VARNEXJOBSETTING::converterThreads), 0, "\"-3\" is out of range"},
-        {"<jobSetting><converterThreads>17</converterThreads></jobSetting>",
-         job(&VARNEXJOBSETTING::converterThreads), 16, "converterThreads"},
-        {"<jobSetting><converterThreads>0</converterThreads></jobSetting>",
-         job(&VARNEXJOBSETTING::converterThreads), 0, nullptr},
+        {"<jobSetting><converterThreads>-3</converterThreads></jobSetting>", job(&VARNEXJOBSETTING::converterThreads),
+         0, "\"-3\" is out of range"},
+        {"<jobSetting><converterThreads>17</converterThreads></jobSetting>", job(&VARNEXJOBSETTING::converterThreads),
+         16, "converterThreads"},
+        {"<jobSetting><converterThreads>0</converterThreads></jobSetting>", job(&VARNEXJOBSETTING::converterThreads), 0,
+         nullptr},
         {"<jobSetting><sampleSizeMB>0</sampleSizeMB></jobSetting>", job(&VARNEXJOBSETTING::sampleSizeMB), 1,
          "sampleSizeMB"},
         {"<jobSetting><sampleSizeMB>513</sampleSizeMB></jobSetting>", job(&VARNEXJOBSETTING::sampleSizeMB), 512,
          "sampleSizeMB"},
-        {"<jobSetting><readBufferSize>4k</readBufferSize></jobSetting>", job(&VARNEXJOBSETTING::readBufferSize),
-         4096, "is no number"},
+        {"<jobSetting><readBufferSize>4k</readBufferSize></jobSetting>", job(&VARNEXJOBSETTING::readBufferSize), 4096,
+         "is no number"},
         {"<jobSetting><writeBufferSize>2047</writeBufferSize></jobSetting>", job(&VARNEXJOBSETTING::writeBufferSize),
          2048, "writeBufferSize"},
-        {"<jobSetting><writeBufferSize>65536</writeBufferSize></jobSetting>",
-         job(&VARNEXJOBSETTING::writeBufferSize), 65536, nullptr},
+        {"<jobSetting><writeBufferSize>65536</writeBufferSize></jobSetting>", job(&VARNEXJOBSETTING::writeBufferSize),
+         65536, nullptr},
         {"<preferences><previewSizeLimit>100</previewSizeLimit></preferences>", preview, 1024, "previewSizeLimit"},
         {"<preferences><previewSizeLimit>9999999999</previewSizeLimit></preferences>", preview, 8192u << 10,
          "previewSizeLimit"},
@@ -488,8 +491,7 @@ TEST_F(MySettingsTest, ChoosesOwnVersionOverSharedSettings)
         {"shared only", "<varnel>" + settings("*", "shared") + "</varnel>", u"shared"},
         {"own after shared", "<varnel>" + settings("*", "shared") + settings("2.0", "own") + "</varnel>", u"own"},
         {"own before shared", "<varnel>" + settings("2.0", "own") + settings("*", "shared") + "</varnel>", u"own"},
-        {"first own wins", "<varnel>" + settings("2.0", "first") + settings("2.0", "second") + "</varnel>",
-         u"first"},
+        {"first own wins", "<varnel>" + settings("2.0", "first") + settings("2.0", "second") + "</varnel>", u"first"},
         {"other minor ignored", "<varnel>" + settings("2.1", "newer") + settings("*", "shared") + "</varnel>",
          u"shared"},
     };
@@ -506,10 +508,11 @@ TEST_F(MySettingsTest, ChoosesOwnVersionOverSharedSettings)
 TEST_F(MySettingsTest, SaveLeavesSharedAndOtherVersionsAlone)
 {
     const std::string shared = "<settings version=\"*\"><jobSetting><chunkSize>4096</chunkSize></jobSetting>"
-                               "<sessionProfiles>" + ProfileXml("Shared", "<inputCodepage>437</inputCodepage>") +
+                               "<sessionProfiles>" +
+                               ProfileXml("Shared", "<inputCodepage>437</inputCodepage>") +
                                "</sessionProfiles></settings>";
-    const std::string older = "<settings version=\"1.0\"><sessionProfiles>" + ProfileXml("Old", "") +
-                              "</sessionProfiles></settings>";
+    const std::string older =
+        "<settings version=\"1.0\"><sessionProfiles>" + ProfileXml("Old", "") + "</sessionProfiles></settings>";
     Write("<varnel>" + shared + older + "</varnel>");
 
     CMySettings settings = Make();
@@ -569,7 +572,7 @@ TEST_F(MySettingsTest, SaveAfterLoadWritesOnlyChangedAndCorrectedValues)
     CMySettings reread = Make();
     messages.clear();
     ASSERT_TRUE(reread.Load(&messages));
-    EXPECT_TRUE(messages.empty()) << Joined(messages);  // the corrections were written
+    EXPECT_TRUE(messages.empty()) << Joined(messages);   // the corrections were written
     EXPECT_EQ(reread.GetJobSetting().sampleSizeMB, 9u);  // the other save survived
     EXPECT_FALSE(reread.GetShowLanguageMenu());
     EXPECT_EQ(reread.GetJobSetting().converterThreads, 3u);

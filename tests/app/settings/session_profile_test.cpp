@@ -43,8 +43,9 @@ TEST(ProfileNames, VerdictsFollowTheDialogRules)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const ProfileNameStatus status = row.renaming == kNew ? CheckNewProfileName(row.typed, row.profiles)
-                                                              : CheckProfileRename(row.typed, row.profiles, row.renaming);
+        const ProfileNameStatus status = row.renaming == kNew
+                                             ? CheckNewProfileName(row.typed, row.profiles)
+                                             : CheckProfileRename(row.typed, row.profiles, row.renaming);
         EXPECT_EQ(status, row.expected);
         EXPECT_EQ(ProfileNameMessage(status, row.typed).empty(), status == ProfileNameStatus::Ok);
     }

@@ -16,8 +16,7 @@ struct Pair {
 };
 
 const Pair kPairs[] = {
-    {"French", "Le café est déjà prêt à l’heure.\n",
-     "Le cafÃ© est dÃ©jÃ\xC2\xA0 prÃªt Ã\xC2\xA0 lâ€™heure.\n"},
+    {"French", "Le café est déjà prêt à l’heure.\n", "Le cafÃ© est dÃ©jÃ\xC2\xA0 prÃªt Ã\xC2\xA0 lâ€™heure.\n"},
     {"German", "Grüße aus Köln, schön süß.\n", "GrÃ¼ÃŸe aus KÃ¶ln, schÃ¶n sÃ¼ÃŸ.\n"},
     {"Portuguese", "Não há ação sem coração.\n", "NÃ£o hÃ¡ aÃ§Ã£o sem coraÃ§Ã£o.\n"},
     {"quotes and dashes", "“Yes” – she said…\n", "â€œYesâ€\xC2\x9D â€“ she saidâ€¦\n"},

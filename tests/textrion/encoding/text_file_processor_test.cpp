@@ -11,8 +11,8 @@ namespace {
 TEST(TextFileProcessor, MapsEncodingsToCodePagesAndBack)
 {
     const std::pair<TEXTENCODING, unsigned> rows[] = {
-        {TEXTENCODING_UTF16BE, 1201},   {TEXTENCODING_UTF16LE, 1200},   {TEXTENCODING_UTF8, 65001},
-        {TEXTENCODING_UTF32BE, 12001},  {TEXTENCODING_UTF32LE, 12000},  {TEXTENCODING_UCS4_2143, 2143},
+        {TEXTENCODING_UTF16BE, 1201},   {TEXTENCODING_UTF16LE, 1200},  {TEXTENCODING_UTF8, 65001},
+        {TEXTENCODING_UTF32BE, 12001},  {TEXTENCODING_UTF32LE, 12000}, {TEXTENCODING_UCS4_2143, 2143},
         {TEXTENCODING_UCS4_3412, 3412},
     };
     for (const auto& [encoding, codePage] : rows) {
@@ -28,8 +28,8 @@ TEST(TextFileProcessor, MapsEncodingsToCodePagesAndBack)
 
 TEST(TextFileProcessor, KnowsWhichCodePagesAreLegal)
 {
-    for (unsigned cp : {0u, 1u, 2u, 3u, 42u, 1200u, 1201u, 2143u, 3412u, 12000u, 12001u, 65000u, 65001u, 1252u,
-                        932u, 54936u, 50220u, 52936u})
+    for (unsigned cp : {0u, 1u, 2u, 3u, 42u, 1200u, 1201u, 2143u, 3412u, 12000u, 12001u, 65000u, 65001u, 1252u, 932u,
+                        54936u, 50220u, 52936u})
         EXPECT_NE(CTextFileProcessor::IsLegalCodePage(cp), 0) << cp;
     for (unsigned cp : {4u, 41u, 4711u, 99999u})
         EXPECT_EQ(CTextFileProcessor::IsLegalCodePage(cp), 0) << cp;

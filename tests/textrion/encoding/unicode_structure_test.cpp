@@ -44,10 +44,14 @@ std::string Encode(const std::u32string& text, unsigned codePage)
 const char* Charset(unsigned codePage)
 {
     switch (codePage) {
-    case 1200: return "UTF-16LE";
-    case 1201: return "UTF-16BE";
-    case 12000: return "UTF-32LE";
-    default: return "UTF-32BE";
+    case 1200:
+        return "UTF-16LE";
+    case 1201:
+        return "UTF-16BE";
+    case 12000:
+        return "UTF-32LE";
+    default:
+        return "UTF-32BE";
     }
 }
 
@@ -150,8 +154,7 @@ TEST(UnicodeStructure, RefusesWhatTextDoesNotHold)
         {"little-endian integers", Bytes({1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0}), false},
         {"ELF header", Bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0x3E, 0}), false},
         {"PNG header", Bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0x0D, 'I', 'H', 'D', 'R'}), false},
-        {"message catalogue header", Bytes({0xDE, 0x12, 0x04, 0x95, 0, 0, 0, 0, 0x2A, 0, 0, 0, 0x1C, 0, 0, 0}),
-         false},
+        {"message catalogue header", Bytes({0xDE, 0x12, 0x04, 0x95, 0, 0, 0, 0, 0x2A, 0, 0, 0, 0x1C, 0, 0, 0}), false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -177,26 +180,16 @@ TEST(UnicodeStructure, NeverTakes8BitTextForUnicode)
         std::u16string text;
     };
     const Row rows[] = {
-        {"ASCII", latin},
-        {"WINDOWS-1252", french},
-        {"UTF-8", french},
-        {"WINDOWS-1251", kCyrillic},
-        {"KOI8-R", kCyrillic},
-        {"CP866", kCyrillic},
-        {"UTF-8", kCyrillic},
-        {"WINDOWS-1253", greek},
-        {"WINDOWS-1255", hebrew},
-        {"WINDOWS-1256", arabic},
-        {"SHIFT_JIS", kJapanese},
-        {"EUC-JP", kJapanese},
-        {"ISO-2022-JP", kJapanese},
-        {"UTF-8", kJapanese},
-        {"GBK", chinese},
-        {"BIG5", u"老燈塔看守人每天晚上都爬樓梯。\n"},
-        {"EUC-KR", korean},
-        {"ISO-2022-KR", korean},
-        {"TIS-620", thai},
-        {"UTF-8", kGlossary},
+        {"ASCII", latin},           {"WINDOWS-1252", french},
+        {"UTF-8", french},          {"WINDOWS-1251", kCyrillic},
+        {"KOI8-R", kCyrillic},      {"CP866", kCyrillic},
+        {"UTF-8", kCyrillic},       {"WINDOWS-1253", greek},
+        {"WINDOWS-1255", hebrew},   {"WINDOWS-1256", arabic},
+        {"SHIFT_JIS", kJapanese},   {"EUC-JP", kJapanese},
+        {"ISO-2022-JP", kJapanese}, {"UTF-8", kJapanese},
+        {"GBK", chinese},           {"BIG5", u"老燈塔看守人每天晚上都爬樓梯。\n"},
+        {"EUC-KR", korean},         {"ISO-2022-KR", korean},
+        {"TIS-620", thai},          {"UTF-8", kGlossary},
     };
     for (const Row& row : rows) {
         const std::string once = Iconv(row.charset, row.text);

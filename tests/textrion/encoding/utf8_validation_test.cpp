@@ -15,7 +15,7 @@ Utf8Validity Check(const std::string& s)
 }
 
 // Every test runs on each kernel the processor has.
-class Utf8Validation : public testing_support::KernelTest {};
+class Utf8Validation : public testing_support::KernelTest { };
 
 // Each row is checked alone and behind 40 bytes of 7-bit text, so that the
 // 16-byte fast path hands over to the character check at every offset.
@@ -84,7 +84,12 @@ Utf8Validity Reference(const std::string& s)
     Utf8Validity r;
     for (size_t i = 0; i < s.size();) {
         const unsigned lead = static_cast<unsigned char>(s[i]);
-        const unsigned length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 0;
+        const unsigned length = lead < 0x80   ? 1
+                                : lead < 0xC0 ? 0
+                                : lead < 0xE0 ? 2
+                                : lead < 0xF0 ? 3
+                                : lead < 0xF8 ? 4
+                                              : 0;
         if (length == 0)
             return {Utf8Validity::kInvalid, i, r.multiByte};
         uint32_t value = length == 1 ? lead : lead & (0x3Fu >> (length - 1));
@@ -119,11 +124,35 @@ protected:
 };
 
 // Pieces of text, ill-formed ones last: each fault kind the tables tell apart.
-const std::string kGood[] = {"a", "~", "\n", "\xC2\x80", "\xDF\xBF", "\xC3\xA9", "\xE0\xA0\x80", "\xED\x9F\xBF",
-                             "\xEE\x80\x80", "\xE2\x82\xAC", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\xF3\xBF\xBF\xBF"};
-const std::string kBad[] = {"\x80", "\xBF", "\xC0\xAF", "\xC1\xBF", "\xC3", "\xE0\x9F\xBF", "\xED\xA0\x80",
-                            "\xE2\x82", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80",
-                            "\xFF", "\xF0\x90\x80", "\xC3\xA9\xA9", "\xE2\x82\xAC\x80"};
+const std::string kGood[] = {"a",
+                             "~",
+                             "\n",
+                             "\xC2\x80",
+                             "\xDF\xBF",
+                             "\xC3\xA9",
+                             "\xE0\xA0\x80",
+                             "\xED\x9F\xBF",
+                             "\xEE\x80\x80",
+                             "\xE2\x82\xAC",
+                             "\xF0\x90\x80\x80",
+                             "\xF4\x8F\xBF\xBF",
+                             "\xF3\xBF\xBF\xBF"};
+const std::string kBad[] = {"\x80",
+                            "\xBF",
+                            "\xC0\xAF",
+                            "\xC1\xBF",
+                            "\xC3",
+                            "\xE0\x9F\xBF",
+                            "\xED\xA0\x80",
+                            "\xE2\x82",
+                            "\xF0\x8F\xBF\xBF",
+                            "\xF4\x90\x80\x80",
+                            "\xF5\x80\x80\x80",
+                            "\xF8\x88\x80\x80\x80",
+                            "\xFF",
+                            "\xF0\x90\x80",
+                            "\xC3\xA9\xA9",
+                            "\xE2\x82\xAC\x80"};
 
 TEST_P(Utf8Ways, AgreesOnEveryLengthAndCutAroundTheBlocks)
 {

@@ -28,8 +28,8 @@ const Decoder kDecoders[] = {
     {"UTF-32 BE", "UTF-32BE", 32, CUTFProcessor::UTF32_BE},
 };
 
-CUTFProcessor::tagUTFPROCESSRESULT Decode(CUTFProcessor& p, const Decoder& d, const std::string& bytes,
-                                          unsigned& used, char16_t* out, unsigned cap, unsigned& made, bool end)
+CUTFProcessor::tagUTFPROCESSRESULT Decode(CUTFProcessor& p, const Decoder& d, const std::string& bytes, unsigned& used,
+                                          char16_t* out, unsigned cap, unsigned& made, bool end)
 {
     const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto len = static_cast<unsigned>(bytes.size());
@@ -56,7 +56,8 @@ TEST(UtfProcessor, DecodersResumeASequenceCutAtAnyByte)
             const auto r1 = Decode(p, d, bytes.substr(0, cut), used1, out.data(), out.size(), made1, false);
             EXPECT_NE(r1, CUTFProcessor::UTFPROCESS_TARGET_EXHAUSTED);
             EXPECT_EQ(r1 == CUTFProcessor::UTFPROCESS_OK, used1 == cut);
-            const auto r2 = Decode(p, d, bytes.substr(used1), used2, out.data() + made1, out.size() - made1, made2, true);
+            const auto r2 =
+                Decode(p, d, bytes.substr(used1), used2, out.data() + made1, out.size() - made1, made2, true);
             EXPECT_EQ(r2, CUTFProcessor::UTFPROCESS_OK);
             ASSERT_EQ(std::u16string(out.data(), made1 + made2), kUnicodeSample);
             EXPECT_EQ(p.GetReplacementCount(), 0u);
@@ -67,11 +68,25 @@ TEST(UtfProcessor, DecodersResumeASequenceCutAtAnyByte)
 TEST(UtfProcessor, AcceptsExactlyTheWellFormedUtf8Sequences)
 {
     const std::pair<std::string, bool> rows[] = {
-        {"a", true},           {"\xC2\x80", true},      {"\xDF\xBF", true},         {"\xE0\xA0\x80", true},
-        {"\xED\x9F\xBF", true}, {"\xEF\xBF\xBF", true}, {"\xF0\x90\x80\x80", true}, {"\xF4\x8F\xBF\xBF", true},
-        {"\x80", false},       {"\xC0\x80", false},     {"\xC1\xBF", false},        {"\xE0\x9F\xBF", false},
-        {"\xED\xA0\x80", false}, {"\xF0\x8F\xBF\xBF", false}, {"\xF4\x90\x80\x80", false},
-        {"\xF5\x80\x80\x80", false}, {"\xF8\x88\x80\x80\x80", false}, {"\xE2\x82", false}, {"\xC3\x41", false},
+        {"a", true},
+        {"\xC2\x80", true},
+        {"\xDF\xBF", true},
+        {"\xE0\xA0\x80", true},
+        {"\xED\x9F\xBF", true},
+        {"\xEF\xBF\xBF", true},
+        {"\xF0\x90\x80\x80", true},
+        {"\xF4\x8F\xBF\xBF", true},
+        {"\x80", false},
+        {"\xC0\x80", false},
+        {"\xC1\xBF", false},
+        {"\xE0\x9F\xBF", false},
+        {"\xED\xA0\x80", false},
+        {"\xF0\x8F\xBF\xBF", false},
+        {"\xF4\x90\x80\x80", false},
+        {"\xF5\x80\x80\x80", false},
+        {"\xF8\x88\x80\x80\x80", false},
+        {"\xE2\x82", false},
+        {"\xC3\x41", false},
     };
     for (const auto& [bytes, legal] : rows) {
         SCOPED_TRACE(testing::PrintToString(bytes));
@@ -153,8 +168,11 @@ struct RefDecoder {
     static unsigned WellFormed(const unsigned char* p, unsigned left, char32_t& cp)
     {
         static const char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        const unsigned n = p[0] < 0x80 ? 1 : p[0] >= 0xC0 && p[0] < 0xE0 ? 2 : (p[0] & 0xF0) == 0xE0 ? 3
-                         : (p[0] & 0xF8) == 0xF0 ? 4 : 0;
+        const unsigned n = p[0] < 0x80                   ? 1
+                           : p[0] >= 0xC0 && p[0] < 0xE0 ? 2
+                           : (p[0] & 0xF0) == 0xE0       ? 3
+                           : (p[0] & 0xF8) == 0xF0       ? 4
+                                                         : 0;
         if (n == 0 || n > left)
             return 0;
         cp = n == 1 ? p[0] : p[0] & (0x7F >> n);
@@ -282,8 +300,8 @@ struct RefEncoder {
 
 std::u16string RandomUnits(std::mt19937& random, size_t count)
 {
-    const char16_t special[] = {0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFF,
-                                0xFFFD, 0, u'\r', u'\n'};
+    const char16_t special[] = {0x7F,   0x80,   0x7FF,  0x800,  0xD7FF, 0xD800, 0xDBFF, 0xDC00,
+                                0xDFFF, 0xE000, 0xFFFF, 0xFFFD, 0,      u'\r',  u'\n'};
     std::u16string s;
     while (s.size() < count) {
         switch (random() % 8) {
@@ -292,15 +310,26 @@ std::u16string RandomUnits(std::mt19937& random, size_t count)
             for (unsigned n = random() % 24; n > 0; --n)
                 s += static_cast<char16_t>(0x20 + random() % 0x5F);
             break;
-        case 2: s += special[random() % std::size(special)]; break;
-        case 3: s += static_cast<char16_t>(0x80 + random() % 0x780); break;
-        case 4: s += static_cast<char16_t>(0x800 + random() % 0xF800); break;
+        case 2:
+            s += special[random() % std::size(special)];
+            break;
+        case 3:
+            s += static_cast<char16_t>(0x80 + random() % 0x780);
+            break;
+        case 4:
+            s += static_cast<char16_t>(0x800 + random() % 0xF800);
+            break;
         case 5:  // a pair, or a high surrogate before something else
             s += static_cast<char16_t>(0xD800 + random() % 0x400);
-            s += random() % 4 ? static_cast<char16_t>(0xDC00 + random() % 0x400) : special[random() % std::size(special)];
+            s += random() % 4 ? static_cast<char16_t>(0xDC00 + random() % 0x400)
+                              : special[random() % std::size(special)];
             break;
-        case 6: s += u"\r\n"; break;
-        default: s += static_cast<char16_t>(random() % 0x80); break;
+        case 6:
+            s += u"\r\n";
+            break;
+        default:
+            s += static_cast<char16_t>(random() % 0x80);
+            break;
         }
     }
     return s;
@@ -311,10 +340,25 @@ std::u16string RandomUnits(std::mt19937& random, size_t count)
 std::string RandomUtf8(std::mt19937& random, size_t count)
 {
     const char* const edges[] = {
-        "\xC0\x80", "\xC1\xBF", "\xC2\x80", "\xDF\xBF", "\xE0\x9F\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
-        "\xED\xA0\x80", "\xEF\xBF\xBF", "\xF0\x8F\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
-        "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80", "\xFC\x84\x80\x80\x80\x80",
-        "\x80", "\xBF", "\xFF",
+        "\xC0\x80",
+        "\xC1\xBF",
+        "\xC2\x80",
+        "\xDF\xBF",
+        "\xE0\x9F\xBF",
+        "\xE0\xA0\x80",
+        "\xED\x9F\xBF",
+        "\xED\xA0\x80",
+        "\xEF\xBF\xBF",
+        "\xF0\x8F\xBF\xBF",
+        "\xF0\x90\x80\x80",
+        "\xF4\x8F\xBF\xBF",
+        "\xF4\x90\x80\x80",
+        "\xF5\x80\x80\x80",
+        "\xF8\x88\x80\x80\x80",
+        "\xFC\x84\x80\x80\x80\x80",
+        "\x80",
+        "\xBF",
+        "\xFF",
     };
     std::string bytes;
     RefEncoder well{CUTFProcessor::UTFCRLF_KEEP};
@@ -334,8 +378,7 @@ std::string RandomUtf8(std::mt19937& random, size_t count)
 // Streams `count` items through `call` in random pieces; call(at, len, end)
 // returns the input it took. Stops when two passes in a row take nothing with
 // the whole rest given (the output cannot take the next character).
-template <typename Call>
-void Stream(std::mt19937& random, size_t count, Call call)
+template <typename Call> void Stream(std::mt19937& random, size_t count, Call call)
 {
     size_t at = 0;
     int idle = 0;
@@ -373,7 +416,7 @@ void ExpectDecoderMatchesReference(std::mt19937& random, const std::string& byte
 
 // The UTF-8 decoder and encoder against their reference loops on each kernel
 // the processor has: the SSSE3 blocks, and the scalar runs alone.
-class UtfProcessorKernels : public testing_support::KernelTest {};
+class UtfProcessorKernels : public testing_support::KernelTest { };
 
 TEST_P(UtfProcessorKernels, Utf8DecoderMatchesAReferenceLoopOnRandomInput)
 {
@@ -399,8 +442,8 @@ TEST_P(UtfProcessorKernels, Utf8AndUtf16EncodersMatchAReferenceLoopOnRandomInput
             for (const auto mode : modes) {
                 for (unsigned cap = 1; cap <= 17; ++cap) {
                     const unsigned size = cap == 17 ? 4096 : cap;
-                    SCOPED_TRACE(testing::Message() << "round " << round << ", form " << form << ", mode " << mode
-                                                    << ", output " << size);
+                    SCOPED_TRACE(testing::Message()
+                                 << "round " << round << ", form " << form << ", mode " << mode << ", output " << size);
                     CUTFProcessor fast;
                     fast.SetCrLfType(mode);
                     RefEncoder ref{mode, form > 0, form == 2};
@@ -440,14 +483,16 @@ std::u16string RandomBlocks(std::mt19937& random, size_t blocks)
         const char16_t edges[] = {0x800, 0xD7FF, 0xE000, 0xFFFD, 0xFFFF, 0x3000};
         return random() % 4 ? static_cast<char16_t>(0x800 + random() % 0xD000) : edges[random() % 6];
     };
-    const char16_t spoilers[] = {0xD800, 0xDBFF, 0xDC00, 0xDFFF, u'\r', u'\n', 0, 0x09, 0x0D, 0x0E, 0x41, 0x7FF,
-                                 0x800};
+    const char16_t spoilers[] = {0xD800, 0xDBFF, 0xDC00, 0xDFFF, u'\r', u'\n', 0, 0x09, 0x0D, 0x0E, 0x41, 0x7FF, 0x800};
     std::u16string s;
     for (size_t b = 0; b < blocks; ++b) {
         const unsigned kind = random() % 5;
         const unsigned mask = random() % 256;
         for (unsigned lane = 0; lane < 8; ++lane) {
-            const unsigned length = kind == 4 ? 1 + random() % 3 : kind == 3 ? 3 : kind == 0 ? 1 : 1 + ((mask >> lane) & 1);
+            const unsigned length = kind == 4   ? 1 + random() % 3
+                                    : kind == 3 ? 3
+                                    : kind == 0 ? 1
+                                                : 1 + ((mask >> lane) & 1);
             s += length == 3 ? three() : below0800(length == 2);
         }
         if (random() % 3 == 0)
@@ -496,8 +541,9 @@ TEST_P(UtfProcessorKernels, Utf8EncoderMatchesAReferenceLoopOnBlocksOfEveryKind)
 TEST_P(UtfProcessorKernels, Utf8DecoderMatchesAReferenceLoopOnBlocksOfEveryKind)
 {
     std::mt19937 random(20240614);
-    const char* const spoilers[] = {"\0", "\x80", "\xBF", "\xC3", "\xE4\xB8", "\xC0\xAF", "\xC1\x81",
-                                    "\xE0\x80\xAF", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF8\x88", "\xFF"};
+    const char* const spoilers[] = {"\0",       "\x80",     "\xBF",         "\xC3",         "\xE4\xB8",
+                                    "\xC0\xAF", "\xC1\x81", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF0\x9F\x98\x80",
+                                    "\xF8\x88", "\xFF"};
     RefEncoder well{CUTFProcessor::UTFCRLF_KEEP};
     for (int round = 0; round < 40; ++round) {
         std::string bytes(round % 16, 'a');  // blocks start at every offset
@@ -530,7 +576,9 @@ TEST(UtfProcessor, CountsAReplacedSurrogateOnceWhenTheOutputFillsBeforeIt)
             bytes.append(out.begin(), out.begin() + made);
             done += used;
         }
-        EXPECT_EQ(bytes, "ab\xEF\xBF\xBD" "cd\xEF\xBF\xBD" "e");
+        EXPECT_EQ(bytes, "ab\xEF\xBF\xBD"
+                         "cd\xEF\xBF\xBD"
+                         "e");
         EXPECT_EQ(p.GetReplacementCount(), 2u);
     }
 }

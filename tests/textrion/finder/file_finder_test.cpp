@@ -115,7 +115,8 @@ TEST(FileFinderThread, WalksBreadthFirst)
     // Every entry of a level comes before any entry of the next level.
     auto depth = [](const std::string& p) { return std::count(p.begin(), p.end() - 1, '/'); };
     for (size_t i = 1; i < finder.found.size(); ++i)
-        EXPECT_LE(depth(finder.found[i - 1]), depth(finder.found[i])) << finder.found[i - 1] << " then " << finder.found[i];
+        EXPECT_LE(depth(finder.found[i - 1]), depth(finder.found[i]))
+            << finder.found[i - 1] << " then " << finder.found[i];
 }
 
 TEST(FileFinderThread, SkipsSpecialFilesAndWalksLinkedFoldersOnce)

@@ -78,18 +78,17 @@ TEST(AtomicOutputFile, OnlyACommitReplacesTheFileAndNothingElseStays)
 TEST(AtomicOutputFile, OnlyTemporaryFilesNoRunHoldsAreStale)
 {
     TempDir dir;
-    const std::string ours = std::filesystem::path(Native(CAtomicOutputFile::TemporaryPathFor(dir.File16("a.txt"))))
-                                 .filename()
-                                 .string();
+    const std::string ours =
+        std::filesystem::path(Native(CAtomicOutputFile::TemporaryPathFor(dir.File16("a.txt")))).filename().string();
     struct Case {
         std::string name;
         bool temporary;
     };
     const Case cases[] = {
         {ours, true},
-        {".a.txt.0badf00d-1-0.varnel-part", true},                       // another host, a process id of any meaning
-        {ours.substr(1), false},                                          // not hidden
-        {ours.substr(0, ours.size() - 5), false},                         // another suffix
+        {".a.txt.0badf00d-1-0.varnel-part", true},                          // another host, a process id of any meaning
+        {ours.substr(1), false},                                            // not hidden
+        {ours.substr(0, ours.size() - 5), false},                           // another suffix
         {"." + ours.substr(ours.rfind('.', ours.size() - 13) + 1), false},  // no name before the tag
         {".a.txt.0badf00d-x-0.varnel-part", false},
     };
@@ -120,9 +119,8 @@ TEST(AtomicOutputFile, OnlyTemporaryFilesNoRunHoldsAreStale)
     EXPECT_EQ(byte, 'y');
     EXPECT_EQ(CAtomicOutputFile::RemoveStaleTemporaryFiles(dir.File16(""), false).size(), 1u);
     EXPECT_EQ(CAtomicOutputFile::RemoveStaleTemporaryFiles(dir.File16(""), true).size(), 1u);
-    EXPECT_EQ(Names(dir), (std::set<std::string>{"sub", std::filesystem::path(Native(writing.GetTemporaryPath()))
-                                                            .filename()
-                                                            .string()}));
+    EXPECT_EQ(Names(dir), (std::set<std::string>{
+                              "sub", std::filesystem::path(Native(writing.GetTemporaryPath())).filename().string()}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")), {}), 1) << "theirs is kept";
     kill(other, SIGKILL);
     waitpid(other, nullptr, 0);
@@ -143,12 +141,9 @@ TEST(AtomicOutputFile, NamedOutputsKeepLinksAndWriteIntoFifos)
         const char* replaced;  // the file a commit replaces, relative to the folder
     };
     const Case cases[] = {
-        {"file", true, false, "file"},
-        {"link", true, false, "sub/target"},  // a link to a file in another folder
-        {"fifo-link", true, true, "fifo"},
-        {"fifo", true, true, "fifo"},
-        {"link", false, false, "link"},
-        {"fifo", false, false, "fifo"},
+        {"file", true, false, "file"},     {"link", true, false, "sub/target"},  // a link to a file in another folder
+        {"fifo-link", true, true, "fifo"}, {"fifo", true, true, "fifo"},
+        {"link", false, false, "link"},    {"fifo", false, false, "fifo"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.output) + (c.named ? ", named" : ""));

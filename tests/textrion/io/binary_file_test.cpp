@@ -86,8 +86,12 @@ TEST(BinaryFile, TranslatesSizesIntoUnits)
         uint64_t value;
     };
     const Row rows[] = {
-        {0, BINARY_UNIT_BYTES, 0},     {1023, BINARY_UNIT_BYTES, 1023}, {1024, BINARY_UNIT_KB, 1},
-        {1500, BINARY_UNIT_KB, 1},     {1048575, BINARY_UNIT_KB, 1023}, {1048576, BINARY_UNIT_MB, 1},
+        {0, BINARY_UNIT_BYTES, 0},
+        {1023, BINARY_UNIT_BYTES, 1023},
+        {1024, BINARY_UNIT_KB, 1},
+        {1500, BINARY_UNIT_KB, 1},
+        {1048575, BINARY_UNIT_KB, 1023},
+        {1048576, BINARY_UNIT_MB, 1},
         {uint64_t{5} << 30, BINARY_UNIT_GB, 5},
     };
     TempDir dir;

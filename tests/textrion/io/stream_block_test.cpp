@@ -148,7 +148,9 @@ TEST(StreamBlocks, WriteBehindHoldsBytesUntilTheBlockFillsOrAFlushOrClose)
     EXPECT_EQ(writer.Write(u"abc"), 3u);
     EXPECT_EQ(ReadBytes(dir.File("out.txt")), "\xFF\xFE");  // only the mark, written on creation
     writer.Flush();
-    EXPECT_EQ(ReadBytes(dir.File("out.txt")), std::string("\xFF\xFE" "a\0b\0c\0", 8));
+    EXPECT_EQ(ReadBytes(dir.File("out.txt")), std::string("\xFF\xFE"
+                                                          "a\0b\0c\0",
+                                                          8));
     // A change of buffer keeps what was gathered.
     writer.Write(u"de");
     writer.SetInternalWriteBufferSize(32);
@@ -183,8 +185,8 @@ TEST(StreamBlocks, WriteBehindReportsAFailedBlockByTheCloseAtTheLatest)
     TempDir dir;
     struct Case {
         const char* name;
-        unsigned units;     // written after the failure is armed
-        bool seenAtWrite;   // the block was written (and failed) within the Write
+        unsigned units;    // written after the failure is armed
+        bool seenAtWrite;  // the block was written (and failed) within the Write
     };
     const Case cases[] = {
         {"gathered, fails on close", 10, false},

@@ -34,7 +34,7 @@ void PrintTo(const UnicodeForm& row, std::ostream* os)
     *os << row.name;
 }
 
-class UnicodeRoundTrip : public testing::TestWithParam<UnicodeForm> {};
+class UnicodeRoundTrip : public testing::TestWithParam<UnicodeForm> { };
 
 TEST_P(UnicodeRoundTrip, ReadsBackEveryCharacterAtEveryBufferSplit)
 {
@@ -61,15 +61,13 @@ TEST_P(UnicodeRoundTrip, ReadsBackEveryCharacterAtEveryBufferSplit)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, UnicodeRoundTrip,
-                         testing::Values(UnicodeForm{"Utf8", TEXTENCODING_UTF8},
-                                         UnicodeForm{"Utf16Le", TEXTENCODING_UTF16LE},
-                                         UnicodeForm{"Utf16Be", TEXTENCODING_UTF16BE},
-                                         UnicodeForm{"Utf32Le", TEXTENCODING_UTF32LE},
-                                         UnicodeForm{"Utf32Be", TEXTENCODING_UTF32BE},
-                                         UnicodeForm{"Ucs4_2143", TEXTENCODING_UCS4_2143},
-                                         UnicodeForm{"Ucs4_3412", TEXTENCODING_UCS4_3412}),
-                         textrion_test::RowName());
+INSTANTIATE_TEST_SUITE_P(
+    Forms, UnicodeRoundTrip,
+    testing::Values(UnicodeForm{"Utf8", TEXTENCODING_UTF8}, UnicodeForm{"Utf16Le", TEXTENCODING_UTF16LE},
+                    UnicodeForm{"Utf16Be", TEXTENCODING_UTF16BE}, UnicodeForm{"Utf32Le", TEXTENCODING_UTF32LE},
+                    UnicodeForm{"Utf32Be", TEXTENCODING_UTF32BE}, UnicodeForm{"Ucs4_2143", TEXTENCODING_UCS4_2143},
+                    UnicodeForm{"Ucs4_3412", TEXTENCODING_UCS4_3412}),
+    textrion_test::RowName());
 
 // --- Code pages ---------------------------------------------------------------
 
@@ -86,7 +84,7 @@ void PrintTo(const CodePageCase& row, std::ostream* os)
     *os << row.name;
 }
 
-class CodePageRoundTrip : public testing::TestWithParam<CodePageCase> {};
+class CodePageRoundTrip : public testing::TestWithParam<CodePageCase> { };
 
 TEST_P(CodePageRoundTrip, WriterMatchesOracleAndReaderDecodesAtEveryBufferSplit)
 {
@@ -119,15 +117,23 @@ TEST_P(CodePageRoundTrip, WriterMatchesOracleAndReaderDecodesAtEveryBufferSplit)
 INSTANTIATE_TEST_SUITE_P(
     CodePages, CodePageRoundTrip,
     testing::Values(
-        CodePageCase{"ShiftJis", 932, "CP932", u"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8 abc \uFF76\uFF80\uFF76\uFF85\r\n\u6F22\u5B57x", {}},
+        CodePageCase{"ShiftJis",
+                     932,
+                     "CP932",
+                     u"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8 abc \uFF76\uFF80\uFF76\uFF85\r\n\u6F22\u5B57x",
+                     {}},
         CodePageCase{"Gb18030", 54936, "GB18030", u"\u4E2D\u6587 \u00E9t\u00E9 \U00020000 \u20AC\u4E2D.\U0001F600", {}},
         CodePageCase{"Big5", 950, "CP950", u"\u4E2D\u6587\u7E41\u9AD4\u5B57 abc \u4E2D\u6587.", {}},
         CodePageCase{"EucKr", 51949, "EUC-KR", u"\uD55C\uAD6D\uC5B4 \uD14D\uC2A4\uD2B8 ok \uD55C.", {}},
-        CodePageCase{"Windows1251", 1251, "CP1251", u"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440!\r\n", {}},
+        CodePageCase{
+            "Windows1251", 1251, "CP1251", u"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440!\r\n", {}},
         CodePageCase{"Koi8R", 20866, "KOI8-R", u"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440!\r\n", {}},
-        CodePageCase{"Iso2022Jp", 50220, "ISO-2022-JP", u"\u65E5\u672C\u8A9E abc \u30C6\u30AD\u30B9\u30C8\r\n\u6B21\u306E\u884C x", {}},
-        CodePageCase{"Hz", 52936, nullptr, u"\u4E2D\u6587 ab \u4E2D\u6587\u4E2D x~y",
-                     "~{VPND~} ab ~{VPNDVP~} x~~y"},
+        CodePageCase{"Iso2022Jp",
+                     50220,
+                     "ISO-2022-JP",
+                     u"\u65E5\u672C\u8A9E abc \u30C6\u30AD\u30B9\u30C8\r\n\u6B21\u306E\u884C x",
+                     {}},
+        CodePageCase{"Hz", 52936, nullptr, u"\u4E2D\u6587 ab \u4E2D\u6587\u4E2D x~y", "~{VPND~} ab ~{VPNDVP~} x~~y"},
         CodePageCase{"DefaultIsUtf8", 0, "UTF-8", u"ab\U0001F600c\u00E9\U0001F600z\U0001F600", {}}),
     textrion_test::RowName());
 
@@ -150,7 +156,7 @@ struct BadInput {
     std::string bytes;
     std::u16string text;
     uint64_t replaced;
-    unsigned codePage = 0;  // for TEXTENCODING_CODEPAGE
+    unsigned codePage = 0;                          // for TEXTENCODING_CODEPAGE
     uint64_t firstAt = CTextFileReader::kNoOffset;  // the first byte not covered
 };
 
@@ -169,7 +175,9 @@ TEST(TextFileReader, DecodesBadInputToReplacementsAndKeepsTheRest)
         {"UTF-16 odd byte", TEXTENCODING_UTF16LE, Bytes({'a', 0, 'b'}), u"a\uFFFD", 1, 0, 2},
         {"UTF-16 U+0000 stays", TEXTENCODING_UTF16BE, Bytes({0, 0, 0, 'x'}), std::u16string(u"\0x", 2), 0},
         {"UTF-16 lone surrogates pass", TEXTENCODING_UTF16LE, Bytes({0x00, 0xD8, 'A', 0, 0x00, 0xDC}),
-         u"\xD800" u"A\xDC00", 0},
+         u"\xD800"
+         u"A\xDC00",
+         0},
         {"UTF-32 surrogate value", TEXTENCODING_UTF32LE, Bytes({0x00, 0xD8, 0, 0, 'A', 0, 0, 0}), u"\uFFFDA", 1, 0, 0},
         {"UTF-32 above U+10FFFF", TEXTENCODING_UTF32BE, Bytes({0, 0x11, 0, 0}), u"\uFFFD", 1, 0, 0},
         {"UTF-32 U+0000 stays", TEXTENCODING_UTF32BE, Bytes({0, 0, 0, 0, 0, 0, 0, 'x'}), std::u16string(u"\0x", 2), 0},
@@ -180,11 +188,14 @@ TEST(TextFileReader, DecodesBadInputToReplacementsAndKeepsTheRest)
         {"GB18030 four-byte form cut", TEXTENCODING_CODEPAGE, "a\x81\x30", u"a\uFFFD", 1, 54936, 1},
         {"ISO-2022-JP cut escape", TEXTENCODING_CODEPAGE, "a\x1B$", u"a\uFFFD", 1, 50220, 1},
         {"windows-1252 keeps E9 LF", TEXTENCODING_CODEPAGE, "caf\xE9\n", u"caf\u00E9\n", 0, 1252},
-        {"after a mark", TEXTENCODING_UTF8, "\xEF\xBB\xBF" "ab\xFF", u"ab\uFFFD", 1, 0, 5},
-        {"code page 0 reads a byte that is not UTF-8", TEXTENCODING_CODEPAGE, "\xC3\xA9t\xE9", u"\u00E9t\u00E9", 0,
-         0, 3},
-        {"code page 0 reads UTF-8 and ASCII whole", TEXTENCODING_CODEPAGE, "\xC3\xA9t\xE2\x82\xAC", u"\u00E9t\u20AC",
-         0, 0},
+        {"after a mark", TEXTENCODING_UTF8,
+         "\xEF\xBB\xBF"
+         "ab\xFF",
+         u"ab\uFFFD", 1, 0, 5},
+        {"code page 0 reads a byte that is not UTF-8", TEXTENCODING_CODEPAGE, "\xC3\xA9t\xE9", u"\u00E9t\u00E9", 0, 0,
+         3},
+        {"code page 0 reads UTF-8 and ASCII whole", TEXTENCODING_CODEPAGE, "\xC3\xA9t\xE2\x82\xAC", u"\u00E9t\u20AC", 0,
+         0},
     };
     TempDir dir;
     const std::u16string path = dir.File16("bad.txt");
@@ -267,7 +278,9 @@ TEST(TextFileReader, ShortFilesAreJudgedOnTheBytesThereAre)
     const Row rows[] = {
         {"", TEXTENCODING_CODEPAGE, u""},
         {"\xFF\xFE", TEXTENCODING_UTF16LE, u""},
-        {"\xFF\xFE" "A", TEXTENCODING_UTF16LE, u"\uFFFD"},
+        {"\xFF\xFE"
+         "A",
+         TEXTENCODING_UTF16LE, u"\uFFFD"},
         {"\xEF\xBB\xBF", TEXTENCODING_UTF8, u""},
         {"ab", TEXTENCODING_CODEPAGE, u"ab"},
         {Bytes({0xFE, 0xFF, 0x00, 0x41}), TEXTENCODING_UTF16BE, u"A"},
@@ -287,7 +300,8 @@ TEST(TextFileReader, ShortFilesAreJudgedOnTheBytesThereAre)
 TEST(TextFileReader, BufferBelowTheMinimumIsRaised)
 {
     TempDir dir;
-    WriteBytes(dir.File("a.txt"), "\xEF\xBB\xBF" "ab\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF");
+    WriteBytes(dir.File("a.txt"), "\xEF\xBB\xBF"
+                                  "ab\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF");
     for (unsigned size : {0u, 1u, 5u})
         EXPECT_EQ(ReadAll(dir.File16("a.txt"), size, 2), u"ab\U0001F600\U0010FFFF") << size;
 }
@@ -418,7 +432,8 @@ TEST(TextFileReader, StreamsALargeFileLikeTheWholeFileDecode)
 // where the head ends and the pipe goes on.
 TEST(TextFileReader, StreamWithHeadReadsLikeTheWholeText)
 {
-    const std::string text = "\xEF\xBB\xBF" "caf\xC3\xA9 \xF0\x9F\x98\x80 end";
+    const std::string text = "\xEF\xBB\xBF"
+                             "caf\xC3\xA9 \xF0\x9F\x98\x80 end";
     for (size_t split : {size_t{0}, size_t{2}, size_t{5}, size_t{7}, size_t{12}, text.size()}) {
         SCOPED_TRACE(split);
         int pipe_[2];

@@ -23,12 +23,18 @@ using textrion_test::Iconv;
 std::string Oracle(TEXTENCODING encoding, std::u16string_view text)
 {
     switch (encoding) {
-    case TEXTENCODING_UTF8: return Iconv("UTF-8", text);
-    case TEXTENCODING_UTF16LE: return Iconv("UTF-16LE", text);
-    case TEXTENCODING_UTF16BE: return Iconv("UTF-16BE", text);
-    case TEXTENCODING_UTF32LE: return Iconv("UTF-32LE", text);
-    case TEXTENCODING_UTF32BE: return Iconv("UTF-32BE", text);
-    default: break;
+    case TEXTENCODING_UTF8:
+        return Iconv("UTF-8", text);
+    case TEXTENCODING_UTF16LE:
+        return Iconv("UTF-16LE", text);
+    case TEXTENCODING_UTF16BE:
+        return Iconv("UTF-16BE", text);
+    case TEXTENCODING_UTF32LE:
+        return Iconv("UTF-32LE", text);
+    case TEXTENCODING_UTF32BE:
+        return Iconv("UTF-32BE", text);
+    default:
+        break;
     }
     std::string be = Iconv("UTF-32BE", text);
     const int order2143[] = {1, 0, 3, 2};
@@ -91,8 +97,7 @@ TEST(TextFileWriter, WritesEachUnicodeFormLikeTheOracleAfterItsBom)
 TEST(TextFileWriter, WritesU10000InEveryOctetOrder)
 {
     TempDir dir;
-    EXPECT_EQ(WriteChunks(dir, TEXTENCODING_UTF8, CUTFProcessor::UTFCRLF_KEEP, {u"\U00010000"}),
-              "\xF0\x90\x80\x80");
+    EXPECT_EQ(WriteChunks(dir, TEXTENCODING_UTF8, CUTFProcessor::UTFCRLF_KEEP, {u"\U00010000"}), "\xF0\x90\x80\x80");
     EXPECT_EQ(WriteChunks(dir, TEXTENCODING_UCS4_2143, CUTFProcessor::UTFCRLF_KEEP, {u"\U00010000"}),
               Bytes({0x01, 0x00, 0x00, 0x00}));
     EXPECT_EQ(WriteChunks(dir, TEXTENCODING_UCS4_3412, CUTFProcessor::UTFCRLF_KEEP, {u"\U00010000"}),
@@ -115,7 +120,11 @@ TEST(TextFileWriter, RewritesEveryLineBreakIntoTheChosenStyle)
         {"CR ends one write, LF starts the next", {u"a\r", u"\nb"}, u"a\r\nb", u"a\rb", u"a\nb", u"a\r\nb"},
         {"CR ends a write, text follows", {u"a\r", u"b"}, u"a\rb", u"a\rb", u"a\nb", u"a\r\nb"},
         {"CR, LF as single writes", {u"\r", u"\n", u"\n"}, u"\r\n\n", u"\r\r", u"\n\n", u"\r\n\r\n"},
-        {"mixed run", {u"a\r\nb\rc\nd\n\r"}, u"a\r\nb\rc\nd\n\r", u"a\rb\rc\rd\r\r", u"a\nb\nc\nd\n\n",
+        {"mixed run",
+         {u"a\r\nb\rc\nd\n\r"},
+         u"a\r\nb\rc\nd\n\r",
+         u"a\rb\rc\rd\r\r",
+         u"a\nb\nc\nd\n\n",
          u"a\r\nb\r\nc\r\nd\r\n\r\n"},
     };
     const TEXTENCODING encodings[] = {TEXTENCODING_UTF8, TEXTENCODING_UTF16LE, TEXTENCODING_UTF32BE};
@@ -127,8 +136,7 @@ TEST(TextFileWriter, RewritesEveryLineBreakIntoTheChosenStyle)
             EXPECT_EQ(WriteChunks(dir, encoding, CUTFProcessor::UTFCRLF_KEEP, row.chunks), Oracle(encoding, row.keep));
             EXPECT_EQ(WriteChunks(dir, encoding, CUTFProcessor::UTFCRLF_CR, row.chunks), Oracle(encoding, row.cr));
             EXPECT_EQ(WriteChunks(dir, encoding, CUTFProcessor::UTFCRLF_LF, row.chunks), Oracle(encoding, row.lf));
-            EXPECT_EQ(WriteChunks(dir, encoding, CUTFProcessor::UTFCRLF_CRLF, row.chunks),
-                      Oracle(encoding, row.crlf));
+            EXPECT_EQ(WriteChunks(dir, encoding, CUTFProcessor::UTFCRLF_CRLF, row.chunks), Oracle(encoding, row.crlf));
         }
     }
 }
@@ -189,7 +197,8 @@ TEST(TextFileWriter, HighSurrogateEndingAWriteWaitsForTheNextOne)
             const unsigned taken = writer.Write(first);
             EXPECT_EQ(taken, sixteen ? 2u : 1u);
             // The caller presents what was not taken again, with the low half.
-            const std::u16string second = first.substr(taken) + u"\xDE00" u"b";
+            const std::u16string second = first.substr(taken) + u"\xDE00"
+                                                                u"b";
             EXPECT_EQ(writer.Write(second), second.size());
             EXPECT_TRUE(writer.Close());
         }
@@ -200,7 +209,9 @@ TEST(TextFileWriter, HighSurrogateEndingAWriteWaitsForTheNextOne)
 TEST(TextFileWriter, UnpairedSurrogatesBecomeReplacementsExceptInUtf16)
 {
     TempDir dir;
-    const std::u16string text = u"a\xD800" u"b\xDC00\xDC01" u"c";
+    const std::u16string text = u"a\xD800"
+                                u"b\xDC00\xDC01"
+                                u"c";
     for (const Form& form : kForms) {
         SCOPED_TRACE(form.name);
         const bool sixteen = form.encoding == TEXTENCODING_UTF16LE || form.encoding == TEXTENCODING_UTF16BE;

@@ -39,12 +39,8 @@ TEST(LongPath, AppendsWithOneSeparator)
         const char16_t* component;
         const char16_t* expected;
     } rows[] = {
-        {u"/data", u"sub", u"/data/sub"},
-        {u"/data/", u"sub", u"/data/sub"},
-        {u"/", u"x", u"/x"},
-        {u"", u"x", u"x"},
-        {u"/data", u"/sub", u"/data/sub"},
-        {u"/data", u" sub ", u"/data/ sub "},
+        {u"/data", u"sub", u"/data/sub"},  {u"/data/", u"sub", u"/data/sub"},    {u"/", u"x", u"/x"}, {u"", u"x", u"x"},
+        {u"/data", u"/sub", u"/data/sub"}, {u"/data", u" sub ", u"/data/ sub "},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(U8(row.expected));

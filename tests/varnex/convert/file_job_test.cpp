@@ -29,7 +29,9 @@ std::string LongText()
 {
     std::string text;
     while (text.size() < (1u << 20))
-        text += "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln, line " + std::to_string(text.size()) + "\n";
+        text += "Gr\xc3\xbc\xc3\x9f"
+                "e aus K\xc3\xb6ln, line " +
+                std::to_string(text.size()) + "\n";
     return text;
 }
 
@@ -42,7 +44,7 @@ std::string Binary()
 
 bool Exists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(path.c_str(), &st) == 0;
 }
 
@@ -56,7 +58,7 @@ struct StopRow {
     int callsBeforeStop;
 };
 
-class FileJobStop : public testing::TestWithParam<StopRow> {};
+class FileJobStop : public testing::TestWithParam<StopRow> { };
 
 TEST_P(FileJobStop, CancelsTheFileAndLeavesNoOutput)
 {
@@ -99,8 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, FileJobStop,
                          testing::Values(StopRow{"DetectAtOnce", Step::Detect, 0},
                                          StopRow{"ConvertAtOnce", Step::Convert, 0},
                                          StopRow{"ConvertMidway", Step::Convert, 20},
-                                         StopRow{"CopyAtOnce", Step::Copy, 0},
-                                         StopRow{"CopyMidway", Step::Copy, 2}),
+                                         StopRow{"CopyAtOnce", Step::Copy, 0}, StopRow{"CopyMidway", Step::Copy, 2}),
                          [](const testing::TestParamInfo<StopRow>& row) { return row.param.name; });
 
 // A paused session holds the job in its gate: nothing is committed until the
@@ -174,7 +175,7 @@ TEST(FileJobCopy, KeepsModeAndTimeOnlyWhenAsked)
         const FileOutcome outcome = job.Write(source, target, output, found);
         ASSERT_EQ(outcome.operation, VARNEXRESULTOPERATION_COPIED);
         EXPECT_EQ(ReadBytes(dir.File("out.bin")), bytes);
-        struct stat out {};
+        struct stat out { };
         ASSERT_EQ(stat(dir.File("out.bin").c_str(), &out), 0);
         EXPECT_EQ(out.st_mtim.tv_sec == 1000000000, keep);
         EXPECT_EQ((out.st_mode & 07777) == 0750, keep);

@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "base/text.h"
-#include "tools/corpus/corpus_texts.h"
 #include "codecs/codepage.h"
 #include "reference_codec.h"
 #include "support/temp_dir.h"
+#include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
 
@@ -46,7 +46,7 @@ enum class Kind {
     Ascii,
     Utf8FewNonAscii,  // valid UTF-8 that the statistics took for a legacy code page
     BomlessByStructure,
-    DoubleEncoded,    // UTF-8 holding UTF-8 read as windows-1252: UTF-8, flagged
+    DoubleEncoded,  // UTF-8 holding UTF-8 read as windows-1252: UTF-8, flagged
 };
 
 struct DetectionCase {
@@ -56,7 +56,6 @@ struct DetectionCase {
     std::string bytes;
     bool heldOut = false;
 };
-
 
 // Statistical cases the detector gets wrong today, by the start of their file
 // names, with the reason. They stay in the corpus and in the figures (the
@@ -197,14 +196,10 @@ struct SourceComment {
     int legacy;
 };
 const SourceComment kSourceComments[] = {
-    {"pl", "// Author: Łukasz Nowak\n", 1250},
-    {"pl-other", "// Author: Michał Kowalski\n", 1250},
-    {"cs", "// Author: Petr Novák\n", 1250},
-    {"cs-other", "// Author: Jan Dvořak\n", 28592},
-    {"de", "// Author: Matthias Blümel\n", 1252},
-    {"de-other", "// Author: Uwe Große\n", 1252},
-    {"vi", "// Author: Phạm Minh\n", 65010},
-    {"vi-other", "// Author: Lê Van An\n", 1258},
+    {"pl", "// Author: Łukasz Nowak\n", 1250},    {"pl-other", "// Author: Michał Kowalski\n", 1250},
+    {"cs", "// Author: Petr Novák\n", 1250},      {"cs-other", "// Author: Jan Dvořak\n", 28592},
+    {"de", "// Author: Matthias Blümel\n", 1252}, {"de-other", "// Author: Uwe Große\n", 1252},
+    {"vi", "// Author: Phạm Minh\n", 65010},      {"vi-other", "// Author: Lê Van An\n", 1258},
 };
 
 // The comment followed by 7-bit code up to at least `size` bytes.
@@ -269,9 +264,8 @@ std::string ShortNote(int codepage, std::string_view text)
 std::string DosTypography(std::string_view utf8)
 {
     static const std::pair<std::string_view, std::string_view> kPlain[] = {
-        {"\u201C", "\""}, {"\u201D", "\""}, {"\u201E", "\""}, {"\u2018", "'"},   {"\u2019", "'"},
-        {"\u201A", "'"},  {"\u2013", "-"},  {"\u2014", "-"},  {"\u2026", "..."}, {"\u20AC", "EUR"},
-        {"\u0153", "oe"}, {"\u0152", "OE"},
+        {"\u201C", "\""}, {"\u201D", "\""}, {"\u201E", "\""},  {"\u2018", "'"},   {"\u2019", "'"},  {"\u201A", "'"},
+        {"\u2013", "-"},  {"\u2014", "-"},  {"\u2026", "..."}, {"\u20AC", "EUR"}, {"\u0153", "oe"}, {"\u0152", "OE"},
     };
     std::string text(utf8);
     for (const auto& [from, to] : kPlain)
@@ -397,8 +391,8 @@ protected:
                                (c.kind == Kind::Statistical && DecodeEquivalent(c.expected, d.GetCodepage(), c.bytes));
             const bool flagRight = d.IsDoubleEncoded() == (c.kind == Kind::DoubleEncoded);
             const bool warned = d.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNSURE ||
-                                d.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNKNOWN_TEXT ||
-                                d.HasC1Controls() || d.IsDoubleEncoded();
+                                d.GetResult() == CAdvancedDetector::DETECTIONRESULT_UNKNOWN_TEXT || d.HasC1Controls() ||
+                                d.IsDoubleEncoded();
             s_run->outcomes.push_back({&c, d.GetCodepage(), d.GetConfidence(), d.HasBom(), d.GetResult(),
                                        d.IsDoubleEncoded(), right && flagRight, warned});
         }
@@ -439,8 +433,7 @@ TEST_F(DetectionCorpus, DetectsEveryTextOutsideTheKnownFailures)
         EXPECT_NE(o.result, CAdvancedDetector::DETECTIONRESULT_ERROR);
         if (const char* reason = KnownFailureReason(o.c->file)) {
             if (o.right)
-                std::cout << "[ NOTE     ] known failure now detected right: " << o.c->file << " (" << reason
-                          << ")\n";
+                std::cout << "[ NOTE     ] known failure now detected right: " << o.c->file << " (" << reason << ")\n";
             continue;
         }
         EXPECT_TRUE(o.right);
@@ -508,22 +501,40 @@ TEST_F(DetectionCorpus, KeepsOverallAccuracyAboveTheRecordedFloor)
     for (const auto& o : s_run->outcomes) {
         std::string key;
         switch (o.c->kind) {
-        case Kind::Statistical: key = ShortName(o.c->expected); break;
-        case Kind::Bom: key = "BOM " + ShortName(o.c->expected); break;
-        case Kind::BomlessUtf16: key = "UTF-16LE without BOM"; break;
-        case Kind::Ascii: key = "7-bit"; break;
-        case Kind::Utf8FewNonAscii: key = "UTF-8, few non-ASCII"; break;
-        case Kind::BomlessByStructure: key = ShortName(o.c->expected) + " without BOM"; break;
-        case Kind::DoubleEncoded: key = "UTF-8 encoded twice"; break;
-        case Kind::Empty: key = "empty"; break;
-        case Kind::Binary: key = "binary"; break;
+        case Kind::Statistical:
+            key = ShortName(o.c->expected);
+            break;
+        case Kind::Bom:
+            key = "BOM " + ShortName(o.c->expected);
+            break;
+        case Kind::BomlessUtf16:
+            key = "UTF-16LE without BOM";
+            break;
+        case Kind::Ascii:
+            key = "7-bit";
+            break;
+        case Kind::Utf8FewNonAscii:
+            key = "UTF-8, few non-ASCII";
+            break;
+        case Kind::BomlessByStructure:
+            key = ShortName(o.c->expected) + " without BOM";
+            break;
+        case Kind::DoubleEncoded:
+            key = "UTF-8 encoded twice";
+            break;
+        case Kind::Empty:
+            key = "empty";
+            break;
+        case Kind::Binary:
+            key = "binary";
+            break;
         }
         perEncoding[key].Add(o.right);
         if (!o.right || o.codepage != o.c->expected) {
-            (o.right ? equivalent : wrong) << "  " << std::left << std::setw(32) << o.c->file << " -> " << o.codepage
-                                           << " (" << ShortName(o.codepage) << ", confidence " << std::fixed
-                                           << std::setprecision(2) << o.confidence << (o.warned ? ", warned" : "")
-                                           << ")\n";
+            (o.right ? equivalent : wrong)
+                << "  " << std::left << std::setw(32) << o.c->file << " -> " << o.codepage << " ("
+                << ShortName(o.codepage) << ", confidence " << std::fixed << std::setprecision(2) << o.confidence
+                << (o.warned ? ", warned" : "") << ")\n";
         }
     }
     const Calibration m = Measure(s_run->outcomes);

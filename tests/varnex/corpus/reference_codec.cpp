@@ -24,8 +24,8 @@ bool IconvStrict(const char* to, const char* from, std::string_view in, std::str
         char* dst = out.data() + produced;
         size_t dstLeft = out.size() - produced;
         // A null source writes the closing shift sequence of stateful charsets.
-        const size_t rc = flushing ? iconv(cd, nullptr, nullptr, &dst, &dstLeft)
-                                   : iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const size_t rc =
+            flushing ? iconv(cd, nullptr, nullptr, &dst, &dstLeft) : iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         produced = out.size() - dstLeft;
         if (rc == static_cast<size_t>(-1)) {
             if (errno != E2BIG)
@@ -76,8 +76,8 @@ bool IcuStrict(const char* to, const char* from, std::string_view in, std::strin
     for (bool reset = true;; reset = false) {
         char* dst = out.data() + produced;
         UErrorCode err = U_ZERO_ERROR;
-        ucnv_convertEx(target.get(), source.get(), &dst, out.data() + out.size(), &src, in.data() + in.size(),
-                       pivot, &pivotSource, &pivotTarget, pivot + std::size(pivot), reset, true, &err);
+        ucnv_convertEx(target.get(), source.get(), &dst, out.data() + out.size(), &src, in.data() + in.size(), pivot,
+                       &pivotSource, &pivotTarget, pivot + std::size(pivot), reset, true, &err);
         produced = static_cast<size_t>(dst - out.data());
         if (err == U_BUFFER_OVERFLOW_ERROR) {
             out.resize(out.size() * 2);
@@ -241,14 +241,22 @@ std::string BomOf(int codepage)
 {
     using namespace std::string_literals;
     switch (codepage) {
-    case 65001: return "\xEF\xBB\xBF"s;
-    case 1200: return "\xFF\xFE"s;
-    case 1201: return "\xFE\xFF"s;
-    case 12000: return "\xFF\xFE\0\0"s;
-    case 12001: return "\0\0\xFE\xFF"s;
-    case 2143: return "\0\0\xFF\xFE"s;
-    case 3412: return "\xFE\xFF\0\0"s;
-    default: return {};
+    case 65001:
+        return "\xEF\xBB\xBF"s;
+    case 1200:
+        return "\xFF\xFE"s;
+    case 1201:
+        return "\xFE\xFF"s;
+    case 12000:
+        return "\xFF\xFE\0\0"s;
+    case 12001:
+        return "\0\0\xFE\xFF"s;
+    case 2143:
+        return "\0\0\xFF\xFE"s;
+    case 3412:
+        return "\xFE\xFF\0\0"s;
+    default:
+        return {};
     }
 }
 

@@ -52,9 +52,9 @@
 #include <vector>
 
 #include "base/text.h"
-#include "tools/corpus/corpus_texts.h"
 #include "reference_codec.h"
 #include "support/temp_dir.h"
+#include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
 
@@ -118,8 +118,8 @@ std::unique_ptr<Corpus> BuildCorpus()
             continue;
         }
         for (const auto& p : corpus::Paragraphs()) {
-            if (IsUnicode(cp) && std::find(std::begin(kUnicodeSourceTexts), std::end(kUnicodeSourceTexts),
-                                           p.id) == std::end(kUnicodeSourceTexts))
+            if (IsUnicode(cp) && std::find(std::begin(kUnicodeSourceTexts), std::end(kUnicodeSourceTexts), p.id) ==
+                                     std::end(kUnicodeSourceTexts))
                 continue;
             // glibc writes windows-1258 with combining marks (tones, the tilde) and joins
             // them again when reading; the engine keeps what the bytes say.
@@ -161,11 +161,13 @@ struct SharedBuffers {
 CTextFileConverter MakeConverter(const std::u16string& path, size_t turn, SharedBuffers& shared)
 {
     switch (turn % 3) {
-    case 0: return CTextFileConverter(path.c_str(), 0, 4096, 4096);
+    case 0:
+        return CTextFileConverter(path.c_str(), 0, 4096, 4096);
     case 1:
         return CTextFileConverter(path.c_str(), 16, 2048, 2048, shared.chunk.data(), shared.read.data(),
                                   shared.write.data());
-    default: return CTextFileConverter(path.c_str(), 2048, 4096, 4096);
+    default:
+        return CTextFileConverter(path.c_str(), 2048, 4096, 4096);
     }
 }
 
@@ -212,10 +214,14 @@ CTextFileConverter::RETURNTYPE ReturnTypeFor(size_t input, size_t row)
 std::string LineEnding(CTextFileConverter::RETURNTYPE type)
 {
     switch (type) {
-    case CTextFileConverter::RETURNTYPE_CRLF: return "\r\n";
-    case CTextFileConverter::RETURNTYPE_CR: return "\r";
-    case CTextFileConverter::RETURNTYPE_LF: return "\n";
-    default: return {};
+    case CTextFileConverter::RETURNTYPE_CRLF:
+        return "\r\n";
+    case CTextFileConverter::RETURNTYPE_CR:
+        return "\r";
+    case CTextFileConverter::RETURNTYPE_LF:
+        return "\n";
+    default:
+        return {};
     }
 }
 

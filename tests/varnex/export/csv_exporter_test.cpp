@@ -104,7 +104,8 @@ TEST(CsvExporter, RowCellsDescribeTheRecordAndQuoteWhatNeedsIt)
         int state, operation;
         std::u16string expected;
     } rows[] = {
-        {"converted", u"/in/a.txt", u"", 1252, 0.876f, 1, 1, u"/in/a.txt,/out/x.txt,Western (Windows-1252),0.88,Yes,Converted,7,"},
+        {"converted", u"/in/a.txt", u"", 1252, 0.876f, 1, 1,
+         u"/in/a.txt,/out/x.txt,Western (Windows-1252),0.88,Yes,Converted,7,"},
         {"copied", u"/in/a", u"", 65001, 1.0f, 1, 2, u"/in/a,/out/x.txt,Unicode (UTF-8),1.00,Yes,Copied,7,"},
         {"detected only: no output path", u"/in/a", u"", -1, 0.07f, 1, 0, u"/in/a,,Binary,0.07,Yes,OK,7,"},
         {"no code page, confidence held to 0..1", u"/in/a", u"", 437, 1.5f, 2, 0, u"/in/a,,,1.00,Yes,Warning,7,"},
@@ -115,11 +116,15 @@ TEST(CsvExporter, RowCellsDescribeTheRecordAndQuoteWhatNeedsIt)
         {"no result on a finished record", u"/in/a", u"", 437, 0.0f, 0, 0, u"/in/a,,,0.00,Yes,Conversion Error,7,"},
         {"unknown state", u"/in/a", u"", 437, 0.0f, 99, 1, u"/in/a,/out/x.txt,,0.00,Yes,Conversion Error,7,"},
         {"comma in path", u"/in/a,b.txt", u"x", 437, 0.0f, 5, 0, u"\"/in/a,b.txt\",,,0.00,Yes,Conversion Error,7,x"},
-        {"quotes", u"/in/a", u"said \"hi\"", 437, 0.0f, 4, 0, u"/in/a,,,0.00,Yes,Conversion Error,7,\"said \"\"hi\"\"\""},
-        {"line break and tab", u"/in/a", u"two\r\nli\tnes", 437, 0.0f, 4, 0, u"/in/a,,,0.00,Yes,Conversion Error,7,\"two\r\nli\tnes\""},
-        {"lone high surrogate ending the row", u"/in/a", u"end\xD800", 437, 0.0f, 4, 0, u"/in/a,,,0.00,Yes,Conversion Error,7,end\uFFFD"},
+        {"quotes", u"/in/a", u"said \"hi\"", 437, 0.0f, 4, 0,
+         u"/in/a,,,0.00,Yes,Conversion Error,7,\"said \"\"hi\"\"\""},
+        {"line break and tab", u"/in/a", u"two\r\nli\tnes", 437, 0.0f, 4, 0,
+         u"/in/a,,,0.00,Yes,Conversion Error,7,\"two\r\nli\tnes\""},
+        {"lone high surrogate ending the row", u"/in/a", u"end\xD800", 437, 0.0f, 4, 0,
+         u"/in/a,,,0.00,Yes,Conversion Error,7,end\uFFFD"},
         {"quote beyond the scratch buffer", u"/in/a", longQuoted, 437, 0.0f, 4, 0,
-         u"/in/a,,,0.00,Yes,Conversion Error,7,\"" + std::u16string(3000, u'x') + u"\"\"" + std::u16string(2000, u'y') + u"\""},
+         u"/in/a,,,0.00,Yes,Conversion Error,7,\"" + std::u16string(3000, u'x') + u"\"\"" + std::u16string(2000, u'y') +
+             u"\""},
     };
     const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
     TempDir dir;
@@ -312,7 +317,7 @@ public:
     ~InputOnlyExporter() override { Close(); }
 
 protected:
-    void GetHeaderItems(Row*) override {}
+    void GetHeaderItems(Row*) override { }
     void GetFileInfoItems(Row* items, CVarnexFileInfo& info) override
     {
         if (info.GetMessage() != u"skip")

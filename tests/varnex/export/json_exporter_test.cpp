@@ -251,9 +251,10 @@ TEST(DetailedReports, AddTheFieldsAfterTheFirstColumnsAndListFilesNotProcessed)
     EXPECT_EQ(ReadBytes(dir.File("r.csv")),
               "Input File,Output File,Code Page,Confidence,BOM,Status,Replaced,Message,Code Page Number,IANA Name,"
               "Detected By,BOM Out,CR LF,LF,CR,Bytes In,Bytes Out,Result,Reasons\r\n"
-              "/in/a.txt,/out/a.txt,Cyrillic (Windows-1251),0.88,No,Warning,2," + message +
-              ",1251,windows-1251,statistics,No,3,1,0,100,180,warning,replaced_characters c1_controls\r\n"
-              "/in/b.txt,,,0.00,No,Not processed,0,,,,,,,,,0,0,not_processed,");
+              "/in/a.txt,/out/a.txt,Cyrillic (Windows-1251),0.88,No,Warning,2," +
+                  message +
+                  ",1251,windows-1251,statistics,No,3,1,0,100,180,warning,replaced_characters c1_controls\r\n"
+                  "/in/b.txt,,,0.00,No,Not processed,0,,,,,,,,,0,0,not_processed,");
 
     CVarnexXMLExporter xml(dir.File16("r.xml").c_str(), TEXTENCODING_UTF8, false);
     ASSERT_TRUE(xml.Open(VARNEXSESSIONTYPE_CONVERSION, false));
@@ -261,13 +262,14 @@ TEST(DetailedReports, AddTheFieldsAfterTheFirstColumnsAndListFilesNotProcessed)
     xml.ExportNotProcessed(waiting);
     xml.Close(VARNEXSESSIONSTOPREASON_USER);
     const std::string report = ReadBytes(dir.File("r.xml"));
-    EXPECT_NE(report.find("<file input=\"/in/a.txt\" output=\"/out/a.txt\" codepage=\"1251\" codepageName=\"Cyrillic "
-                          "(Windows-1251)\" confidence=\"0.88\" bom=\"No\" status=\"Warning\" replaced=\"2\" message=\"" +
-                          message +
-                          "\" ianaName=\"windows-1251\" detectedBy=\"statistics\" bomOut=\"No\" crlf=\"3\" lf=\"1\" "
-                          "cr=\"0\" bytesIn=\"100\" bytesOut=\"180\" result=\"warning\" reasons=\"replaced_characters "
-                          "c1_controls\"/>"),
-              std::string::npos)
+    EXPECT_NE(
+        report.find("<file input=\"/in/a.txt\" output=\"/out/a.txt\" codepage=\"1251\" codepageName=\"Cyrillic "
+                    "(Windows-1251)\" confidence=\"0.88\" bom=\"No\" status=\"Warning\" replaced=\"2\" message=\"" +
+                    message +
+                    "\" ianaName=\"windows-1251\" detectedBy=\"statistics\" bomOut=\"No\" crlf=\"3\" lf=\"1\" "
+                    "cr=\"0\" bytesIn=\"100\" bytesOut=\"180\" result=\"warning\" reasons=\"replaced_characters "
+                    "c1_controls\"/>"),
+        std::string::npos)
         << report;
     EXPECT_NE(report.find("<file input=\"/in/b.txt\" output=\"\" codepage=\"\" codepageName=\"\" confidence=\"0.00\" "
                           "bom=\"No\" status=\"Not processed\""),

@@ -46,9 +46,7 @@ TEST(ConversionOptions, FileRecordTakesThemWholeAndAFixedCodepageTurnsDetectionO
         bool detects;
         int expectedCodepage;  // -2: no catalogue entry
     } rows[] = {
-        {std::nullopt, true, -2},
-        {1251, false, 1251},
-        {0, false, 0},
+        {std::nullopt, true, -2}, {1251, false, 1251}, {0, false, 0},
         {437, false, -2},  // outside the catalogue: the converter reports it, never detects
         {-3, true, -2},    // names no code page
     };
@@ -94,7 +92,7 @@ private:
 
 class OptionsSession : public CVarnex {
 public:
-    explicit OptionsSession(HandlerTarget* handler) : CVarnex(handler, nullptr) {}
+    explicit OptionsSession(HandlerTarget* handler) : CVarnex(handler, nullptr) { }
 };
 
 // Files found at any depth carry the folder item's options, filter included.

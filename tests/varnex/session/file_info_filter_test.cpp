@@ -14,7 +14,7 @@ namespace {
 class SwitchFilter : public CFileInfoFilter {
 public:
     SwitchFilter() = default;
-    explicit SwitchFilter(const CFileInfoFilter& base) : CFileInfoFilter(base) {}
+    explicit SwitchFilter(const CFileInfoFilter& base) : CFileInfoFilter(base) { }
     SwitchFilter(const SwitchFilter&) = default;
 
     CFileInfoFilter* Clone() const override
@@ -137,7 +137,8 @@ TEST_F(FileInfoFilterTest, EachCriterionPassesExactlyItsRecords)
     } rows[] = {
         {"nothing enabled", {}, kAll},
         {"bom with", {.bom = FilterInfoBomWith}, "bom failed"},
-        {"bom without", {.bom = FilterInfoBomWithout},
+        {"bom without",
+         {.bom = FilterInfoBomWithout},
          "plain binary fresh unsupported error converr writeerr cancelled copiedwarn"},
         {"bom both", {.bom = FilterInfoBomBoth}, kAll},
         {"bom mode out of range", {.bom = 7}, kAll},
@@ -145,14 +146,16 @@ TEST_F(FileInfoFilterTest, EachCriterionPassesExactlyItsRecords)
         {"status normal", {.status = FileInfoStatusNormal}, "bom binary"},
         {"status not determined", {.status = FileInfoStatusNotDetermined}, "fresh"},
         {"status warning", {.status = FileInfoStatusWarning}, "plain copiedwarn"},
-        {"status error: not supported and write error too", {.status = FileInfoStatusError},
+        {"status error: not supported and write error too",
+         {.status = FileInfoStatusError},
          "unsupported failed error converr writeerr"},
         {"status converted needs OK", {.status = FileInfoStatusConverted}, "bom"},
         {"status copied needs OK", {.status = FileInfoStatusCopied}, "binary"},
         {"status cancelled", {.status = FileInfoStatusCancelled}, "cancelled"},
         {"status out of range", {.status = 8}, kAll},
         {"names, any case", {.names = u"*.txt"}, "bom plain unsupported cancelled"},
-        {"names split at CR, LF and ;", {.names = u"*.txt\r\n*.csv\r*.png;f.*\ny.bin"},
+        {"names split at CR, LF and ;",
+         {.names = u"*.txt\r\n*.csv\r*.png;f.*\ny.bin"},
          "bom plain binary fresh unsupported failed cancelled copiedwarn"},
         {"a comma is part of the pattern", {.names = u"*.txt,*.csv"}, ""},
         {"a name with a comma", {.names = u"a,b.txt"}, "unsupported"},
@@ -210,8 +213,10 @@ TEST(FileInfoFilter, ValidateSwitchesOffCriteriaThatSelectNothingByNature)
         EXPECT_EQ(filter.ValidateFilters(), row.valid);
         std::string enabled;
         for (const auto& [on, letter] : {std::pair{filter.IsBomFilterEnabled(), 'B'},
-                                         {filter.IsPathFilterEnabled(), 'P'}, {filter.IsFileNameFilterEnabled(), 'N'},
-                                         {filter.IsCodepageFilterEnabled(), 'C'}, {filter.IsStatusFilterEnabled(), 'S'}})
+                                         {filter.IsPathFilterEnabled(), 'P'},
+                                         {filter.IsFileNameFilterEnabled(), 'N'},
+                                         {filter.IsCodepageFilterEnabled(), 'C'},
+                                         {filter.IsStatusFilterEnabled(), 'S'}})
             if (on)
                 enabled += letter;
         EXPECT_EQ(enabled, row.enabled);
@@ -221,8 +226,12 @@ TEST(FileInfoFilter, ValidateSwitchesOffCriteriaThatSelectNothingByNature)
 TEST_F(FileInfoFilterTest, CopiesCarryEveryCriterionAndPredicatesFollowTheirFilter)
 {
     SwitchFilter source;
-    Configure(source, {.bom = FilterInfoBomWithout, .paths = u"/data/in/*", .names = u"*.log;*.txt",
-                       .codepageOn = true, .codepages = {1252, 1251}, .status = FileInfoStatusError,
+    Configure(source, {.bom = FilterInfoBomWithout,
+                       .paths = u"/data/in/*",
+                       .names = u"*.log;*.txt",
+                       .codepageOn = true,
+                       .codepages = {1252, 1251},
+                       .status = FileInfoStatusError,
                        .customActive = true});
     source.customPass = true;
     const std::string expected = "unsupported error converr writeerr";

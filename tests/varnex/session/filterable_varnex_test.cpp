@@ -38,7 +38,8 @@ public:
     bool WaitForStops(size_t count)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::minutes(1), [&] { return m_counts[VARNEXMESSAGE_STOPPED] >= count; });
+        return m_changed.wait_for(lock, std::chrono::minutes(1),
+                                  [&] { return m_counts[VARNEXMESSAGE_STOPPED] >= count; });
     }
     size_t Count(VARNEXMESSAGE message)
     {
@@ -57,7 +58,7 @@ private:
 // it before it is counted) and after it ran.
 class GatedList : public CFilteredList {
 public:
-    GatedList() : CFilteredList(nullptr) {}
+    GatedList() : CFilteredList(nullptr) { }
 
     void Arm()
     {
@@ -130,7 +131,7 @@ public:
         return clone;
     }
     bool PassCustomFilter(CVarnexFileInfo*) const override { return true; }
-    void CopyCustomProperties(const CFileInfoFilter*) override {}
+    void CopyCustomProperties(const CFileInfoFilter*) override { }
     bool HasCustomFilters() const override { return false; }
 };
 
@@ -168,7 +169,9 @@ std::string MainFolder(const TempDir& dir)
     return MakeFolder(dir, "in",
                       {{"bom.txt", kUtf8Bom + "hello world\n"},
                        {"plain.txt", "hello plain text\n"},
-                       {"u16.txt", std::string("\xFF\xFE" "h\0i\0\n\0", 8)},
+                       {"u16.txt", std::string("\xFF\xFE"
+                                               "h\0i\0\n\0",
+                                               8)},
                        {"image.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\0\0\0IHDR\0\0\0\0", 22)},
                        {"notes.csv", "a,b,c\n"}});
 }
@@ -221,8 +224,7 @@ Names Plus(Names names, const std::string& name)
     return names;
 }
 
-template <class Session>
-CVarnexFileInfo* Find(Session& session, const char16_t* name)
+template <class Session> CVarnexFileInfo* Find(Session& session, const char16_t* name)
 {
     CSingleLock lock(session.GetFileList().GetCriticalSection());
     for (CVarnexFileInfo* record : session.GetFileList())
@@ -231,16 +233,14 @@ CVarnexFileInfo* Find(Session& session, const char16_t* name)
     return nullptr;
 }
 
-template <class Session>
-FILTEREDSESSIONSUMMARY Summary(Session& session)
+template <class Session> FILTEREDSESSIONSUMMARY Summary(Session& session)
 {
     FILTEREDSESSIONSUMMARY summary;
     session.GetFilteredSessionSummary(summary);
     return summary;
 }
 
-template <class Session>
-std::map<int, unsigned> Statistics(Session& session)
+template <class Session> std::map<int, unsigned> Statistics(Session& session)
 {
     CLockableMap<int, unsigned> target;
     target[12345] = 9;  // replaced, not merged
@@ -444,9 +444,15 @@ TEST_F(FilterableSessionTest, FilterCallsRacingSessionResetsNeitherDeadlockNorDa
         for (unsigned round = 0; !done.load(); ++round) {
             switch (round % 6) {
             case 0:
-            case 3: session.ApplyFilter(texts); break;
-            case 1: session.ReApplyFilter(); break;
-            case 2: session.ClearFilter(); break;
+            case 3:
+                session.ApplyFilter(texts);
+                break;
+            case 1:
+                session.ReApplyFilter();
+                break;
+            case 2:
+                session.ClearFilter();
+                break;
             case 4:
                 session.AllowFiltering(false);
                 session.AllowFiltering(true);

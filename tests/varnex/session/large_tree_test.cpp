@@ -155,8 +155,8 @@ TEST_F(LargeTree, FiltersAdmitExactlyTheMatchingVisibleFiles)
     const auto records = Records(session);
     size_t expected = 0;
     for (const corpus::TreeFile& file : *s_files) {
-        const bool admitted = !file.hidden && file.relative.size() > 4 &&
-                              file.relative.compare(file.relative.size() - 4, 4, ".txt") == 0;
+        const bool admitted =
+            !file.hidden && file.relative.size() > 4 && file.relative.compare(file.relative.size() - 4, 4, ".txt") == 0;
         expected += admitted;
         EXPECT_EQ(records.count(file.relative), admitted ? 1u : 0u) << file.relative;
     }

@@ -9,8 +9,8 @@
 
 #include "base/text.h"
 #include "platform/native_path.h"
-#include "support/temp_dir.h"
 #include "support/ending_session.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ struct BytesRow {
     VARNEXRESULTOPERATION binaryOperation;
 };
 
-class RecordBytes : public testing::TestWithParam<BytesRow> {};
+class RecordBytes : public testing::TestWithParam<BytesRow> { };
 
 TEST_P(RecordBytes, AreTheInputSizeAndTheOutputSize)
 {
@@ -35,7 +35,9 @@ TEST_P(RecordBytes, AreTheInputSizeAndTheOutputSize)
     TempDir dir;
     mkdir(dir.File("in").c_str(), 0777);
     WriteBytes(dir.File("in/ru.txt"), "\xf0\xd2\xc9\xd7\xc5\xd4, \xcd\xc9\xd2! \xfc\xd4\xcf \xd4\xc5\xcb\xd3\xd4.\r\n");
-    WriteBytes(dir.File("in/u16.txt"), std::string("\xFF\xFE" "a\0b\0\r\0\n\0", 10));
+    WriteBytes(dir.File("in/u16.txt"), std::string("\xFF\xFE"
+                                                   "a\0b\0\r\0\n\0",
+                                                   10));
     WriteBytes(dir.File("in/image.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\0", 21));
 
     tagVARNEXBATCHJOBITEM item;
@@ -58,7 +60,7 @@ TEST_P(RecordBytes, AreTheInputSizeAndTheOutputSize)
         SCOPED_TRACE(input + ": " + text::ToUtf8(record->GetMessage()));
         const VARNEXRESULTOPERATION operation = record->GetResultOperation();
         const bool binary = input.ends_with(".png");
-        EXPECT_EQ(operation, binary             ? row.binaryOperation
+        EXPECT_EQ(operation, binary           ? row.binaryOperation
                              : row.detectOnly ? VARNEXRESULTOPERATION_NONE
                                               : VARNEXRESULTOPERATION_CONVERTED);
         EXPECT_EQ(record->GetBytesIn(), ReadBytes(input).size());

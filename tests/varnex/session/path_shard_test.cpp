@@ -15,7 +15,7 @@ struct Vector {
     uint32_t of7;
 };
 
-class ShardHash : public testing::TestWithParam<Vector> {};
+class ShardHash : public testing::TestWithParam<Vector> { };
 
 TEST_P(ShardHash, IsFnv1a64OfTheBytesOnDisk)
 {

@@ -144,9 +144,7 @@ private:
 class RaceSession : public RaceHooks, public CFilterableVarnex {
 public:
     explicit RaceSession(HandlerTarget* handler)
-        : CFilterableVarnex(handler, nullptr, static_cast<RaceHooks*>(this))
-    {
-    }
+        : CFilterableVarnex(handler, nullptr, static_cast<RaceHooks*>(this)) { }
 
     CSingleLock HoldSummary() { return CSingleLock(m_summaryLock); }
     void Ping() { PostListChangedMessage(); }
@@ -201,8 +199,7 @@ size_t CountStatus(CVarnex& session, VARNEXFILESTATUS status)
     return n;
 }
 
-template <typename Pred>
-bool Eventually(Pred pred, std::chrono::milliseconds timeout = 60s)
+template <typename Pred> bool Eventually(Pred pred, std::chrono::milliseconds timeout = 60s)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!pred()) {
@@ -260,7 +257,7 @@ struct CountRow {
     uint32_t warnings, errors;
 };
 
-class ResultCounting : public SessionRace, public ::testing::WithParamInterface<CountRow> {};
+class ResultCounting : public SessionRace, public ::testing::WithParamInterface<CountRow> { };
 
 TEST_P(ResultCounting, SummaryCountsTheFinalStateAndARetryUndoesIt)
 {
@@ -301,17 +298,17 @@ TEST_P(ResultCounting, SummaryCountsTheFinalStateAndARetryUndoesIt)
     EXPECT_EQ(record->GetResultState(), VARNEXRESULTSTATE_OK);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    States, ResultCounting,
-    ::testing::Values(CountRow{"NoResult", VARNEXRESULTSTATE_NONE, 0, 1}, CountRow{"Ok", VARNEXRESULTSTATE_OK, 0, 0},
-                      CountRow{"Warning", VARNEXRESULTSTATE_WARNING, 1, 0},
-                      CountRow{"Failed", VARNEXRESULTSTATE_FAILED, 0, 1},
-                      CountRow{"Error", VARNEXRESULTSTATE_ERROR, 0, 1},
-                      CountRow{"ConversionError", VARNEXRESULTSTATE_CONVERSION_ERROR, 0, 1},
-                      CountRow{"NotSupported", VARNEXRESULTSTATE_NOT_SUPPORTED, 1, 0},
-                      CountRow{"WriteError", VARNEXRESULTSTATE_WRITE_ERROR, 0, 1},
-                      CountRow{"Cancelled", VARNEXRESULTSTATE_CANCELLED, 0, 0}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(States, ResultCounting,
+                         ::testing::Values(CountRow{"NoResult", VARNEXRESULTSTATE_NONE, 0, 1},
+                                           CountRow{"Ok", VARNEXRESULTSTATE_OK, 0, 0},
+                                           CountRow{"Warning", VARNEXRESULTSTATE_WARNING, 1, 0},
+                                           CountRow{"Failed", VARNEXRESULTSTATE_FAILED, 0, 1},
+                                           CountRow{"Error", VARNEXRESULTSTATE_ERROR, 0, 1},
+                                           CountRow{"ConversionError", VARNEXRESULTSTATE_CONVERSION_ERROR, 0, 1},
+                                           CountRow{"NotSupported", VARNEXRESULTSTATE_NOT_SUPPORTED, 1, 0},
+                                           CountRow{"WriteError", VARNEXRESULTSTATE_WRITE_ERROR, 0, 1},
+                                           CountRow{"Cancelled", VARNEXRESULTSTATE_CANCELLED, 0, 0}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SessionRace, WriteErrorsAreErrorsUntilARetryWritesTheFiles)
 {
@@ -390,7 +387,7 @@ TEST_F(SessionRace, PauseAndContinueWhileTheThreadsAreStillStarting)
 
 enum class EndRace { Pause, Continue };
 
-class AtSessionEnd : public SessionRace, public ::testing::WithParamInterface<EndRace> {};
+class AtSessionEnd : public SessionRace, public ::testing::WithParamInterface<EndRace> { };
 
 // The session's end and a pause (or continue) meet: its message must come
 // before STOPPED, and nothing may be left paused.
@@ -441,7 +438,7 @@ struct DestroyRow {
     bool holdConverter = false;                // a converter waits in a hook meanwhile
 };
 
-class DestroyRunning : public SessionRace, public ::testing::WithParamInterface<DestroyRow> {};
+class DestroyRunning : public SessionRace, public ::testing::WithParamInterface<DestroyRow> { };
 
 TEST_P(DestroyRunning, StopsAndJoinsEveryThreadBeforeItsMembersGo)
 {
@@ -476,8 +473,7 @@ TEST_P(DestroyRunning, StopsAndJoinsEveryThreadBeforeItsMembersGo)
 INSTANTIATE_TEST_SUITE_P(
     Moments, DestroyRunning,
     ::testing::Values(DestroyRow{"RightAfterStart", [](RaceSession&) {}},
-                      DestroyRow{"MidRun",
-                                 [](RaceSession& s) { Eventually([&] { return s.HookedFiles() >= 20; }); }},
+                      DestroyRow{"MidRun", [](RaceSession& s) { Eventually([&] { return s.HookedFiles() >= 20; }); }},
                       DestroyRow{"WhilePaused",
                                  [](RaceSession& s) {
                                      Eventually([&] { return s.HookedFiles() >= 5; });
@@ -558,9 +554,12 @@ INSTANTIATE_TEST_SUITE_P(Faults, ThreadsFailing,
                          ::testing::Values(StartFault::EveryConverter, StartFault::SecondConverter, StartFault::Finder),
                          [](const auto& row) {
                              switch (row.param) {
-                             case StartFault::EveryConverter: return "EveryConverter";
-                             case StartFault::SecondConverter: return "SecondConverter";
-                             default: return "Finder";
+                             case StartFault::EveryConverter:
+                                 return "EveryConverter";
+                             case StartFault::SecondConverter:
+                                 return "SecondConverter";
+                             default:
+                                 return "Finder";
                              }
                          });
 

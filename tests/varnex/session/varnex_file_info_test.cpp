@@ -16,7 +16,10 @@ TEST(VarnexFileInfo, ProgressIsRoundedDownAndNeverAboveHundred)
         uint64_t processed, total;
         unsigned expected;
     } rows[] = {
-        {50, 200, 25}, {1, 3, 33}, {5, 0, 0}, {200, 200, 100},
+        {50, 200, 25},
+        {1, 3, 33},
+        {5, 0, 0},
+        {200, 200, 100},
         {300, 200, 100},  // the file grew while it was converted
         {UINT64_MAX / 2, UINT64_MAX, 49},
     };

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <set>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,7 +40,8 @@ public:
     bool WaitForStops(size_t count)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(60), [&] { return Count(VARNEXMESSAGE_STOPPED) >= count; });
+        return m_changed.wait_for(lock, std::chrono::seconds(60),
+                                  [&] { return Count(VARNEXMESSAGE_STOPPED) >= count; });
     }
     std::vector<std::pair<VARNEXMESSAGE, intptr_t>> Messages()
     {
@@ -454,7 +455,7 @@ TEST(NameFilter, WildcardListsAndRegularExpressions)
         {false, u"a?c", u"abc", true},
         {false, u"", u"abc", false},
         {true, u"a.*", u"abc.txt", true},
-        {true, u"txt", u"a.txt", false},  // the whole name must match
+        {true, u"txt", u"a.txt", false},                         // the whole name must match
         {true, u"\u00e9t\u00e9.*", u"\u00c9T\u00c9.TXT", true},  // case folds beyond ASCII
         {true, u"[a-z]+\\d{2}\\.log", u"Server07.LOG", true},
         {true, u".*\uFFFD.*", u"bad\xDCE9name", true},  // a byte that is not UTF-8 matches as U+FFFD

@@ -135,7 +135,7 @@ struct RefusalCase {
     const char* messageStart;
 };
 
-class ConvertDialogRefuses : public ConvertDialog, public testing::WithParamInterface<RefusalCase> {};
+class ConvertDialogRefuses : public ConvertDialog, public testing::WithParamInterface<RefusalCase> { };
 
 TEST_P(ConvertDialogRefuses, AndStaysOpenWithOneMessage)
 {
@@ -156,28 +156,27 @@ TEST_P(ConvertDialogRefuses, AndStaysOpenWithOneMessage)
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->JobItems().empty());
     ASSERT_EQ(prompts.texts.size(), 1u);
-    EXPECT_TRUE(prompts.texts[0].startsWith(QString::fromUtf8(c.messageStart)))
-        << prompts.texts[0].toStdString();
+    EXPECT_TRUE(prompts.texts[0].startsWith(QString::fromUtf8(c.messageStart))) << prompts.texts[0].toStdString();
     EXPECT_EQ(ws.store.GetProfileString(u"RecentOutputFolder", u"1"), u"");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConvertDialogRefuses,
-    testing::Values(
-        RefusalCase{"output_is_input", false, "in", 0, "", "Converting the input folder to itself"},
-        RefusalCase{"through_a_link", false, "link/", 0, "", "Converting the input folder to itself"},
-        RefusalCase{"through_dot_dot", false, "in/../in", 0, "", "Converting the input folder to itself"},
-        RefusalCase{"file_into_its_folder", true, "link", 0, "",
-                    "Files cannot be written to input folder. Please select another output folder.\n\n"
-                    "The input folder is:\n"},
-        // An output may land on another input: in/x.txt from in/in/x.txt.
-        RefusalCase{"input_inside_the_output", false, "", 0, "",
-                    "Files cannot be written to input folder. Please select another output folder.\n\n"
-                    "The input folder is:\n"},
-        RefusalCase{"bad_regex", false, "out", 2, "([a-z]", "The regular expression is not valid:\n"},
-        RefusalCase{"empty_output", false, "!  ", 0, "", "Please enter an output folder."},
-        RefusalCase{"relative_output", false, "!out", 0, "", "Please enter the full path of the output folder"},
-        RefusalCase{"output_is_a_file", false, "a-file", 0, "", "The output folder is not a folder:\n"}),
+    testing::Values(RefusalCase{"output_is_input", false, "in", 0, "", "Converting the input folder to itself"},
+                    RefusalCase{"through_a_link", false, "link/", 0, "", "Converting the input folder to itself"},
+                    RefusalCase{"through_dot_dot", false, "in/../in", 0, "", "Converting the input folder to itself"},
+                    RefusalCase{"file_into_its_folder", true, "link", 0, "",
+                                "Files cannot be written to input folder. Please select another output folder.\n\n"
+                                "The input folder is:\n"},
+                    // An output may land on another input: in/x.txt from in/in/x.txt.
+                    RefusalCase{"input_inside_the_output", false, "", 0, "",
+                                "Files cannot be written to input folder. Please select another output folder.\n\n"
+                                "The input folder is:\n"},
+                    RefusalCase{"bad_regex", false, "out", 2, "([a-z]", "The regular expression is not valid:\n"},
+                    RefusalCase{"empty_output", false, "!  ", 0, "", "Please enter an output folder."},
+                    RefusalCase{"relative_output", false, "!out", 0, "",
+                                "Please enter the full path of the output folder"},
+                    RefusalCase{"output_is_a_file", false, "a-file", 0, "", "The output folder is not a folder:\n"}),
     [](const testing::TestParamInfo<RefusalCase>& row) { return std::string(row.param.name); });
 
 TEST_F(ConvertDialog, AcceptsAnOutputFolderInsideTheInputTree)

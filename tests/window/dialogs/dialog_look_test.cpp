@@ -80,8 +80,8 @@ TEST_P(DialogLook, ConvertDialogs)
     }
     {
         CConvertDlg files(nullptr, ws.settings, ws.store,
-                          std::vector<std::u16string>{ws.File("Documents/a.txt"), ws.File("Documents/b.txt")},
-                          false, ws.Path("Documents/Converted"));
+                          std::vector<std::u16string>{ws.File("Documents/a.txt"), ws.File("Documents/b.txt")}, false,
+                          ws.Path("Documents/Converted"));
         Look(files, Name("convert_files"));
     }
     CConfirmConvertDlg confirm(nullptr, ws.Path("Documents"), u"Letters (Converted)");

@@ -82,9 +82,9 @@ TEST_F(Profiles, ManagingRefusesBadNamesAndWritesTheNewOrder)
     ASSERT_TRUE(ws.settings.SaveSessionProfiles({Profile(u"A", false), Profile(u"B", true), Profile(u"C", false)}));
     CManageProfilesDlg manage(nullptr, ws.settings);
     const QString duplicate = QStringLiteral("Duplicated profile name. Please enter a different profile name.");
-    for (const auto& [name, message] : {std::pair{QStringLiteral("a"), duplicate},
-                                        std::pair{QStringLiteral("Default"), kReserved},
-                                        std::pair{QString(), kEmpty}}) {
+    for (const auto& [name, message] :
+         {std::pair{QStringLiteral("a"), duplicate}, std::pair{QStringLiteral("Default"), kReserved},
+          std::pair{QString(), kEmpty}}) {
         prompts.texts.clear();
         EXPECT_FALSE(manage.RenameProfile(1, name));
         EXPECT_EQ(prompts.texts, std::vector<QString>{message});

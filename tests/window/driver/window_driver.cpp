@@ -131,9 +131,9 @@ private:
             m_frame = frame;
             QWidget* bar = frame->findChild<QWidget*>(QStringLiteral("MessageBar"));
             auto* text = frame->findChild<QLabel*>(QStringLiteral("MessageText"));
-            Log(QStringLiteral("Window/MessageBar=") +
-                (bar != nullptr && bar->isVisible() && text != nullptr ? text->text().replace(u'\n', u'|')
-                                                                        : QStringLiteral("hidden")));
+            Log(QStringLiteral("Window/MessageBar=") + (bar != nullptr && bar->isVisible() && text != nullptr
+                                                            ? text->text().replace(u'\n', u'|')
+                                                            : QStringLiteral("hidden")));
             if (const QString shot = Env("VARNEL_DRIVER_WINDOW_SHOT"); !shot.isEmpty())
                 frame->grab().save(shot);
             // What "File > Preferences..." does; the dialog runs in its own loop.

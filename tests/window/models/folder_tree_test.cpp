@@ -48,7 +48,7 @@ TEST_F(FolderTreeTest, ListsSubfoldersByNameWithoutHiddenOnesOrFiles)
     std::ofstream(dir.File("file.txt")) << "text";
     EXPECT_EQ(Names(root), (QStringList{"alpha", "Beta", "gamma"}));
     EXPECT_EQ(model.FilePath(model.index(2, 0, root)), QString::fromStdString(dir.File("gamma")));
-    EXPECT_TRUE(model.hasChildren(model.index(0, 0, root))); // not read yet
+    EXPECT_TRUE(model.hasChildren(model.index(0, 0, root)));  // not read yet
 }
 
 TEST_F(FolderTreeTest, FollowsFoldersMadeRemovedAndRenamedOnDisk)
@@ -94,7 +94,7 @@ TEST_F(FolderTreeTest, AClosedFolderIsNotWatchedAndCatchesUpWhenOpened)
     const int open = model.WatchedFolderCount();
     model.Follow(model.index(2, 0, root), true);
     EXPECT_EQ(model.WatchedFolderCount(), open + 1);
-    model.Follow(root, false); // closes gamma with it
+    model.Follow(root, false);  // closes gamma with it
     EXPECT_EQ(model.WatchedFolderCount(), open - 1);
     fs::create_directory(dir.File("delta"));
     QTest::qWait(2 * CFolderTreeModel::kSettleMs);
@@ -108,7 +108,7 @@ TEST_F(FolderTreeTest, TheWatchedFolderItselfDeletedEndsCleanly)
     model.Follow(model.index(0, 0, root), true);
     fs::remove_all(dir.Path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !root.isValid() || model.rowCount(root) == 0; }, 5000));
-    fs::create_directories(dir.Path()); // for the temporary folder's own clean-up
+    fs::create_directories(dir.Path());  // for the temporary folder's own clean-up
 }
 
-} // namespace
+}  // namespace

@@ -14,7 +14,7 @@ struct ProposalCase {
     std::u16string expected;
 };
 
-class FolderProposal : public testing::TestWithParam<ProposalCase> {};
+class FolderProposal : public testing::TestWithParam<ProposalCase> { };
 
 TEST_P(FolderProposal, IsBesideTheInputAndFree)
 {
@@ -42,7 +42,7 @@ TEST(FolderProposal, RootWithoutHomeStaysOnTheRoot)
     EXPECT_EQ(ProposeOutputFolder(u"/", u"", [](const std::u16string&) { return false; }), u"/Converted");
 }
 
-class FileProposal : public testing::TestWithParam<ProposalCase> {};
+class FileProposal : public testing::TestWithParam<ProposalCase> { };
 
 TEST_P(FileProposal, KeepsTheExtensionAfterTheNumber)
 {

@@ -77,9 +77,11 @@ TEST_F(FilterWndTest, CountsTheDetectedCodepagesInCatalogueOrder)
         rows.emplace_back(item->text(0).toStdString(), item->text(1).toStdString());
         EXPECT_EQ(item->checkState(0), Qt::Checked) << "code pages come in checked while the filter is off";
     }
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Binary or Unknown", "1"}, {"ASCII/UTF-8", "1"}, {"Unicode (UTF-8)", "2"},
-        {"Unicode (UTF-16 Little Endian)", "1"}, {"Cyrillic (Windows-1251)", "1"}};
+    const std::vector<std::pair<std::string, std::string>> expected = {{"Binary or Unknown", "1"},
+                                                                       {"ASCII/UTF-8", "1"},
+                                                                       {"Unicode (UTF-8)", "2"},
+                                                                       {"Unicode (UTF-16 Little Endian)", "1"},
+                                                                       {"Cyrillic (Windows-1251)", "1"}};
     EXPECT_EQ(rows, expected);
     EXPECT_EQ(pane.SummaryLabel()->text(), QStringLiteral("Showing 6 of 6 files"));
 }
@@ -97,41 +99,57 @@ TEST_F(FilterWndTest, EachPartNarrowsTheSessionListAndClearingRestoresIt)
              CheckOnly(p.CodepageList(), QStringLiteral("Unicode (UTF-8)"));
          },
          {"bom.txt", "twice.txt"}},
-        {"no code page checked", [](CFilterWnd& p) {
+        {"no code page checked",
+         [](CFilterWnd& p) {
              p.CodepageBox()->setChecked(true);
              CheckOnly(p.CodepageList(), QString());
-         }, {}},
-        {"binaries", [](CFilterWnd& p) {
+         },
+         {}},
+        {"binaries",
+         [](CFilterWnd& p) {
              p.CodepageBox()->setChecked(true);
              CheckOnly(p.CodepageList(), QStringLiteral("Binary or Unknown"));
-         }, {"image.png"}},
-        {"status warning", [](CFilterWnd& p) {
+         },
+         {"image.png"}},
+        {"status warning",
+         [](CFilterWnd& p) {
              SelectData(p.StatusChoice(), FileInfoStatusWarning);
              p.StatusBox()->setChecked(true);
-         }, {"twice.txt"}},
-        {"status OK", [](CFilterWnd& p) {
+         },
+         {"twice.txt"}},
+        {"status OK",
+         [](CFilterWnd& p) {
              p.StatusBox()->setChecked(true);
              SelectData(p.StatusChoice(), FileInfoStatusNormal);
-         }, {"bom.txt", "image.png", "plain.txt", "russian.txt", "u16.txt"}},
-        {"with BOM", [](CFilterWnd& p) {
+         },
+         {"bom.txt", "image.png", "plain.txt", "russian.txt", "u16.txt"}},
+        {"with BOM",
+         [](CFilterWnd& p) {
              p.BomBox()->setChecked(true);
              SelectData(p.BomChoice(), FilterInfoBomWith);
-         }, {"bom.txt", "u16.txt"}},
-        {"path patterns", [](CFilterWnd& p) {
+         },
+         {"bom.txt", "u16.txt"}},
+        {"path patterns",
+         [](CFilterWnd& p) {
              p.PathBox()->setChecked(true);
              p.PathPatterns()->setText(QStringLiteral("*/r*;*.png"));
              QTest::keyClick(p.PathPatterns(), Qt::Key_Return);
-         }, {"image.png", "russian.txt"}},
-        {"an empty path box leaves the list whole", [](CFilterWnd& p) {
+         },
+         {"image.png", "russian.txt"}},
+        {"an empty path box leaves the list whole",
+         [](CFilterWnd& p) {
              p.PathBox()->setChecked(true);
              p.PathPatterns()->clear();
              QTest::keyClick(p.PathPatterns(), Qt::Key_Return);
-         }, kAll},
+         },
+         kAll},
         {"needs attention", [](CFilterWnd& p) { p.AttentionBox()->setChecked(true); }, {"twice.txt"}},
-        {"attention and BOM together", [](CFilterWnd& p) {
+        {"attention and BOM together",
+         [](CFilterWnd& p) {
              p.AttentionBox()->setChecked(true);
              p.BomBox()->setChecked(true);
-         }, {}},
+         },
+         {}},
     };
     CFilterWnd pane;
     pane.SetSession(s_session);
@@ -140,8 +158,7 @@ TEST_F(FilterWndTest, EachPartNarrowsTheSessionListAndClearingRestoresIt)
         SCOPED_TRACE(row.name);
         row.set(pane);
         EXPECT_EQ(ShownNames(*s_session), row.expected);
-        EXPECT_EQ(pane.SummaryLabel()->text(),
-                  QStringLiteral("Showing %1 of 6 files").arg(row.expected.size()));
+        EXPECT_EQ(pane.SummaryLabel()->text(), QStringLiteral("Showing %1 of 6 files").arg(row.expected.size()));
         const int before = static_cast<int>(applied.count());
         pane.ClearFilter();
         EXPECT_EQ(applied.count(), before + 1);

@@ -50,9 +50,10 @@ TEST(LanguageMenu, ListsTheInstalledLanguagesAndStoresTheChoice)
     AttachLanguageMenu(&menu, locales, ws.store);
 
     MenuState state = Open(menu);
-    EXPECT_EQ(state.entries, (QStringList{QStringLiteral("Prefer System Language"),
-                                          QStringLiteral("Deutsch (Deutschland)"),
-                                          QString::fromUtf8("Fran\xC3\xA7" "ais (France)")}));
+    EXPECT_EQ(state.entries,
+              (QStringList{QStringLiteral("Prefer System Language"), QStringLiteral("Deutsch (Deutschland)"),
+                           QString::fromUtf8("Fran\xC3\xA7"
+                                             "ais (France)")}));
     EXPECT_EQ(state.checked, QStringLiteral("Prefer System Language"));
 
     Choose(menu, QStringLiteral("Deutsch (Deutschland)"));
@@ -62,7 +63,8 @@ TEST(LanguageMenu, ListsTheInstalledLanguagesAndStoresTheChoice)
 
     // Stored names are matched without regard to case; unknown ones fall back.
     ws.store.WriteProfileString(u"Settings", u"LanguageDir", u"FR_fr");
-    EXPECT_EQ(Open(menu).checked, QString::fromUtf8("Fran\xC3\xA7" "ais (France)"));
+    EXPECT_EQ(Open(menu).checked, QString::fromUtf8("Fran\xC3\xA7"
+                                                    "ais (France)"));
     ws.store.WriteProfileString(u"Settings", u"LanguageDir", u"xx_XX");
     EXPECT_EQ(Open(menu).checked, QStringLiteral("Prefer System Language"));
     Choose(menu, QStringLiteral("Prefer System Language"));

@@ -25,8 +25,7 @@ using testing_support::WriteBytes;
 // "Привет, мир" in windows-1251.
 const std::string kCyrillic1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0";
 
-template <class View>
-bool WaitLoaded(const View& view)
+template <class View> bool WaitLoaded(const View& view)
 {
     return QTest::qWaitFor([&] { return !view.IsLoading(); }, 10000);
 }

@@ -10,9 +10,9 @@
 
 #include "app/window/panes/session_list_view.h"
 #include "app/window/panes/varnex_control_bar.h"
-#include "tools/corpus/mixed_tree.h"
 #include "tests/window/dialog_test_support.h"
 #include "tests/window/list_test_support.h"
+#include "tools/corpus/mixed_tree.h"
 #include "varnex/codepage/codepage_info.h"
 
 namespace {
@@ -99,7 +99,8 @@ TEST(SessionView, ConvertsAndNamesTheFoldersItWroteTo)
     std::filesystem::create_directory(dir.File("bin"));
     testing_support::WriteBytes(dir.File("bin/image.bin"), std::string("\x89PNG\0\0\0\0\0\0\0\0", 12));
     ASSERT_TRUE(view.StartConversion({FolderItem(dir.File("bin"), dir.File("out2"))}, Job()));
-    ASSERT_TRUE(WaitUntil([&] { return Finished(view, QStringLiteral("Conversion Finished")) && model.rowCount() == 1; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Finished(view, QStringLiteral("Conversion Finished")) && model.rowCount() == 1; }));
     EXPECT_EQ(view.ControlBar()->Outputs(), QStringLiteral("No file was converted or copied."));
 }
 
@@ -191,7 +192,7 @@ void PrintTo(const ExportCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class SessionListExport : public testing::TestWithParam<ExportCase> {};
+class SessionListExport : public testing::TestWithParam<ExportCase> { };
 
 TEST_P(SessionListExport, WritesAMarkTheTitlesAndOneCrLfRowPerFile)
 {
