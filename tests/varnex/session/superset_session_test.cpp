@@ -9,13 +9,13 @@
 #include <map>
 #include <string>
 
-#include "../varnex_test_util.h"
 #include "base/text.h"
 #include "platform/native_path.h"
 #include "support/ending_session.h"
 #include "support/temp_dir.h"
 #include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/codepage_info.h"
+#include "varnex/varnex_test_util.h"
 
 namespace {
 

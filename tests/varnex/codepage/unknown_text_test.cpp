@@ -6,7 +6,7 @@
 #include "support/temp_dir.h"
 #include "varnex/codepage/advanced_detector.h"
 #include "varnex/codepage/codepage_info.h"
-#include "varnex_test_util.h"
+#include "varnex/varnex_test_util.h"
 
 namespace {
 

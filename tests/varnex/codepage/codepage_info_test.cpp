@@ -9,7 +9,7 @@
 #include "support/temp_dir.h"
 #include "varnex/codepage/codepage_info.h"
 #include "varnex/convert/text_file_converter.h"
-#include "varnex_test_util.h"
+#include "varnex/varnex_test_util.h"
 
 namespace {
 

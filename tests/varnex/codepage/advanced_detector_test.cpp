@@ -17,7 +17,7 @@
 #include "textrion/io/file_sample.h"
 #include "tools/corpus/corpus_texts.h"
 #include "varnex/codepage/advanced_detector.h"
-#include "varnex_test_util.h"
+#include "varnex/varnex_test_util.h"
 
 namespace {
 

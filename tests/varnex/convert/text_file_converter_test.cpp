@@ -13,7 +13,7 @@
 #include "platform/file_api.h"
 #include "support/temp_dir.h"
 #include "varnex/convert/text_file_converter.h"
-#include "varnex_test_util.h"
+#include "varnex/varnex_test_util.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "textrion/io/file_sample.h"
 #include "varnex/codepage/codepage_detector.h"
 #include "varnex/codepage/codepage_info.h"
-#include "varnex_test_util.h"
+#include "varnex/varnex_test_util.h"
 
 namespace {
 
