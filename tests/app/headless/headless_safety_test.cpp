@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -321,14 +321,21 @@ TEST(TemporaryFiles, TheSignalTimeRemovalWaitsForAFileBeingMadeAndLeavesANameGiv
         {
             Guard givenUp(AT_FDCWD, dir.File16("theirs"), Guard::BeforeMaking{});  // its making failed
         }
-        // Made by another thread while the removal runs, as a worker does at a second Ctrl+C.
-        Guard late(AT_FDCWD, dir.File16("late.part"), Guard::BeforeMaking{});
+        // Named and made by another thread while the removal runs, as a worker does at a second Ctrl+C.
+        std::atomic<bool> named{false};
         std::thread maker([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            Guard late(AT_FDCWD, dir.File16("late.part"), Guard::BeforeMaking{});
+            named = true;
+            while (!platform::TemporaryFilesEnding())  // made once the removal has begun
+                std::this_thread::yield();
             WriteBytes(dir.File("late.part"), "half");
             late.Made();
+            for (;;)
+                pause();  // the guard lives until the process ends
         });
         maker.detach();
+        while (!named)
+            std::this_thread::yield();
         platform::RemoveTemporaryFilesNow();
         _exit(0);
     }
